@@ -1,0 +1,78 @@
+#include "app/application.h"
+
+#include <atomic>
+
+#include "app/installation_id.h"
+#include "platform/file_system.h"
+#include "platform/string_table.h"
+#include "platform/windows_dir.h"
+
+namespace vyr {
+
+namespace {
+std::atomic<Application*> gCurrent{nullptr};
+
+// A scheme name is one folder below "media".
+bool IsPlainFolderName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of("/\\") == std::string::npos;
+}
+}  // namespace
+
+Application::Application(std::string windowsDir, MessageBoxService& messages, SoundPlayer& sounds)
+    : messages_(messages),
+      sounds_(sounds),
+      dirs_(windowsDir, &messages, [this] { return schemeName_; }),
+      settings_(windowsDir.empty() ? std::string() : platform::JoinPath(windowsDir, "vyr20.ini"),
+                [this] { return dirs_.ResolveSchemeFile("config.ini", true); },
+                [this] { return dirs_.ResolveDataFile("config.ini", true); }),
+      registry_(windowsDir.empty() ? std::string() : platform::JoinPath(windowsDir, "registry.reg")) {
+  gCurrent = this;
+}
+
+Application::~Application() {
+  Application* self = this;
+  gCurrent.compare_exchange_strong(self, nullptr);
+}
+
+Application* Application::Current() { return gCurrent.load(); }
+
+void Application::LoadStartupSettings() {
+  soundsEnabled_ = GetInt("misc", "PlaySounds", 1) != 0;
+  transitions_ = GetInt("misc", "Transitions", 1) != 0;
+  essentialSoundsOnly_ = GetInt("misc", "PlayEssentialSoundsOnly", 0) != 0;
+  SetCurrentSchemeName(GetString("misc", "userdir", ""));
+  showTooltips_ = GetInt("Startup", "ShowTooltips", 1) != 0;
+  allowInfoboxClick_ = GetInt("Startup", "AllowInfoboxClick", 0) != 0;
+}
+
+void Application::SetCurrentSchemeName(const std::string& name) {
+  schemeName_ = IsPlainFolderName(name) ? name : DefaultSchemeName(colourCount_);
+}
+
+int Application::PlaySound(const std::string& name, int mode, bool async) {
+  if (name.empty()) return 0;
+  if (name == "gotmail") {
+    std::string page = ResolveSchemeFile("newmail.htm", true);
+    if (platform::FileExists(page) && newMailPage_) newMailPage_(page);
+    async = false;
+  }
+  if (!soundsEnabled_) return 0;
+  if (mode == 2 && essentialSoundsOnly_) return 0;
+  std::string file = ResolveSchemeFile(name + ".wav", mode == 1);
+  if (!platform::FileExists(file)) return 0;
+  return sounds_.Play(file, async);
+}
+
+const std::string& Application::InitInstallationId() {
+  std::string error;
+  std::string id = EnsureInstallationId(registry_, &error);
+  if (id.empty()) {
+    messages_.Error(error);
+  } else {
+    installationId_ = id;
+  }
+  return installationId_;
+}
+
+}  // namespace vyr

@@ -1,0 +1,135 @@
+#pragma once
+// The application object's logic: one per process. It owns the settings
+// accessors, the data directories and file resolvers, the registry, the
+// sound decision, the cached start-up flags, the current scheme name, the
+// installation identifier and the process-wide mail lock. The windowed
+// program wraps it in its wx application; the command-line companion and the
+// tests create it directly.
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "app/data_directories.h"
+#include "app/message_box.h"
+#include "app/settings_store.h"
+#include "app/sound_player.h"
+#include "platform/registry.h"
+
+namespace vyr {
+
+class Application {
+ public:
+  // windowsDir: the Windows-directory stand-in (platform::GetWindowsDirectory()
+  // in the programs, a temporary folder in tests). The services must outlive
+  // the application object.
+  Application(std::string windowsDir, MessageBoxService& messages, SoundPlayer& sounds);
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  // The object registered as the process's application (the last one
+  // constructed and not yet destroyed), or null.
+  static Application* Current();
+
+  // --- settings accessors ---------------------------------------------------
+  const SettingsStore& Settings() const { return settings_; }
+  std::string GetString(const std::string& section, const std::string& key,
+                        const std::string& defaultValue = {}, bool fromScheme = false) const {
+    return settings_.GetString(section, key, defaultValue, fromScheme);
+  }
+  int GetInt(const std::string& section, const std::string& key, int defaultValue,
+             bool fromScheme = false) const {
+    return settings_.GetInt(section, key, defaultValue, fromScheme);
+  }
+  void WriteString(const std::string& section, const std::string& key, const std::string& value,
+                   bool toScheme = false) const {
+    settings_.WriteString(section, key, value, toScheme);
+  }
+  void WriteInt(const std::string& section, const std::string& key, int value,
+                bool toScheme = false) const {
+    settings_.WriteInt(section, key, value, toScheme);
+  }
+  std::string GetDataString(const std::string& section, const std::string& key,
+                            const std::string& defaultValue = {}) const {
+    return settings_.GetDataString(section, key, defaultValue);
+  }
+
+  // --- data directories -----------------------------------------------------
+  const DataDirectories& Directories() const { return dirs_; }
+  const std::string& WindowsDirectory() const { return dirs_.WindowsDirectory(); }
+  std::string ProfilePath() const { return settings_.ProfilePath(); }
+  std::string GetDataDirectory(const std::string& name, bool create = true) const {
+    return dirs_.GetDataDirectory(name, create);
+  }
+  std::string ResolveSchemeFile(const std::string& name, bool fallback) const {
+    return dirs_.ResolveSchemeFile(name, fallback);
+  }
+  std::string ResolveDataFile(const std::string& name, bool fallback) const {
+    return dirs_.ResolveDataFile(name, fallback);
+  }
+
+  // --- display and start-up flags ---------------------------------------------
+  // The display's colour count (palette size; a negative count means 257).
+  void SetColourCount(int colours) { colourCount_ = colours < 0 ? 257 : colours; }
+  int ColourCount() const { return colourCount_; }
+
+  // Reads the cached start-up flags: [misc] PlaySounds, Transitions,
+  // PlayEssentialSoundsOnly, userdir (the current scheme), [Startup]
+  // ShowTooltips, AllowInfoboxClick.
+  void LoadStartupSettings();
+
+  bool SoundsEnabled() const { return soundsEnabled_; }
+  void SetSoundsEnabled(bool on) { soundsEnabled_ = on; }
+  bool TransitionsEnabled() const { return transitions_; }
+  bool EssentialSoundsOnly() const { return essentialSoundsOnly_; }
+  void SetEssentialSoundsOnly(bool on) { essentialSoundsOnly_ = on; }
+  bool ShowTooltips() const { return showTooltips_; }
+  bool AllowInfoboxClick() const { return allowInfoboxClick_; }
+
+  // The current scheme's name: [misc] userdir, or the default for the
+  // display. A name that would leave the media folder is not used.
+  const std::string& CurrentSchemeName() const { return schemeName_; }
+  void SetCurrentSchemeName(const std::string& name);
+
+  // --- sounds ---------------------------------------------------------------
+  // Plays the scheme file "<name>.wav". mode 1: fall back to the default
+  // scheme's file; mode 2: a non-essential sound. Returns the player's result
+  // or 0 when nothing is played.
+  int PlaySound(const std::string& name, int mode = 0, bool async = true);
+  // Shows "newmail.htm" in the info box when the "gotmail" sound plays.
+  void SetNewMailPageHandler(std::function<void(const std::string& page)> handler) {
+    newMailPage_ = std::move(handler);
+  }
+
+  // --- installation ---------------------------------------------------------
+  const platform::Registry& Registry() const { return registry_; }
+  // Generates the identifier on the first start and reads it back later.
+  // Errors go to the message-box service; the result is empty then.
+  const std::string& InitInstallationId();
+  const std::string& InstallationId() const { return installationId_; }
+
+  // --- services -------------------------------------------------------------
+  MessageBoxService& Messages() const { return messages_; }
+  std::mutex& MailLock() { return mailLock_; }
+
+ private:
+  MessageBoxService& messages_;
+  SoundPlayer& sounds_;
+  DataDirectories dirs_;
+  SettingsStore settings_;
+  platform::Registry registry_;
+  std::mutex mailLock_;
+  std::function<void(const std::string&)> newMailPage_;
+
+  int colourCount_ = 1 << 24;
+  bool soundsEnabled_ = true;
+  bool transitions_ = true;
+  bool essentialSoundsOnly_ = false;
+  bool showTooltips_ = true;
+  bool allowInfoboxClick_ = false;
+  std::string schemeName_ = "default";
+  std::string installationId_;
+};
+
+}  // namespace vyr

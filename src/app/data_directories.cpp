@@ -1,0 +1,85 @@
+#include "app/data_directories.h"
+
+#include "platform/file_system.h"
+#include "platform/string_table.h"
+#include "platform/windows_dir.h"
+
+namespace vyr {
+
+using platform::JoinPath;
+
+namespace {
+constexpr unsigned kErrorCreatingRoot = 33081;
+constexpr unsigned kErrorCreatingFolder = 33083;
+
+std::string Lower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+// Stored names may use "\" between components; the platform uses "/".
+std::string LocalName(std::string name) {
+  for (char& c : name) {
+    if (c == '\\') c = '/';
+  }
+  while (!name.empty() && name.back() == '/') name.pop_back();
+  return name;
+}
+}  // namespace
+
+DataDirectories::DataDirectories(std::string windowsDir, MessageBoxService* messages,
+                                 std::function<std::string()> currentScheme)
+    : windowsDir_(std::move(windowsDir)),
+      messages_(messages),
+      currentScheme_(std::move(currentScheme)) {}
+
+std::string DataDirectories::Root() const {
+  if (windowsDir_.empty()) return {};
+  return JoinPath(windowsDir_, "vyrelle");
+}
+
+std::string DataDirectories::GetDataDirectory(const std::string& name, bool create) const {
+  const std::string root = Root();
+  if (create && !platform::CreateDirectories(root)) {
+    if (messages_) messages_->Error(platform::LoadString(kErrorCreatingRoot));
+    return {};
+  }
+  if (root.empty()) return {};
+  const std::string local = LocalName(name);
+  if (Lower(local) == "channels" || local.empty()) return root + "/";
+  std::string folder = JoinPath(root, local);
+  if (create && !platform::CreateDirectories(folder)) {
+    if (messages_) messages_->Error(platform::LoadString(kErrorCreatingFolder));
+    return {};
+  }
+  return folder + "/";
+}
+
+std::string DataDirectories::ResolveSchemeFile(const std::string& name, bool fallback) const {
+  const std::string root = Root();
+  if (root.empty()) return {};
+  std::string scheme = currentScheme_ ? currentScheme_() : std::string("default");
+  std::string path = JoinPath(JoinPath(JoinPath(root, "media"), scheme), name);
+  if (fallback && !platform::FileExists(path)) {
+    path = JoinPath(JoinPath(JoinPath(root, "media"), "default"), name);
+  }
+  return path;
+}
+
+std::string DataDirectories::ResolveDataFile(const std::string& name, bool fallback) const {
+  if (GetDataDirectory("Data", true).empty()) return {};
+  std::string folder = GetDataDirectory("Data/Default", false);
+  std::string path = JoinPath(folder, name);
+  if (fallback && !platform::FileExists(path)) {
+    if (GetDataDirectory("Data/Default", true).empty()) return {};
+  }
+  return path;
+}
+
+std::string DefaultSchemeName(int colourCount) {
+  return colourCount < 257 ? "LowColor" : "default";
+}
+
+}  // namespace vyr

@@ -1,0 +1,3 @@
+#include "app/vyr_app.h"
+
+wxIMPLEMENT_APP(CVyrApp);

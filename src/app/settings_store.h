@@ -1,0 +1,52 @@
+#pragma once
+// The settings accessors of the application object. Three stores:
+//  - the profile "vyr20.ini" in the Windows directory (the user's settings);
+//  - the current scheme's "config.ini" (look and scheme-supplied values),
+//    falling back to the default scheme's file when the scheme has none;
+//  - the data folder's "config.ini" (shipped lists), read-only.
+// Values are read at the moment of use; the profile layer keeps parsed
+// copies, so a read costs a file-stamp check and a hash look-up.
+#include <functional>
+#include <string>
+
+namespace vyr {
+
+class SettingsStore {
+ public:
+  // Scheme and data values come through a fixed buffer of this many
+  // characters, so at most 253 characters are returned.
+  static constexpr size_t kBufferSize = 254;
+
+  // profilePath: the profile file. schemeConfig / dataConfig: give the path
+  // of the scheme's and the data folder's "config.ini" at the moment of use
+  // (resolved with fallback).
+  SettingsStore(std::string profilePath, std::function<std::string()> schemeConfig,
+                std::function<std::string()> dataConfig);
+
+  const std::string& ProfilePath() const { return profilePath_; }
+
+  std::string GetString(const std::string& section, const std::string& key,
+                        const std::string& defaultValue = {}, bool fromScheme = false) const;
+  int GetInt(const std::string& section, const std::string& key, int defaultValue,
+             bool fromScheme = false) const;
+  // Writes report nothing: a failed write leaves the old file whole.
+  void WriteString(const std::string& section, const std::string& key, const std::string& value,
+                   bool toScheme = false) const;
+  void WriteInt(const std::string& section, const std::string& key, int value,
+                bool toScheme = false) const;
+  std::string GetDataString(const std::string& section, const std::string& key,
+                            const std::string& defaultValue = {}) const;
+
+  // Empties a whole section of the profile (its header stays).
+  void RemoveSection(const std::string& section) const;
+
+  std::string SchemeConfigPath() const { return schemeConfig_(); }
+  std::string DataConfigPath() const { return dataConfig_(); }
+
+ private:
+  std::string profilePath_;
+  std::function<std::string()> schemeConfig_;
+  std::function<std::string()> dataConfig_;
+};
+
+}  // namespace vyr

@@ -1,0 +1,30 @@
+#pragma once
+// The windowed program's implementations of the services the logic uses to
+// talk to the user: modal message boxes and sound playback, both through
+// wxWidgets.
+#include <string>
+
+#include "app/message_box.h"
+#include "app/sound_player.h"
+
+class CWxMessageBox : public vyr::MessageBoxService {
+ public:
+  // Error box with an OK button; caption string 32822 when the caption is
+  // empty; plays "error".
+  int Error(const std::string& text, const std::string& caption = {}) override;
+  // Yes/No question; returns IDYES or IDNO. With dontShowAgain the box carries
+  // a "Don't show me this again" check box, shown in the state passed in and
+  // written back when the box closes. Plays "question".
+  int Question(const std::string& text, const std::string& caption,
+               bool* dontShowAgain = nullptr) override;
+  // Information box with an OK button; caption string 32824 when the caption
+  // is empty; plays "info".
+  int Information(const std::string& text, const std::string& caption = {}) override;
+};
+
+class CWxSoundPlayer : public vyr::SoundPlayer {
+ public:
+  // Plays a WAV file. 0 when the file cannot be read or there is no sound
+  // device; non-zero when playback started (or, synchronously, completed).
+  int Play(const std::string& wavFile, bool async) override;
+};

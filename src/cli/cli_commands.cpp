@@ -1,0 +1,166 @@
+#include "cli/cli_commands.h"
+
+#include <algorithm>
+#include <ostream>
+
+#include "app/application.h"
+#include "mail/cipher.h"
+#include "platform/profile_file.h"
+#include "platform/windows_dir.h"
+
+namespace vyr::cli {
+
+namespace {
+
+const char kUsage[] =
+    "usage: vyrelle-cli COMMAND ...\n"
+    "  paths                                   where the program keeps its files\n"
+    "  settings get SECTION KEY [DEFAULT]      read a text setting\n"
+    "  settings getint SECTION KEY DEFAULT     read a number setting\n"
+    "  settings set SECTION KEY VALUE          write a setting\n"
+    "      --scheme  use the current scheme's config.ini\n"
+    "      --data    read the data folder's config.ini (read-only)\n"
+    "  cipher encode TEXT                      print the stored form of TEXT\n"
+    "  cipher decode STORED                    print the text of a stored form\n"
+    "The Windows-directory stand-in is $VYRELLE_HOME when set.\n";
+
+// Message boxes of the logic become lines on the error stream.
+class StreamMessageBox : public MessageBoxService {
+ public:
+  explicit StreamMessageBox(std::ostream& err) : err_(err) {}
+  int Error(const std::string& text, const std::string&) override {
+    err_ << "error: " << text << "\n";
+    return IDOK;
+  }
+  int Question(const std::string& text, const std::string&, bool*) override {
+    err_ << "question: " << text << "\n";
+    return IDNO;
+  }
+  int Information(const std::string& text, const std::string&) override {
+    err_ << text << "\n";
+    return IDOK;
+  }
+
+ private:
+  std::ostream& err_;
+};
+
+struct Context {
+  std::ostream& out;
+  std::ostream& err;
+  StreamMessageBox messages;
+  SilentSoundPlayer sounds;
+  Application app;
+  Context(std::ostream& o, std::ostream& e)
+      : out(o), err(e), messages(e), app(platform::GetWindowsDirectory(), messages, sounds) {
+    app.LoadStartupSettings();
+  }
+};
+
+int Usage(std::ostream& err, const std::string& problem) {
+  if (!problem.empty()) err << "vyrelle-cli: " << problem << "\n";
+  err << kUsage;
+  return 2;
+}
+
+// Removes "--scheme" / "--data" from the arguments and reports them.
+void TakeFlags(std::vector<std::string>& args, bool& scheme, bool& data) {
+  scheme = std::erase(args, std::string("--scheme")) > 0;
+  data = std::erase(args, std::string("--data")) > 0;
+}
+
+int Paths(Context& c) {
+  c.out << "windows: " << c.app.WindowsDirectory() << "\n";
+  c.out << "data: " << c.app.Directories().Root() << "\n";
+  c.out << "profile: " << c.app.ProfilePath() << "\n";
+  if (c.app.WindowsDirectory().empty()) {
+    c.err << "vyrelle-cli: no home folder is known; set VYRELLE_HOME\n";
+    return 1;
+  }
+  return 0;
+}
+
+int Settings(Context& c, std::vector<std::string> args) {
+  bool scheme = false, data = false;
+  TakeFlags(args, scheme, data);
+  if (args.empty()) return Usage(c.err, "settings needs get, getint or set");
+  if (scheme && data) return Usage(c.err, "--scheme and --data cannot be used together");
+  const std::string verb = args[0];
+  if (verb == "get") {
+    if (args.size() < 3 || args.size() > 4) return Usage(c.err, "settings get SECTION KEY [DEFAULT]");
+    std::string def = args.size() == 4 ? args[3] : std::string();
+    c.out << (data ? c.app.GetDataString(args[1], args[2], def)
+                   : c.app.GetString(args[1], args[2], def, scheme))
+          << "\n";
+    return 0;
+  }
+  if (verb == "getint") {
+    if (args.size() != 4) return Usage(c.err, "settings getint SECTION KEY DEFAULT");
+    auto def = platform::ParseProfileInt(args[3]);
+    if (!def || (args[3][0] != '-' && (args[3][0] < '0' || args[3][0] > '9'))) {
+      return Usage(c.err, "DEFAULT must be a number");
+    }
+    int value = 0;
+    if (data) {
+      std::string text = c.app.GetDataString(args[1], args[2], "");
+      value = platform::ParseProfileInt(text).value_or(*def);
+    } else {
+      value = c.app.GetInt(args[1], args[2], *def, scheme);
+    }
+    c.out << value << "\n";
+    return 0;
+  }
+  if (verb == "set") {
+    if (args.size() != 4) return Usage(c.err, "settings set SECTION KEY VALUE");
+    if (data) {
+      c.err << "vyrelle-cli: the data folder's config.ini is read-only\n";
+      return 1;
+    }
+    std::string path = scheme ? c.app.Settings().SchemeConfigPath() : c.app.ProfilePath();
+    if (path.empty() || !platform::WritePrivateProfileString(args[1], args[2], args[3], path)) {
+      c.err << "vyrelle-cli: cannot write " << (path.empty() ? "the settings" : path) << "\n";
+      return 1;
+    }
+    return 0;
+  }
+  return Usage(c.err, "unknown settings command '" + verb + "'");
+}
+
+int Cipher(Context& c, const std::vector<std::string>& args) {
+  if (args.size() != 2) return Usage(c.err, "cipher encode TEXT | cipher decode STORED");
+  if (args[0] == "encode") {
+    c.out << EncipherText(args[1]) << "\n";
+    return 0;
+  }
+  if (args[0] == "decode") {
+    std::string plain;
+    if (!DecipherText(args[1], plain)) {
+      c.err << "vyrelle-cli: not a stored form (it must begin with \"VY01\")\n";
+      return 1;
+    }
+    c.out << plain << "\n";
+    return 0;
+  }
+  return Usage(c.err, "unknown cipher command '" + args[0] + "'");
+}
+
+}  // namespace
+
+int RunCommand(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream& err) {
+  if (argsIn.empty()) return Usage(err, "");
+  const std::string command = argsIn[0];
+  std::vector<std::string> rest(argsIn.begin() + 1, argsIn.end());
+  if (command == "help" || command == "--help" || command == "-h") {
+    out << kUsage;
+    return 0;
+  }
+  if (command != "paths" && command != "settings" && command != "cipher") {
+    return Usage(err, "unknown command '" + command + "'");
+  }
+  Context c(out, err);
+  if (command == "paths") return Paths(c);
+  if (command == "settings") return Settings(c, rest);
+  return Cipher(c, rest);
+}
+
+}  // namespace vyr::cli

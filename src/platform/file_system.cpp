@@ -1,0 +1,157 @@
+#include "platform/file_system.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+
+namespace vyr::platform {
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDirectories(const std::string& path) {
+  if (path.empty()) return false;
+  if (DirectoryExists(path)) return true;
+  std::string partial;
+  size_t pos = 0;
+  while (pos <= path.size()) {
+    size_t next = path.find('/', pos);
+    if (next == std::string::npos) next = path.size();
+    partial = path.substr(0, next);
+    if (!partial.empty() && !DirectoryExists(partial)) {
+      if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+    pos = next + 1;
+  }
+  return DirectoryExists(path);
+}
+
+namespace {
+FileStamp StampFromStat(const struct stat& st) {
+  FileStamp s;
+  s.exists = true;
+  s.device = st.st_dev;
+  s.inode = st.st_ino;
+  s.size = st.st_size;
+  s.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.changedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  return s;
+}
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& contents) {
+  FileStamp ignored;
+  return ReadWholeFile(path, contents, ignored);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& contents, FileStamp& stamp) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  stamp = StampFromStat(st);
+  std::string data;
+  char buf[65536];
+  bool ok = true;
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n > 0) {
+      data.append(buf, static_cast<size_t>(n));
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      ok = false;
+      break;
+    }
+  }
+  ::close(fd);
+  if (ok) contents.swap(data);
+  return ok;
+}
+
+std::string ParentFolder(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+namespace {
+bool WriteAll(int fd, const std::string& data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void SyncFolder(const std::string& folder) {
+  int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+}
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, const std::string& contents) {
+  static std::atomic<unsigned> counter{0};
+  const std::string folder = ParentFolder(path);
+  if (!CreateDirectories(folder)) return false;
+  const std::string temp = path + ".~" + std::to_string(::getpid()) + "." +
+                           std::to_string(counter.fetch_add(1)) + ".tmp";
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, contents) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  SyncFolder(folder);
+  return true;
+}
+
+FileStamp StampOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return {};
+  return StampFromStat(st);
+}
+
+DirectoryLock::DirectoryLock(const std::string& folder) {
+  fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd_ >= 0) {
+    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+}
+
+DirectoryLock::~DirectoryLock() {
+  if (fd_ >= 0) {
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+  }
+}
+
+}  // namespace vyr::platform

@@ -1,0 +1,58 @@
+#pragma once
+// File-system helpers shared by the stores that keep their data in files.
+#include <cstdint>
+#include <string>
+
+namespace vyr::platform {
+
+bool FileExists(const std::string& path);       // a regular file (or link to one)
+bool DirectoryExists(const std::string& path);
+
+// Creates the folder and every missing parent. True when it exists afterwards.
+bool CreateDirectories(const std::string& path);
+
+// Reads a whole file. False when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& contents);
+
+// Replaces the file with the given contents so that a crash at any moment
+// leaves either the old file or the new one, never a part: the data goes to a
+// temporary file in the same folder, is flushed to disk, renamed over the
+// target, and the folder itself is flushed. Missing parent folders are created.
+bool WriteFileAtomically(const std::string& path, const std::string& contents);
+
+// The identity of one version of a file: every atomic replacement gives a new
+// inode, so a change made by another process is seen even within the same
+// timestamp tick.
+struct FileStamp {
+  bool exists = false;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = 0;
+  std::int64_t modifiedNs = 0;
+  std::int64_t changedNs = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOf(const std::string& path);
+
+// Reads a whole file and the stamp of exactly the version that was read.
+bool ReadWholeFile(const std::string& path, std::string& contents, FileStamp& stamp);
+
+// Holds an exclusive advisory lock on a folder for the lifetime of the
+// object, so that writers in different processes take turns on the files in
+// it. Locking never fails the caller: when the folder cannot be opened the
+// object simply holds nothing.
+class DirectoryLock {
+ public:
+  explicit DirectoryLock(const std::string& folder);
+  ~DirectoryLock();
+  DirectoryLock(const DirectoryLock&) = delete;
+  DirectoryLock& operator=(const DirectoryLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+// The folder part of a path ("a/b/c.ini" -> "a/b"); "." for a bare name.
+std::string ParentFolder(const std::string& path);
+
+}  // namespace vyr::platform

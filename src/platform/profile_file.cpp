@@ -1,0 +1,311 @@
+#include "platform/profile_file.h"
+
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/cached_file.h"
+
+namespace vyr::platform {
+
+namespace {
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string Lower(const std::string& s) {
+  std::string out(s);
+  for (char& c : out) c = AsciiLower(c);
+  return out;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string Trim(const std::string& s, size_t begin, size_t end) {
+  while (begin < end && IsBlank(s[begin])) ++begin;
+  while (end > begin && IsBlank(s[end - 1])) --end;
+  return s.substr(begin, end - begin);
+}
+
+std::string IndexKey(const std::string& section, const std::string& key) {
+  std::string k = Lower(section);
+  k += '\x01';
+  k += Lower(key);
+  return k;
+}
+
+enum class LineKind { Other, Section, Key };
+
+struct LineInfo {
+  LineKind kind = LineKind::Other;
+  std::string name;   // section or key name as written
+  std::string value;  // key lines only, unquoted
+};
+
+LineInfo Classify(const std::string& line) {
+  LineInfo info;
+  size_t i = 0;
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  if (i < line.size() && line[i] == '[') {
+    size_t close = line.find(']', i + 1);
+    if (close == std::string::npos) close = line.size();
+    info.kind = LineKind::Section;
+    info.name = Trim(line, i + 1, close);
+    return info;
+  }
+  size_t eq = line.find('=');
+  if (eq == std::string::npos) return info;
+  std::string key = Trim(line, 0, eq);
+  if (key.empty()) return info;
+  std::string value = Trim(line, eq + 1, line.size());
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  info.kind = LineKind::Key;
+  info.name = std::move(key);
+  info.value = std::move(value);
+  return info;
+}
+
+// One file's text, line by line, with an index for reads.
+struct ProfileDocument {
+  std::vector<std::string> lines;
+  std::string eol = "\n";
+  std::unordered_map<std::string, std::string> values;  // first section, first key
+  std::vector<std::string> sectionNames;
+
+  void Parse(const std::string& data) {
+    lines.clear();
+    eol = "\n";
+    size_t pos = 0;
+    bool first = true;
+    while (pos < data.size()) {
+      size_t nl = data.find('\n', pos);
+      size_t end = (nl == std::string::npos) ? data.size() : nl;
+      size_t textEnd = end;
+      if (textEnd > pos && data[textEnd - 1] == '\r') {
+        --textEnd;
+        if (first && nl != std::string::npos) eol = "\r\n";
+      }
+      lines.emplace_back(data, pos, textEnd - pos);
+      first = false;
+      if (nl == std::string::npos) break;
+      pos = nl + 1;
+    }
+    Reindex();
+  }
+
+  void Reindex() {
+    values.clear();
+    sectionNames.clear();
+    std::unordered_set<std::string> seenSections;
+    std::string current;
+    bool active = false;  // inside the first section of its name
+    for (const std::string& line : lines) {
+      LineInfo info = Classify(line);
+      if (info.kind == LineKind::Section) {
+        current = Lower(info.name);
+        active = seenSections.insert(current).second;
+        if (active) sectionNames.push_back(info.name);
+      } else if (info.kind == LineKind::Key && active) {
+        values.try_emplace(current + '\x01' + Lower(info.name), std::move(info.value));
+      }
+    }
+  }
+
+  std::string Serialize() const {
+    std::string out;
+    for (const std::string& line : lines) {
+      out += line;
+      out += eol;
+    }
+    return out;
+  }
+
+  // Index of the first header of the section, or npos.
+  size_t FindSection(const std::string& lowerSection) const {
+    for (size_t i = 0; i < lines.size(); ++i) {
+      LineInfo info = Classify(lines[i]);
+      if (info.kind == LineKind::Section && Lower(info.name) == lowerSection) return i;
+    }
+    return std::string::npos;
+  }
+
+  // One past the last line belonging to the section that starts at header.
+  size_t SectionEnd(size_t header) const {
+    size_t i = header + 1;
+    while (i < lines.size() && Classify(lines[i]).kind != LineKind::Section) ++i;
+    return i;
+  }
+
+  // Index just after the last non-blank line of the section.
+  size_t InsertionPoint(size_t header) const {
+    size_t end = SectionEnd(header);
+    size_t at = end;
+    while (at > header + 1 && Trim(lines[at - 1], 0, lines[at - 1].size()).empty()) --at;
+    return at;
+  }
+
+  size_t FindKey(size_t header, const std::string& lowerKey) const {
+    size_t end = SectionEnd(header);
+    for (size_t i = header + 1; i < end; ++i) {
+      LineInfo info = Classify(lines[i]);
+      if (info.kind == LineKind::Key && Lower(info.name) == lowerKey) return i;
+    }
+    return std::string::npos;
+  }
+};
+
+CachedFileStore<ProfileDocument>& Store() {
+  static CachedFileStore<ProfileDocument> store;
+  return store;
+}
+
+template <typename Fn>
+auto WithDocument(const std::string& path, Fn&& fn) {
+  return Store().Read(path, std::forward<Fn>(fn));
+}
+
+template <typename Fn>
+bool ModifyDocument(const std::string& path, Fn&& change) {
+  return Store().Modify(path, std::forward<Fn>(change));
+}
+
+std::string OneLine(const std::string& value) {
+  std::string out(value);
+  for (char& c : out) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return out;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadProfileValue(const std::string& path, const std::string& section,
+                                            const std::string& key) {
+  const std::string index = IndexKey(section, key);
+  return WithDocument(path, [&](const ProfileDocument& doc) -> std::optional<std::string> {
+    auto it = doc.values.find(index);
+    if (it == doc.values.end()) return std::nullopt;
+    return it->second;
+  });
+}
+
+std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue, const std::string& path,
+                                    size_t bufferSize) {
+  std::string value = ReadProfileValue(path, section, key).value_or(defaultValue);
+  if (bufferSize > 0 && value.size() > bufferSize - 1) value.resize(bufferSize - 1);
+  return value;
+}
+
+std::optional<int> ParseProfileInt(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  size_t i = 0;
+  bool negative = false;
+  if (text[0] == '-' || text[0] == '+') {
+    negative = text[0] == '-';
+    i = 1;
+  }
+  long long n = 0;
+  bool any = false;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    any = true;
+    if (n < 10000000000LL) n = n * 10 + (text[i] - '0');
+  }
+  if (!any) return 0;
+  if (negative) n = -n;
+  return static_cast<int>(static_cast<unsigned int>(n));  // wraps like a 32-bit read
+}
+
+int GetPrivateProfileInt(const std::string& section, const std::string& key, int defaultValue,
+                         const std::string& path) {
+  auto value = ReadProfileValue(path, section, key);
+  if (!value) return defaultValue;
+  return ParseProfileInt(*value).value_or(defaultValue);
+}
+
+bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                               const std::string& value, const std::string& path) {
+  const std::string line = key + "=" + OneLine(value);
+  const std::string lowerSection = Lower(section), lowerKey = Lower(key);
+  return ModifyDocument(path, [&](ProfileDocument& doc) {
+    size_t header = doc.FindSection(lowerSection);
+    if (header == std::string::npos) {
+      doc.lines.push_back("[" + section + "]");
+      doc.lines.push_back(line);
+      return true;
+    }
+    size_t at = doc.FindKey(header, lowerKey);
+    if (at != std::string::npos) {
+      if (doc.lines[at] == line) return false;
+      doc.lines[at] = line;
+    } else {
+      size_t insert = doc.InsertionPoint(header);
+      doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(insert), line);
+    }
+    return true;
+  });
+}
+
+bool DeleteProfileKey(const std::string& section, const std::string& key, const std::string& path) {
+  const std::string lowerSection = Lower(section), lowerKey = Lower(key);
+  return ModifyDocument(path, [&](ProfileDocument& doc) {
+    size_t header = doc.FindSection(lowerSection);
+    if (header == std::string::npos) return false;
+    size_t at = doc.FindKey(header, lowerKey);
+    if (at == std::string::npos) return false;
+    doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(at));
+    return true;
+  });
+}
+
+bool WritePrivateProfileSection(const std::string& section,
+                                const std::vector<std::pair<std::string, std::string>>& pairs,
+                                const std::string& path) {
+  const std::string lowerSection = Lower(section);
+  return ModifyDocument(path, [&](ProfileDocument& doc) {
+    std::vector<std::string> body;
+    for (const auto& [k, v] : pairs) body.push_back(k + "=" + OneLine(v));
+    size_t header = doc.FindSection(lowerSection);
+    if (header == std::string::npos) {
+      doc.lines.push_back("[" + section + "]");
+      doc.lines.insert(doc.lines.end(), body.begin(), body.end());
+      return true;
+    }
+    // Keep blank and comment lines at the end of the section (they usually
+    // separate it from the next one); replace everything else.
+    size_t end = doc.InsertionPoint(header);
+    doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(header + 1),
+                    doc.lines.begin() + static_cast<std::ptrdiff_t>(end));
+    doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(header + 1), body.begin(),
+                     body.end());
+    return true;
+  });
+}
+
+std::vector<std::pair<std::string, std::string>> ReadProfileSection(const std::string& path,
+                                                                     const std::string& section) {
+  const std::string lowerSection = Lower(section);
+  return WithDocument(path, [&](const ProfileDocument& doc) {
+    std::vector<std::pair<std::string, std::string>> out;
+    size_t header = doc.FindSection(lowerSection);
+    if (header == std::string::npos) return out;
+    std::unordered_set<std::string> seen;
+    size_t end = doc.SectionEnd(header);
+    for (size_t i = header + 1; i < end; ++i) {
+      LineInfo info = Classify(doc.lines[i]);
+      if (info.kind == LineKind::Key && seen.insert(Lower(info.name)).second) {
+        out.emplace_back(info.name, info.value);
+      }
+    }
+    return out;
+  });
+}
+
+std::vector<std::string> ReadProfileSectionNames(const std::string& path) {
+  return WithDocument(path, [](const ProfileDocument& doc) { return doc.sectionNames; });
+}
+
+void ClearProfileCache() { Store().Clear(); }
+
+}  // namespace vyr::platform

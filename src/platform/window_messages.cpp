@@ -1,0 +1,92 @@
+#include "platform/window_messages.h"
+
+namespace vyr::platform {
+
+WindowMessages& WindowMessages::Instance() {
+  static WindowMessages instance;
+  return instance;
+}
+
+WindowHandle WindowMessages::Register(MessageTarget* target) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  WindowHandle h = next_++;
+  if (next_ == 0) next_ = 1;
+  windows_[h] = target;
+  return h;
+}
+
+void WindowMessages::Unregister(WindowHandle handle) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  windows_.erase(handle);
+  std::erase_if(queue_, [&](const WindowMessage& m) { return m.target == handle; });
+}
+
+bool WindowMessages::IsWindow(WindowHandle handle) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return handle != 0 && windows_.count(handle) != 0;
+}
+
+bool WindowMessages::PostMessage(WindowHandle handle, std::uint32_t message, WParam wParam,
+                                 LParam lParam) {
+  return Enqueue(WindowMessage{handle, message, wParam, lParam, std::nullopt});
+}
+
+bool WindowMessages::PostMessage(WindowHandle handle, std::uint32_t message, std::string text,
+                                 WParam wParam, LParam lParam) {
+  return Enqueue(WindowMessage{handle, message, wParam, lParam, std::move(text)});
+}
+
+bool WindowMessages::Enqueue(WindowMessage message) {
+  std::function<void()> wake;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (message.target == 0 || windows_.count(message.target) == 0) return false;
+    bool wasEmpty = queue_.empty();
+    queue_.push_back(std::move(message));
+    if (wasEmpty) wake = wakeUp_;
+  }
+  posted_.notify_all();
+  if (wake) wake();
+  return true;
+}
+
+size_t WindowMessages::DispatchPending() {
+  size_t delivered = 0;
+  for (;;) {
+    WindowMessage message;
+    MessageTarget* target = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (queue_.empty()) return delivered;
+      message = std::move(queue_.front());
+      queue_.pop_front();
+      auto it = windows_.find(message.target);
+      if (it == windows_.end()) continue;  // destroyed since the post
+      target = it->second;
+    }
+    // Delivered without the lock held: the window may post, register or
+    // unregister while handling the message.
+    target->OnWindowMessage(message);
+    ++delivered;
+  }
+}
+
+size_t WindowMessages::WaitAndDispatch(std::chrono::milliseconds timeout) {
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    posted_.wait_for(lock, timeout, [&] { return !queue_.empty(); });
+  }
+  return DispatchPending();
+}
+
+void WindowMessages::SetWakeUp(std::function<void()> wakeUp) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  wakeUp_ = std::move(wakeUp);
+}
+
+size_t WindowMessages::PendingCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return queue_.size();
+}
+
+}  // namespace vyr::platform

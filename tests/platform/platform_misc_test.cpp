@@ -1,0 +1,140 @@
+// String table, tick count, file times, identifiers and the home folder.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+#include "platform/file_times.h"
+#include "platform/guid.h"
+#include "platform/string_table.h"
+#include "platform/tick_count.h"
+#include "platform/windows_dir.h"
+#include "tools/test_support.h"
+
+namespace vyr::platform {
+namespace {
+
+TEST(StringTableTest, ParsesNumbersTabsAndEscapes) {
+  auto t = ParseStringTable(
+      "# comment\n1\tplain\r\n33085\tline\\r\\n\\nnext %s \\\"q\\\" back\\\\slash\n"
+      "bad line\n12 no tab\n\t7\n99999999999\ttoo big\n2\t\n");
+  EXPECT_EQ(t.size(), 3u);
+  EXPECT_EQ(t[1], "plain");
+  EXPECT_EQ(t[33085], "line\r\n\nnext %s \"q\" back\\slash");
+  EXPECT_EQ(t[2], "");
+}
+
+TEST(StringTableTest, LanguageComesFromTheLocaleAndGermanFallsBackToEnglish) {
+  {
+    test::ScopedEnv all("LC_ALL", std::nullopt), msgs("LC_MESSAGES", std::nullopt),
+        lang("LANG", "de_DE.UTF-8");
+    EXPECT_EQ(LanguageFromLocale(), Language::German);
+  }
+  {
+    test::ScopedEnv all("LC_ALL", "en_GB.UTF-8"), lang("LANG", "de_DE.UTF-8");
+    EXPECT_EQ(LanguageFromLocale(), Language::English);
+  }
+  {
+    test::ScopedEnv all("LC_ALL", std::nullopt), msgs("LC_MESSAGES", std::nullopt),
+        lang("LANG", std::nullopt);
+    EXPECT_EQ(LanguageFromLocale(), Language::English);
+  }
+  Language before = StringLanguage();
+  SetStringLanguage(Language::English);
+  EXPECT_EQ(LoadString(33081), "Error creating Vyrelle directory");
+  EXPECT_EQ(LoadString(33085),
+            "We have found Channels from a previous version\r\n\nDo you want upgrade to our new "
+            "Channels for %s ?");
+  SetStringLanguage(Language::German);
+  EXPECT_EQ(LoadString(33081), "Fehler beim Anlegen des Vyrelle-Verzeichnisses");
+  EXPECT_EQ(LoadString(4242424), "");
+  SetStringLanguage(before);
+}
+
+TEST(StringTableTest, ShippedStringsAreTranslated) {
+  Language before = StringLanguage();
+  for (unsigned id : {100u, 32822u, 32824u, 33081u, 33083u, 33084u, 33085u, 33086u}) {
+    SetStringLanguage(Language::English);
+    std::string en = LoadString(id);
+    SetStringLanguage(Language::German);
+    std::string de = LoadString(id);
+    EXPECT_FALSE(en.empty()) << id;
+    EXPECT_FALSE(de.empty()) << id;
+    EXPECT_NE(en, de) << id;
+  }
+  SetStringLanguage(before);
+}
+
+TEST(TickCountTest, AdvancesInMilliseconds) {
+  std::uint32_t a = GetTickCount();
+  SleepMs(30);
+  std::uint32_t b = GetTickCount();
+  EXPECT_GE(static_cast<std::uint32_t>(b - a), 25u);
+  EXPECT_LT(static_cast<std::uint32_t>(b - a), 5000u);
+}
+
+TEST(FileTimesTest, SetGetAndKeeperRestoresAfterARead) {
+  test::TempDir dir;
+  std::string f = dir.File("msg.txt");
+  test::WriteFile(f, "Subject: hi\n\nbody\n");
+  FileTimes read{1000000000LL * 900000000 + 5, 1000000000LL * 900000100 + 7};
+  ASSERT_TRUE(SetFileTimes(f, read));
+  FileTimes got;
+  ASSERT_TRUE(GetFileTimes(f, got));
+  EXPECT_EQ(got, read);
+  {
+    FileTimesKeeper keep(f);
+    test::WriteFile(f, "Subject: changed\n");  // a write changes both times
+    FileTimes during;
+    GetFileTimes(f, during);
+    EXPECT_NE(during.createdNs, read.createdNs);
+  }
+  ASSERT_TRUE(GetFileTimes(f, got));
+  EXPECT_EQ(got, read);
+  EXPECT_FALSE(GetFileTimes(dir.File("missing"), got));
+  EXPECT_FALSE(SetFileTimes(dir.File("missing"), read));
+}
+
+TEST(GuidTest, TextFormIsBracedUpperCaseAndUnique) {
+  std::set<std::string> seen;
+  for (int i = 0; i < 200; ++i) {
+    std::string g = NewGuidString();
+    ASSERT_EQ(g.size(), 38u);
+    EXPECT_EQ(g.front(), '{');
+    EXPECT_EQ(g.back(), '}');
+    EXPECT_EQ(g[9], '-');
+    EXPECT_EQ(g[14], '-');
+    EXPECT_EQ(g[19], '-');
+    EXPECT_EQ(g[24], '-');
+    EXPECT_EQ(g.find_first_not_of("0123456789ABCDEF-{}"), std::string::npos) << g;
+    seen.insert(g);
+  }
+  EXPECT_EQ(seen.size(), 200u);
+}
+
+TEST(WindowsDirectoryTest, EnvironmentDecidesTheHomeFolder) {
+  {
+    test::ScopedEnv h("VYRELLE_HOME", "/tmp/vyr-home"), x("XDG_DATA_HOME", "/x");
+    EXPECT_EQ(GetWindowsDirectory(), "/tmp/vyr-home");
+  }
+  {
+    test::ScopedEnv h("VYRELLE_HOME", ""), x("XDG_DATA_HOME", "/x/data");
+    EXPECT_EQ(GetWindowsDirectory(), "/x/data/vyrelle-home");
+  }
+  {
+    test::ScopedEnv h("VYRELLE_HOME", std::nullopt), x("XDG_DATA_HOME", std::nullopt),
+        home("HOME", "/home/u");
+    EXPECT_EQ(GetWindowsDirectory(), "/home/u/.local/share/vyrelle-home");
+  }
+  {
+    test::ScopedEnv h("VYRELLE_HOME", std::nullopt), x("XDG_DATA_HOME", std::nullopt),
+        home("HOME", std::nullopt);
+    EXPECT_EQ(GetWindowsDirectory(), "");
+  }
+  EXPECT_EQ(JoinPath("/a/", "b"), "/a/b");
+  EXPECT_EQ(JoinPath("/a", "\\b"), "/a/b");
+  EXPECT_EQ(JoinPath("", "b"), "b");
+}
+
+}  // namespace
+}  // namespace vyr::platform

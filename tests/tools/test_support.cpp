@@ -1,0 +1,66 @@
+#include "tools/test_support.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace vyr::test {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "vyrelle-test-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+  if (const char* v = std::getenv(name)) old_ = v;
+  if (value) {
+    ::setenv(name, value->c_str(), 1);
+  } else {
+    ::unsetenv(name);
+  }
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (old_) {
+    ::setenv(name_.c_str(), old_->c_str(), 1);
+  } else {
+    ::unsetenv(name_.c_str());
+  }
+}
+
+void WriteFile(const std::string& path, const std::string& contents) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f << contents;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+int RecordingMessageBox::Error(const std::string& text, const std::string& caption) {
+  boxes.push_back({"error", text, caption});
+  return IDOK;
+}
+int RecordingMessageBox::Question(const std::string& text, const std::string& caption, bool*) {
+  boxes.push_back({"question", text, caption});
+  return answer;
+}
+int RecordingMessageBox::Information(const std::string& text, const std::string& caption) {
+  boxes.push_back({"info", text, caption});
+  return IDOK;
+}
+
+}  // namespace vyr::test
