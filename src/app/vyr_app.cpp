@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include <csignal>
+
 #include <wx/display.h>
 #include <wx/filename.h>
 #include <wx/stdpaths.h>
@@ -92,6 +94,13 @@ bool CVyrApp::OnInit() {
   vyr::platform::WindowMessages::Instance().SetWakeUp([] {
     if (wxTheApp)
       wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
+  });
+
+  // A termination request (logout, kill) closes the windows and ends the
+  // event loop normally, so everything is shut down in order. wx calls this
+  // on the event loop, not in signal context.
+  SetSignalHandler(SIGTERM, [](int) {
+    for (wxWindow* window : wxTopLevelWindows) window->Close(true);
   });
 
   const std::string root = logic_->Directories().Root();
