@@ -11,6 +11,7 @@ namespace vyr {
 
 namespace {
 std::atomic<Application*> gCurrent{nullptr};
+const char kDefaultHomeServer[] = "http://www.vyrelle.example";
 
 // A scheme name is one folder below "media".
 bool IsPlainFolderName(const std::string& name) {
@@ -36,6 +37,17 @@ Application::~Application() {
 }
 
 Application* Application::Current() { return gCurrent.load(); }
+
+std::string Application::HomeServer() const {
+  std::string server = GetString("misc", "HomeServer", kDefaultHomeServer);
+  while (!server.empty() && server.back() == '/') server.pop_back();
+  return server.empty() ? std::string(kDefaultHomeServer) : server;
+}
+
+std::string Application::HomeServerUrl(const std::string& path) const {
+  if (path.empty()) return HomeServer() + "/";
+  return HomeServer() + (path[0] == '/' ? "" : "/") + path;
+}
 
 void Application::LoadStartupSettings() {
   soundsEnabled_ = GetInt("misc", "PlaySounds", 1) != 0;

@@ -55,6 +55,13 @@ class Application {
     return settings_.GetDataString(section, key, defaultValue);
   }
 
+  // --- home server ----------------------------------------------------------
+  // [misc] HomeServer without a trailing "/" (default
+  // "http://www.vyrelle.example"); every home-server address derives from it.
+  std::string HomeServer() const;
+  // The home server's address for a path ("/channels/chanfixed.vyr").
+  std::string HomeServerUrl(const std::string& path) const;
+
   // --- data directories -----------------------------------------------------
   const DataDirectories& Directories() const { return dirs_; }
   const std::string& WindowsDirectory() const { return dirs_.WindowsDirectory(); }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <ostream>
 
-#include "app/application.h"
+#include "cli/cli_context.h"
 #include "mail/cipher.h"
 #include "platform/profile_file.h"
 #include "platform/windows_dir.h"
@@ -24,38 +24,7 @@ const char kUsage[] =
     "  cipher decode STORED                    print the text of a stored form\n"
     "The Windows-directory stand-in is $VYRELLE_HOME when set.\n";
 
-// Message boxes of the logic become lines on the error stream.
-class StreamMessageBox : public MessageBoxService {
- public:
-  explicit StreamMessageBox(std::ostream& err) : err_(err) {}
-  int Error(const std::string& text, const std::string&) override {
-    err_ << "error: " << text << "\n";
-    return IDOK;
-  }
-  int Question(const std::string& text, const std::string&, bool*) override {
-    err_ << "question: " << text << "\n";
-    return IDNO;
-  }
-  int Information(const std::string& text, const std::string&) override {
-    err_ << text << "\n";
-    return IDOK;
-  }
-
- private:
-  std::ostream& err_;
-};
-
-struct Context {
-  std::ostream& out;
-  std::ostream& err;
-  StreamMessageBox messages;
-  SilentSoundPlayer sounds;
-  Application app;
-  Context(std::ostream& o, std::ostream& e)
-      : out(o), err(e), messages(e), app(platform::GetWindowsDirectory(), messages, sounds) {
-    app.LoadStartupSettings();
-  }
-};
+}  // namespace
 
 int Usage(std::ostream& err, const std::string& problem) {
   if (!problem.empty()) err << "vyrelle-cli: " << problem << "\n";
@@ -63,13 +32,37 @@ int Usage(std::ostream& err, const std::string& problem) {
   return 2;
 }
 
+int StreamMessageBox::Error(const std::string& text, const std::string&) {
+  err_ << "error: " << text << "\n";
+  return IDOK;
+}
+
+int StreamMessageBox::Question(const std::string& text, const std::string&, bool*) {
+  err_ << "question: " << text << "\n";
+  return IDNO;
+}
+
+int StreamMessageBox::Information(const std::string& text, const std::string&) {
+  err_ << text << "\n";
+  return IDOK;
+}
+
+Context::Context(std::ostream& o, std::ostream& e)
+    : out(o), err(e), messages(e), app(platform::GetWindowsDirectory(), messages, sounds) {
+  app.LoadStartupSettings();
+}
+
+namespace {
+
 // Removes "--scheme" / "--data" from the arguments and reports them.
 void TakeFlags(std::vector<std::string>& args, bool& scheme, bool& data) {
   scheme = std::erase(args, std::string("--scheme")) > 0;
   data = std::erase(args, std::string("--data")) > 0;
 }
 
-int Paths(Context& c) {
+}  // namespace
+
+int RunPathsCommand(Context& c, const std::vector<std::string>&) {
   c.out << "windows: " << c.app.WindowsDirectory() << "\n";
   c.out << "data: " << c.app.Directories().Root() << "\n";
   c.out << "profile: " << c.app.ProfilePath() << "\n";
@@ -80,7 +73,8 @@ int Paths(Context& c) {
   return 0;
 }
 
-int Settings(Context& c, std::vector<std::string> args) {
+int RunSettingsCommand(Context& c, const std::vector<std::string>& argsIn) {
+  std::vector<std::string> args = argsIn;
   bool scheme = false, data = false;
   TakeFlags(args, scheme, data);
   if (args.empty()) return Usage(c.err, "settings needs get, getint or set");
@@ -126,7 +120,7 @@ int Settings(Context& c, std::vector<std::string> args) {
   return Usage(c.err, "unknown settings command '" + verb + "'");
 }
 
-int Cipher(Context& c, const std::vector<std::string>& args) {
+int RunCipherCommand(Context& c, const std::vector<std::string>& args) {
   if (args.size() != 2) return Usage(c.err, "cipher encode TEXT | cipher decode STORED");
   if (args[0] == "encode") {
     c.out << EncipherText(args[1]) << "\n";
@@ -144,6 +138,15 @@ int Cipher(Context& c, const std::vector<std::string>& args) {
   return Usage(c.err, "unknown cipher command '" + args[0] + "'");
 }
 
+namespace {
+using Handler = int (*)(Context&, const std::vector<std::string>&);
+
+// Each subsystem adds its command word here.
+const std::pair<const char*, Handler> kCommands[] = {
+    {"paths", RunPathsCommand},
+    {"settings", RunSettingsCommand},
+    {"cipher", RunCipherCommand},
+};
 }  // namespace
 
 int RunCommand(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream& err) {
@@ -154,13 +157,13 @@ int RunCommand(const std::vector<std::string>& argsIn, std::ostream& out, std::o
     out << kUsage;
     return 0;
   }
-  if (command != "paths" && command != "settings" && command != "cipher") {
-    return Usage(err, "unknown command '" + command + "'");
+  for (const auto& [word, handler] : kCommands) {
+    if (command == word) {
+      Context c(out, err);
+      return handler(c, rest);
+    }
   }
-  Context c(out, err);
-  if (command == "paths") return Paths(c);
-  if (command == "settings") return Settings(c, rest);
-  return Cipher(c, rest);
+  return Usage(err, "unknown command '" + command + "'");
 }
 
 }  // namespace vyr::cli

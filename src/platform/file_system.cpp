@@ -84,6 +84,11 @@ bool ReadWholeFile(const std::string& path, std::string& contents, FileStamp& st
   return ok;
 }
 
+bool IsPlainFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+}
+
 std::string ParentFolder(const std::string& path) {
   size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";

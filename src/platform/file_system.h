@@ -52,6 +52,11 @@ class DirectoryLock {
   int fd_ = -1;
 };
 
+// True when the name can only ever mean one entry directly inside a folder:
+// not empty, not "." or "..", and without "/", "\" or a zero byte. Names
+// that come from files or pages must pass this before they become paths.
+bool IsPlainFileName(const std::string& name);
+
 // The folder part of a path ("a/b/c.ini" -> "a/b"); "." for a bare name.
 std::string ParentFolder(const std::string& path);
 

@@ -180,3 +180,18 @@ TEST(InstallationIdFailureTest, UnwritableRegistryReportsAndStoresNothing) {
 
 }  // namespace
 }  // namespace vyr
+
+namespace vyr {
+namespace {
+
+TEST_F(ApplicationTest, HomeServerAddressesDeriveFromOneSetting) {
+  EXPECT_EQ(app.HomeServerUrl("/channels/chanfixed.vyr"),
+            "http://www.vyrelle.example/channels/chanfixed.vyr");
+  EXPECT_EQ(app.HomeServerUrl(""), "http://www.vyrelle.example/");
+  app.WriteString("misc", "HomeServer", "http://127.0.0.1:8080/");
+  EXPECT_EQ(app.HomeServer(), "http://127.0.0.1:8080");
+  EXPECT_EQ(app.HomeServerUrl("help"), "http://127.0.0.1:8080/help");
+}
+
+}  // namespace
+}  // namespace vyr
