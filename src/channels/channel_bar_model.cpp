@@ -1,1 +1,135 @@
-// placeholder
+#include "channels/channel_bar_model.h"
+
+#include "platform/string_table.h"
+
+namespace vyr {
+
+namespace {
+// The keyword strings, in the order they are tried, and the image each
+// gives.
+constexpr unsigned kFirstKeywordString = 33300;
+constexpr int kKeywordImages[] = {1,  2,  3,  3,  4,  5,  6,  6,  6,  7,  8,  9,  10, 11, 12, 13,
+                                  13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27};
+
+std::string Lower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+// An item is opened as a folder when its url is empty or starts with "_".
+bool IsFolderUrl(const std::string& url) { return url.empty() || url[0] == '_'; }
+}  // namespace
+
+int ChannelIconIndex(const std::string& channelName) {
+  const std::string name = Lower(channelName);
+  for (size_t i = 0; i < std::size(kKeywordImages); ++i) {
+    std::string keyword = Lower(platform::LoadString(kFirstKeywordString + static_cast<unsigned>(i)));
+    if (!keyword.empty() && name.find(keyword) != std::string::npos) return kKeywordImages[i];
+  }
+  return 0;
+}
+
+ChannelBarModel::ChannelBarModel(ChannelLibrary& library,
+                                 std::function<void(const std::string&)> navigate,
+                                 std::function<void(const std::string&)> countUsage)
+    : library_(library), navigate_(std::move(navigate)), countUsage_(std::move(countUsage)) {}
+
+bool ChannelBarModel::FillColumn() {
+  column_.clear();
+  const ChannelSet& set = library_.Set();
+  for (size_t i = 0; i < set.Count(); ++i) {
+    column_.push_back(StripEntry{kChannelCommandBase + static_cast<int>(i), set.At(i)->name,
+                                 ChannelIconIndex(set.At(i)->name),
+                                 library_.IsFixed(i) ? kFixedEntryState : 0});
+  }
+  return library_.FixedCount() > 0;
+}
+
+ChannelItem* ChannelBarModel::Channel() const {
+  const ChannelSet& set = library_.Set();
+  if (current_ < 0 || static_cast<size_t>(current_) >= set.Count()) return nullptr;
+  return set.At(static_cast<size_t>(current_));
+}
+
+void ChannelBarModel::Go(const std::string& pageUrl) {
+  if (suppressNavigation_ || !navigate_) return;
+  ChannelItem* channel = Channel();
+  if (fromBar_ && channel && !channel->extra.empty()) {
+    navigate_(channel->extra);
+  } else {
+    navigate_(pageUrl);
+  }
+}
+
+void ChannelBarModel::SelectChannel(int index, bool fromBar) {
+  if (countUsage_) countUsage_("CC");
+  const ChannelSet& set = library_.Set();
+  if (set.Count() == 0) return;
+  if (index == kCurrentChannel) index = current_;
+  if (index < 0) index = 0;
+  if (static_cast<size_t>(index) >= set.Count()) index = static_cast<int>(set.Count()) - 1;
+  current_ = index;
+  fromBar_ = fromBar;
+
+  ChannelItem& channel = *Channel();
+  folderStrip_.clear();
+  folderStrip_.push_back(StripEntry{kItemCommandBase, channel.name, 2, 0});
+  for (size_t k = 0; k < channel.children.size(); ++k) {
+    const ChannelItem& item = *channel.children[k];
+    folderStrip_.push_back(StripEntry{kItemCommandBase + static_cast<int>(k), item.name,
+                                      IsFolderUrl(item.url) ? 0 : 3, 0});
+  }
+  int entry = channel.value;
+  if (entry < 1 || static_cast<size_t>(entry) > channel.children.size()) entry = 1;
+  folderSelection_ = entry;
+  OpenItem(entry - 1, false);
+  fromBar_ = false;
+}
+
+void ChannelBarModel::OpenItem(int position, bool fromStrip) {
+  if (fromStrip && countUsage_) countUsage_("FC");
+  pageStrip_.clear();
+  pageSelection_ = 0;
+  ChannelItem* channel = Channel();
+  if (!channel || position < 0 || static_cast<size_t>(position) >= channel->children.size()) {
+    pageStripShown_ = false;
+    return;
+  }
+  folderSelection_ = position + 1;
+  ChannelItem& item = *channel->children[static_cast<size_t>(position)];
+  channel->value = position + 1;
+  if (item.HasChildren() || IsFolderUrl(item.url)) {
+    OpenFolder(item);
+    return;
+  }
+  Go(item.url);
+  pageStripShown_ = false;
+}
+
+void ChannelBarModel::OpenFolder(ChannelItem& folder) {
+  pageStrip_.clear();
+  for (size_t j = 0; j < folder.children.size(); ++j) {
+    pageStrip_.push_back(
+        StripEntry{kPageCommandBase + static_cast<int>(j), folder.children[j]->name, 1, 0});
+  }
+  pageStripShown_ = !folder.children.empty();
+  if (pageStripShown_) OpenPage(folder.value, false);
+}
+
+void ChannelBarModel::OpenPage(int position, bool fromStrip) {
+  if (fromStrip && countUsage_) countUsage_("SC");
+  ChannelItem* channel = Channel();
+  if (!channel) return;
+  int folderIndex = folderSelection_ - 1;
+  if (folderIndex < 0 || static_cast<size_t>(folderIndex) >= channel->children.size()) return;
+  ChannelItem& folder = *channel->children[static_cast<size_t>(folderIndex)];
+  if (folder.children.empty()) return;
+  if (position < 0 || static_cast<size_t>(position) >= folder.children.size()) position = 0;
+  folder.value = position;
+  pageSelection_ = position;
+  Go(folder.children[static_cast<size_t>(position)]->url);
+}
+
+}  // namespace vyr

@@ -1,1 +1,80 @@
-// placeholder
+#include "channels/channel_startup.h"
+
+#include "app/application.h"
+
+namespace vyr {
+
+namespace {
+// A start page on a partner portal, and a guide to the internet's basics on
+// another site, used when the data folder names none.
+constexpr char kDefaultStartPage[] = "http://portal.vyrelle.example/start";
+constexpr char kInternetBasicsPage[] = "http://www.netbasics.example/guide/";
+
+std::string TrimLeft(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t\r\n");
+  return b == std::string::npos ? std::string() : s.substr(b);
+}
+}  // namespace
+
+std::string ChannelLibrary::DataFile(const std::string& name) const {
+  return app_.ResolveDataFile(name, true);
+}
+
+void ChannelLibrary::AddHomeChannel() {
+  ChannelItem* home = set_.AddChannel(kHomeChannelName);
+  if (app_.GetInt("Startup", "UseDefaultStart", 1) == 0) {
+    std::string own = TrimLeft(app_.GetString("Startup", "Home", ""));
+    if (!own.empty()) ChannelSet::AddChild(home, "Your Home Page", own, kChannelKindPage);
+  }
+  ChannelSet::AddChild(home, "Start Page",
+                       app_.GetDataString("StartFolder", "StartPage", kDefaultStartPage),
+                       kChannelKindPage);
+
+  // A folder's pages come from "S<n>_NAME" / "S<n>_URL" of its section; when
+  // the first name is empty the folder gets the built-in pages instead.
+  auto fillFolder = [&](ChannelItem* folder, const std::string& section, int pairs,
+                        const std::vector<std::pair<std::string, std::string>>& builtIn) {
+    if (app_.GetDataString(section, "S1_NAME", "").empty()) {
+      for (const auto& [name, url] : builtIn) {
+        ChannelSet::AddChild(folder, name, url, kChannelKindPage);
+      }
+      return;
+    }
+    for (int n = 1; n <= pairs; ++n) {
+      std::string name = app_.GetDataString(section, "S" + std::to_string(n) + "_NAME", "");
+      if (name.empty()) continue;
+      ChannelSet::AddChild(folder, name,
+                           app_.GetDataString(section, "S" + std::to_string(n) + "_URL", ""),
+                           kChannelKindPage);
+    }
+  };
+
+  ChannelItem* start = ChannelSet::AddChild(
+      home, app_.GetDataString("StartFolder", "FolderName", "Vyrelle"), "", kChannelKindFolder);
+  fillFolder(start, "StartFolder", 7, {{"Vyrelle", app_.HomeServerUrl("/")}});
+
+  ChannelItem* help = ChannelSet::AddChild(home, "Help", "", kChannelKindFolder);
+  fillFolder(help, "HelpFolder", 6,
+             {{"Internet Basics", kInternetBasicsPage}, {"Vyrelle Help", app_.HomeServerUrl("/help")}});
+}
+
+size_t ChannelLibrary::LoadAtStartup() {
+  set_.Clear(0);
+  AddHomeChannel();
+  set_.Load(DataFile(kLocalChannelsFile), false);
+  set_.Load(DataFile(kFixedChannelsFile), false);
+  fixedCount_ = set_.Count();
+  set_.Load(DataFile(kUserChannelsFile), false);
+  return fixedCount_;
+}
+
+bool ChannelLibrary::SaveUserChannels() const {
+  return set_.Save(DataFile(kUserChannelsFile), fixedCount_, &app_.Messages());
+}
+
+void ChannelLibrary::ReplaceUserChannels(const ChannelSet& from, size_t firstUserChannel) {
+  set_.Clear(fixedCount_);
+  for (size_t i = firstUserChannel; i < from.Count(); ++i) set_.AddCopy(*from.At(i));
+}
+
+}  // namespace vyr

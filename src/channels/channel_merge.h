@@ -1,0 +1,85 @@
+#pragma once
+// Taking channels from other files into the user's channels: merging with
+// duplicate names, exporting chosen channels to a ".ndf" file, and a channel
+// file received from a page.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "channels/channel_startup.h"
+
+namespace vyr {
+
+class Application;
+class MessageBoxService;
+
+// The four answers to "A Channel Already Exists With This Name", in the order
+// the dialog offers them.
+enum class DuplicateAction { Replace = 0, Rename = 1, Merge = 2, Skip = 3 };
+
+struct DuplicateChoice {
+  DuplicateAction action = DuplicateAction::Skip;
+  bool applyToAll = false;  // use this action for the remaining duplicates
+  bool cancel = false;      // abandon the whole import
+};
+
+// Asked once per imported channel whose name already exists (until "Apply to
+// All"). offerApplyToAll is true when the import holds more than one
+// duplicate.
+using DuplicateChooser =
+    std::function<DuplicateChoice(const std::string& channelName, bool offerApplyToAll)>;
+
+// A chooser that gives the same action for every duplicate.
+DuplicateChooser AlwaysChoose(DuplicateAction action);
+
+// The dialog's texts.
+inline constexpr char kDuplicateTitle[] = "A Channel Already Exists With This Name";
+inline constexpr char kDuplicateText[] = "The Channel '%s' already exists.";
+inline constexpr char kDuplicatePrompt[] = "Please select one of the following actions:";
+extern const char* const kDuplicateActionTexts[4];
+inline constexpr char kDuplicateNote[] =
+    "Remember, after importing a channel(s), you can use Channel Designer to make any\n"
+    "necessary changes to your channel layout.";
+
+// Merges the imported channels into the tree (the designer's channels: the
+// whole set, of which the first lockedCount are fixed). Names are compared
+// exactly. Replaced channels are deleted from the tree, merged channels get
+// the imported folders and pages after their own, renamed ones are called
+// "<name>2", and the rest (not skipped) are appended. A fixed channel is
+// never deleted or merged into (it is never written back): replacing or
+// merging keeps it and adds the imported channel as a user channel. Returns false, with the tree unchanged, when the user
+// cancels.
+bool MergeChannelSet(ChannelSet& tree, size_t& lockedCount, ChannelSet& imported,
+                     const DuplicateChooser& choose);
+
+// The file an export goes to, from the name the user typed: empty gives the
+// message "Please supply a file name" (and an empty result); ".ndf" is
+// appended when the lower-cased name does not end in ".ndf"; a name with no
+// folder part is placed in the "channels" folder.
+std::string ExportFileName(const std::string& typed, const std::string& channelsFolder,
+                           std::string* problem);
+
+// "You have selected %d channel(s) to export: ..." with the two ways of
+// importing the file.
+std::string ExportSummary(size_t count, const std::string& fileName);
+
+// Writes the chosen channels (positions in the set) in the text form. When
+// the file cannot be created: "Could not open destination file", nothing
+// written, false.
+bool ExportChannels(const ChannelSet& set, const std::vector<size_t>& chosen,
+                    const std::string& path, MessageBoxService* messages);
+
+// Loads a channel file and merges it into the application's channels; when
+// the merge is not cancelled, the user channels are rebuilt and
+// "chanuser.vyr" is written at once. With deleteAfterLoading the file is
+// removed once read (a file received from a page). False when the file
+// cannot be opened, the user cancels, or "chanuser.vyr" cannot be written.
+bool MergeChannelFile(ChannelLibrary& library, const std::string& path,
+                      const DuplicateChooser& choose, bool deleteAfterLoading);
+
+// A channel file received from a page: "vyrtemp.ndf" in the "_TEMP" folder
+// (or the given path), deleted once read.
+bool ReceiveChannelFile(const Application& app, ChannelLibrary& library,
+                        const DuplicateChooser& choose, const std::string& path = {});
+
+}  // namespace vyr
