@@ -22,6 +22,11 @@ const char kUsage[] =
     "      --data    read the data folder's config.ini (read-only)\n"
     "  cipher encode TEXT                      print the stored form of TEXT\n"
     "  cipher decode STORED                    print the text of a stored form\n"
+    "  channels dump FILE                      one line per item: depth, name, url\n"
+    "  channels copy IN OUT [FIRST]            load IN, save its channels from FIRST into OUT\n"
+    "  channels startup                        the start-up channel set and its fixed count\n"
+    "  channels merge FILE ACTION              merge FILE into the user channels; ACTION is\n"
+    "                                          replace, rename, merge or skip for duplicates\n"
     "The Windows-directory stand-in is $VYRELLE_HOME when set.\n";
 
 }  // namespace
@@ -146,6 +151,7 @@ const std::pair<const char*, Handler> kCommands[] = {
     {"paths", RunPathsCommand},
     {"settings", RunSettingsCommand},
     {"cipher", RunCipherCommand},
+    {"channels", RunChannelsCommand},
 };
 }  // namespace
 

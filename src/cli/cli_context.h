@@ -38,5 +38,6 @@ int Usage(std::ostream& err, const std::string& problem);
 int RunPathsCommand(Context& c, const std::vector<std::string>& args);
 int RunSettingsCommand(Context& c, const std::vector<std::string>& args);
 int RunCipherCommand(Context& c, const std::vector<std::string>& args);
+int RunChannelsCommand(Context& c, const std::vector<std::string>& args);
 
 }  // namespace vyr::cli
