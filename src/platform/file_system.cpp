@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <stdio.h>
 
 namespace vyr::platform {
 
@@ -110,6 +111,8 @@ bool WriteAll(int fd, const std::string& data) {
   return true;
 }
 
+}  // namespace
+
 void SyncFolder(const std::string& folder) {
   int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd >= 0) {
@@ -117,7 +120,6 @@ void SyncFolder(const std::string& folder) {
     ::close(dfd);
   }
 }
-}  // namespace
 
 bool WriteFileAtomically(const std::string& path, const std::string& contents) {
   static std::atomic<unsigned> counter{0};
@@ -136,6 +138,27 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents) {
   }
   SyncFolder(folder);
   return true;
+}
+
+bool SyncFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+MoveResult MoveFileNoReplace(const std::string& from, const std::string& to) {
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+  } else if (errno == EEXIST) {
+    return MoveResult::TargetExists;
+  } else if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+    return errno == EEXIST ? MoveResult::TargetExists : MoveResult::Failed;
+  }
+  SyncFolder(ParentFolder(to));
+  if (ParentFolder(to) != ParentFolder(from)) SyncFolder(ParentFolder(from));
+  return MoveResult::Moved;
 }
 
 FileStamp StampOf(const std::string& path) {

@@ -20,6 +20,18 @@ bool ReadWholeFile(const std::string& path, std::string& contents);
 // target, and the folder itself is flushed. Missing parent folders are created.
 bool WriteFileAtomically(const std::string& path, const std::string& contents);
 
+// Flushes a file's data to disk. False when it cannot be opened or flushed.
+bool SyncFile(const std::string& path);
+// Flushes a folder's entries (new names, removed names) to disk.
+void SyncFolder(const std::string& folder);
+
+enum class MoveResult { Moved, TargetExists, Failed };
+// Moves a file to a new name without ever replacing an existing file: the
+// new name is linked first (which fails when it exists), then the old name
+// removed and the target's folder flushed. Falls back to a rename that
+// refuses an existing target when links are not possible.
+MoveResult MoveFileNoReplace(const std::string& from, const std::string& to);
+
 // The identity of one version of a file: every atomic replacement gives a new
 // inode, so a change made by another process is seen even within the same
 // timestamp tick.

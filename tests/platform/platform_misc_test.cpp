@@ -138,3 +138,33 @@ TEST(WindowsDirectoryTest, EnvironmentDecidesTheHomeFolder) {
 
 }  // namespace
 }  // namespace vyr::platform
+
+#include "platform/file_system.h"
+
+namespace vyr::platform {
+namespace {
+
+TEST(FileSystemTest, MoveWithoutReplaceNeverOverwritesAnExistingFile) {
+  test::TempDir dir;
+  test::WriteFile(dir.File("new/a.tmp"), "first copy");
+  test::WriteFile(dir.File("inbox/S1.mail"), "stored earlier");
+  EXPECT_EQ(MoveFileNoReplace(dir.File("new/a.tmp"), dir.File("inbox/S1.mail")),
+            MoveResult::TargetExists);
+  EXPECT_EQ(test::ReadFile(dir.File("inbox/S1.mail")), "stored earlier");
+  EXPECT_EQ(test::ReadFile(dir.File("new/a.tmp")), "first copy");  // still there
+  EXPECT_EQ(MoveFileNoReplace(dir.File("new/a.tmp"), dir.File("inbox/S2.mail")), MoveResult::Moved);
+  EXPECT_EQ(test::ReadFile(dir.File("inbox/S2.mail")), "first copy");
+  EXPECT_FALSE(FileExists(dir.File("new/a.tmp")));
+  EXPECT_EQ(MoveFileNoReplace(dir.File("new/none"), dir.File("inbox/S3.mail")), MoveResult::Failed);
+}
+
+TEST(FileSystemTest, PlainFileNamesCannotLeaveTheirFolder) {
+  EXPECT_TRUE(IsPlainFileName("News- Today-.url"));
+  EXPECT_TRUE(IsPlainFileName("...url"));
+  for (const std::string bad : {"", ".", "..", "a/b", "/etc/passwd", "..\\x", std::string("a\0b", 3)}) {
+    EXPECT_FALSE(IsPlainFileName(bad)) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace vyr::platform
