@@ -161,7 +161,7 @@ TEST(FileSystemTest, MoveWithoutReplaceNeverOverwritesAnExistingFile) {
 TEST(FileSystemTest, PlainFileNamesCannotLeaveTheirFolder) {
   EXPECT_TRUE(IsPlainFileName("News- Today-.url"));
   EXPECT_TRUE(IsPlainFileName("...url"));
-  for (const std::string bad : {"", ".", "..", "a/b", "/etc/passwd", "..\\x", std::string("a\0b", 3)}) {
+  for (const std::string& bad : std::vector<std::string>{"", ".", "..", "a/b", "/etc/passwd", "..\\x", std::string("a\0b", 3)}) {
     EXPECT_FALSE(IsPlainFileName(bad)) << bad;
   }
 }
