@@ -22,6 +22,8 @@ const char kUsage[] =
     "      --data    read the data folder's config.ini (read-only)\n"
     "  cipher encode TEXT                      print the stored form of TEXT\n"
     "  cipher decode STORED                    print the text of a stored form\n"
+    "  favorites import-bookmarks FILE         import a bookmark file into the favorites\n"
+    "  favorites clean-name NAME               print NAME as a favorites file name\n"
     "  channels dump FILE                      one line per item: depth, name, url\n"
     "  channels copy IN OUT [FIRST]            load IN, save its channels from FIRST into OUT\n"
     "  channels startup                        the start-up channel set and its fixed count\n"
@@ -151,6 +153,7 @@ const std::pair<const char*, Handler> kCommands[] = {
     {"paths", RunPathsCommand},
     {"settings", RunSettingsCommand},
     {"cipher", RunCipherCommand},
+    {"favorites", RunFavoritesCommand},
     {"channels", RunChannelsCommand},
 };
 }  // namespace

@@ -38,6 +38,7 @@ int Usage(std::ostream& err, const std::string& problem);
 int RunPathsCommand(Context& c, const std::vector<std::string>& args);
 int RunSettingsCommand(Context& c, const std::vector<std::string>& args);
 int RunCipherCommand(Context& c, const std::vector<std::string>& args);
+int RunFavoritesCommand(Context&, const std::vector<std::string>&);
 int RunChannelsCommand(Context& c, const std::vector<std::string>& args);
 
 }  // namespace vyr::cli
