@@ -1,5 +1,6 @@
 #include "app/vyr_app.h"
 
+#include <glib-unix.h>
 #include <glib.h>
 
 #include <csignal>
@@ -66,10 +67,10 @@ std::string FindStartPage() {
 }  // namespace
 
 CVyrApp::CVyrApp() {
-  // The application object is made before GTK starts. The engine's
-  // accelerated compositing needs a GPU-backed display; without one (a
-  // virtual X server, a remote display) pages stay blank, so it is off unless
-  // the user chose otherwise.
+  // The application object is made before GTK starts, so the engine and its
+  // web processes see this. Accelerated compositing is meant for a display
+  // with a GPU; on a virtual X server or a remote session it can leave pages
+  // blank, so it is off unless the user set the variable.
   if (!wxGetEnv(wxS("WEBKIT_DISABLE_COMPOSITING_MODE"), nullptr))
     wxSetEnv(wxS("WEBKIT_DISABLE_COMPOSITING_MODE"), wxS("1"));
 }
@@ -96,12 +97,17 @@ bool CVyrApp::OnInit() {
       wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
   });
 
-  // A termination request (logout, kill) closes the windows and ends the
-  // event loop normally, so everything is shut down in order. wx calls this
-  // on the event loop, not in signal context.
-  SetSignalHandler(SIGTERM, [](int) {
+  // A termination request (logout, kill) closes the windows, and the event
+  // loop then ends normally, so everything is shut down in order. GLib runs
+  // the handler on the event loop, not in signal context. (wxApp's own signal
+  // handlers are not delivered by the GTK event loop.)
+  sigtermSource_ = g_unix_signal_add(SIGTERM, [](gpointer) -> gboolean {
     for (wxWindow* window : wxTopLevelWindows) window->Close(true);
-  });
+    // Closed frames are deleted at idle time; with no input arriving (a
+    // virtual display) nothing else would start the idle processing.
+    wxWakeUpIdle();
+    return G_SOURCE_CONTINUE;
+  }, nullptr);
 
   const std::string root = logic_->Directories().Root();
   if (!root.empty()) CBrowserWnd::SetEngineDataDirectory(vyr::platform::JoinPath(root, "WebKit"));
@@ -127,6 +133,8 @@ void CVyrApp::OpenFirstPage(CShellFrame& frame) {
 }
 
 int CVyrApp::OnExit() {
+  if (sigtermSource_) g_source_remove(sigtermSource_);
+  sigtermSource_ = 0;
   vyr::platform::WindowMessages::Instance().SetWakeUp(nullptr);
   logic_.reset();
   sounds_.reset();

@@ -28,6 +28,7 @@ class CVyrApp : public wxApp {
   std::unique_ptr<CWxMessageBox> messages_;
   std::unique_ptr<CWxSoundPlayer> sounds_;
   std::unique_ptr<vyr::Application> logic_;
+  unsigned sigtermSource_ = 0;  // the GLib source handling SIGTERM
 };
 
 wxDECLARE_APP(CVyrApp);
