@@ -29,6 +29,14 @@ const char kUsage[] =
     "  channels startup                        the start-up channel set and its fixed count\n"
     "  channels merge FILE ACTION              merge FILE into the user channels; ACTION is\n"
     "                                          replace, rename, merge or skip for duplicates\n"
+    "  mail folders                            the folder tree: name, bold (1/0)\n"
+    "  mail list FOLDER                        one row per message, tab-separated: unread (1/0),\n"
+    "                                          sort time (seconds since 1970, \"-\" when unknown),\n"
+    "                                          name shown, subject shown, path; default order\n"
+    "  mail summary FILE                       the header summary, one \"Field: value\" a line\n"
+    "  mail key FILE                           the message key that names a received message\n"
+    "  mail state FILE                         read or unread\n"
+    "  mail mark read|unread FILE              set the read state\n"
     "The Windows-directory stand-in is $VYRELLE_HOME when set.\n";
 
 }  // namespace
@@ -155,6 +163,7 @@ const std::pair<const char*, Handler> kCommands[] = {
     {"cipher", RunCipherCommand},
     {"favorites", RunFavoritesCommand},
     {"channels", RunChannelsCommand},
+    {"mail", RunMailCommand},
 };
 }  // namespace
 

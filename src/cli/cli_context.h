@@ -40,5 +40,7 @@ int RunSettingsCommand(Context& c, const std::vector<std::string>& args);
 int RunCipherCommand(Context& c, const std::vector<std::string>& args);
 int RunFavoritesCommand(Context&, const std::vector<std::string>&);
 int RunChannelsCommand(Context& c, const std::vector<std::string>& args);
+int RunMailCommand(Context&, const std::vector<std::string>&);
+int RunMailCheckCommand(Context&, const std::vector<std::string>&);
 
 }  // namespace vyr::cli

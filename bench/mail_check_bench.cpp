@@ -1,0 +1,151 @@
+// The mail check against a local Dovecot: 1 000 messages of about 10 KB.
+// Reports the total time, the time beyond the fixed 50 ms pause before each
+// command the client sends, the same mailbox fetched by fetchmail into a
+// Maildir (when fetchmail is installed), and the check's peak memory with
+// one large message.
+//
+//   build/bench/mail_check_bench [messages] [large-MB]
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "app/application.h"
+#include "mail/mail_accounts.h"
+#include "mail/mail_check.h"
+#include "tools/dovecot_server.h"
+#include "tools/test_support.h"
+
+using namespace vyr;
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string MakeMessage(int n, size_t bodyBytes) {
+  std::string m = "From: Sender <sender@mail.example>\nTo: alice@mail.example\nSubject: Message number " +
+                  std::to_string(n) + "\nDate: Tue, 1 Dec 2026 10:00:00 +0000\nMessage-ID: <m" +
+                  std::to_string(n) + "@mail.example>\n\n";
+  while (m.size() < bodyBytes) {
+    m += "Some text of message " + std::to_string(n) + ", wrapped like ordinary mail is wrapped.\n";
+  }
+  return m;
+}
+
+// Runs one whole check and returns its time in seconds (negative on failure).
+double RunCheck(Application& app) {
+  struct Window : platform::MessageTarget {
+    bool finished = false;
+    int result = -1;
+    void OnWindowMessage(const platform::WindowMessage& m) override {
+      if (m.message == kMsgMailCheckFinished) {
+        finished = true;
+        result = static_cast<int>(m.lParam);
+      }
+    }
+  } window;
+  auto& messages = platform::WindowMessages::Instance();
+  platform::WindowHandle handle = messages.Register(&window);
+  double seconds = -1;
+  {
+    MailCheck check(app, handle);
+    auto start = Clock::now();
+    if (check.StartMailCheck(true)) {
+      while (!window.finished) messages.WaitAndDispatch(std::chrono::milliseconds(100));
+      if (window.result == 0) seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    }
+  }
+  messages.Unregister(handle);
+  return seconds;
+}
+
+long PeakKb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int count = argc > 1 ? std::atoi(argv[1]) : 1000;
+  const int largeMb = argc > 2 ? std::atoi(argv[2]) : 25;
+  test::DovecotServer dovecot;
+  std::string error;
+  if (!dovecot.Start(&error)) {
+    std::fprintf(stderr, "cannot start Dovecot: %s\n", error.c_str());
+    return 1;
+  }
+  dovecot.AddUser("alice", "wonderland");
+  for (int i = 1; i <= count; ++i) dovecot.AddMessage("alice", MakeMessage(i, 10 * 1024));
+
+  test::TempDir home;
+  StderrMessageBox boxes;
+  SilentSoundPlayer sounds;
+  Application app(home.Path(), boxes, sounds);
+  app.WriteString("email", "pop3-server", "127.0.0.1");
+  app.WriteInt("email", "POP3Port", dovecot.Port());
+  app.WriteString("email", "pop3-account", "alice");
+  app.WriteString("email", "pop3-pass", StoredPassword("wonderland"));
+
+  const double total = RunCheck(app);
+  if (total < 0) {
+    std::fprintf(stderr, "the check failed\n");
+    return 1;
+  }
+  // Commands sent: USER and PASS as three sends each, STAT, UIDL, then LIST
+  // and RETR for every message, and QUIT; each is preceded by 50 ms.
+  const long sends = 6 + 1 + 1 + 2L * count + 1;
+  const double pauses = sends * 0.050;
+  size_t stored = 0;
+  for (const auto& e : fs::directory_iterator(home.File("vyrelle/email/Inbox"))) stored += e.is_regular_file();
+  std::printf("vyrelle: %d messages (%zu stored) in %.2f s; pauses %.2f s; beyond the pauses %.3f ms "
+              "per message (target < 2 ms)\n",
+              count, stored, total, pauses, (total - pauses) * 1000.0 / count);
+
+  // fetchmail, the same mailbox, into a Maildir.
+  if (fs::exists("/usr/bin/fetchmail")) {
+    const std::string maildir = home.File("fetchmail-maildir");
+    fs::create_directories(maildir + "/new");
+    fs::create_directories(maildir + "/tmp");
+    fs::create_directories(maildir + "/cur");
+    const std::string rc = home.File("fetchmailrc");
+    {
+      std::ofstream out(rc);
+      out << "poll 127.0.0.1 protocol pop3 port " << dovecot.Port() << "\n"
+          << "  user \"alice\" password \"wonderland\" keep fetchall\n"
+          << "  mda \"/bin/sh -c 'cat > " << maildir << "/new/$$.$(date +%s%N)'\"\n";
+    }
+    fs::permissions(rc, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+    const std::string cmd = "HOME=" + home.Path() + " fetchmail --nodetach --silent -f " + rc +
+                            " --pidfile " + home.File("fetchmail.pid") + " >/dev/null 2>&1";
+    auto start = Clock::now();
+    int status = std::system(cmd.c_str());
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    size_t fetched = 0;
+    for (const auto& e : fs::directory_iterator(maildir + "/new")) fetched += e.is_regular_file();
+    std::printf("fetchmail: %zu messages in %.2f s (%.3f ms per message; exit %d)\n", fetched, seconds,
+                seconds * 1000.0 / count, status);
+  } else {
+    std::printf("fetchmail: not installed (Debian package fetchmail)\n");
+  }
+
+  // Peak memory with one large message.
+  dovecot.ClearMailbox("alice");
+  const size_t largeBytes = static_cast<size_t>(largeMb) * 1024 * 1024;
+  dovecot.AddMessage("alice", MakeMessage(0, largeBytes));
+  app.WriteString("email", "IDLastMessageDownloaded", "?");
+  const long before = PeakKb();
+  if (RunCheck(app) < 0) return 1;
+  const long after = PeakKb();
+  std::printf("peak resident memory: %.1f MB (before the large message %.1f MB); limit 3 x %d MB + 20 MB = "
+              "%d MB\n",
+              after / 1024.0, before / 1024.0, largeMb, 3 * largeMb + 20);
+  return 0;
+}

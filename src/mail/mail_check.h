@@ -1,0 +1,115 @@
+#pragma once
+// The mail check: fetches new mail from the main POP3 account and the active
+// extra accounts, one after the other, on a worker thread; stores each
+// message in Inbox under its message key, skips what was fetched before,
+// optionally deletes on the server, then lets the Outbox be sent. It reports
+// to the mail window only through posted messages.
+//
+// Stopping is cooperative. Cancel (and the watchdog, when a session makes no
+// progress for "POP3Timeout" seconds) sets the cancel flag and shuts the
+// socket down, so a blocked read returns at once; the worker leaves at its
+// next cancel check without storing a partial message, and the server never
+// receives QUIT for a cancelled session (its deletions are not committed).
+// A worker that has not left after the bounded wait is forgotten: its later
+// messages are dropped.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/window_messages.h"
+
+namespace vyr {
+
+class Application;
+
+// Messages posted to the mail window.
+inline constexpr std::uint32_t kMsgMailNewMessage = 0x8101;     // text: the stored file's path
+inline constexpr std::uint32_t kMsgMailCheckFinished = 0x8102;  // wParam 0; lParam 0 all well, 1 not
+inline constexpr std::uint32_t kMsgMailStatus = 0x8103;         // text: status (shown with "...")
+inline constexpr std::uint32_t kMsgMailNewMail = 0x8104;        // play the new-mail notification
+inline constexpr std::uint32_t kMsgMailFoldersChanged = 0x8105; // refresh the folders' bold state
+inline constexpr std::uint32_t kMsgMailShowCheckLog = 0x8106;   // show the check-log indicator
+
+// Asks the user for a missing password (called on the worker thread; a
+// window implementation hands the question to its own thread and waits).
+class PasswordPrompt {
+ public:
+  virtual ~PasswordPrompt() = default;
+  // False when the user cancels.
+  virtual bool AskPassword(const std::string& account, const std::string& server,
+                           std::string& password, bool& remember) = 0;
+};
+
+// Questions the check may ask while it runs (worker thread, as above).
+class MailCheckQuestions {
+ public:
+  virtual ~MailCheckQuestions() = default;
+  // "Could not connect to ..." with "Do you want to check your mail
+  // settings?": true opens the settings dialog.
+  virtual bool AskToCheckSettings(const std::string& text, const std::string& title) = 0;
+  // Opens the mail settings dialog (when the user asked for it).
+  virtual void OpenMailSettings() = 0;
+};
+
+// Sends what waits in the Outbox after the accounts were checked; 0 when all
+// went well.
+class OutboxSender {
+ public:
+  virtual ~OutboxSender() = default;
+  virtual int SendOutbox() = 0;
+};
+
+// What the mail window does when a run has finished.
+struct CheckFinishedOutcome {
+  int restartAfterMs = -1;     // >= 0: start the check again (resuming at the account index)
+  bool postNewMail = false;    // post kMsgMailNewMail
+  std::string statusLine;      // the status line's new text
+  std::string notification;    // popup text; empty for none
+};
+
+class MailCheck {
+ public:
+  MailCheck(Application& app, platform::WindowHandle mailWindow);
+  ~MailCheck();
+  MailCheck(const MailCheck&) = delete;
+  MailCheck& operator=(const MailCheck&) = delete;
+
+  void SetPasswordPrompt(PasswordPrompt* prompt);
+  void SetQuestions(MailCheckQuestions* questions);
+  void SetOutboxSender(OutboxSender* sender);
+  // Tells whether the mail window's folder loader is still running; the
+  // worker waits for it before it starts.
+  void SetFolderLoaderRunning(std::function<bool()> running);
+
+  // Starts a run unless one is running or the settings are incomplete.
+  // Returns true when a worker was started. With incomplete settings and not
+  // silent, the user is asked whether to change them (through questions).
+  bool StartMailCheck(bool silent);
+  // Stops a running check: cancel flag, socket shut down, a bounded wait,
+  // then "E-mail check canceled" and a check-finished message with 1.
+  void CancelMailCheck();
+  // The watchdog found no progress for "POP3Timeout" seconds: the stalled
+  // account is skipped when the run continues.
+  void WatchdogExpired();
+
+  bool IsRunning() const;
+  int AccountIndex() const;
+  void SetAccountIndex(int index);
+  std::string CheckLog() const;
+  std::string StatusText() const;
+
+  // Mail-window side: a new-message notice arrived (counts it).
+  void NewMessageNoticed();
+  int NewCount() const;
+  // Mail-window side: decides what follows a check-finished message.
+  CheckFinishedOutcome CheckFinished(int result, bool inboxShown, bool windowInForeground);
+
+  struct State;  // shared with the worker thread
+
+ private:
+  std::shared_ptr<State> state_;
+};
+
+}  // namespace vyr

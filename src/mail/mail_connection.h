@@ -1,0 +1,113 @@
+#pragma once
+// A small blocking TCP client for the mail protocols: connect to a dotted
+// IPv4 address, send text, read CR LF-terminated lines (with an optional time
+// limit), stream a file, test the connection, close. The POP3 and SMTP
+// clients derive from it. Outcomes are small integer codes, never
+// exceptions.
+//
+// All calls block the calling thread and one thread uses an object at a
+// time, except Abort(), which any thread may call to make a blocked call
+// return at once.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "platform/tcp_socket.h"
+
+namespace vyr {
+
+class MailConnection {
+ public:
+  // Send and receive time-outs recorded when the object is made. The send
+  // limit is applied to every socket (a peer that stops reading cannot hold a
+  // send forever); reads keep their own limits (see ReadLine), and a stalled
+  // read is ended by Abort().
+  static constexpr int kSendTimeoutMs = 30000;
+  static constexpr int kReceiveTimeoutMs = 30000;
+
+  MailConnection();
+  virtual ~MailConnection();
+  MailConnection(const MailConnection&) = delete;
+  MailConnection& operator=(const MailConnection&) = delete;
+
+  // 0 connected; 1 a socket is already open; 2 the socket cannot be
+  // created; 3 the connection fails (also when the address is not dotted
+  // IPv4, or after Abort()). A failed attempt leaves no socket behind.
+  int Connect(std::uint16_t port, const std::string& dottedAddress);
+  // Shuts the socket down and closes it. Bit set: 1 the shutdown failed,
+  // 2 closing failed. Nothing to close gives 0.
+  int Close();
+
+  // Waits 50 ms, then sends the bytes (length below 1: the text's length up
+  // to its terminating zero). Returns the count sent or -1.
+  int Send(const char* data, int length);
+  int SendText(const std::string& text);
+  // Streams a file in chunks of 32 000 bytes, calling ProgressHook with the
+  // running total after each; a false answer stops early. 0 done (or
+  // stopped); 1 the file cannot be opened; 2 a send (or a read of the file)
+  // failed.
+  int SendFile(const std::string& path);
+
+  // True when NOTHING became readable within the time (also without a
+  // socket). The end of the stream counts as readable.
+  bool WaitReadable(int seconds, int microseconds);
+
+  // Reads one CR LF-terminated line into the buffer, ending the text with a
+  // zero. The usable space is bufferSize - 1. With a time limit (seconds,
+  // 0: none) each wait for more bytes gives up after that long. Returns the
+  // number of bytes stored (CR LF included), 0 when nothing arrived. Only the
+  // bytes of this line are taken from the socket; a line longer than the
+  // space comes back in pieces over several calls.
+  int ReadLine(char* buffer, int bufferSize, int timeLimitSeconds);
+
+  // False only when there is no socket or the system reports it as not
+  // connected. A connection the peer has closed still counts as connected;
+  // its next read comes back empty.
+  bool IsConnected();
+  bool HasPendingData();
+  int SendBufferSize();
+
+  // Resolves the part after the last "@" of `host` to a dotted IPv4
+  // address. 0 resolved; 1 it does not fit bufferSize (with its
+  // terminator); 2 the name cannot be resolved.
+  static int ResolveHost(const std::string& host, std::string& dotted, size_t bufferSize = 512);
+  static bool IsDottedAddress(const std::string& text);
+  // Removes the line end in place: with length L, when the character at
+  // L-2 is CR or LF the text is cut there, else when the last one is, it is
+  // cut there.
+  static void TrimLineEnd(std::string& text);
+  // Field `index` (from 0) of the text, fields being maximal runs of
+  // characters not in `delimiters`. 0 found; 1 no such field, or it and its
+  // terminator do not fit bufferSize.
+  static int Field(const std::string& text, const std::string& delimiters, int index,
+                   std::string& out, size_t bufferSize);
+
+  // Any thread: shuts the socket down so that blocked reads, sends and the
+  // connection wait return at once. Sticky: later Connect calls fail until
+  // ClearAbort(). The descriptor itself is closed only by the owning thread.
+  void Abort();
+  bool Aborted() const { return aborted_.load(); }
+  void ClearAbort() { aborted_ = false; }
+
+  // Called with the running byte count while a file is streamed; false stops.
+  virtual bool ProgressHook(long total) { (void)total; return true; }
+
+ protected:
+  // ReadLine, also telling whether the piece ended a line (its CR LF was
+  // taken). A CR LF split between two arrivals, or between two calls, is
+  // still recognised as the line end.
+  int ReadLinePiece(char* buffer, int bufferSize, int timeLimitSeconds, bool* lineEnded);
+  bool HasSocket() const { return socket_.IsOpen(); }
+
+ private:
+  platform::TcpSocket socket_;
+  std::mutex socketMutex_;  // serialises Abort() against Connect/Close
+  std::atomic<bool> aborted_{false};
+  // The last byte taken by the previous read was a CR whose LF had not
+  // arrived yet.
+  bool crPending_ = false;
+};
+
+}  // namespace vyr

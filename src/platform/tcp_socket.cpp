@@ -1,0 +1,203 @@
+#include "platform/tcp_socket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+namespace vyr::platform {
+
+namespace {
+
+// How often a connection attempt looks at its cancel flag.
+constexpr int kConnectStepMs = 100;
+
+}  // namespace
+
+TcpSocket::~TcpSocket() { Close(); }
+
+bool TcpSocket::Create() {
+  if (fd_ >= 0) return false;
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  fd_ = fd;
+  return true;
+}
+
+bool TcpSocket::Connect(const std::string& dottedAddress, std::uint16_t port,
+                        const std::atomic<bool>& cancel) {
+  const int fd = fd_;
+  if (fd < 0) return false;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  if (::inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1) return false;
+
+  // Connect without blocking and wait in steps, so that a cancel from
+  // another thread is seen while the remote side does not answer.
+  if (!SetNonBlocking(true)) return false;
+  bool connected = false;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+    connected = true;
+  } else if (errno == EINPROGRESS || errno == EINTR) {
+    while (!cancel.load()) {
+      pollfd p{fd, POLLOUT, 0};
+      const int r = ::poll(&p, 1, kConnectStepMs);
+      if (r < 0 && errno != EINTR) break;
+      if (r <= 0) continue;
+      int error = 0;
+      socklen_t len = sizeof error;
+      if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0) {
+        connected = true;
+      }
+      break;
+    }
+  }
+  if (!SetNonBlocking(false)) return false;
+  return connected && !cancel.load();
+}
+
+long TcpSocket::SendAll(const void* data, std::size_t length) {
+  const int fd = fd_;
+  if (fd < 0) return -1;
+  const char* p = static_cast<const char*>(data);
+  std::size_t sent = 0;
+  while (sent < length) {
+    const ssize_t n = ::send(fd, p + sent, length - sent, MSG_NOSIGNAL);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) return -1;
+    sent += static_cast<std::size_t>(n);
+  }
+  return static_cast<long>(sent);
+}
+
+long TcpSocket::Receive(void* buffer, std::size_t length, bool peek) {
+  const int fd = fd_;
+  if (fd < 0) return -1;
+  for (;;) {
+    const ssize_t n = ::recv(fd, buffer, length, peek ? MSG_PEEK : 0);
+    if (n < 0 && errno == EINTR) continue;
+    return static_cast<long>(n);
+  }
+}
+
+long TcpSocket::PeekNow(int* error) {
+  const int fd = fd_;
+  if (fd < 0) {
+    if (error) *error = EBADF;
+    return -1;
+  }
+  char byte;
+  for (;;) {
+    const ssize_t n = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && error) *error = errno;
+    return static_cast<long>(n);
+  }
+}
+
+int TcpSocket::WaitReadable(long timeoutMs) {
+  const int fd = fd_;
+  if (fd < 0) return -1;
+  // poll rather than select: select cannot watch descriptors above
+  // FD_SETSIZE, and a busy process may well hand out such numbers.
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+  for (;;) {
+    int wait = -1;
+    if (timeoutMs >= 0) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      wait = left < 0 ? 0 : static_cast<int>(left);
+    }
+    pollfd p{fd, POLLIN, 0};
+    const int r = ::poll(&p, 1, wait);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) return 0;
+    // Hang-up and errors count as readable: the next receive reports them.
+    return 1;
+  }
+}
+
+int TcpSocket::PendingBytes() const {
+  const int fd = fd_;
+  int count = 0;
+  if (fd < 0 || ::ioctl(fd, FIONREAD, &count) != 0) return -1;
+  return count;
+}
+
+int TcpSocket::SendBufferSize() const {
+  const int fd = fd_;
+  int size = 0;
+  socklen_t len = sizeof size;
+  if (fd < 0 || ::getsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, &len) != 0) return -1;
+  return size;
+}
+
+bool TcpSocket::SetNonBlocking(bool on) {
+  const int fd = fd_;
+  if (fd < 0) return false;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0) return false;
+  const int wanted = on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
+  return wanted == flags || ::fcntl(fd, F_SETFL, wanted) == 0;
+}
+
+bool TcpSocket::SetSendTimeout(int milliseconds) {
+  const int fd = fd_;
+  if (fd < 0) return false;
+  timeval tv{};
+  tv.tv_sec = milliseconds / 1000;
+  tv.tv_usec = (milliseconds % 1000) * 1000;
+  return ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) == 0;
+}
+
+int TcpSocket::Shutdown() {
+  const int fd = fd_;
+  if (fd < 0) return -1;
+  return ::shutdown(fd, SHUT_RDWR) == 0 ? 0 : -1;
+}
+
+int TcpSocket::Close() {
+  const int fd = fd_.exchange(-1);
+  if (fd < 0) return -1;
+  return ::close(fd) == 0 ? 0 : -1;
+}
+
+int TcpSocket::ResolveIPv4(const std::string& name, std::string& dotted) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (name.empty() || ::getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || !found) {
+    return -1;
+  }
+  char text[INET_ADDRSTRLEN] = {};
+  const auto* in = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+  const bool ok = ::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) != nullptr;
+  ::freeaddrinfo(found);
+  if (!ok) return -1;
+  dotted = text;
+  return 0;
+}
+
+bool TcpSocket::IsIPv4Address(const std::string& text) {
+  in_addr address{};
+  return ::inet_pton(AF_INET, text.c_str(), &address) == 1;
+}
+
+}  // namespace vyr::platform
