@@ -575,7 +575,7 @@ bool MessageList::MarkRead(size_t index, bool read) {
   MessageRow& row = rows_[index];
   if (!(read ? MailStore::MarkRead(row.path) : MailStore::MarkUnread(row.path))) return false;
   platform::FileTimes times;
-  if (platform::GetFileTimes(row.path, times)) {
+  if (MailStore::MessageTimes(row.path, times)) {
     row.unread = times.accessedNs <= times.createdNs + kUnreadSlackNs;
     row.sortTimeNs = times.createdNs;
     row.sortTimeValid = true;

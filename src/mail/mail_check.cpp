@@ -54,6 +54,11 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
+bool SameContents(const std::string& a, const std::string& b) {
+  std::string x, y;
+  return platform::ReadWholeFile(a, x) && platform::ReadWholeFile(b, y) && x == y;
+}
+
 std::string NewMessagesText(int count) {
   return count == 1 ? "You have 1 new e-mail message" : Format("You have %ld new e-mail messages", count);
 }
@@ -76,12 +81,17 @@ class Watchdog {
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
   }
   void Arm(int ms) {
+    bool wasArmed;
     {
       std::lock_guard<std::mutex> lock(mutex_);
+      wasArmed = armed_;
       armed_ = true;
       deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     }
-    wake_.notify_all();
+    // Re-arming only moves the deadline later: the watchdog wakes at the old
+    // one, sees the new one and waits again, so it need not be woken for
+    // every line of a download.
+    if (!wasArmed) wake_.notify_all();
   }
   void Disarm() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -187,14 +197,18 @@ namespace {
 class CheckRun : public Pop3Progress {
  public:
   CheckRun(std::shared_ptr<MailCheck::State> state, std::shared_ptr<RunControl> control)
-      : s_(std::move(state)), c_(std::move(control)), gen_(c_->generation), store_(s_->app) {}
+      : s_(std::move(state)),
+        c_(std::move(control)),
+        gen_(c_->generation),
+        store_(s_->app),
+        timeoutMs_(s_->TimeoutMs()) {}
 
   void CheckAllAccounts();
 
   // Pop3Progress
   bool CancelCheck(const std::string& text, bool rearm) override {
-    s_->watchdog->Disarm();
     if (c_->cancel) {
+      s_->watchdog->Disarm();
       if (gen_ == s_->generation.load()) {
         std::lock_guard<std::mutex> lock(s_->mutex);
         s_->status = "E-mail check canceled";
@@ -203,9 +217,14 @@ class CheckRun : public Pop3Progress {
     }
     if (gen_ == s_->generation.load()) {
       std::lock_guard<std::mutex> lock(s_->mutex);
-      s_->status = text;
+      if (s_->status != text) s_->status = text;
     }
-    if (rearm) s_->watchdog->Arm(s_->TimeoutMs());
+    // Re-arming moves the deadline; the watchdog is stopped otherwise.
+    if (rearm) {
+      s_->watchdog->Arm(timeoutMs_);
+    } else {
+      s_->watchdog->Disarm();
+    }
     return false;
   }
   std::string StatusText() override { return s_->Status() + "..."; }
@@ -216,6 +235,8 @@ class CheckRun : public Pop3Progress {
                    const std::string& password, const std::string& lastId, bool deleteFlag);
   bool AskPassword(const std::string& account, const std::string& server, std::string& password,
                    const std::string& passwordKey);
+  platform::MoveResult StoreInInbox(const std::string& tempFile, const std::string& inbox,
+                                    std::string& target);
   void Attach(MailConnection* connection) {
     std::lock_guard<std::mutex> lock(c_->mutex);
     c_->connection = connection;
@@ -231,6 +252,9 @@ class CheckRun : public Pop3Progress {
   std::shared_ptr<RunControl> c_;
   const std::uint64_t gen_;
   MailStore store_;
+  // "POP3Timeout", read once per run: the watchdog is re-armed after every
+  // line of a download.
+  const int timeoutMs_;
 };
 
 bool CheckRun::AskPassword(const std::string& account, const std::string& server,
@@ -329,6 +353,24 @@ void CheckRun::CheckAllAccounts() {
     }
     Finish(1);
   }
+}
+
+// Moves a downloaded message into Inbox under "S<key>.mail". The key is a
+// weak checksum of a few header lines, so two different messages can share
+// it: a file already stored under the name counts as a duplicate only when
+// it holds the same bytes; a different message takes the next free name
+// "S<key>~2.mail", "S<key>~3.mail", ... so that it is never dropped.
+platform::MoveResult CheckRun::StoreInInbox(const std::string& tempFile, const std::string& inbox,
+                                            std::string& target) {
+  const std::string key = store_.MessageKey(tempFile);
+  std::lock_guard<std::mutex> lock(s_->app.MailLock());
+  for (int n = 1; n <= 1000; ++n) {
+    target = inbox + "S" + key + (n == 1 ? std::string() : "~" + std::to_string(n)) + ".mail";
+    platform::MoveResult moved = platform::MoveFileNoReplace(tempFile, target);
+    if (moved != platform::MoveResult::TargetExists) return moved;
+    if (SameContents(tempFile, target)) return moved;
+  }
+  return platform::MoveResult::Failed;
 }
 
 int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
@@ -432,12 +474,8 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
     // The message is whole and flushed in "_TEMP". It moves into Inbox under
     // its key (never over an existing file) before the server is told
     // anything: only then is its id recorded or the message deleted there.
-    const std::string target = inbox + "S" + store_.MessageKey(tempFile) + ".mail";
-    platform::MoveResult moved;
-    {
-      std::lock_guard<std::mutex> lock(app.MailLock());
-      moved = platform::MoveFileNoReplace(tempFile, target);
-    }
+    std::string target;
+    const platform::MoveResult moved = StoreInInbox(tempFile, inbox, target);
     if (moved == platform::MoveResult::Failed) {
       PostStatus(Format("Error downloading/saving message %ld", i));
       pop.ResetAndQuit();

@@ -46,6 +46,8 @@ int MailConnection::Connect(std::uint16_t port, const std::string& dottedAddress
 int MailConnection::Close() {
   std::lock_guard<std::mutex> lock(socketMutex_);
   crPending_ = false;
+  received_.clear();
+  receivedPos_ = 0;
   if (!socket_.IsOpen()) return 0;
   int result = 0;
   if (socket_.Shutdown() != 0) result |= 1;
@@ -97,6 +99,7 @@ int MailConnection::SendFile(const std::string& path) {
 
 bool MailConnection::WaitReadable(int seconds, int microseconds) {
   if (!socket_.IsOpen()) return true;
+  if (receivedPos_ < received_.size()) return false;  // bytes already received
   const long ms = static_cast<long>(seconds) * 1000 + (microseconds + 999) / 1000;
   return socket_.WaitReadable(ms < 0 ? 0 : ms) != 1;
 }
@@ -114,42 +117,52 @@ int MailConnection::ReadLinePiece(char* buffer, int bufferSize, int timeLimitSec
   const int space = bufferSize - 1;
   if (space < 1 || !socket_.IsOpen()) return 0;
 
+  // Received bytes are taken off the socket in large chunks and kept in
+  // received_; a line is served from there, and what follows its end stays
+  // for the next read, exactly as if it had stayed on the socket. (Peeking
+  // and then reading each line on its own costs two system calls and a copy
+  // of the whole peeked window per line.)
   int stored = 0;
   while (stored < space) {
-    if (timeLimitSeconds > 0 && WaitReadable(timeLimitSeconds, 0)) break;
-    char* free = buffer + stored;
-    const long peeked = socket_.Receive(free, static_cast<size_t>(space - stored), true);
-    if (peeked <= 0) break;
+    if (receivedPos_ >= received_.size()) {
+      if (timeLimitSeconds > 0 && WaitReadable(timeLimitSeconds, 0)) break;
+      received_.resize(kReceiveChunk);
+      const long n = socket_.Receive(received_.data(), received_.size(), false);
+      if (n <= 0) {
+        received_.clear();
+        receivedPos_ = 0;
+        break;
+      }
+      received_.resize(static_cast<size_t>(n));
+      receivedPos_ = 0;
+    }
+    const char* ready = received_.data() + receivedPos_;
+    const long available = static_cast<long>(
+        std::min<size_t>(received_.size() - receivedPos_, static_cast<size_t>(space - stored)));
 
-    // Where does the line end among the peeked bytes? A CR taken earlier
-    // (in this call or the previous one) pairs with an LF at the front.
-    long take = peeked;
-    if (crPending_ && free[0] == '\n') {
+    // Where does the line end among these bytes? A CR taken earlier (in
+    // this call or the previous one) pairs with an LF at the front.
+    long take = available;
+    if (crPending_ && ready[0] == '\n') {
       take = 1;
       *lineEnded = true;
     } else {
-      for (long i = 0; i + 1 < peeked; ++i) {
-        if (free[i] == '\r' && free[i + 1] == '\n') {
+      const void* cr = ready;
+      long from = 0;
+      while ((cr = std::memchr(ready + from, '\r', static_cast<size_t>(available - from))) != nullptr) {
+        long i = static_cast<const char*>(cr) - ready;
+        if (i + 1 < available && ready[i + 1] == '\n') {
           take = i + 2;
           *lineEnded = true;
           break;
         }
+        from = i + 1;
+        if (from >= available) break;
       }
     }
-    // Take exactly those bytes off the socket; they are already queued, so
-    // the receive does not wait.
-    long got = 0;
-    while (got < take) {
-      const long n = socket_.Receive(free + got, static_cast<size_t>(take - got), false);
-      if (n <= 0) break;
-      got += n;
-    }
-    stored += static_cast<int>(got);
-    if (got < take) {
-      *lineEnded = false;
-      crPending_ = false;
-      break;
-    }
+    std::memcpy(buffer + stored, ready, static_cast<size_t>(take));
+    receivedPos_ += static_cast<size_t>(take);
+    stored += static_cast<int>(take);
     crPending_ = !*lineEnded && buffer[stored - 1] == '\r';
     if (*lineEnded) break;
   }
@@ -164,7 +177,9 @@ bool MailConnection::IsConnected() {
   return true;
 }
 
-bool MailConnection::HasPendingData() { return socket_.PendingBytes() > 0; }
+bool MailConnection::HasPendingData() {
+  return receivedPos_ < received_.size() || socket_.PendingBytes() > 0;
+}
 
 int MailConnection::SendBufferSize() { return socket_.SendBufferSize(); }
 

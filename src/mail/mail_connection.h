@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/tcp_socket.h"
 
@@ -108,6 +109,10 @@ class MailConnection {
   // The last byte taken by the previous read was a CR whose LF had not
   // arrived yet.
   bool crPending_ = false;
+  // Bytes received but not yet handed out as lines.
+  static constexpr size_t kReceiveChunk = 16384;
+  std::vector<char> received_;
+  size_t receivedPos_ = 0;
 };
 
 }  // namespace vyr

@@ -106,12 +106,21 @@ void MakeWritable(const std::string& path) {
   fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, ec);
 }
 
-// Puts a file's times back when reading it changed them (an access-time
-// update by the system), so that a read never changes the read state.
+// Puts a file's times back after reading it, so that a read never changes
+// the read state. Reading nearly always moves the access time (the system
+// records an access whenever the stored one is not later than the last
+// change, and every mark or restore is such a change), so they are put back
+// without first asking whether they moved.
 void RestoreTimes(const std::string& path, const platform::FileTimes& before) {
-  platform::FileTimes after;
-  if (platform::GetFileTimes(path, after) && after == before) return;
   platform::SetFileTimes(path, before);
+}
+
+// Held from reading a file's times to putting them back, and by marking a
+// message read or unread, so that a summary read on the loader's thread
+// never puts back times that a mark made meanwhile had changed.
+std::mutex& FileTimesLock() {
+  static std::mutex lock;
+  return lock;
 }
 
 std::int64_t NowNs() {
@@ -297,6 +306,7 @@ SummaryResult MailStore::ReadSummaryQuiet(const std::string& path, MessageSummar
   out.path = path;
   out.outgoing = IsOutgoingPath(path);
   std::lock_guard<std::mutex> lock(app_->MailLock());
+  std::lock_guard<std::mutex> timesLock(FileTimesLock());
   platform::FileTimes before;
   if (!platform::GetFileTimes(path, before)) return SummaryResult::NotExamined;
   if (timesOut) *timesOut = before;
@@ -338,6 +348,7 @@ std::string MailStore::MessageKey(const std::string& path, std::string* error) c
   bool openFailed = false;
   {
     std::lock_guard<std::mutex> lock(app_->MailLock());
+    std::lock_guard<std::mutex> timesLock(FileTimesLock());
     platform::FileTimes before;
     if (!platform::GetFileTimes(path, before)) return key;
     std::string header;
@@ -354,12 +365,18 @@ std::string MailStore::MessageKey(const std::string& path, std::string* error) c
   return key;
 }
 
+bool MailStore::MessageTimes(const std::string& path, platform::FileTimes& times) {
+  std::lock_guard<std::mutex> timesLock(FileTimesLock());
+  return platform::GetFileTimes(path, times);
+}
+
 bool MailStore::IsUnread(const std::string& path) {
   platform::FileTimes t;
-  return platform::GetFileTimes(path, t) && t.accessedNs <= t.createdNs + kUnreadSlackNs;
+  return MessageTimes(path, t) && t.accessedNs <= t.createdNs + kUnreadSlackNs;
 }
 
 bool MailStore::MarkRead(const std::string& path) {
+  std::lock_guard<std::mutex> timesLock(FileTimesLock());
   platform::FileTimes t;
   if (!platform::GetFileTimes(path, t)) return false;
   std::time_t accessed = static_cast<std::time_t>(t.accessedNs / 1000000000);
@@ -375,10 +392,16 @@ bool MailStore::MarkRead(const std::string& path) {
   const std::time_t created = std::mktime(&day);
   if (created == static_cast<std::time_t>(-1)) return false;
   t.createdNs = static_cast<std::int64_t>(created) * 1000000000;
-  return platform::SetFileTimes(path, t);
+  if (!platform::SetFileTimes(path, t)) return false;
+  // A file system keeps times only within its range (ext4 from 1901 on): a
+  // message marked read and unread often enough ends up with times that no
+  // longer read as read, which is reported rather than claimed done.
+  platform::FileTimes kept;
+  return platform::GetFileTimes(path, kept) && kept.accessedNs > kept.createdNs + kUnreadSlackNs;
 }
 
 bool MailStore::MarkUnread(const std::string& path) {
+  std::lock_guard<std::mutex> timesLock(FileTimesLock());
   platform::FileTimes t;
   if (!platform::GetFileTimes(path, t)) return false;
   t.accessedNs = t.createdNs;

@@ -183,12 +183,16 @@ class MailStore {
   // instead of a message box (for worker threads).
   std::string MessageKey(const std::string& path, std::string* error) const;
 
+  // A message file's times as the store sees them: never the passing
+  // access-time change of a summary being read at that moment.
+  static bool MessageTimes(const std::string& path, platform::FileTimes& times);
   // Read state in the file times: unread while the last access is no later
   // than the creation time plus 2 seconds.
   static bool IsUnread(const std::string& path);
   // Creation time := 12:00:00 local time on the calendar day of the last
   // access, one year earlier (29 February becomes the 28th). False when the
-  // file cannot be examined or its times set.
+  // file cannot be examined or its times set, or when the file system could
+  // not keep times that read as read (before its oldest date).
   static bool MarkRead(const std::string& path);
   // Last access := creation time.
   static bool MarkUnread(const std::string& path);

@@ -185,7 +185,12 @@ TEST_F(ProfileFileTest, AKilledWriterNeverLeavesAPartialProfile) {
         WritePrivateProfileString("churn", "n", std::to_string(i) + std::string(i % 5000, 'y'), ini);
       }
     }
-    ::usleep(20000 + round * 7000);
+    // Let the writer get going (it may be scheduled late on a busy
+    // machine), then kill it at some moment in the middle of its writes.
+    for (int wait = 0; wait < 400 && test::ReadFile(ini).find("[churn]") == std::string::npos; ++wait) {
+      ::usleep(5000);
+    }
+    ::usleep(5000 + round * 7000);
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
     ClearProfileCache();
