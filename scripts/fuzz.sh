@@ -7,7 +7,9 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ "${#targets[@]}" -gt 0 ] || targets=(channel_reader_fuzz bookmark_parser_fuzz)
+if [ "${#targets[@]}" -eq 0 ]; then
+  for f in fuzz/*_fuzz.cpp; do targets+=("$(basename "$f" .cpp)"); done
+fi
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}"
 for t in "${targets[@]}"; do

@@ -37,6 +37,29 @@ const char kUsage[] =
     "  mail key FILE                           the message key that names a received message\n"
     "  mail state FILE                         read or unread\n"
     "  mail mark read|unread FILE              set the read state\n"
+    "  mail decode FILE DIR                    decode a message into DIR (missing, empty or used\n"
+    "                                          for decoding before); prints \"page: NAME\" and one\n"
+    "                                          \"part: NAME<TAB>TYPE\" line per part\n"
+    "  mail reply FILE [all|forward]           the reply's To, CC, Subject (and Attach) lines, an\n"
+    "                                          empty line and the quoted body\n"
+    "  mail search TEXT [FOLDER]               one row per message holding TEXT in its first 12 KB:\n"
+    "                                          subject, from, date, folder; then the final status\n"
+    "  mail check                              check the configured accounts; prints each status\n"
+    "                                          and \"finished: 0|1\"\n"
+    "  mail send --to T [--cc C] [--bcc B] --subject S (--text FILE | --rtf FILE) [--attach PATH]...\n"
+    "                                          Send Now; prints each status and error text; exit\n"
+    "                                          status 0 sent, else the sending's result code\n"
+    "  mail queue ...                          Send Later (the same options); prints the stored file\n"
+    "  mail draft ...                          Save Draft (the same options); prints the stored file\n"
+    "  mail flush-outbox                       send the pending Outbox messages; exit status 0 when\n"
+    "                                          nothing failed\n"
+    "  mail split FIELD                        one \"name<TAB>address\" line per recipient, or the\n"
+    "                                          error text and exit status 2\n"
+    "  mail date                               the date text of a message sent now\n"
+    "  html text FILE                          plain text as HTML with links\n"
+    "  html rtf FILE                           a rich-text body form as HTML; \"needs-html: 0|1\"\n"
+    "                                          on standard error\n"
+    "  html plain FILE                         a rich-text body form as plain text\n"
     "The Windows-directory stand-in is $VYRELLE_HOME when set.\n";
 
 }  // namespace
@@ -164,6 +187,7 @@ const std::pair<const char*, Handler> kCommands[] = {
     {"favorites", RunFavoritesCommand},
     {"channels", RunChannelsCommand},
     {"mail", RunMailCommand},
+    {"html", RunHtmlCommand},
 };
 }  // namespace
 

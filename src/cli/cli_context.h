@@ -42,5 +42,8 @@ int RunFavoritesCommand(Context&, const std::vector<std::string>&);
 int RunChannelsCommand(Context& c, const std::vector<std::string>& args);
 int RunMailCommand(Context&, const std::vector<std::string>&);
 int RunMailCheckCommand(Context&, const std::vector<std::string>&);
+int RunMailReadCommand(Context&, const std::vector<std::string>&);
+int RunMailSendCommand(Context&, const std::vector<std::string>&);
+int RunHtmlCommand(Context&, const std::vector<std::string>&);
 
 }  // namespace vyr::cli

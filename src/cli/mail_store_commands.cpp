@@ -100,6 +100,11 @@ int RunMailCommand(Context& c, const std::vector<std::string>& args) {
   if (args.empty()) return Usage(c.err, "mail needs folders, list, summary, key, state, mark or check");
   const std::string& verb = args[0];
   if (verb == "check") return RunMailCheckCommand(c, std::vector<std::string>(args.begin() + 1, args.end()));
+  if (verb == "decode" || verb == "reply" || verb == "search") return RunMailReadCommand(c, args);
+  if (verb == "send" || verb == "queue" || verb == "draft" || verb == "flush-outbox" || verb == "split" ||
+      verb == "date") {
+    return RunMailSendCommand(c, args);
+  }
   MailStore store(c.app);
   if (verb == "folders") {
     if (args.size() != 1) return Usage(c.err, "mail folders");

@@ -1,0 +1,124 @@
+// vyrelle-cli mail decode, reply and search: showing, answering and finding
+// stored messages from the command line, through the same logic the viewer
+// and the mail window's search panel use.
+#include <chrono>
+#include <ostream>
+
+#include "cli/cli_context.h"
+#include "mail/mail_search.h"
+#include "mail/mail_store.h"
+#include "mail/message_decoder.h"
+#include "mail/reply_builder.h"
+#include "platform/file_system.h"
+
+namespace vyr::cli {
+
+namespace {
+
+// Tabs and line breaks in a value would break the line-and-tab layout.
+std::string OneLine(std::string s) {
+  for (char& c : s) {
+    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+  }
+  return s;
+}
+
+bool NeedMessage(Context& c, const std::string& file) {
+  if (platform::FileExists(file)) return true;
+  c.err << "vyrelle-cli: no message file " << file << "\n";
+  return false;
+}
+
+int DecodeCommand(Context& c, const std::string& file, const std::string& dir) {
+  if (!NeedMessage(c, file)) return 1;
+  MessageDecoder decoder(c.app);
+  std::string page;
+  if (decoder.DecodeMessage(file, dir, page) < 0) {
+    c.err << "vyrelle-cli: " << kErrorProcessingEmail
+          << " (the message cannot be read, or " << dir
+          << " is not empty and was not used for decoding before)\n";
+    return 1;
+  }
+  const DecodedMessage& m = decoder.Decoded();
+  c.out << "page: " << page << '\n';
+  for (size_t i = 0; i < m.partNames.size(); ++i) {
+    c.out << "part: " << OneLine(m.partNames[i]) << '\t' << OneLine(m.partTypes[i]) << '\n';
+  }
+  return 0;
+}
+
+int ReplyCommand(Context& c, const std::string& file, ReplyKind kind) {
+  if (!NeedMessage(c, file)) return 1;
+  MailStore store(c.app);
+  const std::string dir = DisplayDirectory(store);
+  if (dir.empty()) {
+    c.err << "vyrelle-cli: the display directory cannot be created\n";
+    return 1;
+  }
+  MessageDecoder decoder(c.app);
+  std::string page;
+  if (decoder.DecodeMessage(file, dir, page) < 0) {
+    c.err << "vyrelle-cli: " << kErrorProcessingEmail << "\n";
+    return 1;
+  }
+  const ReplyDraft draft = PrepareReply(store, decoder.Decoded(), kind, dir);
+  c.out << "To: " << OneLine(draft.to) << '\n';
+  c.out << "CC: " << OneLine(draft.cc) << '\n';
+  c.out << "Subject: " << OneLine(draft.subject) << '\n';
+  for (const std::string& path : draft.attachments) c.out << "Attach: " << path << '\n';
+  c.out << '\n' << draft.body;
+  return 0;
+}
+
+int SearchCommand(Context& c, const std::string& text, const std::string& folder) {
+  MailStore store(c.app);
+  if (!folder.empty() && store.FolderPath(folder, false).empty()) {
+    c.err << "vyrelle-cli: no mail folder '" << folder << "'\n";
+    return 1;
+  }
+  SearchStop stop;
+  std::string final;
+  // Without a window to keep responsive there is no pause between files.
+  RunMailSearch(
+      store, text, folder, stop,
+      [&](const SearchEvent& e) {
+        if (e.kind == SearchEventKind::Row) {
+          c.out << OneLine(e.row.subject) << '\t' << OneLine(e.row.from) << '\t' << OneLine(e.row.date) << '\t'
+                << OneLine(e.row.folder) << '\n';
+        } else if (e.kind == SearchEventKind::Finished) {
+          final = e.text;
+        }
+        return true;
+      },
+      std::chrono::milliseconds(0));
+  c.out << final << '\n';
+  return 0;
+}
+
+}  // namespace
+
+int RunMailReadCommand(Context& c, const std::vector<std::string>& args) {
+  const std::string verb = args.empty() ? std::string() : args[0];
+  if (verb == "decode") {
+    if (args.size() != 3) return Usage(c.err, "mail decode FILE DIR");
+    return DecodeCommand(c, args[1], args[2]);
+  }
+  if (verb == "reply") {
+    ReplyKind kind = ReplyKind::Reply;
+    if (args.size() == 3 && args[2] == "all") {
+      kind = ReplyKind::ReplyAll;
+    } else if (args.size() == 3 && args[2] == "forward") {
+      kind = ReplyKind::Forward;
+    } else if (args.size() != 2) {
+      return Usage(c.err, "mail reply FILE [all|forward]");
+    }
+    return ReplyCommand(c, args[1], kind);
+  }
+  if (verb == "search") {
+    if (args.size() != 2 && args.size() != 3) return Usage(c.err, "mail search TEXT [FOLDER]");
+    return SearchCommand(c, args[1], args.size() == 3 ? args[2] : std::string());
+  }
+  return Usage(c.err, "mail decode, reply or search");
+}
+
+}  // namespace vyr::cli

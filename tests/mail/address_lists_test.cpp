@@ -1,0 +1,221 @@
+// The address list files in the mail root, the vCard stand-in for the
+// system address book, and the one-time import of the personal address
+// book.
+#include "mail/address_lists.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/application.h"
+#include "tools/test_support.h"
+
+namespace vyr {
+namespace {
+
+namespace fs = std::filesystem;
+
+class AddressListsTest : public ::testing::Test {
+ protected:
+  std::string Root() const { return home.File("vyrelle/email/"); }
+  std::string Sent() const { return GetAddressBookFile(app, kPreviouslySentAddresses); }
+
+  test::TempDir home;
+  test::RecordingMessageBox boxes;
+  test::RecordingSoundPlayer sounds;
+  Application app{home.Path(), boxes, sounds};
+};
+
+TEST_F(AddressListsTest, KindsNameTheirFilesInTheMailRoot) {
+  EXPECT_EQ(GetAddressBookFile(app, 1), Root() + "Previously Sent Email Addresses.txt");
+  EXPECT_EQ(GetAddressBookFile(app, 2), Root() + "Previously Recieved Email Addresses.txt");
+  EXPECT_EQ(GetAddressBookFile(app, 3), Root() + "Personal Addressbook.txt");
+  EXPECT_EQ(GetAddressBookFile(app, 4), Root() + "Vyrelle Beta Addressbook.txt");
+  EXPECT_EQ(GetAddressBookFile(app, 0), Root() + "Bad call to GetAddressBookFile.txt");
+  EXPECT_EQ(GetAddressBookFile(app, 5), Root() + "Bad call to GetAddressBookFile.txt");
+}
+
+TEST_F(AddressListsTest, MissingFileIsCreatedOnTheFirstSend) {
+  ASSERT_FALSE(fs::exists(Sent()));
+  EXPECT_EQ(AddAddresses(app, 1, {"Bob Smith"}, {"bob@mail.example"}), 1);
+  EXPECT_EQ(test::ReadFile(Sent()), "\"Bob Smith\" <bob@mail.example>\n");
+}
+
+TEST_F(AddressListsTest, SameNameAndAddressIsRecordedOnce) {
+  AddAddresses(app, 1, {"Bob", "Ann"}, {"bob@mail.example", "ann@mail.example"});
+  EXPECT_EQ(AddAddresses(app, 1, {"Bob"}, {"bob@mail.example"}), 0);
+  // The same address under another name is a second line.
+  EXPECT_EQ(AddAddresses(app, 1, {"Robert"}, {"bob@mail.example"}), 1);
+  // Given twice in one call (in To and in CC): one line.
+  EXPECT_EQ(AddAddresses(app, 1, {"Carl", "Carl", "Bob"},
+                         {"carl@mail.example", "carl@mail.example", "bob@mail.example"}),
+            1);
+  EXPECT_EQ(test::ReadFile(Sent()),
+            "\"Bob\" <bob@mail.example>\n"
+            "\"Ann\" <ann@mail.example>\n"
+            "\"Robert\" <bob@mail.example>\n"
+            "\"Carl\" <carl@mail.example>\n");
+}
+
+TEST_F(AddressListsTest, NamesThatDoNotRoundTripAreStillRecordedOnce) {
+  // ParseAddress reads this line back with another name; the line itself
+  // is recognised.
+  AddAddresses(app, 1, {"(Work) Bob"}, {"bob@mail.example"});
+  EXPECT_EQ(AddAddresses(app, 1, {"(Work) Bob"}, {"bob@mail.example"}), 0);
+  EXPECT_EQ(test::ReadFile(Sent()), "\"(Work) Bob\" <bob@mail.example>\n");
+}
+
+TEST_F(AddressListsTest, ExistingLinesAreKeptAndAppendedTo) {
+  fs::create_directories(Root());
+  // Written by hand: CR LF line ends, and no line end after the last line.
+  test::WriteFile(Sent(), "\"Ann\" <ann@mail.example>\r\n\"Bob\" <bob@mail.example>");
+  EXPECT_EQ(AddAddresses(app, 1, {"Bob", "Dan"}, {"bob@mail.example", "dan@mail.example"}), 1);
+  EXPECT_EQ(test::ReadFile(Sent()),
+            "\"Ann\" <ann@mail.example>\r\n\"Bob\" <bob@mail.example>\n\"Dan\" <dan@mail.example>\n");
+}
+
+TEST_F(AddressListsTest, LineBreaksCannotStartALineOfTheirOwn) {
+  AddAddresses(app, 2, {"Eve\n\"Mallory\" <m"}, {"eve@mail.example"});
+  const std::string text = test::ReadFile(GetAddressBookFile(app, 2));
+  EXPECT_EQ(text, "\"Eve \"Mallory\" <m\" <eve@mail.example>\n");
+}
+
+TEST_F(AddressListsTest, UnwritableListIsSkipped) {
+  fs::create_directories(Sent());  // a folder where the file should be
+  EXPECT_EQ(AddAddresses(app, 1, {"Bob"}, {"bob@mail.example"}), 0);
+}
+
+// --- vCard ------------------------------------------------------------------------------
+
+TEST(VCardTest, RoundTripKeepsEveryCharacter) {
+  std::vector<AddressBookEntry> entries = {
+      {"Smith, John; Jr.", "john@mail.example,jsmith@mail.example"},
+      {"Back\\slash\nand line", "b@mail.example"},
+      {std::string(120, 'n'), "long@mail.example"},
+  };
+  // A long name of two-byte characters: folding must not cut one.
+  for (int i = 0; i < 40; ++i) entries[2].displayName += "\xC3\xA9";
+  const std::string text = WriteVCards(entries);
+  EXPECT_NE(text.find("FN:Smith\\, John\\; Jr.\r\n"), std::string::npos);
+  EXPECT_NE(text.find("EMAIL:john@mail.example\\,jsmith@mail.example\r\n"), std::string::npos);
+  // Lines are folded at 75 octets, never inside a character.
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find("\r\n", start);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_LE(end - start, 75u);
+    if (end > start) EXPECT_NE(static_cast<unsigned char>(text[start]) & 0xC0, 0x80);
+    start = end + 2;
+  }
+  EXPECT_EQ(ReadVCards(text), entries);
+}
+
+TEST(VCardTest, ReadsCardsOfOtherWriters) {
+  const std::string text =
+      "BEGIN:VCARD\nVERSION:3.0\nN:Doe;Jane;;;\nFN:Jane\n  Doe\nitem1.EMAIL;TYPE=INTERNET:jane@mail.example\n"
+      "EMAIL;TYPE=work:jd@work.example\nEND:VCARD\n"
+      "BEGIN:VCARD\nFN:No mail\nEND:VCARD\n"
+      "begin:vcard\nfn:Lower\nemail:low@mail.example\nend:vcard\n";
+  const std::vector<AddressBookEntry> expected = {
+      {"Jane Doe", "jane@mail.example,jd@work.example"},
+      {"Lower", "low@mail.example"},
+  };
+  EXPECT_EQ(ReadVCards(text), expected);
+}
+
+TEST_F(AddressListsTest, SystemBookOpensAddsAndLists) {
+  SystemAddressBook book(app);
+  EXPECT_FALSE(book.AddEntry("Early", "early@mail.example"));  // closed
+  EXPECT_TRUE(book.List().empty());
+  ASSERT_TRUE(book.Open());
+  EXPECT_EQ(book.Path(), Root() + "Address Book.vcf");
+  EXPECT_TRUE(book.AddEntry("Ann", "ann@mail.example"));
+  EXPECT_TRUE(book.AddEntry("Team", "a@mail.example,b@mail.example"));
+  const std::vector<AddressBookEntry> expected = {{"Ann", "ann@mail.example"},
+                                                  {"Team", "a@mail.example,b@mail.example"}};
+  EXPECT_EQ(book.List(), expected);
+  book.Close();
+  EXPECT_FALSE(book.AddEntry("Late", "late@mail.example"));
+
+  SystemAddressBook again(app);
+  ASSERT_TRUE(again.Open());
+  EXPECT_EQ(again.List(), expected);
+}
+
+// --- the one-time import ---------------------------------------------------------------
+
+TEST_F(AddressListsTest, ImportRunsOnceAndJoinsSeveralAddresses) {
+  fs::create_directories(Root());
+  const std::string personal = GetAddressBookFile(app, kPersonalAddressBook);
+  const std::string beta = GetAddressBookFile(app, kBetaAddressBook);
+  test::WriteFile(personal,
+                  "\"Ann\" ann@mail.example\n"
+                  "\"Team\" a@mail.example, b@mail.example\n"
+                  "\"Nobody\" no address here\n"
+                  "\"Carl\" carl@mail.example, broken\n");
+  test::WriteFile(beta, "an older beta file");
+  SystemAddressBook book(app);
+  int refreshed = 0;
+  boxes.answer = IDYES;
+  EXPECT_TRUE(ImportBetaAddressBook(app, boxes, book, [&] { ++refreshed; }));
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].kind, "question");
+  EXPECT_EQ(boxes.boxes[0].text, kImportBetaQuestion);
+  EXPECT_EQ(boxes.boxes[0].caption, kImportBetaTitle);
+  EXPECT_EQ(refreshed, 1);
+  EXPECT_FALSE(book.IsOpen());
+
+  ASSERT_TRUE(book.Open());
+  const std::vector<AddressBookEntry> expected = {
+      {"Ann", "ann@mail.example"},
+      {"Team", "a@mail.example,b@mail.example"},
+      // A line that does not split keeps ParseAddress's address.
+      {"Carl", "carl@mail.example,"},
+  };
+  const auto listed = book.List();
+  ASSERT_EQ(listed.size(), 3u);
+  EXPECT_EQ(listed[0], expected[0]);
+  EXPECT_EQ(listed[1], expected[1]);
+  EXPECT_EQ(listed[2].displayName, "Carl");
+  EXPECT_EQ(listed[2].addressText, "carl@mail.example,");
+
+  // The personal file now carries the beta name (replacing the old one),
+  // so the question is not asked again.
+  EXPECT_FALSE(fs::exists(personal));
+  EXPECT_EQ(test::ReadFile(beta).substr(0, 5), "\"Ann\"");
+  EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book));
+  EXPECT_EQ(boxes.boxes.size(), 1u);
+}
+
+TEST_F(AddressListsTest, ImportNotWantedChangesNothing) {
+  fs::create_directories(Root());
+  const std::string personal = GetAddressBookFile(app, kPersonalAddressBook);
+  test::WriteFile(personal, "\"Ann\" ann@mail.example\n");
+  SystemAddressBook book(app);
+  boxes.answer = IDNO;
+  EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book));
+  EXPECT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_TRUE(fs::exists(personal));
+  EXPECT_FALSE(fs::exists(Root() + "Address Book.vcf"));
+}
+
+TEST_F(AddressListsTest, ImportWithoutPersonalFileAsksNothing) {
+  SystemAddressBook book(app);
+  EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book));
+  EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(AddressListsTest, BookThatCannotBeOpenedKeepsThePersonalFile) {
+  fs::create_directories(Root());
+  const std::string personal = GetAddressBookFile(app, kPersonalAddressBook);
+  test::WriteFile(personal, "\"Ann\" ann@mail.example\n");
+  fs::create_directories(Root() + "Address Book.vcf");  // unreadable as a book
+  SystemAddressBook book(app);
+  boxes.answer = IDYES;
+  EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book));
+  EXPECT_TRUE(fs::exists(personal));
+  EXPECT_FALSE(fs::exists(GetAddressBookFile(app, kBetaAddressBook)));
+}
+
+}  // namespace
+}  // namespace vyr
