@@ -25,7 +25,7 @@ void CheckAddress(const std::string& address) {
   Require(at != std::string::npos && at > 0 && at + 1 < address.size());
   for (unsigned char c : address) {
     Require(c >= 0x20 && c != 0x7F);
-    Require(c != ' ' && c != '<' && c != '>');
+    Require(c != ' ');
   }
 }
 

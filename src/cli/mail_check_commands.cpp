@@ -8,6 +8,7 @@
 
 #include "cli/cli_context.h"
 #include "mail/mail_check.h"
+#include "mail/outbox.h"
 
 namespace vyr::cli {
 
@@ -46,6 +47,7 @@ class CheckWindow : public platform::MessageTarget {
   void OnWindowMessage(const platform::WindowMessage& m) override {
     switch (m.message) {
       case kMsgMailStatus:
+      case kMsgSendError:
         out_ << m.text.value_or("") << "\n" << std::flush;
         break;
       case kMsgMailNewMessage:
@@ -77,12 +79,16 @@ int RunMailCheckCommand(Context& c, const std::vector<std::string>& args) {
   platform::WindowHandle handle = messages.Register(&window);
   int result = 1;
   {
+    // After the accounts, what waits in the Outbox is sent (the outbox
+    // outlives the check, which may stop it while it is being destroyed).
+    Outbox outbox(c.app, handle);
     MailCheck check(c.app, handle);
     checkPtr = &check;
     TerminalPasswordPrompt prompt;
     PrintedQuestions questions(c.err);
     check.SetPasswordPrompt(&prompt);
     check.SetQuestions(&questions);
+    check.SetOutboxSender(&outbox);
     if (!check.StartMailCheck(false)) {
       c.err << "vyrelle-cli: the mail settings are incomplete (pop3-server)\n";
       messages.Unregister(handle);

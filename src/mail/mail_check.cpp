@@ -340,7 +340,15 @@ void CheckRun::CheckAllAccounts() {
     return;
   }
   s_->watchdog->Disarm();
+  if (c_->cancel) {
+    c_->running = false;
+    return;
+  }
   int sent = s_->outbox ? s_->outbox->SendOutbox() : 0;
+  if (c_->cancel) {
+    c_->running = false;
+    return;
+  }
   if (sent != 0) {
     Finish(1);
   } else if (!failure) {
@@ -587,6 +595,7 @@ void MailCheck::CancelMailCheck() {
     std::lock_guard<std::mutex> lock(run->mutex);
     if (run->connection) run->connection->Abort();
   }
+  if (s.outbox) s.outbox->StopSending();
   for (int i = 0; i < 5 && run->running; ++i) platform::SleepMs(250);
   bool left = !run->running;
   std::thread worker;

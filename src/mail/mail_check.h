@@ -59,6 +59,9 @@ class OutboxSender {
  public:
   virtual ~OutboxSender() = default;
   virtual int SendOutbox() = 0;
+  // Any thread: a cancelled check stops the sending (what is not sent stays
+  // pending in the Outbox).
+  virtual void StopSending() {}
 };
 
 // What the mail window does when a run has finished.

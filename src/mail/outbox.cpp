@@ -210,6 +210,10 @@ class ClientScope {
   SmtpClient* client_;
 };
 
+void Outbox::CountPauses(const SmtpClient& client) {
+  pausedMs_ += client.SendCount() * 50 + client.FileChunkCount() * 10;
+}
+
 std::string Outbox::Setting(const char* key) const {
   std::string value = app_.GetString("email", key, "");
   return value == kUnsetText ? std::string() : value;
@@ -252,6 +256,7 @@ std::string Outbox::StoreOutgoing(const std::string& folderPath, const std::stri
       file = std::fopen(temp.c_str(), "wbx");
       const int cause = errno;
       platform::SleepMs(kNamePauseMs);
+      pausedMs_ += kNamePauseMs;
       if (file) break;
       if (cause != EEXIST) {
         *error = cause;
@@ -282,6 +287,7 @@ std::string Outbox::StoreOutgoing(const std::string& folderPath, const std::stri
     for (;;) {
       target = folderPath + "Out" + std::to_string(platform::GetTickCount()) + ".mail";
       platform::SleepMs(kNamePauseMs);
+      pausedMs_ += kNamePauseMs;
       const platform::MoveResult moved = platform::MoveFileNoReplace(temp, target);
       if (moved == platform::MoveResult::Moved) break;
       if (moved == platform::MoveResult::Failed) {
@@ -303,6 +309,7 @@ std::string Outbox::MoveToSentItems(const std::string& path) {
     for (;;) {
       target = sent + "Out" + std::to_string(platform::GetTickCount()) + ".mail";
       platform::SleepMs(kNamePauseMs);
+      pausedMs_ += kNamePauseMs;
       const platform::MoveResult moved = platform::MoveFileNoReplace(path, target);
       if (moved == platform::MoveResult::Moved) break;
       if (moved == platform::MoveResult::Failed) {
@@ -415,6 +422,7 @@ int Outbox::RunSendNow(const Job& job) {
     client.Quit();
     failed = result != 0;
   }
+  CountPauses(client);
 
   if (failed) {
     Post(job.window, kMsgSendError, Format(sendtext::kErrorSendingTo, {job.to, client.LastReply()}));
@@ -567,6 +575,7 @@ int Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
   for (const std::string& path : files) {
     if (stop_) break;
     platform::SleepMs(kFlushPauseMs);
+    pausedMs_ += kFlushPauseMs;
     std::error_code typeError;
     if (fs::is_directory(path, typeError)) continue;
     if (!fs::exists(path, typeError)) continue;  // sent or moved meanwhile
@@ -613,6 +622,7 @@ int Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
       Post(progressWindow, kMsgMailStatus,
            Format(sendtext::kErrorSendingQueued, {sendtext::kCouldNotConnectToServer}));
       client.Quit();
+      CountPauses(client);
       result = 1;
       continue;
     }
@@ -620,6 +630,7 @@ int Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
     // not sent.
     if (!MailStore::IsUnread(path)) {
       client.Quit();
+      CountPauses(client);
       continue;
     }
     const int rc = client.SendMail(addresses, m.to, m.cc, m.bcc, from, m.subject, m.body, signature,
@@ -631,6 +642,7 @@ int Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
       result = rc;
     }
     client.Quit();
+    CountPauses(client);
   }
   PostMailWindow(kMsgMailFoldersChanged);
   return result;

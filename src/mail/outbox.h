@@ -156,7 +156,11 @@ class Outbox : public OutboxSender {
   // connection failure or an unreadable file, else SendMail's result).
   int FlushOutbox(platform::WindowHandle progressWindow);
   // The mail check's hook: the flush, reporting to the mail window.
-  int SendOutbox() override { return FlushOutbox(mailWindow_); }
+  int SendOutbox() override {
+    ClearAbort();
+    return FlushOutbox(mailWindow_);
+  }
+  void StopSending() override { Abort(); }
 
   // Any thread: stops the flush before its next message and makes a
   // running send fail at once (the message stays pending).
@@ -165,6 +169,11 @@ class Outbox : public OutboxSender {
 
   // The greeting domain of the flush: the home server's host name.
   std::string HomeDomain() const;
+
+  // The fixed pauses this object's runs have taken so far, in milliseconds:
+  // 50 before every send, 10 after every streamed file chunk, 10 after
+  // every file name chosen, 100 before every message of a flush.
+  long MandatedPauseMs() const { return pausedMs_.load(); }
 
   struct Job;
 
@@ -179,7 +188,7 @@ class Outbox : public OutboxSender {
   std::string MoveToSentItems(const std::string& path);
   std::string SenderText() const;
   std::string Setting(const char* key) const;
-  void AttachClient(SmtpClient* client);
+  void CountPauses(const SmtpClient& client);
   void PostMailWindow(std::uint32_t message, const std::string& text = {}) const;
 
   Application& app_;
@@ -189,6 +198,7 @@ class Outbox : public OutboxSender {
   std::vector<SmtpClient*> clients_;
   std::vector<std::thread> workers_;
   std::atomic<int> running_{0};
+  std::atomic<long> pausedMs_{0};
   int lastResult_ = 0;
 };
 

@@ -104,7 +104,9 @@ TEST(VCardTest, RoundTripKeepsEveryCharacter) {
     const size_t end = text.find("\r\n", start);
     ASSERT_NE(end, std::string::npos);
     EXPECT_LE(end - start, 75u);
-    if (end > start) EXPECT_NE(static_cast<unsigned char>(text[start]) & 0xC0, 0x80);
+    if (end > start) {
+      EXPECT_NE(static_cast<unsigned char>(text[start]) & 0xC0, 0x80);
+    }
     start = end + 2;
   }
   EXPECT_EQ(ReadVCards(text), entries);

@@ -117,6 +117,7 @@ bool SmtpRecordServer::Start(std::string* error) {
   if (options_.splitHeloReply) args.push_back("--split-helo-reply");
   if (options_.longHeloReply) args.push_back("--long-helo-reply");
   if (options_.rejectHelo) args.push_back("--reject-helo");
+  if (!options_.sessionLogs) args.push_back("--no-session-log");
 
   const std::string errorFile = scratch_ + "/server.err";
   int out = -1;

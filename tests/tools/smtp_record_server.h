@@ -24,6 +24,7 @@ class SmtpRecordServer {
     bool splitHeloReply = false;     // "250-..." first, the final line 300 ms later
     bool longHeloReply = false;      // a 400-character HELO reply line
     bool rejectHelo = false;
+    bool sessionLogs = true;  // false: Sessions() stays empty (timing runs)
   };
 
   struct Message {
