@@ -386,94 +386,28 @@ std::vector<MessageRow> ListFolderRows(const MailStore& store, const std::string
   return rows;
 }
 
-struct FolderLoader::Run {
-  std::atomic<bool> stop{false};
-  std::mutex mutex;
-  std::condition_variable ended;
-  bool done = false;  // guarded by mutex
-};
-
 FolderLoader::FolderLoader(const MailStore& store) : store_(store) {}
 
 FolderLoader::~FolderLoader() { Stop(); }
 
 unsigned FolderLoader::Start(const std::string& folderPath, int newMessages, LoaderSink sink) {
-  Stop();
-  auto run = std::make_shared<Run>();
-  unsigned generation;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    generation = ++generation_;
-    run_ = run;
-  }
-  thread_ = std::thread(Body, store_, run, folderPath, newMessages, generation, std::move(sink));
-  return generation;
+  return worker_.StartRun(kLoaderStopWait, [store = store_, folderPath, newMessages,
+                                            sink = std::move(sink)](std::shared_ptr<Run> run,
+                                                                    unsigned generation) mutable {
+    Body(store, std::move(run), folderPath, newMessages, generation, std::move(sink));
+  });
 }
 
-bool FolderLoader::Stop(std::chrono::milliseconds wait) {
-  std::shared_ptr<Run> run;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    run = run_;
-  }
-  bool ended = true;
-  if (run) {
-    run->stop = true;
-    std::unique_lock<std::mutex> lock(run->mutex);
-    ended = run->ended.wait_for(lock, wait, [&] { return run->done; });
-  }
-  if (thread_.joinable()) {
-    if (ended) {
-      thread_.join();
-    } else {
-      thread_.detach();  // forgotten: it leaves at its next stop check
-    }
-  }
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (run) {
-    run_.reset();
-    ++generation_;  // whatever the stopped run still reports is stale
-  }
-  return ended;
-}
-
-bool FolderLoader::IsRunning() const {
-  std::shared_ptr<Run> run;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    run = run_;
-  }
-  if (!run) return false;
-  std::lock_guard<std::mutex> lock(run->mutex);
-  return !run->done;
-}
-
-unsigned FolderLoader::Generation() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return generation_;
-}
-
+bool FolderLoader::Stop(std::chrono::milliseconds wait) { return worker_.StopRun(wait); }
+bool FolderLoader::IsRunning() const { return worker_.IsRunning(); }
+unsigned FolderLoader::Generation() const { return worker_.Generation(); }
 bool FolderLoader::WaitUntilFinished(std::chrono::milliseconds timeout) const {
-  std::shared_ptr<Run> run;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    run = run_;
-  }
-  if (!run) return true;
-  std::unique_lock<std::mutex> lock(run->mutex);
-  return run->ended.wait_for(lock, timeout, [&] { return run->done; });
+  return worker_.WaitUntilFinished(timeout);
 }
 
 void FolderLoader::Body(MailStore store, std::shared_ptr<Run> run, std::string folderPath, int newMessages,
                         unsigned generation, LoaderSink sink) {
-  struct MarkDone {
-    Run& run;
-    ~MarkDone() {
-      std::lock_guard<std::mutex> lock(run.mutex);
-      run.done = true;
-      run.ended.notify_all();
-    }
-  } markDone{*run};
+  Worker::DoneMark markDone(*run);
   try {
     const std::string name = MailStore::FolderNameOf(folderPath);
     auto send = [&](LoaderEvent& e) {

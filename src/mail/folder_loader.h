@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "mail/mail_store.h"
+#include "mail/stoppable_worker.h"
 #include "platform/window_messages.h"
 
 namespace vyr {
@@ -175,15 +176,13 @@ class FolderLoader {
   bool WaitUntilFinished(std::chrono::milliseconds timeout) const;
 
  private:
-  struct Run;
+  using Worker = StoppableWorker<std::atomic<bool>>;
+  using Run = Worker::Run;
   static void Body(MailStore store, std::shared_ptr<Run> run, std::string folderPath, int newMessages,
                    unsigned generation, LoaderSink sink);
 
   MailStore store_;
-  mutable std::mutex mutex_;
-  std::shared_ptr<Run> run_;
-  unsigned generation_ = 0;
-  std::thread thread_;
+  Worker worker_;
 };
 
 // --- the list model -------------------------------------------------------------------------

@@ -239,95 +239,28 @@ bool DecodeSearchMessage(const platform::WindowMessage& message, SearchEvent& ev
 
 // --- the worker ----------------------------------------------------------------------------------
 
-struct MailSearch::Run {
-  SearchStop stop;
-  std::mutex mutex;
-  std::condition_variable ended;
-  bool done = false;  // guarded by mutex
-};
-
 MailSearch::MailSearch(const MailStore& store) : store_(store) {}
 
 MailSearch::~MailSearch() { Stop(); }
 
 unsigned MailSearch::Start(const std::string& text, const std::string& folder, SearchSink sink,
                            std::chrono::milliseconds pause) {
-  Stop();
-  auto run = std::make_shared<Run>();
-  unsigned generation;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    generation = ++generation_;
-    run_ = run;
-  }
-  thread_ = std::thread(Body, store_, run, text, folder, generation, std::move(sink), pause);
-  return generation;
+  return worker_.StartRun(kSearchStopWait, [store = store_, text, folder, sink = std::move(sink),
+                                            pause](std::shared_ptr<Run> run, unsigned generation) mutable {
+    Body(store, std::move(run), text, folder, generation, std::move(sink), pause);
+  });
 }
 
-bool MailSearch::Stop(std::chrono::milliseconds wait) {
-  std::shared_ptr<Run> run;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    run = run_;
-  }
-  bool ended = true;
-  if (run) {
-    run->stop.Stop();
-    std::unique_lock<std::mutex> lock(run->mutex);
-    ended = run->ended.wait_for(lock, wait, [&] { return run->done; });
-  }
-  if (thread_.joinable()) {
-    if (ended) {
-      thread_.join();
-    } else {
-      thread_.detach();  // forgotten: it leaves at its next check
-    }
-  }
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (run) {
-    run_.reset();
-    ++generation_;  // whatever the stopped run still reports is stale
-  }
-  return ended;
-}
-
-bool MailSearch::IsRunning() const {
-  std::shared_ptr<Run> run;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    run = run_;
-  }
-  if (!run) return false;
-  std::lock_guard<std::mutex> lock(run->mutex);
-  return !run->done;
-}
-
-unsigned MailSearch::Generation() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return generation_;
-}
-
+bool MailSearch::Stop(std::chrono::milliseconds wait) { return worker_.StopRun(wait); }
+bool MailSearch::IsRunning() const { return worker_.IsRunning(); }
+unsigned MailSearch::Generation() const { return worker_.Generation(); }
 bool MailSearch::WaitUntilFinished(std::chrono::milliseconds timeout) const {
-  std::shared_ptr<Run> run;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    run = run_;
-  }
-  if (!run) return true;
-  std::unique_lock<std::mutex> lock(run->mutex);
-  return run->ended.wait_for(lock, timeout, [&] { return run->done; });
+  return worker_.WaitUntilFinished(timeout);
 }
 
 void MailSearch::Body(MailStore store, std::shared_ptr<Run> run, std::string text, std::string folder,
                       unsigned generation, SearchSink sink, std::chrono::milliseconds pause) {
-  struct MarkDone {
-    Run& run;
-    ~MarkDone() {
-      std::lock_guard<std::mutex> lock(run.mutex);
-      run.done = true;
-      run.ended.notify_all();
-    }
-  } markDone{*run};
+  Worker::DoneMark markDone(*run);
   try {
     RunMailSearch(
         store, text, folder, run->stop,

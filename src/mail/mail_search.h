@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "mail/mail_store.h"
+#include "mail/stoppable_worker.h"
 #include "platform/window_messages.h"
 
 namespace vyr {
@@ -71,6 +72,8 @@ class SearchStop {
   std::mutex mutex_;
   std::condition_variable changed_;
 };
+
+inline void RequestStop(SearchStop& stop) { stop.Stop(); }
 
 enum class SearchEventKind { Status = 1, Row = 2, Finished = 3 };
 
@@ -126,15 +129,13 @@ class MailSearch {
   bool WaitUntilFinished(std::chrono::milliseconds timeout) const;
 
  private:
-  struct Run;
+  using Worker = StoppableWorker<SearchStop>;
+  using Run = Worker::Run;
   static void Body(MailStore store, std::shared_ptr<Run> run, std::string text, std::string folder,
                    unsigned generation, SearchSink sink, std::chrono::milliseconds pause);
 
   MailStore store_;
-  mutable std::mutex mutex_;
-  std::shared_ptr<Run> run_;
-  unsigned generation_ = 0;
-  std::thread thread_;
+  Worker worker_;
 };
 
 }  // namespace vyr
