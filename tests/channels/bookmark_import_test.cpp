@@ -10,6 +10,7 @@
 #include "channels/favorites.h"
 #include "platform/profile_file.h"
 #include "platform/registry.h"
+#include "channels/channel_test_util.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -47,22 +48,8 @@ const char kBookmarkFile[] =
     "    </DL><p>\n"
     "</DL><p>\n";
 
-// Every entry below a folder, relative and sorted; folders end in "/".
-std::vector<std::string> Tree(const std::string& folder) {
-  std::vector<std::string> out;
-  std::error_code ec;
-  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::string rel = fs::relative(it->path(), folder).string();
-    out.push_back(it->is_directory() ? rel + "/" : rel);
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-std::string AddressOf(const std::string& shortcut) {
-  std::string address;
-  return ReadShortcut(shortcut, address) ? address : "<none>";
-}
+using test::AddressOf;
+using test::Tree;
 
 // Records what a parse asks for, in order, without touching the disk.
 class RecordingSink : public BookmarkSink {

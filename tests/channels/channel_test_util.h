@@ -1,8 +1,13 @@
 #pragma once
-// Shared by the channel tests: a readable dump of a channel tree.
+// Shared by the channel and favorites tests: a readable dump of a channel
+// tree, the files below a folder, the address of a shortcut.
+#include <algorithm>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "channels/channel_set.h"
+#include "channels/favorites.h"
 
 namespace vyr::test {
 
@@ -17,6 +22,25 @@ inline std::string DumpTree(const ChannelSet& set) {
     }
   }
   return out;
+}
+
+// Every entry below a folder, relative and sorted; folders end in "/".
+inline std::vector<std::string> Tree(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string rel = fs::relative(it->path(), folder).string();
+    out.push_back(it->is_directory() ? rel + "/" : rel);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// The address a shortcut file holds, or "<none>".
+inline std::string AddressOf(const std::string& shortcut) {
+  std::string address;
+  return ReadShortcut(shortcut, address) ? address : "<none>";
 }
 
 }  // namespace vyr::test

@@ -9,6 +9,7 @@
 
 #include "platform/profile_file.h"
 #include "platform/registry.h"
+#include "channels/channel_test_util.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -22,22 +23,8 @@ using test::WriteFile;
 const char kShellFolders[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-// Every entry below a folder, relative and sorted; folders end in "/".
-std::vector<std::string> Tree(const std::string& folder) {
-  std::vector<std::string> out;
-  std::error_code ec;
-  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::string rel = fs::relative(it->path(), folder).string();
-    out.push_back(it->is_directory() ? rel + "/" : rel);
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-std::string AddressOf(const std::string& shortcut) {
-  std::string address;
-  return ReadShortcut(shortcut, address) ? address : "<none>";
-}
+using test::AddressOf;
+using test::Tree;
 
 class FavoritesTest : public ::testing::Test {
  protected:
