@@ -19,7 +19,7 @@
 #include "app/application.h"
 #include "app/message_box.h"
 #include "app/sound_player.h"
-#include "mail/message_decoder.h"
+#include "mail/read/message_decoder.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

@@ -17,8 +17,8 @@
 #include "app/application.h"
 #include "app/message_box.h"
 #include "app/sound_player.h"
-#include "mail/folder_loader.h"
-#include "mail/mail_store.h"
+#include "mail/store/folder_loader.h"
+#include "mail/store/mail_store.h"
 #include "platform/file_times.h"
 
 using Clock = std::chrono::steady_clock;

@@ -17,8 +17,8 @@
 #include <thread>
 
 #include "app/application.h"
-#include "mail/mail_accounts.h"
-#include "mail/mail_check.h"
+#include "mail/receive/mail_accounts.h"
+#include "mail/receive/mail_check.h"
 #include "tools/dovecot_server.h"
 #include "tools/test_support.h"
 

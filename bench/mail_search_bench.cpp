@@ -18,8 +18,8 @@
 #include "app/application.h"
 #include "app/message_box.h"
 #include "app/sound_player.h"
-#include "mail/mail_search.h"
-#include "mail/mail_store.h"
+#include "mail/read/mail_search.h"
+#include "mail/store/mail_store.h"
 
 using Clock = std::chrono::steady_clock;
 

@@ -10,9 +10,9 @@
 #include <set>
 #include <string>
 
-#include "mail/body_converter.h"
-#include "mail/rich_text.h"
-#include "mail/rich_text_layout.h"
+#include "mail/body/body_converter.h"
+#include "mail/body/rich_text.h"
+#include "mail/body/rich_text_layout.h"
 
 using Clock = std::chrono::steady_clock;
 

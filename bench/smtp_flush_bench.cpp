@@ -19,8 +19,8 @@
 #include <string>
 
 #include "app/application.h"
-#include "mail/outbox.h"
-#include "mail/rich_text.h"
+#include "mail/send/outbox.h"
+#include "mail/body/rich_text.h"
 #include "platform/profile_file.h"
 #include "platform/tick_count.h"
 #include "tools/smtp_record_server.h"

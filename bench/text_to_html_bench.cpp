@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "mail/text_to_html.h"
+#include "mail/body/text_to_html.h"
 
 using Clock = std::chrono::steady_clock;
 

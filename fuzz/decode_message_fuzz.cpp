@@ -14,7 +14,7 @@
 #include "app/application.h"
 #include "app/message_box.h"
 #include "app/sound_player.h"
-#include "mail/message_decoder.h"
+#include "mail/read/message_decoder.h"
 #include "platform/file_system.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "mail/mail_address.h"
-#include "mail/smtp_client.h"
+#include "mail/send/mail_address.h"
+#include "mail/send/smtp_client.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "mail/body_converter.h"
-#include "mail/rich_text.h"
-#include "mail/rich_text_layout.h"
+#include "mail/body/body_converter.h"
+#include "mail/body/rich_text.h"
+#include "mail/body/rich_text_layout.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "mail/text_to_html.h"
+#include "mail/body/text_to_html.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "cli/cli_context.h"
-#include "mail/cipher.h"
+#include "mail/receive/cipher.h"
 #include "platform/profile_file.h"
 #include "platform/windows_dir.h"
 

@@ -5,8 +5,8 @@
 #include <ostream>
 
 #include "cli/cli_context.h"
-#include "mail/body_converter.h"
-#include "mail/text_to_html.h"
+#include "mail/body/body_converter.h"
+#include "mail/body/text_to_html.h"
 #include "platform/file_system.h"
 
 namespace vyr::cli {

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "cli/cli_context.h"
-#include "mail/mail_check.h"
-#include "mail/outbox.h"
+#include "mail/receive/mail_check.h"
+#include "mail/send/outbox.h"
 
 namespace vyr::cli {
 

@@ -5,10 +5,10 @@
 #include <ostream>
 
 #include "cli/cli_context.h"
-#include "mail/mail_search.h"
-#include "mail/mail_store.h"
-#include "mail/message_decoder.h"
-#include "mail/reply_builder.h"
+#include "mail/read/mail_search.h"
+#include "mail/store/mail_store.h"
+#include "mail/read/message_decoder.h"
+#include "mail/read/reply_builder.h"
 #include "platform/file_system.h"
 
 namespace vyr::cli {

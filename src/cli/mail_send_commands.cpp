@@ -6,10 +6,10 @@
 #include <ostream>
 
 #include "cli/cli_context.h"
-#include "mail/mail_address.h"
-#include "mail/mail_check.h"
-#include "mail/outbox.h"
-#include "mail/rich_text.h"
+#include "mail/send/mail_address.h"
+#include "mail/receive/mail_check.h"
+#include "mail/send/outbox.h"
+#include "mail/body/rich_text.h"
 #include "platform/file_system.h"
 
 namespace vyr::cli {

@@ -3,8 +3,8 @@
 #include <ostream>
 
 #include "cli/cli_context.h"
-#include "mail/folder_loader.h"
-#include "mail/mail_store.h"
+#include "mail/store/folder_loader.h"
+#include "mail/store/mail_store.h"
 #include "platform/file_system.h"
 
 namespace vyr::cli {

@@ -1,7 +1,7 @@
 // The address list files in the mail root, the vCard stand-in for the
 // system address book, and the one-time import of the personal address
 // book.
-#include "mail/address_lists.h"
+#include "mail/send/address_lists.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "mail/cipher.h"
+#include "mail/receive/cipher.h"
 
 #include <gtest/gtest.h>
 

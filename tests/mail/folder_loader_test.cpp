@@ -1,7 +1,7 @@
 // The message list: rows from summaries, the Date/Time column, the sort
 // orders, the status texts, and the folder loader thread with its
 // cooperative stop and its messages to a window.
-#include "mail/folder_loader.h"
+#include "mail/store/folder_loader.h"
 
 #include <gtest/gtest.h>
 

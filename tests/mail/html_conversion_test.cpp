@@ -3,10 +3,10 @@
 #include <memory>
 #include <string>
 
-#include "mail/body_converter.h"
-#include "mail/rich_text.h"
-#include "mail/rich_text_layout.h"
-#include "mail/text_to_html.h"
+#include "mail/body/body_converter.h"
+#include "mail/body/rich_text.h"
+#include "mail/body/rich_text_layout.h"
+#include "mail/body/text_to_html.h"
 #include "platform/string_table.h"
 #include "tools/test_support.h"
 

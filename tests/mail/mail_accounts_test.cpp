@@ -1,5 +1,5 @@
 // The mail account settings: loading, the checks before saving, saving.
-#include "mail/mail_accounts.h"
+#include "mail/receive/mail_accounts.h"
 
 #include <gtest/gtest.h>
 

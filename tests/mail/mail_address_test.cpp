@@ -1,6 +1,6 @@
 // Splitting recipient fields, parsing one entry, and the date text of sent
 // mail.
-#include "mail/mail_address.h"
+#include "mail/send/mail_address.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/application.h"
-#include "mail/mail_check.h"
+#include "mail/receive/mail_check.h"
 #include "platform/profile_file.h"
 #include "tools/test_support.h"
 

@@ -1,6 +1,6 @@
 // The mail check against real POP3 servers: a private Dovecot and small
 // misbehaving servers, each started by the test on a loopback port.
-#include "mail/mail_check.h"
+#include "mail/receive/mail_check.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "app/application.h"
-#include "mail/mail_accounts.h"
-#include "mail/mail_store.h"
+#include "mail/receive/mail_accounts.h"
+#include "mail/store/mail_store.h"
 #include "platform/profile_file.h"
 #include "tools/dovecot_server.h"
 #include "tools/scripted_pop3_server.h"

@@ -1,13 +1,13 @@
 // The search across folders: what is read of each message, case, the folder
 // order, the rows and status texts, the read state left alone, and the
 // worker with its cooperative stop and posted events.
-#include "mail/mail_search.h"
+#include "mail/read/mail_search.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "mail/folder_loader.h"
+#include "mail/store/folder_loader.h"
 #include "mail/mail_test_util.h"
 #include "platform/file_times.h"
 #include "platform/profile_file.h"

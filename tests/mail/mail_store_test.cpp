@@ -1,7 +1,7 @@
 // The mail store on real folders: paths and the folder set, read state in
 // the file times, summaries and keys of message files, the welcome message,
 // and the folder and message operations with the texts they show.
-#include "mail/mail_store.h"
+#include "mail/store/mail_store.h"
 
 #include <sys/stat.h>
 

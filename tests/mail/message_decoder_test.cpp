@@ -3,7 +3,7 @@
 // parts that come from the message, the display directory's emptying, the
 // headers page, the navigation hook, deleting from the viewer, and decoding
 // while the mail check works on the same data folder.
-#include "mail/message_decoder.h"
+#include "mail/read/message_decoder.h"
 
 #include <sys/stat.h>
 
@@ -16,8 +16,8 @@
 #include <sstream>
 #include <thread>
 
-#include "mail/folder_loader.h"
-#include "mail/text_to_html.h"
+#include "mail/store/folder_loader.h"
+#include "mail/body/text_to_html.h"
 #include "platform/file_system.h"
 #include "platform/file_times.h"
 #include "platform/profile_file.h"

@@ -1,6 +1,6 @@
 // The header scanner, header checksums and message keys, and reading the
 // header block of a message file.
-#include "mail/message_summary.h"
+#include "mail/store/message_summary.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // SMTP server (aiosmtpd) started on a loopback port: what is stored, what
 // the server gets, and that a message that fails for any reason stays
 // pending in Outbox, whole, until a later flush sends it.
-#include "mail/outbox.h"
+#include "mail/send/outbox.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +11,10 @@
 #include <random>
 
 #include "app/application.h"
-#include "mail/address_lists.h"
-#include "mail/mail_store.h"
-#include "mail/rich_text.h"
-#include "mail/smtp_client.h"
+#include "mail/send/address_lists.h"
+#include "mail/store/mail_store.h"
+#include "mail/body/rich_text.h"
+#include "mail/send/smtp_client.h"
 #include "platform/file_times.h"
 #include "platform/profile_file.h"
 #include "tools/smtp_record_server.h"

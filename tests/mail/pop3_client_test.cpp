@@ -1,6 +1,6 @@
 // The POP3 client and its connection, against a private Dovecot and against
 // a scripted server that misbehaves on purpose.
-#include "mail/pop3_client.h"
+#include "mail/receive/pop3_client.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // subjects, the quoted body with its exact texts and the 32 768-character
 // cut, the recipients, and a forward's read-only attachments surviving the
 // next message shown.
-#include "mail/reply_builder.h"
+#include "mail/read/reply_builder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "mail/rich_text.h"
+#include "mail/body/rich_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "mail/rich_text_layout.h"
+#include "mail/body/rich_text_layout.h"
 #include "platform/text_measure.h"
 #include "tools/test_support.h"
 

@@ -2,7 +2,7 @@
 // loopback port: the exact bytes after DATA, the MIME forms and their
 // attachments as Python's email package reads them back, replies spread
 // over several lines, and every refusal.
-#include "mail/smtp_client.h"
+#include "mail/send/smtp_client.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 #include <regex>
 #include <thread>
 
-#include "mail/body_converter.h"
-#include "mail/rich_text.h"
-#include "mail/text_to_html.h"
+#include "mail/body/body_converter.h"
+#include "mail/body/rich_text.h"
+#include "mail/body/text_to_html.h"
 #include "tools/smtp_record_server.h"
 #include "tools/test_support.h"
 

@@ -1,3 +1,0 @@
-#include "app/vyr_app.h"
-
-wxIMPLEMENT_APP(CVyrApp);

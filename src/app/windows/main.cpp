@@ -1,0 +1,3 @@
+#include "app/windows/vyr_app.h"
+
+wxIMPLEMENT_APP(CVyrApp);

@@ -1,0 +1,34 @@
+#pragma once
+// CVyrApp: the wx application. It creates the user-interface services and
+// the logic's application object, connects posted window messages to the
+// event loop and opens the first window.
+#include <memory>
+#include <string>
+
+#include <wx/app.h>
+
+#include "app/application.h"
+#include "app/windows/wx_services.h"
+
+class CShellFrame;
+
+class CVyrApp : public wxApp {
+ public:
+  CVyrApp();
+
+  bool OnInit() override;
+  int OnExit() override;
+
+  vyr::Application& Logic() { return *logic_; }
+
+ private:
+  // The address given on the command line, or the local start page.
+  void OpenFirstPage(CShellFrame& frame);
+
+  std::unique_ptr<CWxMessageBox> messages_;
+  std::unique_ptr<CWxSoundPlayer> sounds_;
+  std::unique_ptr<vyr::Application> logic_;
+  unsigned sigtermSource_ = 0;  // the GLib source handling SIGTERM
+};
+
+wxDECLARE_APP(CVyrApp);

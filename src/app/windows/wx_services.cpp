@@ -1,0 +1,73 @@
+#include "app/windows/wx_services.h"
+
+#include <wx/app.h>
+#include <wx/msgdlg.h>
+#include <wx/richmsgdlg.h>
+#include <wx/sound.h>
+#include <wx/filename.h>
+#include <wx/log.h>
+#include <wx/toplevel.h>
+
+#include "app/application.h"
+#include "platform/string_table.h"
+
+namespace {
+
+wxString FromUtf8(const std::string& text) { return wxString::FromUTF8(text.c_str(), text.size()); }
+
+// The window a box belongs to: the active top-level window, when there is one.
+wxWindow* BoxParent() {
+  return wxTheApp ? wxTheApp->GetTopWindow() : nullptr;
+}
+
+void PlayBoxSound(const char* name) {
+  if (vyr::Application* app = vyr::Application::Current()) app->PlaySound(name);
+}
+
+// wxWidgets as built here plays through the OSS device. When the device is
+// missing it falls back to a silent backend that still reports success, so
+// the device is checked here to be able to say "nothing played".
+bool SoundDeviceAvailable() { return wxFileName::IsFileWritable(wxS("/dev/dsp")); }
+
+std::string CaptionOr(const std::string& caption, unsigned fallbackId) {
+  return caption.empty() ? vyr::platform::LoadString(fallbackId) : caption;
+}
+
+}  // namespace
+
+int CWxMessageBox::Error(const std::string& text, const std::string& caption) {
+  PlayBoxSound("error");
+  wxMessageDialog box(BoxParent(), FromUtf8(text), FromUtf8(CaptionOr(caption, 32822)),
+                      wxOK | wxICON_ERROR);
+  box.ShowModal();
+  return vyr::IDOK;
+}
+
+int CWxMessageBox::Question(const std::string& text, const std::string& caption,
+                            bool* dontShowAgain) {
+  PlayBoxSound("question");
+  wxRichMessageDialog box(BoxParent(), FromUtf8(text), FromUtf8(caption),
+                          wxYES_NO | wxICON_QUESTION);
+  if (dontShowAgain) box.ShowCheckBox(wxS("Don't show me this again"), *dontShowAgain);
+  int answer = box.ShowModal();
+  if (dontShowAgain) *dontShowAgain = box.IsCheckBoxChecked();
+  return answer == wxID_YES ? vyr::IDYES : vyr::IDNO;
+}
+
+int CWxMessageBox::Information(const std::string& text, const std::string& caption) {
+  PlayBoxSound("info");
+  wxMessageDialog box(BoxParent(), FromUtf8(text), FromUtf8(CaptionOr(caption, 32824)),
+                      wxOK | wxICON_INFORMATION);
+  box.ShowModal();
+  return vyr::IDOK;
+}
+
+int CWxSoundPlayer::Play(const std::string& wavFile, bool async) {
+  if (wavFile.empty() || !SoundDeviceAvailable()) return 0;
+  // wxSound reports an unreadable file or a missing device through wxLog;
+  // both only mean "no sound" here, so keep them out of the user's way.
+  wxLogNull quiet;
+  wxSound sound;
+  if (!sound.Create(FromUtf8(wavFile)) || !sound.IsOk()) return 0;
+  return sound.Play(async ? wxSOUND_ASYNC : wxSOUND_SYNC) ? 1 : 0;
+}

@@ -1,0 +1,792 @@
+#include "mail/read/message_decoder.h"
+
+// uudeview.h declares its functions with prototypes only when asked to.
+#define PROTOTYPES 1
+#include <uudeview.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <system_error>
+
+#include "mail/store/folder_loader.h"
+#include "mail/body/text_to_html.h"
+#include "platform/file_system.h"
+#include "platform/file_times.h"
+
+namespace vyr {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Marks a folder as a display directory: only a folder that carries it (or
+// is empty) is ever emptied, so a display directory pointed at the wrong
+// folder cannot wipe it.
+constexpr const char* kDisplayMarker = ".vyrelle-display";
+// The copy of the message uulib reads (see SourceForDecoding). Part names
+// never begin with a dot, so no part can take this name.
+constexpr const char* kSourceCopy = ".message";
+// Longest part name written; longer ones are shortened keeping the extension.
+constexpr size_t kMaxPartName = 200;
+constexpr size_t kMaxExtension = 16;
+constexpr size_t kMaxTypeInName = 64;
+
+char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string Upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = UpperAscii(c);
+  return out;
+}
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = LowerAscii(c);
+  return out;
+}
+
+bool StartsNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (UpperAscii(text[i]) != UpperAscii(prefix[i])) return false;
+  }
+  return true;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) { return a.size() == b.size() && StartsNoCase(a, b); }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+
+void TrimRight(std::string& s) {
+  size_t end = s.size();
+  while (end > 0 && IsBlank(s[end - 1])) --end;
+  s.resize(end);
+}
+
+std::string Trim(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
+  return std::string(s.substr(b, e - b));
+}
+
+std::string WithSeparator(std::string dir) {
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  return dir;
+}
+
+std::string WithoutSeparator(std::string dir) {
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  return dir;
+}
+
+bool EntryExists(const std::string& path) {
+  std::error_code ec;
+  return fs::symlink_status(path, ec).type() != fs::file_type::not_found && !ec;
+}
+
+bool IsRegularFile(const std::string& path) {
+  std::error_code ec;
+  return fs::symlink_status(path, ec).type() == fs::file_type::regular && !ec;
+}
+
+// Where the first empty line of a text ends: past "\r\n\r\n" or "\n\n"
+// (the library writes the parts it decodes with the system's line ends).
+// npos when there is none.
+size_t EndOfFirstEmptyLine(std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\n') continue;
+    size_t j = i + 1;
+    if (j < text.size() && text[j] == '\r') ++j;
+    if (j < text.size() && text[j] == '\n') return j + 1;
+  }
+  return std::string_view::npos;
+}
+
+// Reads a part as the page writer takes it: 4 KB at a time, each chunk up to
+// its first zero byte.
+bool ReadPartText(const std::string& path, std::string& text) {
+  text.clear();
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::array<char, kPartReadChunk> chunk;
+  while (in) {
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    const std::streamsize got = in.gcount();
+    if (got <= 0) break;
+    const char* begin = chunk.data();
+    const char* end = std::find(begin, begin + got, '\0');
+    text.append(begin, end);
+  }
+  return !in.bad();
+}
+
+bool AppendFile(const std::string& from, const std::string& to) {
+  std::ifstream in(from, std::ios::binary);
+  if (!in) return false;
+  std::ofstream out(to, std::ios::binary | std::ios::app);
+  if (!out) return false;
+  out << in.rdbuf();
+  return static_cast<bool>(out);
+}
+
+// Opens a page for writing: whatever stands under the page's name (a link
+// or a leftover) is replaced.
+bool CreatePage(const std::string& path, std::ofstream& out) {
+  std::error_code ec;
+  if (EntryExists(path) && !IsRegularFile(path)) fs::remove(path, ec);
+  out.open(path, std::ios::binary | std::ios::trunc);
+  return static_cast<bool>(out);
+}
+
+std::string ErrorOpeningFile(const std::string& path) {
+  return FormatMailText(kErrorOpeningFile, {path});
+}
+
+// Every received message's file ends with one byte past its last line end:
+// the "." of the POP3 terminating line. uulib would take it for message
+// data - after a base64 body it then decodes nothing at all - so the
+// library, and the page made from the whole message, get the message
+// without it: a copy in the display directory when the byte is there, the
+// file itself otherwise. Empty when the message cannot be read.
+std::string SourceForDecoding(const std::string& messagePath, const std::string& dir, bool& copied) {
+  copied = false;
+  std::ifstream in(messagePath, std::ios::binary);
+  if (!in) return {};
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size < 0) return {};
+  bool terminator = false;
+  if (size >= 2) {
+    char tail[2] = {0, 0};
+    in.seekg(size - 2);
+    in.read(tail, 2);
+    terminator = in && tail[0] == '\n' && tail[1] == '.';
+  }
+  if (!terminator) return messagePath;
+  in.clear();
+  in.seekg(0);
+  const std::string copy = dir + kSourceCopy;
+  std::error_code ec;
+  fs::remove(copy, ec);
+  std::ofstream out(copy, std::ios::binary | std::ios::trunc);
+  if (!out) return {};
+  std::vector<char> buffer(256 * 1024);
+  std::streamoff left = size - 1;
+  while (left > 0 && in) {
+    const std::streamsize want = static_cast<std::streamsize>(std::min<std::streamoff>(left, buffer.size()));
+    in.read(buffer.data(), want);
+    const std::streamsize got = in.gcount();
+    if (got <= 0) break;
+    out.write(buffer.data(), got);
+    left -= got;
+  }
+  out.close();
+  if (left != 0 || !out) {
+    fs::remove(copy, ec);
+    return {};
+  }
+  copied = true;
+  return copy;
+}
+
+// Names the viewer writes itself; no part may take them.
+bool IsPageName(const std::string& name) {
+  return EqualsNoCase(name, kPlainTextPage) || EqualsNoCase(name, kEnhancedPage) ||
+         EqualsNoCase(name, kMorePlainTextPage) || EqualsNoCase(name, kHeadersPage);
+}
+
+// A name for a part that no other part of this message has, that no page
+// has, and under which nothing stands in the folder yet (a read-only
+// attachment of a forward keeps its file): "name~2.ext", "name~3.ext"...
+std::string UniqueName(const std::string& dir, const std::string& name, std::set<std::string>& taken) {
+  auto usable = [&](const std::string& candidate) {
+    return !taken.count(Lower(candidate)) && !IsPageName(candidate) && !EntryExists(dir + candidate);
+  };
+  std::string chosen = name;
+  if (!usable(chosen)) {
+    const size_t dot = name.rfind('.');
+    const bool hasExt = dot != std::string::npos && dot > 0;
+    const std::string stem = hasExt ? name.substr(0, dot) : name;
+    const std::string ext = hasExt ? name.substr(dot) : std::string();
+    for (int n = 2;; ++n) {
+      chosen = stem + "~" + std::to_string(n) + ext;
+      if (usable(chosen)) break;
+    }
+  }
+  taken.insert(Lower(chosen));
+  return chosen;
+}
+
+// uulib's global state lives from UUInitialize to UUCleanUp; the object
+// makes sure the clean-up runs on every path.
+class UuSession {
+ public:
+  UuSession() : ok_(UUInitialize() == UURET_OK) {}
+  ~UuSession() { UUCleanUp(); }
+  UuSession(const UuSession&) = delete;
+  UuSession& operator=(const UuSession&) = delete;
+  bool Ok() const { return ok_; }
+
+ private:
+  bool ok_;
+};
+
+// The library's notes and warnings are of no use to the viewer.
+void DropLibraryMessage(void*, char*, int) {}
+
+bool DecodeItem(uulist* item, const std::string& target) {
+  std::string path = target;
+  const int result = UUDecodeFile(item, path.data());
+  if (result != UURET_OK || !IsRegularFile(target)) return false;
+  // Whatever mode the message asked for, the file is an ordinary one the
+  // viewer can remove again.
+  std::error_code ec;
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::others_read,
+                  fs::perm_options::replace, ec);
+  return true;
+}
+
+bool IsDisplayDirectoryReady(const std::string& dir) {
+  const std::string folder = WithoutSeparator(dir);
+  if (!platform::DirectoryExists(folder) && !platform::CreateDirectories(folder)) return false;
+  if (EntryExists(dir + kDisplayMarker)) return true;
+  std::error_code ec;
+  fs::directory_iterator it(folder, ec);
+  if (ec) return false;
+  if (it != fs::directory_iterator()) return false;  // someone else's folder
+  std::ofstream marker(dir + kDisplayMarker, std::ios::binary);
+  return static_cast<bool>(marker);
+}
+
+std::string PercentEncodePath(std::string_view path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : path) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '/' || c == '-' || c == '_' || c == '.' || c == '~' || c == ',' || c == '+' ||
+                       c == '=' || c == '@' || c == '(' || c == ')' || c == '!' || c == '$' || c == '&' ||
+                       c == '\'' || c == ';' || c == ':';
+    if (plain) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string PercentDecode(std::string_view s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size() && HexValue(s[i + 1]) >= 0 && HexValue(s[i + 2]) >= 0) {
+      out += static_cast<char>(HexValue(s[i + 1]) * 16 + HexValue(s[i + 2]));
+      i += 2;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+// --- names and folders ------------------------------------------------------------------
+
+std::string DisplayDirectory(const MailStore& store) {
+  const std::string temp = store.TempDirectory();
+  if (temp.empty()) return {};
+  const std::string dir = WithSeparator(temp) + kDisplayFolderName + "/";
+  if (!platform::DirectoryExists(WithoutSeparator(dir)) && !platform::CreateDirectories(WithoutSeparator(dir))) {
+    return {};
+  }
+  // The folder's name is the viewer's own: it is a display directory even
+  // when something left files in it before the marker existed.
+  if (!EntryExists(dir + kDisplayMarker)) {
+    std::ofstream marker(dir + kDisplayMarker, std::ios::binary);
+    if (!marker) return {};
+  }
+  return dir;
+}
+
+int EmptyDisplayDirectory(const std::string& displayDir) {
+  const std::string dir = WithSeparator(displayDir);
+  int removed = 0;
+  std::error_code ec;
+  fs::directory_iterator it(WithoutSeparator(dir), ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name == kDisplayMarker) continue;
+    std::error_code statusError;
+    const fs::file_status status = fs::symlink_status(it->path(), statusError);
+    if (statusError || status.type() == fs::file_type::directory) continue;
+    // A read-only file is an attachment of a forward being written: it
+    // stays. (The check is on the mode, not on a failed removal, because
+    // the superuser could remove it anyway.)
+    if (status.type() == fs::file_type::regular &&
+        (status.permissions() & fs::perms::owner_write) == fs::perms::none) {
+      continue;
+    }
+    std::error_code removeError;
+    if (fs::remove(it->path(), removeError) && !removeError) ++removed;
+  }
+  return removed;
+}
+
+int ReleaseDisplayDirectory(const std::string& displayDir) {
+  int released = 0;
+  std::error_code ec;
+  fs::directory_iterator it(WithoutSeparator(WithSeparator(displayDir)), ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    std::error_code statusError;
+    const fs::file_status status = fs::symlink_status(it->path(), statusError);
+    if (statusError || status.type() != fs::file_type::regular) continue;
+    if ((status.permissions() & fs::perms::owner_write) != fs::perms::none) continue;
+    std::error_code permError;
+    fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, permError);
+    if (!permError) ++released;
+  }
+  return released;
+}
+
+std::string SafePartName(std::string_view name) {
+  const size_t cut = name.find_last_of("/\\");
+  std::string_view base = cut == std::string_view::npos ? name : name.substr(cut + 1);
+  std::string out;
+  for (unsigned char c : base) {
+    if (c < 0x20 || c == 0x7f || c == ':') {
+      out += '_';
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  size_t dots = 0;
+  while (dots < out.size() && out[dots] == '.') ++dots;
+  out.erase(0, dots);
+  // Trailing blanks and dots make names that some systems cannot hold.
+  while (!out.empty() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
+  if (out.size() > kMaxPartName) {
+    const size_t dot = out.rfind('.');
+    std::string ext;
+    if (dot != std::string::npos && dot > 0 && out.size() - dot <= kMaxExtension) ext = out.substr(dot);
+    out = out.substr(0, kMaxPartName - ext.size()) + ext;
+  }
+  if (out.empty()) out = "attachment";
+  return out;
+}
+
+std::string UnknownPartName(std::string_view mimeType, std::string_view name) {
+  std::string type(mimeType);
+  const size_t slash = type.find('/');
+  if (slash != std::string::npos && slash > 0) type.resize(slash);
+  if (type.size() > kMaxTypeInName) type.resize(kMaxTypeInName);
+  for (char& c : type) {
+    if (c == '/' || c == '\\') c = '_';
+  }
+  const std::string last = name.empty() ? std::string() : std::string(1, name.back());
+  return SafePartName(FormatMailText("Unknown_%s_File_%s.txt", {type, last}));
+}
+
+std::string FileUrl(const std::string& directory, const std::string& name) {
+  return "file://" + PercentEncodePath(directory + name);
+}
+
+// --- decoding --------------------------------------------------------------------------------
+
+MessageDecoder::MessageDecoder(Application& app) : app_(&app) {}
+
+void MessageDecoder::RecordPart(const std::string& name, const std::string& type) {
+  decoded_.partNames.push_back(name);
+  decoded_.partTypes.push_back(type);
+}
+
+int MessageDecoder::WritePartPage(const std::string& partPath, std::ostream& out, bool stripHeaders,
+                                  const std::string& mimeType) {
+  std::string part;
+  if (!ReadPartText(partPath, part)) return 0;
+  if (stripHeaders && (StartsNoCase(part, "Return-Path") || StartsNoCase(part, "Received:"))) {
+    const size_t end = EndOfFirstEmptyLine(part);
+    // A header block without an empty line after it is all there is.
+    part.erase(0, end == std::string::npos ? part.size() : end);
+  }
+  TrimRight(part);
+  if (!part.empty()) {
+    if (!decoded_.text.empty()) decoded_.text += "\n\n";
+    decoded_.text += part;
+  }
+  if (EqualsNoCase(mimeType, "text/html") || StartsNoCase(decoded_.text, "<html>")) {
+    out << decoded_.text;
+  } else {
+    out << TextToHtml(part);
+    if (!part.empty()) {
+      if (!decoded_.converted.empty()) decoded_.converted += "\n\n";
+      decoded_.converted += part;
+    }
+  }
+  return decoded_.text.empty() ? 0 : 1;
+}
+
+bool MessageDecoder::WriteWholeMessagePage(const std::string& source, const std::string& dir,
+                                           const std::string& mimeType) {
+  const std::string pagePath = dir + kPlainTextPage;
+  std::ofstream page;
+  if (!CreatePage(pagePath, page)) {
+    decoded_.errors.push_back(ErrorOpeningFile(pagePath));
+    return false;
+  }
+  WritePartPage(source, page, true, mimeType);
+  return true;
+}
+
+void MessageDecoder::DecodeParts(const std::string& source, const std::string& dir) {
+  UuSession session;
+  if (session.Ok()) {
+    UUSetMsgCallback(nullptr, DropLibraryMessage);
+    UUSetOption(UUOPT_USETEXT, 1, nullptr);
+    std::string savePath = dir;
+    UUSetOption(UUOPT_SAVEPATH, 0, savePath.data());
+    // A uuencoded part's "begin" line must not give the file a mode of its
+    // choosing (set-user-id, say, or one the viewer could not remove).
+    UUSetOption(UUOPT_IGNMODE, 1, nullptr);
+    std::string input = source;
+    UULoadFile(input.data(), nullptr, 0);
+  }
+
+  std::set<std::string> taken;
+  bool otherParts = false;  // an attachment or an HTML page was recorded
+  for (int i = 0; session.Ok(); ++i) {
+    uulist* item = UUGetFileListItem(i);
+    if (!item) break;
+    const std::string name = item->filename ? item->filename : "";
+    const std::string type = item->mimetype ? item->mimetype : "";
+
+    if (i == 0 && name != "0001.txt") {
+      // The message starts with an attachment: the page is the whole message.
+      WriteWholeMessagePage(source, dir, type);
+      RecordPart(kPlainTextPage, "text/html");
+      decoded_.page = kPlainTextPage;
+    }
+
+    if (name == "0001.txt") {
+      const std::string file = UniqueName(dir, name, taken);
+      const bool decodedOk = DecodeItem(item, dir + file);
+      const std::string pagePath = dir + kPlainTextPage;
+      std::ofstream page;
+      if (CreatePage(pagePath, page)) {
+        WritePartPage(dir + file, page, true, type);
+      } else {
+        decoded_.errors.push_back(ErrorOpeningFile(pagePath));
+      }
+      if (decodedOk) RecordPart(file, type);
+      decoded_.page = kPlainTextPage;
+    } else if (name == "0002.txt" && EqualsNoCase(type, "text/html")) {
+      // The HTML alternative is decoded straight under its page name; a
+      // page that was not written is not shown.
+      const std::string pagePath = dir + kEnhancedPage;
+      std::error_code ec;
+      if (EntryExists(pagePath)) fs::remove(pagePath, ec);
+      if (DecodeItem(item, pagePath)) {
+        RecordPart(kEnhancedPage, type);
+        decoded_.page = kEnhancedPage;
+        otherParts = true;
+      }
+    } else if (!name.empty() && name[0] == '0' && name.find(".txt") != std::string::npos) {
+      // A further text part goes on the end of the plain page.
+      const std::string file = UniqueName(dir, SafePartName(name), taken);
+      DecodeItem(item, dir + file);
+      const std::string morePath = dir + kMorePlainTextPage;
+      std::ofstream more;
+      if (!CreatePage(morePath, more)) {
+        decoded_.errors.push_back(ErrorOpeningFile(morePath));
+        continue;
+      }
+      WritePartPage(dir + file, more, true, std::string());
+      more.close();
+      AppendFile(morePath, dir + kPlainTextPage);
+    } else if (name.find("UNKNOWN") != std::string::npos) {
+      const std::string file = UniqueName(dir, UnknownPartName(type, name), taken);
+      if (DecodeItem(item, dir + file)) {
+        RecordPart(file, type);
+        otherParts = true;
+      }
+    } else {
+      const std::string file = UniqueName(dir, SafePartName(name), taken);
+      if (DecodeItem(item, dir + file)) {
+        RecordPart(file, type);
+        otherParts = true;
+      }
+    }
+  }
+
+  const std::string pagePath = dir + kPlainTextPage;
+  if (decoded_.page.empty()) {
+    // The library found nothing: the page is the whole message, or the note
+    // that there is nothing to show.
+    std::ostringstream body;
+    const int found = WritePartPage(source, body, true, std::string());
+    std::ofstream page;
+    if (CreatePage(pagePath, page)) {
+      page << (found ? body.str() : std::string(kNoBodyText));
+    } else {
+      decoded_.errors.push_back(ErrorOpeningFile(pagePath));
+    }
+    decoded_.page = kPlainTextPage;
+  } else if (decoded_.page == kPlainTextPage && decoded_.text.empty() && !otherParts) {
+    // Only an empty text part (a header block and nothing else): the same
+    // note rather than a blank page.
+    std::ofstream page;
+    if (CreatePage(pagePath, page)) page << kNoBodyText;
+  }
+}
+
+int MessageDecoder::DecodeMessage(const std::string& messagePath, const std::string& displayDir,
+                                  std::string& page) {
+  decoded_ = DecodedMessage{};
+  page.clear();
+  const std::string dir = WithSeparator(displayDir);
+  if (dir.empty() || !IsDisplayDirectoryReady(dir)) return -1;
+  {
+    // Emptying the folder must never take the message with it.
+    std::error_code ec;
+    if (fs::equivalent(fs::path(messagePath).parent_path(), WithoutSeparator(dir), ec)) return -1;
+  }
+  MailStore store(*app_);
+  // The summary read takes the mail lock itself.
+  decoded_.summaryRead = store.ReadSummaryQuiet(messagePath, decoded_.summary) == SummaryResult::Ok;
+
+  bool readable = true;
+  {
+    std::lock_guard<std::mutex> lock(app_->MailLock());
+    EmptyDisplayDirectory(dir);
+    // Reading the message (here, or by the library when no copy is made) is
+    // not opening it: its read state stays.
+    platform::FileTimesKeeper keepTimes(messagePath);
+    bool copied = false;
+    const std::string source = SourceForDecoding(messagePath, dir, copied);
+    if (source.empty()) {
+      readable = false;
+    } else {
+      DecodeParts(source, dir);
+      if (copied) {
+        std::error_code ec;
+        fs::remove(source, ec);
+      }
+    }
+  }
+  for (const std::string& error : decoded_.errors) app_->Messages().Error(error);
+  if (!readable) return -1;
+  page = decoded_.page;
+  return 1;
+}
+
+// --- headers page --------------------------------------------------------------------------------
+
+bool WriteHeadersPage(const std::string& messagePath, const std::string& displayDir) {
+  std::string text;
+  {
+    platform::FileTimesKeeper keepTimes(messagePath);
+    std::ifstream in(messagePath, std::ios::binary);
+    if (!in) return false;
+    std::array<char, 8192> chunk;
+    for (;;) {
+      in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+      const std::streamsize got = in.gcount();
+      if (got <= 0) break;
+      const size_t searchFrom = text.size() > 3 ? text.size() - 3 : 0;
+      text.append(chunk.data(), static_cast<size_t>(got));
+      const size_t end = text.find("\r\n\r\n", searchFrom);
+      if (end != std::string::npos) {
+        text.resize(end);
+        break;
+      }
+    }
+    if (in.bad()) return false;
+  }
+  // A file written with bare line feeds ends its header block at "\n\n".
+  if (text.find("\r\n\r\n") == std::string::npos) {
+    const size_t lf = text.find("\n\n");
+    if (lf != std::string::npos) text.resize(lf);
+  }
+  std::ofstream page;
+  if (!CreatePage(WithSeparator(displayDir) + kHeadersPage, page)) return false;
+  page << TextToHtml(text);
+  return static_cast<bool>(page);
+}
+
+// --- navigation ------------------------------------------------------------------------------------
+
+NavigationDecision DecideNavigation(const std::string& target, const std::string& displayDir) {
+  NavigationDecision decision;
+  const std::string dir = WithSeparator(displayDir);
+  bool inside = false;
+  std::string localPath;
+  if (StartsNoCase(target, "file://") && !dir.empty()) {
+    std::string rest = target.substr(7);
+    const size_t end = rest.find_first_of("#?");
+    if (end != std::string::npos) rest.resize(end);
+    // "file://localhost/path" names the same file as "file:///path".
+    if (StartsNoCase(rest, "localhost/")) rest.erase(0, 9);
+    localPath = fs::path(PercentDecode(rest)).lexically_normal().string();
+    const std::string folder = fs::path(dir).lexically_normal().string();
+    // Compared upper-cased, as the file system of the stored paths may not
+    // tell cases apart.
+    const std::string upperPath = Upper(localPath);
+    const std::string upperFolder = Upper(WithSeparator(folder));
+    inside = upperPath.size() > upperFolder.size() && upperPath.compare(0, upperFolder.size(), upperFolder) == 0;
+  }
+  if (!inside) {
+    decision.action = NavigationAction::OpenInPopup;
+    decision.popupTitle = kFindingTitle + target;
+    return decision;
+  }
+  const std::string name = fs::path(localPath).filename().string();
+  const size_t dot = name.rfind('.');
+  const std::string ext = dot == std::string::npos ? std::string() : Upper(name.substr(dot));
+  if (ext == ".DOC" || ext.rfind(".XL", 0) == 0) {
+    decision.action = NavigationAction::OpenWithSystem;
+    decision.filePath = localPath;
+    return decision;
+  }
+  decision.action = NavigationAction::Show;
+  return decision;
+}
+
+// --- the viewer ----------------------------------------------------------------------------------
+
+MessageView::MessageView(Application& app, std::string displayDir)
+    : app_(&app), displayDir_(WithSeparator(std::move(displayDir))), decoder_(app) {}
+
+bool MessageView::Open(const std::string& messagePath, int* decodeResult) {
+  MailStore store(*app_);
+  MessageSummary summary;
+  if (!store.ReadSummary(messagePath, summary)) return false;
+  messagePath_ = messagePath;
+  headersShown_ = false;
+  std::string page;
+  const int result = decoder_.DecodeMessage(messagePath, displayDir_, page);
+  if (decodeResult) *decodeResult = result;
+  return true;
+}
+
+std::string MessageView::Caption() const {
+  const MessageSummary& s = decoder_.Decoded().summary;
+  return FormatMailText("[%s] %s", {s.from, s.subject});
+}
+
+std::string MessageView::PageUrl() const {
+  const std::string& page = decoder_.Decoded().page;
+  return page.empty() ? std::string() : FileUrl(displayDir_, page);
+}
+
+std::vector<size_t> MessageView::ListedParts() const {
+  std::vector<size_t> listed;
+  const auto& names = decoder_.Decoded().partNames;
+  if (names.size() <= 1) return listed;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (!Trim(names[i]).empty()) listed.push_back(i);
+  }
+  return listed;
+}
+
+std::string MessageView::PartPath(size_t index) const {
+  const auto& names = decoder_.Decoded().partNames;
+  return index < names.size() ? displayDir_ + names[index] : std::string();
+}
+
+std::string MessageView::PartUrl(size_t index) const {
+  const auto& names = decoder_.Decoded().partNames;
+  return index < names.size() ? FileUrl(displayDir_, names[index]) : std::string();
+}
+
+bool MessageView::SavePartAs(size_t index, const std::string& target) const {
+  const std::string source = PartPath(index);
+  if (source.empty() || target.empty()) return false;
+  std::error_code ec;
+  if (fs::equivalent(source, target, ec)) return true;
+  std::ifstream in(source, std::ios::binary);
+  if (!in) return false;
+  // A plain copy of the bytes: the part's read-only mark (a forward) is not
+  // carried over to the user's file.
+  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out << in.rdbuf();
+  out.flush();
+  return static_cast<bool>(out) && !in.bad();
+}
+
+std::string MessageView::HeadersButtonLabel() const {
+  return headersShown_ ? kHideHeadersLabel : kShowHeadersLabel;
+}
+
+HeadersToggle MessageView::ToggleHeaders() {
+  HeadersToggle toggle;
+  if (!headersShown_) {
+    if (!WriteHeadersPage(messagePath_, displayDir_)) {
+      toggle.ok = false;
+      toggle.url = PageUrl();
+      toggle.buttonLabel = HeadersButtonLabel();
+      return toggle;
+    }
+    headersShown_ = true;
+    toggle.url = FileUrl(displayDir_, kHeadersPage);
+  } else {
+    headersShown_ = false;
+    toggle.url = PageUrl();
+  }
+  toggle.buttonLabel = HeadersButtonLabel();
+  return toggle;
+}
+
+// --- delete from the viewer ----------------------------------------------------------------------
+
+int RowAfterDelete(size_t rowCount, size_t shownRow) {
+  if (rowCount <= 1 || shownRow >= rowCount) return -1;
+  return shownRow + 1 < rowCount ? static_cast<int>(shownRow + 1) : static_cast<int>(shownRow - 1);
+}
+
+ViewerDeleteOutcome DeleteFromViewer(const MailStore& store, MessageList& list, const std::string& shownPath,
+                                     bool trashShown) {
+  ViewerDeleteOutcome outcome;
+  const int shown = list.Find(shownPath);
+  const size_t count = list.Rows().size();
+  const DeleteOutcome deleted = store.DeleteMessages({shownPath}, trashShown);
+  outcome.status = deleted.status;
+  if (deleted.cancelled || deleted.removed.empty()) {
+    outcome.cancelled = true;
+    return outcome;
+  }
+  const int next = shown < 0 ? -1 : RowAfterDelete(count, static_cast<size_t>(shown));
+  list.RemoveAll(deleted.removed);
+  if (next < 0) {
+    outcome.closeViewer = true;
+    return outcome;
+  }
+  const int after = next > shown ? next - 1 : next;
+  if (after < 0 || static_cast<size_t>(after) >= list.Rows().size()) {
+    outcome.closeViewer = true;
+    return outcome;
+  }
+  list.MarkRead(static_cast<size_t>(after), true);
+  outcome.nextRow = after;
+  outcome.nextPath = list.Rows()[static_cast<size_t>(after)].path;
+  return outcome;
+}
+
+}  // namespace vyr

@@ -1,0 +1,114 @@
+#include "mail/read/reply_builder.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace vyr {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Line ends of the quoted text as the rest of the body has them: the parts
+// the library wrote carry bare line feeds.
+std::string WithCrLf(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 32);
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+// The cut falls on a character boundary: when the text is UTF-8, a
+// character is never split (its leading byte goes with it).
+size_t CutPosition(const std::string& text, size_t limit) {
+  if (text.size() <= limit) return text.size();
+  size_t cut = limit;
+  int back = 0;
+  while (cut > 0 && back < 3 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+    --cut;
+    ++back;
+  }
+  // Only a real multi-byte sequence moves the cut; other 8-bit text is cut
+  // where the limit says.
+  if (back > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) != 0xC0) return limit;
+  return cut;
+}
+
+std::string WithSeparator(std::string dir) {
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  return dir;
+}
+
+}  // namespace
+
+std::string ReplySubject(ReplyKind kind, const std::string& subject) {
+  return (kind == ReplyKind::Forward ? "fw: " : "re: ") + subject;
+}
+
+std::string QuotedBody(const DecodedMessage& message) {
+  const MessageSummary& s = message.summary;
+  std::string body = "\r\n\r\n> **--------- Original Message follows... \r\n\r\n>";
+  body += WithCrLf(message.text.empty() ? message.converted : message.text);
+  if (body.size() > kQuoteLimit) {
+    body.resize(CutPosition(body, kQuoteLimit));
+    body += kQuoteTruncatedNote;
+  }
+  body += "\r\n> ** Original Subject: " + s.subject;
+  body += "\r\n> ** Original Sender: " + s.from;
+  body += "\r\n> ** Original Date: " + s.date;
+  body += "\r\n> **---------";
+  body += "\r\n\r\n> ";
+  return body;
+}
+
+ReplyDraft BuildReply(const DecodedMessage& message, ReplyKind kind, const std::string& displayDir) {
+  ReplyDraft draft;
+  const MessageSummary& s = message.summary;
+  draft.subject = ReplySubject(kind, s.subject);
+  draft.body = QuotedBody(message);
+  switch (kind) {
+    case ReplyKind::Reply:
+      draft.to = s.from;
+      break;
+    case ReplyKind::ReplyAll:
+      // No empty address at either end when one of the two is missing.
+      draft.to = s.from;
+      if (!s.to.empty()) draft.to += (draft.to.empty() ? "" : ",") + s.to;
+      draft.cc = s.cc;
+      break;
+    case ReplyKind::Forward: {
+      const std::string dir = WithSeparator(displayDir);
+      for (const std::string& name : message.partNames) {
+        if (name == kEnhancedPage || name == kPlainTextPage) continue;
+        draft.attachments.push_back(dir + name);
+      }
+      break;
+    }
+  }
+  return draft;
+}
+
+int ProtectAttachments(const std::vector<std::string>& files) {
+  int protectedFiles = 0;
+  for (const std::string& file : files) {
+    std::error_code ec;
+    fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove, ec);
+    if (!ec) ++protectedFiles;
+  }
+  return protectedFiles;
+}
+
+ReplyDraft PrepareReply(const MailStore& store, const DecodedMessage& message, ReplyKind kind,
+                        const std::string& displayDir) {
+  if (kind == ReplyKind::Forward) store.CleanLeftovers();
+  ReplyDraft draft = BuildReply(message, kind, displayDir);
+  ProtectAttachments(draft.attachments);
+  return draft;
+}
+
+}  // namespace vyr

@@ -1,0 +1,54 @@
+#pragma once
+// Reply, reply to all and forward: the subject, quoted body, recipients and
+// (for a forward) attachments that the viewer hands to the compose editor,
+// built from the message it shows.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "mail/store/mail_store.h"
+#include "mail/read/message_decoder.h"
+
+namespace vyr {
+
+enum class ReplyKind { Reply, ReplyAll, Forward };
+
+struct ReplyDraft {
+  std::string to;
+  std::string cc;
+  std::string subject;
+  std::string body;
+  std::vector<std::string> attachments;  // forward only: files in the display directory
+};
+
+// A quote longer than this many characters is cut to them.
+inline constexpr size_t kQuoteLimit = 32768;
+inline constexpr const char* kQuoteTruncatedNote = "\r\n\r\nMessage truncated at 32K";
+
+// "re: %s" for a reply and reply to all, "fw: %s" for a forward.
+std::string ReplySubject(ReplyKind kind, const std::string& subject);
+
+// "\r\n\r\n> **--------- Original Message follows... \r\n\r\n>", the
+// accumulated text (or, when it is empty, the converted text) with its line
+// ends made "\r\n", cut to its first 32 768 characters with "\r\n\r\nMessage
+// truncated at 32K" after it when longer, then the original subject, sender
+// and date lines and "\r\n> **---------\r\n\r\n> ".
+std::string QuotedBody(const DecodedMessage& message);
+
+// Subject, body and recipients: a reply goes to the sender; a reply to all
+// to the sender and the message's To, with its CC; a forward to nobody yet.
+// A forward lists every part except the two pages as an attachment.
+ReplyDraft BuildReply(const DecodedMessage& message, ReplyKind kind, const std::string& displayDir);
+
+// What the viewer runs: BuildReply and, for a forward, the store's leftover
+// clean-up followed by making each attachment's file read-only, so that the
+// next message shown does not remove it while the forward is being written
+// (ReleaseDisplayDirectory, when the mail window closes, makes them
+// writable again).
+ReplyDraft PrepareReply(const MailStore& store, const DecodedMessage& message, ReplyKind kind,
+                        const std::string& displayDir);
+
+// Makes files read-only; returns how many were.
+int ProtectAttachments(const std::vector<std::string>& files);
+
+}  // namespace vyr

@@ -1,0 +1,111 @@
+#pragma once
+// The POP3 commands the mail check needs: log-in with USER and PASS, STAT,
+// LIST, UIDL, RETR with its multi-line body, DELE, RSET and QUIT. Every
+// operation reports a small integer code; nothing throws.
+//
+// A reply is positive when its first byte is "+". Command replies are awaited
+// for at most 10 seconds; the greeting, the USER and PASS replies and message
+// lines are awaited without limit (the mail check's watchdog ends a stalled
+// session through Abort()).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "mail/receive/mail_connection.h"
+
+namespace vyr {
+
+// What RetrieveToFile asks of the mail check while it downloads.
+class Pop3Progress {
+ public:
+  virtual ~Pop3Progress() = default;
+  // Called after every line; true: the run is cancelled. Re-arms the
+  // watchdog when asked.
+  virtual bool CancelCheck(const std::string& statusText, bool rearm) = 0;
+  // The status line's current text.
+  virtual std::string StatusText() = 0;
+  virtual void PostStatus(const std::string& text) = 0;
+};
+
+class Pop3Client : public MailConnection {
+ public:
+  static constexpr int kLineBufferSize = 512;
+  static constexpr int kReplyTimeLimitSeconds = 10;
+  static constexpr int kUidlLineSpace = 1024;
+  // Longest unique-id line kept by Uidl; the rest of a longer line is read
+  // and dropped (ids are at most 70 characters by the protocol).
+  static constexpr size_t kMaxUidlLine = 4096;
+
+  // The caller reads the port from the settings ([email] POP3Port).
+  explicit Pop3Client(std::uint16_t port = 110);
+  ~Pop3Client() override;
+
+  // 0 logged in; 1 the server name cannot be resolved; 2 the connection
+  // fails; 3 USER refused; 4 PASS refused. Ends any earlier session first.
+  int Login(const std::string& server, const std::string& user, const std::string& password);
+  // QUIT, one reply awaited for up to 10 s, Close. Without a socket it does
+  // nothing. Always 0.
+  int Quit();
+  // RSET and QUIT without awaiting replies, then Close: this session's
+  // deletions are not committed. Always 0.
+  int ResetAndQuit();
+
+  // 0; 1 not connected; 2 no reply; 3 reply not positive; 4 no count.
+  int Stat(int& count);
+  // Same codes as Stat; `size` is the message's size in bytes.
+  int List(int number, long& size);
+  // The number of the first message after `lastId` in the UIDL listing:
+  // one past the last message when the last one listed is `lastId`; 1 when
+  // the id is not listed, the server refuses UIDL, or no reply comes.
+  int Uidl(const std::string& lastId);
+  // The unique id of message `number` from the last Uidl, or empty.
+  std::string UidOf(int number) const;
+  // Number of ids the last Uidl listed.
+  size_t UidCount() const { return uids_.empty() ? 0 : uids_.size() - 1; }
+
+  // 0 the message follows; 1 not connected; 2 no reply; 3 reply not positive.
+  int Retr(int number);
+  // Bytes of the next line (or piece of a long line) of the open response,
+  // with byte-stuffing undone; 0 at its end. bufferSize must be at least 4.
+  int ReadBodyLine(char* buffer, int bufferSize);
+  // True once the terminating line of the open response has been read.
+  bool ResponseComplete() const { return terminatorSeen_; }
+  // Drains what is left of the open response. 0; 1 not connected.
+  int FinishResponse();
+  // 0; 1 not connected; 2 no reply; 3 reply not positive.
+  int Dele(int number);
+
+  // Downloads message `number` into a new file at `path`, streaming each
+  // line to disk as it arrives. The file holds the message's lines with CR
+  // LF line ends and byte-stuffing undone, followed by the byte "." of the
+  // terminating line, and is flushed to disk before success is reported.
+  // 1 stored whole; 0 the message could not be requested, or the response
+  // broke off or could not be written (no file is left); 2 cancelled through
+  // `progress` (no file is left and nothing is sent: the caller ends the
+  // session with ResetAndQuit). `progress` may be null.
+  int RetrieveToFile(int number, const std::string& path, Pop3Progress* progress);
+
+  // The last line the server sent, without its line end.
+  const std::string& LastReply() const { return lastReply_; }
+
+ private:
+  // Sends the formatted command held in line_.
+  bool SendCommand(const char* format, int number);
+  // Reads one reply line into line_ (time limit 0: none). A reply longer
+  // than the buffer is read to its end so that the next reply starts in
+  // step. Returns the stored length, 0 when nothing came.
+  int ReadReply(int timeLimitSeconds);
+  bool ReplyPositive() const { return line_[0] == '+'; }
+  void ResetResponse();
+
+  std::uint16_t port_;
+  char line_[kLineBufferSize] = {};
+  std::string lastReply_;
+  bool responseOpen_ = false;
+  bool terminatorSeen_ = false;
+  bool responseBroken_ = false;
+  bool atLineStart_ = true;
+  std::vector<std::string> uids_;  // position k: id of message k; 0 unused
+};
+
+}  // namespace vyr

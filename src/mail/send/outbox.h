@@ -1,0 +1,205 @@
+#pragma once
+// Outgoing mail: the stored form of a message written in the compose
+// editor, Send Now (stored in Outbox and sent at once on a worker thread),
+// Send Later (stored in Outbox as pending), Save Draft (stored in Draft),
+// and the Outbox flush that the mail check runs. A sent message moves to
+// Sent Items.
+//
+// An Outbox file is pending exactly while it is unread by the store's
+// read-state rule. Every outgoing file is first written whole under a
+// ".temp" name in Outbox, flushed to disk and given its read state, and only
+// then renamed to its final "Out<tick>.mail" name, so neither the flush nor
+// the mail window ever sees half a message. A message is moved to Sent
+// Items only after the server took its terminating line with 250; any
+// failure leaves it pending in Outbox, whole, for the next flush.
+//
+// File names come from the millisecond tick count, chosen under the mail
+// lock with a 10 ms pause before the lock is released, so that two names
+// never share a tick.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "mail/receive/mail_check.h"
+#include "platform/window_messages.h"
+
+namespace vyr {
+
+class Application;
+class SmtpClient;
+
+// Posted to the compose window (each text message carries its own copy).
+inline constexpr std::uint32_t kMsgSendStatus = 0x8003;  // text: status line
+inline constexpr std::uint32_t kMsgSendError = 0x8004;   // text: shown in a message box
+// 0x800B, the end of the data, is kMsgSendEndOfData (smtp_client.h).
+inline constexpr std::uint32_t kMsgComposeClose = 0x800D;  // the message is stored: close
+// Posted to the mail window about outgoing files.
+inline constexpr std::uint32_t kMsgMailAddRow = 0x8107;     // text: path; add its row when its folder is shown
+inline constexpr std::uint32_t kMsgMailRemoveRow = 0x8108;  // text: path; remove its row when shown
+// The flush posts its status texts to the mail window as kMsgMailStatus and
+// its error texts as kMsgSendError.
+
+namespace sendtext {
+inline constexpr char kFillInTo[] = "You must fill in the TO box";
+inline constexpr char kNoSubjectQuestion[] =
+    "You haven't supplied a subject.\nDo you want to enter one now?";
+inline constexpr char kNoSubjectTitle[] = "Subject Field Blank";
+inline constexpr char kNoSubject[] = "<No Subject>";
+inline constexpr char kAttachingFile[] = "Attaching file: %s...";
+inline constexpr char kSavingMessage[] = "Saving message";
+inline constexpr char kErrorSaving[] = "Error saving message!\r\nError #: %d";
+inline constexpr char kConnectingTo[] = "* Connecting to %s...";
+inline constexpr char kCouldNotConnectTo[] = "Could not connect to [ %s ]\n\n%s";
+inline constexpr char kPlacedInOutbox[] =
+    "Message has been placed in the outbox.\nDelivery will be re-attempted when you check for new "
+    "e-mail.";
+inline constexpr char kSendingTo[] = "Sending message to %s...";
+inline constexpr char kWrappingUp[] = "Wrapping things up...";
+inline constexpr char kErrorSendingTo[] = "Error sending message to [ %s ] \n%s";
+inline constexpr char kSendingFromOutbox[] = "* Sending messages from outbox";
+inline constexpr char kErrorSendingQueued[] = "Error Sending Queued E-mail: %s";
+inline constexpr char kCouldNotConnectToServer[] = "Could not connect to server";
+inline constexpr char kFileAttached[] = "File Attached: ";
+inline constexpr char kAttachmentNameLineBreak[] =
+    "A file whose name holds a line break cannot be attached: %s";
+inline constexpr char kCannotReadQueued[] = "Cannot read %s";
+}  // namespace sendtext
+
+// [email] setting that remembers the "Don't show me this again" box of the
+// empty-subject question.
+inline constexpr char kDontAskSubjectKey[] = "DontAskForSubject";
+
+// The compose window's part in sending. Called on the user-interface thread
+// only; workers reach the window through the posted messages above.
+class ComposeWindow {
+ public:
+  virtual ~ComposeWindow() = default;
+  virtual std::string ToText() const = 0;
+  virtual std::string CcText() const = 0;
+  virtual std::string BccText() const = 0;
+  virtual std::string SubjectText() const = 0;
+  // The body in the editor's rich-text form.
+  virtual std::string BodyForm() const = 0;
+  virtual std::vector<std::string> Attachments() const = 0;
+  // The stored message the window was opened from ("" for a new message).
+  virtual std::string StoredPath() const = 0;
+  virtual void SetStoredPath(const std::string& path) = 0;
+  // Puts a new subject into the Subject box.
+  virtual void SetSubjectText(const std::string& subject) = 0;
+  virtual void FocusToBox() = 0;
+  virtual void FocusSubjectBox() = 0;
+  // Receives kMsgSendStatus, kMsgSendError, kMsgSendEndOfData and
+  // kMsgComposeClose (0: nobody).
+  virtual platform::WindowHandle Handle() const = 0;
+};
+
+// An outgoing message as stored.
+struct StoredMessage {
+  std::string to, cc, bcc, from, subject, date;
+  std::string body;  // the rich-text body form
+  std::vector<std::string> attachments;
+};
+
+// The stored form:
+//   To: <to>\r\nCC: <cc>\r\nBCC: <bcc>\r\nFrom: <from>\r\nSubject: <subject>\r\n
+//   Date: <date>\r\n\r\n<body>\r\n\r\n  then per attachment
+//   \r\nFile Attached: <path>\r\n\r\n
+// Line breaks in the header values become spaces.
+std::string BuildStoredMessage(const std::string& to, const std::string& cc, const std::string& bcc,
+                               const std::string& from, const std::string& subject,
+                               const std::string& body, const std::vector<std::string>& attachments,
+                               const std::string& date);
+// Reads a stored message back. Header names match without regard to case
+// and the first of each wins; values are kept whole (no length limit). The
+// attachments are the "File Attached: " blocks at the end of the file,
+// after the body form's background marker when it has one, so a body that
+// mentions the words itself is neither cut nor taken for attachments.
+StoredMessage ParseStoredMessage(const std::string& text);
+
+// "Email Signature.txt" in the mail root ("" when missing), and writing it
+// (replaced whole, without a terminator).
+std::string ReadSignature(const Application& app);
+bool WriteSignature(const Application& app, const std::string& text);
+
+class Outbox : public OutboxSender {
+ public:
+  // mailWindow: the mail window (0 or a closed window: none); it gets the
+  // row and folder messages, and the flush's texts.
+  explicit Outbox(Application& app, platform::WindowHandle mailWindow = 0);
+  ~Outbox() override;
+  Outbox(const Outbox&) = delete;
+  Outbox& operator=(const Outbox&) = delete;
+
+  // Send Now. On the calling (user-interface) thread: the checks and
+  // questions, the recording of the recipients, and storing the message in
+  // Outbox (marked read while this run owns it); then the sending runs on
+  // a worker thread. False when it stopped before a worker started.
+  bool StartSendNow(ComposeWindow& window);
+  // Waits for the Send Now workers started so far; the last one's result.
+  int WaitForSendNow();
+  bool SendNowRunning() const;
+  // Send Now on the calling thread: 1 when it stopped before sending or
+  // could not connect, otherwise SmtpClient::SendMail's result (0 sent).
+  int SendNow(ComposeWindow& window);
+
+  // Send Later (draft false) and Save Draft (draft true), on the
+  // user-interface thread. 1 when stopped, 0 stored.
+  int QueueMessage(ComposeWindow& window, bool draft);
+
+  // Sends every pending Outbox message, each over a connection of its own.
+  // Status texts go to progressWindow as kMsgMailStatus, error texts as
+  // kMsgSendError. 0 when nothing failed; otherwise the last failure (1 a
+  // connection failure or an unreadable file, else SendMail's result).
+  int FlushOutbox(platform::WindowHandle progressWindow);
+  // The mail check's hook: the flush, reporting to the mail window.
+  int SendOutbox() override {
+    ClearAbort();
+    return FlushOutbox(mailWindow_);
+  }
+  void StopSending() override { Abort(); }
+
+  // Any thread: stops the flush before its next message and makes a
+  // running send fail at once (the message stays pending).
+  void Abort();
+  void ClearAbort() { stop_ = false; }
+
+  // The greeting domain of the flush: the home server's host name.
+  std::string HomeDomain() const;
+
+  // The fixed pauses this object's runs have taken so far, in milliseconds:
+  // 50 before every send, 10 after every streamed file chunk, 10 after
+  // every file name chosen, 100 before every message of a flush.
+  long MandatedPauseMs() const { return pausedMs_.load(); }
+
+  struct Job;
+
+ private:
+  int PrepareSendNow(ComposeWindow& window, Job& job);
+  int RunSendNow(const Job& job);
+  // Writes a new outgoing file into the folder; "" on failure with the
+  // error number in *error.
+  std::string StoreOutgoing(const std::string& folderPath, const std::string& text, bool pending,
+                            int* error);
+  // Moves a sent file into Sent Items and marks it read; the new path.
+  std::string MoveToSentItems(const std::string& path);
+  std::string SenderText() const;
+  std::string Setting(const char* key) const;
+  void CountPauses(const SmtpClient& client);
+  void PostMailWindow(std::uint32_t message, const std::string& text = {}) const;
+
+  Application& app_;
+  const platform::WindowHandle mailWindow_;
+  std::atomic<bool> stop_{false};
+  mutable std::mutex mutex_;  // guards clients_, workers_, lastResult_
+  std::vector<SmtpClient*> clients_;
+  std::vector<std::thread> workers_;
+  std::atomic<int> running_{0};
+  std::atomic<long> pausedMs_{0};
+  int lastResult_ = 0;
+};
+
+}  // namespace vyr

@@ -1,0 +1,561 @@
+#include "mail/send/smtp_client.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <random>
+
+#include "app/application.h"
+#include "app/installation_id.h"
+#include "mail/body/body_converter.h"
+#include "mail/send/mail_address.h"
+#include "mail/body/text_to_html.h"
+#include "platform/tick_count.h"
+
+#define PROTOTYPES 1
+#include <uudeview.h>
+
+#ifndef VYRELLE_VERSION
+#define VYRELLE_VERSION "0.1.0"
+#endif
+
+namespace vyr {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+constexpr size_t kFileChunk = 32000;  // MailConnection::SendFile's chunk
+
+std::string Fill(const char* pattern, const std::string& value) {
+  std::string out = pattern;
+  const size_t at = out.find("%s");
+  if (at != std::string::npos) out.replace(at, 2, value);
+  return out;
+}
+
+std::string Boundary(const char* stem, const char* tail) {
+  // The tick count is written as the signed number the system's "%d" gives.
+  const auto tick = static_cast<std::int32_t>(platform::GetTickCount());
+  return std::string(stem) + std::to_string(tick) + tail;
+}
+
+bool IsAscii(std::string_view text) {
+  for (unsigned char c : text) {
+    if (c > 127) return false;
+  }
+  return true;
+}
+
+bool HoldsLineBreak(const std::string& text) {
+  return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
+
+// The name an attachment goes by in its part header: the file name after the
+// last separator, with nothing in it that could end the quoted parameter or
+// the header line.
+std::string AttachmentName(const std::string& path) {
+  const size_t cut = path.find_last_of("\\/");
+  std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+  for (char& c : name) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) c = '_';
+    if (c == '"') c = '\'';
+  }
+  return name;
+}
+
+// A new file in the system's temporary folder whose name starts with
+// "VYR", created so that it can never be an existing file.
+FilePtr CreateTemporaryFile(std::string& path) {
+  std::error_code ec;
+  fs::path folder = fs::temp_directory_path(ec);
+  if (ec) folder = "/tmp";
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "VYR%08x%04x.tmp", static_cast<unsigned>(random()),
+                  static_cast<unsigned>(random() & 0xFFFF));
+    path = (folder / name).string();
+    FilePtr file(std::fopen(path.c_str(), "wbx"), &std::fclose);
+    if (file) return file;
+    if (errno != EEXIST) break;
+  }
+  path.clear();
+  return FilePtr(nullptr, &std::fclose);
+}
+
+// Removes a temporary file when it goes out of scope.
+struct TemporaryFile {
+  std::string path;
+  ~TemporaryFile() {
+    if (!path.empty()) std::remove(path.c_str());
+  }
+};
+
+// Encodes one attachment as a MIME body part (its own header lines, an empty
+// line and the Base64 data) into a new temporary file, ready to be streamed
+// after DATA: the encoder writes bare line feeds, which become CR LF here,
+// and the data encoder's dot rule is applied too. The encoding library keeps
+// global state, so it runs under `lock`. Returns the file's size, -1 on
+// failure.
+long EncodeAttachment(const std::string& path, std::mutex* lock, std::FILE* out) {
+  FilePtr raw(std::tmpfile(), &std::fclose);
+  if (!raw) return -1;
+  std::vector<char> input(path.begin(), path.end());
+  input.push_back('\0');
+  std::string nameText = AttachmentName(path);
+  std::vector<char> name(nameText.begin(), nameText.end());
+  name.push_back('\0');
+  int rc;
+  {
+    std::unique_lock<std::mutex> guard;
+    if (lock) guard = std::unique_lock<std::mutex>(*lock);
+    UUInitialize();
+    rc = UUEncodeMulti(raw.get(), nullptr, input.data(), B64ENCODED, name.data(), nullptr, 0);
+    UUCleanUp();
+  }
+  if (rc != UURET_OK || std::fflush(raw.get()) != 0 || std::ferror(raw.get())) return -1;
+  std::rewind(raw.get());
+
+  SmtpDataEncoder encoder;
+  std::vector<char> chunk(16384);
+  std::string converted;
+  long size = 0;
+  char last[2] = {0, 0};
+  for (;;) {
+    const size_t n = std::fread(chunk.data(), 1, chunk.size(), raw.get());
+    converted.clear();
+    if (n > 0) encoder.Append(std::string_view(chunk.data(), n), converted);
+    if (n < chunk.size()) {
+      if (std::ferror(raw.get())) return -1;
+      encoder.Finish(converted);
+    }
+    if (!converted.empty()) {
+      if (std::fwrite(converted.data(), 1, converted.size(), out) != converted.size()) return -1;
+      size += static_cast<long>(converted.size());
+      if (converted.size() >= 2) {
+        last[0] = converted[converted.size() - 2];
+        last[1] = converted.back();
+      } else {
+        last[0] = last[1];
+        last[1] = converted.back();
+      }
+    }
+    if (n < chunk.size()) break;
+  }
+  // The part must end with a line end, or the next boundary line would be
+  // glued to its last line.
+  if (size > 0 && !(last[0] == '\r' && last[1] == '\n')) {
+    if (std::fwrite("\r\n", 1, 2, out) != 2) return -1;
+    size += 2;
+  }
+  if (std::fflush(out) != 0) return -1;
+  return size;
+}
+
+// The longest line a message may carry, without its CR LF.
+constexpr size_t kMaxMailLine = 998;
+constexpr char kQuotedPrintableHeader[] = "Content-Transfer-Encoding: quoted-printable\r\n";
+
+bool HasOverlongLine(std::string_view text) {
+  size_t run = 0;
+  for (char c : text) {
+    if (c == '\r' || c == '\n') {
+      run = 0;
+    } else if (++run > kMaxMailLine) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A header line (ending in CR LF) longer than a mail line may be is folded:
+// a line break goes in before a blank, which readers take out again. A
+// line without a blank to break at stays as it is.
+std::string FoldHeader(const std::string& line) {
+  std::string out;
+  std::string_view rest(line);
+  while (rest.size() > kMaxMailLine + 2) {
+    // The continuation keeps its leading blank.
+    const size_t cut = rest.find_last_of(" \t", kMaxMailLine);
+    if (cut == std::string_view::npos || cut == 0) break;
+    out.append(rest.substr(0, cut));
+    out += "\r\n";
+    rest.remove_prefix(cut);
+  }
+  out.append(rest);
+  return out;
+}
+
+// Quoted-printable text (RFC 2045): every line end (CR LF, lone CR or lone
+// LF) is a line break; "=", control characters and bytes above 126 become
+// "=XX", as do blanks before a line end; lines are broken with "=" after at
+// most 76 characters.
+std::string QuotedPrintable(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size() + text.size() / 8 + 16);
+  size_t column = 0;
+  auto put = [&](const char* piece, size_t n) {
+    if (column + n > 75) {
+      out += "=\r\n";
+      column = 0;
+    }
+    out.append(piece, n);
+    column += n;
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out += "\r\n";
+      column = 0;
+      continue;
+    }
+    const bool lineEnds = i + 1 >= text.size() || text[i + 1] == '\r' || text[i + 1] == '\n';
+    const bool literal = (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !lineEnds);
+    if (literal) {
+      const char one = static_cast<char>(c);
+      put(&one, 1);
+    } else {
+      const char escaped[3] = {'=', kHex[c >> 4], kHex[c & 0xF]};
+      put(escaped, 3);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string ProgramVersionText() {
+  // Four numbers, the missing ones 0.
+  std::string version = VYRELLE_VERSION;
+  int parts = 1;
+  for (char c : version) parts += c == '.';
+  for (; parts < 4; ++parts) version += ".0";
+  return version + "\r\n";
+}
+
+SmtpOptions SmtpOptions::FromSettings(Application& app) {
+  SmtpOptions o;
+  o.port = app.GetInt("email", "SMTPPort", 25);
+  o.sendTextOnly = app.GetInt("email", "SendTextOnly", 0) != 0;
+  o.downloadLink = app.GetInt("email", "downloadlink", 0) != 0;
+  o.updateUrl = app.GetString("misc", "updateurl", app.HomeServerUrl("/"));
+  o.installationId = app.InstallationId();
+  if (o.installationId.empty()) o.installationId = EnsureInstallationId(app.Registry());
+  o.uulibLock = &app.MailLock();
+  return o;
+}
+
+// --- data encoder ------------------------------------------------------------------
+
+void SmtpDataEncoder::Append(std::string_view text, std::string& out) {
+  out.reserve(out.size() + text.size() + text.size() / 32 + 4);
+  for (char c : text) {
+    if (pendingCr_) {
+      pendingCr_ = false;
+      out += '\n';
+      lineStart_ = true;
+      if (c == '\n') continue;  // the CR's own LF
+    }
+    if (c == '\r') {
+      out += '\r';
+      pendingCr_ = true;
+      continue;
+    }
+    if (c == '\n') {
+      out += "\r\n";
+      lineStart_ = true;
+      continue;
+    }
+    if (c == '.' && lineStart_) out += '.';
+    out += c;
+    lineStart_ = false;
+  }
+}
+
+void SmtpDataEncoder::Finish(std::string& out) {
+  if (pendingCr_) {
+    out += '\n';
+    pendingCr_ = false;
+    lineStart_ = true;
+  }
+}
+
+// --- client ------------------------------------------------------------------------
+
+SmtpClient::SmtpClient(SmtpOptions options) : options_(std::move(options)) {}
+
+SmtpClient::~SmtpClient() = default;
+
+bool SmtpClient::Put(const std::string& text) {
+  if (text.empty()) return true;
+  ++sends_;
+  return SendText(text) > 0;
+}
+
+bool SmtpClient::PutData(std::string_view text, bool bodyPieces) {
+  std::string out;
+  encoder_.Append(text, out);
+  if (out.empty()) return true;
+  if (!bodyPieces) return Put(out);
+  int capacity = SendBufferSize();
+  if (capacity <= 0 || capacity > kMaxBodyPiece) capacity = kMaxBodyPiece;
+  for (size_t pos = 0; pos < out.size(); pos += static_cast<size_t>(capacity)) {
+    const size_t n = std::min(out.size() - pos, static_cast<size_t>(capacity));
+    ++sends_;
+    if (Send(out.data() + pos, static_cast<int>(n)) <= 0) return false;
+  }
+  return true;
+}
+
+int SmtpClient::Command(const std::string& text) {
+  Put(text);  // a failed send shows as a reply that never comes
+  return ReadReply(kReplyTimeLimitSeconds);
+}
+
+int SmtpClient::ReadReply(int timeLimitSeconds) {
+  char buffer[kReplyBufferSize];
+  for (int lines = 0;; ++lines) {
+    bool ended = false;
+    const int n = ReadLinePiece(buffer, sizeof buffer, timeLimitSeconds, &ended);
+    if (n <= 0) {
+      lastReply_ = "Timeout";
+      return 1;
+    }
+    std::string line(buffer, static_cast<size_t>(n));
+    // The rest of a line longer than the buffer is read and dropped, so
+    // that it is never taken for a reply of its own.
+    while (!ended) {
+      char rest[kReplyBufferSize];
+      if (ReadLinePiece(rest, sizeof rest, timeLimitSeconds, &ended) <= 0) break;
+    }
+    MailConnection::TrimLineEnd(line);
+    lastReply_ = line;
+
+    const std::string word = line.substr(0, line.find(' '));
+    const bool continued =
+        (!word.empty() && word.back() == '-') ||
+        (line.size() >= 4 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+         std::isdigit(static_cast<unsigned char>(line[1])) &&
+         std::isdigit(static_cast<unsigned char>(line[2])) && line[3] == '-');
+    if ((continued || HasPendingData()) && lines + 1 < kMaxReplyLines) continue;
+
+    int code = 0;
+    for (char c : word) {
+      if (!std::isdigit(static_cast<unsigned char>(c)) || code > 99999) break;
+      code = code * 10 + (c - '0');
+    }
+    return code;
+  }
+}
+
+int SmtpClient::ConnectServer(const std::string& host, const std::string& greetingDomain) {
+  Quit();
+  std::string dotted;
+  if (MailConnection::IsDottedAddress(host)) {
+    dotted = host;
+  } else if (HoldsLineBreak(host) || MailConnection::ResolveHost(host, dotted, 256) != 0) {
+    return 1;
+  }
+  if (options_.port <= 0 || options_.port > 65535) return 2;
+  if (Connect(static_cast<std::uint16_t>(options_.port), dotted) != 0) return 2;
+  ReadReply(kReplyTimeLimitSeconds);  // the greeting; its code does not matter
+  const int code = Command("HELO " + OneLineHeaderValue(greetingDomain) + "\r\n");
+  return code >= 200 && code <= 299 ? 0 : 3;
+}
+
+int SmtpClient::Quit() {
+  if (HasSocket()) Put("Quit\r\n");
+  Close();
+  return 0;
+}
+
+int SmtpClient::SendAttachment(const std::string& path, const std::string& outerBoundary) {
+  TemporaryFile temp;
+  long size;
+  {
+    FilePtr out = CreateTemporaryFile(temp.path);
+    if (!out) {
+      lastReply_ = "Cannot create a temporary file for " + path;
+      return 7;
+    }
+    size = EncodeAttachment(path, options_.uulibLock, out.get());
+    if (std::fclose(out.release()) != 0) size = -1;
+  }
+  if (size < 0) {
+    lastReply_ = "Cannot encode the attached file " + path;
+    return 7;
+  }
+  if (!PutData("--" + outerBoundary + "\r\n")) return 6;
+  const long chunks = (size + static_cast<long>(kFileChunk) - 1) / static_cast<long>(kFileChunk);
+  sends_ += chunks;
+  fileChunks_ += chunks;
+  const int rc = SendFile(temp.path);
+  encoder_.AtLineStart();
+  if (rc == 1) {
+    lastReply_ = "Cannot read the encoded file " + temp.path;
+    return 7;
+  }
+  return rc == 0 ? 0 : 6;
+}
+
+int SmtpClient::SendMail(const std::vector<std::string>& recipients, const std::string& to,
+                         const std::string& cc, const std::string& bcc, const std::string& from,
+                         const std::string& subject, const std::string& bodyForm,
+                         const std::string& signature, const std::vector<std::string>& attachments,
+                         platform::WindowHandle composeWindow) {
+  (void)bcc;  // BCC recipients get RCPT; no header line ever names them
+  if (!IsConnected()) return 1;
+
+  // Nothing is sent for a message that cannot go out whole.
+  for (const std::string& r : recipients) {
+    if (HoldsLineBreak(r)) {
+      lastReply_ = std::string(kInvalidRecipient) + ":" + OneLineHeaderValue(r);
+      return 4;
+    }
+  }
+  for (const std::string& path : attachments) {
+    std::error_code ec;
+    FilePtr probe(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!probe || !fs::is_regular_file(path, ec)) {
+      lastReply_ = "Cannot read the attached file " + path;
+      return 7;
+    }
+  }
+
+  BodyConverter converter;
+  const std::string plain = converter.RichTextToPlainText(bodyForm);
+  bool needsHtml = false;
+  const std::string html = converter.RichTextToHtml(bodyForm, needsHtml);
+  if (options_.sendTextOnly) needsHtml = false;
+  const bool mime = needsHtml || !attachments.empty();
+  const std::string downloadText =
+      options_.downloadLink ? Fill(kDownloadLineText, options_.updateUrl) : std::string();
+  const std::string signatureHtml = signature.empty() ? std::string() : TextToHtml(signature);
+
+  std::string name, address;
+  const std::string sender = ParseAddress(from, name, address) ? address : OneLineHeaderValue(from);
+  int code = Command("MAIL from:<" + sender + ">\r\n");
+  if (code < 200 || code > 299) return 3;
+  for (const std::string& r : recipients) {
+    code = Command("RCPT to:<" + r + ">\r\n");
+    if (code < 200 || code > 299) return 4;
+  }
+  code = Command("DATA\r\n");
+  if (code != 354) return 5;
+
+  encoder_.AtLineStart();
+  const std::string headers[] = {
+      "From: " + OneLineHeaderValue(from) + "\r\n",
+      "To: " + OneLineHeaderValue(to) + "\r\n",
+      "CC: " + OneLineHeaderValue(cc) + "\r\n",
+      "Subject: " + OneLineHeaderValue(subject) + "\r\n",
+      "Date: " + MailDateNow() + "\r\n",
+      "X-Mailer: Vyrelle Version: " + options_.versionText,
+      "X-ID: " + OneLineHeaderValue(options_.installationId) + "\r\n",
+  };
+  for (const std::string& line : headers) {
+    if (!Put(FoldHeader(line))) return 6;
+  }
+
+  // The text part: the plain text with the signature and download line
+  // after it, as both message forms carry it; the HTML part likewise.
+  std::string plainContent = plain + "\r\n";
+  if (!signature.empty()) plainContent += "\r\n" + signature;
+  if (options_.downloadLink) plainContent += "\r\n\r\n" + downloadText;
+  plainContent += "\r\n";
+  std::string htmlContent = html + "\r\n";
+  if (!signature.empty()) htmlContent += "<BR><BR>" + signatureHtml;
+  htmlContent += "\r\n";
+  if (options_.downloadLink) htmlContent += "<BR><BR>" + Fill(kDownloadLineHtml, options_.updateUrl);
+  htmlContent += "\r\n";
+
+  // Text that is not plain ASCII is labelled as the UTF-8 it is, and a part
+  // with a line longer than a mail line may be goes quoted-printable, so
+  // that every server takes it and it reaches the reader as written.
+  const bool plainAscii = IsAscii(plainContent);
+  const bool plainLong = HasOverlongLine(plainContent);
+  const std::string plainType = std::string("Content-Type: text/plain; charset=\"") +
+                                (plainAscii ? "us-ascii" : "utf-8") + "\"\r\n";
+  auto plainPart = [&]() {
+    if (plainLong) return PutData(QuotedPrintable(plainContent), true);
+    if (!PutData(plain, true) || !PutData("\r\n")) return false;
+    if (!signature.empty() && !PutData("\r\n" + signature)) return false;
+    if (options_.downloadLink && !PutData("\r\n\r\n" + downloadText)) return false;
+    return PutData("\r\n");
+  };
+
+  if (!mime) {
+    if (!plainAscii || plainLong) {
+      if (!Put("Mime-Version: 1.0\r\n") || !Put(plainType)) return 6;
+      if (plainLong && !Put(std::string(kQuotedPrintableHeader))) return 6;
+    }
+    if (!PutData("\r\n") || !plainPart()) return 6;
+  } else {
+    if (!Put("Mime-Version: 1.0\r\n")) return 6;
+    const std::string outer =
+        Boundary("X-X-X-X-X-X--Vyrelle-MIME-Attachment--X-X-X-X-X-X-X", "-X");
+    if (!attachments.empty()) {
+      if (!PutData("Content-Type: multipart/mixed; boundary=\"" + outer + "\"\r\n") ||
+          !PutData("\r\n") || !PutData("--" + outer + "\r\n")) {
+        return 6;
+      }
+    }
+    const std::string inner = Boundary("X-X-X-X-X-X--Vyrelle-MIME-TEXTandHTML--X-X-X-X-X-X-X", "-X-X");
+    if (!PutData("Content-Type: multipart/alternative; boundary=\"" + inner + "\"\r\n\r\n") ||
+        !PutData("This is a multi-part message in MIME format.") || !PutData("\r\n\r\n")) {
+      return 6;
+    }
+    if (!PutData("--" + inner + "\r\n") || !PutData(plainType) ||
+        (plainLong && !PutData(kQuotedPrintableHeader)) || !PutData("\r\n") || !plainPart()) {
+      return 6;
+    }
+    const bool htmlLong = HasOverlongLine(htmlContent);
+    const std::string htmlType = std::string("Content-Type: text/html; charset=\"") +
+                                 (IsAscii(htmlContent) ? "us-ascii" : "utf-8") + "\"\r\n";
+    if (!PutData("--" + inner + "\r\n") || !PutData(htmlType) ||
+        (htmlLong && !PutData(kQuotedPrintableHeader)) || !PutData("\r\n\r\n")) {
+      return 6;
+    }
+    if (htmlLong) {
+      if (!PutData(QuotedPrintable(htmlContent), true)) return 6;
+    } else {
+      if (!PutData(html, true) || !PutData("\r\n")) return 6;
+      if (!signature.empty() && !PutData("<BR><BR>" + signatureHtml)) return 6;
+      if (!PutData("\r\n")) return 6;
+      if (options_.downloadLink &&
+          !PutData("<BR><BR>" + Fill(kDownloadLineHtml, options_.updateUrl))) {
+        return 6;
+      }
+      if (!PutData("\r\n")) return 6;
+    }
+    if (!PutData("--" + inner + "--\r\n")) return 6;
+
+    if (!attachments.empty()) {
+      if (!PutData("\r\n")) return 6;
+      for (const std::string& path : attachments) {
+        const int rc = SendAttachment(path, outer);
+        if (rc != 0) return rc;
+      }
+      if (!PutData("\r\n") || !PutData("--" + outer + "--\r\n")) return 6;
+    }
+  }
+
+  if (composeWindow != 0) platform::PostMessage(composeWindow, kMsgSendEndOfData);
+
+  std::string terminator;
+  encoder_.Finish(terminator);
+  terminator += "\r\n.\r\n";
+  if (!Put(terminator)) return 6;
+  code = ReadReply(kReplyTimeLimitSeconds);
+  return code == 250 ? 0 : 5;
+}
+
+}  // namespace vyr

@@ -1,0 +1,142 @@
+#pragma once
+// The SMTP side of the mail client: the dialogue with the user's outgoing
+// server and the exact header and MIME text written after "DATA".
+//
+//   HELO <domain>            MAIL from:<sender>       RCPT to:<address> ...
+//   DATA                     header lines, body, attachments, "\r\n.\r\n"
+//
+// Every reply is awaited for at most 20 seconds. Every text goes out through
+// MailConnection's Send, so each is preceded by its 50 ms pause.
+//
+// Everything sent after DATA passes one encoder: a "." that starts a line
+// is doubled (the body's first line included, and the signature and
+// download lines as well, so that no text can end the message early or
+// turn its rest into commands), and a lone CR or LF goes out as CR LF.
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mail/receive/mail_connection.h"
+#include "platform/window_messages.h"
+
+namespace vyr {
+
+class Application;
+
+// Posted to the compose window when the message's data is complete, just
+// before the terminating line goes out (no parameters).
+inline constexpr std::uint32_t kMsgSendEndOfData = 0x800B;
+
+// The texts of the download line (plain text and HTML forms).
+inline constexpr char kDownloadLineText[] = "Download Vyrelle at %s";
+inline constexpr char kDownloadLineHtml[] = "<a href='%s'>Download Vyrelle!</a>";
+
+// The program's version text as the mailer header carries it: four numbers
+// joined by dots, ending in CR LF ("0.1.0.0\r\n").
+std::string ProgramVersionText();
+
+// What a sending run needs from the settings and the application.
+struct SmtpOptions {
+  int port = 25;              // [email] SMTPPort
+  bool sendTextOnly = false;  // [email] SendTextOnly: never the HTML form without attachments
+  bool downloadLink = false;  // [email] downloadlink: add the download line
+  std::string updateUrl;      // [misc] updateurl (default: the home server's address)
+  std::string versionText = ProgramVersionText();
+  std::string installationId;      // the X-ID header
+  std::mutex* uulibLock = nullptr;  // held around every use of the encoding library
+
+  static SmtpOptions FromSettings(Application& app);
+};
+
+// Carries the state of the data encoder across the texts of one message.
+class SmtpDataEncoder {
+ public:
+  // Appends the text with every line-start "." doubled and every line end
+  // (CR LF, lone CR, lone LF) written as CR LF.
+  void Append(std::string_view text, std::string& out);
+  // Completes a CR left open at the end of the last text.
+  void Finish(std::string& out);
+  // The next byte starts a line (after a header block or a streamed file).
+  void AtLineStart() {
+    lineStart_ = true;
+    pendingCr_ = false;
+  }
+
+ private:
+  bool lineStart_ = true;
+  bool pendingCr_ = false;
+};
+
+class SmtpClient : public MailConnection {
+ public:
+  static constexpr int kReplyTimeLimitSeconds = 20;
+  static constexpr int kReplyBufferSize = 256;
+  // The body goes out in pieces of at most this many bytes (or the
+  // socket's send-buffer size when smaller).
+  static constexpr int kMaxBodyPiece = 1023;
+  // A server that keeps sending lines does not keep ReadReply forever.
+  static constexpr int kMaxReplyLines = 512;
+
+  explicit SmtpClient(SmtpOptions options = {});
+  ~SmtpClient() override;
+
+  // Ends any earlier connection, resolves the host (a dotted IPv4 address
+  // is used as it is), connects to the SMTP port, reads the greeting and
+  // sends "HELO <domain>". 0 connected and greeted; 1 the host name cannot
+  // be resolved; 2 the connection fails; 3 HELO refused.
+  int ConnectServer(const std::string& host, const std::string& greetingDomain);
+
+  // Sends one message. recipients: the bare addresses of To, CC and BCC
+  // together (RCPT for each); bodyForm: the composed body in its rich-text
+  // form; attachments: paths of the files to attach; composeWindow: gets
+  // kMsgSendEndOfData (0 for none).
+  //
+  // 0 sent: the server took the terminating line with 250; 1 not
+  // connected; 3 sender refused; 4 a recipient refused (or one that holds
+  // a line break, which is never sent); 5 DATA refused or the final reply
+  // was not 250; 6 the connection failed while the data was sent;
+  // 7 an attachment could not be read or encoded (the data is not
+  // terminated, so the server keeps nothing). The first failure ends the
+  // run; the caller calls Quit.
+  int SendMail(const std::vector<std::string>& recipients, const std::string& to,
+               const std::string& cc, const std::string& bcc, const std::string& from,
+               const std::string& subject, const std::string& bodyForm,
+               const std::string& signature, const std::vector<std::string>& attachments,
+               platform::WindowHandle composeWindow = 0);
+
+  // Sends "Quit\r\n" (when connected) and closes the socket. Always 0.
+  int Quit();
+
+  // Reads one reply: its lines (up to 255 bytes of each are kept; the rest
+  // of a longer line is read and dropped) until a line that is neither a
+  // continuation ("250-...", or a first word ending in "-") nor followed
+  // by bytes already waiting. Returns the number at the start of the last
+  // line's first word (0 when there is none), or 1 when no line came in
+  // time (the last reply is then "Timeout").
+  int ReadReply(int timeLimitSeconds);
+
+  // The last reply line (without its line end), or "Timeout".
+  const std::string& LastReply() const { return lastReply_; }
+  // How many times this object has sent (each send waits 50 ms first; a
+  // streamed file chunk also waits 10 ms after).
+  long SendCount() const { return sends_; }
+  long FileChunkCount() const { return fileChunks_; }
+
+ private:
+  // One SendText; false when it failed.
+  bool Put(const std::string& text);
+  // Texts after DATA: encoded, then sent whole (or in body pieces).
+  bool PutData(std::string_view text, bool bodyPieces = false);
+  int SendAttachment(const std::string& path, const std::string& outerBoundary);
+  int Command(const std::string& text);
+
+  SmtpOptions options_;
+  std::string lastReply_;
+  SmtpDataEncoder encoder_;
+  long sends_ = 0;
+  long fileChunks_ = 0;
+};
+
+}  // namespace vyr
