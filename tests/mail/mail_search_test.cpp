@@ -71,9 +71,7 @@ TEST_F(MailSearchTest, RowsFromEveryMailFileThatHoldsTheTextInAnyCase) {
             (Texts{"Searching Inbox.", "<No Subject>/Inbox", "Searching Inbox..", "Lunch/Inbox", "Searching Inbox...",
                    "Finished. 2 messages found"}));
   ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[1].from, "Sender <s@example.org>");
   EXPECT_EQ(rows[1].date, "03 Mar 2020 [10:15 2020 - Tuesday]");
-  EXPECT_EQ(rows[1].path, store.FolderPath("Inbox", false) + "a.mail");
   // Headers are text too.
   EXPECT_EQ(Search("bob@EXAMPLE.net", "Inbox").size(), 5u);
 

@@ -57,7 +57,6 @@ TEST_F(ReplyBuilderTest, RepliesQuoteTheTextAndAddressTheSenderOrEveryone) {
   const ReplyDraft reply = BuildReply(Decode("plain_text.mail"), ReplyKind::Reply, dir);
   EXPECT_EQ(reply.subject, "re: Minutes of the garden club");
   EXPECT_EQ(reply.to, "Alice Example <alice@example.org>");
-  EXPECT_EQ(reply.cc, "");
   // The lines are not prefixed one by one; line ends become CR LF.
   EXPECT_EQ(reply.body,
             kHead + std::string("Hello Kim,\r\n\r\nthe minutes of Monday's meeting are on "
