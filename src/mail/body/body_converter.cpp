@@ -43,6 +43,26 @@ bool CanBelongToLink(unsigned char c) {
   return std::strchr("(),;<>[]", c) == nullptr;
 }
 
+// Text typed in the editor as HTML: "&", "<" and ">" are written as
+// entities, so that "a<b" stays text and cannot swallow the tags after it.
+// In an attribute value the double quote is escaped too.
+void AppendEscaped(std::string& out, std::string_view text, bool attribute = false) {
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"':
+        if (attribute) {
+          out += "&quot;";
+          break;
+        }
+        [[fallthrough]];
+      default: out += c;
+    }
+  }
+}
+
 // Text of the model as HTML output: paragraph ends and line breaks are
 // written as CR LF.
 void AppendWithLineEnds(std::string& out, std::string_view piece) {
@@ -194,7 +214,7 @@ bool BodyConverter::FormatStep(const ParaFormat& para, const CharFormat& f, std:
     out += "\" SIZE=";
     out += HtmlFontSize(height);
     out += " FACE=\"";
-    out += face;
+    AppendEscaped(out, face, true);
     out += "\">";
     state_.fontOpen = true;
     wrote = true;
@@ -240,6 +260,7 @@ std::string BodyConverter::DocumentToHtml(const RichTextDocument& doc, bool& nee
     const size_t start = i;
     std::string_view piece;
     bool raw = false;
+    bool escaped = false;  // the piece is HTML already (an anchor)
     size_t next;
     if (text[i] == '<' && StartsWithNoCase(text, i, kOpenRaw)) {
       // A raw block: its text goes out unchanged, without line or format
@@ -266,12 +287,12 @@ std::string BodyConverter::DocumentToHtml(const RichTextDocument& doc, bool& nee
         const std::string_view word = text.substr(i, wordEnd - i);
         if (StartsWithNoCase(text, i, "http:")) {
           anchor = "<A HREF=";
-          anchor.append(word);
+          AppendEscaped(anchor, word, true);
           anchor += ">";
           link = true;
         } else if (StartsWithNoCase(text, i, "www.")) {
           anchor = "<A HREF=http://";
-          anchor.append(word);
+          AppendEscaped(anchor, word, true);
           anchor += ">";
           link = true;
         } else {
@@ -282,15 +303,16 @@ std::string BodyConverter::DocumentToHtml(const RichTextDocument& doc, bool& nee
           }
           if (nextAt < wordEnd) {
             anchor = "<A HREF=mailto:";
-            anchor.append(word);
+            AppendEscaped(anchor, word, true);
             anchor += ">";
             link = true;
           }
         }
         if (link) {
-          anchor.append(word);
+          AppendEscaped(anchor, word);
           anchor += "</A>";
           piece = anchor;
+          escaped = true;
           next = wordEnd;
         }
       }
@@ -316,6 +338,8 @@ std::string BodyConverter::DocumentToHtml(const RichTextDocument& doc, bool& nee
         out += kNbsp;
       } else if (!raw && piece == "\t") {
         for (int k = 0; k < 8; ++k) out += kNbsp;
+      } else if (!raw && !escaped && piece.size() == 1 && (piece[0] == '&' || piece[0] == '<' || piece[0] == '>')) {
+        AppendEscaped(out, piece);
       } else {
         AppendWithLineEnds(out, piece);
       }

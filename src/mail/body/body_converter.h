@@ -2,7 +2,9 @@
 // Conversions of a composed body from its rich-text body form to the plain
 // text and the HTML that are sent. The HTML keeps the editor's layout line by
 // line: the body is laid out as the editor shows it (8400 twips wide) and a
-// "<BR>" starts every visual line after the first.
+// "<BR>" starts every visual line after the first. What the user typed is
+// text: "&", "<" and ">" become "&amp;", "&lt;" and "&gt;". Only a raw block,
+// "<nhtml>...</nhtml>", goes out as HTML exactly as typed.
 #include <memory>
 #include <string>
 #include <string_view>

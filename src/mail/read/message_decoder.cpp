@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -85,6 +86,25 @@ std::string WithSeparator(std::string dir) {
 std::string WithoutSeparator(std::string dir) {
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   return dir;
+}
+
+bool IsReadOnlyFile(const fs::file_status& status) {
+  return status.type() == fs::file_type::regular &&
+         (status.permissions() & fs::perms::owner_write) == fs::perms::none;
+}
+
+bool IsForwardFolderName(const std::string& name) {
+  return name.rfind(kForwardFolderPrefix, 0) == 0;
+}
+
+bool HoldsReadOnlyFile(const std::string& folder) {
+  std::error_code ec;
+  fs::directory_iterator it(folder, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    std::error_code statusError;
+    if (IsReadOnlyFile(fs::symlink_status(it->path(), statusError)) && !statusError) return true;
+  }
+  return false;
 }
 
 bool EntryExists(const std::string& path) {
@@ -336,14 +356,18 @@ int EmptyDisplayDirectory(const std::string& displayDir) {
     if (name == kDisplayMarker) continue;
     std::error_code statusError;
     const fs::file_status status = fs::symlink_status(it->path(), statusError);
-    if (statusError || status.type() == fs::file_type::directory) continue;
-    // A read-only file is an attachment of a forward being written: it
-    // stays. (The check is on the mode, not on a failed removal, because
-    // the superuser could remove it anyway.)
-    if (status.type() == fs::file_type::regular &&
-        (status.permissions() & fs::perms::owner_write) == fs::perms::none) {
+    if (statusError) continue;
+    if (status.type() == fs::file_type::directory) {
+      // A forward folder goes once the forward no longer holds its files.
+      if (!IsForwardFolderName(name) || HoldsReadOnlyFile(it->path().string())) continue;
+      std::error_code removeError;
+      if (fs::remove_all(it->path(), removeError) != static_cast<std::uintmax_t>(-1) && !removeError) ++removed;
       continue;
     }
+    // A read-only file stays: it may be an attachment of a forward being
+    // written. (The check is on the mode, not on a failed removal, because
+    // the superuser could remove it anyway.)
+    if (IsReadOnlyFile(status)) continue;
     std::error_code removeError;
     if (fs::remove(it->path(), removeError) && !removeError) ++removed;
   }
@@ -357,8 +381,12 @@ int ReleaseDisplayDirectory(const std::string& displayDir) {
   for (; !ec && it != end; it.increment(ec)) {
     std::error_code statusError;
     const fs::file_status status = fs::symlink_status(it->path(), statusError);
-    if (statusError || status.type() != fs::file_type::regular) continue;
-    if ((status.permissions() & fs::perms::owner_write) != fs::perms::none) continue;
+    if (statusError) continue;
+    if (status.type() == fs::file_type::directory) {
+      if (IsForwardFolderName(it->path().filename().string())) released += ReleaseDisplayDirectory(it->path().string());
+      continue;
+    }
+    if (!IsReadOnlyFile(status)) continue;
     std::error_code permError;
     fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, permError);
     if (!permError) ++released;
@@ -427,18 +455,12 @@ int MessageDecoder::WritePartPage(const std::string& partPath, std::ostream& out
     part.erase(0, end == std::string::npos ? part.size() : end);
   }
   TrimRight(part);
-  if (!part.empty()) {
-    if (!decoded_.text.empty()) decoded_.text += "\n\n";
-    decoded_.text += part;
-  }
+  decoded_.text += part;
   if (EqualsNoCase(mimeType, "text/html") || StartsNoCase(decoded_.text, "<html>")) {
     out << decoded_.text;
   } else {
     out << TextToHtml(part);
-    if (!part.empty()) {
-      if (!decoded_.converted.empty()) decoded_.converted += "\n\n";
-      decoded_.converted += part;
-    }
+    decoded_.converted += part;
   }
   return decoded_.text.empty() ? 0 : 1;
 }
@@ -494,7 +516,10 @@ void MessageDecoder::DecodeParts(const std::string& source, const std::string& d
       } else {
         decoded_.errors.push_back(ErrorOpeningFile(pagePath));
       }
-      if (decodedOk) RecordPart(file, type);
+      if (decodedOk) {
+        RecordPart(file, type);
+        decoded_.bodyPart = file;
+      }
       decoded_.page = kPlainTextPage;
     } else if (name == "0002.txt" && EqualsNoCase(type, "text/html")) {
       // The HTML alternative is decoded straight under its page name; a
@@ -695,9 +720,9 @@ std::string MessageView::PageUrl() const {
   return page.empty() ? std::string() : FileUrl(displayDir_, page);
 }
 
-std::vector<size_t> MessageView::ListedParts() const {
+std::vector<size_t> ListedParts(const DecodedMessage& message) {
   std::vector<size_t> listed;
-  const auto& names = decoder_.Decoded().partNames;
+  const auto& names = message.partNames;
   if (names.size() <= 1) return listed;
   for (size_t i = 0; i < names.size(); ++i) {
     if (!Trim(names[i]).empty()) listed.push_back(i);

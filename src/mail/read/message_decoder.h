@@ -38,6 +38,9 @@ inline constexpr const char* kMorePlainTextPage = "MorePlainText.htm";
 inline constexpr const char* kHeadersPage = "headers.htm";
 // The viewer's folder inside "_TEMP".
 inline constexpr const char* kDisplayFolderName = "Viewer";
+// A forward's attachments are copied into a folder of its own inside the
+// viewer's folder: "Forward1", "Forward2"...
+inline constexpr const char* kForwardFolderPrefix = "Forward";
 
 inline constexpr const char* kNoBodyText =
     "<b>The following message appears to have no body text or attachments</b><p>";
@@ -56,7 +59,7 @@ struct DecodedMessage {
   MessageSummary summary;
   bool summaryRead = false;
   // Every text part written to a page, header block removed and trailing
-  // white space trimmed, joined by an empty line: what a reply quotes.
+  // white space trimmed, joined as they stand: what a reply quotes.
   std::string text;
   // The parts that were converted from plain text to HTML.
   std::string converted;
@@ -64,6 +67,9 @@ struct DecodedMessage {
   // same index.
   std::vector<std::string> partNames;
   std::vector<std::string> partTypes;
+  // The listed part whose text the page shows and a reply quotes
+  // ("0001.txt"); empty when there is none. A forward does not attach it.
+  std::string bodyPart;
   // "PlainText.htm", "Enhanced.htm" or empty.
   std::string page;
   // "Error opening file: %s" for each page that could not be created.
@@ -74,13 +80,16 @@ struct DecodedMessage {
 // missing (empty when it cannot be created).
 std::string DisplayDirectory(const MailStore& store);
 
-// Removes every file of the display directory except the read-only ones
-// (attachments of a forward still being written). Links are always removed;
-// subfolders are left alone. Returns how many entries were removed.
+// Removes every file of the display directory except read-only ones, and
+// every forward folder none of whose files is read-only any more (a forward
+// still being written keeps its attachments read-only). Links are always
+// removed; other subfolders are left alone. Returns how many entries were
+// removed.
 int EmptyDisplayDirectory(const std::string& displayDir);
-// Makes every file of the display directory writable again (the mail window
-// does this when it closes, so the next decode may remove them). Returns how
-// many files were released.
+// Makes every file of the display directory and of its forward folders
+// writable again, so that the next decode removes them. Returns how many
+// files were released. (The store's leftover clean-up, run when the mail
+// window closes and at start-up, does the same for all of "_TEMP".)
 int ReleaseDisplayDirectory(const std::string& displayDir);
 
 // A part's name from the message made into a plain file name: only the last
@@ -139,6 +148,10 @@ class MessageDecoder {
 // when the page was written.
 bool WriteHeadersPage(const std::string& messagePath, const std::string& displayDir);
 
+// The indices of the parts the viewer lists: every part whose trimmed name is
+// not empty, when the part list holds more than one part; else none.
+std::vector<size_t> ListedParts(const DecodedMessage& message);
+
 // --- the navigation hook ---------------------------------------------------------
 
 enum class NavigationAction {
@@ -185,9 +198,8 @@ class MessageView {
   std::string Caption() const;
   // "file://" + display directory + page; empty when no page was made.
   std::string PageUrl() const;
-  // The indices of the parts the list shows: every part whose trimmed name
-  // is not empty, when the part list holds more than one part; else none.
-  std::vector<size_t> ListedParts() const;
+  // The indices of the parts the list shows (see the free ListedParts).
+  std::vector<size_t> ListedParts() const { return vyr::ListedParts(Decoded()); }
   std::string PartPath(size_t index) const;
   std::string PartUrl(size_t index) const;
   // Copies a part to a file chosen by the user (an existing file is

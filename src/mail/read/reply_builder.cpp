@@ -81,9 +81,12 @@ ReplyDraft BuildReply(const DecodedMessage& message, ReplyKind kind, const std::
       draft.cc = s.cc;
       break;
     case ReplyKind::Forward: {
+      // What the viewer lists, without the pages and the text the body
+      // already quotes.
       const std::string dir = WithSeparator(displayDir);
-      for (const std::string& name : message.partNames) {
-        if (name == kEnhancedPage || name == kPlainTextPage) continue;
+      for (size_t i : ListedParts(message)) {
+        const std::string& name = message.partNames[i];
+        if (name == kEnhancedPage || name == kPlainTextPage || name == message.bodyPart) continue;
         draft.attachments.push_back(dir + name);
       }
       break;
@@ -103,10 +106,37 @@ int ProtectAttachments(const std::vector<std::string>& files) {
   return protectedFiles;
 }
 
-ReplyDraft PrepareReply(const MailStore& store, const DecodedMessage& message, ReplyKind kind,
-                        const std::string& displayDir) {
-  if (kind == ReplyKind::Forward) store.CleanLeftovers();
+namespace {
+
+std::string NewForwardFolder(const std::string& displayDir) {
+  const std::string dir = WithSeparator(displayDir);
+  if (dir.empty()) return {};
+  for (int n = 1; n < 100000; ++n) {
+    const std::string folder = dir + kForwardFolderPrefix + std::to_string(n);
+    std::error_code ec;
+    // create_directory is false for a folder that is there already: that
+    // one belongs to another forward.
+    if (fs::create_directory(folder, ec) && !ec) return folder + "/";
+    if (ec) return {};
+  }
+  return {};
+}
+
+}  // namespace
+
+ReplyDraft PrepareReply(const DecodedMessage& message, ReplyKind kind, const std::string& displayDir) {
   ReplyDraft draft = BuildReply(message, kind, displayDir);
+  if (draft.attachments.empty()) return draft;
+  // Copies in a folder of the forward's own keep their names, whatever the
+  // viewer shows next (the same message again, say) and however many
+  // forwards are being written.
+  const std::string folder = NewForwardFolder(displayDir);
+  for (std::string& file : draft.attachments) {
+    if (folder.empty()) break;
+    const std::string copy = folder + fs::path(file).filename().string();
+    std::error_code ec;
+    if (fs::copy_file(file, copy, fs::copy_options::none, ec) && !ec) file = copy;
+  }
   ProtectAttachments(draft.attachments);
   return draft;
 }

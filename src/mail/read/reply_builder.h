@@ -37,16 +37,20 @@ std::string QuotedBody(const DecodedMessage& message);
 
 // Subject, body and recipients: a reply goes to the sender; a reply to all
 // to the sender and the message's To, with its CC; a forward to nobody yet.
-// A forward lists every part except the two pages as an attachment.
+// A forward attaches the parts the viewer lists (none when there is only
+// one), except the two pages and the text part the body already quotes.
 ReplyDraft BuildReply(const DecodedMessage& message, ReplyKind kind, const std::string& displayDir);
 
-// What the viewer runs: BuildReply and, for a forward, the store's leftover
-// clean-up followed by making each attachment's file read-only, so that the
-// next message shown does not remove it while the forward is being written
-// (ReleaseDisplayDirectory, when the mail window closes, makes them
-// writable again).
-ReplyDraft PrepareReply(const MailStore& store, const DecodedMessage& message, ReplyKind kind,
-                        const std::string& displayDir);
+// What the viewer runs: BuildReply and, for a forward, copies of the
+// attachments in a new forward folder of the display directory
+// ("Forward1"...), under the parts' own names and read-only, so that
+// neither the next message shown nor another forward touches them while
+// the forward is being written. The leftover clean-up (mail window closed,
+// start-up) makes them writable again and the next decode removes them.
+// (A forward does not run that clean-up itself: it would release the
+// attachments of a forward still open.) When no folder can be made the
+// parts are protected where they lie.
+ReplyDraft PrepareReply(const DecodedMessage& message, ReplyKind kind, const std::string& displayDir);
 
 // Makes files read-only; returns how many were.
 int ProtectAttachments(const std::vector<std::string>& files);

@@ -644,9 +644,19 @@ int MailStore::CleanLeftovers() const {
       if (fs::remove(file, ec) && !ec) ++removed;
     }
   }
+  // Files in _TEMP and in its folders (the viewer's display folder and the
+  // folders of the attachments of forwards) become writable again, so the
+  // next decode may remove them. Links are not followed.
   const std::string temp = app_->GetDataDirectory("_TEMP", false);
   if (!temp.empty() && platform::DirectoryExists(WithoutTrailingSeparator(temp))) {
-    for (const std::string& file : FilesIn(temp)) MakeWritable(file);
+    std::error_code ec;
+    fs::recursive_directory_iterator it(WithoutTrailingSeparator(temp), ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+      std::error_code statusError;
+      if (fs::symlink_status(it->path(), statusError).type() == fs::file_type::regular && !statusError) {
+        MakeWritable(it->path().string());
+      }
+    }
   }
   return removed;
 }

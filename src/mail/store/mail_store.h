@@ -236,10 +236,11 @@ class MailStore {
   FolderResult DeleteFolder(const std::string& name) const;
   // Removes every file in Trash; returns how many were removed.
   int EmptyTrash() const;
-  // Closing the mail window: removes the Outbox files whose name does not
-  // contain ".mail" (half-written messages; one changed within the last
-  // minute is left alone) and makes every file in _TEMP writable again.
-  // Returns how many Outbox files were removed.
+  // Closing the mail window and start-up: removes the Outbox files whose
+  // name does not contain ".mail" (half-written messages; one changed within
+  // the last minute is left alone) and makes every file in _TEMP and its
+  // folders (the viewer's, the forwards') writable again. Returns how many
+  // Outbox files were removed.
   int CleanLeftovers() const;
 
  private:
