@@ -1,5 +1,4 @@
-// The favorites: the folder, shortcut files, the add-to-favorites checks, the
-// favorites menu and the organizer's file operations.
+// Favorites: folder, shortcut files, add-to-favorites checks, menu, organizer.
 #include "channels/favorites.h"
 
 #include <gtest/gtest.h>
@@ -16,10 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
-using test::AddressOf;
-using test::ReadFile;
-using test::Tree;
-using test::WriteFile;
+using namespace test;
 using Lines = std::vector<std::string>;
 
 class FavoritesTest : public ::testing::Test {
@@ -35,18 +31,17 @@ class FavoritesTest : public ::testing::Test {
     for (const auto& b : boxes.boxes) out.push_back(b.kind + ":" + b.text);
     return out;
   }
-  test::TempDir home;
-  test::TempDir scratch;
+  TempDir home, scratch;
   // The name probe uses the system's temporary folder: a private one here.
   const std::string temp = scratch.Path() + "/tmp";
-  test::ScopedEnv tmpdir{"TMPDIR", temp};
-  test::RecordingMessageBox boxes;
-  test::RecordingSoundPlayer sounds;
+  ScopedEnv tmpdir{"TMPDIR", temp};
+  RecordingMessageBox boxes;
+  RecordingSoundPlayer sounds;
   Application app{home.Path(), boxes, sounds};
   const std::string favorites = home.File("Favorites");
 };
 
-TEST_F(FavoritesTest, ShortcutFiles) {
+TEST_F(FavoritesTest, ShortcutFilesAreWrittenWholeAndOnlyInsideTheirFolder) {
   const std::string path = favorites + "/Page.url";
   WriteFile(path, "[InternetShortcut]\nURL=http://old/\nIconFile=old.ico\n[Extra]\nk=v\n");
   ASSERT_TRUE(WriteShortcut(path, "http://example.test/a?b=1"));
@@ -65,17 +60,23 @@ TEST_F(FavoritesTest, ShortcutFiles) {
                                favorites + "/none.url", favorites}) {
     EXPECT_EQ(AddressOf(p), "<none>") << p;
   }
-}
+  // A favorite is written only inside its folder.
+  std::string written;
+  ASSERT_TRUE(WriteFavorite(favorites + "/", "News- Today-", "http://n/", &written));
+  EXPECT_EQ(written, favorites + "/News- Today-.url");
+  EXPECT_FALSE(WriteFavorite(favorites, "../Outside", "http://x/"));
+  EXPECT_FALSE(WriteFavorite(favorites, "a/b", "http://x/"));
+  EXPECT_FALSE(WriteFavorite(favorites + "/Missing", "n", "http://x/"));
+  EXPECT_EQ(Tree(home.Path()).size(), 6u);  // Favorites/ and its five files
 
-TEST_F(FavoritesTest, AFailedWriteKeepsTheOldFile) {
   // A name this long leaves no room for the write's temporary file name, so
   // the write fails; the bookmark that was there must survive it.
-  const std::string path = favorites + "/" + std::string(250, 'n') + ".url";
-  WriteFile(path, "[InternetShortcut]\nURL=http://kept/\n");
-  EXPECT_FALSE(WriteShortcut(path, "http://lost/"));
-  EXPECT_EQ(ReadFile(path), "[InternetShortcut]\nURL=http://kept/\n");
+  const std::string kept = favorites + "/" + std::string(250, 'n') + ".url";
+  WriteFile(kept, "[InternetShortcut]\nURL=http://kept/\n");
+  EXPECT_FALSE(WriteShortcut(kept, "http://lost/"));
+  EXPECT_EQ(ReadFile(kept), "[InternetShortcut]\nURL=http://kept/\n");
   EXPECT_FALSE(WriteShortcut(favorites, "http://x/"));  // a folder is no shortcut
-  EXPECT_EQ(Tree(favorites).size(), 1u);
+  EXPECT_EQ(Tree(favorites).size(), 6u);
 }
 
 TEST_F(FavoritesTest, TheFolderIsFoundAndMadeWhenMissing) {
@@ -96,8 +97,7 @@ TEST_F(FavoritesTest, TheFolderIsFoundAndMadeWhenMissing) {
   ASSERT_TRUE(app.Registry().SetValue(platform::RegistryRoot::CurrentUser, key, "Favorites",
                                       scratch.Path() + "/file/Favorites"));
   EXPECT_FALSE(FindFavoritesFolder(app, folder));
-  Application noWindows("", boxes, sounds);
-  EXPECT_FALSE(FindFavoritesFolder(noWindows, folder));
+  EXPECT_FALSE(FindFavoritesFolder(Application("", boxes, sounds), folder));  // no Windows folder
   EXPECT_EQ(folder, "");
 }
 
@@ -112,7 +112,7 @@ TEST_F(FavoritesTest, AddChecksComeInTheDialogsOrder) {
       {{"Name", "ab   \r\n"}, {"Invalid URL", ""}},
       {{"  News: Today? \t\n", "http://news.test/  \t"}, {"ok:  News- Today-", "http://news.test/"}},
       {{"a/b\\c!#*+<>[]`{|}", "abc"}, {"ok:a-b-c------------", "abc"}},
-      {{std::string(fits, 'a'), "WwW.Example.COM/Path"}, {"ok:" + std::string(fits, 'a'), "http://WwW.Example.COM/Path"}},
+      {{std::string(fits, 'a'), "WwW.X.COM/P"}, {"ok:" + std::string(fits, 'a'), "http://WwW.X.COM/P"}},
       {{"n", "wwwhat"}, {"ok:n", "http://wwwhat"}},
       {{"n", " www.x"}, {"ok:n", " www.x"}},
       {{"n", "ww.x"}, {"ok:n", "ww.x"}},
@@ -133,19 +133,6 @@ TEST_F(FavoritesTest, AddChecksComeInTheDialogsOrder) {
   EXPECT_TRUE(IsUsableFavoriteName("Mine"));
   EXPECT_EQ(Tree(temp), Lines{"Mine.url"});
   EXPECT_EQ(ReadFile(temp + "/Mine.url"), "someone else's");
-  test::ScopedEnv broken("TMPDIR", scratch.Path() + "/no-such-folder");
-  EXPECT_FALSE(IsUsableFavoriteName("Name"));
-}
-
-TEST_F(FavoritesTest, WriteFavoriteStaysInTheFolder) {
-  std::string path;
-  ASSERT_TRUE(WriteFavorite(favorites + "/", "News- Today-", "http://news.test/", &path));
-  EXPECT_EQ(path, favorites + "/News- Today-.url");
-  EXPECT_EQ(AddressOf(path), "http://news.test/");
-  EXPECT_FALSE(WriteFavorite(favorites, "../Outside", "http://x/"));
-  EXPECT_FALSE(WriteFavorite(favorites, "a/b", "http://x/"));
-  EXPECT_FALSE(WriteFavorite(favorites + "/Missing", "n", "http://x/"));
-  EXPECT_EQ(Tree(home.Path()), (Lines{"Favorites/", "Favorites/News- Today-.url"}));
 }
 
 std::string Describe(const std::vector<FavoritesMenuEntry>& entries) {
@@ -171,7 +158,6 @@ TEST_F(FavoritesTest, MenuListsEntriesInCaseInsensitiveOrderWithCommandsFrom3700
   EXPECT_EQ(Describe(top),
             "37000:A;37001:b;[Hollow];37002:my.site;37003:old.url;[Software Updates];[Sub];"
             "37004:Zebra;37005:_under;37006:\xC3\xA4rger;37007:\xC3\x96l;");
-  EXPECT_EQ(map.ShortcutFor(37000), favorites + "/A.URL");
   EXPECT_EQ(Describe(map.FillFolder(top[5].path)), "(Empty);");  // the update folder is left out
   auto sub = map.FillFolder(top[6].path);
   EXPECT_EQ(Describe(sub), "[Deeper];37008:x;");  // sub-menus continue the numbering
@@ -194,84 +180,69 @@ class FavoritesOrganizerTest : public FavoritesTest {
   using Outcome = FavoritesOrganizer::Outcome;
 };
 
-TEST_F(FavoritesOrganizerTest, NewAndRenamedFoldersStayInTheirParentAndReplaceNothing) {
+TEST_F(FavoritesOrganizerTest, FoldersAreMadeRenamedAndDeletedInTheirParentOnly) {
   auto made = organizer.NewFolder(favorites, "Old  \t");
-  ASSERT_EQ(made.outcome, Outcome::Done);
-  EXPECT_EQ(made.path, favorites + "/Old");
+  ASSERT_EQ(made.path, favorites + "/Old");
   ASSERT_TRUE(WriteShortcut(made.path + "/x.url", "http://x/"));
   fs::create_directories(favorites + "/A-B");
+  fs::create_directories(favorites + "/Hollow");
   WriteFile(favorites + "/Clash", "a file");
-  const std::pair<Outcome, Outcome> expected[] = {
-      {organizer.NewFolder(favorites, "Old").outcome, Outcome::TryAgain},
-      {organizer.NewFolder(favorites, "   ").outcome, Outcome::Cancelled},
-      {organizer.NewFolder(favorites, "Clash").outcome, Outcome::TryAgain},
-      {organizer.NewFolder(made.path, "../Escaped").outcome, Outcome::TryAgain},
-      {organizer.NewFolder(favorites, "..").outcome, Outcome::TryAgain},
-      {organizer.RenameFolder(made.path, "A?B").outcome, Outcome::TryAgain},  // cleaned to "A-B"
-      {organizer.RenameFolder(made.path, "bad\0name"s).outcome, Outcome::TryAgain},
-      {organizer.RenameFolder(made.path, "").outcome, Outcome::Cancelled},
-      {organizer.RenameFolder(favorites + "/", "Elsewhere").outcome, Outcome::Failed},
-      {organizer.RenameFolder(made.path, "New: Name  ").outcome, Outcome::Done},
+  const std::pair<int, int> outcomes[] = {  // what happened, what should
+      {int(organizer.NewFolder(favorites, "Old").outcome), int(Outcome::TryAgain)},
+      {int(organizer.NewFolder(favorites, "   ").outcome), int(Outcome::Cancelled)},
+      {int(organizer.NewFolder(favorites, "Clash").outcome), int(Outcome::TryAgain)},
+      {int(organizer.NewFolder(made.path, "../Escaped").outcome), int(Outcome::TryAgain)},
+      {int(organizer.NewFolder(favorites, "..").outcome), int(Outcome::TryAgain)},
+      {int(organizer.RenameFolder(made.path, "A?B").outcome), int(Outcome::TryAgain)},  // "A-B" exists
+      {int(organizer.RenameFolder(made.path, "bad\0name"s).outcome), int(Outcome::TryAgain)},
+      {int(organizer.RenameFolder(made.path, "").outcome), int(Outcome::Cancelled)},
+      {int(organizer.RenameFolder(favorites + "/", "Elsewhere").outcome), int(Outcome::Failed)},
+      {int(organizer.RenameFolder(made.path, "New: Name  ").outcome), int(Outcome::Done)},
+      {organizer.Delete(favorites + "/"), false},  // the root stays
+      {organizer.Delete(favorites + "/New- Name"), false},
+      {organizer.Delete(favorites + "/Hollow"), true},
+      {organizer.Delete(favorites + "/Clash"), true},
+      {organizer.Delete(favorites + "/Clash"), false},  // gone already
   };
-  for (const auto& [got, want] : expected) EXPECT_EQ(got, want);
+  for (size_t i = 0; i < std::size(outcomes); ++i) EXPECT_EQ(outcomes[i].first, outcomes[i].second) << i;
   const std::string exists = "error:This Folder already exists\n\nPlease try again";
   const std::string cannot = "error:Error creating folder\n\nPleae try again";
   EXPECT_EQ(Texts(), (Lines{exists, cannot, cannot, cannot, exists,
-                            "error:Please select a name with normal characters"}));
-  EXPECT_EQ(Tree(home.Path()), (Lines{"Favorites/", "Favorites/A-B/", "Favorites/Clash",
-                                      "Favorites/New- Name/", "Favorites/New- Name/x.url"}));
+                            "error:Please select a name with normal characters",
+                            "error:Error Removing Folder\n\nMake sure it is empty"}));
+  EXPECT_EQ(Tree(home.Path()),
+            (Lines{"Favorites/", "Favorites/A-B/", "Favorites/New- Name/", "Favorites/New- Name/x.url"}));
 }
 
-TEST_F(FavoritesOrganizerTest, ModifyingAPageRewritesItAndNeverReplacesAnother) {
-  ASSERT_TRUE(WriteShortcut(favorites + "/Old.url", "http://old/"));
-  ASSERT_TRUE(WriteShortcut(favorites + "/Two.url", "http://two/"));
-  auto changed = organizer.ModifyPage(favorites + "/Old.url", "News: Today? ", "http://new/ ");
-  ASSERT_EQ(changed.outcome, Outcome::Done);
-  EXPECT_EQ(changed.path, favorites + "/News- Today-.url");
-  // Same name, new address: rewritten in place.
-  EXPECT_EQ(organizer.ModifyPage(changed.path, "News- Today-", "http://newer/").outcome, Outcome::Done);
-  EXPECT_EQ(organizer.ModifyPage(changed.path, std::string(300, 'n'), "http://x/").outcome, Outcome::TryAgain);
-  EXPECT_EQ(organizer.ModifyPage(changed.path, "Two", "http://x/").outcome, Outcome::TryAgain);
-  EXPECT_EQ(organizer.ModifyPage(changed.path, " ", "http://x/").outcome, Outcome::Cancelled);
-  EXPECT_EQ(Texts(), (Lines{"error:Please select a name with normal characters",
-                            "error:Please select a new name"}));
-  EXPECT_EQ(AddressOf(changed.path), "http://newer/");
-  EXPECT_EQ(AddressOf(favorites + "/Two.url"), "http://two/");
-  EXPECT_EQ(Tree(favorites), (Lines{"News- Today-.url", "Two.url"}));
-}
-
-TEST_F(FavoritesOrganizerTest, DeleteKeepsTheRootAndFoldersThatAreNotEmpty) {
-  ASSERT_TRUE(WriteShortcut(favorites + "/Full/x.url", "http://x/"));
-  fs::create_directories(favorites + "/Hollow");
-  ASSERT_TRUE(WriteShortcut(favorites + "/Page.url", "http://p/"));
-  EXPECT_FALSE(organizer.Delete(favorites + "/"));
-  EXPECT_FALSE(organizer.Delete(favorites + "/Full"));
-  EXPECT_TRUE(organizer.Delete(favorites + "/Hollow"));
-  EXPECT_TRUE(organizer.Delete(favorites + "/Page.url"));
-  EXPECT_FALSE(organizer.Delete(favorites + "/Page.url"));  // gone already
-  EXPECT_EQ(Texts(), Lines{"error:Error Removing Folder\n\nMake sure it is empty"});
-  EXPECT_EQ(Tree(favorites), (Lines{"Full/", "Full/x.url"}));
-}
-
-TEST_F(FavoritesOrganizerTest, MovingAShortcutNeverLosesABookmark) {
+TEST_F(FavoritesOrganizerTest, PagesAreRewrittenAndMovedWithoutLosingABookmark) {
   const std::string longAddress = "http://long.test/?" + std::string(700, 'q');
-  ASSERT_TRUE(WriteShortcut(favorites + "/Page.url", longAddress));
-  ASSERT_TRUE(WriteShortcut(favorites + "/Taken.url", "http://mine/"));
-  ASSERT_TRUE(WriteShortcut(favorites + "/Target/Taken.url", "http://theirs/"));
+  ASSERT_TRUE(WriteShortcut(favorites + "/Old.url", longAddress));
+  ASSERT_TRUE(WriteShortcut(favorites + "/Two.url", "http://two/"));
+  ASSERT_TRUE(WriteShortcut(favorites + "/Target/Two.url", "http://theirs/"));
   WriteFile(favorites + "/Empty.url", "[InternetShortcut]\n");
-
-  EXPECT_FALSE(organizer.MoveShortcut(favorites + "/Page.url", favorites + "/").ok());
-  EXPECT_FALSE(organizer.MoveShortcut(favorites + "/Taken.url", favorites + "/Target").ok());
-  EXPECT_FALSE(organizer.MoveShortcut(favorites + "/Empty.url", favorites + "/Target").ok());
-  auto moved = organizer.MoveShortcut(favorites + "/Page.url", favorites + "/Target");
-  ASSERT_TRUE(moved.ok());
+  auto page = organizer.ModifyPage(favorites + "/Old.url", "News: Today? ", longAddress + " ");
+  ASSERT_EQ(page.path, favorites + "/News- Today-.url");
+  const std::pair<bool, bool> outcomes[] = {  // done, should be
+      {organizer.ModifyPage(page.path, "News- Today-", longAddress).ok(), true},  // in place
+      {organizer.ModifyPage(page.path, std::string(300, 'n'), "http://x/").ok(), false},
+      {organizer.ModifyPage(page.path, "Two", "http://x/").ok(), false},
+      {organizer.ModifyPage(page.path, " ", "http://x/").ok(), false},
+      {organizer.MoveShortcut(page.path, favorites + "/").ok(), false},
+      {organizer.MoveShortcut(favorites + "/Two.url", favorites + "/Target").ok(), false},
+      {organizer.MoveShortcut(favorites + "/Empty.url", favorites + "/Target").ok(), false},
+      {organizer.MoveShortcut(page.path, favorites + "/Target").ok(), true},
+  };
+  for (size_t i = 0; i < std::size(outcomes); ++i) EXPECT_EQ(outcomes[i].first, outcomes[i].second) << i;
+  EXPECT_EQ(Texts(), (Lines{"error:Please select a name with normal characters",
+                            "error:Please select a new name", "info:You've moved it to the same folder",
+                            "error:Error 123 Creating shortcut", "error:Error 123 Creating shortcut"}));
+  EXPECT_EQ(Tree(favorites),
+            (Lines{"Empty.url", "Target/", "Target/News- Today-.url", "Target/Two.url", "Two.url"}));
+  EXPECT_EQ(AddressOf(favorites + "/Two.url") + " " + AddressOf(favorites + "/Target/Two.url"),
+            "http://two/ http://theirs/");
   // The whole address moves, not only what the menu reads of it.
-  EXPECT_EQ(platform::ReadProfileValue(moved.path, "InternetShortcut", "URL"), longAddress);
-  EXPECT_EQ(Texts(), (Lines{"info:You've moved it to the same folder", "error:Error 123 Creating shortcut",
-                            "error:Error 123 Creating shortcut"}));
-  EXPECT_EQ(AddressOf(favorites + "/Taken.url"), "http://mine/");
-  EXPECT_EQ(AddressOf(favorites + "/Target/Taken.url"), "http://theirs/");
-  EXPECT_EQ(Tree(favorites), (Lines{"Empty.url", "Taken.url", "Target/", "Target/Page.url", "Target/Taken.url"}));
+  EXPECT_EQ(platform::ReadProfileValue(favorites + "/Target/News- Today-.url", "InternetShortcut", "URL"),
+            longAddress);
 }
 
 }  // namespace
