@@ -113,7 +113,8 @@ std::string DecodeReferences(std::string_view text) {
         if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
         if (digit < 0) break;
         // Past U+10FFFF the number only has to stay out of range.
-        value = std::min<uint32_t>(value * (hex ? 16 : 10) + static_cast<uint32_t>(digit), 0x110000);
+        value = std::min<uint32_t>(value * (hex ? 16 : 10) + static_cast<uint32_t>(digit),
+                                   0x110000);
       }
       if (j > digits && j < rest.size() && rest[j] == ';') {
         AppendUtf8(out, value);
@@ -153,8 +154,8 @@ std::string FileNameOf(std::string name, size_t limit) {
 // Schemes whose addresses only mean something inside another browser, or
 // run script in the page that is open: a shortcut to them is useless or unsafe.
 constexpr std::string_view kLeftOutSchemes[] = {
-    "javascript", "vbscript", "data",          "place", "about", "chrome", "chrome-extension",
-    "moz-extension", "resource", "edge",        "opera", "vivaldi", "brave"};
+    "javascript", "vbscript", "data",          "place", "about",   "chrome", "chrome-extension",
+    "resource",   "edge",     "moz-extension", "opera", "vivaldi", "brave"};
 
 // The address a bookmark's shortcut holds: references decoded; tabs and line
 // breaks dropped, and blanks and control characters cut from both ends, as a
@@ -273,7 +274,8 @@ class BookmarkParser {
         finish(false);
         continue;
       }
-      const std::string name = FileNameOf(DecodeReferences(CutText(text_, cursor_, open)), kMaxFileName);
+      const std::string name =
+          FileNameOf(DecodeReferences(CutText(text_, cursor_, open)), kMaxFileName);
       cursor_ = open;
       // A name that is no file name even when cleaned ("", "." or ".."): the
       // folder is not made and its entries go into the folder around it, so
@@ -313,8 +315,8 @@ bool FileBookmarkSink::CreateFolder(const std::string& parent, const std::string
   } else if (!fs::is_directory(fs::symlink_status(path, ec))) {
     return false;
   }
-  // A folder of that name is there already (a file may hold two folders of
-  // one name): the entries of the second join it.
+  // Otherwise a folder of that name is there already (a bookmark file may
+  // hold two folders of one name): the entries of the second join it.
   created = path;
   return true;
 }

@@ -98,7 +98,10 @@ bool IsUpdateFolder(std::string path) {
 // UTF-8 character stands for itself.
 uint32_t NextCodePoint(std::string_view s, size_t& i) {
   const auto b = static_cast<unsigned char>(s[i++]);
-  const int tail = b >= 0xF0 && b < 0xF8 ? 3 : b >= 0xE0 && b < 0xF0 ? 2 : b >= 0xC0 && b < 0xE0 ? 1 : 0;
+  const int tail = b >= 0xF0 && b < 0xF8   ? 3
+                   : b >= 0xE0 && b < 0xF0 ? 2
+                   : b >= 0xC0 && b < 0xE0 ? 1
+                                           : 0;
   if (tail == 0 || i + tail > s.size()) return b;
   uint32_t cp = b & (0x3Fu >> tail);
   for (int k = 0; k < tail; ++k) {
