@@ -1,5 +1,7 @@
 #include "channels/bookmark_import.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -23,6 +25,10 @@ constexpr std::string_view kEntry = "<DT>";
 constexpr std::string_view kListEnd = "</DL>";
 constexpr std::string_view kAnchor = "<A HREF=\"";
 constexpr std::string_view kAnchorEnd = "</A>";
+// A file name takes 255 bytes on the file systems the favorites live on; a
+// title leaves room for ".url".
+constexpr size_t kMaxFileName = 255;
+constexpr size_t kMaxTitle = kMaxFileName - 4;
 
 // Finds the next occurrence of one token. The parse only ever moves forward,
 // so an answer stays good until the cursor passes it; remembering it keeps a
@@ -46,10 +52,137 @@ class TokenFinder {
   size_t found_ = std::string_view::npos;
 };
 
+// The end of the longest start of text of at most limit bytes that does not
+// stop inside a UTF-8 character (a text that is no UTF-8 is cut at limit).
+size_t CharacterBoundary(std::string_view text, size_t limit) {
+  if (text.size() <= limit) return text.size();
+  size_t end = limit;
+  for (int back = 0; back < 3 && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80;
+       ++back) {
+    --end;
+  }
+  return (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80 ? limit : end;
+}
+
 std::string CutText(std::string_view text, size_t begin, size_t end) {
-  size_t length = end - begin;
-  if (length > kBookmarkTextLimit) length = kBookmarkTextLimit;
-  return std::string(text.substr(begin, length));
+  std::string_view part = text.substr(begin, end - begin);
+  return std::string(part.substr(0, CharacterBoundary(part, kBookmarkTextLimit)));
+}
+
+// Writes one code point as UTF-8. Numbers that are no character (zero,
+// surrogate halves, beyond U+10FFFF) become U+FFFD, as browsers read them.
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+    return;
+  }
+  const int tail = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
+  static const unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+  out += static_cast<char>(kLead[tail] | (cp >> (6 * tail)));
+  for (int i = tail - 1; i >= 0; --i) out += static_cast<char>(0x80 | ((cp >> (6 * i)) & 0x3F));
+}
+
+// Decodes the character references a bookmark file holds: the named ones
+// browsers write ("&amp;", "&lt;", "&gt;", "&quot;", "&apos;") and decimal and
+// hexadecimal ones ("&#39;", "&#x2F;"). Anything else, and a reference
+// without its ";", stays as it is.
+std::string DecodeReferences(std::string_view text) {
+  static const std::pair<std::string_view, char> kNamed[] = {
+      {"amp;", '&'}, {"lt;", '<'}, {"gt;", '>'}, {"quot;", '"'}, {"apos;", '\''}};
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] != '&') {
+      out += text[i++];
+      continue;
+    }
+    const std::string_view rest = text.substr(i + 1);
+    bool decoded = false;
+    if (rest.starts_with('#')) {
+      const bool hex = rest.size() > 1 && (rest[1] == 'x' || rest[1] == 'X');
+      size_t j = hex ? 2 : 1;
+      const size_t digits = j;
+      uint32_t value = 0;
+      for (; j < rest.size(); ++j) {
+        const char c = rest[j];
+        int digit = -1;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (digit < 0) break;
+        // Past U+10FFFF the number only has to stay out of range.
+        value = std::min<uint32_t>(value * (hex ? 16 : 10) + static_cast<uint32_t>(digit),
+                                   0x110000);
+      }
+      if (j > digits && j < rest.size() && rest[j] == ';') {
+        AppendUtf8(out, value);
+        i += 1 + j + 1;
+        decoded = true;
+      }
+    } else {
+      for (const auto& [name, c] : kNamed) {
+        if (rest.starts_with(name)) {
+          out += c;
+          i += 1 + name.size();
+          decoded = true;
+          break;
+        }
+      }
+    }
+    if (!decoded) out += text[i++];
+  }
+  return out;
+}
+
+// A folder name or title made a file name: cleaned as the organizer cleans
+// names (separators included), control characters as blanks, trailing blanks
+// cut, and cut to limit bytes. Empty when no usable name is left ("", "."
+// or "..").
+std::string FileNameOf(std::string name, size_t limit) {
+  name = CleanFavoriteName(name);
+  for (char& c : name) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
+  name = TrimTrailingSpace(name);
+  name.resize(CharacterBoundary(name, limit));
+  name = TrimTrailingSpace(name);
+  return IsSafeBookmarkName(name) ? name : std::string();
+}
+
+// Schemes whose addresses only mean something inside another browser, or
+// run script in the page that is open: a shortcut to them is useless or unsafe.
+constexpr std::string_view kLeftOutSchemes[] = {
+    "javascript", "vbscript", "data",          "place", "about",   "chrome", "chrome-extension",
+    "resource",   "edge",     "moz-extension", "opera", "vivaldi", "brave"};
+
+// The address a bookmark's shortcut holds: references decoded; tabs and line
+// breaks dropped, and blanks and control characters cut from both ends, as a
+// browser reads an address. Empty when nothing is left or the scheme is left out.
+std::string ShortcutAddressOf(std::string_view raw) {
+  std::string address;
+  for (char c : DecodeReferences(raw)) {
+    if (c != '\t' && c != '\n' && c != '\r') address += c;
+  }
+  auto edge = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+  size_t begin = 0, end = address.size();
+  while (begin < end && edge(address[begin])) ++begin;
+  while (end > begin && edge(address[end - 1])) --end;
+  address = address.substr(begin, end - begin);
+
+  std::string scheme;
+  for (char c : address) {
+    if (c == ':') {
+      for (std::string_view leftOut : kLeftOutSchemes) {
+        if (scheme == leftOut) return {};
+      }
+      break;
+    }
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') break;
+    scheme += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return address;
 }
 
 // The parse of nested lists, kept on a stack of its own rather than the
@@ -118,11 +251,14 @@ class BookmarkParser {
           finish(false);
           continue;
         }
-        std::string title = CutText(text_, cursor_, end);
+        const std::string rawTitle = CutText(text_, cursor_, end);
         cursor_ = end + kAnchorEnd.size();
-        // A title that would leave the folder cannot be a file name in it:
-        // the bookmark is skipped like any shortcut that cannot be written.
-        if (IsSafeBookmarkName(title)) sink_.WriteBookmark(lists.back().folder, title, address);
+        address = ShortcutAddressOf(address);
+        if (address.empty()) continue;  // left out
+        // A bookmark without a usable title is named after its address.
+        std::string title = FileNameOf(DecodeReferences(rawTitle), kMaxTitle);
+        if (title.empty()) title = FileNameOf(address, kMaxTitle);
+        if (!title.empty()) sink_.WriteBookmark(lists.back().folder, title, address);
         continue;
       }
 
@@ -138,14 +274,19 @@ class BookmarkParser {
         finish(false);
         continue;
       }
-      std::string name = CutText(text_, cursor_, open);
+      const std::string name =
+          FileNameOf(DecodeReferences(CutText(text_, cursor_, open)), kMaxFileName);
       cursor_ = open;
-      // A folder that cannot be made ends the whole parse; a name that would
-      // leave the folder is one of those.
-      std::string created;
-      if (!IsSafeBookmarkName(name) || !sink_.CreateFolder(lists.back().folder, name, created)) {
-        return false;
+      // A name that is no file name even when cleaned ("", "." or ".."): the
+      // folder is not made and its entries go into the folder around it, so
+      // that nothing is lost and the parse stays in step with the lists.
+      if (name.empty()) {
+        lists.push_back({lists.back().folder, true});
+        continue;
       }
+      // A folder that cannot be made ends the whole parse.
+      std::string created;
+      if (!sink_.CreateFolder(lists.back().folder, name, created)) return false;
       lists.push_back({created, true});
     }
     return last;
@@ -169,10 +310,14 @@ bool FileBookmarkSink::CreateFolder(const std::string& parent, const std::string
   if (!IsSafeBookmarkName(name)) return false;
   const std::string path = platform::JoinPath(parent, name);
   std::error_code ec;
-  // Only a folder made here counts: one that exists already is a failure.
-  if (!fs::create_directory(path, ec) || ec) return false;
+  if (fs::create_directory(path, ec) && !ec) {
+    if (report_) report_->folders.push_back(path);
+  } else if (!fs::is_directory(fs::symlink_status(path, ec))) {
+    return false;
+  }
+  // Otherwise a folder of that name is there already (a bookmark file may
+  // hold two folders of one name): the entries of the second join it.
   created = path;
-  if (report_) report_->folders.push_back(path);
   return true;
 }
 

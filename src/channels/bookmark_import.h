@@ -13,13 +13,14 @@
 
 namespace vyr {
 
-// Folder names and titles are cut to fit buffers of 2000 bytes (1999
-// characters and the end mark); addresses likewise.
+// Folder names, titles and addresses are first cut to fit buffers of 2000
+// bytes (1999 characters and the end mark), never inside a UTF-8 character.
 constexpr size_t kBookmarkTextLimit = 1999;
 
 // Where a parsed bookmark list goes. Folders are named by the text the sink
 // returns for them; the list's own folder is the text given to the parse.
-// The parse hands a sink only names that stay inside their folder.
+// The parse hands a sink only cleaned file names that stay inside their
+// folder, and only addresses worth a shortcut.
 class BookmarkSink {
  public:
   virtual ~BookmarkSink() = default;
@@ -37,8 +38,9 @@ struct BookmarkImportReport {
   std::vector<std::string> shortcuts;
 };
 
-// Writes folders and "<title>.url" shortcuts on disk. A bookmark whose title
-// cannot be a file name in its folder is skipped silently.
+// Writes folders and "<title>.url" shortcuts on disk. A bookmark whose
+// shortcut cannot be written is skipped silently; a second folder of a name
+// already made takes its entries into the first.
 class FileBookmarkSink : public BookmarkSink {
  public:
   explicit FileBookmarkSink(BookmarkImportReport* report = nullptr) : report_(report) {}
@@ -58,9 +60,16 @@ bool IsSafeBookmarkName(const std::string& name);
 
 // Parses the bookmark list at the start of text into folder. The text ends
 // at its first zero byte. "<DT>", "</DL>" and the anchor opening
-// <A HREF=" are matched exactly, with case. A folder that cannot be made
-// (including one whose name would leave its folder) ends the whole parse with
-// false; a missing quote, ">", "<" or "</A>" fails the list it is in. What was
+// <A HREF=" are matched exactly, with case. Character references in names
+// and addresses are decoded. Folder names and titles are cleaned as the
+// organizer cleans favorites names and cut to fit a file name; a folder whose
+// name is still none ("", "." or "..") is not made and its entries go into the
+// folder around it; a bookmark without a usable title is named after its
+// address.
+// Bookmarks whose address is empty, only means something inside another
+// browser ("place:", "about:", ...) or runs script ("javascript:", "data:")
+// are left out. A folder that cannot be made ends the whole parse with false;
+// a missing quote, ">", "<" or "</A>" fails the list it is in. What was
 // written before a failure stays.
 bool ParseBookmarks(std::string_view text, const std::string& folder, BookmarkSink& sink);
 // The same, writing into the folder on disk.

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <string_view>
 #include <system_error>
 
 #include "platform/file_system.h"
@@ -90,6 +92,54 @@ bool ReadWholeAddress(const std::string& path, std::string& address) {
 bool IsUpdateFolder(std::string path) {
   std::replace(path.begin(), path.end(), '\\', '/');
   return path.find(kUpdateFolder) != std::string::npos;
+}
+
+// Reads the code point at s[i] and moves i past it; a byte that starts no
+// UTF-8 character stands for itself.
+uint32_t NextCodePoint(std::string_view s, size_t& i) {
+  const auto b = static_cast<unsigned char>(s[i++]);
+  const int tail = b >= 0xF0 && b < 0xF8   ? 3
+                   : b >= 0xE0 && b < 0xF0 ? 2
+                   : b >= 0xC0 && b < 0xE0 ? 1
+                                           : 0;
+  if (tail == 0 || i + tail > s.size()) return b;
+  uint32_t cp = b & (0x3Fu >> tail);
+  for (int k = 0; k < tail; ++k) {
+    const auto c = static_cast<unsigned char>(s[i + k]);
+    if ((c & 0xC0) != 0x80) return b;
+    cp = (cp << 6) | (c & 0x3Fu);
+  }
+  i += tail;
+  return cp;
+}
+
+// The upper case of the letters of ASCII, Latin-1, Latin Extended-A, Greek
+// and Cyrillic; other code points stay.
+uint32_t UpperCase(uint32_t c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
+      (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F)) {
+    return c - 0x20;
+  }
+  if (c == 0xFF) return 0x178;
+  if (c == 0x3C2) return 0x3A3;  // final sigma
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+  const bool oddLower = (c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177);
+  const bool evenLower = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+  if ((oddLower && (c & 1)) || (evenLower && !(c & 1))) return c - 1;
+  return c;
+}
+
+// Orders names as the favorites' home file system lists a folder: by their
+// upper case, character by character, so that "b" comes before "Sub" and "_"
+// after the letters; names that differ only in case by their bytes.
+bool ListedBefore(const std::string& a, const std::string& b) {
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    const uint32_t x = UpperCase(NextCodePoint(a, i)), y = UpperCase(NextCodePoint(b, j));
+    if (x != y) return x < y;
+  }
+  if (i < a.size() || j < b.size()) return j < b.size();
+  return a < b;
 }
 
 }  // namespace
@@ -258,10 +308,10 @@ std::vector<FavoritesMenuEntry> FavoritesMenuMap::FillFolder(const std::string& 
     std::error_code typeError;
     listed.push_back({it->path().filename().string(), it->is_directory(typeError)});
   }
-  // The system hands out a folder's entries in its own order; here they are
-  // sorted by name so that the menu looks the same every time it opens.
+  // The entries come in the order the favorites' home file system lists a
+  // folder, whatever order this one hands them out in.
   std::sort(listed.begin(), listed.end(),
-            [](const Listed& a, const Listed& b) { return a.name < b.name; });
+            [](const Listed& a, const Listed& b) { return ListedBefore(a.name, b.name); });
 
   std::vector<FavoritesMenuEntry> entries;
   for (const Listed& entry : listed) {

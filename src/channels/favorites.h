@@ -98,8 +98,9 @@ class FavoritesMenuMap {
   static constexpr int kFirstCommand = 37000;
 
   void Reset();
-  // The entries of one folder's menu, giving the next identifiers to its
-  // shortcuts. Sub-folders come back as unfilled sub-menus; the window calls
+  // The entries of one folder's menu in the order the favorites' home file
+  // system lists them (by name, without regard to case, as upper case),
+  // giving the next identifiers to its shortcuts. Sub-folders come back as unfilled sub-menus; the window calls
   // this again with their path when one is first opened.
   std::vector<FavoritesMenuEntry> FillFolder(const std::string& folder);
   // The shortcut behind a chosen command, or empty when unknown.

@@ -1,16 +1,13 @@
-// The bookmark import: the list parse, its limits and safety, finding and
-// importing the bookmark file, and seeding the favorites.
+// The bookmark import: the list parse, importing files, finding the file, seeding.
 #include "channels/bookmark_import.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 
-#include "channels/favorites.h"
+#include "channels/channel_test_util.h"
 #include "platform/profile_file.h"
 #include "platform/registry.h"
-#include "channels/channel_test_util.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -18,209 +15,96 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
-using test::ReadFile;
-using test::WriteFile;
+using namespace test;
+using Lines = std::vector<std::string>;
 
-const char kUsersKey[] = "SOFTWARE\\Netscape\\Netscape Navigator\\Users";
-const char kBookmarkListKey[] = "SOFTWARE\\Netscape\\Netscape Navigator\\Bookmark List";
-
-// A bookmark file as the other browser writes it.
-const char kBookmarkFile[] =
-    "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
-    "<!-- This is an automatically generated file. -->\n"
-    "<TITLE>Jo's Bookmarks</TITLE>\n"
-    "<H1>Jo's Bookmarks</H1>\n"
-    "\n"
-    "<DL><p>\n"
-    "    <DT><H3 ADD_DATE=\"912345678\">News</H3>\n"
-    "    <DL><p>\n"
-    "        <DT><A HREF=\"http://news.test/\" ADD_DATE=\"1\" LAST_VISIT=\"2\">Daily News</A>\n"
-    "        <DT><H3 FOLDED ADD_DATE=\"912345679\">Local</H3>\n"
-    "        <DL><p>\n"
-    "            <DT><A HREF=\"http://town.test/?a=1&b=2\">Town Hall</A>\n"
-    "        </DL><p>\n"
-    "        <DT><A HREF=\"http://sport.test/\">Sport</A>\n"
-    "    </DL><p>\n"
-    "    <DT><A HREF=\"http://search.test/\" ADD_DATE=\"3\">Search</A>\n"
-    "    <HR>\n"
-    "    <DT><H3>Empty</H3>\n"
-    "    <DL><p>\n"
-    "    </DL><p>\n"
-    "</DL><p>\n";
-
-using test::AddressOf;
-using test::Tree;
-
-// Records what a parse asks for, in order, without touching the disk.
-class RecordingSink : public BookmarkSink {
- public:
+// Records what a parse asks for, in order. A folder named "Refused" cannot be made.
+struct RecordingSink : BookmarkSink {
   bool CreateFolder(const std::string& parent, const std::string& name,
                     std::string& created) override {
     created = parent + "/" + name;
     events.push_back("folder " + created);
-    return refuseFolder.empty() || name != refuseFolder;
+    return name != "Refused";
   }
   void WriteBookmark(const std::string& folder, const std::string& title,
                      const std::string& address) override {
-    events.push_back("bookmark " + folder + " | " + title + " | " + address);
+    events.push_back(folder + " | " + title + " | " + address);
   }
-  std::vector<std::string> events;
-  std::string refuseFolder;
+  Lines events;
 };
 
-std::vector<std::string> Record(const std::string& text, bool* result = nullptr) {
-  RecordingSink sink;
-  bool ok = ParseBookmarks(text, "root", sink);
-  if (result) *result = ok;
-  return sink.events;
+// A bookmark entry and a folder entry with its list.
+std::string A(const std::string& address, const std::string& title) {
+  return "<DT><A HREF=\"" + address + "\">" + title + "</A>";
+}
+std::string F(const std::string& name, const std::string& list) {
+  return "<DT><H3>" + name + "</H3><DL>" + list + "</DL>";
 }
 
-// --- the list parse --------------------------------------------------------------
-
-TEST(BookmarkParse, NestedFoldersAndBookmarksComeInFileOrder) {
-  bool ok = false;
-  EXPECT_EQ(Record(kBookmarkFile, &ok),
-            (std::vector<std::string>{
-                "folder root/News",
-                "bookmark root/News | Daily News | http://news.test/",
-                "folder root/News/Local",
-                "bookmark root/News/Local | Town Hall | http://town.test/?a=1&b=2",
-                "bookmark root/News | Sport | http://sport.test/",
-                "bookmark root | Search | http://search.test/",
-                "folder root/Empty",
-            }));
-  EXPECT_TRUE(ok);
-}
-
-TEST(BookmarkParse, TextsWithoutEntriesAreAnEmptyList) {
-  for (const std::string& text : {""s, "<html><body>nothing here</body></html>"s, "</DL><DL>"s,
-                                  "<dt><a href=\"http://x/\">lower case</a>"s}) {
-    bool ok = false;
-    EXPECT_TRUE(Record(text, &ok).empty()) << text;
-    EXPECT_TRUE(ok) << text;
-  }
-}
-
-TEST(BookmarkParse, MarkersAreMatchedWithCase) {
-  // A lower-case anchor is no bookmark: the entry reads as a folder named by
-  // the text after the first ">".
-  bool ok = true;
-  EXPECT_EQ(Record("<DT><a href=\"http://x/\">Title</a>", &ok),
-            std::vector<std::string>{"folder root/Title"});
-  EXPECT_TRUE(ok);
-  // A lower-case list end does not end the list.
-  EXPECT_EQ(Record("<DT><H3>F</H3><DL></dl><DT><A HREF=\"u\">in F</A>"),
-            (std::vector<std::string>{"folder root/F", "bookmark root/F | in F | u"}));
-  // The anchor must follow "<DT>" directly.
-  EXPECT_EQ(Record("<DT> <A HREF=\"u\">T</A>"), std::vector<std::string>{"folder root/T"});
-}
-
-TEST(BookmarkParse, BookmarksBeforeAnyListEndFormAFlatList) {
-  // The opening "<DL>" of a list plays no part: bookmarks of an inner list
-  // without a folder heading land in the same folder, and the first "</DL>"
-  // ends the list.
-  bool ok = false;
-  EXPECT_EQ(Record("<DL><p>\n<DT><A HREF=\"a\">A</A>\n<DL><p>\n<DT><A HREF=\"b\">B</A>\n"
-                   "</DL><p>\n<DT><A HREF=\"c\">C</A>\n</DL>",
-                   &ok),
-            (std::vector<std::string>{"bookmark root | A | a", "bookmark root | B | b"}));
-  EXPECT_TRUE(ok);
-  // A folder heading without a list of its own takes every following bookmark.
-  EXPECT_EQ(Record("<DT><H3>F</H3>\n<DT><A HREF=\"a\">A</A>\n<DT><A HREF=\"b\">B</A>\n"),
-            (std::vector<std::string>{"folder root/F", "bookmark root/F | A | a",
-                                      "bookmark root/F | B | b"}));
-}
-
-TEST(BookmarkParse, MissingMarkersFailTheList) {
-  struct Case {
-    const char* text;
-    std::vector<std::string> events;
+TEST(BookmarkParse, EntriesNamesAndAddresses) {
+  const std::string bad = "\xEF\xBF\xBD", umlauts = [] {  // U+FFFD; 200 times "ä"
+    std::string s;
+    for (int i = 0; i < 200; ++i) s += "\xC3\xA4";
+    return s;
+  }();
+  const std::string longFolder = "root/" + std::string(255, 'f');
+  const std::pair<std::string, Lines> cases[] = {  // the text, what the sink is asked, the result
+      // No entries; markers are matched with case; the anchor must follow "<DT>" at once.
+      {"", {"true"}},
+      {"<html><dt><a href=\"http://x/\">lower</a></DL>", {"true"}},
+      {"<DT> " + A("u", "T").substr(4), {"folder root/T", "true"}},
+      // "<DL>" plays no part: a bookmark of an inner list without heading stays
+      // in the folder, and the first "</DL>" ends the list.
+      {A("a", "A") + "<DL>" + A("b", "B") + "</DL>" + A("c", "C"), {"root | A | a", "root | B | b", "true"}},
+      // Missing markers fail the list; what came before stays.
+      {A("a", "A") + "<DT><A HREF=\"b\">no end", {"root | A | a", "false"}},
+      {"<DT><A HREF=\"no quote>T</A>", {"false"}},
+      {"<DT><H3 no bracket", {"false"}},
+      {"<DT><H3>name without a tag", {"false"}},
+      // A failed inner list gives way to the result of the next folder's list.
+      {"<DT><H3>A</H3><DL><DT><A HREF=\"x>broken" + F("B", ""), {"folder root/A", "folder root/B", "true"}},
+      // A folder that cannot be made ends the whole parse.
+      {F("Refused", "") + A("u", "after"), {"folder root/Refused", "false"}},
+      {A("a", "A") + "\0"s + A("b", "B"), {"root | A | a", "true"}},
+      // Character references are decoded; code points that cannot be characters
+      // become U+FFFD; unknown or unfinished references stay.
+      {A("http://q/?a=1&amp;b=&#50;&#x33;", "&lt;Q&gt; &amp; &quot;x&quot; &#39;y&apos; &#228;&#x20AC;"),
+       {"root | -Q- & \"x\" 'y' \xC3\xA4\xE2\x82\xAC | http://q/?a=1&b=23", "true"}},
+      {A("u", "&#0;&#xD800;&#x110000;&#99999999999999;&#1114111;"),
+       {"root | " + bad + bad + bad + bad + "\xF4\x8F\xBF\xBF | u", "true"}},
+      {A("u&amp", "&nbsp; &amp &#; &#x; &#65"), {"root | &nbsp; &amp &-; &-x; &-65 | u&amp", "true"}},
+      // Names are cleaned as favorites names are, decoded separators included;
+      // control characters become blanks and trailing blanks go.
+      {F("Reading/Deep: Folder", A("u", "a&#47;..&#x5C;b\tc&#10; ")),
+       {"folder root/Reading-Deep- Folder", "root/Reading-Deep- Folder | a-..-b c | u", "true"}},
+      // A folder name that is still no file name: its entries go into the
+      // folder around it. A title that is none: named after the address.
+      {F("&#46;&#46;", A("1", "in")) + F(" ", A("2", ".")) + A("http://e.test/", ""),
+       {"root | in | 1", "root | 2 | 2", "root | http---e.test- | http://e.test/", "true"}},
+      // Addresses are cut to 1999 bytes, folder names to 255 and titles to 251
+      // (room for ".url"), never inside a character.
+      {F(std::string(2100, 'f'), A(std::string(3000, 'a'), std::string(2500, 't'))) + A("u", umlauts),
+       {"folder " + longFolder, longFolder + " | " + std::string(251, 't') + " | " + std::string(1999, 'a'),
+        "root | " + umlauts.substr(0, 250) + " | u", "true"}},
+      // Addresses of another browser's own pages or of scripts are left out;
+      // tabs and line breaks in addresses go, as browsers drop them.
+      {A("place:sort=8", "P") + A(" JavaScript:alert(1)", "J") + A("java&#9;script:x", "T") +
+           A("data:text/html,x", "D") + A("", "E") + A("http://ok/&#10;x", "ok"),
+       {"root | ok | http://ok/x", "true"}},
   };
-  const Case cases[] = {
-      {"<DT><A HREF=\"a\">A</A><DT><A HREF=\"b\">no end", {"bookmark root | A | a"}},
-      {"<DT><A HREF=\"no closing quote>T</A>", {}},
-      {"<DT><A HREF=\"u\" no bracket", {}},
-      {"<DT><H3 no bracket", {}},
-      {"<DT><H3>name without a tag after it", {}},
-  };
-  for (const Case& c : cases) {
-    bool ok = true;
-    EXPECT_EQ(Record(c.text, &ok), c.events) << c.text;
-    EXPECT_FALSE(ok) << c.text;
-  }
-}
-
-TEST(BookmarkParse, AFailedInnerListGivesWayToTheResultOfTheNextFolder) {
-  // The list of A fails (no closing quote anywhere); the outer list goes on,
-  // and the result of the last folder's list is the result of the parse.
-  const std::string broken = "<DT><H3>A</H3><DL><DT><A HREF=\"x>broken";
-  bool ok = true;
-  EXPECT_EQ(Record(broken + "<DT><H3>B</H3><DL></DL>", &ok),
-            (std::vector<std::string>{"folder root/A", "folder root/B"}));
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(Record(broken, &ok), std::vector<std::string>{"folder root/A"});
-  EXPECT_FALSE(ok);
-}
-
-TEST(BookmarkParse, AFolderThatCannotBeMadeEndsTheWholeParse) {
-  RecordingSink sink;
-  sink.refuseFolder = "Refused";
-  EXPECT_FALSE(
-      ParseBookmarks("<DT><H3>Outer</H3><DL><DT><H3>Refused</H3><DL></DL></DL>"
-                     "<DT><A HREF=\"u\">after</A>",
-                     "root", sink));
-  EXPECT_EQ(sink.events,
-            (std::vector<std::string>{"folder root/Outer", "folder root/Outer/Refused"}));
-}
-
-TEST(BookmarkParse, LongTextsAreCutTo1999Bytes) {
-  const std::string title(2500, 't'), address(3000, 'a'), folder(2100, 'f');
-  bool ok = false;
-  auto events = Record("<DT><H3>" + folder + "</H3><DL><DT><A HREF=\"" + address + "\">" + title +
-                           "</A></DL><DT><A HREF=\"next\">Next</A>",
-                       &ok);
-  const std::string cutFolder = "root/" + std::string(1999, 'f');
-  EXPECT_EQ(events, (std::vector<std::string>{
-                        "folder " + cutFolder,
-                        "bookmark " + cutFolder + " | " + std::string(1999, 't') + " | " +
-                            std::string(1999, 'a'),
-                        "bookmark root | Next | next",
-                    }));
-  EXPECT_TRUE(ok);
-  // Exactly 1999 bytes stay whole.
-  events = Record("<DT><A HREF=\"u\">" + std::string(1999, 'x') + "</A>");
-  ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0], "bookmark root | " + std::string(1999, 'x') + " | u");
-}
-
-TEST(BookmarkParse, TheTextEndsAtItsFirstZeroByte) {
-  EXPECT_EQ(Record("<DT><A HREF=\"a\">A</A>\0<DT><A HREF=\"b\">B</A>"s),
-            std::vector<std::string>{"bookmark root | A | a"});
-}
-
-TEST(BookmarkParse, NamesThatWouldLeaveTheirFolderNeverReachTheSink) {
-  bool ok = false;
-  EXPECT_EQ(Record("<DT><A HREF=\"1\">../x</A><DT><A HREF=\"2\">a/b</A><DT><A HREF=\"3\">..</A>"
-                   "<DT><A HREF=\"4\">.</A><DT><A HREF=\"5\">/etc/x</A><DT><A HREF=\"6\">a\\b</A>"
-                   "<DT><A HREF=\"7\"></A><DT><A HREF=\"8\">fine</A>",
-                   &ok),
-            std::vector<std::string>{"bookmark root | fine | 8"});
-  EXPECT_TRUE(ok);
-  for (const char* name : {"..", "../evil", "a/b", "/abs", ".", "a\\b", ""}) {
-    const std::string text = "<DT><A HREF=\"0\">before</A><DT><H3>"s + name +
-                             "</H3><DL><DT><A HREF=\"1\">inside</A></DL>";
-    EXPECT_EQ(Record(text, &ok), std::vector<std::string>{"bookmark root | before | 0"}) << name;
-    EXPECT_FALSE(ok) << name;
+  for (const auto& [text, expected] : cases) {
+    RecordingSink sink;
+    const bool ok = ParseBookmarks(text, "root", sink);
+    sink.events.push_back(ok ? "true" : "false");
+    EXPECT_EQ(sink.events, expected) << text;
   }
 }
 
 // Thousands of nested folders must not exhaust the stack.
 TEST(BookmarkParse, DeepNestingIsParsed) {
-  class DepthSink : public BookmarkSink {
-   public:
-    bool CreateFolder(const std::string&, const std::string&, std::string& created) override {
-      created = std::to_string(++folders);
-      return true;
+  struct DepthSink : BookmarkSink {
+    bool CreateFolder(const std::string&, const std::string&, std::string& made) override {
+      return !(made = std::to_string(++folders)).empty();
     }
     void WriteBookmark(const std::string& folder, const std::string&, const std::string&) override {
       bookmarkFolder = folder;
@@ -228,224 +112,140 @@ TEST(BookmarkParse, DeepNestingIsParsed) {
     int folders = 0;
     std::string bookmarkFolder;
   } sink;
-  std::string text;
-  for (int i = 0; i < 100000; ++i) text += "<DT><H3>f</H3><DL>";
-  text += "<DT><A HREF=\"u\">deep</A>";
-  for (int i = 0; i < 100000; ++i) text += "</DL>";
-  EXPECT_TRUE(ParseBookmarks(text, "r", sink));
-  EXPECT_EQ(sink.folders, 100000);
-  EXPECT_EQ(sink.bookmarkFolder, "100000");
+  std::string open, close;
+  for (int i = 0; i < 100000; ++i) open += "<DT><H3>f</H3><DL>", close += "</DL>";
+  EXPECT_TRUE(ParseBookmarks(open + A("u", "deep") + close, "r", sink));
+  EXPECT_EQ(std::to_string(sink.folders) + " " + sink.bookmarkFolder, "100000 100000");
 }
 
-// --- parsing into the file system ----------------------------------------------------
+// Bookmark files in the forms two current browsers export (one with place:
+// queries, bookmarklets, ICON_URI and separators, the other with ICON data),
+// shared with the parser's fuzz seeds.
+std::string Export(const std::string& name) {
+  return ReadFile(VYRELLE_TEST_FIXTURES_DIR "/fuzz/bookmark_parser_fuzz/" + name);
+}
+
+// The entries below a folder, sorted; each shortcut with its "URL=" line.
+Lines Listing(const std::string& folder) {
+  Lines out;
+  for (const std::string& entry : Tree(folder)) {
+    const std::string text = entry.ends_with("/") ? "" : ReadFile(folder + "/" + entry);
+    const size_t at = text.find("\nURL=") + 1;
+    out.push_back(entry.ends_with("/") ? entry : entry + " " + text.substr(at, text.find('\n', at) - at));
+  }
+  return out;
+}
 
 class BookmarkFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     platform::ClearProfileCache();
+    app.LoadStartupSettings();
     fs::create_directories(favorites);
   }
-  test::TempDir home;
+  void Set(platform::RegistryRoot root, const std::string& key, const char* name,
+           const std::string& value) {
+    const std::string base = "SOFTWARE\\Netscape\\Netscape Navigator\\";
+    ASSERT_TRUE(app.Registry().SetValue(root, base + key, name, value));
+  }
+  TempDir home;
   std::string favorites = home.File("Favorites");
   std::string import = favorites + "/Imported from Netscape";
-};
-
-TEST_F(BookmarkFilesTest, TitlesThatCannotBeFileNamesAreSkippedSilently) {
-  // Titles are not cleaned: "News: Today?" is a file name here and stays as
-  // it is, while a title too long for a file name yields no shortcut.
-  BookmarkImportReport report;
-  ASSERT_TRUE(ParseBookmarks(
-      "<DT><A HREF=\"a\">" + std::string(300, 'L') + "</A><DT><A HREF=\"b\">News: Today?</A>",
-      favorites, &report));
-  EXPECT_EQ(Tree(favorites), std::vector<std::string>{"News: Today?.url"});
-  EXPECT_EQ(report.shortcuts, std::vector<std::string>{favorites + "/News: Today?.url"});
-}
-
-TEST_F(BookmarkFilesTest, NothingIsEverWrittenOutsideTheFolder) {
-  const std::string target = favorites + "/Target";
-  fs::create_directories(target + "/a");
-  for (const char* title : {"../x", "a/b", "..", ".", "/tmp/vyrelle-escape", "a\\b", "../../y"}) {
-    ParseBookmarks("<DT><A HREF=\"http://evil/\">"s + title + "</A>", target);
-  }
-  for (const char* folder : {"..", "../Escaped", "a/b", "/tmp/vyrelle-escape-dir"}) {
-    EXPECT_FALSE(
-        ParseBookmarks("<DT><H3>"s + folder + "</H3><DL><DT><A HREF=\"u\">in</A></DL>", target))
-        << folder;
-  }
-  EXPECT_EQ(Tree(home.Path()),
-            (std::vector<std::string>{"Favorites/", "Favorites/Target/", "Favorites/Target/a/"}));
-  EXPECT_FALSE(fs::exists("/tmp/vyrelle-escape.url"));
-  EXPECT_FALSE(fs::exists("/tmp/vyrelle-escape-dir"));
-}
-
-TEST_F(BookmarkFilesTest, AnExistingFolderCannotBeMadeAndStopsTheImport) {
-  BookmarkImportReport report;
-  EXPECT_FALSE(
-      ParseBookmarks("<DT><H3>Twice</H3><DL><DT><A HREF=\"1\">one</A></DL>"
-                     "<DT><H3>Twice</H3><DL><DT><A HREF=\"2\">two</A></DL>"
-                     "<DT><A HREF=\"3\">three</A>",
-                     favorites, &report));
-  EXPECT_EQ(Tree(favorites), (std::vector<std::string>{"Twice/", "Twice/one.url"}));
-  EXPECT_EQ(report.shortcuts.size(), 1u);
-}
-
-// --- importing the file ----------------------------------------------------------------
-
-TEST_F(BookmarkFilesTest, ImportGoesIntoItsOwnFolderOnceOnly) {
-  const std::string file = home.File("bookmark.htm");
-  WriteFile(file, kBookmarkFile);
-  BookmarkImportReport report;
-  ASSERT_EQ(ImportBookmarkFile(file, favorites, &report), BookmarkImportStatus::Imported);
-  const auto imported = Tree(import);
-  EXPECT_EQ(imported,
-            (std::vector<std::string>{"Empty/", "News/", "News/Daily News.url", "News/Local/",
-                                      "News/Local/Town Hall.url", "News/Sport.url", "Search.url"}));
-  EXPECT_EQ(AddressOf(import + "/News/Local/Town Hall.url"), "http://town.test/?a=1&b=2");
-  EXPECT_EQ(report.folders, (std::vector<std::string>{import + "/News", import + "/News/Local",
-                                                      import + "/Empty"}));
-  EXPECT_EQ(report.shortcuts,
-            (std::vector<std::string>{import + "/News/Daily News.url",
-                                      import + "/News/Local/Town Hall.url",
-                                      import + "/News/Sport.url", import + "/Search.url"}));
-  EXPECT_EQ(Tree(favorites).size(), 8u);  // the import folder and what is in it
-
-  // A second import changes nothing, even with a changed file and a shortcut
-  // the user edited in the meantime.
-  WriteFile(file, "<DT><A HREF=\"http://new/\">New</A>");
-  ASSERT_TRUE(WriteShortcut(import + "/Search.url", "http://edited/"));
-  BookmarkImportReport second;
-  EXPECT_EQ(ImportBookmarkFile(file, favorites, &second), BookmarkImportStatus::AlreadyImported);
-  EXPECT_EQ(Tree(import), imported);
-  EXPECT_EQ(Tree(favorites).size(), 8u);
-  EXPECT_EQ(AddressOf(import + "/Search.url"), "http://edited/");
-  EXPECT_TRUE(second.shortcuts.empty());
-}
-
-TEST_F(BookmarkFilesTest, AFileThatCannotBeReadLeavesNothingBehind) {
-  EXPECT_EQ(ImportBookmarkFile(home.File("missing.htm"), favorites),
-            BookmarkImportStatus::Unreadable);
-  EXPECT_EQ(ImportBookmarkFile(favorites, favorites), BookmarkImportStatus::Unreadable);
-  EXPECT_TRUE(Tree(favorites).empty());
-  EXPECT_EQ(ImportBookmarkFile(home.File("missing.htm"), home.File("NoFavorites")),
-            BookmarkImportStatus::NoFavoritesFolder);
-  EXPECT_FALSE(fs::exists(home.File("NoFavorites")));
-
-  // The next import with a readable file still runs.
-  WriteFile(home.File("bookmark.htm"), "<DT><A HREF=\"u\">Later</A>");
-  EXPECT_EQ(ImportBookmarkFile(home.File("bookmark.htm"), favorites),
-            BookmarkImportStatus::Imported);
-  EXPECT_EQ(Tree(favorites), (std::vector<std::string>{"Imported from Netscape/",
-                                                       "Imported from Netscape/Later.url"}));
-}
-
-TEST_F(BookmarkFilesTest, ABrokenFileKeepsWhatWasImportedBeforeTheBreak) {
-  WriteFile(home.File("bookmark.htm"), "<DT><A HREF=\"1\">First</A><DT><A HREF=\"2\">Second");
-  BookmarkImportReport report;
-  EXPECT_EQ(ImportBookmarkFile(home.File("bookmark.htm"), favorites, &report),
-            BookmarkImportStatus::ParseFailed);
-  EXPECT_EQ(Tree(favorites), (std::vector<std::string>{"Imported from Netscape/",
-                                                       "Imported from Netscape/First.url"}));
-  EXPECT_EQ(report.shortcuts, std::vector<std::string>{import + "/First.url"});
-}
-
-// --- finding the file and seeding ------------------------------------------------------
-
-class BookmarkAppTest : public BookmarkFilesTest {
- protected:
-  void SetUp() override {
-    BookmarkFilesTest::SetUp();
-    app.LoadStartupSettings();
-  }
-  void PointUsersKeyAt(const std::string& dir) {
-    ASSERT_TRUE(app.Registry().SetValue(platform::RegistryRoot::LocalMachine, kUsersKey,
-                                        "CurrentUser", "jo"));
-    ASSERT_TRUE(app.Registry().SetValue(platform::RegistryRoot::LocalMachine,
-                                        std::string(kUsersKey) + "\\jo", "DirRoot", dir));
-  }
-  void PointBookmarkListAt(const std::string& file) {
-    ASSERT_TRUE(app.Registry().SetValue(platform::RegistryRoot::CurrentUser, kBookmarkListKey,
-                                        "FileLocation", file));
-  }
-  test::ScopedEnv username{"USERNAME", "jo"};
-  test::ScopedEnv user{"USER", "jo"};
-  test::RecordingMessageBox boxes;
-  test::RecordingSoundPlayer sounds;
+  ScopedEnv username{"USERNAME", "jo"}, user{"USER", "jo"};
+  RecordingMessageBox boxes;
+  RecordingSoundPlayer sounds;
   Application app{home.Path(), boxes, sounds};
 };
 
-TEST_F(BookmarkAppTest, TheFileIsFoundThroughTheUsersKeyFirst) {
-  const std::string profileDir = home.File("profile");
-  WriteFile(profileDir + "/bookmark.htm", "12345");
-  WriteFile(home.File("list.htm"), "123");
-  PointUsersKeyAt(profileDir + "/");
-  PointBookmarkListAt(home.File("list.htm"));
-  std::string path;
-  std::uintmax_t size = 0;
-  ASSERT_TRUE(FindBookmarkFile(app, path, size));
-  EXPECT_EQ(path, profileDir + "/bookmark.htm");
-  EXPECT_EQ(size, 5u);
-
-  // Without a file in the user's directory, the bookmark list's location.
-  fs::remove(profileDir + "/bookmark.htm");
-  ASSERT_TRUE(FindBookmarkFile(app, path, size));
-  EXPECT_EQ(path, home.File("list.htm"));
-  EXPECT_EQ(size, 3u);
-
-  fs::remove(home.File("list.htm"));
-  EXPECT_FALSE(FindBookmarkFile(app, path, size));
-}
-
-TEST_F(BookmarkAppTest, WithoutAUserNameThereIsNoFile) {
-  WriteFile(home.File("list.htm"), "x");
-  PointBookmarkListAt(home.File("list.htm"));
-  std::string path;
-  std::uintmax_t size = 0;
-  {
-    test::ScopedEnv noUsername("USERNAME", std::nullopt);
-    EXPECT_TRUE(FindBookmarkFile(app, path, size));  // USER stands in
-    test::ScopedEnv noUser("USER", std::nullopt);
-    EXPECT_FALSE(FindBookmarkFile(app, path, size));
+TEST_F(BookmarkFilesTest, ExportsOfCurrentBrowsersAndHostileNamesAreImportedOnceInside) {
+  std::string hostile;  // names that would leave the folder as they stand
+  for (const char* name : {"..", "../x", "/tmp/vyrelle-escape", "a\\b", "&#46;&#46;&#47;y", "."}) {
+    hostile += F(name, A("http://e/", name));
   }
-  test::ScopedEnv noUser("USER", std::nullopt);
-  EXPECT_TRUE(FindBookmarkFile(app, path, size));
+  const std::pair<std::string, Lines> files[] = {
+      {Export("menu_export.html"),
+       {"After the odd folder.url URL=https://after.example/folder", "Bookmarks Toolbar/",
+        "Bookmarks Toolbar/After place.url URL=https://after.example/place",
+        "Bookmarks Toolbar/Same folder name.url URL=https://after.example/again",
+        "Reading-Deep- Folder/",
+        "Reading-Deep- Folder/After separator.url URL=https://after.example/hr",
+        "Reading-Deep- Folder/Level 2/",
+        "Reading-Deep- Folder/Level 2/After bookmarklet.url URL=https://after.example/js",
+        "Reading-Deep- Folder/Level 2/Level 3 -old-/",
+        "Reading-Deep- Folder/Level 2/Level 3 -old-/Grüße aus Köln – 東京.url "
+        "URL=https://deep.example/%E2%82%AC",
+        "Reading-Deep- Folder/Query & Ampersand.url URL=https://example.org/a?b=1&c=2"}},
+      {Export("bar_export.html"),
+       {"Bookmarks bar/", "Bookmarks bar/News & Weather/",
+        "Bookmarks bar/News & Weather/In the dots folder.url URL=https://dots.example/",
+        "Bookmarks bar/News & Weather/a-..-..-escape.url URL=https://x.example//",
+        "Bookmarks bar/Search \"a\" 'de'.url URL=https://www.example.com/search?q=a&lang=de",
+        "Other bookmarks/", "Other bookmarks/Привет, мир.url URL=https://after.example/other"}},
+      {hostile,
+       {"-tmp-vyrelle-escape/", "-tmp-vyrelle-escape/-tmp-vyrelle-escape.url URL=http://e/", "..-x/",
+        "..-x/..-x.url URL=http://e/", "..-y/", "..-y/..-y.url URL=http://e/", "a-b/",
+        "a-b/a-b.url URL=http://e/", "http---e-.url URL=http://e/"}},
+  };
+  for (const auto& [text, expected] : files) {
+    fs::remove_all(import);
+    WriteFile(home.File("bookmarks.html"), text);
+    ASSERT_EQ(ImportBookmarkFile(home.File("bookmarks.html"), favorites), BookmarkImportStatus::Imported);
+    EXPECT_EQ(Listing(import), expected);
+    // Nothing else: the file, "Favorites/" and the import folder.
+    EXPECT_EQ(Tree(home.Path()).size(), expected.size() + 3);
+
+    // A second import, even of a changed file, changes nothing.
+    WriteFile(home.File("bookmarks.html"), "<DT><A HREF=\"http://new/\">New</A>");
+    EXPECT_EQ(ImportBookmarkFile(home.File("bookmarks.html"), favorites),
+              BookmarkImportStatus::AlreadyImported);
+    EXPECT_EQ(Listing(import), expected);
+  }
+  EXPECT_FALSE(fs::exists("/tmp/vyrelle-escape.url"));
 }
 
-TEST_F(BookmarkAppTest, SeedingWritesTheProgramsShortcutsOnceAndImportsEveryTime) {
+TEST_F(BookmarkFilesTest, AFileThatCannotBeReadLeavesNothingBehind) {
+  EXPECT_EQ(ImportBookmarkFile(home.File("missing"), favorites), BookmarkImportStatus::Unreadable);
+  EXPECT_EQ(ImportBookmarkFile(favorites, favorites), BookmarkImportStatus::Unreadable);
+  EXPECT_EQ(ImportBookmarkFile(home.File("x"), home.File("None")),
+            BookmarkImportStatus::NoFavoritesFolder);
+  EXPECT_EQ(Tree(home.Path()), Lines{"Favorites/"});  // so that a later import can run
+}
+
+TEST_F(BookmarkFilesTest, TheFileIsFoundThroughTheUsersKeyThenTheBookmarkList) {
+  WriteFile(home.File("profile/bookmark.htm"), "12345");
+  WriteFile(home.File("list.htm"), "123");
+  Set(platform::RegistryRoot::LocalMachine, "Users", "CurrentUser", "jo");
+  Set(platform::RegistryRoot::LocalMachine, "Users\\jo", "DirRoot", home.File("profile/"));
+  Set(platform::RegistryRoot::CurrentUser, "Bookmark List", "FileLocation", home.File("list.htm"));
+  auto find = [&] {
+    std::string path;
+    std::uintmax_t size = 0;
+    return FindBookmarkFile(app, path, size) ? path + " " + std::to_string(size) : "none";
+  };
+  EXPECT_EQ(find(), home.File("profile/bookmark.htm") + " 5");
+  fs::remove(home.File("profile/bookmark.htm"));
+  EXPECT_EQ(find(), home.File("list.htm") + " 3");
+  ScopedEnv noUsername("USERNAME", std::nullopt);
+  EXPECT_EQ(find(), home.File("list.htm") + " 3");  // USER stands in
+  ScopedEnv noUser("USER", std::nullopt);
+  EXPECT_EQ(find(), "none");
+}
+
+TEST_F(BookmarkFilesTest, SeedingWritesTheProgramsShortcutsOnceAndImportsEveryTime) {
   app.WriteString("misc", "HomeServer", "http://127.0.0.1:8123/");
   EXPECT_TRUE(SeedFavorites(app));
-  const std::string mine = favorites + "/Vyrelle";
-  EXPECT_EQ(Tree(favorites),
-            (std::vector<std::string>{"Vyrelle/", "Vyrelle/Channel Archive.url",
-                                      "Vyrelle/Latest Changes.url", "Vyrelle/Scheme Archive.url",
-                                      "Vyrelle/Vyrelle Home.url"}));
-  EXPECT_EQ(AddressOf(mine + "/Scheme Archive.url"), "http://127.0.0.1:8123/archive/schemes");
-  EXPECT_EQ(AddressOf(mine + "/Channel Archive.url"), "http://127.0.0.1:8123/archive/channels");
-  EXPECT_EQ(AddressOf(mine + "/Vyrelle Home.url"), "http://127.0.0.1:8123/");
-  EXPECT_EQ(AddressOf(mine + "/Latest Changes.url"), "http://127.0.0.1:8123/update/");
-
-  // Once the folder exists the shortcuts are the user's: a removed one stays
-  // removed. The import still runs when a bookmark file turns up.
-  fs::remove(mine + "/Vyrelle Home.url");
-  WriteFile(home.File("list.htm"), kBookmarkFile);
-  PointBookmarkListAt(home.File("list.htm"));
-  BookmarkImportReport report;
-  EXPECT_FALSE(SeedFavorites(app, &report));
-  EXPECT_FALSE(fs::exists(mine + "/Vyrelle Home.url"));
-  EXPECT_EQ(AddressOf(import + "/Search.url"), "http://search.test/");
-  EXPECT_EQ(report.shortcuts.size(), 4u);
-
-  const auto seeded = Tree(favorites);
+  const std::string at = ".url URL=http://127.0.0.1:8123/";
+  EXPECT_EQ(Listing(favorites),
+            (Lines{"Vyrelle/", "Vyrelle/Channel Archive" + at + "archive/channels",
+                   "Vyrelle/Latest Changes" + at + "update/", "Vyrelle/Scheme Archive" + at + "archive/schemes",
+                   "Vyrelle/Vyrelle Home" + at}));
+  // Once the folder exists its shortcuts are the user's: a removed one stays
+  // removed. The import runs when a bookmark file turns up, and only once.
+  fs::remove(favorites + "/Vyrelle/Vyrelle Home.url");
+  WriteFile(home.File("list.htm"), Export("bar_export.html"));
+  Set(platform::RegistryRoot::CurrentUser, "Bookmark List", "FileLocation", home.File("list.htm"));
   EXPECT_FALSE(SeedFavorites(app));
-  EXPECT_EQ(Tree(favorites), seeded);
-}
-
-TEST_F(BookmarkAppTest, ImportBookmarksFindsBothFolders) {
-  EXPECT_FALSE(ImportBookmarks(app));  // no bookmark file
-  WriteFile(home.File("profile/bookmark.htm"), kBookmarkFile);
-  PointUsersKeyAt(home.File("profile"));
-  BookmarkImportReport report;
-  EXPECT_TRUE(ImportBookmarks(app, &report));
-  EXPECT_EQ(report.folders.front(), import + "/News");
+  EXPECT_EQ(Tree(favorites).size(), 4u + 1u + 7u);
   EXPECT_FALSE(ImportBookmarks(app));
   EXPECT_TRUE(boxes.boxes.empty());
 }
