@@ -556,8 +556,7 @@ bool MailCheck::StartMailCheck(bool silent) {
   s.silent = silent;
   if (s.app.GetString("email", "pop3-server", kUnsetText).find('.') == std::string::npos) {
     if (silent || !s.questions) return false;
-    if (!s.questions->AskToCheckSettings(
-            "Your e-mail settings are incomplete or invalid.\r\nChange them now ?", "Setup Required")) {
+    if (!s.questions->AskToCheckSettings(kSettingsIncompleteQuestion, kSetupRequiredTitle)) {
       return false;
     }
     s.questions->OpenMailSettings();

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/string_table.h"
 #include "platform/window_messages.h"
 
 namespace vyr {
@@ -41,6 +42,10 @@ class PasswordPrompt {
   virtual bool AskPassword(const std::string& account, const std::string& server,
                            std::string& password, bool& remember) = 0;
 };
+
+// The question asked when the mail settings lack a server, and its title.
+inline constexpr platform::TextId kSettingsIncompleteQuestion{32961};
+inline constexpr platform::TextId kSetupRequiredTitle{32963};
 
 // Questions the check may ask while it runs (worker thread, as above).
 class MailCheckQuestions {
