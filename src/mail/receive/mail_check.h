@@ -28,7 +28,10 @@ class Application;
 // Messages posted to the mail window.
 inline constexpr std::uint32_t kMsgMailNewMessage = 0x8101;     // text: the stored file's path
 inline constexpr std::uint32_t kMsgMailCheckFinished = 0x8102;  // wParam 0; lParam 0 all well, 1 not
-inline constexpr std::uint32_t kMsgMailStatus = 0x8103;         // text: status (shown with "...")
+inline constexpr std::uint32_t kMsgMailStatus = 0x8103;         // text: status; wParam below
+// wParam of kMsgMailStatus: 0 for a progress text, shown followed by "...";
+// kStatusShownAsGiven for a text shown just as it is ("Canceling...").
+inline constexpr platform::WParam kStatusShownAsGiven = 1;
 inline constexpr std::uint32_t kMsgMailNewMail = 0x8104;        // play the new-mail notification
 inline constexpr std::uint32_t kMsgMailFoldersChanged = 0x8105; // refresh the folders' bold state
 inline constexpr std::uint32_t kMsgMailShowCheckLog = 0x8106;   // show the check-log indicator
