@@ -9,8 +9,8 @@ namespace vyr {
 using platform::JoinPath;
 
 namespace {
-constexpr unsigned kErrorCreatingRoot = 33081;
-constexpr unsigned kErrorCreatingFolder = 33083;
+constexpr platform::TextId kErrorCreatingRoot{33081};
+constexpr platform::TextId kErrorCreatingFolder{33083};
 
 std::string Lower(std::string s) {
   for (char& c : s) {

@@ -8,7 +8,7 @@ namespace vyr {
 
 int StderrMessageBox::Error(const std::string& text, const std::string& caption) {
   std::fprintf(stderr, "%s: %s\n",
-               caption.empty() ? platform::LoadString(32822).c_str() : caption.c_str(), text.c_str());
+               caption.empty() ? kErrorBoxCaption.Text().c_str() : caption.c_str(), text.c_str());
   return IDOK;
 }
 
@@ -19,7 +19,7 @@ int StderrMessageBox::Question(const std::string& text, const std::string& capti
 
 int StderrMessageBox::Information(const std::string& text, const std::string& caption) {
   std::fprintf(stderr, "%s: %s\n",
-               caption.empty() ? platform::LoadString(32824).c_str() : caption.c_str(), text.c_str());
+               caption.empty() ? kInformationBoxCaption.Text().c_str() : caption.c_str(), text.c_str());
   return IDOK;
 }
 

@@ -4,7 +4,13 @@
 // writes to standard error; tests record what was shown.
 #include <string>
 
+#include "platform/string_table.h"
+
 namespace vyr {
+
+// Captions of the error and the information box when none is given.
+inline constexpr platform::TextId kErrorBoxCaption{32822};
+inline constexpr platform::TextId kInformationBoxCaption{32824};
 
 // Buttons a box can return.
 enum MessageBoxResult { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };

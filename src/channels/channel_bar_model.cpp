@@ -5,11 +5,21 @@
 namespace vyr {
 
 namespace {
+using platform::TextId;
+
 // The keyword strings, in the order they are tried, and the image each
 // gives.
-constexpr unsigned kFirstKeywordString = 33300;
+constexpr TextId kKeywordStrings[] = {
+    TextId{40000}, TextId{40001}, TextId{40002}, TextId{40003}, TextId{40004}, TextId{40005},
+    TextId{40006}, TextId{40007}, TextId{40008}, TextId{40009}, TextId{40010}, TextId{40011},
+    TextId{40012}, TextId{40013}, TextId{40014}, TextId{40015}, TextId{40016}, TextId{40017},
+    TextId{40018}, TextId{40019}, TextId{40020}, TextId{40021}, TextId{40022}, TextId{40023},
+    TextId{40024}, TextId{40025}, TextId{40026}, TextId{40027}, TextId{40028}, TextId{40029},
+    TextId{40030},
+};
 constexpr int kKeywordImages[] = {1,  2,  3,  3,  4,  5,  6,  6,  6,  7,  8,  9,  10, 11, 12, 13,
                                   13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27};
+static_assert(std::size(kKeywordStrings) == std::size(kKeywordImages));
 
 std::string Lower(std::string s) {
   for (char& c : s) {
@@ -25,7 +35,7 @@ bool IsFolderUrl(const std::string& url) { return url.empty() || url[0] == '_'; 
 int ChannelIconIndex(const std::string& channelName) {
   const std::string name = Lower(channelName);
   for (size_t i = 0; i < std::size(kKeywordImages); ++i) {
-    std::string keyword = Lower(platform::LoadString(kFirstKeywordString + static_cast<unsigned>(i)));
+    std::string keyword = Lower(platform::LoadString(kKeywordStrings[i]));
     if (!keyword.empty() && name.find(keyword) != std::string::npos) return kKeywordImages[i];
   }
   return 0;

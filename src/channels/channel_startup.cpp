@@ -1,6 +1,7 @@
 #include "channels/channel_startup.h"
 
 #include "app/application.h"
+#include "platform/string_table.h"
 
 namespace vyr {
 
@@ -9,6 +10,8 @@ namespace {
 // another site, used when the data folder names none.
 constexpr char kDefaultStartPage[] = "http://portal.vyrelle.example/start";
 constexpr char kInternetBasicsPage[] = "http://www.netbasics.example/guide/";
+// The name of the page at the user's own home address.
+constexpr platform::TextId kYourHomePage{32818};
 
 std::string TrimLeft(const std::string& s) {
   size_t b = s.find_first_not_of(" \t\r\n");
@@ -24,7 +27,7 @@ void ChannelLibrary::AddHomeChannel() {
   ChannelItem* home = set_.AddChannel(kHomeChannelName);
   if (app_.GetInt("Startup", "UseDefaultStart", 1) == 0) {
     std::string own = TrimLeft(app_.GetString("Startup", "Home", ""));
-    if (!own.empty()) ChannelSet::AddChild(home, "Your Home Page", own, kChannelKindPage);
+    if (!own.empty()) ChannelSet::AddChild(home, kYourHomePage.Text(), own, kChannelKindPage);
   }
   ChannelSet::AddChild(home, "Start Page",
                        app_.GetDataString("StartFolder", "StartPage", kDefaultStartPage),

@@ -92,4 +92,12 @@ std::string LoadString(unsigned id) {
   return it != english.end() ? it->second : std::string();
 }
 
+std::string LoadString(TextId id) { return LoadString(id.number); }
+
+std::string TextId::Text() const { return LoadString(number); }
+
+const char* StringTableSource(Language language) {
+  return language == Language::German ? detail::kStringTableGerman : detail::kStringTableEnglish;
+}
+
 }  // namespace vyr::platform

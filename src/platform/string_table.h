@@ -14,6 +14,18 @@ enum class Language { English, German };
 // "de", else English.
 Language LanguageFromLocale();
 
+// A number of the string table. Code names every table text it shows with a
+// constant of this type, spelled "TextId name{number}" or "TextId{number}"
+// (a unit test finds the numbers by that spelling and checks that both tables hold each of them
+// and that no number is declared twice). Numbers below 40000 are fixed;
+// free numbers are taken from 40000 up.
+struct TextId {
+  unsigned number = 0;
+  // The text in the current language (see LoadString).
+  std::string Text() const;
+  operator std::string() const { return Text(); }
+};
+
 // Parses one table in the format above.
 std::map<unsigned, std::string> ParseStringTable(const std::string& text);
 
@@ -24,5 +36,9 @@ Language StringLanguage();
 // The text of string number id in the current language, falling back to the
 // English text when the German table lacks it; empty when neither has it.
 std::string LoadString(unsigned id);
+std::string LoadString(TextId id);
+
+// A table's text as compiled in (for checks of the table itself).
+const char* StringTableSource(Language language);
 
 }  // namespace vyr::platform

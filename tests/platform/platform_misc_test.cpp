@@ -1,4 +1,4 @@
-// String table, tick count, file times, identifiers and the home folder.
+// Tick count, file times, identifiers and the home folder.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -6,64 +6,12 @@
 
 #include "platform/file_times.h"
 #include "platform/guid.h"
-#include "platform/string_table.h"
 #include "platform/tick_count.h"
 #include "platform/windows_dir.h"
 #include "tools/test_support.h"
 
 namespace vyr::platform {
 namespace {
-
-TEST(StringTableTest, ParsesNumbersTabsAndEscapes) {
-  auto t = ParseStringTable(
-      "# comment\n1\tplain\r\n33085\tline\\r\\n\\nnext %s \\\"q\\\" back\\\\slash\n"
-      "bad line\n12 no tab\n\t7\n99999999999\ttoo big\n2\t\n");
-  EXPECT_EQ(t.size(), 3u);
-  EXPECT_EQ(t[1], "plain");
-  EXPECT_EQ(t[33085], "line\r\n\nnext %s \"q\" back\\slash");
-  EXPECT_EQ(t[2], "");
-}
-
-TEST(StringTableTest, LanguageComesFromTheLocaleAndGermanFallsBackToEnglish) {
-  {
-    test::ScopedEnv all("LC_ALL", std::nullopt), msgs("LC_MESSAGES", std::nullopt),
-        lang("LANG", "de_DE.UTF-8");
-    EXPECT_EQ(LanguageFromLocale(), Language::German);
-  }
-  {
-    test::ScopedEnv all("LC_ALL", "en_GB.UTF-8"), lang("LANG", "de_DE.UTF-8");
-    EXPECT_EQ(LanguageFromLocale(), Language::English);
-  }
-  {
-    test::ScopedEnv all("LC_ALL", std::nullopt), msgs("LC_MESSAGES", std::nullopt),
-        lang("LANG", std::nullopt);
-    EXPECT_EQ(LanguageFromLocale(), Language::English);
-  }
-  Language before = StringLanguage();
-  SetStringLanguage(Language::English);
-  EXPECT_EQ(LoadString(33081), "Error creating Vyrelle directory");
-  EXPECT_EQ(LoadString(33085),
-            "We have found Channels from a previous version\r\n\nDo you want upgrade to our new "
-            "Channels for %s ?");
-  SetStringLanguage(Language::German);
-  EXPECT_EQ(LoadString(33081), "Fehler beim Anlegen des Vyrelle-Verzeichnisses");
-  EXPECT_EQ(LoadString(4242424), "");
-  SetStringLanguage(before);
-}
-
-TEST(StringTableTest, ShippedStringsAreTranslated) {
-  Language before = StringLanguage();
-  for (unsigned id : {100u, 32822u, 32824u, 33081u, 33083u, 33084u, 33085u, 33086u}) {
-    SetStringLanguage(Language::English);
-    std::string en = LoadString(id);
-    SetStringLanguage(Language::German);
-    std::string de = LoadString(id);
-    EXPECT_FALSE(en.empty()) << id;
-    EXPECT_FALSE(de.empty()) << id;
-    EXPECT_NE(en, de) << id;
-  }
-  SetStringLanguage(before);
-}
 
 TEST(TickCountTest, AdvancesInMilliseconds) {
   std::uint32_t a = GetTickCount();

@@ -29,16 +29,16 @@ void PlayBoxSound(const char* name) {
 // the device is checked here to be able to say "nothing played".
 bool SoundDeviceAvailable() { return wxFileName::IsFileWritable(wxS("/dev/dsp")); }
 
-std::string CaptionOr(const std::string& caption, unsigned fallbackId) {
-  return caption.empty() ? vyr::platform::LoadString(fallbackId) : caption;
+std::string CaptionOr(const std::string& caption, vyr::platform::TextId fallback) {
+  return caption.empty() ? fallback.Text() : caption;
 }
 
 }  // namespace
 
 int CWxMessageBox::Error(const std::string& text, const std::string& caption) {
   PlayBoxSound("error");
-  wxMessageDialog box(BoxParent(), FromUtf8(text), FromUtf8(CaptionOr(caption, 32822)),
-                      wxOK | wxICON_ERROR);
+  wxMessageDialog box(BoxParent(), FromUtf8(text),
+                      FromUtf8(CaptionOr(caption, vyr::kErrorBoxCaption)), wxOK | wxICON_ERROR);
   box.ShowModal();
   return vyr::IDOK;
 }
@@ -56,7 +56,8 @@ int CWxMessageBox::Question(const std::string& text, const std::string& caption,
 
 int CWxMessageBox::Information(const std::string& text, const std::string& caption) {
   PlayBoxSound("info");
-  wxMessageDialog box(BoxParent(), FromUtf8(text), FromUtf8(CaptionOr(caption, 32824)),
+  wxMessageDialog box(BoxParent(), FromUtf8(text),
+                      FromUtf8(CaptionOr(caption, vyr::kInformationBoxCaption)),
                       wxOK | wxICON_INFORMATION);
   box.ShowModal();
   return vyr::IDOK;

@@ -11,13 +11,14 @@
 
 #include "mail/body/rich_text.h"
 #include "mail/body/rich_text_layout.h"
+#include "platform/string_table.h"
 
 namespace vyr {
 
 class MessageBoxService;
 
 // Message string shown when the converter cannot set up its layout.
-inline constexpr unsigned kErrorCreatingRichEditString = 33361;
+inline constexpr platform::TextId kErrorCreatingRichEditString{33361};
 
 // The HTML font size for a character height in twips: 140 → "1", 200 → "2",
 // 240 → "3", 350 → "4", 450 → "5", 550 → "6", 700 → "7", any other → "3".

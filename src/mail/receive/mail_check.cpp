@@ -166,16 +166,18 @@ struct MailCheck::State {
   void Post(std::uint64_t gen, std::uint32_t msg, platform::LParam l = 0) {
     if (gen == generation.load()) platform::WindowMessages::Instance().PostMessage(window, msg, 0, l);
   }
-  void PostText(std::uint64_t gen, std::uint32_t msg, const std::string& text) {
-    if (gen == generation.load()) platform::WindowMessages::Instance().PostMessage(window, msg, text);
+  void PostText(std::uint64_t gen, std::uint32_t msg, const std::string& text,
+                platform::WParam w = 0) {
+    if (gen == generation.load()) platform::WindowMessages::Instance().PostMessage(window, msg, text, w);
   }
-  void PostStatus(std::uint64_t gen, const std::string& text) {
+  // asGiven: the window shows the text as it is rather than followed by "...".
+  void PostStatus(std::uint64_t gen, const std::string& text, bool asGiven = false) {
     if (gen != generation.load()) return;
     {
       std::lock_guard<std::mutex> lock(mutex);
       status = text;
     }
-    PostText(gen, kMsgMailStatus, text);
+    PostText(gen, kMsgMailStatus, text, asGiven ? kStatusShownAsGiven : 0);
   }
   void AppendLog(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex);
@@ -556,8 +558,7 @@ bool MailCheck::StartMailCheck(bool silent) {
   s.silent = silent;
   if (s.app.GetString("email", "pop3-server", kUnsetText).find('.') == std::string::npos) {
     if (silent || !s.questions) return false;
-    if (!s.questions->AskToCheckSettings(
-            "Your e-mail settings are incomplete or invalid.\r\nChange them now ?", "Setup Required")) {
+    if (!s.questions->AskToCheckSettings(kSettingsIncompleteQuestion, kSetupRequiredTitle)) {
       return false;
     }
     s.questions->OpenMailSettings();
@@ -589,7 +590,7 @@ void MailCheck::CancelMailCheck() {
   }
   if (!run || !run->running) return;
   const std::uint64_t gen = run->generation;
-  s.PostStatus(gen, "Canceling...");
+  s.PostStatus(gen, "Canceling...", true);
   run->cancel = true;
   {
     std::lock_guard<std::mutex> lock(run->mutex);
@@ -613,14 +614,14 @@ void MailCheck::CancelMailCheck() {
     platform::SleepMs(500);
   }
   const std::uint64_t now = s.generation.load();
-  s.PostStatus(now, "E-mail check canceled");
+  s.PostStatus(now, "E-mail check canceled", true);
   s.Post(now, kMsgMailCheckFinished, 1);
 }
 
 void MailCheck::WatchdogExpired() {
   State& s = *state_;
   std::uint64_t gen = s.generation.load();
-  s.PostStatus(gen, "POP session timed out");
+  s.PostStatus(gen, "POP session timed out", true);
   // The stalled account is skipped when the run continues.
   ++s.accountIndex;
   CancelMailCheck();

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/string_table.h"
 #include "platform/window_messages.h"
 
 namespace vyr {
@@ -27,7 +28,10 @@ class Application;
 // Messages posted to the mail window.
 inline constexpr std::uint32_t kMsgMailNewMessage = 0x8101;     // text: the stored file's path
 inline constexpr std::uint32_t kMsgMailCheckFinished = 0x8102;  // wParam 0; lParam 0 all well, 1 not
-inline constexpr std::uint32_t kMsgMailStatus = 0x8103;         // text: status (shown with "...")
+inline constexpr std::uint32_t kMsgMailStatus = 0x8103;         // text: status; wParam below
+// wParam of kMsgMailStatus: 0 for a progress text, shown followed by "...";
+// kStatusShownAsGiven for a text shown just as it is ("Canceling...").
+inline constexpr platform::WParam kStatusShownAsGiven = 1;
 inline constexpr std::uint32_t kMsgMailNewMail = 0x8104;        // play the new-mail notification
 inline constexpr std::uint32_t kMsgMailFoldersChanged = 0x8105; // refresh the folders' bold state
 inline constexpr std::uint32_t kMsgMailShowCheckLog = 0x8106;   // show the check-log indicator
@@ -41,6 +45,10 @@ class PasswordPrompt {
   virtual bool AskPassword(const std::string& account, const std::string& server,
                            std::string& password, bool& remember) = 0;
 };
+
+// The question asked when the mail settings lack a server, and its title.
+inline constexpr platform::TextId kSettingsIncompleteQuestion{32961};
+inline constexpr platform::TextId kSetupRequiredTitle{32963};
 
 // Questions the check may ask while it runs (worker thread, as above).
 class MailCheckQuestions {

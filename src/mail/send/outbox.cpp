@@ -43,7 +43,7 @@ std::string Lower(std::string s) {
   return s;
 }
 
-std::string Format(const char* pattern, std::initializer_list<std::string> values) {
+std::string Format(const std::string& pattern, std::initializer_list<std::string> values) {
   return FormatMailText(pattern, values);
 }
 

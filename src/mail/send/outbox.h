@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "mail/receive/mail_check.h"
+#include "platform/string_table.h"
 #include "platform/window_messages.h"
 
 namespace vyr {
@@ -43,26 +44,26 @@ inline constexpr std::uint32_t kMsgMailRemoveRow = 0x8108;  // text: path; remov
 // The flush posts its status texts to the mail window as kMsgMailStatus and
 // its error texts as kMsgSendError.
 
+// The texts of sending; TextId ones come from the string table.
 namespace sendtext {
-inline constexpr char kFillInTo[] = "You must fill in the TO box";
-inline constexpr char kNoSubjectQuestion[] =
-    "You haven't supplied a subject.\nDo you want to enter one now?";
-inline constexpr char kNoSubjectTitle[] = "Subject Field Blank";
-inline constexpr char kNoSubject[] = "<No Subject>";
-inline constexpr char kAttachingFile[] = "Attaching file: %s...";
-inline constexpr char kSavingMessage[] = "Saving message";
+inline constexpr platform::TextId kFillInTo{33244};
+inline constexpr platform::TextId kNoSubjectQuestion{38033};
+inline constexpr platform::TextId kNoSubjectTitle{38047};
+inline constexpr platform::TextId kNoSubject{38035};
+inline constexpr platform::TextId kAttachingFile{33324};
+inline constexpr platform::TextId kSavingMessage{38046};
 inline constexpr char kErrorSaving[] = "Error saving message!\r\nError #: %d";
-inline constexpr char kConnectingTo[] = "* Connecting to %s...";
-inline constexpr char kCouldNotConnectTo[] = "Could not connect to [ %s ]\n\n%s";
-inline constexpr char kPlacedInOutbox[] =
-    "Message has been placed in the outbox.\nDelivery will be re-attempted when you check for new "
-    "e-mail.";
-inline constexpr char kSendingTo[] = "Sending message to %s...";
-inline constexpr char kWrappingUp[] = "Wrapping things up...";
-inline constexpr char kErrorSendingTo[] = "Error sending message to [ %s ] \n%s";
-inline constexpr char kSendingFromOutbox[] = "* Sending messages from outbox";
-inline constexpr char kErrorSendingQueued[] = "Error Sending Queued E-mail: %s";
-inline constexpr char kCouldNotConnectToServer[] = "Could not connect to server";
+inline constexpr platform::TextId kConnectingTo{33327};
+inline constexpr platform::TextId kCouldNotConnectTo{33326};
+inline constexpr platform::TextId kPlacedInOutbox{33325};
+inline constexpr platform::TextId kSendingTo{33323};
+inline constexpr platform::TextId kWrappingUp{33328};
+inline constexpr platform::TextId kErrorSendingTo{33329};
+inline constexpr platform::TextId kSendingFromOutbox{33330};
+inline constexpr platform::TextId kErrorSendingQueued{33419};
+inline constexpr platform::TextId kCouldNotConnectToServer{33418};
+// Marks an attachment in the stored form; the same whatever the language,
+// so that a message queued under one language is read under any other.
 inline constexpr char kFileAttached[] = "File Attached: ";
 inline constexpr char kAttachmentNameLineBreak[] =
     "A file whose name holds a line break cannot be attached: %s";

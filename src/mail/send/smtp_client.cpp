@@ -31,7 +31,7 @@ using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 constexpr size_t kFileChunk = 32000;  // MailConnection::SendFile's chunk
 
-std::string Fill(const char* pattern, const std::string& value) {
+std::string Fill(const std::string& pattern, const std::string& value) {
   std::string out = pattern;
   const size_t at = out.find("%s");
   if (at != std::string::npos) out.replace(at, 2, value);

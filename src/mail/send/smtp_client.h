@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "mail/receive/mail_connection.h"
+#include "platform/string_table.h"
 #include "platform/window_messages.h"
 
 namespace vyr {
@@ -30,8 +31,8 @@ class Application;
 inline constexpr std::uint32_t kMsgSendEndOfData = 0x800B;
 
 // The texts of the download line (plain text and HTML forms).
-inline constexpr char kDownloadLineText[] = "Download Vyrelle at %s";
-inline constexpr char kDownloadLineHtml[] = "<a href='%s'>Download Vyrelle!</a>";
+inline constexpr platform::TextId kDownloadLineText{33115};
+inline constexpr platform::TextId kDownloadLineHtml{33114};
 
 // The program's version text as the mailer header carries it: four numbers
 // joined by dots, ending in CR LF ("0.1.0.0\r\n").

@@ -156,7 +156,7 @@ std::string FormatMailText(const std::string& pattern, std::initializer_list<std
   return out;
 }
 
-std::string MailText(unsigned id, std::initializer_list<std::string> values) {
+std::string MailText(platform::TextId id, std::initializer_list<std::string> values) {
   return FormatMailText(platform::LoadString(id), values);
 }
 

@@ -19,54 +19,55 @@
 #include "app/application.h"
 #include "mail/store/message_summary.h"
 #include "platform/file_times.h"
+#include "platform/string_table.h"
 
 namespace vyr {
 
 // String-table numbers of the store's texts.
 namespace mailtext {
-inline constexpr unsigned kErrorCreatingEmailDirectory = 34000;
-inline constexpr unsigned kOpenFailed = 34001;
-inline constexpr unsigned kErrorWithLetter = 34002;  // "%s": the path
-inline constexpr unsigned kNoSubject = 34003;
-inline constexpr unsigned kMultiPartMark = 34004;
-inline constexpr unsigned kColumnSubject = 34005;
-inline constexpr unsigned kColumnFrom = 34006;
-inline constexpr unsigned kColumnTo = 34007;
-inline constexpr unsigned kColumnDate = 34008;
-inline constexpr unsigned kNoItemsSelected = 34009;
-inline constexpr unsigned kDeleteMessagesQuestion = 34010;
-inline constexpr unsigned kConfirm = 34011;
-inline constexpr unsigned kDontAskAgain = 34012;
-inline constexpr unsigned kMovedToTrashOne = 34013;   // "%d"
-inline constexpr unsigned kMovedToTrashMany = 34014;  // "%d"
-inline constexpr unsigned kCannotCopyToItself = 34015;
-inline constexpr unsigned kCannotMoveOutgoing = 34016;
-inline constexpr unsigned kMovedToOne = 34017;   // "%d", "%s"
-inline constexpr unsigned kMovedToMany = 34018;  // "%d", "%s"
-inline constexpr unsigned kNewFolderTitle = 34019;
-inline constexpr unsigned kNewFolderPrompt = 34020;
-inline constexpr unsigned kFolderExists = 34021;
-inline constexpr unsigned kRenameFolderTitle = 34022;
-inline constexpr unsigned kRenameFolderPrompt = 34023;     // "%s": the current name
-inline constexpr unsigned kDeleteFolderQuestion = 34024;   // "%s", "%d"
-inline constexpr unsigned kFileNotRemoved = 34025;         // "%s": the file
-inline constexpr unsigned kLoadingFolder = 34026;          // "%s"
-inline constexpr unsigned kNoMessagesIn = 34027;           // "%s"
-inline constexpr unsigned kNewMessageOne = 34028;          // "%d"
-inline constexpr unsigned kNewMessagesMany = 34029;        // "%d"
-inline constexpr unsigned kMessageInOne = 34030;           // "%d", "%s"
-inline constexpr unsigned kMessagesInMany = 34031;         // "%d", "%s"
-inline constexpr unsigned kLargeInboxHint = 34032;
-inline constexpr unsigned kInvalidFolderName = 34033;
-inline constexpr unsigned kSystemFolderFixed = 34034;
-inline constexpr unsigned kFolderNotRemoved = 34035;       // "%s": the folder
-inline constexpr unsigned kWelcomeMessage = 34050;         // the whole welcome.mail
+inline constexpr platform::TextId kErrorCreatingEmailDirectory{40040};
+inline constexpr platform::TextId kOpenFailed{40041};
+inline constexpr platform::TextId kErrorWithLetter{40042};  // "%s": the path
+inline constexpr platform::TextId kNoSubject{40043};
+inline constexpr platform::TextId kMultiPartMark{40044};
+inline constexpr platform::TextId kColumnSubject{40045};
+inline constexpr platform::TextId kColumnFrom{40046};
+inline constexpr platform::TextId kColumnTo{40047};
+inline constexpr platform::TextId kColumnDate{40048};
+inline constexpr platform::TextId kNoItemsSelected{40049};
+inline constexpr platform::TextId kDeleteMessagesQuestion{40050};
+inline constexpr platform::TextId kConfirm{40051};
+inline constexpr platform::TextId kDontAskAgain{40052};
+inline constexpr platform::TextId kMovedToTrashOne{40053};   // "%d"
+inline constexpr platform::TextId kMovedToTrashMany{40054};  // "%d"
+inline constexpr platform::TextId kCannotCopyToItself{40055};
+inline constexpr platform::TextId kCannotMoveOutgoing{40056};
+inline constexpr platform::TextId kMovedToOne{40057};   // "%d", "%s"
+inline constexpr platform::TextId kMovedToMany{40058};  // "%d", "%s"
+inline constexpr platform::TextId kNewFolderTitle{40059};
+inline constexpr platform::TextId kNewFolderPrompt{40060};
+inline constexpr platform::TextId kFolderExists{40061};
+inline constexpr platform::TextId kRenameFolderTitle{40062};
+inline constexpr platform::TextId kRenameFolderPrompt{40063};     // "%s": the current name
+inline constexpr platform::TextId kDeleteFolderQuestion{40064};   // "%s", "%d"
+inline constexpr platform::TextId kFileNotRemoved{40065};         // "%s": the file
+inline constexpr platform::TextId kLoadingFolder{40066};          // "%s"
+inline constexpr platform::TextId kNoMessagesIn{40067};           // "%s"
+inline constexpr platform::TextId kNewMessageOne{40068};          // "%d"
+inline constexpr platform::TextId kNewMessagesMany{40069};        // "%d"
+inline constexpr platform::TextId kMessageInOne{40070};           // "%d", "%s"
+inline constexpr platform::TextId kMessagesInMany{40071};         // "%d", "%s"
+inline constexpr platform::TextId kLargeInboxHint{40072};
+inline constexpr platform::TextId kInvalidFolderName{40073};
+inline constexpr platform::TextId kSystemFolderFixed{40074};
+inline constexpr platform::TextId kFolderNotRemoved{40075};       // "%s": the folder
+inline constexpr platform::TextId kWelcomeMessage{40090};         // the whole welcome.mail
 }  // namespace mailtext
 
 // A string-table text with its "%d", "%ld", "%u" and "%s" markers replaced,
 // in order, by the given values ("%%" gives "%"). Markers without a value
 // are dropped, so a damaged table never reads past its arguments.
-std::string MailText(unsigned id, std::initializer_list<std::string> values = {});
+std::string MailText(platform::TextId id, std::initializer_list<std::string> values = {});
 std::string FormatMailText(const std::string& pattern, std::initializer_list<std::string> values);
 
 // The five system folders, in tree order.
