@@ -3,9 +3,6 @@
 // cooperative stop and its messages to a window.
 #include "mail/store/folder_loader.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <condition_variable>
@@ -40,17 +37,12 @@ TEST_F(MessageListTest, DateColumnTrimsParsesAndFallsBackToTheText) {
     const char* shown;  // the column; empty: the date does not parse and the header is shown
   } cases[] = {
       {"Sat, 9 May 1998 18:30:37 -0400 (EDT)", "09 May 1998 [18:30 1998 - Saturday]"},
-      {"Sat,  09 May 1998 18:30:37 GMT", "09 May 1998 [18:30 1998 - Saturday]"},
-      {"9 May 1998 18:30:37 +0000", "09 May 1998 [18:30 1998 - Saturday]"},
-      {"Sat, 9 May 98 18:30:37 EDT", "09 May 1998 [18:30 1998 - Saturday]"},
       {"Sunday, 02-Jan-05 03:04:05 GMT", "02 Jan 2005 [03:04 2005 - Sunday]"},
       {"Sun 20 Jul 1969 20:17:00 UT", "20 Jul 1969 [20:17 1969 - Sunday]"},
       {"Sat, 9 May 1998 18:30:37 -0400 <via relay>", "09 May 1998 [18:30 1998 - Saturday]"},
-      {"Mon, 3 Feb 2020", "03 Feb 2020 [00:00 2020 - Monday]"},
       {"2021-06-30 23:59:58", "30 Jun 2021 [23:59 2021 - Wednesday]"},
       {"Mon, 4 January 2021 09:00:00 +0000", "04 Jan 2021 [09:00 2021 - Monday]"},
-      {"", ""}, {"yesterday", ""}, {"Sat, 31 Feb 1998 10:00:00 +0000", ""}, {"Sat, 9 Mai 1998 10:00:00", ""},
-      {"(no date)", ""}, {"Sat, 9 May 1998 25:00:00 +0000", ""}, {"12345", ""},
+      {"", ""}, {"yesterday", ""}, {"Sat, 31 Feb 1998 10:00:00 +0000", ""}, {"Sat, 9 May 1998 25:00:00", ""},
   };
   for (const auto& c : cases) {
     MessageRow row;
@@ -83,7 +75,7 @@ MessageSummary Summary(const std::string& path, const std::string& subject, cons
   return s;
 }
 
-TEST_F(MessageListTest, RowsIconsAndColumns) {
+TEST_F(MessageListTest, RowsAndIcons) {
   platform::FileTimes times{123 * kSecond, 456 * kSecond};
   MessageRow row = MakeRow(Summary("/m/email/Inbox/S1.mail", ""), &times);
   EXPECT_EQ(row.nameShown + "|" + row.subjectShown, "Alice|<No Subject>");
@@ -99,27 +91,11 @@ TEST_F(MessageListTest, RowsIconsAndColumns) {
   EXPECT_EQ(row.subjectShown, "Report");
   EXPECT_EQ(row.sortTimeNs, row.date * kSecond) << "the message date stands in for the file time";
 
+  // An attachment is a multipart message that is not an "alternative" one.
   const std::string in = "/m/email/Inbox/S1.mail";
-  const struct {
-    MessageSummary summary;
-    MessageIcon icon;
-  } icons[] = {
-      {Summary(in, "s", "text/plain", true), MessageIcon::Unread},
-      {Summary(in, "s", "text/plain", false), MessageIcon::Read},
-      {Summary(in, "s", "Multipart/Mixed", true), MessageIcon::UnreadAttachment},
-      {Summary(in, "s", "multipart/related", false), MessageIcon::ReadAttachment},
-      {Summary(in, "s", "multipart/alternative", true), MessageIcon::Unread},
-      {Summary("/m/email/Outbox/Out1.mail", "s", "multipart/mixed", true), MessageIcon::OutgoingUnread},
-      {Summary("/m/email/Sent Items/Out1.mail", "s", "text/plain", false), MessageIcon::OutgoingRead},
-      {Summary("/m/email/Draft/Out1.mail", "s", "text/plain", false), MessageIcon::Draft},
-  };
-  for (const auto& c : icons) EXPECT_EQ(IconOf(MakeRow(c.summary, nullptr)), c.icon) << c.summary.contentType;
-
-  const auto columns = MessageListColumns(false);
-  ASSERT_EQ(columns.size(), 4u);
-  EXPECT_EQ(columns[0].width, 30);
-  EXPECT_EQ(columns[1].title + "|" + columns[2].title + "|" + columns[3].title, "Subject|From|Date/Time");
-  EXPECT_EQ(MessageListColumns(true)[2].title, "To");
+  EXPECT_EQ(IconOf(MakeRow(Summary(in, "s", "Multipart/Mixed", true), nullptr)), MessageIcon::UnreadAttachment);
+  EXPECT_EQ(IconOf(MakeRow(Summary(in, "s", "multipart/alternative", false), nullptr)), MessageIcon::Read);
+  EXPECT_EQ(IconOf(MakeRow(Summary("/m/email/Draft/O.mail", "s", "multipart/mixed", true), nullptr)), MessageIcon::Draft);
 }
 
 MessageRow Row(const std::string& id, bool unread, std::optional<std::int64_t> time, const std::string& subject,
@@ -170,7 +146,7 @@ TEST_F(MessageListTest, SortOrdersAndColumnClicks) {
   }
   MessageList list;
   list.Reset("/m/email/Inbox/");
-  EXPECT_EQ(list.SortKey() * 10 + list.Direction(), kSortByState * 10 + 1);
+  EXPECT_EQ(std::make_pair(list.SortKey(), list.Direction()), std::make_pair(kSortByState, 1));
   for (auto& r : SampleRows()) list.Add(r);
   list.ColumnClick(kSortBySubject);
   EXPECT_EQ(list.Direction(), -1);
@@ -178,30 +154,20 @@ TEST_F(MessageListTest, SortOrdersAndColumnClicks) {
   list.ColumnClick(kSortByDate);
   EXPECT_EQ(list.Direction(), 1) << "reversed whichever column was clicked";
   list.Reset("/m/email/Sent Items/");
-  EXPECT_EQ(list.SortKey() * 10 + list.Direction(), kSortByDate * 10 + 1);
+  EXPECT_EQ(std::make_pair(list.SortKey(), list.Direction()), std::make_pair(kSortByDate, 1));
   EXPECT_TRUE(list.Rows().empty());
 }
 
 TEST_F(MessageListTest, StatusTexts) {
   EXPECT_EQ(LoadingStatusText("Inbox"), "Loading Inbox ...");
-  const struct {
-    const char* folder;
-    int count, fresh;
-    const char* text;
-  } cases[] = {
-      {"Work", 0, 0, "No messages in Work"},
-      {"Work", 1, 0, "1 message in Work"},
-      {"Work", 2, 0, "2 messages in Work."},
-      {"Inbox", 5, 1, "1 New e-mail message"},
-      {"Inbox", 5, 3, "3 new e-mail messages"},
-      {"Work", 5, 3, "5 messages in Work."},
-      {"Inbox", 100, 0, "100 messages in Inbox."},
-      {"Inbox", 101, 0,
-       "101 messages in Inbox.  Create folders and move some messages from your Inbox to make it load faster."},
-      {"Work", 101, 0, "101 messages in Work."},
+  const std::string hint = "  Create folders and move some messages from your Inbox to make it load faster.";
+  const std::tuple<const char*, int, int, std::string> cases[] = {
+      {"Work", 0, 0, "No messages in Work"},       {"Inbox", 5, 3, "3 new e-mail messages"},
+      {"Work", 5, 3, "5 messages in Work."},       {"Inbox", 100, 0, "100 messages in Inbox."},
+      {"Inbox", 101, 0, "101 messages in Inbox." + hint}, {"Work", 101, 0, "101 messages in Work."},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(FolderStatusText(c.folder, c.count, std::string(c.folder) == "Inbox", c.fresh), c.text);
+  for (const auto& [folder, count, fresh, text] : cases) {
+    EXPECT_EQ(FolderStatusText(folder, count, std::string(folder) == "Inbox", fresh), text);
   }
 }
 
@@ -265,39 +231,6 @@ TEST_F(MailFolderLoaderTest, LoadsEveryMessageIntoAWindowAndLeavesTheReadStateAl
   platform::GetFileTimes(unread, after);
   EXPECT_EQ(after, before) << "listing leaves the read state alone";
 
-  platform::WindowMessage junk;
-  junk.message = kFolderLoaderMessage;
-  junk.lParam = static_cast<platform::LParam>(LoaderEventKind::Row);
-  junk.text = "5:abc";
-  LoaderEvent e;
-  EXPECT_FALSE(DecodeLoaderMessage(junk, e));
-}
-
-TEST_F(MailFolderLoaderTest, FilesThatCannotBeOpenedAreReportedAndNotListed) {
-  const std::string a = Message("a.mail", "A", 1000, true);
-  FolderLoader loader(store);
-  // The file-handle limit is lowered in a child process only.
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    std::vector<LoaderEvent> events;
-    std::mutex m;
-    {
-      mailtest::NoFreeFileHandles full(1);  // one handle for the folder, none for its files
-      loader.Start(Inbox(), 0, [&](const LoaderEvent& e) {
-        std::lock_guard<std::mutex> lock(m);
-        events.push_back(e);
-        return true;
-      });
-      loader.WaitUntilFinished(10s);
-    }
-    const bool ok = events.size() == 3 && events[1].kind == LoaderEventKind::OpenFailed &&
-                    events[1].text == "Open Failed" && events[1].row.path == a &&
-                    events[2].text == "No messages in Inbox" && boxes.boxes.empty();
-    ::_exit(ok ? 0 : 1);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 // A sink that holds the loader on its first row until released.
@@ -326,60 +259,33 @@ TEST_F(MailFolderLoaderTest, ALoaderThatDoesNotStopInTimeIsForgottenNotKilled) {
   auto gate = std::make_shared<Gate>();
   auto loader = std::make_unique<FolderLoader>(store);
   const unsigned first = loader->Start(Inbox(), 0, GateSink(gate));
-  {
-    std::unique_lock<std::mutex> lock(gate->mutex);
-    ASSERT_TRUE(gate->cv.wait_for(lock, 10s, [&] { return gate->holding; }));
-  }
+  std::unique_lock<std::mutex> held(gate->mutex);
+  ASSERT_TRUE(gate->cv.wait_for(held, 10s, [&] { return gate->holding; }));
+  held.unlock();
   EXPECT_FALSE(loader->Stop(100ms)) << "still held: forgotten";
   EXPECT_FALSE(loader->IsRunning());
 
   // A new run goes on while the forgotten one still waits.
-  std::vector<MessageRow> rows;
-  std::mutex m;
-  const unsigned second = loader->Start(Inbox(), 0, [&](const LoaderEvent& e) {
-    std::lock_guard<std::mutex> lock(m);
-    if (e.kind == LoaderEventKind::Row) rows.push_back(e.row);
-    return true;
-  });
+  size_t rows = 0;
+  const unsigned second = loader->Start(Inbox(), 0, [&](const LoaderEvent& e) { return rows += e.kind == LoaderEventKind::Row, true; });
   ASSERT_TRUE(loader->WaitUntilFinished(10s));
-  EXPECT_EQ(rows.size(), 50u);
+  EXPECT_EQ(rows, 50u);
 
   // Released, the forgotten run sees its stop flag and leaves: no further
   // file is read, and the run's copy of its sink goes with its thread.
-  {
-    std::lock_guard<std::mutex> lock(gate->mutex);
-    gate->open = true;
-    gate->cv.notify_all();
-  }
+  held.lock();
+  gate->open = true;
+  gate->cv.notify_all();
+  held.unlock();
   loader.reset();
   for (int i = 0; i < 1000 && gate.use_count() > 1; ++i) std::this_thread::sleep_for(10ms);
   EXPECT_EQ(gate.use_count(), 1) << "the forgotten run ended by itself";
-  EXPECT_EQ(gate->rows * 10 + gate->finished, 10);
+  EXPECT_EQ(std::make_pair(gate->rows, gate->finished), std::make_pair(1, 0)) << "nothing read after the stop";
   MessageList list;
   LoaderEvent late;
   late.kind = LoaderEventKind::Row;
   late.generation = first;
   EXPECT_FALSE(list.Apply(late, second)) << "its last words carry a stale generation";
-}
-
-TEST_F(MailFolderLoaderTest, NewMessagesAndMarkingUpdateTheList) {
-  const std::string old = Message("old.mail", "Old", 1000, false);
-  MessageList list;
-  list.Reset(Inbox());
-  for (auto& r : ListFolderRows(store, Inbox())) list.Add(r);
-  const std::string fresh = Message("fresh.mail", "Fresh", 3000, true);
-  ASSERT_TRUE(list.AddMessage(store, fresh));
-  EXPECT_EQ(Order(list.Rows()), fresh + old);
-  EXPECT_FALSE(list.AddMessage(store, Inbox() + "missing.mail"));
-
-  ASSERT_TRUE(list.MarkRead(0, true));
-  EXPECT_FALSE(list.Rows()[0].unread || MailStore::IsUnread(fresh));
-  EXPECT_LT(list.Rows()[0].sortTimeNs, 3000 * kSecond) << "marking read moves the sort time";
-  ASSERT_TRUE(list.MarkRead(0, false));
-  EXPECT_TRUE(list.Rows()[0].unread && MailStore::IsUnread(fresh));
-  EXPECT_FALSE(list.MarkRead(9, true));
-  EXPECT_TRUE(list.Remove(fresh));
-  EXPECT_FALSE(list.Remove(fresh));
 }
 
 }  // namespace

@@ -35,24 +35,18 @@ class MailAccountsTest : public ::testing::Test {
 };
 
 TEST_F(MailAccountsTest, SaveWritesEveryValueAndLoadReadsItBack) {
-  MailSettings unset = LoadMailSettings(app);
-  EXPECT_EQ(unset.account + unset.pop3Server + unset.password, "??");
-  EXPECT_FALSE(unset.leaveOnServer);  // "delete-messages" defaults to 1
-  MailSettings s;
-  s.account = "jane";
-  s.pop3Server = "pop.mail.example";
-  s.smtpServer = "smtp.mail.example";
-  s.password = "secret";
-  s.leaveOnServer = true;
-  s.minutesBetweenChecks = 15;
-  s.spellCheck = 2;
-  s.signature = "-- \r\nJane\r\n";
+  MailSettings s = LoadMailSettings(app);
+  EXPECT_EQ(s.account + s.pop3Server + s.password, "??");
+  EXPECT_FALSE(s.leaveOnServer);  // "delete-messages" defaults to 1
+  s.account = "jane", s.pop3Server = "pop.mail.example", s.smtpServer = "smtp.mail.example", s.password = "secret";
+  s.leaveOnServer = true, s.minutesBetweenChecks = 15, s.spellCheck = 2, s.signature = "-- \r\nJane\r\n";
   SaveMailSettings(app, s, questions);
   EXPECT_TRUE(questions.asked.empty() && questions.warned.empty());
   EXPECT_EQ(app.GetString("email", "pop3-pass", ""), "VY016B4A711916DB");  // from the OpenSSL command line
   EXPECT_EQ(app.GetInt("email", "delete-messages", 1), 0);
   EXPECT_EQ(app.GetString("email", "SpellCheckWhenSending", ""), "Never");
-  EXPECT_EQ(app.GetInt("email", "UseVyrMail", 0) * 100 + app.GetInt("email", "MinutesBetweenChecks", 0), 115);
+  EXPECT_EQ(std::make_pair(app.GetInt("email", "UseVyrMail", 0), app.GetInt("email", "MinutesBetweenChecks", 0)),
+            std::make_pair(1, 15));
   EXPECT_EQ(test::ReadFile(home.File("vyrelle/email/Email Signature.txt")), "-- \r\nJane\r\n");
   MailSettings back = LoadMailSettings(app);
   EXPECT_EQ(back.password + "|" + back.signature, "secret|-- \r\nJane\r\n");
@@ -65,11 +59,11 @@ TEST_F(MailAccountsTest, SaveWritesEveryValueAndLoadReadsItBack) {
 
   // With mail switched off: no checks, no period, "UseVyrMail" left alone.
   app.WriteInt("email", "UseVyrMail", 1);
-  s.useMail = false;
-  s.account = "a@b";
+  s.useMail = false, s.account = "a@b";
   SaveMailSettings(app, s, questions);
   EXPECT_TRUE(questions.asked.empty());
-  EXPECT_EQ(app.GetInt("email", "MinutesBetweenChecks", -1) * 10 + app.GetInt("email", "UseVyrMail", -1), 1);
+  EXPECT_EQ(std::make_pair(app.GetInt("email", "MinutesBetweenChecks", -1), app.GetInt("email", "UseVyrMail", -1)),
+            std::make_pair(0, 1));
 }
 
 TEST_F(MailAccountsTest, ChecksBeforeSavingWarnButNeverStop) {
@@ -78,14 +72,11 @@ TEST_F(MailAccountsTest, ChecksBeforeSavingWarnButNeverStop) {
   for (const char* unset : {"", "?"}) {  // a field left at "?" is as empty as an empty one
     RecordingQuestions q;
     MailSettings s;
-    s.account = "jane@mail.example";
-    s.pop3Server = unset;
-    s.smtpServer = unset;
+    s.account = "jane@mail.example", s.pop3Server = unset, s.smtpServer = unset;
     SaveMailSettings(app, s, q);
     EXPECT_EQ(q.warned, (std::vector<std::string>{pop, smtp})) << "'" << unset << "'";
     ASSERT_EQ(q.asked.size(), 1u);
-    EXPECT_EQ(q.asked[0].substr(0, 17), "Invalid account !");
-    EXPECT_NE(q.asked[0].find("[jane] ?"), std::string::npos);
+    EXPECT_TRUE(q.asked[0].rfind("Invalid account !|", 0) == 0 && q.asked[0].find("[jane] ?") != std::string::npos);
     EXPECT_EQ(app.GetString("email", "pop3-account", ""), "jane");
     EXPECT_EQ(app.GetString("email", "pop3-server", "unset"), unset);
   }
@@ -116,9 +107,9 @@ TEST_F(MailAccountsTest, ExtraAccountsAreCheckedAndAnInvalidOneIsStoredInactiveU
   EXPECT_EQ(questions.asked, std::vector<std::string>{"Multi-POP 2|Do you still want to activate this account?\r\n\r\n"
                                                       "Username:carol@x\r\nPOP Server:nodot"});
   EXPECT_EQ(questions.warned.size(), 1u);
-  EXPECT_EQ(app.GetInt("email", "multipop1", -1) * 100 + app.GetInt("email", "multipop2", -1) * 10 +
-                app.GetInt("email", "multipop3", -1),
-            100);
+  EXPECT_EQ(std::make_tuple(app.GetInt("email", "multipop1", -1), app.GetInt("email", "multipop2", -1),
+                            app.GetInt("email", "multipop3", -1)),
+            std::make_tuple(1, 0, 0));
   ExtraAccounts back = LoadExtraAccounts(app);
   EXPECT_EQ(back[0].password + back[1].password + back[1].account, "pw1pw2carol@x");
   EXPECT_TRUE(back[1].leaveOnServer && !back[1].active);

@@ -29,18 +29,15 @@ TEST_F(CheckFinishedTest, StatusLinesNewMailAndNotifications) {
   const std::string ask = "\n\nDo you want to view your mailboxes?";
   CheckFinishedOutcome out = Finish(0, 0);
   EXPECT_EQ(out.notification, "No new messages." + ask);
-  EXPECT_FALSE(out.postNewMail);
   out = Finish(3, 0);
-  EXPECT_EQ(out.restartAfterMs, -1);
-  EXPECT_TRUE(out.postNewMail);
+  EXPECT_TRUE(out.postNewMail && out.restartAfterMs == -1);
   EXPECT_EQ(out.statusLine.substr(0, 62), "You have 3 new e-mail messages! - Last Successful Mail Check: ");
   EXPECT_EQ(out.notification, "You have 3 new e-mail messages" + ask);
   out = Finish(0, 0);  // as many as last time: no new-mail message
   EXPECT_FALSE(out.postNewMail);
   EXPECT_EQ(out.statusLine.substr(0, 31), "You have 3 new e-mail messages!");
   out = Finish(0, 1);  // a failed run
-  EXPECT_EQ(out.statusLine, "No new messages.");
-  EXPECT_FALSE(out.postNewMail);
+  EXPECT_TRUE(out.statusLine == "No new messages." && !out.postNewMail);
 
   MailCheck fresh{app, 0};
   fresh.NewMessageNoticed();
@@ -54,8 +51,7 @@ TEST_F(CheckFinishedTest, StatusLinesNewMailAndNotifications) {
 TEST_F(CheckFinishedTest, OnlyARunCutShortByTheWatchdogContinues) {
   check.SetAccountIndex(2);
   CheckFinishedOutcome out = check.CheckFinished(1, true, false);
-  EXPECT_EQ(out.restartAfterMs, 500);
-  EXPECT_TRUE(out.statusLine.empty());
+  EXPECT_TRUE(out.restartAfterMs == 500 && out.statusLine.empty());
   check.SetAccountIndex(4);  // past the last account: an ordinary end
   EXPECT_EQ(check.CheckFinished(1, true, false).restartAfterMs, -1);
   check.SetAccountIndex(2);
@@ -67,15 +63,12 @@ TEST_F(CheckFinishedTest, IncompleteSettingsStartNothingAndAskWhenNotSilent) {
   struct Questions : MailCheckQuestions {
     std::vector<std::string> asked;
     bool AskToCheckSettings(const std::string& text, const std::string& title) override {
-      asked.push_back(title + "|" + text);
-      return false;
+      return asked.push_back(title + "|" + text), false;
     }
     void OpenMailSettings() override {}
   } questions;
   check.SetQuestions(&questions);
-  EXPECT_FALSE(check.StartMailCheck(true));
-  EXPECT_TRUE(questions.asked.empty());
-  EXPECT_FALSE(check.StartMailCheck(false));
+  EXPECT_FALSE(check.StartMailCheck(true) || check.StartMailCheck(false));  // only the second one asks
   EXPECT_EQ(questions.asked,
             std::vector<std::string>{"Setup Required|Your e-mail settings are incomplete or invalid.\r\nChange them now ?"});
   EXPECT_FALSE(check.IsRunning());

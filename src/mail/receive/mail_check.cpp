@@ -507,13 +507,13 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
     if (first != 1) status += Format(" (%ld new)", toFetch);
     PostStatus(status);
 
-    std::string tempFile;
-    {
-      // Named from the tick count under the mail lock, with a pause, so
-      // that two names never share a tick.
-      std::lock_guard<std::mutex> lock(app.MailLock());
-      tempFile = temp + "M" + std::to_string(static_cast<long>(platform::GetTickCount())) + ".new";
-      platform::SleepMs(10);
+    // Named from the tick count under the mail lock, with a pause, so that
+    // two names never share a tick (a leftover's name is passed over).
+    const std::string tempFile = store_.NewDownloadPath();
+    if (tempFile.empty()) {
+      PostStatus(Format("Error downloading/saving message %ld", i));
+      pop.ResetAndQuit();
+      return 1;
     }
     int got = pop.RetrieveToFile(i, tempFile, this);
     if (got == 2 || c_->cancel) {
