@@ -35,14 +35,10 @@ TEST(CipherTest, DamagedAndForeignStoredForms) {
   for (const char* bad : {"?", "VY0", "vy016B4A711916DB", ""}) EXPECT_FALSE(DecipherText(bad, plain)) << bad;
   EXPECT_EQ(plain, "keep");
   // Lower-case or damaged digits give a wrong text, not a failure.
-  ASSERT_TRUE(DecipherText("VY016b4a711916db", plain));
-  EXPECT_NE(plain, "secret");
-  ASSERT_TRUE(DecipherText("VY01ZZ!!", plain));
+  EXPECT_TRUE(DecipherText("VY016b4a711916db", plain) && plain != "secret" && DecipherText("VY01ZZ!!", plain));
   // A lone last digit is ignored; a text cut inside a pair deciphers the whole pairs.
-  ASSERT_TRUE(DecipherText("VY016B4A711916DB7", plain));
-  EXPECT_EQ(plain, "secret");
-  ASSERT_TRUE(DecipherText("VY016B4A711916D", plain));
-  EXPECT_EQ(plain, "secre");
+  EXPECT_TRUE(DecipherText("VY016B4A711916DB7", plain) && plain == "secret");
+  EXPECT_TRUE(DecipherText("VY016B4A711916D", plain) && plain == "secre");
   ASSERT_TRUE(DecipherText(EncipherText(std::string(1500, 'L')), plain));
   EXPECT_EQ(plain, std::string(999, 'L')) << "at most 999 bytes are deciphered";
 }

