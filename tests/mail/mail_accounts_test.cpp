@@ -11,8 +11,7 @@ namespace vyr {
 namespace {
 
 struct RecordingQuestions : MailSettingsQuestions {
-  bool acceptCut = true;
-  bool keepActive = false;
+  bool acceptCut = true, keepActive = false;
   std::vector<std::string> asked, warned;
   bool OfferAccountCut(const std::string& text, const std::string& title) override {
     asked.push_back(title + "|" + text);
@@ -35,149 +34,82 @@ class MailAccountsTest : public ::testing::Test {
   RecordingQuestions questions;
 };
 
-TEST_F(MailAccountsTest, UnsetValuesReadAsQuestionMarksAndAnEmptyPassword) {
+TEST_F(MailAccountsTest, SaveWritesEveryValueAndLoadReadsItBack) {
   MailSettings s = LoadMailSettings(app);
-  EXPECT_EQ(s.account, "?");
-  EXPECT_EQ(s.pop3Server, "?");
-  EXPECT_EQ(s.password, "");
+  EXPECT_EQ(s.account + s.pop3Server + s.password, "??");
   EXPECT_FALSE(s.leaveOnServer);  // "delete-messages" defaults to 1
-  EXPECT_TRUE(s.useMail);
-  EXPECT_EQ(s.spellCheck, 0);
+  s.account = "jane", s.pop3Server = "pop.mail.example", s.smtpServer = "smtp.mail.example", s.password = "secret";
+  s.leaveOnServer = true, s.minutesBetweenChecks = 15, s.spellCheck = 2, s.signature = "-- \r\nJane\r\n";
+  SaveMailSettings(app, s, questions);
+  EXPECT_TRUE(questions.asked.empty() && questions.warned.empty());
+  EXPECT_EQ(app.GetString("email", "pop3-pass", ""), "VY016B4A711916DB");  // from the OpenSSL command line
+  EXPECT_EQ(app.GetString("email", "delete-messages", "") + app.GetString("email", "SpellCheckWhenSending", ""), "0Never");
+  EXPECT_EQ(std::make_pair(app.GetInt("email", "UseVyrMail", 0), app.GetInt("email", "MinutesBetweenChecks", 0)),
+            std::make_pair(1, 15));
+  MailSettings back = LoadMailSettings(app);
+  EXPECT_EQ(back.password + "|" + back.signature + "|" + std::to_string(back.leaveOnServer), "secret|-- \r\nJane\r\n|1");
   app.WriteString("email", "UseVyrMail", "2");  // only exactly 1 ticks the box
-  EXPECT_FALSE(LoadMailSettings(app).useMail);
-}
+  app.WriteString("email", "pop3-pass", "plain-text");  // not a stored form: no password
+  back = LoadMailSettings(app);
+  EXPECT_TRUE(!back.useMail && back.password.empty());
 
-TEST_F(MailAccountsTest, SaveWritesEveryValueAndTheSignature) {
-  MailSettings s;
-  s.account = "jane";
-  s.address = "jane@mail.example";
-  s.name = "Jane Doe";
-  s.pop3Server = "pop.mail.example";
-  s.smtpServer = "smtp.mail.example";
-  s.password = "secret";
-  s.leaveOnServer = true;
-  s.minutesBetweenChecks = 15;
-  s.spellCheck = 2;
-  s.signature = "-- \r\nJane\r\n";
+  // With mail switched off: no checks, no period, "UseVyrMail" left alone.
+  app.WriteInt("email", "UseVyrMail", 1);
+  s.useMail = false, s.account = "a@b";
   SaveMailSettings(app, s, questions);
   EXPECT_TRUE(questions.asked.empty());
-  EXPECT_TRUE(questions.warned.empty());
-  // The stored form of "secret" (computed with the OpenSSL command line).
-  EXPECT_EQ(app.GetString("email", "pop3-pass", ""), "VY016B4A711916DB");
-  EXPECT_EQ(app.GetInt("email", "delete-messages", 1), 0);
-  EXPECT_EQ(app.GetString("email", "SpellCheckWhenSending", ""), "Never");
-  EXPECT_EQ(app.GetInt("email", "UseVyrMail", 0), 1);
-  EXPECT_EQ(app.GetInt("email", "MinutesBetweenChecks", 0), 15);
-  ASSERT_EQ(sounds.played.size(), 0u);  // no "save" sound file in the scheme
-  MailSettings back = LoadMailSettings(app);
-  EXPECT_EQ(back.password, "secret");
-  EXPECT_EQ(back.signature, "-- \r\nJane\r\n");
-  EXPECT_TRUE(back.leaveOnServer);
-  EXPECT_EQ(back.spellCheck, 2);
-  EXPECT_EQ(back.minutesBetweenChecks, 15);
-  EXPECT_EQ(test::ReadFile(home.File("vyrelle/email/Email Signature.txt")), "-- \r\nJane\r\n");
+  EXPECT_EQ(std::make_pair(app.GetInt("email", "MinutesBetweenChecks", -1), app.GetInt("email", "UseVyrMail", -1)),
+            std::make_pair(0, 1));
 }
 
-TEST_F(MailAccountsTest, StoredPasswordHasTheCipherFormAndAnEmptyOneIsPrefixOnly) {
-  MailSettings s = LoadMailSettings(app);
-  s.password = "";
-  SaveMailSettings(app, s, questions);
-  EXPECT_EQ(app.GetString("email", "pop3-pass", ""), "VY01");
-  s.password = "abc";
-  SaveMailSettings(app, s, questions);
-  EXPECT_EQ(app.GetString("email", "pop3-pass", "").size(), 4u + 6u);
-  app.WriteString("email", "pop3-pass", "plain-text");  // not deciphered
-  EXPECT_EQ(LoadMailSettings(app).password, "");
-}
-
-TEST_F(MailAccountsTest, AccountWithAtIsOfferedToBeCut) {
-  MailSettings s;
-  s.account = "jane@mail.example";
-  s.pop3Server = "pop.mail.example";
-  s.smtpServer = "smtp.mail.example";
-  SaveMailSettings(app, s, questions);
-  ASSERT_EQ(questions.asked.size(), 1u);
-  EXPECT_EQ(questions.asked[0].substr(0, 17), "Invalid account !");
-  EXPECT_NE(questions.asked[0].find("[jane] ?"), std::string::npos);
-  EXPECT_EQ(app.GetString("email", "pop3-account", ""), "jane");
-
+TEST_F(MailAccountsTest, ChecksBeforeSavingWarnButNeverStop) {
+  const std::string pop = "Your setting for POP server does not appear to be valid.\n\nYou may have a problem receiving mail";
+  const std::string smtp = "Your setting for SMTP server does not appear to be valid.\n\nYou may have a problem sending mail ";
+  for (const char* unset : {"", "?"}) {  // a field left at "?" is as empty as an empty one
+    RecordingQuestions q;
+    MailSettings s;
+    s.account = "jane@mail.example", s.pop3Server = unset, s.smtpServer = unset;
+    SaveMailSettings(app, s, q);
+    EXPECT_EQ(q.warned, (std::vector<std::string>{pop, smtp})) << "'" << unset << "'";
+    EXPECT_TRUE(q.asked.size() == 1 && q.asked[0].rfind("Invalid account !|", 0) == 0 &&
+                q.asked[0].find("[jane] ?") != std::string::npos);
+    EXPECT_EQ(app.GetString("email", "pop3-account", "") + "|" + app.GetString("email", "pop3-server", "unset"),
+              std::string("jane|") + unset) << "saved all the same";
+  }
   questions.acceptCut = false;
+  MailSettings s;
+  s.account = "jane@mail.example";  // the cut declined
   SaveMailSettings(app, s, questions);
   EXPECT_EQ(app.GetString("email", "pop3-account", ""), "jane@mail.example");
 }
 
-TEST_F(MailAccountsTest, EmptyServersAreWarnedAboutButStillSaved) {
-  MailSettings s;
-  s.account = "jane";
-  s.pop3Server = "";
-  s.smtpServer = "";
-  SaveMailSettings(app, s, questions);
-  ASSERT_EQ(questions.warned.size(), 2u);
-  EXPECT_EQ(questions.warned[0],
-            "Your setting for POP server does not appear to be valid.\n\nYou may have a problem receiving mail");
-  EXPECT_EQ(questions.warned[1],
-            "Your setting for SMTP server does not appear to be valid.\n\nYou may have a problem sending mail ");
-  EXPECT_EQ(app.GetString("email", "pop3-server", "?"), "");
-}
+TEST_F(MailAccountsTest, ExtraAccountsAreCheckedAndAnInvalidOneIsStoredInactiveUnlessKept) {
+  const struct {
+    const char *account, *server, *problems;
+  } cases[] = {
+      {"?", "pop.example", "? does not appear to be a valid POP user account"},
+      {"", "pop.example", " does not appear to be a valid POP user account"},
+      {"bob", "localhost", "localhost does not appear to be a valid POP server"},
+      {"@", "?", "@ does not appear to be a valid POP user account\n? does not appear to be a valid POP server"},
+      {"bob", "pop.example", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ExtraAccountProblems({c.account, c.server, "", true, false}), c.problems);
 
-TEST_F(MailAccountsTest, MailSwitchedOffWritesNoPeriodAndLeavesUseMailAlone) {
-  app.WriteInt("email", "UseVyrMail", 1);
-  app.WriteInt("email", "MinutesBetweenChecks", 10);
-  MailSettings s = LoadMailSettings(app);
-  s.useMail = false;
-  s.account = "a@b";  // no checks while mail is off
-  s.minutesBetweenChecks = 30;
-  SaveMailSettings(app, s, questions);
-  EXPECT_TRUE(questions.asked.empty());
-  EXPECT_EQ(app.GetInt("email", "MinutesBetweenChecks", -1), 0);
-  EXPECT_EQ(app.GetInt("email", "UseVyrMail", -1), 1);
-}
-
-TEST_F(MailAccountsTest, ExtraAccountChecks) {
-  ExtraAccount a;
-  a.account = "?";
-  a.server = "pop.example";
-  EXPECT_EQ(ExtraAccountProblems(a), "? does not appear to be a valid POP user account");
-  a.account = "x@y";
-  EXPECT_NE(ExtraAccountProblems(a), "");
-  a.account = "";
-  EXPECT_NE(ExtraAccountProblems(a), "");
-  a.account = "bob";
-  a.server = "localhost";
-  EXPECT_EQ(ExtraAccountProblems(a), "localhost does not appear to be a valid POP server");
-  a.account = "@";
-  a.server = "?";
-  EXPECT_EQ(ExtraAccountProblems(a),
-            "@ does not appear to be a valid POP user account\n? does not appear to be a valid POP server");
-  a.account = "bob";
-  a.server = "pop.example";
-  EXPECT_EQ(ExtraAccountProblems(a), "");
-}
-
-TEST_F(MailAccountsTest, InvalidActiveExtraAccountIsStoredInactiveUnlessKept) {
   ExtraAccounts accounts;
   accounts[0] = {"bob", "pop.example", "pw1", true, false};
   accounts[1] = {"carol@x", "nodot", "pw2", true, true};
   accounts[2] = {"?", "?", "", false, false};
   SaveExtraAccounts(app, accounts, questions);
-  ASSERT_EQ(questions.asked.size(), 1u);
-  EXPECT_EQ(questions.asked[0],
-            "Multi-POP 2|Do you still want to activate this account?\r\n\r\nUsername:carol@x\r\n"
-            "POP Server:nodot");
-  EXPECT_EQ(app.GetInt("email", "multipop1", -1), 1);
-  EXPECT_EQ(app.GetInt("email", "multipop2", -1), 0);
-  EXPECT_EQ(app.GetInt("email", "multipop3", -1), 0);
-  EXPECT_EQ(app.GetInt("email", "multipop2-delete-messages", -1), 0);
-
+  EXPECT_EQ(questions.asked, std::vector<std::string>{"Multi-POP 2|Do you still want to activate this account?\r\n\r\n"
+                                                      "Username:carol@x\r\nPOP Server:nodot"});
+  EXPECT_EQ(questions.warned.size(), 1u);
+  EXPECT_EQ(std::make_tuple(app.GetInt("email", "multipop1", -1), app.GetInt("email", "multipop2", -1),
+                            app.GetInt("email", "multipop3", -1)),
+            std::make_tuple(1, 0, 0));
   ExtraAccounts back = LoadExtraAccounts(app);
-  EXPECT_EQ(back[0].password, "pw1");
-  EXPECT_EQ(back[1].password, "pw2");
-  EXPECT_EQ(back[1].account, "carol@x");
-  EXPECT_TRUE(back[1].leaveOnServer);
-  EXPECT_FALSE(back[1].active);
-
+  EXPECT_EQ(back[0].password + back[1].password + back[1].account, "pw1pw2carol@x");
+  EXPECT_TRUE(back[1].leaveOnServer && !back[1].active);
   questions.keepActive = true;
-  SaveExtraAccounts(app, back, questions);  // inactive accounts are not checked
   back[1].active = true;
   SaveExtraAccounts(app, back, questions);
   EXPECT_EQ(app.GetInt("email", "multipop2", -1), 1);

@@ -68,11 +68,12 @@ void CheckMailSettings(MailSettings& s, MailSettingsQuestions& questions) {
         "Do you want to change the account to [" + proposed + "] ?";
     if (questions.OfferAccountCut(text, "Invalid account !")) s.account = proposed;
   }
-  if (s.pop3Server.empty()) {
+  // A field left at "?" was never filled in: warned about like an empty one.
+  if (Blank(s.pop3Server)) {
     questions.Warn("Your setting for POP server does not appear to be valid.\n\n"
                    "You may have a problem receiving mail");
   }
-  if (s.smtpServer.empty()) {
+  if (Blank(s.smtpServer)) {
     questions.Warn("Your setting for SMTP server does not appear to be valid.\n\n"
                    "You may have a problem sending mail ");
   }

@@ -67,7 +67,7 @@ std::string SignatureFilePath(const Application& app);
 MailSettings LoadMailSettings(const Application& app);
 
 // The checks made before saving while mail is switched on: an account name
-// holding "@" is offered to be cut there; an empty POP3 or SMTP server is
+// holding "@" is offered to be cut there; an empty (or "?") POP3 or SMTP server is
 // warned about. They never stop the saving.
 void CheckMailSettings(MailSettings& settings, MailSettingsQuestions& questions);
 

@@ -54,11 +54,6 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
-bool SameContents(const std::string& a, const std::string& b) {
-  std::string x, y;
-  return platform::ReadWholeFile(a, x) && platform::ReadWholeFile(b, y) && x == y;
-}
-
 std::string NewMessagesText(int count) {
   return count == 1 ? "You have 1 new e-mail message" : Format("You have %ld new e-mail messages", count);
 }
@@ -96,6 +91,10 @@ class Watchdog {
   void Disarm() {
     std::lock_guard<std::mutex> lock(mutex_);
     armed_ = false;
+  }
+  bool Armed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return armed_;
   }
 
  private:
@@ -210,7 +209,7 @@ class CheckRun : public Pop3Progress {
   // Pop3Progress
   bool CancelCheck(const std::string& text, bool rearm) override {
     if (c_->cancel) {
-      s_->watchdog->Disarm();
+      Watch(false);
       if (gen_ == s_->generation.load()) {
         std::lock_guard<std::mutex> lock(s_->mutex);
         s_->status = "E-mail check canceled";
@@ -222,11 +221,12 @@ class CheckRun : public Pop3Progress {
       if (s_->status != text) s_->status = text;
     }
     // Re-arming moves the deadline; the watchdog is stopped otherwise.
-    if (rearm) {
-      s_->watchdog->Arm(timeoutMs_);
-    } else {
-      s_->watchdog->Disarm();
-    }
+    Watch(rearm);
+    return false;
+  }
+  bool LineReceived() override {
+    if (c_->cancel) return true;
+    Watch(true);
     return false;
   }
   std::string StatusText() override { return s_->Status() + "..."; }
@@ -239,6 +239,20 @@ class CheckRun : public Pop3Progress {
                    const std::string& passwordKey);
   platform::MoveResult StoreInInbox(const std::string& tempFile, const std::string& inbox,
                                     std::string& target);
+  // Arms (moves the deadline of) or stops the watchdog; a forgotten run
+  // leaves the watchdog of the runs after it alone.
+  void Watch(bool arm) {
+    if (gen_ != s_->generation.load()) return;
+    if (arm) {
+      s_->watchdog->Arm(timeoutMs_);
+    } else {
+      s_->watchdog->Disarm();
+    }
+  }
+  // Logs in and reads the message count; false (with the status text set)
+  // when the session could not be opened.
+  bool OpenSession(Pop3Client& pop, const std::string& server, const std::string& user,
+                   const std::string& password, int& count);
   void Attach(MailConnection* connection) {
     std::lock_guard<std::mutex> lock(c_->mutex);
     c_->connection = connection;
@@ -302,7 +316,7 @@ void CheckRun::CheckAllAccounts() {
   }
 
   for (int n = std::max(s_->accountIndex.load(), 1); n <= kExtraAccounts; ++n) {
-    s_->accountIndex = n;
+    if (gen_ == s_->generation.load()) s_->accountIndex = n;
     const std::string tag = std::to_string(n);
     const std::string prefix = "multipop" + tag;
     std::string pw = PasswordFromStored(app.GetString("email", prefix + "-pass", kUnsetText));
@@ -333,7 +347,7 @@ void CheckRun::CheckAllAccounts() {
       failure = true;
     }
   }
-  s_->accountIndex = 0;
+  if (gen_ == s_->generation.load()) s_->accountIndex = 0;
 
   if (!success) {
     std::string status = s_->Status();
@@ -341,7 +355,7 @@ void CheckRun::CheckAllAccounts() {
     Finish(1);
     return;
   }
-  s_->watchdog->Disarm();
+  Watch(false);
   if (c_->cancel) {
     c_->running = false;
     return;
@@ -369,18 +383,64 @@ void CheckRun::CheckAllAccounts() {
 // weak checksum of a few header lines, so two different messages can share
 // it: a file already stored under the name counts as a duplicate only when
 // it holds the same bytes; a different message takes the next free name
-// "S<key>~2.mail", "S<key>~3.mail", ... so that it is never dropped.
+// "S<key>~2.mail", "S<key>~3.mail", ... so that it is never dropped. The
+// stored copy is read with its times put back (an unread message stays
+// unread), and a duplicate's download is removed from "_TEMP": the stored
+// copy holds the same bytes.
 platform::MoveResult CheckRun::StoreInInbox(const std::string& tempFile, const std::string& inbox,
                                             std::string& target) {
   const std::string key = store_.MessageKey(tempFile);
   std::lock_guard<std::mutex> lock(s_->app.MailLock());
+  std::string downloaded;
+  bool downloadRead = false;
   for (int n = 1; n <= 1000; ++n) {
     target = inbox + "S" + key + (n == 1 ? std::string() : "~" + std::to_string(n)) + ".mail";
     platform::MoveResult moved = platform::MoveFileNoReplace(tempFile, target);
     if (moved != platform::MoveResult::TargetExists) return moved;
-    if (SameContents(tempFile, target)) return moved;
+    if (!downloadRead) downloadRead = platform::ReadWholeFile(tempFile, downloaded);
+    std::string stored;
+    if (downloadRead && store_.ReadWholeMessage(target, stored) && stored == downloaded) {
+      std::remove(tempFile.c_str());
+      return moved;
+    }
   }
   return platform::MoveResult::Failed;
+}
+
+bool CheckRun::OpenSession(Pop3Client& pop, const std::string& server, const std::string& user,
+                           const std::string& password, int& count) {
+  if (pop.Login(server, user, password) != 0) {
+    const std::string failed = Format("Could not connect to %s", server);
+    PostStatus(failed);
+    if (c_->cancel) {
+      pop.Quit();
+      return false;
+    }
+    // The question may wait for the user far longer than the watchdog's
+    // period: nothing is on the wire meanwhile.
+    Watch(false);
+    if (!s_->silent && s_->questions) {
+      std::string text = Format("Could not connect to %s\n%s\n", server, Trim(pop.LastReply())) +
+                         "Do you want to check your mail settings?";
+      if (s_->questions->AskToCheckSettings(text, "Mail check failed")) s_->questions->OpenMailSettings();
+    }
+    PostStatus(failed);
+    return false;
+  }
+
+  PostStatus("Connected OK. Checking for new e-mail.");
+  if (CancelCheck(s_->Status(), true)) {
+    pop.Quit();
+    return false;
+  }
+  if (pop.Stat(count) != 0) {
+    // Without the message count nothing can be fetched; saying "Done" here
+    // would report a broken session as a good one.
+    PostStatus(Format("Could not read the mailbox on %s", server));
+    pop.Quit();
+    return false;
+  }
+  return true;
 }
 
 int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
@@ -399,6 +459,13 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
     PostStatus("Error creating email directory");
     return 1;
   }
+  // However the session ends, the watchdog ends with it: a failure must
+  // not be followed by a time-out that overwrites its text and skips an
+  // account.
+  struct Unwatch {
+    CheckRun* run;
+    ~Unwatch() { run->Watch(false); }
+  } unwatch{this};
   CancelCheck("", true);
   PostStatus(Format("* Connecting to %s as %s", server, user));
 
@@ -409,40 +476,22 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
     ~Detach() { run->Attach(nullptr); }
   } detach{this};
 
-  if (pop.Login(server, user, password) != 0) {
-    const std::string failed = Format("Could not connect to %s", server);
-    PostStatus(failed);
-    if (c_->cancel) {
-      pop.Quit();
-      return 1;
-    }
-    if (!s_->silent && s_->questions) {
-      std::string text = Format("Could not connect to %s\n%s\n", server, Trim(pop.LastReply())) +
-                         "Do you want to check your mail settings?";
-      if (s_->questions->AskToCheckSettings(text, "Mail check failed")) s_->questions->OpenMailSettings();
-    }
-    PostStatus(failed);
-    return 1;
-  }
-
-  PostStatus("Connected OK. Checking for new e-mail.");
-  if (CancelCheck(s_->Status(), true)) {
-    pop.Quit();
-    return 1;
-  }
   int count = 0;
-  if (pop.Stat(count) != 0) {
-    // Without the message count nothing can be fetched; saying "Done" here
-    // would report a broken session as a good one.
-    PostStatus(Format("Could not read the mailbox on %s", server));
-    pop.Quit();
-    return 1;
-  }
+  if (!OpenSession(pop, server, user, password, count)) return 1;
   int first = 1;
   if (!deleteFlag) {
     PostStatus("Getting Message ID List");
-    first = pop.Uidl(lastId);
+    first = pop.Uidl(lastId, this);
     if (first < 1) first = 1;
+    if (pop.OutOfStep() && !c_->cancel) {
+      // UIDL got no answer in time: its late reply would be read as the
+      // answer to LIST or RETR. A new session without UIDL starts in step;
+      // every message is fetched and the message key catches the copies
+      // stored before.
+      pop.Quit();
+      if (!OpenSession(pop, server, user, password, count)) return 1;
+      first = 1;
+    }
   }
   if (CancelCheck(s_->Status(), true)) {
     pop.Quit();
@@ -460,13 +509,13 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
     if (first != 1) status += Format(" (%ld new)", toFetch);
     PostStatus(status);
 
-    std::string tempFile;
-    {
-      // Named from the tick count under the mail lock, with a pause, so
-      // that two names never share a tick.
-      std::lock_guard<std::mutex> lock(app.MailLock());
-      tempFile = temp + "M" + std::to_string(static_cast<long>(platform::GetTickCount())) + ".new";
-      platform::SleepMs(10);
+    // Named from the tick count under the mail lock, with a pause, so that
+    // two names never share a tick (a leftover's name is passed over).
+    const std::string tempFile = store_.NewDownloadPath();
+    if (tempFile.empty()) {
+      PostStatus(Format("Error downloading/saving message %ld", i));
+      pop.ResetAndQuit();
+      return 1;
     }
     int got = pop.RetrieveToFile(i, tempFile, this);
     if (got == 2 || c_->cancel) {
@@ -580,7 +629,9 @@ bool MailCheck::StartMailCheck(bool silent) {
   return true;
 }
 
-void MailCheck::CancelMailCheck() {
+void MailCheck::CancelMailCheck() { Cancel(false); }
+
+void MailCheck::Cancel(bool byWatchdog) {
   State& s = *state_;
   std::lock_guard<std::mutex> cancelLock(s.cancelMutex);
   std::shared_ptr<RunControl> run;
@@ -613,6 +664,9 @@ void MailCheck::CancelMailCheck() {
     ++s.generation;
     platform::SleepMs(500);
   }
+  // The user's Cancel ends the run: the next one starts with the main
+  // account. Only a run stopped by the watchdog goes on where it stood.
+  if (!byWatchdog) s.accountIndex = 0;
   const std::uint64_t now = s.generation.load();
   s.PostStatus(now, "E-mail check canceled", true);
   s.Post(now, kMsgMailCheckFinished, 1);
@@ -620,13 +674,19 @@ void MailCheck::CancelMailCheck() {
 
 void MailCheck::WatchdogExpired() {
   State& s = *state_;
+  s.watchdog->Disarm();
+  // Only a session in progress can stall; a run that has ended is left as
+  // it is.
+  if (!IsRunning()) return;
   std::uint64_t gen = s.generation.load();
   s.PostStatus(gen, "POP session timed out", true);
   // The stalled account is skipped when the run continues.
   ++s.accountIndex;
-  CancelMailCheck();
+  Cancel(true);
   s.watchdog->Disarm();
 }
+
+bool MailCheck::WatchdogArmed() const { return state_->watchdog->Armed(); }
 
 void MailCheck::NewMessageNoticed() {
   std::lock_guard<std::mutex> lock(state_->mutex);

@@ -99,13 +99,16 @@ class MailCheck {
   // silent, the user is asked whether to change them (through questions).
   bool StartMailCheck(bool silent);
   // Stops a running check: cancel flag, socket shut down, a bounded wait,
-  // then "E-mail check canceled" and a check-finished message with 1.
+  // then "E-mail check canceled" and a check-finished message with 1. The
+  // run ends there: the account index goes back to 0.
   void CancelMailCheck();
   // The watchdog found no progress for "POP3Timeout" seconds: the stalled
   // account is skipped when the run continues.
   void WatchdogExpired();
 
   bool IsRunning() const;
+  // True while the watchdog waits for a session's next sign of progress.
+  bool WatchdogArmed() const;
   int AccountIndex() const;
   void SetAccountIndex(int index);
   std::string CheckLog() const;
@@ -120,6 +123,8 @@ class MailCheck {
   struct State;  // shared with the worker thread
 
  private:
+  void Cancel(bool byWatchdog);
+
   std::shared_ptr<State> state_;
 };
 

@@ -82,7 +82,10 @@ bool Pop3Client::SendCommand(const char* format, int number) {
 int Pop3Client::ReadReply(int timeLimitSeconds) {
   bool ended = false;
   const int n = ReadLinePiece(line_, sizeof line_, timeLimitSeconds, &ended);
-  if (n == 0) return 0;
+  if (n == 0) {
+    outOfStep_ = true;
+    return 0;
+  }
   lastReply_.assign(line_, static_cast<size_t>(n));
   TrimLineEnd(lastReply_);
   // A reply longer than the buffer: read it to its end, or its tail would be
@@ -102,6 +105,8 @@ int Pop3Client::Login(const std::string& server, const std::string& user,
   try {
     Quit();
     lastReply_.clear();
+    outOfStep_ = false;
+    uids_.clear();
     std::string address;
     if (IsDottedAddress(server)) {
       address = server;
@@ -182,9 +187,10 @@ int Pop3Client::List(int number, long& size) {
   return 0;
 }
 
-int Pop3Client::Uidl(const std::string& lastId) {
+int Pop3Client::Uidl(const std::string& lastId, Pop3Progress* progress) {
   // No reply, a refusal and a closed connection all give 1: start at the
   // first message (the store's message key catches what was fetched before).
+  // Without a reply the session is out of step and the caller ends it.
   if (!SendCommand("UIDL\r\n", 0)) return 1;
   if (ReadReply(kReplyTimeLimitSeconds) == 0) return 1;
   if (!ReplyPositive()) return 1;
@@ -202,6 +208,10 @@ int Pop3Client::Uidl(const std::string& lastId) {
     const bool startsLine = atLineStart_;
     const int n = ReadBodyLine(piece.data(), static_cast<int>(piece.size()));
     if (n == 0) break;
+    if (progress && progress->LineReceived()) {
+      outOfStep_ = true;  // the rest of the listing is still on its way
+      break;
+    }
     if (startsLine) line.clear();
     if (line.size() < kMaxUidlLine) {
       line.append(piece.data(), std::min(static_cast<size_t>(n), kMaxUidlLine - line.size()));
@@ -212,6 +222,7 @@ int Pop3Client::Uidl(const std::string& lastId) {
     const int k = static_cast<int>(uids_.size()) - 1;
     if (id == lastId) result = k + 1;
   }
+  if (responseBroken_) outOfStep_ = true;
   ResetResponse();
   return result;
 }
@@ -291,6 +302,9 @@ int Pop3Client::Dele(int number) {
 int Pop3Client::RetrieveToFile(int number, const std::string& path, Pop3Progress* progress) {
   long size = 0;
   if (number > 0 && List(number, size) != 0) size = 0;
+  // A LIST without a reply leaves its late answer on the way: a RETR now
+  // would read it as its own.
+  if (outOfStep_) return 0;
 
   // The status line reads e.g. "Downloading message 2 of 5..."; the size
   // replaces its trailing "...".

@@ -25,6 +25,9 @@ class Pop3Progress {
   // The status line's current text.
   virtual std::string StatusText() = 0;
   virtual void PostStatus(const std::string& text) = 0;
+  // Called for every line of a long listing (UIDL): keeps the watchdog from
+  // ending a session that is still receiving. True: the run is cancelled.
+  virtual bool LineReceived() { return false; }
 };
 
 class Pop3Client : public MailConnection {
@@ -56,8 +59,10 @@ class Pop3Client : public MailConnection {
   int List(int number, long& size);
   // The number of the first message after `lastId` in the UIDL listing:
   // one past the last message when the last one listed is `lastId`; 1 when
-  // the id is not listed, the server refuses UIDL, or no reply comes.
-  int Uidl(const std::string& lastId);
+  // the id is not listed, the server refuses UIDL, or no reply comes (the
+  // session is then out of step: see OutOfStep). `progress`, when given,
+  // hears of every line of the listing and can cancel it.
+  int Uidl(const std::string& lastId, Pop3Progress* progress = nullptr);
   // The unique id of message `number` from the last Uidl, or empty.
   std::string UidOf(int number) const;
   // Number of ids the last Uidl listed.
@@ -85,6 +90,11 @@ class Pop3Client : public MailConnection {
   // session with ResetAndQuit). `progress` may be null.
   int RetrieveToFile(int number, const std::string& path, Pop3Progress* progress);
 
+  // A command of this session got no reply in time (or its listing was cut
+  // off): a late reply may still arrive and would be taken for the answer to
+  // the next command, so the session must be ended. Cleared by Login.
+  bool OutOfStep() const { return outOfStep_; }
+
   // The last line the server sent, without its line end.
   const std::string& LastReply() const { return lastReply_; }
 
@@ -105,6 +115,7 @@ class Pop3Client : public MailConnection {
   bool terminatorSeen_ = false;
   bool responseBroken_ = false;
   bool atLineStart_ = true;
+  bool outOfStep_ = false;
   std::vector<std::string> uids_;  // position k: id of message k; 0 unused
 };
 

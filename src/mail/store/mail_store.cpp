@@ -353,9 +353,7 @@ std::string MailStore::MessageKey(const std::string& path, std::string* error) c
     if (!platform::GetFileTimes(path, before)) return key;
     std::string header;
     if (ReadHeaderBlock(path, header)) {
-      MessageSummary summary;
-      ScanHeaders(header, summary);
-      key = MessageKeyFromSummary(summary);
+      key = MessageKeyOfHeaders(header);
     } else {
       openFailed = true;
     }
@@ -363,6 +361,15 @@ std::string MailStore::MessageKey(const std::string& path, std::string* error) c
   }
   if (openFailed && error) *error = MailText(mailtext::kErrorWithLetter, {path});
   return key;
+}
+
+bool MailStore::ReadWholeMessage(const std::string& path, std::string& text) const {
+  std::lock_guard<std::mutex> timesLock(FileTimesLock());
+  platform::FileTimes before;
+  if (!platform::GetFileTimes(path, before)) return false;
+  const bool read = platform::ReadWholeFile(path, text);
+  RestoreTimes(path, before);
+  return read;
 }
 
 bool MailStore::MessageTimes(const std::string& path, platform::FileTimes& times) {

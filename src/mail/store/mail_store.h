@@ -184,6 +184,11 @@ class MailStore {
   // instead of a message box (for worker threads).
   std::string MessageKey(const std::string& path, std::string* error) const;
 
+  // Reads a whole message file for the program's own use (comparing a
+  // download with a stored copy, say) and puts its times back, so that the
+  // read leaves the read state as it was.
+  bool ReadWholeMessage(const std::string& path, std::string& text) const;
+
   // A message file's times as the store sees them: never the passing
   // access-time change of a summary being read at that moment.
   static bool MessageTimes(const std::string& path, platform::FileTimes& times);

@@ -288,14 +288,53 @@ std::int32_t HeaderChecksum(std::string_view s) {
   return static_cast<std::int32_t>(h);
 }
 
-std::string MessageKeyFromSummary(const MessageSummary& s) {
-  std::uint32_t sum = 0;
-  for (const std::string* field : {&s.from, &s.to, &s.cc, &s.subject, &s.date, &s.boundary, &s.id,
-                                   &s.contentType}) {
-    if (!field->empty()) sum += static_cast<std::uint32_t>(HeaderChecksum(*field));
+namespace {
+
+// "name:" at the very start of the line, without regard to case.
+bool StartsWithHeader(std::string_view line, std::string_view nameWithColon) {
+  return line.size() >= nameWithColon.size() && EqualsNoCase(line.substr(0, nameWithColon.size()), nameWithColon);
+}
+
+}  // namespace
+
+std::string MessageKeyOfHeaders(std::string_view text) {
+  enum { kFrom, kTo, kCc, kSubject, kDate, kContentType, kFields };
+  static constexpr std::string_view kNames[kFields] = {"from:", "to:", "cc:", "subject:", "date:",
+                                                       "content-type:"};
+  bool present[kFields] = {};
+  std::string_view values[kFields];
+
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t nl = text.find('\n', pos);
+    std::string_view line = text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
+    pos = nl == std::string_view::npos ? text.size() : nl + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) break;  // end of the header block
+    for (int f = 0; f < kFields; ++f) {
+      if (!present[f] && StartsWithHeader(line, kNames[f])) {
+        present[f] = true;
+        values[f] = line.substr(kNames[f].size());
+        break;
+      }
+    }
   }
-  sum += static_cast<std::uint32_t>(s.number);
-  sum += static_cast<std::uint32_t>(s.total);
+
+  std::uint32_t sum = 0;
+  auto add = [&sum](std::string_view value) { sum += static_cast<std::uint32_t>(HeaderChecksum(value)); };
+  for (int f : {kFrom, kTo, kCc, kSubject, kDate}) {
+    if (present[f]) add(CleanValue(values[f]));
+  }
+  if (present[kContentType]) {
+    const std::string_view type = values[kContentType];
+    const auto params = ParseParameters(type);
+    for (const char* name : {"boundary", "id"}) {
+      if (const Parameter* p = FindParameter(params, name)) add(Cut(p->value));
+    }
+    add(MainValue(type));
+    if (const Parameter* p = FindParameter(params, "number")) sum += static_cast<std::uint32_t>(ParseNumber(p->value));
+    if (const Parameter* p = FindParameter(params, "total")) sum += static_cast<std::uint32_t>(ParseNumber(p->value));
+  }
   std::string key = "X_" + std::to_string(static_cast<std::int32_t>(sum));
   for (char& c : key) {
     const bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');

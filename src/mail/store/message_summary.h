@@ -52,12 +52,16 @@ std::string HeaderParameter(std::string_view value, std::string_view name);
 // characters as signed bytes and 32-bit wrap-around.
 std::int32_t HeaderChecksum(std::string_view text);
 
-// The message key: the checksums of From, To, CC, Subject, Date, boundary,
-// id and Content-Type (an empty field counts 0) plus number plus total, in
-// 32-bit wrap-around arithmetic, written as "X_<sum>" and with every
-// character that is not a letter or digit turned into "-",
-// X--123.
-std::string MessageKeyFromSummary(const MessageSummary& summary);
+// The message key of a message's header block: the checksums of From, To,
+// CC, Subject, Date, boundary, id and Content-Type plus number plus total,
+// in 32-bit wrap-around arithmetic, written as "X_<sum>" with every
+// character that is not a letter or digit turned into "-" (X-0, X-123,
+// X--123). Each value is taken from the first line of its header only (a
+// continuation line is not part of it), with leading and trailing blanks
+// removed and cut at 255 characters; the parameters come from that same
+// line. A header that is present but empty counts as an empty text (-1), an
+// absent one 0. Keys name the stored files, so this rule never changes.
+std::string MessageKeyOfHeaders(std::string_view headerText);
 
 // What reading a header block found out about the file.
 struct HeaderBlockInfo {
