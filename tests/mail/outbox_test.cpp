@@ -270,11 +270,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(OutboxTest, SlowReplyToTheEndOfDataCountsAsSentAndIsNotSentAgain) {
   // The server keeps the message and answers after a pause longer than the
   // wait for any other reply.
-  SmtpRecordServer slow({.delayFinalReplySeconds = 4});
+  SmtpRecordServer slow({.delayFinalReplySeconds = 6});
   Start(slow);
   ComposeHarness w;
   Outbox outbox(app);
-  outbox.SetReplyTimeLimit(2);
+  outbox.SetReplyTimeLimit(3);
   ASSERT_EQ(outbox.QueueMessage(w, false), 0);
   EXPECT_EQ(outbox.FlushOutbox(0), 0);
   EXPECT_TRUE(Files("Outbox").empty());
