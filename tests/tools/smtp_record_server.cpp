@@ -113,6 +113,9 @@ bool SmtpRecordServer::Start(std::string* error) {
   if (options_.closeInDataAfter >= 0) {
     args.insert(args.end(), {"--close-in-data", std::to_string(options_.closeInDataAfter)});
   }
+  if (options_.delayFinalReplySeconds > 0) {
+    args.insert(args.end(), {"--delay-final-reply", std::to_string(options_.delayFinalReplySeconds)});
+  }
   if (options_.multilineGreeting) args.push_back("--multiline-greeting");
   if (options_.splitHeloReply) args.push_back("--split-helo-reply");
   if (options_.longHeloReply) args.push_back("--long-helo-reply");

@@ -15,11 +15,12 @@ namespace vyr::test {
 class SmtpRecordServer {
  public:
   struct Options {
-    std::string rejectSender;                  // "*": every sender
-    std::vector<std::string> rejectRecipients;
+    std::string rejectSender{};                // "*": every sender
+    std::vector<std::string> rejectRecipients{};
     bool rejectDataCommand = false;  // DATA answered with 554
     bool rejectData = false;         // the data taken, then refused with 554
     long closeInDataAfter = -1;      // drop the connection after this many data bytes
+    int delayFinalReplySeconds = 0;  // the message recorded, its 250 sent this much later
     bool multilineGreeting = false;
     bool splitHeloReply = false;     // "250-..." first, the final line 300 ms later
     bool longHeloReply = false;      // a 400-character HELO reply line

@@ -122,15 +122,13 @@ int FormatMailDate(char* buffer, std::size_t size, std::time_t when) {
     buffer[0] = '\0';
     return 0;
   }
-  // The standard-time bias, seconds west of UTC; whole hours east of UTC,
-  // truncated toward zero.
-  const long zone = -static_cast<long>(::timezone) / 3600;
+  // The offset in force at that moment, daylight saving and half-hour
+  // zones included, as the receiver needs it to place the time.
+  const long offset = static_cast<long>(local.tm_gmtoff);
+  const long minutes = (offset < 0 ? -offset : offset) / 60;
   char zoneText[32];
-  if (zone >= 0) {
-    std::snprintf(zoneText, sizeof zoneText, "+%02ld00", zone);
-  } else {
-    std::snprintf(zoneText, sizeof zoneText, "%03ld00", zone);
-  }
+  std::snprintf(zoneText, sizeof zoneText, "%c%02ld%02ld", offset < 0 ? '-' : '+', minutes / 60,
+                minutes % 60);
   const int month = local.tm_mon >= 0 && local.tm_mon < 12 ? local.tm_mon : 0;
   std::snprintf(buffer, size, "%2.2d %s %d %2.2d:%2.2d:%2.2d %s", local.tm_mday, kMonths[month],
                 local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec, zoneText);

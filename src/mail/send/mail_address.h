@@ -45,10 +45,10 @@ bool ParseAddress(const std::string& entry, std::string& name, std::string& addr
 
 // The date text of a message for the given moment, in the machine's local
 // time: "%2.2d %s %d %2.2d:%2.2d:%2.2d %s" with day, month abbreviation,
-// year, hours, minutes, seconds and the zone. The zone is the machine's
-// standard-time offset in whole hours (truncated toward zero; daylight
-// saving is not applied), written "+%02d00" when 0 or more and "%03d00"
-// when negative: "04 Jul 2026 08:34:56 -0500".
+// year, hours, minutes, seconds and the zone. The zone is the offset from
+// UTC in force at that moment (daylight saving applied, half and quarter
+// hours kept), written as a sign, two digits of hours and two of minutes:
+// "04 Jul 2026 08:34:56 -0400" in a New York summer, "+0530" in India.
 //
 // Returns 0, or 1 (nothing written) when size is below 32.
 int FormatMailDate(char* buffer, std::size_t size, std::time_t when);

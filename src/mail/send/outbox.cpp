@@ -337,6 +337,7 @@ std::string Outbox::MoveToSentItems(const std::string& path) {
 int Outbox::PrepareSendNow(ComposeWindow& window, Job& job) {
   job.window = window.Handle();
   job.options = SmtpOptions::FromSettings(app_);
+  job.options.replyTimeLimitSeconds = replyTimeLimitSeconds_;
   job.server = Setting("smtp-server");
   job.from = SenderText();
   job.signature = ReadSignature(app_);
@@ -569,7 +570,8 @@ int Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
   std::sort(files.begin(), files.end());
   Post(progressWindow, kMsgMailStatus, sendtext::kSendingFromOutbox);
 
-  const SmtpOptions options = SmtpOptions::FromSettings(app_);
+  SmtpOptions options = SmtpOptions::FromSettings(app_);
+  options.replyTimeLimitSeconds = replyTimeLimitSeconds_;
   const std::string domain = HomeDomain();
   int result = 0;
   for (const std::string& path : files) {

@@ -25,13 +25,13 @@
 #include <vector>
 
 #include "mail/receive/mail_check.h"
+#include "mail/send/smtp_client.h"
 #include "platform/string_table.h"
 #include "platform/window_messages.h"
 
 namespace vyr {
 
 class Application;
-class SmtpClient;
 
 // Posted to the compose window (each text message carries its own copy).
 inline constexpr std::uint32_t kMsgSendStatus = 0x8003;  // text: status line
@@ -168,6 +168,12 @@ class Outbox : public OutboxSender {
   void Abort();
   void ClearAbort() { stop_ = false; }
 
+  // How long each ordinary server reply is awaited (20 s; tests shorten
+  // it). The reply to the end of a message's data is always awaited for
+  // SmtpClient::kFinalReplyTimeLimitSeconds, so a slow server that takes the
+  // message late still has it counted as sent, never sent twice.
+  void SetReplyTimeLimit(int seconds) { replyTimeLimitSeconds_ = seconds; }
+
   // The greeting domain of the flush: the home server's host name.
   std::string HomeDomain() const;
 
@@ -200,6 +206,7 @@ class Outbox : public OutboxSender {
   std::vector<std::thread> workers_;
   std::atomic<int> running_{0};
   std::atomic<long> pausedMs_{0};
+  int replyTimeLimitSeconds_ = kSmtpReplyTimeLimitSeconds;
   int lastResult_ = 0;
 };
 

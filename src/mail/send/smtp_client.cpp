@@ -317,7 +317,7 @@ bool SmtpClient::PutData(std::string_view text, bool bodyPieces) {
 
 int SmtpClient::Command(const std::string& text) {
   Put(text);  // a failed send shows as a reply that never comes
-  return ReadReply(kReplyTimeLimitSeconds);
+  return ReadReply(options_.replyTimeLimitSeconds);
 }
 
 int SmtpClient::ReadReply(int timeLimitSeconds) {
@@ -326,7 +326,7 @@ int SmtpClient::ReadReply(int timeLimitSeconds) {
     bool ended = false;
     const int n = ReadLinePiece(buffer, sizeof buffer, timeLimitSeconds, &ended);
     if (n <= 0) {
-      lastReply_ = "Timeout";
+      lastReply_ = Aborted() ? "Cancelled" : "Timeout";
       return 1;
     }
     std::string line(buffer, static_cast<size_t>(n));
@@ -366,7 +366,7 @@ int SmtpClient::ConnectServer(const std::string& host, const std::string& greeti
   }
   if (options_.port <= 0 || options_.port > 65535) return 2;
   if (Connect(static_cast<std::uint16_t>(options_.port), dotted) != 0) return 2;
-  ReadReply(kReplyTimeLimitSeconds);  // the greeting; its code does not matter
+  ReadReply(options_.replyTimeLimitSeconds);  // the greeting; its code does not matter
   const int code = Command("HELO " + OneLineHeaderValue(greetingDomain) + "\r\n");
   return code >= 200 && code <= 299 ? 0 : 3;
 }
@@ -554,7 +554,9 @@ int SmtpClient::SendMail(const std::vector<std::string>& recipients, const std::
   encoder_.Finish(terminator);
   terminator += "\r\n.\r\n";
   if (!Put(terminator)) return 6;
-  code = ReadReply(kReplyTimeLimitSeconds);
+  // The server checks and stores the message before it answers, which may
+  // take minutes; giving up early would leave a delivered message pending.
+  code = ReadReply(kFinalReplyTimeLimitSeconds);
   return code == 250 ? 0 : 5;
 }
 

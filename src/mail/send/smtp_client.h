@@ -5,8 +5,12 @@
 //   HELO <domain>            MAIL from:<sender>       RCPT to:<address> ...
 //   DATA                     header lines, body, attachments, "\r\n.\r\n"
 //
-// Every reply is awaited for at most 20 seconds. Every text goes out through
-// MailConnection's Send, so each is preceded by its 50 ms pause.
+// Every reply is awaited for at most 20 seconds, except the reply to the end
+// of the data: servers may take minutes to check and store a message before
+// they answer, and a message given up on too early stays pending and goes
+// out a second time at the next check. That reply is awaited for ten
+// minutes; stopping the run (Abort) ends the wait at once. Every text goes
+// out through MailConnection's Send, so each is preceded by its 50 ms pause.
 //
 // Everything sent after DATA passes one encoder: a "." that starts a line
 // is doubled (the body's first line included, and the signature and
@@ -38,9 +42,18 @@ inline constexpr platform::TextId kDownloadLineHtml{33114};
 // joined by dots, ending in CR LF ("0.1.0.0\r\n").
 std::string ProgramVersionText();
 
+// How long each ordinary reply (greeting, HELO, MAIL, RCPT, DATA) is
+// awaited.
+inline constexpr int kSmtpReplyTimeLimitSeconds = 20;
+// How long the reply to the end of the data is awaited.
+inline constexpr int kSmtpFinalReplyTimeLimitSeconds = 600;
+
 // What a sending run needs from the settings and the application.
 struct SmtpOptions {
   int port = 25;              // [email] SMTPPort
+  // The wait for each ordinary reply (tests shorten it; the wait for the
+  // reply to the end of the data does not follow it).
+  int replyTimeLimitSeconds = kSmtpReplyTimeLimitSeconds;
   bool sendTextOnly = false;  // [email] SendTextOnly: never the HTML form without attachments
   bool downloadLink = false;  // [email] downloadlink: add the download line
   std::string updateUrl;      // [misc] updateurl (default: the home server's address)
@@ -72,7 +85,8 @@ class SmtpDataEncoder {
 
 class SmtpClient : public MailConnection {
  public:
-  static constexpr int kReplyTimeLimitSeconds = 20;
+  static constexpr int kReplyTimeLimitSeconds = kSmtpReplyTimeLimitSeconds;
+  static constexpr int kFinalReplyTimeLimitSeconds = kSmtpFinalReplyTimeLimitSeconds;
   static constexpr int kReplyBufferSize = 256;
   // The body goes out in pieces of at most this many bytes (or the
   // socket's send-buffer size when smaller).
@@ -100,7 +114,9 @@ class SmtpClient : public MailConnection {
   // was not 250; 6 the connection failed while the data was sent;
   // 7 an attachment could not be read or encoded (the data is not
   // terminated, so the server keeps nothing). The first failure ends the
-  // run; the caller calls Quit.
+  // run; the caller calls Quit. After the end of the data the server's
+  // reply is awaited for kFinalReplyTimeLimitSeconds; Abort() from another
+  // thread ends that wait (result 5, last reply "Cancelled").
   int SendMail(const std::vector<std::string>& recipients, const std::string& to,
                const std::string& cc, const std::string& bcc, const std::string& from,
                const std::string& subject, const std::string& bodyForm,
@@ -115,10 +131,11 @@ class SmtpClient : public MailConnection {
   // continuation ("250-...", or a first word ending in "-") nor followed
   // by bytes already waiting. Returns the number at the start of the last
   // line's first word (0 when there is none), or 1 when no line came in
-  // time (the last reply is then "Timeout").
+  // time (the last reply is then "Timeout", or "Cancelled" when the wait
+  // was ended by Abort()).
   int ReadReply(int timeLimitSeconds);
 
-  // The last reply line (without its line end), or "Timeout".
+  // The last reply line (without its line end), "Timeout" or "Cancelled".
   const std::string& LastReply() const { return lastReply_; }
   // How many times this object has sent (each send waits 50 ms first; a
   // streamed file chunk also waits 10 ms after).
