@@ -23,6 +23,10 @@ class SettingsStoreTest : public ::testing::Test {
   std::string Media(const std::string& scheme, const std::string& file) {
     return home.File("vyrelle/media/" + scheme + "/" + file);
   }
+  void UseScheme(const std::string& name) {
+    app.WriteString("misc", "userdir", name);
+    app.LoadStartupSettings();
+  }
   test::TempDir home;
   test::RecordingMessageBox boxes;
   test::RecordingSoundPlayer sounds;
@@ -31,74 +35,46 @@ class SettingsStoreTest : public ::testing::Test {
 
 TEST_F(SettingsStoreTest, ProfileReadsAndWritesGoToVyr20Ini) {
   EXPECT_EQ(app.GetString("Startup", "Home", "none"), "none");
-  EXPECT_EQ(app.GetInt("misc", "PI", 10), 10);
   app.WriteString("Startup", "Home", "http://example.test/");
-  app.WriteInt("misc", "wnd_top", -1);
   app.WriteInt("Misc", "PI", 25);
-  EXPECT_EQ(app.GetString("startup", "home", ""), "http://example.test/");
-  EXPECT_EQ(app.GetInt("MISC", "wnd_top", 0), -1);
+  app.WriteString("TypedURLs", "url1", "http://a/");
   EXPECT_EQ(app.GetInt("misc", "pi", 10), 25);
-  EXPECT_EQ(ReadFile(home.File("vyr20.ini")),
-            "[Startup]\nHome=http://example.test/\n[misc]\nwnd_top=-1\nPI=25\n");
-}
-
-TEST_F(SettingsStoreTest, IntegerReadOfTextIsZeroNotTheDefault) {
+  app.Settings().RemoveSection("typedurls");
+  EXPECT_EQ(app.GetString("TypedURLs", "url1", "gone"), "gone");
+  EXPECT_EQ(ReadFile(home.File("vyr20.ini")), "[Startup]\nHome=http://example.test/\n[Misc]\nPI=25\n[TypedURLs]\n");
   app.WriteString("misc", "PI", "abc");
-  EXPECT_EQ(app.GetInt("misc", "PI", 10), 0);
-  app.WriteString("misc", "PI", "12abc");
-  EXPECT_EQ(app.GetInt("misc", "PI", 10), 12);
+  EXPECT_EQ(app.GetInt("misc", "PI", 10), 0);  // text reads as 0, not the default
 }
 
-TEST_F(SettingsStoreTest, SchemeWithoutConfigReadsTheDefaultSchemesFile) {
-  WriteFile(Media("default", "config.ini"), "[Colors]\nBack=1,2,3\n[misc]\nFancyWindows=1\n");
-  app.WriteString("misc", "userdir", "Ocean");
-  app.LoadStartupSettings();
-  ASSERT_EQ(app.CurrentSchemeName(), "Ocean");
+TEST_F(SettingsStoreTest, SchemeValuesFallBackToTheDefaultSchemeFileAndAreCut) {
+  WriteFile(Media("default", "config.ini"),
+            "[Colors]\nBack=1,2,3\n[misc]\nFancyWindows=1\n[Support]\nSupportEmail=" +
+                std::string(400, 'z') + "\n");
+  WriteFile(home.File("vyrelle/Data/Default/config.ini"), "[Local]\nZip=" + std::string(400, 'z') + "\n");
+  UseScheme("Ocean");
   EXPECT_EQ(app.GetString("colors", "back", "", true), "1,2,3");
-  EXPECT_EQ(app.GetInt("misc", "FancyWindows", 0, true), 1);
+  EXPECT_EQ(app.GetString("Support", "SupportEmail", "", true), std::string(253, 'z'));
+  EXPECT_EQ(app.GetDataString("Local", "Zip", "none"), std::string(253, 'z'));
+  EXPECT_EQ(app.GetDataString("Local", "Missing", "none"), "none");
   // Once the scheme has its own file, it wins, key by key only inside it.
   WriteFile(Media("Ocean", "config.ini"), "[Colors]\nBack=9,9,9\n");
   EXPECT_EQ(app.GetString("Colors", "Back", "", true), "9,9,9");
   EXPECT_EQ(app.GetInt("misc", "FancyWindows", 0, true), 0);
 }
 
-TEST_F(SettingsStoreTest, SchemeAndDataValuesAreCutTo253Characters) {
-  std::string longValue(400, 'z');
-  WriteFile(Media("default", "config.ini"), "[Support]\nSupportEmail=" + longValue + "\n");
-  WriteFile(home.File("vyrelle/Data/Default/config.ini"), "[Local]\nZip=" + longValue + "\n");
-  EXPECT_EQ(app.GetString("Support", "SupportEmail", "", true), std::string(253, 'z'));
-  EXPECT_EQ(app.GetDataString("Local", "Zip", "none"), std::string(253, 'z'));
-  EXPECT_EQ(app.GetDataString("Local", "Missing", "none"), "none");
-  // The profile has no such limit.
-  app.WriteString("Startup", "Home", longValue);
-  EXPECT_EQ(app.GetString("Startup", "Home", ""), longValue);
-}
-
 TEST_F(SettingsStoreTest, SchemeWriteGoesToTheFileReadsComeFrom) {
   WriteFile(Media("default", "config.ini"), "[misc]\nFancyWindows=0\nunderline_rollover=0\n");
-  app.WriteString("misc", "userdir", "Ocean");
-  app.LoadStartupSettings();
+  UseScheme("Ocean");
   app.WriteInt("misc", "FancyWindows", 1, true);
   // No file holding one key appears in the scheme to hide the default
   // scheme's other values.
   EXPECT_FALSE(std::filesystem::exists(Media("Ocean", "config.ini")));
   EXPECT_EQ(app.GetInt("misc", "FancyWindows", 0, true), 1);
   EXPECT_EQ(app.GetInt("misc", "underline_rollover", 1, true), 0);
-  // A scheme with its own file gets the value there.
   WriteFile(Media("Ocean", "config.ini"), "[misc]\n");
   app.WriteInt("misc", "FancyWindows", 0, true);
   EXPECT_EQ(ReadFile(Media("Ocean", "config.ini")), "[misc]\nFancyWindows=0\n");
   EXPECT_EQ(app.GetString("misc", "FancyWindows", "", false), "");  // not in the profile
-}
-
-TEST_F(SettingsStoreTest, RemovingASectionKeepsTheOthers) {
-  app.WriteString("TypedURLs", "url1", "http://a/");
-  app.WriteString("TypedURLs", "url2", "http://b/");
-  app.WriteInt("misc", "PlaySounds", 0);
-  app.Settings().RemoveSection("typedurls");
-  EXPECT_EQ(app.GetString("TypedURLs", "url1", "gone"), "gone");
-  EXPECT_EQ(app.GetString("TypedURLs", "url2", "gone"), "gone");
-  EXPECT_EQ(app.GetInt("misc", "PlaySounds", 1), 0);
 }
 
 TEST(SettingsStoreBrokenHomeTest, MissingOrUnusableHomeGivesDefaultsAndNeverCrashes) {
@@ -110,13 +86,10 @@ TEST(SettingsStoreBrokenHomeTest, MissingOrUnusableHomeGivesDefaultsAndNeverCras
     test::RecordingSoundPlayer sounds;
     Application app(windowsDir, boxes, sounds);
     app.LoadStartupSettings();
-    EXPECT_EQ(app.CurrentSchemeName(), "default");
-    EXPECT_EQ(app.GetString("misc", "userdir", "d"), "d");
+    app.WriteString("misc", "PI", "5");  // reports nothing, changes nothing
     EXPECT_EQ(app.GetInt("misc", "PI", 10), 10);
     EXPECT_EQ(app.GetString("Colors", "Back", "x", true), "x");
     EXPECT_EQ(app.GetDataString("Local", "Zip", "none"), "none");
-    app.WriteString("misc", "PI", "5");  // reports nothing, changes nothing
-    EXPECT_EQ(app.GetInt("misc", "PI", 10), 10);
     EXPECT_EQ(app.PlaySound("welcome", 1, true), 0);
   }
   EXPECT_EQ(test::ReadFile(tmp.File("file")), "not a folder");

@@ -1,5 +1,6 @@
 #include "tools/test_support.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -43,6 +44,15 @@ void WriteFile(const std::string& path, const std::string& contents) {
   f << contents;
 }
 
+int RunInChild(const std::function<int()>& body) {
+  const pid_t pid = ::fork();
+  if (pid < 0) return -1;
+  if (pid == 0) ::_exit(body());
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   std::ostringstream s;
@@ -54,9 +64,18 @@ int RecordingMessageBox::Error(const std::string& text, const std::string& capti
   boxes.push_back({"error", text, caption});
   return IDOK;
 }
-int RecordingMessageBox::Question(const std::string& text, const std::string& caption, bool*) {
-  boxes.push_back({"question", text, caption});
+int RecordingMessageBox::Question(const std::string& text, const std::string& caption,
+                                  bool* dontShowAgain) {
+  boxes.push_back({"question", text, caption, dontShowAgain ? checkBoxText_ : ""});
+  if (dontShowAgain && tickCheckBox) *dontShowAgain = true;
   return answer;
+}
+int RecordingMessageBox::QuestionWithCheckBox(const std::string& text, const std::string& caption,
+                                              const std::string& checkBoxText, bool* checked) {
+  checkBoxText_ = checkBoxText;
+  const int result = Question(text, caption, checked);  // a test's own Question still answers
+  checkBoxText_ = kDontShowAgainText;
+  return result;
 }
 int RecordingMessageBox::Information(const std::string& text, const std::string& caption) {
   boxes.push_back({"info", text, caption});

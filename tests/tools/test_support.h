@@ -1,6 +1,7 @@
 #pragma once
 // Shared helpers of the headless tests.
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,19 +37,34 @@ class ScopedEnv {
 };
 
 void WriteFile(const std::string& path, const std::string& contents);
+
+// Runs body in a forked child process and returns its exit status, or -1
+// when the child could not be started or did not exit by itself. Tests that
+// lower process limits (RLIMIT_FSIZE, RLIMIT_NOFILE) do that part here, so
+// the limit never reaches the test process and its sanitizers.
+int RunInChild(const std::function<int()>& body);
 std::string ReadFile(const std::string& path);
 
+// Records every box; questions get `answer`, and their check box (whose
+// text is kept in Box::checkBox, empty when the box has none) is ticked when
+// tickCheckBox is set.
 class RecordingMessageBox : public MessageBoxService {
  public:
   struct Box {
-    std::string kind, text, caption;
+    std::string kind, text, caption, checkBox = {};
   };
   int Error(const std::string& text, const std::string& caption = {}) override;
   int Question(const std::string& text, const std::string& caption,
                bool* dontShowAgain = nullptr) override;
+  int QuestionWithCheckBox(const std::string& text, const std::string& caption,
+                           const std::string& checkBoxText, bool* checked) override;
   int Information(const std::string& text, const std::string& caption = {}) override;
   std::vector<Box> boxes;
   int answer = IDYES;
+  bool tickCheckBox = false;
+
+ private:
+  std::string checkBoxText_ = kDontShowAgainText;
 };
 
 class RecordingSoundPlayer : public SoundPlayer {

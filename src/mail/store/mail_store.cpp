@@ -594,19 +594,25 @@ FolderResult MailStore::DeleteFolder(const std::string& name) const {
     return FolderResult::Failed;
   }
   const std::vector<std::string> files = FilesIn(path);
-  if (!files.empty()) {
-    const int answer = app_->Messages().Question(
+  // [email] setting kept by the question's check box, as the message delete
+  // keeps "DontPromptForDeletion": written whatever the answer; once set,
+  // folders go without the question.
+  static constexpr char kDontPromptKey[] = "DontPromptForFolderDeletion";
+  if (!files.empty() && app_->GetInt("email", kDontPromptKey, 0) == 0) {
+    bool dontAsk = false;
+    const int answer = app_->Messages().QuestionWithCheckBox(
         MailText(mailtext::kDeleteFolderQuestion, {name, std::to_string(files.size())}),
-        MailText(mailtext::kConfirm));
+        MailText(mailtext::kConfirm), MailText(mailtext::kDontAskAgain), &dontAsk);
+    app_->WriteInt("email", kDontPromptKey, dontAsk ? 1 : 0);
     if (answer != IDYES && answer != IDOK) return FolderResult::Cancelled;
-    for (const std::string& file : files) {
-      MakeWritable(file);
-      std::error_code ec, statError;
-      fs::remove(file, ec);
-      if (ec || fs::exists(fs::symlink_status(file, statError))) {
-        app_->Messages().Error(MailText(mailtext::kFileNotRemoved, {file}));
-        return FolderResult::Failed;
-      }
+  }
+  for (const std::string& file : files) {
+    MakeWritable(file);
+    std::error_code ec, statError;
+    fs::remove(file, ec);
+    if (ec || fs::exists(fs::symlink_status(file, statError))) {
+      app_->Messages().Error(MailText(mailtext::kFileNotRemoved, {file}));
+      return FolderResult::Failed;
     }
   }
   std::error_code ec;

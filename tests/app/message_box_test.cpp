@@ -1,0 +1,109 @@
+// Boxes asked for by workers, and the check boxes whose answers are kept.
+#include "app/message_box.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <future>
+
+#include "app/application.h"
+#include "mail/send/address_lists.h"
+#include "mail/store/mail_store.h"
+#include "platform/profile_file.h"
+#include "platform/string_table.h"
+#include "tools/test_support.h"
+
+namespace vyr {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Records the thread each question was shown on.
+struct ThreadRecordingBox : test::RecordingMessageBox {
+  int Question(const std::string& text, const std::string& caption, bool* check) override {
+    shownOn.push_back(std::this_thread::get_id());
+    return RecordingMessageBox::Question(text, caption, check);
+  }
+  std::vector<std::thread::id> shownOn;
+};
+
+TEST(UiThreadMessageBoxTest, AWorkersQuestionIsShownOnTheUserInterfaceThread) {
+  platform::WindowMessages wm;
+  ThreadRecordingBox shown;
+  shown.tickCheckBox = true;
+  UiThreadMessageBox boxes(shown, wm);
+  bool ticked = false;
+  std::future<int> answer = std::async(std::launch::async, [&] {
+    return boxes.QuestionWithCheckBox("Delete them?", "Confirm", "Don't ask", &ticked);
+  });
+  for (int i = 0; i < 600 && answer.wait_for(0s) != std::future_status::ready; ++i) wm.WaitAndDispatch(50ms);
+  ASSERT_EQ(answer.wait_for(0s), std::future_status::ready);
+  EXPECT_EQ(answer.get(), IDYES);
+  EXPECT_TRUE(ticked);  // the check box state comes back to the worker
+  EXPECT_EQ(boxes.Question("Here?", "Now"), IDYES);  // on this thread: at once
+  ASSERT_EQ(shown.boxes.size(), 2u);
+  EXPECT_EQ(shown.boxes[0].checkBox, "Don't ask");
+  EXPECT_EQ(shown.shownOn, std::vector<std::thread::id>(2, std::this_thread::get_id()));
+}
+
+TEST(UiThreadMessageBoxTest, AWorkerWaitingWhenTheUserInterfaceClosesGetsCancel) {
+  platform::WindowMessages wm;
+  ThreadRecordingBox shown;
+  auto boxes = std::make_unique<UiThreadMessageBox>(shown, wm);
+  std::promise<void> handedOver;
+  wm.SetWakeUp([&] { handedOver.set_value(); });
+  std::future<int> answer = std::async(std::launch::async, [&] { return boxes->Question("Still there?", "W"); });
+  ASSERT_EQ(handedOver.get_future().wait_for(30s), std::future_status::ready);
+  boxes->Close();  // the user interface goes before showing the box
+  ASSERT_EQ(answer.wait_for(30s), std::future_status::ready);
+  EXPECT_EQ(answer.get(), IDCANCEL);
+  EXPECT_EQ(std::async(std::launch::async, [&] { return boxes->Error("Late"); }).get(), IDCANCEL);
+  boxes.reset();
+  EXPECT_EQ(wm.DispatchPending(), 0u);
+  EXPECT_TRUE(shown.boxes.empty());
+}
+
+class RememberedAnswerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::ClearProfileCache();
+    platform::SetStringLanguage(platform::Language::English);
+  }
+  test::TempDir home;
+  test::RecordingMessageBox boxes;
+  test::RecordingSoundPlayer sounds;
+  Application app{home.Path(), boxes, sounds};
+};
+
+TEST_F(RememberedAnswerTest, DeleteFolderQuestionIsNotAskedOnceTicked) {
+  MailStore store(app);
+  test::WriteFile(store.FolderPath("Work", true) + "a.mail", "Subject: a\n\nx\n");
+  test::WriteFile(store.FolderPath("Old", true) + "b.mail", "Subject: b\n\nx\n");
+  boxes.answer = IDNO;
+  EXPECT_EQ(store.DeleteFolder("Work"), FolderResult::Cancelled);  // not ticked: asked again
+  boxes.answer = IDYES;
+  boxes.tickCheckBox = true;
+  EXPECT_EQ(store.DeleteFolder("Work"), FolderResult::Done);
+  EXPECT_EQ(store.DeleteFolder("Old"), FolderResult::Done);
+  ASSERT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_EQ(boxes.boxes[1].checkBox, "Don't ask me this question anymore");
+  EXPECT_EQ(app.GetInt("email", "DontPromptForFolderDeletion", 0), 1);
+  EXPECT_FALSE(std::filesystem::exists(home.Path() + "/vyrelle/email/Old"));
+}
+
+TEST_F(RememberedAnswerTest, DeclinedAddressBookImportIsNotOfferedAgainOnceTicked) {
+  const std::string personal = GetAddressBookFile(app, kPersonalAddressBook);
+  test::WriteFile(personal, "\"Ann\" ann@mail.example\n");
+  SystemAddressBook book(app);
+  boxes.answer = IDNO;
+  EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book));  // not ticked: asked again
+  boxes.tickCheckBox = true;
+  EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book));
+  EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book));
+  ASSERT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_EQ(boxes.boxes[1].checkBox, "Don't show me this again");
+  EXPECT_EQ(test::ReadFile(personal), "\"Ann\" ann@mail.example\n");
+}
+
+}  // namespace
+}  // namespace vyr
