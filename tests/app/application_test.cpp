@@ -1,5 +1,6 @@
-// Data directories, file resolvers, the scheme name, sounds, the home server
-// and the installation identifier of the application object.
+// The application object: data directories and file resolvers, settings in
+// the profile, the scheme and the data folder, the scheme name, sounds and
+// the installation identifier.
 #include "app/application.h"
 
 #include <gtest/gtest.h>
@@ -8,45 +9,38 @@
 
 #include "app/installation_id.h"
 #include "platform/profile_file.h"
-#include "platform/string_table.h"
 #include "tools/test_support.h"
 
 namespace vyr {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadFile;
 using test::WriteFile;
 
-class ApplicationTest : public ::testing::Test {
+class ApplicationTest : public ::testing::Test, protected test::TestApp {
  protected:
-  void SetUp() override {
-    platform::ClearProfileCache();
-    platform::SetStringLanguage(platform::Language::English);
+  void UseScheme(const std::string& name) {
+    app.WriteString("misc", "userdir", name);
     app.LoadStartupSettings();
   }
-  test::TempDir home;
   const std::string root = home.Path() + "/vyrelle";
-  test::RecordingMessageBox boxes;
-  test::RecordingSoundPlayer sounds;
-  Application app{home.Path(), boxes, sounds};
+  const std::string media = root + "/media/";
 };
 
 TEST_F(ApplicationTest, DataDirectoriesAndFileResolvers) {
   EXPECT_EQ(app.GetDataDirectory("email", true), root + "/email/");
-  EXPECT_TRUE(fs::is_directory(root + "/email"));
   EXPECT_EQ(app.GetDataDirectory("CHANNELS", false), root + "/");
   EXPECT_EQ(app.GetDataDirectory("InfoBox", false), root + "/InfoBox/");
-  EXPECT_FALSE(fs::exists(root + "/InfoBox"));
+  EXPECT_EQ(std::make_pair(fs::is_directory(root + "/email"), fs::exists(root + "/InfoBox")), std::make_pair(true, false));
   EXPECT_EQ(app.ResolveDataFile("chanfixed.vyr", false), root + "/Data/Default/chanfixed.vyr");
   EXPECT_FALSE(fs::exists(root + "/Data/Default"));  // made only with fallback
-  EXPECT_EQ(app.ResolveDataFile("chanfixed.vyr", true), root + "/Data/Default/chanfixed.vyr");
+  app.ResolveDataFile("chanfixed.vyr", true);
   EXPECT_TRUE(fs::is_directory(root + "/Data/Default"));
-
   app.SetCurrentSchemeName("Ocean");
-  EXPECT_EQ(app.ResolveSchemeFile("back.bmp", false), root + "/media/Ocean/back.bmp");
-  EXPECT_EQ(app.ResolveSchemeFile("back.bmp", true), root + "/media/default/back.bmp");
-  WriteFile(root + "/media/Ocean/back.bmp", "BM");
-  EXPECT_EQ(app.ResolveSchemeFile("back.bmp", true), root + "/media/Ocean/back.bmp");
+  EXPECT_EQ(app.ResolveSchemeFile("back.bmp", true), media + "default/back.bmp");
+  WriteFile(media + "Ocean/back.bmp", "BM");
+  EXPECT_EQ(app.ResolveSchemeFile("back.bmp", true), media + "Ocean/back.bmp");
   EXPECT_TRUE(boxes.boxes.empty());
 
   // A file in the way of a folder: its message and an empty path.
@@ -58,7 +52,30 @@ TEST_F(ApplicationTest, DataDirectoriesAndFileResolvers) {
   ASSERT_EQ(boxes.boxes.size(), 2u);
   EXPECT_EQ(boxes.boxes[0].text, "Error creating Vyrelle directory II");
   EXPECT_EQ(boxes.boxes[1].text, "Error creating Vyrelle directory");
-  EXPECT_EQ(test::ReadFile(root), "in the way");
+  EXPECT_EQ(ReadFile(root), "in the way");
+}
+
+TEST_F(ApplicationTest, SettingsGoToTheProfileTheSchemeFileWithFallbackAndTheDataFile) {
+  app.WriteInt("Misc", "PI", 25);
+  EXPECT_EQ(ReadFile(home.File("vyr20.ini")), "[Misc]\nPI=25\n");
+
+  const std::string cut(400, 'z');
+  WriteFile(media + "default/config.ini", "[misc]\nFancyWindows=0\nunderline_rollover=0\nlong=" + cut + "\n");
+  WriteFile(root + "/Data/Default/config.ini", "[Local]\nZip=" + cut + "\n");
+  UseScheme("Ocean");
+  EXPECT_EQ(app.GetString("MISC", "long", "", true), std::string(253, 'z'));
+  EXPECT_EQ(app.GetDataString("Local", "Zip", "none"), std::string(253, 'z'));
+  // A scheme write goes to the file the value came from: no file holding one
+  // key appears in the scheme to hide the default scheme's other values.
+  app.WriteInt("misc", "FancyWindows", 1, true);
+  EXPECT_FALSE(fs::exists(media + "Ocean/config.ini"));
+  EXPECT_EQ(app.GetInt("misc", "FancyWindows", 0, true), 1);
+  // Once the scheme has its own file, it wins, key by key only inside it.
+  WriteFile(media + "Ocean/config.ini", "[misc]\n");
+  app.WriteInt("misc", "FancyWindows", 0, true);
+  EXPECT_EQ(ReadFile(media + "Ocean/config.ini"), "[misc]\nFancyWindows=0\n");
+  EXPECT_EQ(app.GetInt("misc", "underline_rollover", 1, true), 1);
+  EXPECT_EQ(app.GetString("misc", "FancyWindows", "", false), "");  // not in the profile
 }
 
 TEST_F(ApplicationTest, SchemeNameDefaultsByColourCountAndNeverLeavesTheMediaFolder) {
@@ -68,22 +85,18 @@ TEST_F(ApplicationTest, SchemeNameDefaultsByColourCountAndNeverLeavesTheMediaFol
       {16, "a/b", "LowColor"}, {16, "a\\b", "LowColor"}};
   for (const auto& [colours, userdir, scheme] : cases) {
     app.SetColourCount(colours);
-    app.WriteString("misc", "userdir", userdir);
-    app.LoadStartupSettings();
+    UseScheme(userdir);
     EXPECT_EQ(app.CurrentSchemeName(), scheme) << colours << " " << userdir;
   }
 }
 
 TEST_F(ApplicationTest, PlaySoundFollowsTheSoundSettings) {
-  const std::string media = root + "/media/";
-  app.WriteString("misc", "userdir", "Ocean");
-  app.LoadStartupSettings();
+  UseScheme("Ocean");
   WriteFile(media + "Ocean/save.wav", "RIFF");
   WriteFile(media + "default/welcome.wav", "RIFF");
   WriteFile(media + "default/gotmail.wav", "RIFF");
   std::vector<std::string> pages;
   app.SetNewMailPageHandler([&](const std::string& page) { pages.push_back(page); });
-
   EXPECT_EQ(app.PlaySound("", 0, true), 0);
   EXPECT_EQ(app.PlaySound("save", 0, true), 1);
   EXPECT_EQ(app.PlaySound("welcome", 0, true), 0);  // no fall-back without mode 1
@@ -92,37 +105,25 @@ TEST_F(ApplicationTest, PlaySoundFollowsTheSoundSettings) {
   app.WriteInt("misc", "PlayEssentialSoundsOnly", 1);
   app.LoadStartupSettings();
   EXPECT_EQ(app.PlaySound("save", 2, true), 0);  // a non-essential sound
-  EXPECT_EQ(app.PlaySound("save", 0, false), 1);
-  ASSERT_EQ(sounds.played.size(), 4u);
+  ASSERT_EQ(sounds.played.size(), 3u);
   EXPECT_EQ(sounds.played[1].file, media + "default/welcome.wav");
-  EXPECT_EQ(std::vector<bool>({sounds.played[0].async, sounds.played[2].async, sounds.played[3].async}),
-            std::vector<bool>({true, false, false}));
+  EXPECT_FALSE(sounds.played[2].async);
   EXPECT_TRUE(pages.empty());
-
   WriteFile(media + "default/newmail.htm", "<html></html>");
   app.WriteInt("misc", "PlaySounds", 0);
   app.LoadStartupSettings();
   EXPECT_EQ(app.PlaySound("gotmail", 1, true), 0);  // the page shows even when silent
   EXPECT_EQ(pages, std::vector<std::string>{media + "default/newmail.htm"});
-  EXPECT_EQ(sounds.played.size(), 4u);
-}
-
-TEST_F(ApplicationTest, HomeServerAddressesDeriveFromOneSetting) {
-  EXPECT_EQ(app.HomeServerUrl("/channels/chanfixed.vyr"), "http://www.vyrelle.example/channels/chanfixed.vyr");
-  app.WriteString("misc", "HomeServer", "http://127.0.0.1:8080/");
-  EXPECT_EQ(app.HomeServerUrl("help"), "http://127.0.0.1:8080/help");
 }
 
 TEST_F(ApplicationTest, InstallationIdIsMadeOnceAndReadBackLater) {
   const std::string id = app.InitInstallationId();
   ASSERT_EQ(id.size(), 32u);
   EXPECT_EQ(id.find_first_not_of("0123456789ABCDEF"), std::string::npos);
-  EXPECT_EQ(app.Registry().GetValue(platform::RegistryRoot::ClassesRoot, InstallationKeyPath(), "").value_or(""), id);
   platform::ClearProfileCache();
   Application later(home.Path(), boxes, sounds);  // the next start of the program
   EXPECT_EQ(later.InitInstallationId(), id);
   EXPECT_NE(NewInstallationId(), id);
-
   WriteFile(home.File("file"), "x");
   Application broken(home.File("file/home"), boxes, sounds);
   EXPECT_EQ(broken.InitInstallationId(), "");

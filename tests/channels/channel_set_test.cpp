@@ -65,7 +65,7 @@ TEST(ChannelTextTest, HostileNamesCannotOverrunOrSplitTheFile) {
                          ":value\r\n~FN:after\r\n~FU:ok");
   EXPECT_EQ(DumpTree(set), "0|" + std::string(2047, 'n') + "|Channel!\n1|p|" +
                                std::string(2047, 'u') + "\n1|after|ok\n");
-  ChannelSet evil;
+  ChannelSet evil;  // a CR in a name cannot start a record
   ChannelSet::AddChild(evil.AddChannel("Evil\r~CH:Injected"), "p", "u\r~FN:x", kChannelKindPage);
   EXPECT_EQ(DumpTree(Parse(FormatChannelText(evil, 0))), "0|Evil ~CH:Injected|Channel!\n1|p|u ~FN:x\n");
 }
@@ -91,24 +91,19 @@ class ChannelFileTest : public ::testing::Test {
 TEST_F(ChannelFileTest, LoadAppendsOrClearsAndFailsOnlyWhenTheFileCannotBeOpened) {
   test::WriteFile(dir.File("a.vyr"), "~CH:A\r~FN:p\r~FU:u");
   test::WriteFile(dir.File("empty.vyr"), "");
-  ChannelSet set;
-  set.AddChannel("Existing");
+  ChannelSet set = Parse("~CH:Existing");
   EXPECT_FALSE(set.Load(dir.File("missing.vyr"), true));
   EXPECT_FALSE(set.Load(dir.Path(), true));  // a folder is no channel file
-  ASSERT_TRUE(set.Load(dir.File("a.vyr"), false));
-  ASSERT_TRUE(set.Load(dir.File("empty.vyr"), false));  // opens, holds nothing
+  ASSERT_TRUE(set.Load(dir.File("a.vyr"), false) && set.Load(dir.File("empty.vyr"), false));
   EXPECT_EQ(DumpTree(set), "0|Existing|Channel!\n0|A|Channel!\n1|p|u\n");
   ASSERT_TRUE(set.Load(dir.File("a.vyr"), true));
   EXPECT_EQ(DumpTree(set), "0|A|Channel!\n1|p|u\n");
 }
 
 TEST_F(ChannelFileTest, SaveWritesFromAPositionAndAFailedSaveKeepsTheOldFile) {
-  ChannelSet set;
-  set.AddChannel("Fixed");
-  set.AddChannel("User");
-  ASSERT_TRUE(set.Save(dir.File("user.vyr"), 1, &boxes));
+  ChannelSet set = Parse("~CH:Fixed\r~CH:User");
+  ASSERT_TRUE(set.Save(dir.File("user.vyr"), 1, &boxes) && set.Save(dir.File("none.vyr"), 2, &boxes));
   EXPECT_EQ(test::ReadFile(dir.File("user.vyr")), "\r\n~**:*********\r\n~CH:User");
-  ASSERT_TRUE(set.Save(dir.File("none.vyr"), 2, &boxes));
   EXPECT_EQ(test::ReadFile(dir.File("none.vyr")), "");
   test::WriteFile(dir.File("blocker"), "x");
   EXPECT_FALSE(set.Save(dir.File("blocker/user.vyr"), 0, &boxes));
@@ -118,8 +113,7 @@ TEST_F(ChannelFileTest, SaveWritesFromAPositionAndAFailedSaveKeepsTheOldFile) {
   // The disk fills up part way through a save over the old file: the save
   // fails and the old file is still there, whole.
   const std::string old = test::ReadFile(dir.File("user.vyr"));
-  ChannelSet big;
-  for (int c = 0; c < 200; ++c) big.AddChannel("Channel number " + std::to_string(c));
+  ChannelSet big = Parse("~CH:" + std::string(2000, 'c'));
   const int saved = test::RunInChild([&] {
     ::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{16, 16};

@@ -3,52 +3,57 @@
 # The rules behind the commands are tested in the unit tests.
 set -u
 CLI="$1"
-HOME_DIR=$(mktemp -d)
-trap 'rm -rf "$HOME_DIR"' EXIT
-export VYRELLE_HOME="$HOME_DIR/home"
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+export VYRELLE_HOME="$WORK/home"
+DATA="$VYRELLE_HOME/vyrelle/Data/Default"
 failures=0
 check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" != "$3" ]; then
-    echo "FAIL: $1"; echo "  expected: $(printf '%q' "$2")"; echo "  actual:   $(printf '%q' "$3")"
-    failures=$((failures + 1))
-  fi
+  [ "$2" = "$3" ] && return
+  echo "FAIL: $1"; echo "  expected: $(printf '%q' "$2")"; echo "  actual:   $(printf '%q' "$3")"
+  failures=$((failures + 1))
 }
+T=$'\t'
 
 check "paths" "windows: $VYRELLE_HOME
 data: $VYRELLE_HOME/vyrelle
 profile: $VYRELLE_HOME/vyr20.ini" "$("$CLI" paths)"
-
-check "get missing gives default" "fallback" "$("$CLI" settings get misc Home fallback)"
 "$CLI" settings set misc PI 25
-check "set then get, other case" "25" "$("$CLI" settings getint MISC pi 10)"
-check "profile file" "[misc]
-PI=25" "$(cat "$VYRELLE_HOME/vyr20.ini")"
-
-mkdir -p "$VYRELLE_HOME/vyrelle/media/default" "$VYRELLE_HOME/vyrelle/Data/Default"
+check "settings" "[misc]
+PI=25 25 fallback" "$(cat "$VYRELLE_HOME/vyr20.ini") $("$CLI" settings getint MISC pi 10) $("$CLI" settings get misc Home fallback)"
+mkdir -p "$VYRELLE_HOME/vyrelle/media/default" "$DATA"
 printf '[Support]\nSupportEmail=help@vyrelle.example\n' > "$VYRELLE_HOME/vyrelle/media/default/config.ini"
-printf '[Local]\nZip=zipped\n' > "$VYRELLE_HOME/vyrelle/Data/Default/config.ini"
-"$CLI" settings set misc userdir Ocean
-check "scheme falls back to default" "help@vyrelle.example" \
-  "$("$CLI" settings get Support SupportEmail --scheme)"
-"$CLI" settings set --scheme misc FancyWindows 1
-check "scheme set" "1" "$("$CLI" settings getint misc FancyWindows 0 --scheme)"
-check "data get" "zipped" "$("$CLI" settings get Local Zip none --data)"
-"$CLI" settings set Local Zip other --data 2>/dev/null
-check "data is read-only" "1" "$?"
-
-check "encode" "VY016B4A711916DB" "$("$CLI" cipher encode secret)"
-check "decode" "secret" "$("$CLI" cipher decode VY016B4A711916DB)"
+printf '[Local]\nZip=zipped\n' > "$DATA/config.ini"
+check "scheme and data files" "help@vyrelle.example zipped" \
+  "$("$CLI" settings get Support SupportEmail --scheme) $("$CLI" settings get Local Zip none --data)"
+check "cipher" "VY016B4A711916DB secret" "$("$CLI" cipher encode secret) $("$CLI" cipher decode VY016B4A711916DB)"
 err=$("$CLI" cipher decode 6B4A711916DB 2>&1 >/dev/null)
 check "decode without prefix fails" "1" "$?"
 case "$err" in *VY01*) ;; *) echo "FAIL: decode message: $err"; failures=$((failures + 1)) ;; esac
 
-"$CLI" nonsense >/dev/null 2>&1
-check "unknown command" "2" "$?"
-"$CLI" settings getint misc PI notanumber >/dev/null 2>&1
-check "bad default" "2" "$?"
-echo "a file" > "$HOME_DIR/blocker"
-VYRELLE_HOME="$HOME_DIR/blocker/home" "$CLI" settings set misc PI 3 2>/dev/null
-check "set into unusable home fails" "1" "$?"
+printf '\r\n~**:*********\r\n~CH:News\r\n~**:- - -\r\n~FO:Sport\r\n\r\n~PN:Results\r\n~PU:http://n.example/r' > "$WORK/news.vyr"
+check "channels dump" "0${T}News${T}Channel!
+1${T}Sport${T}_FOLDER
+2${T}Results${T}http://n.example/r" "$("$CLI" channels dump "$WORK/news.vyr")"
+"$CLI" channels copy "$WORK/news.vyr" "$WORK/copy.vyr"
+check "channels copy is byte-exact" "$(od -c "$WORK/news.vyr")" "$(od -c "$WORK/copy.vyr")"
+printf '~CH:Fixed\r' > "$DATA/chanfixed.vyr"
+printf '~CH:Mine\r' > "$DATA/chanuser.vyr"
+check "channels startup" "fixed: 2" "$("$CLI" channels startup | head -1)"
+printf '~CH:Mine\r~FN:q\r~FU:http://q.example/\r' > "$WORK/in.ndf"
+"$CLI" channels merge "$WORK/in.ndf" merge >/dev/null
+check "channels merge writes chanuser.vyr, keeps its input" "0${T}Mine${T}Channel!
+1${T}q${T}http://q.example/ yes" "$("$CLI" channels dump "$DATA/chanuser.vyr") $(test -f "$WORK/in.ndf" && echo yes)"
+
+# Exit codes: 2 for a wrong command line, 1 for a failure.
+"$CLI" nonsense >/dev/null 2>&1; a=$?
+"$CLI" settings getint misc PI notanumber >/dev/null 2>&1; b=$?
+"$CLI" channels merge "$WORK/in.ndf" bogus >/dev/null 2>&1; c=$?
+"$CLI" settings set Local Zip other --data 2>/dev/null; d=$?
+"$CLI" channels dump "$WORK/missing.vyr" >/dev/null 2>&1; e=$?
+echo "a file" > "$WORK/blocker"
+VYRELLE_HOME="$WORK/blocker/home" "$CLI" settings set misc PI 3 2>/dev/null; f=$?
+check "exit codes" "2 2 2 1 1 1" "$a $b $c $d $e $f"
 
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
 echo "all vyrelle-cli checks passed"

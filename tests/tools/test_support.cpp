@@ -8,6 +8,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/profile_file.h"
+#include "platform/string_table.h"
+
 namespace vyr::test {
 
 TempDir::TempDir() {
@@ -59,6 +62,10 @@ std::string ReadFile(const std::string& path) {
   s << f.rdbuf();
   return s.str();
 }
+
+TestApp::TestApp() : app((platform::ClearProfileCache(), platform::SetStringLanguage(platform::Language::English),
+                          home.Path()),
+                         boxes, sounds) {}
 
 int RecordingMessageBox::Error(const std::string& text, const std::string& caption) {
   boxes.push_back({"error", text, caption});

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/application.h"
 #include "app/message_box.h"
 #include "app/sound_player.h"
 
@@ -78,6 +79,16 @@ class RecordingSoundPlayer : public SoundPlayer {
     return 1;
   }
   std::vector<Played> played;
+};
+
+// An application object on a fresh home folder with recording services,
+// the profile cache cleared and English strings: the usual start of a test.
+struct TestApp {
+  TestApp();
+  TempDir home;
+  RecordingMessageBox boxes;
+  RecordingSoundPlayer sounds;
+  Application app;
 };
 
 }  // namespace vyr::test

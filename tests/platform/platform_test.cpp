@@ -1,0 +1,156 @@
+// The stand-ins for the system: string table, home folder, the registry and
+// posted window messages. (File times and moves are tested with the mail
+// store that relies on them.)
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/file_system.h"
+#include "platform/registry.h"
+#include "platform/string_table.h"
+#include "platform/window_messages.h"
+#include "platform/windows_dir.h"
+#include "tools/test_support.h"
+
+namespace vyr::platform {
+namespace {
+
+TEST(StringTableTest, ParsingAndTheLanguageFromTheLocale) {
+  auto t = ParseStringTable(
+      "# comment\n1\tplain\r\n33085\tline\\r\\n\\nnext %s \\\"q\\\" back\\\\slash\n"
+      "bad line\n12 no tab\n\t7\n99999999999\ttoo big\n2\t\n");
+  EXPECT_EQ(t, (decltype(t){{1, "plain"}, {2, ""}, {33085, "line\r\n\nnext %s \"q\" back\\slash"}}));
+  test::ScopedEnv all("LC_ALL", std::nullopt), msgs("LC_MESSAGES", std::nullopt), lang("LANG", "de_DE.UTF-8");
+  EXPECT_EQ(LanguageFromLocale(), Language::German);
+  Language before = StringLanguage();
+  for (unsigned id : {100u, 32822u, 32824u, 33081u, 33083u, 33084u, 33085u, 33086u, 34012u}) {
+    SetStringLanguage(Language::English);
+    const std::string en = LoadString(id);
+    SetStringLanguage(Language::German);
+    EXPECT_FALSE(en.empty()) << id;
+    EXPECT_NE(LoadString(id), en) << id;  // translated
+  }
+  EXPECT_EQ(LoadString(4242424), "");
+  SetStringLanguage(before);
+}
+
+TEST(WindowsDirectoryTest, EnvironmentDecidesTheHomeFolder) {
+  using V = std::optional<std::string>;
+  const std::tuple<V, V, V, std::string> cases[] = {
+      {"/tmp/vyr-home", "/x", "/home/u", "/tmp/vyr-home"},
+      {"", "/x/data", "/home/u", "/x/data/vyrelle-home"},
+      {std::nullopt, std::nullopt, "/home/u", "/home/u/.local/share/vyrelle-home"},
+      {std::nullopt, std::nullopt, std::nullopt, ""}};
+  for (const auto& [home, xdg, user, expected] : cases) {
+    test::ScopedEnv h("VYRELLE_HOME", home), x("XDG_DATA_HOME", xdg), u("HOME", user);
+    EXPECT_EQ(GetWindowsDirectory(), expected);
+  }
+  EXPECT_EQ(JoinPath("/a", "\\b"), "/a/b");
+  // Names that would leave their folder are no plain file names.
+  EXPECT_TRUE(IsPlainFileName("...url"));
+  for (const std::string& bad : std::vector<std::string>{"", ".", "..", "a/b", "..\\x", std::string("a\0b", 3)}) {
+    EXPECT_FALSE(IsPlainFileName(bad)) << bad;
+  }
+}
+
+using R = RegistryRoot;
+using Values = std::vector<std::pair<std::string, std::string>>;
+
+TEST(RegistryTest, KeysAndValuesWithoutRegardToCaseAndDeletedWithTheirSubkeys) {
+  test::TempDir dir;
+  Registry reg(dir.File("registry.reg"));
+  ASSERT_TRUE(reg.CreateKey(R::CurrentUser, "Software\\Vyrelle\\Mail"));
+  for (auto [key, name, value] : {std::tuple{"Software\\Vyrelle", "", "dflt"}, {"Software\\Vyrelle", "Path", "c:"},
+                                  {"Software\\VyrelleTwo", "n", "1"}, {"SOFTWARE\\VYRELLE", "PATH", "d:"}}) {
+    ASSERT_TRUE(reg.SetValue(R::CurrentUser, key, name, value));
+  }
+  EXPECT_TRUE(reg.KeyExists(R::CurrentUser, "software/vyrelle/mail"));
+  EXPECT_FALSE(reg.KeyExists(R::LocalMachine, "Software\\Vyrelle"));
+  EXPECT_EQ(reg.EnumValues(R::CurrentUser, "Software\\Vyrelle"), (Values{{"", "dflt"}, {"Path", "d:"}}));
+  EXPECT_EQ(reg.EnumKeys(R::CurrentUser, "Software"), (std::vector<std::string>{"Vyrelle", "VyrelleTwo"}));
+  ASSERT_TRUE(reg.DeleteValue(R::CurrentUser, "Software\\Vyrelle", "path"));
+  EXPECT_EQ(reg.EnumValues(R::CurrentUser, "Software\\Vyrelle"), (Values{{"", "dflt"}}));
+  ASSERT_TRUE(reg.DeleteKey(R::CurrentUser, "Software\\Vyrelle"));
+  EXPECT_FALSE(reg.KeyExists(R::CurrentUser, "Software\\Vyrelle\\Mail"));
+  EXPECT_EQ(reg.GetValue(R::CurrentUser, "Software\\VyrelleTwo", "n").value_or("-"), "1");
+  EXPECT_FALSE(reg.DeleteKey(R::CurrentUser, ""));  // a root stays
+}
+
+TEST(RegistryTest, AnyTextSurvivesTheFileDamageIsSkippedAndWritersTakeTurns) {
+  test::TempDir dir;
+  Registry reg(dir.File("registry.reg"));
+  const std::string tricky = "quote\" back\\slash\nnew line\r\ttab \x01 \xC3\xA4 ] [x]";
+  ASSERT_TRUE(reg.SetValue(R::ClassesRoot, "CLSID\\{X}", "name \"q\"", tricky));
+  EXPECT_EQ(Registry(reg.File()).GetValue(R::ClassesRoot, "CLSID\\{X}", "name \"q\"").value_or("-"), tricky);
+  test::WriteFile(reg.File(), "VYRELLE REGISTRY 1\n[HKEY_CURRENT_USER\\A]\n\"ok\"=\"1\"\n\"broken=\"2\n"
+                              "garbage\n@=\"dflt\"\n\"x\"=\"bad escape \\x4\"\n");
+  ASSERT_TRUE(reg.SetValue(R::CurrentUser, "A", "new", "3"));
+  EXPECT_EQ(reg.EnumValues(R::CurrentUser, "A"), (Values{{"ok", "1"}, {"", "dflt"}, {"new", "3"}}));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 6; ++t) {
+    threads.emplace_back([&, t] {
+      for (int k = 0; k < 20; ++k) reg.SetValue(R::CurrentUser, "K", std::to_string(t * 100 + k), "x");
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(reg.EnumValues(R::CurrentUser, "K").size(), 120u);
+  test::WriteFile(dir.File("f"), "x");
+  EXPECT_FALSE(Registry(dir.File("f/registry.reg")).SetValue(R::CurrentUser, "A", "", "v"));
+  EXPECT_FALSE(Registry("").SetValue(R::CurrentUser, "A", "", "v"));
+}
+
+struct Recorder : MessageTarget {
+  std::vector<WindowMessage> got;
+  std::vector<std::thread::id> threads;
+  std::function<void(const WindowMessage&)> also;
+  void OnWindowMessage(const WindowMessage& m) override {
+    threads.push_back(std::this_thread::get_id());
+    got.push_back(m);
+    if (also) also(m);
+  }
+};
+
+TEST(WindowMessagesTest, PostsFromWorkersArriveInOrderOnTheDispatchingThread) {
+  WindowMessages wm;
+  Recorder window;
+  WindowHandle h = wm.Register(&window);
+  std::atomic<int> wakes{0};
+  wm.SetWakeUp([&] { ++wakes; });
+  std::vector<std::thread> workers;
+  for (int w = 0; w < 4; ++w) {
+    workers.emplace_back([&, w] {
+      for (int i = 0; i < 100; ++i) wm.PostMessage(h, 0x8003, "status " + std::to_string(i), w, i);
+    });
+  }
+  for (auto& t : workers) t.join();
+  EXPECT_TRUE(window.got.empty());  // nothing is delivered before dispatch
+  EXPECT_EQ(wakes.load(), 1);       // one wake-up for the whole burst
+  EXPECT_EQ(wm.WaitAndDispatch(std::chrono::seconds(30)), 400u);
+  std::vector<LParam> last(4, -1);
+  for (const WindowMessage& m : window.got) {
+    EXPECT_EQ(*m.text, "status " + std::to_string(m.lParam));
+    EXPECT_GT(m.lParam, last[m.wParam]);  // per worker, in posting order
+    last[m.wParam] = m.lParam;
+  }
+  EXPECT_EQ(window.threads, std::vector<std::thread::id>(400, std::this_thread::get_id()));
+}
+
+TEST(WindowMessagesTest, ADestroyedWindowGetsNothingAndClosingDropsTheRest) {
+  WindowMessages wm;
+  Recorder a, b;
+  WindowHandle ha = wm.Register(&a), hb = wm.Register(&b);
+  b.also = [&](const WindowMessage& m) {
+    if (m.message == 0x800D) wm.Unregister(hb);  // "close" while handling
+  };
+  for (auto [h, message] : {std::pair{ha, 1u}, {hb, 2u}, {hb, 0x800Du}, {hb, 3u}}) wm.PostMessage(h, message);
+  wm.Unregister(ha);  // queued messages for it are dropped
+  EXPECT_FALSE(wm.PostMessage(ha, 4) || wm.PostMessage(0, 5) || wm.IsWindow(ha));
+  EXPECT_EQ(wm.DispatchPending(), 2u);
+  EXPECT_TRUE(a.got.empty());
+  EXPECT_EQ(b.got.size(), 2u);
+  EXPECT_FALSE(wm.IsWindow(hb));
+}
+
+}  // namespace
+}  // namespace vyr::platform
