@@ -47,15 +47,11 @@ class ChannelBarModelTest : public ::testing::Test, protected test::TestApp {
 TEST_F(ChannelBarModelTest, ColumnAndStripsShowTheChannelsItemsAndPages) {
   EXPECT_TRUE(bar.FillColumn());
   ASSERT_EQ(bar.Column().size(), 3u);
-  EXPECT_EQ(bar.Column()[2].command, 4202);
   EXPECT_EQ(std::make_pair(bar.Column()[1].state, bar.Column()[2].state), std::make_pair(kFixedEntryState, 0));
-
   bar.SelectChannel(0);  // the first item opens
-  ASSERT_EQ(bar.FolderStrip().size(), 4u);
-  EXPECT_EQ(bar.FolderStrip()[0].text, "Alpha");
-  EXPECT_EQ(bar.FolderStrip()[1].image, 3);  // a page
-  EXPECT_EQ(bar.FolderStrip()[2].command, 4002);
-  EXPECT_EQ(bar.FolderStrip()[2].image, 0);  // a folder
+  std::vector<std::tuple<std::string, int, int>> strip;  // text, command, image
+  for (const auto& e : bar.FolderStrip()) strip.emplace_back(e.text, e.command, e.image);
+  EXPECT_EQ(strip, (decltype(strip){{"Alpha", 4001, 2}, {"Page", 4001, 3}, {"Folder", 4002, 0}, {"Empty", 4003, 0}}));
   EXPECT_FALSE(bar.PageStripShown());
   bar.OpenItem(1);  // the folder: its page 0 opens
   ASSERT_TRUE(bar.PageStripShown());
@@ -65,7 +61,6 @@ TEST_F(ChannelBarModelTest, ColumnAndStripsShowTheChannelsItemsAndPages) {
   bar.OpenItem(7);  // beyond the items: nothing
   EXPECT_EQ(visited, (Texts{"http://a.example/page", "http://a.example/0"}));
   EXPECT_EQ(counted, (Texts{"CC", "FC", "FC", "FC"}));  // every click on the strip counts
-
   library.SetFixedCount(0);
   EXPECT_FALSE(bar.FillColumn());  // "Error loading Channels", column still filled
   EXPECT_EQ(bar.Column().size(), 3u);
@@ -88,8 +83,6 @@ TEST_F(ChannelBarModelTest, ChoosingAChannelAgainReopensTheLastChoiceWhileItExis
   EXPECT_EQ(visited, (Texts{"http://a.example/page", "http://a.example/0", "http://a.example/2",
                             "http://a.example/2", "http://a.example/0", "http://a.example/0",
                             "http://a.example/page"}));
-  bar.SelectChannel(99);  // beyond the end: the last channel
-  EXPECT_EQ(bar.CurrentChannel(), 2);
 }
 
 TEST_F(ChannelBarModelTest, ExtraTextOnlyForChoicesFromTheBarAndSuppressedNavigation) {

@@ -5,7 +5,6 @@
 #include <sys/resource.h>
 
 #include "channels/channel_test_util.h"
-#include "platform/profile_file.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -32,11 +31,15 @@ TEST(ChannelTextTest, TheExampleFileIsReadAndWrittenByteForByte) {
   ChannelItem* sport = ChannelSet::AddChild(news, "Sport", "", kChannelKindFolder);
   ChannelSet::AddChild(sport, "Results", "http://news.example/results", kChannelKindPage);
   EXPECT_EQ(FormatChannelText(built, 0), kExampleFile);
-
   ChannelSet read = Parse(kExampleFile);
   EXPECT_EQ(DumpTree(read), "0|News|Channel!\n1|Front page|http://news.example/front\n"
                             "1|Sport|_FOLDER\n2|Results|http://news.example/results\n");
   EXPECT_EQ(FormatChannelText(read, 0), kExampleFile);
+  // "*DELETED" items are not written, and a folder without pages is written
+  // as a page with its url.
+  read.At(0)->children[0]->name = kDeletedName;
+  read.At(0)->children[1]->children[0]->name = kDeletedName;
+  EXPECT_EQ(FormatChannelText(read, 0), "\r\n~**:*********\r\n~CH:News\r\n~**:- - -\r\n~FN:Sport\r\n~FU:_FOLDER");
 }
 
 TEST(ChannelTextTest, RecordRulesAndDamagedFiles) {
@@ -70,20 +73,8 @@ TEST(ChannelTextTest, HostileNamesCannotOverrunOrSplitTheFile) {
   EXPECT_EQ(DumpTree(Parse(FormatChannelText(evil, 0))), "0|Evil ~CH:Injected|Channel!\n1|p|u ~FN:x\n");
 }
 
-TEST(ChannelTextTest, DeletedChildrenAndEmptiedFoldersOnSave) {
-  ChannelSet set = Parse(kExampleFile);
-  ChannelItem* news = set.At(0);
-  news->children[0]->name = kDeletedName;
-  news->children[1]->children[0]->name = kDeletedName;  // the folder's last page
-  ChannelSet::AddChild(news, "Kept", "http://k.example/", kChannelKindPage);
-  EXPECT_EQ(FormatChannelText(set, 0),
-            "\r\n~**:*********\r\n~CH:News\r\n~**:- - -\r\n~FN:Sport\r\n~FU:_FOLDER"
-            "\r\n~**:- - -\r\n~FN:Kept\r\n~FU:http://k.example/");
-}
-
 class ChannelFileTest : public ::testing::Test {
  protected:
-  void SetUp() override { platform::ClearProfileCache(); }
   test::TempDir dir;
   test::RecordingMessageBox boxes;
 };
@@ -109,7 +100,6 @@ TEST_F(ChannelFileTest, SaveWritesFromAPositionAndAFailedSaveKeepsTheOldFile) {
   EXPECT_FALSE(set.Save(dir.File("blocker/user.vyr"), 0, &boxes));
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].text, "Could Not Open Destination File");
-
   // The disk fills up part way through a save over the old file: the save
   // fails and the old file is still there, whole.
   const std::string old = test::ReadFile(dir.File("user.vyr"));

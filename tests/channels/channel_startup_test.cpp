@@ -53,7 +53,6 @@ TEST_F(ChannelStartupTest, LoadingOrderFixedCountAndSavingTheUserChannels) {
   for (const auto& c : library.Set().Channels()) names += c->name + "|";
   // No de-duplication: "News" of the user file comes after the fixed one.
   EXPECT_EQ(names, "H O M E |local|News|Sports|Mine|News|");
-
   library.Set().At(2)->name = "Fixed but renamed";
   ChannelSet::AddChild(library.Set().At(4), "New page", "http://n.example/", kChannelKindPage);
   ASSERT_TRUE(library.SaveUserChannels());

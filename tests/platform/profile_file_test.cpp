@@ -70,7 +70,6 @@ TEST_F(ProfileFileTest, HostileTextCannotAddKeysAndGarbageIsSurvived) {
   WritePrivateProfileString("misc", "Home", "http://x/\n[evil]\nPlaySounds=0", ini);
   EXPECT_EQ(ReadProfileSectionNames(ini), std::vector<std::string>{"misc"});
   EXPECT_EQ(GetPrivateProfileString("misc", "Home", "", ini), "http://x/ [evil] PlaySounds=0");
-
   std::string garbage = "\x01\x02\xFF\xFE garbage [[[ ===\n" + std::string(1 << 20, 'L') + "\n";
   garbage += "[misc]\nname=M\xC3\xBCller \xE9t\xE9\n=no key\n]]]\n[unterminated\nk=in unterminated\n";
   garbage += std::string("nul\0byte=1\n", 11) + "[big]\nv=" + std::string(100000, 'B') + "\n";
@@ -95,28 +94,15 @@ TEST_F(ProfileFileTest, ChangesMadeOutsideTheProcessAreSeenByTheNextRead) {
   ASSERT_EQ(::utimensat(AT_FDCWD, (ini + ".new").c_str(), times, 0), 0);
   ASSERT_EQ(::rename((ini + ".new").c_str(), ini.c_str()), 0);
   EXPECT_EQ(GetPrivateProfileString("misc", "k", "", ini), "two");
-  std::filesystem::remove(ini);
-  EXPECT_EQ(GetPrivateProfileString("misc", "k", "default", ini), "default");
 }
 
 TEST_F(ProfileFileTest, ConcurrentWritersInSeveralProcessesLoseNoKey) {
-  std::vector<pid_t> children;
-  for (int p = 0; p < 4; ++p) {
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      ClearProfileCache();
-      bool ok = true;
-      for (int k = 0; k < 25; ++k) ok = WritePrivateProfileString("s", std::to_string(p * 100 + k), "v", ini) && ok;
-      ::_exit(ok ? 0 : 1);
-    }
-    children.push_back(pid);
-  }
-  for (pid_t pid : children) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  EXPECT_TRUE(test::AllChildrenSucceed(4, [&](int p) {
+    ClearProfileCache();
+    bool ok = true;
+    for (int k = 0; k < 25; ++k) ok = WritePrivateProfileString("s", std::to_string(p * 100 + k), "v", ini) && ok;
+    return ok ? 0 : 1;
+  }));
   EXPECT_EQ(ReadProfileSection(ini, "s").size(), 100u);
 }
 
@@ -161,7 +147,6 @@ TEST_F(ProfileFileTest, UnwritableLocationsFailWithoutTouchingAnything) {
   for (const std::string& bad : {dir.File("plainfile/sub/vyr20.ini"), dir.File("folder.ini"), std::string()}) {
     EXPECT_FALSE(WritePrivateProfileString("misc", "k", "v", bad)) << bad;
     EXPECT_EQ(GetPrivateProfileString("misc", "k", "def", bad), "def");
-    EXPECT_EQ(GetPrivateProfileInt("misc", "k", 3, bad), 3);
   }
   EXPECT_EQ(ReadFile(dir.File("plainfile")), "x");
 }

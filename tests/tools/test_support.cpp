@@ -56,6 +56,21 @@ int RunInChild(const std::function<int()>& body) {
   return WEXITSTATUS(status);
 }
 
+bool AllChildrenSucceed(int count, const std::function<int(int)>& body) {
+  std::vector<pid_t> children;
+  for (int i = 0; i < count; ++i) {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body(i));
+    if (pid > 0) children.push_back(pid);
+  }
+  bool ok = static_cast<int>(children.size()) == count;
+  for (pid_t pid : children) {
+    int status = 0;
+    ok = ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 && ok;
+  }
+  return ok;
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   std::ostringstream s;

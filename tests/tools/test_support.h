@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/application.h"
@@ -44,15 +45,19 @@ void WriteFile(const std::string& path, const std::string& contents);
 // lower process limits (RLIMIT_FSIZE, RLIMIT_NOFILE) do that part here, so
 // the limit never reaches the test process and its sanitizers.
 int RunInChild(const std::function<int()>& body);
+// Runs body(i) for i = 0..count-1 in as many child processes at once; true
+// when every child exited with 0.
+bool AllChildrenSucceed(int count, const std::function<int(int)>& body);
 std::string ReadFile(const std::string& path);
 
-// Records every box; questions get `answer`, and their check box (whose
-// text is kept in Box::checkBox, empty when the box has none) is ticked when
-// tickCheckBox is set.
+// Records every box and the thread it was shown on; questions get `answer`,
+// and their check box (whose text is kept in Box::checkBox, empty when the
+// box has none) is ticked when tickCheckBox is set.
 class RecordingMessageBox : public MessageBoxService {
  public:
   struct Box {
     std::string kind, text, caption, checkBox = {};
+    std::thread::id thread = std::this_thread::get_id();
   };
   int Error(const std::string& text, const std::string& caption = {}) override;
   int Question(const std::string& text, const std::string& caption,
