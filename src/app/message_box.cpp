@@ -115,23 +115,26 @@ int UiThreadMessageBox::Show(Request& request) {
 
 void UiThreadMessageBox::OnWindowMessage(const platform::WindowMessage& message) {
   if (message.message != kShowBoxMessage) return;
+  // The shared state outlives this call even if the service goes while the
+  // box is up (a modal box runs the event loop).
+  std::shared_ptr<State> state = state_;
   std::shared_ptr<Request> box;
   {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    auto it = state_->pending.find(static_cast<std::uint64_t>(message.wParam));
-    if (it == state_->pending.end() || state_->closed) return;  // the asker gave up
+    std::lock_guard<std::mutex> lock(state->mutex);
+    auto it = state->pending.find(static_cast<std::uint64_t>(message.wParam));
+    if (it == state->pending.end() || state->closed) return;  // the asker gave up
     box = it->second;
   }
   // Shown on a copy: the asker may be released by Close() while the box is up.
   Request shown = *box;
   const int answer = ShowOn(shown_, shown);
   {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    std::lock_guard<std::mutex> lock(state->mutex);
     box->answer = answer;
     box->checked = shown.checked;
     box->done = true;
   }
-  state_->answered.notify_all();
+  state->answered.notify_all();
 }
 
 int UiThreadMessageBox::Error(const std::string& text, const std::string& caption) {
