@@ -22,9 +22,12 @@ TEST(UiThreadMessageBoxTest, AWorkersQuestionIsShownOnTheUserInterfaceThreadUnti
   shown.tickCheckBox = true;
   UiThreadMessageBox boxes(shown, wm);
   bool ticked = false;
+  std::promise<void> handedOver;
   std::future<int> answer = std::async(std::launch::async, [&] {
     return boxes.QuestionWithCheckBox("Delete them?", "Confirm", "Don't ask", &ticked);
   });
+  // Should an assertion end the test early, the waiting worker is let go.
+  std::unique_ptr<UiThreadMessageBox, void (*)(UiThreadMessageBox*)> letGo(&boxes, [](auto* b) { b->Close(); });
   for (int i = 0; i < 600 && answer.wait_for(0s) != std::future_status::ready; ++i) wm.WaitAndDispatch(50ms);
   ASSERT_EQ(answer.wait_for(0s), std::future_status::ready);
   EXPECT_EQ(answer.get(), IDYES);
@@ -35,7 +38,6 @@ TEST(UiThreadMessageBoxTest, AWorkersQuestionIsShownOnTheUserInterfaceThreadUnti
   EXPECT_EQ(shown.boxes[0].thread, std::this_thread::get_id());
   // Once the user interface is closed, a worker waiting for a box that was
   // handed over and not yet shown gets "cancel", and so does every later one.
-  std::promise<void> handedOver;
   wm.SetWakeUp([&] { handedOver.set_value(); });
   answer = std::async(std::launch::async, [&] { return boxes.Question("Still there?", "W"); });
   ASSERT_EQ(handedOver.get_future().wait_for(30s), std::future_status::ready);
