@@ -1,5 +1,6 @@
 #include "channels/channel_merge.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -70,6 +71,11 @@ bool MergeChannelSet(ChannelSet& tree, size_t& lockedCount, ChannelSet& imported
     }
   }
 
+  // The tree's own channels, before anything is added: only these are
+  // replaced or merged into, so an import holding one name twice keeps both
+  // of its channels.
+  const size_t ownCount = tree.Count();
+  std::vector<const ChannelItem*> replaced;
   for (size_t i = 0; i < imported.Count(); ++i) {
     ChannelItem& channel = *imported.At(i);
     if (!isDuplicate[i]) {
@@ -77,14 +83,12 @@ bool MergeChannelSet(ChannelSet& tree, size_t& lockedCount, ChannelSet& imported
       continue;
     }
     switch (actions[i]) {
-      case DuplicateAction::Replace: {
-        auto& list = tree.Channels();
-        for (size_t t = list.size(); t-- > lockedCount;) {
-          if (list[t]->name == channel.name) list.erase(list.begin() + static_cast<std::ptrdiff_t>(t));
+      case DuplicateAction::Replace:
+        for (size_t t = lockedCount; t < ownCount; ++t) {
+          if (tree.At(t)->name == channel.name) replaced.push_back(tree.At(t));
         }
         tree.AddCopy(channel);
         break;
-      }
       case DuplicateAction::Rename:
         // The number is 2 whatever exists already.
         tree.AddCopy(channel)->name = channel.name + "2";
@@ -94,7 +98,7 @@ bool MergeChannelSet(ChannelSet& tree, size_t& lockedCount, ChannelSet& imported
         // written back, so content merged into it would be lost: the
         // imported channel is then added as a user channel instead.
         ChannelItem* existing = nullptr;
-        for (size_t t = lockedCount; t < tree.Count() && !existing; ++t) {
+        for (size_t t = lockedCount; t < ownCount && !existing; ++t) {
           if (tree.At(t)->name == channel.name) existing = tree.At(t);
         }
         if (!existing) {
@@ -109,6 +113,9 @@ bool MergeChannelSet(ChannelSet& tree, size_t& lockedCount, ChannelSet& imported
         break;
     }
   }
+  std::erase_if(tree.Channels(), [&](const auto& c) {
+    return std::find(replaced.begin(), replaced.end(), c.get()) != replaced.end();
+  });
   return true;
 }
 

@@ -1,11 +1,15 @@
 #include "tools/test_support.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "platform/profile_file.h"
+#include "platform/string_table.h"
 
 namespace vyr::test {
 
@@ -43,6 +47,30 @@ void WriteFile(const std::string& path, const std::string& contents) {
   f << contents;
 }
 
+int RunInChild(const std::function<int()>& body) {
+  const pid_t pid = ::fork();
+  if (pid < 0) return -1;
+  if (pid == 0) ::_exit(body());
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+bool AllChildrenSucceed(int count, const std::function<int(int)>& body) {
+  std::vector<pid_t> children;
+  for (int i = 0; i < count; ++i) {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body(i));
+    if (pid > 0) children.push_back(pid);
+  }
+  bool ok = static_cast<int>(children.size()) == count;
+  for (pid_t pid : children) {
+    int status = 0;
+    ok = ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 && ok;
+  }
+  return ok;
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   std::ostringstream s;
@@ -50,13 +78,26 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
+TestApp::TestApp() : app((platform::ClearProfileCache(), platform::SetStringLanguage(platform::Language::English),
+                          home.Path()),
+                         boxes, sounds) {}
+
 int RecordingMessageBox::Error(const std::string& text, const std::string& caption) {
   boxes.push_back({"error", text, caption});
   return IDOK;
 }
-int RecordingMessageBox::Question(const std::string& text, const std::string& caption, bool*) {
-  boxes.push_back({"question", text, caption});
+int RecordingMessageBox::Question(const std::string& text, const std::string& caption,
+                                  bool* dontShowAgain) {
+  boxes.push_back({"question", text, caption, dontShowAgain ? checkBoxText_ : ""});
+  if (dontShowAgain && tickCheckBox) *dontShowAgain = true;
   return answer;
+}
+int RecordingMessageBox::QuestionWithCheckBox(const std::string& text, const std::string& caption,
+                                              const std::string& checkBoxText, bool* checked) {
+  checkBoxText_ = checkBoxText;
+  const int result = Question(text, caption, checked);  // a test's own Question still answers
+  checkBoxText_ = kDontShowAgainText;
+  return result;
 }
 int RecordingMessageBox::Information(const std::string& text, const std::string& caption) {
   boxes.push_back({"info", text, caption});

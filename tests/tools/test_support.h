@@ -1,10 +1,13 @@
 #pragma once
 // Shared helpers of the headless tests.
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/application.h"
 #include "app/message_box.h"
 #include "app/sound_player.h"
 
@@ -36,19 +39,38 @@ class ScopedEnv {
 };
 
 void WriteFile(const std::string& path, const std::string& contents);
+
+// Runs body in a forked child process and returns its exit status, or -1
+// when the child could not be started or did not exit by itself. Tests that
+// lower process limits (RLIMIT_FSIZE, RLIMIT_NOFILE) do that part here, so
+// the limit never reaches the test process and its sanitizers.
+int RunInChild(const std::function<int()>& body);
+// Runs body(i) for i = 0..count-1 in as many child processes at once; true
+// when every child exited with 0.
+bool AllChildrenSucceed(int count, const std::function<int(int)>& body);
 std::string ReadFile(const std::string& path);
 
+// Records every box and the thread it was shown on; questions get `answer`,
+// and their check box (whose text is kept in Box::checkBox, empty when the
+// box has none) is ticked when tickCheckBox is set.
 class RecordingMessageBox : public MessageBoxService {
  public:
   struct Box {
-    std::string kind, text, caption;
+    std::string kind, text, caption, checkBox = {};
+    std::thread::id thread = std::this_thread::get_id();
   };
   int Error(const std::string& text, const std::string& caption = {}) override;
   int Question(const std::string& text, const std::string& caption,
                bool* dontShowAgain = nullptr) override;
+  int QuestionWithCheckBox(const std::string& text, const std::string& caption,
+                           const std::string& checkBoxText, bool* checked) override;
   int Information(const std::string& text, const std::string& caption = {}) override;
   std::vector<Box> boxes;
   int answer = IDYES;
+  bool tickCheckBox = false;
+
+ private:
+  std::string checkBoxText_ = kDontShowAgainText;
 };
 
 class RecordingSoundPlayer : public SoundPlayer {
@@ -62,6 +84,16 @@ class RecordingSoundPlayer : public SoundPlayer {
     return 1;
   }
   std::vector<Played> played;
+};
+
+// An application object on a fresh home folder with recording services,
+// the profile cache cleared and English strings: the usual start of a test.
+struct TestApp {
+  TestApp();
+  TempDir home;
+  RecordingMessageBox boxes;
+  RecordingSoundPlayer sounds;
+  Application app;
 };
 
 }  // namespace vyr::test

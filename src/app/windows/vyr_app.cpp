@@ -81,7 +81,8 @@ bool CVyrApp::OnInit() {
   SetAppName(wxS("vyrelle"));
   SetAppDisplayName(wxS("Vyrelle"));
 
-  messages_ = std::make_unique<CWxMessageBox>();
+  boxes_ = std::make_unique<CWxMessageBox>();
+  messages_ = std::make_unique<vyr::UiThreadMessageBox>(*boxes_);
   sounds_ = std::make_unique<CWxSoundPlayer>();
   logic_ = std::make_unique<vyr::Application>(vyr::platform::GetWindowsDirectory(), *messages_,
                                               *sounds_);
@@ -135,9 +136,12 @@ void CVyrApp::OpenFirstPage(CShellFrame& frame) {
 int CVyrApp::OnExit() {
   if (sigtermSource_) g_source_remove(sigtermSource_);
   sigtermSource_ = 0;
+  // A worker still waiting for a box gets "cancel" instead of a window.
+  if (messages_) messages_->Close();
   vyr::platform::WindowMessages::Instance().SetWakeUp(nullptr);
   logic_.reset();
   sounds_.reset();
   messages_.reset();
+  boxes_.reset();
   return wxApp::OnExit();
 }

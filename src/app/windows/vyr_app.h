@@ -25,7 +25,9 @@ class CVyrApp : public wxApp {
   // The address given on the command line, or the local start page.
   void OpenFirstPage(CShellFrame& frame);
 
-  std::unique_ptr<CWxMessageBox> messages_;
+  std::unique_ptr<CWxMessageBox> boxes_;
+  // In front of boxes_: boxes asked for by workers go to this thread.
+  std::unique_ptr<vyr::UiThreadMessageBox> messages_;
   std::unique_ptr<CWxSoundPlayer> sounds_;
   std::unique_ptr<vyr::Application> logic_;
   unsigned sigtermSource_ = 0;  // the GLib source handling SIGTERM

@@ -45,12 +45,17 @@ int CWxMessageBox::Error(const std::string& text, const std::string& caption) {
 
 int CWxMessageBox::Question(const std::string& text, const std::string& caption,
                             bool* dontShowAgain) {
+  return QuestionWithCheckBox(text, caption, vyr::kDontShowAgainText, dontShowAgain);
+}
+
+int CWxMessageBox::QuestionWithCheckBox(const std::string& text, const std::string& caption,
+                                        const std::string& checkBoxText, bool* checked) {
   PlayBoxSound("question");
   wxRichMessageDialog box(BoxParent(), FromUtf8(text), FromUtf8(caption),
                           wxYES_NO | wxICON_QUESTION);
-  if (dontShowAgain) box.ShowCheckBox(wxS("Don't show me this again"), *dontShowAgain);
+  if (checked) box.ShowCheckBox(FromUtf8(checkBoxText), *checked);
   int answer = box.ShowModal();
-  if (dontShowAgain) *dontShowAgain = box.IsCheckBoxChecked();
+  if (checked) *checked = box.IsCheckBoxChecked();
   return answer == wxID_YES ? vyr::IDYES : vyr::IDNO;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The windowed program's implementations of the services the logic uses to
 // talk to the user: modal message boxes and sound playback, both through
-// wxWidgets.
+// wxWidgets. They must only be called on the user-interface thread: the
+// application puts a vyr::UiThreadMessageBox in front of the boxes, which
+// hands boxes asked for by workers over to that thread.
 #include <string>
 
 #include "app/message_box.h"
@@ -17,6 +19,9 @@ class CWxMessageBox : public vyr::MessageBoxService {
   // written back when the box closes. Plays "question".
   int Question(const std::string& text, const std::string& caption,
                bool* dontShowAgain = nullptr) override;
+  // The same with a check box of the given text.
+  int QuestionWithCheckBox(const std::string& text, const std::string& caption,
+                           const std::string& checkBoxText, bool* checked) override;
   // Information box with an OK button; caption string 32824 when the caption
   // is empty; plays "info".
   int Information(const std::string& text, const std::string& caption = {}) override;

@@ -601,19 +601,25 @@ FolderResult MailStore::DeleteFolder(const std::string& name) const {
     return FolderResult::Failed;
   }
   const std::vector<std::string> files = FilesIn(path);
-  if (!files.empty()) {
-    const int answer = app_->Messages().Question(
+  // [email] setting kept by the question's check box. Deleting a folder
+  // removes its messages for good, so a ticked box counts only with a Yes:
+  // a user who ticks it and answers No has not agreed to silent deletions.
+  static constexpr char kDontPromptKey[] = "DontPromptForFolderDeletion";
+  if (!files.empty() && app_->GetInt("email", kDontPromptKey, 0) == 0) {
+    bool dontAsk = false;
+    const int answer = app_->Messages().QuestionWithCheckBox(
         MailText(mailtext::kDeleteFolderQuestion, {name, std::to_string(files.size())}),
-        MailText(mailtext::kConfirm));
+        MailText(mailtext::kConfirm), MailText(mailtext::kDontAskAgain), &dontAsk);
     if (answer != IDYES && answer != IDOK) return FolderResult::Cancelled;
-    for (const std::string& file : files) {
-      MakeWritable(file);
-      std::error_code ec, statError;
-      fs::remove(file, ec);
-      if (ec || fs::exists(fs::symlink_status(file, statError))) {
-        app_->Messages().Error(MailText(mailtext::kFileNotRemoved, {file}));
-        return FolderResult::Failed;
-      }
+    if (dontAsk) app_->WriteInt("email", kDontPromptKey, 1);
+  }
+  for (const std::string& file : files) {
+    MakeWritable(file);
+    std::error_code ec, statError;
+    fs::remove(file, ec);
+    if (ec || fs::exists(fs::symlink_status(file, statError))) {
+      app_->Messages().Error(MailText(mailtext::kFileNotRemoved, {file}));
+      return FolderResult::Failed;
     }
   }
   std::error_code ec;

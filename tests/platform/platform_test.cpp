@@ -1,0 +1,125 @@
+// The stand-ins for the system: home folder, the registry and
+// posted window messages. (File times and moves are tested with the mail
+// store that relies on them.)
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/file_system.h"
+#include "platform/registry.h"
+#include "platform/window_messages.h"
+#include "platform/windows_dir.h"
+#include "tools/test_support.h"
+
+namespace vyr::platform {
+namespace {
+
+TEST(WindowsDirectoryTest, EnvironmentDecidesTheHomeFolder) {
+  using V = std::optional<std::string>;
+  const std::tuple<V, V, V, std::string> cases[] = {
+      {"/tmp/vyr-home", "/x", "/home/u", "/tmp/vyr-home"},
+      {"", "/x/data", "/home/u", "/x/data/vyrelle-home"},
+      {std::nullopt, std::nullopt, "/home/u", "/home/u/.local/share/vyrelle-home"},
+      {std::nullopt, std::nullopt, std::nullopt, ""}};
+  for (const auto& [home, xdg, user, expected] : cases) {
+    test::ScopedEnv h("VYRELLE_HOME", home), x("XDG_DATA_HOME", xdg), u("HOME", user);
+    EXPECT_EQ(GetWindowsDirectory(), expected);
+  }
+  // Names that would leave their folder are no plain file names.
+  EXPECT_TRUE(IsPlainFileName("...url"));
+  for (const std::string& bad : std::vector<std::string>{"", ".", "..", "a/b", "..\\x", std::string("a\0b", 3)}) {
+    EXPECT_FALSE(IsPlainFileName(bad)) << bad;
+  }
+}
+
+using R = RegistryRoot;
+using Values = std::vector<std::pair<std::string, std::string>>;
+
+TEST(RegistryTest, KeysValuesDamageAndConcurrentWriters) {
+  test::TempDir dir;
+  Registry reg(dir.File("registry.reg"));
+  ASSERT_TRUE(reg.CreateKey(R::CurrentUser, "Software\\Vyrelle\\Mail"));
+  for (auto [key, name, value] : {std::tuple{"Software\\Vyrelle", "", "dflt"}, {"Software\\Vyrelle", "Path", "c:"},
+                                  {"Software\\VyrelleTwo", "n", "1"}, {"SOFTWARE\\VYRELLE", "PATH", "d:"}}) {
+    ASSERT_TRUE(reg.SetValue(R::CurrentUser, key, name, value));
+  }
+  EXPECT_TRUE(reg.KeyExists(R::CurrentUser, "software/vyrelle/mail"));
+  EXPECT_EQ(reg.EnumValues(R::CurrentUser, "Software\\Vyrelle"), (Values{{"", "dflt"}, {"Path", "d:"}}));
+  EXPECT_EQ(reg.EnumKeys(R::CurrentUser, "Software"), (std::vector<std::string>{"Vyrelle", "VyrelleTwo"}));
+  ASSERT_TRUE(reg.DeleteValue(R::CurrentUser, "Software\\Vyrelle", "path"));
+  EXPECT_EQ(reg.EnumValues(R::CurrentUser, "Software\\Vyrelle"), (Values{{"", "dflt"}}));
+  ASSERT_TRUE(reg.DeleteKey(R::CurrentUser, "Software\\Vyrelle"));
+  EXPECT_FALSE(reg.KeyExists(R::CurrentUser, "Software\\Vyrelle\\Mail"));
+  EXPECT_EQ(reg.GetValue(R::CurrentUser, "Software\\VyrelleTwo", "n").value_or("-"), "1");
+  EXPECT_FALSE(reg.DeleteKey(R::CurrentUser, ""));  // a root stays
+  // Any text survives the file, damaged lines are skipped, writers take turns.
+  const std::string tricky = "quote\" back\\slash\nnew line\r\ttab \x01 \xC3\xA4 ] [x]";
+  ASSERT_TRUE(reg.SetValue(R::ClassesRoot, "CLSID\\{X}", "name \"q\"", tricky));
+  EXPECT_EQ(Registry(reg.File()).GetValue(R::ClassesRoot, "CLSID\\{X}", "name \"q\"").value_or("-"), tricky);
+  test::WriteFile(reg.File(), "VYRELLE REGISTRY 1\n[HKEY_CURRENT_USER\\A]\n\"ok\"=\"1\"\n\"broken=\"2\n"
+                              "garbage\n@=\"dflt\"\n\"x\"=\"bad escape \\x4\"\n");
+  ASSERT_TRUE(reg.SetValue(R::CurrentUser, "A", "new", "3"));
+  EXPECT_EQ(reg.EnumValues(R::CurrentUser, "A"), (Values{{"ok", "1"}, {"", "dflt"}, {"new", "3"}}));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 6; ++t) {
+    threads.emplace_back([&, t] {
+      for (int k = 0; k < 20; ++k) reg.SetValue(R::CurrentUser, "K", std::to_string(t * 100 + k), "x");
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(reg.EnumValues(R::CurrentUser, "K").size(), 120u);
+  test::WriteFile(dir.File("f"), "x");
+  EXPECT_FALSE(Registry(dir.File("f/registry.reg")).SetValue(R::CurrentUser, "A", "", "v"));
+  EXPECT_FALSE(Registry("").SetValue(R::CurrentUser, "A", "", "v"));
+}
+
+struct Recorder : MessageTarget {  // what reached a window, and on which thread
+  std::vector<WindowMessage> got;
+  std::vector<std::thread::id> threads;
+  std::function<void(const WindowMessage&)> also;
+  void OnWindowMessage(const WindowMessage& m) override {
+    threads.push_back(std::this_thread::get_id());
+    got.push_back(m);
+    if (also) also(m);
+  }
+};
+
+TEST(WindowMessagesTest, PostsArriveInOrderOnTheDispatchingThreadAndOnlyForLiveWindows) {
+  WindowMessages wm;
+  Recorder window;
+  WindowHandle h = wm.Register(&window);
+  std::atomic<int> wakes{0};
+  wm.SetWakeUp([&] { ++wakes; });
+  std::vector<std::thread> workers;
+  for (int w = 0; w < 4; ++w) {
+    workers.emplace_back([&, w] {
+      for (int i = 0; i < 100; ++i) wm.PostMessage(h, 0x8003, "status " + std::to_string(i), w, i);
+    });
+  }
+  for (auto& t : workers) t.join();
+  EXPECT_TRUE(window.got.empty());  // nothing is delivered before dispatch
+  EXPECT_EQ(wakes.load(), 1);       // one wake-up for the whole burst
+  EXPECT_EQ(wm.WaitAndDispatch(std::chrono::seconds(30)), 400u);
+  std::vector<LParam> last(4, -1);
+  for (const WindowMessage& m : window.got) {
+    EXPECT_EQ(*m.text, "status " + std::to_string(m.lParam));
+    EXPECT_GT(m.lParam, last[m.wParam]);  // per worker, in posting order
+    last[m.wParam] = m.lParam;
+  }
+  EXPECT_EQ(window.threads, std::vector<std::thread::id>(400, std::this_thread::get_id()));
+  // A destroyed window gets nothing, and one closing while it handles a
+  // message gets nothing more.
+  Recorder b;
+  WindowHandle hb = wm.Register(&b);
+  b.also = [&](const WindowMessage& m) { if (m.message == 0x800D) wm.Unregister(hb); };  // "close"
+  for (auto [to, message] : {std::pair{h, 1u}, {hb, 2u}, {hb, 0x800Du}, {hb, 3u}}) wm.PostMessage(to, message);
+  wm.Unregister(h);  // queued messages for it are dropped
+  EXPECT_FALSE(wm.PostMessage(h, 4) || wm.PostMessage(0, 5) || wm.IsWindow(h));
+  EXPECT_EQ(wm.DispatchPending(), 2u);
+  EXPECT_EQ(window.got.size() + b.got.size(), 402u);
+  EXPECT_FALSE(wm.IsWindow(hb));
+}
+
+}  // namespace
+}  // namespace vyr::platform
