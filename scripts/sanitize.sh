@@ -30,9 +30,7 @@ fi
 rm -rf "$reports"
 mkdir -p "$reports"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYRELLE_SANITIZE=ON "${launchers[@]}"
-# The programs the tests run; the benchmarks are left out.
-cmake --build "$build" -j"$(nproc)" \
-  --target vyrelle vyrelle-cli vyrelle_unit_tests vyrelle_peer_tests copy_data
+cmake --build "$build" -j"$(nproc)"
 
 status=0
 (cd "$build" && ctest --output-on-failure -j"$(nproc)" "$@") || status=$?
