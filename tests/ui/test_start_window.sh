@@ -2,7 +2,8 @@
 # Starts vyrelle on a virtual X display with a local page and checks that the
 # page's title reaches the window caption, that the page is painted, that the
 # application object created the installation key in the data home, and that
-# a termination request shuts the program down cleanly.
+# a termination request shuts the program down cleanly, and that start-up
+# releases what a forward left read-only in the viewer's folder.
 #
 # usage: test_start_window.sh VYRELLE_BINARY SCREENSHOT.png
 set -u
@@ -100,6 +101,10 @@ mkdir -p "$VYRELLE_HOME"
 # Keep everything the toolkit and the engine write inside the scratch folder.
 export XDG_RUNTIME_DIR="$WORK/runtime" XDG_CACHE_HOME="$WORK/cache" XDG_CONFIG_HOME="$WORK/config"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+# A forward of the last session left its part read-only in the viewer's
+# folder: start-up makes it writable again.
+LEFTOVER="$VYRELLE_HOME/vyrelle/_TEMP/Viewer/Forward1/report.pdf"
+mkdir -p "$(dirname "$LEFTOVER")" && echo part >"$LEFTOVER" && chmod 444 "$LEFTOVER"
 
 # The page is given as a plain path (with a space in a folder name), so the
 # program has to turn it into a file address itself.
@@ -143,6 +148,8 @@ key_default=$(awk '
   inKey && /^@=/ { print }' "$REG")
 echo "$key_default" | grep -Eqx '@="[0-9A-Fa-f]{32}"' ||
   { cat "$REG"; fail "the installation key has no 32-hex-digit default value"; }
+
+[ "$(stat -c %a "$LEFTOVER")" != 444 ] || fail "start-up left the viewer's files read-only"
 
 # Programming errors reported by GLib/GTK/WebKit count as failures.
 if grep -q "CRITICAL" "$LOG"; then

@@ -12,6 +12,7 @@
 
 #include "browser/windows/browser_wnd.h"
 #include "browser/windows/shell_frame.h"
+#include "mail/store/mail_store.h"
 #include "platform/window_messages.h"
 #include "platform/windows_dir.h"
 
@@ -91,6 +92,9 @@ bool CVyrApp::OnInit() {
   logic_->SetColourCount(depth >= 24 ? 1 << 24 : 1 << depth);
   logic_->LoadStartupSettings();
   logic_->InitInstallationId();
+  // Files a forward left read-only in the viewer's folder, and Outbox
+  // leftovers of an interrupted write, from the last session.
+  vyr::MailStore(*logic_).CleanLeftovers();
 
   // Messages posted from any thread are delivered on this thread.
   vyr::platform::WindowMessages::Instance().SetWakeUp([] {
