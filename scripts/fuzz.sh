@@ -45,9 +45,9 @@ for t in "${targets[@]}"; do
   log="$work/$t/fuzz.log"
   echo "== $t for ${seconds}s (log: $log)"
   start=$(date +%s)
-  # The scratch folder is the working directory: some targets write files
-  # of their own beside it.
-  (cd "$work/$t" && "$root/build-fuzz/fuzz/$t" -max_total_time="$seconds" -max_len=65536 \
+  # The scratch folder is the working directory and the temporary folder:
+  # some targets write files of their own.
+  (cd "$work/$t" && TMPDIR="$work/$t" "$root/build-fuzz/fuzz/$t" -max_total_time="$seconds" -max_len=65536 \
     -timeout=30 -print_final_stats=1 -artifact_prefix="$artifacts" "$corpus") >"$log" 2>&1
   rc=$?
   elapsed=$(( $(date +%s) - start ))
