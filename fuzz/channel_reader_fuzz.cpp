@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "channels/channel_set.h"
@@ -13,9 +14,10 @@
 
 namespace {
 std::string Scratch() {
+  // Under TMPDIR (scripts/fuzz.sh points it at the run's scratch folder).
   static std::string dir = [] {
-    char pattern[] = "/tmp/vyrelle-fuzz-XXXXXX";
-    return std::string(::mkdtemp(pattern));
+    std::string pattern = std::filesystem::temp_directory_path() / "vyrelle-fuzz-XXXXXX";
+    return std::string(::mkdtemp(pattern.data()));
   }();
   return dir;
 }

@@ -30,8 +30,9 @@ class QuietMessageBox : public vyr::MessageBoxService {
 
 struct Scratch {
   Scratch() {
-    char pattern[] = "/tmp/vyrelle-fuzz-decode-XXXXXX";
-    root = ::mkdtemp(pattern);
+    // Under TMPDIR (scripts/fuzz.sh points it at the run's scratch folder).
+    std::string pattern = fs::temp_directory_path() / "vyrelle-fuzz-decode-XXXXXX";
+    root = ::mkdtemp(pattern.data());
     message = root + "/message.mail";
     display = root + "/display/";
     app = std::make_unique<vyr::Application>(root + "/home", boxes, sounds);

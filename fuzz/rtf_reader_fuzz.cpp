@@ -2,7 +2,7 @@
 // text when it is not RTF), then checks what was read: runs and paragraphs
 // cover the text, the text is valid UTF-8, a write and a second read give
 // the same document, the layout's line starts lie on character boundaries,
-// and both conversions run to the end.
+// and both conversions run to the end and give valid UTF-8.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -28,10 +28,23 @@ class FixedMeasurer : public vyr::TextMeasurer {
   }
 };
 
+// Checked here on its own terms rather than with the decoder under test: the
+// code point each sequence gives must need exactly that many bytes, and be
+// neither a surrogate nor above U+10FFFF.
 bool ValidUtf8(const std::string& s) {
   for (size_t i = 0; i < s.size();) {
-    const size_t len = vyr::Utf8Length(s, i);
-    if (len == 1 && static_cast<unsigned char>(s[i]) >= 0x80) return false;
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3
+                                    : (c & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 0 || i + len > s.size()) return false;
+    std::uint32_t cp = len == 1 ? c : c & (0xFF >> (len + 1));
+    for (size_t k = 1; k < len; ++k) {
+      const unsigned char cc = static_cast<unsigned char>(s[i + k]);
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    static const std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kLeast[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
     i += len;
   }
   return true;
@@ -82,6 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string html = converter.DocumentToHtml(doc, needsHtml);
   Require(html.rfind("<HTML><BODY BGCOLOR=#", 0) == 0);
   Require(html.size() >= 14 && html.compare(html.size() - 14, 14, "</BODY></HTML>") == 0);
-  converter.RichTextToPlainText(input);
+  Require(ValidUtf8(html));
+  Require(ValidUtf8(converter.RichTextToPlainText(input)));
   return 0;
 }

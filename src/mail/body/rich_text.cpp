@@ -9,49 +9,8 @@
 namespace vyr {
 
 // ---------------------------------------------------------------------------
-// UTF-8 and Windows-1252
+// Windows-1252
 // ---------------------------------------------------------------------------
-
-size_t Utf8Length(std::string_view s, size_t i) {
-  if (i >= s.size()) return 0;
-  const unsigned char c = static_cast<unsigned char>(s[i]);
-  size_t len = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3
-                                                            : (c >= 0xF0 && c <= 0xF4) ? 4 : 1;
-  if (len == 1 || i + len > s.size()) return 1;
-  for (size_t k = 1; k < len; ++k) {
-    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 1;
-  }
-  return len;
-}
-
-std::uint32_t Utf8At(std::string_view s, size_t i) {
-  const size_t len = Utf8Length(s, i);
-  if (len == 0) return 0;
-  const unsigned char c = static_cast<unsigned char>(s[i]);
-  if (len == 1) return c < 0x80 ? c : 0xFFFD;
-  std::uint32_t cp = c & (0x7F >> len);
-  for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-  return cp;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 namespace {
 
@@ -101,6 +60,13 @@ void RichTextDocument::Clear() {
 }
 
 void RichTextDocument::Append(std::string_view utf8, const CharFormat& format) {
+  // The text stays well-formed whatever the caller hands in, so that a
+  // write and a read give back the same document.
+  std::string mended;
+  if (!IsValidUtf8(utf8)) {
+    mended = ValidUtf8(utf8);
+    utf8 = mended;
+  }
   size_t start = 0;
   while (start < utf8.size()) {
     const size_t nl = utf8.find('\n', start);
@@ -833,12 +799,9 @@ bool SetBodyRichText(std::string_view bodyForm, RichTextDocument& doc) {
   // Not RTF: the text is taken as plain text, one paragraph a line, so that
   // a body is never lost. It is read as UTF-8 when it is valid UTF-8 and as
   // Windows-1252 otherwise.
-  bool utf8 = true;
-  for (size_t i = 0; i < rtf.size() && utf8;) {
-    const size_t len = Utf8Length(rtf, i);
-    if (len == 1 && static_cast<unsigned char>(rtf[i]) >= 0x80) utf8 = false;
-    i += len;
-  }
+  // Over-long forms, surrogates and code points above U+10FFFF are not
+  // UTF-8, so such a text is read as Windows-1252 as well.
+  const bool utf8 = IsValidUtf8(rtf);
   std::string text;
   text.reserve(rtf.size());
   for (size_t i = 0; i < rtf.size(); ++i) {

@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "mail/body/utf8.h"
+
 namespace vyr {
 
 // A red-green-blue colour value with red in the lowest byte.
@@ -110,8 +112,9 @@ class RichTextDocument {
   void SetBackground(ColorRef color) { background_ = color; }
 
   // Appends text in one format (next to a run in the same format it joins
-  // that run). The text must be valid UTF-8; '\n' in it ends paragraphs,
-  // which get the alignment of the paragraph being written.
+  // that run). Each byte of it that is not part of a well-formed UTF-8
+  // character is taken as U+FFFD; '\n' in it ends paragraphs, which get the
+  // alignment of the paragraph being written.
   void Append(std::string_view utf8, const CharFormat& format);
   // Ends the current paragraph with '\n' in the given format.
   void EndParagraph(const CharFormat& format);
@@ -170,12 +173,5 @@ std::string GetBodyRichText(const RichTextDocument& doc);
 // no digits after the marker leave the background white) and the text is cut
 // before it. Returns what ReadRtf returns for the text.
 bool SetBodyRichText(std::string_view bodyForm, RichTextDocument& doc);
-
-// UTF-8 helpers shared by the body conversions: the length of the character
-// starting at s[i] (1 for a malformed byte), and the code point there
-// (U+FFFD for a malformed sequence).
-size_t Utf8Length(std::string_view s, size_t i);
-std::uint32_t Utf8At(std::string_view s, size_t i);
-void AppendUtf8(std::string& out, std::uint32_t cp);
 
 }  // namespace vyr

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "mail/body/utf8.h"
+
 namespace vyr {
 
 namespace fs = std::filesystem;
@@ -22,21 +24,9 @@ std::string WithCrLf(const std::string& text) {
   return out;
 }
 
-// The cut falls on a character boundary: when the text is UTF-8, a
-// character is never split (its leading byte goes with it).
-size_t CutPosition(const std::string& text, size_t limit) {
-  if (text.size() <= limit) return text.size();
-  size_t cut = limit;
-  int back = 0;
-  while (cut > 0 && back < 3 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
-    --cut;
-    ++back;
-  }
-  // Only a real multi-byte sequence moves the cut; other 8-bit text is cut
-  // where the limit says.
-  if (back > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) != 0xC0) return limit;
-  return cut;
-}
+// The cut falls on a character boundary: a well-formed UTF-8 character is
+// never split; other bytes are cut where the limit says.
+size_t CutPosition(const std::string& text, size_t limit) { return Utf8CutBefore(text, limit); }
 
 std::string WithSeparator(std::string dir) {
   if (!dir.empty() && dir.back() != '/') dir += '/';

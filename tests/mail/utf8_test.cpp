@@ -1,0 +1,96 @@
+#include "mail/body/utf8.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "mail/body/rich_text.h"
+
+namespace vyr {
+namespace {
+
+const std::string R = "\xEF\xBF\xBD";  // U+FFFD
+
+TEST(Utf8Test, EachMalformedByteBecomesOneReplacementCharacter) {
+  struct Case {
+    std::string input, expected;
+  };
+  const Case cases[] = {
+      // Well-formed, at the edges of each length and around the gaps.
+      {"plain ASCII", "plain ASCII"},
+      {"\xC2\x80\xDF\xBF", "\xC2\x80\xDF\xBF"},                // U+0080, U+07FF
+      {"\xE0\xA0\x80\xED\x9F\xBF", "\xE0\xA0\x80\xED\x9F\xBF"},  // U+0800, U+D7FF
+      {"\xEE\x80\x80\xEF\xBF\xBF", "\xEE\x80\x80\xEF\xBF\xBF"},  // U+E000, U+FFFF
+      {"\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
+      {R, R},
+      // Over-long forms.
+      {"\xE0\x8A\xA0", R + R + R},
+      {"\xC0\xAF", R + R},
+      {"\xC1\xBF", R + R},
+      {"\xF0\x8F\xBF\xBF", R + R + R + R},
+      // Surrogates, and beyond U+10FFFF.
+      {"\xED\xA0\x80", R + R + R},
+      {"\xED\xBF\xBF", R + R + R},
+      {"\xF4\x90\x80\x80", R + R + R + R},
+      {"\xF5\x80\x80\x80", R + R + R + R},
+      {"\xFF", R},
+      // Lone continuation bytes.
+      {"a\x80\xBF" "b", "a" + R + R + "b"},
+      // Truncated sequences, at the end and before other characters.
+      {"x\xE2\x82", "x" + R + R},
+      {"\xF0\x9F\x98", R + R + R},
+      {"\xC3", R},
+      {"\xE2\x82" "A\xC3\xA9", R + R + "A\xC3\xA9"},
+      {"\xE2(\xA1", R + "(" + R},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.input));
+    EXPECT_EQ(ValidUtf8(c.input), c.expected);
+    EXPECT_EQ(IsValidUtf8(c.input), c.input == c.expected);
+  }
+  EXPECT_EQ(Utf8At("\xE0\x8A\xA0", 0), 0xFFFDu);
+  EXPECT_EQ(Utf8At("\xF4\x8F\xBF\xBF", 0), 0x10FFFFu);
+  EXPECT_EQ(Utf8At("\xE2\x82\xAC", 0), 0x20ACu);
+}
+
+TEST(Utf8Test, CutNeverSplitsAWellFormedCharacter) {
+  struct Case {
+    std::string text;
+    size_t limit, expected;
+  };
+  const Case cases[] = {
+      {"ab\xE2\x82\xAC", 2, 2},       {"ab\xE2\x82\xAC", 3, 2}, {"ab\xE2\x82\xAC", 4, 2},
+      {"ab\xE2\x82\xAC", 5, 5},       {"ab\xE2\x82\xAC", 9, 5}, {"\xF0\x9F\x98\x80z", 3, 0},
+      {"\xF0\x9F\x98\x80z", 4, 4},
+      // A stray continuation byte after a whole character is cut alone, and
+      // an over-long form is not a character to keep whole.
+      {"\xC3\xA9\x80x", 2, 2},        {"\xE0\x8A\xA0x", 2, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text) + " at " + std::to_string(c.limit));
+    EXPECT_EQ(Utf8CutBefore(c.text, c.limit), c.expected);
+  }
+}
+
+// A body keeps valid UTF-8, and a save and a read give the same document.
+TEST(Utf8Test, RichTextBodyFormSurvivesASaveAndARead) {
+  RichTextDocument plain;
+  // Not UTF-8 (an over-long form), so read as Windows-1252: a-grave, S-caron,
+  // no-break space.
+  SetBodyRichText("\xE0\x8A\xA0", plain);
+  EXPECT_EQ(plain.Text(), "\xC3\xA0\xC5\xA0\xC2\xA0");
+
+  RichTextDocument appended;
+  appended.Append("x\xED\xA0\x80y\n\xF4\x90\x80\x80", CharFormat{});
+  EXPECT_EQ(appended.Text(), "x" + R + R + R + "y\n" + R + R + R + R);
+
+  for (const RichTextDocument* doc : {&plain, &appended}) {
+    RichTextDocument again;
+    EXPECT_TRUE(SetBodyRichText(GetBodyRichText(*doc), again));
+    EXPECT_EQ(again.Text(), doc->Text());
+    EXPECT_TRUE(again == *doc);
+  }
+}
+
+}  // namespace
+}  // namespace vyr
