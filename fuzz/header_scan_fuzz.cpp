@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(vyr::HeaderParameter(text, name).size() <= vyr::kMaxHeaderValue);
   }
 
-  const std::string key = vyr::MessageKeyFromSummary(summary);
+  const std::string key = vyr::MessageKeyOfHeaders(text);
   Require(key.size() >= 3 && key.compare(0, 2, "X-") == 0);
   const size_t digits = key[2] == '-' ? 3 : 2;
   Require(key.size() > digits && key.find_first_not_of("0123456789", digits) == std::string::npos);
