@@ -155,36 +155,35 @@ int Pop3Client::ResetAndQuit() {
   return 0;
 }
 
-int Pop3Client::Stat(int& count) {
+// Sends a command whose positive reply carries a number (STAT, LIST n) and
+// reads field `index` of that reply, split at `separators`, as the number.
+int Pop3Client::NumberCommand(const char* format, int arg, const char* separators, int index,
+                              long long max, long long& value) {
   if (!IsConnected()) return 1;
-  if (!SendCommand("STAT\r\n", 0)) return 2;
+  if (!SendCommand(format, arg)) return 2;
   if (ReadReply(kReplyTimeLimitSeconds) == 0) return 2;
   if (!ReplyPositive()) return 3;
   std::string reply(line_);
   TrimLineEnd(reply);
   std::string field;
-  long long value = 0;
-  if (Field(reply, " ", 1, field, kLineBufferSize) != 0 || !ParseNumber(field, INT_MAX, value)) {
+  if (Field(reply, separators, index, field, kLineBufferSize) != 0 || !ParseNumber(field, max, value)) {
     return 4;
   }
-  count = static_cast<int>(value);
   return 0;
 }
 
-int Pop3Client::List(int number, long& size) {
-  if (!IsConnected()) return 1;
-  if (!SendCommand("LIST %d\r\n", number)) return 2;
-  if (ReadReply(kReplyTimeLimitSeconds) == 0) return 2;
-  if (!ReplyPositive()) return 3;
-  std::string reply(line_);
-  TrimLineEnd(reply);
-  std::string field;
+int Pop3Client::Stat(int& count) {
   long long value = 0;
-  if (Field(reply, " ()", 2, field, kLineBufferSize) != 0 || !ParseNumber(field, LONG_MAX, value)) {
-    return 4;
-  }
-  size = static_cast<long>(value);
-  return 0;
+  const int result = NumberCommand("STAT\r\n", 0, " ", 1, INT_MAX, value);
+  if (result == 0) count = static_cast<int>(value);
+  return result;
+}
+
+int Pop3Client::List(int number, long& size) {
+  long long value = 0;
+  const int result = NumberCommand("LIST %d\r\n", number, " ()", 2, LONG_MAX, value);
+  if (result == 0) size = static_cast<long>(value);
+  return result;
 }
 
 int Pop3Client::Uidl(const std::string& lastId, Pop3Progress* progress) {

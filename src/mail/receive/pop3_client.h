@@ -101,6 +101,9 @@ class Pop3Client : public MailConnection {
  private:
   // Sends the formatted command held in line_.
   bool SendCommand(const char* format, int number);
+  // A command whose positive reply carries a number (STAT, LIST n).
+  int NumberCommand(const char* format, int arg, const char* separators, int index, long long max,
+                    long long& value);
   // Reads one reply line into line_ (time limit 0: none). A reply longer
   // than the buffer is read to its end so that the next reply starts in
   // step. Returns the stored length, 0 when nothing came.
