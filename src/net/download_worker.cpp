@@ -76,6 +76,10 @@ void SetCommonOptions(CURL* h, const std::string& url) {
   curl_easy_setopt(h, CURLOPT_HTTP09_ALLOWED, 1L);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, 60L);
+  // A server that sends nothing for a minute has gone: the transfer fails
+  // instead of holding its worker (and a dialog without Cancel) forever.
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, 60L);
 }
 
 bool IsDrivePath(const std::string& s) { return s.size() >= 4 && s[1] == ':'; }

@@ -97,6 +97,9 @@ TEST_F(DownloadPeerTest, ResultsMessagesFilesAndBoxes) {
        {"size 0", "written 32678", "written 7322", "finished 0"}, Pattern(40000), {}},
       {server.Url("/file/0"), "empty", 0, {"size 0", "finished 0"}, "", {}},
       {server.Url("/redirect/file/5"), "c", 0, {"size 5", "written 5", "finished 0"}, Pattern(5), {}},
+      // A reply that breaks off is a failure; what came stays on disk.
+      {server.Url("/truncated/40000"), "t", -20,
+       {"size 80000", "written 32678", "written 7322", "finished -20"}, Pattern(40000), {}},
       {server.Url("/status/404"), "d", -20, {"size 12", "finished -20"}, "-", {}},
       {server.Url("/status/500"), "e.vyrscheme", -20, {"size 12", "finished -20"}, "-",
        {"PS Error(500)"}},
