@@ -22,7 +22,7 @@ CDownloadProgressDlg::CDownloadProgressDlg(wxWindow* parent,
   auto* sizer = new wxBoxSizer(wxVERTICAL);
   message_ = new wxStaticText(this, wxID_ANY, wxString::FromUTF8(request.caption.c_str()));
   status_ = new wxStaticText(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxSize(380, -1),
-                             wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
+                             wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END, wxS("status"));
   gauge_ = new wxGauge(this, wxID_ANY, 100, wxDefaultPosition, wxSize(380, -1));
   auto* cancel = new wxButton(this, wxID_CANCEL,
                               wxString::FromUTF8(vyr::net::kCancelButtonText.Text().c_str()));
