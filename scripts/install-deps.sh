@@ -9,7 +9,7 @@ PACKAGES=(
   libuu-dev libssl-dev libcurl4-openssl-dev libzip-dev zlib1g-dev
   libhunspell-dev hunspell-en-us
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  dovecot-pop3d python3-aiosmtpd
+  dovecot-pop3d python3-aiosmtpd python3-pyftpdlib
   xvfb xauth x11-utils imagemagick
   fetchmail msmtp
   uudeview curl

@@ -1,6 +1,7 @@
 #include "net/download_worker.h"
 
 #include <curl/curl.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <cctype>
@@ -80,6 +81,12 @@ void SetCommonOptions(CURL* h, const std::string& url) {
   // instead of holding its worker (and a dialog without Cancel) forever.
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, 60L);
+}
+
+bool IsHttp(CURL* h) {
+  const char* scheme = nullptr;
+  if (curl_easy_getinfo(h, CURLINFO_SCHEME, &scheme) != CURLE_OK || !scheme) return true;
+  return strcasecmp(scheme, "http") == 0 || strcasecmp(scheme, "https") == 0;
 }
 
 bool IsDrivePath(const std::string& s) { return s.size() >= 4 && s[1] == ':'; }
@@ -190,8 +197,12 @@ class Transfer {
     }
     contentLength_ = length;
     platform::PostMessage(window_, kDownloadSizeKnown, cookie_, static_cast<platform::LParam>(length));
-    long status = 0;
-    if (curl_easy_getinfo(h_, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status == 0) {
+    // Only HTTP has a status to check. An FTP or file transfer that curl
+    // opened has found its file (a missing one fails in curl itself), so it
+    // counts as a 200.
+    long status = 200;
+    if (IsHttp(h_) &&
+        (curl_easy_getinfo(h_, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status == 0)) {
       if (!scheme_) return End(kErrorOpenAddress);
       status = 200;
     }

@@ -73,9 +73,14 @@ int RefusedPort() {
 class DownloadPeerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    test::WriteFile(ftpDir.File("setup.exe"), "setup program");
     std::string error;
-    ASSERT_TRUE(server.Start(VYRELLE_TEST_FIXTURES_DIR, &error)) << error;
+    ASSERT_TRUE(server.Start(VYRELLE_TEST_FIXTURES_DIR, &error, ftpDir.Path())) << error;
   }
+  std::string Ftp(const std::string& name) {
+    return "ftp://127.0.0.1:" + std::to_string(server.FtpPort()) + "/" + name;
+  }
+  test::TempDir ftpDir;
   test::DownloadServer server;
   test::TempDir dir;
 };
@@ -107,6 +112,9 @@ TEST_F(DownloadPeerTest, ResultsMessagesFilesAndBoxes) {
       {server.Url("/nostatus/5"), "f", -20, {"size 0", "finished -20"}, "-", {}},
       {server.Url("/nostatus/5"), "f.vyrscheme", 0, {"size 0", "written 5", "finished 0"},
        Pattern(5), {}},
+      // FTP has no status: a file it finds is downloaded, a missing one fails.
+      {Ftp("setup.exe"), "i.exe", 0, {"size 13", "written 13", "finished 0"}, "setup program", {}},
+      {Ftp("nothing.exe"), "j.exe", -20, {"finished -20"}, "-", {}},
       {refused, "g", -20, {"finished -20"}, "-", {}},
       {refused, "g.vyrscheme", -20, {"finished -20"}, "-", {"PSError 3"}},
       {server.Url("/file/5"), "missing/h.vyrscheme", -36, {"size 5", "finished -36"}, "-",

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <vector>
@@ -27,9 +28,16 @@ DownloadServer::~DownloadServer() {
   }
 }
 
-bool DownloadServer::Start(const std::string& fixturesDir, std::string* error) {
+bool DownloadServer::Start(const std::string& fixturesDir, std::string* error,
+                           const std::string& ftpDir) {
   std::string script = fixturesDir + "/download_server.py";
-  std::vector<char*> argv{const_cast<char*>(kPython), script.data(), nullptr};
+  std::string ftpFlag = "--ftp", dir = ftpDir;
+  std::vector<char*> argv{const_cast<char*>(kPython), script.data()};
+  if (!dir.empty()) {
+    argv.push_back(ftpFlag.data());
+    argv.push_back(dir.data());
+  }
+  argv.push_back(nullptr);
   int out[2];
   if (::pipe2(out, O_CLOEXEC) != 0) {
     *error = "no pipe";
@@ -47,10 +55,13 @@ bool DownloadServer::Start(const std::string& fixturesDir, std::string* error) {
     *error = "cannot start /usr/bin/python3 (Debian package python3)";
     return false;
   }
-  // The server prints its port once it accepts connections.
+  // The server prints its port (and the FTP port) once it accepts
+  // connections.
+  const size_t lines = ftpDir.empty() ? 1 : 2;
   std::string text;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-  while (text.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+  while (static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) < lines &&
+         std::chrono::steady_clock::now() < deadline) {
     pollfd p{out[0], POLLIN, 0};
     if (::poll(&p, 1, 200) <= 0) continue;
     char buffer[64];
@@ -60,8 +71,14 @@ bool DownloadServer::Start(const std::string& fixturesDir, std::string* error) {
   }
   ::close(out[0]);
   port_ = std::atoi(text.c_str());
-  if (port_ <= 0) *error = "the download server did not start";
-  return port_ > 0;
+  const size_t newline = text.find('\n');
+  if (!ftpDir.empty() && newline != std::string::npos) ftpPort_ = std::atoi(text.c_str() + newline + 1);
+  if (port_ <= 0 || (!ftpDir.empty() && ftpPort_ <= 0)) {
+    *error = "the download server did not start" +
+             std::string(ftpDir.empty() ? "" : " (FTP needs the Debian package python3-pyftpdlib)");
+    return false;
+  }
+  return true;
 }
 
 std::string DownloadServer::Url(const std::string& path) const {

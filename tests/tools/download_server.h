@@ -18,8 +18,10 @@ class DownloadServer {
   DownloadServer& operator=(const DownloadServer&) = delete;
 
   // Starts the server from the script in fixturesDir; false with a reason.
-  bool Start(const std::string& fixturesDir, std::string* error);
+  // With ftpDir, an anonymous FTP server serves that folder as well.
+  bool Start(const std::string& fixturesDir, std::string* error, const std::string& ftpDir = "");
   int Port() const { return port_; }
+  int FtpPort() const { return ftpPort_; }
   // "http://127.0.0.1:PORT" + path.
   std::string Url(const std::string& path) const;
 
@@ -31,6 +33,7 @@ class DownloadServer {
  private:
   pid_t pid_ = -1;
   int port_ = 0;
+  int ftpPort_ = 0;
 };
 
 }  // namespace vyr::test
