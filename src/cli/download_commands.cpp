@@ -5,9 +5,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "cli/cli_context.h"
 #include "net/download_worker.h"
@@ -17,12 +17,9 @@ namespace vyr::cli {
 namespace {
 
 // Ctrl+C asks the worker to stop at its next check; the handler only stores.
-std::shared_ptr<net::CancelFlag> g_interruptFlag;
-net::CancelFlag* g_interruptTarget = nullptr;
+net::CancelFlag g_interrupted{0};
 
-extern "C" void OnInterrupt(int) {
-  if (g_interruptTarget) g_interruptTarget->store(1);
-}
+extern "C" void OnInterrupt(int) { g_interrupted.store(1); }
 
 // Message boxes of a worker arrive on its thread; one line at a time.
 class LockedMessageBox : public MessageBoxService {
@@ -128,12 +125,13 @@ int RunDownloadCommand(Context& c, const std::vector<std::string>& args) {
   const platform::WindowHandle window = messages.Register(&printer);
   LockedMessageBox boxes(c.messages);
 
-  g_interruptFlag = std::make_shared<net::CancelFlag>(0);
-  g_interruptTarget = g_interruptFlag.get();
+  g_interrupted.store(0);
   auto previous = std::signal(SIGINT, OnInterrupt);
 
-  net::StartDownload(args[0], args[1], window, std::shared_ptr<const net::CancelFlag>(g_interruptFlag),
-                     1, &boxes);
+  // The worker is joined before the program ends, so that it has let go of
+  // everything it held (libraries keep per-thread state until then).
+  std::thread worker(
+      [&] { net::RunDownloadWorker(args[0], args[1], window, &g_interrupted, 1, &boxes); });
   auto lastBar = std::chrono::steady_clock::now();
   while (!printer.finished()) {
     messages.WaitAndDispatch(std::chrono::milliseconds(100));
@@ -143,8 +141,8 @@ int RunDownloadCommand(Context& c, const std::vector<std::string>& args) {
       lastBar = now;
     }
   }
+  worker.join();
   std::signal(SIGINT, previous);
-  g_interruptTarget = nullptr;
   messages.Unregister(window);
   return printer.result() == 0 ? 0 : 1;
 }

@@ -352,14 +352,20 @@ std::int32_t DownloadToFile(const std::string& url, const std::string& destinati
   return result;
 }
 
+std::int32_t RunDownloadWorker(const std::string& url, const std::string& destination,
+                               platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
+                               std::uint32_t cookie, MessageBoxService* boxes) {
+  const std::uint32_t handle = NextThreadHandle();
+  const auto id = static_cast<std::uint32_t>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
+  platform::PostMessage(notifyWindow, kDownloadStarted, handle, id);
+  return DownloadToFile(url, destination, notifyWindow, cancelFlag, cookie, boxes);
+}
+
 std::int32_t StartDownload(const std::string& url, const std::string& destination,
                            platform::WindowHandle notifyWindow, std::shared_ptr<const CancelFlag> cancelFlag,
                            std::uint32_t cookie, MessageBoxService* boxes) {
   std::thread worker([url, destination, notifyWindow, flag = std::move(cancelFlag), cookie, boxes] {
-    const std::uint32_t handle = NextThreadHandle();
-    const auto id = static_cast<std::uint32_t>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
-    platform::PostMessage(notifyWindow, kDownloadStarted, handle, id);
-    DownloadToFile(url, destination, notifyWindow, flag.get(), cookie, boxes);
+    RunDownloadWorker(url, destination, notifyWindow, flag.get(), cookie, boxes);
   });
   worker.detach();
   return 0;

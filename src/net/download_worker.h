@@ -67,6 +67,14 @@ std::int32_t StartDownload(const std::string& url, const std::string& destinatio
                            std::shared_ptr<const CancelFlag> cancelFlag, std::uint32_t cookie,
                            MessageBoxService* boxes = nullptr);
 
+// What a worker thread started by StartDownload runs: posts download started
+// (a job number as the thread handle, the thread's id) and then runs
+// DownloadToFile. A caller that must see its worker end (a program about to
+// exit) runs this on a thread of its own and joins it.
+std::int32_t RunDownloadWorker(const std::string& url, const std::string& destination,
+                               platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
+                               std::uint32_t cookie, MessageBoxService* boxes = nullptr);
+
 // The file a source address names on this machine, or "" when it names none:
 // a drive path (second character ':', at least 4 characters), an absolute
 // path, or a file: address (file:///p, file://localhost/p, file:/p; %XX
