@@ -144,18 +144,20 @@ int SoftwareUpdate::RequestPackageUpdate(int kind, const std::string& versionTex
   return 1;
 }
 
-void SoftwareUpdate::OnPackageDownloaded(std::uint32_t requestId, std::int32_t result) {
+bool SoftwareUpdate::OnPackageDownloaded(std::uint32_t requestId, std::int32_t result) {
   const int kind = static_cast<int>(requestId >> 16);
   const PackageKindInfo* info = PackageKindOf(kind);
-  if (info == nullptr) return;
+  if (info == nullptr) return false;
   auto it = pending_.find(requestId);
   // A failed download may have left part of a file (or nothing); only a
   // whole download is unpacked, so the version stays for the next try.
-  if (it != pending_.end() && result == kDownloadOk &&
-      UnpackPackage(it->second, PackageDirectory(kind)) == 1 && info->recordsVersion) {
+  const bool unpacked = it != pending_.end() && result == kDownloadOk &&
+                        UnpackPackage(it->second, PackageDirectory(kind)) == 1;
+  if (unpacked && info->recordsVersion) {
     app_.WriteInt("misc", info->versionKey, static_cast<int>(requestId & 0xFFFFu));
   }
   if (kind == kInfoBoxPackage && reloadInfoBox_) reloadInfoBox_();
+  return unpacked;
 }
 
 int SoftwareUpdate::UpdateSoftware(const std::string& setupAddress, bool askFirst) {

@@ -106,8 +106,9 @@ class SoftwareUpdate {
 
   // The main window's handler of a finished package download (the cookie is
   // the request id). Unpacks the package and records its version only when
-  // the download succeeded and the package unpacked whole.
-  void OnPackageDownloaded(std::uint32_t requestId, std::int32_t result);
+  // the download succeeded and the package unpacked whole. True when the
+  // package was unpacked.
+  bool OnPackageDownloaded(std::uint32_t requestId, std::int32_t result);
 
   // The folder a kind's packages are unpacked into (empty for unknown kinds).
   std::string PackageDirectory(int kind) const;

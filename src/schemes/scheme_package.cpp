@@ -59,7 +59,7 @@ bool AcceptSchemeName(std::string& name) {
 }
 
 std::string ImportScheme(Application& app, const SchemeImport& with, const std::string& address) {
-  MessageBoxService& boxes = app.Messages();
+  MessageBoxService& boxes = with.boxes ? *with.boxes : app.Messages();
   const std::string url = RepairSchemeAddress(address);
 
   // The package name becomes a file name in "_TEMP": it must be one plain

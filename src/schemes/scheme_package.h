@@ -52,6 +52,8 @@ struct SchemeImport {
       download;
   SchemeNameChooser* chooser = nullptr;
   SchemeSwitcher* switcher = nullptr;
+  // The boxes to ask with; null: the application's.
+  MessageBoxService* boxes = nullptr;
 };
 
 // Imports the package at address (an internet address or a local path) on
