@@ -12,7 +12,7 @@ PACKAGES=(
   dovecot-pop3d python3-aiosmtpd
   xvfb xauth x11-utils imagemagick
   fetchmail msmtp
-  uudeview
+  uudeview zip
 )
 
 SUDO=""
