@@ -1,0 +1,313 @@
+// Downloads against the Python download server on a loopback port.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "net/download_progress.h"
+#include "net/download_worker.h"
+#include "tools/download_server.h"
+#include "tools/test_support.h"
+
+namespace vyr::net {
+namespace {
+
+using platform::WindowMessages;
+
+// A window that writes down every download message it gets.
+struct Recorder : platform::MessageTarget {
+  Recorder() : handle(WindowMessages::Instance().Register(this)) {}
+  ~Recorder() override { WindowMessages::Instance().Unregister(handle); }
+  void OnWindowMessage(const platform::WindowMessage& m) override {
+    switch (m.message) {
+      case kDownloadStarted: lines.push_back("started"); break;
+      case kDownloadSizeKnown: lines.push_back("size " + std::to_string(m.lParam)); break;
+      case kDownloadDataWritten:
+        bytes += static_cast<std::uint64_t>(m.lParam);
+        if (!countOnly) lines.push_back("written " + std::to_string(m.lParam));
+        break;
+      case kDownloadCancelled: lines.push_back("cancelled"); break;
+      case kDownloadFinished: lines.push_back("finished " + std::to_string(m.lParam)); break;
+    }
+    if (m.message != kDownloadStarted && m.wParam != 77) lines.push_back("bad cookie");
+  }
+  // Delivers messages until `count` lines were seen (or 30 s passed).
+  void WaitForLines(size_t count) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (lines.size() < count && std::chrono::steady_clock::now() < deadline) {
+      WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(100));
+    }
+  }
+  platform::WindowHandle handle;
+  std::vector<std::string> lines;
+  std::uint64_t bytes = 0;
+  bool countOnly = false;  // data-written messages only summed up
+};
+
+std::string Pattern(size_t n) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(test::DownloadServer::PatternByte(i));
+  return s;
+}
+
+// A port nobody listens on: bound, then closed.
+int RefusedPort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
+
+class DownloadPeerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(server.Start(VYRELLE_TEST_FIXTURES_DIR, &error)) << error;
+  }
+  test::DownloadServer server;
+  test::TempDir dir;
+};
+
+TEST_F(DownloadPeerTest, ResultsMessagesFilesAndBoxes) {
+  const std::string refused = "http://127.0.0.1:" + std::to_string(RefusedPort()) + "/x";
+  struct Case {
+    std::string url, destination;
+    int result;
+    std::vector<std::string> lines;
+    std::string file;  // expected contents; "-" when no file may exist
+    std::vector<std::string> boxes;
+  };
+  const Case cases[] = {
+      {server.Url("/file/70000"), "a.zip", 0,
+       {"size 70000", "written 32678", "written 32678", "written 4644", "finished 0"},
+       Pattern(70000), {}},
+      {server.Url("/nolength/40000"), "b.zip", 0,
+       {"size 0", "written 32678", "written 7322", "finished 0"}, Pattern(40000), {}},
+      {server.Url("/file/0"), "empty", 0, {"size 0", "finished 0"}, "", {}},
+      {server.Url("/redirect/file/5"), "c", 0, {"size 5", "written 5", "finished 0"}, Pattern(5), {}},
+      {server.Url("/status/404"), "d", -20, {"size 12", "finished -20"}, "-", {}},
+      {server.Url("/status/500"), "e.vyrscheme", -20, {"size 12", "finished -20"}, "-",
+       {"PS Error(500)"}},
+      // No status line: only a scheme download takes the reply.
+      {server.Url("/nostatus/5"), "f", -20, {"size 0", "finished -20"}, "-", {}},
+      {server.Url("/nostatus/5"), "f.vyrscheme", 0, {"size 0", "written 5", "finished 0"},
+       Pattern(5), {}},
+      {refused, "g", -20, {"finished -20"}, "-", {}},
+      {refused, "g.vyrscheme", -20, {"finished -20"}, "-", {"PSError 3"}},
+      {server.Url("/file/5"), "missing/h.vyrscheme", -36, {"size 5", "finished -36"}, "-",
+       {"PSError 5"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url + " -> " + c.destination);
+    Recorder window;
+    test::RecordingMessageBox boxes;
+    const std::string path = dir.File(c.destination);
+    EXPECT_EQ(DownloadToFile(c.url, path, window.handle, nullptr, 77, &boxes), c.result);
+    WindowMessages::Instance().DispatchPending();
+    EXPECT_EQ(window.lines, c.lines);
+    if (c.file == "-") {
+      EXPECT_FALSE(std::ifstream(path).good());
+    } else {
+      EXPECT_EQ(test::ReadFile(path), c.file);
+    }
+    std::vector<std::string> shown;
+    for (const auto& b : boxes.boxes) {
+      EXPECT_EQ(b.caption, "PSERROR");
+      shown.push_back(b.text);
+    }
+    EXPECT_EQ(shown, c.boxes);
+  }
+}
+
+TEST_F(DownloadPeerTest, GoneWindowAndLocalSources) {
+  test::RecordingMessageBox boxes;
+  {
+    Recorder gone;
+    WindowMessages::Instance().Unregister(gone.handle);
+    EXPECT_EQ(DownloadToFile(server.Url("/file/5"), dir.File("x.vyrscheme"), gone.handle, nullptr,
+                             77, &boxes),
+              kErrorNoWindow);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "PSError 1");
+  }
+  // A chunk the disk does not take ends the download with its own code; what
+  // was written stays.
+  const std::string full = dir.File("full");
+  EXPECT_EQ(test::RunInChild([&] {
+              std::signal(SIGXFSZ, SIG_IGN);
+              rlimit limit{40000, 40000};
+              ::setrlimit(RLIMIT_FSIZE, &limit);
+              Recorder window;
+              int rc = DownloadToFile(server.Url("/file/70000"), full, window.handle, nullptr, 77);
+              WindowMessages::Instance().DispatchPending();
+              const std::vector<std::string> want{"size 70000", "written 32678", "finished -37"};
+              return rc == kErrorWriteFile && window.lines == want ? 0 : 1;
+            }),
+            0);
+  EXPECT_EQ(test::ReadFile(full), Pattern(40000));
+
+  // A local file is copied over an existing destination; only finished is
+  // posted. A missing one is tried as an address and fails.
+  test::WriteFile(dir.File("source file"), "local bytes");
+  struct Case {
+    std::string url;
+    int result;
+    std::string file;
+  } cases[] = {
+      {dir.File("source file"), 0, "local bytes"},
+      {"file://" + dir.Path() + "/source%20file", 0, "local bytes"},
+      {dir.File("no such file"), -20, "old"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.url);
+    test::WriteFile(dir.File("copy"), "old");
+    Recorder window;
+    EXPECT_EQ(DownloadToFile(c.url, dir.File("copy"), window.handle, nullptr, 77), c.result);
+    WindowMessages::Instance().DispatchPending();
+    EXPECT_EQ(window.lines, std::vector<std::string>{"finished " + std::to_string(c.result)});
+    EXPECT_EQ(test::ReadFile(dir.File("copy")), c.file);
+  }
+}
+
+TEST(LocalSourcePathTest, Forms) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"C:\\vyr\\a.zip", "C:\\vyr\\a.zip"}, {"/tmp/a.zip", "/tmp/a.zip"},
+      {"file:///tmp/a%20b", "/tmp/a b"},    {"FILE://localhost/tmp/x", "/tmp/x"},
+      {"file:/tmp/x", "/tmp/x"},            {"file://host/tmp/x", ""},
+      {"file:///tmp/%00x", ""},             {"C:x", ""},
+      {"http://a/b", ""},                   {"tmp/a", ""},
+  };
+  for (const auto& [url, path] : cases) EXPECT_EQ(LocalSourcePath(url), path) << url;
+}
+
+TEST_F(DownloadPeerTest, CancelStopsAStalledDownloadAndKeepsWhatWasWritten) {
+  Recorder window;
+  auto flag = std::make_shared<CancelFlag>(0);
+  StartDownload(server.Url("/stall/100000"), dir.File("stalled"), window.handle, flag, 77);
+  window.WaitForLines(5);  // started, size, three full chunks; the rest waits
+  flag->store(1);
+  window.WaitForLines(7);
+  EXPECT_EQ(window.lines,
+            (std::vector<std::string>{"started", "size 200000", "written 32678", "written 32678",
+                                      "written 32678", "cancelled", "finished -41"}));
+  EXPECT_EQ(test::ReadFile(dir.File("stalled")), Pattern(98034));
+}
+
+TEST_F(DownloadPeerTest, FetchToMemory) {
+  const std::string refused = "http://127.0.0.1:" + std::to_string(RefusedPort()) + "/x";
+  struct Case {
+    std::string url;
+    size_t capacity;
+    bool reload;
+    int result;
+    std::string reply;
+  } cases[] = {
+      {server.Url("/file/100"), 1000, false, 0, Pattern(100)},
+      {server.Url("/file/100"), 10, false, 0, Pattern(10)},
+      {server.Url("/status/404"), 1000, false, 0, "status page\n"},
+      {refused, 1000, false, -20, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.url);
+    std::vector<char> buffer(c.capacity);
+    size_t size = buffer.size();
+    EXPECT_EQ(FetchToMemory(c.url, buffer.data(), size, c.reload), c.result);
+    EXPECT_EQ(std::string(buffer.data(), size), c.reply);
+  }
+  for (bool reload : {false, true}) {
+    std::vector<char> buffer(4096);
+    size_t size = buffer.size();
+    ASSERT_EQ(FetchToMemory(server.Url("/headers"), buffer.data(), size, reload), 0);
+    std::string headers(buffer.data(), size);
+    EXPECT_NE(headers.find("User-Agent: Vyrelle 2.0"), std::string::npos);
+    EXPECT_EQ(headers.find("Pragma: no-cache") != std::string::npos, reload) << headers;
+  }
+}
+
+// The progress logic over a real download: its status texts and result.
+struct RecordingView : DownloadProgressView {
+  void ShowWindow() override { shown = true; }
+  void SetMessage(const std::string& text) override { messages.push_back(text); }
+  void SetStatus(const std::string& text) override {
+    statuses.push_back(text.rfind("Worker thread started", 0) == 0 ? "Worker thread started"
+                                                                   : text);
+  }
+  void SetProgress(std::uint64_t, std::uint64_t) override {}
+  void EndDialog(int r) override { result = r; }
+  bool shown = false;
+  std::vector<std::string> messages, statuses;
+  int result = 0;
+};
+
+TEST_F(DownloadPeerTest, ProgressDialogLogic) {
+  platform::SetStringLanguage(platform::Language::English);
+  RecordingView view;
+  DownloadProgress progress(view, "Caption", server.Url("/file/70000"), dir.File("p"), false);
+  progress.Open();
+  while (!progress.Closed()) WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(100));
+  EXPECT_TRUE(view.shown);
+  EXPECT_EQ(view.result, 1);
+  EXPECT_EQ(view.statuses, (std::vector<std::string>{
+                               "Starting...", "Worker thread started", "Beginning Download...",
+                               "Downloaded 31 KB of 68 KB", "Downloaded 63 KB of 68 KB",
+                               "Downloaded 68 KB of 68 KB", "Cleaning up..."}));
+
+  // Cancel ends the dialog at once; the worker's later messages find no window.
+  RecordingView cancelView;
+  DownloadProgress cancelled(cancelView, "Caption", server.Url("/stall/1000"), dir.File("q"), true);
+  cancelled.Open();
+  const auto window = cancelled.Window();
+  cancelled.Cancel();
+  EXPECT_FALSE(cancelView.shown);
+  EXPECT_EQ(cancelView.result, 2);
+  EXPECT_EQ(cancelView.messages.back(), "Cancelled");
+  EXPECT_FALSE(platform::IsWindow(window));
+
+  // Headless runs: 1 downloaded, 2 failed, 2 without a job.
+  EXPECT_EQ(RunDownloadDialog(server.Url("/file/10"), dir.File("r"), false), 1);
+  EXPECT_EQ(RunDownloadDialog(server.Url("/status/404"), dir.File("s"), false), 2);
+  EXPECT_EQ(RunDownloadDialog("", dir.File("t"), false), 2);
+}
+
+// Hundreds of megabytes stream through a fixed buffer: the file is whole and
+// the process's peak memory hardly grows.
+long PeakKilobytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+TEST_F(DownloadPeerTest, LargeFileKeepsMemoryFlat) {
+  const std::uint64_t size = 300ull * 1024 * 1024;
+  Recorder window;
+  window.countOnly = true;
+  const long before = PeakKilobytes();
+  auto flag = std::make_shared<CancelFlag>(0);
+  StartDownload(server.Url("/file/" + std::to_string(size)), dir.File("big"), window.handle, flag, 77);
+  while (window.lines.empty() || window.lines.back().rfind("finished", 0) != 0) {
+    WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(200));
+  }
+  EXPECT_EQ(window.lines, (std::vector<std::string>{"started", "size 314572800", "finished 0"}));
+  EXPECT_EQ(window.bytes, size);
+  std::ifstream file(dir.File("big"), std::ios::binary | std::ios::ate);
+  EXPECT_EQ(static_cast<std::uint64_t>(file.tellg()), size);
+  EXPECT_LT(PeakKilobytes() - before, 16 * 1024);
+}
+
+}  // namespace
+}  // namespace vyr::net
