@@ -1,7 +1,7 @@
 // vyrelle-cli package / update / scheme: unpacking packages, package updates
 // and scheme imports without windows. Downloads run on their worker thread
-// and report to a headless window of this command, as they would to the main
-// window or the progress dialog.
+// and report to a headless window of this command as they would to the main
+// window; the progress dialog runs without a window.
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -46,15 +46,6 @@ class FinishWaiter : public platform::MessageTarget {
   std::uint32_t cookie_ = 0;
   std::int32_t result_ = 0;
 };
-
-// The progress dialog without a window: 1 when the download succeeded.
-int HeadlessDownload(const std::string& url, const std::string& destination,
-                     MessageBoxService& boxes) {
-  FinishWaiter waiter;
-  net::StartDownload(url, destination, waiter.Handle(), nullptr, 1000, true, &boxes);
-  waiter.Wait();
-  return waiter.Result() == net::kDownloadOk ? 1 : 2;
-}
 
 // Answers every question with one answer; errors and notes go to the error
 // stream.
@@ -124,9 +115,7 @@ int RunUpdateCommand(Context& c, const std::vector<std::string>& args) {
   const net::PackageKindInfo* info = net::PackageKindOf(kind);
 
   FinishWaiter window;
-  net::SoftwareUpdate update(c.app, [&c](const std::string& url, const std::string& dest, bool) {
-    return HeadlessDownload(url, dest, c.messages);
-  });
+  net::SoftwareUpdate update(c.app);
   update.SetMainWindow(window.Handle());
   int status = 0;
   if (update.RequestPackageUpdate(kind, args[2], args[3]) == 0) {
@@ -153,9 +142,6 @@ int RunSchemeCommand(Context& c, const std::vector<std::string>& args) {
   AnsweringChooser chooser(yes);
   NoteSwitcher switcher(c.err, c.app);
   SchemeImport with;
-  with.download = [&boxes](const std::string& url, const std::string& dest, bool) {
-    return HeadlessDownload(url, dest, boxes);
-  };
   with.chooser = &chooser;
   with.switcher = &switcher;
   with.boxes = &boxes;

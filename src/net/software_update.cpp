@@ -7,6 +7,7 @@
 
 #include "app/application.h"
 #include "archive/zip_archive.h"
+#include "net/download_progress.h"
 #include "net/download_worker.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
@@ -80,14 +81,16 @@ int UnpackPackage(const std::string& packagePath, const std::string& targetDir) 
   return ok ? 1 : 0;
 }
 
-SoftwareUpdate::SoftwareUpdate(Application& app, DownloadDialog dialog)
+SoftwareUpdate::SoftwareUpdate(Application& app)
     : SoftwareUpdate(
           app,
           [&app](const std::string& url, const std::string& destination,
                  platform::WindowHandle notify, std::uint32_t cookie) {
             StartDownload(url, destination, notify, nullptr, cookie, true, &app.Messages());
           },
-          std::move(dialog),
+          [&app](const std::string& url, const std::string& destination, bool hidden) {
+            return RunDownloadDialog(url, destination, hidden, &app.Messages());
+          },
           platform::StartProcess) {}
 
 SoftwareUpdate::SoftwareUpdate(Application& app, DownloadStarter start, DownloadDialog dialog,

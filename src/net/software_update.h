@@ -71,8 +71,8 @@ class SoftwareUpdate {
   // Starts a program without waiting for it; false when it could not start.
   using ProcessStarter = std::function<bool(const std::string& program)>;
 
-  // Real downloads and process start; dialog is the progress dialog's run.
-  SoftwareUpdate(Application& app, DownloadDialog dialog);
+  // Real downloads, progress dialog and process start.
+  explicit SoftwareUpdate(Application& app);
   SoftwareUpdate(Application& app, DownloadStarter start, DownloadDialog dialog,
                  ProcessStarter startProcess);
 

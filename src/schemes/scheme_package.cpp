@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "app/message_box.h"
 #include "archive/zip_archive.h"
+#include "net/download_progress.h"
 #include "platform/file_system.h"
 
 namespace vyr {
@@ -78,7 +79,10 @@ std::string ImportScheme(Application& app, const SchemeImport& with, const std::
 
   const std::string temp = app.GetDataDirectory("_TEMP", true);
   const std::string target = temp + package;
-  if (temp.empty() || !with.download || with.download(url, target, false) != 1) {
+  const int downloaded = temp.empty()    ? 2
+                         : with.download ? with.download(url, target, false)
+                                         : net::RunDownloadDialog(url, target, false, &boxes);
+  if (downloaded != 1) {
     boxes.Error(Fill("Error Obtaining Scheme\r\n\r\n[%s]\r\n[%s]", {url, target}));
     return {};
   }

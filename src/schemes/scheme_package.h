@@ -47,7 +47,8 @@ std::string SchemeNameOf(const std::string& packageName);
 bool AcceptSchemeName(std::string& name);
 
 struct SchemeImport {
-  // Runs the progress dialog: 1 when the download succeeded.
+  // Runs the progress dialog: 1 when the download succeeded. Empty: the
+  // program's progress dialog.
   std::function<int(const std::string& url, const std::string& destination, bool hidden)>
       download;
   SchemeNameChooser* chooser = nullptr;
