@@ -85,14 +85,6 @@ TEST(SoftwareUpdateTest, PackageRequestsRecordOnlyUnpackedVersions) {
   }
 }
 
-TEST(SoftwareUpdateTest, RequestIdsAndVersionTexts) {
-  EXPECT_EQ(PackageRequestId(3, 70000), 0x31170u);  // 70000 - 65536 = 4464 = 0x1170
-  EXPECT_EQ(PackageRequestId(1, 6), 0x10006u);
-  EXPECT_EQ(ParseVersion("12abc"), 12);
-  EXPECT_EQ(ParseVersion("abc"), 0);
-  EXPECT_EQ(ParseVersion("99999999999"), 2147483647);
-}
-
 TEST(SoftwareUpdateTest, SetupDownloadRetriesThenClosesAndStartsAtExit) {
   struct Case {
     const char* label;
