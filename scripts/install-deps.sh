@@ -12,7 +12,7 @@ PACKAGES=(
   dovecot-pop3d python3-aiosmtpd python3-pyftpdlib
   xvfb xauth x11-utils imagemagick
   fetchmail msmtp
-  uudeview curl
+  uudeview curl zip
 )
 
 SUDO=""

@@ -63,6 +63,14 @@ const char kUsage[] =
     "  download URL DEST                       download URL to DEST; prints each message of the\n"
     "                                          download (started, size N, written N, cancelled,\n"
     "                                          finished CODE); exit status 0 when CODE is 0\n"
+    "  package unpack ZIP DIR                  unpack a package into DIR; prints 1 or 0\n"
+    "  update package KIND VERSION URL         fetch and unpack a package of KIND (0-3 or ibox,\n"
+    "                                          Vyr20, dict, VyrFixed) unless VERSION is not newer;\n"
+    "                                          a URL starting with / is a local file; prints the\n"
+    "                                          stored version afterwards\n"
+    "  scheme import ADDRESS --answer yes|no   import a scheme package answering every question\n"
+    "                                          (yes replaces an existing scheme folder); prints\n"
+    "                                          the scheme folder it filled\n"
     "The Windows-directory stand-in is $VYRELLE_HOME when set.\n";
 
 }  // namespace
@@ -192,6 +200,9 @@ const std::pair<const char*, Handler> kCommands[] = {
     {"mail", RunMailCommand},
     {"html", RunHtmlCommand},
     {"download", RunDownloadCommand},
+    {"package", RunPackageCommand},
+    {"update", RunUpdateCommand},
+    {"scheme", RunSchemeCommand},
 };
 }  // namespace
 

@@ -45,6 +45,9 @@ int RunMailCheckCommand(Context&, const std::vector<std::string>&);
 int RunMailReadCommand(Context&, const std::vector<std::string>&);
 int RunMailSendCommand(Context&, const std::vector<std::string>&);
 int RunHtmlCommand(Context&, const std::vector<std::string>&);
+int RunPackageCommand(Context&, const std::vector<std::string>&);
+int RunUpdateCommand(Context&, const std::vector<std::string>&);
+int RunSchemeCommand(Context&, const std::vector<std::string>&);
 int RunDownloadCommand(Context&, const std::vector<std::string>&);
 
 }  // namespace vyr::cli

@@ -1,0 +1,147 @@
+#include "schemes/scheme_package.h"
+
+#include "app/application.h"
+#include "app/message_box.h"
+#include "archive/zip_archive.h"
+#include "net/download_progress.h"
+#include "platform/file_system.h"
+
+namespace vyr {
+
+namespace {
+
+// Fills the "%s" places of a text in order.
+std::string Fill(const std::string& pattern, std::initializer_list<std::string> values) {
+  std::string out;
+  auto value = values.begin();
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern.compare(i, 2, "%s") == 0 && value != values.end()) {
+      out += *value++;
+      ++i;
+    } else {
+      out += pattern[i];
+    }
+  }
+  return out;
+}
+
+bool Affirmative(int answer) { return answer == IDYES || answer == IDOK; }
+
+}  // namespace
+
+std::string RepairSchemeAddress(const std::string& address) {
+  if (address.size() >= 6 && address.compare(4, 2, ":/") == 0 &&
+      (address.size() < 7 || address[6] != '/')) {
+    return "http://" + address.substr(6);
+  }
+  return address;
+}
+
+bool SchemePackageName(const std::string& address, std::string& packageName) {
+  size_t cut = address.rfind('\\');
+  if (cut == std::string::npos) cut = address.rfind('/');
+  if (cut == std::string::npos) return false;
+  packageName = address.substr(cut + 1);
+  return true;
+}
+
+std::string SchemeNameOf(const std::string& packageName) {
+  const size_t dot = packageName.rfind('.');
+  if (dot == std::string::npos || dot == 0) return packageName;
+  return packageName.substr(0, dot);
+}
+
+bool AcceptSchemeName(std::string& name) {
+  while (!name.empty() && (name.back() == ' ' || name.back() == '\t' || name.back() == '\r' ||
+                           name.back() == '\n')) {
+    name.pop_back();
+  }
+  return name.size() >= 2 && platform::IsPlainFileName(name);
+}
+
+std::string ImportScheme(Application& app, const SchemeImport& with, const std::string& address) {
+  MessageBoxService& boxes = with.boxes ? *with.boxes : app.Messages();
+  const std::string url = RepairSchemeAddress(address);
+
+  // The package name becomes a file name in "_TEMP": it must be one plain
+  // name there.
+  std::string package;
+  if (!SchemePackageName(url, package) || !platform::IsPlainFileName(package)) {
+    boxes.Error("Error 1 Importing Scheme");
+    return {};
+  }
+
+  bool dontShowAgain = false;
+  const std::string question = Fill(
+      "You are about to import a new scheme.\n\nThe new scheme is named:  %s\n\nContinue ?",
+      {package});
+  if (!Affirmative(boxes.Question(question, "Import Scheme ?", &dontShowAgain))) return {};
+
+  const std::string temp = app.GetDataDirectory("_TEMP", true);
+  const std::string target = temp + package;
+  const int downloaded = temp.empty()    ? 2
+                         : with.download ? with.download(url, target, false)
+                                         : net::RunDownloadDialog(url, target, false, &boxes);
+  if (downloaded != 1) {
+    boxes.Error(Fill("Error Obtaining Scheme\r\n\r\n[%s]\r\n[%s]", {url, target}));
+    return {};
+  }
+
+  std::string scheme = SchemeNameOf(package);
+  if (scheme.empty() || !platform::IsPlainFileName(scheme)) {
+    boxes.Error("Error 2 Importing Scheme");
+    return {};
+  }
+
+  const std::string media = app.GetDataDirectory("media", true);
+  if (media.empty()) {
+    boxes.Error("Error Creating Directory");
+    return {};
+  }
+  std::string dir = media + scheme;
+  while (platform::DirectoryExists(dir)) {
+    std::string entered = scheme;
+    const SchemeNameChooser::Choice choice =
+        with.chooser ? with.chooser->Choose(entered) : SchemeNameChooser::Cancel;
+    if (choice == SchemeNameChooser::Cancel) return {};
+    if (choice == SchemeNameChooser::Replace) break;
+    if (!AcceptSchemeName(entered)) {
+      boxes.Error("Invalid Scheme Name");
+      continue;
+    }
+    scheme = entered;
+    dir = media + scheme;
+  }
+  if (!platform::DirectoryExists(dir) && !platform::CreateDirectories(dir)) {
+    boxes.Error("Error Creating Directory");
+    return {};
+  }
+  if (!platform::DirectoryExists(dir)) {
+    boxes.Error(Fill("Error 82 importing scheme\n\n[%s]", {dir}));
+    return {};
+  }
+
+  ZipArchive archive;
+  const bool opened = archive.Open(target) && !archive.OpenError() && archive.MemberCount() >= 1;
+  if (!opened || !archive.ExtractAll(dir)) {
+    boxes.Error(Fill("Error 142 Obtaining Scheme\r\n\r\n[%s]\r\n[%s]", {url, target}));
+  }
+  archive.Release();
+
+  app.PlaySound("schemedownloaded");
+
+  dontShowAgain = false;
+  if (Affirmative(boxes.Question("Do you wish to switch to the new scheme now ?", "Restart Now ?",
+                                 &dontShowAgain))) {
+    // Written while the old scheme is current, so it lands in that scheme's
+    // file: a new scheme without a config.ini of its own keeps reading the
+    // default scheme's values.
+    app.WriteInt("Misc", "FancyWindows", 1, true);
+    app.SetCurrentSchemeName(scheme);
+    app.WriteString("misc", "userdir", scheme);
+    if (with.switcher) with.switcher->ApplyCurrentScheme();
+  }
+  return dir + "/";
+}
+
+}  // namespace vyr
