@@ -60,6 +60,9 @@ const char kUsage[] =
     "  html rtf FILE                           a rich-text body form as HTML; \"needs-html: 0|1\"\n"
     "                                          on standard error\n"
     "  html plain FILE                         a rich-text body form as plain text\n"
+    "  download URL DEST                       download URL to DEST; prints each message of the\n"
+    "                                          download (started, size N, written N, cancelled,\n"
+    "                                          finished CODE); exit status 0 when CODE is 0\n"
     "The Windows-directory stand-in is $VYRELLE_HOME when set.\n";
 
 }  // namespace
@@ -188,6 +191,7 @@ const std::pair<const char*, Handler> kCommands[] = {
     {"channels", RunChannelsCommand},
     {"mail", RunMailCommand},
     {"html", RunHtmlCommand},
+    {"download", RunDownloadCommand},
 };
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -32,8 +33,13 @@ inline constexpr std::int32_t kErrorOpenAddress = -20;
 inline constexpr std::int32_t kErrorCloseHandle = -22;
 inline constexpr std::int32_t kErrorNoWindow = -34;
 inline constexpr std::int32_t kErrorCreateFile = -36;
+inline constexpr std::int32_t kErrorWriteFile = -37;  // a chunk could not be written
 inline constexpr std::int32_t kErrorCancelled = -41;
 inline constexpr std::int32_t kErrorBadReply = -42;
+
+// A download moves its data in chunks of this many bytes, one data-written
+// message per chunk.
+inline constexpr std::size_t kDownloadChunkSize = 32678;
 
 // The caller's cancel flag: non-zero stops the download at its next chunk.
 using CancelFlag = std::atomic<std::int32_t>;
@@ -53,6 +59,19 @@ std::int32_t StartDownload(const std::string& url, const std::string& destinatio
                            platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
                            std::uint32_t cookie, bool asynchronous,
                            MessageBoxService* boxes = nullptr);
+
+// The same, for a caller whose flag may go away before the worker has seen
+// it (a dialog closed with Cancel): the worker keeps the flag alive.
+std::int32_t StartDownload(const std::string& url, const std::string& destination,
+                           platform::WindowHandle notifyWindow,
+                           std::shared_ptr<const CancelFlag> cancelFlag, std::uint32_t cookie,
+                           MessageBoxService* boxes = nullptr);
+
+// The file a source address names on this machine, or "" when it names none:
+// a drive path (second character ':', at least 4 characters), an absolute
+// path, or a file: address (file:///p, file://localhost/p, file:/p; %XX
+// escapes decoded).
+std::string LocalSourcePath(const std::string& url);
 
 // Reads the whole reply of url into buffer (at most inOutSize bytes) and sets
 // inOutSize to the number of bytes read. reload bypasses caches.

@@ -13,6 +13,7 @@
 #include "browser/windows/browser_wnd.h"
 #include "browser/windows/shell_frame.h"
 #include "mail/store/mail_store.h"
+#include "net/windows/download_progress_dlg.h"
 #include "platform/window_messages.h"
 #include "platform/windows_dir.h"
 
@@ -102,6 +103,9 @@ bool CVyrApp::OnInit() {
       wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
   });
 
+  // Downloads the logic runs under the progress dialog get the window.
+  vyr::net::SetDownloadDialogRunner(&CDownloadProgressDlg::RunRequest);
+
   // A termination request (logout, kill) closes the windows, and the event
   // loop then ends normally, so everything is shut down in order. GLib runs
   // the handler on the event loop, not in signal context. (wxApp's own signal
@@ -143,6 +147,7 @@ int CVyrApp::OnExit() {
   // A worker still waiting for a box gets "cancel" instead of a window.
   if (messages_) messages_->Close();
   vyr::platform::WindowMessages::Instance().SetWakeUp(nullptr);
+  vyr::net::SetDownloadDialogRunner(nullptr);
   logic_.reset();
   sounds_.reset();
   messages_.reset();

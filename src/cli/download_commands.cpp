@@ -1,0 +1,152 @@
+// vyrelle-cli download URL DEST: runs one download on its worker thread and
+// prints every message the worker posts, one line each, as it arrives.
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "cli/cli_context.h"
+#include "net/download_worker.h"
+
+namespace vyr::cli {
+
+namespace {
+
+// Ctrl+C asks the worker to stop at its next check; the handler only stores.
+std::shared_ptr<net::CancelFlag> g_interruptFlag;
+net::CancelFlag* g_interruptTarget = nullptr;
+
+extern "C" void OnInterrupt(int) {
+  if (g_interruptTarget) g_interruptTarget->store(1);
+}
+
+// Message boxes of a worker arrive on its thread; one line at a time.
+class LockedMessageBox : public MessageBoxService {
+ public:
+  explicit LockedMessageBox(MessageBoxService& inner) : inner_(inner) {}
+  int Error(const std::string& text, const std::string& caption) override {
+    std::lock_guard lock(mutex_);
+    return inner_.Error(caption.empty() ? text : caption + ": " + text);
+  }
+  int Question(const std::string& text, const std::string& caption, bool* check) override {
+    std::lock_guard lock(mutex_);
+    return inner_.Question(text, caption, check);
+  }
+  int Information(const std::string& text, const std::string& caption) override {
+    std::lock_guard lock(mutex_);
+    return inner_.Information(text, caption);
+  }
+
+ private:
+  MessageBoxService& inner_;
+  std::mutex mutex_;
+};
+
+std::string Amount(double bytes) {
+  char text[32];
+  if (bytes >= 1048576.0) {
+    std::snprintf(text, sizeof text, "%.1f MB", bytes / 1048576.0);
+  } else {
+    std::snprintf(text, sizeof text, "%.0f KB", bytes / 1024.0);
+  }
+  return text;
+}
+
+class DownloadPrinter : public platform::MessageTarget {
+ public:
+  DownloadPrinter(std::ostream& out, bool bar) : out_(out), bar_(bar) {}
+
+  void OnWindowMessage(const platform::WindowMessage& m) override {
+    switch (m.message) {
+      case net::kDownloadStarted:
+        Line("started");
+        break;
+      case net::kDownloadSizeKnown:
+        total_ = static_cast<std::uint64_t>(m.lParam);
+        Line("size " + std::to_string(m.lParam));
+        break;
+      case net::kDownloadDataWritten:
+        done_ += static_cast<std::uint64_t>(m.lParam);
+        Line("written " + std::to_string(m.lParam));
+        break;
+      case net::kDownloadCancelled:
+        Line("cancelled");
+        break;
+      case net::kDownloadFinished:
+        finished_ = true;
+        result_ = static_cast<std::int32_t>(m.lParam);
+        Line("finished " + std::to_string(result_));
+        if (bar_) std::fputs("\n", stderr);
+        break;
+      default:
+        break;
+    }
+  }
+
+  void DrawBar() {
+    if (!bar_ || finished_) return;
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const double rate = seconds > 0 ? static_cast<double>(done_) / seconds : 0;
+    std::string line = "\r" + Amount(static_cast<double>(done_));
+    if (total_ > 0) {
+      line += " of " + Amount(static_cast<double>(total_));
+      char pct[16];
+      std::snprintf(pct, sizeof pct, "  %3.0f%%", 100.0 * static_cast<double>(done_) / static_cast<double>(total_));
+      line += pct;
+    }
+    line += "  " + Amount(rate) + "/s   ";
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+  }
+
+  bool finished() const { return finished_; }
+  std::int32_t result() const { return result_; }
+
+ private:
+  void Line(const std::string& text) { out_ << text << std::endl; }
+
+  std::ostream& out_;
+  bool bar_;
+  std::uint64_t total_ = 0;
+  std::uint64_t done_ = 0;
+  bool finished_ = false;
+  std::int32_t result_ = 0;
+  const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace
+
+int RunDownloadCommand(Context& c, const std::vector<std::string>& args) {
+  if (args.size() != 2) return Usage(c.err, "download URL DEST");
+  auto& messages = platform::WindowMessages::Instance();
+  DownloadPrinter printer(c.out, ::isatty(STDERR_FILENO) == 1);
+  const platform::WindowHandle window = messages.Register(&printer);
+  LockedMessageBox boxes(c.messages);
+
+  g_interruptFlag = std::make_shared<net::CancelFlag>(0);
+  g_interruptTarget = g_interruptFlag.get();
+  auto previous = std::signal(SIGINT, OnInterrupt);
+
+  net::StartDownload(args[0], args[1], window, std::shared_ptr<const net::CancelFlag>(g_interruptFlag),
+                     1, &boxes);
+  auto lastBar = std::chrono::steady_clock::now();
+  while (!printer.finished()) {
+    messages.WaitAndDispatch(std::chrono::milliseconds(100));
+    auto now = std::chrono::steady_clock::now();
+    if (now - lastBar >= std::chrono::milliseconds(200)) {
+      printer.DrawBar();
+      lastBar = now;
+    }
+  }
+  std::signal(SIGINT, previous);
+  g_interruptTarget = nullptr;
+  messages.Unregister(window);
+  return printer.result() == 0 ? 0 : 1;
+}
+
+}  // namespace vyr::cli
