@@ -63,6 +63,10 @@ const char kUsage[] =
     "  download URL DEST                       download URL to DEST; prints each message of the\n"
     "                                          download (started, size N, written N, cancelled,\n"
     "                                          finished CODE); exit status 0 when CODE is 0\n"
+    "  url match PATTERN ADDRESS               \"match\" or \"no match\" by the tracked-address rule\n"
+    "  session ping|login|logout [--send]      the request address the session sends; with --send\n"
+    "                                          it goes to [misc] PS and each command of the reply\n"
+    "                                          is printed on a line of its own\n"
     "The Windows-directory stand-in is $VYRELLE_HOME when set.\n";
 
 }  // namespace
@@ -192,6 +196,8 @@ const std::pair<const char*, Handler> kCommands[] = {
     {"mail", RunMailCommand},
     {"html", RunHtmlCommand},
     {"download", RunDownloadCommand},
+    {"url", RunUrlCommand},
+    {"session", RunSessionCommand},
 };
 }  // namespace
 

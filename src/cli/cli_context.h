@@ -46,5 +46,7 @@ int RunMailReadCommand(Context&, const std::vector<std::string>&);
 int RunMailSendCommand(Context&, const std::vector<std::string>&);
 int RunHtmlCommand(Context&, const std::vector<std::string>&);
 int RunDownloadCommand(Context&, const std::vector<std::string>&);
+int RunUrlCommand(Context&, const std::vector<std::string>&);
+int RunSessionCommand(Context&, const std::vector<std::string>&);
 
 }  // namespace vyr::cli
