@@ -21,50 +21,35 @@ extern char** environ;
 namespace vyr::net {
 namespace {
 
+// Starts the fixture with the given replies; stops it at the end.
 class HomeServer {
  public:
-  explicit HomeServer(std::vector<std::string> replies) : replies_(std::move(replies)) {}
-  ~HomeServer() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  bool Start(std::string* error) {
-    const char* python = "/usr/bin/python3";
-    if (::access(python, X_OK) != 0) {
-      *error = "/usr/bin/python3 is missing: install the Debian package python3";
-      return false;
-    }
-    std::vector<std::string> args = {python, std::string(VYRELLE_TEST_FIXTURES_DIR) + "/home_server.py",
-                                     dir_.File("port"), Log()};
-    args.insert(args.end(), replies_.begin(), replies_.end());
+  explicit HomeServer(std::vector<std::string> args) {
+    args.insert(args.begin(), {"/usr/bin/python3", std::string(VYRELLE_TEST_FIXTURES_DIR) + "/home_server.py",
+                               dir_.File("port"), Log()});
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    if (::posix_spawn(&pid_, python, nullptr, nullptr, argv.data(), environ) != 0) {
-      *error = "cannot start the home server";
-      return false;
-    }
+    if (::posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+  }
+  ~HomeServer() {
+    if (pid_ > 0) ::kill(pid_, SIGTERM), ::waitpid(pid_, nullptr, 0);
+  }
+  // Waits for the port file; false (with python3 named) when the server died.
+  bool Started() {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (!platform::FileExists(dir_.File("port"))) {
-      if (std::chrono::steady_clock::now() > deadline || ::waitpid(pid_, nullptr, WNOHANG) == pid_) {
-        *error = "the home server did not start";
-        return false;
-      }
+    while (pid_ > 0 && !platform::FileExists(dir_.File("port"))) {
+      if (::waitpid(pid_, nullptr, WNOHANG) == pid_ || std::chrono::steady_clock::now() > deadline) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    port_ = std::stoi(test::ReadFile(dir_.File("port")));
-    return true;
+    return pid_ > 0;
   }
-  std::string Script() const { return "http://127.0.0.1:" + std::to_string(port_) + "/scripts/vyrcmd.dll"; }
+  std::string Script() const { return "http://127.0.0.1:" + test::ReadFile(dir_.File("port")) + "/s.dll"; }
   std::string Log() const { return dir_.File("queries.log"); }
 
  private:
   test::TempDir dir_;
-  std::vector<std::string> replies_;
   pid_t pid_ = -1;
-  int port_ = 0;
 };
 
 struct CommandRecorder : platform::MessageTarget {
@@ -82,15 +67,9 @@ struct CommandRecorder : platform::MessageTarget {
   std::vector<std::string> commands;
 };
 
-struct NullTimers : WindowTimers {
-  void SetTimer(unsigned, unsigned) override {}
-  void KillTimer(unsigned) override {}
-};
-
 TEST(ServerSessionPeer, RequestsReachTheServerAndReplyCommandsTheMainWindow) {
   HomeServer server({"Login=PONG#showmail#", "Ping=LONG:pong#ack &S=1#pinginterval 5#", "Logout=OK#never#"});
-  std::string error;
-  ASSERT_TRUE(server.Start(&error)) << error;
+  ASSERT_TRUE(server.Started()) << "the home server needs /usr/bin/python3 (Debian package python3)";
 
   test::TestApp t;
   t.app.Registry().SetValue(platform::RegistryRoot::ClassesRoot, InstallationKeyPath(), "",
@@ -102,13 +81,13 @@ TEST(ServerSessionPeer, RequestsReachTheServerAndReplyCommandsTheMainWindow) {
   bool canonical = false;
   UsageCounters counters;
   TrackedUrlTable tracked;
-  NullTimers timers;
-  platform::SystemInfo system;
-  system.timeZoneSecondsWest = 3600;
-  system.os = {10, 6, 1, 0};
-  ServerSession session(t.app, counters, tracked, timers,
-                        {[&] { return window; }, [&] { return canonical; }, {}}, system,
-                        platform::GetTickCount());
+  struct : WindowTimers {
+    void SetTimer(unsigned, unsigned) override {}
+    void KillTimer(unsigned) override {}
+  } timers;
+  const platform::SystemInfo system{3600, {10, 6, 1, 0}};
+  ServerSession session(t.app, counters, tracked, timers, {[&] { return window; }, [&] { return canonical; }, {}},
+                        system, platform::GetTickCount());
   counters.CountUsage("S", 2);
   tracked.TrackUrls("4 a");
   tracked.RecordVisit("a", false);

@@ -65,13 +65,8 @@ struct SessionFixture : ::testing::Test {
     t.app.WriteString("misc", "PS", "http://127.0.0.1:1/s.dll");
   }
   ServerSession Make(SessionHooks hooks = {}) {
-    platform::SystemInfo system;
-    system.timeZoneSecondsWest = -19800;  // UTC+5:30
-    system.os = {10, 6, 1, 0};
-    system.screenWidth = 1024;
-    system.screenHeight = 768;
-    system.browserVersion[0] = 2, system.browserVersion[1] = 40, system.browserVersion[2] = 5;
-    system.shellVersion[0] = 3, system.shellVersion[1] = 24, system.shellVersion[2] = 2;
+    // UTC+5:30; 6.1.0 kernel; 1024 x 768; browser 2.40.5, shell 3.24.2.
+    const platform::SystemInfo system{-19800, {10, 6, 1, 0}, 1024, 768, 1 << 24, {2, 40, 5}, {3, 24, 2}};
     return ServerSession(t.app, counters, tracked, timers, std::move(hooks), system, platform::GetTickCount());
   }
   test::TestApp t;

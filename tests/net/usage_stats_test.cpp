@@ -33,33 +33,6 @@ TEST(TrackedUrls, StarRuleAndAddressNormalising) {
   }
 }
 
-TEST(TrackedUrls, ParsingCountingAndTexts) {
-  TrackedUrlTable table;
-  table.TrackUrls("1 a*  2 b\t1 c 7");  // id 1 gets the new pattern, the lone 7 is ignored
-  ASSERT_EQ(table.Entries().size(), 2u);
-  EXPECT_EQ(table.SavedText(), "1 c 2 b");
-  table.LoadIds("5 HTTP://X.example");
-  EXPECT_EQ(table.Entries().back().pattern, "http://x.example");
-
-  table.RecordVisit("c", false);
-  table.RecordVisit("C/", false);
-  table.RecordVisit("c", true);
-  table.RecordVisit("B", true);  // a click alone is not reported
-  EXPECT_EQ(table.TriplesText(), "1 2 1 ");
-}
-
-TEST(UsageCounters, OrderAndTexts) {
-  UsageCounters counters;
-  EXPECT_EQ(counters.Text(false), "");
-  counters.CountUsage("ZZ");
-  counters.CountUsage(kUsageInfoBoxClick);
-  counters.CountUsage(kUsageSearchWindow, 2);
-  counters.CountUsage(11);  // no such index
-  counters.CountUsage("MW", 0);
-  EXPECT_EQ(counters.Text(false), "&S=2&IBC=1&ZZ=1");
-  EXPECT_EQ(counters.CountersText(), "&S=2&MW=0&IBC=1&ZZ=1");
-}
-
 TEST(Acknowledge, ReducesNamedAmountsNeverBelowZero) {
   struct Case {
     std::string ack;
@@ -93,39 +66,44 @@ TEST(Acknowledge, ReducesNamedAmountsNeverBelowZero) {
   }
 }
 
-TEST(UsageStats, SavedEncipheredAndRestored) {
+TEST(UsageStats, ListsCountersAndTheirSavedForms) {
   test::TestApp t;
   const platform::Registry& registry = t.app.Registry();
   TrackedUrlTable tracked;
   UsageCounters counters;
-  tracked.TrackUrls("1 a*b 2 c");
-  tracked.RecordVisit("axb", false);
-  counters.CountUsage("S", 2);
-  counters.CountUsage("LAF", 0);
+  tracked.TrackUrls("1 a*  2 b\t1 c*b 7");  // id 1 gets the new pattern, the lone 7 is ignored
+  tracked.LoadIds("5 HTTP://X");
+  EXPECT_EQ(tracked.SavedText(), "1 c*b 2 b 5 http://x");
+  for (const char* address : {"CXB/", "cab"}) tracked.RecordVisit(address, false);
+  tracked.RecordVisit("B", true);  // a click alone is not reported
+  EXPECT_EQ(counters.Text(false), "");  // all 0: nothing for the ping
+  counters.CountUsage("ZZ");
+  counters.CountUsage(kUsageInfoBoxClick);
+  counters.CountUsage(kUsageSearchWindow, 2);
+  counters.CountUsage(11);  // no such index
+  counters.CountUsage("MW", 0);
+  EXPECT_EQ(counters.CountersText(), "&S=2&MW=0&IBC=1&ZZ=1");
   ASSERT_TRUE(SaveTrackedUrls(registry, tracked));
   ASSERT_TRUE(SaveUnsentStats(registry, counters, tracked));
 
-  const std::string key = InstallationKeyPath();
-  const std::string urls = *registry.GetValue(platform::RegistryRoot::ClassesRoot, key, kTrackedUrlsValue);
-  const std::string stats = *registry.GetValue(platform::RegistryRoot::ClassesRoot, key, kUnsentStatsValue);
+  auto stored = [&](const char* name) {
+    return *registry.GetValue(platform::RegistryRoot::ClassesRoot, InstallationKeyPath(), name);
+  };
   std::string plain;
-  EXPECT_EQ(urls.size(), 4u + 2 * 9);
-  ASSERT_TRUE(DecipherText(urls, plain));
-  EXPECT_EQ(plain, "1 a*b 2 c");
-  ASSERT_TRUE(DecipherText(stats, plain));
-  EXPECT_EQ(plain, "&S=2&URL=1 1 0 ");
+  EXPECT_EQ(stored(kTrackedUrlsValue).size(), 4u + 2 * 20);
+  ASSERT_TRUE(DecipherText(stored(kTrackedUrlsValue), plain));
+  EXPECT_EQ(plain, "1 c*b 2 b 5 http://x");
+  ASSERT_TRUE(DecipherText(stored(kUnsentStatsValue), plain));
+  EXPECT_EQ(plain, "&S=2&IBC=1&ZZ=1&URL=1 2 0 ");
 
-  TrackedUrlTable tracked2;
+  TrackedUrlTable tracked2, many, back;
   UsageCounters counters2;
   LoadUsageStats(registry, tracked2, counters2);
-  EXPECT_EQ(tracked2.SavedText(), "1 a*b 2 c");
-  EXPECT_EQ(tracked2.TriplesText(), "1 1 0 ");
-  EXPECT_EQ(counters2.CountersText(), "&S=2");  // "URL" is no counter
-
+  EXPECT_EQ(tracked2.SavedText(), "1 c*b 2 b 5 http://x");
+  EXPECT_EQ(tracked2.TriplesText(), "1 2 0 ");
+  EXPECT_EQ(counters2.CountersText(), "&S=2&IBC=1&ZZ=1");  // "URL" is no counter
   // A list longer than a password's limit comes back whole.
-  TrackedUrlTable many, back;
-  for (int id = 1; id <= 150; ++id) many.TrackUrls(std::to_string(id) + " http://site" + std::to_string(id) + ".example/");
-  ASSERT_GT(many.SavedText().size(), 3000u);
+  for (int id = 1; id <= 150; ++id) many.TrackUrls(std::to_string(id) + " http://site.example/" + std::to_string(id));
   ASSERT_TRUE(SaveTrackedUrls(registry, many));
   LoadUsageStats(registry, back, counters2);
   EXPECT_EQ(back.SavedText(), many.SavedText());
