@@ -118,10 +118,10 @@ std::string UsageCounters::Text(bool withZero) const {
     auto it = counts_.find(name);
     if (it != counts_.end()) add(it->first, it->second);
   }
-  for (const auto& [name, count] : counts_) {
+  for (const auto& entry : counts_) {
     if (std::find_if(kUsageCounterNames.begin(), kUsageCounterNames.end(),
-                     [&](const char* n) { return name == n; }) == kUsageCounterNames.end()) {
-      add(name, count);
+                     [&](const char* n) { return entry.first == n; }) == kUsageCounterNames.end()) {
+      add(entry.first, entry.second);
     }
   }
   return text;
