@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 #include "app/application.h"
@@ -206,12 +207,19 @@ void ServerSession::StartServerRequest(const std::string& address, platform::Win
   }
   // The thread owns its address and reply; it reaches the window only by
   // posting, and the tracker lets the logout wait for it without holding it.
-  std::thread([tracker, safe = std::move(safe), notifyWindow] {
-    RunServerRequest(safe, notifyWindow);
+  auto done = [tracker] {
     std::lock_guard lock(tracker->mutex);
     --tracker->running;
     tracker->idle.notify_all();
-  }).detach();
+  };
+  try {
+    std::thread([safe = std::move(safe), notifyWindow, done] {
+      RunServerRequest(safe, notifyWindow);
+      done();
+    }).detach();
+  } catch (const std::system_error&) {
+    done();  // no thread to be had: the request is dropped, like a failed one
+  }
 }
 
 bool ServerSession::WaitForRequests(unsigned timeoutMs) {
