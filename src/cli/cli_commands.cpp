@@ -196,7 +196,7 @@ const std::pair<const char*, Handler> kCommands[] = {
     {"mail", RunMailCommand},
     {"html", RunHtmlCommand},
     {"download", RunDownloadCommand},
-    {"url", RunUrlCommand},
+    {"url", RunUrlMatchCommand},
     {"session", RunSessionCommand},
 };
 }  // namespace

@@ -46,7 +46,8 @@ int RunMailReadCommand(Context&, const std::vector<std::string>&);
 int RunMailSendCommand(Context&, const std::vector<std::string>&);
 int RunHtmlCommand(Context&, const std::vector<std::string>&);
 int RunDownloadCommand(Context&, const std::vector<std::string>&);
-int RunUrlCommand(Context&, const std::vector<std::string>&);
+// "url match PATTERN ADDRESS" (args start with "match").
+int RunUrlMatchCommand(Context&, const std::vector<std::string>&);
 int RunSessionCommand(Context&, const std::vector<std::string>&);
 
 }  // namespace vyr::cli

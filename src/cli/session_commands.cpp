@@ -20,7 +20,7 @@ struct NoTimers : net::WindowTimers {
 };
 }  // namespace
 
-int RunUrlCommand(Context& c, const std::vector<std::string>& args) {
+int RunUrlMatchCommand(Context& c, const std::vector<std::string>& args) {
   if (args.size() != 3 || args[0] != "match") return Usage(c.err, "url match PATTERN ADDRESS");
   const bool match = net::UrlPatternMatches(args[1], net::NormalizeTrackedAddress(args[2]));
   c.out << (match ? "match" : "no match") << "\n";

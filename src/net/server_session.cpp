@@ -252,6 +252,10 @@ void ServerSession::SetPingInterval(int minutes) {
   if (pingArmed_) ArmPingTimer();
 }
 
+void ServerSession::SetServerScript(const std::string& address) {
+  app_.WriteString("misc", "PS", address);
+}
+
 void ServerSession::Logout() {
   SendSessionEvent("logout");
   WaitForRequests(kLogoutWaitMs);

@@ -151,6 +151,8 @@ class ServerSession {
   // new period (at least one minute).
   void SetPingInterval(int minutes);
   std::string CountersText() const { return counters_.CountersText(); }
+  // "pingserver": writes [misc] PS, which every later request uses.
+  void SetServerScript(const std::string& address);
 
  private:
   struct Tracker {
