@@ -71,6 +71,10 @@ const char kUsage[] =
     "  scheme import ADDRESS --answer yes|no   import a scheme package answering every question\n"
     "                                          (yes replaces an existing scheme folder); prints\n"
     "                                          the scheme folder it filled\n"
+    "  url match PATTERN ADDRESS               \"match\" or \"no match\" by the tracked-address rule\n"
+    "  session ping|login|logout [--send]      the request address the session sends; with --send\n"
+    "                                          it goes to [misc] PS and each command of the reply\n"
+    "                                          is printed on a line of its own\n"
     "The Windows-directory stand-in is $VYRELLE_HOME when set.\n";
 
 }  // namespace
@@ -203,6 +207,8 @@ const std::pair<const char*, Handler> kCommands[] = {
     {"package", RunPackageCommand},
     {"update", RunUpdateCommand},
     {"scheme", RunSchemeCommand},
+    {"url", RunUrlMatchCommand},
+    {"session", RunSessionCommand},
 };
 }  // namespace
 

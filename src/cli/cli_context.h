@@ -49,5 +49,8 @@ int RunPackageCommand(Context&, const std::vector<std::string>&);
 int RunUpdateCommand(Context&, const std::vector<std::string>&);
 int RunSchemeCommand(Context&, const std::vector<std::string>&);
 int RunDownloadCommand(Context&, const std::vector<std::string>&);
+// "url match PATTERN ADDRESS" (args start with "match").
+int RunUrlMatchCommand(Context&, const std::vector<std::string>&);
+int RunSessionCommand(Context&, const std::vector<std::string>&);
 
 }  // namespace vyr::cli

@@ -5,6 +5,7 @@
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/des.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -55,7 +56,9 @@ bool EncipherText(std::string_view plain, const char* key, bool hex, std::string
   return true;
 }
 
-bool DecipherText(std::string_view stored, const char* key, std::string& plain) {
+namespace {
+bool Decipher(std::string_view stored, const char* key, size_t maxBytes, size_t bufferSize,
+              std::string& plain) {
   if (stored.size() < 4 || stored.substr(0, 4) != kPrefix) return false;
   std::string_view digits = stored.substr(4);
   // The stored text ends at a zero byte, as it would in a C string.
@@ -63,13 +66,22 @@ bool DecipherText(std::string_view stored, const char* key, std::string& plain) 
   if (end != std::string_view::npos) digits = digits.substr(0, end);
 
   std::vector<unsigned char> bytes;
-  for (size_t i = 0; i + 1 < digits.size() && bytes.size() < kMaxCipherBytes; i += 2) {
+  for (size_t i = 0; i + 1 < digits.size() && bytes.size() < maxBytes; i += 2) {
     bytes.push_back(static_cast<unsigned char>(DigitValue(digits[i]) * 16 + DigitValue(digits[i + 1])));
   }
-  std::vector<unsigned char> buffer(kCipherBufferSize, 0);
+  std::vector<unsigned char> buffer(std::max(bufferSize, bytes.size() + 1), 0);
   if (!bytes.empty()) Run(bytes.data(), buffer.data(), bytes.size(), key, DES_DECRYPT);
   plain.assign(reinterpret_cast<const char*>(buffer.data()));
   return true;
+}
+}  // namespace
+
+bool DecipherText(std::string_view stored, const char* key, std::string& plain) {
+  return Decipher(stored, key, kMaxCipherBytes, kCipherBufferSize, plain);
+}
+
+bool DecipherLongText(std::string_view stored, std::string& plain) {
+  return Decipher(stored, kCipherKey, stored.size(), 0, plain);
 }
 
 std::string EncipherText(std::string_view plain) {

@@ -32,4 +32,9 @@ bool DecipherText(std::string_view stored, const char* key, std::string& plain);
 std::string EncipherText(std::string_view plain);
 bool DecipherText(std::string_view stored, std::string& plain);
 
+// The same stored form without the length limit of a password: the values of
+// the installation key grow with the tracked addresses and must come back
+// whole.
+bool DecipherLongText(std::string_view stored, std::string& plain);
+
 }  // namespace vyr

@@ -1,0 +1,114 @@
+#include "net/info_box_model.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "platform/file_system.h"
+#include "tools/test_support.h"
+
+namespace vyr::net {
+namespace {
+
+struct NullTimers : WindowTimers {
+  void SetTimer(unsigned, unsigned ms) override { lastMs = ms; }
+  void KillTimer(unsigned) override {}
+  unsigned lastMs = 0;
+};
+
+struct RecordingView : InfoBoxView {
+  void Navigate(const std::string& a) override { log += "nav;", address = a; }
+  void Refresh() override { log += "refresh;"; }
+  std::string CurrentAddress() const override { return address; }
+  void Show(bool visible) override { log += visible ? "show;" : "hide;"; }
+  std::string log, address;
+};
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+struct InfoBoxFixture : ::testing::Test {
+  InfoBoxFixture() : box(t.app, counters, tracked, timers, view, {{}, {}, {}, [&](const std::string& a) { opened.push_back(a); }}) {
+    platform::CreateDirectories(dir1 = box.PageDirectory(1));
+    platform::CreateDirectories(dir2 = box.PageDirectory(2));
+  }
+  void Page(const std::string& dir, int n, const std::string& text) { test::WriteFile(InfoBoxModel::PagePath(dir, n), text); }
+  test::TestApp t;
+  UsageCounters counters;
+  TrackedUrlTable tracked;
+  NullTimers timers;
+  RecordingView view;
+  std::vector<std::string> opened;
+  InfoBoxModel box;
+  std::string dir1, dir2;
+};
+
+TEST_F(InfoBoxFixture, AdIdsFromTheMarker) {
+  Page(dir1, 1, "<p>Vyrelle_2.0_InfoBox_AdID:0</p>\n<b>news</b>\n<!-- Vyrelle_2.0_InfoBox_AdID:17 -->\n");
+  Page(dir1, 2, "Vyrelle_2.0_InfoBox_AdID:17\n");      // the same id again: the first page keeps it
+  Page(dir1, 3, "no marker here\nVyrelle_2.0_InfoBox_AdID:x9\n");
+  Page(dir1, 5, "Vyrelle_2.0_InfoBox_AdID:55\n");      // after the gap: never reached
+  Page(dir2, 1, "Vyrelle_2.0_InfoBox_AdID:23 and more\n");
+  box.LoadAdIds();
+  EXPECT_EQ(box.Ads().SavedText(), "17 " + Lower(dir1 + "/Box1.htm") + " 23 " + Lower(dir2 + "/Box1.htm"));
+}
+
+TEST_F(InfoBoxFixture, RotationCountsAndStagesEachPage) {
+  for (int n = 1; n <= 3; ++n) Page(dir1, n, "page " + std::to_string(n) + "\nVyrelle_2.0_InfoBox_AdID:" + std::to_string(10 + n) + "\n");
+  box.LoadAdIds();
+  const std::string staging = dir1 + "/vyrinfobox.htm";
+  test::WriteFile(staging, "old");
+  ::chmod(staging.c_str(), 0444);  // a read-only staging page is replaced all the same
+
+  std::string shown;
+  for (int k = 0; k < 4; ++k) {
+    box.Rotate();
+    shown += test::ReadFile(staging).substr(5, 1);
+  }
+  EXPECT_EQ(shown, "1231");
+  EXPECT_EQ(view.log, "hide;nav;show;hide;refresh;show;hide;refresh;show;hide;refresh;show;");
+  EXPECT_EQ(view.address, staging);
+  EXPECT_EQ(timers.lastMs, 30000u);
+  // Page 2 goes while the counter points at it: the next page is 1.
+  std::remove(InfoBoxModel::PagePath(dir1, 2).c_str());
+  box.Rotate();
+  EXPECT_EQ(box.CurrentPage(), InfoBoxModel::PagePath(dir1, 1));
+  EXPECT_EQ(counters.CountersText(), "&IBV=5");
+  EXPECT_EQ(box.AdText(true), "11 3 0 12 1 0 13 1 0 ");
+  EXPECT_EQ(box.AdText(false), "");
+  box.OnBarShownOrHidden();  // it has rotated: the next page comes at once
+  EXPECT_EQ(timers.lastMs, 1u);
+}
+
+TEST_F(InfoBoxFixture, ClicksLeaveTheBoxForTheMainBrowser) {
+  Page(dir1, 1, "Vyrelle_2.0_InfoBox_AdID:31\n");
+  box.LoadAdIds();
+  tracked.TrackUrls("6 http://ads.example/*");
+  box.Rotate();
+  const std::string root = t.app.Directories().Root();
+  struct Case {
+    std::string address;
+    bool cancelled;
+  } cases[] = {
+      {dir1 + "/vyrinfobox.htm", false},
+      {"file://" + root + "/Pages/other%20page.htm", false},
+      {"FILE://" + root + "/InfoBox/x.htm", false},
+      {"about:blank", false},
+      {"http://ads.example/offer", true},
+      {"file:///etc/passwd", true},
+  };
+  for (const Case& c : cases) EXPECT_EQ(box.OnViewNavigating(c.address), c.cancelled) << c.address;
+  // What the program itself shows is no click.
+  box.ShowNow("http://news.example/", 0);
+  EXPECT_FALSE(box.OnViewNavigating("http://news.example/"));
+  EXPECT_EQ(timers.lastMs, 30000u);
+  EXPECT_EQ(opened, (std::vector<std::string>{"http://ads.example/offer", "file:///etc/passwd"}));
+  EXPECT_EQ(box.AdText(false), "31 1 2 ");
+  EXPECT_EQ(counters.CountersText(), "&IBV=1&IBC=2");
+  EXPECT_EQ(tracked.Entries()[0].clicks, 1);
+}
+
+}  // namespace
+}  // namespace vyr::net
