@@ -12,6 +12,7 @@
 #include "mail/store/mail_store.h"
 #include "mail/receive/pop3_client.h"
 #include "platform/file_system.h"
+#include "platform/string_table.h"
 #include "platform/tick_count.h"
 
 namespace vyr {
@@ -19,6 +20,10 @@ namespace vyr {
 using platform::WindowHandle;
 
 namespace {
+
+// Status texts of a session that asked for security and did not get it.
+constexpr platform::TextId kTlsFailedText{40150};
+constexpr platform::TextId kNoStartTlsText{40151};
 
 std::string Format(const char* pattern, const std::string& a) {
   char text[1024];
@@ -409,8 +414,11 @@ platform::MoveResult CheckRun::StoreInInbox(const std::string& tempFile, const s
 
 bool CheckRun::OpenSession(Pop3Client& pop, const std::string& server, const std::string& user,
                            const std::string& password, int& count) {
-  if (pop.Login(server, user, password) != 0) {
-    const std::string failed = Format("Could not connect to %s", server);
+  const int login = pop.Login(server, user, password);
+  if (login != 0) {
+    std::string failed = Format("Could not connect to %s", server);
+    if (login == 5) failed = Format(kNoStartTlsText.Text().c_str(), server);
+    if (login == 6) failed = Format(kTlsFailedText.Text().c_str(), server, pop.TlsError());
     PostStatus(failed);
     if (c_->cancel) {
       pop.Quit();
@@ -420,7 +428,8 @@ bool CheckRun::OpenSession(Pop3Client& pop, const std::string& server, const std
     // period: nothing is on the wire meanwhile.
     Watch(false);
     if (!s_->silent && s_->questions) {
-      std::string text = Format("Could not connect to %s\n%s\n", server, Trim(pop.LastReply())) +
+      std::string text = (login >= 5 ? failed + "\n"
+                                     : Format("Could not connect to %s\n%s\n", server, Trim(pop.LastReply()))) +
                          "Do you want to check your mail settings?";
       if (s_->questions->AskToCheckSettings(text, "Mail check failed")) s_->questions->OpenMailSettings();
     }
@@ -449,7 +458,9 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
   Application& app = s_->app;
   const std::string inbox = store_.FolderPath("Inbox", true);
   const std::string temp = store_.TempDirectory();
-  if (server.find('.') == std::string::npos) {
+  // A name without a dot ("localhost", a host of the local network) is a
+  // valid server; only an unset one is not.
+  if (server.empty() || server == kUnsetText || server.find_first_of(" \t\r\n") != std::string::npos) {
     // Nothing can be fetched from such a server: the account counts as
     // failed rather than as checked.
     PostStatus(Format("Invalid POP Server [%s]", server));
@@ -469,7 +480,11 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
   CancelCheck("", true);
   PostStatus(Format("* Connecting to %s as %s", server, user));
 
-  Pop3Client pop(static_cast<std::uint16_t>(app.GetInt("email", "POP3Port", 110)));
+  // Security per account; TLS from the first byte moves the default port.
+  const int security = app.GetInt("email", tag.empty() ? std::string("POP3Security") : "multipop" + tag + "-security", 0);
+  Pop3Client pop(static_cast<std::uint16_t>(
+      app.GetInt("email", "POP3Port", security == kSecurityTls ? 995 : 110)));
+  pop.SetSecurity(security, app.GetString("email", "TLSTrustFile", ""));
   Attach(&pop);
   struct Detach {
     CheckRun* run;
