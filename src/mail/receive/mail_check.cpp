@@ -25,6 +25,13 @@ namespace {
 constexpr platform::TextId kTlsFailedText{40150};
 constexpr platform::TextId kNoStartTlsText{40151};
 
+// A server setting that can be connected to. A name without a dot
+// ("localhost", a host of the local network) is one; an unset one, or one
+// holding a blank, is not.
+bool UsableServer(const std::string& server) {
+  return !server.empty() && server != kUnsetText && server.find_first_of(" \t\r\n") == std::string::npos;
+}
+
 std::string Format(const char* pattern, const std::string& a) {
   char text[1024];
   std::snprintf(text, sizeof text, pattern, a.c_str());
@@ -458,9 +465,7 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
   Application& app = s_->app;
   const std::string inbox = store_.FolderPath("Inbox", true);
   const std::string temp = store_.TempDirectory();
-  // A name without a dot ("localhost", a host of the local network) is a
-  // valid server; only an unset one is not.
-  if (server.empty() || server == kUnsetText || server.find_first_of(" \t\r\n") != std::string::npos) {
+  if (!UsableServer(server)) {
     // Nothing can be fetched from such a server: the account counts as
     // failed rather than as checked.
     PostStatus(Format("Invalid POP Server [%s]", server));
@@ -620,13 +625,13 @@ std::string MailCheck::StatusText() const { return state_->Status(); }
 bool MailCheck::StartMailCheck(bool silent) {
   State& s = *state_;
   s.silent = silent;
-  if (s.app.GetString("email", "pop3-server", kUnsetText).find('.') == std::string::npos) {
+  if (!UsableServer(s.app.GetString("email", "pop3-server", kUnsetText))) {
     if (silent || !s.questions) return false;
     if (!s.questions->AskToCheckSettings(kSettingsIncompleteQuestion, kSetupRequiredTitle)) {
       return false;
     }
     s.questions->OpenMailSettings();
-    if (s.app.GetString("email", "pop3-server", kUnsetText).find('.') == std::string::npos) return false;
+    if (!UsableServer(s.app.GetString("email", "pop3-server", kUnsetText))) return false;
   }
   std::lock_guard<std::mutex> lock(s.mutex);
   if (s.run && s.run->running) return false;

@@ -204,8 +204,7 @@ long MailConnection::ReceiveSome(char* buffer, size_t length, int timeLimitSecon
 
 int MailConnection::Close() {
   std::lock_guard<std::mutex> lock(socketMutex_);
-  EndTls();
-  tlsError_.clear();
+  EndTls();  // TlsError() stays: a failed StartTls is followed by Close
   crPending_ = false;
   received_.clear();
   receivedPos_ = 0;
