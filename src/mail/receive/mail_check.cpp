@@ -22,7 +22,6 @@ using platform::WindowHandle;
 namespace {
 
 // Status texts of a session that asked for security and did not get it.
-constexpr platform::TextId kTlsFailedText{40150};
 constexpr platform::TextId kNoStartTlsText{40151};
 
 // A server setting that can be connected to. A name without a dot

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/string_table.h"
 #include "platform/tcp_socket.h"
 
 struct ssl_st;
@@ -28,6 +29,9 @@ enum MailSecurity : int {
   kSecurityStartTls = 1,  // plain greeting, then the protocol's switch to TLS
   kSecurityTls = 2,       // TLS from the first byte
 };
+
+// "Secure connection to <host> failed: <reason>" (the reason from TlsError).
+inline constexpr platform::TextId kTlsFailedText{40150};
 
 class MailConnection {
  public:

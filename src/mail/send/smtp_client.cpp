@@ -271,7 +271,6 @@ std::string NewMessageId(const std::string& senderAddress) {
   return "<" + id + "@" + domain + ">";
 }
 
-constexpr platform::TextId kTlsFailedText{40150};
 constexpr platform::TextId kLogInRefusedText{40152};
 constexpr platform::TextId kNoStartTlsText{40153};
 constexpr platform::TextId kNoLogInMethodText{40154};
