@@ -60,6 +60,10 @@ const char kUsage[] =
     "  html rtf FILE                           a rich-text body form as HTML; \"needs-html: 0|1\"\n"
     "                                          on standard error\n"
     "  html plain FILE                         a rich-text body form as plain text\n"
+    "  desktop status                          \"browser: yes|no\" and \"mail: yes|no\": whether the\n"
+    "                                          desktop opens pages and mailto links with vyrelle\n"
+    "  desktop default-browser                 make vyrelle the desktop's default browser\n"
+    "  desktop default-mail                    make vyrelle the desktop's mailto handler\n"
     "The Windows-directory stand-in is $VYRELLE_HOME when set.\n";
 
 }  // namespace
@@ -188,6 +192,7 @@ const std::pair<const char*, Handler> kCommands[] = {
     {"channels", RunChannelsCommand},
     {"mail", RunMailCommand},
     {"html", RunHtmlCommand},
+    {"desktop", RunDesktopCommand},
 };
 }  // namespace
 
