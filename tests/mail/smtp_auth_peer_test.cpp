@@ -8,7 +8,9 @@
 #include "mail/send/outbox.h"
 #include "mail/store/mail_store.h"
 #include "platform/profile_file.h"
+#include "mail/send/smtp_client.h"
 #include "tools/python_fixture.h"
+#include "tools/smtp_record_server.h"
 #include "tools/test_certificates.h"
 #include "tools/test_support.h"
 
@@ -100,6 +102,64 @@ TEST(SmtpAuthPeerTest, LogInOverTlsAndARefusedLogInKeepsTheMessage) {
     for (const char* secret : {"s3cret-pass", "czNjcmV0LXBhc3M=", "AGFubgBzM2NyZXQtcGFzcw=="}) {
       EXPECT_EQ(capture.find(secret), std::string::npos) << secret;
     }
+  }
+}
+
+}  // namespace
+}  // namespace vyr
+
+namespace vyr {
+namespace {
+
+TEST(SmtpAuthPeerTest, SettingsFallBackToThePop3AccountAndTheSecurePorts) {
+  const struct {
+    int security, port;  // port 0: SMTPPort unset
+    const char* smtpUser;
+    int expectedPort;
+    std::string expectedUser, expectedPassword;
+  } cases[] = {
+      {0, 0, nullptr, 25, "jane", "pop-secret"},
+      {2, 0, nullptr, 465, "jane", "pop-secret"},
+      {1, 587, "jane@mail.example", 587, "jane@mail.example", "smtp-secret"},
+  };
+  for (const auto& k : cases) {
+    test::TestApp t;
+    t.app.WriteString("email", "pop3-account", "jane");
+    t.app.WriteString("email", "pop3-pass", StoredPassword("pop-secret"));
+    t.app.WriteInt("email", "SMTPSecurity", k.security);
+    t.app.WriteInt("email", "SMTPAuth", 1);
+    if (k.port) t.app.WriteInt("email", "SMTPPort", k.port);
+    if (k.smtpUser) {
+      t.app.WriteString("email", "SMTPUser", k.smtpUser);
+      t.app.WriteString("email", "SMTPPass", StoredPassword("smtp-secret"));
+    }
+    const SmtpOptions o = SmtpOptions::FromSettings(t.app);
+    EXPECT_EQ(o.port, k.expectedPort) << k.security;
+    EXPECT_EQ(o.user, k.expectedUser) << k.security;
+    EXPECT_EQ(o.password, k.expectedPassword) << k.security;
+  }
+}
+
+TEST(SmtpAuthPeerTest, AServerWithoutStartTlsGetsNoLogIn) {
+  test::SmtpRecordServer server;  // plain: offers no STARTTLS
+  std::string error;
+  ASSERT_TRUE(server.Start(&error)) << error;
+  SmtpOptions o;
+  o.port = server.Port();
+  o.security = kSecurityStartTls;
+  o.authenticate = true;
+  o.user = "ann";
+  o.password = "s3cret-pass";
+  SmtpClient client(o);
+  EXPECT_EQ(client.ConnectServer("127.0.0.1", "client.example"), 6);
+  EXPECT_EQ(client.ConnectFailureText(6, "127.0.0.1"),
+            "127.0.0.1 does not offer a secure connection (STARTTLS); nothing was sent");
+  client.Quit();
+  ASSERT_EQ(server.Sessions().size(), 1u);
+  EXPECT_EQ(server.Sessions()[0].rfind("EHLO client.example\r\n", 0), 0u);
+  for (const std::string& session : server.Sessions()) {
+    EXPECT_EQ(session.find("AUTH"), std::string::npos) << session;
+    EXPECT_EQ(session.find("MAIL"), std::string::npos) << session;
   }
 }
 
