@@ -11,6 +11,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   dovecot-pop3d python3-aiosmtpd python3-pyftpdlib
   xvfb xauth x11-utils imagemagick
+  desktop-file-utils appstream openssl ca-certificates
   fetchmail msmtp
   uudeview curl zip
 )

@@ -75,6 +75,10 @@ const char kUsage[] =
     "  session ping|login|logout [--send]      the request address the session sends; with --send\n"
     "                                          it goes to [misc] PS and each command of the reply\n"
     "                                          is printed on a line of its own\n"
+    "  desktop status                          \"browser: yes|no\" and \"mail: yes|no\": whether the\n"
+    "                                          desktop opens pages and mailto links with vyrelle\n"
+    "  desktop default-browser                 make vyrelle the desktop's default browser\n"
+    "  desktop default-mail                    make vyrelle the desktop's mailto handler\n"
     "The Windows-directory stand-in is $VYRELLE_HOME when set.\n";
 
 }  // namespace
@@ -209,6 +213,7 @@ const std::pair<const char*, Handler> kCommands[] = {
     {"scheme", RunSchemeCommand},
     {"url", RunUrlMatchCommand},
     {"session", RunSessionCommand},
+    {"desktop", RunDesktopCommand},
 };
 }  // namespace
 

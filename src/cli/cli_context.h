@@ -52,5 +52,6 @@ int RunDownloadCommand(Context&, const std::vector<std::string>&);
 // "url match PATTERN ADDRESS" (args start with "match").
 int RunUrlMatchCommand(Context&, const std::vector<std::string>&);
 int RunSessionCommand(Context&, const std::vector<std::string>&);
+int RunDesktopCommand(Context&, const std::vector<std::string>&);
 
 }  // namespace vyr::cli

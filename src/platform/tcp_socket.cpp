@@ -24,9 +24,9 @@ constexpr int kConnectStepMs = 100;
 
 TcpSocket::~TcpSocket() { Close(); }
 
-bool TcpSocket::Create() {
+bool TcpSocket::Create(bool ipv6) {
   if (fd_ >= 0) return false;
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   fd_ = fd;
   return true;
@@ -36,16 +36,30 @@ bool TcpSocket::Connect(const std::string& dottedAddress, std::uint16_t port,
                         const std::atomic<bool>& cancel) {
   const int fd = fd_;
   if (fd < 0) return false;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  if (::inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1) return false;
+  sockaddr_storage address{};
+  socklen_t addressLength = 0;
+  int family = AF_UNSPEC;
+  socklen_t familyLength = sizeof family;
+  if (::getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &family, &familyLength) != 0) return false;
+  if (family == AF_INET6) {
+    auto* in6 = reinterpret_cast<sockaddr_in6*>(&address);
+    in6->sin6_family = AF_INET6;
+    in6->sin6_port = htons(port);
+    if (::inet_pton(AF_INET6, dottedAddress.c_str(), &in6->sin6_addr) != 1) return false;
+    addressLength = sizeof *in6;
+  } else {
+    auto* in = reinterpret_cast<sockaddr_in*>(&address);
+    in->sin_family = AF_INET;
+    in->sin_port = htons(port);
+    if (::inet_pton(AF_INET, dottedAddress.c_str(), &in->sin_addr) != 1) return false;
+    addressLength = sizeof *in;
+  }
 
   // Connect without blocking and wait in steps, so that a cancel from
   // another thread is seen while the remote side does not answer.
   if (!SetNonBlocking(true)) return false;
   bool connected = false;
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), addressLength) == 0) {
     connected = true;
   } else if (errno == EINPROGRESS || errno == EINTR) {
     while (!cancel.load()) {
@@ -166,6 +180,15 @@ bool TcpSocket::SetSendTimeout(int milliseconds) {
   return ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) == 0;
 }
 
+bool TcpSocket::SetReceiveTimeout(int milliseconds) {
+  const int fd = fd_;
+  if (fd < 0) return false;
+  timeval tv{};
+  tv.tv_sec = milliseconds / 1000;
+  tv.tv_usec = (milliseconds % 1000) * 1000;
+  return ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0;
+}
+
 int TcpSocket::Shutdown() {
   const int fd = fd_;
   if (fd < 0) return -1;
@@ -193,6 +216,31 @@ int TcpSocket::ResolveIPv4(const std::string& name, std::string& dotted) {
   if (!ok) return -1;
   dotted = text;
   return 0;
+}
+
+int TcpSocket::ResolveAddress(const std::string& name, std::string& address) {
+  std::string bare = name;
+  if (bare.size() > 2 && bare.front() == '[' && bare.back() == ']') bare = bare.substr(1, bare.size() - 2);
+  if (ResolveIPv4(bare, address) == 0) return 0;
+  addrinfo hints{};
+  hints.ai_family = AF_INET6;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (bare.empty() || ::getaddrinfo(bare.c_str(), nullptr, &hints, &found) != 0 || !found) {
+    return -1;
+  }
+  char text[INET6_ADDRSTRLEN] = {};
+  const auto* in6 = reinterpret_cast<const sockaddr_in6*>(found->ai_addr);
+  const bool ok = ::inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof text) != nullptr;
+  ::freeaddrinfo(found);
+  if (!ok) return -1;
+  address = text;
+  return 0;
+}
+
+bool TcpSocket::IsIPv6Address(const std::string& text) {
+  in6_addr address{};
+  return ::inet_pton(AF_INET6, text.c_str(), &address) == 1;
 }
 
 bool TcpSocket::IsIPv4Address(const std::string& text) {

@@ -1,6 +1,6 @@
 #pragma once
-// A thin wrapper over a POSIX IPv4 stream socket: everything the mail
-// connection needs from the operating system and nothing more.
+// A thin wrapper over a POSIX stream socket (IPv4 or IPv6): everything the
+// mail connection needs from the operating system and nothing more.
 //
 // One thread uses the socket; another thread may call Shutdown() at any time
 // to make a blocked receive, send or wait return at once. Only the owning
@@ -22,11 +22,12 @@ class TcpSocket {
 
   bool IsOpen() const { return fd_ >= 0; }
 
-  // Creates an unconnected IPv4 stream socket. False when none can be made
-  // (or one is already open).
-  bool Create();
+  // Creates an unconnected stream socket, IPv6 when asked, else IPv4. False
+  // when none can be made (or one is already open).
+  bool Create(bool ipv6 = false);
 
-  // Connects to a dotted IPv4 address. The wait is done in short steps so
+  // Connects to a numeric address of the socket's family (dotted IPv4, or
+  // IPv6 text for an IPv6 socket). The wait is done in short steps so
   // that a set `cancel` flag ends it early; the system's own connect time
   // limit still applies. False when the address is not dotted IPv4, the
   // connection is refused or fails, or the wait was cancelled.
@@ -57,6 +58,11 @@ class TcpSocket {
   bool SetNonBlocking(bool on);
   // Limits how long one blocked send may wait (SO_SNDTIMEO).
   bool SetSendTimeout(int milliseconds);
+  // Limits how long one blocked receive may wait (SO_RCVTIMEO; 0: no limit).
+  bool SetReceiveTimeout(int milliseconds);
+  // The descriptor, for a secure layer put over the connection (owning
+  // thread only).
+  int Descriptor() const { return fd_; }
 
   // shutdown(SHUT_RDWR). Safe from any thread while the socket is open.
   // 0 or -1.
@@ -68,8 +74,14 @@ class TcpSocket {
   // Looks the name up and gives its first IPv4 address in dotted form.
   // 0 resolved, -1 not resolvable.
   static int ResolveIPv4(const std::string& name, std::string& dotted);
+  // Looks the name up and gives its first IPv4 address in dotted form, or,
+  // when it has none, its first IPv6 address in text form. A name in
+  // brackets ("[::1]") is taken without them. 0 resolved, -1 not resolvable.
+  static int ResolveAddress(const std::string& name, std::string& address);
   // True when the text is exactly a dotted IPv4 address (a.b.c.d).
   static bool IsIPv4Address(const std::string& text);
+  // True when the text is exactly an IPv6 address in text form.
+  static bool IsIPv6Address(const std::string& text);
 
  private:
   std::atomic<int> fd_{-1};

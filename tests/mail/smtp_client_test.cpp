@@ -45,14 +45,17 @@ bool WellFormedLines(const std::string& s) {
 }
 
 // The header block every test message starts with, holding the message's
-// own date (checked for its form).
+// own date and id (checked for their forms: the id is at the sender's
+// domain).
 std::string Headers(const std::string& raw) {
-  std::smatch m;
+  std::smatch m, id;
   static const std::regex date("Date: ([0-9]{2} [A-Z][a-z]{2} 20[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [+-][0-9]{4})\r\n");
+  static const std::regex messageId("Message-ID: (<[0-9a-f]+\\.[0-9A-F]{16}@mail\\.example>)\r\n");
   EXPECT_TRUE(std::regex_search(raw, m, date)) << raw;
+  EXPECT_TRUE(std::regex_search(raw, id, messageId)) << raw;
   return "From: Ann Sender <ann@mail.example>\r\nTo: Bob <bob@mail.example>\r\nCC: \r\n"
          "Subject: Greetings\r\nDate: " + std::string(m[1]) + "\r\n"
-         "X-Mailer: Vyrelle Version: 1.2.3.4\r\nX-ID: 0123ABCD\r\n";
+         "X-Mailer: Vyrelle Version: 1.2.3.4\r\nX-ID: 0123ABCD\r\nMessage-ID: " + std::string(id[1]) + "\r\n";
 }
 
 std::string Boundary(const std::string& raw, const char* kind) {
@@ -263,7 +266,7 @@ TEST_F(SmtpClientTest, HostileOrBrokenInputInjectsNothing) {
   ASSERT_TRUE(server.WaitForMessages(1, 5000));
   const auto m = server.Messages()[0];
   EXPECT_EQ(m.recipients, (Strings{"bob@mail.example"}));
-  EXPECT_EQ(Parsed(m, true), (Strings{"From", "To", "CC", "Subject", "Date", "X-Mailer", "X-ID"}));
+  EXPECT_EQ(Parsed(m, true), (Strings{"From", "To", "CC", "Subject", "Date", "X-Mailer", "X-ID", "Message-ID"}));
   EXPECT_NE(m.raw.find("Subject: Hi  Bcc: evil@mail.example\r\n"), std::string::npos);
   EXPECT_NE(m.raw.find("CC:   .  RSET\r\n"), std::string::npos);
   const std::string session = server.Sessions().at(0);

@@ -15,6 +15,7 @@
 #include <ctime>
 #include <filesystem>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tools/test_support.h"
@@ -166,6 +167,11 @@ bool DovecotServer::WaitForGreeting(int timeoutMs) const {
   return false;
 }
 
+void DovecotServer::UseTls(const std::string& certPem, const std::string& keyPem) {
+  certPem_ = certPem;
+  keyPem_ = keyPem;
+}
+
 bool DovecotServer::Start(std::string* error) {
   if (::access(kDovecot, X_OK) != 0 || ::access(kPop3Binary, X_OK) != 0) {
     *error = "Dovecot's POP3 server is missing: install the Debian package dovecot-pop3d";
@@ -197,13 +203,23 @@ bool DovecotServer::Start(std::string* error) {
   // try a few.
   for (int attempt = 0; attempt < 3; ++attempt) {
     port_ = FreeLoopbackPort();
+    tlsPort_ = certPem_.empty() ? 0 : FreeLoopbackPort();
+    std::string ssl = "ssl = no\n";
+    if (!certPem_.empty()) {
+      // Copies the dovecot user can read.
+      for (const auto& [from, to] : {std::pair{certPem_, "/cert.pem"}, std::pair{keyPem_, "/key.pem"}}) {
+        fs::copy_file(from, scratch_ + to, fs::copy_options::overwrite_existing);
+        ::chmod((scratch_ + to).c_str(), 0644);
+      }
+      ssl = "ssl = yes\nssl_cert = <" + scratch_ + "/cert.pem\nssl_key = <" + scratch_ + "/key.pem\n";
+    }
     const std::string& s = scratch_;
     const std::string config =
         "base_dir = " + s + "/run\n"
         "state_dir = " + s + "/state\n"
         "protocols = pop3\n"
         "listen = 127.0.0.1\n"
-        "ssl = no\n"
+        + ssl +
         "disable_plaintext_auth = no\n"
         "auth_mechanisms = plain\n"
         "auth_failure_delay = 0\n"
@@ -217,7 +233,7 @@ bool DovecotServer::Start(std::string* error) {
         "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n"
         "service pop3-login {\n"
         "  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " + std::to_string(port_) + "\n  }\n"
-        "  inet_listener pop3s {\n    port = 0\n  }\n"
+        "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " + std::to_string(tlsPort_) + "\n  }\n"
         "}\n";
     WriteFile(configPath_, config);
     ::chmod(configPath_.c_str(), 0644);

@@ -20,6 +20,11 @@ class DovecotServer {
   bool Start(std::string* error);
   int Port() const { return port_; }
 
+  // Serves TLS with this certificate and key (PEM files): STLS on Port(),
+  // TLS from the first byte on TlsPort(). Call before Start.
+  void UseTls(const std::string& certPem, const std::string& keyPem);
+  int TlsPort() const { return tlsPort_; }
+
   // Adds (or changes) a mailbox user with a clear-text password. Works
   // before and after Start.
   void AddUser(const std::string& user, const std::string& password);
@@ -42,6 +47,8 @@ class DovecotServer {
   std::string logPath_;
   std::map<std::string, std::string> users_;
   int port_ = 0;
+  int tlsPort_ = 0;
+  std::string certPem_, keyPem_;
   bool running_ = false;
   unsigned counter_ = 0;
 };

@@ -2,6 +2,7 @@
 # Starts vyrelle on a virtual X display with a local page and checks that the
 # page's title reaches the window caption, that the page is painted, that the
 # application object created the installation key in the data home, and that
+# a second start hands its page to the running window and ends, that
 # a termination request shuts the program down cleanly, and that start-up
 # releases what a forward left read-only in the viewer's folder.
 #
@@ -12,6 +13,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 FIXTURE_TITLE="Vyrelle UI Fixture 7341"
 EXPECTED_CAPTION="$FIXTURE_TITLE - Vyrelle"
+HANDED_CAPTION="Handed Over 5519 - Vyrelle"
 # The fixture page's background colour (#2e7d32).
 PAGE_COLOUR="rgb(46,125,50)"
 
@@ -53,6 +55,28 @@ if [ "${1:-}" = "--inside-display" ]; then
     [ "${count:-0}" -ge 100000 ] && break
     sleep 0.5
   done
+
+  # A second start hands its page to the running window and ends at once.
+  handed="$(dirname "$page")/handed.html"
+  "$vyrelle" "$handed" >>"$log" 2>&1 &
+  second=$!
+  for _ in $(seq 1 40); do kill -0 "$second" 2>/dev/null || break; sleep 0.5; done
+  if kill -0 "$second" 2>/dev/null; then
+    kill -KILL "$second"; kill -KILL "$pid"
+    echo "a second start did not end within 20 s" >"$status_file"
+    exit 1
+  fi
+  wait "$second" || { echo "a second start ended with status $?" >"$status_file"; kill -KILL "$pid"; exit 1; }
+  handedOver=0
+  for _ in $(seq 1 40); do
+    xwininfo -root -tree 2>/dev/null | grep -qF "\"$HANDED_CAPTION\"" && { handedOver=1; break; }
+    sleep 0.5
+  done
+  if [ "$handedOver" -ne 1 ]; then
+    echo "the running window did not open the page a second start handed over" >"$status_file"
+    kill -KILL "$pid"
+    exit 1
+  fi
 
   # A termination request must end the program normally.
   kill -TERM "$pid"
@@ -111,6 +135,8 @@ mkdir -p "$(dirname "$LEFTOVER")" && echo part >"$LEFTOVER" && chmod 444 "$LEFTO
 PAGE_DIR="$WORK/fixture pages"
 mkdir -p "$PAGE_DIR"
 cp "$FIXTURE" "$PAGE_DIR/title.html"
+printf '<!DOCTYPE html><html><head><title>Handed Over 5519</title></head><body>second</body></html>\n' \
+  >"$PAGE_DIR/handed.html"
 
 mkdir -p "$(dirname "$SHOT")"
 rm -f "$SHOT"

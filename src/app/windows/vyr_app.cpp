@@ -14,6 +14,7 @@
 #include "browser/windows/shell_frame.h"
 #include "mail/store/mail_store.h"
 #include "net/windows/download_progress_dlg.h"
+#include "platform/single_instance.h"
 #include "platform/window_messages.h"
 #include "platform/windows_dir.h"
 
@@ -83,6 +84,16 @@ bool CVyrApp::OnInit() {
   SetAppName(wxS("vyrelle"));
   SetAppDisplayName(wxS("Vyrelle"));
 
+  // A later start (the desktop handing over an address with %u, a link
+  // opened from another program) gives its address to the running instance
+  // and ends. A relative file name is made absolute here, where it means
+  // something.
+  fileToOpen_ = argc > 1 ? AddressFromArgument(ToUtf8(argv[1])) : std::string();
+  if (vyr::platform::SingleInstance::HandOver(fileToOpen_)) {
+    handedOver_ = true;  // OnRun ends at once, with status 0
+    return true;
+  }
+
   boxes_ = std::make_unique<CWxMessageBox>();
   messages_ = std::make_unique<vyr::UiThreadMessageBox>(*boxes_);
   sounds_ = std::make_unique<CWxSoundPlayer>();
@@ -125,12 +136,32 @@ bool CVyrApp::OnInit() {
   frame->Show();
   SetTopWindow(frame);
   OpenFirstPage(*frame);
+
+  // The listening thread passes what later starts send to this thread.
+  singleInstance_ = std::make_unique<vyr::platform::SingleInstance>();
+  singleInstance_->Listen(
+      [](const std::string& address) {
+        wxTheApp->CallAfter([address] {
+          if (auto* shell = dynamic_cast<CShellFrame*>(wxTheApp->GetTopWindow())) {
+            shell->Browser()->Navigate(address);
+            shell->Raise();
+          }
+        });
+      },
+      [] {
+        wxTheApp->CallAfter([] {
+          if (wxWindow* top = wxTheApp->GetTopWindow()) {
+            top->Show();
+            top->Raise();
+          }
+        });
+      });
   return true;
 }
 
 void CVyrApp::OpenFirstPage(CShellFrame& frame) {
-  if (argc > 1) {
-    frame.Browser()->Navigate(AddressFromArgument(ToUtf8(argv[1])));
+  if (!fileToOpen_.empty()) {
+    frame.Browser()->Navigate(fileToOpen_);
     return;
   }
   const std::string startPage = FindStartPage();
@@ -141,7 +172,10 @@ void CVyrApp::OpenFirstPage(CShellFrame& frame) {
   }
 }
 
+int CVyrApp::OnRun() { return handedOver_ ? 0 : wxApp::OnRun(); }
+
 int CVyrApp::OnExit() {
+  singleInstance_.reset();  // later starts find no instance from here on
   if (sigtermSource_) g_source_remove(sigtermSource_);
   sigtermSource_ = 0;
   // A worker still waiting for a box gets "cancel" instead of a window.

@@ -9,6 +9,7 @@
 
 #include "app/application.h"
 #include "app/windows/wx_services.h"
+#include "platform/single_instance.h"
 
 class CShellFrame;
 
@@ -17,12 +18,14 @@ class CVyrApp : public wxApp {
   CVyrApp();
 
   bool OnInit() override;
+  int OnRun() override;
   int OnExit() override;
 
   vyr::Application& Logic() { return *logic_; }
 
  private:
-  // The address given on the command line, or the local start page.
+  // The address given on the command line (or handed over by a later
+  // start), or the local start page.
   void OpenFirstPage(CShellFrame& frame);
 
   std::unique_ptr<CWxMessageBox> boxes_;
@@ -31,6 +34,9 @@ class CVyrApp : public wxApp {
   std::unique_ptr<CWxSoundPlayer> sounds_;
   std::unique_ptr<vyr::Application> logic_;
   unsigned sigtermSource_ = 0;  // the GLib source handling SIGTERM
+  bool handedOver_ = false;     // a running instance took this start's address
+  std::string fileToOpen_;      // the address of the command line ("" none)
+  std::unique_ptr<vyr::platform::SingleInstance> singleInstance_;
 };
 
 wxDECLARE_APP(CVyrApp);

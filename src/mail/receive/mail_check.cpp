@@ -12,6 +12,7 @@
 #include "mail/store/mail_store.h"
 #include "mail/receive/pop3_client.h"
 #include "platform/file_system.h"
+#include "platform/string_table.h"
 #include "platform/tick_count.h"
 
 namespace vyr {
@@ -19,6 +20,16 @@ namespace vyr {
 using platform::WindowHandle;
 
 namespace {
+
+// Status texts of a session that asked for security and did not get it.
+constexpr platform::TextId kNoStartTlsText{40151};
+
+// A server setting that can be connected to. A name without a dot
+// ("localhost", a host of the local network) is one; an unset one, or one
+// holding a blank, is not.
+bool UsableServer(const std::string& server) {
+  return !server.empty() && server != kUnsetText && server.find_first_of(" \t\r\n") == std::string::npos;
+}
 
 std::string Format(const char* pattern, const std::string& a) {
   char text[1024];
@@ -409,8 +420,11 @@ platform::MoveResult CheckRun::StoreInInbox(const std::string& tempFile, const s
 
 bool CheckRun::OpenSession(Pop3Client& pop, const std::string& server, const std::string& user,
                            const std::string& password, int& count) {
-  if (pop.Login(server, user, password) != 0) {
-    const std::string failed = Format("Could not connect to %s", server);
+  const int login = pop.Login(server, user, password);
+  if (login != 0) {
+    std::string failed = Format("Could not connect to %s", server);
+    if (login == 5) failed = Format(kNoStartTlsText.Text().c_str(), server);
+    if (login == 6) failed = Format(kTlsFailedText.Text().c_str(), server, pop.TlsError());
     PostStatus(failed);
     if (c_->cancel) {
       pop.Quit();
@@ -420,7 +434,8 @@ bool CheckRun::OpenSession(Pop3Client& pop, const std::string& server, const std
     // period: nothing is on the wire meanwhile.
     Watch(false);
     if (!s_->silent && s_->questions) {
-      std::string text = Format("Could not connect to %s\n%s\n", server, Trim(pop.LastReply())) +
+      std::string text = (login >= 5 ? failed + "\n"
+                                     : Format("Could not connect to %s\n%s\n", server, Trim(pop.LastReply()))) +
                          "Do you want to check your mail settings?";
       if (s_->questions->AskToCheckSettings(text, "Mail check failed")) s_->questions->OpenMailSettings();
     }
@@ -449,7 +464,7 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
   Application& app = s_->app;
   const std::string inbox = store_.FolderPath("Inbox", true);
   const std::string temp = store_.TempDirectory();
-  if (server.find('.') == std::string::npos) {
+  if (!UsableServer(server)) {
     // Nothing can be fetched from such a server: the account counts as
     // failed rather than as checked.
     PostStatus(Format("Invalid POP Server [%s]", server));
@@ -469,7 +484,11 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
   CancelCheck("", true);
   PostStatus(Format("* Connecting to %s as %s", server, user));
 
-  Pop3Client pop(static_cast<std::uint16_t>(app.GetInt("email", "POP3Port", 110)));
+  // Security per account; TLS from the first byte moves the default port.
+  const int security = app.GetInt("email", tag.empty() ? std::string("POP3Security") : "multipop" + tag + "-security", 0);
+  Pop3Client pop(static_cast<std::uint16_t>(
+      app.GetInt("email", "POP3Port", security == kSecurityTls ? 995 : 110)));
+  pop.SetSecurity(security, app.GetString("email", "TLSTrustFile", ""));
   Attach(&pop);
   struct Detach {
     CheckRun* run;
@@ -605,13 +624,13 @@ std::string MailCheck::StatusText() const { return state_->Status(); }
 bool MailCheck::StartMailCheck(bool silent) {
   State& s = *state_;
   s.silent = silent;
-  if (s.app.GetString("email", "pop3-server", kUnsetText).find('.') == std::string::npos) {
+  if (!UsableServer(s.app.GetString("email", "pop3-server", kUnsetText))) {
     if (silent || !s.questions) return false;
     if (!s.questions->AskToCheckSettings(kSettingsIncompleteQuestion, kSetupRequiredTitle)) {
       return false;
     }
     s.questions->OpenMailSettings();
-    if (s.app.GetString("email", "pop3-server", kUnsetText).find('.') == std::string::npos) return false;
+    if (!UsableServer(s.app.GetString("email", "pop3-server", kUnsetText))) return false;
   }
   std::lock_guard<std::mutex> lock(s.mutex);
   if (s.run && s.run->running) return false;

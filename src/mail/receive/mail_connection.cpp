@@ -1,16 +1,64 @@
 #include "mail/receive/mail_connection.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
 #include "platform/tick_count.h"
 
 namespace vyr {
 
 namespace {
+
+// TLS reads and writes go straight to the platform socket through this
+// small BIO, so that writes never raise SIGPIPE (a peer that hung up
+// reports a failed send instead) and a receive time limit set on the socket
+// holds for TLS reads too.
+int SocketBioWrite(BIO* bio, const char* data, int length) {
+  auto* socket = static_cast<platform::TcpSocket*>(BIO_get_data(bio));
+  BIO_clear_retry_flags(bio);
+  if (length <= 0) return 0;
+  const long sent = socket->SendAll(data, static_cast<size_t>(length));
+  return sent < 0 ? -1 : static_cast<int>(sent);
+}
+
+int SocketBioRead(BIO* bio, char* buffer, int length) {
+  auto* socket = static_cast<platform::TcpSocket*>(BIO_get_data(bio));
+  BIO_clear_retry_flags(bio);
+  if (length <= 0) return 0;
+  const long n = socket->Receive(buffer, static_cast<size_t>(length), false);
+  return static_cast<int>(n);
+}
+
+long SocketBioControl(BIO*, int command, long, void*) {
+  return command == BIO_CTRL_FLUSH ? 1 : 0;
+}
+
+BIO_METHOD* SocketBioMethod() {
+  static BIO_METHOD* method = [] {
+    BIO_METHOD* m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "vyrelle socket");
+    BIO_meth_set_write(m, SocketBioWrite);
+    BIO_meth_set_read(m, SocketBioRead);
+    BIO_meth_set_ctrl(m, SocketBioControl);
+    return m;
+  }();
+  return method;
+}
+
+std::string OpenSslErrorText() {
+  const unsigned long code = ERR_get_error();
+  ERR_clear_error();
+  if (code == 0) return "the connection broke off during the handshake";
+  const char* reason = ERR_reason_error_string(code);
+  return reason ? reason : "the handshake failed";
+}
 
 constexpr unsigned kPauseBeforeSendMs = 50;
 constexpr unsigned kPauseBetweenChunksMs = 10;
@@ -28,7 +76,7 @@ int MailConnection::Connect(std::uint16_t port, const std::string& dottedAddress
   std::unique_lock<std::mutex> lock(socketMutex_);
   if (socket_.IsOpen()) return 1;
   if (aborted_) return 3;
-  if (!socket_.Create()) return 2;
+  if (!socket_.Create(platform::TcpSocket::IsIPv6Address(dottedAddress))) return 2;
   crPending_ = false;
   // The wait for the peer runs without the lock, so that Abort() can set the
   // flag the wait watches.
@@ -43,8 +91,120 @@ int MailConnection::Connect(std::uint16_t port, const std::string& dottedAddress
   return 0;
 }
 
+void MailConnection::EndTls() {
+  if (!tls_) return;
+  // close_notify is sent without waiting for the peer's; on a broken
+  // connection the send simply fails.
+  ERR_clear_error();
+  SSL_shutdown(tls_);
+  SSL_free(tls_);
+  ERR_clear_error();
+  tls_ = nullptr;
+}
+
+int MailConnection::StartTls(const std::string& host, const std::string& trustFile) {
+  tlsError_.clear();
+  if (!socket_.IsOpen() || tls_) {
+    tlsError_ = "no connection";
+    return 1;
+  }
+  ERR_clear_error();
+  std::unique_ptr<SSL_CTX, void (*)(SSL_CTX*)> context(SSL_CTX_new(TLS_client_method()), &SSL_CTX_free);
+  if (!context) {
+    tlsError_ = OpenSslErrorText();
+    return 1;
+  }
+  SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION);
+  SSL_CTX_set_default_verify_paths(context.get());
+  if (!trustFile.empty() && trustFile != "?" &&
+      SSL_CTX_load_verify_locations(context.get(), trustFile.c_str(), nullptr) != 1) {
+    ERR_clear_error();
+    tlsError_ = "cannot read the trusted certificates in " + trustFile;
+    return 1;
+  }
+  SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
+
+  SSL* tls = SSL_new(context.get());  // holds its own reference to the context
+  if (!tls) {
+    tlsError_ = OpenSslErrorText();
+    return 1;
+  }
+  std::unique_ptr<SSL, void (*)(SSL*)> guard(tls, &SSL_free);
+  const std::string name = HostPart(host);
+  const bool numeric = platform::TcpSocket::IsIPv4Address(name) || platform::TcpSocket::IsIPv6Address(name);
+  if (numeric) {
+    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(tls), name.c_str());
+  } else {
+    SSL_set_tlsext_host_name(tls, name.c_str());
+    SSL_set1_host(tls, name.c_str());
+  }
+  BIO* bio = BIO_new(SocketBioMethod());
+  if (!bio) {
+    tlsError_ = OpenSslErrorText();
+    return 1;
+  }
+  BIO_set_data(bio, &socket_);
+  BIO_set_init(bio, 1);
+  SSL_set_bio(tls, bio, bio);
+
+  // A server that stops answering mid-handshake does not hold the session
+  // forever; Abort() ends the wait at once as well.
+  socket_.SetReceiveTimeout(kReceiveTimeoutMs);
+  const int rc = SSL_connect(tls);
+  socket_.SetReceiveTimeout(0);
+  if (rc != 1) {
+    const long verify = SSL_get_verify_result(tls);
+    if (verify != X509_V_OK) {
+      tlsError_ = X509_verify_cert_error_string(verify);
+      ERR_clear_error();
+    } else {
+      tlsError_ = OpenSslErrorText();
+    }
+    return 1;
+  }
+  tls_ = guard.release();
+  // Lines already received in plain text before the switch were the
+  // server's; anything after its go-ahead must come through TLS.
+  received_.clear();
+  receivedPos_ = 0;
+  crPending_ = false;
+  return 0;
+}
+
+long MailConnection::SendSome(const char* data, size_t length) {
+  if (!tls_) return socket_.SendAll(data, length);
+  size_t sent = 0;
+  while (sent < length) {
+    const size_t piece = std::min<size_t>(length - sent, 1 << 30);
+    ERR_clear_error();
+    const int n = SSL_write(tls_, data + sent, static_cast<int>(piece));
+    if (n <= 0) return -1;
+    sent += static_cast<size_t>(n);
+  }
+  return static_cast<long>(sent);
+}
+
+long MailConnection::ReceiveSome(char* buffer, size_t length, int timeLimitSeconds) {
+  if (!tls_) {
+    const long n = socket_.Receive(buffer, length, false);
+    return n < 0 ? 0 : n;
+  }
+  // A readable socket may hold only TLS housekeeping (a session ticket) and
+  // no data: the time limit is then kept by the socket's receive limit.
+  if (timeLimitSeconds > 0) socket_.SetReceiveTimeout(timeLimitSeconds * 1000);
+  ERR_clear_error();
+  const int n = SSL_read(tls_, buffer, static_cast<int>(std::min<size_t>(length, 1 << 30)));
+  if (timeLimitSeconds > 0) socket_.SetReceiveTimeout(0);
+  if (n <= 0) {
+    ERR_clear_error();
+    return 0;
+  }
+  return n;
+}
+
 int MailConnection::Close() {
   std::lock_guard<std::mutex> lock(socketMutex_);
+  EndTls();  // TlsError() stays: a failed StartTls is followed by Close
   crPending_ = false;
   received_.clear();
   receivedPos_ = 0;
@@ -65,7 +225,7 @@ int MailConnection::Send(const char* data, int length) {
   if (!data) return -1;
   const size_t count = length < 1 ? std::strlen(data) : static_cast<size_t>(length);
   platform::SleepMs(kPauseBeforeSendMs);
-  const long sent = socket_.SendAll(data, count);
+  const long sent = SendSome(data, count);
   return sent < 0 ? -1 : static_cast<int>(sent);
 }
 
@@ -100,6 +260,7 @@ int MailConnection::SendFile(const std::string& path) {
 bool MailConnection::WaitReadable(int seconds, int microseconds) {
   if (!socket_.IsOpen()) return true;
   if (receivedPos_ < received_.size()) return false;  // bytes already received
+  if (tls_ && SSL_pending(tls_) > 0) return false;
   const long ms = static_cast<long>(seconds) * 1000 + (microseconds + 999) / 1000;
   return socket_.WaitReadable(ms < 0 ? 0 : ms) != 1;
 }
@@ -127,7 +288,7 @@ int MailConnection::ReadLinePiece(char* buffer, int bufferSize, int timeLimitSec
     if (receivedPos_ >= received_.size()) {
       if (timeLimitSeconds > 0 && WaitReadable(timeLimitSeconds, 0)) break;
       received_.resize(kReceiveChunk);
-      const long n = socket_.Receive(received_.data(), received_.size(), false);
+      const long n = ReceiveSome(received_.data(), received_.size(), timeLimitSeconds);
       if (n <= 0) {
         received_.clear();
         receivedPos_ = 0;
@@ -178,16 +339,26 @@ bool MailConnection::IsConnected() {
 }
 
 bool MailConnection::HasPendingData() {
-  return receivedPos_ < received_.size() || socket_.PendingBytes() > 0;
+  if (receivedPos_ < received_.size()) return true;
+  // Under TLS only decrypted bytes count: raw bytes waiting may be a record
+  // that carries no data.
+  if (tls_) return SSL_pending(tls_) > 0;
+  return socket_.PendingBytes() > 0;
 }
 
 int MailConnection::SendBufferSize() { return socket_.SendBufferSize(); }
 
-int MailConnection::ResolveHost(const std::string& host, std::string& dotted, size_t bufferSize) {
+std::string MailConnection::HostPart(const std::string& host) {
   const size_t at = host.rfind('@');
-  const std::string name = at == std::string::npos ? host : host.substr(at + 1);
+  std::string name = at == std::string::npos ? host : host.substr(at + 1);
+  if (name.size() > 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
+  return name;
+}
+
+int MailConnection::ResolveHost(const std::string& host, std::string& dotted, size_t bufferSize) {
+  const std::string name = HostPart(host);
   std::string found;
-  if (platform::TcpSocket::ResolveIPv4(name, found) != 0) return 2;
+  if (platform::TcpSocket::ResolveAddress(name, found) != 0) return 2;
   if (found.size() + 1 > bufferSize) return 1;
   dotted = found;
   return 0;

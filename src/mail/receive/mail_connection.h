@@ -1,6 +1,6 @@
 #pragma once
-// A small blocking TCP client for the mail protocols: connect to a dotted
-// IPv4 address, send text, read CR LF-terminated lines (with an optional time
+// A small blocking TCP client for the mail protocols: connect to a numeric
+// IPv4 or IPv6 address, optionally secure the connection with TLS, send text, read CR LF-terminated lines (with an optional time
 // limit), stream a file, test the connection, close. The POP3 and SMTP
 // clients derive from it. Outcomes are small integer codes, never
 // exceptions.
@@ -15,9 +15,23 @@
 #include <string>
 #include <vector>
 
+#include "platform/string_table.h"
 #include "platform/tcp_socket.h"
 
+struct ssl_st;
+
 namespace vyr {
+
+// How a mail account's connection is secured ([email] POP3Security,
+// multipop%d-security, SMTPSecurity).
+enum MailSecurity : int {
+  kSecurityNone = 0,      // plain text, as the protocols began
+  kSecurityStartTls = 1,  // plain greeting, then the protocol's switch to TLS
+  kSecurityTls = 2,       // TLS from the first byte
+};
+
+// "Secure connection to <host> failed: <reason>" (the reason from TlsError).
+inline constexpr platform::TextId kTlsFailedText{40150};
 
 class MailConnection {
  public:
@@ -34,9 +48,21 @@ class MailConnection {
   MailConnection& operator=(const MailConnection&) = delete;
 
   // 0 connected; 1 a socket is already open; 2 the socket cannot be
-  // created; 3 the connection fails (also when the address is not dotted
-  // IPv4, or after Abort()). A failed attempt leaves no socket behind.
+  // created; 3 the connection fails (also when the address is neither
+  // dotted IPv4 nor IPv6 text, or after Abort()). A failed attempt leaves no
+  // socket behind.
   int Connect(std::uint16_t port, const std::string& dottedAddress);
+
+  // Puts TLS over the open connection: the server's certificate must chain
+  // to the system's trust store or to a certificate in `trustFile` (a PEM
+  // file; empty: none), and must name `host` (a host name, or an IPv4/IPv6
+  // address). From then on every send and read goes through TLS. 0 secured;
+  // 1 failed (TlsError() says why; the caller ends the session, nothing is
+  // ever sent in plain text after a failure).
+  int StartTls(const std::string& host, const std::string& trustFile);
+  bool Secure() const { return tls_ != nullptr; }
+  // Why the last StartTls failed, in a few words ("" after success).
+  const std::string& TlsError() const { return tlsError_; }
   // Shuts the socket down and closes it. Bit set: 1 the shutdown failed,
   // 2 closing failed. Nothing to close gives 0.
   int Close();
@@ -71,10 +97,14 @@ class MailConnection {
   int SendBufferSize();
 
   // Resolves the part after the last "@" of `host` to a dotted IPv4
-  // address. 0 resolved; 1 it does not fit bufferSize (with its
+  // address, or to an IPv6 address when the name has no IPv4 one (a name
+  // without a dot, such as "localhost", is looked up as it is). 0 resolved; 1 it does not fit bufferSize (with its
   // terminator); 2 the name cannot be resolved.
   static int ResolveHost(const std::string& host, std::string& dotted, size_t bufferSize = 512);
   static bool IsDottedAddress(const std::string& text);
+  // The host name a certificate must carry for `host`: the part after its
+  // last "@", without brackets around an IPv6 address.
+  static std::string HostPart(const std::string& host);
   // Removes the line end in place: with length L, when the character at
   // L-2 is CR or LF the text is cut there, else when the last one is, it is
   // cut there.
@@ -103,6 +133,14 @@ class MailConnection {
   bool HasSocket() const { return socket_.IsOpen(); }
 
  private:
+  // One receive, through TLS when it is on. timeLimitSeconds > 0 bounds the
+  // wait. Bytes received, 0 when nothing came.
+  long ReceiveSome(char* buffer, size_t length, int timeLimitSeconds);
+  long SendSome(const char* data, size_t length);
+  void EndTls();
+
+  ssl_st* tls_ = nullptr;
+  std::string tlsError_;
   platform::TcpSocket socket_;
   std::mutex socketMutex_;  // serialises Abort() against Connect/Close
   std::atomic<bool> aborted_{false};

@@ -67,6 +67,11 @@ Pop3Client::Pop3Client(std::uint16_t port) : port_(port) {}
 
 Pop3Client::~Pop3Client() = default;
 
+void Pop3Client::SetSecurity(int security, const std::string& trustFile) {
+  security_ = security;
+  trustFile_ = trustFile;
+}
+
 void Pop3Client::ResetResponse() {
   responseOpen_ = false;
   terminatorSeen_ = false;
@@ -114,8 +119,23 @@ int Pop3Client::Login(const std::string& server, const std::string& user,
       return 1;
     }
     if (Connect(port_, address) != 0) return 2;
+    if (security_ == kSecurityTls && StartTls(server, trustFile_) != 0) {
+      Close();
+      return 6;
+    }
 
     ReadReply(0);  // the greeting; its content is not examined
+    if (security_ == kSecurityStartTls) {
+      SendText("STLS\r\n");
+      if (ReadReply(kReplyTimeLimitSeconds) == 0 || !ReplyPositive()) {
+        Close();
+        return 5;
+      }
+      if (StartTls(server, trustFile_) != 0) {
+        Close();
+        return 6;
+      }
+    }
 
     // A CR or LF inside the name or password would end the command early and
     // send the rest as a command of its own.

@@ -43,8 +43,16 @@ class Pop3Client : public MailConnection {
   explicit Pop3Client(std::uint16_t port = 110);
   ~Pop3Client() override;
 
+  // How the session is secured (MailSecurity) and an extra PEM file of
+  // trusted certificates ("" none). Takes effect at the next Login.
+  void SetSecurity(int security, const std::string& trustFile);
+
   // 0 logged in; 1 the server name cannot be resolved; 2 the connection
-  // fails; 3 USER refused; 4 PASS refused. Ends any earlier session first.
+  // fails; 3 USER refused; 4 PASS refused; 5 STARTTLS is asked for and the
+  // server refuses STLS; 6 the secure connection cannot be made (TlsError()
+  // says why). With security asked for, nothing (above all no password) is
+  // sent in plain text after STLS, and a failure never falls back to it.
+  // Ends any earlier session first.
   int Login(const std::string& server, const std::string& user, const std::string& password);
   // QUIT, one reply awaited for up to 10 s, Close. Without a socket it does
   // nothing. Always 0.
@@ -112,6 +120,8 @@ class Pop3Client : public MailConnection {
   void ResetResponse();
 
   std::uint16_t port_;
+  int security_ = kSecurityNone;
+  std::string trustFile_;
   char line_[kLineBufferSize] = {};
   std::string lastReply_;
   bool responseOpen_ = false;

@@ -221,14 +221,6 @@ std::string Outbox::Setting(const char* key) const {
 
 std::string Outbox::SenderText() const { return Setting("name") + " <" + Setting("e-address") + ">"; }
 
-std::string Outbox::HomeDomain() const {
-  std::string host = app_.HomeServer();
-  const size_t scheme = host.find("://");
-  if (scheme != std::string::npos) host.erase(0, scheme + 3);
-  host = host.substr(0, host.find_first_of("/:?#"));
-  return host.empty() ? std::string("www.vyrelle.example") : host;
-}
-
 void Outbox::PostMailWindow(std::uint32_t message, const std::string& text) const {
   if (!platform::IsWindow(mailWindow_)) return;
   if (text.empty()) {
@@ -409,11 +401,14 @@ int Outbox::RunSendNow(const Job& job) {
   int result;
   bool failed;
   Post(job.window, kMsgSendStatus, Format(sendtext::kConnectingTo, {job.server}));
-  if (client.ConnectServer(job.server, job.server) != 0) {
+  const int connected = client.ConnectServer(job.server, job.options.greetingName);
+  if (connected != 0) {
+    const std::string why = client.ConnectFailureText(connected, job.server);
     Post(job.window, kMsgSendError,
-         Format(sendtext::kCouldNotConnectTo, {job.server, sendtext::kPlacedInOutbox}));
+         why.empty() ? Format(sendtext::kCouldNotConnectTo, {job.server, sendtext::kPlacedInOutbox})
+                     : why + "\n\n" + std::string(sendtext::kPlacedInOutbox));
     client.Quit();
-    result = 1;
+    result = connected == 4 ? kSendLogInRefused : 1;
     failed = true;
   } else {
     Post(job.window, kMsgSendStatus, Format(sendtext::kSendingTo, {job.to}));
@@ -572,7 +567,6 @@ int Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
 
   SmtpOptions options = SmtpOptions::FromSettings(app_);
   options.replyTimeLimitSeconds = replyTimeLimitSeconds_;
-  const std::string domain = HomeDomain();
   int result = 0;
   for (const std::string& path : files) {
     if (stop_) break;
@@ -620,12 +614,15 @@ int Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
 
     SmtpClient client(options);
     ClientScope scope(mutex_, clients_, stop_, &client);
-    if (client.ConnectServer(server, domain) != 0) {
+    const int connected = client.ConnectServer(server, options.greetingName);
+    if (connected != 0) {
+      const std::string why = client.ConnectFailureText(connected, server);
       Post(progressWindow, kMsgMailStatus,
-           Format(sendtext::kErrorSendingQueued, {sendtext::kCouldNotConnectToServer}));
+           Format(sendtext::kErrorSendingQueued,
+                  {why.empty() ? std::string(sendtext::kCouldNotConnectToServer) : why}));
       client.Quit();
       CountPauses(client);
-      result = 1;
+      result = connected == 4 ? kSendLogInRefused : 1;
       continue;
     }
     // Marked read by the user (or taken by another run) while connecting:

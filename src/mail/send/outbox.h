@@ -44,6 +44,10 @@ inline constexpr std::uint32_t kMsgMailRemoveRow = 0x8108;  // text: path; remov
 // The flush posts its status texts to the mail window as kMsgMailStatus and
 // its error texts as kMsgSendError.
 
+// The result of a send whose log-in the outgoing server refused (the
+// message stays pending in Outbox, unchanged).
+inline constexpr int kSendLogInRefused = 8;
+
 // The texts of sending; TextId ones come from the string table.
 namespace sendtext {
 inline constexpr platform::TextId kFillInTo{33244};
@@ -144,7 +148,8 @@ class Outbox : public OutboxSender {
   int WaitForSendNow();
   bool SendNowRunning() const;
   // Send Now on the calling thread: 1 when it stopped before sending or
-  // could not connect, otherwise SmtpClient::SendMail's result (0 sent).
+  // could not connect, kSendLogInRefused when the server refused the
+  // log-in, otherwise SmtpClient::SendMail's result (0 sent).
   int SendNow(ComposeWindow& window);
 
   // Send Later (draft false) and Save Draft (draft true), on the
@@ -154,7 +159,8 @@ class Outbox : public OutboxSender {
   // Sends every pending Outbox message, each over a connection of its own.
   // Status texts go to progressWindow as kMsgMailStatus, error texts as
   // kMsgSendError. 0 when nothing failed; otherwise the last failure (1 a
-  // connection failure or an unreadable file, else SendMail's result).
+  // connection failure or an unreadable file, kSendLogInRefused when the
+  // server refused the log-in, else SendMail's result).
   int FlushOutbox(platform::WindowHandle progressWindow);
   // The mail check's hook: the flush, reporting to the mail window.
   int SendOutbox() override {
@@ -173,9 +179,6 @@ class Outbox : public OutboxSender {
   // SmtpClient::kFinalReplyTimeLimitSeconds, so a slow server that takes the
   // message late still has it counted as sent, never sent twice.
   void SetReplyTimeLimit(int seconds) { replyTimeLimitSeconds_ = seconds; }
-
-  // The greeting domain of the flush: the home server's host name.
-  std::string HomeDomain() const;
 
   // The fixed pauses this object's runs have taken so far, in milliseconds:
   // 50 before every send, 10 after every streamed file chunk, 10 after

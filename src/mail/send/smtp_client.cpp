@@ -10,9 +10,15 @@
 #include "app/application.h"
 #include "app/installation_id.h"
 #include "mail/body/body_converter.h"
+#include "mail/receive/mail_accounts.h"
+#include "mail/send/header_words.h"
 #include "mail/send/mail_address.h"
 #include "mail/body/text_to_html.h"
+#include "platform/host_name.h"
 #include "platform/tick_count.h"
+
+#include <openssl/evp.h>
+#include <openssl/rand.h>
 
 #define PROTOTYPES 1
 #include <uudeview.h>
@@ -230,6 +236,49 @@ std::string QuotedPrintable(std::string_view text) {
   return out;
 }
 
+std::string Base64(const std::string& bytes) {
+  std::vector<unsigned char> out(4 * ((bytes.size() + 2) / 3) + 1);
+  const int n = EVP_EncodeBlock(out.data(), reinterpret_cast<const unsigned char*>(bytes.data()),
+                                static_cast<int>(bytes.size()));
+  return std::string(reinterpret_cast<const char*>(out.data()), static_cast<size_t>(n));
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// A message id no other message shares: the time, 64 random bits and the
+// sender's domain (this machine's name when the sender has none).
+std::string NewMessageId(const std::string& senderAddress) {
+  const size_t at = senderAddress.rfind('@');
+  std::string domain = at == std::string::npos ? std::string() : senderAddress.substr(at + 1);
+  if (domain.empty() || domain.find_first_of("<>\"\\ \t\r\n") != std::string::npos) {
+    domain = platform::FullyQualifiedHostName();
+  }
+  unsigned char random[8] = {};
+  if (RAND_bytes(random, sizeof random) != 1) {
+    std::random_device device;
+    for (unsigned char& b : random) b = static_cast<unsigned char>(device());
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "%llx.", static_cast<unsigned long long>(std::time(nullptr)));
+  std::string id = text;
+  for (unsigned char b : random) {
+    std::snprintf(text, sizeof text, "%02X", b);
+    id += text;
+  }
+  return "<" + id + "@" + domain + ">";
+}
+
+constexpr platform::TextId kLogInRefusedText{40152};
+constexpr platform::TextId kNoStartTlsText{40153};
+constexpr platform::TextId kNoLogInMethodText{40154};
+
+std::string FillTwo(const std::string& pattern, const std::string& a, const std::string& b) {
+  return Fill(Fill(pattern, a), b);
+}
+
 }  // namespace
 
 std::string ProgramVersionText() {
@@ -243,7 +292,22 @@ std::string ProgramVersionText() {
 
 SmtpOptions SmtpOptions::FromSettings(Application& app) {
   SmtpOptions o;
-  o.port = app.GetInt("email", "SMTPPort", 25);
+  o.security = app.GetInt("email", "SMTPSecurity", 0);
+  o.port = app.GetInt("email", "SMTPPort", o.security == kSecurityTls ? 465 : 25);
+  o.authenticate = app.GetInt("email", "SMTPAuth", 0) == 1;
+  if (o.authenticate) {
+    o.user = app.GetString("email", "SMTPUser", kUnsetText);
+    if (o.user.empty() || o.user == kUnsetText) o.user = app.GetString("email", "pop3-account", kUnsetText);
+    if (o.user == kUnsetText) o.user.clear();
+    const std::string stored = app.GetString("email", "SMTPPass", kUnsetText);
+    o.password = PasswordFromStored(stored);
+    if (stored.empty() || stored == kUnsetText) {
+      o.password = PasswordFromStored(app.GetString("email", "pop3-pass", kUnsetText));
+    }
+  }
+  o.trustFile = app.GetString("email", "TLSTrustFile", "");
+  if (o.trustFile == kUnsetText) o.trustFile.clear();
+  o.greetingName = platform::FullyQualifiedHostName();
   o.sendTextOnly = app.GetInt("email", "SendTextOnly", 0) != 0;
   o.downloadLink = app.GetInt("email", "downloadlink", 0) != 0;
   o.updateUrl = app.GetString("misc", "updateurl", app.HomeServerUrl("/"));
@@ -322,6 +386,7 @@ int SmtpClient::Command(const std::string& text) {
 
 int SmtpClient::ReadReply(int timeLimitSeconds) {
   char buffer[kReplyBufferSize];
+  replyLines_.clear();
   for (int lines = 0;; ++lines) {
     bool ended = false;
     const int n = ReadLinePiece(buffer, sizeof buffer, timeLimitSeconds, &ended);
@@ -338,6 +403,7 @@ int SmtpClient::ReadReply(int timeLimitSeconds) {
     }
     MailConnection::TrimLineEnd(line);
     lastReply_ = line;
+    replyLines_.push_back(line);
 
     const std::string word = line.substr(0, line.find(' '));
     const bool continued =
@@ -366,9 +432,100 @@ int SmtpClient::ConnectServer(const std::string& host, const std::string& greeti
   }
   if (options_.port <= 0 || options_.port > 65535) return 2;
   if (Connect(static_cast<std::uint16_t>(options_.port), dotted) != 0) return 2;
+  if (options_.security == kSecurityTls && StartTls(host, options_.trustFile) != 0) {
+    lastReply_ = TlsError();
+    Close();
+    return 5;
+  }
   ReadReply(options_.replyTimeLimitSeconds);  // the greeting; its code does not matter
-  const int code = Command("HELO " + OneLineHeaderValue(greetingDomain) + "\r\n");
-  return code >= 200 && code <= 299 ? 0 : 3;
+  const bool extended = options_.authenticate || options_.security == kSecurityStartTls;
+  if (!extended) {
+    const int code = Command("HELO " + OneLineHeaderValue(greetingDomain) + "\r\n");
+    return code >= 200 && code <= 299 ? 0 : 3;
+  }
+  if (Ehlo(greetingDomain) != 0) return 3;
+  if (options_.security == kSecurityStartTls) {
+    if (!Offers("STARTTLS")) {
+      Close();
+      return 6;
+    }
+    const int code = Command("STARTTLS\r\n");
+    if (code != 220) {
+      Close();
+      return 6;
+    }
+    if (StartTls(host, options_.trustFile) != 0) {
+      lastReply_ = TlsError();
+      Close();
+      return 5;
+    }
+    // What the server said before the switch no longer counts.
+    if (Ehlo(greetingDomain) != 0) return 3;
+  }
+  return options_.authenticate ? LogIn() : 0;
+}
+
+int SmtpClient::Ehlo(const std::string& greetingDomain) {
+  capabilities_.clear();
+  const int code = Command("EHLO " + OneLineHeaderValue(greetingDomain) + "\r\n");
+  if (code < 200 || code > 299) return 3;
+  for (size_t i = 1; i < replyLines_.size(); ++i) {
+    const std::string& line = replyLines_[i];
+    if (line.size() > 4) capabilities_.push_back(Upper(line.substr(4)));
+  }
+  return 0;
+}
+
+bool SmtpClient::Offers(const std::string& capability, const std::string& word) const {
+  for (const std::string& line : capabilities_) {
+    std::vector<std::string> words;
+    size_t pos = 0;
+    while (pos < line.size()) {
+      const size_t end = line.find_first_of(" =", pos);
+      words.push_back(line.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
+      if (end == std::string::npos) break;
+      pos = end + 1;
+    }
+    if (words.empty() || words[0] != capability) continue;
+    if (word.empty()) return true;
+    for (size_t i = 1; i < words.size(); ++i) {
+      if (words[i] == word) return true;
+    }
+  }
+  return false;
+}
+
+int SmtpClient::LogIn() {
+  if (HoldsLineBreak(options_.user) || HoldsLineBreak(options_.password)) {
+    lastReply_ = "The user name or password holds a line break";
+    Close();
+    return 4;
+  }
+  int code;
+  if (Offers("AUTH", "PLAIN")) {
+    code = Command("AUTH PLAIN " + Base64(std::string(1, '\0') + options_.user + '\0' + options_.password) +
+                   "\r\n");
+  } else if (Offers("AUTH", "LOGIN")) {
+    code = Command("AUTH LOGIN\r\n");
+    if (code == 334) code = Command(Base64(options_.user) + "\r\n");
+    if (code == 334) code = Command(Base64(options_.password) + "\r\n");
+  } else {
+    Close();
+    return 7;
+  }
+  if (code == 235) return 0;
+  Quit();
+  return 4;
+}
+
+std::string SmtpClient::ConnectFailureText(int result, const std::string& host) const {
+  switch (result) {
+    case 4: return FillTwo(kLogInRefusedText, host, lastReply_);
+    case 5: return FillTwo(kTlsFailedText, host, TlsError());
+    case 6: return Fill(kNoStartTlsText, host);
+    case 7: return Fill(kNoLogInMethodText, host);
+    default: return std::string();
+  }
 }
 
 int SmtpClient::Quit() {
@@ -453,13 +610,14 @@ int SmtpClient::SendMail(const std::vector<std::string>& recipients, const std::
 
   encoder_.AtLineStart();
   const std::string headers[] = {
-      "From: " + OneLineHeaderValue(from) + "\r\n",
-      "To: " + OneLineHeaderValue(to) + "\r\n",
-      "CC: " + OneLineHeaderValue(cc) + "\r\n",
-      "Subject: " + OneLineHeaderValue(subject) + "\r\n",
+      "From: " + EncodeAddressList(OneLineHeaderValue(from)) + "\r\n",
+      "To: " + EncodeAddressList(OneLineHeaderValue(to)) + "\r\n",
+      "CC: " + EncodeAddressList(OneLineHeaderValue(cc)) + "\r\n",
+      "Subject: " + EncodeHeaderText(OneLineHeaderValue(subject)) + "\r\n",
       "Date: " + MailDateNow() + "\r\n",
       "X-Mailer: Vyrelle Version: " + options_.versionText,
       "X-ID: " + OneLineHeaderValue(options_.installationId) + "\r\n",
+      "Message-ID: " + NewMessageId(sender) + "\r\n",
   };
   for (const std::string& line : headers) {
     if (!Put(FoldHeader(line))) return 6;

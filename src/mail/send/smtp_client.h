@@ -5,6 +5,10 @@
 //   HELO <domain>            MAIL from:<sender>       RCPT to:<address> ...
 //   DATA                     header lines, body, attachments, "\r\n.\r\n"
 //
+// With STARTTLS or authentication asked for, the greeting is EHLO, the
+// connection is secured before anything else is said, and the log-in uses
+// AUTH PLAIN, else AUTH LOGIN, as the server offers them.
+//
 // Every reply is awaited for at most 20 seconds, except the reply to the end
 // of the data: servers may take minutes to check and store a message before
 // they answer, and a message given up on too early stays pending and goes
@@ -50,7 +54,14 @@ inline constexpr int kSmtpFinalReplyTimeLimitSeconds = 600;
 
 // What a sending run needs from the settings and the application.
 struct SmtpOptions {
-  int port = 25;              // [email] SMTPPort
+  int port = 25;              // [email] SMTPPort (465 when unset and security is 2)
+  int security = 0;           // [email] SMTPSecurity: a MailSecurity value
+  bool authenticate = false;  // [email] SMTPAuth is 1
+  std::string user;           // [email] SMTPUser (default: the POP3 account)
+  std::string password;       // [email] SMTPPass, deciphered (default: the POP3 password)
+  std::string trustFile;      // [email] TLSTrustFile: extra trusted certificates (PEM)
+  // The name the greeting gives for this machine.
+  std::string greetingName = "localhost";
   // The wait for each ordinary reply (tests shorten it; the wait for the
   // reply to the end of the data does not follow it).
   int replyTimeLimitSeconds = kSmtpReplyTimeLimitSeconds;
@@ -98,10 +109,20 @@ class SmtpClient : public MailConnection {
   ~SmtpClient() override;
 
   // Ends any earlier connection, resolves the host (a dotted IPv4 address
-  // is used as it is), connects to the SMTP port, reads the greeting and
-  // sends "HELO <domain>". 0 connected and greeted; 1 the host name cannot
-  // be resolved; 2 the connection fails; 3 HELO refused.
+  // is used as it is), connects to the SMTP port (through TLS at once with
+  // security 2), reads the greeting and sends "HELO <domain>", or "EHLO
+  // <domain>" when STARTTLS or authentication is asked for; then switches
+  // to TLS (STARTTLS, and EHLO again) and logs in as asked. 0 connected and
+  // greeted; 1 the host name cannot be resolved; 2 the connection fails;
+  // 3 HELO/EHLO refused; 4 the log-in was refused; 5 the secure connection
+  // cannot be made (TlsError() says why); 6 the server does not offer
+  // STARTTLS; 7 the server offers no log-in method known here. Nothing
+  // more is sent after a failure, and never a password in plain text after
+  // STARTTLS was asked for.
   int ConnectServer(const std::string& host, const std::string& greetingDomain);
+
+  // The status text for a ConnectServer result of 4 to 7 ("" for others).
+  std::string ConnectFailureText(int result, const std::string& host) const;
 
   // Sends one message. recipients: the bare addresses of To, CC and BCC
   // together (RCPT for each); bodyForm: the composed body in its rich-text
@@ -149,7 +170,13 @@ class SmtpClient : public MailConnection {
   bool PutData(std::string_view text, bool bodyPieces = false);
   int SendAttachment(const std::string& path, const std::string& outerBoundary);
   int Command(const std::string& text);
+  // EHLO; the capability words of the reply (upper case) in capabilities_.
+  int Ehlo(const std::string& greetingDomain);
+  bool Offers(const std::string& capability, const std::string& word = {}) const;
+  int LogIn();
 
+  std::vector<std::string> replyLines_;
+  std::vector<std::string> capabilities_;
   SmtpOptions options_;
   std::string lastReply_;
   SmtpDataEncoder encoder_;
