@@ -60,6 +60,8 @@ const char kUsage[] =
     "  html rtf FILE                           a rich-text body form as HTML; \"needs-html: 0|1\"\n"
     "                                          on standard error\n"
     "  html plain FILE                         a rich-text body form as plain text\n"
+    "  browse resolve WORD                     what typing WORD as an address opens: each status\n"
+    "                                          text, then \"navigate: ADDRESS\"\n"
     "The Windows-directory stand-in is $VYRELLE_HOME when set.\n";
 
 }  // namespace
@@ -188,6 +190,7 @@ const std::pair<const char*, Handler> kCommands[] = {
     {"channels", RunChannelsCommand},
     {"mail", RunMailCommand},
     {"html", RunHtmlCommand},
+    {"browse", RunBrowseCommand},
 };
 }  // namespace
 
