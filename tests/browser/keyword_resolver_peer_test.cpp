@@ -46,7 +46,7 @@ TEST(KeywordResolverPeerTest, JudgesTheFirst512BytesOfA200Answer) {
       {"/page/504/1000", false},  // its last byte is byte 512
       {"/page/505/1000", true},   // cut by the 512-byte limit
       {"/page/20/30", false},     {"/page/-1/100", true},
-      {"/status/404", false},     {"/resolver.dll?realname=two words", true},
+      {"/missing", false},       {"/resolver.dll?realname=two words", true},
   };
   for (const auto& [path, yes] : rows) {
     EXPECT_EQ(QueryResolver(server.Host(), path, "GET", 80), yes) << path;
