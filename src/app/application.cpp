@@ -56,6 +56,9 @@ void Application::LoadStartupSettings() {
   SetCurrentSchemeName(GetString("misc", "userdir", ""));
   showTooltips_ = GetInt("Startup", "ShowTooltips", 1) != 0;
   allowInfoboxClick_ = GetInt("Startup", "AllowInfoboxClick", 0) != 0;
+  smarterBrowsing_.autocomplete = GetInt("SmarterBrowsing", "Autocomplete", 1) != 0;
+  smarterBrowsing_.realNames = GetInt("SmarterBrowsing", "RealNames", 1) != 0;
+  smarterBrowsing_.webSearch = GetInt("SmarterBrowsing", "WebSearch", 1) != 0;
 }
 
 void Application::SetCurrentSchemeName(const std::string& name) {

@@ -94,6 +94,17 @@ class Application {
   bool ShowTooltips() const { return showTooltips_; }
   bool AllowInfoboxClick() const { return allowInfoboxClick_; }
 
+  // The [SmarterBrowsing] switches of enhanced browsing, read by
+  // LoadStartupSettings and changed by the options dialog. User-interface
+  // thread only: a browsing worker gets a copy when it starts.
+  struct SmarterBrowsing {
+    bool autocomplete = true;
+    bool realNames = true;
+    bool webSearch = true;
+  };
+  const SmarterBrowsing& SmarterBrowsingFlags() const { return smarterBrowsing_; }
+  void SetSmarterBrowsingFlags(const SmarterBrowsing& flags) { smarterBrowsing_ = flags; }
+
   // The current scheme's name: [misc] userdir, or the default for the
   // display. A name that would leave the media folder is not used.
   const std::string& CurrentSchemeName() const { return schemeName_; }
@@ -135,6 +146,7 @@ class Application {
   bool essentialSoundsOnly_ = false;
   bool showTooltips_ = true;
   bool allowInfoboxClick_ = false;
+  SmarterBrowsing smarterBrowsing_;
   std::string schemeName_ = "default";
   std::string installationId_;
 };

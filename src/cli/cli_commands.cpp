@@ -79,6 +79,8 @@ const char kUsage[] =
     "                                          desktop opens pages and mailto links with vyrelle\n"
     "  desktop default-browser                 make vyrelle the desktop's default browser\n"
     "  desktop default-mail                    make vyrelle the desktop's mailto handler\n"
+    "  browse resolve WORD                     what typing WORD as an address opens: each status\n"
+    "                                          text, then \"navigate: ADDRESS\"\n"
     "The Windows-directory stand-in is $VYRELLE_HOME when set.\n";
 
 }  // namespace
@@ -214,6 +216,7 @@ const std::pair<const char*, Handler> kCommands[] = {
     {"url", RunUrlMatchCommand},
     {"session", RunSessionCommand},
     {"desktop", RunDesktopCommand},
+    {"browse", RunBrowseCommand},
 };
 }  // namespace
 

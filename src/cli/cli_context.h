@@ -53,5 +53,6 @@ int RunDownloadCommand(Context&, const std::vector<std::string>&);
 int RunUrlMatchCommand(Context&, const std::vector<std::string>&);
 int RunSessionCommand(Context&, const std::vector<std::string>&);
 int RunDesktopCommand(Context&, const std::vector<std::string>&);
+int RunBrowseCommand(Context&, const std::vector<std::string>&);
 
 }  // namespace vyr::cli

@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "channels/channel_test_util.h"
-#include "platform/profile_file.h"
 #include "platform/registry.h"
 #include "tools/test_support.h"
 
@@ -136,10 +135,9 @@ Lines Listing(const std::string& folder) {
   return out;
 }
 
-class BookmarkFilesTest : public ::testing::Test {
+class BookmarkFilesTest : public ::testing::Test, protected TestApp {
  protected:
   void SetUp() override {
-    platform::ClearProfileCache();
     app.LoadStartupSettings();
     fs::create_directories(favorites);
   }
@@ -148,13 +146,9 @@ class BookmarkFilesTest : public ::testing::Test {
     const std::string base = "SOFTWARE\\Netscape\\Netscape Navigator\\";
     ASSERT_TRUE(app.Registry().SetValue(root, base + key, name, value));
   }
-  TempDir home;
   std::string favorites = home.File("Favorites");
   std::string import = favorites + "/Imported from Netscape";
   ScopedEnv username{"USERNAME", "jo"}, user{"USER", "jo"};
-  RecordingMessageBox boxes;
-  RecordingSoundPlayer sounds;
-  Application app{home.Path(), boxes, sounds};
 };
 
 TEST_F(BookmarkFilesTest, ExportsOfCurrentBrowsersAndHostileNamesAreImportedOnceInside) {

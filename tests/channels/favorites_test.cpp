@@ -18,10 +18,9 @@ using namespace std::string_literals;
 using namespace test;
 using Lines = std::vector<std::string>;
 
-class FavoritesTest : public ::testing::Test {
+class FavoritesTest : public ::testing::Test, protected TestApp {
  protected:
   void SetUp() override {
-    platform::ClearProfileCache();
     app.LoadStartupSettings();
     fs::create_directories(temp);
     fs::create_directories(favorites);
@@ -31,13 +30,10 @@ class FavoritesTest : public ::testing::Test {
     for (const auto& b : boxes.boxes) out.push_back(b.kind + ":" + b.text);
     return out;
   }
-  TempDir home, scratch;
+  TempDir scratch;
   // The name probe uses the system's temporary folder: a private one here.
   const std::string temp = scratch.Path() + "/tmp";
   ScopedEnv tmpdir{"TMPDIR", temp};
-  RecordingMessageBox boxes;
-  RecordingSoundPlayer sounds;
-  Application app{home.Path(), boxes, sounds};
   const std::string favorites = home.File("Favorites");
 };
 

@@ -12,7 +12,6 @@
 #include <tuple>
 
 #include "mail/mail_test_util.h"
-#include "platform/profile_file.h"
 #include "platform/string_table.h"
 #include "tools/test_support.h"
 
@@ -23,12 +22,9 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 constexpr std::int64_t kSecond = 1000000000;
 
-class MessageListTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    platform::ClearProfileCache();
-    platform::SetStringLanguage(platform::Language::English);
-  }
+// Texts such as "<No Subject>" come from the string table.
+struct MessageListTest : ::testing::Test {
+  void SetUp() override { platform::SetStringLanguage(platform::Language::English); }
 };
 
 TEST_F(MessageListTest, DateColumnTrimsParsesAndFallsBackToTheText) {
@@ -147,7 +143,7 @@ TEST_F(MessageListTest, StatusTexts) {
   }
 }
 
-class MailFolderLoaderTest : public MessageListTest {
+class MailFolderLoaderTest : public ::testing::Test, protected test::TestApp {
  protected:
   std::string Message(const std::string& name, const std::string& subject, std::int64_t created, bool unread) {
     const std::string path = store.FolderPath("Inbox", true) + name;
@@ -158,10 +154,6 @@ class MailFolderLoaderTest : public MessageListTest {
   }
   std::string Inbox() { return store.FolderPath("Inbox", false); }
 
-  test::TempDir home;
-  test::RecordingMessageBox boxes;
-  test::RecordingSoundPlayer sounds;
-  Application app{home.Path(), boxes, sounds};
   MailStore store{app};
 };
 

@@ -197,7 +197,7 @@ TEST(HtmlConversionTest, EveryWrapOfALongParagraphGetsABreak) {
   EXPECT_NE(BodyConverter().RichTextToHtml(GetBodyRichText(doc), needsHtml).find("<BR>"), std::string::npos);
 }
 
-TEST(HtmlConversionTest, BackgroundsOtherThanWhiteNeedHtml) {
+TEST(HtmlConversionTest, BackgroundsOtherThanWhiteNeedHtmlAndPlainTextHasCrLfLineEnds) {
   BodyConverter converter(nullptr, std::make_unique<FixedMeasurer>());
   bool needsHtml = false;
   EXPECT_EQ(converter.RichTextToHtml("{\\rtf1 x}{RTFBGCOLOR}=5649426", needsHtml),
@@ -208,6 +208,13 @@ TEST(HtmlConversionTest, BackgroundsOtherThanWhiteNeedHtml) {
   // Each body starts white.
   EXPECT_EQ(converter.RichTextToHtml("{\\rtf1 a}", needsHtml), Rtf("a"));
   EXPECT_FALSE(needsHtml);
+
+  RichTextDocument doc;
+  doc.Append("a\nb\vc\td\n\ne <x>&", Format("Arial", 200, Rgb(1, 2, 3), true));
+  EXPECT_EQ(converter.RichTextToPlainText(GetBodyRichText(doc)), "a\r\nb\r\nc\td\r\n\r\ne <x>&");
+  EXPECT_EQ(converter.RichTextToPlainText("{\\rtf1 caf\\'e9\\par}{RTFBGCOLOR}=0"), "caf\xC3\xA9");
+  EXPECT_EQ(converter.Background(), kBlack);
+  EXPECT_EQ(converter.RichTextToPlainText("not rtf\nat all"), "not rtf\r\nat all");
 }
 
 TEST(HtmlConversionTest, WithoutTextMeasurementTheBodyStillConverts) {
@@ -240,16 +247,6 @@ TEST(HtmlConversionTest, RtfFromAnEditorConvertsByteForByte) {
                 "Right&nbsp;in&nbsp;Courier&nbsp;14\r\n<BR></FONT>\r\n<FONT COLOR=\"#000000\" SIZE=2 "
                 "FACE=\"Arial\">Na\xC3\xAFve&nbsp;caf\xC3\xA9&nbsp;\xE2\x82\xAC&nbsp;5,&nbsp;tab"
                 "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;end\r\n<BR>second&nbsp;line</FONT>"));
-}
-
-TEST(HtmlConversionTest, PlainTextHasCrLfLineEnds) {
-  BodyConverter converter(nullptr, std::make_unique<FixedMeasurer>());
-  RichTextDocument doc;
-  doc.Append("a\nb\vc\td\n\ne <x>&", Format("Arial", 200, Rgb(1, 2, 3), true));
-  EXPECT_EQ(converter.RichTextToPlainText(GetBodyRichText(doc)), "a\r\nb\r\nc\td\r\n\r\ne <x>&");
-  EXPECT_EQ(converter.RichTextToPlainText("{\\rtf1 caf\\'e9\\par}{RTFBGCOLOR}=0"), "caf\xC3\xA9");
-  EXPECT_EQ(converter.Background(), kBlack);
-  EXPECT_EQ(converter.RichTextToPlainText("not rtf\nat all"), "not rtf\r\nat all");
 }
 
 }  // namespace

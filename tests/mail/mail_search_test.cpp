@@ -10,8 +10,6 @@
 #include "mail/store/folder_loader.h"
 #include "mail/mail_test_util.h"
 #include "platform/file_times.h"
-#include "platform/profile_file.h"
-#include "platform/string_table.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -21,12 +19,8 @@ namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
 using std::chrono::milliseconds;
 
-class MailSearchTest : public ::testing::Test {
+class MailSearchTest : public ::testing::Test, protected test::TestApp {
  protected:
-  void SetUp() override {
-    platform::ClearProfileCache();
-    platform::SetStringLanguage(platform::Language::English);
-  }
   std::string Message(const std::string& folder, const std::string& name, const std::string& subject,
                       const std::string& body, const std::string& from = "Sender <s@example.org>") {
     const std::string path = store.FolderPath(folder, true) + name;
@@ -52,10 +46,6 @@ class MailSearchTest : public ::testing::Test {
   }
 
   mailtest::ScopedZone zone{"UTC0"};
-  test::TempDir home;
-  test::RecordingMessageBox boxes;
-  test::RecordingSoundPlayer sounds;
-  Application app{home.Path(), boxes, sounds};
   MailStore store{app};
 };
 

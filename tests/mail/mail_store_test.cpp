@@ -4,8 +4,6 @@
 #include "mail/store/mail_store.h"
 
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -16,8 +14,6 @@
 #include <thread>
 
 #include "mail/mail_test_util.h"
-#include "platform/profile_file.h"
-#include "platform/string_table.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -28,26 +24,6 @@ using platform::FileTimes;
 using Texts = std::vector<std::string>;
 
 constexpr std::int64_t kSecond = 1000000000;
-
-// Runs `body` in a forked child and returns its exit code, so that a lowered
-// process limit never touches this process.
-int InChild(const std::function<int()>& body) {
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(body());
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Records boxes and ticks the question's check box when asked to.
-class TickingMessageBox : public test::RecordingMessageBox {
- public:
-  int Question(const std::string& text, const std::string& caption, bool* dontShowAgain) override {
-    if (dontShowAgain) *dontShowAgain = tick;
-    return RecordingMessageBox::Question(text, caption, dontShowAgain);
-  }
-  bool tick = false;
-};
 
 void SetTimes(const std::string& path, std::int64_t createdSec, std::int64_t accessedSec) {
   ASSERT_TRUE(platform::SetFileTimes(path, FileTimes{createdSec * kSecond, accessedSec * kSecond}));
@@ -61,12 +37,8 @@ FileTimes TimesOf(const std::string& path) {
 
 const char kMessage[] = "From: abc\r\nTo: a\r\nSubject: ab\r\n\r\nSee you at noon.\r\n.";
 
-class MailStoreTest : public ::testing::Test {
+class MailStoreTest : public ::testing::Test, protected test::TestApp {
  protected:
-  void SetUp() override {
-    platform::ClearProfileCache();
-    platform::SetStringLanguage(platform::Language::English);
-  }
   std::string Message(const std::string& folder, const std::string& name, const std::string& text = kMessage) {
     const std::string path = store.FolderPath(folder, true) + name;
     test::WriteFile(path, text);
@@ -79,10 +51,6 @@ class MailStoreTest : public ::testing::Test {
     return texts;
   }
 
-  test::TempDir home;
-  TickingMessageBox boxes;
-  test::RecordingSoundPlayer sounds;
-  Application app{home.Path(), boxes, sounds};
   MailStore store{app};
 };
 
@@ -175,7 +143,7 @@ TEST_F(MailStoreTest, ShortMissingAndUnopenableFiles) {
   // A file that can be examined but not opened (no file handle left).
   const std::string path = Message("Inbox", "a.mail");
   SetTimes(path, 7000000, 7000000);
-  const int failedCheck = InChild([&] {
+  const int failedCheck = test::RunInChild([&] {
     MessageSummary t;
     mailtest::NoFreeFileHandles full;
     if (store.ReadSummaryQuiet(path, t) != SummaryResult::OpenFailed || !boxes.boxes.empty()) return 1;
@@ -230,7 +198,7 @@ TEST_F(MailStoreTest, DeletingAsksFirstMovesToTrashAndRemovesInTrash) {
   EXPECT_TRUE(store.DeleteMessages({}, false).cancelled && store.DeleteMessages({a}, false).cancelled);
   EXPECT_EQ(Shown(), (Texts{"No items selected!", "Delete message(s)?"}));
   EXPECT_EQ(app.GetInt("email", "DontPromptForDeletion", -1), 0) << "written whatever the answer";
-  boxes.tick = true;  // ticked, even when saying no: no question from now on
+  boxes.tickCheckBox = true;  // ticked, even when saying no: no question from now on
   EXPECT_TRUE(store.DeleteMessages({a}, false).cancelled && app.GetInt("email", "DontPromptForDeletion", -1) == 1);
   boxes.boxes.clear();
 

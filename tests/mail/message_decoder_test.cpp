@@ -15,8 +15,6 @@
 #include "mail/store/folder_loader.h"
 #include "platform/file_system.h"
 #include "platform/file_times.h"
-#include "platform/profile_file.h"
-#include "platform/string_table.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -29,11 +27,9 @@ std::string Fixture(const std::string& name) { return std::string(VYRELLE_TEST_F
 
 bool Contains(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
 
-class MessageDecoderTest : public ::testing::Test {
+class MessageDecoderTest : public ::testing::Test, protected test::TestApp {
  protected:
   void SetUp() override {
-    platform::ClearProfileCache();
-    platform::SetStringLanguage(platform::Language::English);
     dir = DisplayDirectory(store);
     ASSERT_FALSE(dir.empty());
   }
@@ -51,10 +47,6 @@ class MessageDecoderTest : public ::testing::Test {
   std::string File(const std::string& name) const { return test::ReadFile(dir + name); }
   bool Exists(const std::string& name) const { return fs::exists(fs::symlink_status(dir + name)); }
 
-  test::TempDir home;
-  test::RecordingMessageBox boxes;
-  test::RecordingSoundPlayer sounds;
-  Application app{home.Path(), boxes, sounds};
   MailStore store{app};
   MessageDecoder decoder{app};
   std::string dir;

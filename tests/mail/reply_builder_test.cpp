@@ -6,8 +6,6 @@
 
 #include <filesystem>
 
-#include "platform/profile_file.h"
-#include "platform/string_table.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -27,11 +25,9 @@ bool Writable(const std::string& path) {
   return (fs::status(path).permissions() & fs::perms::owner_write) != fs::perms::none;
 }
 
-class ReplyBuilderTest : public ::testing::Test {
+class ReplyBuilderTest : public ::testing::Test, protected test::TestApp {
  protected:
   void SetUp() override {
-    platform::ClearProfileCache();
-    platform::SetStringLanguage(platform::Language::English);
     dir = DisplayDirectory(store);
     ASSERT_FALSE(dir.empty());
   }
@@ -44,10 +40,6 @@ class ReplyBuilderTest : public ::testing::Test {
     return decoder.Decoded();
   }
 
-  test::TempDir home;
-  test::RecordingMessageBox boxes;
-  test::RecordingSoundPlayer sounds;
-  Application app{home.Path(), boxes, sounds};
   MailStore store{app};
   MessageDecoder decoder{app};
   std::string dir;

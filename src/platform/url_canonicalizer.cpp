@@ -1,0 +1,87 @@
+#include "platform/url_canonicalizer.h"
+
+#include <cstring>
+
+namespace vyr::platform {
+
+namespace {
+
+bool IsUnsafe(unsigned char c) {
+  return c <= 0x20 || c >= 0x7F || std::strchr("\"<>\\^`{|}", c) != nullptr;
+}
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+// Drops the last segment of out together with the "/" before it.
+void DropLastSegment(std::string& out) {
+  const size_t slash = out.rfind('/');
+  out.erase(slash == std::string::npos ? 0 : slash);
+}
+
+// The path with its "." and ".." segments resolved.
+std::string RemoveDotSegments(std::string in) {
+  std::string out;
+  while (!in.empty()) {
+    if (StartsWith(in, "../")) {
+      in.erase(0, 3);
+    } else if (StartsWith(in, "./")) {
+      in.erase(0, 2);
+    } else if (StartsWith(in, "/./")) {
+      in.erase(0, 2);
+    } else if (in == "/.") {
+      in = "/";
+    } else if (StartsWith(in, "/../")) {
+      in.erase(0, 3);
+      DropLastSegment(out);
+    } else if (in == "/..") {
+      in = "/";
+      DropLastSegment(out);
+    } else if (in == "." || in == "..") {
+      in.clear();
+    } else {
+      const size_t next = in.find('/', 1);
+      const size_t length = next == std::string::npos ? in.size() : next;
+      out.append(in, 0, length);
+      in.erase(0, length);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+bool CanonicalizeUrl(const std::string& url, std::string& out, std::size_t bufferSize) {
+  std::string text = url;
+  while (!text.empty() && std::strchr(" \t\r\n", text.back()) != nullptr) text.pop_back();
+
+  // The path runs from the first "/" after "scheme://host" to "?" or "#".
+  const size_t schemeEnd = text.find("://");
+  if (schemeEnd != std::string::npos && schemeEnd > 0 &&
+      text.find_first_of("/?#") == schemeEnd + 1) {
+    const size_t pathStart = text.find_first_of("/?#", schemeEnd + 3);
+    if (pathStart != std::string::npos && text[pathStart] == '/') {
+      size_t pathEnd = text.find_first_of("?#", pathStart);
+      if (pathEnd == std::string::npos) pathEnd = text.size();
+      text = text.substr(0, pathStart) +
+             RemoveDotSegments(text.substr(pathStart, pathEnd - pathStart)) + text.substr(pathEnd);
+    }
+  }
+
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string result;
+  result.reserve(text.size());
+  for (unsigned char c : text) {
+    if (IsUnsafe(c)) {
+      result += '%';
+      result += kHex[c >> 4];
+      result += kHex[c & 0x0F];
+    } else {
+      result += static_cast<char>(c);
+    }
+  }
+  if (result.size() + 1 > bufferSize) return false;
+  out = std::move(result);
+  return true;
+}
+
+}  // namespace vyr::platform

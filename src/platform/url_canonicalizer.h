@@ -1,0 +1,18 @@
+#pragma once
+// The URL canonicaliser the program applies before it navigates to an
+// address it has built itself (enhanced browsing's resolver and search
+// addresses): trailing white space dropped, "." and ".." segments of the
+// path removed, and every unsafe byte (controls, blanks, bytes above 0x7E
+// and " < > \ ^ ` { | }) written as a %XX escape. Existing escapes, "%",
+// "#", "?" and "//" are left as they are.
+#include <cstddef>
+#include <string>
+
+namespace vyr::platform {
+
+// Writes the canonical form of url to out. False (out untouched) when the
+// canonical form would not fit a buffer of bufferSize bytes with its
+// terminating NUL.
+bool CanonicalizeUrl(const std::string& url, std::string& out, std::size_t bufferSize = 4096);
+
+}  // namespace vyr::platform
