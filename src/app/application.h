@@ -94,6 +94,11 @@ class Application {
   bool ShowTooltips() const { return showTooltips_; }
   bool AllowInfoboxClick() const { return allowInfoboxClick_; }
 
+  // The extra buttons of the main window's button strip: switched by a
+  // command for this run, never stored.
+  bool ExtraButtons() const { return extraButtons_; }
+  void SetExtraButtons(bool on) { extraButtons_ = on; }
+
   // The current scheme's name: [misc] userdir, or the default for the
   // display. A name that would leave the media folder is not used.
   const std::string& CurrentSchemeName() const { return schemeName_; }
@@ -135,6 +140,7 @@ class Application {
   bool essentialSoundsOnly_ = false;
   bool showTooltips_ = true;
   bool allowInfoboxClick_ = false;
+  bool extraButtons_ = false;
   std::string schemeName_ = "default";
   std::string installationId_;
 };

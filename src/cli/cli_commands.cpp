@@ -60,6 +60,13 @@ const char kUsage[] =
     "  html rtf FILE                           a rich-text body form as HTML; \"needs-html: 0|1\"\n"
     "                                          on standard error\n"
     "  html plain FILE                         a rich-text body form as plain text\n"
+    "  url tokens TEXT                         the tokens of a command text, one a line\n"
+    "  url special [--yes] [--download-ok] ADDRESS\n"
+    "                                          offer ADDRESS to the special-address filter: \"taken\"\n"
+    "                                          or \"not taken\", the action chosen, then each box\n"
+    "                                          and each call to the windows and services; --yes\n"
+    "                                          answers questions yes, --download-ok lets downloads\n"
+    "                                          succeed\n"
     "The Windows-directory stand-in is $VYRELLE_HOME when set.\n";
 
 }  // namespace
@@ -188,6 +195,7 @@ const std::pair<const char*, Handler> kCommands[] = {
     {"channels", RunChannelsCommand},
     {"mail", RunMailCommand},
     {"html", RunHtmlCommand},
+    {"url", RunUrlCommand},
 };
 }  // namespace
 

@@ -45,5 +45,6 @@ int RunMailCheckCommand(Context&, const std::vector<std::string>&);
 int RunMailReadCommand(Context&, const std::vector<std::string>&);
 int RunMailSendCommand(Context&, const std::vector<std::string>&);
 int RunHtmlCommand(Context&, const std::vector<std::string>&);
+int RunUrlCommand(Context&, const std::vector<std::string>&);
 
 }  // namespace vyr::cli
