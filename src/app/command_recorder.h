@@ -1,20 +1,23 @@
 #pragma once
-// Windows and services that only note what the command dispatcher asked of
-// them, one line per call ("PostMenuCommand 32788", "ComposeMail bob@x"):
-// the command-line companion prints the lines, and the tests compare them.
+// Windows, services and message boxes that only note what the command
+// dispatcher asked of them, one line per call ("PostMenuCommand 32788",
+// "ComposeMail bob@x", "Information I'm now offline."): the command-line
+// companion prints the lines, and the tests compare them.
 #include <string>
 #include <vector>
 
 #include "app/command_services.h"
+#include "app/message_box.h"
 #include "app/shell.h"
 
 namespace vyr {
 
-class CommandRecorder : public Shell, public CommandServices {
+class CommandRecorder : public Shell, public CommandServices, public MessageBoxService {
  public:
   std::vector<std::string> calls;
   // Answers of the calls that return something.
   bool downloadSucceeds = false;
+  int answer = IDNO;  // of every question
   int rounds = 3;
   std::string countersText = "&S=1";
 
@@ -38,6 +41,15 @@ class CommandRecorder : public Shell, public CommandServices {
   int OpenEveryChannel() override { return Note("OpenEveryChannel"), rounds; }
   void ColorTest() override { Note("ColorTest"); }
   int MouseTest() override { return Note("MouseTest"), rounds; }
+
+  // MessageBoxService: "Question <caption> | <text>".
+  int Error(const std::string& text, const std::string& = {}) override { return Note("Error", text), IDOK; }
+  int Question(const std::string& text, const std::string& caption, bool* = nullptr) override {
+    return Note("Question", caption + " | " + text), answer;
+  }
+  int Information(const std::string& text, const std::string& = {}) override {
+    return Note("Information", text), IDOK;
+  }
 
   // CommandServices
   void ComposeMail(const std::string& recipient) override { Note("ComposeMail", recipient); }

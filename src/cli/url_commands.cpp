@@ -28,28 +28,6 @@ std::string OneLine(const std::string& text) {
   return out;
 }
 
-// Boxes become lines among the recorded calls; questions get one answer.
-class RecordedBoxes : public MessageBoxService {
- public:
-  RecordedBoxes(std::vector<std::string>& calls, bool yes) : calls_(calls), yes_(yes) {}
-  int Error(const std::string& text, const std::string&) override {
-    calls_.push_back("Error " + OneLine(text));
-    return IDOK;
-  }
-  int Question(const std::string& text, const std::string&, bool*) override {
-    calls_.push_back("Question " + OneLine(text) + (yes_ ? " -> yes" : " -> no"));
-    return yes_ ? IDYES : IDNO;
-  }
-  int Information(const std::string& text, const std::string&) override {
-    calls_.push_back("Information " + OneLine(text));
-    return IDOK;
-  }
-
- private:
-  std::vector<std::string>& calls_;
-  bool yes_;
-};
-
 const char* ActionName(CommandDispatcher::Action action) {
   switch (action) {
     case CommandDispatcher::Action::Mailto: return "mailto";
@@ -67,8 +45,8 @@ int SpecialCommand(Context& c, std::vector<std::string> args) {
   if (args.size() != 1) return Usage(c.err, "url special [--yes] [--download-ok] ADDRESS");
   CommandRecorder recorder;
   recorder.downloadSucceeds = downloadOk;
-  RecordedBoxes boxes(recorder.calls, yes);
-  Application app(c.app.WindowsDirectory(), boxes, c.sounds);
+  recorder.answer = yes ? IDYES : IDNO;
+  Application app(c.app.WindowsDirectory(), recorder, c.sounds);
   app.LoadStartupSettings();
   CommandDispatcher dispatcher(app, recorder, recorder);
   const bool taken = dispatcher.HandleSpecialUrl(args[0]);
@@ -79,7 +57,7 @@ int SpecialCommand(Context& c, std::vector<std::string> args) {
   } else if (action != CommandDispatcher::Action::None) {
     c.out << ActionName(action) << "\n";
   }
-  for (const std::string& call : recorder.calls) c.out << call << "\n";
+  for (const std::string& call : recorder.calls) c.out << OneLine(call) << "\n";
   return 0;
 }
 
