@@ -93,6 +93,13 @@ bool ParseCount(const std::string& text, long max, long& value) {
   return true;
 }
 
+// Addresses that run script or carry their own content instead of naming a
+// page; a link must not open them in a window of ours.
+bool IsScriptAddress(const std::string& address) {
+  const std::string lower = ToLower(address);
+  return StartsWith(lower, "javascript:") || StartsWith(lower, "vbscript:") || StartsWith(lower, "data:");
+}
+
 bool IsYes(int answer) { return answer == IDOK || answer == IDYES; }
 
 // A scheme name is one plain folder below "media".
@@ -497,7 +504,7 @@ void CommandDispatcher::UpdateSoftware(const std::string& text, int pos) {
 
 void CommandDispatcher::ShowInfoBox(const std::string& text, int pos) {
   std::string address, secondsText;
-  if (!Arg(text, pos, address, false)) return;
+  if (!Arg(text, pos, address, false) || IsScriptAddress(address)) return;
   long seconds = 0;
   // No seconds, or a count that is not a number of seconds from 1 to a day:
   // the configured rotation.
