@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
-
+// The program's version, shown in the upgrade question.
 #ifndef VYRELLE_VERSION
 #define VYRELLE_VERSION "0.1.0"
 #endif
@@ -16,7 +16,7 @@ using platform::TextId;
 
 constexpr TextId kRunningVersion{33070};   // "You're currently running version "
 constexpr TextId kVersionOf{33071};        // " of "
-constexpr TextId kUpgradeToVersion{33072}; // ". You need to upgrade to version "
+constexpr TextId kUpgradeToVersion{33072};  // ". You need to upgrade to version "
 constexpr TextId kUpgradeNow{33073};       // "Upgrade now?"
 constexpr TextId kUpgradeTitle{33074};     // "Upgrade %s ?"
 constexpr TextId kWelcomeWichita{33075};
