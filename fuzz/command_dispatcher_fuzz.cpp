@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "app/command_dispatcher.h"
@@ -81,6 +82,13 @@ struct Rig {
     app = new vyr::Application(home, recorder, sounds);
     dispatcher = new vyr::CommandDispatcher(*app, recorder, recorder);
     dispatcher->SetMemoryReader([] { return vyr::platform::MemoryStatus{1, 2, 3, 4, 5, 6, 7}; });
+  }
+  // The home folder goes when the run ends.
+  ~Rig() {
+    delete dispatcher;
+    delete app;
+    std::error_code ec;
+    std::filesystem::remove_all(home, ec);
   }
   std::string home;
   vyr::CommandRecorder recorder;
