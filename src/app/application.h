@@ -104,6 +104,10 @@ class Application {
   };
   const SmarterBrowsing& SmarterBrowsingFlags() const { return smarterBrowsing_; }
   void SetSmarterBrowsingFlags(const SmarterBrowsing& flags) { smarterBrowsing_ = flags; }
+  // The extra buttons of the main window's button strip: switched by a
+  // command for this run, never stored.
+  bool ExtraButtons() const { return extraButtons_; }
+  void SetExtraButtons(bool on) { extraButtons_ = on; }
 
   // The current scheme's name: [misc] userdir, or the default for the
   // display. A name that would leave the media folder is not used.
@@ -147,6 +151,7 @@ class Application {
   bool showTooltips_ = true;
   bool allowInfoboxClick_ = false;
   SmarterBrowsing smarterBrowsing_;
+  bool extraButtons_ = false;
   std::string schemeName_ = "default";
   std::string installationId_;
 };

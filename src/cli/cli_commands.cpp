@@ -81,6 +81,13 @@ const char kUsage[] =
     "  desktop default-mail                    make vyrelle the desktop's mailto handler\n"
     "  browse resolve WORD                     what typing WORD as an address opens: each status\n"
     "                                          text, then \"navigate: ADDRESS\"\n"
+    "  url tokens TEXT                         the tokens of a command text, one a line\n"
+    "  url special [--yes] [--download-ok] ADDRESS\n"
+    "                                          offer ADDRESS to the special-address filter: \"taken\"\n"
+    "                                          or \"not taken\", the action chosen, then each box\n"
+    "                                          and each call to the windows and services; --yes\n"
+    "                                          answers questions yes, --download-ok lets downloads\n"
+    "                                          succeed\n"
     "The Windows-directory stand-in is $VYRELLE_HOME when set.\n";
 
 }  // namespace
@@ -213,10 +220,10 @@ const std::pair<const char*, Handler> kCommands[] = {
     {"package", RunPackageCommand},
     {"update", RunUpdateCommand},
     {"scheme", RunSchemeCommand},
-    {"url", RunUrlMatchCommand},
     {"session", RunSessionCommand},
     {"desktop", RunDesktopCommand},
     {"browse", RunBrowseCommand},
+    {"url", RunUrlCommand},
 };
 }  // namespace
 

@@ -54,5 +54,6 @@ int RunUrlMatchCommand(Context&, const std::vector<std::string>&);
 int RunSessionCommand(Context&, const std::vector<std::string>&);
 int RunDesktopCommand(Context&, const std::vector<std::string>&);
 int RunBrowseCommand(Context&, const std::vector<std::string>&);
+int RunUrlCommand(Context&, const std::vector<std::string>&);
 
 }  // namespace vyr::cli

@@ -22,7 +22,6 @@ using platform::TextId;
 constexpr TextId kAskUpdateText{33112};
 constexpr TextId kErrorOccuredText{33113};
 constexpr TextId kTryAgainCaption{33415};
-constexpr TextId kUpgradeQuestion{33074};
 constexpr TextId kUpdateCaption{40110};
 
 constexpr PackageKindInfo kKinds[] = {
@@ -40,12 +39,6 @@ std::string WithSlash(std::string dir) {
 // A source that names a file on this machine rather than an address.
 bool IsLocalSource(const std::string& source) {
   return !source.empty() && (source[0] == 'c' || source[0] == '/');
-}
-
-std::string Format(const std::string& pattern, const std::string& value) {
-  const size_t at = pattern.find("%s");
-  if (at == std::string::npos) return pattern;
-  return pattern.substr(0, at) + value + pattern.substr(at + 2);
 }
 
 }  // namespace
@@ -181,22 +174,6 @@ int SoftwareUpdate::UpdateSoftware(const std::string& setupAddress, bool askFirs
   }
   platform::PostMessage(mainWindow_, kCommandMessage, kExitShellCommand, 0);
   return 1;
-}
-
-int SoftwareUpdate::AutoUpdate(const std::string& name, const std::string& setupAddress) {
-  if (app_.Messages().Question(Format(kUpgradeQuestion.Text(), name), kUpdateCaption.Text()) !=
-      IDYES) {
-    return 0;
-  }
-  return UpdateSoftware(setupAddress, false);
-}
-
-int SoftwareUpdate::UpdateFromLink(const std::string& address) {
-  if (app_.Messages().Question(Format("Update this software from\n\n%s ?", address),
-                               kUpdateCaption.Text()) != IDYES) {
-    return 0;
-  }
-  return UpdateSoftware(address, false);
 }
 
 bool SoftwareUpdate::StartSetupAtExit() {

@@ -120,10 +120,6 @@ class SoftwareUpdate {
   // failure) and on success asks the main window to close. 1 when the setup
   // program is waiting, else 0.
   int UpdateSoftware(const std::string& setupAddress, bool askFirst);
-  // "Upgrade NAME ?"; on yes the update runs without asking again.
-  int AutoUpdate(const std::string& name, const std::string& setupAddress);
-  // "Update this software from ADDRESS ?" for a link to a setup program.
-  int UpdateFromLink(const std::string& address);
 
   // Empty until a software update has downloaded its setup program.
   const std::string& SetupPath() const { return setupPath_; }
