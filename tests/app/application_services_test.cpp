@@ -1,0 +1,86 @@
+// Commands pushed by the home server, run through the dispatcher into the
+// objects that do the work: the tracked addresses and counters of the session
+// and an info box package that lands in its folder with its version stored.
+#include "app/application_services.h"
+
+#include <gtest/gtest.h>
+
+#include "app/command_dispatcher.h"
+#include "app/command_recorder.h"
+#include "app/installation_id.h"
+#include "net/download_worker.h"
+#include "net/server_session.h"
+#include "net/software_update.h"
+#include "platform/file_system.h"
+#include "tools/test_support.h"
+#include "tools/zip_builder.h"
+
+namespace vyr {
+namespace {
+
+struct NoTimers : net::WindowTimers {
+  void SetTimer(unsigned, unsigned) override {}
+  void KillTimer(unsigned) override {}
+};
+
+// The main window: hands finished package downloads to the update object.
+struct MainWindow : platform::MessageTarget {
+  explicit MainWindow(net::SoftwareUpdate& u) : updates(u), handle(platform::WindowMessages::Instance().Register(this)) {}
+  ~MainWindow() override { platform::WindowMessages::Instance().Unregister(handle); }
+  void OnWindowMessage(const platform::WindowMessage& m) override {
+    if (m.message == net::kDownloadFinished) {
+      updates.OnPackageDownloaded(static_cast<std::uint32_t>(m.wParam), static_cast<std::int32_t>(m.lParam));
+      finished = true;
+    }
+  }
+  net::SoftwareUpdate& updates;
+  platform::WindowHandle handle;
+  bool finished = false;
+};
+
+TEST(ApplicationServicesTest, PushedCommandsReachTheSessionAndTheUpdates) {
+  test::TestApp t;
+  t.app.WriteString("misc", "PS", "http://127.0.0.1:1/s.dll");  // nobody listens: pings fail quietly
+  net::UsageCounters counters;
+  net::TrackedUrlTable tracked;
+  NoTimers timers;
+  net::ServerSession session(t.app, counters, tracked, timers, {}, platform::SystemInfo{}, 0);
+  net::SoftwareUpdate updates(t.app);
+  MainWindow window(updates);
+  updates.SetMainWindow(window.handle);
+  ApplicationServices services(t.app, updates);
+  services.AttachSession(&session);
+  CommandRecorder shell;
+  CommandDispatcher dispatcher(t.app, shell, services);
+
+  test::TempDir source;
+  const std::string package = source.File("ibox.zip");
+  ASSERT_TRUE(test::WriteZip(package, {{"Box1.htm", "<p>one</p>"}}));
+  counters.CountUsage("PV", 3);
+
+  std::vector<std::string> commands;
+  ASSERT_EQ(net::ParsePongReply("PONG#trackurls 7 http://news* 8 mail#ack PV=2&URL=7+1+0#ibpush 3 " +
+                                    package + "#",
+                                commands),
+            0);
+  for (const std::string& c : commands) dispatcher.RunCommand(c);
+
+  // Two visits of a tracked address through the filter, one acknowledged.
+  EXPECT_FALSE(dispatcher.HandleSpecialUrl("http://news.example/today/"));
+  EXPECT_FALSE(dispatcher.HandleSpecialUrl("http://NEWS.example/"));
+  dispatcher.RunCommand("ack URL=7+1+0");  // blanks would end the argument
+  EXPECT_EQ(tracked.TriplesText(), "7 1 0 ");
+  EXPECT_EQ(services.UsageCountersText(), "&PV=1");
+
+  // The package: a local file, completed at once through the main window.
+  for (int i = 0; i < 50 && !window.finished; ++i) {
+    platform::WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(100));
+  }
+  ASSERT_TRUE(window.finished);
+  EXPECT_EQ(t.app.GetInt("misc", "ibver", 0), 3);
+  EXPECT_EQ(test::ReadFile(t.app.GetDataDirectory("InfoBox") + "/default/dir1/Box1.htm"), "<p>one</p>");
+  EXPECT_TRUE(shell.calls.empty()) << shell.calls.front();
+}
+
+}  // namespace
+}  // namespace vyr
