@@ -18,7 +18,9 @@ scripts/install-deps.sh
 # Every instrumented process writes its reports to a file of its own, so a
 # report is seen even when the program's exit status is not checked (a
 # command-line call inside a test script, the window program under Xvfb).
-export ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:log_path=$reports/asan"
+# Full stacks through libraries built without frame pointers, so that a leak
+# inside one still shows which of our calls made it.
+export ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:fast_unwind_on_malloc=0:log_path=$reports/asan"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:log_path=$reports/ubsan"
 

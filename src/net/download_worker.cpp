@@ -1,6 +1,7 @@
 #include "net/download_worker.h"
 
 #include <curl/curl.h>
+#include <openssl/crypto.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -344,12 +345,26 @@ std::uint32_t NextThreadHandle() {
 
 }  // namespace
 
+namespace {
+
+std::int32_t DownloadAndReport(const std::string& url, const std::string& destination,
+                               platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
+                               std::uint32_t cookie, MessageBoxService* boxes, bool ownThread) {
+  std::int32_t result = DownloadBody(url, destination, notifyWindow, cancelFlag, cookie, boxes);
+  // A worker thread hands back the crypto library's per-thread state before
+  // its last message: whoever waits for that message may end the process
+  // before the thread has finished ending.
+  if (ownThread) OPENSSL_thread_stop();
+  platform::PostMessage(notifyWindow, kDownloadFinished, cookie, result);
+  return result;
+}
+
+}  // namespace
+
 std::int32_t DownloadToFile(const std::string& url, const std::string& destination,
                             platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
                             std::uint32_t cookie, MessageBoxService* boxes) {
-  std::int32_t result = DownloadBody(url, destination, notifyWindow, cancelFlag, cookie, boxes);
-  platform::PostMessage(notifyWindow, kDownloadFinished, cookie, result);
-  return result;
+  return DownloadAndReport(url, destination, notifyWindow, cancelFlag, cookie, boxes, false);
 }
 
 std::int32_t RunDownloadWorker(const std::string& url, const std::string& destination,
@@ -358,7 +373,7 @@ std::int32_t RunDownloadWorker(const std::string& url, const std::string& destin
   const std::uint32_t handle = NextThreadHandle();
   const auto id = static_cast<std::uint32_t>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
   platform::PostMessage(notifyWindow, kDownloadStarted, handle, id);
-  return DownloadToFile(url, destination, notifyWindow, cancelFlag, cookie, boxes);
+  return DownloadAndReport(url, destination, notifyWindow, cancelFlag, cookie, boxes, true);
 }
 
 std::int32_t StartDownload(const std::string& url, const std::string& destination,

@@ -1,5 +1,7 @@
 #include "net/server_session.h"
 
+#include <openssl/crypto.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -215,6 +217,9 @@ void ServerSession::StartServerRequest(const std::string& address, platform::Win
   try {
     std::thread([safe = std::move(safe), notifyWindow, done] {
       RunServerRequest(safe, notifyWindow);
+      // The crypto library's per-thread state goes before the logout's wait
+      // can end, so a process ending right after it leaves nothing behind.
+      OPENSSL_thread_stop();
       done();
     }).detach();
   } catch (const std::system_error&) {
