@@ -15,15 +15,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class AddressListsTest : public ::testing::Test {
+class AddressListsTest : public ::testing::Test, protected test::TestApp {
  protected:
   std::string Root() const { return home.File("vyrelle/email/"); }
   std::string Sent() const { return Root() + "Previously Sent Email Addresses.txt"; }
-
-  test::TempDir home;
-  test::RecordingMessageBox boxes;
-  test::RecordingSoundPlayer sounds;
-  Application app{home.Path(), boxes, sounds};
 };
 
 TEST_F(AddressListsTest, EachNameAndAddressIsRecordedOnce) {

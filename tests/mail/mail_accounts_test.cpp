@@ -6,7 +6,6 @@
 
 #include "app/application.h"
 #include "mail/receive/cipher.h"
-#include "platform/profile_file.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -26,13 +25,8 @@ struct RecordingQuestions : MailSettingsQuestions {
   }
 };
 
-class MailAccountsTest : public ::testing::Test {
+class MailAccountsTest : public ::testing::Test, protected test::TestApp {
  protected:
-  void SetUp() override { platform::ClearProfileCache(); }
-  test::TempDir home;
-  test::RecordingMessageBox boxes;
-  test::RecordingSoundPlayer sounds;
-  Application app{home.Path(), boxes, sounds};
   RecordingQuestions questions;
 };
 
