@@ -42,10 +42,10 @@ bool Merge(ChannelSet& tree, size_t locked, ChannelSet imported, const Choices& 
   });
 }
 
-TEST(ChannelMergeTest, EachActionDoesWhatItSays) {
+TEST(ChannelMergeTest, EachActionDoesWhatItSaysAndAFixedChannelIsNeverReplaced) {
+  std::vector<std::string> asked;
   ChannelSet tree = Make({{"Fixed", {"f"}}, {"Sports", {"s1"}}, {"News", {"n1"}}, {"News2", {}},
                           {"Music", {"m1"}}, {"Kids", {"k1"}}});
-  std::vector<std::string> asked;
   ASSERT_TRUE(Merge(tree, 1,
                     Make({{"Sports", {"s2"}}, {"News", {"n2"}}, {"Music", {"m2"}}, {"Kids", {"k2"}},
                           {"Fresh", {"x"}}}),
@@ -56,10 +56,8 @@ TEST(ChannelMergeTest, EachActionDoesWhatItSays) {
   EXPECT_EQ(Names(tree), "Fixed(f,) News(n1,) News2() Music(m1,m2,) Kids(k1,) Sports(s2,) "
                          "News2(n2,) Fresh(x,) ");
   EXPECT_EQ(asked, (std::vector<std::string>{"Sports/all", "News/all", "Music/all", "Kids/all"}));
-}
-
-TEST(ChannelMergeTest, ReplacingKeepsEveryImportedChannelAndNeverAFixedOne) {
-  ChannelSet tree = Make({{"Fixed", {"f"}}, {"Sports", {"old"}}, {"Other", {"o"}}});
+  // Replacing for all keeps every imported channel of the name.
+  tree = Make({{"Fixed", {"f"}}, {"Sports", {"old"}}, {"Other", {"o"}}});
   ASSERT_TRUE(Merge(tree, 1, Make({{"Sports", {"a"}}, {"Sports", {"b"}}, {"Fixed", {"x"}}}),
                     {{DuplicateAction::Replace, true}}));
   EXPECT_EQ(Names(tree), "Fixed(f,) Other(o,) Sports(a,) Sports(b,) Fixed(x,) ");

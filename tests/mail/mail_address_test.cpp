@@ -1,5 +1,5 @@
-// Splitting recipient fields, parsing one entry, and the date text of sent
-// mail.
+// Splitting recipient fields, parsing one entry, the date text of sent
+// mail, and non-ASCII header text as encoded words.
 #include "mail/send/mail_address.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "mail/mail_test_util.h"
+#include "mail/send/header_words.h"
 
 namespace vyr {
 namespace {
@@ -123,6 +124,34 @@ TEST(FormatMailDateTest, OffsetInForceAtThatMomentAndBufferSize) {
   EXPECT_EQ(FormatMailDate(nullptr, 64, kJuly4), 1);
   EXPECT_EQ(FormatMailDate(buffer, 32, kJuly4), 0);
   EXPECT_STREQ(buffer, "04 Jul 2026 12:34:56 +0000");
+}
+
+// --- encoded words
+
+TEST(HeaderWordsTest, NonAsciiTextBecomesEncodedWords) {
+  const struct {
+    std::string text, expected;
+  } subjects[] = {
+      {"Greetings, all", "Greetings, all"},
+      {"Grüße aus Köln", "=?UTF-8?B?R3LDvMOfZSBhdXMgS8O2bG4=?="},
+      // 46 bytes: the "ö" would straddle the 45-byte limit, so it opens the
+      // second word.
+      {std::string(44, 'a') + "ö",
+       "=?UTF-8?B?YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWE=?= =?UTF-8?B?w7Y=?="},
+  };
+  for (const auto& c : subjects) EXPECT_EQ(EncodeHeaderText(c.text), c.expected) << c.text;
+
+  const struct {
+    std::string list, expected;
+  } lists[] = {
+      {"Bob <b@x.example>", "Bob <b@x.example>"},
+      {"Jörg <j@x.example>, Bob <b@x.example>", "=?UTF-8?B?SsO2cmc=?= <j@x.example>, Bob <b@x.example>"},
+      // The comma inside the quotes does not split; the quotes go.
+      {"Bob <b@x.example>; \"Jörg, Sr.\" <j@x.example>",
+       "Bob <b@x.example>; =?UTF-8?B?SsO2cmcsIFNyLg==?= <j@x.example>"},
+      {"jörg@x.example", "jörg@x.example"},
+  };
+  for (const auto& c : lists) EXPECT_EQ(EncodeAddressList(c.list), c.expected) << c.list;
 }
 
 }  // namespace

@@ -5,23 +5,17 @@
 
 #include "app/application.h"
 #include "mail/receive/mail_check.h"
-#include "platform/profile_file.h"
 #include "tools/test_support.h"
 
 namespace vyr {
 namespace {
 
-class CheckFinishedTest : public ::testing::Test {
+class CheckFinishedTest : public ::testing::Test, protected test::TestApp {
  protected:
-  void SetUp() override { platform::ClearProfileCache(); }
   CheckFinishedOutcome Finish(int arrived, int result, bool inboxShown = true, bool inFront = false) {
     for (int i = 0; i < arrived; ++i) check.NewMessageNoticed();
     return check.CheckFinished(result, inboxShown, inFront);
   }
-  test::TempDir home;
-  test::RecordingMessageBox boxes;
-  test::RecordingSoundPlayer sounds;
-  Application app{home.Path(), boxes, sounds};
   MailCheck check{app, 0};
 };
 

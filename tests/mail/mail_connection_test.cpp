@@ -16,30 +16,20 @@
 namespace vyr {
 namespace {
 
-// A loopback listener (IPv4 or IPv6) on a free port.
+// A listener on a free port of the IPv6 loopback.
 struct Listener {
-  explicit Listener(bool ipv6) {
-    fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_storage a{};
-    socklen_t len;
-    if (ipv6) {
-      auto* in6 = reinterpret_cast<sockaddr_in6*>(&a);
-      in6->sin6_family = AF_INET6;
-      in6->sin6_addr = in6addr_loopback;
-      len = sizeof *in6;
-    } else {
-      auto* in = reinterpret_cast<sockaddr_in*>(&a);
-      in->sin_family = AF_INET;
-      in->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      len = sizeof *in;
-    }
+  Listener() {
+    sockaddr_in6 a{};
+    a.sin6_family = AF_INET6;
+    a.sin6_addr = in6addr_loopback;
+    socklen_t len = sizeof a;
     ::bind(fd, reinterpret_cast<sockaddr*>(&a), len);
     ::listen(fd, 4);
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&a)->sin6_port : reinterpret_cast<sockaddr_in*>(&a)->sin_port);
+    port = ntohs(a.sin6_port);
   }
   ~Listener() { ::close(fd); }
-  int fd;
+  int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
   std::uint16_t port = 0;
 };
 
@@ -52,7 +42,7 @@ TEST(MailConnectionTest, IPv6AddressesAndNamesWithoutADot) {
     EXPECT_EQ(MailConnection::ResolveHost(n.host, address), 0) << n.host;
     EXPECT_EQ(address, n.address) << n.host;
   }
-  Listener server(true);
+  Listener server;
   MailConnection c;
   ASSERT_EQ(c.Connect(server.port, "::1"), 0);
   const int peer = ::accept(server.fd, nullptr, nullptr);
@@ -66,11 +56,11 @@ TEST(MailConnectionTest, IPv6AddressesAndNamesWithoutADot) {
 
 TEST(MailConnectionTest, AbortEndsAWaitingHandshake) {
   // The peer takes the connection and never answers the TLS hello.
-  Listener server(false);
+  Listener server;
   Pop3Client pop(server.port);
   pop.SetSecurity(kSecurityTls, "");
   const auto start = std::chrono::steady_clock::now();
-  auto login = std::async(std::launch::async, [&] { return pop.Login("127.0.0.1", "alice", "secret"); });
+  auto login = std::async(std::launch::async, [&] { return pop.Login("::1", "alice", "secret"); });
   const int peer = ::accept(server.fd, nullptr, nullptr);  // the client is in its handshake now
   char hello[16];
   ASSERT_GT(::recv(peer, hello, sizeof hello, 0), 0);  // its first bytes arrived

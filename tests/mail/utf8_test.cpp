@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "mail/body/rich_text.h"
 
 namespace vyr {
 namespace {
@@ -69,26 +68,6 @@ TEST(Utf8Test, CutNeverSplitsAWellFormedCharacter) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.text) + " at " + std::to_string(c.limit));
     EXPECT_EQ(Utf8CutBefore(c.text, c.limit), c.expected);
-  }
-}
-
-// A body keeps valid UTF-8, and a save and a read give the same document.
-TEST(Utf8Test, RichTextBodyFormSurvivesASaveAndARead) {
-  RichTextDocument plain;
-  // Not UTF-8 (an over-long form), so read as Windows-1252: a-grave, S-caron,
-  // no-break space.
-  SetBodyRichText("\xE0\x8A\xA0", plain);
-  EXPECT_EQ(plain.Text(), "\xC3\xA0\xC5\xA0\xC2\xA0");
-
-  RichTextDocument appended;
-  appended.Append("x\xED\xA0\x80y\n\xF4\x90\x80\x80", CharFormat{});
-  EXPECT_EQ(appended.Text(), "x" + R + R + R + "y\n" + R + R + R + R);
-
-  for (const RichTextDocument* doc : {&plain, &appended}) {
-    RichTextDocument again;
-    EXPECT_TRUE(SetBodyRichText(GetBodyRichText(*doc), again));
-    EXPECT_EQ(again.Text(), doc->Text());
-    EXPECT_TRUE(again == *doc);
   }
 }
 

@@ -24,22 +24,18 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
+namespace {
+void SetEnv(const std::string& name, const std::optional<std::string>& value) {
+  value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+}
+}  // namespace
+
 ScopedEnv::ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
   if (const char* v = std::getenv(name)) old_ = v;
-  if (value) {
-    ::setenv(name, value->c_str(), 1);
-  } else {
-    ::unsetenv(name);
-  }
+  SetEnv(name_, value);
 }
 
-ScopedEnv::~ScopedEnv() {
-  if (old_) {
-    ::setenv(name_.c_str(), old_->c_str(), 1);
-  } else {
-    ::unsetenv(name_.c_str());
-  }
-}
+ScopedEnv::~ScopedEnv() { SetEnv(name_, old_); }
 
 void WriteFile(const std::string& path, const std::string& contents) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
