@@ -11,7 +11,7 @@ trap 'kill $SERVER_PID; rm -rf "$WORK"' EXIT
 export VYRELLE_HOME="$WORK/home"
 failures=0
 fail() { echo "FAIL: $1"; failures=$((failures + 1)); }
-for _ in $(seq 1 100); do grep -q PORT "$WORK/port" && break; sleep 0.1; done
+for _ in $(seq 1 100); do grep -qs PORT "$WORK/port" && break; sleep 0.1; done
 PORT=$(awk '/PORT/{print $2}' "$WORK/port")
 [ -n "$PORT" ] || { echo "FAIL: the test server (/usr/bin/python3) did not start"; exit 1; }
 "$CLI" settings set email pop3-server 127.0.0.1

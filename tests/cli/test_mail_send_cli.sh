@@ -24,7 +24,7 @@ use_server() {
   mkdir -p "$1"
   /usr/bin/python3 "$2" --dir "$1" "${@:3}" > "$1.port" 2> "$1.err" &
   PIDS+=($!)
-  for _ in $(seq 1 100); do grep -q PORT "$1.port" && break; sleep 0.1; done
+  for _ in $(seq 1 100); do grep -qs PORT "$1.port" && break; sleep 0.1; done
   PORT=$(awk '/PORT/{print $2}' "$1.port")
   [ -n "$PORT" ] || { echo "FAIL: the recording SMTP server did not start: $(cat "$1.err")"; exit 1; }
   "$CLI" settings set email SMTPPort "$PORT"
