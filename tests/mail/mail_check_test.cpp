@@ -1,5 +1,6 @@
-// The mail check against real POP3 servers: a private Dovecot and small
-// misbehaving servers, each started by the test on a loopback port.
+// The mail check against real POP3 servers: a private Dovecot (plain, STLS
+// and TLS from the first byte) and small misbehaving servers, each started
+// by the test on a loopback port.
 #include "mail/receive/mail_check.h"
 
 #include <gtest/gtest.h>
