@@ -111,7 +111,9 @@ bool PythonFixture::Start(const std::string& script, const std::vector<std::stri
   if (pid_ < 0) return false;
   const std::string text = ReadOutput(out, [](const std::string& t) { return t.find('\n') != std::string::npos; }, 20);
   if (text.rfind("PORT ", 0) != 0) {
-    *error = script + " did not start (python3-aiosmtpd missing?): " + ReadFile(File("server.err"));
+    const std::string why = ReadFile(File("server.err"));
+    *error = script + " did not start" +
+             (why.find("aiosmtpd") != std::string::npos ? " (install the Debian package python3-aiosmtpd): " : ": ") + why;
     return false;
   }
   port_ = std::atoi(text.c_str() + 5);
