@@ -23,7 +23,7 @@
 #include "mail/body/rich_text.h"
 #include "platform/profile_file.h"
 #include "platform/tick_count.h"
-#include "tools/smtp_record_server.h"
+#include "tools/python_fixture.h"
 #include "tools/test_support.h"
 
 extern char** environ;

@@ -1,5 +1,6 @@
-// The mail check against real POP3 servers: a private Dovecot and small
-// misbehaving servers, each started by the test on a loopback port.
+// The mail check against real POP3 servers: a private Dovecot (plain, STLS
+// and TLS from the first byte) and small misbehaving servers, each started
+// by the test on a loopback port.
 #include "mail/receive/mail_check.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,8 @@
 #include "platform/file_times.h"
 #include "platform/profile_file.h"
 #include "tools/dovecot_server.h"
-#include "tools/scripted_pop3_server.h"
+#include "tools/python_fixture.h"
+#include "tools/test_certificates.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -27,12 +29,7 @@ std::string Message(const std::string& subject, const std::string& body = "Hello
          "\nDate: Tue, 1 Dec 2026 10:00:00 +0000\nMessage-ID: <" + subject + "@mail.example>\n\n" + body;
 }
 
-// LF line ends to the wire form.
-std::string Crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  return out;
-}
+using test::Crlf;
 
 // The mail window's part: receives the posted messages on this thread,
 // counts new messages and restarts a run cut short by the watchdog.
@@ -106,15 +103,20 @@ class CheckHarness : public platform::MessageTarget {
 
 class MailCheckTest : public ::testing::Test {
  protected:
+  // Dovecot offers STLS on its port and TLS from the first byte on a second
+  // one, with a certificate for "localhost" from a private authority.
   static void SetUpTestSuite() {
+    certDir_ = new test::TempDir();
     dovecot_ = new test::DovecotServer();
+    if (!test::MakeTestCertificates(certDir_->Path(), "DNS:localhost", certs_, &startError_)) return;
+    dovecot_->UseTls(certs_.certPem, certs_.keyPem);
     if (!dovecot_->Start(&startError_)) return;
     dovecot_->AddUser("alice", "wonderland");
     dovecot_->AddUser("bob", "builder");
   }
   static void TearDownTestSuite() {
     delete dovecot_;
-    dovecot_ = nullptr;
+    delete certDir_;
   }
   void SetUp() override {
     ASSERT_TRUE(startError_.empty()) << startError_;
@@ -148,6 +150,8 @@ class MailCheckTest : public ::testing::Test {
   size_t TempFiles() { return Files("_TEMP"); }
 
   static test::DovecotServer* dovecot_;
+  static test::TempDir* certDir_;
+  static test::TestCertificates certs_;
   static std::string startError_;
   test::TempDir home;
   test::RecordingMessageBox boxes;
@@ -156,6 +160,8 @@ class MailCheckTest : public ::testing::Test {
 };
 
 test::DovecotServer* MailCheckTest::dovecot_ = nullptr;
+test::TempDir* MailCheckTest::certDir_ = nullptr;
+test::TestCertificates MailCheckTest::certs_;
 std::string MailCheckTest::startError_;
 
 TEST_F(MailCheckTest, FetchesNewMailResumesAfterTheLastIdAndDeletesWhenAsked) {
@@ -363,6 +369,48 @@ TEST_F(MailCheckTest, MissingPasswordIsAskedForAndCancelEndsTheRunSilently) {
   h.prompt.answer = true;  // "secret", remembered
   ASSERT_TRUE(h.Run(true) && h.result == 0);
   EXPECT_EQ(PasswordFromStored(app.GetString("email", "pop3-pass", "")), "secret");
+}
+
+TEST_F(MailCheckTest, SecuredSessionsFetchAndRefuseWhatTheyCannotTrust) {
+  test::ScriptedPop3Server noStls("normal", {});
+  std::string error;
+  ASSERT_TRUE(noStls.Start(&error)) << error;
+  const struct {
+    const char* name;
+    int security, port;
+    std::string server, trustFile;
+    size_t stored;
+    std::string status;
+  } cases[] = {
+      {"STLS", 1, dovecot_->Port(), "localhost", certs_.caPem, 1, "Done.  Processed 1 messages"},
+      {"TLS at once", 2, dovecot_->TlsPort(), "localhost", certs_.caPem, 1, "Done.  Processed 1 messages"},
+      // The certificate names localhost, not the address.
+      {"wrong name", 2, dovecot_->TlsPort(), "127.0.0.1", certs_.caPem, 0,
+       "Secure connection to 127.0.0.1 failed: IP address mismatch"},
+      {"untrusted", 1, dovecot_->Port(), "localhost", "", 0,
+       "Secure connection to localhost failed: unable to get local issuer certificate"},
+      {"no STLS", 1, noStls.Port(), "127.0.0.1", certs_.caPem, 0,
+       "127.0.0.1 does not offer a secure connection (STLS); the password was not sent"},
+  };
+  app.WriteInt("email", "delete-messages", 1);
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    dovecot_->ClearMailbox("alice");
+    dovecot_->AddMessage("alice", Message(std::string("secured-") + std::to_string(&k - cases)));
+    Account("", k.server, "alice", "wonderland");
+    app.WriteString("email", "TLSTrustFile", k.trustFile);
+    app.WriteInt("email", "POP3Port", k.port);
+    app.WriteInt("email", "POP3Security", k.security);
+    CheckHarness h(app);
+    ASSERT_TRUE(h.Run(true));
+    EXPECT_EQ(h.stored.size(), k.stored);
+    EXPECT_TRUE(h.Saw(k.status)) << testing::PrintToString(h.statuses);
+  }
+  // Neither the name nor the password went to the server without STLS.
+  for (const std::string& command : noStls.Commands()) {
+    EXPECT_TRUE(command.rfind("USER", 0) != 0 && command.rfind("PASS", 0) != 0) << command;
+  }
+  EXPECT_FALSE(noStls.Commands().empty());
 }
 
 }  // namespace

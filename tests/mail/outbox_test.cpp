@@ -11,11 +11,14 @@
 
 #include "app/application.h"
 #include "mail/body/rich_text.h"
+#include "mail/receive/mail_accounts.h"
+#include "mail/send/smtp_client.h"
 #include "mail/send/address_lists.h"
 #include "mail/store/mail_store.h"
 #include "platform/file_times.h"
 #include "platform/profile_file.h"
-#include "tools/smtp_record_server.h"
+#include "tools/python_fixture.h"
+#include "tools/test_certificates.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -98,18 +101,12 @@ class OutboxTest : public ::testing::Test {
     app.WriteString("email", "e-address", "ann@mail.example");
     ASSERT_TRUE(WriteSignature(app, "-- \nAnn"));
   }
-  void Start(SmtpRecordServer& server, bool use = true) {
+  void Start(SmtpRecordServer& server) {
     std::string error;
     ASSERT_TRUE(server.Start(&error)) << error;
-    if (use) UsePort(server.Port());
+    UsePort(server.Port());
   }
   void UsePort(int port) { app.WriteInt("email", "SMTPPort", port); }
-  // A port nobody listens on any more.
-  int ClosedPort() {
-    SmtpRecordServer gone;
-    Start(gone, false);
-    return gone.Port();
-  }
   std::string Folder(const char* name) { return home.File(std::string("vyrelle/email/") + name); }
   Strings Files(const char* folder) {
     Strings files;
@@ -217,7 +214,7 @@ TEST_P(SendFailureTest, MessageStaysPendingAndWhole) {
   const bool unreachable = std::string(c.name) == "Unreachable";
   std::optional<SmtpRecordServer> failing;
   if (unreachable) {
-    UsePort(ClosedPort());
+    UsePort(1);  // nobody listens on this privileged port here
   } else {
     failing.emplace(c.options);
     Start(*failing);
@@ -365,6 +362,102 @@ TEST_F(OutboxTest, MailCheckHookSendsEachPendingOutboxMessageWholeAndOnce) {
   EXPECT_EQ(Files("Draft"), (Strings{draft.storedPath}));
   EXPECT_EQ(mailWindow.Texts(kMsgMailRemoveRow), (Strings{reopened.storedPath, good.storedPath}));
   EXPECT_EQ(mailWindow.Texts(kMsgMailAddRow), Files("Sent Items"));
+}
+
+// An outgoing server that wants TLS and a log-in: the recording server with
+// STARTTLS (or TLS from the first byte), behind a relay that captures what
+// the client sends over the wire.
+TEST_F(OutboxTest, LogInOverTlsAndARefusedLogInKeepsTheMessage) {
+  std::string error;
+  test::TestCertificates c;
+  ASSERT_TRUE(test::MakeTestCertificates(scratch.Path(), "IP:127.0.0.1", c, &error)) << error;
+  const struct {
+    const char* name;
+    Strings serverOptions;
+    int security;
+    std::string password;
+    int result;
+    std::string authLog, status;
+  } cases[] = {
+      {"PLAIN", {}, 1, "s3cret-pass", 0, "PLAIN ok\n", ""},
+      {"LOGIN", {"--only-login"}, 1, "s3cret-pass", 0, "LOGIN ok\n", ""},
+      {"TLS at once", {"--implicit-tls"}, 2, "s3cret-pass", 0, "PLAIN ok\n", ""},
+      {"wrong password", {}, 1, "wrong-pass", kSendLogInRefused, "PLAIN refused\n",
+       "Error Sending Queued E-mail: The outgoing server 127.0.0.1 refused the log-in: "
+       "535 5.7.8 Authentication credentials invalid"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    test::TempDir spool;
+    Strings args = {"--dir", spool.Path(), "--cert", c.certPem, "--key", c.keyPem, "--user", "ann",
+                    "--password", "s3cret-pass"};
+    args.insert(args.end(), k.serverOptions.begin(), k.serverOptions.end());
+    test::PythonFixture server;
+    ASSERT_TRUE(server.Start("smtp_record_server.py", args, &error)) << error;
+    for (const auto& [key, value] : {std::pair("SMTPUser", std::string("ann")),
+                                     std::pair("SMTPPass", StoredPassword(k.password)),
+                                     std::pair("TLSTrustFile", c.caPem)}) {
+      app.WriteString("email", key, value);
+    }
+    UsePort(server.Port());
+    app.WriteInt("email", "SMTPSecurity", k.security);
+    app.WriteInt("email", "SMTPAuth", 1);
+    ComposeHarness w;
+    w.subject = "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln";
+    Recorder mailWindow;
+    Outbox outbox(app);
+    outbox.SetReplyTimeLimit(10);
+    ASSERT_EQ(outbox.QueueMessage(w, false), 0);
+    EXPECT_EQ(outbox.FlushOutbox(mailWindow.handle), k.result);
+    Dispatch();
+    EXPECT_EQ(test::ReadFile(spool.File("auth.log")), k.authLog);
+    const std::string sent = test::ReadFile(spool.File("msg0001.data"));
+    if (k.result == 0) {
+      EXPECT_NE(sent.find("\r\nSubject: =?UTF-8?B?R3LDvMOfZSBhdXMgS8O2bG4=?=\r\n"), std::string::npos) << sent;
+    } else {  // pending and unchanged, with the server's reason shown
+      EXPECT_TRUE(sent.empty());
+      EXPECT_EQ(Files("Outbox"), (Strings{w.storedPath}));
+      EXPECT_TRUE(MailStore::IsUnread(w.storedPath));
+      EXPECT_EQ(ReadKept(w.storedPath), StoredForm(w, w.storedPath, w.subject));
+      const Strings statuses = mailWindow.Texts(kMsgMailStatus);
+      EXPECT_EQ(statuses.empty() ? "" : statuses.back(), k.status);
+    }
+    // Neither the password nor its encoded forms (alone, and in AUTH PLAIN's
+    // answer) crossed the wire readable.
+    const std::string capture = test::ReadFile(spool.File("capture.log"));
+    EXPECT_FALSE(capture.empty());
+    for (const char* secret : {"s3cret-pass", "czNjcmV0LXBhc3M=", "AGFubgBzM2NyZXQtcGFzcw=="}) {
+      EXPECT_EQ(capture.find(secret), std::string::npos) << secret;
+    }
+  }
+}
+
+TEST(SmtpOptionsTest, SettingsFallBackToThePop3AccountAndTheSecurePorts) {
+  const struct {
+    int security, port;  // port 0: SMTPPort unset
+    const char* smtpUser;
+    int expectedPort;
+    std::string expectedUser, expectedPassword;
+  } cases[] = {
+      {0, 0, nullptr, 25, "jane", "pop-secret"},
+      {2, 0, nullptr, 465, "jane", "pop-secret"},
+      {1, 587, "jane@mail.example", 587, "jane@mail.example", "smtp-secret"},
+  };
+  for (const auto& k : cases) {
+    test::TestApp t;
+    t.app.WriteString("email", "pop3-account", "jane");
+    t.app.WriteString("email", "pop3-pass", StoredPassword("pop-secret"));
+    t.app.WriteInt("email", "SMTPSecurity", k.security);
+    t.app.WriteInt("email", "SMTPAuth", 1);
+    if (k.port) t.app.WriteInt("email", "SMTPPort", k.port);
+    if (k.smtpUser) {
+      t.app.WriteString("email", "SMTPUser", k.smtpUser);
+      t.app.WriteString("email", "SMTPPass", StoredPassword("smtp-secret"));
+    }
+    const SmtpOptions o = SmtpOptions::FromSettings(t.app);
+    EXPECT_EQ(std::tie(o.port, o.user, o.password), std::tie(k.expectedPort, k.expectedUser, k.expectedPassword))
+        << k.security;
+  }
 }
 
 }  // namespace

@@ -5,16 +5,15 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <thread>
 
-#include "tools/scripted_pop3_server.h"
+#include "tools/python_fixture.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -22,62 +21,32 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// LF line ends to the wire form.
-std::string Crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
+using test::Crlf;
 
 // Aborts the connection from another thread after a delay unless destroyed
 // first: drives the abort path, and keeps a regression that hangs from
 // blocking the suite.
-class AbortAfter {
- public:
+struct AbortAfter {
   AbortAfter(MailConnection& c, std::chrono::milliseconds delay)
-      : thread_([this, &c, delay] {
-          std::unique_lock<std::mutex> lock(mutex_);
-          if (!wake_.wait_for(lock, delay, [this] { return done_; })) {
-            fired_ = true;
-            c.Abort();
-          }
+      : thread([this, &c, delay](std::stop_token stop) {
+          std::mutex m;
+          std::unique_lock lock(m);
+          std::condition_variable_any wake;
+          if (!wake.wait_for(lock, stop, delay, [&stop] { return stop.stop_requested(); })) fired = true, c.Abort();
         }) {}
-  ~AbortAfter() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
-  bool Fired() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return fired_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool done_ = false, fired_ = false;
-  std::thread thread_;
+  std::atomic<bool> fired = false;
+  std::jthread thread;
 };
 
 struct RecordingProgress : Pop3Progress {
-  std::string status = "Downloading message 1 of 1...";
-  int cancelAfter = -1;  // cancel at this many checks; -1 never
-  int checks = 0;
   std::string lastCheckText;
   std::vector<std::string> posted;
   bool CancelCheck(const std::string& text, bool rearm) override {
     EXPECT_TRUE(rearm);
     lastCheckText = text;
-    ++checks;
-    return cancelAfter >= 0 && checks >= cancelAfter;
+    return false;
   }
-  std::string StatusText() override { return status; }
+  std::string StatusText() override { return "Downloading message 1 of 1..."; }
   void PostStatus(const std::string& text) override { posted.push_back(text); }
 };
 
@@ -173,7 +142,7 @@ TEST_F(ScriptedPop3Test, LongLinesInRepliesMessagesAndUidsStayInStep) {
   EXPECT_EQ(test::ReadFile(dir.File("M4.new")), Crlf(message) + ".");
   int count = 0;
   EXPECT_TRUE(client->Stat(count) == 0 && count == 2);  // still in step afterwards
-  EXPECT_FALSE(guard.Fired() || client->OutOfStep());
+  EXPECT_FALSE(guard.fired || client->OutOfStep());
 }
 
 TEST_F(ScriptedPop3Test, UidlListingsOfEveryShape) {
@@ -221,21 +190,16 @@ TEST_F(ScriptedPop3Test, WriteFailureLeavesNoFileAndKeepsTheSessionInStep) {
   for (int i = 0; i < 8000; ++i) big += std::string(70, 'w') + "\n";  // about 570 KB
   ASSERT_TRUE(Open("normal", {big}));
   // In a child process: a file-size limit makes writes past 100 KB fail, like a full disk.
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (Login() != 0) ::_exit(1);
+  EXPECT_EQ(test::RunInChild([&] {
+    if (Login() != 0) return 1;
     ::signal(SIGXFSZ, SIG_IGN);
     rlimit limited{100 * 1024, 100 * 1024};
     ::setrlimit(RLIMIT_FSIZE, &limited);
-    const std::string file = dir.File("M8.new");
-    if (client->RetrieveToFile(1, file, &progress) != 0) ::_exit(2);
-    if (fs::exists(file)) ::_exit(3);
+    if (client->RetrieveToFile(1, dir.File("M8.new"), &progress) != 0) return 2;
+    if (fs::exists(dir.File("M8.new"))) return 3;
     int count = 0;
-    ::_exit(client->Stat(count) == 0 && count == 1 ? 0 : 4);  // the rest of the message was drained
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "failed check " << WEXITSTATUS(status);
+    return client->Stat(count) == 0 && count == 1 ? 0 : 4;  // the rest of the message was drained
+  }), 0);
 }
 
 }  // namespace

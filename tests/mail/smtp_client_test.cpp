@@ -10,7 +10,7 @@
 #include <regex>
 
 #include "mail/body/rich_text.h"
-#include "tools/smtp_record_server.h"
+#include "tools/python_fixture.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -289,6 +289,25 @@ TEST_F(SmtpClientTest, WaitForTheFinalReplyEndsWhenCancelled) {
   ASSERT_EQ(sending.wait_for(std::chrono::seconds(60)), std::future_status::ready);
   EXPECT_EQ(sending.get(), 5);
   EXPECT_EQ(client.LastReply(), "Cancelled");
+}
+
+TEST_F(SmtpClientTest, AServerWithoutStartTlsGetsNoLogIn) {
+  SmtpRecordServer server;  // plain: offers no STARTTLS
+  Start(server);
+  SmtpOptions o = Options(server.Port());
+  o.security = kSecurityStartTls;
+  o.authenticate = true;
+  o.user = "ann";
+  o.password = "s3cret-pass";
+  SmtpClient client(o);
+  EXPECT_EQ(client.ConnectServer("127.0.0.1", "client.example"), 6);
+  EXPECT_EQ(client.ConnectFailureText(6, "127.0.0.1"),
+            "127.0.0.1 does not offer a secure connection (STARTTLS); nothing was sent");
+  client.Quit();
+  ASSERT_EQ(server.Sessions().size(), 1u);
+  const std::string session = server.Sessions()[0];
+  EXPECT_EQ(session.rfind("EHLO client.example\r\n", 0), 0u);
+  EXPECT_TRUE(session.find("AUTH") == std::string::npos && session.find("MAIL") == std::string::npos) << session;
 }
 
 }  // namespace

@@ -11,44 +11,32 @@ namespace vyr::test {
 
 class DovecotServer {
  public:
-  DovecotServer();
+  DovecotServer() = default;
   ~DovecotServer();
   DovecotServer(const DovecotServer&) = delete;
   DovecotServer& operator=(const DovecotServer&) = delete;
 
-  // Starts the server; false with a reason.
-  bool Start(std::string* error);
+  // Serves TLS with these PEM files: STLS on Port(), TLS from the first
+  // byte on TlsPort(). Call before Start.
+  void UseTls(const std::string& certPem, const std::string& keyPem) { certPem_ = certPem, keyPem_ = keyPem; }
+  bool Start(std::string* error);  // false with a reason
   int Port() const { return port_; }
-
-  // Serves TLS with this certificate and key (PEM files): STLS on Port(),
-  // TLS from the first byte on TlsPort(). Call before Start.
-  void UseTls(const std::string& certPem, const std::string& keyPem);
   int TlsPort() const { return tlsPort_; }
 
-  // Adds (or changes) a mailbox user with a clear-text password. Works
-  // before and after Start.
+  // Adds (or changes) a user with a clear-text password, before or after Start.
   void AddUser(const std::string& user, const std::string& password);
-  // Delivers a message into the user's Maildir ("new"). Messages added one
-  // after another are numbered by POP3 in that order.
+  // Delivers a message into the user's Maildir; POP3 numbers them in the
+  // order they were added.
   void AddMessage(const std::string& user, const std::string& rfc822Text);
-  // Messages in the user's Maildir (cur and new).
   size_t MessageCount(const std::string& user) const;
   void ClearMailbox(const std::string& user);
 
-  const std::string& LogPath() const { return logPath_; }
-
  private:
   std::string Maildir(const std::string& user) const;
-  void WritePasswords() const;
-  bool WaitForGreeting(int timeoutMs) const;
 
-  std::string scratch_;
-  std::string configPath_;
-  std::string logPath_;
+  std::string scratch_, certPem_, keyPem_;
   std::map<std::string, std::string> users_;
-  int port_ = 0;
-  int tlsPort_ = 0;
-  std::string certPem_, keyPem_;
+  int port_ = 0, tlsPort_ = 0;
   bool running_ = false;
   unsigned counter_ = 0;
 };

@@ -7,67 +7,213 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "tools/test_support.h"
 
 extern char** environ;
 
 namespace vyr::test {
 
-PythonFixture::~PythonFixture() {
-  if (pid_ > 0) {
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-  }
-}
+namespace {
 
-bool PythonFixture::Start(const std::string& script, const std::vector<std::string>& args,
-                          std::string* error) {
-  const char* python = "/usr/bin/python3";
-  if (::access(python, X_OK) != 0) {
-    *error = "/usr/bin/python3 is missing: install the Debian package python3";
-    return false;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+constexpr const char* kPython = "/usr/bin/python3";
+
+// Starts a fixture script with its standard output on a pipe (returned in
+// *outFd) and its error output into errorFile; the pid, or -1 with a reason.
+pid_t Spawn(const std::string& script, std::vector<std::string> args, const std::string& errorFile, int* outFd,
+            std::string* error) {
+  if (::access(kPython, X_OK) != 0) {
+    *error = std::string(kPython) + " is missing: install the Debian package python3";
+    return -1;
   }
-  std::vector<std::string> all = {python, std::string(VYRELLE_TEST_FIXTURES_DIR) + "/" + script};
-  all.insert(all.end(), args.begin(), args.end());
+  args.insert(args.begin(), {kPython, std::string(VYRELLE_TEST_FIXTURES_DIR) + "/" + script});
   std::vector<char*> argv;
-  for (auto& a : all) argv.push_back(a.data());
+  for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   int out[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) {
-    *error = "pipe failed";
-    return false;
-  }
+  if (::pipe2(out, O_CLOEXEC) != 0) return *error = "pipe failed", -1;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  const int rc = ::posix_spawn(&pid_, python, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = -1;
+  const int rc = ::posix_spawn(&pid, kPython, &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   ::close(out[1]);
   if (rc != 0) {
-    pid_ = -1;
     ::close(out[0]);
-    *error = "cannot start " + std::string(python);
-    return false;
+    *error = "cannot start " + std::string(kPython);
+    return -1;
   }
+  *outFd = out[0];
+  return pid;
+}
+
+// Reads until `done` says enough, the end, or the time is up; closes fd.
+std::string ReadOutput(int fd, const std::function<bool(const std::string&)>& done, int seconds) {
   std::string text;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (text.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-    pollfd p{out[0], POLLIN, 0};
+  const auto deadline = Clock::now() + std::chrono::seconds(seconds);
+  while (!done(text) && Clock::now() < deadline) {
+    pollfd p{fd, POLLIN, 0};
     if (::poll(&p, 1, 200) <= 0) continue;
-    char buffer[128];
-    const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+    char buffer[4096];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n <= 0) break;
     text.append(buffer, static_cast<size_t>(n));
   }
-  ::close(out[0]);
+  ::close(fd);
+  return text;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
+bool WaitUntil(const std::function<bool()>& ready, int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!ready()) {
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+}  // namespace
+
+PythonFixture::PythonFixture() {
+  std::string pattern = (fs::temp_directory_path() / "vyrelle-fixture-XXXXXX").string();
+  if (::mkdtemp(pattern.data())) scratch_ = pattern;
+}
+
+PythonFixture::~PythonFixture() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  std::error_code ec;
+  if (!scratch_.empty()) fs::remove_all(scratch_, ec);
+}
+
+bool PythonFixture::Start(const std::string& script, const std::vector<std::string>& args, std::string* error) {
+  int out = -1;
+  pid_ = Spawn(script, args, File("server.err"), &out, error);
+  if (pid_ < 0) return false;
+  const std::string text = ReadOutput(out, [](const std::string& t) { return t.find('\n') != std::string::npos; }, 20);
   if (text.rfind("PORT ", 0) != 0) {
-    *error = script + " did not start (is python3-aiosmtpd installed?): " + text;
+    const std::string why = ReadFile(File("server.err"));
+    *error = script + " did not start" +
+             (why.find("aiosmtpd") != std::string::npos ? " (install the Debian package python3-aiosmtpd): " : ": ") + why;
     return false;
   }
   port_ = std::atoi(text.c_str() + 5);
   return port_ > 0;
+}
+
+bool ScriptedPop3Server::Start(std::string* error) {
+  std::vector<std::string> args = {"--mode", mode_, "--log", fixture_.File("commands.log")};
+  for (size_t i = 0; i < messages_.size(); ++i) {
+    args.insert(args.end(), {"--message", fixture_.File("message" + std::to_string(i + 1))});
+    WriteFile(args.back(), messages_[i]);
+  }
+  return fixture_.Start("pop3_script_server.py", args, error);
+}
+
+std::vector<std::string> ScriptedPop3Server::Commands() const {
+  return Lines(ReadFile(fixture_.File("commands.log")));  // a line still being written is left out
+}
+
+bool ScriptedPop3Server::WaitForCommand(const std::string& command, int timeoutMs) const {
+  return WaitUntil([&] {
+    const auto lines = Commands();
+    return std::find(lines.begin(), lines.end(), command) != lines.end();
+  }, timeoutMs);
+}
+
+SmtpRecordServer::SmtpRecordServer() = default;
+
+bool SmtpRecordServer::Start(std::string* error) {
+  const Options& o = options_;
+  std::vector<std::string> args = {"--dir", fixture_.File("")};
+  if (!o.rejectSender.empty()) args.insert(args.end(), {"--reject-sender", o.rejectSender});
+  for (const auto& r : o.rejectRecipients) args.insert(args.end(), {"--reject-rcpt", r});
+  if (o.closeInDataAfter >= 0) args.insert(args.end(), {"--close-in-data", std::to_string(o.closeInDataAfter)});
+  if (o.delayFinalReplySeconds > 0) {
+    args.insert(args.end(), {"--delay-final-reply", std::to_string(o.delayFinalReplySeconds)});
+  }
+  const std::pair<bool, const char*> flags[] = {
+      {o.rejectDataCommand, "--reject-data-command"}, {o.rejectData, "--reject-data"},
+      {o.multilineGreeting, "--multiline-greeting"}, {o.splitHeloReply, "--split-helo-reply"},
+      {o.longHeloReply, "--long-helo-reply"}, {o.rejectHelo, "--reject-helo"}, {!o.sessionLogs, "--no-session-log"}};
+  for (const auto& [on, flag] : flags) {
+    if (on) args.push_back(flag);
+  }
+  return fixture_.Start("smtp_record_server.py", args, error);
+}
+
+std::vector<std::string> SmtpRecordServer::Records(const std::string& extension) const {
+  std::vector<std::string> files;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(fixture_.File(""), ec)) {
+    if (e.path().extension() == extension) files.push_back(e.path().string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::vector<SmtpRecordServer::Message> SmtpRecordServer::Messages() const {
+  std::vector<Message> messages;
+  for (const std::string& envelope : Records(".envelope")) {
+    const std::string stem = envelope.substr(0, envelope.rfind('.'));
+    Message m;
+    for (const std::string& line : Lines(ReadFile(envelope))) {
+      auto inner = [&](size_t prefix) { return line.substr(prefix, line.size() - prefix - 1); };
+      if (line.rfind("MAIL FROM:<", 0) == 0) m.mailFrom = inner(11);
+      if (line.rfind("RCPT TO:<", 0) == 0) m.recipients.push_back(inner(9));
+    }
+    m.dataPath = stem + ".data";
+    m.data = ReadFile(m.dataPath);
+    m.raw = ReadFile(stem + ".raw");
+    messages.push_back(std::move(m));
+  }
+  return messages;
+}
+
+bool SmtpRecordServer::WaitForMessages(size_t count, int timeoutMs) const {
+  return WaitUntil([&] { return Messages().size() >= count; }, timeoutMs);
+}
+
+std::vector<std::string> SmtpRecordServer::Sessions() const {
+  std::vector<std::string> sessions;
+  for (const auto& f : Records(".log")) sessions.push_back(ReadFile(f));
+  return sessions;
+}
+
+bool SmtpRecordServer::ParseWithPython(const std::string& messageFile, const std::string& outDir,
+                                       std::vector<std::string>& lines, std::string* error) {
+  int out = -1;
+  const std::string errorFile = outDir + "/parse.err";
+  const pid_t pid = Spawn("smtp_record_server.py", {"--parse", messageFile, outDir}, errorFile, &out, error);
+  if (pid < 0) return false;
+  const std::string text = ReadOutput(out, [](const std::string&) { return false; }, 60);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    *error = "the email package could not parse the message: " + ReadFile(errorFile);
+    return false;
+  }
+  lines = Lines(text);
+  return true;
 }
 
 }  // namespace vyr::test

@@ -18,18 +18,12 @@ bool MakeTestCertificates(const std::string& dir, const std::string& altNames, T
   out.certPem = dir + "/server.pem";
   out.keyPem = dir + "/server.key";
   WriteFile(dir + "/ext.cnf", "subjectAltName=" + altNames + "\n");
-  const std::string q = " >/dev/null 2>&1";
-  const std::string commands[] = {
-      "/usr/bin/openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Test CA' -keyout '" + dir +
-          "/ca.key' -out '" + out.caPem + "'" + q,
-      "/usr/bin/openssl req -newkey rsa:2048 -nodes -subj '/CN=Test Server' -keyout '" + out.keyPem +
-          "' -out '" + dir + "/server.csr'" + q,
-      "/usr/bin/openssl x509 -req -days 2 -in '" + dir + "/server.csr' -CA '" + out.caPem + "' -CAkey '" +
-          dir + "/ca.key' -CAcreateserial -extfile '" + dir + "/ext.cnf' -out '" + out.certPem + "'" + q,
-  };
-  for (const std::string& command : commands) {
-    if (std::system(command.c_str()) != 0) {
-      *error = "openssl failed: " + command;
+  for (const char* command : {
+           "req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Test CA' -keyout ca.key -out ca.pem",
+           "req -newkey rsa:2048 -nodes -subj '/CN=Test Server' -keyout server.key -out server.csr",
+           "x509 -req -days 2 -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -extfile ext.cnf -out server.pem"}) {
+    if (std::system(("cd '" + dir + "' && /usr/bin/openssl " + command + " >/dev/null 2>&1").c_str()) != 0) {
+      *error = std::string("openssl failed: ") + command;
       return false;
     }
   }

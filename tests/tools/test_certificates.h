@@ -6,14 +6,11 @@
 namespace vyr::test {
 
 struct TestCertificates {
-  std::string caPem;    // the authority's certificate (to be trusted)
-  std::string certPem;  // the server's certificate
-  std::string keyPem;   // the server's key
+  std::string caPem, certPem, keyPem;  // the authority's certificate; the server's certificate and key
 };
 
 // Writes the files into `dir`; the server certificate names exactly
-// `altNames` (an openssl subjectAltName value, "DNS:localhost"). False with
-// a reason naming the missing package when openssl is absent.
+// `altNames` (a subjectAltName value: "DNS:localhost"). False with a reason.
 bool MakeTestCertificates(const std::string& dir, const std::string& altNames, TestCertificates& out,
                           std::string* error);
 
