@@ -1,9 +1,6 @@
 // Downloads against the Python download server on a loopback port.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
@@ -53,18 +50,8 @@ std::string Pattern(size_t n) {
   return s;
 }
 
-// A port nobody listens on: bound, then closed.
-int RefusedPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
+// Nobody listens on port 1.
+const char kRefused[] = "http://127.0.0.1:1/x";
 
 class DownloadPeerTest : public ::testing::Test {
  protected:
@@ -80,7 +67,6 @@ class DownloadPeerTest : public ::testing::Test {
 };
 
 TEST_F(DownloadPeerTest, ResultsMessagesFilesAndBoxes) {
-  const std::string refused = "http://127.0.0.1:" + std::to_string(RefusedPort()) + "/x";
   struct Case {
     std::string url, destination;
     int result;
@@ -109,8 +95,8 @@ TEST_F(DownloadPeerTest, ResultsMessagesFilesAndBoxes) {
       // FTP has no status: a file it finds is downloaded, a missing one fails.
       {Ftp("setup.exe"), "i.exe", 0, {"size 13", "written 13", "finished 0"}, "setup program", {}},
       {Ftp("nothing.exe"), "j.exe", -20, {"finished -20"}, "-", {}},
-      {refused, "g", -20, {"finished -20"}, "-", {}},
-      {refused, "g.vyrscheme", -20, {"finished -20"}, "-", {"PSError 3"}},
+      {kRefused, "g", -20, {"finished -20"}, "-", {}},
+      {kRefused, "g.vyrscheme", -20, {"finished -20"}, "-", {"PSError 3"}},
       {server.Url("/file/5"), "missing/h.vyrscheme", -36, {"size 5", "finished -36"}, "-",
        {"PSError 5"}},
   };
@@ -211,7 +197,6 @@ TEST_F(DownloadPeerTest, CancelStopsAStalledDownloadAndKeepsWhatWasWritten) {
 }
 
 TEST_F(DownloadPeerTest, FetchToMemory) {
-  const std::string refused = "http://127.0.0.1:" + std::to_string(RefusedPort()) + "/x";
   struct Case {
     std::string url;
     size_t capacity;
@@ -222,7 +207,7 @@ TEST_F(DownloadPeerTest, FetchToMemory) {
       {server.Url("/file/100"), 1000, false, 0, Pattern(100)},
       {server.Url("/file/100"), 10, false, 0, Pattern(10)},
       {server.Url("/status/404"), 1000, false, 0, "status page\n"},
-      {refused, 1000, false, -20, ""},
+      {kRefused, 1000, false, -20, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.url);
