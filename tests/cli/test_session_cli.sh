@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # "vyrelle-cli url match" and "vyrelle-cli session", the latter with --send
-# against the home server fixture on a loopback port.
+# against the test HTTP server started here as the home server.
 set -u
 CLI="$1"
 WORK=$(mktemp -d)
-/usr/bin/python3 "$2" "$WORK/port" "$WORK/queries" "Ping=PONG#showmail#ack &S=1#tail" "Logout=OK#x#" &
+/usr/bin/python3 "$2" "Ping=PONG#showmail#ack &S=1#tail" "Logout=OK#x#" > "$WORK/server.out" &
 PID=$!
 trap 'kill $PID; rm -rf "$WORK"' EXIT
 export VYRELLE_HOME="$WORK/home"
@@ -20,8 +20,8 @@ check() {  # check EXPECTED_STATUS EXPECTED_OUTPUT ARGS...
 check 0 "match" url match 'ab*news' 'ABC/news/today/'
 check 0 "no match" url match 'ab*news' 'xab/news'
 
-for _ in $(seq 300); do [ -s "$WORK/port" ] && break; sleep 0.05; done
-PS="http://127.0.0.1:$(cat "$WORK/port")/s.dll"
+for _ in $(seq 100); do grep -q PORT "$WORK/server.out" && break; sleep 0.1; done
+PS="http://127.0.0.1:$(sed -n 's/^PORT //p' "$WORK/server.out")/s.dll"
 "$CLI" settings set misc PS "$PS"
 ID=$("$CLI" session logout)
 ID=${ID#*U=}
@@ -32,8 +32,8 @@ showmail
 ack &S=1" session ping --send
 check 1 "$PS?Logout&U=$ID&B=Default&MO=0
 vyrelle-cli: the reply does not begin with PONG" session logout --send
-[ "$(cat "$WORK/queries")" = "Ping&U=$ID&B=Default&MO=0&IBA=
-Logout&U=$ID&B=Default&MO=0" ] || { echo "FAIL: queries: $(cat "$WORK/queries")"; failures=$((failures + 1)); }
+[ "$(grep ^GET "$WORK/server.out")" = "GET Ping&U=$ID&B=Default&MO=0&IBA=
+GET Logout&U=$ID&B=Default&MO=0" ] || { echo "FAIL: queries: $(cat "$WORK/server.out")"; failures=$((failures + 1)); }
 
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
 echo "all session CLI checks passed"
