@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <mutex>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -145,6 +147,20 @@ bool CopyLocalFile(const std::string& from, const std::string& to) {
          !ec;
 }
 
+// Every download worker of the process: how many run, and the stop that
+// ends them all when the program closes.
+struct Workers {
+  std::atomic<bool> stopping{false};
+  std::mutex mutex;
+  std::condition_variable idle;
+  int running = 0;
+};
+Workers& AllWorkers() {
+  static Workers* workers = new Workers;  // outlives every worker
+  return *workers;
+}
+bool Stopping() { return AllWorkers().stopping.load(std::memory_order_relaxed); }
+
 // One network download in progress: the state the curl callbacks share.
 class Transfer {
  public:
@@ -243,7 +259,9 @@ class Transfer {
     return f == nullptr || std::fclose(f) == 0;
   }
 
-  bool CancelRequested() const { return cancel_ && cancel_->load(std::memory_order_relaxed) != 0; }
+  bool CancelRequested() const {
+    return Stopping() || (cancel_ && cancel_->load(std::memory_order_relaxed) != 0);
+  }
 
   std::int32_t Cancelled() {
     platform::PostMessage(window_, kDownloadCancelled, cookie_, 0);
@@ -257,7 +275,7 @@ class Transfer {
   }
 
   void Box(const char* text) {
-    if (scheme_ && boxes_) boxes_->Error(text, kBoxTitle);
+    if (scheme_ && boxes_ && !Stopping()) boxes_->Error(text, kBoxTitle);
   }
 
   static size_t WriteCallback(char* data, size_t size, size_t count, void* user) {
@@ -308,7 +326,7 @@ std::int32_t DownloadBody(const std::string& url, const std::string& destination
                           std::uint32_t cookie, MessageBoxService* boxes) {
   const bool scheme = destination.find(kSchemeMarker) != std::string::npos;
   auto box = [&](const char* text) {
-    if (scheme && boxes) boxes->Error(text, kBoxTitle);
+    if (scheme && boxes && !Stopping()) boxes->Error(text, kBoxTitle);
   };
 
   for (int attempt = 0; attempt < kWindowAttempts; ++attempt) {
@@ -379,11 +397,34 @@ std::int32_t RunDownloadWorker(const std::string& url, const std::string& destin
 std::int32_t StartDownload(const std::string& url, const std::string& destination,
                            platform::WindowHandle notifyWindow, std::shared_ptr<const CancelFlag> cancelFlag,
                            std::uint32_t cookie, MessageBoxService* boxes) {
-  std::thread worker([url, destination, notifyWindow, flag = std::move(cancelFlag), cookie, boxes] {
-    RunDownloadWorker(url, destination, notifyWindow, flag.get(), cookie, boxes);
-  });
-  worker.detach();
+  Workers& workers = AllWorkers();
+  auto done = [&workers] {
+    std::lock_guard lock(workers.mutex);
+    --workers.running;
+    workers.idle.notify_all();
+  };
+  {
+    std::lock_guard lock(workers.mutex);
+    ++workers.running;
+  }
+  try {
+    std::thread worker([url, destination, notifyWindow, flag = std::move(cancelFlag), cookie, boxes, done] {
+      RunDownloadWorker(url, destination, notifyWindow, flag.get(), cookie, boxes);
+      done();
+    });
+    worker.detach();
+  } catch (const std::system_error&) {
+    done();
+    platform::PostMessage(notifyWindow, kDownloadFinished, cookie, kErrorOpenConnection);
+  }
   return 0;
+}
+
+bool StopAllDownloads(std::chrono::milliseconds wait) {
+  Workers& workers = AllWorkers();
+  workers.stopping = true;
+  std::unique_lock lock(workers.mutex);
+  return workers.idle.wait_for(lock, wait, [&] { return workers.running == 0; });
 }
 
 std::int32_t StartDownload(const std::string& url, const std::string& destination,

@@ -4,6 +4,7 @@
 // worker thread of its own that reports to a window through posted messages.
 // FetchToMemory reads a short server reply into a buffer (server requests).
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -80,6 +81,11 @@ std::int32_t RunDownloadWorker(const std::string& url, const std::string& destin
 // path, or a file: address (file:///p, file://localhost/p, file:/p; %XX
 // escapes decoded).
 std::string LocalSourcePath(const std::string& url);
+
+// When the program closes: every running and later download stops at its
+// next check (cancelled, without boxes), and the call waits up to `wait` for
+// the asynchronous workers to end. True when none is left running.
+bool StopAllDownloads(std::chrono::milliseconds wait);
 
 // Reads the whole reply of url into buffer (at most inOutSize bytes) and sets
 // inOutSize to the number of bytes read. reload bypasses caches.

@@ -3,8 +3,12 @@
 namespace vyr::platform {
 
 WindowMessages& WindowMessages::Instance() {
-  static WindowMessages instance;
-  return instance;
+  // Never destroyed: a worker that is still ending when the process exits
+  // may post its last message after static objects are gone; the post then
+  // finds a live queue (and a window that no longer exists) instead of freed
+  // memory.
+  static WindowMessages* instance = new WindowMessages;
+  return *instance;
 }
 
 WindowHandle WindowMessages::Register(MessageTarget* target) {

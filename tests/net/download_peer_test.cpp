@@ -185,6 +185,24 @@ TEST(LocalSourcePathTest, Forms) {
 }
 
 TEST_F(DownloadPeerTest, CancelStopsAStalledDownloadAndKeepsWhatWasWritten) {
+  // Closing the program stops every download, scheme downloads without a
+  // box, and waits for the workers. In a child, since the stop is for good;
+  // it forks before any worker of this process runs, so the child counts
+  // only its own.
+  const std::string url = server.Url("/stall/100000"), file = dir.File("closing.vyrscheme");
+  EXPECT_EQ(test::RunInChild([&] {
+              Recorder closing;
+              test::RecordingMessageBox boxes;
+              StartDownload(url, file, closing.handle, std::make_shared<CancelFlag>(0), 77, &boxes);
+              closing.WaitForLines(5);
+              if (!StopAllDownloads(std::chrono::seconds(10))) return 1;
+              closing.WaitForLines(7);
+              const bool ended = closing.lines.size() == 7 && closing.lines[5] == "cancelled" &&
+                                 closing.lines[6] == "finished -41";
+              return ended && boxes.boxes.empty() ? 0 : 2;
+            }),
+            0);
+
   Recorder window;
   auto flag = std::make_shared<CancelFlag>(0);
   StartDownload(server.Url("/stall/100000"), dir.File("stalled"), window.handle, flag, 77);

@@ -13,6 +13,7 @@
 #include "browser/windows/browser_wnd.h"
 #include "browser/windows/shell_frame.h"
 #include "mail/store/mail_store.h"
+#include "net/download_worker.h"
 #include "net/windows/download_progress_dlg.h"
 #include "platform/single_instance.h"
 #include "platform/window_messages.h"
@@ -180,6 +181,9 @@ int CVyrApp::OnExit() {
   sigtermSource_ = 0;
   // A worker still waiting for a box gets "cancel" instead of a window.
   if (messages_) messages_->Close();
+  // Downloads still running stop now; the services they were given are
+  // released only after they ended (or two seconds passed).
+  vyr::net::StopAllDownloads(std::chrono::seconds(2));
   vyr::platform::WindowMessages::Instance().SetWakeUp(nullptr);
   vyr::net::SetDownloadDialogRunner(nullptr);
   logic_.reset();
