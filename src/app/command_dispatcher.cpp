@@ -1,7 +1,10 @@
 #include "app/command_dispatcher.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
+
+#include "platform/url_canonicalizer.h"
 
 // The program's version, shown in the upgrade question.
 #ifndef VYRELLE_VERSION
@@ -74,12 +77,6 @@ std::string FillIn(const std::string& format, const std::string& value) {
   return format.substr(0, at) + value + format.substr(at + 2);
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // A count of decimal digits only, at most max; nothing otherwise.
 bool ParseCount(const std::string& text, long max, long& value) {
@@ -159,18 +156,9 @@ int NextToken(const std::string& text, int position, std::string& token, bool lo
 }
 
 std::string CanonicalizeAddress(const std::string& address) {
-  std::string out;
-  for (size_t i = 0; i < address.size(); ++i) {
-    char c = address[i];
-    if (c == '%' && i + 2 < address.size() && HexValue(address[i + 1]) >= 0 &&
-        HexValue(address[i + 2]) >= 0) {
-      c = static_cast<char>(HexValue(address[i + 1]) * 16 + HexValue(address[i + 2]));
-      i += 2;
-    }
-    if (c == '\0') break;  // the text ends there, as in a zero-terminated buffer
-    if (out.size() + 1 >= kCanonicalBufferSize) return {};
-    out += c;
-  }
+  std::string out = platform::DecodePercentEscapes(address);
+  out.resize(std::min(out.size(), out.find('\0')));  // a zero byte ends the text, as in a buffer
+  if (out.size() + 1 > kCanonicalBufferSize) return {};
   return out;
 }
 

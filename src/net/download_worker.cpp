@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/message_box.h"
+#include "platform/url_canonicalizer.h"
 
 namespace vyr::net {
 
@@ -94,12 +95,6 @@ bool IsHttp(CURL* h) {
 
 bool IsDrivePath(const std::string& s) { return s.size() >= 4 && s[1] == ':'; }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 }  // namespace
 
@@ -122,18 +117,8 @@ std::string LocalSourcePath(const std::string& url) {
     rest = rest.substr(slash);
   }
   if (rest.empty() || rest[0] != '/') return {};
-  std::string path;
-  for (size_t i = 0; i < rest.size(); ++i) {
-    if (rest[i] == '%' && i + 2 < rest.size() && HexValue(rest[i + 1]) >= 0 &&
-        HexValue(rest[i + 2]) >= 0) {
-      char c = static_cast<char>(HexValue(rest[i + 1]) * 16 + HexValue(rest[i + 2]));
-      if (c == '\0') return {};
-      path += c;
-      i += 2;
-    } else {
-      path += rest[i];
-    }
-  }
+  std::string path = platform::DecodePercentEscapes(rest);
+  if (path.find('\0') != std::string::npos) return {};
   return path;
 }
 

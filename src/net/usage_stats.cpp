@@ -7,6 +7,7 @@
 #include "app/installation_id.h"
 #include "mail/receive/cipher.h"
 #include "platform/registry.h"
+#include "platform/url_canonicalizer.h"
 
 namespace vyr::net {
 
@@ -82,12 +83,6 @@ void ForEachPair(std::string_view text, F f) {
   }
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 }  // namespace
 
@@ -267,20 +262,7 @@ void TrackedUrlTable::RestoreTriples(std::string_view triples) {
 
 // --- acknowledgement ----------------------------------------------------------
 
-std::string DecodeEscapes(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-        HexValue(text[i + 2]) >= 0) {
-      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-      i += 2;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
+std::string DecodeEscapes(std::string_view text) { return platform::DecodePercentEscapes(text); }
 
 void Acknowledge(std::string_view argument, UsageCounters& counters, TrackedUrlTable& tracked,
                  TrackedUrlTable* infoBoxAds) {

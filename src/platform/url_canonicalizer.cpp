@@ -84,4 +84,27 @@ bool CanonicalizeUrl(const std::string& url, std::string& out, std::size_t buffe
   return true;
 }
 
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string DecodePercentEscapes(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const int hi = text[i] == '%' && i + 2 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+    const int lo = hi >= 0 ? HexDigitValue(text[i + 2]) : -1;
+    if (lo >= 0) {
+      out += static_cast<char>(hi * 16 + lo);
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 }  // namespace vyr::platform

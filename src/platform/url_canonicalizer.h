@@ -7,6 +7,7 @@
 // "#", "?" and "//" are left as they are.
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace vyr::platform {
 
@@ -14,5 +15,12 @@ namespace vyr::platform {
 // canonical form would not fit a buffer of bufferSize bytes with its
 // terminating NUL.
 bool CanonicalizeUrl(const std::string& url, std::string& out, std::size_t bufferSize = 4096);
+
+// The value of a hexadecimal digit, -1 for any other character.
+int HexDigitValue(char c);
+
+// Every "%XX" escape (two hexadecimal digits) becomes its byte, a zero byte
+// included; anything else, a lone "%" too, is kept as it is.
+std::string DecodePercentEscapes(std::string_view text);
 
 }  // namespace vyr::platform
