@@ -19,51 +19,17 @@
 #include "app/application.h"
 #include "mail/receive/mail_accounts.h"
 #include "mail/receive/mail_check.h"
+#include "mail_check_common.h"
 #include "tools/dovecot_server.h"
 #include "tools/test_support.h"
 
 using namespace vyr;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::MakeMessage;
+using bench::RunCheck;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string MakeMessage(int n, size_t bodyBytes) {
-  std::string m = "From: Sender <sender@mail.example>\nTo: alice@mail.example\nSubject: Message number " +
-                  std::to_string(n) + "\nDate: Tue, 1 Dec 2026 10:00:00 +0000\nMessage-ID: <m" +
-                  std::to_string(n) + "@mail.example>\n\n";
-  while (m.size() < bodyBytes) {
-    m += "Some text of message " + std::to_string(n) + ", wrapped like ordinary mail is wrapped.\n";
-  }
-  return m;
-}
-
-// Runs one whole check and returns its time in seconds (negative on failure).
-double RunCheck(Application& app) {
-  struct Window : platform::MessageTarget {
-    bool finished = false;
-    int result = -1;
-    void OnWindowMessage(const platform::WindowMessage& m) override {
-      if (m.message == kMsgMailCheckFinished) {
-        finished = true;
-        result = static_cast<int>(m.lParam);
-      }
-    }
-  } window;
-  auto& messages = platform::WindowMessages::Instance();
-  platform::WindowHandle handle = messages.Register(&window);
-  double seconds = -1;
-  {
-    MailCheck check(app, handle);
-    auto start = Clock::now();
-    if (check.StartMailCheck(true)) {
-      while (!window.finished) messages.WaitAndDispatch(std::chrono::milliseconds(100));
-      if (window.result == 0) seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    }
-  }
-  messages.Unregister(handle);
-  return seconds;
-}
 
 double CpuSeconds() {
   rusage usage{};
