@@ -1,0 +1,377 @@
+#include "browser/main_window_model.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+
+#include "app/application.h"
+
+namespace vyr {
+
+namespace {
+
+std::string Format3(const char* pattern, const int (&v)[3]) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, pattern, v[0], v[1], v[2]);
+  return buffer;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+// A margin of the scheme, or the area's own when the scheme gives none.
+int MarginOr(int value, int own) { return value < 0 ? own : value; }
+
+// The rectangle inside r after the margins; never negative.
+Rect Inset(const Rect& r, const Margins& m, int own) {
+  const int left = MarginOr(m.left, own), top = MarginOr(m.top, own);
+  const int right = MarginOr(m.right, own), bottom = MarginOr(m.bottom, own);
+  Rect inner{r.x + left, r.y + top, r.width - left - right, r.height - top - bottom};
+  inner.width = std::max(0, inner.width);
+  inner.height = std::max(0, inner.height);
+  return inner;
+}
+
+std::atomic<int> g_cascadeCounter{0};
+
+constexpr char kRelatedServer[] = "http://related.vyrelle.example";
+// The program's partner number at the related-pages service.
+constexpr char kRelatedPartner[] = "40718263950417392658104";
+constexpr char kDefaultSupportAddress[] = "support@vyrelle.example";
+
+}  // namespace
+
+// --- placement ---------------------------------------------------------------
+
+WindowPlacement ReadWindowPlacement(const Application& app) {
+  WindowPlacement placement;
+  placement.maximized = app.GetInt("misc", "wnd_maximize", 1) != 0;
+  placement.fullScreen = app.GetInt("misc", "wnd_viewfullscreen", 0) != 0;
+  // The integer reader gives 0 for "-1" (no leading digit), so the "none"
+  // mark is recognised from the text.
+  const std::string top = app.GetString("misc", "wnd_top", "-1");
+  if (top.empty() || top[0] == '-') return placement;
+  const int left = app.GetInt("misc", "wnd_left", 0);
+  const int right = app.GetInt("misc", "wnd_right", 0);
+  const int bottom = app.GetInt("misc", "wnd_bottom", 0);
+  const int t = app.GetInt("misc", "wnd_top", 0);
+  if (right > left && bottom > t) placement.restored = Rect{left, t, right - left, bottom - t};
+  return placement;
+}
+
+void SaveWindowPlacement(const Application& app, bool maximized, bool minimized, bool fullScreen,
+                         const Rect& rect) {
+  app.WriteInt("misc", "wnd_maximize", maximized ? 1 : 0);
+  app.WriteInt("misc", "wnd_viewfullscreen", fullScreen ? 1 : 0);
+  if (maximized || minimized) return;
+  app.WriteInt("misc", "wnd_top", rect.y);
+  app.WriteInt("misc", "wnd_left", rect.x);
+  app.WriteInt("misc", "wnd_right", rect.Right());
+  app.WriteInt("misc", "wnd_bottom", rect.Bottom());
+}
+
+// --- toolbar, zoom, content bar, text size -------------------------------------
+
+ToolbarStep NextToolbarSize(int current) {
+  switch (current) {
+    case kToolbarMedium: return {kToolbarSmall, "smallertoolbar"};
+    case kToolbarSmall: return {kToolbarLarge, "biggertoolbar"};
+    default: return {kToolbarMedium, "smallertoolbar"};
+  }
+}
+
+int ReadToolbarSize(const Application& app) {
+  const int size = app.GetInt("Toolbar", "Size", kToolbarLarge);
+  return size == kToolbarMedium || size == kToolbarSmall ? size : kToolbarLarge;
+}
+
+ZoomStep ToggleZoom(bool zoomed) {
+  if (zoomed) return {false, kToolbarSmall, "unzoom"};
+  return {true, kToolbarLarge, "zoom"};
+}
+
+bool ReadShowContentBar(const Application& app, int displayWidth) {
+  return app.GetInt("Misc", "ShowContentBar", displayWidth > 700 ? 1 : 0) != 0;
+}
+
+int ReadTextSize(const Application& app) {
+  return std::clamp(app.GetInt("Misc", "TextSize", 2), 0, 4);
+}
+
+double ZoomForTextSize(int textSize) {
+  static constexpr double kZoom[] = {0.7, 0.85, 1.0, 1.2, 1.5};
+  return kZoom[std::clamp(textSize, 0, 4)];
+}
+
+// --- custom Help entries ---------------------------------------------------------
+
+std::vector<HelpEntry> ReadCustomHelpEntries(const Application& app) {
+  std::vector<HelpEntry> entries;
+  for (int n = 1;; ++n) {
+    const std::string key = "CustomItem" + std::to_string(n);
+    std::string name = app.GetString("Help", key, "");
+    if (name.empty()) break;
+    HelpEntry entry;
+    entry.command = kFirstCustomHelpCommand + n - 1;
+    entry.separator = name == "SEPARATOR";
+    if (!entry.separator) {
+      entry.name = std::move(name);
+      entry.url = app.GetString("Help", key + "URL", "");
+    }
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
+// --- address templates -----------------------------------------------------------
+
+std::string PercentEncode(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size() * 3);
+  for (unsigned char c : text) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+        c == '_' || c == '.' || c == '~') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+std::string FillAddressTemplate(const std::string& pattern, const std::string& value) {
+  std::string out;
+  bool filled = false;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size()) {
+      if (pattern[i + 1] == '%') {
+        out += '%';
+        ++i;
+        continue;
+      }
+      if (pattern[i + 1] == 's' && !filled) {
+        out += PercentEncode(value);
+        filled = true;
+        ++i;
+        continue;
+      }
+    }
+    out += pattern[i];
+  }
+  return out;
+}
+
+std::string DefaultRelatedTemplate() {
+  return std::string(kRelatedServer) + "/data/" + kRelatedPartner +
+         "?cli=5&dat=n&ads=N&cdt=vyr_win%%3Dvyr_wtgn&url=%s";
+}
+
+RelatedPages ReadRelatedPages(const Application& app, const std::string& pageAddress) {
+  RelatedPages related;
+  related.address =
+      FillAddressTemplate(app.GetString("related", "URL", DefaultRelatedTemplate()), pageAddress);
+  related.width = app.GetInt("related", "w", 263);
+  related.height = app.GetInt("related", "h", 300);
+  return related;
+}
+
+// --- popup windows ------------------------------------------------------------------
+
+int NextPopupCascadeOffset() {
+  int current = g_cascadeCounter.load();
+  int next;
+  do {
+    next = current >= 3 ? 0 : current + 1;
+  } while (!g_cascadeCounter.compare_exchange_weak(current, next));
+  return next * 25;
+}
+
+int PopupCascadeCounter() { return g_cascadeCounter.load(); }
+void SetPopupCascadeCounter(int counter) { g_cascadeCounter = std::clamp(counter, 0, 3); }
+
+Rect PopupRectangle(int offset, int displayWidth, int displayHeight) {
+  // Shares of a non-negative size: whole pixels toward zero.
+  auto share = [](int size, int percent) { return static_cast<int>(std::max(0, size) * 1LL * percent / 100); };
+  const int left8 = share(displayWidth, 8), top8 = share(displayHeight, 8);
+  return Rect{offset + left8, offset + top8, share(displayWidth, 85) - left8,
+              share(displayHeight, 75) - top8};
+}
+
+// --- closing a browser window ------------------------------------------------------
+
+CloseDecision KeepAliveAllowsClose(int keepAlive, bool closingIsMain, bool mainVisible,
+                                   bool otherPopupVisible) {
+  if (keepAlive != 0) return {true, false};
+  const bool otherVisible = (mainVisible && !closingIsMain) || otherPopupVisible;
+  if (otherVisible) return {false, false};
+  return {true, true};
+}
+
+// --- support mail ----------------------------------------------------------------------
+
+std::string SupportSystemReport(const SupportReport& r) {
+  std::string text = r.productName + " " + Format3("%d.%d Build %d", r.version) + "\r\n";
+  if (r.specialBuild) text += "Special Build\r\n";
+  text += "\r\n\r\n" + kOperatingSystemText.Text() + "\r\n";
+  text += r.systemName + ". " + Format3("%d.%d Build %d", r.systemVersion) + "\r\n";
+  text += "\r\n\r\nShell Version: " + Format3("%d.%d Build %d", r.shellVersion);
+  text += "\r\n\r\nConnect to the Internet via: " + r.connection;
+  text += "\r\n\r\nIE Version: " + Format3("%d.%d Build %d", r.browserVersion) + "\r\n\r\n";
+  return text;
+}
+
+std::string SupportMailBody(const SupportReport& report) {
+  std::string body = kSupportMailPrompt.Text();
+  for (int i = 0; i < 8; ++i) body += "\r\n";
+  body += kSupportMailIntro.Text();
+  body += SupportSystemReport(report);
+  char display[128];
+  std::snprintf(display, sizeof display, "\r\n\r\nResolution: %d X %d\r\nNumber of colors: %d.",
+                report.screenWidth, report.screenHeight, report.colours);
+  return body + display;
+}
+
+std::string SupportAddress(const Application& app) {
+  std::string address = app.GetString("Support", "SupportEmail", "", true);
+  return address.empty() ? kDefaultSupportAddress : address;
+}
+
+std::string MailtoAddress(const std::string& to, const std::string& subject,
+                          const std::string& body) {
+  // The recipient keeps its "@"; everything that could end the address part
+  // or start a header is encoded.
+  std::string recipient;
+  for (char c : to) recipient += c == '@' ? std::string("@") : PercentEncode(std::string(1, c));
+  return "mailto:" + recipient + "?subject=" + PercentEncode(subject) +
+         "&body=" + PercentEncode(body);
+}
+
+// --- the start page and typed addresses -------------------------------------------------
+
+std::string StartPageAddress(const Application& app, const std::string& fallback) {
+  if (app.GetInt("Startup", "UseDefaultStart", 1) == 0) {
+    std::string own = app.GetString("Startup", "Home", "");
+    const size_t first = own.find_first_not_of(" \t\r\n");
+    if (first != std::string::npos) {
+      own = own.substr(first, own.find_last_not_of(" \t\r\n") - first + 1);
+      return own;
+    }
+  }
+  std::string shipped = app.GetDataString("StartFolder", "StartPage", "");
+  return shipped.empty() ? fallback : shipped;
+}
+
+bool IsSecureAddress(const std::string& address) {
+  return Lower(address.substr(0, 6)) == "https:";
+}
+
+void TypedAddressList::Load(const Application& app) {
+  entries_.clear();
+  for (size_t n = 1; n <= kMaxEntries; ++n) {
+    std::string url = app.GetString("TypedURLs", "url" + std::to_string(n), "");
+    if (url.empty()) break;
+    entries_.push_back(std::move(url));
+  }
+}
+
+bool TypedAddressList::Commit(Application& app, const std::string& text) {
+  if (text.empty()) return false;
+  entries_.erase(std::remove(entries_.begin(), entries_.end(), text), entries_.end());
+  entries_.insert(entries_.begin(), text);
+  if (entries_.size() > kMaxEntries) entries_.resize(kMaxEntries);
+  for (size_t n = 0; n < entries_.size(); ++n)
+    app.WriteString("TypedURLs", "url" + std::to_string(n + 1), entries_[n]);
+  app.PlaySound("typedurl", 2, false);
+  return true;
+}
+
+// --- frame layout -------------------------------------------------------------------------
+
+int ToolbarHeight(int toolbarSize) {
+  switch (toolbarSize) {
+    case kToolbarMedium: return 42;
+    case kToolbarSmall: return 30;
+    default: return 56;
+  }
+}
+
+FrameLayout LayoutFrame(const FrameLayoutInput& in) {
+  FrameLayout out;
+  const int w = std::max(0, in.clientWidth);
+  const int h = std::max(0, in.clientHeight);
+  int y = 0;
+  auto take = [&](int wanted) {
+    const int height = std::clamp(wanted, 0, h - y);
+    Rect band{0, y, w, height};
+    y += height;
+    return band;
+  };
+
+  if (in.showToolbar) {
+    out.toolbar = take(ToolbarHeight(in.toolbarSize));
+    const int logoWidth = std::clamp(in.logoWidth, 0, w);
+    out.logo = Rect{w - logoWidth, out.toolbar.y, logoWidth, out.toolbar.height};
+    Rect strip{0, out.toolbar.y, w - logoWidth, out.toolbar.height};
+    out.buttons = Inset(strip, in.buttons, kDefaultStripMargin);
+  }
+  if (in.showAddressBar) {
+    out.addressBar = take(kAddressBarHeight);
+    const int boxLeft = std::min(kAddressLabelWidth, w);
+    const int boxWidth = std::max(0, w - boxLeft - kSecurityWidth - 4);
+    const int boxHeight = std::min(out.addressBar.height, kAddressBarHeight - 6);
+    out.addressBox = Rect{boxLeft, out.addressBar.y + 3, boxWidth, std::max(0, boxHeight)};
+    out.security = Rect{std::min(w, boxLeft + boxWidth + 2), out.addressBar.y + 3,
+                        std::min(kSecurityWidth, std::max(0, w - boxLeft - boxWidth - 2)),
+                        std::max(0, boxHeight)};
+  }
+  // The status bar is taken from the bottom before the middle gets the rest.
+  const int statusHeight = in.showStatusBar ? std::clamp(kStatusBarHeight, 0, h - y) : 0;
+  const int middleHeight = h - y - statusHeight;
+  if (in.showContentBar) {
+    const int barWidth = std::min(kContentBarWidth, w);
+    out.contentBar = Rect{0, y, barWidth, middleHeight};
+    Rect foldersBand{0, y, barWidth, std::min(kFolderStripHeight, middleHeight)};
+    out.folders = Inset(foldersBand, in.folders, 0);
+    Rect sitesBand{0, foldersBand.Bottom(), barWidth, middleHeight - foldersBand.height};
+    out.sites = Inset(sitesBand, in.sites, 0);
+  }
+  out.pane = Rect{out.contentBar.width, y, w - out.contentBar.width, middleHeight};
+  if (in.showStatusBar) {
+    out.statusBar = Rect{0, h - statusHeight, w, statusHeight};
+    const int anim = std::clamp(in.animationWidth, 0, w);
+    const int progress = std::clamp(kProgressWidth, 0, w - anim);
+    out.animation = Rect{w - anim, out.statusBar.y, anim, statusHeight};
+    out.progress = Rect{w - anim - progress, out.statusBar.y + 3, progress,
+                        std::max(0, statusHeight - 6)};
+    out.statusText = Rect{4, out.statusBar.y, std::max(0, w - anim - progress - 8), statusHeight};
+  }
+  return out;
+}
+
+PopupLayout LayoutPopup(int clientWidth, int clientHeight, bool fullFrame, int buttonsHeight) {
+  PopupLayout out;
+  const int w = std::max(0, clientWidth), h = std::max(0, clientHeight);
+  const int statusHeight = std::min(kStatusBarHeight, h);
+  out.statusBar = Rect{0, h - statusHeight, w, statusHeight};
+  if (!fullFrame) {
+    // Out of sight above the client area.
+    out.buttons = Rect{0, -buttonsHeight - 100, std::min(138, w), buttonsHeight};
+    out.addressBox = Rect{std::min(138, w), -buttonsHeight - 100, std::max(0, w - 138), 24};
+    out.pane = Rect{0, 0, w, h - statusHeight};
+    return out;
+  }
+  const int band = std::min(h - statusHeight, buttonsHeight + 6);
+  out.buttons = Rect{0, 3, std::min(138, w), std::max(0, band - 6)};
+  out.addressBox = Rect{std::min(138, w), 3 + std::max(0, (band - 6 - 24) / 2),
+                        std::max(0, w - 138 - 4), std::min(24, std::max(0, band - 6))};
+  out.pane = Rect{0, band, w, h - statusHeight - band};
+  return out;
+}
+
+}  // namespace vyr
