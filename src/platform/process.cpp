@@ -2,8 +2,10 @@
 
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <csignal>
 
@@ -30,6 +32,24 @@ bool StartProcess(const std::string& program) {
   const int rc = posix_spawn(&pid, program.c_str(), nullptr, &attr, argv, environ);
   posix_spawnattr_destroy(&attr);
   return rc == 0;
+}
+
+bool OpenWithDesktop(const std::string& address) {
+  if (address.empty()) return false;
+  // A short-lived shell starts the handler in the background and ends at
+  // once; it is waited for here, and the handler is left to the system, so
+  // no finished child is left behind unreaped. The address is "$1".
+  char shell[] = "/bin/sh";
+  char dashC[] = "-c";
+  char script[] = "xdg-open \"$1\" >/dev/null 2>&1 </dev/null &";
+  char name[] = "vyrelle-open";
+  char* argv[] = {shell, dashC, script, name, const_cast<char*>(address.c_str()), nullptr};
+  pid_t pid = 0;
+  if (posix_spawn(&pid, shell, nullptr, nullptr, argv, environ) != 0) return false;
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 bool MarkExecutable(const std::string& path) {

@@ -9,6 +9,12 @@ namespace vyr::platform {
 // run on after this process ends). False when it could not be started.
 bool StartProcess(const std::string& program);
 
+// Hands an address (a "mailto:" link, a web page, a file) to the desktop's
+// handler for it (xdg-open) without waiting for the handler. The address is
+// passed as one argument, never through a shell's word splitting. False
+// when the handler could not be started.
+bool OpenWithDesktop(const std::string& address);
+
 // Makes a downloaded file executable by its owner (and readable by all).
 bool MarkExecutable(const std::string& path);
 
