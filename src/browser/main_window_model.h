@@ -27,7 +27,7 @@ inline constexpr platform::TextId kOperatingSystemText{32817};
 inline constexpr platform::TextId kPopupQuestionTitle{33048};  // "Allow Popup Window ?"
 inline constexpr platform::TextId kPopupQuestion{33049};
 inline constexpr platform::TextId kNotAvailableYet{40120};     // "%s is not available yet."
-inline constexpr platform::TextId kShowAllMenuOptions{40121};  // the Menu button's tip
+inline constexpr platform::TextId kAddressLabel{40121};        // "Address"
 
 struct Rect {
   int x = 0, y = 0, width = 0, height = 0;

@@ -1,0 +1,77 @@
+#pragma once
+// CPopupWebDlg: a window of its own for a page that opens a new window, for
+// the "popupwnd" command link and for the related-pages window. A smaller
+// frame of the main window's family: a button strip, an address box, the
+// pane and a status bar. Popups open in a cascade across the display.
+//
+// When the user asked to be warned ([misc] warn_on_popup), the question is
+// asked from a posted event: the page gets its window object at once, the
+// window stays hidden until the answer, and a declined window is never
+// shown and closes itself at its page's first load event or after a short
+// time.
+#include <functional>
+#include <string>
+
+#include <wx/timer.h>
+
+#include "browser/windows/vyr_browser_dlg.h"
+
+class CPopupWebDlg : public CVyrBrowserDlg {
+ public:
+  // What a popup asks of the main window when it closes.
+  struct MainHooks {
+    std::function<bool()> mainVisible;  // the main window (or its second pane) is shown
+    std::function<void()> endProgram;   // the last browser window went
+    std::function<wxRect()> mainRect;   // where the main window is (related pages)
+  };
+  static void SetMainHooks(MainHooks hooks);
+
+  // A page's new window: the pane the page's window opens in, made at once;
+  // the window shows itself (or asks first) from a posted event.
+  static CBrowserWnd* CreateForPage(vyr::Application& app);
+  // A popup shown and navigated to the address ("popupwnd", the shell).
+  static CPopupWebDlg* OpenPopup(vyr::Application& app, const std::string& address);
+  // The related-pages window: w x h beside the main window, without the
+  // address box and buttons.
+  static CPopupWebDlg* OpenBeside(vyr::Application& app, const std::string& address, int width,
+                                  int height);
+
+  // Every open popup window, and whether one other than `except` is shown.
+  static const std::vector<CPopupWebDlg*>& All();
+  static bool AnyVisibleExcept(const CPopupWebDlg* except);
+  // Re-reads the scheme's art in every popup.
+  static void ApplyArtToAll();
+
+  bool Declined() const { return declined_; }
+
+  // --- notifications -----------------------------------------------------------
+  void BeforeNavigate(const std::string& url, bool topLevel, bool& cancel) override;
+  void DownloadBegin() override;
+  void DownloadComplete() override;
+  void TitleChange(const std::string& title) override;
+
+ protected:
+  void PlaceParts(int width, int height) override;
+  bool MayShow() const override { return !declined_ && answered_; }
+  bool OnFrameCommand(int command) override;
+
+ private:
+  CPopupWebDlg(vyr::Application& app, bool fullFrame);
+  ~CPopupWebDlg() override;
+
+  // Cascade placement on the display; shows the window unless declined.
+  void PlaceInCascade();
+  // The warn-on-popup question (posted after creation).
+  void Ask();
+  // A declined window's page moved: it ends itself (posted).
+  void EndDeclined();
+  void OnCloseWindow(wxCloseEvent& event);
+
+  bool fullFrame_;
+  bool showWhenPlaced_ = true;
+  bool declined_ = false;
+  bool answered_ = true;     // false while the question is pending
+  bool pageActive_ = false;  // a load event came before the answer
+  bool ending_ = false;
+  wxTimer declinedTimeout_;
+};

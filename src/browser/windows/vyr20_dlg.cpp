@@ -1,0 +1,686 @@
+#include "browser/windows/vyr20_dlg.h"
+
+#include <algorithm>
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <wx/aboutdlg.h>
+#include <wx/app.h>
+#include <wx/combobox.h>
+#include <wx/dcbuffer.h>
+#include <wx/dcmemory.h>
+#include <wx/display.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/gauge.h>
+#include <wx/menu.h>
+#include <wx/panel.h>
+#include <wx/taskbar.h>
+#include <wx/utils.h>
+
+#include "app/user_data.h"
+#include "browser/windows/popup_web_dlg.h"
+#include "net/download_worker.h"
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/system_info.h"
+#include "platform/tick_count.h"
+#include "ui/windows/button_strip.h"
+#include "ui/windows/image_list.h"
+#include "ui/windows/scheme_art.h"
+
+namespace {
+
+// The splash window's timer and its period.
+constexpr int kSplashTimerId = 123;
+constexpr int kSplashTimerMs = 2500;
+
+wxString Wx(const std::string& text) { return wxString::FromUTF8(text.c_str()); }
+
+// The toolbar pictures of the main window's buttons.
+enum ToolbarImage {
+  kImgBack = 0, kImgForward, kImgStop, kImgRefresh, kImgHome, kImgSearch, kImgFavorites, kImgMail,
+  kImgPrint, kImgMenu, kImgTheNet, kImgNews, kImgMoney, kImgLocal, kImgZoom, kImgHistory,
+};
+
+// The program's icon, drawn: a rounded square in the program's blue with a
+// white "V".
+wxBitmap ProgramIcon(int size) {
+  wxBitmap bitmap(size, size, 32);
+  bitmap.UseAlpha();
+  wxMemoryDC dc(bitmap);
+  dc.SetBackground(wxBrush(wxColour(255, 255, 255, 0)));
+  dc.Clear();
+  dc.SetPen(*wxTRANSPARENT_PEN);
+  dc.SetBrush(wxBrush(wxColour(21, 101, 192)));
+  dc.DrawRoundedRectangle(0, 0, size, size, size / 5);
+  dc.SetPen(wxPen(*wxWHITE, std::max(2, size / 8)));
+  dc.DrawLine(size / 4, size / 4, size / 2, size * 3 / 4);
+  dc.DrawLine(size / 2, size * 3 / 4, size * 3 / 4, size / 4);
+  dc.SelectObject(wxNullBitmap);
+  return bitmap;
+}
+
+}  // namespace
+
+// The tray icon: its tip is the program's name; a click brings the window
+// back; its menu opens the window or ends the program.
+class CTrayIcon : public wxTaskBarIcon {
+ public:
+  explicit CTrayIcon(CVyr20Dlg& owner) : owner_(owner) {
+    wxIcon icon;
+    icon.CopyFromBitmap(ProgramIcon(32));
+    SetIcon(icon, wxTheApp->GetAppDisplayName());
+    Bind(wxEVT_TASKBAR_LEFT_DOWN, [this](wxTaskBarIconEvent&) { owner_.BringForward(); });
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { owner_.BringForward(); }, wxID_OPEN);
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { owner_.CallAfter([this] { owner_.EndForGood(); }); },
+         wxID_EXIT);
+  }
+
+ protected:
+  wxMenu* CreatePopupMenu() override {
+    auto* menu = new wxMenu;
+    menu->Append(wxID_OPEN, "&Open " + wxTheApp->GetAppDisplayName());
+    menu->Append(wxID_EXIT, "E&xit");
+    return menu;
+  }
+
+ private:
+  CVyr20Dlg& owner_;
+};
+
+CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
+    : CVyrBrowserDlg(app, wxTheApp->GetAppDisplayName(), true),
+      updates_(app),
+      services_(app, updates_,
+                vyr::WindowServices{
+                    // Until the program has its own composer, the desktop's
+                    // mail program writes the message.
+                    [](const std::string& recipient) {
+                      vyr::platform::OpenWithDesktop("mailto:" + recipient);
+                    },
+                    {}, {}, {}, {}, {}}),
+      dispatcher_(app, *this, services_) {
+  {
+    wxIcon icon;
+    icon.CopyFromBitmap(ProgramIcon(48));
+    SetIcon(icon);
+  }
+  handle_ = vyr::platform::WindowMessages::Instance().Register(this);
+  updates_.SetMainWindow(handle_);
+
+  showContentBar_ = vyr::ReadShowContentBar(app, wxDisplay(0u).GetGeometry().width);
+  contentBar_ = new wxPanel(canvas_, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxNO_BORDER);
+  contentBar_->SetBackgroundStyle(wxBG_STYLE_PAINT);
+  contentBar_->Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
+    wxAutoBufferedPaintDC dc(contentBar_);
+    dc.SetBackground(wxBrush(art_->Colour(vyr::SchemeColour::SitesBack)));
+    dc.Clear();
+    const wxSize size = contentBar_->GetClientSize();
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    dc.SetBrush(wxBrush(art_->Colour(vyr::SchemeColour::FoldersBack)));
+    dc.DrawRectangle(0, 0, size.x, std::min(size.y, vyr::kFolderStripHeight));
+  });
+
+  splashTimer_.SetOwner(this, kSplashTimerId);
+  Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+    if (closeSplash_) closeSplash_();
+  }, kSplashTimerId);
+  Bind(wxEVT_CLOSE_WINDOW, &CVyr20Dlg::OnCloseWindow, this);
+
+  CVyrBrowserDlg::SetUsageCounter([this](int index) { counters_.CountUsage(index); });
+  CVyrBrowserDlg::SetSpecialAddressGate(
+      [this](CBrowserWnd* pane, const std::string& url, bool trusted) {
+        return GateSpecialUrl(pane, url, trusted);
+      });
+  CPopupWebDlg::SetMainHooks({[this] { return IsShown(); },
+                              [this] { EndForGood(); },
+                              [this] { return GetScreenRect(); }});
+
+  // The session reports while a browser window is visible; its replies'
+  // commands come back here as messages.
+  vyr::platform::SystemInfo system = vyr::platform::QuerySystemInfo();
+  const wxRect screen = wxDisplay(0u).GetGeometry();
+  system.screenWidth = screen.width;
+  system.screenHeight = screen.height;
+  system.colourCount = app.ColourCount();
+  system.browserVersion[0] = static_cast<int>(webkit_get_major_version());
+  system.browserVersion[1] = static_cast<int>(webkit_get_minor_version());
+  system.browserVersion[2] = static_cast<int>(webkit_get_micro_version());
+  system.shellVersion[0] = static_cast<int>(gtk_get_major_version());
+  system.shellVersion[1] = static_cast<int>(gtk_get_minor_version());
+  system.shellVersion[2] = static_cast<int>(gtk_get_micro_version());
+  vyr::net::SessionHooks hooks;
+  hooks.mainWindow = [this] { return handle_; };
+  hooks.mainBrowserNavigates2 = [] { return true; };
+  hooks.browserWindowVisible = [this] {
+    return IsShown() || CPopupWebDlg::AnyVisibleExcept(nullptr);
+  };
+  session_ = std::make_unique<vyr::net::ServerSession>(app, counters_, tracked_, *this, std::move(hooks),
+                                                       system, vyr::platform::GetTickCount());
+  services_.AttachSession(session_.get());
+
+  tray_ = std::make_unique<CTrayIcon>(*this);
+  CVyrBrowserDlg::RebuildButtonStrip();
+  LayoutParts();
+}
+
+CVyr20Dlg::~CVyr20Dlg() {
+  for (auto& [id, timer] : timers_) timer->Stop();
+  splashTimer_.Stop();
+  vyr::platform::WindowMessages::Instance().Unregister(handle_);
+  CVyrBrowserDlg::SetSpecialAddressGate({});
+  CVyrBrowserDlg::SetUsageCounter({});
+  CPopupWebDlg::SetMainHooks({});
+  services_.AttachSession(nullptr);
+  if (tray_) tray_->RemoveIcon();
+}
+
+// --- start ------------------------------------------------------------------------
+
+void CVyr20Dlg::Start(const std::string& fileToOpen) {
+  vyr::InitUserData(app_);
+  vyr::net::LoadUsageStats(app_.Registry(), tracked_, counters_);
+  ApplyArt();
+
+  // A fixed-channel update downloaded earlier takes effect now.
+  const std::string fresh = app_.ResolveDataFile("newchanfixed.vyr", false);
+  if (vyr::platform::FileExists(fresh)) {
+    const std::string current = app_.ResolveDataFile("chanfixed.vyr", false);
+    std::remove(current.c_str());
+    std::rename(fresh.c_str(), current.c_str());
+  }
+
+  typed_.Load(app_);
+  FillAddressList();
+  help_ = vyr::ReadCustomHelpEntries(app_);
+  startPage_ = vyr::StartPageAddress(app_, {});
+  CVyrBrowserDlg::RebuildButtonStrip();
+  session_->OnBarCreated();
+
+  if (!fileToOpen.empty()) {
+    OpenAddress(fileToOpen, false, true);
+  } else if (!startPage_.empty()) {
+    NavigatePane(startPage_);
+  }
+
+  ApplyPlacement();
+  LayoutParts();
+  Raise();
+  if (closeSplash_) closeSplash_();
+}
+
+void CVyr20Dlg::ApplyPlacement() {
+  const vyr::WindowPlacement placement = vyr::ReadWindowPlacement(app_);
+  if (!placement.maximized && placement.restored) {
+    const vyr::Rect& r = *placement.restored;
+    SetSize(r.x, r.y, r.width, r.height);
+  } else if (!placement.maximized) {
+    const wxRect area = wxDisplay(0u).GetClientArea();
+    SetSize(area.x + area.width / 10, area.y + area.height / 10, area.width * 4 / 5, area.height * 4 / 5);
+  }
+  Show();
+  if (placement.maximized) Maximize(true);
+  if (placement.fullScreen) ShowFullScreen(true, wxFULLSCREEN_NOCAPTION | wxFULLSCREEN_NOBORDER);
+}
+
+void CVyr20Dlg::SavePlacement() {
+  if (placementSaved_) return;
+  placementSaved_ = true;
+  const wxRect r = GetRect();
+  vyr::SaveWindowPlacement(app_, IsMaximized(), IsIconized(), IsFullScreen(),
+                           vyr::Rect{r.x, r.y, r.width, r.height});
+}
+
+void CVyr20Dlg::StartSplashTimer() { splashTimer_.StartOnce(kSplashTimerMs); }
+
+void CVyr20Dlg::FillAddressList() {
+  wxArrayString items;
+  for (const std::string& url : typed_.Entries()) items.Add(Wx(url));
+  const wxString current = addressBox_->GetValue();
+  addressBox_->Set(items);
+  addressBox_->ChangeValue(current);
+  if (app_.SmarterBrowsingFlags().autocomplete) addressBox_->AutoComplete(items);
+  addressBox_->SetMargins(24);
+}
+
+// --- opening addresses -----------------------------------------------------------------
+
+void CVyr20Dlg::OpenAddress(const std::string& address, bool canonicalise, bool openHere) {
+  try {
+    std::string target = address;
+    if (canonicalise) target = vyr::net::MakeRequestAddress(address, false);
+    if (target.size() >= vyr::kCanonicalBufferSize) return;
+    if (openHere) {
+      NavigatePane(target);
+    } else {
+      CPopupWebDlg::OpenPopup(app_, target);
+    }
+  } catch (...) {
+    app_.Messages().Error("Caught ex");
+  }
+}
+
+void CVyr20Dlg::BringForward() {
+  if (IsIconized()) Iconize(false);
+  Show();
+  Raise();
+}
+
+void CVyr20Dlg::OnAddressEntered(const std::string& text) {
+  if (text.empty()) return;
+  typed_.Commit(app_, text);
+  FillAddressList();
+  addressBox_->ChangeValue(Wx(text));
+  counters_.CountUsage(vyr::net::kUsageTypedUrl);
+  NavigatePane(text);
+}
+
+std::string CVyr20Dlg::HomeAddress() const { return startPage_; }
+
+bool CVyr20Dlg::GateSpecialUrl(CBrowserWnd* pane, const std::string& url, bool trusted) {
+  if (!bypassUrl_.empty() && url == bypassUrl_) {
+    bypassUrl_.clear();
+    return false;
+  }
+  const vyr::SpecialAddress kind = vyr::ClassifySpecialAddress(app_, dispatcher_, url);
+  if (kind == vyr::SpecialAddress::None) {
+    services_.RecordVisit(url);
+    return false;
+  }
+  // Cancelled either way; only a trusted navigation runs it.
+  if (!vyr::SpecialAddressMayRun(kind, trusted)) return true;
+  wxWeakRef<CBrowserWnd> target(pane);
+  CallAfter([this, target, url] {
+    if (dispatcher_.HandleSpecialUrl(url)) return;
+    // Not taken after all (an update declined, a channel file that did not
+    // arrive): the browser gets the address itself.
+    if (target) {
+      bypassUrl_ = url;
+      target->Navigate(url);
+    }
+  });
+  return true;
+}
+
+// --- notifications --------------------------------------------------------------------
+
+void CVyr20Dlg::TitleChange(const std::string& title) {
+  const wxString name = wxTheApp->GetAppDisplayName();
+  SetTitle(title.empty() ? name : Wx(title) + " - " + name);
+}
+
+void CVyr20Dlg::DocumentComplete(const std::string& url, bool topLevel) {
+  if (!topLevel) return;
+  if (firstDocument_) {
+    firstDocument_ = false;
+    session_->OnFirstDocumentComplete();
+  }
+  if (onDocumentComplete_) onDocumentComplete_(url);
+}
+
+void CVyr20Dlg::DownloadBegin() { CVyrBrowserDlg::DownloadBegin(); }
+void CVyr20Dlg::DownloadComplete() { CVyrBrowserDlg::DownloadComplete(); }
+
+void CVyr20Dlg::OnWindowMessage(const vyr::platform::WindowMessage& message) {
+  switch (message.message) {
+    case vyr::net::kServerCommandMessage:
+      if (message.text) dispatcher_.RunCommand(*message.text);
+      break;
+    case vyr::net::kDownloadFinished:
+      updates_.OnPackageDownloaded(static_cast<std::uint32_t>(message.wParam),
+                                   static_cast<std::int32_t>(message.lParam));
+      break;
+    case vyr::net::kCommandMessage:
+      if (message.wParam == vyr::net::kExitShellCommand) CallAfter([this] { EndForGood(); });
+      else OnFrameCommand(static_cast<int>(message.wParam));
+      break;
+    default:
+      break;
+  }
+}
+
+void CVyr20Dlg::SetTimer(unsigned id, unsigned milliseconds) {
+  auto& timer = timers_[id];
+  if (!timer) {
+    timer = std::make_unique<wxTimer>();
+    timer->Bind(wxEVT_TIMER, [this, id](wxTimerEvent&) {
+      if (session_) session_->OnTimer(id);
+    });
+  }
+  timer->Start(static_cast<int>(milliseconds));
+}
+
+void CVyr20Dlg::KillTimer(unsigned id) {
+  if (auto it = timers_.find(id); it != timers_.end()) it->second->Stop();
+}
+
+// --- closing ------------------------------------------------------------------------------
+
+void CVyr20Dlg::OnCloseWindow(wxCloseEvent& event) {
+  if (ending_) return;
+  if (!event.CanVeto()) {
+    EndForGood();
+    return;
+  }
+  const vyr::CloseDecision decision = vyr::KeepAliveAllowsClose(
+      app_.GetInt("Startup", "KeepAlive", 1), true, IsShown(), CPopupWebDlg::AnyVisibleExcept(nullptr));
+  if (decision.endProgram) {
+    EndForGood();
+    return;
+  }
+  // Kept alive in the tray, or other browser windows are still open: the
+  // window only goes out of sight.
+  app_.PlaySound("bye");
+  const wxRect r = GetRect();
+  vyr::SaveWindowPlacement(app_, IsMaximized(), IsIconized(), IsFullScreen(),
+                           vyr::Rect{r.x, r.y, r.width, r.height});
+  Hide();
+}
+
+void CVyr20Dlg::EndForGood() {
+  if (ending_) return;
+  ending_ = true;
+  app_.PlaySound("bye");
+  if (IsShown()) SavePlacement();
+  vyr::net::SaveTrackedUrls(app_.Registry(), tracked_);
+  vyr::net::SaveUnsentStats(app_.Registry(), counters_, tracked_);
+  for (CPopupWebDlg* popup : std::vector<CPopupWebDlg*>(CPopupWebDlg::All())) popup->Destroy();
+  if (tray_) tray_->RemoveIcon();
+  Destroy();
+}
+
+// --- commands ----------------------------------------------------------------------------
+
+std::vector<vyr::ButtonStripEntry> CVyr20Dlg::ToolbarEntries() const {
+  const bool texts = toolbarSize_ != vyr::kToolbarSmall;
+  auto entry = [texts](int command, const char* text, const char* tip, int image) {
+    return vyr::ButtonStripEntry{command, texts ? text : "", tip, image, 0};
+  };
+  std::vector<vyr::ButtonStripEntry> entries = {
+      entry(kCmdBack, "Back", "Back", kImgBack),
+      entry(kCmdForward, "Forward", "Forward", kImgForward),
+      entry(kCmdStop, "Stop", "Stop", kImgStop),
+      entry(kCmdRefresh, "Refresh", "Refresh", kImgRefresh),
+      entry(kCmdHome, "Home", "Home", kImgHome),
+      entry(kCmdSearch, "Search", "Search", kImgSearch),
+      entry(kCmdFavorites, "Favorites", "Favorites", kImgFavorites),
+      entry(kCmdMail, "Mail", "Mail", kImgMail),
+      entry(kCmdPrint, "Print", "Print", kImgPrint),
+      entry(kCmdMenu, "Menu", "Show All Menu Options", kImgMenu),
+      entry(kCmdTheNet, "The Net", "The Net", kImgTheNet),
+      entry(kCmdNews, "News", "News", kImgNews),
+      entry(kCmdMoney, "Money", "Money", kImgMoney),
+      entry(kCmdLocal, "Local", "Local", kImgLocal),
+  };
+  entries[0].state = pane_ && pane_->CanGoBack() ? 0 : vyr::ButtonStripModel::kStateDisabled;
+  entries[1].state = pane_ && pane_->CanGoForward() ? 0 : vyr::ButtonStripModel::kStateDisabled;
+  if (app_.ExtraButtons()) {
+    const vyr::ButtonStripEntry separator{0, "", "", -1, vyr::ButtonStripModel::kStateSeparator};
+    entries.push_back(separator);
+    entries.push_back(entry(kCmdStop, "Stop", "Stop", kImgStop));
+    entries.push_back(separator);
+    entries.push_back(entry(kCmdGoStocks, "Stocks", "GoStocks", kImgMoney));
+    entries.push_back(entry(kCmdWhatsNew, "What's New", "WhatsNew", kImgNews));
+    entries.push_back(entry(kCmdGoNew, "New", "GoNew", kImgTheNet));
+    entries.push_back(entry(kCmdGoPeople, "People", "GoPeople", kImgSearch));
+  }
+  return entries;
+}
+
+void CVyr20Dlg::PlaceParts(int width, int height) {
+  vyr::FrameLayoutInput in;
+  in.clientWidth = width;
+  in.clientHeight = height;
+  in.toolbarSize = toolbarSize_;
+  in.showToolbar = showToolbar_;
+  in.showAddressBar = showAddressBar_;
+  in.showContentBar = showContentBar_;
+  in.showStatusBar = showStatusBar_;
+  in.logoWidth = art_->Logo().IsOk() ? art_->Logo().GetWidth() : 0;
+  in.animationWidth = art_->Images(vyr::SchemeImages::StatusAni)->CellSize().x;
+  const vyr::SchemeLook& look = art_->Look();
+  in.buttons = {look.buttons.top, look.buttons.left, look.buttons.right, look.buttons.bottom};
+  in.folders = {look.folders.top, look.folders.left, look.folders.right, look.folders.bottom};
+  in.sites = {look.sites.top, look.sites.left, look.sites.right, look.sites.bottom};
+  layout_ = vyr::LayoutFrame(in);
+  Place(toolbar_, layout_.buttons);
+  Place(addressBox_, layout_.addressBox);
+  Place(pane_, layout_.pane);
+  Place(gauge_, layout_.progress);
+  Place(contentBar_, layout_.contentBar);
+  if (contentBar_) contentBar_->Refresh(false);
+  toolbarRect_ = layout_.toolbar;
+  logoRect_ = layout_.logo;
+  addressRowRect_ = layout_.addressBar;
+  securityRect_ = layout_.security;
+  statusRect_ = layout_.statusText;
+  animationRect_ = layout_.animation;
+}
+
+void CVyr20Dlg::SetToolbarSize(int size, const char* sound) {
+  toolbarSize_ = size;
+  app_.WriteInt("Toolbar", "Size", size);
+  app_.PlaySound(sound);
+  CVyrBrowserDlg::RebuildButtonStrip();
+  LayoutParts();
+  if (pane_) pane_->Refresh();
+}
+
+void CVyr20Dlg::SetContentBarShown(bool shown) {
+  showContentBar_ = shown;
+  app_.WriteInt("Misc", "ShowContentBar", shown ? 1 : 0);
+  CVyrBrowserDlg::RebuildButtonStrip();
+  LayoutParts();
+}
+
+void CVyr20Dlg::NotAvailable(const std::string& feature) {
+  std::string text = vyr::kNotAvailableYet.Text();
+  if (size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, feature);
+  app_.Messages().Information(text);
+}
+
+bool CVyr20Dlg::OnFrameCommand(int command) {
+  if (command >= vyr::kFirstCustomHelpCommand && command < vyr::kFirstCustomHelpCommand + 1000) {
+    for (const vyr::HelpEntry& entry : help_)
+      if (entry.command == command && !entry.separator) NavigatePane(entry.url);
+    return true;
+  }
+  switch (command) {
+    case kCmdToolbarSize: {
+      const vyr::ToolbarStep step = vyr::NextToolbarSize(toolbarSize_);
+      SetToolbarSize(step.size, step.sound);
+      return true;
+    }
+    case kCmdZoom: {
+      const vyr::ZoomStep step = vyr::ToggleZoom(zoomed_);
+      zoomed_ = step.zoomed;
+      SetToolbarSize(step.toolbarSize, step.sound);
+      return true;
+    }
+    case kCmdShowContentBar: SetContentBarShown(!showContentBar_); return true;
+    case kCmdHideContentBar: SetContentBarShown(false); return true;
+    case kCmdWarnOnPopup:
+      app_.WriteInt("misc", "warn_on_popup", app_.GetInt("misc", "warn_on_popup", 0) == 0 ? 1 : 0);
+      return true;
+    case kCmdRelatedPages: {
+      const vyr::RelatedPages related = vyr::ReadRelatedPages(app_, pane_->CurrentUrl());
+      CPopupWebDlg::OpenBeside(app_, related.address, related.width, related.height);
+      return true;
+    }
+    case kCmdSupportMail: SendSupportMail(); return true;
+    case kCmdTheNet: case kCmdNews: case kCmdMoney: case kCmdLocal:
+      NavigatePane(vyr::SearchPartnerAddress(app_, command - kCmdTheNet));
+      return true;
+    case kCmdGoStocks: NavigatePane(vyr::SearchPartnerAddress(app_, 2)); return true;
+    case kCmdWhatsNew: NavigatePane(app_.HomeServerUrl("/whatsnew/")); return true;
+    case kCmdGoNew: NavigatePane(app_.HomeServerUrl("/new/")); return true;
+    case kCmdGoPeople: NavigatePane(app_.HomeServerUrl("/people/")); return true;
+    case kNewBrowserWindowCommand: OpenPopupWindow(pane_->CurrentUrl().empty() ? startPage_ : pane_->CurrentUrl()); return true;
+    case kOpenCommand: OpenFile(); return true;
+    case kCmdExit: EndForGood(); return true;
+    case wxID_ABOUT:
+    case vyr::kAboutCommand: {
+      wxAboutDialogInfo info;
+      info.SetName(wxTheApp->GetAppDisplayName());
+      info.SetVersion(Wx(vyr::net::ProgramVersionText()));
+      info.SetDescription("A web browser with channels, favorites and mail.");
+      wxAboutBox(info, this);
+      return true;
+    }
+    case kCmdSearch: case vyr::kSearchInternetCommand: NotAvailable("The search window"); return true;
+    case kCmdFavorites: NotAvailable("The favorites organizer"); return true;
+    case kCmdHistory: NotAvailable("The history list"); return true;
+    case kCmdMail: case vyr::kReadMailCommand: NotAvailable("The mail window"); return true;
+    case vyr::kChannelDesignerCommand: NotAvailable("The channel designer"); return true;
+    case vyr::kLookAndFeelCommand: NotAvailable("Look and Feel"); return true;
+    case kCmdStartupOptions: OpenStartupOptions(); return true;
+    case kCmdEmailSettings: OpenEmailSettings(); return true;
+    case kCmdSpeedBooster: OpenSpeedBooster(); return true;
+    default:
+      return CVyrBrowserDlg::OnFrameCommand(command);
+  }
+}
+
+std::unique_ptr<wxMenu> CVyr20Dlg::BuildFullMenu() {
+  std::unique_ptr<wxMenu> menu = CVyrBrowserDlg::BuildFullMenu();
+  if (wxMenuItem* view = menu->FindChildItem(kCmdShowContentBar); view && view->IsCheckable())
+    view->Check(showContentBar_);
+  // The custom Help entries end the last menu.
+  wxMenuItemList& items = menu->GetMenuItems();
+  if (!help_.empty() && !items.empty() && items.GetLast()->GetData()->GetSubMenu()) {
+    wxMenu* help = items.GetLast()->GetData()->GetSubMenu();
+    help->AppendSeparator();
+    for (const vyr::HelpEntry& entry : help_) {
+      if (entry.separator) {
+        help->AppendSeparator();
+      } else {
+        help->Append(entry.command, Wx(entry.name));
+      }
+    }
+  }
+  return menu;
+}
+
+void CVyr20Dlg::SendSupportMail() {
+  bool dontAsk = !askSupportMail_;
+  if (askSupportMail_) {
+    const int answer = app_.Messages().Question(vyr::kSupportMailQuestion.Text(),
+                                                vyr::kSupportMailTitle.Text(), &dontAsk);
+    if (answer != vyr::IDOK && answer != vyr::IDYES) return;
+    askSupportMail_ = !dontAsk;
+  }
+  vyr::SupportReport report;
+  report.productName = std::string(wxTheApp->GetAppDisplayName().utf8_str());
+  sscanf(vyr::net::ProgramVersionText().c_str(), "%d.%d.%d", &report.version[0], &report.version[1],
+         &report.version[2]);
+  const vyr::platform::SystemInfo system = session_->System();
+  report.systemName = "Linux";
+  report.systemVersion[0] = system.os.major;
+  report.systemVersion[1] = system.os.minor;
+  report.systemVersion[2] = system.os.build;
+  std::copy(std::begin(system.shellVersion), std::end(system.shellVersion), report.shellVersion);
+  std::copy(std::begin(system.browserVersion), std::end(system.browserVersion), report.browserVersion);
+  // Dial-up does not exist here: the machine reaches the net over its
+  // network connection.
+  report.connection = "Lan";
+  report.screenWidth = system.screenWidth;
+  report.screenHeight = system.screenHeight;
+  report.colours = system.colourCount;
+  const std::string mailto =
+      vyr::MailtoAddress(vyr::SupportAddress(app_), vyr::kSupportSubject, vyr::SupportMailBody(report));
+  vyr::platform::OpenWithDesktop(mailto);
+}
+
+void CVyr20Dlg::OpenFile() {
+  wxFileDialog dialog(this, "Open", wxEmptyString, wxEmptyString,
+                      "HTML Files|*.htm;*.html|Text Files|*.txt|All Files|*", wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+  if (dialog.ShowModal() != wxID_OK) return;
+  wxFileName file(dialog.GetPath());
+  NavigatePane(std::string(wxFileName::FileNameToURL(file).utf8_str()));
+}
+
+// --- the Shell ------------------------------------------------------------------------------
+
+void CVyr20Dlg::PostMenuCommand(int command) {
+  CallAfter([this, command] { OnFrameCommand(command); });
+}
+
+void CVyr20Dlg::OpenSearchWindow() { NotAvailable("The search window"); }
+void CVyr20Dlg::OpenSearchDialog(int) { NotAvailable("The search dialog"); }
+void CVyr20Dlg::OpenPopupWindow(const std::string& address) { CPopupWebDlg::OpenPopup(app_, address); }
+void CVyr20Dlg::NavigateChannel(const std::string&) { NotAvailable("The channel bar"); }
+
+void CVyr20Dlg::RefreshArt() {
+  CSchemeArt::Load(app_);
+  ApplyArt();
+  CPopupWebDlg::ApplyArtToAll();
+}
+
+void CVyr20Dlg::LayoutMainWindow() {
+  showContentBar_ = vyr::ReadShowContentBar(app_, wxDisplay(0u).GetGeometry().width);
+  LayoutParts();
+}
+
+void CVyr20Dlg::OpenStartupOptions() { NotAvailable("The startup options"); }
+void CVyr20Dlg::OpenEmailSettings() { NotAvailable("The e-mail settings"); }
+void CVyr20Dlg::OpenSpeedBooster() { NotAvailable("The speed booster"); }
+void CVyr20Dlg::NavigateMainWindow(const std::string& address) { NavigatePane(address); }
+
+void CVyr20Dlg::PumpMessages() {
+  wxTheApp->ProcessPendingEvents();
+  wxYield();
+}
+
+void CVyr20Dlg::RunBrowserTest() {
+  // Back, forward and reload in turn, letting each start.
+  pane_->GoBack();
+  PumpMessages();
+  pane_->GoForward();
+  PumpMessages();
+  pane_->Reload();
+}
+
+int CVyr20Dlg::RepaintTest() {
+  constexpr int kRounds = 20;
+  for (int i = 0; i < kRounds; ++i) {
+    Hide();
+    Show();
+    Update();
+    wxMilliSleep(10);
+  }
+  return kRounds;
+}
+
+int CVyr20Dlg::ChannelListTest(int) {
+  NotAvailable("The channel bar");
+  return 0;
+}
+
+int CVyr20Dlg::OpenEveryChannel() {
+  NotAvailable("The channel bar");
+  return 0;
+}
+
+void CVyr20Dlg::ColorTest() {
+  static const wxColour kColours[] = {*wxRED, *wxGREEN, *wxBLUE, *wxWHITE, *wxBLACK};
+  for (const wxColour& colour : kColours) {
+    wxClientDC dc(canvas_);
+    dc.SetBackground(wxBrush(colour));
+    dc.Clear();
+    PumpMessages();
+    wxMilliSleep(50);
+  }
+  canvas_->Refresh();
+}
+
+int CVyr20Dlg::MouseTest() {
+  const wxSize size = canvas_->GetClientSize();
+  int moves = 0;
+  for (int x = 0; x < size.x; x += std::max(1, size.x / 40), ++moves) {
+    canvas_->WarpPointer(x, x * size.y / std::max(1, size.x));
+    PumpMessages();
+  }
+  return moves;
+}

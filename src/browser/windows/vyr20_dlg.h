@@ -1,0 +1,150 @@
+#pragma once
+// CVyr20Dlg: the main window. The browser frame with the full toolbar (the
+// Menu button, the search partner's buttons, the extra buttons), the typed
+// address list, the content bar, the tray icon and the splash timer. It owns
+// the command dispatcher with the application's services, the software
+// update and the server session, implements the Shell the dispatcher drives,
+// and is the special-address filter of every browser frame: it answers the
+// engine at once and runs what it took from a posted event.
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include <wx/timer.h>
+
+#include "app/application_services.h"
+#include "app/command_dispatcher.h"
+#include "app/shell.h"
+#include "browser/main_window_model.h"
+#include "browser/windows/vyr_browser_dlg.h"
+#include "net/server_session.h"
+#include "net/software_update.h"
+#include "net/usage_stats.h"
+#include "platform/window_messages.h"
+
+class wxPanel;
+class CTrayIcon;
+
+class CVyr20Dlg : public CVyrBrowserDlg,
+                  public vyr::Shell,
+                  private vyr::platform::MessageTarget,
+                  public vyr::net::WindowTimers {
+ public:
+  explicit CVyr20Dlg(vyr::Application& app);
+  ~CVyr20Dlg() override;
+
+  // The start-up steps: user data, layout, start page or the file to open,
+  // placement, shows the window, closes the splash window.
+  void Start(const std::string& fileToOpen);
+  // Canonicalises the address when asked, then opens it in the pane
+  // (openHere) or in a new popup window.
+  void OpenAddress(const std::string& address, bool canonicalise, bool openHere);
+  // Shows the window (from the tray too) and brings it to the front.
+  void BringForward();
+  // Called for every completed top-level document.
+  void SetOnDocumentComplete(std::function<void(const std::string& url)> f) {
+    onDocumentComplete_ = std::move(f);
+  }
+  // Closes the splash window (step 8 of the start, and timer 123).
+  void SetSplashCloser(std::function<void()> close) { closeSplash_ = std::move(close); }
+  // Arms timer 123: the splash window closes 2500 ms later.
+  void StartSplashTimer();
+  CBrowserWnd* ActivePane() { return Pane(); }
+
+  // Ends the program: placement and statistics saved, popups and the tray
+  // icon gone, the window destroyed (the event loop then ends).
+  void EndForGood();
+
+  // What the run keeps: the usage counters and tracked addresses, the
+  // session (its logout is sent at shutdown), the window's handle.
+  vyr::net::UsageCounters& Counters() { return counters_; }
+  vyr::net::TrackedUrlTable& Tracked() { return tracked_; }
+  vyr::net::ServerSession* Session() { return session_.get(); }
+  vyr::net::SoftwareUpdate& Updates() { return updates_; }
+  vyr::CommandDispatcher& Dispatcher() { return dispatcher_; }
+  vyr::platform::WindowHandle Handle() const { return handle_; }
+  const vyr::TypedAddressList& TypedAddresses() const { return typed_; }
+  bool ContentBarShown() const { return showContentBar_; }
+  int ToolbarSize() const { return toolbarSize_; }
+
+  // The special-address filter: true (cancel the engine's navigation) for an
+  // address the filter takes, which then runs from a posted event; an
+  // address the filter lets go after all (a declined update) is navigated
+  // again and passes the second time.
+  bool GateSpecialUrl(CBrowserWnd* pane, const std::string& url, bool trusted);
+
+  // --- notifications ------------------------------------------------------------
+  void TitleChange(const std::string& title) override;
+  void DocumentComplete(const std::string& url, bool topLevel) override;
+  void DownloadBegin() override;
+  void DownloadComplete() override;
+
+  // --- the Shell ----------------------------------------------------------------
+  void PostMenuCommand(int command) override;
+  void OpenSearchWindow() override;
+  void OpenSearchDialog(int category) override;
+  void OpenPopupWindow(const std::string& address) override;
+  void NavigateChannel(const std::string& name) override;
+  void RefreshArt() override;
+  void RebuildButtonStrip() override { CVyrBrowserDlg::RebuildButtonStrip(); }
+  void LayoutMainWindow() override;
+  void OpenStartupOptions() override;
+  void OpenEmailSettings() override;
+  void OpenSpeedBooster() override;
+  void NavigateMainWindow(const std::string& address) override;
+  void PumpMessages() override;
+  void RunBrowserTest() override;
+  int RepaintTest() override;
+  int ChannelListTest(int variant) override;
+  int OpenEveryChannel() override;
+  void ColorTest() override;
+  int MouseTest() override;
+
+ protected:
+  std::vector<vyr::ButtonStripEntry> ToolbarEntries() const override;
+  bool OnFrameCommand(int command) override;
+  void OnAddressEntered(const std::string& text) override;
+  void PlaceParts(int width, int height) override;
+  std::string HomeAddress() const override;
+  std::unique_ptr<wxMenu> BuildFullMenu() override;
+
+ private:
+  void OnWindowMessage(const vyr::platform::WindowMessage& message) override;
+  void SetTimer(unsigned id, unsigned milliseconds) override;
+  void KillTimer(unsigned id) override;
+
+  void OnCloseWindow(wxCloseEvent& event);
+  void SavePlacement();
+  void ApplyPlacement();
+  void SetToolbarSize(int size, const char* sound);
+  void SetContentBarShown(bool shown);
+  void FillAddressList();
+  void NotAvailable(const std::string& feature);
+  void SendSupportMail();
+  void OpenFile();
+
+  vyr::net::SoftwareUpdate updates_;
+  vyr::ApplicationServices services_;
+  vyr::CommandDispatcher dispatcher_;
+  vyr::net::UsageCounters counters_;
+  vyr::net::TrackedUrlTable tracked_;
+  std::unique_ptr<vyr::net::ServerSession> session_;
+  std::map<unsigned, std::unique_ptr<wxTimer>> timers_;
+  vyr::platform::WindowHandle handle_ = 0;
+  std::unique_ptr<CTrayIcon> tray_;
+  wxPanel* contentBar_ = nullptr;  // the channel bar's place
+  vyr::TypedAddressList typed_;
+  std::vector<vyr::HelpEntry> help_;
+  std::function<void(const std::string&)> onDocumentComplete_;
+  std::function<void()> closeSplash_;
+  wxTimer splashTimer_;  // timer 123
+  std::string startPage_;
+  std::string bypassUrl_;  // the one address the filter lets go once
+  bool showContentBar_ = true;
+  bool zoomed_ = false;
+  bool firstDocument_ = true;
+  bool placementSaved_ = false;
+  bool ending_ = false;
+  bool askSupportMail_ = true;
+};

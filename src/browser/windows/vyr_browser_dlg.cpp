@@ -1,0 +1,509 @@
+#include "browser/windows/vyr_browser_dlg.h"
+
+#include <webkit2/webkit2.h>
+
+#include <wx/combobox.h>
+#include <wx/dcbuffer.h>
+#include <wx/gauge.h>
+#include <wx/menu.h>
+#include <wx/panel.h>
+
+#include "app/application.h"
+#include "app/shell.h"
+#include "browser/windows/popup_web_dlg.h"
+#include "net/usage_stats.h"
+#include "platform/file_system.h"
+#include "ui/windows/button_strip.h"
+#include "ui/windows/image_list.h"
+#include "ui/windows/scheme_art.h"
+
+namespace {
+
+std::function<void(int)>& UsageCounter() {
+  static std::function<void(int)> count;
+  return count;
+}
+
+wxString Wx(const std::string& text) { return wxString::FromUTF8(text.c_str()); }
+
+// The toolbar image of each button (the scheme's toolbar pictures).
+enum ToolbarImage {
+  kImgBack = 0, kImgForward, kImgStop, kImgRefresh, kImgHome, kImgSearch, kImgFavorites, kImgMail,
+  kImgPrint, kImgMenu, kImgTheNet, kImgNews, kImgMoney, kImgLocal, kImgZoom, kImgHistory,
+};
+
+// A name a page may ask a picture for: one plain file name.
+bool IsSchemePictureName(const std::string& name) {
+  if (!vyr::platform::IsPlainFileName(name)) return false;
+  for (unsigned char c : name)
+    if (c < 0x20 || c == 0x7F || c == ':') return false;
+  return true;
+}
+
+}  // namespace
+
+void CVyrBrowserDlg::SetUsageCounter(std::function<void(int)> count) { UsageCounter() = std::move(count); }
+
+CVyrBrowserDlg::CVyrBrowserDlg(vyr::Application& app, const wxString& title, bool isMain)
+    : wxFrame(nullptr, wxID_ANY, title, wxDefaultPosition, wxSize(900, 650)),
+      app_(app),
+      isMain_(isMain),
+      art_(CSchemeArt::Current()) {
+  toolbarSize_ = isMain ? vyr::ReadToolbarSize(app) : vyr::kToolbarSmall;
+
+  canvas_ = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                        wxTAB_TRAVERSAL | wxNO_BORDER | wxFULL_REPAINT_ON_RESIZE);
+  // Everything is drawn into a buffer first: no flicker while the frame
+  // animates or resizes.
+  canvas_->SetBackgroundStyle(wxBG_STYLE_PAINT);
+  canvas_->Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
+    wxAutoBufferedPaintDC dc(canvas_);
+    OnPaintCanvas(dc);
+  });
+  canvas_->Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+    LayoutParts();
+    event.Skip();
+  });
+
+  toolbar_ = new CButtonStrip(canvas_, wxID_ANY, vyr::ButtonStripModel::Orientation::Horizontal);
+  toolbar_->SetOnCommand([this](int command, int) {
+    // Run after the click has been handled: a command may open a dialog.
+    CallAfter([this, command] { OnFrameCommand(command); });
+  });
+
+  addressBox_ = new wxComboBox(canvas_, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                               0, nullptr, wxTE_PROCESS_ENTER);
+  addressBox_->Bind(wxEVT_TEXT_ENTER, [this](wxCommandEvent&) {
+    const std::string text(addressBox_->GetValue().utf8_str());
+    CallAfter([this, text] { OnAddressEntered(text); });
+  });
+  addressBox_->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) {
+    const std::string text(addressBox_->GetStringSelection().utf8_str());
+    if (!text.empty()) CallAfter([this, text] { OnAddressEntered(text); });
+  });
+
+  gauge_ = new wxGauge(canvas_, wxID_ANY, 100, wxDefaultPosition, wxDefaultSize,
+                       wxGA_HORIZONTAL | wxGA_SMOOTH);
+  gauge_->SetValue(0);
+
+  pane_ = new CBrowserWnd(canvas_, this);
+  pane_->SetZoom(vyr::ZoomForTextSize(vyr::ReadTextSize(app)));
+
+  animation_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+    ++animationFrame_;
+    canvas_->RefreshRect(wxRect(animationRect_.x, animationRect_.y, animationRect_.width,
+                                animationRect_.height),
+                         false);
+  });
+
+  Bind(wxEVT_MENU, [this](wxCommandEvent& event) {
+    if (!OnFrameCommand(event.GetId())) event.Skip();
+  });
+  ApplyArt();
+}
+
+CVyrBrowserDlg::~CVyrBrowserDlg() {
+  animation_.Stop();
+  // The pane may still report while the children go; nothing reaches this
+  // half-destroyed frame.
+  if (pane_) pane_->SetOwner(nullptr);
+}
+
+void CVyrBrowserDlg::ApplyArt() {
+  art_ = CSchemeArt::Current();
+  const CSchemeArt& art = *art_;
+  using vyr::SchemeColour;
+  CButtonStrip::Colours colours{art.Colour(SchemeColour::ToolBarBack), art.Colour(SchemeColour::ToolBarText),
+                                art.Colour(SchemeColour::ToolBarTextRollover),
+                                art.Colour(SchemeColour::ToolBarTextSelected),
+                                art.Colour(SchemeColour::ToolBarTextDisabled)};
+  toolbar_->SetColours(colours);
+  toolbar_->SetFonts(art.Font(vyr::SchemeFont::Toolbar), art.Font(vyr::SchemeFont::ToolbarRollover));
+  toolbar_->SetImages({art.Images(vyr::SchemeImages::Toolbar), art.Images(vyr::SchemeImages::ToolbarDisabled),
+                       art.Images(vyr::SchemeImages::ToolbarRollover)});
+  toolbar_->SetSounds("ToolbarRollover", "ToolbarSelect");
+  addressBox_->SetFont(art.Font(vyr::SchemeFont::URLBar));
+  RebuildButtonStrip();
+  LayoutParts();
+  canvas_->Refresh(false);
+}
+
+std::vector<vyr::ButtonStripEntry> CVyrBrowserDlg::ToolbarEntries() const {
+  // Texts only on the two bigger toolbars.
+  const bool texts = toolbarSize_ != vyr::kToolbarSmall;
+  auto entry = [texts](int command, const char* text, const char* tip, int image) {
+    return vyr::ButtonStripEntry{command, texts ? text : "", tip, image, 0};
+  };
+  std::vector<vyr::ButtonStripEntry> entries = {
+      entry(kCmdBack, "Back", "Back", kImgBack),
+      entry(kCmdForward, "Forward", "Forward", kImgForward),
+      entry(kCmdStop, "Stop", "Stop", kImgStop),
+      entry(kCmdRefresh, "Refresh", "Refresh", kImgRefresh),
+      entry(kCmdPrint, "Print", "Print", kImgPrint),
+  };
+  entries[0].state = pane_ && pane_->CanGoBack() ? 0 : vyr::ButtonStripModel::kStateDisabled;
+  entries[1].state = pane_ && pane_->CanGoForward() ? 0 : vyr::ButtonStripModel::kStateDisabled;
+  return entries;
+}
+
+void CVyrBrowserDlg::RebuildButtonStrip() {
+  toolbar_->SetEntries(ToolbarEntries());
+}
+
+void CVyrBrowserDlg::Place(wxWindow* window, const vyr::Rect& rect) {
+  if (!window) return;
+  if (rect.width <= 0 || rect.height <= 0) {
+    window->Hide();
+    return;
+  }
+  window->SetSize(rect.x, rect.y, rect.width, rect.height);
+  window->Show();
+}
+
+void CVyrBrowserDlg::LayoutParts() {
+  if (!canvas_) return;
+  const wxSize size = canvas_->GetClientSize();
+  PlaceParts(size.x, size.y);
+  canvas_->Refresh(false);
+}
+
+void CVyrBrowserDlg::PlaceParts(int width, int height) {
+  vyr::FrameLayoutInput in;
+  in.clientWidth = width;
+  in.clientHeight = height;
+  in.toolbarSize = toolbarSize_;
+  in.showToolbar = showToolbar_;
+  in.showAddressBar = showAddressBar_;
+  in.showContentBar = false;
+  in.showStatusBar = showStatusBar_;
+  in.logoWidth = art_->Logo().IsOk() ? art_->Logo().GetWidth() : 0;
+  in.animationWidth = art_->Images(vyr::SchemeImages::StatusAni)->CellSize().x;
+  const vyr::SchemeLook& look = art_->Look();
+  in.buttons = {look.buttons.top, look.buttons.left, look.buttons.right, look.buttons.bottom};
+  layout_ = vyr::LayoutFrame(in);
+  Place(toolbar_, layout_.buttons);
+  Place(addressBox_, layout_.addressBox);
+  Place(pane_, layout_.pane);
+  Place(gauge_, layout_.progress);
+  toolbarRect_ = layout_.toolbar;
+  logoRect_ = layout_.logo;
+  addressRowRect_ = layout_.addressBar;
+  securityRect_ = layout_.security;
+  statusRect_ = layout_.statusText;
+  animationRect_ = layout_.animation;
+}
+
+void CVyrBrowserDlg::OnPaintCanvas(wxDC& dc) {
+  const CSchemeArt& art = *art_;
+  using vyr::SchemeColour;
+  const wxSize size = canvas_->GetClientSize();
+  dc.SetBackground(art.BackgroundBrush());
+  dc.Clear();
+  auto fill = [&dc](const vyr::Rect& r, const wxColour& colour) {
+    if (r.width <= 0 || r.height <= 0) return;
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    dc.SetBrush(wxBrush(colour));
+    dc.DrawRectangle(r.x, r.y, r.width, r.height);
+  };
+  const wxColour back = art.Colour(SchemeColour::ToolBarBack);
+  fill(toolbarRect_, back);
+  fill(logoRect_, art.Colour(SchemeColour::LogoBack));
+  if (art.Logo().IsOk() && logoRect_.width > 0) {
+    const wxBitmap& logo = art.Logo();
+    dc.DrawBitmap(logo, logoRect_.x + (logoRect_.width - logo.GetWidth()) / 2,
+                  logoRect_.y + (logoRect_.height - logo.GetHeight()) / 2, true);
+  }
+  // A thin line under the toolbar, darker than its background.
+  const wxColour line = back.ChangeLightness(70);
+  if (toolbarRect_.height > 0) {
+    dc.SetPen(wxPen(line));
+    dc.DrawLine(0, toolbarRect_.Bottom() - 1, size.x, toolbarRect_.Bottom() - 1);
+  }
+  if (addressRowRect_.height > 0) {
+    fill(addressRowRect_, back.ChangeLightness(108));
+    dc.SetFont(art.Font(vyr::SchemeFont::URLBar));
+    dc.SetTextForeground(art.Colour(SchemeColour::ToolBarText));
+    const wxString label = Wx(vyr::kAddressLabel.Text());
+    const wxSize extent = dc.GetTextExtent(label);
+    dc.DrawText(label, 8, addressRowRect_.y + (addressRowRect_.height - extent.y) / 2);
+    DrawSecurity(dc);
+    dc.SetPen(wxPen(line));
+    dc.DrawLine(0, addressRowRect_.Bottom() - 1, size.x, addressRowRect_.Bottom() - 1);
+  }
+  if (layout_.statusBar.height > 0) {
+    fill(layout_.statusBar, back);
+    dc.SetPen(wxPen(line));
+    dc.DrawLine(0, layout_.statusBar.y, size.x, layout_.statusBar.y);
+    dc.SetFont(art.Font(vyr::SchemeFont::Toolbar));
+    dc.SetTextForeground(art.Colour(SchemeColour::StatusBarText));
+    wxDCClipper clip(dc, wxRect(statusRect_.x, statusRect_.y, statusRect_.width, statusRect_.height));
+    const wxString text = Wx(statusText_);
+    const wxSize extent = dc.GetTextExtent(text.empty() ? wxString("Ag") : text);
+    dc.DrawText(text, statusRect_.x, statusRect_.y + (statusRect_.height - extent.y) / 2);
+  }
+  const auto frames = art.Images(vyr::SchemeImages::StatusAni);
+  if (animationRect_.width > 0 && !frames->IsEmpty()) {
+    // Frame 0 is the resting picture; the others turn while a page loads.
+    const int count = frames->Count();
+    const int frame = busy_ && count > 1 ? 1 + animationFrame_ % (count - 1) : 0;
+    frames->Draw(dc, frame,
+                 wxPoint(animationRect_.x,
+                         animationRect_.y + (animationRect_.height - frames->CellSize().y) / 2));
+  }
+}
+
+void CVyrBrowserDlg::DrawSecurity(wxDC& dc) {
+  if (securityRect_.width <= 0 || securityRect_.height <= 0) return;
+  // A padlock: closed and green on a secure page, open and grey otherwise.
+  const bool secure = vyr::IsSecureAddress(pageUrl_);
+  const wxColour colour = secure ? wxColour(46, 125, 50) : wxColour(150, 150, 150);
+  const int cx = securityRect_.x + securityRect_.width / 2;
+  const int top = securityRect_.y + 3;
+  const int bodyTop = securityRect_.y + securityRect_.height / 2 - 1;
+  dc.SetPen(wxPen(colour, 2));
+  dc.SetBrush(*wxTRANSPARENT_BRUSH);
+  if (secure) {
+    dc.DrawEllipticArc(cx - 5, top, 10, 12, 0, 180);
+    dc.DrawLine(cx - 5, top + 6, cx - 5, bodyTop);
+    dc.DrawLine(cx + 5, top + 6, cx + 5, bodyTop);
+  } else {
+    dc.DrawEllipticArc(cx - 1, top - 2, 10, 12, 0, 180);
+    dc.DrawLine(cx + 9, top + 4, cx + 9, bodyTop - 3);
+  }
+  dc.SetPen(*wxTRANSPARENT_PEN);
+  dc.SetBrush(wxBrush(colour));
+  dc.DrawRoundedRectangle(cx - 7, bodyTop, 14, securityRect_.Bottom() - bodyTop - 2, 2);
+}
+
+void CVyrBrowserDlg::NavigatePane(const std::string& address) {
+  if (pane_ && !address.empty()) pane_->Navigate(address);
+}
+
+void CVyrBrowserDlg::SetStatus(const std::string& text) {
+  if (text == statusText_) return;
+  statusText_ = text;
+  canvas_->RefreshRect(wxRect(statusRect_.x, statusRect_.y, statusRect_.width, statusRect_.height), false);
+}
+
+void CVyrBrowserDlg::StartBusy() {
+  busy_ = true;
+  animationFrame_ = 0;
+  if (!animation_.IsRunning()) animation_.Start(100);
+}
+
+void CVyrBrowserDlg::StopBusy() {
+  busy_ = false;
+  animation_.Stop();
+  canvas_->RefreshRect(wxRect(animationRect_.x, animationRect_.y, animationRect_.width, animationRect_.height),
+                       false);
+}
+
+// --- notifications ---------------------------------------------------------------
+
+void CVyrBrowserDlg::StatusTextChange(const std::string& text) {
+  SetStatus(text);
+  if (!showStatusBar_) {
+    showStatusBar_ = true;
+    LayoutParts();
+  }
+}
+
+void CVyrBrowserDlg::RollOverTextChange(const std::string& text) { StatusTextChange(text); }
+
+void CVyrBrowserDlg::DownloadBegin() {
+  gauge_->SetRange(100);
+  gauge_->SetValue(5);
+  SetStatus(vyr::kGrabbingText.Text());
+  StartBusy();
+}
+
+void CVyrBrowserDlg::DownloadComplete() {
+  gauge_->SetRange(100);
+  gauge_->SetValue(0);
+  SetStatus("");
+  StopBusy();
+}
+
+void CVyrBrowserDlg::BeforeNavigate(const std::string&, bool topLevel, bool&) {
+  if (topLevel && UsageCounter()) UsageCounter()(vyr::net::kUsagePageView);
+}
+
+void CVyrBrowserDlg::CommandStateChange(int command, bool enabled) {
+  if (command == kCommandForward) toolbar_->EnableCommand(kCmdForward, enabled);
+  if (command == kCommandBack) toolbar_->EnableCommand(kCmdBack, enabled);
+}
+
+void CVyrBrowserDlg::ProgressChange(int progress, int maximum) {
+  if (maximum <= 0) return;
+  gauge_->SetRange(maximum);
+  gauge_->SetValue(std::clamp(progress, 0, maximum));
+}
+
+void CVyrBrowserDlg::NavigateComplete(const std::string& url, bool topLevel) {
+  if (!topLevel) return;
+  pageUrl_ = pane_ ? pane_->CurrentUrl() : url;
+  if (pageUrl_.empty()) pageUrl_ = url;
+  addressBox_->ChangeValue(Wx(pageUrl_));
+  canvas_->RefreshRect(wxRect(securityRect_.x, securityRect_.y, securityRect_.width, securityRect_.height),
+                       false);
+}
+
+void CVyrBrowserDlg::OnToolBar(bool show) {
+  showAddressBar_ = show;
+  LayoutParts();
+}
+
+void CVyrBrowserDlg::OnMenuBar(bool show) {
+  showToolbar_ = show;
+  LayoutParts();
+}
+
+void CVyrBrowserDlg::OnStatusBar(bool show) {
+  showStatusBar_ = show;
+  LayoutParts();
+}
+
+void CVyrBrowserDlg::OnVisible(bool visible) {
+  if (!MayShow()) return;
+  CallAfter([this, visible] { Show(visible); });
+}
+
+CBrowserWnd* CVyrBrowserDlg::CreateNewExplorerWnd() { return CPopupWebDlg::CreateForPage(app_); }
+
+void CVyrBrowserDlg::OnBrowserCommand(int command) {
+  CallAfter([this, command] { OnFrameCommand(command); });
+}
+
+namespace {
+CVyrBrowserDlg::SpecialAddressGate& Gate() {
+  static CVyrBrowserDlg::SpecialAddressGate gate;
+  return gate;
+}
+}  // namespace
+
+void CVyrBrowserDlg::SetSpecialAddressGate(SpecialAddressGate gate) { Gate() = std::move(gate); }
+
+bool CVyrBrowserDlg::HandleSpecialUrl(const std::string& url, bool trusted) {
+  return Gate() ? Gate()(pane_, url, trusted) : false;
+}
+
+void CVyrBrowserDlg::DoSearch() {
+  CallAfter([this] { OnFrameCommand(kCmdSearch); });
+}
+
+std::string CVyrBrowserDlg::InsertImage(const std::string& name) {
+  if (!IsSchemePictureName(name)) return {};
+  const std::string path = app_.ResolveSchemeFile(name, true);
+  return vyr::platform::FileExists(path) ? path : std::string();
+}
+
+// --- commands --------------------------------------------------------------------
+
+std::string CVyrBrowserDlg::HomeAddress() const { return {}; }
+
+void CVyrBrowserDlg::OnAddressEntered(const std::string& text) { NavigatePane(text); }
+
+void CVyrBrowserDlg::EditCommand(const char* command) {
+  if (pane_ && pane_->WebView()) webkit_web_view_execute_editing_command(pane_->WebView(), command);
+}
+
+bool CVyrBrowserDlg::OnFrameCommand(int command) {
+  switch (command) {
+    case kCmdBack: pane_->GoBack(); return true;
+    case kCmdForward: pane_->GoForward(); return true;
+    case kCmdStop: pane_->Stop(); return true;
+    case kCmdRefresh: pane_->Reload(); return true;
+    case kCmdHome: NavigatePane(HomeAddress()); return true;
+    case kCmdPrint:
+      if (pane_->WebView()) {
+        WebKitPrintOperation* print = webkit_print_operation_new(pane_->WebView());
+        webkit_print_operation_run_dialog(print, nullptr);
+        g_object_unref(print);
+      }
+      return true;
+    case kCmdCut: EditCommand(WEBKIT_EDITING_COMMAND_CUT); return true;
+    case kCmdCopy: EditCommand(WEBKIT_EDITING_COMMAND_COPY); return true;
+    case kCmdPaste: EditCommand(WEBKIT_EDITING_COMMAND_PASTE); return true;
+    case kCmdSelectAll: EditCommand(WEBKIT_EDITING_COMMAND_SELECT_ALL); return true;
+    case kCmdClose: Close(); return true;
+    case kCmdMenu: ShowFullMenu(); return true;
+    default:
+      if (command >= kCmdTextSize0 && command <= kCmdTextSize0 + 4) {
+        const int size = command - kCmdTextSize0;
+        app_.WriteInt("Misc", "TextSize", size);
+        pane_->SetZoom(vyr::ZoomForTextSize(size));
+        return true;
+      }
+      return false;
+  }
+}
+
+std::unique_ptr<wxMenu> CVyrBrowserDlg::BuildFullMenu() {
+  auto menu = std::make_unique<wxMenu>();
+  auto* file = new wxMenu;
+  file->Append(kNewBrowserWindowCommand, "&New Browser Window...\tCtrl+N");
+  file->Append(kOpenCommand, "&Open...\tCtrl+O");
+  file->Append(kCmdPrint, "&Print...");
+  file->AppendSeparator();
+  file->Append(kCmdClose, "&Close");
+  file->Append(kCmdExit, "E&xit");
+  menu->AppendSubMenu(file, "&File");
+
+  auto* edit = new wxMenu;
+  edit->Append(kCmdCut, "Cu&t");
+  edit->Append(kCmdCopy, "&Copy");
+  edit->Append(kCmdPaste, "&Paste");
+  edit->AppendSeparator();
+  edit->Append(kCmdSelectAll, "Select &All");
+  menu->AppendSubMenu(edit, "&Edit");
+
+  auto* view = new wxMenu;
+  view->Append(kCmdToolbarSize, "&Toolbar Size");
+  view->Append(kCmdZoom, "&Zoom");
+  view->AppendCheckItem(kCmdShowContentBar, "&Content Bar");
+  auto* text = new wxMenu;
+  static const char* const kSizes[] = {"&Smallest", "S&maller", "M&edium", "&Larger", "La&rgest"};
+  const int current = vyr::ReadTextSize(app_);
+  for (int i = 0; i < 5; ++i) text->AppendRadioItem(kCmdTextSize0 + i, kSizes[i])->Check(i == current);
+  view->AppendSubMenu(text, "Te&xt Size");
+  view->AppendSeparator();
+  view->Append(kCmdStop, "&Stop");
+  view->Append(kCmdRefresh, "&Refresh\tCtrl+R");
+  menu->AppendSubMenu(view, "&View");
+
+  auto* go = new wxMenu;
+  go->Append(kCmdBack, "&Back")->Enable(pane_->CanGoBack());
+  go->Append(kCmdForward, "&Forward")->Enable(pane_->CanGoForward());
+  go->Append(kCmdHome, "&Home Page");
+  go->Append(kCmdSearch, "Search the &Internet...");
+  go->Append(kCmdHistory, "Hi&story");
+  menu->AppendSubMenu(go, "&Go");
+
+  auto* favorites = new wxMenu;
+  favorites->Append(kCmdFavorites, "&Organize Favorites...");
+  menu->AppendSubMenu(favorites, "F&avorites");
+
+  auto* tools = new wxMenu;
+  tools->Append(kCmdMail, "&Read E-Mail...");
+  tools->AppendCheckItem(kCmdWarnOnPopup, "&Warn Before Popup Windows")
+      ->Check(app_.GetInt("misc", "warn_on_popup", 0) != 0);
+  tools->AppendSeparator();
+  tools->Append(kCmdStartupOptions, "&Startup Options...");
+  tools->Append(kCmdEmailSettings, "&E-Mail Settings...");
+  tools->Append(kCmdSpeedBooster, "Speed &Booster...");
+  tools->Append(vyr::kLookAndFeelCommand, "Look and &Feel....");
+  menu->AppendSubMenu(tools, "&Tools");
+
+  auto* help = new wxMenu;
+  help->Append(kCmdRelatedPages, "&Related Pages");
+  help->Append(kCmdSupportMail, "&Send E-Mail to Support...");
+  help->Append(wxID_ABOUT, "&About Vyrelle...");
+  menu->AppendSubMenu(help, "&Help");
+  return menu;
+}
+
+void CVyrBrowserDlg::ShowFullMenu() {
+  std::unique_ptr<wxMenu> menu = BuildFullMenu();
+  // At the pointer, which is on the Menu button that was clicked.
+  canvas_->PopupMenu(menu.get());
+}
