@@ -388,6 +388,12 @@ void CVyr20Dlg::EndForGood() {
   vyr::net::SaveUnsentStats(app_.Registry(), counters_, tracked_);
   for (CPopupWebDlg* popup : std::vector<CPopupWebDlg*>(CPopupWebDlg::All())) popup->Destroy();
   if (tray_) tray_->RemoveIcon();
+  Hide();
+  if (onEnd_) {
+    onEnd_(*this);
+  } else {
+    session_->Logout();
+  }
   Destroy();
 }
 

@@ -53,8 +53,11 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   CBrowserWnd* ActivePane() { return Pane(); }
 
   // Ends the program: placement and statistics saved, popups and the tray
-  // icon gone, the window destroyed (the event loop then ends).
+  // icon gone, the window destroyed (the event loop then ends). The function
+  // set here runs first, while the session still exists (the shutdown sends
+  // its logout there); without one the window sends the logout itself.
   void EndForGood();
+  void SetOnEndForGood(std::function<void(CVyr20Dlg&)> f) { onEnd_ = std::move(f); }
 
   // What the run keeps: the usage counters and tracked addresses, the
   // session (its logout is sent at shutdown), the window's handle.
@@ -138,6 +141,7 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   std::vector<vyr::HelpEntry> help_;
   std::function<void(const std::string&)> onDocumentComplete_;
   std::function<void()> closeSplash_;
+  std::function<void(CVyr20Dlg&)> onEnd_;
   wxTimer splashTimer_;  // timer 123
   std::string startPage_;
   std::string bypassUrl_;  // the one address the filter lets go once

@@ -364,8 +364,12 @@ void CVyrBrowserDlg::OnStatusBar(bool show) {
 }
 
 void CVyrBrowserDlg::OnVisible(bool visible) {
-  if (!MayShow()) return;
-  CallAfter([this, visible] { Show(visible); });
+  if (!visible) {
+    // The page closed its window: a popup goes; the main window stays.
+    if (!isMain_) CallAfter([this] { Close(); });
+    return;
+  }
+  if (MayShow()) CallAfter([this] { Show(); });
 }
 
 CBrowserWnd* CVyrBrowserDlg::CreateNewExplorerWnd() { return CPopupWebDlg::CreateForPage(app_); }
