@@ -43,6 +43,8 @@ class CPopupWebDlg : public CVyrBrowserDlg {
   static void ApplyArtToAll();
 
   bool Declined() const { return declined_; }
+  // Shown only once the user allowed it (or was not asked), never declined.
+  bool MayShow() const override { return !declined_ && answered_; }
 
   // --- notifications -----------------------------------------------------------
   void BeforeNavigate(const std::string& url, bool topLevel, bool& cancel) override;
@@ -52,7 +54,6 @@ class CPopupWebDlg : public CVyrBrowserDlg {
 
  protected:
   void PlaceParts(int width, int height) override;
-  bool MayShow() const override { return !declined_ && answered_; }
   bool OnFrameCommand(int command) override;
 
  private:

@@ -127,6 +127,8 @@ class CVyrBrowserDlg : public wxFrame, public CBrowserOwner {
   bool Busy() const { return busy_; }
   // The toolbar (for the window tests).
   CButtonStrip* Toolbar() const { return toolbar_; }
+  // Whether the window may show at all (a declined popup never shows).
+  virtual bool MayShow() const { return true; }
   wxComboBox* AddressBox() const { return addressBox_; }
 
  protected:
@@ -141,9 +143,6 @@ class CVyrBrowserDlg : public wxFrame, public CBrowserOwner {
   virtual void PlaceParts(int width, int height);
   // The page shown by Home.
   virtual std::string HomeAddress() const;
-  // Whether this window's parts are shown at all (a declined popup never
-  // shows).
-  virtual bool MayShow() const { return true; }
 
   // Places a child window at a rectangle (hidden when it has no room).
   static void Place(wxWindow* window, const vyr::Rect& rect);
