@@ -2,6 +2,10 @@
 
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
+#include <iterator>
+
+#include <wx/accel.h>
 #include <wx/combobox.h>
 #include <wx/dcbuffer.h>
 #include <wx/gauge.h>
@@ -99,6 +103,13 @@ CVyrBrowserDlg::CVyrBrowserDlg(vyr::Application& app, const wxString& title, boo
   Bind(wxEVT_MENU, [this](wxCommandEvent& event) {
     if (!OnFrameCommand(event.GetId())) event.Skip();
   });
+  // The keys every browser has.
+  wxAcceleratorEntry keys[] = {
+      {wxACCEL_ALT, WXK_LEFT, kCmdBack},        {wxACCEL_ALT, WXK_RIGHT, kCmdForward},
+      {wxACCEL_NORMAL, WXK_F5, kCmdRefresh},    {wxACCEL_CTRL, 'L', kCmdFocusAddress},
+      {wxACCEL_ALT, WXK_HOME, kCmdHome},        {wxACCEL_CTRL, 'P', kCmdPrint},
+  };
+  SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(std::size(keys)), keys));
   ApplyArt();
 }
 
@@ -431,6 +442,12 @@ bool CVyrBrowserDlg::OnFrameCommand(int command) {
     case kCmdSelectAll: EditCommand(WEBKIT_EDITING_COMMAND_SELECT_ALL); return true;
     case kCmdClose: Close(); return true;
     case kCmdMenu: ShowFullMenu(); return true;
+    case kCmdFocusAddress:
+      if (addressBox_->IsShown()) {
+        addressBox_->SetFocus();
+        addressBox_->SelectAll();
+      }
+      return true;
     default:
       if (command >= kCmdTextSize0 && command <= kCmdTextSize0 + 4) {
         const int size = command - kCmdTextSize0;

@@ -64,6 +64,7 @@ enum FrameCommand : int {
   kCmdEmailSettings,
   kCmdSpeedBooster,
   kCmdFind,
+  kCmdFocusAddress,
   kCmdStop = 32773,
   kCmdRefresh = 32774,
   kCmdWhatsNew = 32779,
