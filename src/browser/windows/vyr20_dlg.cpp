@@ -167,6 +167,9 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
 }
 
 CVyr20Dlg::~CVyr20Dlg() {
+  // The pane outlives this part of the window (children go with the base):
+  // from now on it reports to no one.
+  if (pane_) pane_->SetOwner(nullptr);
   for (auto& [id, timer] : timers_) timer->Stop();
   splashTimer_.Stop();
   vyr::platform::WindowMessages::Instance().Unregister(handle_);
