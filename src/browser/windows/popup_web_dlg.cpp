@@ -55,6 +55,7 @@ CPopupWebDlg::CPopupWebDlg(vyr::Application& app, bool fullFrame)
 }
 
 CPopupWebDlg::~CPopupWebDlg() {
+  if (pane_) pane_->SetOwner(nullptr);
   declinedTimeout_.Stop();
   auto& popups = Popups();
   popups.erase(std::remove(popups.begin(), popups.end(), this), popups.end());
