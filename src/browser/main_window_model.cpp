@@ -325,9 +325,9 @@ bool TypedAddressList::Commit(Application& app, const std::string& text) {
 
 int ToolbarHeight(int toolbarSize) {
   switch (toolbarSize) {
-    case kToolbarMedium: return 42;
+    case kToolbarMedium: return 36;
     case kToolbarSmall: return 30;
-    default: return 56;
+    default: return 44;
   }
 }
 
@@ -343,23 +343,27 @@ FrameLayout LayoutFrame(const FrameLayoutInput& in) {
     return band;
   };
 
+  // The logo stands at the right of the toolbar and the address row
+  // together; both rows end where it begins.
+  const int logoWidth = in.showToolbar || in.showAddressBar ? std::clamp(in.logoWidth, 0, w) : 0;
+  const int rowWidth = w - logoWidth;
   if (in.showToolbar) {
     out.toolbar = take(ToolbarHeight(in.toolbarSize));
-    const int logoWidth = std::clamp(in.logoWidth, 0, w);
-    out.logo = Rect{w - logoWidth, out.toolbar.y, logoWidth, out.toolbar.height};
-    Rect strip{0, out.toolbar.y, w - logoWidth, out.toolbar.height};
-    out.buttons = Inset(strip, in.buttons, kDefaultStripMargin);
+    out.toolbar.width = rowWidth;
+    out.buttons = Inset(out.toolbar, in.buttons, kDefaultStripMargin);
   }
   if (in.showAddressBar) {
     out.addressBar = take(kAddressBarHeight);
-    const int boxLeft = std::min(kAddressLabelWidth, w);
-    const int boxWidth = std::max(0, w - boxLeft - kSecurityWidth - 4);
+    out.addressBar.width = rowWidth;
+    const int boxLeft = std::min(kAddressLabelWidth, rowWidth);
+    const int boxWidth = std::max(0, rowWidth - boxLeft - kSecurityWidth - 4);
     const int boxHeight = std::min(out.addressBar.height, kAddressBarHeight - 6);
     out.addressBox = Rect{boxLeft, out.addressBar.y + 3, boxWidth, std::max(0, boxHeight)};
-    out.security = Rect{std::min(w, boxLeft + boxWidth + 2), out.addressBar.y + 3,
-                        std::min(kSecurityWidth, std::max(0, w - boxLeft - boxWidth - 2)),
+    out.security = Rect{std::min(rowWidth, boxLeft + boxWidth + 2), out.addressBar.y + 3,
+                        std::min(kSecurityWidth, std::max(0, rowWidth - boxLeft - boxWidth - 2)),
                         std::max(0, boxHeight)};
   }
+  if (logoWidth > 0) out.logo = Rect{rowWidth, 0, logoWidth, y};
   // The status bar is taken from the bottom before the middle gets the rest.
   const int statusHeight = in.showStatusBar ? std::clamp(kStatusBarHeight, 0, h - y) : 0;
   const int middleHeight = h - y - statusHeight;

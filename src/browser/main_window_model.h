@@ -242,7 +242,7 @@ struct FrameLayoutInput {
 };
 
 struct FrameLayout {
-  Rect toolbar;      // the toolbar band (strip and logo)
+  Rect toolbar;      // the toolbar band
   Rect buttons;      // the button strip inside it
   Rect logo;
   Rect addressBar;   // the row with the label, the combo box and the lock
@@ -263,14 +263,14 @@ int ToolbarHeight(int toolbarSize);
 inline constexpr int kAddressBarHeight = 30;
 inline constexpr int kAddressLabelWidth = 64;
 inline constexpr int kSecurityWidth = 24;
-inline constexpr int kStatusBarHeight = 22;
+inline constexpr int kStatusBarHeight = 26;
 inline constexpr int kProgressWidth = 120;
 inline constexpr int kContentBarWidth = 190;
 inline constexpr int kFolderStripHeight = 28;
 inline constexpr int kDefaultStripMargin = 2;
 
-// Places the parts from top to bottom: toolbar band (buttons left, logo
-// right), address row, then the content bar on the left beside the pane,
+// Places the parts from top to bottom: the toolbar and the address row with
+// the logo at their right, then the content bar on the left beside the pane,
 // and the status bar at the bottom (text, progress, animation from left to
 // right). Hidden parts take no room; no rectangle is ever negative.
 FrameLayout LayoutFrame(const FrameLayoutInput& in);

@@ -213,17 +213,18 @@ TEST_F(MainWindowModelTest, FrameLayout) {
   in.animationWidth = 20;
   in.buttons = Margins{4, -1, 10, -1};
   FrameLayout f = LayoutFrame(in);
-  // Toolbar 56 high; strip 0..900 inset by 2 left, 10 right, 4 top, 2 bottom.
-  EXPECT_EQ(f.buttons, (Rect{2, 4, 888, 50}));
-  EXPECT_EQ(f.logo, (Rect{900, 0, 100, 56}));
-  EXPECT_EQ(f.addressBox, (Rect{64, 59, 908, 24}));
-  EXPECT_EQ(f.security, (Rect{974, 59, 24, 24}));
-  // Middle: 86 .. 678; content bar 190 wide, pane the rest.
-  EXPECT_EQ(f.contentBar, (Rect{0, 86, 190, 592}));
-  EXPECT_EQ(f.pane, (Rect{190, 86, 810, 592}));
-  EXPECT_EQ(f.statusBar, (Rect{0, 678, 1000, 22}));
-  EXPECT_EQ(f.progress, (Rect{860, 681, 120, 16}));
-  EXPECT_EQ(f.animation, (Rect{980, 678, 20, 22}));
+  // Toolbar 44 high and 900 wide (the logo takes 100 beside it and the
+  // address row); the strip inset by 2 left, 10 right, 4 top, 2 bottom.
+  EXPECT_EQ(f.buttons, (Rect{2, 4, 888, 38}));
+  EXPECT_EQ(f.logo, (Rect{900, 0, 100, 74}));
+  EXPECT_EQ(f.addressBox, (Rect{64, 47, 808, 24}));
+  EXPECT_EQ(f.security, (Rect{874, 47, 24, 24}));
+  // Middle: 74 .. 674; content bar 190 wide, pane the rest.
+  EXPECT_EQ(f.contentBar, (Rect{0, 74, 190, 600}));
+  EXPECT_EQ(f.pane, (Rect{190, 74, 810, 600}));
+  EXPECT_EQ(f.statusBar, (Rect{0, 674, 1000, 26}));
+  EXPECT_EQ(f.progress, (Rect{860, 677, 120, 20}));
+  EXPECT_EQ(f.animation, (Rect{980, 674, 20, 26}));
 
   // Small toolbar, no content bar, no address bar; a window too small for
   // everything gets no negative rectangle.
@@ -231,7 +232,8 @@ TEST_F(MainWindowModelTest, FrameLayout) {
   in.showContentBar = false;
   in.showAddressBar = false;
   f = LayoutFrame(in);
-  EXPECT_EQ(f.pane, (Rect{0, 30, 1000, 648}));
+  EXPECT_EQ(f.pane, (Rect{0, 30, 1000, 644}));
+  EXPECT_EQ(f.logo, (Rect{900, 0, 100, 30}));
   in.clientHeight = 40;
   f = LayoutFrame(in);
   EXPECT_EQ(f.pane, (Rect{0, 30, 1000, 0}));
@@ -239,7 +241,7 @@ TEST_F(MainWindowModelTest, FrameLayout) {
 
   const PopupLayout hidden = LayoutPopup(800, 600, false, 30);
   EXPECT_LT(hidden.addressBox.Bottom(), 0);
-  EXPECT_EQ(hidden.pane, (Rect{0, 0, 800, 578}));
+  EXPECT_EQ(hidden.pane, (Rect{0, 0, 800, 574}));
 }
 
 }  // namespace

@@ -228,7 +228,7 @@ void CVyrBrowserDlg::OnPaintCanvas(wxDC& dc) {
   const wxColour line = back.ChangeLightness(70);
   if (toolbarRect_.height > 0) {
     dc.SetPen(wxPen(line));
-    dc.DrawLine(0, toolbarRect_.Bottom() - 1, size.x, toolbarRect_.Bottom() - 1);
+    dc.DrawLine(0, toolbarRect_.Bottom() - 1, toolbarRect_.Right(), toolbarRect_.Bottom() - 1);
   }
   if (addressRowRect_.height > 0) {
     fill(addressRowRect_, back.ChangeLightness(108));
