@@ -19,7 +19,7 @@ serve() {
   "$@" > "$WORK/server.out" 2>&1 &
   CLEANUP="kill $!; $CLEANUP"
   for _ in $(seq 100); do
-    PORT=$(sed -n 's/^PORT \([0-9]*\)$/\1/p; s/.* port \([0-9]*\) .*/\1/p' "$WORK/server.out" | head -1)
+    PORT=$(sed -n 's/^PORT \([0-9]*\).*/\1/p; s/.* port \([0-9]*\) .*/\1/p' "$WORK/server.out" | head -1)
     [ -n "$PORT" ] && return
     sleep 0.1
   done
