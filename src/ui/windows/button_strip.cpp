@@ -22,6 +22,9 @@ const wxColour kDefaultBack(190, 190, 160);
 
 wxRect ToWx(const StripRect& rect) { return wxRect(rect.x, rect.y, rect.width, rect.height); }
 
+// A colour not given at all counts as magenta: the strip's own choice.
+wxUint32 ColourValue(const wxColour& colour) { return colour.IsOk() ? colour.GetRGB() : kMagenta; }
+
 // Two-tone edges around a rectangle: `topLeft` along the top and left,
 // `bottomRight` along the bottom and right.
 void DrawEdges(wxDC& dc, const wxRect& rect, const wxColour& topLeft, const wxColour& bottomRight) {
@@ -65,8 +68,8 @@ CButtonStrip::CButtonStrip(wxWindow* parent, wxWindowID id, ButtonStripModel::Or
 
 void CButtonStrip::SetColours(const Colours& colours) {
   const auto resolved = ButtonStripModel::ResolveTextColours(
-      {colours.text.GetRGB(), colours.rollover.GetRGB(), colours.selected.GetRGB(),
-       colours.disabled.GetRGB()});
+      {ColourValue(colours.text), ColourValue(colours.rollover), ColourValue(colours.selected),
+       ColourValue(colours.disabled)});
   colours_.back = colours.back.IsOk() ? colours.back : kDefaultBack;
   colours_.text = wxColour(resolved[0]);
   colours_.rollover = wxColour(resolved[1]);
@@ -154,6 +157,8 @@ int CButtonStrip::ScrollOffset() const { return model_.ScrollOffset(); }
 int CButtonStrip::ContentLength() const { return model_.ContentLength(); }
 
 ButtonStripModel& CButtonStrip::Model() { return model_; }
+
+wxRect CButtonStrip::EntryRect(int index) const { return ToWx(model_.EntryRect(index)); }
 
 wxSize CButtonStrip::DoGetBestClientSize() const {
   const int along = std::max(1, model_.ContentLength());

@@ -79,6 +79,10 @@ class CButtonStrip : public wxWindow {
   // The size the entries need along the strip (for layout).
   int ContentLength() const;
 
+  // Where an entry lies in the window (scroll offset applied; empty out of
+  // range): for a menu opened under its button.
+  wxRect EntryRect(int index) const;
+
   // For changes made through the model directly, call Refresh() afterwards.
   vyr::ButtonStripModel& Model();
 
