@@ -164,7 +164,6 @@ class StripTestApp : public wxApp {
     frame_->Destroy();
   }
 
-  int OnExit() override { return exitCode_; }
   int OnRun() override {
     wxApp::OnRun();
     return exitCode_;
