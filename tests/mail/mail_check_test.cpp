@@ -114,10 +114,7 @@ class MailCheckTest : public ::testing::Test {
     dovecot_->AddUser("alice", "wonderland");
     dovecot_->AddUser("bob", "builder");
   }
-  static void TearDownTestSuite() {
-    delete dovecot_;
-    delete certDir_;
-  }
+  static void TearDownTestSuite() { delete dovecot_, delete certDir_; }
   void SetUp() override {
     ASSERT_TRUE(startError_.empty()) << startError_;
     platform::ClearProfileCache();
@@ -147,7 +144,7 @@ class MailCheckTest : public ::testing::Test {
     return ec ? 0 : std::distance(it, fs::directory_iterator());
   }
   size_t InboxFiles() { return Files("email/Inbox"); }
-  size_t TempFiles() { return Files("_TEMP"); }
+  size_t TempFiles() { return Files("_TEMP"); }  // a download left behind
 
   static test::DovecotServer* dovecot_;
   static test::TempDir* certDir_;
@@ -174,12 +171,10 @@ TEST_F(MailCheckTest, FetchesNewMailResumesAfterTheLastIdAndDeletesWhenAsked) {
     EXPECT_TRUE(MailStore::IsUnread(path) && path.find("/Inbox/SX") != std::string::npos && test::ReadFile(path).back() == '.');
   }
   EXPECT_EQ(dovecot_->MessageCount("alice"), 3u);  // the delete flag is clear
-  EXPECT_EQ(h.outcome.statusLine.substr(0, 32), "You have 3 new e-mail messages! ");
 
   CheckHarness again(app);  // nothing new: UIDL gives one past the count
   ASSERT_TRUE(again.Run(true));
   EXPECT_TRUE(again.Saw("Found 0 messages.") && again.stored.empty());
-  EXPECT_EQ(again.outcome.statusLine.substr(0, 16), "No new messages.");
 
   // Only the new one is fetched: several megabytes with dot lines, stored
   // byte for byte as sent, with the terminating line's ".".
@@ -192,10 +187,10 @@ TEST_F(MailCheckTest, FetchesNewMailResumesAfterTheLastIdAndDeletesWhenAsked) {
   dovecot_->AddMessage("alice", Message("second", big));
   CheckHarness third(app);
   ASSERT_TRUE(third.Run(true));
-  EXPECT_TRUE(third.Saw("Downloading message 4 of 4 (1 new)") && third.Saw("Done.  Processed 4 messages (1 new)"));
+  EXPECT_TRUE(third.Saw("Downloading message 4 of 4 (1 new) (3.1 MB) ") && third.Saw("Done.  Processed 4 messages (1 new)"))
+      << testing::PrintToString(third.statuses);
   ASSERT_EQ(third.stored.size(), 1u);
   EXPECT_TRUE(test::ReadFile(third.stored[0]) == Crlf(Message("second", big)) + ".");
-  EXPECT_TRUE(third.Saw("Downloading message 4 of 4 (1 new) (3.1 MB) ")) << testing::PrintToString(third.statuses);
 
   // With the delete flag every message is fetched and deleted, a duplicate too.
   app.WriteInt("email", "delete-messages", 1);

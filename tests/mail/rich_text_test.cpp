@@ -481,23 +481,6 @@ TEST(HtmlConversionTest, TypedMarkupIsEscapedAndOnlyRawBlocksPassAsTheyStand) {
   EXPECT_EQ(Convert(after).html, Rtf("raw<B>bold</B>"));
 }
 
-TEST(HtmlConversionTest, StylesCentringAndFonts) {
-  // (The editor's fixture below shows runs of every style; here the rules
-  // at the edges.) What is open closes at the end in this order; right
-  // alignment is not centring; a coloured first character gets its tag at
-  // once, and after a font change every run gets its own tag.
-  RichTextDocument doc;
-  doc.Append("red\n", Format("Arial", 240, Rgb(255, 0, 0)));
-  doc.SetParagraphFormat(ParaFormat{true, Alignment::Right});
-  doc.Append("r\n", kArial);
-  doc.SetParagraphFormat(ParaFormat{true, Alignment::Center});
-  doc.Append("mid", Format("Arial", 240, kBlack, true, true, true));
-  const Converted c = Convert(doc);
-  EXPECT_EQ(c.html, Rtf("\r\n<FONT COLOR=\"#FF0000\" SIZE=3 FACE=\"Arial\">red\r\n<BR></FONT>\r\n<FONT COLOR=\"#000000\" "
-                        "SIZE=3 FACE=\"Arial\">r\r\n<BR><CENTER><B><I><U>mid</CENTER></B></I></U></FONT>"));
-  EXPECT_TRUE(c.needsHtml);
-}
-
 TEST(HtmlConversionTest, EveryWrapOfALongParagraphGetsABreak) {
   // Twelve words of seven characters fill a line of 84.
   std::string text, body;
