@@ -187,8 +187,8 @@ TEST_F(MailCheckTest, FetchesNewMailResumesAfterTheLastIdAndDeletesWhenAsked) {
   dovecot_->AddMessage("alice", Message("second", big));
   CheckHarness third(app);
   ASSERT_TRUE(third.Run(true));
-  EXPECT_TRUE(third.Saw("Downloading message 4 of 4 (1 new) (3.1 MB) ") && third.Saw("Done.  Processed 4 messages (1 new)"))
-      << testing::PrintToString(third.statuses);
+  EXPECT_TRUE(third.Saw("Downloading message 4 of 4 (1 new) (3.1 MB) ") &&
+              third.Saw("Done.  Processed 4 messages (1 new)")) << testing::PrintToString(third.statuses);
   ASSERT_EQ(third.stored.size(), 1u);
   EXPECT_TRUE(test::ReadFile(third.stored[0]) == Crlf(Message("second", big)) + ".");
 
