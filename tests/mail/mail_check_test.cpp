@@ -146,20 +146,15 @@ class MailCheckTest : public ::testing::Test {
   size_t InboxFiles() { return Files("email/Inbox"); }
   size_t TempFiles() { return Files("_TEMP"); }  // a download left behind
 
-  static test::DovecotServer* dovecot_;
-  static test::TempDir* certDir_;
-  static test::TestCertificates certs_;
-  static std::string startError_;
+  static inline test::DovecotServer* dovecot_ = nullptr;
+  static inline test::TempDir* certDir_ = nullptr;
+  static inline test::TestCertificates certs_;
+  static inline std::string startError_;
   test::TempDir home;
   test::RecordingMessageBox boxes;
   test::RecordingSoundPlayer sounds;
   Application app{home.Path(), boxes, sounds};
 };
-
-test::DovecotServer* MailCheckTest::dovecot_ = nullptr;
-test::TempDir* MailCheckTest::certDir_ = nullptr;
-test::TestCertificates MailCheckTest::certs_;
-std::string MailCheckTest::startError_;
 
 TEST_F(MailCheckTest, FetchesNewMailResumesAfterTheLastIdAndDeletesWhenAsked) {
   for (int i = 1; i <= 3; ++i) dovecot_->AddMessage("alice", Message("first-" + std::to_string(i)));
