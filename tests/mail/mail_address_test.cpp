@@ -74,9 +74,12 @@ TEST(SplitRecipientsTest, FieldsSplitIntoAppendedEntries) {
     Strings addresses{"x@mail.example"}, names{"x"};
     std::string error;
     EXPECT_EQ(SplitRecipients(c.field, addresses, names, error), c.result) << c.field;
-    EXPECT_EQ(Strings(addresses.begin() + 1, addresses.end()), c.addresses) << c.field;
-    EXPECT_EQ(Strings(names.begin() + 1, names.end()), c.names) << c.field;
-    EXPECT_EQ(addresses[0] + names[0] + error, "x@mail.examplex" + c.error) << c.field;
+    Strings wantAddresses{"x@mail.example"}, wantNames{"x"};
+    wantAddresses.insert(wantAddresses.end(), c.addresses.begin(), c.addresses.end());
+    wantNames.insert(wantNames.end(), c.names.begin(), c.names.end());
+    EXPECT_EQ(addresses, wantAddresses) << c.field;
+    EXPECT_EQ(names, wantNames) << c.field;
+    EXPECT_EQ(error, c.error) << c.field;
   }
 }
 

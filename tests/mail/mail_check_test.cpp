@@ -114,7 +114,10 @@ class MailCheckTest : public ::testing::Test {
     dovecot_->AddUser("alice", "wonderland");
     dovecot_->AddUser("bob", "builder");
   }
-  static void TearDownTestSuite() { delete dovecot_, delete certDir_; }
+  static void TearDownTestSuite() {
+    delete dovecot_;
+    delete certDir_;
+  }
   void SetUp() override {
     ASSERT_TRUE(startError_.empty()) << startError_;
     platform::ClearProfileCache();

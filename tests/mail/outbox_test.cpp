@@ -311,7 +311,7 @@ TEST_F(OutboxTest, MailCheckHookSendsEachPendingOutboxMessageWholeAndOnce) {
   good.subject = "Two\r\nlines";
   good.body = PlainBody("See below.\nFile Attached: /etc/passwd\nthanks");
   good.attachments = {scratch.File("notes.txt")};
-  test::WriteFile(good.attachments[0], "notes");
+  test::WriteFile(good.attachments[0], ".\r\nnot the end\r\n");
   ASSERT_EQ(outbox.QueueMessage(good, false), 0);
   EXPECT_EQ(ReadKept(good.storedPath), StoredForm(good, good.storedPath, "Two  lines"));
   Dispatch();
@@ -352,7 +352,8 @@ TEST_F(OutboxTest, MailCheckHookSendsEachPendingOutboxMessageWholeAndOnce) {
     if (line.rfind("ATTACHMENT", 0) == 0 || line.rfind("HEADER To: ", 0) == 0) found.push_back(line);
   }
   // The folded To line reads back whole.
-  EXPECT_EQ(found, (Strings{"HEADER To: " + good.to, "ATTACHMENT 1 notes.txt 5"}));
+  EXPECT_EQ(found, (Strings{"HEADER To: " + good.to, "ATTACHMENT 1 notes.txt 16"}));
+  EXPECT_EQ(ReadKept(scratch.File("attachment1")), ".\r\nnot the end\r\n");
   EXPECT_FALSE(fs::exists(stub));
   EXPECT_EQ(Files("Outbox"), (Strings{bad, read.storedPath}));
   EXPECT_TRUE(MailStore::IsUnread(bad));

@@ -89,7 +89,7 @@ TEST_F(ScriptedPop3Test, ReadLineTakesOneLineInPiecesAndLeavesTheRest) {
   EXPECT_FALSE(c.HasPendingData());
   // Two commands at once: the replies come back one line per read.
   ASSERT_EQ(c.SendText("USER nobody\r\nNOOP\r\n"), 19);
-  char a[64], b[64];
+  char a[64] = {}, b[64] = {};
   const int first = c.ReadLine(a, sizeof a, 5);
   EXPECT_EQ(std::make_pair(first, c.ReadLine(b, sizeof b, 5)), std::make_pair(5, 20));
   EXPECT_EQ(std::string(a) + b, "+OK\r\n-ERR not logged in\r\n");

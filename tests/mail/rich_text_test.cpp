@@ -361,6 +361,7 @@ const std::string kEight = "&nbsp&nbsp&nbsp&nbsp&nbsp&nbsp&nbsp&nbsp";
 
 TEST(TextToHtmlTest, LinksEscapesSpacesAndLineEnds) {
   const std::pair<std::string, std::string> cases[] = {
+      {"", ""},
       // Web links lose the sentence's full stop or comma, keep inner ones, and
       // run to white space of any kind; the case must match.
       {"See http://www.example.com/page.", "See  <A HREF=http://www.example.com/page>http://www.example.com/page</A>."},
