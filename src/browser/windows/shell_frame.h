@@ -6,17 +6,25 @@
 
 #include <wx/frame.h>
 
-class CBrowserWnd;
+#include "browser/windows/browser_wnd.h"
 
-class CShellFrame : public wxFrame {
+class CShellFrame : public wxFrame, public CBrowserOwner {
  public:
   CShellFrame();
+  ~CShellFrame() override;
 
   CBrowserWnd* Browser() const { return browser_; }
 
   // The caption for a page title: "<title> - Vyrelle", or "Vyrelle" when the
   // page has no title.
   static wxString CaptionFor(const std::string& pageTitle);
+
+  // CBrowserOwner
+  void TitleChange(const std::string& title) override;
+  void StatusTextChange(const std::string& text) override;
+  void DocumentComplete(const std::string& url, bool topLevel) override;
+  CBrowserWnd* CreateNewExplorerWnd() override;
+  void OnVisible(bool visible) override;
 
  private:
   CBrowserWnd* browser_ = nullptr;  // a child window, deleted by wx
