@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_system.h"
-#include "test_support.h"
+#include "tools/test_support.h"
 
 namespace vyr {
 namespace {
