@@ -248,8 +248,9 @@ struct CBrowserWnd::Signals {
 
   static void WindowProperty(WebKitWindowProperties* p, GParamSpec* spec, CBrowserWnd* self) {
     const std::string name = spec->name;
-    bool value = false;
-    g_object_get(p, spec->name, &value, nullptr);
+    gboolean flag = FALSE;  // an int: a bool would be overrun
+    g_object_get(p, spec->name, &flag, nullptr);
+    const bool value = flag;
     self->Post([name, value](CBrowserWnd& control) {
       if (!control.owner_) return;
       if (name == "toolbar-visible") control.owner_->OnToolBar(value);

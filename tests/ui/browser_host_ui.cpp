@@ -1,0 +1,353 @@
+// Drives the browser control host on a virtual display against the test
+// HTTP server: pages come from PAGE_BASE, the home server is HOME (another
+// host name of the same server, so that no page counts as the home server's).
+// Clicks and keys are real input events, so the engine's user-gesture flag
+// is real. Prints "ok NAME" or "FAIL NAME: why" per check and exits 0 when
+// every check passed.
+//
+// usage: browser_host_ui PAGE_BASE HOME SCREENSHOT.png
+#include <glib.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <wx/app.h>
+#include <wx/bitmap.h>
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
+#include <wx/frame.h>
+#include <wx/image.h>
+#include <wx/uiaction.h>
+
+#include "app/application.h"
+#include "app/command_dispatcher.h"
+#include "app/command_recorder.h"
+#include "browser/windows/browser_wnd.h"
+#include "platform/file_system.h"
+#include "platform/window_messages.h"
+#include "platform/windows_dir.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+bool Has(const Lines& lines, const std::string& line) {
+  for (const std::string& l : lines) {
+    if (l == line) return true;
+  }
+  return false;
+}
+
+std::string Join(const Lines& lines) {
+  std::string out;
+  for (const std::string& l : lines) out += (out.empty() ? "" : " | ") + l;
+  return out;
+}
+
+std::string Encode(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if (g_ascii_isalnum(c)) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+class SilentSounds : public vyr::SoundPlayer {
+ public:
+  int Play(const std::string&, bool) override { return 0; }
+};
+
+// Answers no host; with block, waits until told to stop.
+class Hosts : public vyr::platform::HostResolver {
+ public:
+  explicit Hosts(bool block) : block_(block) {}
+  bool Resolves(const std::string&, const std::atomic<bool>& stop) override {
+    entered = true;
+    while (block_ && !stop) g_usleep(10000);
+    left = true;
+    return false;
+  }
+  std::atomic<bool> entered{false}, left{false};
+
+ private:
+  const bool block_;
+};
+
+// Everything the control tells its owner, as lines.
+struct RecordingOwner : CBrowserOwner {
+  vyr::CommandDispatcher* dispatcher = nullptr;
+  bool allowNewWindows = true;
+  RecordingOwner* newWindowOwner = nullptr;
+  wxFrame* newWindowFrame = nullptr;
+
+  Lines specials, befores, states, statuses;
+  std::vector<int> commands;
+  std::string title;
+  int searches = 0;
+  bool visible = false;
+
+  bool HandleSpecialUrl(const std::string& url, bool trusted) override {
+    specials.push_back(url + (trusted ? " trusted" : " untrusted"));
+    return dispatcher && dispatcher->HandleSpecialUrl(url, trusted);
+  }
+  void BeforeNavigate(const std::string& url, bool, bool&) override { befores.push_back(url); }
+  void CommandStateChange(int command, bool enabled) override {
+    states.push_back(std::string(command == kCommandBack ? "back " : "forward ") + (enabled ? "1" : "0"));
+  }
+  void StatusTextChange(const std::string& text) override { statuses.push_back(text); }
+  void TitleChange(const std::string& t) override { title = t; }
+  void OnBrowserCommand(int command) override { commands.push_back(command); }
+  void DoSearch() override { ++searches; }
+  void OnVisible(bool shown) override { visible = shown; }
+  CBrowserWnd* CreateNewExplorerWnd() override {
+    if (!allowNewWindows || !newWindowOwner) return nullptr;
+    newWindowFrame = new wxFrame(nullptr, wxID_ANY, wxS("new window"), wxDefaultPosition, wxSize(400, 300));
+    return new CBrowserWnd(newWindowFrame, newWindowOwner);
+  }
+};
+
+class BrowserHostTestApp : public wxApp {
+ public:
+  bool OnInit() override {
+    if (argc != 4) return false;
+    wxInitAllImageHandlers();
+    vyr::platform::WindowMessages::Instance().SetWakeUp([] {
+      if (wxTheApp) wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
+    });
+    base_ = argv[1].ToStdString();
+    home_ = argv[2].ToStdString();
+    shot_ = argv[3].ToStdString();
+    app_ = std::make_unique<vyr::Application>(vyr::platform::GetWindowsDirectory(), recorder_, sounds_);
+    app_->WriteString("misc", "HomeServer", home_);
+    dispatcher_ = std::make_unique<vyr::CommandDispatcher>(*app_, recorder_, recorder_);
+    owner_.dispatcher = dispatcher_.get();
+    owner_.newWindowOwner = &newWindowOwner_;
+
+    frame_ = new wxFrame(nullptr, wxID_ANY, wxS("browser host"), wxPoint(0, 0), wxSize(800, 600));
+    browser_ = new CBrowserWnd(frame_, &owner_);
+    frame_->Show();
+    frame_->Raise();
+    CallAfter([this] {
+      RunChecks();
+      ExitMainLoop();
+    });
+    return true;
+  }
+
+  int OnRun() override {
+    wxApp::OnRun();
+    return failures_ == 0 ? 0 : 1;
+  }
+
+ private:
+  // Runs the event loop until done() holds or 20 s have passed.
+  bool WaitFor(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const guint tick = g_timeout_add(20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+      g_main_context_iteration(nullptr, TRUE);
+      Yield(true);
+    }
+    g_source_remove(tick);
+    return done();
+  }
+
+  // Lets the display and the engine handle what is queued.
+  void Settle() {
+    for (int i = 0; i < 50 && g_main_context_pending(nullptr); ++i) g_main_context_iteration(nullptr, FALSE);
+    Yield(true);
+  }
+
+  void Check(const std::string& name, bool ok, const std::string& detail = {}) {
+    if (ok) {
+      std::printf("ok %s\n", name.c_str());
+    } else {
+      std::printf("FAIL %s: %s\n", name.c_str(), detail.c_str());
+      ++failures_;
+    }
+    std::fflush(stdout);
+  }
+
+  std::string Page(const std::string& html) const { return base_ + "/echo?" + Encode(html); }
+
+  bool Show(const std::string& title, const std::string& body) {
+    browser_->Navigate(Page("<!DOCTYPE html><html><head><title>" + title + "</title></head><body>" + body +
+                            "</body></html>"));
+    return WaitFor([&] { return owner_.title == title; });
+  }
+
+  // A real click in the middle of the control.
+  void Click() {
+    wxUIActionSimulator input;
+    const wxSize size = browser_->GetClientSize();
+    input.MouseMove(browser_->ClientToScreen(wxPoint(size.x / 2, size.y / 2)));
+    Settle();
+    input.MouseClick();
+  }
+
+  void Screenshot() {
+    wxScreenDC screen;
+    const wxSize size = screen.GetSize();
+    wxBitmap shot(size.x, size.y);
+    {
+      wxMemoryDC memory(shot);
+      memory.Blit(0, 0, size.x, size.y, &screen, 0, 0);
+    }
+    shot.SaveFile(shot_, wxBITMAP_TYPE_PNG);
+  }
+
+  bool SpecialSeen(const std::string& url) {
+    return WaitFor([&] {
+      for (const std::string& s : owner_.specials) {
+        if (s.rfind(url + " ", 0) == 0) return true;
+      }
+      return false;
+    });
+  }
+
+  void RunChecks() {
+    const std::string cmd = home_ + "/_cmd/showmail";
+    const std::string fill = "position:fixed;left:0;top:0;right:0;bottom:0;background:#2e7d32;display:block";
+
+    // A command link the user clicks: trusted, run, never offered to
+    // BeforeNavigate. Then Ctrl+N goes to the owner as its menu command.
+    bool shown = Show("click", "<a href=\"" + cmd + "\" style=\"" + fill + "\">run</a>");
+    if (shown) Settle();
+    Screenshot();
+    Click();
+    SpecialSeen(cmd);
+    Check("clicked command link is trusted and runs",
+          shown && Has(owner_.specials, cmd + " trusted") && recorder_.calls == Lines{"PostMenuCommand 32788"} &&
+              !Has(owner_.befores, cmd),
+          "specials: " + Join(owner_.specials) + "; calls: " + Join(recorder_.calls) + "; befores: " +
+              Join(owner_.befores));
+    wxUIActionSimulator().Char('n', wxMOD_CONTROL);
+    WaitFor([&] { return !owner_.commands.empty(); });
+    Check("Ctrl+N posts the new-window command",
+          owner_.commands == std::vector<int>{kNewBrowserWindowCommand} && owner_.title == "click");
+
+    // The same command link reached by a script or a hidden frame: offered
+    // as untrusted, nothing runs.
+    recorder_.calls.clear();
+    owner_.specials.clear();
+    shown = Show("redirect", "<script>setTimeout(function () { location.href = '" + cmd + "'; }, 0);</script>");
+    Check("script redirect to a command link is untrusted",
+          SpecialSeen(cmd) && Has(owner_.specials, cmd + " untrusted") && !Has(owner_.specials, cmd + " trusted") &&
+              recorder_.calls.empty() &&
+              dispatcher_->LastActionRefused(),
+          "specials: " + Join(owner_.specials) + "; calls: " + Join(recorder_.calls));
+    owner_.specials.clear();
+    shown = Show("iframe", "<iframe style=\"display:none\" src=\"" + cmd + "\"></iframe>");
+    Check("hidden frame loading a command link is untrusted",
+          shown && SpecialSeen(cmd) && Has(owner_.specials, cmd + " untrusted") &&
+              !Has(owner_.specials, cmd + " trusted") && recorder_.calls.empty(),
+          "specials: " + Join(owner_.specials) + "; calls: " + Join(recorder_.calls));
+
+    // window.open from a click: the owner's control, a real window object;
+    // refused when the owner returns none.
+    const std::string opener =
+        "<div style=\"" + fill + "\"></div><script>document.onclick = function () {"
+        " var w = window.open('/echo?' + encodeURIComponent('<title>new window</title>'));"
+        " document.title = 'opened:' + (w !== null && typeof w === 'object' && w.closed === false); };</script>";
+    shown = Show("open", opener);
+    Click();
+    WaitFor([&] { return owner_.title.rfind("opened:", 0) == 0; });
+    WaitFor([&] { return newWindowOwner_.title == "new window" && newWindowOwner_.visible; });
+    Check("window.open gets the owner's control",
+          shown && owner_.title == "opened:true" && newWindowOwner_.title == "new window" && newWindowOwner_.visible,
+          "title '" + owner_.title + "', new window title '" + newWindowOwner_.title + "'");
+    if (owner_.newWindowFrame) owner_.newWindowFrame->Destroy();
+    owner_.allowNewWindows = false;
+    shown = Show("open again", opener);
+    Click();
+    WaitFor([&] { return owner_.title.rfind("opened:", 0) == 0; });
+    Check("window.open is refused when the owner makes no control", shown && owner_.title == "opened:false",
+          "title '" + owner_.title + "'");
+
+    // Back and forward: the state changes are told once each.
+    browser_->GoBack();
+    WaitFor([&] { return owner_.title == "open"; });
+    browser_->GoForward();
+    WaitFor([&] { return owner_.title == "open again"; });
+    WaitFor([&] { return owner_.states.size() >= 3; });
+    Check("back and forward state changes", owner_.states == Lines{"back 1", "forward 1", "forward 0"},
+          Join(owner_.states));
+
+    // The page-facing external object.
+    const std::string media = app_->Directories().Root() + "/media/default";
+    vyr::platform::CreateDirectories(media);
+    std::ofstream(media + "/logo.gif") << "GIF89a";
+    shown = Show("external",
+                 "<script>var e = window.external; e.DoSearch(); document.title = 'ext:' + e.IsVyrelle() + ':' +"
+                 " JSON.stringify(e.InsertImage('../x')) + ':' + e.InsertImage('logo.gif') + ':' +"
+                 " Object.keys(e).sort().join(',');</script>");
+    WaitFor([&] { return owner_.title.rfind("ext:", 0) == 0 && owner_.searches > 0; });
+    const std::string expected = "ext:2:\"\":" + media + "/logo.gif:DoSearch,InsertImage,IsVyrelle";
+    Check("window.external", owner_.title == expected && owner_.searches == 1,
+          "title '" + owner_.title + "', expected '" + expected + "'");
+
+    // A bare word goes through enhanced browsing with the injected resolver.
+    vyr::EnhancedBrowsingSettings settings;
+    settings.searchUrl = base_ + "/echo?%3Ctitle%3Efound%20%s%3C/title%3E";
+    settings.resolverHost = "resolver.invalid";
+    settings.resolverPath = "/r?%s";
+    bool resolverAsked = false;
+    browser_->SetEnhancedBrowsing(settings, std::make_shared<Hosts>(false), [&](auto&, auto&, auto&) {
+      resolverAsked = true;
+      return false;
+    });
+    owner_.statuses.clear();
+    browser_->Navigate("vyrword");
+    WaitFor([&] { return owner_.title == "found vyrword"; });
+    Check("a bare word goes through enhanced browsing",
+          owner_.title == "found vyrword" && resolverAsked &&
+              Has(owner_.statuses, "* ENHANCED BROWSING: looking for vyrword") &&
+              Has(owner_.statuses, "* ENHANCED BROWSING: RealName search for: vyrword"),
+          "title '" + owner_.title + "', statuses: " + Join(owner_.statuses));
+
+    // Closing a window while its look-up runs: the look-up is told to stop
+    // and nothing reaches the gone control.
+    auto slow = std::make_shared<Hosts>(true);
+    RecordingOwner lateOwner;
+    auto* closing = new wxFrame(nullptr, wxID_ANY, wxS("closing"), wxDefaultPosition, wxSize(300, 200));
+    auto* control = new CBrowserWnd(closing, &lateOwner);
+    control->SetEnhancedBrowsing(settings, slow, [](auto&, auto&, auto&) { return false; });
+    closing->Show();
+    control->Navigate("slowword");
+    WaitFor([&] { return slow->entered.load(); });
+    const bool running = control->IsLookingUp();
+    closing->Destroy();
+    WaitFor([&] { return slow->left.load(); });
+    Settle();
+    Check("closing the window while a look-up runs", running && slow->left && lateOwner.befores.empty(),
+          std::string("running ") + (running ? "yes" : "no") + ", stopped " + (slow->left ? "yes" : "no"));
+
+    frame_->Destroy();
+  }
+
+  std::string base_, home_, shot_;
+  vyr::CommandRecorder recorder_;
+  SilentSounds sounds_;
+  std::unique_ptr<vyr::Application> app_;
+  std::unique_ptr<vyr::CommandDispatcher> dispatcher_;
+  RecordingOwner owner_, newWindowOwner_;
+  wxFrame* frame_ = nullptr;
+  CBrowserWnd* browser_ = nullptr;
+  int failures_ = 0;
+};
+
+}  // namespace
+
+wxIMPLEMENT_APP(BrowserHostTestApp);
