@@ -17,12 +17,10 @@
 #include <vector>
 
 #include <wx/app.h>
-#include <wx/bitmap.h>
-#include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
 #include <wx/frame.h>
 #include <wx/image.h>
 #include <wx/uiaction.h>
+#include <wx/utils.h>
 
 #include "app/application.h"
 #include "app/command_dispatcher.h"
@@ -197,15 +195,17 @@ class BrowserHostTestApp : public wxApp {
     input.MouseClick();
   }
 
-  void Screenshot() {
-    wxScreenDC screen;
-    const wxSize size = screen.GetSize();
-    wxBitmap shot(size.x, size.y);
-    {
-      wxMemoryDC memory(shot);
-      memory.Blit(0, 0, size.x, size.y, &screen, 0, 0);
-    }
-    shot.SaveFile(shot_, wxBITMAP_TYPE_PNG);
+  // The screen as it is now; true when the middle of the control shows the
+  // fixture pages' green.
+  bool TakeScreenshot() {
+    // ImageMagick reads the X server's own picture of the screen.
+    const std::string command = "import -window root " + shot_;
+    if (wxExecute(wxString::FromUTF8(command.c_str()), wxEXEC_SYNC | wxEXEC_NOEVENTS) != 0) return false;
+    wxImage image;
+    if (!image.LoadFile(wxString::FromUTF8(shot_.c_str()), wxBITMAP_TYPE_PNG)) return false;
+    const wxPoint mid = browser_->ClientToScreen(wxPoint(browser_->GetClientSize().x / 2, 40));
+    return image.GetRed(mid.x, mid.y) == 0x2e && image.GetGreen(mid.x, mid.y) == 0x7d &&
+           image.GetBlue(mid.x, mid.y) == 0x32;
   }
 
   bool SpecialSeen(const std::string& url) {
@@ -224,12 +224,11 @@ class BrowserHostTestApp : public wxApp {
     // A command link the user clicks: trusted, run, never offered to
     // BeforeNavigate. Then Ctrl+N goes to the owner as its menu command.
     bool shown = Show("click", "<a href=\"" + cmd + "\" style=\"" + fill + "\">run</a>");
-    if (shown) Settle();
-    Screenshot();
+    const bool painted = shown && WaitFor([&] { return TakeScreenshot(); });
     Click();
     SpecialSeen(cmd);
     Check("clicked command link is trusted and runs",
-          shown && Has(owner_.specials, cmd + " trusted") && recorder_.calls == Lines{"PostMenuCommand 32788"} &&
+          painted && Has(owner_.specials, cmd + " trusted") && recorder_.calls == Lines{"PostMenuCommand 32788"} &&
               !Has(owner_.befores, cmd),
           "specials: " + Join(owner_.specials) + "; calls: " + Join(recorder_.calls) + "; befores: " +
               Join(owner_.befores));
@@ -252,6 +251,21 @@ class BrowserHostTestApp : public wxApp {
     shown = Show("iframe", "<iframe style=\"display:none\" src=\"" + cmd + "\"></iframe>");
     Check("hidden frame loading a command link is untrusted",
           shown && SpecialSeen(cmd) && Has(owner_.specials, cmd + " untrusted") &&
+              !Has(owner_.specials, cmd + " trusted") && recorder_.calls.empty(),
+          "specials: " + Join(owner_.specials) + "; calls: " + Join(recorder_.calls));
+
+    // A command link the user clicks inside a sub-frame: not top-level, so
+    // untrusted although the click is real.
+    owner_.specials.clear();
+    const std::string framed = Page("<body style=\"margin:0\"><a href=\"" + cmd + "\" style=\"" + fill +
+                                    "\">framed</a></body>");
+    shown = Show("framed link", "<iframe src=\"" + framed +
+                                    "\" style=\"position:fixed;left:0;top:0;width:100%;height:100%;border:0\">"
+                                    "</iframe>");
+    const bool framePainted = shown && WaitFor([&] { return TakeScreenshot(); });
+    Click();
+    Check("a command link clicked inside a sub-frame is untrusted",
+          framePainted && SpecialSeen(cmd) && Has(owner_.specials, cmd + " untrusted") &&
               !Has(owner_.specials, cmd + " trusted") && recorder_.calls.empty(),
           "specials: " + Join(owner_.specials) + "; calls: " + Join(recorder_.calls));
 

@@ -7,7 +7,7 @@
 set -u
 PROGRAM="$1" SERVER="$2" SHOT="$3"
 fail() { echo "FAIL: $*"; exit 1; }
-for need in xvfb-run:xvfb xauth:xauth; do
+for need in xvfb-run:xvfb xauth:xauth import:imagemagick; do
   command -v "${need%%:*}" >/dev/null || fail "'${need%%:*}' is missing: install the Debian package ${need##*:}"
 done
 WORK=$(mktemp -d)
@@ -28,6 +28,6 @@ timeout 200 xvfb-run -a -s "-screen 0 1024x768x24" \
 status=$?
 cat "$WORK/out"
 [ "$status" -eq 0 ] || { echo "--- program errors:"; tail -40 "$WORK/err"; fail "exit status $status"; }
-[ "$(grep -c '^ok ' "$WORK/out")" -eq 10 ] || fail "not every check ran"
+[ "$(grep -c '^ok ' "$WORK/out")" -eq 11 ] || fail "not every check ran"
 [ -s "$SHOT" ] || fail "no screenshot"
 echo "browser host checks passed; screenshot: $SHOT"
