@@ -40,13 +40,15 @@ void CShellFrame::DocumentComplete(const std::string&, bool) { SetStatusText(wxS
 CBrowserWnd* CShellFrame::CreateNewExplorerWnd() {
   // Shown when the page's window is ready (OnVisible).
   auto* frame = new CShellFrame();
+  frame->madeForPage_ = true;
   return frame->Browser();
 }
 
 void CShellFrame::OnVisible(bool visible) {
+  // Only a window a page opened may be closed by its page.
   if (visible) {
     Show();
-  } else {
+  } else if (madeForPage_) {
     Close();
   }
 }

@@ -28,4 +28,5 @@ class CShellFrame : public wxFrame, public CBrowserOwner {
 
  private:
   CBrowserWnd* browser_ = nullptr;  // a child window, deleted by wx
+  bool madeForPage_ = false;        // opened by a page's window.open
 };
