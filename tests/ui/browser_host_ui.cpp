@@ -84,6 +84,7 @@ struct RecordingOwner : CBrowserOwner {
   std::vector<int> commands;
   std::string title;
   int searches = 0;
+  int busy = 0;  // DownloadBegin less DownloadComplete
   bool visible = false;
 
   bool HandleSpecialUrl(const std::string& url, bool trusted) override {
@@ -99,6 +100,8 @@ struct RecordingOwner : CBrowserOwner {
   void OnBrowserCommand(int command) override { commands.push_back(command); }
   void DoSearch() override { ++searches; }
   void OnVisible(bool shown) override { visible = shown; }
+  void DownloadBegin() override { ++busy; }
+  void DownloadComplete() override { --busy; }
   CBrowserWnd* CreateNewExplorerWnd() override {
     if (!allowNewWindows || !newWindowOwner) return nullptr;
     newWindowFrame = new wxFrame(nullptr, wxID_ANY, wxS("new window"), wxDefaultPosition, wxSize(400, 300));
@@ -311,9 +314,20 @@ class BrowserHostTestApp : public wxApp {
               Has(owner_.statuses, "* ENHANCED BROWSING: RealName search for: vyrword"),
           "title '" + owner_.title + "', statuses: " + Join(owner_.statuses));
 
+    // Stop during a look-up: it ends, and its busy state is cleared.
+    auto slow = std::make_shared<Hosts>(true);
+    browser_->SetEnhancedBrowsing(settings, slow, [](auto&, auto&, auto&) { return false; });
+    browser_->Navigate("stopword");
+    WaitFor([&] { return slow->entered && owner_.busy == 1; });
+    const bool busy = owner_.busy == 1 && browser_->IsLookingUp();
+    browser_->Stop();
+    Check("Stop ends a look-up and clears the busy state",
+          busy && WaitFor([&] { return slow->left.load(); }) && owner_.busy == 0 && owner_.title == "found vyrword",
+          "busy " + std::to_string(owner_.busy));
+
     // Closing a window while its look-up runs: the look-up is told to stop
     // and nothing reaches the gone control.
-    auto slow = std::make_shared<Hosts>(true);
+    slow = std::make_shared<Hosts>(true);
     RecordingOwner lateOwner;
     auto* closing = new wxFrame(nullptr, wxID_ANY, wxS("closing"), wxDefaultPosition, wxSize(300, 200));
     auto* control = new CBrowserWnd(closing, &lateOwner);

@@ -28,6 +28,6 @@ timeout 200 xvfb-run -a -s "-screen 0 1024x768x24" \
 status=$?
 cat "$WORK/out"
 [ "$status" -eq 0 ] || { echo "--- program errors:"; tail -40 "$WORK/err"; fail "exit status $status"; }
-[ "$(grep -c '^ok ' "$WORK/out")" -eq 11 ] || fail "not every check ran"
+[ "$(grep -c '^ok ' "$WORK/out")" -eq 12 ] || fail "not every check ran"
 [ -s "$SHOT" ] || fail "no screenshot"
 echo "browser host checks passed; screenshot: $SHOT"

@@ -476,7 +476,17 @@ void CBrowserWnd::ShowStatus(const std::string& text) {
 }
 
 void CBrowserWnd::DownloadBegin() {
+  lookUpBusy_ = true;
   if (owner_) owner_->DownloadBegin();
+}
+
+void CBrowserWnd::EndLookUp() {
+  browsing_->Stop();
+  // The busy state the look-up showed is cleared; a navigation it found
+  // shows its own.
+  if (!lookUpBusy_) return;
+  lookUpBusy_ = false;
+  if (owner_) owner_->DownloadComplete();
 }
 void CBrowserWnd::StatusTextChange(const std::string& text) {
   if (owner_) owner_->StatusTextChange(text);
@@ -486,6 +496,10 @@ void CBrowserWnd::RollOverTextChange(const std::string& text) {
 }
 
 void CBrowserWnd::NavigateControl(const std::string& address) {
+  if (lookUpBusy_) {
+    lookUpBusy_ = false;
+    if (owner_) owner_->DownloadComplete();
+  }
   if (address.empty()) return;
   shellRequest_ = ShellRequest::Address;
   shellAddress_ = Normalised(address);
@@ -494,34 +508,35 @@ void CBrowserWnd::NavigateControl(const std::string& address) {
 
 void CBrowserWnd::Navigate(const std::string& text) {
   if (text.empty()) return;
+  EndLookUp();
   const vyr::Application* app = vyr::Application::Current();
   browsing_->Navigate(text, app ? app->SmarterBrowsingFlags() : vyr::Application::SmarterBrowsing{});
 }
 
 void CBrowserWnd::LoadHtml(const std::string& html, const std::string& baseUrl) {
-  browsing_->Stop();
+  EndLookUp();
   shellRequest_ = ShellRequest::Address;
   shellAddress_ = Normalised(baseUrl.empty() ? std::string("about:blank") : baseUrl);
   webkit_web_view_load_html(view_, html.c_str(), baseUrl.empty() ? nullptr : baseUrl.c_str());
 }
 
 void CBrowserWnd::GoBack() {
-  browsing_->Stop();
+  EndLookUp();
   shellRequest_ = ShellRequest::History;
   webkit_web_view_go_back(view_);
 }
 void CBrowserWnd::GoForward() {
-  browsing_->Stop();
+  EndLookUp();
   shellRequest_ = ShellRequest::History;
   webkit_web_view_go_forward(view_);
 }
 void CBrowserWnd::Reload() {
-  browsing_->Stop();
+  EndLookUp();
   shellRequest_ = ShellRequest::History;
   webkit_web_view_reload(view_);
 }
 void CBrowserWnd::Stop() {
-  browsing_->Stop();
+  EndLookUp();
   webkit_web_view_stop_loading(view_);
 }
 

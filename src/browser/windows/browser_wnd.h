@@ -148,6 +148,8 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   template <typename Fn>
   void Post(Fn fn);
   void ShowStatus(const std::string& text);
+  // Ends a running enhanced-browsing look-up and clears its busy state.
+  void EndLookUp();
   void Decide(PendingDecision& pending);
   void UpdateHistoryState();
 
@@ -168,4 +170,5 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   bool canGoBack_ = false;
   bool canGoForward_ = false;
   std::string statusText_;
+  bool lookUpBusy_ = false;  // a look-up told the owner DownloadBegin
 };
