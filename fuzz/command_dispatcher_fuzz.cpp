@@ -120,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rig.recorder.calls.clear();
   rig.dispatcher->HandleSpecialUrl("http://www.vyrelle.example/_cmd/" + text, false);
   rig.dispatcher->HandleSpecialUrl(text, false);
-  Require(rig.recorder.calls.empty() || (rig.recorder.calls.size() == 1 && rig.recorder.calls[0].rfind("ComposeMail ", 0) == 0));
+  Require(rig.recorder.calls.empty() || (rig.recorder.calls.size() == 1 && rig.recorder.calls[0].rfind("ComposeMail", 0) == 0));
 
   for (const std::string& section : vyr::platform::ReadProfileSectionNames(profile)) {
     Require(Lower(section) != "email");
