@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "app/application.h"
-#include "app/command_dispatcher.h"
 
 namespace vyr {
 
@@ -266,28 +265,6 @@ std::string StartPageAddress(const Application& app, const std::string& fallback
   }
   std::string shipped = app.GetDataString("StartFolder", "StartPage", "");
   return shipped.empty() ? fallback : shipped;
-}
-
-SpecialAddress ClassifySpecialAddress(const Application& app, const CommandDispatcher& dispatcher,
-                                      const std::string& address) {
-  std::string lower = Lower(CanonicalizeAddress(address));
-  const size_t first = lower.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return SpecialAddress::None;
-  lower = lower.substr(first, lower.find_last_not_of(" \t\r\n") - first + 1);
-  auto endsWith = [&](const char* tail) {
-    const std::string t(tail);
-    return lower.size() >= t.size() && lower.compare(lower.size() - t.size(), t.size(), t) == 0;
-  };
-  if (lower.rfind("mailto:", 0) == 0)
-    return app.GetInt("email", "UseVyrMail", 1) == 1 ? SpecialAddress::Mailto : SpecialAddress::None;
-  if (lower.rfind(dispatcher.CommandPrefix(), 0) == 0) return SpecialAddress::Command;
-  const std::string host = AddressHost(lower);
-  if (endsWith(".exe") && !host.empty() &&
-      (host == dispatcher.WebHost() || host == dispatcher.FtpHost()) &&
-      lower.find("/vyrsetup") != std::string::npos)
-    return SpecialAddress::Setup;
-  if (endsWith(".ndf")) return SpecialAddress::ChannelFile;
-  return SpecialAddress::None;
 }
 
 std::string SearchPartnerAddress(const Application& app, int page) {

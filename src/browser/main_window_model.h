@@ -15,7 +15,6 @@
 namespace vyr {
 
 class Application;
-class CommandDispatcher;
 
 // Texts of the frame.
 inline constexpr platform::TextId kGrabbingText{33345};        // "Grabbing from the net..."
@@ -182,22 +181,6 @@ std::string MailtoAddress(const std::string& to, const std::string& subject,
 // The user's own start page ([Startup] Home when UseDefaultStart is 0), else
 // the data folder's [StartFolder] StartPage, else the given fall-back.
 std::string StartPageAddress(const Application& app, const std::string& fallback);
-
-// What the special-address filter would do with an address, decided without
-// doing it, so that a browser window can answer the engine at once and run
-// the filter from a posted event. Mailto: a "mailto:" link while the
-// built-in mail client is in use; Command: a command link; Setup: the
-// program's setup file on a home host; ChannelFile: a ".ndf" file.
-enum class SpecialAddress { None, Mailto, Command, Setup, ChannelFile };
-SpecialAddress ClassifySpecialAddress(const Application& app, const CommandDispatcher& dispatcher,
-                                      const std::string& address);
-// Whether a navigation's special address may run: command links, setup
-// programs and channel files only for a trusted navigation (one the user
-// started, or a page of the home server or of the program's own data);
-// mailto links always.
-inline bool SpecialAddressMayRun(SpecialAddress kind, bool trusted) {
-  return kind == SpecialAddress::Mailto || (kind != SpecialAddress::None && trusted);
-}
 
 // The search partner's pages behind the buttons "The Net" (0), "News" (1),
 // "Money" (2) and "Local" (3); the local page carries the data folder's

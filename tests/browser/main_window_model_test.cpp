@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/command_dispatcher.h"
-#include "app/command_recorder.h"
 #include "platform/profile_file.h"
 #include "tools/test_support.h"
 
@@ -109,32 +107,6 @@ TEST_F(MainWindowModelTest, AddressTemplatesAreFilledAsText) {
             "http://related.vyrelle.example/data/40718263950417392658104?cli=5&dat=n&ads=N"
             "&cdt=vyr_win%3Dvyr_wtgn&url=http%3A%2F%2Fx.example%2Fa%3Fb%3D1");
   EXPECT_EQ(std::make_pair(related.width, related.height), std::make_pair(263, 300));
-}
-
-TEST_F(MainWindowModelTest, SpecialAddressesAreRecognisedWithoutRunningAnything) {
-  Profile("[misc]\nHomeServer=http://www.home.example:8080\n");
-  CommandRecorder recorder;
-  CommandDispatcher dispatcher(app, recorder, recorder);
-  struct Case {
-    const char* address;
-    SpecialAddress kind;
-  };
-  const Case cases[] = {
-      {"MAILTO:a@b.example", SpecialAddress::Mailto},
-      {"http://www.home.example:8080/_cmd/set%20wichita%20on", SpecialAddress::Command},
-      {"http://www.other.example/_cmd/set wichita on", SpecialAddress::None},
-      {"ftp://ftp.home.example/pub/vyrsetup21.EXE", SpecialAddress::Setup},
-      {"http://evil.example/www.home.example/vyrsetup.exe", SpecialAddress::None},
-      {"http://x.example/list.ndf", SpecialAddress::ChannelFile},
-      {"http://x.example/page.html", SpecialAddress::None},
-  };
-  for (const Case& c : cases) EXPECT_EQ(ClassifySpecialAddress(app, dispatcher, c.address), c.kind) << c.address;
-  EXPECT_TRUE(recorder.calls.empty());
-  EXPECT_EQ(std::make_pair(SpecialAddressMayRun(SpecialAddress::Command, false),
-                           SpecialAddressMayRun(SpecialAddress::Mailto, false)),
-            std::make_pair(false, true));
-  Profile("[email]\nUseVyrMail=0\n");
-  EXPECT_EQ(ClassifySpecialAddress(app, dispatcher, "mailto:a@b.example"), SpecialAddress::None);
 }
 
 TEST_F(MainWindowModelTest, PopupsCascadeAndClosingFollowsKeepAlive) {

@@ -23,6 +23,7 @@
 #include <wx/utils.h>
 
 #include "app/application.h"
+#include "app/data_seeding.h"
 #include "app/message_box.h"
 #include "app/sound_player.h"
 #include "browser/main_window_model.h"
@@ -88,6 +89,8 @@ class MainWindowTestApp : public wxApp {
     app_ = std::make_unique<vyr::Application>(vyr::platform::GetWindowsDirectory(), boxes_, sounds_);
     WriteProfile();
     app_->LoadStartupSettings();
+    // The shipped default scheme, as a new data root gets it at start-up.
+    vyr::SeedDataRoot(VYRELLE_SHIPPED_DATA, app_->Directories());
     CSchemeArt::Load(*app_);
     main_ = new CVyr20Dlg(*app_);
     SetTopWindow(main_);

@@ -13,15 +13,20 @@
 #include <wx/display.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
+#include <wx/stdpaths.h>
 #include <wx/gauge.h>
 #include <wx/menu.h>
 #include <wx/panel.h>
 #include <wx/taskbar.h>
 #include <wx/utils.h>
+#include <wx/weakref.h>
 
+#include "app/data_seeding.h"
 #include "app/user_data.h"
 #include "browser/windows/popup_web_dlg.h"
+#include "app/windows/main_window_host.h"
 #include "net/download_worker.h"
+#include "net/server_session.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/system_info.h"
@@ -61,6 +66,26 @@ wxBitmap ProgramIcon(int size) {
   dc.SelectObject(wxNullBitmap);
   return bitmap;
 }
+
+// The start page shipped with the program: data/start.html beside the
+// program (a build tree), else in the installed data folder, as a file
+// address; empty when neither exists.
+std::string ShippedStartPage() {
+  wxFileName besideProgram(wxStandardPaths::Get().GetExecutablePath());
+  besideProgram.AppendDir(wxS("data"));
+  besideProgram.SetFullName(wxS("start.html"));
+  wxFileName installed(wxStandardPaths::Get().GetDataDir(), wxS("start.html"));
+  for (const wxFileName* page : {&besideProgram, &installed}) {
+    if (page->FileExists()) return std::string(wxFileName::FileNameToURL(*page).utf8_str());
+  }
+  return {};
+}
+
+// Shown when there is no start page at all.
+const char kBuiltInStartPage[] =
+    "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Vyrelle</title></head>"
+    "<body style=\"font-family: sans-serif; margin: 3em;\">"
+    "<h1>Vyrelle</h1><p>The start page file was not found.</p></body></html>";
 
 }  // namespace
 
@@ -129,7 +154,7 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
   }, kSplashTimerId);
   Bind(wxEVT_CLOSE_WINDOW, &CVyr20Dlg::OnCloseWindow, this);
 
-  CVyrBrowserDlg::SetUsageCounter([this](int index) { counters_.CountUsage(index); });
+  CVyrBrowserDlg::SetUsageCounter([this](int index) { app_.Counters().CountUsage(index); });
   CVyrBrowserDlg::SetSpecialAddressGate(
       [this](CBrowserWnd* pane, const std::string& url, bool trusted) {
         return GateSpecialUrl(pane, url, trusted);
@@ -138,28 +163,9 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
                               [this] { EndForGood(); },
                               [this] { return GetScreenRect(); }});
 
-  // The session reports while a browser window is visible; its replies'
-  // commands come back here as messages.
-  vyr::platform::SystemInfo system = vyr::platform::QuerySystemInfo();
-  const wxRect screen = wxDisplay(0u).GetGeometry();
-  system.screenWidth = screen.width;
-  system.screenHeight = screen.height;
-  system.colourCount = app.ColourCount();
-  system.browserVersion[0] = static_cast<int>(webkit_get_major_version());
-  system.browserVersion[1] = static_cast<int>(webkit_get_minor_version());
-  system.browserVersion[2] = static_cast<int>(webkit_get_micro_version());
-  system.shellVersion[0] = static_cast<int>(gtk_get_major_version());
-  system.shellVersion[1] = static_cast<int>(gtk_get_minor_version());
-  system.shellVersion[2] = static_cast<int>(gtk_get_micro_version());
-  vyr::net::SessionHooks hooks;
-  hooks.mainWindow = [this] { return handle_; };
-  hooks.mainBrowserNavigates2 = [] { return true; };
-  hooks.browserWindowVisible = [this] {
-    return IsShown() || CPopupWebDlg::AnyVisibleExcept(nullptr);
-  };
-  session_ = std::make_unique<vyr::net::ServerSession>(app, counters_, tracked_, *this, std::move(hooks),
-                                                       system, vyr::platform::GetTickCount());
-  services_.AttachSession(session_.get());
+  // The session of the run (start-up makes it before this window) takes
+  // the dispatcher's session commands.
+  services_.AttachSession(app.Session());
 
   tray_ = std::make_unique<CTrayIcon>(*this);
   CVyrBrowserDlg::RebuildButtonStrip();
@@ -170,7 +176,6 @@ CVyr20Dlg::~CVyr20Dlg() {
   // The pane outlives this part of the window (children go with the base):
   // from now on it reports to no one.
   if (pane_) pane_->SetOwner(nullptr);
-  for (auto& [id, timer] : timers_) timer->Stop();
   splashTimer_.Stop();
   vyr::platform::WindowMessages::Instance().Unregister(handle_);
   CVyrBrowserDlg::SetSpecialAddressGate({});
@@ -183,8 +188,13 @@ CVyr20Dlg::~CVyr20Dlg() {
 // --- start ------------------------------------------------------------------------
 
 void CVyr20Dlg::Start(const std::string& fileToOpen) {
+  // A new data root gets the shipped schemes first (files already there are
+  // kept), so that the scheme read below is the shipped one.
+  if (const std::string shipped = vyr::FindShippedDataFolder(vyr::platform::ProgramDirectory()); !shipped.empty())
+    vyr::SeedDataRoot(shipped, app_.Directories());
   vyr::InitUserData(app_);
-  vyr::net::LoadUsageStats(app_.Registry(), tracked_, counters_);
+  // The current scheme: every frame draws with it from now on.
+  CSchemeArt::Load(app_);
   ApplyArt();
 
   // A fixed-channel update downloaded earlier takes effect now.
@@ -198,14 +208,15 @@ void CVyr20Dlg::Start(const std::string& fileToOpen) {
   typed_.Load(app_);
   FillAddressList();
   help_ = vyr::ReadCustomHelpEntries(app_);
-  startPage_ = vyr::StartPageAddress(app_, {});
+  startPage_ = vyr::StartPageAddress(app_, ShippedStartPage());
   CVyrBrowserDlg::RebuildButtonStrip();
-  session_->OnBarCreated();
 
   if (!fileToOpen.empty()) {
     OpenAddress(fileToOpen, false, true);
   } else if (!startPage_.empty()) {
     NavigatePane(startPage_);
+  } else {
+    pane_->LoadHtml(kBuiltInStartPage);
   }
 
   ApplyPlacement();
@@ -276,35 +287,17 @@ void CVyr20Dlg::OnAddressEntered(const std::string& text) {
   typed_.Commit(app_, text);
   FillAddressList();
   addressBox_->ChangeValue(Wx(text));
-  counters_.CountUsage(vyr::net::kUsageTypedUrl);
+  app_.Counters().CountUsage(vyr::net::kUsageTypedUrl);
   NavigatePane(text);
 }
 
 std::string CVyr20Dlg::HomeAddress() const { return startPage_; }
 
-bool CVyr20Dlg::GateSpecialUrl(CBrowserWnd* pane, const std::string& url, bool trusted) {
-  if (!bypassUrl_.empty() && url == bypassUrl_) {
-    bypassUrl_.clear();
-    return false;
-  }
-  const vyr::SpecialAddress kind = vyr::ClassifySpecialAddress(app_, dispatcher_, url);
-  if (kind == vyr::SpecialAddress::None) {
-    services_.RecordVisit(url);
-    return false;
-  }
-  // Cancelled either way; only a trusted navigation runs it.
-  if (!vyr::SpecialAddressMayRun(kind, trusted)) return true;
-  wxWeakRef<CBrowserWnd> target(pane);
-  CallAfter([this, target, url] {
-    if (dispatcher_.HandleSpecialUrl(url)) return;
-    // Not taken after all (an update declined, a channel file that did not
-    // arrive): the browser gets the address itself.
-    if (target) {
-      bypassUrl_ = url;
-      target->Navigate(url);
-    }
-  });
-  return true;
+bool CVyr20Dlg::GateSpecialUrl(CBrowserWnd*, const std::string& url, bool trusted) {
+  // The browser asks from a posted event while the engine waits for the
+  // answer, so what the filter takes (a command that opens a dialog, the
+  // update question) runs right here.
+  return dispatcher_.HandleSpecialUrl(url, trusted);
 }
 
 // --- notifications --------------------------------------------------------------------
@@ -316,10 +309,6 @@ void CVyr20Dlg::TitleChange(const std::string& title) {
 
 void CVyr20Dlg::DocumentComplete(const std::string& url, bool topLevel) {
   if (!topLevel) return;
-  if (firstDocument_) {
-    firstDocument_ = false;
-    session_->OnFirstDocumentComplete();
-  }
   if (onDocumentComplete_) onDocumentComplete_(url);
 }
 
@@ -342,21 +331,6 @@ void CVyr20Dlg::OnWindowMessage(const vyr::platform::WindowMessage& message) {
     default:
       break;
   }
-}
-
-void CVyr20Dlg::SetTimer(unsigned id, unsigned milliseconds) {
-  auto& timer = timers_[id];
-  if (!timer) {
-    timer = std::make_unique<wxTimer>();
-    timer->Bind(wxEVT_TIMER, [this, id](wxTimerEvent&) {
-      if (session_) session_->OnTimer(id);
-    });
-  }
-  timer->Start(static_cast<int>(milliseconds));
-}
-
-void CVyr20Dlg::KillTimer(unsigned id) {
-  if (auto it = timers_.find(id); it != timers_.end()) it->second->Stop();
 }
 
 // --- closing ------------------------------------------------------------------------------
@@ -387,25 +361,17 @@ void CVyr20Dlg::EndForGood() {
   ending_ = true;
   app_.PlaySound("bye");
   if (IsShown()) SavePlacement();
-  vyr::net::SaveTrackedUrls(app_.Registry(), tracked_);
-  vyr::net::SaveUnsentStats(app_.Registry(), counters_, tracked_);
   for (CPopupWebDlg* popup : std::vector<CPopupWebDlg*>(CPopupWebDlg::All())) popup->Destroy();
   if (tray_) tray_->RemoveIcon();
   Hide();
-  if (onEnd_) {
-    onEnd_(*this);
-  } else {
-    session_->Logout();
-  }
   Destroy();
 }
 
 // --- commands ----------------------------------------------------------------------------
 
 std::vector<vyr::ButtonStripEntry> CVyr20Dlg::ToolbarEntries() const {
-  const bool texts = toolbarSize_ != vyr::kToolbarSmall;
-  auto entry = [texts](int command, const char* text, const char* tip, int image) {
-    return vyr::ButtonStripEntry{command, texts ? text : "", tip, image, 0};
+  auto entry = [](int command, const char* text, const char* tip, int image) {
+    return vyr::ButtonStripEntry{command, text, tip, image, 0};
   };
   std::vector<vyr::ButtonStripEntry> entries = {
       entry(kCmdBack, "Back", "Back", kImgBack),
@@ -580,26 +546,38 @@ void CVyr20Dlg::SendSupportMail() {
     if (answer != vyr::IDOK && answer != vyr::IDYES) return;
     askSupportMail_ = !dontAsk;
   }
+  const vyr::SupportReport report = MachineReport();
+  const std::string mailto =
+      vyr::MailtoAddress(vyr::SupportAddress(app_), vyr::kSupportSubject, vyr::SupportMailBody(report));
+  vyr::platform::OpenWithDesktop(mailto);
+}
+
+vyr::SupportReport CVyr20Dlg::MachineReport() const {
   vyr::SupportReport report;
   report.productName = std::string(wxTheApp->GetAppDisplayName().utf8_str());
-  sscanf(vyr::net::ProgramVersionText().c_str(), "%d.%d.%d", &report.version[0], &report.version[1],
-         &report.version[2]);
-  const vyr::platform::SystemInfo system = session_->System();
+  std::sscanf(vyr::net::ProgramVersionText().c_str(), "%d.%d.%d", &report.version[0], &report.version[1],
+              &report.version[2]);
+  const vyr::platform::SystemInfo system = vyr::platform::QuerySystemInfo();
   report.systemName = "Linux";
   report.systemVersion[0] = system.os.major;
   report.systemVersion[1] = system.os.minor;
   report.systemVersion[2] = system.os.build;
-  std::copy(std::begin(system.shellVersion), std::end(system.shellVersion), report.shellVersion);
-  std::copy(std::begin(system.browserVersion), std::end(system.browserVersion), report.browserVersion);
+  // The window toolkit stands where the shell library stood, the browser
+  // engine where the browser control stood.
+  report.shellVersion[0] = static_cast<int>(gtk_get_major_version());
+  report.shellVersion[1] = static_cast<int>(gtk_get_minor_version());
+  report.shellVersion[2] = static_cast<int>(gtk_get_micro_version());
+  report.browserVersion[0] = static_cast<int>(webkit_get_major_version());
+  report.browserVersion[1] = static_cast<int>(webkit_get_minor_version());
+  report.browserVersion[2] = static_cast<int>(webkit_get_micro_version());
   // Dial-up does not exist here: the machine reaches the net over its
   // network connection.
   report.connection = "Lan";
-  report.screenWidth = system.screenWidth;
-  report.screenHeight = system.screenHeight;
-  report.colours = system.colourCount;
-  const std::string mailto =
-      vyr::MailtoAddress(vyr::SupportAddress(app_), vyr::kSupportSubject, vyr::SupportMailBody(report));
-  vyr::platform::OpenWithDesktop(mailto);
+  const wxRect screen = wxDisplay(0u).GetGeometry();
+  report.screenWidth = screen.width;
+  report.screenHeight = screen.height;
+  report.colours = app_.ColourCount();
+  return report;
 }
 
 void CVyr20Dlg::OpenFile() {
@@ -692,4 +670,40 @@ int CVyr20Dlg::MouseTest() {
     PumpMessages();
   }
   return moves;
+}
+
+// --- start-up's view of the window ---------------------------------------------------
+
+namespace {
+
+class CVyr20Host : public MainWindowHost {
+ public:
+  explicit CVyr20Host(vyr::Application& app) : window_(new CVyr20Dlg(app)) {}
+  wxWindow* Window() const override { return window_.get(); }
+  vyr::platform::WindowHandle Handle() const override { return window_ ? window_->Handle() : 0; }
+  void Start(const std::string& fileToOpen) override {
+    if (window_) window_->Start(fileToOpen);
+  }
+  void OpenAddress(const std::string& address) override {
+    if (window_) window_->OpenAddress(address, false, true);
+  }
+  void BringForward() override {
+    if (window_) window_->BringForward();
+  }
+  void SetOnDocumentComplete(std::function<void(const std::string&)> f) override {
+    if (window_) window_->SetOnDocumentComplete(std::move(f));
+  }
+  void SetSplashCloser(std::function<void()> close) override {
+    if (window_) window_->SetSplashCloser(std::move(close));
+  }
+  bool InitialisesUserData() const override { return true; }
+
+ private:
+  wxWeakRef<CVyr20Dlg> window_;
+};
+
+}  // namespace
+
+std::unique_ptr<MainWindowHost> CreateVyr20Host(vyr::Application& app) {
+  return std::make_unique<CVyr20Host>(app);
 }

@@ -18,18 +18,13 @@
 #include "app/shell.h"
 #include "browser/main_window_model.h"
 #include "browser/windows/vyr_browser_dlg.h"
-#include "net/server_session.h"
 #include "net/software_update.h"
-#include "net/usage_stats.h"
 #include "platform/window_messages.h"
 
 class wxPanel;
 class CTrayIcon;
 
-class CVyr20Dlg : public CVyrBrowserDlg,
-                  public vyr::Shell,
-                  private vyr::platform::MessageTarget,
-                  public vyr::net::WindowTimers {
+class CVyr20Dlg : public CVyrBrowserDlg, public vyr::Shell, private vyr::platform::MessageTarget {
  public:
   explicit CVyr20Dlg(vyr::Application& app);
   ~CVyr20Dlg() override;
@@ -52,18 +47,12 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   void StartSplashTimer();
   CBrowserWnd* ActivePane() { return Pane(); }
 
-  // Ends the program: placement and statistics saved, popups and the tray
-  // icon gone, the window destroyed (the event loop then ends). The function
-  // set here runs first, while the session still exists (the shutdown sends
-  // its logout there); without one the window sends the logout itself.
+  // Ends the program: placement saved, popups and the tray icon gone, the
+  // window destroyed (the event loop then ends and the shutdown runs).
   void EndForGood();
-  void SetOnEndForGood(std::function<void(CVyr20Dlg&)> f) { onEnd_ = std::move(f); }
 
-  // What the run keeps: the usage counters and tracked addresses, the
-  // session (its logout is sent at shutdown), the window's handle.
-  vyr::net::UsageCounters& Counters() { return counters_; }
-  vyr::net::TrackedUrlTable& Tracked() { return tracked_; }
-  vyr::net::ServerSession* Session() { return session_.get(); }
+  // The window's parts others reach: the software update, the dispatcher,
+  // the handle that receives posted messages.
   vyr::net::SoftwareUpdate& Updates() { return updates_; }
   vyr::CommandDispatcher& Dispatcher() { return dispatcher_; }
   vyr::platform::WindowHandle Handle() const { return handle_; }
@@ -71,10 +60,10 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   bool ContentBarShown() const { return showContentBar_; }
   int ToolbarSize() const { return toolbarSize_; }
 
-  // The special-address filter: true (cancel the engine's navigation) for an
-  // address the filter takes, which then runs from a posted event; an
-  // address the filter lets go after all (a declined update) is navigated
-  // again and passes the second time.
+  // The special-address filter of every browser frame: true (the engine
+  // cancels the navigation) for an address the filter took. Untrusted
+  // command links, setup programs and channel files are taken without
+  // running anything.
   bool GateSpecialUrl(CBrowserWnd* pane, const std::string& url, bool trusted);
 
   // --- notifications ------------------------------------------------------------
@@ -114,8 +103,6 @@ class CVyr20Dlg : public CVyrBrowserDlg,
 
  private:
   void OnWindowMessage(const vyr::platform::WindowMessage& message) override;
-  void SetTimer(unsigned id, unsigned milliseconds) override;
-  void KillTimer(unsigned id) override;
 
   void OnCloseWindow(wxCloseEvent& event);
   void SavePlacement();
@@ -125,15 +112,13 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   void FillAddressList();
   void NotAvailable(const std::string& feature);
   void SendSupportMail();
+  // The machine as the support mail describes it.
+  vyr::SupportReport MachineReport() const;
   void OpenFile();
 
   vyr::net::SoftwareUpdate updates_;
   vyr::ApplicationServices services_;
   vyr::CommandDispatcher dispatcher_;
-  vyr::net::UsageCounters counters_;
-  vyr::net::TrackedUrlTable tracked_;
-  std::unique_ptr<vyr::net::ServerSession> session_;
-  std::map<unsigned, std::unique_ptr<wxTimer>> timers_;
   vyr::platform::WindowHandle handle_ = 0;
   std::unique_ptr<CTrayIcon> tray_;
   wxPanel* contentBar_ = nullptr;  // the channel bar's place
@@ -141,14 +126,15 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   std::vector<vyr::HelpEntry> help_;
   std::function<void(const std::string&)> onDocumentComplete_;
   std::function<void()> closeSplash_;
-  std::function<void(CVyr20Dlg&)> onEnd_;
   wxTimer splashTimer_;  // timer 123
   std::string startPage_;
-  std::string bypassUrl_;  // the one address the filter lets go once
   bool showContentBar_ = true;
   bool zoomed_ = false;
-  bool firstDocument_ = true;
   bool placementSaved_ = false;
   bool ending_ = false;
   bool askSupportMail_ = true;
 };
+
+class MainWindowHost;
+// The main window as start-up drives it.
+std::unique_ptr<MainWindowHost> CreateVyr20Host(vyr::Application& app);

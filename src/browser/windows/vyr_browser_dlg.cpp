@@ -16,7 +16,6 @@
 #include "app/shell.h"
 #include "browser/windows/popup_web_dlg.h"
 #include "net/usage_stats.h"
-#include "platform/file_system.h"
 #include "ui/windows/button_strip.h"
 #include "ui/windows/image_list.h"
 #include "ui/windows/scheme_art.h"
@@ -35,14 +34,6 @@ enum ToolbarImage {
   kImgBack = 0, kImgForward, kImgStop, kImgRefresh, kImgHome, kImgSearch, kImgFavorites, kImgMail,
   kImgPrint, kImgMenu, kImgTheNet, kImgNews, kImgMoney, kImgLocal, kImgZoom, kImgHistory,
 };
-
-// A name a page may ask a picture for: one plain file name.
-bool IsSchemePictureName(const std::string& name) {
-  if (!vyr::platform::IsPlainFileName(name)) return false;
-  for (unsigned char c : name)
-    if (c < 0x20 || c == 0x7F || c == ':') return false;
-  return true;
-}
 
 }  // namespace
 
@@ -133,6 +124,7 @@ void CVyrBrowserDlg::ApplyArt() {
   toolbar_->SetImages({art.Images(vyr::SchemeImages::Toolbar), art.Images(vyr::SchemeImages::ToolbarDisabled),
                        art.Images(vyr::SchemeImages::ToolbarRollover)});
   toolbar_->SetSounds("ToolbarRollover", "ToolbarSelect");
+  toolbar_->SetSelectOnClick(false);
   addressBox_->SetFont(art.Font(vyr::SchemeFont::URLBar));
   RebuildButtonStrip();
   LayoutParts();
@@ -140,10 +132,8 @@ void CVyrBrowserDlg::ApplyArt() {
 }
 
 std::vector<vyr::ButtonStripEntry> CVyrBrowserDlg::ToolbarEntries() const {
-  // Texts only on the two bigger toolbars.
-  const bool texts = toolbarSize_ != vyr::kToolbarSmall;
-  auto entry = [texts](int command, const char* text, const char* tip, int image) {
-    return vyr::ButtonStripEntry{command, texts ? text : "", tip, image, 0};
+  auto entry = [](int command, const char* text, const char* tip, int image) {
+    return vyr::ButtonStripEntry{command, text, tip, image, 0};
   };
   std::vector<vyr::ButtonStripEntry> entries = {
       entry(kCmdBack, "Back", "Back", kImgBack),
@@ -159,6 +149,15 @@ std::vector<vyr::ButtonStripEntry> CVyrBrowserDlg::ToolbarEntries() const {
 
 void CVyrBrowserDlg::RebuildButtonStrip() {
   toolbar_->SetEntries(ToolbarEntries());
+  FitToolbarTexts();
+}
+
+void CVyrBrowserDlg::FitToolbarTexts() {
+  // Texts on the two bigger toolbars, as long as every button fits with
+  // its text; pictures only otherwise.
+  const bool texts = toolbarSize_ != vyr::kToolbarSmall;
+  toolbar_->SetShowText(texts);
+  if (texts && toolbar_->ContentLength() > toolbar_->GetClientSize().x) toolbar_->SetShowText(false);
 }
 
 void CVyrBrowserDlg::Place(wxWindow* window, const vyr::Rect& rect) {
@@ -175,6 +174,7 @@ void CVyrBrowserDlg::LayoutParts() {
   if (!canvas_) return;
   const wxSize size = canvas_->GetClientSize();
   PlaceParts(size.x, size.y);
+  FitToolbarTexts();
   canvas_->Refresh(false);
 }
 
@@ -404,12 +404,6 @@ bool CVyrBrowserDlg::HandleSpecialUrl(const std::string& url, bool trusted) {
 
 void CVyrBrowserDlg::DoSearch() {
   CallAfter([this] { OnFrameCommand(kCmdSearch); });
-}
-
-std::string CVyrBrowserDlg::InsertImage(const std::string& name) {
-  if (!IsSchemePictureName(name)) return {};
-  const std::string path = app_.ResolveSchemeFile(name, true);
-  return vyr::platform::FileExists(path) ? path : std::string();
 }
 
 // --- commands --------------------------------------------------------------------

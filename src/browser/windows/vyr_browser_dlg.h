@@ -121,7 +121,6 @@ class CVyrBrowserDlg : public wxFrame, public CBrowserOwner {
   void OnBrowserCommand(int command) override;
   bool HandleSpecialUrl(const std::string& url, bool trusted) override;
   void DoSearch() override;
-  std::string InsertImage(const std::string& name) override;
 
   // What the status bar shows (for the window tests).
   const std::string& StatusText() const { return statusText_; }
@@ -154,6 +153,7 @@ class CVyrBrowserDlg : public wxFrame, public CBrowserOwner {
   // Help. Help ends with the custom entries on the main window.
   virtual std::unique_ptr<wxMenu> BuildFullMenu();
   void ShowFullMenu();
+  void FitToolbarTexts();
   void EditCommand(const char* command);
 
   vyr::Application& app_;
