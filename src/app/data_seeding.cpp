@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "platform/file_system.h"
+#include "platform/windows_dir.h"
 
 namespace vyr {
 

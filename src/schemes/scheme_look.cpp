@@ -5,6 +5,7 @@
 
 #include "app/application.h"
 #include "platform/file_system.h"
+#include "platform/windows_dir.h"
 
 namespace vyr {
 
@@ -178,11 +179,13 @@ std::string LogoSecondSchemeName(const std::string& scheme, int colourCount) {
   return Lower(scheme) == "default" ? std::string() : scheme + "default";
 }
 
-SchemeLook LoadSchemeLook(const Application& app) {
+namespace {
+
+// Reads every "config.ini" value through the two getters (which answer the
+// default when a key is missing).
+template <typename GetInt, typename GetString>
+SchemeLook ReadLook(GetInt get, GetString getString) {
   SchemeLook look;
-  auto get = [&](const char* section, const char* key, int def) {
-    return app.GetInt(section, key, def, true);
-  };
 
   auto& b = look.windowButtons;
   b.top = get("WindowButtons", "Top", 10);
@@ -199,7 +202,7 @@ SchemeLook LoadSchemeLook(const Application& app) {
       font.underline = look.underlineRollover;
       continue;
     }
-    font.face = app.GetString("Fonts", k.faceKey, kDefaultFace, true);
+    font.face = getString("Fonts", k.faceKey, kDefaultFace);
     font.weight = get("Fonts", k.weightKey, k.weight);
     font.points = k.points;
   }
@@ -207,7 +210,7 @@ SchemeLook LoadSchemeLook(const Application& app) {
   for (const ColourKey& k : kColourKeys) {
     const ColorRef fallback = k.sameAs == kFixed ? k.fixed : look.Colour(k.sameAs);
     look.colours[static_cast<int>(k.which)] =
-        ParseSchemeColour(app.GetString("Colors", k.name, kNone, true), fallback);
+        ParseSchemeColour(getString("Colors", k.name, kNone), fallback);
   }
 
   struct MarginKeys {
@@ -241,7 +244,25 @@ SchemeLook LoadSchemeLook(const Application& app) {
   button("RestoreTop", "Restore", look.restoreButton);
   button("MimimizeTop", "Minimize", look.minimizeButton);  // the stored spelling
 
-  look.supportEmail = app.GetString("Support", "SupportEmail", kDefaultSupportEmail, true);
+  look.supportEmail = getString("Support", "SupportEmail", kDefaultSupportEmail);
+  return look;
+}
+
+}  // namespace
+
+SchemeLook DefaultSchemeLook() {
+  return ReadLook([](const char*, const char*, int def) { return def; },
+                  [](const char*, const char*, const char* def) { return std::string(def); });
+}
+
+SchemeLook LoadSchemeLook(const Application& app) {
+  SchemeLook look = ReadLook(
+      [&](const char* section, const char* key, int def) {
+        return app.GetInt(section, key, def, true);
+      },
+      [&](const char* section, const char* key, const char* def) {
+        return app.GetString(section, key, def, true);
+      });
 
   for (int i = 0; i < static_cast<int>(SchemeImages::Count); ++i) {
     look.imageFiles[i] = ExistingSchemeFile(app, kImageSpecs[i].file);

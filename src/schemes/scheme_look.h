@@ -90,6 +90,9 @@ struct SchemeLook {
 // Reads the current scheme (the application's scheme name, its files with
 // the fall-back to "default", the logo's second try by colour count).
 SchemeLook LoadSchemeLook(const Application& app);
+// The look when no "config.ini" is found: the defaults of every key, and the
+// compiled-in pictures.
+SchemeLook DefaultSchemeLook();
 
 // The names used in "config.ini" and by "vyrelle-cli scheme look".
 const char* SchemeColourKey(SchemeColour which);
