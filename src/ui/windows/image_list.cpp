@@ -1,5 +1,7 @@
 #include "ui/windows/image_list.h"
 
+#include <wx/filefn.h>
+#include <wx/log.h>
 #include <wx/mstream.h>
 
 namespace {
