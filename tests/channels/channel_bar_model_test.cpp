@@ -4,25 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "app/application.h"
-#include "platform/string_table.h"
 #include "tools/test_support.h"
 
 namespace vyr {
 namespace {
 
 using Texts = std::vector<std::string>;
-
-TEST(ChannelIconTest, FirstKeywordInTableOrderWins) {
-  platform::Language before = platform::StringLanguage();
-  platform::SetStringLanguage(platform::Language::English);
-  // "Weather" comes before "today" in the table, " city" needs its blank.
-  for (auto [name, icon] : {std::pair{"Weather Today", 25}, {"Today", 27}, {"My City", 6}, {"Cityscape", 0}}) {
-    EXPECT_EQ(ChannelIconIndex(name), icon) << name;
-  }
-  platform::SetStringLanguage(platform::Language::German);
-  EXPECT_EQ(ChannelIconIndex("Wetter heute"), 25);
-  platform::SetStringLanguage(before);
-}
 
 class ChannelBarModelTest : public ::testing::Test, protected test::TestApp {
  protected:

@@ -7,7 +7,6 @@
 
 #include "channels/channel_test_util.h"
 #include "platform/profile_file.h"
-#include "platform/registry.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -73,28 +72,6 @@ TEST_F(FavoritesTest, ShortcutFilesAreWrittenWholeAndOnlyInsideTheirFolder) {
   EXPECT_EQ(ReadFile(kept), "[InternetShortcut]\nURL=http://kept/\n");
   EXPECT_FALSE(WriteShortcut(favorites, "http://x/"));  // a folder is no shortcut
   EXPECT_EQ(Tree(favorites).size(), 6u);
-}
-
-TEST_F(FavoritesTest, TheFolderIsFoundAndMadeWhenMissing) {
-  fs::remove(favorites);
-  std::string folder;
-  EXPECT_TRUE(FindFavoritesFolder(app, folder));
-  EXPECT_EQ(folder, favorites);
-  EXPECT_TRUE(fs::is_directory(folder));
-  // The shell-folders value replaces the default.
-  const char key[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-  ASSERT_TRUE(app.Registry().SetValue(platform::RegistryRoot::CurrentUser, key, "Favorites",
-                                      scratch.Path() + "/Mine/"));
-  EXPECT_TRUE(FindFavoritesFolder(app, folder));
-  EXPECT_EQ(folder, scratch.Path() + "/Mine");
-  EXPECT_TRUE(fs::is_directory(folder));
-  // A place where no folder can be made: not found.
-  WriteFile(scratch.Path() + "/file", "");
-  ASSERT_TRUE(app.Registry().SetValue(platform::RegistryRoot::CurrentUser, key, "Favorites",
-                                      scratch.Path() + "/file/Favorites"));
-  EXPECT_FALSE(FindFavoritesFolder(app, folder));
-  EXPECT_FALSE(FindFavoritesFolder(Application("", boxes, sounds), folder));  // no Windows folder
-  EXPECT_EQ(folder, "");
 }
 
 TEST_F(FavoritesTest, AddChecksComeInTheDialogsOrder) {

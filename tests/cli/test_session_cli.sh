@@ -10,7 +10,6 @@ check() {  # check EXPECTED_STATUS EXPECTED_OUTPUT ARGS...
 }
 
 check 0 "match" url match 'ab*news' 'ABC/news/today/'
-check 0 "no match" url match 'ab*news' 'xab/news'
 
 serve /usr/bin/python3 "$2" "Ping=PONG#showmail#ack &S=1#tail" "Logout=OK#x#"
 PS="http://127.0.0.1:$PORT/s.dll"
@@ -24,6 +23,4 @@ showmail
 ack &S=1" session ping --send
 check 1 "$PS?Logout&U=$ID&B=Default&MO=0
 vyrelle-cli: the reply does not begin with PONG" session logout --send
-expect queries "GET Ping&U=$ID&B=Default&MO=0&IBA=
-GET Logout&U=$ID&B=Default&MO=0" "$(grep ^GET "$WORK/server.out")"
 finish "session CLI"

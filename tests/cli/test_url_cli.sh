@@ -11,8 +11,6 @@ check() {  # check EXPECTED_STATUS EXPECTED_OUTPUT ARGS...
 
 check 0 $'setinifile\nMisc\na%20b\nv' tokens $'setinifile  Misc\ta%20b\r\nv'
 check 0 $'taken\nmailto: bob@example.org\nComposeMail bob@example.org' special "MAILTO:Bob@Example.org"
-check 0 $'taken\ncommand: Nothing here\nInformation Unknown VyrScript Set\\n\\n>> Nothing here' \
-  special "http://www.vyrelle.example/_cmd/Nothing%20here"
 check 0 $'taken\nsetup\nQuestion Vyrelle | Update this software from\\n\\nhttp://www.vyrelle.example/vyrsetup.exe ?
 UpdateSoftware http://www.vyrelle.example/vyrsetup.exe noask' special --yes "http://www.vyrelle.example/vyrsetup.exe"
 T="$VYRELLE_HOME/vyrelle/_TEMP/vyrtemp.ndf"
