@@ -154,13 +154,8 @@ class ChannelStartupTest : public ::testing::Test, protected test::TestApp {
   ChannelLibrary library{app};
 };
 
-TEST_F(ChannelStartupTest, HomeChannelFromDefaultsTheProfileAndTheDataFolder) {
-  app.WriteString("Startup", "Home", "http://mine.example/");  // ignored: shipped start page on
-  EXPECT_TRUE(HomeChannel().starts_with("0|H O M E |Channel!\n1|Start Page|http://portal.vyrelle.example/start\n"));
+TEST_F(ChannelStartupTest, HomeChannelFromTheProfileAndTheDataFolder) {
   app.WriteInt("Startup", "UseDefaultStart", 0);
-  app.WriteString("Startup", "Home", "   ");
-  HomeChannel();
-  EXPECT_EQ(library.Set().At(0)->children[0]->name, "Start Page");
   app.WriteString("Startup", "Home", "   http://mine.example/");
   test::WriteFile(Data("config.ini"),
                   "[StartFolder]\nStartPage=http://start.example/\nFolderName=Picks\n"

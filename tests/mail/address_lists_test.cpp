@@ -121,34 +121,5 @@ TEST_F(AddressListsTest, ImportRunsOnceAndJoinsSeveralAddresses) {
   EXPECT_EQ(boxes.boxes.size(), 1u);
 }
 
-TEST_F(AddressListsTest, AnImportNotWantedOrNotPossibleChangesNothing) {
-  const struct {
-    bool personal, bookBlocked;
-    int answer;
-    size_t asked;
-  } cases[] = {
-      {false, false, IDYES, 0},  // no personal file: no question
-      {true, false, IDNO, 1},
-      {true, true, IDYES, 1},  // the book cannot be opened
-  };
-  for (const auto& c : cases) {
-    test::TempDir dir;
-    test::RecordingMessageBox asked;
-    Application other{dir.Path(), asked, sounds};
-    const std::string root = dir.File("vyrelle/email/");
-    fs::create_directories(root);
-    const std::string personal = GetAddressBookFile(other, kPersonalAddressBook);
-    if (c.personal) test::WriteFile(personal, "\"Ann\" ann@mail.example\n");
-    if (c.bookBlocked) fs::create_directories(root + "Address Book.vcf");
-    asked.answer = c.answer;
-    SystemAddressBook book(other);
-    EXPECT_FALSE(ImportBetaAddressBook(other, asked, book));
-    EXPECT_EQ(asked.boxes.size(), c.asked);
-    EXPECT_EQ(fs::exists(personal), c.personal);
-    EXPECT_FALSE(fs::exists(GetAddressBookFile(other, kBetaAddressBook)));
-    EXPECT_EQ(fs::is_regular_file(root + "Address Book.vcf"), false);
-  }
-}
-
 }  // namespace
 }  // namespace vyr

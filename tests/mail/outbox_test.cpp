@@ -16,7 +16,6 @@
 #include "mail/send/address_lists.h"
 #include "mail/store/mail_store.h"
 #include "platform/file_times.h"
-#include "platform/profile_file.h"
 #include "tools/python_fixture.h"
 #include "tools/test_certificates.h"
 #include "tools/test_support.h"
@@ -92,10 +91,9 @@ std::string StoredForm(const ComposeHarness& w, const std::string& file, const s
   return form;
 }
 
-class OutboxTest : public ::testing::Test {
+class OutboxTest : public ::testing::Test, protected test::TestApp {
  protected:
   void SetUp() override {
-    platform::ClearProfileCache();
     app.WriteString("email", "smtp-server", "127.0.0.1");
     app.WriteString("email", "name", "Ann Sender");
     app.WriteString("email", "e-address", "ann@mail.example");
@@ -116,10 +114,7 @@ class OutboxTest : public ::testing::Test {
     return files;
   }
 
-  test::TempDir home, scratch;
-  test::RecordingMessageBox boxes;
-  test::RecordingSoundPlayer sounds;
-  Application app{home.Path(), boxes, sounds};
+  test::TempDir scratch;
 };
 
 TEST_F(OutboxTest, SendNowStoresSendsAndMovesToSentItems) {

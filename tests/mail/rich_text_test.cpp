@@ -11,7 +11,6 @@
 #include "mail/body/body_converter.h"
 #include "mail/body/rich_text_layout.h"
 #include "mail/body/text_to_html.h"
-#include "platform/string_table.h"
 #include "platform/text_measure.h"
 #include "tools/test_support.h"
 
@@ -395,11 +394,6 @@ TEST(TextToHtmlTest, LinksEscapesSpacesAndLineEnds) {
 
 // --- RichTextToHtml
 
-class UnavailableMeasurer : public FixedMeasurer {
- public:
-  bool Available() override { return false; }
-};
-
 const CharFormat kArial = Format("Arial", 240);
 const CharFormat kBold = Format("Arial", 240, kBlack, true);
 
@@ -505,21 +499,6 @@ TEST(HtmlConversionTest, BackgroundsOtherThanWhiteNeedHtmlAndPlainTextHasCrLfLin
   EXPECT_EQ(converter.RichTextToPlainText("{\\rtf1 caf\\'e9\\par}{RTFBGCOLOR}=0"), "caf\xC3\xA9");
   EXPECT_EQ(converter.Background(), kBlack);
   EXPECT_EQ(converter.RichTextToPlainText("not rtf\nat all"), "not rtf\r\nat all");
-}
-
-TEST(HtmlConversionTest, WithoutTextMeasurementTheBodyStillConverts) {
-  platform::SetStringLanguage(platform::Language::English);
-  test::RecordingMessageBox box;
-  BodyConverter converter(&box, std::make_unique<UnavailableMeasurer>());
-  RichTextDocument doc;
-  doc.Append(std::string(300, 'z') + " tail\nnext", kArial);
-  bool needsHtml = true;
-  EXPECT_EQ(converter.RichTextToHtml(GetBodyRichText(doc), needsHtml),
-            Rtf(std::string(300, 'z') + "&nbsp;tail\r\n<BR>next"));
-  EXPECT_FALSE(needsHtml);
-  converter.RichTextToPlainText(GetBodyRichText(doc));  // plain text needs no layout
-  ASSERT_EQ(box.boxes.size(), 1u);
-  EXPECT_EQ(box.boxes[0].text, "Error Creating RichEdit");
 }
 
 TEST(HtmlConversionTest, RtfFromAnEditorConvertsByteForByte) {
