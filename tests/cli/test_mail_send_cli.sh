@@ -4,18 +4,11 @@
 # started here on a loopback port. What is sent and stored is checked in
 # detail by the peer tests.
 . "$(dirname "$0")/cli_test_lib.sh"
-# check WHAT EXPECTED-STATUS EXPECTED-OUTPUT COMMAND...
-check() {
-  local what="$1" want="$2 $3" out
-  shift 3
-  out=$("$@")
-  expect "$what" "$want" "$? $out"
-}
 found() { grep -q "$@" || expect "$*" found missing; }
 
-check split 0 "$(printf 'John Smith\tjohn@x.example\nDoe, Jane\tjane@x.example\nKay\tk@x.example')" \
-  "$CLI" mail split 'John Smith <john@x.example>, "Doe, Jane" <jane@x.example>; k@x.example (Kay)'
-check "split of a bad field" 2 "Invalid Recipient: : bob" "$CLI" mail split 'a@x.example, bob'
+run 0 "$(printf 'John Smith\tjohn@x.example\nDoe, Jane\tjane@x.example\nKay\tk@x.example')" \
+  mail split 'John Smith <john@x.example>, "Doe, Jane" <jane@x.example>; k@x.example (Kay)'
+run 2 "Invalid Recipient: : bob" mail split 'a@x.example, bob'
 found -Ex '[0-9]{2} [A-Z][a-z]{2} [0-9]{4} [0-9:]{8} \+0530' <<< "$(TZ=Asia/Kolkata "$CLI" mail date)"
 
 mkdir -p "$WORK/sent"
@@ -25,18 +18,18 @@ serve /usr/bin/python3 "$2" --dir "$WORK/sent"
 "$CLI" settings set email e-address ann@x.example
 printf '.hidden first line\nsecond line\n' > "$WORK/body.txt"
 printf 'data' > "$WORK/blob.bin"
-check send 0 "$(printf '%s\n' "Attaching file: $WORK/blob.bin..." "Saving message" "* Connecting to 127.0.0.1..." \
+run 0 "$(printf '%s\n' "Attaching file: $WORK/blob.bin..." "Saving message" "* Connecting to 127.0.0.1..." \
   "Sending message to Bob <bob@x.example>..." "Wrapping things up...")" \
-  "$CLI" mail send --to 'Bob <bob@x.example>' --bcc 'carol@x.example' --subject 'Hello' \
+  mail send --to 'Bob <bob@x.example>' --bcc 'carol@x.example' --subject 'Hello' \
   --text "$WORK/body.txt" --attach "$WORK/blob.bin"
 found -x 'RCPT TO:<carol@x.example>' "$WORK/sent/msg0001.envelope"
 found $'^\\.hidden first line\r$' "$WORK/sent/msg0001.data"
 found 'filename="blob.bin"' "$WORK/sent/msg0001.data"
-check "send without To" 1 "You must fill in the TO box" "$CLI" mail send --to '' --subject x --text "$WORK/body.txt"
+run 1 "You must fill in the TO box" mail send --to '' --subject x --text "$WORK/body.txt"
 
 # Queued, then sent by the next flush.
 queued=$("$CLI" mail queue --to 'Bob <bob@x.example>' --subject 'Later' --text "$WORK/body.txt")
-check "flush" 0 "* Sending messages from outbox" "$CLI" mail flush-outbox
+run 0 "* Sending messages from outbox" mail flush-outbox
 expect "the queued message went out" "gone sent" \
   "$(test -e "$queued" || echo gone) $(test -f "$WORK/sent/msg0002.envelope" && echo sent)"
 case "$("$CLI" mail draft --to '' --subject '')" in

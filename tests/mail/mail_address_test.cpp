@@ -45,7 +45,7 @@ TEST(ParseAddressTest, NamesAndAddresses) {
   EXPECT_FALSE(ParseAddress(std::string("bob@mail\0x.example", 18), name, address));
 }
 
-TEST(SplitRecipientsTest, FieldsSplitIntoAppendedEntries) {
+TEST(SplitRecipientsTest, FieldsSplitIntoEntries) {
   struct Case {
     std::string field;
     int result;
@@ -70,15 +70,12 @@ TEST(SplitRecipientsTest, FieldsSplitIntoAppendedEntries) {
       {"a@mail.example;@mail.example", 2, {"a@mail.example"}, {"a"},
        "Invalid Recipient: :@mail.example"},
   };
-  for (const Case& c : cases) {  // entries are appended to what the lists hold
-    Strings addresses{"x@mail.example"}, names{"x"};
+  for (const Case& c : cases) {  // (appending To, CC and BCC in turn: the outbox test)
+    Strings addresses, names;
     std::string error;
     EXPECT_EQ(SplitRecipients(c.field, addresses, names, error), c.result) << c.field;
-    Strings wantAddresses{"x@mail.example"}, wantNames{"x"};
-    wantAddresses.insert(wantAddresses.end(), c.addresses.begin(), c.addresses.end());
-    wantNames.insert(wantNames.end(), c.names.begin(), c.names.end());
-    EXPECT_EQ(addresses, wantAddresses) << c.field;
-    EXPECT_EQ(names, wantNames) << c.field;
+    EXPECT_EQ(addresses, c.addresses) << c.field;
+    EXPECT_EQ(names, c.names) << c.field;
     EXPECT_EQ(error, c.error) << c.field;
   }
 }

@@ -166,9 +166,6 @@ TEST(RichTextFixtureTest, FilesOfOtherProgramsGiveTheirTextAndFormats) {
        "Before the list\n\xE2\x80\xA2\tfirst item\n\xE2\x80\xA2\tsecond item\nA picture  inside a line.\n"
        "cell one\tcell two\t\nAfter the table"},
       {"lo_tabs.rtf", "Name:\tVyrelle\nTabs\tbetween\twords"},
-      {"editor_style.rtf",
-       "Hello bold and italic and underlined text.\nCentred blue\nRight in Courier 14\n"
-       "Na\xC3\xAFve caf\xC3\xA9 \xE2\x82\xAC 5, tab\tend\vsecond line"},
       {"hand_awkward.rtf",
        "One two three two four five\nA\xCE\xA9" "B\xE2\x82\xAC" "Clink \xE2\x80\x94\xC2\xA0\xE2\x80\x98q"
        "\xE2\x80\x99\nGeorgia auto unknown"},
