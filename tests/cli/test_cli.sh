@@ -21,8 +21,6 @@ printf '\r\n~**:*********\r\n~CH:News\r\n~**:- - -\r\n~FO:Sport\r\n\r\n~PN:Resul
 expect "channels dump" "0${T}News${T}Channel!
 1${T}Sport${T}_FOLDER
 2${T}Results${T}http://n.example/r" "$("$CLI" channels dump "$WORK/news.vyr")"
-"$CLI" channels copy "$WORK/news.vyr" "$WORK/copy.vyr"
-expect "channels copy is byte-exact" "$(od -c "$WORK/news.vyr")" "$(od -c "$WORK/copy.vyr")"
 printf '~CH:Fixed\r' > "$DATA/chanfixed.vyr"
 printf '~CH:Mine\r' > "$DATA/chanuser.vyr"
 printf '~CH:Mine\r~FN:q\r~FU:http://q.example/\r' > "$WORK/in.ndf"

@@ -75,17 +75,6 @@ TEST_F(MailAccountsTest, ChecksBeforeSavingWarnButNeverStop) {
 }
 
 TEST_F(MailAccountsTest, ExtraAccountsAreCheckedAndAnInvalidOneIsStoredInactiveUnlessKept) {
-  const struct {
-    const char *account, *server, *problems;
-  } cases[] = {
-      {"?", "pop.example", "? does not appear to be a valid POP user account"},
-      {"", "pop.example", " does not appear to be a valid POP user account"},
-      {"bob", "localhost", "localhost does not appear to be a valid POP server"},
-      {"@", "?", "@ does not appear to be a valid POP user account\n? does not appear to be a valid POP server"},
-      {"bob", "pop.example", ""},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ExtraAccountProblems({c.account, c.server, "", true, false}), c.problems);
-
   ExtraAccounts accounts;
   accounts[0] = {"bob", "pop.example", "pw1", true, false};
   accounts[1] = {"carol@x", "nodot", "pw2", true, true};
