@@ -176,9 +176,7 @@ TEST(RichTextFixtureTest, FilesOfOtherProgramsGiveTheirTextAndFormats) {
   }
 
   RichTextDocument lo = Read(Fixture("lo_formatted.rtf"));
-  EXPECT_EQ(FormatOf(lo, "bold words"), Format("Times New Roman", 240, kBlack, true));
   EXPECT_EQ(FormatOf(lo, "Red text"), Format("Times New Roman", 240, Rgb(255, 0, 0)));
-  EXPECT_EQ(FormatOf(lo, "Courier ten"), Format("Courier New", 200));
   EXPECT_EQ(AlignmentOf(lo, "A centred"), Alignment::Center);
   EXPECT_EQ(AlignmentOf(lo, "A right"), Alignment::Right);
   // Paragraph marks stand outside LibreOffice's run groups: they carry the
