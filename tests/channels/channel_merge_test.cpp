@@ -83,8 +83,8 @@ TEST(ChannelExportTest, FileNamesAndTheChosenChannels) {
   std::string problem;
   EXPECT_EQ(ExportFileName("", "/data/", &problem), "");
   EXPECT_EQ(problem, "Please supply a file name");
-  const std::pair<const char*, const char*> names[] = {{"mine", "/data/mine.ndf"}, {"mine.NDF", "/data/mine.NDF"},
-      {"/home/u/share", "/home/u/share.ndf"}, {"c:\\s\\x", "c:\\s\\x.ndf"}, {"..", "/data/...ndf"}};
+  const std::pair<const char*, const char*> names[] = {
+      {"mine", "/data/mine.ndf"}, {"mine.NDF", "/data/mine.NDF"}, {"/home/u/share", "/home/u/share.ndf"}, {"..", "/data/...ndf"}};
   for (const auto& [typed, file] : names) EXPECT_EQ(ExportFileName(typed, "/data/", nullptr), file);
   test::TempDir dir;
   test::RecordingMessageBox boxes;
