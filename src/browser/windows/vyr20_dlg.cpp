@@ -21,7 +21,6 @@
 #include <wx/utils.h>
 #include <wx/weakref.h>
 
-#include "app/data_seeding.h"
 #include "app/user_data.h"
 #include "browser/windows/popup_web_dlg.h"
 #include "app/windows/main_window_host.h"
@@ -188,13 +187,8 @@ CVyr20Dlg::~CVyr20Dlg() {
 // --- start ------------------------------------------------------------------------
 
 void CVyr20Dlg::Start(const std::string& fileToOpen) {
-  // A new data root gets the shipped schemes first (files already there are
-  // kept), so that the scheme read below is the shipped one.
-  if (const std::string shipped = vyr::FindShippedDataFolder(vyr::platform::ProgramDirectory()); !shipped.empty())
-    vyr::SeedDataRoot(shipped, app_.Directories());
   vyr::InitUserData(app_);
-  // The current scheme: every frame draws with it from now on.
-  CSchemeArt::Load(app_);
+  // The scheme start-up loaded: every frame draws with it from now on.
   ApplyArt();
 
   // A fixed-channel update downloaded earlier takes effect now.
@@ -695,6 +689,9 @@ class CVyr20Host : public MainWindowHost {
   }
   void SetSplashCloser(std::function<void()> close) override {
     if (window_) window_->SetSplashCloser(std::move(close));
+  }
+  void EndForGood() override {
+    if (window_) window_->EndForGood();
   }
   bool InitialisesUserData() const override { return true; }
 
