@@ -216,7 +216,9 @@ void CVyr20Dlg::Start(const std::string& fileToOpen) {
   ApplyPlacement();
   LayoutParts();
   Raise();
-  if (closeSplash_) closeSplash_();
+  // The splash window stays a moment above the window, then timer 123
+  // closes it.
+  StartSplashTimer();
 }
 
 void CVyr20Dlg::ApplyPlacement() {
