@@ -334,7 +334,7 @@ FrameLayout LayoutFrame(const FrameLayoutInput& in) {
     out.addressBar.width = rowWidth;
     const int boxLeft = std::min(kAddressLabelWidth, rowWidth);
     const int boxWidth = std::max(0, rowWidth - boxLeft - kSecurityWidth - 4);
-    const int boxHeight = std::min(out.addressBar.height, kAddressBarHeight - 6);
+    const int boxHeight = std::clamp(out.addressBar.height - 6, 0, kAddressBarHeight - 6);
     out.addressBox = Rect{boxLeft, out.addressBar.y + 3, boxWidth, std::max(0, boxHeight)};
     out.security = Rect{std::min(rowWidth, boxLeft + boxWidth + 2), out.addressBar.y + 3,
                         std::min(kSecurityWidth, std::max(0, rowWidth - boxLeft - boxWidth - 2)),
