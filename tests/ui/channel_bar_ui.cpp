@@ -18,6 +18,7 @@
 
 #include <wx/app.h>
 #include <wx/frame.h>
+#include <wx/image.h>
 #include <wx/sizer.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
@@ -78,6 +79,7 @@ class ChannelBarTestApp : public wxApp, vyr::test::TestApp {
  public:
   bool OnInit() override {
     if (argc != 4) return false;
+    wxInitAllImageHandlers();  // the compiled-in scheme pictures are PNG
     vyr::platform::WindowMessages::Instance().SetWakeUp([] {
       if (wxTheApp) wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
     });
