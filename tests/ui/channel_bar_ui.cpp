@@ -252,20 +252,27 @@ class ChannelBarTestApp : public wxApp, vyr::test::TestApp {
   }
 
   void CheckScrolling() {
+    wxUIActionSimulator input;
     const wxSize size = bar_->GetClientSize();
     const int boxTop = size.y - bar_->InfoBoxHeight();
     ClickAt(bar_, wxRect(0, boxTop - 24, size.x, 24));  // the bottom strip
     const bool down = WaitFor([&] { return bar_->Column()->ScrollOffset() == 1; }, 2000);
     ClickAt(bar_, wxRect(0, 0, size.x, 24));  // the top strip
     const bool up = WaitFor([&] { return bar_->Column()->ScrollOffset() == 0; }, 2000);
-    // Up at the start stays at 0; down from the last entry wraps to 0.
-    bar_->ScrollUp();
-    const bool clamped = bar_->Column()->ScrollOffset() == 0;
-    for (int i = 0; i < 5; ++i) bar_->ScrollDown();
-    const bool last = bar_->Column()->ScrollOffset() == 5;
+    input.MouseMove(bar_->ClientToScreen(wxPoint(size.x / 2, boxTop - 12)));
+    WaitFor([] { return false; }, 150);
+    // Held down, the bottom strip repeats until the last entry; released, it
+    // stops there. Down from the last entry wraps to 0, up at 0 stays.
+    input.MouseDown();
+    const bool repeated = WaitFor([&] { return bar_->Column()->ScrollOffset() == 5; }, 3000);
+    input.MouseUp();
+    WaitFor([] { return false; }, 400);
+    const bool stopped = bar_->Column()->ScrollOffset() == 5;
     bar_->ScrollDown();
-    Check("a press in a scroll strip scrolls the column by one",
-          down && up && clamped && last && bar_->Column()->ScrollOffset() == 0);
+    const bool wrapped = bar_->Column()->ScrollOffset() == 0;
+    bar_->ScrollUp();
+    Check("a press in a scroll strip scrolls the column, repeating while held",
+          down && up && repeated && stopped && wrapped && bar_->Column()->ScrollOffset() == 0);
   }
 
   std::string BoxTitle() const { return bar_->InfoBoxView()->Title(); }

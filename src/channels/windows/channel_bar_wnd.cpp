@@ -82,6 +82,8 @@ class CChannelBarWnd::BoxView : public vyr::net::InfoBoxView {
   CChannelBarWnd& bar_;
 };
 
+bool CChannelBarOwner::ProgramHasFocus() const { return wxWindow::FindFocus() != nullptr; }
+
 void ShowChannelDesignerNotAvailable(vyr::MessageBoxService& messages) {
   messages.Information(kDesignerNotAvailableText.Text());
 }
@@ -312,15 +314,16 @@ void CChannelBarWnd::OnPaint(wxPaintEvent&) {
   dc.DrawPolygon(3, down);
 }
 
-int CChannelBarWnd::ScrollStripAt(int y) const {
-  const int h = GetClientSize().y;
+int CChannelBarWnd::ScrollStripAt(const wxPoint& point) const {
+  const int h = GetClientSize().y, y = point.y;
+  if (point.x < 0 || point.x >= GetClientSize().x) return 0;
   if (y >= 1 && y <= topStrip_ - 1) return -1;
   if (y >= h - boxHeight_ - topStrip_ && y < h - boxHeight_) return 1;
   return 0;
 }
 
 void CChannelBarWnd::OnMouseDown(wxMouseEvent& event) {
-  const int direction = ScrollStripAt(event.GetY());
+  const int direction = ScrollStripAt(event.GetPosition());
   if (direction == 0) return;
   direction < 0 ? ScrollUp() : ScrollDown();
   autoScroll_ = direction;
@@ -331,7 +334,7 @@ void CChannelBarWnd::OnMouseDown(wxMouseEvent& event) {
 void CChannelBarWnd::OnMouseUp(wxMouseEvent&) { StopScrolling(); }
 
 void CChannelBarWnd::OnMotion(wxMouseEvent& event) {
-  if (autoScroll_ != 0 && ScrollStripAt(event.GetY()) == 0) StopScrolling();
+  if (autoScroll_ != 0 && ScrollStripAt(event.GetPosition()) == 0) StopScrolling();
 }
 
 void CChannelBarWnd::StopScrolling() {

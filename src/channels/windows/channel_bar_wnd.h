@@ -57,8 +57,9 @@ class CChannelBarOwner {
   virtual void ShowPageStrip(bool shown) = 0;
   // The main window, its second view or a popup browser window is visible.
   virtual bool BrowserWindowVisible() const = 0;
-  // The window with the keyboard focus belongs to the program.
-  virtual bool ProgramHasFocus() const = 0;
+  // The window with the keyboard focus belongs to the program (by default:
+  // some window of this program has it).
+  virtual bool ProgramHasFocus() const;
   // The main window's info box rotation switch.
   virtual bool RotationOn() const { return true; }
   // A command of a ping reply: runs through the command dispatcher.
@@ -134,7 +135,7 @@ class CChannelBarWnd : public wxPanel, private CBrowserOwner, private vyr::platf
   void OnMotion(wxMouseEvent& event);
   void OnTimer(unsigned id);
   // -1 in the top strip, 1 in the bottom one, 0 elsewhere.
-  int ScrollStripAt(int y) const;
+  int ScrollStripAt(const wxPoint& point) const;
   void StopScrolling();
   void ChooseFromColumn(int command);
   void ChooseFolderEntry(int command);
