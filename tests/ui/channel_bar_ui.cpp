@@ -34,11 +34,15 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-std::string Echo(const std::string& base, const std::string& title) {
-  gchar* escaped = g_uri_escape_string(("<title>" + title + "</title>" + title).c_str(), nullptr, FALSE);
+// A page of the server showing the html; Echo: a page with that title.
+std::string EchoHtml(const std::string& base, const std::string& html) {
+  gchar* escaped = g_uri_escape_string(html.c_str(), nullptr, FALSE);
   std::string out = base + "/echo?" + escaped;
   g_free(escaped);
   return out;
+}
+std::string Echo(const std::string& base, const std::string& title) {
+  return EchoHtml(base, "<title>" + title + "</title>" + title);
 }
 
 struct MainBrowserOwner : CBrowserOwner {
@@ -299,6 +303,14 @@ class ChannelBarTestApp : public wxApp, vyr::test::TestApp {
           opened && owner_.navigations.size() == before + 1 && BoxTitle() == "Box2" &&
               counters_.Get("IBC") == 1 && counters_.Get("IBV") == 5,
           mainOwner_.title + " / " + BoxTitle());
+
+    // Show now puts a page in the box; its script moving on by itself is no
+    // click either: both load in the box.
+    bar_->InfoBox().ShowNow(EchoHtml(base_, "<script>location.replace('" + Echo(base_, "moved") + "');</script>"), 600);
+    Check("the program's own page and a script's navigation load in the box, no click",
+          WaitFor([&] { return BoxTitle() == "moved"; }) && owner_.navigations.size() == before + 1 &&
+              counters_.Get("IBC") == 1 && !bar_->InfoBox().SuppressNext(),
+          BoxTitle());
   }
 
   void CheckSession() {

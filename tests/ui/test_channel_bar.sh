@@ -27,6 +27,6 @@ timeout 160 xvfb-run -a -s "-screen 0 1024x768x24" \
 status=$?
 cat "$WORK/out"
 [ "$status" -eq 0 ] || { echo "--- program errors:"; tail -40 "$WORK/err"; fail "exit status $status"; }
-[ "$(grep -c '^ok ' "$WORK/out")" -eq 12 ] || fail "not every check ran"
+[ "$(grep -c '^ok ' "$WORK/out")" -eq 13 ] || fail "not every check ran"
 [ -s "$SHOT" ] || fail "no screenshot"
 echo "channel bar checks passed; screenshot: $SHOT"
