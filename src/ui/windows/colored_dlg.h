@@ -35,9 +35,27 @@ class CColoredDlg : public wxDialog {
   // and whether the caption is drawn active.
   int CaptionHeight() const;
   bool CaptionActive() const;
+  // Fancy mode: whether the window fills the work area (restore button).
+  bool IsZoomed() const;
+  // Fancy mode: the close button's place in window coordinates; empty when
+  // the scheme's placement leaves it no room.
+  wxRect CloseButtonRect() const;
 
   struct Frame;
 
  private:
+  void ColourControls(wxWindow* parent);
+  wxRect ButtonRect(int which) const;
+  int ButtonAt(const wxPoint& at) const;
+  int HitAt(const wxPoint& at) const;
+  void OnPaint(wxPaintEvent& event);
+  void OnLeftDown(wxMouseEvent& event);
+  void OnLeftUp(wxMouseEvent& event);
+  void OnMotion(wxMouseEvent& event);
+  void OnActivate(wxActivateEvent& event);
+  void BeginDrag(int hit, const wxPoint& screenAt);
+  void EndDrag();
+  void ToggleZoom();
+
   std::unique_ptr<Frame> frame_;
 };
