@@ -216,6 +216,7 @@ class ColoredDlgApp : public wxApp {
                              box->IsShownOnScreen() &&
                              static_cast<wxTopLevelWindow*>(wxGetTopLevelParent(box))->IsActive(); });
         Check(box && box->GetValue() == given, "check box state in");
+        if (given) Screen().SaveFile(wxString(wxTheApp->argv[3]).BeforeLast('.') + "_question.png");
         if (!box) return;
         pointer.MouseMove(box->GetScreenRect().GetPosition() + wxPoint(8, box->GetSize().y / 2));
         pointer.MouseClick();
