@@ -101,6 +101,11 @@ std::shared_ptr<const CSchemeArt> MakeArt(bool fancy, const std::string& caption
   return std::make_shared<const CSchemeArt>(look);
 }
 
+// Where the window is on the screen, asked of the X server: the toolkit's
+// cached position of a top-level window is relative to the window manager's
+// frame once it is reparented.
+wxPoint Origin(wxWindow* w) { return w->ClientToScreen(wxPoint(0, 0)); }
+
 // A dialog with one line of text and a button.
 CColoredDlg* OpenDialog(const char* title) {
   auto* dlg = new CColoredDlg(nullptr, title);
@@ -111,7 +116,7 @@ CColoredDlg* OpenDialog(const char* title) {
   dlg->FinishLayout();
   dlg->Move(200, 150);
   dlg->Show();
-  WaitFor([dlg] { return dlg->IsShownOnScreen() && dlg->GetScreenPosition().x > 0; });
+  WaitFor([dlg] { return dlg->IsShownOnScreen() && Origin(dlg).x > 0; });
   return dlg;
 }
 
@@ -148,10 +153,10 @@ class ColoredDlgApp : public wxApp {
     const wxSize inner = fancy->ContentPanel()->GetSize();
     Check(size.x == inner.x + 20 && size.y == inner.y + 40, "grown by the frame");
     wxImage shot;
-    CheckPixel([fancy] { return fancy->GetScreenPosition() + wxPoint(12, 31); }, back,
+    CheckPixel([fancy] { return Origin(fancy) + wxPoint(12, 31); }, back,
                "scheme background inside", &shot);
     shot.SaveFile(argv[3], wxBITMAP_TYPE_PNG);
-    const wxPoint o = fancy->GetScreenPosition();
+    const wxPoint o = Origin(fancy);
     const struct { wxPoint at; wxColour colour; const char* what; } samples[] = {
         {{5, 2}, red, "caption left end"},        {{size.x / 2, 2}, green, "caption middle"},
         {{size.x - 5, 2}, blue, "caption right end"}, {{4, size.y / 2}, left, "left border"},
@@ -167,15 +172,15 @@ class ColoredDlgApp : public wxApp {
     pointer.MouseDown();
     for (int step = 1; step <= 10; ++step) pointer.MouseMove(o + wxPoint(40 + 8 * step, 12 + 5 * step));
     pointer.MouseUp();
-    Check(WaitFor([&] { return fancy->GetScreenPosition() == o + wxPoint(80, 50); }),
-          "caption drag moved to " + std::to_string(fancy->GetScreenPosition().x - o.x) + "," +
-              std::to_string(fancy->GetScreenPosition().y - o.y));
+    Check(WaitFor([&] { return Origin(fancy) == o + wxPoint(80, 50); }),
+          "caption drag moved to " + std::to_string(Origin(fancy).x - o.x) + "," +
+              std::to_string(Origin(fancy).y - o.y));
     CheckPixel([&] { return o + wxPoint(80 + size.x / 2, 50 + 2); }, green, "moved caption on the screen");
 
     // The close button closes it.
     const wxRect close = fancy->CloseButtonRect();
     Check(!close.IsEmpty(), "close button placed");
-    pointer.MouseMove(fancy->GetScreenPosition() + close.GetPosition() + close.GetSize() / 2);
+    pointer.MouseMove(Origin(fancy) + close.GetPosition() + close.GetSize() / 2);
     pointer.MouseClick();
     Check(WaitFor([fancy] { return !fancy->IsShown(); }), "close button did not close");
     fancy->Destroy();
@@ -200,7 +205,7 @@ class ColoredDlgApp : public wxApp {
     CColoredDlg* broken = OpenDialog("Broken");
     const wxImage builtIn(argv[2]);
     Check(broken->IsFancy() && broken->CaptionHeight() == 24, "broken scheme: compiled-in caption");
-    CheckPixel([broken] { return broken->GetScreenPosition() + wxPoint(broken->GetSize().x / 2, 20); },
+    CheckPixel([broken] { return Origin(broken) + wxPoint(broken->GetSize().x / 2, 20); },
                PixelOf(builtIn, {60, 20}), "broken scheme: caption drawn");
     broken->Destroy();
 

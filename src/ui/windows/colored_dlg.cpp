@@ -419,7 +419,7 @@ void CColoredDlg::BeginDrag(int code, const wxPoint& screenAt) {
   // No window manager: the window follows the pointer itself.
   f.dragging = hit;
   f.dragStart = screenAt;
-  f.dragRect = GetScreenRect();
+  f.dragRect = wxRect(ClientToScreen(wxPoint(0, 0)), GetSize());
   if (!HasCapture()) CaptureMouse();
 }
 
@@ -491,7 +491,9 @@ void CColoredDlg::ToggleZoom() {
     f.zoomed = false;
     SetSize(f.restoreRect);
   } else {
-    f.restoreRect = GetScreenRect();
+    // The window's origin as the X server has it (the cached position can be
+    // relative to a window manager's frame).
+    f.restoreRect = wxRect(ClientToScreen(wxPoint(0, 0)), GetSize());
     const int index = wxDisplay::GetFromWindow(this);
     const wxDisplay display(index == wxNOT_FOUND ? 0u : static_cast<unsigned>(index));
     f.zoomed = true;
