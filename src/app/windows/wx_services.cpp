@@ -1,8 +1,6 @@
 #include "app/windows/wx_services.h"
 
 #include <wx/app.h>
-#include <wx/msgdlg.h>
-#include <wx/richmsgdlg.h>
 #include <wx/sound.h>
 #include <wx/filename.h>
 #include <wx/log.h>
@@ -10,6 +8,7 @@
 
 #include "app/application.h"
 #include "platform/string_table.h"
+#include "ui/windows/message_box_dlg.h"
 
 namespace {
 
@@ -35,10 +34,19 @@ std::string CaptionOr(const std::string& caption, vyr::platform::TextId fallback
 
 }  // namespace
 
+void CWxMessageBox::SetCloseSplash(std::function<void()> closeSplash) {
+  closeSplash_ = std::move(closeSplash);
+}
+
+void CWxMessageBox::BeforeBox(const char* sound) {
+  if (closeSplash_) closeSplash_();
+  PlayBoxSound(sound);
+}
+
 int CWxMessageBox::Error(const std::string& text, const std::string& caption) {
-  PlayBoxSound("error");
-  wxMessageDialog box(BoxParent(), FromUtf8(text),
-                      FromUtf8(CaptionOr(caption, vyr::kErrorBoxCaption)), wxOK | wxICON_ERROR);
+  BeforeBox("error");
+  CMessageBoxDlg box(BoxParent(), CMessageBoxDlg::Kind::Error, FromUtf8(text),
+                     FromUtf8(CaptionOr(caption, vyr::kErrorBoxCaption)));
   box.ShowModal();
   return vyr::IDOK;
 }
@@ -50,20 +58,19 @@ int CWxMessageBox::Question(const std::string& text, const std::string& caption,
 
 int CWxMessageBox::QuestionWithCheckBox(const std::string& text, const std::string& caption,
                                         const std::string& checkBoxText, bool* checked) {
-  PlayBoxSound("question");
-  wxRichMessageDialog box(BoxParent(), FromUtf8(text), FromUtf8(caption),
-                          wxYES_NO | wxICON_QUESTION);
-  if (checked) box.ShowCheckBox(FromUtf8(checkBoxText), *checked);
-  int answer = box.ShowModal();
-  if (checked) *checked = box.IsCheckBoxChecked();
+  BeforeBox("question");
+  CMessageBoxDlg box(BoxParent(), CMessageBoxDlg::Kind::Question, FromUtf8(text),
+                     FromUtf8(caption), checked ? FromUtf8(checkBoxText) : wxString(),
+                     checked && *checked);
+  const int answer = box.ShowModal();
+  if (checked) *checked = box.IsChecked();
   return answer == wxID_YES ? vyr::IDYES : vyr::IDNO;
 }
 
 int CWxMessageBox::Information(const std::string& text, const std::string& caption) {
-  PlayBoxSound("info");
-  wxMessageDialog box(BoxParent(), FromUtf8(text),
-                      FromUtf8(CaptionOr(caption, vyr::kInformationBoxCaption)),
-                      wxOK | wxICON_INFORMATION);
+  BeforeBox("info");
+  CMessageBoxDlg box(BoxParent(), CMessageBoxDlg::Kind::Information, FromUtf8(text),
+                     FromUtf8(CaptionOr(caption, vyr::kInformationBoxCaption)));
   box.ShowModal();
   return vyr::IDOK;
 }

@@ -4,13 +4,19 @@
 // wxWidgets. They must only be called on the user-interface thread: the
 // application puts a vyr::UiThreadMessageBox in front of the boxes, which
 // hands boxes asked for by workers over to that thread.
+#include <functional>
 #include <string>
 
 #include "app/message_box.h"
 #include "app/sound_player.h"
 
+// Skinned modal boxes (CMessageBoxDlg). Each box first runs the close-splash
+// hook (the application sets it while a splash window is up), then plays its
+// sound, then shows itself.
 class CWxMessageBox : public vyr::MessageBoxService {
  public:
+  void SetCloseSplash(std::function<void()> closeSplash);
+
   // Error box with an OK button; caption string 32822 when the caption is
   // empty; plays "error".
   int Error(const std::string& text, const std::string& caption = {}) override;
@@ -25,6 +31,11 @@ class CWxMessageBox : public vyr::MessageBoxService {
   // Information box with an OK button; caption string 32824 when the caption
   // is empty; plays "info".
   int Information(const std::string& text, const std::string& caption = {}) override;
+
+ private:
+  void BeforeBox(const char* sound);
+
+  std::function<void()> closeSplash_;
 };
 
 class CWxSoundPlayer : public vyr::SoundPlayer {

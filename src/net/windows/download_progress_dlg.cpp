@@ -16,22 +16,21 @@ constexpr int kGaugeScale = 1024;
 
 CDownloadProgressDlg::CDownloadProgressDlg(wxWindow* parent,
                                            const vyr::net::DownloadDialogRequest& request)
-    : wxDialog(parent, wxID_ANY, wxS("Vyrelle"), wxDefaultPosition, wxDefaultSize,
-               wxCAPTION | wxSTAY_ON_TOP),
-      hidden_(request.hidden) {
+    : CColoredDlg(parent, wxS("Vyrelle"), false, wxSTAY_ON_TOP), hidden_(request.hidden) {
+  wxPanel* panel = ContentPanel();
   auto* sizer = new wxBoxSizer(wxVERTICAL);
-  message_ = new wxStaticText(this, wxID_ANY, wxString::FromUTF8(request.caption.c_str()));
-  status_ = new wxStaticText(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxSize(380, -1),
+  message_ = new wxStaticText(panel, wxID_ANY, wxString::FromUTF8(request.caption.c_str()));
+  status_ = new wxStaticText(panel, wxID_ANY, wxEmptyString, wxDefaultPosition, wxSize(380, -1),
                              wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END, wxS("status"));
-  gauge_ = new wxGauge(this, wxID_ANY, 100, wxDefaultPosition, wxSize(380, -1));
-  auto* cancel = new wxButton(this, wxID_CANCEL,
+  gauge_ = new wxGauge(panel, wxID_ANY, 100, wxDefaultPosition, wxSize(380, -1));
+  auto* cancel = new wxButton(panel, wxID_CANCEL,
                               wxString::FromUTF8(vyr::net::kCancelButtonText.Text().c_str()));
   sizer->Add(message_, 0, wxALL | wxEXPAND, 10);
   sizer->Add(status_, 0, wxLEFT | wxRIGHT | wxEXPAND, 10);
   sizer->Add(gauge_, 0, wxALL | wxEXPAND, 10);
   sizer->Add(cancel, 0, wxBOTTOM | wxALIGN_CENTER_HORIZONTAL, 10);
-  SetSizerAndFit(sizer);
-  CentreOnParent();
+  panel->SetSizer(sizer);
+  FinishLayout();
 
   Bind(wxEVT_BUTTON, &CDownloadProgressDlg::OnCancel, this, wxID_CANCEL);
   Bind(wxEVT_CLOSE_WINDOW, &CDownloadProgressDlg::OnClose, this);
@@ -74,7 +73,7 @@ void CDownloadProgressDlg::ShowWindow() {}
 
 void CDownloadProgressDlg::SetMessage(const std::string& text) {
   message_->SetLabel(wxString::FromUTF8(text.c_str()));
-  Layout();
+  ContentPanel()->Layout();
   Update();
 }
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include <wx/dialog.h>
+#include "ui/windows/colored_dlg.h"
 
 #include "net/download_progress.h"
 
@@ -14,7 +14,7 @@ class wxGauge;
 class wxStaticText;
 class wxGUIEventLoop;
 
-class CDownloadProgressDlg : public wxDialog, private vyr::net::DownloadProgressView {
+class CDownloadProgressDlg : public CColoredDlg, private vyr::net::DownloadProgressView {
  public:
   CDownloadProgressDlg(wxWindow* parent, const vyr::net::DownloadDialogRequest& request);
   ~CDownloadProgressDlg() override;
