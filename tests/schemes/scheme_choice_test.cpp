@@ -133,7 +133,9 @@ TEST(SchemeChoiceTest, CreateListColoursAndLogo) {
     EXPECT_EQ(CreateScheme(t.app, t.boxes, name, c.own), c.error == nullptr);
     EXPECT_EQ(name, c.name);
     ASSERT_EQ(t.boxes.boxes.size(), c.error ? 1u : 0u);
-    if (c.error) EXPECT_EQ(t.boxes.boxes[0].text, c.error);
+    if (c.error) {
+      EXPECT_EQ(t.boxes.boxes[0].text, c.error);
+    }
   }
   EXPECT_EQ(test::ReadFile(media + "Dusk/config.ini"), test::ReadFile(media + "default/config.ini"));
   EXPECT_EQ(test::ReadFile(media + "Dusk/chanuser.vyr"), "channels");
