@@ -6,6 +6,7 @@
 #include "app/message_box.h"
 #include "platform/file_system.h"
 #include "platform/folder_listing.h"
+#include "platform/profile_file.h"
 #include "platform/windows_dir.h"
 
 namespace vyr {
@@ -68,6 +69,16 @@ int BmpColourTableSize(const std::string& path) {
   if (bitCount == 0 || bitCount > 8) return 0;
   const unsigned full = 1u << bitCount;
   return static_cast<int>(used != 0 && used < full ? used : full);
+}
+
+bool SchemeFancyWindows(const Application& app, const std::string& scheme) {
+  const std::string media = app.GetDataDirectory("media", false);
+  if (media.empty()) return false;
+  std::string file = media + "default/config.ini";
+  if (platform::IsPlainFileName(scheme) && platform::FileExists(media + scheme + "/config.ini")) {
+    file = media + scheme + "/config.ini";
+  }
+  return platform::GetPrivateProfileInt("Misc", "FancyWindows", 0, file) != 0;
 }
 
 LookOutcome ConfirmLookChoice(Application& app, MessageBoxService& boxes, const LookChoice& choice,

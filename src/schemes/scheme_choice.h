@@ -32,6 +32,10 @@ struct LookChoice {
   bool transitions = true;
 };
 
+// [Misc] FancyWindows of a scheme's "config.ini", or of the default
+// scheme's when it has none: what the dialog shows for a selected scheme.
+bool SchemeFancyWindows(const Application& app, const std::string& scheme);
+
 enum class LookOutcome {
   OptionsOnly,  // same scheme, same frame: only the sound options were saved
   Switched,     // the chosen scheme is current and saved: apply it now

@@ -106,6 +106,10 @@ CLookFeelDlg::CLookFeelDlg(wxWindow* parent, vyr::Application& app)
   panel->SetSizer(sizer);
   FillSchemes(app.CurrentSchemeName());
 
+  // The frame box shows the selected scheme's own setting.
+  schemes_->Bind(wxEVT_LISTBOX, [this](wxCommandEvent& event) {
+    fancy_->SetValue(vyr::SchemeFancyWindows(app_, event.GetString().ToStdString(wxConvUTF8)));
+  });
   Bind(wxEVT_BUTTON, &CLookFeelDlg::OnOk, this, wxID_OK);
   Bind(wxEVT_BUTTON, &CLookFeelDlg::OnCreate, this, kCreateId);
   Bind(wxEVT_BUTTON, &CLookFeelDlg::OnColours, this, kColoursId);
