@@ -104,11 +104,11 @@ for name in window-close window-restore window-minimize; do
 done
 convert "$WORK"/c[0-5].png +append -alpha off -type TrueColor BMP3:"$OUT/captionbar.bmp"
 
-# Border pieces, 10x10: the caption's night colour with an amber inner line.
+# Border pieces, 10x10: the caption's night colour, plain, so that the edges
+# tile without a pattern.
 cells=()
 for n in 0 1 2 3 4 5 6 7; do
-  convert -size 10x10 xc:"$CAPTION_BACK" -fill '#3A3F52' -draw 'rectangle 2,2 7,7' \
-    -fill "$ACCENT" -draw 'rectangle 4,4 5,5' "$WORK/b$n.png"
+  convert -size 10x10 xc:"$CAPTION_BACK" "$WORK/b$n.png"
   cells+=("$WORK/b$n.png")
 done
 convert "${cells[@]}" +append -alpha off -type TrueColor BMP3:"$OUT/borders.bmp"
