@@ -1,17 +1,16 @@
-// The scheme dialogs on a virtual display, driven through their own
-// controls: a scheme created and switched to, one of its colours customised
-// (the scheme's config.ini compared as text), a switch to the shipped dark
-// scheme (the dialog's background sampled on the screen before and after),
-// and a ".vyrscheme" package imported from the test HTTP server through the
-// name dialog's loop. Prints one line per failed check and exits 0 when there
-// is none.
+// The scheme dialogs on a virtual display, driven through their controls: a
+// scheme created and switched to, two of its colours customised (its
+// config.ini compared as text), a switch to the dark scheme (the dialog's
+// background sampled on the screen), and a package imported from the test
+// HTTP server through the name dialog's loop. Prints one line per failed
+// check; exits 0 when there is none.
 //
 // usage: look_feel_ui SHIPPED_DATA_DIR HOME FILES_DIR SERVER_URL SCREENSHOT_DIR
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <functional>
-#include <cstdlib>
 #include <string>
 
 #include <wx/app.h>
@@ -25,7 +24,6 @@
 
 #include "app/application.h"
 #include "app/data_seeding.h"
-#include "net/download_progress.h"
 #include "net/windows/download_progress_dlg.h"
 #include "platform/file_system.h"
 #include "platform/profile_file.h"
@@ -41,10 +39,7 @@ namespace {
 
 int gFailures = 0;
 void Check(bool ok, const std::string& what) {
-  if (!ok) {
-    std::printf("FAIL: %s\n", what.c_str());
-    ++gFailures;
-  }
+  if (!ok) std::printf("FAIL: %s\n", what.c_str()), ++gFailures;
 }
 
 std::string Read(const std::string& path) {
@@ -53,32 +48,22 @@ std::string Read(const std::string& path) {
   return text;
 }
 
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-  const size_t at = text.find(from);
-  if (at == std::string::npos) return "(no line " + from + ")";
-  return text.replace(at, from.size(), to);
-}
-
-// Questions answered yes; every box remembered as "caption: text".
-class AnsweringBoxes : public vyr::MessageBoxService {
- public:
+// Questions answered yes; every box kept as "caption: text".
+struct AnsweringBoxes : vyr::MessageBoxService {
   int Error(const std::string& text, const std::string&) override { return Add("error", text); }
   int Question(const std::string& text, const std::string& caption, bool*) override {
     Add(caption, text);
     return vyr::IDYES;
   }
   int Information(const std::string& text, const std::string&) override { return Add("info", text); }
-  std::vector<std::string> seen;
-
- private:
   int Add(const std::string& caption, const std::string& text) {
     seen.push_back(caption + ": " + text);
     return vyr::IDOK;
   }
+  std::vector<std::string> seen;
 };
 
-class SilentSounds : public vyr::SoundPlayer {
- public:
+struct SilentSounds : vyr::SoundPlayer {
   int Play(const std::string&, bool) override { return 0; }
 };
 
@@ -87,92 +72,63 @@ T* Named(wxWindow* dialog, const char* name) {
   return dynamic_cast<T*>(dialog->FindWindow(wxString::FromUTF8(name)));
 }
 
-void Press(wxWindow* dialog, const char* name) {
-  auto* button = Named<wxButton>(dialog, name);
-  Check(button != nullptr, std::string("no button ") + name);
+// Clicks a button (found by name, or by its identifier) as the user would:
+// the event goes through the queue.
+void Press(wxWindow* dialog, const char* name, int id = wxID_ANY) {
+  wxWindow* button = name ? Named<wxButton>(dialog, name) : dialog->FindWindow(id);
+  Check(button != nullptr, std::string("no button ") + (name ? name : std::to_string(id)));
   if (!button) return;
   wxCommandEvent click(wxEVT_BUTTON, button->GetId());
   click.SetEventObject(button);
   button->GetEventHandler()->AddPendingEvent(click);
 }
 
-void PressId(wxWindow* dialog, int id) {
-  wxWindow* button = dialog->FindWindow(id);
-  Check(button != nullptr, "no button " + std::to_string(id));
-  if (!button) return;
-  wxCommandEvent click(wxEVT_BUTTON, id);
-  click.SetEventObject(button);
-  button->GetEventHandler()->AddPendingEvent(click);
-}
-
-void SelectScheme(wxWindow* dialog, const char* scheme) {
-  auto* list = Named<wxListBox>(dialog, "schemes");
-  const int at = list ? list->FindString(scheme, true) : wxNOT_FOUND;
-  Check(at != wxNOT_FOUND, std::string("scheme not listed: ") + scheme);
-  if (at == wxNOT_FOUND) return;
-  list->SetSelection(at);
-  wxCommandEvent picked(wxEVT_LISTBOX, list->GetId());
-  picked.SetEventObject(list);
-  picked.SetInt(at);
-  picked.SetString(scheme);
-  list->GetEventHandler()->ProcessEvent(picked);
-}
-
 std::string Selected(wxWindow* dialog) {
   auto* list = Named<wxListBox>(dialog, "schemes");
-  return list && list->GetSelection() != wxNOT_FOUND ? list->GetStringSelection().ToStdString() : "";
+  return list->GetSelection() == wxNOT_FOUND ? "" : list->GetStringSelection().ToStdString();
 }
 
-std::string Text(const wxColour& c) {
-  return std::to_string(c.Red()) + "," + std::to_string(c.Green()) + "," + std::to_string(c.Blue());
-}
-
-// The dialog's background, sampled on the screen (ImageMagick's picture of
-// the whole display) inside its content panel, in a corner away from every
-// control. The picture is kept at shot.
-wxColour Background(CColoredDlg* dialog, const std::string& shot) {
+// The dialog's background on the screen (ImageMagick's picture of the whole
+// display, kept at shot), inside the content panel's lower left corner.
+std::string Background(CColoredDlg* dialog, const std::string& shot) {
   dialog->Update();
   wxYield();
-  const std::string command = "import -window root '" + shot + "'";
   wxImage image;
-  if (std::system(command.c_str()) != 0 || !image.LoadFile(wxString::FromUTF8(shot))) {
-    Check(false, "no screenshot (ImageMagick's import, Debian package imagemagick)");
-    return *wxWHITE;
+  if (std::system(("import -window root '" + shot + "'").c_str()) != 0 ||
+      !image.LoadFile(wxString::FromUTF8(shot))) {
+    return "no screenshot (ImageMagick's import, Debian package imagemagick)";
   }
   wxPanel* panel = dialog->ContentPanel();
   const wxPoint at = panel->ClientToScreen(wxPoint(3, panel->GetClientSize().y - 3));
-  return wxColour(image.GetRed(at.x, at.y), image.GetGreen(at.x, at.y), image.GetBlue(at.x, at.y));
+  return std::to_string(image.GetRed(at.x, at.y)) + "," + std::to_string(image.GetGreen(at.x, at.y)) +
+         "," + std::to_string(image.GetBlue(at.x, at.y));
 }
 
-bool Near(const wxColour& a, const wxColour& b) {
-  return std::abs(a.Red() - b.Red()) < 8 && std::abs(a.Green() - b.Green()) < 8 &&
-         std::abs(a.Blue() - b.Blue()) < 8;
-}
-
-
-// Plays a script against the modal dialogs as they open: each step waits
-// for a shown dialog of its kind that has been painted, acts on it and is
-// done. Other dialogs (the download window) are left alone.
+// Plays steps against the modal dialogs as they open: a step waits until a
+// dialog of its kind is shown and painted, then acts on it. Other dialogs
+// (the download window) are left alone.
 class Script : public wxTimer {
  public:
-  struct Step {
-    std::function<bool(wxDialog*)> matches;
-    std::function<void(wxDialog*)> act;
-  };
   template <typename D>
-  void Then(std::function<void(D*)> act) {
-    steps_.push_back({[](wxDialog* d) { return dynamic_cast<D*>(d) != nullptr; },
-                      [act](wxDialog* d) { act(dynamic_cast<D*>(d)); }});
+  Script& Then(std::function<void(D*)> act) {
+    steps_.push_back([act](wxDialog* d) {
+      if (auto* mine = dynamic_cast<D*>(d)) return act(mine), true;
+      return false;
+    });
+    return *this;
   }
-  bool Done() const { return steps_.empty(); }
-  void Start() {
+  // Runs body (which opens the first dialog) with the steps played.
+  template <typename F>
+  auto Play(F body) {
     started_ = std::chrono::steady_clock::now();
-    wxTimer::Start(50);
+    Start(50);
+    auto result = body();
+    Check(steps_.empty(), std::to_string(steps_.size()) + " scripted steps not reached");
+    return result;
   }
   void Notify() override {
     if (std::chrono::steady_clock::now() - started_ > std::chrono::seconds(60)) {
-      std::printf("FAIL: the dialogs did not come as scripted (%zu steps left)\n", steps_.size());
-
+      std::printf("FAIL: the dialogs did not come as scripted\n");
       std::fflush(stdout);
       std::_Exit(1);
     }
@@ -181,24 +137,18 @@ class Script : public wxTimer {
       auto* dialog = dynamic_cast<wxDialog*>(window);
       if (dialog && dialog->IsModal() && dialog->IsShownOnScreen()) top = dialog;
     }
-    if (steps_.empty() || !top || !steps_.front().matches(top)) {
-      settled_ = 0;
-      return;
+    settled_ = top && top == last_ ? settled_ + 1 : 0;
+    last_ = top;
+    if (steps_.empty() || settled_ < 4) return;  // a few ticks to be painted
+    if (steps_.front()(top)) {
+      steps_.pop_front();
+      last_ = nullptr;
+      if (steps_.empty()) Stop();
     }
-    if (top != last_) {
-      last_ = top;
-      settled_ = 0;
-    }
-    if (++settled_ < 4) return;  // a few ticks to be mapped and painted
-    Step step = steps_.front();
-    steps_.pop_front();
-    if (steps_.empty()) Stop();
-    last_ = nullptr;
-    step.act(top);
   }
 
  private:
-  std::deque<Step> steps_;
+  std::deque<std::function<bool(wxDialog*)>> steps_;
   wxDialog* last_ = nullptr;
   int settled_ = 0;
   std::chrono::steady_clock::time_point started_;
@@ -216,7 +166,6 @@ class LookFeelApp : public wxApp {
     CallAfter([this] {
       RunAll();
       vyr::net::SetDownloadDialogRunner(nullptr);
-      std::printf("%s\n", gFailures ? "look and feel checks failed" : "look and feel checks passed");
       ExitMainLoop();
     });
     return true;
@@ -228,124 +177,109 @@ class LookFeelApp : public wxApp {
 
  private:
   void RunAll() {
-    const std::string shipped = argv[1].ToStdString(), home = argv[2].ToStdString();
-    const std::string files = argv[3].ToStdString(), url = argv[4].ToStdString();
-    const std::string shots = argv[5].ToStdString();
-    vyr::Application app(home, boxes_, sounds_);
-    Check(vyr::SeedDataRoot(shipped, app.Directories()) > 30, "seeding copied too little");
+    const std::string files = argv[3].ToStdString(), shots = argv[5].ToStdString();
+    vyr::Application app(argv[2].ToStdString(), boxes_, sounds_);
+    Check(vyr::SeedDataRoot(argv[1].ToStdString(), app.Directories()) > 30, "seeding");
     app.LoadStartupSettings();
     CSchemeArt::Load(app);
     const std::string media = app.GetDataDirectory("media", false);
     const std::string defaults = Read(media + "default/config.ini");
+    auto dialog = [&] { return RunLookAndFeelDialog(nullptr, app); };
 
     // A new scheme, created in the dialog and switched to.
-    Script create;
-    create.Then<CLookFeelDlg>([&](CLookFeelDlg* d) {
-      Check(Selected(d) == "default", "current scheme not selected: " + Selected(d));
-      const wxColour back = Background(d, shots + "/ui_look_feel_default.png");
-      Check(Near(back, wxColour(243, 244, 246)), "default dialog background " + Text(back));
-      Press(d, "create");
-    });
-    create.Then<CCreateSchemeDlg>([](CCreateSchemeDlg* d) {
-      Named<wxTextCtrl>(d, "name")->SetValue("  Mine ");
-      PressId(d, wxID_OK);
-    });
-    create.Then<CLookFeelDlg>([](CLookFeelDlg* d) {
-      Check(Selected(d) == "Mine", "new scheme not selected: " + Selected(d));
-      PressId(d, wxID_OK);
-    });
-    create.Start();
-    Check(RunLookAndFeelDialog(nullptr, app), "switching to the new scheme reported no change");
-    Check(create.Done(), "create script unfinished");
-    Check(app.CurrentSchemeName() == "Mine" && app.GetString("misc", "userdir") == "Mine",
-          "new scheme not current");
+    Check(Script()
+              .Then<CLookFeelDlg>([&](CLookFeelDlg* d) {
+                Check(Selected(d) == "default", "selected: " + Selected(d));
+                const std::string back = Background(d, shots + "/ui_look_feel_default.png");
+                Check(back == "243,244,246", "default background " + back);
+                Press(d, "create");
+              })
+              .Then<CCreateSchemeDlg>([](CCreateSchemeDlg* d) {
+                Named<wxTextCtrl>(d, "name")->SetValue("  Mine ");
+                Press(d, nullptr, wxID_OK);
+              })
+              .Then<CLookFeelDlg>([](CLookFeelDlg* d) {
+                Check(Selected(d) == "Mine", "selected after create: " + Selected(d));
+                Press(d, nullptr, wxID_OK);
+              })
+              .Play(dialog),
+          "switching to the new scheme reported no change");
+    Check(app.GetString("misc", "userdir") == "Mine", "new scheme not current");
     ApplyCurrentScheme(app);
 
-    // Two of its colours customised.
-    Script colours;
-    colours.Then<CLookFeelDlg>([](CLookFeelDlg* d) { Press(d, "colours"); });
-    colours.Then<CSchemeColoursDlg>([](CSchemeColoursDlg* d) {
-      Named<wxColourPickerCtrl>(d, "colour0")->SetColour(wxColour(10, 20, 30));
-      Named<wxColourPickerCtrl>(d, "colour1")->SetColour(wxColour(250, 240, 230));
-      PressId(d, wxID_OK);
-    });
-    colours.Then<CLookFeelDlg>([](CLookFeelDlg* d) { PressId(d, wxID_CANCEL); });
-    colours.Start();
-    Check(RunLookAndFeelDialog(nullptr, app), "customised colours reported no change");
-    Check(colours.Done(), "colour script unfinished");
-    const std::string expected =
-        Replace(Replace(defaults, "\nToolBarBack=243,244,246\n", "\nToolBarBack=10,20,30\n"),
-                "\nToolBarText=45,55,72\n", "\nToolBarText=250,240,230\n");
-    Check(Read(media + "Mine/config.ini") == expected,
-          "Mine/config.ini is\n" + Read(media + "Mine/config.ini") + "\nexpected\n" + expected);
+    // Two of its colours customised: only those lines of the default's copy change.
+    Check(Script()
+              .Then<CLookFeelDlg>([](CLookFeelDlg* d) { Press(d, "colours"); })
+              .Then<CSchemeColoursDlg>([](CSchemeColoursDlg* d) {
+                Named<wxColourPickerCtrl>(d, "colour0")->SetColour(wxColour(10, 20, 30));
+                Named<wxColourPickerCtrl>(d, "colour1")->SetColour(wxColour(250, 240, 230));
+                Press(d, nullptr, wxID_OK);
+              })
+              .Then<CLookFeelDlg>([](CLookFeelDlg* d) { Press(d, nullptr, wxID_CANCEL); })
+              .Play(dialog),
+          "customised colours reported no change");
+    std::string expected = defaults;
+    expected.replace(expected.find("ToolBarBack=243,244,246"), 23, "ToolBarBack=10,20,30");
+    expected.replace(expected.find("ToolBarText=45,55,72"), 20, "ToolBarText=250,240,230");
+    Check(Read(media + "Mine/config.ini") == expected, "Mine/config.ini:\n" + Read(media + "Mine/config.ini"));
     Check(Read(media + "default/config.ini") == defaults, "default/config.ini changed");
     ApplyCurrentScheme(app);
 
-    // The switch to the dark scheme: the dialog shows the customised
-    // background, then, opened again, the dark one in its own frame.
-    Script dark;
-    dark.Then<CLookFeelDlg>([&](CLookFeelDlg* d) {
-      const wxColour back = Background(d, shots + "/ui_look_feel_before.png");
-      Check(Near(back, wxColour(10, 20, 30)), "customised dialog background " + Text(back));
-      Check(!d->IsFancy(), "plain scheme drawn fancy");
-      SelectScheme(d, "Midnight");
-      Check(Named<wxCheckBox>(d, "fancy")->GetValue(), "Midnight's frame setting not shown");
-      PressId(d, wxID_OK);
-    });
-    dark.Start();
-    Check(RunLookAndFeelDialog(nullptr, app), "switching to Midnight reported no change");
-    Check(dark.Done(), "switch script unfinished");
+    // The switch to the dark scheme, seen in the dialog opened again.
+    Check(Script()
+              .Then<CLookFeelDlg>([&](CLookFeelDlg* d) {
+                const std::string back = Background(d, shots + "/ui_look_feel_custom.png");
+                Check(back == "10,20,30", "customised background " + back);
+                auto* list = Named<wxListBox>(d, "schemes");
+                list->SetSelection(list->FindString("Midnight", true));
+                wxCommandEvent picked(wxEVT_LISTBOX, list->GetId());
+                picked.SetString("Midnight");
+                list->GetEventHandler()->ProcessEvent(picked);
+                Check(Named<wxCheckBox>(d, "fancy")->GetValue(), "Midnight's frame setting not shown");
+                Press(d, nullptr, wxID_OK);
+              })
+              .Play(dialog),
+          "switching to Midnight reported no change");
     ApplyCurrentScheme(app);
-    Script shown;
-    shown.Then<CLookFeelDlg>([&](CLookFeelDlg* d) {
-      const wxColour back = Background(d, shots + "/ui_look_feel_midnight.png");
-      Check(Near(back, wxColour(30, 34, 48)), "Midnight dialog background " + Text(back));
-      Check(d->IsFancy(), "Midnight dialog has no frame of its own");
-      Check(Selected(d) == "Midnight", "Midnight not selected");
-      PressId(d, wxID_CANCEL);
-    });
-    shown.Start();
-    Check(!RunLookAndFeelDialog(nullptr, app), "cancel reported a change");
-    Check(vyr::platform::GetPrivateProfileInt("Misc", "FancyWindows", 0,
-                                              media + "Midnight/config.ini") == 1,
-          "Midnight lost its frame setting");
+    Script()
+        .Then<CLookFeelDlg>([&](CLookFeelDlg* d) {
+          const std::string back = Background(d, shots + "/ui_look_feel_midnight.png");
+          Check(back == "30,34,48" && d->IsFancy(), "Midnight background " + back);
+          Press(d, nullptr, wxID_CANCEL);
+        })
+        .Play(dialog);
 
-    // A package whose name is taken: a too short name, then a free one.
+    // A package whose name is taken: a name too short, then a free one.
     vyr::platform::CreateDirectories(media + "Ocean");
     const std::string toolbar = Read(media + "Midnight/toolbar.bmp");
-    Check(vyr::test::WriteZip(files + "/Ocean.vyrscheme",
-                              {{"config.ini", "[Colors]\nToolBarBack=200,100,50\n"},
-                               {"toolbar.bmp", toolbar}}),
-          "package not written");
-    std::vector<std::string> names;
-    Script import;
-    import.Then<CSchemeNameDlg>([&](CSchemeNameDlg* d) {
-      names.push_back(d->Name());
-      Named<wxTextCtrl>(d, "name")->SetValue("X ");
-      PressId(d, wxID_OK);
-    });
-    import.Then<CSchemeNameDlg>([&](CSchemeNameDlg* d) {
-      names.push_back(d->Name());
-      Named<wxTextCtrl>(d, "name")->SetValue("Ocean2 ");
-      PressId(d, wxID_OK);
-    });
-    import.Start();
+    vyr::test::WriteZip(files + "/Ocean.vyrscheme",
+                        {{"config.ini", "[Colors]\nToolBarBack=200,100,50\n"}, {"toolbar.bmp", toolbar}});
+    std::vector<std::string> offered;
+    auto rename = [&](const char* name) {
+      return [&offered, name](CSchemeNameDlg* d) {
+        offered.push_back(d->Name());
+        Named<wxTextCtrl>(d, "name")->SetValue(name);
+        Press(d, nullptr, wxID_OK);
+      };
+    };
     boxes_.seen.clear();
-    const std::string dir = RunSchemeImport(app, url + "/files/Ocean.vyrscheme");
-    Check(import.Done(), "import script unfinished");
+    const std::string dir = Script()
+                                .Then<CSchemeNameDlg>(rename("X "))
+                                .Then<CSchemeNameDlg>(rename("Ocean2 "))
+                                .Play([&] { return RunSchemeImport(app, argv[4].ToStdString() + "/files/Ocean.vyrscheme"); });
     Check(dir == media + "Ocean2/", "unpacked into " + dir);
-    Check(names == std::vector<std::string>{"Ocean", "Ocean"}, "name dialog not filled with Ocean");
-    const std::vector<std::string> asked = {
-        "Import Scheme ?: You are about to import a new scheme.\n\nThe new scheme is named:  "
-        "Ocean.vyrscheme\n\nContinue ?",
-        "error: Invalid Scheme Name", "Restart Now ?: Do you wish to switch to the new scheme now ?"};
-    Check(boxes_.seen == asked, "boxes shown: " + std::to_string(boxes_.seen.size()));
+    Check(offered == std::vector<std::string>{"Ocean", "Ocean"}, "name dialog not filled with Ocean");
+    Check(boxes_.seen == std::vector<std::string>{
+                             "Import Scheme ?: You are about to import a new scheme.\n\nThe new "
+                             "scheme is named:  Ocean.vyrscheme\n\nContinue ?",
+                             "error: Invalid Scheme Name",
+                             "Restart Now ?: Do you wish to switch to the new scheme now ?"},
+          "the boxes shown");
     Check(Read(media + "Ocean2/toolbar.bmp") == toolbar, "toolbar.bmp not unpacked");
     Check(vyr::platform::GetPrivateProfileInt("Misc", "FancyWindows", 0, media + "Ocean2/config.ini") == 1,
           "imported scheme's frame setting");
-    Check(app.CurrentSchemeName() == "Ocean2" && app.GetString("misc", "userdir") == "Ocean2",
-          "imported scheme not current");
-    Check(CSchemeArt::Current()->Colour(vyr::SchemeColour::ToolBarBack) == wxColour(200, 100, 50),
+    Check(app.GetString("misc", "userdir") == "Ocean2" &&
+              CSchemeArt::Current()->Colour(vyr::SchemeColour::ToolBarBack) == wxColour(200, 100, 50),
           "imported scheme not applied");
   }
 
