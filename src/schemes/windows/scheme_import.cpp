@@ -33,6 +33,13 @@ class CNameChooser : public vyr::SchemeNameChooser {
   wxWindow* parent_;
 };
 
+class CCurrentApplier : public vyr::SchemeSwitcher {
+ public:
+  void ApplyCurrentScheme() override {
+    if (vyr::Application* app = vyr::Application::Current()) ::ApplyCurrentScheme(*app);
+  }
+};
+
 }  // namespace
 
 void SetSchemeRebuildHook(std::function<void()> rebuild) { RebuildHook() = std::move(rebuild); }
@@ -48,6 +55,15 @@ void NavigateForSchemes(const std::string& address) {
 void ApplyCurrentScheme(vyr::Application& app) {
   CSchemeArt::Load(app);
   if (RebuildHook()) RebuildHook()();
+}
+
+vyr::SchemeImport WindowedSchemeImport() {
+  static CNameChooser chooser(nullptr);
+  static CCurrentApplier applier;
+  vyr::SchemeImport with;
+  with.chooser = &chooser;
+  with.switcher = &applier;
+  return with;
 }
 
 std::string RunSchemeImport(vyr::Application& app, const std::string& address, wxWindow* parent) {

@@ -32,6 +32,11 @@ class CSchemeApplier : public vyr::SchemeSwitcher {
   vyr::Application& app_;
 };
 
+// The name dialog and the applier (of the application current then) for
+// the import run by the command dispatcher's "importscheme"
+// (ApplicationServices); they live as long as the program.
+vyr::SchemeImport WindowedSchemeImport();
+
 // Imports the ".vyrscheme" package at address (an internet address or a
 // local path) with the name dialog over parent; the questions and errors go
 // through the application's message boxes. Returns the scheme folder the
