@@ -214,6 +214,14 @@ void CColoredDlg::FinishLayout() {
   frame_->content->Layout();
   wxSize inner = frame_->content->GetBestSize();
   if (frame_->fancy) {
+    // Wide enough for the caption text between its margins (within reason).
+    const vyr::SchemeLook::FancyCaption& margins = frame_->art->Look().fancy;
+    int textWidth = 0, textHeight = 0;
+    GetTextExtent(GetTitle(), &textWidth, &textHeight, nullptr, nullptr,
+                  &frame_->art->Font(vyr::SchemeFont::Caption));
+    const int wanted = std::clamp(margins.leftMargin, 0, 400) + std::clamp(margins.rightMargin, 0, 400) +
+                       textWidth - 2 * vyr::kFrameBorder;
+    inner.x = std::max(inner.x, std::min(wanted, 600));
     const vyr::FrameSize grown = vyr::GrownSize(inner.x, inner.y, frame_->captionHeight);
     SetClientSize(grown.width, grown.height);
     SetMinClientSize(wxSize(grown.width, grown.height));
@@ -411,7 +419,7 @@ void CColoredDlg::BeginDrag(int code, const wxPoint& screenAt) {
   // No window manager: the window follows the pointer itself.
   f.dragging = hit;
   f.dragStart = screenAt;
-  f.dragRect = GetScreenRect();
+  f.dragRect = wxRect(ClientToScreen(wxPoint(0, 0)), GetSize());
   if (!HasCapture()) CaptureMouse();
 }
 
@@ -483,7 +491,9 @@ void CColoredDlg::ToggleZoom() {
     f.zoomed = false;
     SetSize(f.restoreRect);
   } else {
-    f.restoreRect = GetScreenRect();
+    // The window's origin as the X server has it (the cached position can be
+    // relative to a window manager's frame).
+    f.restoreRect = wxRect(ClientToScreen(wxPoint(0, 0)), GetSize());
     const int index = wxDisplay::GetFromWindow(this);
     const wxDisplay display(index == wxNOT_FOUND ? 0u : static_cast<unsigned>(index));
     f.zoomed = true;
