@@ -81,13 +81,9 @@ TEST(SchemeChoiceTest, ConfirmStepFollowsEveryRule) {
     EXPECT_EQ(ConfirmLookChoice(t.app, t.boxes, choice, false, with), c.outcome);
 
     // The sound options are saved and applied whatever else happens.
-    EXPECT_EQ(Profile(t, "PlaySounds"), 0);
-    EXPECT_EQ(Profile(t, "PlayEssentialSoundsOnly"), 1);
-    EXPECT_EQ(Profile(t, "Transitions"), 0);
-    EXPECT_FALSE(t.app.SoundsEnabled());
-    EXPECT_TRUE(t.app.EssentialSoundsOnly());
-    EXPECT_FALSE(t.app.TransitionsEnabled());
-
+    EXPECT_EQ(Profile(t, "PlaySounds") * 100 + Profile(t, "PlayEssentialSoundsOnly") * 10 +
+                  Profile(t, "Transitions"), 10);
+    EXPECT_TRUE(!t.app.SoundsEnabled() && t.app.EssentialSoundsOnly() && !t.app.TransitionsEnabled());
     EXPECT_EQ(t.app.CurrentSchemeName(), c.current);
     const bool wroteUserdir = c.outcome != LookOutcome::OptionsOnly;
     EXPECT_EQ(t.app.GetString("misc", "userdir"), wroteUserdir ? c.current : "");
