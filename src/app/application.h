@@ -89,6 +89,7 @@ class Application {
   bool SoundsEnabled() const { return soundsEnabled_; }
   void SetSoundsEnabled(bool on) { soundsEnabled_ = on; }
   bool TransitionsEnabled() const { return transitions_; }
+  void SetTransitionsEnabled(bool on) { transitions_ = on; }
   bool EssentialSoundsOnly() const { return essentialSoundsOnly_; }
   void SetEssentialSoundsOnly(bool on) { essentialSoundsOnly_ = on; }
   bool ShowTooltips() const { return showTooltips_; }

@@ -133,12 +133,12 @@ std::string ImportScheme(Application& app, const SchemeImport& with, const std::
   dontShowAgain = false;
   if (Affirmative(boxes.Question("Do you wish to switch to the new scheme now ?", "Restart Now ?",
                                  &dontShowAgain))) {
-    // Written while the old scheme is current, so it lands in that scheme's
-    // file: a new scheme without a config.ini of its own keeps reading the
-    // default scheme's values.
-    app.WriteInt("Misc", "FancyWindows", 1, true);
+    // The frame setting belongs to the new scheme: written once it is
+    // current, into its own "config.ini" (a copy of the default scheme's
+    // when the package brought none). The scheme left behind keeps its own.
     app.SetCurrentSchemeName(scheme);
     app.WriteString("misc", "userdir", scheme);
+    app.WriteInt("Misc", "FancyWindows", 1, true);
     if (with.switcher) with.switcher->ApplyCurrentScheme();
   }
   return dir + "/";

@@ -113,9 +113,10 @@ TEST(SchemePackageTest, ImportAsksForAFreeNameUnpacksAndSwitches) {
   EXPECT_EQ(test::ReadFile(media + "Ocean3/bitmaps/chanbar.bmp"), "BM");
   ASSERT_EQ(t.sounds.played.size(), 1u);
   EXPECT_EQ(t.sounds.played[0].file, media + "default/schemedownloaded.wav");
-  // The switch: FancyWindows into the scheme that was current, then the new
-  // scheme current and remembered.
-  EXPECT_EQ(platform::GetPrivateProfileInt("Misc", "FancyWindows", 0, media + "default/config.ini"), 1);
+  // The switch: the new scheme current and remembered, FancyWindows in its
+  // own file; the scheme left behind keeps its own value.
+  EXPECT_EQ(platform::GetPrivateProfileInt("Misc", "FancyWindows", 7, media + "Ocean3/config.ini"), 1);
+  EXPECT_EQ(platform::GetPrivateProfileInt("Misc", "FancyWindows", 7, media + "default/config.ini"), 7);
   EXPECT_EQ(t.app.CurrentSchemeName(), "Ocean3");
   EXPECT_EQ(t.app.GetString("misc", "userdir"), "Ocean3");
   EXPECT_EQ(switcher.applied, 1);

@@ -1,0 +1,294 @@
+// The scheme dialogs on a virtual display, driven through their controls: a
+// scheme created and switched to, two of its colours customised (its
+// config.ini compared as text), a switch to the dark scheme (the dialog's
+// background sampled on the screen), and a package imported from the test
+// HTTP server through the name dialog's loop. Prints one line per failed
+// check; exits 0 when there is none.
+//
+// usage: look_feel_ui SHIPPED_DATA_DIR HOME FILES_DIR SERVER_URL SCREENSHOT_DIR
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <string>
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/clrpicker.h>
+#include <wx/image.h>
+#include <wx/listbox.h>
+#include <wx/textctrl.h>
+#include <wx/timer.h>
+
+#include "app/application.h"
+#include "app/data_seeding.h"
+#include "net/windows/download_progress_dlg.h"
+#include "platform/file_system.h"
+#include "platform/profile_file.h"
+#include "platform/window_messages.h"
+#include "schemes/windows/look_feel_dlg.h"
+#include "schemes/windows/scheme_colours_dlg.h"
+#include "schemes/windows/scheme_import.h"
+#include "schemes/windows/scheme_name_dlg.h"
+#include "tools/zip_builder.h"
+#include "ui/windows/scheme_art.h"
+
+namespace {
+
+int gFailures = 0;
+void Check(bool ok, const std::string& what) {
+  if (!ok) std::printf("FAIL: %s\n", what.c_str()), ++gFailures;
+}
+
+std::string Read(const std::string& path) {
+  std::string text;
+  vyr::platform::ReadWholeFile(path, text);
+  return text;
+}
+
+// Questions answered yes; every box kept as "caption: text".
+struct AnsweringBoxes : vyr::MessageBoxService {
+  int Error(const std::string& text, const std::string&) override { return Add("error", text); }
+  int Question(const std::string& text, const std::string& caption, bool*) override {
+    Add(caption, text);
+    return vyr::IDYES;
+  }
+  int Information(const std::string& text, const std::string&) override { return Add("info", text); }
+  int Add(const std::string& caption, const std::string& text) {
+    seen.push_back(caption + ": " + text);
+    return vyr::IDOK;
+  }
+  std::vector<std::string> seen;
+};
+
+struct SilentSounds : vyr::SoundPlayer {
+  int Play(const std::string&, bool) override { return 0; }
+};
+
+template <typename T>
+T* Named(wxWindow* dialog, const char* name) {
+  return dynamic_cast<T*>(dialog->FindWindow(wxString::FromUTF8(name)));
+}
+
+// Clicks a button (found by name, or by its identifier) as the user would:
+// the event goes through the queue.
+void Press(wxWindow* dialog, const char* name, int id = wxID_ANY) {
+  wxWindow* button = name ? Named<wxButton>(dialog, name) : dialog->FindWindow(id);
+  Check(button != nullptr, std::string("no button ") + (name ? name : std::to_string(id)));
+  if (!button) return;
+  wxCommandEvent click(wxEVT_BUTTON, button->GetId());
+  click.SetEventObject(button);
+  button->GetEventHandler()->AddPendingEvent(click);
+}
+
+std::string Selected(wxWindow* dialog) {
+  auto* list = Named<wxListBox>(dialog, "schemes");
+  return list->GetSelection() == wxNOT_FOUND ? "" : list->GetStringSelection().ToStdString();
+}
+
+// The dialog's background on the screen (ImageMagick's picture of the whole
+// display, kept at shot), inside the content panel's lower left corner.
+std::string Background(CColoredDlg* dialog, const std::string& shot) {
+  dialog->Update();
+  wxYield();
+  wxImage image;
+  if (std::system(("import -window root '" + shot + "'").c_str()) != 0 ||
+      !image.LoadFile(wxString::FromUTF8(shot))) {
+    return "no screenshot (ImageMagick's import, Debian package imagemagick)";
+  }
+  wxPanel* panel = dialog->ContentPanel();
+  const wxPoint at = panel->ClientToScreen(wxPoint(3, panel->GetClientSize().y - 3));
+  return std::to_string(image.GetRed(at.x, at.y)) + "," + std::to_string(image.GetGreen(at.x, at.y)) +
+         "," + std::to_string(image.GetBlue(at.x, at.y));
+}
+
+// Plays steps against the modal dialogs as they open: a step waits until a
+// dialog of its kind is shown and painted, then acts on it. Other dialogs
+// (the download window) are left alone.
+class Script : public wxTimer {
+ public:
+  template <typename D>
+  Script& Then(std::function<void(D*)> act) {
+    steps_.push_back([act](wxDialog* d) {
+      if (auto* mine = dynamic_cast<D*>(d)) return act(mine), true;
+      return false;
+    });
+    return *this;
+  }
+  // Runs body (which opens the first dialog) with the steps played.
+  template <typename F>
+  auto Play(F body) {
+    started_ = std::chrono::steady_clock::now();
+    Start(50);
+    auto result = body();
+    Check(steps_.empty(), std::to_string(steps_.size()) + " scripted steps not reached");
+    return result;
+  }
+  void Notify() override {
+    if (std::chrono::steady_clock::now() - started_ > std::chrono::seconds(60)) {
+      std::printf("FAIL: the dialogs did not come as scripted\n");
+      std::fflush(stdout);
+      std::_Exit(1);
+    }
+    wxDialog* top = nullptr;
+    for (wxWindow* window : wxTopLevelWindows) {
+      auto* dialog = dynamic_cast<wxDialog*>(window);
+      if (dialog && dialog->IsModal() && dialog->IsShownOnScreen()) top = dialog;
+    }
+    settled_ = top && top == last_ ? settled_ + 1 : 0;
+    last_ = top;
+    if (steps_.empty() || settled_ < 4) return;  // a few ticks to be painted
+    if (steps_.front()(top)) {
+      steps_.pop_front();
+      last_ = nullptr;
+      if (steps_.empty()) Stop();
+    }
+  }
+
+ private:
+  std::deque<std::function<bool(wxDialog*)>> steps_;
+  wxDialog* last_ = nullptr;
+  int settled_ = 0;
+  std::chrono::steady_clock::time_point started_;
+};
+
+class LookFeelApp : public wxApp {
+ public:
+  bool OnInit() override {
+    if (argc != 6) return false;
+    wxInitAllImageHandlers();
+    vyr::platform::WindowMessages::Instance().SetWakeUp([] {
+      if (wxTheApp) wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
+    });
+    vyr::net::SetDownloadDialogRunner(&CDownloadProgressDlg::RunRequest);
+    CallAfter([this] {
+      RunAll();
+      vyr::net::SetDownloadDialogRunner(nullptr);
+      ExitMainLoop();
+    });
+    return true;
+  }
+  int OnRun() override {
+    wxApp::OnRun();
+    return gFailures ? 1 : 0;
+  }
+
+ private:
+  void RunAll() {
+    const std::string files = argv[3].ToStdString(), shots = argv[5].ToStdString();
+    vyr::Application app(argv[2].ToStdString(), boxes_, sounds_);
+    Check(vyr::SeedDataRoot(argv[1].ToStdString(), app.Directories()) > 30, "seeding");
+    app.LoadStartupSettings();
+    CSchemeArt::Load(app);
+    const std::string media = app.GetDataDirectory("media", false);
+    const std::string defaults = Read(media + "default/config.ini");
+    auto dialog = [&] { return RunLookAndFeelDialog(nullptr, app); };
+
+    // A new scheme, created in the dialog and switched to.
+    Check(Script()
+              .Then<CLookFeelDlg>([&](CLookFeelDlg* d) {
+                Check(Selected(d) == "default", "selected: " + Selected(d));
+                const std::string back = Background(d, shots + "/ui_look_feel_default.png");
+                Check(back == "243,244,246", "default background " + back);
+                Press(d, "create");
+              })
+              .Then<CCreateSchemeDlg>([](CCreateSchemeDlg* d) {
+                Named<wxTextCtrl>(d, "name")->SetValue("  Mine ");
+                Press(d, nullptr, wxID_OK);
+              })
+              .Then<CLookFeelDlg>([](CLookFeelDlg* d) {
+                Check(Selected(d) == "Mine", "selected after create: " + Selected(d));
+                Press(d, nullptr, wxID_OK);
+              })
+              .Play(dialog),
+          "switching to the new scheme reported no change");
+    Check(app.GetString("misc", "userdir") == "Mine", "new scheme not current");
+    ApplyCurrentScheme(app);
+
+    // Two of its colours customised: only those lines of the default's copy change.
+    Check(Script()
+              .Then<CLookFeelDlg>([](CLookFeelDlg* d) { Press(d, "colours"); })
+              .Then<CSchemeColoursDlg>([](CSchemeColoursDlg* d) {
+                Named<wxColourPickerCtrl>(d, "colour0")->SetColour(wxColour(10, 20, 30));
+                Named<wxColourPickerCtrl>(d, "colour1")->SetColour(wxColour(250, 240, 230));
+                Press(d, nullptr, wxID_OK);
+              })
+              .Then<CLookFeelDlg>([](CLookFeelDlg* d) { Press(d, nullptr, wxID_CANCEL); })
+              .Play(dialog),
+          "customised colours reported no change");
+    std::string expected = defaults;
+    expected.replace(expected.find("ToolBarBack=243,244,246"), 23, "ToolBarBack=10,20,30");
+    expected.replace(expected.find("ToolBarText=45,55,72"), 20, "ToolBarText=250,240,230");
+    Check(Read(media + "Mine/config.ini") == expected, "Mine/config.ini:\n" + Read(media + "Mine/config.ini"));
+    Check(Read(media + "default/config.ini") == defaults, "default/config.ini changed");
+    ApplyCurrentScheme(app);
+
+    // The switch to the dark scheme, seen in the dialog opened again.
+    Check(Script()
+              .Then<CLookFeelDlg>([&](CLookFeelDlg* d) {
+                const std::string back = Background(d, shots + "/ui_look_feel_custom.png");
+                Check(back == "10,20,30", "customised background " + back);
+                auto* list = Named<wxListBox>(d, "schemes");
+                list->SetSelection(list->FindString("Midnight", true));
+                wxCommandEvent picked(wxEVT_LISTBOX, list->GetId());
+                picked.SetString("Midnight");
+                list->GetEventHandler()->ProcessEvent(picked);
+                Check(Named<wxCheckBox>(d, "fancy")->GetValue(), "Midnight's frame setting not shown");
+                Press(d, nullptr, wxID_OK);
+              })
+              .Play(dialog),
+          "switching to Midnight reported no change");
+    ApplyCurrentScheme(app);
+    Script()
+        .Then<CLookFeelDlg>([&](CLookFeelDlg* d) {
+          const std::string back = Background(d, shots + "/ui_look_feel_midnight.png");
+          Check(back == "30,34,48" && d->IsFancy(), "Midnight background " + back);
+          Press(d, nullptr, wxID_CANCEL);
+        })
+        .Play(dialog);
+
+    // A package whose name is taken: a name too short, then a free one.
+    vyr::platform::CreateDirectories(media + "Ocean");
+    const std::string toolbar = Read(media + "Midnight/toolbar.bmp");
+    vyr::test::WriteZip(files + "/Ocean.vyrscheme",
+                        {{"config.ini", "[Colors]\nToolBarBack=200,100,50\n"}, {"toolbar.bmp", toolbar}});
+    std::vector<std::string> offered;
+    auto rename = [&](const char* name) {
+      return [&offered, name](CSchemeNameDlg* d) {
+        offered.push_back(d->Name());
+        Named<wxTextCtrl>(d, "name")->SetValue(name);
+        Press(d, nullptr, wxID_OK);
+      };
+    };
+    boxes_.seen.clear();
+    const std::string dir = Script()
+                                .Then<CSchemeNameDlg>(rename("X "))
+                                .Then<CSchemeNameDlg>(rename("Ocean2 "))
+                                .Play([&] { return RunSchemeImport(app, argv[4].ToStdString() + "/files/Ocean.vyrscheme"); });
+    Check(dir == media + "Ocean2/", "unpacked into " + dir);
+    Check(offered == std::vector<std::string>{"Ocean", "Ocean"}, "name dialog not filled with Ocean");
+    Check(boxes_.seen == std::vector<std::string>{
+                             "Import Scheme ?: You are about to import a new scheme.\n\nThe new "
+                             "scheme is named:  Ocean.vyrscheme\n\nContinue ?",
+                             "error: Invalid Scheme Name",
+                             "Restart Now ?: Do you wish to switch to the new scheme now ?"},
+          "the boxes shown");
+    Check(Read(media + "Ocean2/toolbar.bmp") == toolbar, "toolbar.bmp not unpacked");
+    Check(vyr::platform::GetPrivateProfileInt("Misc", "FancyWindows", 0, media + "Ocean2/config.ini") == 1,
+          "imported scheme's frame setting");
+    Check(app.GetString("misc", "userdir") == "Ocean2" &&
+              CSchemeArt::Current()->Colour(vyr::SchemeColour::ToolBarBack) == wxColour(200, 100, 50),
+          "imported scheme not applied");
+  }
+
+  AnsweringBoxes boxes_;
+  SilentSounds sounds_;
+};
+
+}  // namespace
+
+wxIMPLEMENT_APP_NO_MAIN(LookFeelApp);
+
+int main(int argc, char** argv) { return wxEntry(argc, argv); }
