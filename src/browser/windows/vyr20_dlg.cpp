@@ -30,6 +30,8 @@
 #include "platform/process.h"
 #include "platform/system_info.h"
 #include "platform/tick_count.h"
+#include "schemes/windows/look_feel_dlg.h"
+#include "schemes/windows/scheme_import.h"
 #include "ui/windows/button_strip.h"
 #include "ui/windows/image_list.h"
 #include "ui/windows/scheme_art.h"
@@ -124,7 +126,8 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
                     [](const std::string& recipient) {
                       vyr::platform::OpenWithDesktop("mailto:" + recipient);
                     },
-                    {}, {}, {}, {}, {}}),
+                    {}, {}, {}, {}, {}},
+                WindowedSchemeImport()),
       dispatcher_(app, *this, services_) {
   {
     wxIcon icon;
@@ -166,6 +169,14 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
   // the dispatcher's session commands.
   services_.AttachSession(app.Session());
 
+  // A scheme change (the look-and-feel dialog, an imported scheme, a
+  // command link) redraws every frame; the scheme gallery opens here.
+  SetSchemeRebuildHook([this] {
+    ApplyArt();
+    CPopupWebDlg::ApplyArtToAll();
+  });
+  SetSchemeNavigateHook([this](const std::string& address) { NavigatePane(address); });
+
   tray_ = std::make_unique<CTrayIcon>(*this);
   CVyrBrowserDlg::RebuildButtonStrip();
   LayoutParts();
@@ -180,6 +191,8 @@ CVyr20Dlg::~CVyr20Dlg() {
   CVyrBrowserDlg::SetSpecialAddressGate({});
   CVyrBrowserDlg::SetUsageCounter({});
   CPopupWebDlg::SetMainHooks({});
+  SetSchemeRebuildHook({});
+  SetSchemeNavigateHook({});
   services_.AttachSession(nullptr);
   if (tray_) tray_->RemoveIcon();
 }
@@ -505,7 +518,9 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
     case kCmdHistory: NotAvailable("The history list"); return true;
     case kCmdMail: case vyr::kReadMailCommand: NotAvailable("The mail window"); return true;
     case vyr::kChannelDesignerCommand: NotAvailable("The channel designer"); return true;
-    case vyr::kLookAndFeelCommand: NotAvailable("Look and Feel"); return true;
+    case vyr::kLookAndFeelCommand:
+      if (RunLookAndFeelDialog(this, app_)) ApplyCurrentScheme(app_);
+      return true;
     case kCmdStartupOptions: OpenStartupOptions(); return true;
     case kCmdEmailSettings: OpenEmailSettings(); return true;
     case kCmdSpeedBooster: OpenSpeedBooster(); return true;
@@ -595,11 +610,7 @@ void CVyr20Dlg::OpenSearchDialog(int) { NotAvailable("The search dialog"); }
 void CVyr20Dlg::OpenPopupWindow(const std::string& address) { CPopupWebDlg::OpenPopup(app_, address); }
 void CVyr20Dlg::NavigateChannel(const std::string&) { NotAvailable("The channel bar"); }
 
-void CVyr20Dlg::RefreshArt() {
-  CSchemeArt::Load(app_);
-  ApplyArt();
-  CPopupWebDlg::ApplyArtToAll();
-}
+void CVyr20Dlg::RefreshArt() { ApplyCurrentScheme(app_); }
 
 void CVyr20Dlg::LayoutMainWindow() {
   showContentBar_ = vyr::ReadShowContentBar(app_, wxDisplay(0u).GetGeometry().width);
