@@ -23,8 +23,10 @@ CShellFrame::CShellFrame()
   CBrowserWnd::Events events;
   events.titleChanged = [this](const std::string& title) { SetTitle(CaptionFor(title)); };
   events.loadStarted = [this](const std::string& url) { SetStatusText(FromUtf8(url)); };
-  events.loadFinished = [this](const std::string&, bool succeeded) {
-    if (succeeded) SetStatusText(wxS("Done"));
+  events.loadFinished = [this](const std::string& url, bool succeeded) {
+    if (!succeeded) return;
+    SetStatusText(wxS("Done"));
+    if (onComplete_) onComplete_(url);
   };
   events.loadFailed = [this](const std::string& url, const std::string& message) {
     SetStatusText(FromUtf8(url + ": " + message));
