@@ -299,7 +299,7 @@ int main(int argc, char** argv) {
   ::signal(SIGPIPE, SIG_IGN);
   BeaconServer server;
   std::printf("start to load event, then resident memory 1 s later (median of 5 runs)\n");
-  const Summary v = Measure(server, fs::absolute(argv[1]).string(), true);
+  const Summary v = Measure(server, fs::absolute(argv[1]).lexically_normal().string(), true);
   const Summary s = Measure(server, surf, false);
   std::printf("\n%-10s %10s %12s %12s\n", "program", "load ms", "RSS kB", "PSS kB");
   std::printf("%-10s %10.1f %12ld %12ld\n", "vyrelle", v.ms, v.rssKb, v.pssKb);

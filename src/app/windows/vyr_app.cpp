@@ -303,6 +303,8 @@ void CVyrApp::OnDocumentComplete(const std::string& /*url*/) {
 void CVyrApp::TakeScreenshot() {
   wxWindow* window = mainWindow_ ? mainWindow_->Window() : nullptr;
   if (!window) return EndWithStatus(1);
+  // The picture is taken from the screen: nothing may cover the window.
+  window->Raise();
   window->Update();
   const wxRect rect = window->GetScreenRect();
   wxBitmap picture(rect.width, rect.height, 24);
