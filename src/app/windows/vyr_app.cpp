@@ -159,6 +159,9 @@ bool CVyrApp::OnInit() {
   // the handler on the event loop, not in signal context. (wxApp's own signal
   // handlers are not delivered by the GTK event loop.)
   sigtermSource_ = g_unix_signal_add(SIGTERM, [](gpointer) -> gboolean {
+    // A request that comes while a start-up dialog is open ends that dialog;
+    // start-up then stops before the main window.
+    wxGetApp().terminating_ = true;
     for (wxWindow* window : wxTopLevelWindows) window->Close(true);
     // Closed frames are deleted at idle time; with no input arriving (a
     // virtual display) nothing else would start the idle processing.
@@ -167,6 +170,10 @@ bool CVyrApp::OnInit() {
   }, nullptr);
 
   if (!screenshotMode_) OfferDefaultBrowser();
+  if (terminating_) {
+    CloseSplash();
+    return true;  // OnRun ends at once; OnExit shuts down
+  }
 
   const std::string root = logic_->Directories().Root();
   if (!root.empty()) CBrowserWnd::SetEngineDataDirectory(vyr::platform::JoinPath(root, "WebKit"));
@@ -186,6 +193,13 @@ bool CVyrApp::OnInit() {
     screenshotDeadline_.StartOnce(kScreenshotLimitMs);
   }
   mainWindow_->Start(fileToOpen_);
+  // The splash stays above the main window until its time is up.
+  if (splash_) {
+    splash_->Raise();
+    CallAfter([this] {
+      if (splash_) splash_->Raise();
+    });
+  }
   if (session_) session_->OnBarCreated();
   return true;
 }
@@ -328,7 +342,7 @@ void CVyrApp::EndWithStatus(int status) {
 }
 
 int CVyrApp::OnRun() {
-  if (handedOver_) return exitStatus_;
+  if (handedOver_ || terminating_) return exitStatus_;
   const int status = wxApp::OnRun();
   return exitStatus_ != 0 ? exitStatus_ : status;
 }

@@ -67,6 +67,7 @@ class CVyrApp : public wxApp, public vyr::net::WindowTimers {
   wxWeakRef<CSplashWnd> splash_;
   unsigned sigtermSource_ = 0;  // the GLib source handling SIGTERM
   bool handedOver_ = false;     // a running instance took this start's address
+  bool terminating_ = false;    // SIGTERM came during start-up
   std::string fileToOpen_;      // the address of the command line ("" none)
   std::unique_ptr<vyr::platform::SingleInstance> singleInstance_;
 
