@@ -73,23 +73,25 @@ struct ProfileDocument {
   std::unordered_map<std::string, std::string> values;  // first section, first key
   std::vector<std::string> sectionNames;
 
+  // CR, LF and CR LF each end a line. A rewrite uses the file's first line
+  // end for every line, so a file written with lone CRs stays in that form.
   void Parse(const std::string& data) {
     lines.clear();
     eol = "\n";
     size_t pos = 0;
     bool first = true;
     while (pos < data.size()) {
-      size_t nl = data.find('\n', pos);
-      size_t end = (nl == std::string::npos) ? data.size() : nl;
-      size_t textEnd = end;
-      if (textEnd > pos && data[textEnd - 1] == '\r') {
-        --textEnd;
-        if (first && nl != std::string::npos) eol = "\r\n";
+      const size_t end = data.find_first_of("\r\n", pos);
+      if (end == std::string::npos) {
+        lines.emplace_back(data, pos);
+        break;
       }
-      lines.emplace_back(data, pos, textEnd - pos);
+      lines.emplace_back(data, pos, end - pos);
+      size_t next = end + 1;
+      if (data[end] == '\r' && next < data.size() && data[next] == '\n') ++next;
+      if (first) eol = data.substr(end, next - end);
       first = false;
-      if (nl == std::string::npos) break;
-      pos = nl + 1;
+      pos = next;
     }
     Reindex();
   }
@@ -193,9 +195,14 @@ std::optional<std::string> ReadProfileValue(const std::string& path, const std::
 std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue, const std::string& path,
                                     size_t bufferSize) {
-  std::string value = ReadProfileValue(path, section, key).value_or(defaultValue);
-  if (bufferSize > 0 && value.size() > bufferSize - 1) value.resize(bufferSize - 1);
-  return value;
+  std::optional<std::string> value = ReadProfileValue(path, section, key);
+  if (!value) {
+    // A default's trailing blanks are dropped, as a read of the value would.
+    size_t end = defaultValue.find_last_not_of(" \t");
+    value = defaultValue.substr(0, end == std::string::npos ? 0 : end + 1);
+  }
+  if (bufferSize > 0 && value->size() > bufferSize - 1) value->resize(bufferSize - 1);
+  return *value;
 }
 
 std::optional<int> ParseProfileInt(const std::string& text) {

@@ -2,12 +2,15 @@
 // Initialisation ("private profile") files: sections of key=value lines.
 //
 // Reading rules, as the program has always relied on them:
+//  - CR, LF and CR LF each end a line; a rewrite keeps every line it does not
+//    change and ends all lines as the file's first line ends;
 //  - section and key names match without regard to (ASCII) case;
 //  - the first matching section and the first matching key win;
 //  - blanks around names and values are dropped, and a value enclosed in a
 //    pair of matching quotes loses them;
-//  - lines that are neither a section header nor a key=value pair are kept
-//    untouched on write but never read.
+//  - a header's name is what stands between the brackets, blanks dropped;
+//  - lines that are neither a section header nor a key=value pair (no "=",
+//    or nothing before it) are kept untouched on write but never read.
 //
 // Files are parsed once and kept in a process-wide cache; each read checks
 // the file's stamp and parses it again only when it changed (another process
@@ -26,7 +29,8 @@ namespace vyr::platform {
 std::optional<std::string> ReadProfileValue(const std::string& path, const std::string& section,
                                             const std::string& key);
 
-// The system's string read: the value, or the default when missing. With a
+// The system's string read: the value, or the default (without trailing
+// blanks) when missing. With a
 // buffer size, at most bufferSize - 1 characters come back (the value, or the
 // default, is cut), as with a fixed character buffer. 0 means no limit.
 std::string GetPrivateProfileString(const std::string& section, const std::string& key,

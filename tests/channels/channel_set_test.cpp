@@ -133,9 +133,9 @@ TEST_F(ChannelFileTest, SectionedFormIsReadWhenTheTextFormHoldsNoChannel) {
                            "2|Football|http://s.example/f\n2|" + std::string(299, 't') +
                                "|u\n1|Teams|http://s.example/teams\n0|News|Channel!\n");
   EXPECT_EQ(set.At(0)->children[0]->children[0]->kind, kChannelKindSectioned);
-  // "local.vyr" holds one channel named "local".
+  // "local.vyr" holds one channel named "local"; lone CRs end its lines.
   test::WriteFile(dir.File("local.vyr"),
-                  "[Channels]\nC0=Ignored\n[Tab:local]\nPage0Label=Town\nPage0URL=http://t.example/\n");
+                  "[Channels]\rC0=Ignored\r[Tab:local]\rPage0Label=Town\rPage0URL=http://t.example/\r");
   ASSERT_TRUE(set.Load(dir.File("local.vyr"), true));
   EXPECT_EQ(DumpTree(set), "0|local|Channel!\n1|Town|http://t.example/\n");
 }

@@ -1,44 +1,34 @@
 #!/usr/bin/env bash
 # vyrelle-cli as a script uses it: what it prints, stores and exits with.
 # The rules behind the commands are tested in the unit tests.
-set -u
-CLI="$1"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-export VYRELLE_HOME="$WORK/home"
+. "$(dirname "$0")/cli_test_lib.sh"
 DATA="$VYRELLE_HOME/vyrelle/Data/Default"
-failures=0
-check() {  # check NAME EXPECTED ACTUAL
-  [ "$2" = "$3" ] && return
-  echo "FAIL: $1"; echo "  expected: $(printf '%q' "$2")"; echo "  actual:   $(printf '%q' "$3")"
-  failures=$((failures + 1))
-}
 T=$'\t'
 
-check "paths" "windows: $VYRELLE_HOME
+expect "paths" "windows: $VYRELLE_HOME
 data: $VYRELLE_HOME/vyrelle
 profile: $VYRELLE_HOME/vyr20.ini" "$("$CLI" paths)"
 "$CLI" settings set misc PI 25
-check "settings" "[misc]
+expect "settings" "[misc]
 PI=25 25 fallback" "$(cat "$VYRELLE_HOME/vyr20.ini") $("$CLI" settings getint MISC pi 10) $("$CLI" settings get misc Home fallback)"
 mkdir -p "$VYRELLE_HOME/vyrelle/media/default" "$DATA"
 printf '[Support]\nSupportEmail=help@vyrelle.example\n' > "$VYRELLE_HOME/vyrelle/media/default/config.ini"
-check "scheme file" "help@vyrelle.example" "$("$CLI" settings get Support SupportEmail --scheme)"
-check "cipher" "VY016B4A711916DB secret" "$("$CLI" cipher encode secret) $("$CLI" cipher decode VY016B4A711916DB)"
+expect "scheme file" "help@vyrelle.example" "$("$CLI" settings get Support SupportEmail --scheme)"
+expect "cipher" "VY016B4A711916DB secret" "$("$CLI" cipher encode secret) $("$CLI" cipher decode VY016B4A711916DB)"
 out=$("$CLI" cipher decode 6B4A711916DB 2>&1 >/dev/null; echo "status $?")
-case "$out" in *VY01*"status 1") ;; *) check "decode without prefix: message naming VY01, status 1" "" "$out" ;; esac
+case "$out" in *VY01*"status 1") ;; *) expect "decode without prefix: message naming VY01, status 1" "" "$out" ;; esac
 
 printf '\r\n~**:*********\r\n~CH:News\r\n~**:- - -\r\n~FO:Sport\r\n\r\n~PN:Results\r\n~PU:http://n.example/r' > "$WORK/news.vyr"
-check "channels dump" "0${T}News${T}Channel!
+expect "channels dump" "0${T}News${T}Channel!
 1${T}Sport${T}_FOLDER
 2${T}Results${T}http://n.example/r" "$("$CLI" channels dump "$WORK/news.vyr")"
 "$CLI" channels copy "$WORK/news.vyr" "$WORK/copy.vyr"
-check "channels copy is byte-exact" "$(od -c "$WORK/news.vyr")" "$(od -c "$WORK/copy.vyr")"
+expect "channels copy is byte-exact" "$(od -c "$WORK/news.vyr")" "$(od -c "$WORK/copy.vyr")"
 printf '~CH:Fixed\r' > "$DATA/chanfixed.vyr"
 printf '~CH:Mine\r' > "$DATA/chanuser.vyr"
 printf '~CH:Mine\r~FN:q\r~FU:http://q.example/\r' > "$WORK/in.ndf"
 "$CLI" channels merge "$WORK/in.ndf" merge >/dev/null
-check "channels merge writes chanuser.vyr, keeps its input" "0${T}Mine${T}Channel!
+expect "channels merge writes chanuser.vyr, keeps its input" "0${T}Mine${T}Channel!
 1${T}q${T}http://q.example/ yes" "$("$CLI" channels dump "$DATA/chanuser.vyr") $(test -f "$WORK/in.ndf" && echo yes)"
 
 # Exit codes: 2 for a wrong command line, 1 for a failure.
@@ -49,7 +39,6 @@ check "channels merge writes chanuser.vyr, keeps its input" "0${T}Mine${T}Channe
 "$CLI" channels dump "$WORK/missing.vyr" >/dev/null 2>&1; e=$?
 echo "a file" > "$WORK/blocker"
 VYRELLE_HOME="$WORK/blocker/home" "$CLI" settings set misc PI 3 2>/dev/null; f=$?
-check "exit codes" "2 2 2 1 1 1" "$a $b $c $d $e $f"
+expect "exit codes" "2 2 2 1 1 1" "$a $b $c $d $e $f"
 
-[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
-echo "all vyrelle-cli checks passed"
+finish vyrelle-cli

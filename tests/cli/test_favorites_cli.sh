@@ -1,19 +1,10 @@
 #!/usr/bin/env bash
 # "vyrelle-cli favorites import-bookmarks" as a user runs it: what it prints and returns.
-set -u
-CLI="$1"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-export VYRELLE_HOME="$WORK/home"
+. "$(dirname "$0")/cli_test_lib.sh"
 IMPORT="$VYRELLE_HOME/Favorites/Imported from Netscape"
-failures=0
 check() {  # check NAME EXPECTED_STATUS EXPECTED_OUTPUT FILE
   out=$("$CLI" favorites import-bookmarks "$4" 2>&1)
-  status=$?
-  if [ "$status $out" != "$2 $3" ]; then
-    printf 'FAIL: %s\n  expected: %q\n  actual:   %q\n' "$1" "$2 $3" "$status $out"
-    failures=$((failures + 1))
-  fi
+  expect "$1" "$2 $3" "$? $out"
 }
 
 # What each import wrote, one file a line (the names' cleaning is unit-tested).
@@ -31,5 +22,4 @@ check "broken list" 1 "$IMPORT/One.url
 vyrelle-cli: the bookmark list in $WORK/broken.htm is incomplete; the import stopped after what is listed" \
   "$WORK/broken.htm"
 
-[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
-echo "all favorites CLI checks passed"
+finish "favorites CLI"

@@ -1,18 +1,12 @@
 #!/usr/bin/env bash
 # "vyrelle-cli url" as a user runs it: how it prints tokens, what the
 # special-address filter took and asked for, its options and its usage.
-set -u
-CLI="$1"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-export VYRELLE_HOME="$WORK/home"
-failures=0
+. "$(dirname "$0")/cli_test_lib.sh"
 check() {  # check EXPECTED_STATUS EXPECTED_OUTPUT ARGS...
   local want="$1 $2"
   shift 2
   out=$("$CLI" url "$@" 2>&1)
-  out="$? $out"
-  [ "$out" = "$want" ] || { printf 'FAIL: %s\n  expected: %q\n  actual:   %q\n' "$*" "$want" "$out"; failures=$((failures + 1)); }
+  expect "$*" "$want" "$? $out"
 }
 
 check 0 $'setinifile\nMisc\na%20b\nv' tokens $'setinifile  Misc\ta%20b\r\nv'
@@ -30,10 +24,9 @@ LayoutMainWindow
 MergeChannelFile $T" special --download-ok "http://c.example/a.ndf"
 check 0 "not taken" special "http://example.org/"
 out=$("$CLI" url special 2>&1)
-[ "$? ${out%%$'\n'*}" = "2 vyrelle-cli: url special [--yes] [--download-ok] ADDRESS" ] || { echo "FAIL: usage: $out"; failures=$((failures + 1)); }
+expect usage "2 vyrelle-cli: url special [--yes] [--download-ok] ADDRESS" "$? ${out%%$'\n'*}"
 # The filter reads the home server from the profile.
 "$CLI" settings set misc HomeServer http://127.0.0.1:8080/ || failures=$((failures + 1))
 check 0 $'taken\ncommand: tour on' special "http://127.0.0.1:8080/_cmd/tour%20on"
 
-[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
-echo "all url CLI checks passed"
+finish "url CLI"

@@ -289,38 +289,5 @@ TEST_F(DownloadPeerTest, ProgressDialogLogic) {
   EXPECT_EQ(RunDownloadDialog(server.Url("/status/404"), dir.File("s"), false), 2);
   EXPECT_EQ(RunDownloadDialog("", dir.File("t"), false), 2);
 }
-
-// Hundreds of megabytes stream through the fixed chunk buffer: every byte
-// arrives, and the process's peak memory hardly grows.
-TEST_F(DownloadPeerTest, LargeFileStreamsWithFlatMemory) {
-  auto peakKilobytes = [] {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-      if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-    }
-    return -1L;
-  };
-  const std::uint64_t size = 300ull * 1024 * 1024;
-  const long before = peakKilobytes();
-  Recorder window;
-  StartDownload(server.Url("/file/" + std::to_string(size)), dir.File("big"), window.handle,
-                std::make_shared<CancelFlag>(0), 77);
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-  while ((window.lines.empty() || window.lines.back().rfind("finished", 0) != 0) &&
-         std::chrono::steady_clock::now() < deadline) {
-    WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(200));
-  }
-  ASSERT_EQ(window.lines.back(), "finished 0");
-  std::uint64_t written = 0;
-  for (const std::string& l : window.lines) {
-    if (l.rfind("written ", 0) == 0) written += std::stoull(l.substr(8));
-  }
-  EXPECT_EQ(written, size);
-  EXPECT_EQ(window.lines[1], "size 314572800");
-  EXPECT_EQ(std::filesystem::file_size(dir.File("big")), size);
-  EXPECT_LT(peakKilobytes() - before, 16 * 1024);
-}
-
 }  // namespace
 }  // namespace vyr::net

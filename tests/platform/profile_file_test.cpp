@@ -27,43 +27,61 @@ class ProfileFileTest : public ::testing::Test {
   std::string ini = dir.File("vyr20.ini");
 };
 
-TEST_F(ProfileFileTest, ReadRulesOfTheProfile) {
-  WriteFile(ini,
-            "[misc]\nabc=abc\nmixed=12abc\nplain=42\nneg=-1\nempty=\nspaced=  7  \nhuge=99999999999\n"
-            "[a]\nk=first\nk=second\n[A]\nk=third\nonly=later\n"
-            "[q]\ndq=\"quoted value\"\nsq='single'\nhalf=\"open\n  padded  =  both sides  \n");
-  const std::tuple<const char*, const char*, int> ints[] = {
-      {"misc", "abc", 0},      {"misc", "mixed", 12}, {"misc", "plain", 42}, {"misc", "missing", 5},
-      {"nosection", "plain", 5}, {"misc", "neg", -1}, {"misc", "empty", 5},  {"misc", "spaced", 7}};
-  for (const auto& [section, key, value] : ints) EXPECT_EQ(GetPrivateProfileInt(section, key, 5, ini), value) << key;
-  GetPrivateProfileInt("misc", "huge", 5, ini);  // wraps, must not crash
-  // The first section and key of a name win; quotes and blanks around values go.
-  const std::tuple<const char*, const char*, const char*> texts[] = {
-      {"A", "K", "first"}, {"a", "only", "none"}, {"q", "dq", "quoted value"}, {"q", "sq", "single"},
-      {"q", "half", "\"open"}, {"q", "padded", "both sides"}};
-  for (const auto& [section, key, value] : texts) EXPECT_EQ(GetPrivateProfileString(section, key, "none", ini), value) << key;
+// Joins lines with the given line end after each.
+std::string Lines(std::initializer_list<const char*> lines, const std::string& eol) {
+  std::string out;
+  for (const char* line : lines) out += std::string(line) + eol;
+  return out;
+}
+
+TEST_F(ProfileFileTest, ReadAndWriteRulesHoldForEveryLineEnd) {
+  for (const std::string eol : {"\r\n", "\n", "\r"}) {
+    SCOPED_TRACE(testing::PrintToString(eol));
+    ClearProfileCache();
+    WriteFile(ini, Lines({"; comment", "[misc]", "abc=abc", "mixed=12abc", "plain=42", "neg=-1",
+                          "empty=", "spaced=  7  ", "huge=99999999999", "no equals sign", " = no name",
+                          "[a]", "k=first", "k=second", "", "[ A ]", "k=third", "only=later", "[ Q ]",
+                          "dq=\"quoted value\"", "sq='single'", "qb=\" x \"", "half=\"open",
+                          "odd=\"a'", "inner=a \"b\" c", "  padded  =  both sides  ", "last=end"},
+                         eol));
+    const std::tuple<const char*, const char*, int> ints[] = {
+        {"misc", "abc", 0},        {"misc", "mixed", 12}, {"MISC", "PLAIN", 42}, {"misc", "missing", 5},
+        {"nosection", "plain", 5}, {"misc", "neg", -1},   {"misc", "empty", 5},  {"misc", "spaced", 7}};
+    for (const auto& [section, key, value] : ints) EXPECT_EQ(GetPrivateProfileInt(section, key, 5, ini), value) << key;
+    GetPrivateProfileInt("misc", "huge", 5, ini);  // wraps, must not crash
+    const std::tuple<const char*, const char*, const char*, const char*> texts[] = {
+        {"misc", "no equals sign", "none", "none"}, {"misc", "", "none", "none"},
+        {"misc", "empty", "none", ""},              {"A", "K", "none", "first"},
+        {"a", "only", "none", "none"},              {"q", "dq", "none", "quoted value"},
+        {"q", "sq", "none", "single"},              {"q", "qb", "none", " x "},
+        {"q", "half", "none", "\"open"},            {"q", "odd", "none", "\"a'"},
+        {"q", "inner", "none", "a \"b\" c"},        {"q", "padded", "none", "both sides"},
+        {"Q", "LAST", "none", "end"},               {"q", "missing", "default  ", "default"},
+        {"none", "k", " lead\t \t", " lead"},       {"none", "k", "   ", ""}};
+    for (const auto& [section, key, def, value] : texts) EXPECT_EQ(GetPrivateProfileString(section, key, def, ini), value) << key;
+
+    // Writes keep every line they do not change and the file's line end.
+    ASSERT_TRUE(WritePrivateProfileString("MISC", "plain", "43", ini));
+    ASSERT_TRUE(DeleteProfileKey("misc", "NEG", ini));
+    ASSERT_TRUE(WritePrivateProfileString("q", "new", "n", ini));
+    ASSERT_TRUE(WritePrivateProfileSection("A", {{"x", "1"}}, ini));
+    ASSERT_TRUE(WritePrivateProfileString("New", "k", "v", ini));
+    EXPECT_EQ(ReadFile(ini),
+              Lines({"; comment", "[misc]", "abc=abc", "mixed=12abc", "plain=43", "empty=", "spaced=  7  ",
+                     "huge=99999999999", "no equals sign", " = no name", "[a]", "x=1", "", "[ A ]", "k=third",
+                     "only=later", "[ Q ]", "dq=\"quoted value\"", "sq='single'", "qb=\" x \"",
+                     "half=\"open", "odd=\"a'", "inner=a \"b\" c", "  padded  =  both sides  ",
+                     "last=end", "new=n", "[New]", "k=v"},
+                    eol));
+    ClearProfileCache();
+    EXPECT_EQ(ReadProfileSection(ini, "q").size(), 9u);
+    EXPECT_EQ(GetPrivateProfileString("new", "K", "", ini), "v");
+  }
   // The buffer size cuts values and defaults.
   WritePrivateProfileString("s", "long", std::string(300, 'v'), ini);
   EXPECT_EQ(GetPrivateProfileString("s", "long", "", ini, 254).size(), 253u);
   EXPECT_EQ(GetPrivateProfileString("s", "long", "", ini).size(), 300u);
   EXPECT_EQ(GetPrivateProfileString("s", "none", std::string(400, 'd'), ini, 254).size(), 253u);
-}
-
-TEST_F(ProfileFileTest, WritesMatchWithoutCaseAndKeepEverythingElse) {
-  WriteFile(ini,
-            "; a comment\r\n[misc]\r\nPlaySounds=1\r\n\r\n[Startup]\r\nRanOnce=1\r\n"
-            "this line is not a key\r\n[TypedURLs]\r\nurl1=a\r\n");
-  WritePrivateProfileString("MISC", "Transitions", "0", ini);
-  WritePrivateProfileString("startup", "RanOnce", "0", ini);
-  ASSERT_TRUE(WritePrivateProfileSection("typedurls", {}, ini));
-  WritePrivateProfileString("New", "k", "v", ini);
-  ASSERT_TRUE(DeleteProfileKey("misc", "playsounds", ini));
-  EXPECT_EQ(ReadFile(ini),
-            "; a comment\r\n[misc]\r\nTransitions=0\r\n\r\n[Startup]\r\n"
-            "RanOnce=0\r\nthis line is not a key\r\n[TypedURLs]\r\n[New]\r\nk=v\r\n");
-  ASSERT_TRUE(WritePrivateProfileSection("misc", {{"a", "1"}, {"b", "2"}}, ini));
-  EXPECT_EQ(ReadProfileSection(ini, "MISC"),
-            (std::vector<std::pair<std::string, std::string>>{{"a", "1"}, {"b", "2"}}));
 }
 
 TEST_F(ProfileFileTest, HostileTextCannotAddKeysAndGarbageIsSurvived) {

@@ -56,17 +56,16 @@ pid_t Spawn(const std::string& script, std::vector<std::string> args, const std:
   return pid;
 }
 
-// Reads until `done` says enough, the end, or the time is up; closes fd.
-std::string ReadOutput(int fd, const std::function<bool(const std::string&)>& done, int seconds) {
+// Everything the program writes until it closes its end, or the time is up;
+// closes fd.
+std::string ReadAll(int fd, int seconds) {
   std::string text;
   const auto deadline = Clock::now() + std::chrono::seconds(seconds);
-  while (!done(text) && Clock::now() < deadline) {
+  char buffer[4096];
+  for (ssize_t n = 1; n > 0 && Clock::now() < deadline;) {
     pollfd p{fd, POLLIN, 0};
     if (::poll(&p, 1, 200) <= 0) continue;
-    char buffer[4096];
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n <= 0) break;
-    text.append(buffer, static_cast<size_t>(n));
+    if ((n = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
   }
   ::close(fd);
   return text;
@@ -101,23 +100,39 @@ PythonFixture::~PythonFixture() {
     ::kill(pid_, SIGTERM);
     ::waitpid(pid_, nullptr, 0);
   }
+  if (out_ >= 0) ::close(out_);
   std::error_code ec;
   if (!scratch_.empty()) fs::remove_all(scratch_, ec);
 }
 
 bool PythonFixture::Start(const std::string& script, const std::vector<std::string>& args, std::string* error) {
-  int out = -1;
-  pid_ = Spawn(script, args, File("server.err"), &out, error);
+  pid_ = Spawn(script, args, File("server.err"), &out_, error);
   if (pid_ < 0) return false;
-  const std::string text = ReadOutput(out, [](const std::string& t) { return t.find('\n') != std::string::npos; }, 20);
-  if (text.rfind("PORT ", 0) != 0) {
+  first_ = Line();
+  if (first_.rfind("PORT ", 0) != 0) {
     const std::string why = ReadFile(File("server.err"));
     *error = script + " did not start" +
              (why.find("aiosmtpd") != std::string::npos ? " (install the Debian package python3-aiosmtpd): " : ": ") + why;
     return false;
   }
-  port_ = std::atoi(text.c_str() + 5);
+  port_ = std::atoi(first_.c_str() + 5);
   return port_ > 0;
+}
+
+std::string PythonFixture::Line(int seconds) {
+  const auto deadline = Clock::now() + std::chrono::seconds(seconds);
+  size_t end;
+  while ((end = pending_.find('\n')) == std::string::npos) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    pollfd p{out_, POLLIN, 0};
+    char buffer[4096];
+    const ssize_t n = left > 0 && ::poll(&p, 1, static_cast<int>(left)) > 0 ? ::read(out_, buffer, sizeof buffer) : 0;
+    if (n <= 0) return "";
+    pending_.append(buffer, static_cast<size_t>(n));
+  }
+  std::string line = pending_.substr(0, end);
+  pending_.erase(0, end + 1);
+  return line;
 }
 
 bool ScriptedPop3Server::Start(std::string* error) {
@@ -205,7 +220,7 @@ bool SmtpRecordServer::ParseWithPython(const std::string& messageFile, const std
   const std::string errorFile = outDir + "/parse.err";
   const pid_t pid = Spawn("smtp_record_server.py", {"--parse", messageFile, outDir}, errorFile, &out, error);
   if (pid < 0) return false;
-  const std::string text = ReadOutput(out, [](const std::string&) { return false; }, 60);
+  const std::string text = ReadAll(out, 60);
   int status = 0;
   ::waitpid(pid, &status, 0);
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {

@@ -2,7 +2,8 @@
 // Test servers written in Python: scripts in tests/fixtures run with Debian's
 // /usr/bin/python3 on a free loopback port, each with a scratch folder of its
 // own. A script prints "PORT <n>" once it listens; it is ended with SIGTERM
-// when the object goes away.
+// when the object goes away. Its error output goes to the scratch file
+// "server.err".
 #include <sys/types.h>
 
 #include <string>
@@ -21,11 +22,16 @@ class PythonFixture {
   // port; false with a reason (the script's error output included).
   bool Start(const std::string& script, const std::vector<std::string>& args, std::string* error);
   int Port() const { return port_; }
+  // The line the script printed when it started listening.
+  const std::string& FirstLine() const { return first_; }
+  // The next line the script prints; "" when none comes within the time.
+  std::string Line(int seconds = 20);
   std::string File(const std::string& name) const { return scratch_ + "/" + name; }
 
  private:
-  std::string scratch_;
+  std::string scratch_, first_, pending_;
   pid_t pid_ = -1;
+  int out_ = -1;
   int port_ = 0;
 };
 
