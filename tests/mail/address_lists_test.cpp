@@ -37,11 +37,9 @@ TEST_F(AddressListsTest, EachNameAndAddressIsRecordedOnce) {
             "\"Bob\" <bob@mail.example>\n\"Ann\" <ann@mail.example>\n\"Robert\" <bob@mail.example>\n"
             "\"Carl\" <carl@mail.example>\n\"(Work) Dan\" <dan@mail.example>\n"
             "\"Eve \"Mallory\" <m\" <eve@mail.example>\n");
-}
 
-TEST_F(AddressListsTest, ExistingLinesAreKeptAndAppendedTo) {
-  fs::create_directories(Root());
-  // Written by hand: CR LF line ends, and no line end after the last line.
+  // A file written by hand (CR LF line ends, none after the last line) is
+  // kept and appended to.
   test::WriteFile(Sent(), "\"Ann\" <ann@mail.example>\r\n\"Bob\" <bob@mail.example>");
   EXPECT_EQ(AddAddresses(app, 1, {"Bob", "Dan"}, {"bob@mail.example", "dan@mail.example"}), 1);
   EXPECT_EQ(test::ReadFile(Sent()),

@@ -113,7 +113,7 @@ TEST_F(MailAccountsTest, ExtraAccountsAreCheckedAndAnInvalidOneIsStoredInactiveU
 
 // --- the stored form of passwords
 
-TEST(CipherTest, StoredFormsRoundTrips) {
+TEST(CipherTest, StoredFormsRoundTripAndDamagedOnesAreRefusedOrMisread) {
   // Stored forms computed independently with the OpenSSL command line
   // (des-cfb, the key's bytes, a zero vector).
   const std::pair<std::string, std::string> known[] = {
@@ -136,9 +136,7 @@ TEST(CipherTest, StoredFormsRoundTrips) {
     ASSERT_TRUE(DecipherText(EncipherText(text), back));
     EXPECT_EQ(back, text);
   }
-}
-
-TEST(CipherTest, DamagedAndForeignStoredForms) {
+  // Damaged and foreign stored forms.
   std::string plain = "keep";
   for (const char* bad : {"?", "VY0", "vy016B4A711916DB", ""}) EXPECT_FALSE(DecipherText(bad, plain)) << bad;
   EXPECT_EQ(plain, "keep");

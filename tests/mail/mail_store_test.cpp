@@ -37,6 +37,12 @@ FileTimes TimesOf(const std::string& path) {
   return t;
 }
 
+MessageSummary Scan(const std::string& text) {
+  MessageSummary s;
+  ScanHeaders(text, s);
+  return s;
+}
+
 const char kMessage[] = "From: abc\r\nTo: a\r\nSubject: ab\r\n\r\nSee you at noon.\r\n.";
 
 class MailStoreTest : public ::testing::Test, protected test::TestApp {
@@ -187,10 +193,8 @@ TEST_F(MailStoreTest, DownloadNamesAndTheWelcomeMessage) {
   EXPECT_FALSE(store.EnsureWelcomeMessage()) << "any entry keeps it away";
   fs::remove(Root() + "Inbox/sub");
   ASSERT_TRUE(store.EnsureWelcomeMessage());
-  const std::string path = Root() + "Inbox/welcome.mail", text = test::ReadFile(path);
-  EXPECT_NE(text.find("\r\nTo: New User\r\nSubject: Welcome\r\nDate: Sat, 9 May 1998 18:30:37 -0400\r\n\r\n"),
-            std::string::npos);
-  EXPECT_TRUE(text.find("SETTINGS") != std::string::npos && MailStore::IsUnread(path));
+  const std::string path = Root() + "Inbox/welcome.mail";
+  EXPECT_TRUE(Scan(test::ReadFile(path)).subject == "Welcome" && MailStore::IsUnread(path));
   EXPECT_FALSE(store.EnsureWelcomeMessage()) << "written once";
 }
 
@@ -302,12 +306,6 @@ TEST_F(MailStoreTest, DeletedFoldersTrashAndLeftovers) {
 // --- the header scanner, header checksums and message keys, and reading the
 // header block of a message file
 
-MessageSummary Scan(const std::string& text) {
-  MessageSummary s;
-  ScanHeaders(text, s);
-  return s;
-}
-
 TEST(MessageSummaryTest, ReadsTheFirstOfEachFieldWithoutRegardToCase) {
   const MessageSummary s = Scan(
       "  orphan continuation: ignored\r\n"
@@ -361,26 +359,11 @@ TEST(MessageSummaryTest, ParametersFileNamesAndLimits) {
   EXPECT_EQ(HeaderParameter("x=1", "x"), "") << "the main value is not a parameter";
 }
 
-TEST(MessageKeyTest, ChecksumsWorkedOutByHand) {
-  const struct {
-    const char* text;
-    std::int32_t sum;
-  } cases[] = {
-      {"", -1},
-      {"a", 0},
-      {"ab", 392},     // n = 1: 2 * (1 + 97 + 98)
-      {"abc", 1184},   // n = 2: 2 * (2 + 97 + 99) = 396, then 2 * (396 + 98 + 98)
-      {"\xff\xff", -2},  // signed bytes: 2 * (1 - 1 - 1)
-      // Long texts wrap at 32 bits (values from an independent implementation).
-      {"Alice Example <alice@example.org>", 154470322},
-      {"Tue, 3 Mar 2020 10:15:00 +0100", -473934574},
-  };
-  for (const auto& c : cases) EXPECT_EQ(HeaderChecksum(c.text), c.sum) << c.text;
-}
-
 TEST(MessageKeyTest, KeysOfHeaderBlocks) {
-  // Sums worked out by hand from the checksums above ("ab" 392, "abc" 1184,
-  // an empty text -1, one character 0).
+  // Each header's checksum worked out by hand: "ab" 2 * (1 + 97 + 98) = 392;
+  // "abc" 2 * (2 * (2 + 97 + 99) + 98 + 98) = 1184; an empty text -1; one
+  // character 0; signed bytes count below zero. The long ones come from an
+  // independent implementation and wrap at 32 bits.
   const struct {
     const char* header;
     const char* key;

@@ -98,7 +98,7 @@ class SmtpClientTest : public ::testing::Test {
     }
     return out;
   }
-  void Start(SmtpRecordServer& server) {
+  static void Start(SmtpRecordServer& server) {
     std::string error;
     ASSERT_TRUE(server.Start(&error)) << error;
   }
@@ -295,17 +295,13 @@ TEST_F(SmtpClientTest, AServerWithoutStartTlsGetsNoLogIn) {
   SmtpRecordServer server;  // plain: offers no STARTTLS
   Start(server);
   SmtpOptions o = Options(server.Port());
-  o.security = kSecurityStartTls;
-  o.authenticate = true;
-  o.user = "ann";
-  o.password = "s3cret-pass";
+  o.security = kSecurityStartTls, o.authenticate = true, o.user = "ann", o.password = "s3cret-pass";
   SmtpClient client(o);
   EXPECT_EQ(client.ConnectServer("127.0.0.1", "client.example"), 6);
   EXPECT_EQ(client.ConnectFailureText(6, "127.0.0.1"),
             "127.0.0.1 does not offer a secure connection (STARTTLS); nothing was sent");
   client.Quit();
-  ASSERT_EQ(server.Sessions().size(), 1u);
-  const std::string session = server.Sessions()[0];
+  const std::string session = server.Sessions().at(0);
   EXPECT_EQ(session.rfind("EHLO client.example\r\n", 0), 0u);
   EXPECT_TRUE(session.find("AUTH") == std::string::npos && session.find("MAIL") == std::string::npos) << session;
 }

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# The button strip on a virtual display, driven with the real pointer.
+#
+# usage: test_button_strip.sh PROGRAM SCREENSHOT.png
+set -u
+PROGRAM="$1" SHOT="$2"
+fail() { echo "FAIL: $*"; exit 1; }
+command -v xvfb-run >/dev/null || fail "xvfb-run is missing (Debian package xvfb)"
+mkdir -p "$(dirname "$SHOT")"
+rm -f "$SHOT"
+timeout 50 xvfb-run -a -s "-screen 0 800x600x24" "$PROGRAM" "$SHOT" || fail "exit status $?"
+[ -s "$SHOT" ] || fail "no screenshot"
