@@ -84,6 +84,9 @@ class ShellFrameHost : public MainWindowHost {
 
   void SetOnDocumentComplete(std::function<void(const std::string&)> f) override { onComplete_ = std::move(f); }
   void SetSplashCloser(std::function<void()> close) override { closeSplash_ = std::move(close); }
+  void EndForGood() override {
+    if (frame_) frame_->Destroy();
+  }
   bool InitialisesUserData() const override { return false; }
 
  private:

@@ -33,6 +33,9 @@ class MainWindowHost {
   virtual void SetOnDocumentComplete(std::function<void(const std::string& url)> f) = 0;
   // How the window closes the splash once it is up.
   virtual void SetSplashCloser(std::function<void()> close) = 0;
+  // Ends the window for good (a termination request, the screenshot taken):
+  // no tray, no question; the event loop then ends.
+  virtual void EndForGood() = 0;
   // True when the window runs InitUserData itself while it initialises.
   virtual bool InitialisesUserData() const = 0;
 };

@@ -161,7 +161,9 @@ bool CVyrApp::OnInit() {
   sigtermSource_ = g_unix_signal_add(SIGTERM, [](gpointer) -> gboolean {
     // A request that comes while a start-up dialog is open ends that dialog;
     // start-up then stops before the main window.
-    wxGetApp().terminating_ = true;
+    CVyrApp& app = wxGetApp();
+    app.terminating_ = true;
+    if (app.mainWindow_) app.mainWindow_->EndForGood();
     for (wxWindow* window : wxTopLevelWindows) window->Close(true);
     // Closed frames are deleted at idle time; with no input arriving (a
     // virtual display) nothing else would start the idle processing.
@@ -337,6 +339,7 @@ void CVyrApp::TakeScreenshot() {
 
 void CVyrApp::EndWithStatus(int status) {
   exitStatus_ = status;
+  if (mainWindow_) mainWindow_->EndForGood();
   for (wxWindow* window : wxTopLevelWindows) window->Close(true);
   wxWakeUpIdle();
 }
