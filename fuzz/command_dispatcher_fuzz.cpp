@@ -112,9 +112,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rig.recorder.downloadSucceeds = size > 0 && (data[0] & 2);
 
   rig.dispatcher->RunCommand(text);
-  rig.dispatcher->HandleSpecialUrl("http://www.vyrelle.example/_cmd/" + text);
-  rig.dispatcher->HandleSpecialUrl(text);
+  rig.dispatcher->HandleSpecialUrl("http://www.vyrelle.example/_cmd/" + text, true);
+  rig.dispatcher->HandleSpecialUrl(text, true);
   CheckCalls(rig.recorder.calls);
+  // An untrusted navigation never runs, asks or downloads anything but a
+  // mailto composer.
+  rig.recorder.calls.clear();
+  rig.dispatcher->HandleSpecialUrl("http://www.vyrelle.example/_cmd/" + text, false);
+  rig.dispatcher->HandleSpecialUrl(text, false);
+  Require(rig.recorder.calls.empty() || (rig.recorder.calls.size() == 1 && rig.recorder.calls[0].rfind("ComposeMail", 0) == 0));
 
   for (const std::string& section : vyr::platform::ReadProfileSectionNames(profile)) {
     Require(Lower(section) != "email");

@@ -368,8 +368,9 @@ bool CommandDispatcher::IsHomeAddress(const std::string& address) const {
   return host == domain || EndsWith(host, "." + domain);
 }
 
-bool CommandDispatcher::HandleSpecialUrl(const std::string& address) {
+bool CommandDispatcher::HandleSpecialUrl(const std::string& address, bool trusted) {
   lastAction_ = Action::None;
+  lastActionRefused_ = false;
   lastActionText_.clear();
   services_.RecordVisit(address);
 
@@ -388,7 +389,11 @@ bool CommandDispatcher::HandleSpecialUrl(const std::string& address) {
   if (StartsWith(lower, prefix)) {
     lastAction_ = Action::Command;
     lastActionText_ = canonical.substr(prefix.size());
-    RunCommand(lastActionText_);
+    if (trusted) {
+      RunCommand(lastActionText_);
+    } else {
+      lastActionRefused_ = true;
+    }
     return true;
   }
 
@@ -400,6 +405,10 @@ bool CommandDispatcher::HandleSpecialUrl(const std::string& address) {
       lower.find("/vyrsetup") != std::string::npos) {
     lastAction_ = Action::Setup;
     lastActionText_ = canonical;
+    if (!trusted) {
+      lastActionRefused_ = true;
+      return true;
+    }
     if (IsYes(app_.Messages().Question(FillIn("Update this software from\n\n%s ?", canonical), kProgramName))) {
       services_.UpdateSoftware(canonical, false);
       return true;
@@ -409,6 +418,10 @@ bool CommandDispatcher::HandleSpecialUrl(const std::string& address) {
   if (EndsWith(lower, ".ndf")) {
     lastAction_ = Action::ChannelFile;
     lastActionText_ = canonical;
+    if (!trusted) {
+      lastActionRefused_ = true;
+      return true;
+    }
     const std::string temp = app_.GetDataDirectory("_TEMP", true);
     const std::string target = temp.empty() ? std::string() : temp + "vyrtemp.ndf";
     if (target.empty() || !services_.DownloadWithProgress(canonical, target)) {

@@ -53,13 +53,19 @@ class CommandDispatcher {
   CommandDispatcher(Application& app, Shell& shell, CommandServices& services);
 
   // True when the address was taken (the caller cancels its navigation),
-  // false when the navigation is to go ahead.
-  bool HandleSpecialUrl(const std::string& address);
+  // false when the navigation is to go ahead. trusted: the navigation may run
+  // what it names (see navigation_trust.h); an untrusted command link, setup
+  // program link or channel file is taken, so that the browser does not load
+  // it, but nothing runs, nothing is asked and nothing is downloaded.
+  // "mailto:" links only open the composer and are handled either way.
+  bool HandleSpecialUrl(const std::string& address, bool trusted);
   // Runs one command; an unknown word shows message 33079 with the text, a
   // missing argument ends the command without doing anything.
   void RunCommand(const std::string& commandText);
 
   Action LastAction() const { return lastAction_; }
+  // The last address taken was refused as untrusted: nothing of it ran.
+  bool LastActionRefused() const { return lastActionRefused_; }
   // The recipient of a mailto link or the text of a command link.
   const std::string& LastActionText() const { return lastActionText_; }
 
@@ -109,6 +115,7 @@ class CommandDispatcher {
   CommandServices& services_;
   std::function<platform::MemoryStatus()> readMemory_;
   Action lastAction_ = Action::None;
+  bool lastActionRefused_ = false;
   std::string lastActionText_;
 };
 

@@ -76,7 +76,7 @@ std::optional<std::string> AddressForWord(const std::string& pending,
   if (!found && flags.realNames) {
     address = word;
     status(FormatWithWord(kRealNameSearch, word));
-    const std::string path = FormatWithWord(settings.resolverPath, word);
+    const std::string path = FormatWithWord(settings.resolverPath, EncodeWordForAddress(word));
     if (query(settings.resolverHost, path, stop)) {
       // The path begins with "/", so the address holds "//" after the host.
       address = Canonical("http://" + settings.resolverHost + "/" + path);
@@ -84,7 +84,9 @@ std::optional<std::string> AddressForWord(const std::string& pending,
     }
   }
   if (stop) return std::nullopt;
-  if (!found && flags.webSearch) address = Canonical(FormatWithWord(settings.searchUrl, word));
+  if (!found && flags.webSearch) {
+    address = Canonical(FormatWithWord(settings.searchUrl, EncodeWordForAddress(word)));
+  }
   return address;
 }
 
@@ -126,6 +128,23 @@ struct CurlHandle {
 }  // namespace
 
 bool IsBareWord(const std::string& text) { return text.find_first_of(":/\\.") == std::string::npos; }
+
+std::string EncodeWordForAddress(const std::string& word) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : word) {
+    const auto u = static_cast<unsigned char>(c);
+    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+        std::string_view("-._~ ").find(c) != std::string_view::npos) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    }
+  }
+  return out;
+}
 
 std::string FormatWithWord(const std::string& pattern, const std::string& word) {
   std::string out;

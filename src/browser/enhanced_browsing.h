@@ -38,6 +38,13 @@ bool IsBareWord(const std::string& text);
 // printf.)
 std::string FormatWithWord(const std::string& pattern, const std::string& word);
 
+// The word as it goes into an address template ([Search] URL, RNURL): every
+// byte other than a letter, a digit, "-", ".", "_", "~" and the blank is
+// percent-encoded, so "AT&T" searches for "AT&T" and not for "AT". Blanks
+// stay: the resolver request sends them as "+", the canonical address as
+// "%20".
+std::string EncodeWordForAddress(const std::string& word);
+
 // Where the search and the keyword resolver live, read from [Search] when a
 // browser window is made. The defaults are on the home server.
 struct EnhancedBrowsingSettings {

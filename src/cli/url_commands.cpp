@@ -42,17 +42,20 @@ const char* ActionName(CommandDispatcher::Action action) {
 int SpecialCommand(Context& c, std::vector<std::string> args) {
   const bool yes = std::erase(args, std::string("--yes")) > 0;
   const bool downloadOk = std::erase(args, std::string("--download-ok")) > 0;
-  if (args.size() != 1) return Usage(c.err, "url special [--yes] [--download-ok] ADDRESS");
+  const bool untrusted = std::erase(args, std::string("--untrusted")) > 0;
+  if (args.size() != 1) return Usage(c.err, "url special [--yes] [--download-ok] [--untrusted] ADDRESS");
   CommandRecorder recorder;
   recorder.downloadSucceeds = downloadOk;
   recorder.answer = yes ? IDYES : IDNO;
   Application app(c.app.WindowsDirectory(), recorder, c.sounds);
   app.LoadStartupSettings();
   CommandDispatcher dispatcher(app, recorder, recorder);
-  const bool taken = dispatcher.HandleSpecialUrl(args[0]);
+  const bool taken = dispatcher.HandleSpecialUrl(args[0], !untrusted);
   c.out << (taken ? "taken" : "not taken") << "\n";
   const CommandDispatcher::Action action = dispatcher.LastAction();
-  if (action == CommandDispatcher::Action::Mailto || action == CommandDispatcher::Action::Command) {
+  if (dispatcher.LastActionRefused()) {
+    c.out << ActionName(action) << " refused: untrusted\n";
+  } else if (action == CommandDispatcher::Action::Mailto || action == CommandDispatcher::Action::Command) {
     c.out << ActionName(action) << ": " << OneLine(dispatcher.LastActionText()) << "\n";
   } else if (action != CommandDispatcher::Action::None) {
     c.out << ActionName(action) << "\n";

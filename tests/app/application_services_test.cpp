@@ -64,8 +64,8 @@ TEST(ApplicationServicesTest, PushedCommandsReachTheSessionAndTheUpdates) {
   }
 
   // Two visits of a tracked address through the filter, one acknowledged.
-  EXPECT_FALSE(dispatcher.HandleSpecialUrl("http://news.example/today/"));
-  EXPECT_FALSE(dispatcher.HandleSpecialUrl("http://NEWS.example/"));
+  EXPECT_FALSE(dispatcher.HandleSpecialUrl("http://news.example/today/", true));
+  EXPECT_FALSE(dispatcher.HandleSpecialUrl("http://NEWS.example/", true));
   dispatcher.RunCommand("ack URL=7+1+0");  // blanks would end the argument
   EXPECT_EQ(tracked.TriplesText(), "7 1 0 ");
   EXPECT_EQ(services.UsageCountersText(), "&PV=1");

@@ -217,6 +217,7 @@ TEST(CommandDispatcherTest, TheFilterTakesMailCommandSetupAndChannelFileLinks) {
     bool taken;
     Calls calls;
     std::string profile;
+    bool trusted = true;
   };
   const Case cases[] = {
       {"MAILTO:Bob@Example.ORG", -1, IDNO, false, true, {"ComposeMail bob@example.org"}, ""},
@@ -250,13 +251,20 @@ TEST(CommandDispatcherTest, TheFilterTakesMailCommandSetupAndChannelFileLinks) {
        {"DownloadWithProgress http://ch.example/News.ndf {root}/_TEMP/vyrtemp.ndf", "Error Error Obtaining Update."},
        ""},
       {"http://example.org/page.html", -1, IDNO, false, false, {}, ""},
+      // Untrusted navigations: taken so the browser does not load them, but
+      // nothing runs, nothing is asked, nothing is downloaded.
+      {cmd + "setinifile%20Misc%20Key%20Value", -1, IDNO, false, true, {}, "", false},
+      {"http://www.vyrelle.example/files/VyrSetup.exe", -1, IDYES, false, true, {}, "", false},
+      {"http://ch.example/News.NDF", -1, IDNO, true, true, {}, "", false},
+      {"MAILTO:Bob@Example.ORG", -1, IDNO, false, true, {"ComposeMail bob@example.org"}, "", false},
+      {"http://example.org/page.html", -1, IDNO, false, false, {}, "", false},
   };
   for (const Case& c : cases) {
     Rig rig;
     if (c.useVyrMail >= 0) rig.app.WriteInt("email", "UseVyrMail", c.useVyrMail);
     rig.recorder.answer = c.answer;
     rig.recorder.downloadSucceeds = c.downloadOk;
-    EXPECT_EQ(rig.dispatcher.HandleSpecialUrl(c.address), c.taken) << c.address;
+    EXPECT_EQ(rig.dispatcher.HandleSpecialUrl(c.address, c.trusted), c.taken) << c.address;
     EXPECT_EQ(rig.recorder.calls, rig.Expected(c.calls)) << c.address;
     EXPECT_EQ(rig.Profile(), c.profile) << c.address;
     EXPECT_EQ(rig.recorder.visits, Calls{c.address});  // every address is counted, as given

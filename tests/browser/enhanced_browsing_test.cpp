@@ -81,6 +81,8 @@ TEST(EnhancedBrowsingTest, StepsRunInOrderAndEachSwitchSkipsItsStep) {
       {"two words", {1, 1, 1}, true, true,
        {"begin", rn + "two words", "go:http://rn.example//resolver.dll?realname=two%20words"}},
       {"news", {0, 1, 1}, true, false, {"begin", rn + "news", search + "news"}},
+      // The word is encoded before it goes into the template.
+      {"AT&T 100%", {0, 0, 1}, false, false, {"begin", search + "AT%26T%20100%25"}},
       {"news", {1, 0, 1}, false, true, {"begin", look + "news", search + "news"}},
       {"news", {1, 1, 0}, false, false, {"begin", look + "news", rn + "news", "go:news"}},
       {"news", {1, 0, 0}, false, false, {"begin", look + "news", "go:www.news.com"}},

@@ -23,8 +23,13 @@ RebuildButtonStrip
 LayoutMainWindow
 MergeChannelFile $T" special --download-ok "http://c.example/a.ndf"
 check 0 "not taken" special "http://example.org/"
+# Untrusted: command link, setup offer and channel file are taken, nothing runs.
+check 0 $'taken\ncommand refused: untrusted' special --untrusted "http://www.vyrelle.example/_cmd/tour%20on"
+check 0 $'taken\nsetup refused: untrusted' special --untrusted --yes "http://www.vyrelle.example/vyrsetup.exe"
+check 0 $'taken\nchannel-file refused: untrusted' special --untrusted --download-ok "http://c.example/a.ndf"
+check 0 $'taken\nmailto: bob@example.org\nComposeMail bob@example.org' special --untrusted "mailto:bob@example.org"
 out=$("$CLI" url special 2>&1)
-expect usage "2 vyrelle-cli: url special [--yes] [--download-ok] ADDRESS" "$? ${out%%$'\n'*}"
+expect usage "2 vyrelle-cli: url special [--yes] [--download-ok] [--untrusted] ADDRESS" "$? ${out%%$'\n'*}"
 # The filter reads the home server from the profile.
 "$CLI" settings set misc HomeServer http://127.0.0.1:8080/ || failures=$((failures + 1))
 check 0 $'taken\ncommand: tour on' special "http://127.0.0.1:8080/_cmd/tour%20on"

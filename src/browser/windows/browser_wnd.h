@@ -1,70 +1,174 @@
 #pragma once
-// CBrowserWnd: the browser control. A WebKitWebView created by this class
-// (never the engine's default context) placed in a wx window through
-// wxNativeWindow, so that every engine signal reaches our own handlers.
-#include <functional>
+// CBrowserWnd: the browser control host. A WebKitWebView created by this
+// class in the program's one engine context, placed in a wx window through
+// wxNativeWindow, so that every engine signal reaches our own handlers. The
+// engine's events are translated into the owner notifications below (their
+// numbers are the program's notification numbers, kept for recording and
+// for the tests).
+#include <deque>
+#include <memory>
 #include <string>
 
 #include <wx/nativewin.h>
 
+#include "browser/enhanced_browsing.h"
+
 typedef struct _WebKitWebView WebKitWebView;
 
-class CBrowserWnd : public wxNativeWindow {
- public:
-  // What the owner of the control hears about. Every callback runs on the
-  // user-interface thread and may be left empty.
-  struct Events {
-    // The page's title changed; empty when the page has none.
-    std::function<void(const std::string& title)> titleChanged;
-    // A load began; the address is the one requested (it may still be
-    // redirected, and then this is called again with the new address).
-    std::function<void(const std::string& url)> loadStarted;
-    // The address is final: the engine committed to showing that document.
-    std::function<void(const std::string& url)> loadCommitted;
-    // The load ended. succeeded is false after loadFailed was reported.
-    std::function<void(const std::string& url, bool succeeded)> loadFinished;
-    // The load failed (a cancelled load, from Stop() or from starting another
-    // load, is not reported). The engine then shows its own error page.
-    std::function<void(const std::string& url, const std::string& message)> loadFailed;
-  };
+class CBrowserWnd;
 
-  // Where the engine keeps its cookies, caches and local storage for the
-  // whole program. Takes effect only when called before the first control is
-  // created; without it the engine keeps nothing on disk.
+// The notification numbers.
+enum class BrowserNotification {
+  CreateNewExplorerWnd = 1, GetExplorerDispatch = 2, StatusTextChange = 3,
+  RollOverTextChange = 4, DownloadComplete = 5, DownloadBegin = 6, BeforeNavigate = 7,
+  CommandStateChange = 8, ProgressChange = 9, TitleChange = 10, NavigateComplete = 11,
+  OnToolBar = 12, OnMenuBar = 13, OnStatusBar = 14, OnFullScreen = 15, OnVisible = 16,
+  DocumentComplete = 17, PropertyChanged = 18,
+};
+
+// Command numbers of CommandStateChange.
+inline constexpr int kCommandForward = 1;
+inline constexpr int kCommandBack = 2;
+
+// Menu commands the browser's keys post to the owner (Ctrl+N, Ctrl+O, Ctrl+R).
+inline constexpr int kNewBrowserWindowCommand = 32806;
+inline constexpr int kOpenCommand = 32808;
+inline constexpr int kRefreshCommand = 32774;
+
+// What the window that owns a browser control hears. Every call comes on the
+// user-interface thread. Only CreateNewExplorerWnd and InsertImage are called
+// inside an engine signal, and there the owner only decides (makes the
+// control, answers the text). The navigation questions (NavigationAnnounced,
+// HandleSpecialUrl, BeforeNavigate) come from a posted event while the
+// engine waits for the answer, so the owner may run what it took (even a
+// modal question) right there; the window notifications that show or close
+// a window (OnVisible, OnToolBar...) and OnBrowserCommand and DoSearch are
+// posted too.
+class CBrowserOwner {
+ public:
+  virtual ~CBrowserOwner() = default;
+
+  // 1: a page asks for a new window. The control the page's window opens in
+  // (made, not yet shown), or nullptr to refuse (the request is cancelled).
+  virtual CBrowserWnd* CreateNewExplorerWnd() { return nullptr; }
+  virtual void StatusTextChange(const std::string& /*text*/) {}
+  virtual void RollOverTextChange(const std::string& /*text*/) {}
+  virtual void DownloadComplete() {}
+  virtual void DownloadBegin() {}
+  // 7: a navigation that no special-address rule took. Setting cancel stops it.
+  virtual void BeforeNavigate(const std::string& /*url*/, bool /*topLevel*/, bool& /*cancel*/) {}
+  virtual void CommandStateChange(int /*command*/, bool /*enabled*/) {}
+  virtual void ProgressChange(int /*progress*/, int /*maximum*/) {}
+  virtual void TitleChange(const std::string& /*title*/) {}
+  virtual void NavigateComplete(const std::string& /*url*/, bool /*topLevel*/) {}
+  virtual void OnToolBar(bool) {}
+  virtual void OnMenuBar(bool) {}
+  virtual void OnStatusBar(bool) {}
+  virtual void OnFullScreen(bool) {}
+  // true: the page's new window is ready to be shown ("ready-to-show");
+  // false: the page closed its window (window.close()): the owner closes the
+  // window the control is in.
+  virtual void OnVisible(bool) {}
+  virtual void DocumentComplete(const std::string& /*url*/, bool /*topLevel*/) {}
+  virtual void PropertyChanged(const std::string& /*name*/) {}
+
+  // Message 1362: every navigation's address, before anything else.
+  virtual void NavigationAnnounced(const std::string& /*url*/) {}
+  // The special-address filter (command links, setup program, channel files,
+  // mailto). trusted: a top-level navigation the user started, or one a page
+  // of the home server or of the program's own data started (see
+  // navigation_trust.h). Returns true when the address was taken; the
+  // navigation is then cancelled and BeforeNavigate is not called.
+  virtual bool HandleSpecialUrl(const std::string& /*url*/, bool /*trusted*/) { return false; }
+  // A key of the browser posted a menu command (kNewBrowserWindowCommand...).
+  virtual void OnBrowserCommand(int /*command*/) {}
+
+  // The page-facing external object (window.external in page script).
+  virtual void DoSearch() {}
+  // The path of the current scheme's file of that name; "" when there is no
+  // such file or the name is not a plain file name. The default answers
+  // through vyr::SchemeImagePath with the current application.
+  virtual std::string InsertImage(const std::string& name);
+};
+
+// The control of a page's new window: made inside the engine's "create"
+// signal (through the owner's CreateNewExplorerWnd), its view is made related
+// to the requesting page's view, so that the page's window.open returns a
+// working window object.
+class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
+ public:
+  // Where the engine keeps cookies, caches and local storage for the whole
+  // program; only before the first control is made.
   static void SetEngineDataDirectory(const std::string& folder);
 
-  explicit CBrowserWnd(wxWindow* parent, wxWindowID id = wxID_ANY);
+  CBrowserWnd(wxWindow* parent, CBrowserOwner* owner, wxWindowID id = wxID_ANY);
   ~CBrowserWnd() override;
 
-  void SetEvents(Events events) { events_ = std::move(events); }
+  void SetOwner(CBrowserOwner* owner);
 
-  void Navigate(const std::string& url);
-  // Shows a document given as text; baseUrl resolves its relative links.
+  // Typed text: a bare word goes through enhanced browsing first; anything
+  // else is navigated as it stands.
+  void Navigate(const std::string& text);
   void LoadHtml(const std::string& html, const std::string& baseUrl = {});
+  // Each of these first ends a running enhanced-browsing look-up.
   void GoBack();
   void GoForward();
-  bool CanGoBack() const;
-  bool CanGoForward() const;
-  // Loads the document again. (Named Reload because wxWindow::Refresh, which
-  // repaints, would otherwise be hidden or made ambiguous.)
   void Reload();
   void Stop();
+  bool CanGoBack() const;
+  bool CanGoForward() const;
   bool IsLoading() const;
-
-  // The address of the document shown (or being committed); empty before the
-  // first load.
   std::string CurrentUrl() const;
-  // The page's title; empty when it has none.
   std::string Title() const;
+  // 0.5 .. 3.0; the text size setting 0..4 maps onto it.
+  void SetZoom(double level);
+  double Zoom() const;
 
-  WebKitWebView* WebView() const { return view_; }
+  WebKitWebView* WebView() const;
+
+  // Enhanced browsing with other settings or a scripted resolver (tests).
+  // Ends a running look-up.
+  void SetEnhancedBrowsing(vyr::EnhancedBrowsingSettings settings,
+                           std::shared_ptr<vyr::platform::HostResolver> hosts,
+                           vyr::KeywordQuery query);
+  bool IsLookingUp() const;
 
  private:
-  // The engine's signal handlers (defined with the engine's types in the
-  // source file).
-  struct Signals;
+  struct Signals;  // the engine's signal handlers, in the source file
+  struct PendingDecision;
+
+  // vyr::BrowsingOwner: the enhanced-browsing worker's reports.
+  void DownloadBegin() override;
+  void StatusTextChange(const std::string& text) override;
+  void RollOverTextChange(const std::string& text) override;
+  void NavigateControl(const std::string& address) override;
+
+  // Runs fn on the user-interface thread later, unless this control is gone
+  // by then.
+  template <typename Fn>
+  void Post(Fn fn);
+  void ShowStatus(const std::string& text);
+  // Ends a running enhanced-browsing look-up and clears its busy state.
+  void EndLookUp();
+  void Decide(PendingDecision& pending);
+  void UpdateHistoryState();
 
   WebKitWebView* view_ = nullptr;  // one reference of our own, see the destructor
-  Events events_;
-  bool loadFailed_ = false;
+  CBrowserOwner* owner_ = nullptr;
+  std::unique_ptr<vyr::EnhancedBrowsing> browsing_;
+  // Expires with the control: posted work and late engine answers check it.
+  std::shared_ptr<CBrowserWnd*> alive_;
+  // The next navigation the engine reports was asked for by our own code.
+  enum class ShellRequest { None, Address, History };
+  ShellRequest shellRequest_ = ShellRequest::None;
+  std::string shellAddress_;  // normalised, for ShellRequest::Address
+  std::string committedUrl_;   // the document shown: the source of its page's navigations
+  std::string lastRequestUrl_; // the last top-level address asked about: the source of a redirect
+  // Links the user followed inside sub-frames, newest last (see the frame
+  // script in the source file).
+  std::deque<std::string> frameLinks_;
+  bool canGoBack_ = false;
+  bool canGoForward_ = false;
+  std::string statusText_;
+  bool lookUpBusy_ = false;  // a look-up told the owner DownloadBegin
 };

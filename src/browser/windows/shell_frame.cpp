@@ -3,6 +3,7 @@
 #include <wx/sizer.h>
 #include <wx/statusbr.h>
 
+#include "app/application.h"
 #include "browser/windows/browser_wnd.h"
 
 namespace {
@@ -15,26 +16,42 @@ CShellFrame::CShellFrame()
     : wxFrame(nullptr, wxID_ANY, kProgramName, wxDefaultPosition, wxSize(1024, 768)) {
   CreateStatusBar();
 
-  browser_ = new CBrowserWnd(this);
+  browser_ = new CBrowserWnd(this, this);
   auto* sizer = new wxBoxSizer(wxVERTICAL);
   sizer->Add(browser_, 1, wxEXPAND);
   SetSizer(sizer);
+}
 
-  CBrowserWnd::Events events;
-  events.titleChanged = [this](const std::string& title) { SetTitle(CaptionFor(title)); };
-  events.loadStarted = [this](const std::string& url) { SetStatusText(FromUtf8(url)); };
-  events.loadFinished = [this](const std::string& url, bool succeeded) {
-    if (!succeeded) return;
-    SetStatusText(wxS("Done"));
-    if (onComplete_) onComplete_(url);
-  };
-  events.loadFailed = [this](const std::string& url, const std::string& message) {
-    SetStatusText(FromUtf8(url + ": " + message));
-  };
-  browser_->SetEvents(std::move(events));
+CShellFrame::~CShellFrame() {
+  if (browser_) browser_->SetOwner(nullptr);
 }
 
 wxString CShellFrame::CaptionFor(const std::string& pageTitle) {
   if (pageTitle.empty()) return kProgramName;
   return FromUtf8(pageTitle) + wxS(" - ") + kProgramName;
+}
+
+void CShellFrame::TitleChange(const std::string& title) { SetTitle(CaptionFor(title)); }
+
+void CShellFrame::StatusTextChange(const std::string& text) { SetStatusText(FromUtf8(text)); }
+
+void CShellFrame::DocumentComplete(const std::string& url, bool topLevel) {
+  SetStatusText(wxS("Done"));
+  if (topLevel && onComplete_) onComplete_(url);
+}
+
+CBrowserWnd* CShellFrame::CreateNewExplorerWnd() {
+  // Shown when the page's window is ready (OnVisible).
+  auto* frame = new CShellFrame();
+  frame->madeForPage_ = true;
+  return frame->Browser();
+}
+
+void CShellFrame::OnVisible(bool visible) {
+  // Only a window a page opened may be closed by its page.
+  if (visible) {
+    Show();
+  } else if (madeForPage_) {
+    Close();
+  }
 }

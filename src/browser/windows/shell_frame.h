@@ -7,11 +7,12 @@
 
 #include <wx/frame.h>
 
-class CBrowserWnd;
+#include "browser/windows/browser_wnd.h"
 
-class CShellFrame : public wxFrame {
+class CShellFrame : public wxFrame, public CBrowserOwner {
  public:
   CShellFrame();
+  ~CShellFrame() override;
 
   CBrowserWnd* Browser() const { return browser_; }
   // Called with the address of every document that finished loading.
@@ -21,7 +22,15 @@ class CShellFrame : public wxFrame {
   // page has no title.
   static wxString CaptionFor(const std::string& pageTitle);
 
+  // CBrowserOwner
+  void TitleChange(const std::string& title) override;
+  void StatusTextChange(const std::string& text) override;
+  void DocumentComplete(const std::string& url, bool topLevel) override;
+  CBrowserWnd* CreateNewExplorerWnd() override;
+  void OnVisible(bool visible) override;
+
  private:
   CBrowserWnd* browser_ = nullptr;  // a child window, deleted by wx
   std::function<void(const std::string&)> onComplete_;
+  bool madeForPage_ = false;        // opened by a page's window.open
 };

@@ -1,0 +1,352 @@
+// Drives the browser control host on a virtual display against the test
+// HTTP server: pages come from PAGE_BASE, the home server is HOME (another
+// host name of the same server, so that no page counts as the home server's).
+// Clicks and keys are real input events, so the engine's user-gesture flag
+// is real. Prints "ok NAME" or "FAIL NAME: why" per check and exits 0 when
+// every check passed.
+//
+// usage: browser_host_ui PAGE_BASE HOME SCREENSHOT.png
+#include <glib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <wx/app.h>
+#include <wx/frame.h>
+#include <wx/image.h>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
+
+#include "app/application.h"
+#include "app/command_dispatcher.h"
+#include "app/command_recorder.h"
+#include "browser/windows/browser_wnd.h"
+#include "platform/file_system.h"
+#include "platform/window_messages.h"
+#include "platform/windows_dir.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+bool Has(const Lines& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+std::string Join(const Lines& lines) {
+  std::string out;
+  for (const std::string& l : lines) out += (out.empty() ? "" : " | ") + l;
+  return out;
+}
+
+std::string Encode(const std::string& text) {
+  gchar* escaped = g_uri_escape_string(text.c_str(), nullptr, FALSE);
+  std::string out = escaped;
+  g_free(escaped);
+  return out;
+}
+
+struct SilentSounds : vyr::SoundPlayer {
+  int Play(const std::string&, bool) override { return 0; }
+};
+
+// Answers no host; with block, waits until told to stop.
+class Hosts : public vyr::platform::HostResolver {
+ public:
+  explicit Hosts(bool block) : block_(block) {}
+  bool Resolves(const std::string&, const std::atomic<bool>& stop) override {
+    entered = true;
+    while (block_ && !stop) g_usleep(10000);
+    left = true;
+    return false;
+  }
+  std::atomic<bool> entered{false}, left{false};
+
+ private:
+  const bool block_;
+};
+
+// Everything the control tells its owner, as lines.
+struct RecordingOwner : CBrowserOwner {
+  vyr::CommandDispatcher* dispatcher = nullptr;
+  bool allowNewWindows = true;
+  RecordingOwner* newWindowOwner = nullptr;
+  wxFrame* newWindowFrame = nullptr;
+
+  Lines specials, befores, states, statuses;
+  std::vector<int> commands;
+  std::string title;
+  int searches = 0;
+  int busy = 0;  // DownloadBegin less DownloadComplete
+  bool visible = false;
+
+  bool HandleSpecialUrl(const std::string& url, bool trusted) override {
+    specials.push_back(url + (trusted ? " trusted" : " untrusted"));
+    return dispatcher && dispatcher->HandleSpecialUrl(url, trusted);
+  }
+  void BeforeNavigate(const std::string& url, bool, bool&) override { befores.push_back(url); }
+  void CommandStateChange(int command, bool enabled) override {
+    states.push_back(std::string(command == kCommandBack ? "back " : "forward ") + (enabled ? "1" : "0"));
+  }
+  void StatusTextChange(const std::string& text) override { statuses.push_back(text); }
+  void TitleChange(const std::string& t) override { title = t; }
+  void OnBrowserCommand(int command) override { commands.push_back(command); }
+  void DoSearch() override { ++searches; }
+  void OnVisible(bool shown) override { visible = shown; }
+  void DownloadBegin() override { ++busy; }
+  void DownloadComplete() override { --busy; }
+  CBrowserWnd* CreateNewExplorerWnd() override {
+    if (!allowNewWindows || !newWindowOwner) return nullptr;
+    newWindowFrame = new wxFrame(nullptr, wxID_ANY, wxS("new window"), wxDefaultPosition, wxSize(400, 300));
+    return new CBrowserWnd(newWindowFrame, newWindowOwner);
+  }
+};
+
+class BrowserHostTestApp : public wxApp {
+ public:
+  bool OnInit() override {
+    if (argc != 4) return false;
+    wxInitAllImageHandlers();
+    vyr::platform::WindowMessages::Instance().SetWakeUp([] {
+      if (wxTheApp) wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
+    });
+    base_ = argv[1].ToStdString();
+    home_ = argv[2].ToStdString();
+    shot_ = argv[3].ToStdString();
+    app_ = std::make_unique<vyr::Application>(vyr::platform::GetWindowsDirectory(), recorder_, sounds_);
+    app_->WriteString("misc", "HomeServer", home_);
+    dispatcher_ = std::make_unique<vyr::CommandDispatcher>(*app_, recorder_, recorder_);
+    owner_.dispatcher = dispatcher_.get();
+    owner_.newWindowOwner = &newWindowOwner_;
+
+    frame_ = new wxFrame(nullptr, wxID_ANY, wxS("browser host"), wxPoint(0, 0), wxSize(800, 600));
+    browser_ = new CBrowserWnd(frame_, &owner_);
+    frame_->Show();
+    frame_->Raise();
+    CallAfter([this] {
+      RunChecks();
+      ExitMainLoop();
+    });
+    return true;
+  }
+
+  int OnRun() override {
+    wxApp::OnRun();
+    return failures_ == 0 ? 0 : 1;
+  }
+
+ private:
+  // Runs the event loop until done() holds or 20 s have passed.
+  bool WaitFor(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const guint tick = g_timeout_add(20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+      g_main_context_iteration(nullptr, TRUE);
+      Yield(true);
+    }
+    g_source_remove(tick);
+    return done();
+  }
+
+  // Lets the display and the engine handle what is queued.
+  void Settle() {
+    for (int i = 0; i < 50 && g_main_context_pending(nullptr); ++i) g_main_context_iteration(nullptr, FALSE);
+    Yield(true);
+  }
+
+  // On a failure, what the owner heard.
+  void Check(const std::string& name, bool ok) {
+    if (!ok) ++failures_;
+    std::printf("%s %s\n", ok ? "ok" : "FAIL", name.c_str());
+    if (!ok) {
+      std::printf("  title '%s'\n  specials: %s\n  calls: %s\n  states: %s\n  statuses: %s\n", owner_.title.c_str(),
+                  Join(owner_.specials).c_str(), Join(recorder_.calls).c_str(), Join(owner_.states).c_str(),
+                  Join(owner_.statuses).c_str());
+    }
+    std::fflush(stdout);
+  }
+
+  std::string Page(const std::string& html) const { return base_ + "/echo?" + Encode(html); }
+
+  bool Show(const std::string& title, const std::string& body) {
+    browser_->Navigate(Page("<!DOCTYPE html><html><head><title>" + title + "</title></head><body>" + body +
+                            "</body></html>"));
+    return WaitFor([&] { return owner_.title == title; });
+  }
+
+  // A real click in the middle of the control.
+  void Click() {
+    wxUIActionSimulator input;
+    const wxSize size = browser_->GetClientSize();
+    input.MouseMove(browser_->ClientToScreen(wxPoint(size.x / 2, size.y / 2)));
+    Settle();
+    input.MouseClick();
+  }
+
+  // The screen as it is now; true when the middle of the control shows the
+  // fixture pages' green.
+  bool TakeScreenshot() {
+    // ImageMagick reads the X server's own picture of the screen.
+    const std::string command = "import -window root " + shot_;
+    if (wxExecute(wxString::FromUTF8(command.c_str()), wxEXEC_SYNC | wxEXEC_NOEVENTS) != 0) return false;
+    wxImage image;
+    if (!image.LoadFile(wxString::FromUTF8(shot_.c_str()), wxBITMAP_TYPE_PNG)) return false;
+    const wxPoint mid = browser_->ClientToScreen(wxPoint(browser_->GetClientSize().x / 2, 40));
+    return image.GetRed(mid.x, mid.y) == 0x2e && image.GetGreen(mid.x, mid.y) == 0x7d &&
+           image.GetBlue(mid.x, mid.y) == 0x32;
+  }
+
+  bool SpecialSeen(const std::string& url) {
+    return WaitFor([&] { return Has(owner_.specials, url + " trusted") || Has(owner_.specials, url + " untrusted"); });
+  }
+
+  void RunChecks() {
+    const std::string cmd = home_ + "/_cmd/showmail";
+    const std::string fill = "position:fixed;left:0;top:0;right:0;bottom:0;background:#2e7d32;display:block";
+
+    // A command link the user clicks: trusted, run, never offered to
+    // BeforeNavigate. Then Ctrl+N goes to the owner as its menu command.
+    const bool shown = Show("click", "<a href=\"" + cmd + "\" style=\"" + fill + "\">run</a>");
+    const bool painted = shown && WaitFor([&] { return TakeScreenshot(); });
+    Click();
+    SpecialSeen(cmd);
+    Check("clicked command link is trusted and runs",
+          painted && Has(owner_.specials, cmd + " trusted") && recorder_.calls == Lines{"PostMenuCommand 32788"} &&
+              !Has(owner_.befores, cmd));
+    wxUIActionSimulator().Char('n', wxMOD_CONTROL);
+    WaitFor([&] { return !owner_.commands.empty(); });
+    Check("Ctrl+N posts the new-window command",
+          owner_.commands == std::vector<int>{kNewBrowserWindowCommand} && owner_.title == "click");
+
+    // The same command link reached by a script, a hidden frame, or a click
+    // inside a sub-frame (real, but not top-level): offered as untrusted,
+    // nothing runs.
+    const std::string framed = Page("<body style=\"margin:0\"><a href=\"" + cmd + "\" style=\"" + fill + "\">x</a>");
+    const struct {
+      const char* name;
+      std::string body;
+      bool click;
+    } untrusted[] = {
+        {"script redirect", "<script>setTimeout(function () { location.href = '" + cmd + "'; }, 0);</script>", false},
+        {"hidden frame", "<iframe style=\"display:none\" src=\"" + cmd + "\"></iframe>", false},
+        {"click in a sub-frame",
+         "<iframe src=\"" + framed + "\" style=\"position:fixed;left:0;top:0;width:100%;height:100%;border:0\">",
+         true},
+    };
+    recorder_.calls.clear();
+    for (const auto& u : untrusted) {
+      owner_.specials.clear();
+      bool ready = Show(u.name, u.body);
+      if (u.click) ready = ready && WaitFor([&] { return TakeScreenshot(); });
+      if (u.click) Click();
+      Check(std::string(u.name) + " to a command link is untrusted",
+            ready && SpecialSeen(cmd) && Has(owner_.specials, cmd + " untrusted") &&
+                !Has(owner_.specials, cmd + " trusted") && recorder_.calls.empty() && dispatcher_->LastActionRefused());
+    }
+
+    // window.open from a click: the owner's control, a real window object;
+    // refused when the owner returns none.
+    const std::string opener =
+        "<div style=\"" + fill + "\"></div><script>document.onclick = function () {"
+        " var w = window.open('/echo?' + encodeURIComponent('<title>new window</title>'));"
+        " document.title = 'opened:' + (w !== null && typeof w === 'object' && w.closed === false); };</script>";
+    for (const bool allow : {true, false}) {
+      owner_.allowNewWindows = allow;
+      const bool shown = Show(allow ? "open" : "open again", opener);
+      Click();
+      WaitFor([&] { return owner_.title.rfind("opened:", 0) == 0; });
+      if (allow) WaitFor([&] { return newWindowOwner_.title == "new window" && newWindowOwner_.visible; });
+      Check(allow ? "window.open gets the owner's control" : "window.open is refused when the owner makes none",
+            shown && owner_.title == (allow ? "opened:true" : "opened:false") &&
+                (!allow || (newWindowOwner_.title == "new window" && newWindowOwner_.visible)));
+      if (owner_.newWindowFrame) owner_.newWindowFrame->Destroy();
+      owner_.newWindowFrame = nullptr;
+    }
+
+    // Back and forward: the state changes are told once each.
+    browser_->GoBack();
+    WaitFor([&] { return owner_.title == "open"; });
+    browser_->GoForward();
+    WaitFor([&] { return owner_.title == "open again"; });
+    WaitFor([&] { return owner_.states.size() >= 3; });
+    Check("back and forward state changes", owner_.states == Lines{"back 1", "forward 1", "forward 0"});
+
+    // The page-facing external object.
+    const std::string media = app_->Directories().Root() + "/media/default";
+    vyr::platform::CreateDirectories(media);
+    std::ofstream(media + "/logo.gif") << "GIF89a";
+    Show("external",
+                 "<script>var e = window.external; e.DoSearch(); document.title = 'ext:' + e.IsVyrelle() + ':' +"
+                 " JSON.stringify(e.InsertImage('../x')) + ':' + e.InsertImage('logo.gif') + ':' +"
+                 " Object.keys(e).sort().join(',');</script>");
+    WaitFor([&] { return owner_.title.rfind("ext:", 0) == 0 && owner_.searches > 0; });
+    const std::string expected = "ext:2:\"\":" + media + "/logo.gif:DoSearch,InsertImage,IsVyrelle";
+    Check("window.external", owner_.title == expected && owner_.searches == 1);
+
+    // A bare word goes through enhanced browsing with the injected resolver.
+    vyr::EnhancedBrowsingSettings settings;
+    settings.searchUrl = base_ + "/echo?%3Ctitle%3Efound%20%s%3C/title%3E";
+    settings.resolverHost = "resolver.invalid";
+    settings.resolverPath = "/r?%s";
+    bool resolverAsked = false;
+    browser_->SetEnhancedBrowsing(settings, std::make_shared<Hosts>(false), [&](auto&, auto&, auto&) {
+      resolverAsked = true;
+      return false;
+    });
+    owner_.statuses.clear();
+    browser_->Navigate("vyrword");
+    WaitFor([&] { return owner_.title == "found vyrword"; });
+    Check("a bare word goes through enhanced browsing",
+          owner_.title == "found vyrword" && resolverAsked &&
+              Has(owner_.statuses, "* ENHANCED BROWSING: looking for vyrword") &&
+              Has(owner_.statuses, "* ENHANCED BROWSING: RealName search for: vyrword"));
+
+    // Stop during a look-up: it ends, and its busy state is cleared.
+    auto slow = std::make_shared<Hosts>(true);
+    browser_->SetEnhancedBrowsing(settings, slow, [](auto&, auto&, auto&) { return false; });
+    browser_->Navigate("stopword");
+    WaitFor([&] { return slow->entered && owner_.busy == 1; });
+    const bool busy = owner_.busy == 1 && browser_->IsLookingUp();
+    browser_->Stop();
+    Check("Stop ends a look-up and clears the busy state",
+          busy && WaitFor([&] { return slow->left.load(); }) && owner_.busy == 0 && owner_.title == "found vyrword");
+
+    // Closing a window while its look-up runs: the look-up is told to stop
+    // and nothing reaches the gone control.
+    slow = std::make_shared<Hosts>(true);
+    RecordingOwner lateOwner;
+    auto* closing = new wxFrame(nullptr, wxID_ANY, wxS("closing"), wxDefaultPosition, wxSize(300, 200));
+    auto* control = new CBrowserWnd(closing, &lateOwner);
+    control->SetEnhancedBrowsing(settings, slow, [](auto&, auto&, auto&) { return false; });
+    closing->Show();
+    control->Navigate("slowword");
+    WaitFor([&] { return slow->entered.load(); });
+    const bool running = control->IsLookingUp();
+    closing->Destroy();
+    WaitFor([&] { return slow->left.load(); });
+    Settle();
+    Check("closing the window while a look-up runs", running && slow->left && lateOwner.befores.empty());
+
+    frame_->Destroy();
+  }
+
+  std::string base_, home_, shot_;
+  vyr::CommandRecorder recorder_;
+  SilentSounds sounds_;
+  std::unique_ptr<vyr::Application> app_;
+  std::unique_ptr<vyr::CommandDispatcher> dispatcher_;
+  RecordingOwner owner_, newWindowOwner_;
+  wxFrame* frame_ = nullptr;
+  CBrowserWnd* browser_ = nullptr;
+  int failures_ = 0;
+};
+
+}  // namespace
+
+wxIMPLEMENT_APP(BrowserHostTestApp);
