@@ -13,10 +13,14 @@ namespace {
 std::atomic<Application*> gCurrent{nullptr};
 const char kDefaultHomeServer[] = "http://www.vyrelle.example";
 
-// A scheme name is one folder below "media".
+// A scheme name is one folder below "media": no separator, no drive colon,
+// no control character, not "." or "..".
 bool IsPlainFolderName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of("/\\") == std::string::npos;
+  if (name.empty() || name == "." || name == "..") return false;
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':') return false;
+  }
+  return true;
 }
 }  // namespace
 
@@ -26,7 +30,8 @@ Application::Application(std::string windowsDir, MessageBoxService& messages, So
       dirs_(windowsDir, &messages, [this] { return schemeName_; }),
       settings_(windowsDir.empty() ? std::string() : platform::JoinPath(windowsDir, "vyr20.ini"),
                 [this] { return dirs_.ResolveSchemeFile("config.ini", true); },
-                [this] { return dirs_.ResolveDataFile("config.ini", true); }),
+                [this] { return dirs_.ResolveDataFile("config.ini", true); },
+                [this] { return dirs_.ResolveSchemeFile("config.ini", false); }),
       registry_(windowsDir.empty() ? std::string() : platform::JoinPath(windowsDir, "registry.reg")) {
   gCurrent = this;
 }

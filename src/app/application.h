@@ -115,7 +115,8 @@ class Application {
   void SetExtraButtons(bool on) { extraButtons_ = on; }
 
   // The current scheme's name: [misc] userdir, or the default for the
-  // display. A name that would leave the media folder is not used.
+  // display. A name that is not one plain folder name ("", ".", "..", or
+  // holding "/", "\", ":" or a control character) is not used.
   const std::string& CurrentSchemeName() const { return schemeName_; }
   void SetCurrentSchemeName(const std::string& name);
 

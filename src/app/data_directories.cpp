@@ -78,6 +78,10 @@ std::string DataDirectories::ResolveDataFile(const std::string& name, bool fallb
   return path;
 }
 
+std::string InfoBoxPageFolder(int which) {
+  return which == 2 ? "default/Dir2/" : "default/Dir1/";
+}
+
 std::string DefaultSchemeName(int colourCount) {
   return colourCount < 257 ? "LowColor" : "default";
 }

@@ -45,6 +45,11 @@ class DataDirectories {
   std::function<std::string()> currentScheme_;
 };
 
+// The info box's page folder 1 or 2 below the "InfoBox" data folder, one
+// spelling for the packages that fill it and the box that shows it:
+// "default/Dir1/", "default/Dir2/".
+std::string InfoBoxPageFolder(int which);
+
 // The default scheme name when none is set: "LowColor" for displays of fewer
 // than 257 colours, else "default".
 std::string DefaultSchemeName(int colourCount);

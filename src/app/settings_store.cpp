@@ -1,5 +1,6 @@
 #include "app/settings_store.h"
 
+#include "platform/file_system.h"
 #include "platform/profile_file.h"
 
 namespace vyr {
@@ -7,10 +8,26 @@ namespace vyr {
 using namespace platform;
 
 SettingsStore::SettingsStore(std::string profilePath, std::function<std::string()> schemeConfig,
-                             std::function<std::string()> dataConfig)
+                             std::function<std::string()> dataConfig,
+                             std::function<std::string()> ownSchemeConfig)
     : profilePath_(std::move(profilePath)),
       schemeConfig_(std::move(schemeConfig)),
-      dataConfig_(std::move(dataConfig)) {}
+      dataConfig_(std::move(dataConfig)),
+      ownSchemeConfig_(std::move(ownSchemeConfig)) {}
+
+std::string SettingsStore::SchemeWritePath() const {
+  if (!ownSchemeConfig_) return schemeConfig_();
+  const std::string own = ownSchemeConfig_();
+  if (own.empty() || FileExists(own)) return own;
+  const std::string readFrom = schemeConfig_();
+  std::string contents;
+  if (readFrom != own && ReadWholeFile(readFrom, contents)) {
+    // A copy that cannot be made leaves the write to fail on its own: the
+    // default scheme's file is never written in the scheme's place.
+    if (CreateDirectories(ParentFolder(own))) WriteFileAtomically(own, contents);
+  }
+  return own;
+}
 
 std::string SettingsStore::GetString(const std::string& section, const std::string& key,
                                      const std::string& defaultValue, bool fromScheme) const {
@@ -28,10 +45,7 @@ int SettingsStore::GetInt(const std::string& section, const std::string& key, in
 
 void SettingsStore::WriteString(const std::string& section, const std::string& key,
                                 const std::string& value, bool toScheme) const {
-  // A scheme value goes into the file its reads come from, so a scheme
-  // without a file of its own does not suddenly hide the default scheme's
-  // values behind a file holding one key.
-  WritePrivateProfileString(section, key, value, toScheme ? schemeConfig_() : profilePath_);
+  WritePrivateProfileString(section, key, value, toScheme ? SchemeWritePath() : profilePath_);
 }
 
 void SettingsStore::WriteInt(const std::string& section, const std::string& key, int value,

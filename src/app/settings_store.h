@@ -19,9 +19,11 @@ class SettingsStore {
 
   // profilePath: the profile file. schemeConfig / dataConfig: give the path
   // of the scheme's and the data folder's "config.ini" at the moment of use
-  // (resolved with fallback).
+  // (resolved with fallback). ownSchemeConfig: the path of the current
+  // scheme's own "config.ini" (no fallback), where scheme values are written.
   SettingsStore(std::string profilePath, std::function<std::string()> schemeConfig,
-                std::function<std::string()> dataConfig);
+                std::function<std::string()> dataConfig,
+                std::function<std::string()> ownSchemeConfig = {});
 
   const std::string& ProfilePath() const { return profilePath_; }
 
@@ -29,7 +31,11 @@ class SettingsStore {
                         const std::string& defaultValue = {}, bool fromScheme = false) const;
   int GetInt(const std::string& section, const std::string& key, int defaultValue,
              bool fromScheme = false) const;
-  // Writes report nothing: a failed write leaves the old file whole.
+  // Writes report nothing: a failed write leaves the old file whole. A
+  // scheme value goes into the scheme's own "config.ini"; a scheme without
+  // one first gets a copy of the file its values were read from (the
+  // default scheme's), so it keeps every other value it showed and the
+  // default scheme is never changed for it.
   void WriteString(const std::string& section, const std::string& key, const std::string& value,
                    bool toScheme = false) const;
   void WriteInt(const std::string& section, const std::string& key, int value,
@@ -47,6 +53,11 @@ class SettingsStore {
   std::string profilePath_;
   std::function<std::string()> schemeConfig_;
   std::function<std::string()> dataConfig_;
+  std::function<std::string()> ownSchemeConfig_;
+
+  // The file a scheme write goes to, made a copy of the file read so far
+  // when the scheme has none of its own.
+  std::string SchemeWritePath() const;
 };
 
 }  // namespace vyr

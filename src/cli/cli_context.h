@@ -48,6 +48,8 @@ int RunHtmlCommand(Context&, const std::vector<std::string>&);
 int RunPackageCommand(Context&, const std::vector<std::string>&);
 int RunUpdateCommand(Context&, const std::vector<std::string>&);
 int RunSchemeCommand(Context&, const std::vector<std::string>&);
+// "scheme look" and "scheme seed [DIR]" (args start with the word).
+int RunSchemeLookCommand(Context&, const std::vector<std::string>&);
 int RunDownloadCommand(Context&, const std::vector<std::string>&);
 // "url match PATTERN ADDRESS" (args start with "match").
 int RunUrlMatchCommand(Context&, const std::vector<std::string>&);

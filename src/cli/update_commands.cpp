@@ -133,6 +133,9 @@ int RunUpdateCommand(Context& c, const std::vector<std::string>& args) {
 }
 
 int RunSchemeCommand(Context& c, const std::vector<std::string>& args) {
+  if (!args.empty() && (args[0] == "look" || args[0] == "seed")) {
+    return RunSchemeLookCommand(c, args);
+  }
   if (args.size() != 4 || args[0] != "import" || args[2] != "--answer" ||
       (args[3] != "yes" && args[3] != "no")) {
     return Usage(c.err, "scheme import ADDRESS --answer yes|no");

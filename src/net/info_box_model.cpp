@@ -71,9 +71,11 @@ std::string InfoBoxModel::ContentDirectory() const {
 }
 
 std::string InfoBoxModel::PageDirectory(int which) const {
-  const std::string content = ContentDirectory();
-  if (content.empty()) return {};
-  return content + (which == 2 ? "Dir2" : "Dir1");
+  const std::string infoBox = app_.GetDataDirectory("InfoBox", true);
+  if (infoBox.empty()) return {};
+  std::string folder = infoBox + InfoBoxPageFolder(which);
+  folder.pop_back();  // the page folder is given without its trailing "/"
+  return folder;
 }
 
 std::string InfoBoxModel::PagePath(const std::string& folder, int number) {

@@ -98,7 +98,7 @@ std::string SoftwareUpdate::PackageDirectory(int kind) const {
   switch (kind) {
     case kInfoBoxPackage: {
       const std::string dir = app_.GetDataDirectory("InfoBox", true);
-      return dir.empty() ? dir : dir + "default/dir1/";
+      return dir.empty() ? dir : dir + InfoBoxPageFolder(1);
     }
     case kProgramFilesPackage: return programDir_.empty() ? programDir_ : WithSlash(programDir_);
     case kDictionaryPackage: return app_.GetDataDirectory("email", true);

@@ -76,7 +76,7 @@ TEST(ApplicationServicesTest, PushedCommandsReachTheSessionAndTheUpdates) {
   }
   ASSERT_TRUE(window.finished);
   EXPECT_EQ(t.app.GetInt("misc", "ibver", 0), 3);
-  EXPECT_EQ(test::ReadFile(t.app.GetDataDirectory("InfoBox") + "/default/dir1/Box1.htm"), "<p>one</p>");
+  EXPECT_EQ(test::ReadFile(t.app.GetDataDirectory("InfoBox") + "/default/Dir1/Box1.htm"), "<p>one</p>");
   EXPECT_TRUE(shell.calls.empty()) << shell.calls.front();
 }
 

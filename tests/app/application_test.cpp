@@ -59,10 +59,13 @@ TEST_F(ApplicationTest, SchemeAndDataSettingsWithFallbackAndTheirLimit) {
   UseScheme("Ocean");
   EXPECT_EQ(app.GetString("MISC", "long", "", true), std::string(253, 'z'));
   EXPECT_EQ(app.GetDataString("Local", "Zip", "none"), std::string(253, 'z'));
-  // A scheme write goes to the file the value came from: no file holding one
-  // key appears in the scheme to hide the default scheme's other values.
+  // A scheme without its own file gets a copy of the default scheme's before
+  // the write: the default scheme itself is never changed for it.
   app.WriteInt("misc", "FancyWindows", 1, true);
-  EXPECT_FALSE(fs::exists(media + "Ocean/config.ini"));
+  EXPECT_EQ(ReadFile(media + "default/config.ini"),
+            "[misc]\nFancyWindows=0\nunderline_rollover=0\nlong=" + cut + "\n");
+  EXPECT_EQ(ReadFile(media + "Ocean/config.ini"),
+            "[misc]\nFancyWindows=1\nunderline_rollover=0\nlong=" + cut + "\n");
   EXPECT_EQ(app.GetInt("misc", "FancyWindows", 0, true), 1);
   // Once the scheme has its own file, it wins, key by key only inside it.
   WriteFile(media + "Ocean/config.ini", "[misc]\n");
@@ -76,7 +79,8 @@ TEST_F(ApplicationTest, SchemeNameDefaultsByColourCountAndNeverLeavesTheMediaFol
   const std::tuple<int, const char*, const char*> cases[] = {
       {256, "", "LowColor"}, {257, "", "default"}, {-1, "", "default"},  // unknown palette: 257
       {16, "Ocean", "Ocean"}, {16, "../../etc", "LowColor"}, {16, "..", "LowColor"},
-      {16, "a/b", "LowColor"}, {16, "a\\b", "LowColor"}};
+      {16, "a/b", "LowColor"}, {16, "a\\b", "LowColor"}, {300, "c:", "default"},
+      {300, ".", "default"}, {300, "Ocean\tBlue", "default"}, {300, "Sea Blue", "Sea Blue"}};
   for (const auto& [colours, userdir, scheme] : cases) {
     app.SetColourCount(colours);
     UseScheme(userdir);

@@ -39,7 +39,7 @@ TEST(SoftwareUpdateTest, PackageRequestsRecordOnlyUnpackedVersions) {
       {"over 16 bits", kFixedChannelsPackage, 0, "70000", "good", 1, 4464, "Data/Default/"},
       {"failed download", kFixedChannelsPackage, 5, "7", "missing", 1, 5, nullptr},
       {"bad package", kFixedChannelsPackage, 5, "8", "bad", 1, 5, nullptr},
-      {"info box pages", kInfoBoxPackage, 2, "3x", "good", 1, 3, "InfoBox/default/dir1/"},
+      {"info box pages", kInfoBoxPackage, 2, "3x", "good", 1, 3, "InfoBox/default/Dir1/"},
       {"dictionary always", kDictionaryPackage, 9, "0", "good", 1, 9, "email/"},
   };
   for (const PackageCase& c : cases) {

@@ -1,0 +1,232 @@
+#!/bin/bash
+# Builds the shipped "default" scheme (data/media/default/) and the
+# compiled-in fall-back pictures (res/schemes/) from the Adwaita icon theme
+# (/usr/share/icons/Adwaita, package adwaita-icon-theme, CC-BY-SA 3.0 /
+# LGPL-3) with ImageMagick (package imagemagick); the sounds are made here with
+# Python's wave module. The generated files are committed; run this again only
+# to change them:
+#   scripts/make_default_scheme.sh
+# Every bitmap is a 24-bit BMP; magenta (255,0,255) marks what is not drawn.
+# Icon edges are blended onto the background the bitmap is drawn on, so no
+# magenta fringe shows.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+OUT=$ROOT/data/media/default
+RES=$ROOT/res/schemes
+ICONS=/usr/share/icons/Adwaita
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+mkdir -p "$OUT" "$RES"
+
+# The scheme's colours (also written to config.ini below).
+TOOLBAR_BACK='#F3F4F6'   # 243,244,246
+TEXT='#2D3748'           # 45,55,72
+ACCENT='#1A73E8'         # 26,115,232
+SELECTED='#145ABE'       # 20,90,190
+DISABLED='#A0A8B0'       # 160,168,176
+FOLDERS_BACK='#E8ECF1'   # 232,236,241
+SITES_BACK='#E0E6ED'     # 224,230,237
+BUTTON_BACK='#ECEFF3'    # 236,239,243
+CAPTION_BACK='#264678'   # 38,70,120
+
+# icon NAME SIZE GLYPH COLOUR OUT: the theme's symbolic icon NAME recoloured,
+# GLYPH pixels big, centred on a transparent SIZE x SIZE square.
+icon() {
+  local name=$1 size=$2 glyph=$3 colour=$4 out=$5 src
+  src=$(ls "$ICONS"/24x24/*/"$name"-symbolic.symbolic.png 2>/dev/null | head -n1)
+  [ -n "$src" ] || { echo "missing icon $name" >&2; exit 1; }
+  convert "$src" -resize "${glyph}x${glyph}" -alpha on -fill "$colour" -colorize 100 \
+    -background none -gravity center -extent "${size}x${size}" +repage "$out"
+}
+
+# keyed IN BACKGROUND OUT.bmp: blends the picture onto BACKGROUND where it is
+# drawn and makes the rest magenta; a 24-bit BMP.
+keyed() {
+  convert "$1" +repage -write mpr:src +delete \
+    \( mpr:src -alpha off -fill '#FF00FF' -colorize 100 \) \
+    \( mpr:src -background "$2" -flatten \) \
+    \( mpr:src -alpha extract -threshold 25% \) \
+    -composite -alpha off -type TrueColor BMP3:"$3"
+}
+
+# strip OUT.bmp BACKGROUND SIZE GLYPH COLOUR NAME...: a row of icons.
+strip() {
+  local out=$1 back=$2 size=$3 glyph=$4 colour=$5 i=0 cells=()
+  shift 5
+  for name in "$@"; do
+    icon "$name" "$size" "$glyph" "$colour" "$WORK/cell$i.png"
+    cells+=("$WORK/cell$i.png"); i=$((i + 1))
+  done
+  convert "${cells[@]}" -background none +append +repage "$WORK/strip.png"
+  keyed "$WORK/strip.png" "$back" "$out"
+}
+
+# Toolbar, in button order: 0 Back, 1 Forward, 2 Stop, 3 Refresh, 4 Home,
+# 5 Search, 6 Favorites, 7 Mail, 8 Print, 9 Menu, 10 The Net, 11 News,
+# 12 Money, 13 Local, 14 Zoom, 15 History.
+TOOLBAR=(go-previous go-next process-stop view-refresh go-home system-search starred
+         mail-unread document-print open-menu web-browser application-rss+xml
+         auth-smartcard mark-location zoom-in document-open-recent)
+strip "$OUT/toolbar.bmp" "$TOOLBAR_BACK" 24 20 "$TEXT" "${TOOLBAR[@]}"
+strip "$OUT/toolbar_rollover.bmp" "$TOOLBAR_BACK" 24 20 "$ACCENT" "${TOOLBAR[@]}"
+strip "$OUT/toolbar_disabled.bmp" "$TOOLBAR_BACK" 24 20 "$DISABLED" "${TOOLBAR[@]}"
+
+FOLDERS=(folder folder-open starred user-home folder-documents folder-download folder-music
+         folder-pictures)
+strip "$OUT/folderbar.bmp" "$FOLDERS_BACK" 24 18 "$TEXT" "${FOLDERS[@]}"
+strip "$OUT/folderbar_rollover.bmp" "$FOLDERS_BACK" 24 18 "$ACCENT" "${FOLDERS[@]}"
+strip "$OUT/folderbar_disabled.bmp" "$FOLDERS_BACK" 24 18 "$DISABLED" "${FOLDERS[@]}"
+
+strip "$OUT/BigButtons.bmp" "$TOOLBAR_BACK" 24 20 "$TEXT" \
+  go-previous go-next go-up go-down list-add list-remove edit-delete document-properties
+strip "$OUT/littlebuttons.bmp" "$BUTTON_BACK" 24 14 "$TEXT" \
+  list-add list-remove window-close go-up go-down pan-end pan-start view-more
+strip "$OUT/chanicon.bmp" "$BUTTON_BACK" 24 18 "$ACCENT" \
+  web-browser application-rss+xml mail-unread starred auth-smartcard mark-location \
+  camera-photo audio-speakers input-gaming weather-few-clouds system-search user-home
+strip "$OUT/chanbar.bmp" "$BUTTON_BACK" 24 16 "$TEXT" \
+  pan-end pan-down list-add edit-delete document-edit go-up go-down view-refresh
+strip "$OUT/small_images.bmp" "$SITES_BACK" 24 16 "$TEXT" \
+  web-browser folder starred mail-unread document-open-recent emblem-ok dialog-warning \
+  dialog-information
+strip "$OUT/vyrpad.bmp" "$TOOLBAR_BACK" 24 18 "$TEXT" \
+  document-new document-open document-save edit-copy edit-paste edit-find mail-send \
+  document-print
+strip "$OUT/vyrpad_rollover.bmp" "$TOOLBAR_BACK" 24 18 "$ACCENT" \
+  document-new document-open document-save edit-copy edit-paste edit-find mail-send \
+  document-print
+strip "$OUT/chanedit.bmp" "$BUTTON_BACK" 16 14 "$TEXT" \
+  list-add edit-delete go-up go-down document-properties document-edit folder-new \
+  view-refresh
+strip "$OUT/cpanel.bmp" "$TOOLBAR_BACK" 32 24 "$TEXT" \
+  preferences-system preferences-desktop-appearance preferences-system-network \
+  mail-unread preferences-desktop-font system-users
+
+# Emoticons: a face in the middle of a 60-wide cell.
+i=0; cells=()
+for name in face-smile face-smile-big face-sad face-wink face-laugh face-surprise \
+            face-cool face-angry face-plain face-kiss; do
+  icon "$name" 24 22 "$TEXT" "$WORK/face.png"
+  convert "$WORK/face.png" -background none -gravity center -extent 60x24 "$WORK/e$i.png"
+  cells+=("$WORK/e$i.png"); i=$((i + 1))
+done
+convert "${cells[@]}" -background none +append +repage "$WORK/strip.png"
+keyed "$WORK/strip.png" "$BUTTON_BACK" "$OUT/emotions.bmp"
+
+# Digits 0-9, 32 wide.
+cells=()
+for d in 0 1 2 3 4 5 6 7 8 9; do
+  convert -size 32x32 xc:none -font DejaVu-Sans-Bold -pointsize 22 -fill "$TEXT" \
+    -gravity center -annotate +0+0 "$d" "$WORK/d$d.png"
+  cells+=("$WORK/d$d.png")
+done
+convert "${cells[@]}" -background none +append +repage "$WORK/strip.png"
+keyed "$WORK/strip.png" "$TOOLBAR_BACK" "$OUT/numbers.bmp"
+
+# Caption bar pieces, 48 wide: left end, middle, right end, then the close,
+# restore and minimise buttons on the caption colour.
+convert -size 48x24 gradient:'#2F5A96'-"$CAPTION_BACK" "$WORK/c0.png"
+cp "$WORK/c0.png" "$WORK/c1.png"; cp "$WORK/c0.png" "$WORK/c2.png"
+i=3
+for name in window-close window-restore window-minimize; do
+  icon "$name" 22 14 '#FFFFFF' "$WORK/g.png"
+  convert "$WORK/c0.png" "$WORK/g.png" -gravity center -composite "$WORK/c$i.png"
+  i=$((i + 1))
+done
+convert "$WORK"/c[0-5].png +append -alpha off -type TrueColor BMP3:"$OUT/captionbar.bmp"
+
+# Border pieces, 10 wide: corners and edges in the caption colour with a
+# lighter inner line.
+cells=()
+for n in 0 1 2 3 4 5 6 7; do
+  convert -size 10x10 xc:"$CAPTION_BACK" -fill '#3A639E' -draw 'rectangle 3,3 6,6' "$WORK/b$n.png"
+  cells+=("$WORK/b$n.png")
+done
+convert "${cells[@]}" +append -alpha off -type TrueColor BMP3:"$OUT/borders.bmp"
+
+# Background tiles, 60 wide: a plain tile and one with a faint dot grid.
+convert -size 60x60 xc:"$TOOLBAR_BACK" "$WORK/t0.png"
+convert -size 60x60 xc:"$TOOLBAR_BACK" -fill '#E6E8EC' \
+  -draw 'circle 15,15 16,16 circle 45,15 46,16 circle 15,45 16,46 circle 45,45 46,46' "$WORK/t1.png"
+convert "$WORK/t0.png" "$WORK/t1.png" +append -alpha off -type TrueColor BMP3:"$OUT/backtile.bmp"
+
+# Status animation: 8 frames 48x24 of a spinner, the bright arc a step further
+# round in each frame.
+cells=()
+for f in 0 1 2 3 4 5 6 7; do
+  draw=""
+  for k in 0 1 2 3 4 5 6 7; do
+    age=$(( (f - k + 8) % 8 ))
+    shade=$(( 26 + age * 28 ))
+    ang=$(echo "scale=6; a=($k*45-90)*3.14159265/180; print 24+7*c(a), \" \", 12+7*s(a)" | bc -l)
+    x=${ang% *}; y=${ang#* }
+    draw+=" fill rgb($shade,$((115 + age * 16 > 240 ? 240 : 115 + age * 16)),$((232 - age * 2))) circle $x,$y $(echo "$x + 2" | bc -l),$y"
+  done
+  convert -size 48x24 xc:none -draw "$draw" "$WORK/s$f.png"
+  cells+=("$WORK/s$f.png")
+done
+convert "${cells[@]}" -background none +append +repage "$WORK/strip.png"
+keyed "$WORK/strip.png" "$TOOLBAR_BACK" "$OUT/statusani.bmp"
+
+# The logo, 120x72: a round mark and the name; cut into two halves of 36.
+convert -size 120x72 xc:"$TOOLBAR_BACK" \
+  -fill "$ACCENT" -draw 'circle 24,36 24,16' \
+  -fill '#FFFFFF' -font DejaVu-Sans-Bold -pointsize 24 -gravity NorthWest -annotate +16+21 'V' \
+  -fill "$TEXT" -font DejaVu-Sans -pointsize 17 -annotate +50+25 'Vyrelle' \
+  "$WORK/logo.png"
+convert "$WORK/logo.png" -alpha off -type TrueColor BMP3:"$OUT/logo.bmp"
+convert "$WORK/logo.png" -crop 120x36+0+0 +repage -alpha off -type TrueColor BMP3:"$OUT/logotop.bmp"
+convert "$WORK/logo.png" -crop 120x36+0+36 +repage -alpha off -type TrueColor BMP3:"$OUT/logobottom.bmp"
+
+# Dial-up window: two 128x64 pictures (idle, connected) and four 122x24
+# frames of data moving along a line.
+for state in 0 1; do
+  colour=$([ $state = 0 ] && echo "$DISABLED" || echo "$ACCENT")
+  icon network-wired 64 44 "$colour" "$WORK/net.png"
+  convert -size 128x64 xc:"$TOOLBAR_BACK" "$WORK/net.png" -gravity center -composite "$WORK/u$state.png"
+done
+convert "$WORK/u0.png" "$WORK/u1.png" +append -alpha off -type TrueColor BMP3:"$OUT/dialup.bmp"
+cells=()
+for f in 0 1 2 3; do
+  x=$(( 10 + f * 30 ))
+  convert -size 122x24 xc:"$TOOLBAR_BACK" -stroke "$DISABLED" -draw 'line 6,12 115,12' \
+    -stroke none -fill "$ACCENT" -draw "roundrectangle $x,8 $((x + 12)),16 3,3" "$WORK/a$f.png"
+  cells+=("$WORK/a$f.png")
+done
+convert "${cells[@]}" +append -alpha off -type TrueColor BMP3:"$OUT/dialupani.bmp"
+
+# Splash, 400x250.
+convert -size 400x250 gradient:'#FFFFFF'-'#E3E9F2' \
+  -fill "$ACCENT" -draw 'circle 200,92 200,54' \
+  -fill '#FFFFFF' -font DejaVu-Sans-Bold -pointsize 44 -gravity NorthWest -annotate +184+64 'V' \
+  -fill "$TEXT" -font DejaVu-Sans -pointsize 30 -gravity North -annotate +0+148 'Vyrelle' \
+  -fill '#718096' -pointsize 12 -annotate +0+192 'Starting...' \
+  -alpha off -type TrueColor BMP3:"$OUT/splash.bmp"
+
+# Compiled-in fall-backs: the same pictures, as PNG.
+for f in "$OUT"/*.bmp; do
+  name=$(basename "$f" .bmp)
+  [ "$name" = splash ] && continue
+  convert "$f" -strip PNG24:"$RES/$name.png"
+done
+
+# Sounds: short, quiet tones (16-bit mono, 22050 Hz).
+/usr/bin/python3 - "$OUT" <<'PY'
+import math, struct, sys, wave
+out = sys.argv[1]
+def tone(name, notes, volume=0.18):
+    rate = 22050
+    frames = bytearray()
+    for freq, ms in notes:
+        n = int(rate * ms / 1000)
+        for i in range(n):
+            env = min(1.0, i / (rate * 0.005), (n - i) / (rate * 0.03))
+            frames += struct.pack('<h', int(32767 * volume * env * math.sin(2 * math.pi * freq * i / rate)))
+    with wave.open(f'{out}/{name}.wav', 'wb') as w:
+        w.setnchannels(1); w.setsampwidth(2); w.setframerate(rate); w.writeframes(bytes(frames))
+tone('welcome', [(523.25, 90), (659.25, 90), (783.99, 160)])
+tone('bye', [(783.99, 90), (659.25, 90), (523.25, 160)])
+tone('ToolbarSelect', [(1046.5, 25)], volume=0.10)
+PY
+echo "default scheme written to $OUT"

@@ -1,0 +1,279 @@
+#include "schemes/scheme_look.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/application.h"
+#include "platform/file_system.h"
+#include "platform/windows_dir.h"
+
+namespace vyr {
+
+namespace {
+
+constexpr const char* kNone = "NONE";
+
+std::string Lower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+// One colour key: its name and its default, either a fixed colour or the
+// colour of an earlier key of the same table as just read.
+struct ColourKey {
+  SchemeColour which;
+  const char* name;
+  ColorRef fixed;
+  SchemeColour sameAs;  // Count: the fixed value
+};
+
+constexpr SchemeColour kFixed = SchemeColour::Count;
+
+// In the order they are read, so that a default naming another key always
+// finds that key already read.
+constexpr ColourKey kColourKeys[] = {
+    {SchemeColour::StatusBarText, "StatusBarText", 0x000000, kFixed},
+    {SchemeColour::FancyHeaderText, "FancyHeaderText", 0x000000, kFixed},
+    {SchemeColour::ToolBarText, "ToolBarText", 0x000000, kFixed},
+    {SchemeColour::ToolBarTextRollover, "ToolBarTextRollover", 0, SchemeColour::ToolBarText},
+    {SchemeColour::ToolBarTextSelected, "ToolBarTextSelected", 0, SchemeColour::ToolBarText},
+    {SchemeColour::ToolBarTextDisabled, "ToolBarTextDisabled", 0, SchemeColour::ToolBarText},
+    {SchemeColour::ToolBarBack, "ToolBarBack", 0xA0BEBE, kFixed},
+    {SchemeColour::ToolBarTipBack, "ToolBarTipBack", 0xEAEAEA, kFixed},
+    {SchemeColour::ToolBarTipText, "ToolBarTipText", 0x000000, kFixed},
+    {SchemeColour::FoldersBack, "FoldersBack", 0x649696, kFixed},
+    {SchemeColour::FoldersText, "FoldersText", 0x000000, kFixed},
+    {SchemeColour::FoldersTextRollover, "FoldersTextRollover", 0, SchemeColour::FoldersText},
+    {SchemeColour::FoldersTextSelected, "FoldersTextSelected", 0, SchemeColour::FoldersText},
+    {SchemeColour::FoldersTextDisabled, "FoldersTextDisabled", 0, SchemeColour::FoldersText},
+    {SchemeColour::SitesBack, "SitesBack", 0x808040, kFixed},
+    {SchemeColour::SitesText, "SitesText", 0x000000, kFixed},
+    {SchemeColour::SitesTextRollover, "SitesTextRollover", 0, SchemeColour::SitesText},
+    {SchemeColour::SitesTextSelected, "SitesTextSelected", 0, SchemeColour::SitesText},
+    {SchemeColour::SitesTextDisabled, "SitesTextDisabled", 0, SchemeColour::SitesText},
+    {SchemeColour::ButtonBack, "ButtonBack", 0xA2C0C0, kFixed},
+    {SchemeColour::ButtonText, "ButtonText", 0x000000, kFixed},
+    {SchemeColour::ButtonTextRollover, "ButtonTextRollover", 0, SchemeColour::ButtonText},
+    {SchemeColour::ButtonTextSelected, "ButtonTextSelected", 0, SchemeColour::ButtonText},
+    {SchemeColour::ButtonTextDisabled, "ButtonTextDisabled", 0, SchemeColour::ButtonText},
+    {SchemeColour::LogoBack, "LogoBack", 0x000000, kFixed},
+    {SchemeColour::MenuText, "MenuText", 0x000000, kFixed},
+    {SchemeColour::MenuBack, "MenuBack", 0xC0C0C0, kFixed},
+    {SchemeColour::CaptionText, "CaptionText", 0xFFFFFF, kFixed},
+    {SchemeColour::CaptionBack, "CaptionBack", 0xFF00FF, kFixed},
+};
+static_assert(std::size(kColourKeys) == static_cast<size_t>(SchemeColour::Count));
+
+struct FontKey {
+  SchemeFont which;
+  const char* name;       // for the listing
+  const char* faceKey;    // [Fonts]
+  const char* weightKey;  // [Fonts]
+  int weight;
+  int points;
+};
+
+// In the order they are made; the toolbar font under the pointer is the
+// toolbar font's copy and has no keys of its own.
+constexpr FontKey kFontKeys[] = {
+    {SchemeFont::URLBar, "URLBar", "URLBarFace", "URLBarWeight", 400, 8},
+    {SchemeFont::Caption, "Caption", "CaptionFace", "CaptionWeight", 600, 8},
+    {SchemeFont::Toolbar, "Toolbar", "ToolbarFace", "ToolbarWeight", 550, 9},
+    {SchemeFont::ToolbarRollover, "ToolbarRollover", nullptr, nullptr, 550, 9},
+    {SchemeFont::Channel, "Channel", "ChannelFace", "ChannelWeight", 500, 9},
+    {SchemeFont::Folder, "Folder", "FolderFace", "FolderWeight", 500, 9},
+    {SchemeFont::Sites, "Sites", "SitesFace", "SitesWeight", 500, 9},
+};
+static_assert(std::size(kFontKeys) == static_cast<size_t>(SchemeFont::Count));
+
+constexpr const char* kDefaultFace = "MS Sans Serif";
+constexpr const char* kDefaultSupportEmail = "support@vyrelle.example";
+
+constexpr SchemeImageSpec kImageSpecs[] = {
+    {"BigButtons.bmp", 24},       {"captionbar.bmp", 48},
+    {"borders.bmp", 10},          {"chanicon.bmp", 24},
+    {"littlebuttons.bmp", 24},    {"chanbar.bmp", 24},
+    {"toolbar.bmp", 24},          {"toolbar_disabled.bmp", 24},
+    {"toolbar_rollover.bmp", 24}, {"folderbar.bmp", 24},
+    {"folderbar_disabled.bmp", 24}, {"folderbar_rollover.bmp", 24},
+    {"small_images.bmp", 24},     {"vyrpad.bmp", 24},
+    {"vyrpad_rollover.bmp", 24},  {"backtile.bmp", 60},
+    {"emotions.bmp", 60},         {"numbers.bmp", 32},
+    {"statusani.bmp", 48},        {"chanedit.bmp", 16},
+    {"cpanel.bmp", 32},           {"dialup.bmp", 128},
+    {"dialupani.bmp", 122},       {"logotop.bmp", 0},
+    {"logobottom.bmp", 0},
+};
+static_assert(std::size(kImageSpecs) == static_cast<size_t>(SchemeImages::Count));
+
+// A scheme file that is there to be loaded: the scheme's own, else the
+// default scheme's; empty when neither has it.
+std::string ExistingSchemeFile(const Application& app, const std::string& name) {
+  std::string path = app.ResolveSchemeFile(name, true);
+  return platform::FileExists(path) ? path : std::string();
+}
+
+// The file of another scheme folder, with the same fall-back to "default".
+std::string ExistingFileOfScheme(const Application& app, const std::string& scheme,
+                                 const std::string& name) {
+  const std::string root = app.Directories().Root();
+  if (root.empty()) return {};
+  const std::string media = platform::JoinPath(root, "media");
+  std::string path = platform::JoinPath(platform::JoinPath(media, scheme), name);
+  if (platform::FileExists(path)) return path;
+  path = platform::JoinPath(platform::JoinPath(media, "default"), name);
+  return platform::FileExists(path) ? path : std::string();
+}
+
+}  // namespace
+
+ColorRef ParseSchemeColour(const std::string& value, ColorRef fallback) {
+  const size_t first = value.find(',');
+  if (first == std::string::npos) return fallback;
+  const size_t second = value.find(',', first + 1);
+  if (second == std::string::npos) return fallback;
+  // Each part is read as a decimal number the way atoi reads it (leading
+  // blanks, a sign, digits up to the first other character) and cut to 8 bits.
+  auto part = [&](size_t from, size_t to) {
+    const std::string text = value.substr(from, to - from);
+    return static_cast<ColorRef>(std::strtol(text.c_str(), nullptr, 10)) & 0xFF;
+  };
+  const ColorRef r = part(0, first);
+  const ColorRef g = part(first + 1, second);
+  const ColorRef b = part(second + 1, value.size());
+  return r | (g << 8) | (b << 16);
+}
+
+std::string FormatSchemeColour(ColorRef colour) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d,%d,%d", static_cast<int>(colour & 0xFF),
+                static_cast<int>((colour >> 8) & 0xFF), static_cast<int>((colour >> 16) & 0xFF));
+  return text;
+}
+
+const SchemeImageSpec& ImageSpec(SchemeImages which) {
+  return kImageSpecs[static_cast<int>(which)];
+}
+
+const char* SchemeColourKey(SchemeColour which) {
+  for (const ColourKey& k : kColourKeys) {
+    if (k.which == which) return k.name;
+  }
+  return "";
+}
+
+const char* SchemeFontName(SchemeFont which) {
+  for (const FontKey& k : kFontKeys) {
+    if (k.which == which) return k.name;
+  }
+  return "";
+}
+
+std::string LogoSecondSchemeName(const std::string& scheme, int colourCount) {
+  if (colourCount <= 256) {
+    return Lower(scheme) == "lowcolor" ? std::string() : scheme + "LowColor";
+  }
+  if (colourCount == 257) return {};
+  return Lower(scheme) == "default" ? std::string() : scheme + "default";
+}
+
+namespace {
+
+// Reads every "config.ini" value through the two getters (which answer the
+// default when a key is missing).
+template <typename GetInt, typename GetString>
+SchemeLook ReadLook(GetInt get, GetString getString) {
+  SchemeLook look;
+
+  auto& b = look.windowButtons;
+  b.top = get("WindowButtons", "Top", 10);
+  b.gap = get("WindowButtons", "Gap", 2);
+  b.width = get("WindowButtons", "Width", 16);
+  b.height = get("WindowButtons", "Height", 16);
+  b.rightGap = get("WindowButtons", "RightGap", 10);
+
+  look.underlineRollover = get("misc", "underline_rollover", 1) != 0;
+  for (const FontKey& k : kFontKeys) {
+    SchemeFontSpec& font = look.fonts[static_cast<int>(k.which)];
+    if (k.which == SchemeFont::ToolbarRollover) {
+      font = look.Font(SchemeFont::Toolbar);
+      font.underline = look.underlineRollover;
+      continue;
+    }
+    font.face = getString("Fonts", k.faceKey, kDefaultFace);
+    font.weight = get("Fonts", k.weightKey, k.weight);
+    font.points = k.points;
+  }
+
+  for (const ColourKey& k : kColourKeys) {
+    const ColorRef fallback = k.sameAs == kFixed ? k.fixed : look.Colour(k.sameAs);
+    look.colours[static_cast<int>(k.which)] =
+        ParseSchemeColour(getString("Colors", k.name, kNone), fallback);
+  }
+
+  struct MarginKeys {
+    SchemeMargins* margins;
+    const char* prefix;
+  };
+  for (const MarginKeys& m : {MarginKeys{&look.folders, "Folders"}, MarginKeys{&look.sites, "Sites"},
+                              MarginKeys{&look.buttons, "Buttons"}}) {
+    const std::string p = m.prefix;
+    m.margins->top = get("Margins", (p + "Top").c_str(), -1);
+    m.margins->left = get("Margins", (p + "Left").c_str(), -1);
+    m.margins->right = get("Margins", (p + "Right").c_str(), -1);
+    m.margins->bottom = get("Margins", (p + "Bottom").c_str(), -1);
+  }
+
+  look.fancyWindows = get("Misc", "FancyWindows", 0) != 0;
+  look.fancy.leftMargin = get("FancyWindows", "Caption_LeftMargin", 90);
+  look.fancy.rightMargin = get("FancyWindows", "Caption_RightMargin", 98);
+  look.fancy.topMargin = get("FancyWindows", "Caption_TopMargin", 8);
+  look.fancy.menuTopMargin = get("FancyWindows", "Menu_TopMargin", 24);
+  look.fancy.centerCaption = get("FancyWindows", "CenterCaption", 0) != 0;
+
+  auto button = [&](const char* topKey, const char* name, SchemeLook::CaptionButton& to) {
+    const std::string n = name;
+    to.top = get("CaptionButtons", topKey, to.top);
+    to.left = get("CaptionButtons", (n + "Left").c_str(), to.left);
+    to.width = get("CaptionButtons", (n + "Width").c_str(), to.width);
+    to.height = get("CaptionButtons", (n + "Height").c_str(), to.height);
+  };
+  button("CloseTop", "Close", look.closeButton);
+  button("RestoreTop", "Restore", look.restoreButton);
+  button("MimimizeTop", "Minimize", look.minimizeButton);  // the stored spelling
+
+  look.supportEmail = getString("Support", "SupportEmail", kDefaultSupportEmail);
+  return look;
+}
+
+}  // namespace
+
+SchemeLook DefaultSchemeLook() {
+  return ReadLook([](const char*, const char*, int def) { return def; },
+                  [](const char*, const char*, const char* def) { return std::string(def); });
+}
+
+SchemeLook LoadSchemeLook(const Application& app) {
+  SchemeLook look = ReadLook(
+      [&](const char* section, const char* key, int def) {
+        return app.GetInt(section, key, def, true);
+      },
+      [&](const char* section, const char* key, const char* def) {
+        return app.GetString(section, key, def, true);
+      });
+
+  for (int i = 0; i < static_cast<int>(SchemeImages::Count); ++i) {
+    look.imageFiles[i] = ExistingSchemeFile(app, kImageSpecs[i].file);
+  }
+
+  look.logoFile = ExistingSchemeFile(app, "logo.bmp");
+  if (look.logoFile.empty()) {
+    const std::string second = LogoSecondSchemeName(app.CurrentSchemeName(), app.ColourCount());
+    if (!second.empty()) look.logoFile = ExistingFileOfScheme(app, second, "logo.bmp");
+  }
+  return look;
+}
+
+}  // namespace vyr

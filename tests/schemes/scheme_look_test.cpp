@@ -1,0 +1,130 @@
+// The scheme look: colour values, keys whose default is another key, fonts,
+// the caption-button keys, which file supplies each picture, the logo's
+// second try; and seeding a data root from the shipped files.
+#include "schemes/scheme_look.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/data_seeding.h"
+#include "tools/test_support.h"
+
+namespace vyr {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::WriteFile;
+
+TEST(SchemeLookTest, ColourValues) {
+  const std::pair<const char*, ColorRef> cases[] = {
+      {"255,0,0", 0x0000FF},   {"300,0,0", 0x00002C},       {"0,128,255", 0xFF8000},
+      {" 10, 20 ,30x", 0x1E140A}, {"-1,0,0", 0x0000FF},     {"a,b,c", 0x000000},
+      {"12,34", 0x123456},     {"NONE", 0x123456},          {"", 0x123456},
+  };
+  for (const auto& [value, expected] : cases) {
+    EXPECT_EQ(ParseSchemeColour(value, 0x123456), expected) << value;
+  }
+  EXPECT_EQ(FormatSchemeColour(0x2C8001), "1,128,44");
+}
+
+class SchemeLookFilesTest : public ::testing::Test, protected test::TestApp {
+ protected:
+  std::string Media(const std::string& name) { return home.Path() + "/vyrelle/media/" + name; }
+};
+
+TEST_F(SchemeLookFilesTest, KeysFilesAndFallBack) {
+  WriteFile(Media("default/config.ini"),
+            "[Colors]\nToolBarText=1,2,3\nFoldersText=10,20,30\nFoldersTextSelected=9,9,9\n"
+            "ToolBarBack=12,34\n[Fonts]\nToolbarFace=Ocean Sans\nToolbarWeight=700\n"
+            "[misc]\nunderline_rollover=1\n[CaptionButtons]\nMimimizeTop=7\nMinimizeTop=99\n"
+            "CloseLeft=40\n");
+  WriteFile(Media("default/chanbar.bmp"), "BM");
+  WriteFile(Media("default/toolbar.bmp"), "BM");
+  WriteFile(Media("Ocean/toolbar.bmp"), "BM");  // the scheme's only file
+  app.SetCurrentSchemeName("Ocean");
+  const SchemeLook look = LoadSchemeLook(app);
+
+  const std::pair<SchemeColour, ColorRef> colours[] = {
+      {SchemeColour::ToolBarTextRollover, 0x030201}, {SchemeColour::ToolBarTextDisabled, 0x030201},
+      {SchemeColour::FoldersTextRollover, 0x1E140A}, {SchemeColour::FoldersTextSelected, 0x090909},
+      {SchemeColour::FoldersTextDisabled, 0x1E140A}, {SchemeColour::SitesTextRollover, 0x000000},
+      {SchemeColour::ToolBarBack, 0xA0BEBE},          {SchemeColour::CaptionBack, 0xFF00FF},
+      {SchemeColour::ButtonBack, 0xA2C0C0},
+  };
+  for (const auto& [which, expected] : colours) {
+    EXPECT_EQ(look.Colour(which), expected) << SchemeColourKey(which);
+  }
+
+  const auto font = [&](SchemeFont f) {
+    const SchemeFontSpec& s = look.Font(f);
+    return std::make_tuple(s.face, s.weight, s.points, s.underline);
+  };
+  EXPECT_EQ(font(SchemeFont::ToolbarRollover), std::make_tuple("Ocean Sans", 700, 9, true));
+  EXPECT_EQ(font(SchemeFont::Toolbar), std::make_tuple("Ocean Sans", 700, 9, false));
+  EXPECT_EQ(font(SchemeFont::URLBar), std::make_tuple("MS Sans Serif", 400, 8, false));
+  EXPECT_EQ(font(SchemeFont::Caption), std::make_tuple("MS Sans Serif", 600, 8, false));
+
+  EXPECT_EQ(std::make_tuple(look.minimizeButton.top, look.minimizeButton.left, look.closeButton.left),
+            std::make_tuple(7, 78, 40));
+
+  EXPECT_EQ(look.imageFiles[static_cast<int>(SchemeImages::Toolbar)], Media("Ocean/toolbar.bmp"));
+  EXPECT_EQ(look.imageFiles[static_cast<int>(SchemeImages::ChanBar)], Media("default/chanbar.bmp"));
+  EXPECT_EQ(look.imageFiles[static_cast<int>(SchemeImages::Numbers)], "");  // compiled-in
+  EXPECT_EQ(look.logoFile, "");
+}
+
+TEST_F(SchemeLookFilesTest, LogoSecondTryByColourCount) {
+  struct Case {
+    int colours;
+    const char* scheme;
+    std::vector<const char*> withLogo;
+    const char* expected;  // the folder whose logo is used; "" compiled-in
+  };
+  const Case cases[] = {
+      {300, "Ocean", {"Oceandefault"}, "Oceandefault"},
+      {256, "Ocean", {"OceanLowColor", "Oceandefault"}, "OceanLowColor"},
+      {257, "Ocean", {"OceanLowColor", "Oceandefault"}, ""},
+      {300, "Ocean", {"Ocean", "Oceandefault"}, "Ocean"},
+      {300, "Ocean", {"default", "Oceandefault"}, "default"},
+      {16, "lowCOLOR", {"lowCOLORLowColor"}, ""},
+      {300, "DEFAULT", {"DEFAULTdefault"}, ""},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(Media(""));
+    for (const char* folder : c.withLogo) WriteFile(Media(std::string(folder) + "/logo.bmp"), "BM");
+    app.SetColourCount(c.colours);
+    app.SetCurrentSchemeName(c.scheme);
+    const std::string expected = *c.expected ? Media(std::string(c.expected) + "/logo.bmp") : "";
+    EXPECT_EQ(LoadSchemeLook(app).logoFile, expected) << c.colours << " " << c.scheme;
+  }
+}
+
+TEST_F(SchemeLookFilesTest, SeedingCopiesOnlyWhatIsMissing) {
+  test::TempDir program;
+  const std::string shipped = program.File("data");
+  WriteFile(shipped + "/media/default/toolbar.bmp", "shipped toolbar");
+  WriteFile(shipped + "/media/default/config.ini", "[Colors]\n");
+  WriteFile(shipped + "/media/Night/sounds/bye.wav", "RIFF");
+  WriteFile(shipped + "/start.html", "<html>");
+  WriteFile(Media("default/toolbar.bmp"), "the user's toolbar");
+
+  EXPECT_EQ(SeedDataRoot(shipped, app.Directories()), 2);
+  EXPECT_EQ(ReadFile(Media("default/toolbar.bmp")), "the user's toolbar");
+  EXPECT_EQ(ReadFile(Media("default/config.ini")), "[Colors]\n");
+  EXPECT_EQ(ReadFile(Media("Night/sounds/bye.wav")), "RIFF");
+  EXPECT_FALSE(fs::exists(home.Path() + "/vyrelle/start.html"));
+  EXPECT_EQ(SeedDataRoot(shipped, app.Directories()), 0);
+
+  // The shipped folder: beside the program, else the installed share folder.
+  const std::string bin = program.File("bin");
+  fs::create_directories(bin);
+  EXPECT_EQ(FindShippedDataFolder(bin), "");
+  WriteFile(program.File("share/vyrelle/media/default/config.ini"), "");
+  EXPECT_EQ(FindShippedDataFolder(bin), program.File("share/vyrelle"));
+  EXPECT_EQ(FindShippedDataFolder(program.Path()), shipped);
+}
+
+}  // namespace
+}  // namespace vyr

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# The scheme art on a virtual display: the shipped default scheme seeded into
+# a new data root, then an empty data root (compiled-in pictures).
+#
+# usage: test_scheme_art.sh PROGRAM SHIPPED_DATA_DIR
+set -u
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+command -v xvfb-run >/dev/null || { echo "FAIL: xvfb-run is missing (Debian package xvfb)"; exit 1; }
+mkdir -p "$WORK/seeded" "$WORK/empty"
+timeout 60 xvfb-run -a -s "-screen 0 1024x768x24" "$1" "$2" "$WORK/seeded" "$WORK/empty"
