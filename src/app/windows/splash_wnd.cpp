@@ -3,6 +3,7 @@
 #include <wx/dcbuffer.h>
 #include <wx/filename.h>
 #include <wx/image.h>
+#include <wx/log.h>
 #include <wx/settings.h>
 
 namespace {
@@ -12,16 +13,21 @@ const wxColour kCardTop(28, 62, 120);
 const wxColour kCardBottom(70, 130, 200);
 }  // namespace
 
-CSplashWnd::CSplashWnd(const std::string& picturePath)
-    : wxFrame(nullptr, wxID_ANY, wxS("Vyrelle"), wxDefaultPosition, wxDefaultSize,
-              wxBORDER_NONE | wxSTAY_ON_TOP | wxFRAME_NO_TASKBAR | wxFRAME_TOOL_WINDOW) {
+CSplashWnd::CSplashWnd(const std::string& picturePath) {
   const wxString path = wxString::FromUTF8(picturePath.c_str());
   if (!picturePath.empty() && wxFileName::FileExists(path)) {
+    wxLogNull quiet;  // a damaged picture only means the drawn card
     wxImage image;
     if (image.LoadFile(path, wxBITMAP_TYPE_BMP) && image.IsOk()) picture_ = wxBitmap(image);
   }
+  // The size is given when the window is made: a borderless window resized
+  // afterwards may keep its first size on the screen.
+  const wxSize size = picture_.IsOk() ? picture_.GetSize() : kCardSize;
   SetBackgroundStyle(wxBG_STYLE_PAINT);
-  SetClientSize(picture_.IsOk() ? picture_.GetSize() : kCardSize);
+  // (No client-size call: the toolkit would take off frame borders this
+  // window does not have.)
+  Create(nullptr, wxID_ANY, wxS("Vyrelle"), wxDefaultPosition, size,
+         wxBORDER_NONE | wxSTAY_ON_TOP | wxFRAME_NO_TASKBAR | wxFRAME_TOOL_WINDOW);
   Centre(wxBOTH);
   Bind(wxEVT_PAINT, &CSplashWnd::OnPaint, this);
 }

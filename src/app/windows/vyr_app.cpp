@@ -15,6 +15,7 @@
 #include <wx/utils.h>
 
 #include "app/app_lifecycle.h"
+#include "app/data_seeding.h"
 #include "app/shell_integration.h"
 #include "app/user_data.h"
 #include "app/windows/default_browser_dlg.h"
@@ -23,6 +24,8 @@
 #include "mail/store/mail_store.h"
 #include "net/download_worker.h"
 #include "net/windows/download_progress_dlg.h"
+#include "ui/windows/scheme_art.h"
+#include "platform/process.h"
 #include "platform/system_info.h"
 #include "platform/tick_count.h"
 #include "platform/window_messages.h"
@@ -145,6 +148,11 @@ bool CVyrApp::OnInit() {
   // queue until the main window is up.
   if (!screenshotMode_) ListenForLaterStarts();
 
+  // A new data root gets the shipped schemes (the splash picture among
+  // them); files already there are kept.
+  const std::string shipped = vyr::FindShippedDataFolder(vyr::platform::ProgramDirectory());
+  if (!shipped.empty()) vyr::SeedDataRoot(shipped, logic_->Directories());
+
   if (!screenshotMode_ && vyr::ShouldShowSplash(*logic_, !fileToOpen_.empty())) ShowSplash();
 
   // Files a forward left read-only in the viewer's folder, and Outbox
@@ -182,6 +190,8 @@ bool CVyrApp::OnInit() {
 
   if (!screenshotMode_) StartSession();
 
+  // The current scheme, which every window draws with.
+  CSchemeArt::Load(*logic_);
   mainWindow_ = CreateMainWindow(*logic_);
   if (!mainWindow_->InitialisesUserData()) vyr::InitUserData(*logic_);
   SetTopWindow(mainWindow_->Window());
