@@ -6,6 +6,7 @@
 #include <wx/stdpaths.h>
 #include <wx/timer.h>
 #include <wx/weakref.h>
+#include <wx/window.h>
 
 #include "app/application.h"
 #include "browser/windows/browser_wnd.h"
@@ -84,9 +85,6 @@ class ShellFrameHost : public MainWindowHost {
 
   void SetOnDocumentComplete(std::function<void(const std::string&)> f) override { onComplete_ = std::move(f); }
   void SetSplashCloser(std::function<void()> close) override { closeSplash_ = std::move(close); }
-  void EndForGood() override {
-    if (frame_) frame_->Destroy();
-  }
   bool InitialisesUserData() const override { return false; }
 
  private:
@@ -97,6 +95,10 @@ class ShellFrameHost : public MainWindowHost {
 };
 
 }  // namespace
+
+void MainWindowHost::EndForGood() {
+  if (wxWindow* window = Window()) window->Destroy();
+}
 
 std::unique_ptr<MainWindowHost> CreateMainWindow(vyr::Application& app) {
   return std::make_unique<ShellFrameHost>(app);

@@ -34,8 +34,9 @@ class MainWindowHost {
   // How the window closes the splash once it is up.
   virtual void SetSplashCloser(std::function<void()> close) = 0;
   // Ends the window for good (a termination request, the screenshot taken):
-  // no tray, no question; the event loop then ends.
-  virtual void EndForGood() = 0;
+  // no tray, no question; the event loop then ends. A window with a tray
+  // icon or its own ending steps overrides this.
+  virtual void EndForGood();
   // True when the window runs InitUserData itself while it initialises.
   virtual bool InitialisesUserData() const = 0;
 };
