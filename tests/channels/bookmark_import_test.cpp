@@ -205,26 +205,6 @@ TEST_F(BookmarkFilesTest, AFileThatCannotBeReadLeavesNothingBehind) {
   EXPECT_EQ(Tree(home.Path()), Lines{"Favorites/"});  // so that a later import can run
 }
 
-TEST_F(BookmarkFilesTest, TheFileIsFoundThroughTheUsersKeyThenTheBookmarkList) {
-  WriteFile(home.File("profile/bookmark.htm"), "12345");
-  WriteFile(home.File("list.htm"), "123");
-  Set(platform::RegistryRoot::LocalMachine, "Users", "CurrentUser", "jo");
-  Set(platform::RegistryRoot::LocalMachine, "Users\\jo", "DirRoot", home.File("profile/"));
-  Set(platform::RegistryRoot::CurrentUser, "Bookmark List", "FileLocation", home.File("list.htm"));
-  auto find = [&] {
-    std::string path;
-    std::uintmax_t size = 0;
-    return FindBookmarkFile(app, path, size) ? path + " " + std::to_string(size) : "none";
-  };
-  EXPECT_EQ(find(), home.File("profile/bookmark.htm") + " 5");
-  fs::remove(home.File("profile/bookmark.htm"));
-  EXPECT_EQ(find(), home.File("list.htm") + " 3");
-  ScopedEnv noUsername("USERNAME", std::nullopt);
-  EXPECT_EQ(find(), home.File("list.htm") + " 3");  // USER stands in
-  ScopedEnv noUser("USER", std::nullopt);
-  EXPECT_EQ(find(), "none");
-}
-
 TEST_F(BookmarkFilesTest, SeedingWritesTheProgramsShortcutsOnceAndImportsEveryTime) {
   app.WriteString("misc", "HomeServer", "http://127.0.0.1:8123/");
   EXPECT_TRUE(SeedFavorites(app));

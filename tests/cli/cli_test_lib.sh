@@ -1,6 +1,7 @@
 # Sourced by the vyrelle-cli script tests (with the program as $1): a scratch
-# folder and home removed on exit, `expect NAME EXPECTED ACTUAL`, `serve` for
-# a test server on a loopback port, and `finish` for the verdict.
+# folder and home removed on exit, `expect NAME EXPECTED ACTUAL`, `run` for
+# one command's status and output, `serve` for a test server on a loopback
+# port, and `finish` for the verdict.
 set -u
 CLI="$1"
 WORK=$(mktemp -d)
@@ -12,6 +13,14 @@ expect() {
   [ "$2" = "$3" ] && return
   printf 'FAIL: %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
   failures=$((failures + 1))
+}
+# run STATUS OUTPUT ARGS...: vyrelle-cli ARGS exits with STATUS and prints
+# OUTPUT (its error output included).
+run() {
+  local want="$1 $2" out
+  shift 2
+  out=$("$CLI" "$@" 2>&1)
+  expect "$*" "$want" "$? $out"
 }
 # Runs a server in the background, ended on exit; PORT is the port it prints
 # ("PORT <n>", or Python's http.server line).

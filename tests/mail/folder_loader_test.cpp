@@ -1,8 +1,7 @@
-// The message list: rows from summaries, the Date/Time column, the sort
-// orders, the status texts, and the folder loader thread with its
-// cooperative stop and its messages to a window. The search across folders:
-// what is read of each message, case, the folder order, the rows and status
-// texts, the read state left alone, and its worker.
+// The message list: the Date/Time column, the sort orders, and the folder
+// loader thread with its cooperative stop and its messages to a window. The search across folders:
+// what is read of each message, case, the folder order, the read state left
+// alone, and its worker.
 #include "mail/store/folder_loader.h"
 
 #include <gtest/gtest.h>
@@ -56,35 +55,6 @@ TEST_F(MessageListTest, DateColumnTrimsParsesAndFallsBackToTheText) {
   EXPECT_EQ(TrimMailDate("(comment) 9 May 1998"), "(comment) 9 May 1998") << "not cut at the start";
 }
 
-MessageSummary Summary(const std::string& path, const std::string& subject, const std::string& type = "",
-                       bool unread = false) {
-  MessageSummary s;
-  s.path = path, s.outgoing = MailStore::IsOutgoingPath(path), s.unread = unread;
-  s.from = "Alice", s.to = "Bob", s.subject = subject, s.contentType = type;
-  return s;
-}
-
-TEST_F(MessageListTest, RowsAndIcons) {
-  platform::FileTimes times{123 * kSecond, 456 * kSecond};
-  MessageRow row = MakeRow(Summary("/m/email/Inbox/S1.mail", ""), &times);
-  EXPECT_TRUE(row.nameShown + "|" + row.subjectShown == "Alice|<No Subject>" && row.sortTimeNs == 123 * kSecond);
-  MessageSummary s = Summary("/m/email/Sent Items/Out1.mail", "Report");
-  s.total = 2;
-  row = MakeRow(s, nullptr);
-  EXPECT_TRUE(row.nameShown + "|" + row.subjectShown == "Bob|Report[**]" && !row.sortTimeValid);  // no times, no date
-  s.total = 1;
-  s.date = "Sat, 9 May 1998 18:30:37 -0400";
-  row = MakeRow(s, nullptr);
-  EXPECT_EQ(row.subjectShown, "Report");
-  EXPECT_EQ(row.sortTimeNs, row.date * kSecond) << "the message date stands in for the file time";
-
-  // An attachment is a multipart message that is not an "alternative" one.
-  const std::string in = "/m/email/Inbox/S1.mail";
-  EXPECT_EQ(IconOf(MakeRow(Summary(in, "s", "Multipart/Mixed", true), nullptr)), MessageIcon::UnreadAttachment);
-  EXPECT_EQ(IconOf(MakeRow(Summary(in, "s", "multipart/alternative", false), nullptr)), MessageIcon::Read);
-  EXPECT_EQ(IconOf(MakeRow(Summary("/m/email/Draft/O.mail", "s", "multipart/mixed", true), nullptr)), MessageIcon::Draft);
-}
-
 MessageRow Row(const std::string& id, bool unread, std::optional<std::int64_t> time, const std::string& subject,
                const std::string& name, std::optional<std::int64_t> date) {
   MessageRow r;
@@ -133,18 +103,6 @@ TEST_F(MessageListTest, SortOrdersAndColumnClicks) {
   list.Reset("/m/email/Sent Items/");
   EXPECT_EQ(std::make_pair(list.SortKey(), list.Direction()), std::make_pair(kSortByDate, 1));
   EXPECT_TRUE(list.Rows().empty());
-}
-
-TEST_F(MessageListTest, StatusTexts) {
-  const std::string hint = "  Create folders and move some messages from your Inbox to make it load faster.";
-  const std::tuple<const char*, int, int, std::string> cases[] = {
-      {"Work", 0, 0, "No messages in Work"},       {"Inbox", 5, 3, "3 new e-mail messages"},
-      {"Work", 5, 3, "5 messages in Work."},       {"Inbox", 100, 0, "100 messages in Inbox."},
-      {"Inbox", 101, 0, "101 messages in Inbox." + hint}, {"Work", 101, 0, "101 messages in Work."},
-  };
-  for (const auto& [folder, count, fresh, text] : cases) {
-    EXPECT_EQ(FolderStatusText(folder, count, std::string(folder) == "Inbox", fresh), text);
-  }
 }
 
 class MailFolderLoaderTest : public ::testing::Test, protected test::TestApp {
@@ -381,19 +339,6 @@ TEST_F(MailSearchTest, TheWorkerPostsItsEventsToTheWindowAndStopsOnRequest) {
   std::lock_guard<std::mutex> lock(mutex);
   ASSERT_EQ(seen.size(), 3u);
   EXPECT_EQ(seen[2].canceled ? seen[2].text : "", "Canceled. 1 messages found");
-}
-
-TEST_F(MailSearchTest, ASinkThatRefusesAnEventStopsTheSearchAndHearsNothingMore) {
-  for (int i = 0; i < 4; ++i) Message("Inbox", std::to_string(i) + ".mail", "s", "word");
-  SearchStop stop;
-  int heard = 0;
-  const auto sink = [&](const SearchEvent& e) {
-    ++heard;
-    return e.kind != SearchEventKind::Row;  // the window is gone
-  };
-  EXPECT_EQ(RunMailSearch(store, "word", "Inbox", stop, sink, milliseconds(0)), 1);
-  EXPECT_EQ(heard, 2);
-  EXPECT_TRUE(stop.Stopped());
 }
 
 }  // namespace

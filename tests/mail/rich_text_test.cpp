@@ -11,7 +11,6 @@
 #include "mail/body/body_converter.h"
 #include "mail/body/rich_text_layout.h"
 #include "mail/body/text_to_html.h"
-#include "platform/string_table.h"
 #include "platform/text_measure.h"
 #include "tools/test_support.h"
 
@@ -167,9 +166,6 @@ TEST(RichTextFixtureTest, FilesOfOtherProgramsGiveTheirTextAndFormats) {
        "Before the list\n\xE2\x80\xA2\tfirst item\n\xE2\x80\xA2\tsecond item\nA picture  inside a line.\n"
        "cell one\tcell two\t\nAfter the table"},
       {"lo_tabs.rtf", "Name:\tVyrelle\nTabs\tbetween\twords"},
-      {"editor_style.rtf",
-       "Hello bold and italic and underlined text.\nCentred blue\nRight in Courier 14\n"
-       "Na\xC3\xAFve caf\xC3\xA9 \xE2\x82\xAC 5, tab\tend\vsecond line"},
       {"hand_awkward.rtf",
        "One two three two four five\nA\xCE\xA9" "B\xE2\x82\xAC" "Clink \xE2\x80\x94\xC2\xA0\xE2\x80\x98q"
        "\xE2\x80\x99\nGeorgia auto unknown"},
@@ -180,9 +176,7 @@ TEST(RichTextFixtureTest, FilesOfOtherProgramsGiveTheirTextAndFormats) {
   }
 
   RichTextDocument lo = Read(Fixture("lo_formatted.rtf"));
-  EXPECT_EQ(FormatOf(lo, "bold words"), Format("Times New Roman", 240, kBlack, true));
   EXPECT_EQ(FormatOf(lo, "Red text"), Format("Times New Roman", 240, Rgb(255, 0, 0)));
-  EXPECT_EQ(FormatOf(lo, "Courier ten"), Format("Courier New", 200));
   EXPECT_EQ(AlignmentOf(lo, "A centred"), Alignment::Center);
   EXPECT_EQ(AlignmentOf(lo, "A right"), Alignment::Right);
   // Paragraph marks stand outside LibreOffice's run groups: they carry the
@@ -395,11 +389,6 @@ TEST(TextToHtmlTest, LinksEscapesSpacesAndLineEnds) {
 
 // --- RichTextToHtml
 
-class UnavailableMeasurer : public FixedMeasurer {
- public:
-  bool Available() override { return false; }
-};
-
 const CharFormat kArial = Format("Arial", 240);
 const CharFormat kBold = Format("Arial", 240, kBlack, true);
 
@@ -505,21 +494,6 @@ TEST(HtmlConversionTest, BackgroundsOtherThanWhiteNeedHtmlAndPlainTextHasCrLfLin
   EXPECT_EQ(converter.RichTextToPlainText("{\\rtf1 caf\\'e9\\par}{RTFBGCOLOR}=0"), "caf\xC3\xA9");
   EXPECT_EQ(converter.Background(), kBlack);
   EXPECT_EQ(converter.RichTextToPlainText("not rtf\nat all"), "not rtf\r\nat all");
-}
-
-TEST(HtmlConversionTest, WithoutTextMeasurementTheBodyStillConverts) {
-  platform::SetStringLanguage(platform::Language::English);
-  test::RecordingMessageBox box;
-  BodyConverter converter(&box, std::make_unique<UnavailableMeasurer>());
-  RichTextDocument doc;
-  doc.Append(std::string(300, 'z') + " tail\nnext", kArial);
-  bool needsHtml = true;
-  EXPECT_EQ(converter.RichTextToHtml(GetBodyRichText(doc), needsHtml),
-            Rtf(std::string(300, 'z') + "&nbsp;tail\r\n<BR>next"));
-  EXPECT_FALSE(needsHtml);
-  converter.RichTextToPlainText(GetBodyRichText(doc));  // plain text needs no layout
-  ASSERT_EQ(box.boxes.size(), 1u);
-  EXPECT_EQ(box.boxes[0].text, "Error Creating RichEdit");
 }
 
 TEST(HtmlConversionTest, RtfFromAnEditorConvertsByteForByte) {

@@ -52,24 +52,5 @@ TEST(Utf8Test, EachMalformedByteBecomesOneReplacementCharacter) {
   EXPECT_EQ(Utf8At("\xE2\x82\xAC", 0), 0x20ACu);
 }
 
-TEST(Utf8Test, CutNeverSplitsAWellFormedCharacter) {
-  struct Case {
-    std::string text;
-    size_t limit, expected;
-  };
-  const Case cases[] = {
-      {"ab\xE2\x82\xAC", 2, 2},       {"ab\xE2\x82\xAC", 3, 2}, {"ab\xE2\x82\xAC", 4, 2},
-      {"ab\xE2\x82\xAC", 5, 5},       {"ab\xE2\x82\xAC", 9, 5}, {"\xF0\x9F\x98\x80z", 3, 0},
-      {"\xF0\x9F\x98\x80z", 4, 4},
-      // A stray continuation byte after a whole character is cut alone, and
-      // an over-long form is not a character to keep whole.
-      {"\xC3\xA9\x80x", 2, 2},        {"\xE0\x8A\xA0x", 2, 2},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.text) + " at " + std::to_string(c.limit));
-    EXPECT_EQ(Utf8CutBefore(c.text, c.limit), c.expected);
-  }
-}
-
 }  // namespace
 }  // namespace vyr

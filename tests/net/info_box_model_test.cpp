@@ -25,10 +25,6 @@ struct RecordingView : InfoBoxView {
   std::string log, address;
 };
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 struct InfoBoxFixture : ::testing::Test {
   InfoBoxFixture() : box(t.app, counters, tracked, timers, view, {{}, {}, {}, [&](const std::string& a) { opened.push_back(a); }}) {
     platform::CreateDirectories(dir1 = box.PageDirectory(1));
@@ -44,16 +40,6 @@ struct InfoBoxFixture : ::testing::Test {
   InfoBoxModel box;
   std::string dir1, dir2;
 };
-
-TEST_F(InfoBoxFixture, AdIdsFromTheMarker) {
-  Page(dir1, 1, "<p>Vyrelle_2.0_InfoBox_AdID:0</p>\n<b>news</b>\n<!-- Vyrelle_2.0_InfoBox_AdID:17 -->\n");
-  Page(dir1, 2, "Vyrelle_2.0_InfoBox_AdID:17\n");      // the same id again: the first page keeps it
-  Page(dir1, 3, "no marker here\nVyrelle_2.0_InfoBox_AdID:x9\n");
-  Page(dir1, 5, "Vyrelle_2.0_InfoBox_AdID:55\n");      // after the gap: never reached
-  Page(dir2, 1, "Vyrelle_2.0_InfoBox_AdID:23 and more\n");
-  box.LoadAdIds();
-  EXPECT_EQ(box.Ads().SavedText(), "17 " + Lower(dir1 + "/Box1.htm") + " 23 " + Lower(dir2 + "/Box1.htm"));
-}
 
 TEST_F(InfoBoxFixture, RotationCountsAndStagesEachPage) {
   for (int n = 1; n <= 3; ++n) Page(dir1, n, "page " + std::to_string(n) + "\nVyrelle_2.0_InfoBox_AdID:" + std::to_string(10 + n) + "\n");

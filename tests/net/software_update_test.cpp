@@ -85,62 +85,38 @@ TEST(SoftwareUpdateTest, PackageRequestsRecordOnlyUnpackedVersions) {
   }
 }
 
-TEST(SoftwareUpdateTest, SetupDownloadRetriesThenClosesAndStartsAtExit) {
-  struct Case {
-    const char* label;
-    bool askFirst;
-    int answer;
-    std::vector<int> dialogResults;
-    int result;
-    std::vector<std::string> questions;
-  };
-  const Case cases[] = {
-      {"declined", true, IDNO, {}, 0,
-       {"Do you wish to download and install\r\n\r\nan updated version of this software ?"}},
-      {"retried", false, IDYES, {2, 1}, 1, {"An error occured."}},
-      {"given up", false, IDNO, {2}, 0, {"An error occured."}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.label);
-    test::TestApp t;
-    t.boxes.answer = c.answer;
-    RecordingWindow window;
-    size_t dialogs = 0;
-    std::vector<std::string> started;
-    SoftwareUpdate update(
-        t.app, nullptr,
-        [&](const std::string& url, const std::string& dest, bool hidden) {
-          EXPECT_EQ(url, "http://home.example/vyrsetup.exe");
-          EXPECT_FALSE(hidden);
-          test::WriteFile(dest, "#!/bin/sh\n");
-          return c.dialogResults.at(dialogs++);
-        },
-        [&](const std::string& program) {
-          started.push_back(program);
-          return true;
-        });
-    update.SetMainWindow(window.handle);
+TEST(SoftwareUpdateTest, AFailedSetupDownloadIsRetriedThenTheProgramClosesAndStartsItAtExit) {
+  test::TestApp t;  // every question answered yes
+  RecordingWindow window;
+  const std::vector<int> dialogResults = {2, 1};  // failed, then downloaded
+  size_t dialogs = 0;
+  std::vector<std::string> started;
+  SoftwareUpdate update(
+      t.app, nullptr,
+      [&](const std::string& url, const std::string& dest, bool hidden) {
+        EXPECT_TRUE(url == "http://home.example/vyrsetup.exe" && !hidden);
+        test::WriteFile(dest, "#!/bin/sh\n");
+        return dialogResults.at(dialogs++);
+      },
+      [&](const std::string& program) { return started.push_back(program), true; });
+  update.SetMainWindow(window.handle);
+  EXPECT_EQ(update.UpdateSoftware("http://home.example/vyrsetup.exe", false), 1);
+  EXPECT_EQ(dialogs, 2u);
+  ASSERT_EQ(t.boxes.boxes.size(), 1u);  // the retry question
+  platform::WindowMessages::Instance().DispatchPending();
+  ASSERT_EQ(window.got.size(), 1u);  // the main window's close command
+  EXPECT_EQ(std::make_pair(window.got[0].message, window.got[0].wParam), std::make_pair(273u, platform::WParam{33459}));
+  EXPECT_TRUE(started.empty()) << "started only at exit";
+  EXPECT_TRUE(update.StartSetupAtExit());
+  EXPECT_EQ(started, std::vector<std::string>{t.home.Path() + "/vyrelle/_TEMP/vyrsetup.exe"});
 
-    EXPECT_EQ(update.UpdateSoftware("http://home.example/vyrsetup.exe", c.askFirst), c.result);
-    EXPECT_EQ(dialogs, c.dialogResults.size());
-    std::vector<std::string> asked;
-    for (auto& box : t.boxes.boxes) asked.push_back(box.text);
-    EXPECT_EQ(asked, c.questions);
-    platform::WindowMessages::Instance().DispatchPending();
-    EXPECT_EQ(update.StartSetupAtExit(), c.result == 1);
-    if (c.result == 1) {
-      const std::string setup = t.home.Path() + "/vyrelle/_TEMP/vyrsetup.exe";
-      EXPECT_EQ(update.SetupPath(), setup);
-      EXPECT_EQ(started, std::vector<std::string>{setup});
-      ASSERT_EQ(window.got.size(), 1u);
-      EXPECT_EQ(window.got[0].message, 273u);
-      EXPECT_EQ(window.got[0].wParam, 33459u);
-    } else {
-      EXPECT_EQ(update.SetupPath(), "");
-      EXPECT_TRUE(started.empty());
-      EXPECT_TRUE(window.got.empty());
-    }
-  }
+  // Given up after a failure: nothing to start at exit.
+  t.boxes.answer = IDNO;
+  SoftwareUpdate givenUp(t.app, nullptr, [](const std::string&, const std::string&, bool) { return 2; },
+                         [&](const std::string& program) { return started.push_back(program), true; });
+  EXPECT_EQ(givenUp.UpdateSoftware("http://home.example/vyrsetup.exe", false), 0);
+  EXPECT_FALSE(givenUp.StartSetupAtExit());
+  EXPECT_EQ(started.size(), 1u);
 }
 
 }  // namespace

@@ -42,9 +42,6 @@ TEST(StringTableTest, LanguageComesFromTheLocaleAndGermanFallsBackToEnglish) {
   Language before = StringLanguage();
   SetStringLanguage(Language::English);
   EXPECT_EQ(LoadString(33081), "Error creating Vyrelle directory");
-  EXPECT_EQ(TextId{33085}.Text(),
-            "We have found Channels from a previous version\r\n\nDo you want upgrade to our new "
-            "Channels for %s ?");
   SetStringLanguage(Language::German);
   EXPECT_EQ(LoadString(TextId{33081}), "Fehler beim Anlegen des Vyrelle-Verzeichnisses");
   EXPECT_EQ(LoadString(4242424), "");

@@ -42,7 +42,7 @@ void WriteFile(const std::string& path, const std::string& contents);
 
 // Runs body in a forked child process and returns its exit status, or -1
 // when the child could not be started or did not exit by itself. Tests that
-// lower process limits (RLIMIT_FSIZE, RLIMIT_NOFILE) do that part here, so
+// lower a process limit (RLIMIT_FSIZE) do that part here, so
 // the limit never reaches the test process and its sanitizers.
 int RunInChild(const std::function<int()>& body);
 // Runs body(i) for i = 0..count-1 in as many child processes at once; true
