@@ -32,6 +32,25 @@ std::string Lower(std::string s) {
 bool IsFolderUrl(const std::string& url) { return url.empty() || url[0] == '_'; }
 }  // namespace
 
+bool IsScriptPageAddress(const std::string& address) {
+  // Read the scheme the way the engine's address parser does: leading
+  // blanks and control characters are dropped, tabs and line breaks inside
+  // are ignored.
+  std::string scheme;
+  bool started = false;
+  for (char c : address) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (!started && u <= ' ') continue;
+    started = true;
+    if (c == '\t' || c == '\n' || c == '\r') continue;
+    if (c == ':') break;
+    scheme += c;
+    if (scheme.size() > 10) return false;
+  }
+  scheme = Lower(scheme);
+  return scheme == "javascript" || scheme == "vbscript" || scheme == "data";
+}
+
 int ChannelIconIndex(const std::string& channelName) {
   const std::string name = Lower(channelName);
   for (size_t i = 0; i < std::size(kKeywordImages); ++i) {
@@ -66,11 +85,11 @@ ChannelItem* ChannelBarModel::Channel() const {
 void ChannelBarModel::Go(const std::string& pageUrl) {
   if (suppressNavigation_ || !navigate_) return;
   ChannelItem* channel = Channel();
-  if (fromBar_ && channel && !channel->extra.empty()) {
-    navigate_(channel->extra);
-  } else {
-    navigate_(pageUrl);
-  }
+  const std::string& address = fromBar_ && channel && !channel->extra.empty() ? channel->extra : pageUrl;
+  // Channel files arrive from pages without asking: a page entry never runs
+  // script in the main browser.
+  if (IsScriptPageAddress(address)) return;
+  navigate_(address);
 }
 
 void ChannelBarModel::SelectChannel(int index, bool fromBar) {

@@ -25,6 +25,10 @@ inline constexpr int kCurrentChannel = -8;
 // table of the user's language.
 int ChannelIconIndex(const std::string& channelName);
 
+// True for addresses with the schemes "javascript:", "vbscript:" or "data:",
+// which a channel page never navigates to.
+bool IsScriptPageAddress(const std::string& address);
+
 struct StripEntry {
   int command = 0;
   std::string text;

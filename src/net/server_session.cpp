@@ -23,8 +23,8 @@ namespace {
 
 const char kBrand[] = "Default";
 const char kDefaultScriptPath[] = "/scripts/vyrcmd.dll";
-// The ping period's upper bound keeps minutes x 60000 within 32 bits.
-constexpr int kMaxPingMinutes = 71582;
+// The longest ping period: one day.
+constexpr int kMaxPingMinutes = 1440;
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -238,7 +238,10 @@ bool ServerSession::WaitForRequests(unsigned timeoutMs) {
 void ServerSession::OnBarCreated() { timers_.SetTimer(kStartTimer, kStartDelayMs); }
 
 void ServerSession::ArmPingTimer() {
-  const int minutes = std::clamp(app_.GetInt("misc", "PI", kDefaultPingMinutes), 1, kMaxPingMinutes);
+  // A period of 1 minute to a day; anything else (0 would ping without
+  // pause) is the default.
+  int minutes = app_.GetInt("misc", "PI", kDefaultPingMinutes);
+  if (minutes < 1 || minutes > kMaxPingMinutes) minutes = kDefaultPingMinutes;
   timers_.KillTimer(kPingTimer);
   timers_.SetTimer(kPingTimer, static_cast<unsigned>(minutes) * 60000u);
   pingArmed_ = true;

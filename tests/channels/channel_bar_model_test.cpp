@@ -75,5 +75,19 @@ TEST_F(ChannelBarModelTest, ChoosingAChannelAgainReopensTheLastChoiceUnlessNavig
   EXPECT_EQ(library.Set().At(0)->value, 2);
 }
 
+TEST_F(ChannelBarModelTest, ScriptAddressesAreNeverNavigated) {
+  for (auto [address, script] : {std::pair{"javascript:alert(1)", true}, {"  JavaScript:x", true},
+                                  {"java\tscript:x", true}, {"VBScript:x", true}, {"data:text/html,x", true},
+                                  {"\x01" "data:x", true}, {"http://a.example/javascript:", false},
+                                  {"datax:y", false}, {"", false}}) {
+    EXPECT_EQ(IsScriptPageAddress(address), script) << address;
+  }
+  library.Set().At(0)->children[0]->url = "javascript:document.title='x'";
+  library.Set().At(2)->extra = "data:text/html,x";
+  bar.SelectChannel(0);
+  bar.SelectChannel(2, true);
+  EXPECT_TRUE(visited.empty());
+}
+
 }  // namespace
 }  // namespace vyr

@@ -437,6 +437,15 @@ void CBrowserWnd::SetOwner(CBrowserOwner* owner) { owner_ = owner; }
 void CBrowserWnd::Decide(PendingDecision& pending) {
   auto alive = std::weak_ptr<CBrowserWnd*>(alive_);
   const bool trusted = vyr::IsTrustedNavigation(pending.origin, vyr::Application::Current());
+  // The owner may ask where the navigation came from while it decides.
+  struct OriginScope {
+    const std::weak_ptr<CBrowserWnd*>& alive;
+    CBrowserWnd& self;
+    ~OriginScope() {
+      if (!alive.expired()) self.decidingOrigin_ = nullptr;
+    }
+  } scope{alive, *this};
+  decidingOrigin_ = &pending.origin;
   if (owner_) owner_->NavigationAnnounced(pending.url);
   if (alive.expired()) return;
   const bool taken = owner_ && owner_->HandleSpecialUrl(pending.url, trusted);

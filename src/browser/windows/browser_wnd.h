@@ -12,6 +12,7 @@
 #include <wx/nativewin.h>
 
 #include "browser/enhanced_browsing.h"
+#include "browser/navigation_trust.h"
 
 typedef struct _WebKitWebView WebKitWebView;
 
@@ -125,6 +126,10 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   double Zoom() const;
 
   WebKitWebView* WebView() const;
+  // While the owner is asked about a navigation (NavigationAnnounced,
+  // HandleSpecialUrl, BeforeNavigate): where it came from (the user's
+  // gesture, our own request, a redirect); null at any other time.
+  const vyr::NavigationOrigin* DecidingOrigin() const { return decidingOrigin_; }
 
   // Enhanced browsing with other settings or a scripted resolver (tests).
   // Ends a running look-up.
@@ -171,4 +176,5 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   bool canGoForward_ = false;
   std::string statusText_;
   bool lookUpBusy_ = false;  // a look-up told the owner DownloadBegin
+  const vyr::NavigationOrigin* decidingOrigin_ = nullptr;
 };

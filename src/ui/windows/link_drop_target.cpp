@@ -1,0 +1,72 @@
+#include "ui/windows/link_drop_target.h"
+
+#include <wx/string.h>
+
+namespace {
+const char kUriListFormat[] = "text/uri-list";
+const char kMozUrlFormat[] = "text/x-moz-url";
+
+std::string FirstLine(const std::string& text) {
+  const size_t end = text.find_first_of("\r\n");
+  return end == std::string::npos ? text : text.substr(0, end);
+}
+}  // namespace
+
+CLinkDropTarget::CLinkDropTarget(Report report)
+    : report_(std::move(report)),
+      data_(new wxDataObjectComposite),
+      uriList_(new wxCustomDataObject(wxDataFormat(kUriListFormat))),
+      mozUrl_(new wxCustomDataObject(wxDataFormat(kMozUrlFormat))) {
+  // The composite owns both parts; the drop target owns the composite.
+  data_->Add(mozUrl_, true);
+  data_->Add(uriList_);
+  SetDataObject(data_);
+  SetDefaultAction(wxDragCopy);
+}
+
+std::string CLinkDropTarget::AddressFromUriList(const std::string& list) {
+  size_t start = 0;
+  while (start < list.size()) {
+    size_t end = list.find_first_of("\r\n", start);
+    if (end == std::string::npos) end = list.size();
+    std::string line = list.substr(start, end - start);
+    if (!line.empty() && line[0] != '#') return line;
+    start = end + 1;
+  }
+  return {};
+}
+
+std::string CLinkDropTarget::AddressFromMozUrl(const std::string& text) { return FirstLine(text); }
+
+wxDragResult CLinkDropTarget::OnEnter(wxCoord, wxCoord, wxDragResult) {
+  if (report_) report_(kLinkDragEnterMessage, 0, {});
+  return wxDragCopy;
+}
+
+wxDragResult CLinkDropTarget::OnDragOver(wxCoord, wxCoord, wxDragResult) {
+  if (report_) report_(kLinkDragOverMessage, 0, {});
+  return wxDragCopy;
+}
+
+void CLinkDropTarget::OnLeave() {
+  if (report_) report_(kLinkDragLeaveMessage, 0, {});
+}
+
+bool CLinkDropTarget::OnDrop(wxCoord, wxCoord) { return true; }
+
+wxDragResult CLinkDropTarget::OnData(wxCoord, wxCoord, wxDragResult) {
+  if (!GetData()) return wxDragNone;
+  std::string address;
+  const wxDataFormat format = data_->GetReceivedFormat();
+  if (format == wxDataFormat(kMozUrlFormat)) {
+    // UTF-16 text (the desktop's form for this type).
+    const wxString text(static_cast<const char*>(mozUrl_->GetData()), wxMBConvUTF16(), mozUrl_->GetSize());
+    address = AddressFromMozUrl(text.utf8_string());
+  } else if (format == wxDataFormat(kUriListFormat)) {
+    address = AddressFromUriList(
+        std::string(static_cast<const char*>(uriList_->GetData()), uriList_->GetSize()));
+  }
+  if (address.empty()) return wxDragNone;
+  if (report_) report_(kLinkDropMessage, kDroppedLink, address);
+  return wxDragCopy;
+}

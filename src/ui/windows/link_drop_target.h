@@ -1,0 +1,44 @@
+#pragma once
+// CLinkDropTarget: lets links be dragged onto a window (the channel bar, the
+// channel designer, the favorites organizer). It takes the desktop's two link
+// forms, "text/uri-list" and "text/x-moz-url", and tells its window what the
+// drag does through one function, with the program's message numbers: a
+// drag entering (3934), moving over (3935), leaving (3936) and a drop (3927,
+// with the kind of what was dropped and the link's address).
+#include <functional>
+#include <string>
+
+#include <wx/dataobj.h>
+#include <wx/dnd.h>
+
+inline constexpr unsigned kLinkDropMessage = 3927;
+inline constexpr unsigned kLinkDragEnterMessage = 3934;
+inline constexpr unsigned kLinkDragOverMessage = 3935;
+inline constexpr unsigned kLinkDragLeaveMessage = 3936;
+// The kind of a drop: a link address.
+inline constexpr int kDroppedLink = 1;
+
+class CLinkDropTarget : public wxDropTarget {
+ public:
+  // report(message, kind, address): kind and address only for a drop.
+  using Report = std::function<void(unsigned message, int kind, const std::string& address)>;
+  explicit CLinkDropTarget(Report report);
+
+  wxDragResult OnEnter(wxCoord x, wxCoord y, wxDragResult def) override;
+  wxDragResult OnDragOver(wxCoord x, wxCoord y, wxDragResult def) override;
+  void OnLeave() override;
+  bool OnDrop(wxCoord x, wxCoord y) override;
+  wxDragResult OnData(wxCoord x, wxCoord y, wxDragResult def) override;
+
+  // The first address of a "text/uri-list" text (comment lines skipped) or
+  // of a "text/x-moz-url" text (the address, a line break, the title); empty
+  // when there is none.
+  static std::string AddressFromUriList(const std::string& list);
+  static std::string AddressFromMozUrl(const std::string& text);
+
+ private:
+  Report report_;
+  wxDataObjectComposite* data_;
+  wxCustomDataObject* uriList_;
+  wxCustomDataObject* mozUrl_;
+};
