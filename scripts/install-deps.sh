@@ -12,7 +12,7 @@ PACKAGES=(
   dovecot-pop3d python3-aiosmtpd python3-pyftpdlib
   xvfb xauth x11-utils imagemagick openbox
   desktop-file-utils appstream openssl ca-certificates
-  fetchmail msmtp
+  fetchmail msmtp surf
   uudeview curl zip
 )
 

@@ -14,9 +14,14 @@
 #include "app/message_box.h"
 #include "app/settings_store.h"
 #include "app/sound_player.h"
+#include "net/usage_stats.h"
 #include "platform/registry.h"
 
 namespace vyr {
+
+namespace net {
+class ServerSession;
+}
 
 class Application {
  public:
@@ -133,6 +138,33 @@ class Application {
   const std::string& InitInstallationId();
   const std::string& InstallationId() const { return installationId_; }
 
+  // The tracked addresses and the usage counters reported to the home
+  // server: loaded by InitUserData, saved at shutdown. User-interface thread
+  // only.
+  net::UsageCounters& Counters() { return counters_; }
+  net::TrackedUrlTable& TrackedUrls() { return trackedUrls_; }
+  // The home-server session of this run (login, pings, logout), when the
+  // windowed program made one; null otherwise.
+  net::ServerSession* Session() const { return session_; }
+  void SetSession(net::ServerSession* session) { session_ = session; }
+
+  // The program's own version as "%d.%d.%d.%d\r\n", set by InitUserData.
+  const std::string& VersionText() const { return versionText_; }
+  void SetVersionText(std::string text) { versionText_ = std::move(text); }
+
+  // The program a software update left to run when this one has ended
+  // (the downloaded setup program); empty when none.
+  const std::string& ProgramAtExit() const { return programAtExit_; }
+  void SetProgramAtExit(std::string path) { programAtExit_ = std::move(path); }
+
+  // --- splash window --------------------------------------------------------
+  // The windowed program's way of closing its splash window (the start-up
+  // steps that show a box or wait on the network close it first).
+  void SetSplashCloser(std::function<void()> close) { closeSplash_ = std::move(close); }
+  void CloseSplash() const {
+    if (closeSplash_) closeSplash_();
+  }
+
   // --- services -------------------------------------------------------------
   MessageBoxService& Messages() const { return messages_; }
   std::mutex& MailLock() { return mailLock_; }
@@ -145,6 +177,12 @@ class Application {
   platform::Registry registry_;
   std::mutex mailLock_;
   std::function<void(const std::string&)> newMailPage_;
+  std::function<void()> closeSplash_;
+  net::UsageCounters counters_;
+  net::TrackedUrlTable trackedUrls_;
+  net::ServerSession* session_ = nullptr;
+  std::string versionText_;
+  std::string programAtExit_;
 
   int colourCount_ = 1 << 24;
   bool soundsEnabled_ = true;

@@ -8,14 +8,16 @@ namespace vyr::cli {
 int RunDesktopCommand(Context& c, const std::vector<std::string>& args) {
   if (args.size() != 1) return Usage(c.err, "desktop status | default-browser | default-mail");
   if (args[0] == "status") {
-    c.out << "browser: " << (IsDefaultBrowser() ? "yes" : "no") << "\n"
+    c.out << "browser: " << (IsDefaultBrowser(c.app.Registry(), WindowedProgramPath()) ? "yes" : "no") << "\n"
           << "mail: " << (IsDefaultMailClient() ? "yes" : "no") << "\n";
     return 0;
   }
   if (args[0] == "default-browser" || args[0] == "default-mail") {
-    const bool ok = args[0] == "default-browser" ? MakeDefaultBrowser() : MakeDefaultMailClient();
+    const bool ok = args[0] == "default-browser" ? MakeDefaultBrowser(c.app.Registry(), WindowedProgramPath())
+                                                 : MakeDefaultMailClient();
     if (!ok) {
-      c.err << "vyrelle-cli: cannot write " << platform::UserMimeAppsPath() << "\n";
+      c.err << "vyrelle-cli: cannot write " << platform::UserMimeAppsPath() << " or "
+            << c.app.Registry().File() << "\n";
       return 1;
     }
     return 0;

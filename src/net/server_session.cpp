@@ -134,7 +134,9 @@ ServerSession::ServerSession(Application& app, UsageCounters& counters, TrackedU
       system_(system),
       startTick_(startTick) {}
 
-ServerSession::~ServerSession() { WaitForRequests(kLogoutWaitMs); }
+ServerSession::~ServerSession() {
+  if (!loggedOut_) WaitForRequests(kLogoutWaitMs);
+}
 
 std::string ServerSession::ServerScript() const {
   std::string script = app_.GetString("misc", "PS", "");
@@ -264,9 +266,10 @@ void ServerSession::SetServerScript(const std::string& address) {
   app_.WriteString("misc", "PS", address);
 }
 
-void ServerSession::Logout() {
+bool ServerSession::Logout(unsigned waitMs) {
   SendSessionEvent("logout");
-  WaitForRequests(kLogoutWaitMs);
+  loggedOut_ = true;
+  return WaitForRequests(waitMs);
 }
 
 }  // namespace vyr::net

@@ -39,8 +39,9 @@ inline constexpr unsigned kStartDelayMs = 40000;
 inline constexpr int kDefaultPingMinutes = 10;
 // A reply is read into this many bytes; a longer one is cut there.
 inline constexpr size_t kReplyBufferSize = 20480;
-// How long the logout may take before the program goes on ending.
-inline constexpr unsigned kLogoutWaitMs = 2500;
+// How long the program waits, once, for the logout (and any request still
+// under way) before it goes on ending.
+inline constexpr unsigned kLogoutWaitMs = 4000;
 
 // The timers of the window that owns the session (and the info box's
 // rotation): set (or reset) a timer, stop it.
@@ -98,7 +99,8 @@ class ServerSession {
   ServerSession(Application& app, UsageCounters& counters, TrackedUrlTable& tracked,
                 WindowTimers& timers, SessionHooks hooks, platform::SystemInfo system,
                 std::uint32_t startTick);
-  // Waits up to kLogoutWaitMs for requests still under way.
+  // Waits up to kLogoutWaitMs for requests still under way, unless Logout
+  // already waited: shutdown waits only once.
   ~ServerSession();
   ServerSession(const ServerSession&) = delete;
   ServerSession& operator=(const ServerSession&) = delete;
@@ -137,8 +139,9 @@ class ServerSession {
   // Timers: the bar was created (arms the start timer); a timer fired.
   void OnBarCreated();
   void OnTimer(unsigned id);
-  // At exit: sends the logout and waits up to kLogoutWaitMs for it to leave.
-  void Logout();
+  // At exit: sends the logout and waits up to waitMs for it (and any other
+  // request) to finish. True when nothing was left running.
+  bool Logout(unsigned waitMs = kLogoutWaitMs);
 
   // --- entry points of the commands --------------------------------------
   void TrackUrls(const std::string& text) { tracked_.TrackUrls(text); }
@@ -175,6 +178,7 @@ class ServerSession {
   std::uint32_t startTick_;
   bool loginSent_ = false;
   bool pingArmed_ = false;
+  bool loggedOut_ = false;
   std::shared_ptr<Tracker> tracker_ = std::make_shared<Tracker>();
 };
 

@@ -172,6 +172,9 @@ int SoftwareUpdate::UpdateSoftware(const std::string& setupAddress, bool askFirs
       return 0;
     }
   }
+  // The application starts it once everything else has ended, even when
+  // this object (the main window's) is gone by then.
+  app_.SetProgramAtExit(setupPath_);
   platform::PostMessage(mainWindow_, kCommandMessage, kExitShellCommand, 0);
   return 1;
 }

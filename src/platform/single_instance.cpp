@@ -22,7 +22,7 @@ constexpr int kReadLimitMs = 5000;
 bool FillAddress(const std::string& path, sockaddr_un& address) {
   address = {};
   address.sun_family = AF_UNIX;
-  if (path.size() + 1 > sizeof address.sun_path) return false;
+  if (path.empty() || path.size() + 1 > sizeof address.sun_path) return false;
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
   return true;
 }
@@ -77,6 +77,15 @@ int ConnectTo(const std::string& path) {
   return fd;
 }
 
+// Only a folder of this user that nobody else may write to holds the
+// socket: in any other, another user could put a socket of their own there
+// and receive the addresses later starts hand over.
+bool IsPrivateFolder(const std::string& folder) {
+  struct stat s {};
+  return ::lstat(folder.c_str(), &s) == 0 && S_ISDIR(s.st_mode) && s.st_uid == ::getuid() &&
+         (s.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 }  // namespace
 
 std::string SingleInstance::SocketPath() {
@@ -88,6 +97,7 @@ std::string SingleInstance::SocketPath() {
     folder = "/tmp/vyrelle-" + std::to_string(::getuid());
     ::mkdir(folder.c_str(), 0700);
   }
+  if (!IsPrivateFolder(folder)) return {};
   return folder + "/" + kSingleInstanceName;
 }
 

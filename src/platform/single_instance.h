@@ -23,6 +23,8 @@ class SingleInstance {
   SingleInstance(const SingleInstance&) = delete;
   SingleInstance& operator=(const SingleInstance&) = delete;
 
+  // Empty when the folder is not this user's alone (another user could
+  // write to it): there is then no hand-over and no listening.
   static std::string SocketPath();
 
   // The second start's part: true when a running instance took the text to

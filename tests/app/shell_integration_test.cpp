@@ -42,19 +42,74 @@ TEST(ShellIntegrationTest, TakeOverWritesTheDesktopDefaultsAndKeepsEverythingEls
       platform::CreateDirectories(scratch.File("config"));
       test::WriteFile(list, c.before);
     }
-    EXPECT_FALSE(IsDefaultBrowser() || IsDefaultMailClient());
-    ASSERT_TRUE(MakeDefaultBrowser());
-    EXPECT_TRUE(IsDefaultBrowser());
+    EXPECT_FALSE(IsDesktopDefaultBrowser() || IsDefaultMailClient());
+    ASSERT_TRUE(MakeDesktopDefaultBrowser());
+    EXPECT_TRUE(IsDesktopDefaultBrowser());
     EXPECT_FALSE(IsDefaultMailClient());
     ASSERT_TRUE(MakeDefaultMailClient());
     EXPECT_TRUE(IsDefaultMailClient());
     EXPECT_EQ(test::ReadFile(list), c.after);
     // A second take-over finds everything in place and writes nothing.
     const ino_t written = Inode(list);
-    EXPECT_TRUE(MakeDefaultBrowser() && MakeDefaultMailClient());
+    EXPECT_TRUE(MakeDesktopDefaultBrowser() && MakeDefaultMailClient());
     EXPECT_EQ(Inode(list), written);
     EXPECT_EQ(test::ReadFile(list), c.after);
   }
+}
+
+TEST(ShellIntegrationTest, RegistryHalfWritesTheFileTypesAndBothHalvesMustHold) {
+  using platform::RegistryRoot;
+  const RegistryRoot cr = RegistryRoot::ClassesRoot;
+  const std::string program = "/opt/Vyrelle Bin/vyrelle";
+  const std::string open = "/opt/Vyrelle Bin/vyrelle \"%1\"";
+  // key, value expected after the take-over of the named type ("-": absent)
+  const struct {
+    const char* type;
+    std::vector<std::pair<std::string, std::string>> values;
+  } cases[] = {
+      {"text/html", {{".htm", "Vyr20.Application"}, {".html", "Vyr20.Application"},
+                     {"Vyr20\\shell\\open\\command", "-"}}},
+      {"application/x-javascript",
+       {{"Vyr20\\shell\\open\\command", open}, {"Vyr20\\shell\\open\\ddeexec", "[open(\"%1\")]"},
+        {"Vyr20\\DefaultIcon", program + ",7"}, {"Vyr20\\shell\\open\\ddeexec\\Topic", "-"},
+        {".htm", "-"}}},
+      {"image/png", {{"Vyr20\\DefaultIcon", program + ",6"}}},
+      {"text/plain", {{"Vyr20\\DefaultIcon", program + ",1"}}},
+      {"application/x-http-protocol", {{"http\\shell\\open\\command", "-"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    test::TempDir home;
+    platform::Registry registry(home.File("registry.reg"));
+    // Left by another program: the take-over removes the DDE topic.
+    registry.SetValue(cr, "Vyr20\\shell\\open\\ddeexec\\Topic", "", "System");
+    ShellRegistration shell(registry, program);
+    EXPECT_FALSE(shell.IsHandlerFor(c.type));
+    const bool scheme = !ShellRegistration::SchemeOfType(c.type).empty();
+    EXPECT_EQ(scheme ? shell.TakeOverScheme(c.type) : shell.TakeOverFileType(c.type), !scheme);
+    EXPECT_EQ(shell.IsHandlerFor(c.type), !scheme);
+    for (const auto& [key, want] : c.values) {
+      SCOPED_TRACE(key);
+      const std::optional<std::string> got = registry.GetValue(cr, key, "");
+      if (want == "-") {
+        EXPECT_FALSE(registry.KeyExists(cr, key));
+      } else {
+        EXPECT_EQ(got.value_or("(none)"), want);
+      }
+    }
+  }
+  EXPECT_EQ(ShellRegistration::SchemeOfType("application/x-https-protocol"), "https");
+
+  // Both halves: the registry's file types and the desktop's defaults.
+  test::TempDir scratch;
+  test::ScopedEnv config("XDG_CONFIG_HOME", scratch.File("config"));
+  test::ScopedEnv data("XDG_DATA_HOME", scratch.File("data"));
+  platform::Registry registry(scratch.File("registry.reg"));
+  ASSERT_TRUE(MakeDesktopDefaultBrowser());
+  EXPECT_FALSE(IsDefaultBrowser(registry, program));
+  ASSERT_TRUE(MakeDefaultBrowser(registry, program));
+  EXPECT_TRUE(IsDefaultBrowser(registry, program));
+  EXPECT_FALSE(IsDefaultBrowser(registry, "/usr/bin/vyrelle"));  // another copy of the program
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Starts vyrelle on a virtual X display with a local page given as a plain
-# path and checks: the page's title reaches the caption and the page is
-# painted; a second start hands its page to the running window and ends;
-# SIGTERM ends the program cleanly; the installation key is in the data home;
-# start-up releases what a forward left read-only in the viewer's folder.
+# path, with a home server (tests/fixtures/http_server.py) and a stale
+# single-instance socket of a crashed run, and checks: the stale socket is
+# replaced; the channel file comes from the home server; the page's title
+# reaches the caption and the page is painted; "--screenshot" runs beside the
+# running window and writes a PNG of the page; a second start given a ".url"
+# shortcut hands its address to the running window and ends; SIGTERM ends the
+# program cleanly and sends the logout; the installation key is in the data
+# home; start-up releases what a forward left read-only in the viewer's folder.
 #
-# usage: test_start_window.sh VYRELLE_BINARY SCREENSHOT.png
+# usage: test_start_window.sh VYRELLE_BINARY SCREENSHOT.png HTTP_SERVER.py
 set -u
 fail() { echo "FAIL: $*"; exit 1; }
 CAPTION="Vyrelle UI Fixture 7341 - Vyrelle"
@@ -30,11 +34,15 @@ if [ "${1:-}" = "--inside-display" ]; then
   has_window "$CAPTION" || { import -window root "$shot"; end "no window named \"$CAPTION\"; windows seen: $(xwininfo -root -tree | grep -o '"[^"]*"' | sort -u)"; }
   # Painting may follow the caption a moment later.
   wait_for 20 eval 'import -window root "$shot" && [ "$(painted "$shot")" -ge 100000 ]'
-  "$vyrelle" "$(dirname "$page")/handed.html" >>"$log" 2>&1 &
+  # The screenshot mode runs on its own beside the running window.
+  timeout 60 "$vyrelle" --screenshot "${shot%.png}_screenshot.png" "$page" >>"$log" 2>&1 ||
+    end "vyrelle --screenshot ended with status $?"
+  "$vyrelle" "$(dirname "$page")/Handed Page.URL" >>"$log" 2>&1 &
   second=$!
   wait_for 40 eval '! kill -0 $second 2>/dev/null' || { kill -KILL "$second"; end "a second start did not end within 20 s"; }
   wait "$second" || end "a second start ended with status $?"
-  wait_for 40 has_window "$HANDED" || end "the running window did not open the page a second start handed over"
+  wait_for 40 has_window "$HANDED" || end "the running window did not open the address a second start handed over"
+  xwininfo -name "$HANDED" | grep -q IsViewable || end "the window did not come forward"
   kill -TERM "$pid"
   wait_for 40 eval '! kill -0 $pid 2>/dev/null' || end "vyrelle did not end within 20 s of SIGTERM"
   wait "$pid"
@@ -42,31 +50,46 @@ if [ "${1:-}" = "--inside-display" ]; then
   exit 0
 fi
 
-[ $# -eq 2 ] || fail "usage: $0 VYRELLE_BINARY SCREENSHOT.png"
-VYRELLE="$1" SHOT="$2"
-for need in xvfb-run:xvfb Xvfb:xvfb xauth:xauth xwininfo:x11-utils import:imagemagick convert:imagemagick; do
+[ $# -eq 3 ] || fail "usage: $0 VYRELLE_BINARY SCREENSHOT.png HTTP_SERVER.py"
+VYRELLE="$1" SHOT="$2" SERVER="$3"
+for need in xvfb-run:xvfb Xvfb:xvfb xauth:xauth xwininfo:x11-utils import:imagemagick convert:imagemagick \
+            /usr/bin/python3:python3; do
   command -v "${need%%:*}" >/dev/null || fail "'${need%%:*}' is missing: install the Debian package ${need##*:}"
 done
 WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
+trap 'kill "$server" 2>/dev/null; rm -rf "$WORK"' EXIT
 export VYRELLE_HOME="$WORK/home"
 # Everything the toolkit and the engine write stays inside the scratch folder.
 export XDG_RUNTIME_DIR="$WORK/runtime" XDG_CACHE_HOME="$WORK/cache" XDG_CONFIG_HOME="$WORK/config"
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+mkdir -p "$XDG_RUNTIME_DIR" "$WORK/served" && chmod 700 "$XDG_RUNTIME_DIR"
 LEFTOVER="$VYRELLE_HOME/vyrelle/_TEMP/Viewer/Forward1/report.pdf"
 mkdir -p "$(dirname "$LEFTOVER")" && echo part >"$LEFTOVER" && chmod 444 "$LEFTOVER"
+# A crashed run's socket: nobody listens on it any more.
+/usr/bin/python3 -c 'import socket,sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' \
+  "$XDG_RUNTIME_DIR/Vyrelle20SpecialClass" || fail "cannot make the stale socket"
+
+# The home server: the channel file and the session script.
+echo "~C:fixed channels of the test" >"$WORK/served/chanfixed.vyr"
+/usr/bin/python3 "$SERVER" --files "$WORK/served" >"$WORK/server.out" &
+server=$!
+wait_for 40 grep -q PORT "$WORK/server.out" || fail "the home server did not start"
+HOME_URL="http://127.0.0.1:$(sed -n 's/^PORT //p' "$WORK/server.out")"
+mkdir -p "$VYRELLE_HOME"
+printf '[misc]\nHomeServer=%s\nPS=%s/s.dll\n' "$HOME_URL" "$HOME_URL" >"$VYRELLE_HOME/vyr20.ini"
+
 # A space in the folder name: the program makes the file address itself.
 PAGES="$WORK/fixture pages"
 mkdir -p "$PAGES" "$(dirname "$SHOT")"
 cp "$(dirname "$0")/../fixtures/ui/title.html" "$PAGES/title.html" || fail "fixture page missing"
 printf '<!DOCTYPE html><html><head><title>Handed Over 5519</title></head><body>second</body></html>\n' >"$PAGES/handed.html"
-rm -f "$SHOT"
+printf '[InternetShortcut]\r\nURL=file://%s/handed.html\r\n' "${PAGES// /%20}" >"$PAGES/Handed Page.URL"
+rm -f "$SHOT" "${SHOT%.png}_screenshot.png"
 
 xvfb-run -a -s "-screen 0 1280x900x24" \
   bash "$0" --inside-display "$VYRELLE" "$PAGES/title.html" "$SHOT" "$WORK/log" "$WORK/status"
 inner=$?
 status=$(cat "$WORK/status" 2>/dev/null)
-show_log() { echo "--- vyrelle output:"; cat "$WORK/log"; echo "---"; }
+show_log() { echo "--- vyrelle output:"; cat "$WORK/log"; echo "--- home server:"; cat "$WORK/server.out"; echo "---"; }
 [ $inner -eq 0 ] || { show_log; fail "${status:-the virtual display run failed (xvfb-run status $inner)}"; }
 [ "$status" = "exit 0" ] || { show_log; fail "vyrelle did not end cleanly after SIGTERM ($status)"; }
 ! grep -q CRITICAL "$WORK/log" || { show_log; fail "vyrelle reported critical errors"; }
@@ -74,8 +97,14 @@ show_log() { echo "--- vyrelle output:"; cat "$WORK/log"; echo "---"; }
 [ "$(identify -format '%wx%h' "$SHOT")" = 1280x900 ] || fail "no 1280x900 screenshot at $SHOT"
 [ "$(identify -format '%k' "$SHOT")" -gt 16 ] || fail "the screenshot shows nothing drawn"
 [ "$(painted "$SHOT")" -ge 100000 ] || fail "the page was not painted"
+[ "$(painted "${SHOT%.png}_screenshot.png")" -ge 100000 ] || fail "--screenshot wrote no picture of the page"
 # The installation key holds a 32-digit identifier.
 awk '/^\[/ { key = ($0 ~ /^\[HKEY_CLASSES_ROOT\\CLSID\\\{[0-9A-Fa-f-]+\}\]$/); next } key && /^@=/' \
   "$VYRELLE_HOME/registry.reg" | grep -Eqx '@="[0-9A-Fa-f]{32}"' || fail "no installation key in the data home"
 [ "$(stat -c %a "$LEFTOVER")" != 444 ] || fail "start-up left the viewer's files read-only"
-echo "PASS: window shown, page painted, second start handed over, installation key written, clean exit; screenshot: $SHOT"
+grep -q "^SERVED chanfixed.vyr$" "$WORK/server.out" || { show_log; fail "the channel file was not fetched"; }
+cmp -s "$WORK/served/chanfixed.vyr" "$VYRELLE_HOME/vyrelle/Data/Default/chanfixed.vyr" ||
+  fail "the fetched channel file is not in the data folder"
+grep -q "^GET Logout&U=[0-9A-F]\{32\}&B=Default&MO=0$" "$WORK/server.out" || { show_log; fail "no logout reached the home server"; }
+echo "PASS: stale socket replaced, channel file fetched, page painted, --screenshot written, .url handed over," \
+     "logout sent, clean exit; screenshots: $SHOT ${SHOT%.png}_screenshot.png"

@@ -4,29 +4,39 @@
 #include <glib.h>
 
 #include <csignal>
+#include <cstdio>
 
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
 #include <wx/display.h>
 #include <wx/filename.h>
-#include <wx/stdpaths.h>
+#include <wx/image.h>
+#include <wx/toplevel.h>
 #include <wx/utils.h>
 
+#include "app/app_lifecycle.h"
+#include "app/data_seeding.h"
+#include "app/shell_integration.h"
+#include "app/user_data.h"
+#include "app/windows/default_browser_dlg.h"
+#include "app/windows/splash_wnd.h"
 #include "browser/windows/browser_wnd.h"
-#include "browser/windows/shell_frame.h"
 #include "mail/store/mail_store.h"
 #include "net/download_worker.h"
 #include "net/windows/download_progress_dlg.h"
-#include "platform/single_instance.h"
+#include "ui/windows/scheme_art.h"
+#include "platform/process.h"
+#include "platform/system_info.h"
+#include "platform/tick_count.h"
 #include "platform/window_messages.h"
 #include "platform/windows_dir.h"
 
 namespace {
 
-// Shown when no start page file is found next to the program or in its
-// installed data folder.
-const char kBuiltInStartPage[] =
-    "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Vyrelle</title></head>"
-    "<body style=\"font-family: sans-serif; margin: 3em;\">"
-    "<h1>Vyrelle</h1><p>The start page file was not found.</p></body></html>";
+// How long --screenshot waits for the first document, and how long it lets
+// the page paint before taking the picture.
+constexpr int kScreenshotLimitMs = 30000;
+constexpr int kPaintSettleMs = 600;
 
 std::string ToUtf8(const wxString& text) { return std::string(text.utf8_str()); }
 
@@ -45,7 +55,7 @@ bool HasUriScheme(const std::string& text) {
 // A local file named on the command line becomes a file:// address; anything
 // else is handed to the engine as it is.
 std::string AddressFromArgument(const std::string& arg) {
-  if (HasUriScheme(arg)) return arg;
+  if (arg.empty() || HasUriScheme(arg)) return arg;
   wxFileName file(wxString::FromUTF8(arg.c_str()));
   if (!file.FileExists()) return arg;
   file.MakeAbsolute();
@@ -55,17 +65,14 @@ std::string AddressFromArgument(const std::string& arg) {
   return address;
 }
 
-// data/start.html next to the program (a build tree), else in the installed
-// data folder. Empty when neither exists.
-std::string FindStartPage() {
-  wxFileName besideProgram(wxStandardPaths::Get().GetExecutablePath());
-  besideProgram.AppendDir(wxS("data"));
-  besideProgram.SetFullName(wxS("start.html"));
-  if (besideProgram.FileExists()) return ToUtf8(besideProgram.GetFullPath());
-
-  wxFileName installed(wxStandardPaths::Get().GetDataDir(), wxS("start.html"));
-  if (installed.FileExists()) return ToUtf8(installed.GetFullPath());
-  return {};
+// A relative file name means something only in the directory it was typed
+// in: it is made absolute before anything else looks at it.
+std::string AbsoluteIfFile(const std::string& arg) {
+  if (arg.empty() || HasUriScheme(arg)) return arg;
+  wxFileName file(wxString::FromUTF8(arg.c_str()));
+  if (!file.FileExists()) return arg;
+  file.MakeAbsolute();
+  return ToUtf8(file.GetFullPath());
 }
 
 }  // namespace
@@ -79,18 +86,42 @@ CVyrApp::CVyrApp() {
     wxSetEnv(wxS("WEBKIT_DISABLE_COMPOSITING_MODE"), wxS("1"));
 }
 
+bool CVyrApp::ParseCommandLine() {
+  std::string argument;
+  if (argc > 1 && ToUtf8(argv[1]) == "--screenshot") {
+    if (argc < 3 || argc > 4) {
+      std::fprintf(stderr, "usage: vyrelle --screenshot FILE.png [ADDRESS]\n");
+      return false;
+    }
+    screenshotMode_ = true;
+    wxFileName file(argv[2]);
+    file.MakeAbsolute();
+    screenshotFile_ = ToUtf8(file.GetFullPath());
+    if (argc == 4) argument = ToUtf8(argv[3]);
+  } else if (argc > 1) {
+    argument = ToUtf8(argv[1]);
+  }
+  // The ".url" rule first (on the file's own name), then a local file
+  // becomes a file address.
+  fileToOpen_ = AddressFromArgument(vyr::FileToOpen({}, AbsoluteIfFile(argument)));
+  return true;
+}
+
 bool CVyrApp::OnInit() {
   // wxApp::OnInit is not called: it would parse the command line as options
   // and refuse an address.
   SetAppName(wxS("vyrelle"));
   SetAppDisplayName(wxS("Vyrelle"));
+  if (!ParseCommandLine()) {
+    exitStatus_ = 2;
+    handedOver_ = true;  // nothing to run
+    return true;
+  }
 
   // A later start (the desktop handing over an address with %u, a link
   // opened from another program) gives its address to the running instance
-  // and ends. A relative file name is made absolute here, where it means
-  // something.
-  fileToOpen_ = argc > 1 ? AddressFromArgument(ToUtf8(argv[1])) : std::string();
-  if (vyr::platform::SingleInstance::HandOver(fileToOpen_)) {
+  // and ends. The screenshot mode always runs on its own.
+  if (!screenshotMode_ && vyr::platform::SingleInstance::HandOver(fileToOpen_)) {
     handedOver_ = true;  // OnRun ends at once, with status 0
     return true;
   }
@@ -100,20 +131,33 @@ bool CVyrApp::OnInit() {
   sounds_ = std::make_unique<CWxSoundPlayer>();
   logic_ = std::make_unique<vyr::Application>(vyr::platform::GetWindowsDirectory(), *messages_,
                                               *sounds_);
+  logic_->SetSplashCloser([this] { CloseSplash(); });
 
+  // The display, then the start-up settings (the scheme's default depends
+  // on the colour count).
   const int depth = wxDisplay(0u).GetDepth();
   logic_->SetColourCount(depth >= 24 ? 1 << 24 : 1 << depth);
   logic_->LoadStartupSettings();
-  logic_->InitInstallationId();
-  // Files a forward left read-only in the viewer's folder, and Outbox
-  // leftovers of an interrupted write, from the last session.
-  vyr::MailStore(*logic_).CleanLeftovers();
 
   // Messages posted from any thread are delivered on this thread.
   vyr::platform::WindowMessages::Instance().SetWakeUp([] {
     if (wxTheApp)
       wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
   });
+  // Later starts are heard from here on; what they send waits in the event
+  // queue until the main window is up.
+  if (!screenshotMode_) ListenForLaterStarts();
+
+  // A new data root gets the shipped schemes (the splash picture among
+  // them); files already there are kept.
+  const std::string shipped = vyr::FindShippedDataFolder(vyr::platform::ProgramDirectory());
+  if (!shipped.empty()) vyr::SeedDataRoot(shipped, logic_->Directories());
+
+  if (!screenshotMode_ && vyr::ShouldShowSplash(*logic_, !fileToOpen_.empty())) ShowSplash();
+
+  // Files a forward left read-only in the viewer's folder, and Outbox
+  // leftovers of an interrupted write, from the last session.
+  vyr::MailStore(*logic_).CleanLeftovers();
 
   // Downloads the logic runs under the progress dialog get the window.
   vyr::net::SetDownloadDialogRunner(&CDownloadProgressDlg::RunRequest);
@@ -123,6 +167,11 @@ bool CVyrApp::OnInit() {
   // the handler on the event loop, not in signal context. (wxApp's own signal
   // handlers are not delivered by the GTK event loop.)
   sigtermSource_ = g_unix_signal_add(SIGTERM, [](gpointer) -> gboolean {
+    // A request that comes while a start-up dialog is open ends that dialog;
+    // start-up then stops before the main window.
+    CVyrApp& app = wxGetApp();
+    app.terminating_ = true;
+    if (app.mainWindow_) app.mainWindow_->EndForGood();
     for (wxWindow* window : wxTopLevelWindows) window->Close(true);
     // Closed frames are deleted at idle time; with no input arriving (a
     // virtual display) nothing else would start the idle processing.
@@ -130,50 +179,186 @@ bool CVyrApp::OnInit() {
     return G_SOURCE_CONTINUE;
   }, nullptr);
 
+  if (!screenshotMode_) OfferDefaultBrowser();
+  if (terminating_) {
+    CloseSplash();
+    return true;  // OnRun ends at once; OnExit shuts down
+  }
+
   const std::string root = logic_->Directories().Root();
   if (!root.empty()) CBrowserWnd::SetEngineDataDirectory(vyr::platform::JoinPath(root, "WebKit"));
 
-  auto* frame = new CShellFrame();
-  frame->Show();
-  SetTopWindow(frame);
-  OpenFirstPage(*frame);
+  if (!screenshotMode_) StartSession();
 
+  // The current scheme, which every window draws with.
+  CSchemeArt::Load(*logic_);
+  mainWindow_ = CreateMainWindow(*logic_);
+  if (!mainWindow_->InitialisesUserData()) vyr::InitUserData(*logic_);
+  SetTopWindow(mainWindow_->Window());
+  mainWindow_->SetSplashCloser([this] { CloseSplash(); });
+  mainWindow_->SetOnDocumentComplete([this](const std::string& url) { OnDocumentComplete(url); });
+  if (screenshotMode_) {
+    screenshotDeadline_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+      std::fprintf(stderr, "vyrelle: nothing loaded within %d seconds\n", kScreenshotLimitMs / 1000);
+      EndWithStatus(1);
+    });
+    screenshotDeadline_.StartOnce(kScreenshotLimitMs);
+  }
+  mainWindow_->Start(fileToOpen_);
+  // The splash stays above the main window until its time is up.
+  if (splash_) {
+    splash_->Raise();
+    CallAfter([this] {
+      if (splash_) splash_->Raise();
+    });
+  }
+  if (session_) session_->OnBarCreated();
+  return true;
+}
+
+void CVyrApp::ListenForLaterStarts() {
   // The listening thread passes what later starts send to this thread.
   singleInstance_ = std::make_unique<vyr::platform::SingleInstance>();
   singleInstance_->Listen(
       [](const std::string& address) {
         wxTheApp->CallAfter([address] {
-          if (auto* shell = dynamic_cast<CShellFrame*>(wxTheApp->GetTopWindow())) {
-            shell->Browser()->Navigate(address);
-            shell->Raise();
-          }
+          auto& app = wxGetApp();
+          if (!app.mainWindow_) return;
+          app.mainWindow_->OpenAddress(vyr::ResolveShortcutAddress(address));
+          app.mainWindow_->BringForward();
         });
       },
       [] {
         wxTheApp->CallAfter([] {
-          if (wxWindow* top = wxTheApp->GetTopWindow()) {
-            top->Show();
-            top->Raise();
-          }
+          if (auto& app = wxGetApp(); app.mainWindow_) app.mainWindow_->BringForward();
         });
       });
-  return true;
 }
 
-void CVyrApp::OpenFirstPage(CShellFrame& frame) {
-  if (!fileToOpen_.empty()) {
-    frame.Browser()->Navigate(fileToOpen_);
-    return;
+void CVyrApp::ShowSplash() {
+  logic_->PlaySound("welcome", 1, true);
+  if (!splash_) splash_ = new CSplashWnd(logic_->ResolveSchemeFile("splash.bmp", true));
+  splash_->ShowOnTop();
+}
+
+void CVyrApp::CloseSplash() {
+  CSplashWnd* splash = splash_.get();
+  if (!splash) return;
+  splash_ = nullptr;
+  splash->Hide();
+  CallAfter([splash] { splash->Destroy(); });
+}
+
+void CVyrApp::OfferDefaultBrowser() {
+  const std::string program = vyr::WindowedProgramPath();
+  const vyr::platform::Registry& registry = logic_->Registry();
+  vyr::RunDefaultBrowserOffer(
+      *logic_, !fileToOpen_.empty(), [&] { return vyr::IsDefaultBrowser(registry, program); },
+      [&] {
+        const bool splashShown = splash_ && splash_->IsShown();
+        if (splashShown) splash_->Hide();
+        bool alwaysCheck = true;
+        CDefaultBrowserDlg dialog(nullptr);
+        const bool yes = dialog.Ask(alwaysCheck);
+        if (!alwaysCheck) logic_->WriteInt("Startup", "CheckDefaultBrowser", 0);
+        if (splashShown && splash_) splash_->ShowOnTop();
+        return yes;
+      },
+      [&] {
+        if (!vyr::MakeDefaultBrowser(registry, program)) {
+          logic_->Messages().Error("The default browser could not be set: " + registry.File() +
+                                   " or the desktop's application list cannot be written.");
+        }
+      });
+}
+
+void CVyrApp::StartSession() {
+  vyr::platform::SystemInfo system = vyr::platform::QuerySystemInfo();
+  const wxRect screen = wxDisplay(0u).GetGeometry();
+  system.screenWidth = screen.width;
+  system.screenHeight = screen.height;
+  system.colourCount = logic_->ColourCount();
+  vyr::net::SessionHooks hooks;
+  hooks.mainWindow = [this] { return mainWindow_ ? mainWindow_->Handle() : 0; };
+  // The engine's navigations are the second navigation interface's kind.
+  hooks.mainBrowserNavigates2 = [this] { return mainWindow_ && mainWindow_->Window() != nullptr; };
+  hooks.browserWindowVisible = [this] {
+    for (wxWindow* window : wxTopLevelWindows) {
+      if (window != splash_.get() && window->IsShown()) return true;
+    }
+    return false;
+  };
+  session_ = std::make_unique<vyr::net::ServerSession>(*logic_, logic_->Counters(), logic_->TrackedUrls(),
+                                                       *this, std::move(hooks), system,
+                                                       vyr::platform::GetTickCount());
+  logic_->SetSession(session_.get());
+}
+
+void CVyrApp::SetTimer(unsigned id, unsigned milliseconds) {
+  std::unique_ptr<wxTimer>& timer = timers_[id];
+  if (!timer) {
+    timer = std::make_unique<wxTimer>();
+    timer->Bind(wxEVT_TIMER, [this, id](wxTimerEvent&) {
+      if (session_) session_->OnTimer(id);
+    });
   }
-  const std::string startPage = FindStartPage();
-  if (!startPage.empty()) {
-    frame.Browser()->Navigate(AddressFromArgument(startPage));
-  } else {
-    frame.Browser()->LoadHtml(kBuiltInStartPage);
+  timer->Start(static_cast<int>(milliseconds));
+}
+
+void CVyrApp::KillTimer(unsigned id) {
+  if (auto it = timers_.find(id); it != timers_.end()) it->second->Stop();
+}
+
+void CVyrApp::OnDocumentComplete(const std::string& /*url*/) {
+  if (firstDocumentSeen_) return;
+  firstDocumentSeen_ = true;
+  if (session_) session_->OnFirstDocumentComplete();
+  if (screenshotMode_) {
+    screenshotDeadline_.Stop();
+    // The engine paints after it reports the load; the picture waits a
+    // moment for that.
+    auto* settle = new wxTimer();
+    settle->Bind(wxEVT_TIMER, [this, settle](wxTimerEvent&) {
+      TakeScreenshot();
+      CallAfter([settle] { delete settle; });
+    });
+    settle->StartOnce(kPaintSettleMs);
   }
 }
 
-int CVyrApp::OnRun() { return handedOver_ ? 0 : wxApp::OnRun(); }
+void CVyrApp::TakeScreenshot() {
+  wxWindow* window = mainWindow_ ? mainWindow_->Window() : nullptr;
+  if (!window) return EndWithStatus(1);
+  // The picture is taken from the screen: nothing may cover the window.
+  window->Raise();
+  window->Update();
+  const wxRect rect = window->GetScreenRect();
+  wxBitmap picture(rect.width, rect.height, 24);
+  {
+    wxScreenDC screen;
+    wxMemoryDC memory(picture);
+    memory.Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y);
+  }
+  wxImage::AddHandler(new wxPNGHandler);
+  if (!picture.ConvertToImage().SaveFile(wxString::FromUTF8(screenshotFile_.c_str()), wxBITMAP_TYPE_PNG)) {
+    std::fprintf(stderr, "vyrelle: cannot write %s\n", screenshotFile_.c_str());
+    return EndWithStatus(1);
+  }
+  EndWithStatus(0);
+}
+
+void CVyrApp::EndWithStatus(int status) {
+  exitStatus_ = status;
+  if (mainWindow_) mainWindow_->EndForGood();
+  for (wxWindow* window : wxTopLevelWindows) window->Close(true);
+  wxWakeUpIdle();
+}
+
+int CVyrApp::OnRun() {
+  if (handedOver_ || terminating_) return exitStatus_;
+  const int status = wxApp::OnRun();
+  return exitStatus_ != 0 ? exitStatus_ : status;
+}
 
 int CVyrApp::OnExit() {
   singleInstance_.reset();  // later starts find no instance from here on
@@ -181,9 +366,15 @@ int CVyrApp::OnExit() {
   sigtermSource_ = 0;
   // A worker still waiting for a box gets "cancel" instead of a window.
   if (messages_) messages_->Close();
-  // Downloads still running stop now; the services they were given are
-  // released only after they ended (or two seconds passed).
-  vyr::net::StopAllDownloads(std::chrono::seconds(2));
+  if (logic_) {
+    // The main window is gone: the shutdown runs in order (the session's
+    // logout is waited for once), then the session itself goes.
+    timers_.clear();
+    vyr::RunShutdown(*logic_);
+    logic_->SetSession(nullptr);
+    session_.reset();
+  }
+  mainWindow_.reset();
   vyr::platform::WindowMessages::Instance().SetWakeUp(nullptr);
   vyr::net::SetDownloadDialogRunner(nullptr);
   logic_.reset();

@@ -1,19 +1,36 @@
 #pragma once
-// CVyrApp: the wx application. It creates the user-interface services and
-// the logic's application object, connects posted window messages to the
-// event loop and opens the first window.
+// CVyrApp: the wx application. Start-up in order: the command line, the
+// hand-over to a running instance, the application object and its settings,
+// the splash window, the default-browser offer, the home-server session, the
+// main window with the file to open; after the main window is gone the
+// shutdown (tracked addresses, logout, setup program, statistics, downloads).
+//
+// What the platform does not have is left out: there is no control container
+// to enable, no window class to register (the single-instance socket stands
+// for it), no OLE to initialise and no hidden frame (the single-instance
+// listener receives what later starts hand over).
+//
+// "vyrelle --screenshot FILE [ADDRESS]" opens the address (or the start
+// page) without handing it to a running instance, waits for the first
+// completed document, saves a PNG of the main window and ends (status 1 with
+// a message when nothing loaded within 30 s).
+#include <map>
 #include <memory>
 #include <string>
 
 #include <wx/app.h>
+#include <wx/timer.h>
+#include <wx/weakref.h>
 
 #include "app/application.h"
+#include "app/windows/main_window_host.h"
 #include "app/windows/wx_services.h"
+#include "net/server_session.h"
 #include "platform/single_instance.h"
 
-class CShellFrame;
+class CSplashWnd;
 
-class CVyrApp : public wxApp {
+class CVyrApp : public wxApp, public vyr::net::WindowTimers {
  public:
   CVyrApp();
 
@@ -23,20 +40,43 @@ class CVyrApp : public wxApp {
 
   vyr::Application& Logic() { return *logic_; }
 
+  // The session's timers (the channel bar's, until it exists).
+  void SetTimer(unsigned id, unsigned milliseconds) override;
+  void KillTimer(unsigned id) override;
+
  private:
-  // The address given on the command line (or handed over by a later
-  // start), or the local start page.
-  void OpenFirstPage(CShellFrame& frame);
+  // Reads the command line; false (with a message) when it is not usable.
+  bool ParseCommandLine();
+  void ShowSplash();
+  void CloseSplash();
+  void OfferDefaultBrowser();
+  void StartSession();
+  void ListenForLaterStarts();
+  void OnDocumentComplete(const std::string& url);
+  void TakeScreenshot();
+  void EndWithStatus(int status);
 
   std::unique_ptr<CWxMessageBox> boxes_;
   // In front of boxes_: boxes asked for by workers go to this thread.
   std::unique_ptr<vyr::UiThreadMessageBox> messages_;
   std::unique_ptr<CWxSoundPlayer> sounds_;
   std::unique_ptr<vyr::Application> logic_;
+  std::unique_ptr<vyr::net::ServerSession> session_;
+  std::map<unsigned, std::unique_ptr<wxTimer>> timers_;
+  std::unique_ptr<MainWindowHost> mainWindow_;
+  wxWeakRef<CSplashWnd> splash_;
   unsigned sigtermSource_ = 0;  // the GLib source handling SIGTERM
   bool handedOver_ = false;     // a running instance took this start's address
+  bool terminating_ = false;    // SIGTERM came during start-up
   std::string fileToOpen_;      // the address of the command line ("" none)
   std::unique_ptr<vyr::platform::SingleInstance> singleInstance_;
+
+  // --screenshot
+  bool screenshotMode_ = false;
+  std::string screenshotFile_;
+  bool firstDocumentSeen_ = false;
+  wxTimer screenshotDeadline_;
+  int exitStatus_ = 0;
 };
 
 wxDECLARE_APP(CVyrApp);

@@ -19,8 +19,12 @@ wxWindow* BoxParent() {
   return wxTheApp ? wxTheApp->GetTopWindow() : nullptr;
 }
 
+// Every box first closes the splash window, then plays its sound.
 void PlayBoxSound(const char* name) {
-  if (vyr::Application* app = vyr::Application::Current()) app->PlaySound(name);
+  if (vyr::Application* app = vyr::Application::Current()) {
+    app->CloseSplash();
+    app->PlaySound(name);
+  }
 }
 
 // wxWidgets as built here plays through the OSS device. When the device is

@@ -35,7 +35,10 @@ void CShellFrame::TitleChange(const std::string& title) { SetTitle(CaptionFor(ti
 
 void CShellFrame::StatusTextChange(const std::string& text) { SetStatusText(FromUtf8(text)); }
 
-void CShellFrame::DocumentComplete(const std::string&, bool) { SetStatusText(wxS("Done")); }
+void CShellFrame::DocumentComplete(const std::string& url, bool topLevel) {
+  SetStatusText(wxS("Done"));
+  if (topLevel && onComplete_) onComplete_(url);
+}
 
 CBrowserWnd* CShellFrame::CreateNewExplorerWnd() {
   // Shown when the page's window is ready (OnVisible).

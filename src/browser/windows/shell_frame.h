@@ -2,6 +2,7 @@
 // CShellFrame: a top-level window showing one browser control over its whole
 // client area, with the page title in the caption and the load state in the
 // status bar.
+#include <functional>
 #include <string>
 
 #include <wx/frame.h>
@@ -14,6 +15,8 @@ class CShellFrame : public wxFrame, public CBrowserOwner {
   ~CShellFrame() override;
 
   CBrowserWnd* Browser() const { return browser_; }
+  // Called with the address of every document that finished loading.
+  void SetOnDocumentComplete(std::function<void(const std::string& url)> f) { onComplete_ = std::move(f); }
 
   // The caption for a page title: "<title> - Vyrelle", or "Vyrelle" when the
   // page has no title.
@@ -28,5 +31,6 @@ class CShellFrame : public wxFrame, public CBrowserOwner {
 
  private:
   CBrowserWnd* browser_ = nullptr;  // a child window, deleted by wx
+  std::function<void(const std::string&)> onComplete_;
   bool madeForPage_ = false;        // opened by a page's window.open
 };

@@ -1,0 +1,153 @@
+// Start-up's user data and the shutdown against a home server started by the
+// test on a loopback port (tests/fixtures/http_server.py).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <thread>
+
+#include "app/app_lifecycle.h"
+#include "app/installation_id.h"
+#include "app/user_data.h"
+#include "platform/file_system.h"
+#include "platform/tick_count.h"
+#include "tools/http_server.h"
+#include "tools/test_support.h"
+
+namespace vyr {
+namespace {
+
+const char kFixed[] = "~C:fixed channels\n";
+const char kFresh[] = "~C:fresh user channels\n";
+const char kOld[] = "~C:channels of the previous version\n";
+
+TEST(UserDataPeer, ChannelFilesComeFromTheServerOrThePreviousVersion) {
+  const struct {
+    const char* name;
+    bool onServer;       // the server has both channel files
+    bool fixedPresent;   // chanfixed.vyr is already in the data folder
+    bool previous;       // vyrchan1.vyr of the previous version is there
+    int answer;          // to the upgrade question
+    const char* fixed;   // outcomes
+    const char* user;
+    const char* userContents;  // "" when chanuser.vyr must not exist
+    std::vector<std::string> boxes;
+  } cases[] = {
+      {"first start", true, false, false, IDOK, "downloaded", "none", "", {}},
+      {"upgrade taken", true, true, true, IDOK, "present", "downloaded", kFresh,
+       {"question:Upgrade your Channels ?"}},
+      {"upgrade declined", true, false, true, IDCANCEL, "downloaded", "copied", kOld,
+       {"question:Upgrade your Channels ?"}},
+      {"server without the files", false, false, true, IDOK, "failed", "failed", "",
+       {"error:Error Obtaining Channel Information", "question:Upgrade your Channels ?",
+        "error:Error Obtaining Channel Information"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir served;
+    if (c.onServer) {
+      test::WriteFile(served.File("chanfixed.vyr"), kFixed);
+      test::WriteFile(served.File("chanuser.vyr"), kFresh);
+    }
+    test::HttpServer server({"--files", served.Path()});
+    ASSERT_GT(server.Port(), 0) << "the home server needs /usr/bin/python3 (Debian package python3)";
+    test::TestApp t;
+    t.boxes.answer = c.answer;
+    t.app.WriteString("misc", "HomeServer", server.Url(""));
+    const std::string data = t.app.Directories().Root() + "/Data/Default/";
+    if (c.fixedPresent) test::WriteFile(data + "chanfixed.vyr", "mine");
+    if (c.previous) test::WriteFile(t.home.File("vyrchan1.vyr"), kOld);
+    // Counters of the last run wait in the installation key.
+    net::UsageCounters last;
+    last.CountUsage("TU", 3);
+    ASSERT_TRUE(net::SaveUnsentStats(t.app.Registry(), last, {}));
+    int splashClosed = 0;
+    t.app.SetSplashCloser([&] { ++splashClosed; });
+
+    const UserDataOutcome outcome = InitUserData(t.app);
+
+    EXPECT_EQ(outcome.fixedChannels, c.fixed);
+    EXPECT_EQ(outcome.userChannels, c.user);
+    EXPECT_TRUE(outcome.userDirectory && platform::DirectoryExists(t.app.Directories().Root() + "/media/default"));
+    EXPECT_EQ(t.app.InstallationId().size(), 32u);
+    EXPECT_EQ(t.app.Counters().Get("TU"), 3);
+    std::vector<std::string> boxes;
+    for (const auto& b : t.boxes.boxes) boxes.push_back(b.kind + ":" + (b.kind == "error" ? b.text : b.caption));
+    EXPECT_EQ(boxes, c.boxes);
+    if (c.previous) {
+      EXPECT_EQ(t.boxes.boxes[c.fixedPresent || c.onServer ? 0 : 1].text,
+                "We have found Channels from a previous version\r\n\nDo you want upgrade to our new "
+                "Channels for Vyrelle ?");
+    }
+    EXPECT_EQ(splashClosed > 0, !c.fixedPresent || c.previous);
+    EXPECT_EQ(test::ReadFile(data + "chanfixed.vyr"),
+              c.fixedPresent ? "mine" : c.onServer ? kFixed : "");
+    EXPECT_EQ(platform::FileExists(data + "chanuser.vyr"), *c.userContents != '\0');
+    if (*c.userContents) EXPECT_EQ(test::ReadFile(data + "chanuser.vyr"), c.userContents);
+    // A failed transfer leaves nothing a later start would take for whole.
+    EXPECT_FALSE(platform::FileExists(data + "chanfixed.vyr.download"));
+  }
+}
+
+TEST(UserDataPeer, ShutdownSavesLogsOutOnceAndStartsTheSetupProgram) {
+  const struct {
+    const char* name;
+    const char* logoutReply;
+    bool finished;
+  } cases[] = {
+      {"server answers", "Logout=PONG#", true},
+      {"server never answers", "Logout=STALL", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::HttpServer server({c.logoutReply});
+    ASSERT_GT(server.Port(), 0);
+    test::TestApp t;
+    t.app.Registry().SetValue(platform::RegistryRoot::ClassesRoot, InstallationKeyPath(), "",
+                              "0123456789ABCDEF0123456789ABCDEF");
+    t.app.InitInstallationId();
+    t.app.WriteString("misc", "PS", server.Url("/s.dll"));
+    struct : net::WindowTimers {
+      void SetTimer(unsigned, unsigned) override {}
+      void KillTimer(unsigned) override {}
+    } timers;
+    auto session = std::make_unique<net::ServerSession>(t.app, t.app.Counters(), t.app.TrackedUrls(), timers,
+                                                        net::SessionHooks{}, platform::SystemInfo{},
+                                                        platform::GetTickCount());
+    t.app.SetSession(session.get());
+    t.app.TrackedUrls().TrackUrls("7 news*today");
+    t.app.TrackedUrls().RecordVisit("news/today", false);
+    t.app.Counters().CountUsage("PV", 2);
+    const std::string setup = t.home.File("setup.sh");
+    test::WriteFile(setup, "#!/bin/sh\necho ran > '" + t.home.File("setup-ran") + "'\n");
+    ::chmod(setup.c_str(), 0755);
+    t.app.SetProgramAtExit(setup);
+
+    const ShutdownOutcome outcome = RunShutdown(t.app, 500, 100);
+    // The logout was the one wait: ending the session does not wait again
+    // (for a stalled server that would be another 4 s).
+    const auto ending = std::chrono::steady_clock::now();
+    session.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - ending, std::chrono::seconds(2));
+
+    EXPECT_EQ(server.Line(), "GET Logout&U=0123456789ABCDEF0123456789ABCDEF&B=Default&MO=0");
+    EXPECT_TRUE(outcome.logoutSent);
+    EXPECT_EQ(outcome.logoutFinished, c.finished);
+    EXPECT_TRUE(outcome.trackedSaved && outcome.statsSaved && outcome.setupStarted);
+    net::UsageCounters counters;
+    net::TrackedUrlTable tracked;
+    net::LoadUsageStats(t.app.Registry(), tracked, counters);
+    EXPECT_EQ(counters.Get("PV"), 2);
+    ASSERT_EQ(tracked.Entries().size(), 1u);
+    EXPECT_EQ(tracked.Entries()[0].pattern, "news*today");
+    EXPECT_EQ(tracked.Entries()[0].visits, 1);
+    // The setup program runs on after the shutdown; its mark shows it ran.
+    for (int i = 0; i < 200 && !platform::FileExists(t.home.File("setup-ran")); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(test::ReadFile(t.home.File("setup-ran")), "ran\n");
+  }
+}
+
+}  // namespace
+}  // namespace vyr
