@@ -100,13 +100,18 @@ CChannelBarWnd::CChannelBarWnd(wxWindow* parent, CChannelBarOwner& owner, Servic
   timers_ = std::make_unique<CWindowTimers>([this](unsigned timer) { OnTimer(timer); });
   handle_ = vyr::platform::WindowMessages::Instance().Register(this);
 
-  vyr::net::SessionHooks sessionHooks;
-  sessionHooks.mainWindow = [this] { return handle_; };
-  sessionHooks.mainBrowserNavigates2 = [this] { return owner_.MainBrowserNavigates2(); };
-  sessionHooks.browserWindowVisible = [this] { return owner_.BrowserWindowVisible(); };
-  session_ = std::make_unique<vyr::net::ServerSession>(services_.app, services_.counters, services_.tracked,
-                                                       *timers_, std::move(sessionHooks), services_.system,
-                                                       services_.startTick);
+  if (services_.session) {
+    sessionInUse_ = services_.session;
+  } else {
+    vyr::net::SessionHooks sessionHooks;
+    sessionHooks.mainWindow = [this] { return handle_; };
+    sessionHooks.mainBrowserNavigates2 = [this] { return owner_.MainBrowserNavigates2(); };
+    sessionHooks.browserWindowVisible = [this] { return owner_.BrowserWindowVisible(); };
+    session_ = std::make_unique<vyr::net::ServerSession>(services_.app, services_.counters, services_.tracked,
+                                                         *timers_, std::move(sessionHooks), services_.system,
+                                                         services_.startTick);
+    sessionInUse_ = session_.get();
+  }
 
   column_ = new CButtonStrip(this, wxID_ANY, vyr::ButtonStripModel::Orientation::Vertical);
   column_->SetSounds("ChannelsRollover", "ChannelsSelect");
@@ -121,7 +126,7 @@ CChannelBarWnd::CChannelBarWnd(wxWindow* parent, CChannelBarOwner& owner, Servic
   boxHooks.openInMainBrowser = [this](const std::string& address) { owner_.NavigateMainBrowser(address); };
   infoBox_ = std::make_unique<vyr::net::InfoBoxModel>(services_.app, services_.counters, services_.tracked,
                                                       *timers_, *boxView_, std::move(boxHooks));
-  session_->AttachInfoBoxAds(&infoBox_->Ads());
+  sessionInUse_->AttachInfoBoxAds(&infoBox_->Ads());
   infoBox_->LoadAdIds();
 
   // A link dragged onto the bar or its column asks for the channel designer.
@@ -131,7 +136,7 @@ CChannelBarWnd::CChannelBarWnd(wxWindow* parent, CChannelBarOwner& owner, Servic
 
   ApplyArt(art_);
   ShowStartupPage();
-  session_->OnBarCreated();
+  if (session_) session_->OnBarCreated();
   infoBox_->OnBarShownOrHidden();  // the first rotation after [Misc] box seconds
 
   Bind(wxEVT_SIZE, &CChannelBarWnd::OnSize, this);
@@ -153,6 +158,7 @@ CChannelBarWnd::~CChannelBarWnd() {
   for (unsigned id : {vyr::net::kStartTimer, vyr::net::kPingTimer, vyr::net::kRotationTimer}) timers_->KillTimer(id);
   vyr::platform::WindowMessages::Instance().Unregister(handle_);
   if (view_) view_->SetOwner(nullptr);
+  if (!session_ && sessionInUse_) sessionInUse_->AttachInfoBoxAds(nullptr);
   infoBox_.reset();
   session_.reset();  // waits a moment for requests still under way
 }
@@ -351,7 +357,7 @@ void CChannelBarWnd::OnTimer(unsigned id) {
     return;
   }
   vyr::platform::CompactHeap();
-  if (id == vyr::net::kStartTimer || id == vyr::net::kPingTimer) session_->OnTimer(id);
+  if (session_ && (id == vyr::net::kStartTimer || id == vyr::net::kPingTimer)) session_->OnTimer(id);
   if (id == vyr::net::kRotationTimer) infoBox_->Rotate();
 }
 

@@ -81,6 +81,9 @@ class CChannelBarWnd : public wxPanel, private CBrowserOwner, private vyr::platf
     vyr::net::TrackedUrlTable& tracked;
     vyr::platform::SystemInfo system;
     std::uint32_t startTick = 0;
+    // The program's one session with the home server (start-up makes it and
+    // drives its timers); null: the bar makes and drives a session of its own.
+    vyr::net::ServerSession* session = nullptr;
   };
 
   CChannelBarWnd(wxWindow* parent, CChannelBarOwner& owner, Services services, wxWindowID id = wxID_ANY);
@@ -109,7 +112,7 @@ class CChannelBarWnd : public wxPanel, private CBrowserOwner, private vyr::platf
   void ApplyArt(std::shared_ptr<const CSchemeArt> art);
 
   // The parts the main window wires to the command dispatcher.
-  vyr::net::ServerSession& Session() { return *session_; }
+  vyr::net::ServerSession& Session() { return *sessionInUse_; }
   vyr::net::InfoBoxModel& InfoBox() { return *infoBox_; }
   CButtonStrip* Column() const { return column_; }
   CBrowserWnd* InfoBoxView() const { return view_; }
@@ -150,7 +153,8 @@ class CChannelBarWnd : public wxPanel, private CBrowserOwner, private vyr::platf
   vyr::ChannelBarModel model_;
   std::unique_ptr<CWindowTimers> timers_;
   std::unique_ptr<BoxView> boxView_;
-  std::unique_ptr<vyr::net::ServerSession> session_;
+  std::unique_ptr<vyr::net::ServerSession> session_;  // the bar's own, when it has one
+  vyr::net::ServerSession* sessionInUse_ = nullptr;
   std::unique_ptr<vyr::net::InfoBoxModel> infoBox_;
   CButtonStrip* column_ = nullptr;
   CButtonStrip* folderStrip_ = nullptr;
