@@ -344,15 +344,22 @@ FrameLayout LayoutFrame(const FrameLayoutInput& in) {
   // The status bar is taken from the bottom before the middle gets the rest.
   const int statusHeight = in.showStatusBar ? std::clamp(kStatusBarHeight, 0, h - y) : 0;
   const int middleHeight = h - y - statusHeight;
+  int paneTop = y;
   if (in.showContentBar) {
+    // The channel column at the left; the folder strip, and the page strip
+    // while it is shown, above the pane.
     const int barWidth = std::min(kContentBarWidth, w);
     out.contentBar = Rect{0, y, barWidth, middleHeight};
-    Rect foldersBand{0, y, barWidth, std::min(kFolderStripHeight, middleHeight)};
+    Rect foldersBand{barWidth, y, w - barWidth, std::min(kFolderStripHeight, middleHeight)};
     out.folders = Inset(foldersBand, in.folders, 0);
-    Rect sitesBand{0, foldersBand.Bottom(), barWidth, middleHeight - foldersBand.height};
-    out.sites = Inset(sitesBand, in.sites, 0);
+    paneTop = foldersBand.Bottom();
+    if (in.showPageStrip) {
+      Rect sitesBand{barWidth, paneTop, w - barWidth, std::min(kFolderStripHeight, middleHeight - foldersBand.height)};
+      out.sites = Inset(sitesBand, in.sites, 0);
+      paneTop = sitesBand.Bottom();
+    }
   }
-  out.pane = Rect{out.contentBar.width, y, w - out.contentBar.width, middleHeight};
+  out.pane = Rect{out.contentBar.width, paneTop, w - out.contentBar.width, y + middleHeight - paneTop};
   if (in.showStatusBar) {
     out.statusBar = Rect{0, h - statusHeight, w, statusHeight};
     const int anim = std::clamp(in.animationWidth, 0, w);

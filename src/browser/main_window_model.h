@@ -218,6 +218,7 @@ struct FrameLayoutInput {
   bool showToolbar = true;      // the button strip
   bool showAddressBar = true;
   bool showContentBar = true;
+  bool showPageStrip = false;   // the content bar's page strip
   bool showStatusBar = true;
   int logoWidth = 0;            // the logo's picture; 0: no logo
   int animationWidth = 0;       // one frame of the status animation
@@ -231,9 +232,9 @@ struct FrameLayout {
   Rect addressBar;   // the row with the label, the combo box and the lock
   Rect addressBox;   // the combo box
   Rect security;     // the security indicator
-  Rect contentBar;
-  Rect folders;      // the content bar's folder strip
-  Rect sites;        // its sites list
+  Rect contentBar;   // the channel column
+  Rect folders;      // the folder strip above the pane
+  Rect sites;        // the page strip under it
   Rect pane;         // the browser
   Rect statusBar;
   Rect statusText;
@@ -253,7 +254,8 @@ inline constexpr int kFolderStripHeight = 28;
 inline constexpr int kDefaultStripMargin = 2;
 
 // Places the parts from top to bottom: the toolbar and the address row with
-// the logo at their right, then the content bar on the left beside the pane,
+// the logo at their right, then the content bar's channel column on the left
+// beside its folder strip (and page strip) above the pane,
 // and the status bar at the bottom (text, progress, animation from left to
 // right). Hidden parts take no room; no rectangle is ever negative.
 FrameLayout LayoutFrame(const FrameLayoutInput& in);

@@ -191,9 +191,14 @@ TEST_F(MainWindowModelTest, FrameLayout) {
   EXPECT_EQ(f.logo, (Rect{900, 0, 100, 74}));
   EXPECT_EQ(f.addressBox, (Rect{64, 47, 808, 24}));
   EXPECT_EQ(f.security, (Rect{874, 47, 24, 24}));
-  // Middle: 74 .. 674; content bar 190 wide, pane the rest.
+  // Middle: 74 .. 674; content bar 190 wide, the folder strip (28) above
+  // the pane, and the page strip (28) too while it is shown.
   EXPECT_EQ(f.contentBar, (Rect{0, 74, 190, 600}));
-  EXPECT_EQ(f.pane, (Rect{190, 74, 810, 600}));
+  EXPECT_EQ(f.folders, (Rect{190, 74, 810, 28}));
+  EXPECT_EQ(f.pane, (Rect{190, 102, 810, 572}));
+  in.showPageStrip = true;
+  EXPECT_EQ(LayoutFrame(in).sites, (Rect{190, 102, 810, 28}));
+  EXPECT_EQ(LayoutFrame(in).pane, (Rect{190, 130, 810, 544}));
   EXPECT_EQ(f.statusBar, (Rect{0, 674, 1000, 26}));
   EXPECT_EQ(f.progress, (Rect{860, 677, 120, 20}));
   EXPECT_EQ(f.animation, (Rect{980, 674, 20, 26}));

@@ -1,6 +1,7 @@
 #include "browser/windows/vyr20_dlg.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
@@ -128,7 +129,8 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
                     },
                     {}, {}, {}, {}, {}},
                 WindowedSchemeImport()),
-      dispatcher_(app, *this, services_) {
+      dispatcher_(app, *this, services_),
+      channels_(app) {
   {
     wxIcon icon;
     icon.CopyFromBitmap(ProgramIcon(48));
@@ -138,18 +140,6 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
   updates_.SetMainWindow(handle_);
 
   showContentBar_ = vyr::ReadShowContentBar(app, wxDisplay(0u).GetGeometry().width);
-  contentBar_ = new wxPanel(canvas_, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxNO_BORDER);
-  contentBar_->SetBackgroundStyle(wxBG_STYLE_PAINT);
-  contentBar_->Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
-    wxAutoBufferedPaintDC dc(contentBar_);
-    dc.SetBackground(wxBrush(art_->Colour(vyr::SchemeColour::SitesBack)));
-    dc.Clear();
-    const wxSize size = contentBar_->GetClientSize();
-    dc.SetPen(*wxTRANSPARENT_PEN);
-    dc.SetBrush(wxBrush(art_->Colour(vyr::SchemeColour::FoldersBack)));
-    dc.DrawRectangle(0, 0, size.x, std::min(size.y, vyr::kFolderStripHeight));
-  });
-
   splashTimer_.SetOwner(this, kSplashTimerId);
   Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
     if (closeSplash_) closeSplash_();
@@ -173,6 +163,7 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
   // command link) redraws every frame; the scheme gallery opens here.
   SetSchemeRebuildHook([this] {
     ApplyArt();
+    if (bar_) bar_->ApplyArt(CSchemeArt::Current());
     CPopupWebDlg::ApplyArtToAll();
   });
   SetSchemeNavigateHook([this](const std::string& address) { NavigatePane(address); });
@@ -194,6 +185,7 @@ CVyr20Dlg::~CVyr20Dlg() {
   SetSchemeRebuildHook({});
   SetSchemeNavigateHook({});
   services_.AttachSession(nullptr);
+  services_.AttachInfoBox(nullptr);
   if (tray_) tray_->RemoveIcon();
 }
 
@@ -211,6 +203,22 @@ void CVyr20Dlg::Start(const std::string& fileToOpen) {
     std::remove(current.c_str());
     std::rename(fresh.c_str(), current.c_str());
   }
+
+  // The channel bar with the channels of the data folder, on the program's
+  // one session; its folder and page strips lie above the pane.
+  channels_.LoadAtStartup();
+  const wxRect screen = wxDisplay(0u).GetGeometry();
+  vyr::platform::SystemInfo system = vyr::platform::QuerySystemInfo();
+  system.screenWidth = screen.width;
+  system.screenHeight = screen.height;
+  system.colourCount = app_.ColourCount();
+  bar_ = new CChannelBarWnd(canvas_, *this,
+                            CChannelBarWnd::Services{app_, channels_, app_.Counters(), app_.TrackedUrls(), system,
+                                                     vyr::platform::GetTickCount(), app_.Session()});
+  folderStrip_ = bar_->CreateFolderStrip(canvas_);
+  pageStrip_ = bar_->CreatePageStrip(canvas_);
+  services_.AttachInfoBox(&bar_->InfoBox());
+  bar_->ShowBar(showContentBar_);
 
   typed_.Load(app_);
   FillAddressList();
@@ -420,7 +428,8 @@ void CVyr20Dlg::PlaceParts(int width, int height) {
   in.toolbarSize = toolbarSize_;
   in.showToolbar = showToolbar_;
   in.showAddressBar = showAddressBar_;
-  in.showContentBar = showContentBar_;
+  in.showContentBar = showContentBar_ && bar_;
+  in.showPageStrip = pageStripShown_;
   in.showStatusBar = showStatusBar_;
   in.logoWidth = art_->Logo().IsOk() ? art_->Logo().GetWidth() : 0;
   in.animationWidth = art_->Images(vyr::SchemeImages::StatusAni)->CellSize().x;
@@ -433,8 +442,9 @@ void CVyr20Dlg::PlaceParts(int width, int height) {
   Place(addressBox_, layout_.addressBox);
   Place(pane_, layout_.pane);
   Place(gauge_, layout_.progress);
-  Place(contentBar_, layout_.contentBar);
-  if (contentBar_) contentBar_->Refresh(false);
+  Place(bar_, layout_.contentBar);
+  Place(folderStrip_, layout_.folders);
+  Place(pageStrip_, layout_.sites);
   toolbarRect_ = layout_.toolbar;
   logoRect_ = layout_.logo;
   addressRowRect_ = layout_.addressBar;
@@ -452,8 +462,16 @@ void CVyr20Dlg::SetToolbarSize(int size, const char* sound) {
   if (pane_) pane_->Refresh();
 }
 
+void CVyr20Dlg::ShowPageStrip(bool shown) {
+  pageStripShown_ = shown;
+  LayoutParts();
+}
+
+bool CVyr20Dlg::BrowserWindowVisible() const { return IsShown() || CPopupWebDlg::AnyVisibleExcept(nullptr); }
+
 void CVyr20Dlg::SetContentBarShown(bool shown) {
   showContentBar_ = shown;
+  if (bar_) bar_->ShowBar(shown);
   app_.WriteInt("Misc", "ShowContentBar", shown ? 1 : 0);
   CVyrBrowserDlg::RebuildButtonStrip();
   LayoutParts();
@@ -504,6 +522,10 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
     case kNewBrowserWindowCommand: OpenPopupWindow(pane_->CurrentUrl().empty() ? startPage_ : pane_->CurrentUrl()); return true;
     case kOpenCommand: OpenFile(); return true;
     case kCmdExit: EndForGood(); return true;
+    case kScrollChannelsUpCommand: if (bar_) bar_->ScrollUp(); return true;
+    case kScrollChannelsDownCommand: if (bar_) bar_->ScrollDown(); return true;
+    case kInfoBoxHomeCommand: if (bar_) bar_->ShowInfoBoxHome(); return true;
+    case kLinkDraggedOnBarCommand: ShowChannelDesignerNotAvailable(app_.Messages()); return true;
     case wxID_ABOUT:
     case vyr::kAboutCommand: {
       wxAboutDialogInfo info;
@@ -608,12 +630,24 @@ void CVyr20Dlg::PostMenuCommand(int command) {
 void CVyr20Dlg::OpenSearchWindow() { NotAvailable("The search window"); }
 void CVyr20Dlg::OpenSearchDialog(int) { NotAvailable("The search dialog"); }
 void CVyr20Dlg::OpenPopupWindow(const std::string& address) { CPopupWebDlg::OpenPopup(app_, address); }
-void CVyr20Dlg::NavigateChannel(const std::string&) { NotAvailable("The channel bar"); }
+void CVyr20Dlg::NavigateChannel(const std::string& name) {
+  if (!bar_) return;
+  const auto& channels = channels_.Set().Channels();
+  for (size_t i = 0; i < channels.size(); ++i) {
+    std::string lower = channels[i]->name;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower == name) {
+      bar_->SelectChannel(static_cast<int>(i));
+      return;
+    }
+  }
+}
 
 void CVyr20Dlg::RefreshArt() { ApplyCurrentScheme(app_); }
 
 void CVyr20Dlg::LayoutMainWindow() {
   showContentBar_ = vyr::ReadShowContentBar(app_, wxDisplay(0u).GetGeometry().width);
+  if (bar_) bar_->ShowBar(showContentBar_);
   LayoutParts();
 }
 

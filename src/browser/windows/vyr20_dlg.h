@@ -18,13 +18,18 @@
 #include "app/shell.h"
 #include "browser/main_window_model.h"
 #include "browser/windows/vyr_browser_dlg.h"
+#include "channels/channel_startup.h"
+#include "channels/windows/channel_bar_wnd.h"
 #include "net/software_update.h"
 #include "platform/window_messages.h"
 
 class wxPanel;
 class CTrayIcon;
 
-class CVyr20Dlg : public CVyrBrowserDlg, public vyr::Shell, private vyr::platform::MessageTarget {
+class CVyr20Dlg : public CVyrBrowserDlg,
+                  public vyr::Shell,
+                  public CChannelBarOwner,
+                  private vyr::platform::MessageTarget {
  public:
   explicit CVyr20Dlg(vyr::Application& app);
   ~CVyr20Dlg() override;
@@ -71,6 +76,13 @@ class CVyr20Dlg : public CVyrBrowserDlg, public vyr::Shell, private vyr::platfor
   void DocumentComplete(const std::string& url, bool topLevel) override;
   void DownloadBegin() override;
   void DownloadComplete() override;
+
+  // --- the channel bar's owner ------------------------------------------------------
+  void NavigateMainBrowser(const std::string& address) override { NavigatePane(address); }
+  void ShowPageStrip(bool shown) override;
+  bool BrowserWindowVisible() const override;
+  void RunServerCommand(const std::string& command) override { dispatcher_.RunCommand(command); }
+  CChannelBarWnd* ChannelBar() const { return bar_; }
 
   // --- the Shell ----------------------------------------------------------------
   void PostMenuCommand(int command) override;
@@ -121,7 +133,11 @@ class CVyr20Dlg : public CVyrBrowserDlg, public vyr::Shell, private vyr::platfor
   vyr::CommandDispatcher dispatcher_;
   vyr::platform::WindowHandle handle_ = 0;
   std::unique_ptr<CTrayIcon> tray_;
-  wxPanel* contentBar_ = nullptr;  // the channel bar's place
+  vyr::ChannelLibrary channels_;
+  CChannelBarWnd* bar_ = nullptr;  // made at start, in the content bar
+  CButtonStrip* folderStrip_ = nullptr;
+  CButtonStrip* pageStrip_ = nullptr;
+  bool pageStripShown_ = false;
   vyr::TypedAddressList typed_;
   std::vector<vyr::HelpEntry> help_;
   std::function<void(const std::string&)> onDocumentComplete_;
