@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots with `vyrelle --screenshot` on a virtual
+# display: a local site (scripts/screenshot_site) plays the home server and
+# hands out the channel set. Needs a build (scripts/build.sh).
+#
+# usage: scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${1:-$ROOT/build} OUT=${2:-$ROOT/docs}
+WORK=$(mktemp -d) PORT=18765
+BASE="http://127.0.0.1:$PORT"
+cp -r "$ROOT/scripts/screenshot_site" "$WORK/site"
+sed -e "s|@BASE@|$BASE|g" -e 's/$/\r/' "$WORK/site/channels/chanfixed.vyr.in" > "$WORK/site/channels/chanfixed.vyr"  # the channel text form ends its lines in CR LF
+/usr/bin/python3 -m http.server "$PORT" --bind 127.0.0.1 --directory "$WORK/site" >/dev/null 2>&1 &
+SERVER=$!
+trap 'kill $SERVER 2>/dev/null; rm -rf "$WORK"' EXIT
+for _ in $(seq 50); do curl -s "$BASE/article.html" >/dev/null && break; sleep 0.1; done
+
+shot() {  # shot NAME SCHEME [ADDRESS]
+  export VYRELLE_HOME="$WORK/home-$1" XDG_RUNTIME_DIR="$WORK/rt-$1"
+  mkdir -p "$VYRELLE_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+  printf '[misc]\nHomeServer=%s\nuserdir=%s\n[Startup]\nShowSplash=0\nCheckDefaultBrowser=0\n' \
+    "$BASE" "$2" > "$VYRELLE_HOME/vyr20.ini"
+  xvfb-run -a -s "-screen 0 1280x860x24" "$BUILD/vyrelle" --screenshot "$OUT/$1.png" ${3:-}
+  echo "$OUT/$1.png"
+}
+shot screenshot default
+shot screenshot-page default "$BASE/article.html"
+shot screenshot-midnight Midnight "$BASE/article.html"
