@@ -422,35 +422,16 @@ std::vector<vyr::ButtonStripEntry> CVyr20Dlg::ToolbarEntries() const {
 }
 
 void CVyr20Dlg::PlaceParts(int width, int height) {
-  vyr::FrameLayoutInput in;
-  in.clientWidth = width;
-  in.clientHeight = height;
-  in.toolbarSize = toolbarSize_;
-  in.showToolbar = showToolbar_;
-  in.showAddressBar = showAddressBar_;
+  vyr::FrameLayoutInput in = LayoutInput(width, height);
   in.showContentBar = showContentBar_ && bar_;
   in.showPageStrip = pageStripShown_;
-  in.showStatusBar = showStatusBar_;
-  in.logoWidth = art_->Logo().IsOk() ? art_->Logo().GetWidth() : 0;
-  in.animationWidth = art_->Images(vyr::SchemeImages::StatusAni)->CellSize().x;
   const vyr::SchemeLook& look = art_->Look();
-  in.buttons = {look.buttons.top, look.buttons.left, look.buttons.right, look.buttons.bottom};
   in.folders = {look.folders.top, look.folders.left, look.folders.right, look.folders.bottom};
   in.sites = {look.sites.top, look.sites.left, look.sites.right, look.sites.bottom};
-  layout_ = vyr::LayoutFrame(in);
-  Place(toolbar_, layout_.buttons);
-  Place(addressBox_, layout_.addressBox);
-  Place(pane_, layout_.pane);
-  Place(gauge_, layout_.progress);
+  PlaceFrameParts(in);
   Place(bar_, layout_.contentBar);
   Place(folderStrip_, layout_.folders);
   Place(pageStrip_, layout_.sites);
-  toolbarRect_ = layout_.toolbar;
-  logoRect_ = layout_.logo;
-  addressRowRect_ = layout_.addressBar;
-  securityRect_ = layout_.security;
-  statusRect_ = layout_.statusText;
-  animationRect_ = layout_.animation;
 }
 
 void CVyr20Dlg::SetToolbarSize(int size, const char* sound) {

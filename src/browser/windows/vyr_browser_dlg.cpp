@@ -178,7 +178,7 @@ void CVyrBrowserDlg::LayoutParts() {
   canvas_->Refresh(false);
 }
 
-void CVyrBrowserDlg::PlaceParts(int width, int height) {
+vyr::FrameLayoutInput CVyrBrowserDlg::LayoutInput(int width, int height) const {
   vyr::FrameLayoutInput in;
   in.clientWidth = width;
   in.clientHeight = height;
@@ -191,6 +191,10 @@ void CVyrBrowserDlg::PlaceParts(int width, int height) {
   in.animationWidth = art_->Images(vyr::SchemeImages::StatusAni)->CellSize().x;
   const vyr::SchemeLook& look = art_->Look();
   in.buttons = {look.buttons.top, look.buttons.left, look.buttons.right, look.buttons.bottom};
+  return in;
+}
+
+void CVyrBrowserDlg::PlaceFrameParts(const vyr::FrameLayoutInput& in) {
   layout_ = vyr::LayoutFrame(in);
   Place(toolbar_, layout_.buttons);
   Place(addressBox_, layout_.addressBox);
@@ -203,6 +207,8 @@ void CVyrBrowserDlg::PlaceParts(int width, int height) {
   statusRect_ = layout_.statusText;
   animationRect_ = layout_.animation;
 }
+
+void CVyrBrowserDlg::PlaceParts(int width, int height) { PlaceFrameParts(LayoutInput(width, height)); }
 
 void CVyrBrowserDlg::OnPaintCanvas(wxDC& dc) {
   const CSchemeArt& art = *art_;

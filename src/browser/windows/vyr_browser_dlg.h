@@ -141,6 +141,10 @@ class CVyrBrowserDlg : public wxFrame, public CBrowserOwner {
   virtual void OnAddressEntered(const std::string& text);
   // The layout of this kind of frame into the canvas.
   virtual void PlaceParts(int width, int height);
+  // The layout input of the frame every browser window shares, and placing
+  // its parts (toolbar, address row, pane, status bar) from it.
+  vyr::FrameLayoutInput LayoutInput(int width, int height) const;
+  void PlaceFrameParts(const vyr::FrameLayoutInput& in);
   // The page shown by Home.
   virtual std::string HomeAddress() const;
 

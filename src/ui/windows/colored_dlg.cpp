@@ -18,17 +18,10 @@
 #include <wx/stattext.h>
 
 #include "schemes/skinned_frame.h"
+#include "ui/windows/built_in_pictures.h"
 #include "ui/windows/image_list.h"
 #include "ui/windows/scheme_art.h"
 
-namespace vyr::detail {
-struct BuiltInPicture {
-  const char* name;
-  const unsigned char* data;
-  std::size_t size;
-};
-const BuiltInPicture* FindBuiltInSchemePicture(const char* name);
-}  // namespace vyr::detail
 
 namespace {
 

@@ -8,16 +8,9 @@
 #include <wx/settings.h>
 
 #include "app/application.h"
+#include "ui/windows/built_in_pictures.h"
 #include "ui/windows/image_list.h"
 
-namespace vyr::detail {
-struct BuiltInPicture {
-  const char* name;
-  const unsigned char* data;
-  std::size_t size;
-};
-const BuiltInPicture* FindBuiltInSchemePicture(const char* name);
-}  // namespace vyr::detail
 
 namespace {
 
