@@ -283,6 +283,16 @@ void CVyr20Dlg::OpenAddress(const std::string& address, bool canonicalise, bool 
     std::string target = address;
     if (canonicalise) target = vyr::net::MakeRequestAddress(address, false);
     if (target.size() >= vyr::kCanonicalBufferSize) return;
+    // A scheme package given on the command line or handed over by a later
+    // start is imported, not shown; the import asks its questions, so it
+    // runs from a posted event.
+    std::string lower = target;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (lower.size() > 10 && lower.compare(lower.size() - 10, 10, ".vyrscheme") == 0) {
+      CallAfter([this, target] { RunSchemeImport(app_, target, this); });
+      return;
+    }
     if (openHere) {
       NavigatePane(target);
     } else {
