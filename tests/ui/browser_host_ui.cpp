@@ -30,6 +30,7 @@
 #include "platform/file_system.h"
 #include "platform/window_messages.h"
 #include "platform/windows_dir.h"
+#include "ui_test_support.h"
 
 namespace {
 
@@ -113,9 +114,7 @@ class BrowserHostTestApp : public wxApp {
   bool OnInit() override {
     if (argc != 4) return false;
     wxInitAllImageHandlers();
-    vyr::platform::WindowMessages::Instance().SetWakeUp([] {
-      if (wxTheApp) wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
-    });
+    vyr::test::RouteWindowMessagesToApp();
     base_ = argv[1].ToStdString();
     home_ = argv[2].ToStdString();
     shot_ = argv[3].ToStdString();
@@ -143,16 +142,7 @@ class BrowserHostTestApp : public wxApp {
 
  private:
   // Runs the event loop until done() holds or 20 s have passed.
-  bool WaitFor(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    const guint tick = g_timeout_add(20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-      g_main_context_iteration(nullptr, TRUE);
-      Yield(true);
-    }
-    g_source_remove(tick);
-    return done();
-  }
+  bool WaitFor(const std::function<bool()>& done) { return vyr::test::PumpUntil(done); }
 
   // Lets the display and the engine handle what is queued.
   void Settle() {

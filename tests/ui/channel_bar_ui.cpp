@@ -29,6 +29,7 @@
 #include "tools/test_support.h"
 #include "ui/windows/button_strip.h"
 #include "ui/windows/window_timers.h"
+#include "ui_test_support.h"
 
 namespace {
 
@@ -78,9 +79,7 @@ class ChannelBarTestApp : public wxApp, vyr::test::TestApp {
   bool OnInit() override {
     if (argc != 4) return false;
     wxInitAllImageHandlers();  // the compiled-in scheme pictures are PNG
-    vyr::platform::WindowMessages::Instance().SetWakeUp([] {
-      if (wxTheApp) wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
-    });
+    vyr::test::RouteWindowMessagesToApp();
     base_ = argv[1].ToStdString();
     log_ = argv[2].ToStdString();
     shot_ = argv[3].ToStdString();
@@ -158,14 +157,7 @@ class ChannelBarTestApp : public wxApp, vyr::test::TestApp {
   }
 
   bool WaitFor(const std::function<bool()>& done, int milliseconds = 20000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    const guint tick = g_timeout_add(20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-      g_main_context_iteration(nullptr, TRUE);
-      Yield(true);
-    }
-    g_source_remove(tick);
-    return done();
+    return vyr::test::PumpUntil(done, milliseconds);
   }
 
   void Check(const std::string& name, bool ok, const std::string& seen = {}) {
