@@ -109,7 +109,7 @@ struct RecordingOwner : CBrowserOwner {
   }
 };
 
-class BrowserHostTestApp : public wxApp {
+class BrowserHostTestApp : public vyr::test::ChecksApp {
  public:
   bool OnInit() override {
     if (argc != 4) return false;
@@ -126,18 +126,8 @@ class BrowserHostTestApp : public wxApp {
 
     frame_ = new wxFrame(nullptr, wxID_ANY, wxS("browser host"), wxPoint(0, 0), wxSize(800, 600));
     browser_ = new CBrowserWnd(frame_, &owner_);
-    frame_->Show();
-    frame_->Raise();
-    CallAfter([this] {
-      RunChecks();
-      ExitMainLoop();
-    });
+    ShowAndRunChecks(frame_);
     return true;
-  }
-
-  int OnRun() override {
-    wxApp::OnRun();
-    return failures_ == 0 ? 0 : 1;
   }
 
  private:
@@ -196,7 +186,7 @@ class BrowserHostTestApp : public wxApp {
     return WaitFor([&] { return Has(owner_.specials, url + " trusted") || Has(owner_.specials, url + " untrusted"); });
   }
 
-  void RunChecks() {
+  void RunChecks() override {
     const std::string cmd = home_ + "/_cmd/showmail";
     const std::string fill = "position:fixed;left:0;top:0;right:0;bottom:0;background:#2e7d32;display:block";
 
@@ -334,7 +324,6 @@ class BrowserHostTestApp : public wxApp {
   RecordingOwner owner_, newWindowOwner_;
   wxFrame* frame_ = nullptr;
   CBrowserWnd* browser_ = nullptr;
-  int failures_ = 0;
 };
 
 }  // namespace

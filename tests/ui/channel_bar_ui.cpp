@@ -74,7 +74,7 @@ struct RecordingOwner : CChannelBarOwner {
   bool MainBrowserNavigates2() const override { return false; }
 };
 
-class ChannelBarTestApp : public wxApp, vyr::test::TestApp {
+class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
  public:
   bool OnInit() override {
     if (argc != 4) return false;
@@ -109,18 +109,8 @@ class ChannelBarTestApp : public wxApp, vyr::test::TestApp {
     folders_->SetMinSize(wxSize(-1, 30));
     pages_->SetMinSize(wxSize(-1, 30));
     frame_->Layout();
-    frame_->Show();
-    frame_->Raise();
-    CallAfter([this] {
-      RunChecks();
-      ExitMainLoop();
-    });
+    ShowAndRunChecks(frame_);
     return true;
-  }
-
-  int OnRun() override {
-    wxApp::OnRun();
-    return failures_ == 0 ? 0 : 1;
   }
 
  private:
@@ -194,7 +184,7 @@ class ChannelBarTestApp : public wxApp, vyr::test::TestApp {
     return WaitFor([&] { return mainOwner_.title == title; });
   }
 
-  void RunChecks() {
+  void RunChecks() override {
     CheckColumn();
     CheckChoices();
     CheckScrolling();
@@ -337,7 +327,6 @@ class ChannelBarTestApp : public wxApp, vyr::test::TestApp {
   CChannelBarWnd* bar_ = nullptr;
   CButtonStrip* folders_ = nullptr;
   CButtonStrip* pages_ = nullptr;
-  int failures_ = 0;
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include <wx/app.h>
+#include <wx/frame.h>
 #include <wx/utils.h>
 
 #include "platform/window_messages.h"
@@ -44,5 +45,29 @@ inline bool YieldUntil(const std::function<bool()>& done) {
   }
   return done();
 }
+
+// A test program that shows its frame, runs its checks once the event loop
+// runs and ends with status 1 when any check failed.
+class ChecksApp : public wxApp {
+ public:
+  int OnRun() override {
+    wxApp::OnRun();
+    return failures_ == 0 ? 0 : 1;
+  }
+
+ protected:
+  virtual void RunChecks() = 0;
+
+  void ShowAndRunChecks(wxFrame* frame) {
+    frame->Show();
+    frame->Raise();
+    CallAfter([this] {
+      RunChecks();
+      ExitMainLoop();
+    });
+  }
+
+  int failures_ = 0;
+};
 
 }  // namespace vyr::test
