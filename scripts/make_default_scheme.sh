@@ -1,22 +1,15 @@
 #!/bin/bash
 # Builds the shipped "default" scheme (data/media/default/) and the
 # compiled-in fall-back pictures (res/schemes/) from the Adwaita icon theme
-# (/usr/share/icons/Adwaita, package adwaita-icon-theme, CC-BY-SA 3.0 /
-# LGPL-3) with ImageMagick (package imagemagick); the sounds are made here with
+# with the helpers in scripts/scheme_pictures.sh; the sounds are made here with
 # Python's wave module. The generated files are committed; run this again only
 # to change them:
 #   scripts/make_default_scheme.sh
-# Every bitmap is a 24-bit BMP; magenta (255,0,255) marks what is not drawn.
-# Icon edges are blended onto the background the bitmap is drawn on, so no
-# magenta fringe shows.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 OUT=$ROOT/data/media/default
 RES=$ROOT/res/schemes
-ICONS=/usr/share/icons/Adwaita
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$OUT" "$RES"
 
 # The scheme's colours (also written to config.ini below).
@@ -30,72 +23,9 @@ SITES_BACK='#E0E6ED'     # 224,230,237
 BUTTON_BACK='#ECEFF3'    # 236,239,243
 CAPTION_BACK='#264678'   # 38,70,120
 
-# icon NAME SIZE GLYPH COLOUR OUT: the theme's symbolic icon NAME recoloured,
-# GLYPH pixels big, centred on a transparent SIZE x SIZE square.
-icon() {
-  local name=$1 size=$2 glyph=$3 colour=$4 out=$5 src
-  src=$(ls "$ICONS"/24x24/*/"$name"-symbolic.symbolic.png 2>/dev/null | head -n1)
-  [ -n "$src" ] || { echo "missing icon $name" >&2; exit 1; }
-  convert "$src" -resize "${glyph}x${glyph}" -alpha on -fill "$colour" -colorize 100 \
-    -background none -gravity center -extent "${size}x${size}" +repage "$out"
-}
+source "$ROOT/scripts/scheme_pictures.sh"
 
-# keyed IN BACKGROUND OUT.bmp: blends the picture onto BACKGROUND where it is
-# drawn and makes the rest magenta; a 24-bit BMP.
-keyed() {
-  convert "$1" +repage -write mpr:src +delete \
-    \( mpr:src -alpha off -fill '#FF00FF' -colorize 100 \) \
-    \( mpr:src -background "$2" -flatten \) \
-    \( mpr:src -alpha extract -threshold 25% \) \
-    -composite -alpha off -type TrueColor BMP3:"$3"
-}
-
-# strip OUT.bmp BACKGROUND SIZE GLYPH COLOUR NAME...: a row of icons.
-strip() {
-  local out=$1 back=$2 size=$3 glyph=$4 colour=$5 i=0 cells=()
-  shift 5
-  for name in "$@"; do
-    icon "$name" "$size" "$glyph" "$colour" "$WORK/cell$i.png"
-    cells+=("$WORK/cell$i.png"); i=$((i + 1))
-  done
-  convert "${cells[@]}" -background none +append +repage "$WORK/strip.png"
-  keyed "$WORK/strip.png" "$back" "$out"
-}
-
-# Toolbar, in button order: 0 Back, 1 Forward, 2 Stop, 3 Refresh, 4 Home,
-# 5 Search, 6 Favorites, 7 Mail, 8 Print, 9 Menu, 10 The Net, 11 News,
-# 12 Money, 13 Local, 14 Zoom, 15 History.
-TOOLBAR=(go-previous go-next process-stop view-refresh go-home system-search starred
-         mail-unread document-print open-menu web-browser application-rss+xml
-         auth-smartcard mark-location zoom-in document-open-recent)
-strip "$OUT/toolbar.bmp" "$TOOLBAR_BACK" 24 20 "$TEXT" "${TOOLBAR[@]}"
-strip "$OUT/toolbar_rollover.bmp" "$TOOLBAR_BACK" 24 20 "$ACCENT" "${TOOLBAR[@]}"
-strip "$OUT/toolbar_disabled.bmp" "$TOOLBAR_BACK" 24 20 "$DISABLED" "${TOOLBAR[@]}"
-
-FOLDERS=(folder folder-open starred user-home folder-documents folder-download folder-music
-         folder-pictures)
-strip "$OUT/folderbar.bmp" "$FOLDERS_BACK" 24 18 "$TEXT" "${FOLDERS[@]}"
-strip "$OUT/folderbar_rollover.bmp" "$FOLDERS_BACK" 24 18 "$ACCENT" "${FOLDERS[@]}"
-strip "$OUT/folderbar_disabled.bmp" "$FOLDERS_BACK" 24 18 "$DISABLED" "${FOLDERS[@]}"
-
-strip "$OUT/BigButtons.bmp" "$TOOLBAR_BACK" 24 20 "$TEXT" \
-  go-previous go-next go-up go-down list-add list-remove edit-delete document-properties
-strip "$OUT/littlebuttons.bmp" "$BUTTON_BACK" 24 14 "$TEXT" \
-  list-add list-remove window-close go-up go-down pan-end pan-start view-more
-strip "$OUT/chanicon.bmp" "$BUTTON_BACK" 24 18 "$ACCENT" \
-  web-browser application-rss+xml mail-unread starred auth-smartcard mark-location \
-  camera-photo audio-speakers input-gaming weather-few-clouds system-search user-home
-strip "$OUT/chanbar.bmp" "$BUTTON_BACK" 24 16 "$TEXT" \
-  pan-end pan-down list-add edit-delete document-edit go-up go-down view-refresh
-strip "$OUT/small_images.bmp" "$SITES_BACK" 24 16 "$TEXT" \
-  web-browser folder starred mail-unread document-open-recent emblem-ok dialog-warning \
-  dialog-information
-strip "$OUT/vyrpad.bmp" "$TOOLBAR_BACK" 24 18 "$TEXT" \
-  document-new document-open document-save edit-copy edit-paste edit-find mail-send \
-  document-print
-strip "$OUT/vyrpad_rollover.bmp" "$TOOLBAR_BACK" 24 18 "$ACCENT" \
-  document-new document-open document-save edit-copy edit-paste edit-find mail-send \
-  document-print
+common_strips
 strip "$OUT/chanedit.bmp" "$BUTTON_BACK" 16 14 "$TEXT" \
   list-add edit-delete go-up go-down document-properties document-edit folder-new \
   view-refresh
@@ -134,7 +64,7 @@ for name in window-close window-restore window-minimize; do
   convert "$WORK/c0.png" "$WORK/g.png" -gravity center -composite "$WORK/c$i.png"
   i=$((i + 1))
 done
-convert "$WORK"/c[0-5].png +append -alpha off -type TrueColor BMP3:"$OUT/captionbar.bmp"
+row "$OUT/captionbar.bmp" "$WORK"/c[0-5].png
 
 # Border pieces, 10 wide: corners and edges in the caption colour with a
 # lighter inner line.
@@ -143,13 +73,13 @@ for n in 0 1 2 3 4 5 6 7; do
   convert -size 10x10 xc:"$CAPTION_BACK" -fill '#3A639E' -draw 'rectangle 3,3 6,6' "$WORK/b$n.png"
   cells+=("$WORK/b$n.png")
 done
-convert "${cells[@]}" +append -alpha off -type TrueColor BMP3:"$OUT/borders.bmp"
+row "$OUT/borders.bmp" "${cells[@]}"
 
 # Background tiles, 60 wide: a plain tile and one with a faint dot grid.
 convert -size 60x60 xc:"$TOOLBAR_BACK" "$WORK/t0.png"
 convert -size 60x60 xc:"$TOOLBAR_BACK" -fill '#E6E8EC' \
   -draw 'circle 15,15 16,16 circle 45,15 46,16 circle 15,45 16,46 circle 45,45 46,46' "$WORK/t1.png"
-convert "$WORK/t0.png" "$WORK/t1.png" +append -alpha off -type TrueColor BMP3:"$OUT/backtile.bmp"
+row "$OUT/backtile.bmp" "$WORK/t0.png" "$WORK/t1.png"
 
 # Status animation: 8 frames 48x24 of a spinner, the bright arc a step further
 # round in each frame.
@@ -175,9 +105,7 @@ convert -size 120x72 xc:"$TOOLBAR_BACK" \
   -fill '#FFFFFF' -font DejaVu-Sans-Bold -pointsize 24 -gravity NorthWest -annotate +16+21 'V' \
   -fill "$TEXT" -font DejaVu-Sans -pointsize 17 -annotate +50+25 'Vyrelle' \
   "$WORK/logo.png"
-convert "$WORK/logo.png" -alpha off -type TrueColor BMP3:"$OUT/logo.bmp"
-convert "$WORK/logo.png" -crop 120x36+0+0 +repage -alpha off -type TrueColor BMP3:"$OUT/logotop.bmp"
-convert "$WORK/logo.png" -crop 120x36+0+36 +repage -alpha off -type TrueColor BMP3:"$OUT/logobottom.bmp"
+logo_bitmaps "$WORK/logo.png"
 
 # Dial-up window: two 128x64 pictures (idle, connected) and four 122x24
 # frames of data moving along a line.
@@ -186,7 +114,7 @@ for state in 0 1; do
   icon network-wired 64 44 "$colour" "$WORK/net.png"
   convert -size 128x64 xc:"$TOOLBAR_BACK" "$WORK/net.png" -gravity center -composite "$WORK/u$state.png"
 done
-convert "$WORK/u0.png" "$WORK/u1.png" +append -alpha off -type TrueColor BMP3:"$OUT/dialup.bmp"
+row "$OUT/dialup.bmp" "$WORK/u0.png" "$WORK/u1.png"
 cells=()
 for f in 0 1 2 3; do
   x=$(( 10 + f * 30 ))
@@ -194,7 +122,7 @@ for f in 0 1 2 3; do
     -stroke none -fill "$ACCENT" -draw "roundrectangle $x,8 $((x + 12)),16 3,3" "$WORK/a$f.png"
   cells+=("$WORK/a$f.png")
 done
-convert "${cells[@]}" +append -alpha off -type TrueColor BMP3:"$OUT/dialupani.bmp"
+row "$OUT/dialupani.bmp" "${cells[@]}"
 
 # Splash, 400x250.
 convert -size 400x250 gradient:'#FFFFFF'-'#E3E9F2' \

@@ -1,20 +1,15 @@
 #!/bin/bash
 # Builds the shipped "Midnight" scheme (data/media/Midnight/): a dark scheme
 # with amber highlights and the program's own caption and borders
-# (FancyWindows=1). Icons come from the Adwaita icon theme
-# (/usr/share/icons/Adwaita, package adwaita-icon-theme, CC-BY-SA 3.0 /
-# LGPL-3), recoloured with ImageMagick (package imagemagick). The scheme holds
+# (FancyWindows=1), drawn with the helpers in scripts/scheme_pictures.sh
+# (icons of the Adwaita icon theme recoloured with ImageMagick). The scheme holds
 # only what it changes; everything else comes from "default". The generated
 # files are committed; run this again only to change them:
 #   scripts/make_midnight_scheme.sh
-# Every bitmap is a 24-bit BMP; magenta (255,0,255) marks what is not drawn.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 OUT=$ROOT/data/media/Midnight
-ICONS=/usr/share/icons/Adwaita
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$OUT"
 
 TOOLBAR_BACK='#1E2230'   # 30,34,48
@@ -27,65 +22,10 @@ SITES_BACK='#2C3244'     # 44,50,68
 BUTTON_BACK='#232838'    # 35,40,56
 CAPTION_BACK='#10131C'   # 16,19,28
 
-icon() {
-  local name=$1 size=$2 glyph=$3 colour=$4 out=$5 src
-  src=$(ls "$ICONS"/24x24/*/"$name"-symbolic.symbolic.png 2>/dev/null | head -n1)
-  [ -n "$src" ] || { echo "missing icon $name" >&2; exit 1; }
-  convert "$src" -resize "${glyph}x${glyph}" -alpha on -fill "$colour" -colorize 100 \
-    -background none -gravity center -extent "${size}x${size}" +repage "$out"
-}
+source "$ROOT/scripts/scheme_pictures.sh"
 
-keyed() {
-  convert "$1" +repage -write mpr:src +delete \
-    \( mpr:src -alpha off -fill '#FF00FF' -colorize 100 \) \
-    \( mpr:src -background "$2" -flatten \) \
-    \( mpr:src -alpha extract -threshold 25% \) \
-    -composite -alpha off -type TrueColor BMP3:"$3"
-}
-
-strip() {
-  local out=$1 back=$2 size=$3 glyph=$4 colour=$5 i=0 cells=()
-  shift 5
-  for name in "$@"; do
-    icon "$name" "$size" "$glyph" "$colour" "$WORK/cell$i.png"
-    cells+=("$WORK/cell$i.png"); i=$((i + 1))
-  done
-  convert "${cells[@]}" -background none +append +repage "$WORK/strip.png"
-  keyed "$WORK/strip.png" "$back" "$out"
-}
-
-# The toolbar in the default scheme's button order (data/README).
-TOOLBAR=(go-previous go-next process-stop view-refresh go-home system-search starred
-         mail-unread document-print open-menu web-browser application-rss+xml
-         auth-smartcard mark-location zoom-in document-open-recent)
-strip "$OUT/toolbar.bmp" "$TOOLBAR_BACK" 24 20 "$TEXT" "${TOOLBAR[@]}"
-strip "$OUT/toolbar_rollover.bmp" "$TOOLBAR_BACK" 24 20 "$ACCENT" "${TOOLBAR[@]}"
-strip "$OUT/toolbar_disabled.bmp" "$TOOLBAR_BACK" 24 20 "$DISABLED" "${TOOLBAR[@]}"
-
-FOLDERS=(folder folder-open starred user-home folder-documents folder-download folder-music
-         folder-pictures)
-strip "$OUT/folderbar.bmp" "$FOLDERS_BACK" 24 18 "$TEXT" "${FOLDERS[@]}"
-strip "$OUT/folderbar_rollover.bmp" "$FOLDERS_BACK" 24 18 "$ACCENT" "${FOLDERS[@]}"
-strip "$OUT/folderbar_disabled.bmp" "$FOLDERS_BACK" 24 18 "$DISABLED" "${FOLDERS[@]}"
-
-strip "$OUT/BigButtons.bmp" "$TOOLBAR_BACK" 24 20 "$TEXT" \
-  go-previous go-next go-up go-down list-add list-remove edit-delete document-properties
-strip "$OUT/littlebuttons.bmp" "$BUTTON_BACK" 24 14 "$TEXT" \
-  list-add list-remove window-close go-up go-down pan-end pan-start view-more
-strip "$OUT/chanicon.bmp" "$BUTTON_BACK" 24 18 "$ACCENT" \
-  web-browser application-rss+xml mail-unread starred auth-smartcard mark-location \
-  camera-photo audio-speakers input-gaming weather-few-clouds system-search user-home
-strip "$OUT/chanbar.bmp" "$BUTTON_BACK" 24 16 "$TEXT" \
-  pan-end pan-down list-add edit-delete document-edit go-up go-down view-refresh
-strip "$OUT/small_images.bmp" "$SITES_BACK" 24 16 "$TEXT" \
-  web-browser folder starred mail-unread document-open-recent emblem-ok dialog-warning \
-  dialog-information
-strip "$OUT/vyrpad.bmp" "$TOOLBAR_BACK" 24 18 "$TEXT" \
-  document-new document-open document-save edit-copy edit-paste edit-find mail-send \
-  document-print
-strip "$OUT/vyrpad_rollover.bmp" "$TOOLBAR_BACK" 24 18 "$ACCENT" \
-  document-new document-open document-save edit-copy edit-paste edit-find mail-send \
-  document-print
+# The same strips as the default scheme, in the night colours.
+common_strips
 
 # Caption bar pieces, 48x24: left end, middle, right end, then the close,
 # restore and minimise buttons. A deep night gradient with an amber rule
@@ -102,7 +42,7 @@ for name in window-close window-restore window-minimize; do
   convert "$WORK/c1.png" "$WORK/g.png" -gravity center -composite "$WORK/c$i.png"
   i=$((i + 1))
 done
-convert "$WORK"/c[0-5].png +append -alpha off -type TrueColor BMP3:"$OUT/captionbar.bmp"
+row "$OUT/captionbar.bmp" "$WORK"/c[0-5].png
 
 # Border pieces, 10x10: the caption's night colour, plain, so that the edges
 # tile without a pattern.
@@ -111,13 +51,13 @@ for n in 0 1 2 3 4 5 6 7; do
   convert -size 10x10 xc:"$CAPTION_BACK" "$WORK/b$n.png"
   cells+=("$WORK/b$n.png")
 done
-convert "${cells[@]}" +append -alpha off -type TrueColor BMP3:"$OUT/borders.bmp"
+row "$OUT/borders.bmp" "${cells[@]}"
 
 # Background tiles, 60 wide: plain night, and one with a few faint stars.
 convert -size 60x60 xc:"$TOOLBAR_BACK" "$WORK/t0.png"
 convert -size 60x60 xc:"$TOOLBAR_BACK" -fill '#3A4058' \
   -draw 'point 7,9 point 41,14 point 23,37 point 52,48 point 12,53' "$WORK/t1.png"
-convert "$WORK/t0.png" "$WORK/t1.png" +append -alpha off -type TrueColor BMP3:"$OUT/backtile.bmp"
+row "$OUT/backtile.bmp" "$WORK/t0.png" "$WORK/t1.png"
 
 # The logo, 120x72: an amber crescent and the name; cut into two halves.
 convert -size 120x72 xc:"$TOOLBAR_BACK" \
@@ -125,9 +65,7 @@ convert -size 120x72 xc:"$TOOLBAR_BACK" \
   -fill "$TOOLBAR_BACK" -draw 'circle 31,31 31,14' \
   -fill "$TEXT" -font DejaVu-Sans -pointsize 17 -gravity NorthWest -annotate +50+25 'Vyrelle' \
   "$WORK/logo.png"
-convert "$WORK/logo.png" -alpha off -type TrueColor BMP3:"$OUT/logo.bmp"
-convert "$WORK/logo.png" -crop 120x36+0+0 +repage -alpha off -type TrueColor BMP3:"$OUT/logotop.bmp"
-convert "$WORK/logo.png" -crop 120x36+0+36 +repage -alpha off -type TrueColor BMP3:"$OUT/logobottom.bmp"
+logo_bitmaps "$WORK/logo.png"
 
 cat > "$OUT/config.ini" <<'INI'
 [Fonts]

@@ -30,6 +30,7 @@
 #include "platform/file_system.h"
 #include "platform/window_messages.h"
 #include "platform/windows_dir.h"
+#include "ui_test_support.h"
 
 namespace {
 
@@ -108,14 +109,12 @@ struct RecordingOwner : CBrowserOwner {
   }
 };
 
-class BrowserHostTestApp : public wxApp {
+class BrowserHostTestApp : public vyr::test::ChecksApp {
  public:
   bool OnInit() override {
     if (argc != 4) return false;
     wxInitAllImageHandlers();
-    vyr::platform::WindowMessages::Instance().SetWakeUp([] {
-      if (wxTheApp) wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
-    });
+    vyr::test::RouteWindowMessagesToApp();
     base_ = argv[1].ToStdString();
     home_ = argv[2].ToStdString();
     shot_ = argv[3].ToStdString();
@@ -127,32 +126,13 @@ class BrowserHostTestApp : public wxApp {
 
     frame_ = new wxFrame(nullptr, wxID_ANY, wxS("browser host"), wxPoint(0, 0), wxSize(800, 600));
     browser_ = new CBrowserWnd(frame_, &owner_);
-    frame_->Show();
-    frame_->Raise();
-    CallAfter([this] {
-      RunChecks();
-      ExitMainLoop();
-    });
+    ShowAndRunChecks(frame_);
     return true;
-  }
-
-  int OnRun() override {
-    wxApp::OnRun();
-    return failures_ == 0 ? 0 : 1;
   }
 
  private:
   // Runs the event loop until done() holds or 20 s have passed.
-  bool WaitFor(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    const guint tick = g_timeout_add(20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-      g_main_context_iteration(nullptr, TRUE);
-      Yield(true);
-    }
-    g_source_remove(tick);
-    return done();
-  }
+  bool WaitFor(const std::function<bool()>& done) { return vyr::test::PumpUntil(done); }
 
   // Lets the display and the engine handle what is queued.
   void Settle() {
@@ -206,7 +186,7 @@ class BrowserHostTestApp : public wxApp {
     return WaitFor([&] { return Has(owner_.specials, url + " trusted") || Has(owner_.specials, url + " untrusted"); });
   }
 
-  void RunChecks() {
+  void RunChecks() override {
     const std::string cmd = home_ + "/_cmd/showmail";
     const std::string fill = "position:fixed;left:0;top:0;right:0;bottom:0;background:#2e7d32;display:block";
 
@@ -344,7 +324,6 @@ class BrowserHostTestApp : public wxApp {
   RecordingOwner owner_, newWindowOwner_;
   wxFrame* frame_ = nullptr;
   CBrowserWnd* browser_ = nullptr;
-  int failures_ = 0;
 };
 
 }  // namespace

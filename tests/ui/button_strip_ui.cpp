@@ -21,6 +21,7 @@
 #include "tools/test_support.h"
 #include "ui/windows/button_strip.h"
 #include "ui/windows/image_list.h"
+#include "ui_test_support.h"
 
 namespace {
 
@@ -78,15 +79,7 @@ class StripTestApp : public wxApp {
     return strip;
   }
 
-  // Lets the display and the event loop run until the condition holds (at
-  // most five seconds).
-  bool WaitFor(const std::function<bool()>& done) {
-    for (int i = 0; i < 500 && !done(); ++i) {
-      wxYield();
-      wxMilliSleep(10);
-    }
-    return done();
-  }
+  bool WaitFor(const std::function<bool()>& done) { return vyr::test::YieldUntil(done); }
 
   void Check(bool ok, const std::string& what) {
     if (!ok) std::printf("FAIL: %s\n", what.c_str());

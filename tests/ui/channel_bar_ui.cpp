@@ -29,6 +29,7 @@
 #include "tools/test_support.h"
 #include "ui/windows/button_strip.h"
 #include "ui/windows/window_timers.h"
+#include "ui_test_support.h"
 
 namespace {
 
@@ -73,14 +74,12 @@ struct RecordingOwner : CChannelBarOwner {
   bool MainBrowserNavigates2() const override { return false; }
 };
 
-class ChannelBarTestApp : public wxApp, vyr::test::TestApp {
+class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
  public:
   bool OnInit() override {
     if (argc != 4) return false;
     wxInitAllImageHandlers();  // the compiled-in scheme pictures are PNG
-    vyr::platform::WindowMessages::Instance().SetWakeUp([] {
-      if (wxTheApp) wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
-    });
+    vyr::test::RouteWindowMessagesToApp();
     base_ = argv[1].ToStdString();
     log_ = argv[2].ToStdString();
     shot_ = argv[3].ToStdString();
@@ -110,18 +109,8 @@ class ChannelBarTestApp : public wxApp, vyr::test::TestApp {
     folders_->SetMinSize(wxSize(-1, 30));
     pages_->SetMinSize(wxSize(-1, 30));
     frame_->Layout();
-    frame_->Show();
-    frame_->Raise();
-    CallAfter([this] {
-      RunChecks();
-      ExitMainLoop();
-    });
+    ShowAndRunChecks(frame_);
     return true;
-  }
-
-  int OnRun() override {
-    wxApp::OnRun();
-    return failures_ == 0 ? 0 : 1;
   }
 
  private:
@@ -158,14 +147,7 @@ class ChannelBarTestApp : public wxApp, vyr::test::TestApp {
   }
 
   bool WaitFor(const std::function<bool()>& done, int milliseconds = 20000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    const guint tick = g_timeout_add(20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-      g_main_context_iteration(nullptr, TRUE);
-      Yield(true);
-    }
-    g_source_remove(tick);
-    return done();
+    return vyr::test::PumpUntil(done, milliseconds);
   }
 
   void Check(const std::string& name, bool ok, const std::string& seen = {}) {
@@ -202,7 +184,7 @@ class ChannelBarTestApp : public wxApp, vyr::test::TestApp {
     return WaitFor([&] { return mainOwner_.title == title; });
   }
 
-  void RunChecks() {
+  void RunChecks() override {
     CheckColumn();
     CheckChoices();
     CheckScrolling();
@@ -345,7 +327,6 @@ class ChannelBarTestApp : public wxApp, vyr::test::TestApp {
   CChannelBarWnd* bar_ = nullptr;
   CButtonStrip* folders_ = nullptr;
   CButtonStrip* pages_ = nullptr;
-  int failures_ = 0;
 };
 
 }  // namespace

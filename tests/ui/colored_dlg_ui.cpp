@@ -24,6 +24,7 @@
 #include "app/windows/wx_services.h"
 #include "ui/windows/colored_dlg.h"
 #include "ui/windows/scheme_art.h"
+#include "ui_test_support.h"
 
 namespace {
 
@@ -35,13 +36,7 @@ void Check(bool ok, const std::string& what) {
   gFailed = gFailed || !ok;
 }
 
-bool WaitFor(const std::function<bool()>& done) {
-  for (int i = 0; i < 500 && !done(); ++i) {
-    wxYield();
-    wxMilliSleep(10);
-  }
-  return done();
-}
+using vyr::test::YieldUntil;
 
 // The screen as the X server has it now (read from the root window each
 // time: the toolkit's screen DC may hand back an older picture).
@@ -74,7 +69,7 @@ wxColour PixelOf(const wxImage& image, const wxPoint& p) {
 void CheckPixel(const std::function<wxPoint()>& at, const wxColour& expected,
                 const std::string& what, wxImage* shot = nullptr) {
   wxImage screen;
-  WaitFor([&] { return PixelOf(screen = Screen(), at()) == expected; });
+  YieldUntil([&] { return PixelOf(screen = Screen(), at()) == expected; });
   if (shot) *shot = screen;
   const wxColour got = PixelOf(screen, at());
   Check(got == expected, what + " is " + got.GetAsString(wxC2S_CSS_SYNTAX).ToStdString());
@@ -116,7 +111,7 @@ CColoredDlg* OpenDialog(const char* title) {
   dlg->FinishLayout();
   dlg->Move(200, 150);
   dlg->Show();
-  WaitFor([dlg] { return dlg->IsShownOnScreen() && Origin(dlg).x > 0; });
+  YieldUntil([dlg] { return dlg->IsShownOnScreen() && Origin(dlg).x > 0; });
   return dlg;
 }
 
@@ -172,7 +167,7 @@ class ColoredDlgApp : public wxApp {
     pointer.MouseDown();
     for (int step = 1; step <= 10; ++step) pointer.MouseMove(o + wxPoint(40 + 8 * step, 12 + 5 * step));
     pointer.MouseUp();
-    Check(WaitFor([&] { return Origin(fancy) == o + wxPoint(80, 50); }),
+    Check(YieldUntil([&] { return Origin(fancy) == o + wxPoint(80, 50); }),
           "caption drag moved to " + std::to_string(Origin(fancy).x - o.x) + "," +
               std::to_string(Origin(fancy).y - o.y));
     CheckPixel([&] { return o + wxPoint(80 + size.x / 2, 50 + 2); }, green, "moved caption on the screen");
@@ -182,7 +177,7 @@ class ColoredDlgApp : public wxApp {
     Check(!close.IsEmpty(), "close button placed");
     pointer.MouseMove(Origin(fancy) + close.GetPosition() + close.GetSize() / 2);
     pointer.MouseClick();
-    Check(WaitFor([fancy] { return !fancy->IsShown(); }), "close button did not close");
+    Check(YieldUntil([fancy] { return !fancy->IsShown(); }), "close button did not close");
     fancy->Destroy();
 
     // A plain dialog: the system's frame, the scheme's background.
@@ -217,7 +212,7 @@ class ColoredDlgApp : public wxApp {
     for (const bool given : {true, false}) {
       CallAfter([&pointer, given] {
         wxCheckBox* box = nullptr;
-        WaitFor([&] { return (box = wxDynamicCast(wxWindow::FindWindowByName("checkbox"), wxCheckBox)) &&
+        YieldUntil([&] { return (box = wxDynamicCast(wxWindow::FindWindowByName("checkbox"), wxCheckBox)) &&
                              box->IsShownOnScreen() &&
                              static_cast<wxTopLevelWindow*>(wxGetTopLevelParent(box))->IsActive(); });
         Check(box && box->GetValue() == given, "check box state in");
@@ -225,7 +220,7 @@ class ColoredDlgApp : public wxApp {
         if (!box) return;
         pointer.MouseMove(box->GetScreenRect().GetPosition() + wxPoint(8, box->GetSize().y / 2));
         pointer.MouseClick();
-        WaitFor([&] { return box->GetValue() != given; });
+        YieldUntil([&] { return box->GetValue() != given; });
         auto* answer = wxWindow::FindWindowById(given ? wxID_NO : wxID_YES, wxGetTopLevelParent(box));
         pointer.MouseMove(answer->GetScreenRect().GetPosition() + answer->GetSize() / 2);
         pointer.MouseClick();

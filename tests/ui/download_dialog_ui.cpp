@@ -20,6 +20,7 @@
 #include "net/download_progress.h"
 #include "net/windows/download_progress_dlg.h"
 #include "platform/window_messages.h"
+#include "ui_test_support.h"
 
 namespace {
 
@@ -28,9 +29,7 @@ class DialogTestApp : public wxApp {
   bool OnInit() override {
     if (argc != 5) return false;
     wxInitAllImageHandlers();
-    vyr::platform::WindowMessages::Instance().SetWakeUp([] {
-      if (wxTheApp) wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
-    });
+    vyr::test::RouteWindowMessagesToApp();
     vyr::net::SetDownloadDialogRunner(&CDownloadProgressDlg::RunRequest);
     // Watches the open dialog: once three chunks are shown, takes the picture
     // and presses Cancel.

@@ -34,6 +34,7 @@
 #include "schemes/windows/scheme_name_dlg.h"
 #include "tools/zip_builder.h"
 #include "ui/windows/scheme_art.h"
+#include "ui_test_support.h"
 
 namespace {
 
@@ -159,9 +160,7 @@ class LookFeelApp : public wxApp {
   bool OnInit() override {
     if (argc != 6) return false;
     wxInitAllImageHandlers();
-    vyr::platform::WindowMessages::Instance().SetWakeUp([] {
-      if (wxTheApp) wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
-    });
+    vyr::test::RouteWindowMessagesToApp();
     vyr::net::SetDownloadDialogRunner(&CDownloadProgressDlg::RunRequest);
     CallAfter([this] {
       RunAll();

@@ -33,6 +33,7 @@
 #include "platform/windows_dir.h"
 #include "ui/windows/button_strip.h"
 #include "ui/windows/scheme_art.h"
+#include "ui_test_support.h"
 
 namespace {
 
@@ -83,9 +84,7 @@ class MainWindowTestApp : public wxApp {
     maximizedRun_ = argc > 3 && argv[3] == "maximized";
     SetAppDisplayName("Vyrelle");
     wxInitAllImageHandlers();
-    vyr::platform::WindowMessages::Instance().SetWakeUp([] {
-      if (wxTheApp) wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
-    });
+    vyr::test::RouteWindowMessagesToApp();
     app_ = std::make_unique<vyr::Application>(vyr::platform::GetWindowsDirectory(), boxes_, sounds_);
     WriteProfile();
     app_->LoadStartupSettings();

@@ -4,8 +4,8 @@
 # usage: test_button_strip.sh PROGRAM SCREENSHOT.png
 set -u
 PROGRAM="$1" SHOT="$2"
-fail() { echo "FAIL: $*"; exit 1; }
-command -v xvfb-run >/dev/null || fail "xvfb-run is missing (Debian package xvfb)"
+source "$(dirname "$0")/ui_test_lib.sh"
+need_tools xvfb-run:xvfb
 mkdir -p "$(dirname "$SHOT")"
 rm -f "$SHOT"
 timeout 50 xvfb-run -a -s "-screen 0 800x600x24" "$PROGRAM" "$SHOT" || fail "exit status $?"

@@ -6,10 +6,8 @@
 # usage: test_colored_dlg.sh PROGRAM BUILT_IN_CAPTIONBAR.png SCREENSHOT.png
 set -u
 PROGRAM="$1" CAPTION="$2" SHOT="$3"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-fail() { echo "FAIL: $*"; exit 1; }
-command -v xvfb-run >/dev/null || fail "xvfb-run is missing (Debian package xvfb)"
+source "$(dirname "$0")/ui_test_lib.sh"
+need_tools xvfb-run:xvfb
 mkdir -p "$(dirname "$SHOT")"
 
 cat > "$WORK/with_wm.sh" <<'INNER'

@@ -6,23 +6,15 @@
 # usage: test_main_window.sh PROGRAM SERVER.py SHOT_DIR
 set -u
 PROGRAM="$1" SERVER="$2" SHOTS="$3"
-fail() { echo "FAIL: $*"; exit 1; }
-for need in xvfb-run:xvfb Xvfb:xvfb xauth:xauth; do
-  command -v "${need%%:*}" >/dev/null || fail "'${need%%:*}' is missing: install the Debian package ${need##*:}"
-done
-WORK=$(mktemp -d)
-/usr/bin/python3 "$SERVER" > "$WORK/server.out" &
-SERVER_PID=$!
-trap 'kill $SERVER_PID 2>/dev/null; rm -rf "$WORK"' EXIT
-for _ in $(seq 100); do grep -q PORT "$WORK/server.out" && break; sleep 0.1; done
-URL="http://127.0.0.1:$(sed -n 's/^PORT //p' "$WORK/server.out")"
-[ "$URL" != "http://127.0.0.1:" ] || fail "the test server did not start"
+source "$(dirname "$0")/ui_test_lib.sh"
+need_tools xvfb-run:xvfb Xvfb:xvfb xauth:xauth
+start_server "$SERVER"
 mkdir -p "$SHOTS"
 
 run() {  # run NAME [maximized]
   export VYRELLE_HOME="$WORK/$1/home"
-  export XDG_RUNTIME_DIR="$WORK/$1/runtime" XDG_CACHE_HOME="$WORK/$1/cache" XDG_CONFIG_HOME="$WORK/$1/config"
-  mkdir -p "$VYRELLE_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+  private_dirs "$WORK/$1"
+  mkdir -p "$VYRELLE_HOME"
   timeout 150 xvfb-run -a -s "-screen 0 1280x900x24" "$PROGRAM" "$URL" "$SHOTS" ${2:-} >"$WORK/$1.out" 2>"$WORK/$1.err"
   local status=$?
   cat "$WORK/$1.out"

@@ -4,8 +4,7 @@
 #
 # usage: test_scheme_art.sh PROGRAM SHIPPED_DATA_DIR
 set -u
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-command -v xvfb-run >/dev/null || { echo "FAIL: xvfb-run is missing (Debian package xvfb)"; exit 1; }
+source "$(dirname "$0")/ui_test_lib.sh"
+need_tools xvfb-run:xvfb
 mkdir -p "$WORK/seeded" "$WORK/empty"
 timeout 60 xvfb-run -a -s "-screen 0 1024x768x24" "$1" "$2" "$WORK/seeded" "$WORK/empty"
