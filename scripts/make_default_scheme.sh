@@ -12,7 +12,7 @@ OUT=$ROOT/data/media/default
 RES=$ROOT/res/schemes
 mkdir -p "$OUT" "$RES"
 
-# The scheme's colours (also written to config.ini below).
+# The colours the pictures are drawn in (data/media/default/config.ini holds the same values).
 TOOLBAR_BACK='#F3F4F6'   # 243,244,246
 TEXT='#2D3748'           # 45,55,72
 ACCENT='#1A73E8'         # 26,115,232
