@@ -129,22 +129,7 @@ struct CurlHandle {
 
 bool IsBareWord(const std::string& text) { return text.find_first_of(":/\\.") == std::string::npos; }
 
-std::string EncodeWordForAddress(const std::string& word) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (char c : word) {
-    const auto u = static_cast<unsigned char>(c);
-    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
-        std::string_view("-._~ ").find(c) != std::string_view::npos) {
-      out += c;
-    } else {
-      out += '%';
-      out += kHex[u >> 4];
-      out += kHex[u & 15];
-    }
-  }
-  return out;
-}
+std::string EncodeWordForAddress(const std::string& word) { return platform::PercentEncode(word, " "); }
 
 std::string FormatWithWord(const std::string& pattern, const std::string& word) {
   std::string out;

@@ -1,5 +1,7 @@
 #include "browser/main_window_model.h"
 
+#include "platform/url_canonicalizer.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -128,22 +130,7 @@ std::vector<HelpEntry> ReadCustomHelpEntries(const Application& app) {
 
 // --- address templates -----------------------------------------------------------
 
-std::string PercentEncode(const std::string& text) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(text.size() * 3);
-  for (unsigned char c : text) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-        c == '_' || c == '.' || c == '~') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
-}
+std::string PercentEncode(const std::string& text) { return platform::PercentEncode(text); }
 
 std::string FillAddressTemplate(const std::string& pattern, const std::string& value) {
   std::string out;

@@ -107,4 +107,24 @@ std::string DecodePercentEscapes(std::string_view text) {
   return out;
 }
 
+std::string PercentEncode(std::string_view text, std::string_view alsoPlain) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '_' || c == '.' || c == '~' ||
+                       (c != 0 && alsoPlain.find(ch) != std::string_view::npos);
+    if (plain) {
+      out += ch;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
 }  // namespace vyr::platform

@@ -23,4 +23,8 @@ int HexDigitValue(char c);
 // included; anything else, a lone "%" too, is kept as it is.
 std::string DecodePercentEscapes(std::string_view text);
 
+// The text with every byte other than letters, digits, "-", "_", ".", "~"
+// and the characters of alsoPlain written as %XX (upper-case hex).
+std::string PercentEncode(std::string_view text, std::string_view alsoPlain = {});
+
 }  // namespace vyr::platform

@@ -1,5 +1,7 @@
 #include "mail/read/message_decoder.h"
 
+#include "platform/url_canonicalizer.h"
+
 // uudeview.h declares its functions with prototypes only when asked to.
 #define PROTOTYPES 1
 #include <uudeview.h>
@@ -288,22 +290,7 @@ bool IsDisplayDirectoryReady(const std::string& dir) {
 }
 
 std::string PercentEncodePath(std::string_view path) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : path) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       c == '/' || c == '-' || c == '_' || c == '.' || c == '~' || c == ',' || c == '+' ||
-                       c == '=' || c == '@' || c == '(' || c == ')' || c == '!' || c == '$' || c == '&' ||
-                       c == '\'' || c == ';' || c == ':';
-    if (plain) {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
+  return platform::PercentEncode(path, "/,+=@()!$&';:");
 }
 
 int HexValue(char c) {
