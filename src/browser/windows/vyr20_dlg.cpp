@@ -400,24 +400,18 @@ std::vector<vyr::ButtonStripEntry> CVyr20Dlg::ToolbarEntries() const {
   auto entry = [](int command, const char* text, const char* tip, int image) {
     return vyr::ButtonStripEntry{command, text, tip, image, 0};
   };
-  std::vector<vyr::ButtonStripEntry> entries = {
-      entry(kCmdBack, "Back", "Back", kImgBack),
-      entry(kCmdForward, "Forward", "Forward", kImgForward),
-      entry(kCmdStop, "Stop", "Stop", kImgStop),
-      entry(kCmdRefresh, "Refresh", "Refresh", kImgRefresh),
-      entry(kCmdHome, "Home", "Home", kImgHome),
-      entry(kCmdSearch, "Search", "Search", kImgSearch),
-      entry(kCmdFavorites, "Favorites", "Favorites", kImgFavorites),
-      entry(kCmdMail, "Mail", "Mail", kImgMail),
-      entry(kCmdPrint, "Print", "Print", kImgPrint),
-      entry(kCmdMenu, "Menu", "Show All Menu Options", kImgMenu),
-      entry(kCmdTheNet, "The Net", "The Net", kImgTheNet),
-      entry(kCmdNews, "News", "News", kImgNews),
-      entry(kCmdMoney, "Money", "Money", kImgMoney),
-      entry(kCmdLocal, "Local", "Local", kImgLocal),
-  };
-  entries[0].state = pane_ && pane_->CanGoBack() ? 0 : vyr::ButtonStripModel::kStateDisabled;
-  entries[1].state = pane_ && pane_->CanGoForward() ? 0 : vyr::ButtonStripModel::kStateDisabled;
+  // The popup frame's buttons (Back, Forward, Stop, Refresh, Print, with
+  // their states), with the main window's own around Print.
+  std::vector<vyr::ButtonStripEntry> entries = CVyrBrowserDlg::ToolbarEntries();
+  entries.insert(entries.end() - 1, {entry(kCmdHome, "Home", "Home", kImgHome),
+                                     entry(kCmdSearch, "Search", "Search", kImgSearch),
+                                     entry(kCmdFavorites, "Favorites", "Favorites", kImgFavorites),
+                                     entry(kCmdMail, "Mail", "Mail", kImgMail)});
+  entries.insert(entries.end(), {entry(kCmdMenu, "Menu", "Show All Menu Options", kImgMenu),
+                                 entry(kCmdTheNet, "The Net", "The Net", kImgTheNet),
+                                 entry(kCmdNews, "News", "News", kImgNews),
+                                 entry(kCmdMoney, "Money", "Money", kImgMoney),
+                                 entry(kCmdLocal, "Local", "Local", kImgLocal)});
   if (app_.ExtraButtons()) {
     const vyr::ButtonStripEntry separator{0, "", "", -1, vyr::ButtonStripModel::kStateSeparator};
     entries.push_back(separator);
