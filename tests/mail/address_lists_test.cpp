@@ -89,6 +89,15 @@ TEST_F(AddressListsTest, ImportRunsOnceAndJoinsSeveralAddresses) {
   test::WriteFile(personal, "\"Ann\" ann@mail.example\n\"Team\" a@mail.example, b@mail.example\n"
                             "\"Nobody\" no address here\n\"Carl\" carl@mail.example, broken\n");
   test::WriteFile(beta, "an older beta file");
+  // Declined: asked again, unless the box was ticked.
+  boxes.answer = IDNO;
+  EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book));
+  boxes.tickCheckBox = true;
+  EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book) || ImportBetaAddressBook(app, boxes, book));
+  ASSERT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_EQ(boxes.boxes[1].checkBox, "Don't show me this again");
+  app.WriteInt("email", "DontAskImportBetaAddressBook", 0);
+  boxes.answer = IDYES;
   EXPECT_TRUE(ImportBetaAddressBook(app, boxes, book));
   // A line that does not split keeps ParseAddress's address.
   ASSERT_TRUE(book.Open());
@@ -103,7 +112,7 @@ TEST_F(AddressListsTest, ImportRunsOnceAndJoinsSeveralAddresses) {
   // so the question is asked once only.
   EXPECT_EQ(test::ReadFile(beta).substr(0, 5), "\"Ann\"");
   EXPECT_FALSE(fs::exists(personal) || ImportBetaAddressBook(app, boxes, book));
-  EXPECT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes.size(), 3u);
 }
 
 }  // namespace
