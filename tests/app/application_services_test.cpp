@@ -12,16 +12,12 @@
 #include "net/server_session.h"
 #include "net/software_update.h"
 #include "platform/file_system.h"
+#include "tools/recording_window.h"
 #include "tools/test_support.h"
 #include "tools/zip_builder.h"
 
 namespace vyr {
 namespace {
-
-struct NoTimers : net::WindowTimers {
-  void SetTimer(unsigned, unsigned) override {}
-  void KillTimer(unsigned) override {}
-};
 
 // The main window: hands finished package downloads to the update object.
 struct MainWindow : platform::MessageTarget {
@@ -43,7 +39,7 @@ TEST(ApplicationServicesTest, PushedCommandsReachTheSessionAndTheUpdates) {
   t.app.WriteString("misc", "PS", "http://127.0.0.1:1/s.dll");  // nobody listens: pings fail quietly
   net::UsageCounters counters;
   net::TrackedUrlTable tracked;
-  NoTimers timers;
+  test::NoTimers timers;
   net::ServerSession session(t.app, counters, tracked, timers, {}, platform::SystemInfo{}, 0);
   net::SoftwareUpdate updates(t.app);
   MainWindow window(updates);

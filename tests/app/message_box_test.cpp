@@ -1,14 +1,10 @@
-// Boxes asked for by workers, and the check boxes whose answers are kept.
+// Boxes asked for by workers: shown by the user-interface thread.
 #include "app/message_box.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <future>
 
-#include "app/application.h"
-#include "mail/send/address_lists.h"
-#include "mail/store/mail_store.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -46,38 +42,6 @@ TEST(UiThreadMessageBoxTest, AWorkersQuestionIsShownOnTheUserInterfaceThreadUnti
   EXPECT_EQ(answer.get(), IDCANCEL);
   EXPECT_EQ(std::async(std::launch::async, [&] { return boxes.Error("Late"); }).get(), IDCANCEL);
   EXPECT_EQ(wm.DispatchPending() + shown.boxes.size(), 2u);  // nothing more was shown
-}
-
-class RememberedAnswerTest : public ::testing::Test, protected test::TestApp {};
-
-TEST_F(RememberedAnswerTest, DeleteFolderQuestionIsNotAskedOnceTicked) {
-  MailStore store(app);
-  test::WriteFile(store.FolderPath("Work", true) + "a.mail", "Subject: a\n\nx\n");
-  test::WriteFile(store.FolderPath("Old", true) + "b.mail", "Subject: b\n\nx\n");
-  boxes.answer = IDNO;
-  boxes.tickCheckBox = true;
-  EXPECT_EQ(store.DeleteFolder("Work"), FolderResult::Cancelled);  // a ticked No is not remembered
-  boxes.answer = IDYES;
-  EXPECT_EQ(store.DeleteFolder("Work"), FolderResult::Done);
-  EXPECT_EQ(store.DeleteFolder("Old"), FolderResult::Done);  // ticked with a Yes: not asked
-  ASSERT_EQ(boxes.boxes.size(), 2u);
-  EXPECT_EQ(boxes.boxes[1].checkBox, "Don't ask me this question anymore");
-  EXPECT_EQ(app.GetInt("email", "DontPromptForFolderDeletion", 0), 1);
-  EXPECT_FALSE(std::filesystem::exists(home.Path() + "/vyrelle/email/Old"));
-}
-
-TEST_F(RememberedAnswerTest, DeclinedAddressBookImportIsNotOfferedAgainOnceTicked) {
-  const std::string personal = GetAddressBookFile(app, kPersonalAddressBook);
-  test::WriteFile(personal, "\"Ann\" ann@mail.example\n");
-  SystemAddressBook book(app);
-  boxes.answer = IDNO;
-  EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book));  // not ticked: asked again
-  boxes.tickCheckBox = true;
-  EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book));
-  EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book));
-  ASSERT_EQ(boxes.boxes.size(), 2u);
-  EXPECT_EQ(boxes.boxes[1].checkBox, "Don't show me this again");
-  EXPECT_EQ(test::ReadFile(personal), "\"Ann\" ann@mail.example\n");
 }
 
 }  // namespace

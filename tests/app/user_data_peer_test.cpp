@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/tick_count.h"
 #include "tools/http_server.h"
+#include "tools/recording_window.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -107,10 +108,7 @@ TEST(UserDataPeer, ShutdownSavesLogsOutOnceAndStartsTheSetupProgram) {
                               "0123456789ABCDEF0123456789ABCDEF");
     t.app.InitInstallationId();
     t.app.WriteString("misc", "PS", server.Url("/s.dll"));
-    struct : net::WindowTimers {
-      void SetTimer(unsigned, unsigned) override {}
-      void KillTimer(unsigned) override {}
-    } timers;
+    test::NoTimers timers;
     auto session = std::make_unique<net::ServerSession>(t.app, t.app.Counters(), t.app.TrackedUrls(), timers,
                                                         net::SessionHooks{}, platform::SystemInfo{},
                                                         platform::GetTickCount());

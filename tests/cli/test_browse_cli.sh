@@ -8,7 +8,6 @@
 out=$("$CLI" browse resolve " two words" 2>&1)
 expect "bare words" "0:* ENHANCED BROWSING: RealName search for: two words
 navigate: http://find.example/?q=two%20words&n=%d" "$?:$out"
-expect address "navigate: example.org/a" "$("$CLI" browse resolve example.org/a)"
 "$CLI" browse lookup news 2>/dev/null
 expect "usage status" 2 "$?"
 finish "browse CLI"

@@ -1,15 +1,10 @@
 #!/usr/bin/env bash
-# vyrelle-cli mail send, queue, draft, flush-outbox, split and date: what is
+# vyrelle-cli mail send, queue, draft and flush-outbox: what is
 # printed and the exit statuses, against a recording SMTP server (aiosmtpd)
 # started here on a loopback port. What is sent and stored is checked in
 # detail by the peer tests.
 . "$(dirname "$0")/cli_test_lib.sh"
 found() { grep -q "$@" || expect "$*" found missing; }
-
-run 0 "$(printf 'John Smith\tjohn@x.example\nDoe, Jane\tjane@x.example\nKay\tk@x.example')" \
-  mail split 'John Smith <john@x.example>, "Doe, Jane" <jane@x.example>; k@x.example (Kay)'
-run 2 "Invalid Recipient: : bob" mail split 'a@x.example, bob'
-found -Ex '[0-9]{2} [A-Z][a-z]{2} [0-9]{4} [0-9:]{8} \+0530' <<< "$(TZ=Asia/Kolkata "$CLI" mail date)"
 
 mkdir -p "$WORK/sent"
 serve /usr/bin/python3 "$2" --dir "$WORK/sent"
@@ -23,8 +18,6 @@ run 0 "$(printf '%s\n' "Attaching file: $WORK/blob.bin..." "Saving message" "* C
   mail send --to 'Bob <bob@x.example>' --bcc 'carol@x.example' --subject 'Hello' \
   --text "$WORK/body.txt" --attach "$WORK/blob.bin"
 found -x 'RCPT TO:<carol@x.example>' "$WORK/sent/msg0001.envelope"
-found $'^\\.hidden first line\r$' "$WORK/sent/msg0001.data"
-found 'filename="blob.bin"' "$WORK/sent/msg0001.data"
 run 1 "You must fill in the TO box" mail send --to '' --subject x --text "$WORK/body.txt"
 
 # Queued, then sent by the next flush.

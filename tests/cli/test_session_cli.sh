@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# "vyrelle-cli url match" and "vyrelle-cli session", the latter with --send
-# against the test HTTP server started here as the home server.
+# "vyrelle-cli session" with --send against the test HTTP server started
+# here as the home server.
 . "$(dirname "$0")/cli_test_lib.sh"
-run 0 "match" url match 'ab*news' 'ABC/news/today/'
 
 serve /usr/bin/python3 "$2" "Ping=PONG#showmail#ack &S=1#tail" "Logout=OK#x#"
 PS="http://127.0.0.1:$PORT/s.dll"

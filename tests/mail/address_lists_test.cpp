@@ -83,40 +83,36 @@ TEST(VCardTest, RoundTripKeepsEveryCharacterAndReadsOtherWriters) {
 
 TEST_F(AddressListsTest, ImportRunsOnceAndJoinsSeveralAddresses) {
   SystemAddressBook book(app);
-  EXPECT_FALSE(book.AddEntry("Early", "early@mail.example"));  // closed
   fs::create_directories(Root());
   const std::string personal = GetAddressBookFile(app, kPersonalAddressBook);
   const std::string beta = GetAddressBookFile(app, kBetaAddressBook);
-  test::WriteFile(personal,
-                  "\"Ann\" ann@mail.example\n"
-                  "\"Team\" a@mail.example, b@mail.example\n"
-                  "\"Nobody\" no address here\n"
-                  "\"Carl\" carl@mail.example, broken\n");
+  test::WriteFile(personal, "\"Ann\" ann@mail.example\n\"Team\" a@mail.example, b@mail.example\n"
+                            "\"Nobody\" no address here\n\"Carl\" carl@mail.example, broken\n");
   test::WriteFile(beta, "an older beta file");
-  int refreshed = 0;
-  EXPECT_TRUE(ImportBetaAddressBook(app, boxes, book, [&] { ++refreshed; }));
-  EXPECT_EQ(boxes.boxes.size(), 1u);  // asked first
-  EXPECT_EQ(refreshed, 1);
-  EXPECT_FALSE(book.IsOpen());
-
-  // A line that does not split keeps ParseAddress's address; an entry added
-  // later is listed by the next opening too.
-  ASSERT_TRUE(book.Open());
-  EXPECT_EQ(book.Path(), Root() + "Address Book.vcf");
-  EXPECT_TRUE(book.AddEntry("Dora", "dora@mail.example"));
-  SystemAddressBook again(app);
-  ASSERT_TRUE(again.Open());
-  EXPECT_EQ(again.List(), (std::vector<AddressBookEntry>{{"Ann", "ann@mail.example"},
-                                                         {"Team", "a@mail.example,b@mail.example"},
-                                                         {"Carl", "carl@mail.example,"},
-                                                         {"Dora", "dora@mail.example"}}));
-
-  // The personal file now carries the beta name (replacing the old one),
-  // so the question is not asked again.
-  EXPECT_FALSE(fs::exists(personal));
-  EXPECT_EQ(test::ReadFile(beta).substr(0, 5), "\"Ann\"");
+  // Declined: asked again, unless the box was ticked.
+  boxes.answer = IDNO;
   EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book));
-  EXPECT_EQ(boxes.boxes.size(), 1u);
+  boxes.tickCheckBox = true;
+  EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book) || ImportBetaAddressBook(app, boxes, book));
+  ASSERT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_EQ(boxes.boxes[1].checkBox, "Don't show me this again");
+  app.WriteInt("email", "DontAskImportBetaAddressBook", 0);
+  boxes.answer = IDYES;
+  EXPECT_TRUE(ImportBetaAddressBook(app, boxes, book));
+  // A line that does not split keeps ParseAddress's address.
+  ASSERT_TRUE(book.Open());
+  EXPECT_EQ(book.List(), (std::vector<AddressBookEntry>{
+                             {"Ann", "ann@mail.example"}, {"Team", "a@mail.example,b@mail.example"},
+                             {"Carl", "carl@mail.example,"}}));
+  // An entry added later is listed by the next opening too.
+  SystemAddressBook again(app);
+  EXPECT_TRUE(book.AddEntry("Dora", "dora@mail.example") && again.Open());
+  EXPECT_EQ(again.List().back(), (AddressBookEntry{"Dora", "dora@mail.example"}));
+  // The personal file now carries the beta name (replacing the old one),
+  // so the question is asked once only.
+  EXPECT_EQ(test::ReadFile(beta).substr(0, 5), "\"Ann\"");
+  EXPECT_FALSE(fs::exists(personal) || ImportBetaAddressBook(app, boxes, book));
+  EXPECT_EQ(boxes.boxes.size(), 3u);
 }
 
 }  // namespace

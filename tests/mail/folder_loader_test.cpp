@@ -16,6 +16,7 @@
 #include "mail/read/mail_search.h"
 #include "platform/file_times.h"
 #include "platform/string_table.h"
+#include "tools/recording_window.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -119,11 +120,6 @@ class MailFolderLoaderTest : public ::testing::Test, protected test::TestApp {
   MailStore store{app};
 };
 
-struct Window : platform::MessageTarget {
-  std::vector<platform::WindowMessage> got;
-  void OnWindowMessage(const platform::WindowMessage& m) override { got.push_back(m); }
-};
-
 TEST_F(MailFolderLoaderTest, LoadsEveryMessageIntoAWindow) {
   Message("old.mail", "Old", 1000, false);
   Message("new.mail", "12:30 re: 5:fun", 3000, false);
@@ -131,14 +127,11 @@ TEST_F(MailFolderLoaderTest, LoadsEveryMessageIntoAWindow) {
   test::WriteFile(Inbox() + "tiny", "too short");
   fs::create_directories(Inbox() + "subfolder");
 
-  auto& messages = platform::WindowMessages::Instance();
-  Window window;
-  const platform::WindowHandle handle = messages.Register(&window);
+  test::RecordingWindow window;
   FolderLoader loader(store);
-  const unsigned generation = loader.Start(Inbox(), 0, PostToWindow(handle));
+  const unsigned generation = loader.Start(Inbox(), 0, PostToWindow(window.handle));
   ASSERT_TRUE(loader.WaitUntilFinished(10s));
-  messages.DispatchPending();
-  messages.Unregister(handle);
+  platform::WindowMessages::Instance().DispatchPending();
 
   MessageList list;
   std::string status, statuses;
@@ -293,14 +286,11 @@ TEST_F(MailSearchTest, TheWorkerPostsItsEventsToTheWindowAndStopsOnRequest) {
   Message("Inbox", "a.mail", "first", "Quarterly Figures");
   Message("Alpha", "b.mail", "second", "quarterly figures\tattached");
   Message("Inbox", "c.mail", "third", "nothing");
-  auto& messages = platform::WindowMessages::Instance();
-  Window window;
-  const platform::WindowHandle handle = messages.Register(&window);
+  test::RecordingWindow window;
   MailSearch search(store);
-  const unsigned generation = search.Start("QUARTERLY", "", PostSearchToWindow(handle), milliseconds(1));
+  const unsigned generation = search.Start("QUARTERLY", "", PostSearchToWindow(window.handle), milliseconds(1));
   ASSERT_TRUE(search.WaitUntilFinished(std::chrono::seconds(20)));
-  messages.DispatchPending();
-  messages.Unregister(handle);
+  platform::WindowMessages::Instance().DispatchPending();
   Texts events;
   for (const auto& m : window.got) {
     SearchEvent e;

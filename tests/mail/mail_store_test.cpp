@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <ctime>
 #include <filesystem>
@@ -242,15 +243,19 @@ TEST_F(MailStoreTest, DeletedFoldersTrashAndLeftovers) {
   const std::string b = Message("Work", "b.mail");
   ::chmod(b.c_str(), 0444);
   boxes.answer = IDNO;
+  boxes.tickCheckBox = true;  // a ticked No is not remembered
   EXPECT_EQ(store.DeleteFolder("Work"), FolderResult::Cancelled);
   EXPECT_EQ(Shown(), Texts{"Work contains 2 message(s)\nDelete them?"});
-  boxes.answer = IDYES;
+  EXPECT_EQ(boxes.boxes[0].checkBox, "Don't ask me this question anymore");
+  boxes.answer = IDYES;  // ticked with a Yes: never asked again
   EXPECT_TRUE(store.DeleteFolder("Work") == FolderResult::Done && !fs::exists(Root() + "Work"));
+  EXPECT_EQ(app.GetInt("email", "DontPromptForFolderDeletion", 0), 1);
   EXPECT_TRUE(store.DeleteFolder("INBOX") == FolderResult::SystemFolder && store.DeleteFolder("../vyrelle") == FolderResult::Failed);
   Message("Jobs", "c.mail");
   fs::create_directories(Root() + "Jobs/nested");  // no message: it stays, and so does its folder
   EXPECT_EQ(store.DeleteFolder("Jobs"), FolderResult::Failed);
   EXPECT_EQ(boxes.boxes.back().text, "Folder could not be removed\n Jobs");
+  EXPECT_EQ(std::count_if(boxes.boxes.begin(), boxes.boxes.end(), [](auto& b) { return b.kind == "question"; }), 2);
 
   Message("Trash", "a.mail");
   ::chmod(Message("Trash", "b.txt", "x").c_str(), 0444);

@@ -1,9 +1,10 @@
 #pragma once
-// Helpers shared by the mail store tests.
+// Helpers shared by the mail tests.
 #include <ctime>
 #include <optional>
 #include <string>
 
+#include "mail/body/rich_text.h"
 #include "tools/test_support.h"
 
 namespace vyr::mailtest {
@@ -23,5 +24,12 @@ class ScopedZone {
  private:
   std::optional<test::ScopedEnv> env_;
 };
+
+// The stored body form of an unformatted text.
+inline std::string PlainBody(const std::string& text) {
+  RichTextDocument doc;
+  doc.Append(text, doc.DefaultFormat());
+  return GetBodyRichText(doc);
+}
 
 }  // namespace vyr::mailtest

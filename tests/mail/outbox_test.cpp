@@ -11,12 +11,14 @@
 
 #include "app/application.h"
 #include "mail/body/rich_text.h"
+#include "mail/mail_test_util.h"
 #include "mail/receive/mail_accounts.h"
 #include "mail/send/smtp_client.h"
 #include "mail/send/address_lists.h"
 #include "mail/store/mail_store.h"
 #include "platform/file_times.h"
 #include "tools/python_fixture.h"
+#include "tools/recording_window.h"
 #include "tools/test_certificates.h"
 #include "tools/test_support.h"
 
@@ -27,26 +29,9 @@ namespace fs = std::filesystem;
 using test::SmtpRecordServer;
 using Strings = std::vector<std::string>;
 
-std::string PlainBody(const std::string& text) {
-  RichTextDocument doc;
-  doc.Append(text, doc.DefaultFormat());
-  return GetBodyRichText(doc);
-}
+using mailtest::PlainBody;
 
-class Recorder : public platform::MessageTarget {
- public:
-  Recorder() : handle(platform::WindowMessages::Instance().Register(this)) {}
-  ~Recorder() override { platform::WindowMessages::Instance().Unregister(handle); }
-  void OnWindowMessage(const platform::WindowMessage& m) override { posted.emplace_back(m.message, m.text.value_or("")); }
-  Strings Texts(std::uint32_t message) const {
-    Strings texts;
-    for (const auto& [what, text] : posted) if (what == message) texts.push_back(text);
-    return texts;
-  }
-  bool Got(std::uint32_t message) const { return !Texts(message).empty(); }
-  std::vector<std::pair<std::uint32_t, std::string>> posted;
-  const platform::WindowHandle handle;
-};
+using Recorder = test::RecordingWindow;
 
 // The compose window: its boxes, and what is posted to it.
 class ComposeHarness : public ComposeWindow, public Recorder {
@@ -315,7 +300,7 @@ TEST_F(OutboxTest, MailCheckHookSendsEachPendingOutboxMessageWholeAndOnce) {
   SmtpRecordServer server;
   Start(server);
   Dispatch();
-  mailWindow.posted.clear();
+  mailWindow.got.clear();
   OutboxSender& sender = outbox;
   sender.StopSending();  // a cancelled check sends nothing
   EXPECT_EQ(outbox.FlushOutbox(0), 0);

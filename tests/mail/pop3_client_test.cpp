@@ -73,30 +73,6 @@ class ScriptedPop3Test : public ::testing::Test {
   RecordingProgress progress;
 };
 
-TEST_F(ScriptedPop3Test, ReadLineTakesOneLineInPiecesAndLeavesTheRest) {
-  ASSERT_TRUE(Open("normal", {}));
-  MailConnection c;
-  ASSERT_EQ(c.Connect(static_cast<std::uint16_t>(server->Port()), "127.0.0.1"), 0);
-  EXPECT_EQ(c.Connect(static_cast<std::uint16_t>(server->Port()), "127.0.0.1"), 1);
-  // "+OK scripted POP3 server ready\r\n" through a buffer with 9 usable bytes.
-  char buffer[10];
-  std::vector<std::string> pieces;
-  for (int i = 0; i < 4; ++i) {
-    const int n = c.ReadLine(buffer, sizeof buffer, 5);
-    pieces.emplace_back(buffer, static_cast<size_t>(n));
-  }
-  EXPECT_EQ(pieces, (std::vector<std::string>{"+OK scrip", "ted POP3 ", "server re", "ady\r\n"}));
-  EXPECT_FALSE(c.HasPendingData());
-  // Two commands at once: the replies come back one line per read.
-  ASSERT_EQ(c.SendText("USER nobody\r\nNOOP\r\n"), 19);
-  char a[64] = {}, b[64] = {};
-  const int first = c.ReadLine(a, sizeof a, 5);
-  EXPECT_EQ(std::make_pair(first, c.ReadLine(b, sizeof b, 5)), std::make_pair(5, 20));
-  EXPECT_EQ(std::string(a) + b, "+OK\r\n-ERR not logged in\r\n");
-  EXPECT_EQ(c.Close(), 0);
-  EXPECT_EQ(c.Connect(kClosedPort, "127.0.0.1"), 3);
-}
-
 TEST_F(ScriptedPop3Test, HostNamesAFreshObjectAndAnAbortedLogIn) {
   EXPECT_TRUE(MailConnection::IsDottedAddress("10.1.200.3") && !MailConnection::IsDottedAddress("1.2.3.256"));
   std::string dotted = "kept";

@@ -10,6 +10,7 @@
 #include <regex>
 
 #include "mail/body/rich_text.h"
+#include "mail/mail_test_util.h"
 #include "tools/python_fixture.h"
 #include "tools/test_support.h"
 
@@ -19,11 +20,7 @@ namespace {
 using test::SmtpRecordServer;
 using Strings = std::vector<std::string>;
 
-std::string PlainBody(const std::string& text) {
-  RichTextDocument doc;
-  doc.Append(text, doc.DefaultFormat());
-  return GetBodyRichText(doc);
-}
+using mailtest::PlainBody;
 
 std::string BoldBody(const std::string& plain, const std::string& bold) {
   RichTextDocument doc;

@@ -12,6 +12,7 @@
 #include "net/download_progress.h"
 #include "net/download_worker.h"
 #include "tools/http_server.h"
+#include "tools/recording_window.h"
 #include "tools/test_support.h"
 
 namespace vyr::net {
@@ -20,9 +21,7 @@ namespace {
 using platform::WindowMessages;
 
 // A window that writes down every download message it gets.
-struct Recorder : platform::MessageTarget {
-  Recorder() : handle(WindowMessages::Instance().Register(this)) {}
-  ~Recorder() override { WindowMessages::Instance().Unregister(handle); }
+struct Recorder : test::RecordingWindow {
   void OnWindowMessage(const platform::WindowMessage& m) override {
     switch (m.message) {
       case kDownloadStarted: lines.push_back("started"); break;
@@ -33,14 +32,7 @@ struct Recorder : platform::MessageTarget {
     }
     if (m.message != kDownloadStarted && m.wParam != 77) lines.push_back("bad cookie");
   }
-  // Delivers messages until `count` lines were seen (or 30 s passed).
-  void WaitForLines(size_t count) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (lines.size() < count && std::chrono::steady_clock::now() < deadline) {
-      WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(100));
-    }
-  }
-  platform::WindowHandle handle;
+  void WaitForLines(size_t count) { DispatchUntil([&] { return lines.size() >= count; }); }
   std::vector<std::string> lines;
 };
 

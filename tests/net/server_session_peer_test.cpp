@@ -3,31 +3,15 @@
 // strings it got.
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "app/installation_id.h"
 #include "net/server_session.h"
 #include "platform/tick_count.h"
 #include "tools/http_server.h"
+#include "tools/recording_window.h"
 #include "tools/test_support.h"
 
 namespace vyr::net {
 namespace {
-
-struct CommandRecorder : platform::MessageTarget {
-  void OnWindowMessage(const platform::WindowMessage& m) override {
-    if (m.message == kServerCommandMessage && m.text) commands.push_back(*m.text);
-  }
-  // Delivers posted messages until `count` commands arrived (or 10 s passed).
-  bool WaitFor(size_t count) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (commands.size() < count && std::chrono::steady_clock::now() < deadline) {
-      platform::WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(100));
-    }
-    return commands.size() == count;
-  }
-  std::vector<std::string> commands;
-};
 
 TEST(ServerSessionPeer, RequestsReachTheServerAndReplyCommandsTheMainWindow) {
   test::HttpServer server({"Login=PONG#showmail#", "Ping=LONG:pong#ack &S=1#pinginterval 5#", "Logout=OK#never#"});
@@ -38,36 +22,33 @@ TEST(ServerSessionPeer, RequestsReachTheServerAndReplyCommandsTheMainWindow) {
                             "00112233445566778899AABBCCDDEEFF");
   t.app.InitInstallationId();
   t.app.WriteString("misc", "PS", server.Url("/s.dll"));
-  CommandRecorder recorder;
-  const platform::WindowHandle window = platform::WindowMessages::Instance().Register(&recorder);
+  test::RecordingWindow recorder;
+  const auto commands = [&] { return recorder.Texts(kServerCommandMessage); };
+  const auto waitFor = [&](size_t n) { return recorder.DispatchUntil([&] { return commands().size() >= n; }); };
   bool canonical = false;
   UsageCounters counters;
   TrackedUrlTable tracked;
-  struct : WindowTimers {
-    void SetTimer(unsigned, unsigned) override {}
-    void KillTimer(unsigned) override {}
-  } timers;
+  test::NoTimers timers;
   const platform::SystemInfo system{3600, {10, 6, 1, 0}};
-  ServerSession session(t.app, counters, tracked, timers, {[&] { return window; }, [&] { return canonical; }, {}},
+  ServerSession session(t.app, counters, tracked, timers, {[&] { return recorder.handle; }, [&] { return canonical; }, {}},
                         system, platform::GetTickCount());
   counters.CountUsage("S", 2);
   tracked.TrackUrls("4 a");
   tracked.RecordVisit("a", false);
 
   session.SendLogin();
-  ASSERT_TRUE(recorder.WaitFor(1));
+  ASSERT_TRUE(waitFor(1));
   // The reply is longer than the buffer: what lies past it never arrives.
   session.SendSessionEvent("PING");
-  ASSERT_TRUE(recorder.WaitFor(3));
+  ASSERT_TRUE(waitFor(3));
   canonical = true;
   session.SendSessionEvent("Ping");
-  ASSERT_TRUE(recorder.WaitFor(5));
+  ASSERT_TRUE(waitFor(5));
   session.Logout();
   EXPECT_TRUE(session.WaitForRequests(0));
   platform::WindowMessages::Instance().DispatchPending();
-  platform::WindowMessages::Instance().Unregister(window);
 
-  EXPECT_EQ(recorder.commands, (std::vector<std::string>{"showmail", "ack &S=1", "pinginterval 5",
+  EXPECT_EQ(commands(), (std::vector<std::string>{"showmail", "ack &S=1", "pinginterval 5",
                                                          "ack &S=1", "pinginterval 5"}));
   const std::string user = "&U=00112233445566778899AABBCCDDEEFF&B=Default";
   const std::string login = "GET Login" + user + "&TZ=1&CD=2&SW=0&SH=0&OS=10.6.1.0&BV=0.0.0.0&SV=0.0.0.0&NV=";

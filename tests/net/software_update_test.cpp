@@ -6,20 +6,12 @@
 
 #include "net/download_worker.h"
 #include "platform/file_system.h"
+#include "tools/recording_window.h"
 #include "tools/test_support.h"
 #include "tools/zip_builder.h"
 
 namespace vyr::net {
 namespace {
-
-// The main window of the tests: keeps the messages it gets.
-struct RecordingWindow : platform::MessageTarget {
-  RecordingWindow() : handle(platform::WindowMessages::Instance().Register(this)) {}
-  ~RecordingWindow() override { platform::WindowMessages::Instance().Unregister(handle); }
-  void OnWindowMessage(const platform::WindowMessage& m) override { got.push_back(m); }
-  platform::WindowHandle handle;
-  std::vector<platform::WindowMessage> got;
-};
 
 struct PackageCase {
   const char* label;
@@ -45,7 +37,7 @@ TEST(SoftwareUpdateTest, PackageRequestsRecordOnlyUnpackedVersions) {
   for (const PackageCase& c : cases) {
     SCOPED_TRACE(c.label);
     test::TestApp t;
-    RecordingWindow window;
+    test::RecordingWindow window;
     int reloads = 0;
     SoftwareUpdate update(t.app, nullptr, nullptr, nullptr);
     update.SetMainWindow(window.handle);
@@ -87,7 +79,7 @@ TEST(SoftwareUpdateTest, PackageRequestsRecordOnlyUnpackedVersions) {
 
 TEST(SoftwareUpdateTest, AFailedSetupDownloadIsRetriedThenTheProgramClosesAndStartsItAtExit) {
   test::TestApp t;  // every question answered yes
-  RecordingWindow window;
+  test::RecordingWindow window;
   const std::vector<int> dialogResults = {2, 1};  // failed, then downloaded
   size_t dialogs = 0;
   std::vector<std::string> started;
