@@ -1,5 +1,6 @@
 #include "ui/windows/link_drop_target.h"
 
+#include <wx/app.h>
 #include <wx/string.h>
 
 namespace {
@@ -39,6 +40,7 @@ std::string CLinkDropTarget::AddressFromUriList(const std::string& list) {
 std::string CLinkDropTarget::AddressFromMozUrl(const std::string& text) { return FirstLine(text); }
 
 wxDragResult CLinkDropTarget::OnEnter(wxCoord, wxCoord, wxDragResult) {
+  ++*events_;
   if (report_) report_(kLinkDragEnterMessage, 0, {});
   return wxDragCopy;
 }
@@ -48,16 +50,30 @@ wxDragResult CLinkDropTarget::OnDragOver(wxCoord, wxCoord, wxDragResult) {
   return wxDragCopy;
 }
 
-void CLinkDropTarget::OnLeave() {
-  if (report_) report_(kLinkDragLeaveMessage, 0, {});
+void CLinkDropTarget::OnLeave() { PassLeaveLater(); }
+
+void CLinkDropTarget::PassLeaveLater() {
+  // The toolkit announces a leave just before every drop, in the same turn
+  // of the event loop; a drop (or the drag coming back at once) that follows
+  // cancels it. The target may be gone by the time the leave is passed on.
+  const unsigned leave = ++*events_;
+  std::weak_ptr<unsigned> events = events_;
+  Report report = report_;
+  wxTheApp->CallAfter([events, leave, report] {
+    const std::shared_ptr<unsigned> now = events.lock();
+    if (now && *now == leave && report) report(kLinkDragLeaveMessage, 0, {});
+  });
 }
 
-bool CLinkDropTarget::OnDrop(wxCoord, wxCoord) { return true; }
+bool CLinkDropTarget::OnDrop(wxCoord, wxCoord) {
+  ++*events_;
+  return true;
+}
 
 wxDragResult CLinkDropTarget::OnData(wxCoord, wxCoord, wxDragResult) {
-  if (!GetData()) return wxDragNone;
   std::string address;
-  const wxDataFormat format = data_->GetReceivedFormat();
+  const bool received = GetData();
+  const wxDataFormat format = received ? data_->GetReceivedFormat() : wxDataFormat();
   if (format == wxDataFormat(kMozUrlFormat)) {
     // UTF-16 text (the desktop's form for this type).
     const wxString text(static_cast<const char*>(mozUrl_->GetData()), wxMBConvUTF16(), mozUrl_->GetSize());
@@ -66,7 +82,11 @@ wxDragResult CLinkDropTarget::OnData(wxCoord, wxCoord, wxDragResult) {
     address = AddressFromUriList(
         std::string(static_cast<const char*>(uriList_->GetData()), uriList_->GetSize()));
   }
-  if (address.empty()) return wxDragNone;
+  if (address.empty()) {
+    // Nothing to take: for the window the drag just went away.
+    if (report_) report_(kLinkDragLeaveMessage, 0, {});
+    return wxDragNone;
+  }
   if (report_) report_(kLinkDropMessage, kDroppedLink, address);
   return wxDragCopy;
 }
