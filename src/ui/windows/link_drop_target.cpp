@@ -1,5 +1,7 @@
 #include "ui/windows/link_drop_target.h"
 
+#include <utility>
+
 #include <wx/app.h>
 #include <wx/string.h>
 
@@ -40,7 +42,9 @@ std::string CLinkDropTarget::AddressFromUriList(const std::string& list) {
 std::string CLinkDropTarget::AddressFromMozUrl(const std::string& text) { return FirstLine(text); }
 
 wxDragResult CLinkDropTarget::OnEnter(wxCoord, wxCoord, wxDragResult) {
-  ++*events_;
+  ++state_->serial;
+  // Back before its leave was passed on: for the window it never left.
+  if (std::exchange(state_->leavePending, false)) return wxDragCopy;
   if (report_) report_(kLinkDragEnterMessage, 0, {});
   return wxDragCopy;
 }
@@ -56,17 +60,21 @@ void CLinkDropTarget::PassLeaveLater() {
   // The toolkit announces a leave just before every drop, in the same turn
   // of the event loop; a drop (or the drag coming back at once) that follows
   // cancels it. The target may be gone by the time the leave is passed on.
-  const unsigned leave = ++*events_;
-  std::weak_ptr<unsigned> events = events_;
+  const unsigned leave = ++state_->serial;
+  state_->leavePending = true;
+  std::weak_ptr<DragState> weak = state_;
   Report report = report_;
-  wxTheApp->CallAfter([events, leave, report] {
-    const std::shared_ptr<unsigned> now = events.lock();
-    if (now && *now == leave && report) report(kLinkDragLeaveMessage, 0, {});
+  wxTheApp->CallAfter([weak, leave, report] {
+    const std::shared_ptr<DragState> state = weak.lock();
+    if (!state || state->serial != leave) return;
+    state->leavePending = false;
+    if (report) report(kLinkDragLeaveMessage, 0, {});
   });
 }
 
 bool CLinkDropTarget::OnDrop(wxCoord, wxCoord) {
-  ++*events_;
+  ++state_->serial;
+  state_->leavePending = false;
   return true;
 }
 

@@ -39,12 +39,16 @@ class CLinkDropTarget : public wxDropTarget {
   static std::string AddressFromMozUrl(const std::string& text);
 
  private:
-  // Counts the target's enters, leaves and drops: a leave is passed on when
-  // nothing came after it in the same turn of the event loop.
+  // A leave is passed on when nothing came after it in the same turn of the
+  // event loop: the serial counts enters, leaves and drops.
+  struct DragState {
+    unsigned serial = 0;
+    bool leavePending = false;
+  };
   void PassLeaveLater();
 
   Report report_;
-  std::shared_ptr<unsigned> events_ = std::make_shared<unsigned>(0);
+  std::shared_ptr<DragState> state_ = std::make_shared<DragState>();
   wxDataObjectComposite* data_;
   wxCustomDataObject* uriList_;
   wxCustomDataObject* mozUrl_;
