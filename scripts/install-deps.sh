@@ -10,7 +10,7 @@ PACKAGES=(
   libhunspell-dev hunspell-en-us
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   dovecot-pop3d python3-aiosmtpd python3-pyftpdlib
-  xvfb xauth x11-utils imagemagick openbox
+  xvfb xauth x11-utils imagemagick openbox libxtst-dev
   desktop-file-utils appstream openssl ca-certificates
   fetchmail msmtp surf
   uudeview curl zip

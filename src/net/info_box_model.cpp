@@ -4,7 +4,6 @@
 #include <cctype>
 #include <climits>
 #include <cstdlib>
-#include <filesystem>
 
 #include "app/application.h"
 #include "platform/file_system.h"
@@ -13,8 +12,6 @@
 namespace vyr::net {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string Lower(std::string text) {
   for (char& c : text) {
@@ -127,27 +124,32 @@ void InfoBoxModel::Rotate() {
   if (hooks_.focusInProgram && !hooks_.focusInProgram()) return;
   ++rotations_;
   const std::string page = NextPage(1);
-  if (!page.empty()) Count(page, false);
-  currentPage_ = page;
-  if (page.empty()) return;
-  counters_.CountUsage(kUsageInfoBoxView);
-  ShowPage(page);
-}
-
-void InfoBoxModel::ShowPage(const std::string& page) {
-  if (page.find_first_of("/\\") == std::string::npos) {
-    view_.Navigate(page);
+  if (page.empty()) {
+    currentPage_.clear();
     return;
   }
-  const std::string staging = platform::JoinPath(platform::ParentFolder(page), kStagingPage);
-  std::error_code ec;
-  // A staging page left read-only (by a package or the user) would refuse
-  // the copy.
-  if (platform::FileExists(staging)) {
-    fs::permissions(staging, fs::perms::owner_write, fs::perm_options::add, ec);
+  // A page that could not be put into the view was not seen: the view keeps
+  // the previous page, and clicks still belong to that one.
+  if (!ShowPage(page)) return;
+  Count(page, false);
+  currentPage_ = page;
+  counters_.CountUsage(kUsageInfoBoxView);
+}
+
+bool InfoBoxModel::ShowPage(const std::string& page) {
+  if (page.find_first_of("/\\") == std::string::npos) {
+    view_.Navigate(page);
+    return true;
   }
+  // The page replaces the staging page as a whole new file (written beside
+  // it, then renamed over it): a staging page left read-only, or owned by
+  // another account, does not stop it, and a copy that fails half-way leaves
+  // the previous staging page intact.
+  const std::string staging = platform::JoinPath(platform::ParentFolder(page), kStagingPage);
   view_.Show(false);
-  if (fs::copy_file(page, staging, fs::copy_options::overwrite_existing, ec) && !ec) {
+  std::string text;
+  const bool copied = platform::ReadWholeFile(page, text) && platform::WriteFileAtomically(staging, text);
+  if (copied) {
     if (view_.CurrentAddress().find("vyrinfobox") != std::string::npos) {
       view_.Refresh();
     } else {
@@ -155,6 +157,7 @@ void InfoBoxModel::ShowPage(const std::string& page) {
     }
   }
   view_.Show(true);
+  return copied;
 }
 
 void InfoBoxModel::ShowNow(const std::string& address, int seconds) {

@@ -101,7 +101,8 @@ class InfoBoxModel {
  private:
   unsigned RotationMs() const;
   bool RotationOn() const { return !hooks_.rotationOn || hooks_.rotationOn(); }
-  void ShowPage(const std::string& page);
+  // Puts a page into the view; false when it could not be staged.
+  bool ShowPage(const std::string& page);
   bool InsideDataRoot(const std::string& address) const;
 
   Application& app_;

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "platform/file_system.h"
 #include "tools/test_support.h"
@@ -94,6 +96,56 @@ TEST_F(InfoBoxFixture, ClicksLeaveTheBoxForTheMainBrowser) {
   EXPECT_EQ(box.AdText(false), "31 1 2 ");
   EXPECT_EQ(counters.CountersText(), "&IBV=1&IBC=2");
   EXPECT_EQ(tracked.Entries()[0].clicks, 1);
+}
+
+// Run by an ordinary account (root, for whom a read-only file is no
+// obstacle, gives the test's files to "nobody" and becomes it): the staging
+// page is replaced whether it is read-only or even another account's, and is
+// left writable; a folder in its place stops the copy, the box keeps the
+// previous page and counts no view.
+TEST_F(InfoBoxFixture, StagingPageReplacedUnlessItCannotBe) {
+  Page(dir1, 1, "page 1\nVyrelle_2.0_InfoBox_AdID:41\n");
+  box.LoadAdIds();
+  const std::string staging = dir1 + "/vyrinfobox.htm", page = InfoBoxModel::PagePath(dir1, 1);
+  const bool root = ::geteuid() == 0;
+  const int status = test::RunInChild([&] {
+    const struct Case {
+      bool othersFile, folder, replaced;
+    } cases[] = {{false, false, true}, {true, false, true}, {false, true, false}, {false, false, true}};
+    const std::string home = t.app.Directories().Root() + "/..", othersFile = dir1 + "/others.htm";
+    if (root) {
+      for (const auto& entry : std::filesystem::recursive_directory_iterator(home))
+        if (::chown(entry.path().c_str(), 65534, 65534) != 0) return 90;
+      test::WriteFile(othersFile, "old");  // root's
+      ::chmod(othersFile.c_str(), 0444);
+      if (::chown(home.c_str(), 65534, 65534) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) return 91;
+    }
+    int number = 0, views = 0;
+    for (const Case& c : cases) {
+      ++number;
+      if (c.othersFile && !root) continue;  // only root can make another account's file
+      std::filesystem::remove(staging);
+      if (c.folder) {
+        platform::CreateDirectories(staging);
+      } else if (c.othersFile) {
+        std::filesystem::rename(othersFile, staging);
+      } else {
+        test::WriteFile(staging, "old");
+        ::chmod(staging.c_str(), 0444);
+      }
+      view.log.clear();
+      box.Rotate();
+      struct stat st {};
+      const bool replaced = ::stat(staging.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) &&
+                            test::ReadFile(staging) == test::ReadFile(page);
+      views += c.replaced;
+      if (replaced != c.replaced || counters.Get("IBV") != views) return number;
+      if (view.log != (c.replaced ? (number == 1 ? "hide;nav;show;" : "hide;refresh;show;") : "hide;show;")) return 10 + number;
+      if (box.CurrentPage() != (views > 0 ? page : "")) return 20 + number;
+    }
+    return 0;
+  });
+  EXPECT_EQ(status, 0) << "the case (1-4) that went wrong; 90+ for the test's own set-up";
 }
 
 }  // namespace

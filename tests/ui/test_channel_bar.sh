@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
-# The channel bar on a virtual display, against the test HTTP server started
-# here, which also answers the session's pings with a command.
+# The channel bar in the main window on a virtual display, against the test
+# HTTP server started here, which serves the pages and answers the session's
+# pings with a command.
 #
-# usage: test_channel_bar.sh PROGRAM SERVER.py SCREENSHOT.png
+# usage: test_channel_bar.sh PROGRAM SERVER.py SHOT_DIR
 set -u
-PROGRAM="$1" SERVER="$2" SHOT="$3"
+PROGRAM="$1" SERVER="$2" SHOTS="$3"
 source "$(dirname "$0")/ui_test_lib.sh"
 need_tools xvfb-run:xvfb xauth:xauth import:imagemagick
 start_server "$SERVER" "Ping=PONG#showmail#"
 private_dirs "$WORK"
 export XDG_DATA_HOME="$WORK/data"
-mkdir -p "$(dirname "$SHOT")"
+mkdir -p "$SHOTS"
 export WEBKIT_DISABLE_COMPOSITING_MODE=1
-rm -f "$SHOT"
+rm -f "$SHOTS/ui_channel_bar.png" "$SHOTS/ui_channel_bar_hidden.png"
 
-run_checks 160 1024x768x24 13 "$PROGRAM" "$URL" "$WORK/server.out" "$SHOT"
-[ -s "$SHOT" ] || fail "no screenshot"
-echo "channel bar checks passed; screenshot: $SHOT"
+run_checks 200 1280x900x24 17 "$PROGRAM" "$URL" "$WORK/server.out" "$SHOTS"
+for shot in ui_channel_bar ui_channel_bar_hidden; do
+  [ -s "$SHOTS/$shot.png" ] || fail "no screenshot $shot.png"
+done
+echo "channel bar checks passed; screenshots in $SHOTS"

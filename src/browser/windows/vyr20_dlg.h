@@ -83,6 +83,8 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   bool BrowserWindowVisible() const override;
   void RunServerCommand(const std::string& command) override { dispatcher_.RunCommand(command); }
   CChannelBarWnd* ChannelBar() const { return bar_; }
+  CButtonStrip* FolderStrip() const { return folderStrip_; }
+  CButtonStrip* PageStrip() const { return pageStrip_; }
 
   // --- the Shell ----------------------------------------------------------------
   void PostMenuCommand(int command) override;

@@ -2,7 +2,10 @@
 
 #include <glib.h>
 
+#include <algorithm>
+
 #include <wx/dcbuffer.h>
+#include <wx/toplevel.h>
 
 #include "app/application.h"
 #include "platform/file_system.h"
@@ -82,7 +85,16 @@ class CChannelBarWnd::BoxView : public vyr::net::InfoBoxView {
   CChannelBarWnd& bar_;
 };
 
-bool CChannelBarOwner::ProgramHasFocus() const { return wxWindow::FindFocus() != nullptr; }
+bool CChannelBarOwner::ProgramHasFocus() const {
+  // A window of the program is the active one even when no part of it holds
+  // the focus (the part that had it was hidden, as the bar by
+  // "hidechannelbar").
+  for (wxWindow* window : wxTopLevelWindows) {
+    auto* topLevel = dynamic_cast<wxTopLevelWindow*>(window);
+    if (topLevel && topLevel->IsActive()) return true;
+  }
+  return wxWindow::FindFocus() != nullptr;
+}
 
 void ShowChannelDesignerNotAvailable(vyr::MessageBoxService& messages) {
   messages.Information(kDesignerNotAvailableText.Text());
@@ -130,7 +142,7 @@ CChannelBarWnd::CChannelBarWnd(wxWindow* parent, CChannelBarOwner& owner, Servic
   infoBox_->LoadAdIds();
 
   // A link dragged onto the bar or its column asks for the channel designer.
-  auto report = [this](unsigned message, int, const std::string&) { OnLinkDragged(message); };
+  auto report = [this](unsigned message, int, const std::string& address) { OnLinkDragged(message, address); };
   SetDropTarget(new CLinkDropTarget(report));
   column_->SetDropTarget(new CLinkDropTarget(report));
 
@@ -382,16 +394,17 @@ void CChannelBarWnd::BeforeNavigate(const std::string& url, bool topLevel, bool&
   cancel = infoBox_->OnViewNavigating(url);
 }
 
-void CChannelBarWnd::OnLinkDragged(unsigned message) {
+void CChannelBarWnd::OnLinkDragged(unsigned message, const std::string& address) {
+  // Moving from the column to the bar around it enters the one before the
+  // other is left: one drag over the bar asks once.
   if (message == kLinkDragEnterMessage) {
-    dragReported_ = true;
-    owner_.PostMenuCommand(kLinkDraggedOnBarCommand);
+    if (linkOver_++ == 0) owner_.PostMenuCommand(kLinkDraggedOnBarCommand);
   } else if (message == kLinkDropMessage) {
-    // A drop without an entering drag (another program's) asks too; one drag
-    // asks once.
-    if (!dragReported_) owner_.PostMenuCommand(kLinkDraggedOnBarCommand);
-    dragReported_ = false;
+    lastDroppedLink_ = address;
+    // A drop without an entering drag (another program's) asks too.
+    if (linkOver_ == 0) owner_.PostMenuCommand(kLinkDraggedOnBarCommand);
+    linkOver_ = 0;
   } else if (message == kLinkDragLeaveMessage) {
-    dragReported_ = false;
+    linkOver_ = std::max(0, linkOver_ - 1);
   }
 }

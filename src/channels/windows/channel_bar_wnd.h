@@ -120,6 +120,12 @@ class CChannelBarWnd : public wxPanel, private CBrowserOwner, private vyr::platf
   // The window handle that receives the ping replies' commands.
   vyr::platform::WindowHandle Handle() const { return handle_; }
   int InfoBoxHeight() const { return boxHeight_; }
+  // A dragged link is over the bar (between its entering and its leaving or
+  // drop).
+  bool LinkOver() const { return linkOver_ > 0; }
+  // The address of the last link dropped on the bar, which the channel
+  // designer can take as its page; empty before the first drop.
+  const std::string& LastDroppedLink() const { return lastDroppedLink_; }
 
  private:
   // CBrowserOwner: the info box view's navigations.
@@ -145,7 +151,7 @@ class CChannelBarWnd : public wxPanel, private CBrowserOwner, private vyr::platf
   void ChoosePage(int command);
   // Shows the model's strips in the windows.
   void UpdateStrips();
-  void OnLinkDragged(unsigned message);
+  void OnLinkDragged(unsigned message, const std::string& address);
 
   CChannelBarOwner& owner_;
   Services services_;
@@ -166,7 +172,10 @@ class CChannelBarWnd : public wxPanel, private CBrowserOwner, private vyr::platf
   int boxHeight_ = 100;
   int autoScroll_ = 0;  // the direction while a scroll strip is held
   bool pageStripShown_ = false;
-  bool dragReported_ = false;  // this drag asked for the designer already
+  // The bar's parts (the bar and its column) a dragged link is over; the
+  // drag asked for the designer when it came onto the first.
+  int linkOver_ = 0;
+  std::string lastDroppedLink_;
 };
 
 // What command kLinkDraggedOnBarCommand shows until the channel designer

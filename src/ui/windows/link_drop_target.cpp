@@ -1,5 +1,8 @@
 #include "ui/windows/link_drop_target.h"
 
+#include <utility>
+
+#include <wx/app.h>
 #include <wx/string.h>
 
 namespace {
@@ -39,6 +42,9 @@ std::string CLinkDropTarget::AddressFromUriList(const std::string& list) {
 std::string CLinkDropTarget::AddressFromMozUrl(const std::string& text) { return FirstLine(text); }
 
 wxDragResult CLinkDropTarget::OnEnter(wxCoord, wxCoord, wxDragResult) {
+  ++state_->serial;
+  // Back before its leave was passed on: for the window it never left.
+  if (std::exchange(state_->leavePending, false)) return wxDragCopy;
   if (report_) report_(kLinkDragEnterMessage, 0, {});
   return wxDragCopy;
 }
@@ -48,16 +54,34 @@ wxDragResult CLinkDropTarget::OnDragOver(wxCoord, wxCoord, wxDragResult) {
   return wxDragCopy;
 }
 
-void CLinkDropTarget::OnLeave() {
-  if (report_) report_(kLinkDragLeaveMessage, 0, {});
+void CLinkDropTarget::OnLeave() { PassLeaveLater(); }
+
+void CLinkDropTarget::PassLeaveLater() {
+  // The toolkit announces a leave just before every drop, in the same turn
+  // of the event loop; a drop (or the drag coming back at once) that follows
+  // cancels it. The target may be gone by the time the leave is passed on.
+  const unsigned leave = ++state_->serial;
+  state_->leavePending = true;
+  std::weak_ptr<DragState> weak = state_;
+  Report report = report_;
+  wxTheApp->CallAfter([weak, leave, report] {
+    const std::shared_ptr<DragState> state = weak.lock();
+    if (!state || state->serial != leave) return;
+    state->leavePending = false;
+    if (report) report(kLinkDragLeaveMessage, 0, {});
+  });
 }
 
-bool CLinkDropTarget::OnDrop(wxCoord, wxCoord) { return true; }
+bool CLinkDropTarget::OnDrop(wxCoord, wxCoord) {
+  ++state_->serial;
+  state_->leavePending = false;
+  return true;
+}
 
 wxDragResult CLinkDropTarget::OnData(wxCoord, wxCoord, wxDragResult) {
-  if (!GetData()) return wxDragNone;
   std::string address;
-  const wxDataFormat format = data_->GetReceivedFormat();
+  const bool received = GetData();
+  const wxDataFormat format = received ? data_->GetReceivedFormat() : wxDataFormat();
   if (format == wxDataFormat(kMozUrlFormat)) {
     // UTF-16 text (the desktop's form for this type).
     const wxString text(static_cast<const char*>(mozUrl_->GetData()), wxMBConvUTF16(), mozUrl_->GetSize());
@@ -66,7 +90,11 @@ wxDragResult CLinkDropTarget::OnData(wxCoord, wxCoord, wxDragResult) {
     address = AddressFromUriList(
         std::string(static_cast<const char*>(uriList_->GetData()), uriList_->GetSize()));
   }
-  if (address.empty()) return wxDragNone;
+  if (address.empty()) {
+    // Nothing to take: for the window the drag just went away.
+    if (report_) report_(kLinkDragLeaveMessage, 0, {});
+    return wxDragNone;
+  }
   if (report_) report_(kLinkDropMessage, kDroppedLink, address);
   return wxDragCopy;
 }

@@ -4,8 +4,10 @@
 // forms, "text/uri-list" and "text/x-moz-url", and tells its window what the
 // drag does through one function, with the program's message numbers: a
 // drag entering (3934), moving over (3935), leaving (3936) and a drop (3927,
-// with the kind of what was dropped and the link's address).
+// with the kind of what was dropped and the link's address). A drop ends a
+// drag without a leave.
 #include <functional>
+#include <memory>
 #include <string>
 
 #include <wx/dataobj.h>
@@ -37,7 +39,16 @@ class CLinkDropTarget : public wxDropTarget {
   static std::string AddressFromMozUrl(const std::string& text);
 
  private:
+  // A leave is passed on when nothing came after it in the same turn of the
+  // event loop: the serial counts enters, leaves and drops.
+  struct DragState {
+    unsigned serial = 0;
+    bool leavePending = false;
+  };
+  void PassLeaveLater();
+
   Report report_;
+  std::shared_ptr<DragState> state_ = std::make_shared<DragState>();
   wxDataObjectComposite* data_;
   wxCustomDataObject* uriList_;
   wxCustomDataObject* mozUrl_;
