@@ -357,6 +357,17 @@ TEST_F(MailCheckTest, MissingPasswordIsAskedForAndCancelEndsTheRunSilently) {
   h.prompt.answer = true;  // "secret", remembered
   ASSERT_TRUE(h.Run(true) && h.result == 0);
   EXPECT_EQ(PasswordFromStored(app.GetString("email", "pop3-pass", "")), "secret");
+
+  // With nobody to ask, the account without a password is left out and the
+  // extra account with one is checked.
+  app.WriteString("email", "pop3-pass", "?");
+  Account("1", "127.0.0.1", "user", "secret");
+  CheckHarness quiet(app);
+  quiet.check.SetPasswordPrompt(nullptr);
+  ASSERT_TRUE(quiet.Run(true));
+  EXPECT_TRUE(quiet.result == 0 && quiet.prompt.asked == 0) << quiet.result;
+  // Only the extra account's entry: the main account made no session.
+  EXPECT_EQ(quiet.check.CheckLog(), "\r\n----------------------\r\nServer: 127.0.0.1\r\nAccount:user\r\nOK");
 }
 
 TEST_F(MailCheckTest, SecuredSessionsFetchAndRefuseWhatTheyCannotTrust) {
