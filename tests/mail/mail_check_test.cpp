@@ -344,7 +344,7 @@ TEST_F(MailCheckTest, CancelDuringAnExtraAccountEndsTheRun) {
   }
 }
 
-TEST_F(MailCheckTest, MissingPasswordIsAskedForAndCancelEndsTheRunSilently) {
+TEST_F(MailCheckTest, MissingPasswordIsAskedForOrSkippedWithNobodyToAsk) {
   test::ScriptedPop3Server server("normal", {Message("a")});
   Use(server);
   app.WriteString("email", "pop3-pass", "?");
