@@ -107,6 +107,7 @@ class StartupTestApp : public wxApp {
     });
     CVyr20Dlg* main = OpenMainWindow(dovecot.Port(), "alice", "wonderland");
     vyr::test::WriteFile(app_->ResolveSchemeFile("gotmail.wav", false), "RIFF");
+    vyr::test::WriteFile(app_->ResolveSchemeFile("newmail.htm", false), "<title>New mail</title>");
     const size_t boxesAtStart = boxes_.boxes.size();
 
     Check(vyr::test::PumpUntil([&] { return !FileExists(Data("newchanuser.vyr")); }) &&
@@ -143,8 +144,9 @@ class StartupTestApp : public wxApp {
               dovecot.MessageCount("alice") == 1,
           "the message is stored in Inbox once and kept on the server");
     Check(!sounds_.played.empty() && sounds_.played.back().file.find("gotmail.wav") != std::string::npos &&
-              boxes_.boxes.size() == boxesAtStart,
-          "\"gotmail\" played, nothing asked");
+              boxes_.boxes.size() == boxesAtStart &&
+              vyr::test::PumpUntil([&] { return main->ChannelBar()->InfoBoxView()->Title() == "New mail"; }),
+          "\"gotmail\" played with newmail.htm in the info box, nothing asked");
   }
 
   void RunClosing() {

@@ -186,6 +186,7 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
 CVyr20Dlg::~CVyr20Dlg() {
   // A mail check still running is cancelled while the window is whole.
   startupMail_.reset();
+  app_.SetNewMailPageHandler({});
   // The pane outlives this part of the window (children go with the base):
   // from now on it reports to no one.
   if (pane_) pane_->SetOwner(nullptr);
@@ -230,6 +231,11 @@ void CVyr20Dlg::Start(const std::string& fileToOpen) {
   pageStrip_ = bar_->CreatePageStrip(canvas_);
   services_.AttachInfoBox(&bar_->InfoBox());
   bar_->ShowBar(showContentBar_);
+  // The new-mail sound shows the scheme's "newmail.htm" in the info box for
+  // ten seconds.
+  app_.SetNewMailPageHandler([this](const std::string& page) {
+    if (bar_) bar_->InfoBox().ShowNow(page, 10);
+  });
 
   typed_.Load(app_);
   FillAddressList();
