@@ -200,6 +200,11 @@ CloseDecision KeepAliveAllowsClose(int keepAlive, bool closingIsMain, bool mainV
   return {true, true};
 }
 
+bool StartupMailCheckWanted(const Application& app, bool alreadyChecked, bool online) {
+  if (alreadyChecked || !online) return false;
+  return app.GetInt("Startup", "CheckMail", 0) != 0 && app.GetInt("Email", "UseVyrMail", 0) == 1;
+}
+
 // --- support mail ----------------------------------------------------------------------
 
 std::string SupportSystemReport(const SupportReport& r) {

@@ -150,6 +150,14 @@ struct CloseDecision {
 CloseDecision KeepAliveAllowsClose(int keepAlive, bool closingIsMain, bool mainVisible,
                                    bool otherPopupVisible);
 
+// --- the start-up mail check ------------------------------------------------------
+
+// Whether a completed top-level navigation starts the silent start-up mail
+// check: only the first of the run (alreadyChecked false), and only when
+// [Startup] CheckMail is set, [Email] UseVyrMail is 1 and the machine is
+// online.
+bool StartupMailCheckWanted(const Application& app, bool alreadyChecked, bool online);
+
 // --- support mail ----------------------------------------------------------------------
 
 struct SupportReport {

@@ -159,7 +159,6 @@ bool MergeChannelFile(ChannelLibrary& library, const std::string& path,
                       const DuplicateChooser& choose, bool deleteAfterLoading) {
   ChannelSet imported;
   if (!imported.Load(path, true)) return false;
-  if (deleteAfterLoading) std::remove(path.c_str());
 
   // The designer's view of the channels: all of them, the fixed ones locked.
   ChannelSet tree;
@@ -167,7 +166,11 @@ bool MergeChannelFile(ChannelLibrary& library, const std::string& path,
   size_t locked = library.FixedCount();
   if (!MergeChannelSet(tree, locked, imported, choose)) return false;
   library.ReplaceUserChannels(tree, locked);
-  return library.SaveUserChannels();
+  if (!library.SaveUserChannels()) return false;
+  // Only now are the file's channels safe in "chanuser.vyr": a cancelled
+  // merge or a failed write leaves the file for the next time.
+  if (deleteAfterLoading) std::remove(path.c_str());
+  return true;
 }
 
 bool ReceiveChannelFile(const Application& app, ChannelLibrary& library,

@@ -72,13 +72,15 @@ bool ExportChannels(const ChannelSet& set, const std::vector<size_t>& chosen,
 // Loads a channel file and merges it into the application's channels; when
 // the merge is not cancelled, the user channels are rebuilt and
 // "chanuser.vyr" is written at once. With deleteAfterLoading the file is
-// removed once read (a file received from a page). False when the file
-// cannot be opened, the user cancels, or "chanuser.vyr" cannot be written.
+// removed once its channels are in "chanuser.vyr" (a file received from a
+// page, a channel update); a cancelled merge or a failed write keeps it.
+// False when the file cannot be opened, the user cancels, or "chanuser.vyr"
+// cannot be written.
 bool MergeChannelFile(ChannelLibrary& library, const std::string& path,
                       const DuplicateChooser& choose, bool deleteAfterLoading);
 
 // A channel file received from a page: "vyrtemp.ndf" in the "_TEMP" folder
-// (or the given path), deleted once read.
+// (or the given path), deleted once merged.
 bool ReceiveChannelFile(const Application& app, ChannelLibrary& library,
                         const DuplicateChooser& choose, const std::string& path = {});
 

@@ -161,6 +161,14 @@ MoveResult MoveFileNoReplace(const std::string& from, const std::string& to) {
   return MoveResult::Moved;
 }
 
+bool ReplaceFileByRename(const std::string& from, const std::string& to) {
+  if (!FileExists(from)) return false;
+  if (::rename(from.c_str(), to.c_str()) != 0) return false;
+  SyncFolder(ParentFolder(to));
+  if (ParentFolder(to) != ParentFolder(from)) SyncFolder(ParentFolder(from));
+  return true;
+}
+
 FileStamp StampOf(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return {};

@@ -32,6 +32,13 @@ enum class MoveResult { Moved, TargetExists, Failed };
 // refuses an existing target when links are not possible.
 MoveResult MoveFileNoReplace(const std::string& from, const std::string& to);
 
+// Puts the file "from" in the place of "to" by one rename, so that at every
+// moment one of the two versions is there under "to" (the old one is never
+// removed first); then flushes the folder. Both must lie on the same file
+// system. False, with nothing changed, when "from" is no regular file or the
+// rename fails.
+bool ReplaceFileByRename(const std::string& from, const std::string& to);
+
 // The identity of one version of a file: every atomic replacement gives a new
 // inode, so a change made by another process is seen even within the same
 // timestamp tick.

@@ -136,6 +136,19 @@ TEST_F(MainWindowModelTest, PopupsCascadeAndClosingFollowsKeepAlive) {
   }
 }
 
+TEST_F(MainWindowModelTest, StartupMailCheckOnceWhenAskedForAndOnline) {
+  const char* both = "[startup]\ncheckmail=2\n[EMAIL]\nusevyrmail=1\n";  // any set CheckMail
+  const std::tuple<const char*, bool, bool, bool> cases[] = {
+      {both, false, true, true},  {both, true, true, false},  // once a run
+      {both, false, false, false},                             // offline
+      {"[Startup]\nCheckMail=1\n[Email]\nUseVyrMail=2\n", false, true, false},
+      {"[Email]\nUseVyrMail=1\n", false, true, false}, {"[Startup]\nCheckMail=1\n", false, true, false}};
+  for (const auto& [profile, checked, online, wanted] : cases) {
+    Profile(profile);
+    EXPECT_EQ(StartupMailCheckWanted(app, checked, online), wanted) << profile << checked << online;
+  }
+}
+
 TEST_F(MainWindowModelTest, TypedAddressesKeepTwentyNewestFirst) {
   Profile("[TypedURLs]\nurl1=b\nurl2=a\nurl4=lost\n");
   TypedAddressList list;

@@ -107,6 +107,11 @@ TEST_F(ReceiveChannelFileTest, MergesWritesUserChannelsAndDeletesTheFile) {
   library.LoadAtStartup();
   const std::string temp = home.File("vyrelle/_TEMP/vyrtemp.ndf");
   test::WriteFile(temp, "~CH:Mine\r~FN:q\r~FU:v\r~CH:Fixed\r~FN:z\r~FU:w\r~CH:Shared\r");
+  // A cancelled merge keeps the file and leaves the user channels alone.
+  const auto cancel = [](const std::string&, bool) { return DuplicateChoice{DuplicateAction::Skip, false, true}; };
+  EXPECT_FALSE(ReceiveChannelFile(app, library, cancel));
+  EXPECT_TRUE(std::filesystem::exists(temp));
+  EXPECT_EQ(test::ReadFile(user), "~CH:Mine\r~FN:p\r~FU:u\r");
   ASSERT_TRUE(ReceiveChannelFile(app, library, AlwaysChoose(DuplicateAction::Merge)));
   EXPECT_FALSE(std::filesystem::exists(temp));
   ChannelSet saved;

@@ -344,7 +344,7 @@ TEST_F(MailCheckTest, CancelDuringAnExtraAccountEndsTheRun) {
   }
 }
 
-TEST_F(MailCheckTest, MissingPasswordIsAskedForAndCancelEndsTheRunSilently) {
+TEST_F(MailCheckTest, MissingPasswordIsAskedForOrSkippedWithNobodyToAsk) {
   test::ScriptedPop3Server server("normal", {Message("a")});
   Use(server);
   app.WriteString("email", "pop3-pass", "?");
@@ -357,6 +357,15 @@ TEST_F(MailCheckTest, MissingPasswordIsAskedForAndCancelEndsTheRunSilently) {
   h.prompt.answer = true;  // "secret", remembered
   ASSERT_TRUE(h.Run(true) && h.result == 0);
   EXPECT_EQ(PasswordFromStored(app.GetString("email", "pop3-pass", "")), "secret");
+
+  // With nobody to ask, the main account (no password) is left out; extra
+  // account 1 (with one) is checked.
+  app.WriteString("email", "pop3-pass", "?");
+  Account("1", "127.0.0.1", "user", "secret");
+  CheckHarness quiet(app);
+  quiet.check.SetPasswordPrompt(nullptr);
+  ASSERT_TRUE(quiet.Run(true) && quiet.result == 0);
+  EXPECT_EQ(quiet.check.CheckLog(), "\r\n----------------------\r\nServer: 127.0.0.1\r\nAccount:user\r\nOK");
 }
 
 TEST_F(MailCheckTest, SecuredSessionsFetchAndRefuseWhatTheyCannotTrust) {

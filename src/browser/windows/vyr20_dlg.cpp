@@ -23,11 +23,16 @@
 #include <wx/weakref.h>
 
 #include "app/user_data.h"
+#include "channels/bookmark_import.h"
+#include "channels/channel_merge.h"
+#include "channels/windows/duplicate_channel_dlg.h"
+#include "mail/receive/startup_mail_check.h"
 #include "browser/windows/popup_web_dlg.h"
 #include "app/windows/main_window_host.h"
 #include "net/download_worker.h"
 #include "net/server_session.h"
 #include "platform/file_system.h"
+#include "platform/network_route.h"
 #include "platform/process.h"
 #include "platform/system_info.h"
 #include "platform/tick_count.h"
@@ -36,6 +41,7 @@
 #include "ui/windows/button_strip.h"
 #include "ui/windows/image_list.h"
 #include "ui/windows/scheme_art.h"
+#include "ui/windows/window_timers.h"
 
 namespace {
 
@@ -127,7 +133,11 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
                     [](const std::string& recipient) {
                       vyr::platform::OpenWithDesktop("mailto:" + recipient);
                     },
-                    {}, {}, {}, {}, {}},
+                    {}, {},
+                    // A channel file from a page may ask about duplicates:
+                    // it is merged from a posted event.
+                    [this](const std::string& path) { CallAfter([this, path] { MergeChannels(path); }); },
+                    {}, {}},
                 WindowedSchemeImport()),
       dispatcher_(app, *this, services_),
       channels_(app) {
@@ -174,6 +184,9 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
 }
 
 CVyr20Dlg::~CVyr20Dlg() {
+  // A mail check still running is cancelled while the window is whole.
+  startupMail_.reset();
+  app_.SetNewMailPageHandler({});
   // The pane outlives this part of the window (children go with the base):
   // from now on it reports to no one.
   if (pane_) pane_->SetOwner(nullptr);
@@ -196,13 +209,12 @@ void CVyr20Dlg::Start(const std::string& fileToOpen) {
   // The scheme start-up loaded: every frame draws with it from now on.
   ApplyArt();
 
-  // A fixed-channel update downloaded earlier takes effect now.
+  // A fixed-channel update downloaded earlier takes effect now. One rename
+  // puts it in place, so the fixed channels are never missing, whenever the
+  // program stops.
   const std::string fresh = app_.ResolveDataFile("newchanfixed.vyr", false);
-  if (vyr::platform::FileExists(fresh)) {
-    const std::string current = app_.ResolveDataFile("chanfixed.vyr", false);
-    std::remove(current.c_str());
-    std::rename(fresh.c_str(), current.c_str());
-  }
+  if (vyr::platform::FileExists(fresh))
+    vyr::platform::ReplaceFileByRename(fresh, app_.ResolveDataFile("chanfixed.vyr", false));
 
   // The channel bar with the channels of the data folder, on the program's
   // one session; its folder and page strips lie above the pane.
@@ -219,6 +231,11 @@ void CVyr20Dlg::Start(const std::string& fileToOpen) {
   pageStrip_ = bar_->CreatePageStrip(canvas_);
   services_.AttachInfoBox(&bar_->InfoBox());
   bar_->ShowBar(showContentBar_);
+  // The new-mail sound shows the scheme's "newmail.htm" in the info box for
+  // ten seconds.
+  app_.SetNewMailPageHandler([this](const std::string& page) {
+    if (bar_) bar_->InfoBox().ShowNow(page, 10);
+  });
 
   typed_.Load(app_);
   FillAddressList();
@@ -237,9 +254,29 @@ void CVyr20Dlg::Start(const std::string& fileToOpen) {
   ApplyPlacement();
   LayoutParts();
   Raise();
+
+  // The program's favorites folder with its shortcuts, and the bookmark
+  // import (both do nothing once done).
+  vyr::SeedFavorites(app_);
+
   // The splash window stays a moment above the window, then timer 123
   // closes it.
   StartSplashTimer();
+
+  // Channels from a channel update downloaded earlier join the user's
+  // channels. The merge may ask about duplicate names, so it runs once the
+  // window is up.
+  const std::string userUpdate = app_.ResolveDataFile("newchanuser.vyr", false);
+  if (vyr::platform::FileExists(userUpdate)) CallAfter([this, userUpdate] { MergeChannels(userUpdate); });
+}
+
+void CVyr20Dlg::MergeChannels(const std::string& path) {
+  if (!bar_ || ending_) return;
+  // The questions must not hide behind the splash window.
+  if (closeSplash_) closeSplash_();
+  SetContentBarShown(true);
+  // The file goes only once its channels are written to "chanuser.vyr".
+  if (vyr::MergeChannelFile(channels_, path, DuplicateChannelDialogChooser(this), true)) bar_->FillColumn();
 }
 
 void CVyr20Dlg::ApplyPlacement() {
@@ -339,6 +376,27 @@ void CVyr20Dlg::DocumentComplete(const std::string& url, bool topLevel) {
   if (onDocumentComplete_) onDocumentComplete_(url);
 }
 
+void CVyr20Dlg::NavigateComplete(const std::string& url, bool topLevel) {
+  CVyrBrowserDlg::NavigateComplete(url, topLevel);
+  if (!topLevel) return;
+  // The first completed navigation of the run decides, once, whether the
+  // start-up mail check runs.
+  const bool wanted = vyr::StartupMailCheckWanted(app_, startupMailChecked_,
+                                                  !startupMailChecked_ && vyr::platform::HasDefaultRoute());
+  startupMailChecked_ = true;
+  if (wanted) StartStartupMailCheck();
+}
+
+void CVyr20Dlg::StartStartupMailCheck() {
+  if (ending_) return;
+  mailTimers_ = std::make_unique<CWindowTimers>([this](unsigned id) {
+    if (startupMail_) startupMail_->OnTimer(id);
+  });
+  startupMail_ = std::make_unique<vyr::StartupMailCheck>(
+      app_, *mailTimers_, [this](const std::string& text) { StatusTextChange(text); });
+  startupMail_->Start();
+}
+
 void CVyr20Dlg::DownloadBegin() { CVyrBrowserDlg::DownloadBegin(); }
 void CVyr20Dlg::DownloadComplete() { CVyrBrowserDlg::DownloadComplete(); }
 
@@ -386,6 +444,9 @@ void CVyr20Dlg::OnCloseWindow(wxCloseEvent& event) {
 void CVyr20Dlg::EndForGood() {
   if (ending_) return;
   ending_ = true;
+  // A running mail check stops first (a bounded wait); its late messages
+  // are dropped.
+  startupMail_.reset();
   app_.PlaySound("bye");
   if (IsShown()) SavePlacement();
   for (CPopupWebDlg* popup : std::vector<CPopupWebDlg*>(CPopupWebDlg::All())) popup->Destroy();

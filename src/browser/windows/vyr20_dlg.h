@@ -25,6 +25,11 @@
 
 class wxPanel;
 class CTrayIcon;
+class CWindowTimers;
+
+namespace vyr {
+class StartupMailCheck;
+}
 
 class CVyr20Dlg : public CVyrBrowserDlg,
                   public vyr::Shell,
@@ -34,9 +39,18 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   explicit CVyr20Dlg(vyr::Application& app);
   ~CVyr20Dlg() override;
 
-  // The start-up steps: user data, layout, start page or the file to open,
-  // placement, shows the window, closes the splash window.
+  // The start-up steps: user data, layout, a fixed-channel update put in
+  // place, start page or the file to open, placement (the window is shown),
+  // the favorites seeded, the splash timer, and a user-channel update merged
+  // from a posted event.
   void Start(const std::string& fileToOpen);
+  // Merges a channel file into the user's channels (duplicates asked in the
+  // dialog), shows the channel bar and refills its column; the file is
+  // deleted once its channels are written.
+  void MergeChannels(const std::string& path);
+  // The silent mail check of the start, while it exists (for the window
+  // tests).
+  const vyr::StartupMailCheck* StartupMail() const { return startupMail_.get(); }
   // Canonicalises the address when asked, then opens it in the pane
   // (openHere) or in a new popup window.
   void OpenAddress(const std::string& address, bool canonicalise, bool openHere);
@@ -74,6 +88,7 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   // --- notifications ------------------------------------------------------------
   void TitleChange(const std::string& title) override;
   void DocumentComplete(const std::string& url, bool topLevel) override;
+  void NavigateComplete(const std::string& url, bool topLevel) override;
   void DownloadBegin() override;
   void DownloadComplete() override;
 
@@ -129,6 +144,7 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   // The machine as the support mail describes it.
   vyr::SupportReport MachineReport() const;
   void OpenFile();
+  void StartStartupMailCheck();
 
   vyr::net::SoftwareUpdate updates_;
   vyr::ApplicationServices services_;
@@ -151,6 +167,10 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   bool placementSaved_ = false;
   bool ending_ = false;
   bool askSupportMail_ = true;
+  // The start-up mail check: decided at the first completed navigation.
+  bool startupMailChecked_ = false;
+  std::unique_ptr<CWindowTimers> mailTimers_;  // outlives the check
+  std::unique_ptr<vyr::StartupMailCheck> startupMail_;
 };
 
 class MainWindowHost;

@@ -304,7 +304,12 @@ void CheckRun::CheckAllAccounts() {
   while (s_->loaderRunning && s_->loaderRunning() && !c_->cancel) platform::SleepMs(100);
 
   bool success = false, failure = false, extraChecked = false;
-  if (s_->accountIndex == 0) {
+  // With nobody to ask (the start-up check runs before any mail window), an
+  // account without a stored password is left out of the run quietly.
+  const bool canAsk = s_->prompt != nullptr;
+  if (s_->accountIndex == 0 && password.empty() && !canAsk) {
+    // Nothing noted for the main account; the extra accounts follow.
+  } else if (s_->accountIndex == 0) {
     if (password.empty() && !AskPassword(account, server, password, "pop3-pass")) {
       c_->running = false;  // the user cancelled: the run ends without a finished message
       return;
@@ -336,6 +341,7 @@ void CheckRun::CheckAllAccounts() {
     bool del = app.GetInt("email", prefix + "-delete-messages", 0) == 1;
     std::string last = app.GetString("email", "IDLastMessageDownloaded" + tag, "");
     if (app.GetInt("email", prefix, 0) == 0) continue;
+    if (pw.empty() && !canAsk) continue;
     if (pw.empty() && !AskPassword(user, host, pw, prefix + "-pass")) {
       c_->running = false;
       return;

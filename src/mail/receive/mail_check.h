@@ -87,6 +87,7 @@ class MailCheck {
   MailCheck(const MailCheck&) = delete;
   MailCheck& operator=(const MailCheck&) = delete;
 
+  // Without a prompt, an account whose password is not stored is skipped.
   void SetPasswordPrompt(PasswordPrompt* prompt);
   void SetQuestions(MailCheckQuestions* questions);
   void SetOutboxSender(OutboxSender* sender);
