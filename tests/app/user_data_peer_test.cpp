@@ -84,7 +84,9 @@ TEST(UserDataPeer, ChannelFilesComeFromTheServerOrThePreviousVersion) {
     EXPECT_EQ(test::ReadFile(data + "chanfixed.vyr"),
               c.fixedPresent ? "mine" : c.onServer ? kFixed : "");
     EXPECT_EQ(platform::FileExists(data + "chanuser.vyr"), *c.userContents != '\0');
-    if (*c.userContents) EXPECT_EQ(test::ReadFile(data + "chanuser.vyr"), c.userContents);
+    if (*c.userContents) {
+      EXPECT_EQ(test::ReadFile(data + "chanuser.vyr"), c.userContents);
+    }
     // A failed transfer leaves nothing a later start would take for whole.
     EXPECT_FALSE(platform::FileExists(data + "chanfixed.vyr.download"));
   }
