@@ -24,11 +24,9 @@
 #include <vector>
 
 #include <wx/app.h>
-#include <wx/button.h>
 #include <wx/image.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
-#include <wx/utils.h>
 
 #include "app/application.h"
 #include "app/data_seeding.h"
@@ -65,10 +63,6 @@ struct AnsweringBoxes : vyr::MessageBoxService {
   std::vector<std::string> seen;
 };
 
-struct SilentSounds : vyr::SoundPlayer {
-  int Play(const std::string&, bool) override { return 0; }
-};
-
 std::string Read(const std::string& path) {
   std::string text;
   vyr::platform::ReadWholeFile(path, text);
@@ -81,13 +75,6 @@ void WriteSolidToolbar(const std::string& path, unsigned char r, unsigned char g
   picture.SetRGB(wxRect(0, 0, 16 * 24, 24), r, g, b);
   picture.SaveFile(wxString::FromUTF8(path.c_str()), wxBITMAP_TYPE_BMP);
 }
-
-struct Step {
-  std::string name;
-  std::function<void()> act;
-  std::function<bool()> ready;
-  std::function<std::string()> verdict;  // "" passed, else what was wrong
-};
 
 class SchemeWindowApp : public wxApp {
  public:
@@ -113,9 +100,14 @@ class SchemeWindowApp : public wxApp {
     SetTopWindow(main_);
     main_->SetOnDocumentComplete([this](const std::string& url) { documents_.push_back(url); });
     main_->Start(mode_ == "import" ? LocalPackage() : std::string());
-    AddSteps();
-    poll_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Tick(); });
-    poll_.Start(50);
+    // Runs through modal dialogs too: the name dialog is answered from here.
+    dialogs_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { AnswerNameDialog(); });
+    dialogs_.Start(50);
+    CallAfter([this] {
+      RunChecks();
+      // Web processes and workers are left to the system; the result is out.
+      std::_Exit(failures_ == 0 ? 0 : 1);
+    });
     return true;
   }
 
@@ -239,63 +231,67 @@ class SchemeWindowApp : public wxApp {
 
   // --- the checks ----------------------------------------------------------------------
 
-  void AddSteps() {
+  // Waits for ready (at most 30 s), then prints the verdict of check ("" passed).
+  void Expect(const std::string& name, const std::function<bool()>& ready,
+              const std::function<std::string()>& check) {
+    const std::string problem = vyr::test::PumpUntil(ready, 30000) ? check() : "timed out";
+    std::printf("%s %s%s%s\n", problem.empty() ? "ok" : "FAIL", name.c_str(), problem.empty() ? "" : ":",
+                problem.c_str());
+    std::fflush(stdout);
+    failures_ += !problem.empty();
+  }
+
+  void RunChecks() {
+    const auto startPage = [this] { return StartPageShown(); };
+    const auto userdir = [this] { return app_->GetString("misc", "userdir", ""); };
     if (mode_ == "switch") {
-      steps_.push_back({"the window starts with the default look", [] {}, [this] { return StartPageShown(); },
-                        [this] { return Look("243,244,246", "45,55,72", "", "236,239,243", "232,236,241"); }});
-      steps_.push_back({"switching to Midnight redraws toolbar, pictures and channel bar in its colours",
-                        [this] {
-                          vyr::LookChoice choice;
-                          choice.scheme = "Midnight";
-                          choice.fancyWindows = vyr::SchemeFancyWindows(*app_, "Midnight");
-                          if (vyr::ConfirmLookChoice(*app_, boxes_, choice, false) == vyr::LookOutcome::Switched)
-                            ApplyCurrentScheme(*app_);
-                        },
-                        [] { return true; },
-                        [this] { return Look("30,34,48", "216,222,233", "45,55,72", "35,40,56", "38,43,59"); }});
+      Expect("the window starts with the default look", startPage,
+             [this] { return Look("243,244,246", "45,55,72", "", "236,239,243", "232,236,241"); });
+      // The look-and-feel dialog's confirm step, then what its caller does.
+      vyr::LookChoice choice;
+      choice.scheme = "Midnight";
+      choice.fancyWindows = vyr::SchemeFancyWindows(*app_, "Midnight");
+      if (vyr::ConfirmLookChoice(*app_, boxes_, choice, false) == vyr::LookOutcome::Switched)
+        ApplyCurrentScheme(*app_);
+      Expect("switching to Midnight redraws toolbar, pictures and channel bar in its colours", startPage,
+             [this] { return Look("30,34,48", "216,222,233", "45,55,72", "35,40,56", "38,43,59"); });
     } else if (mode_ == "import") {
-      steps_.push_back({"a package to open is imported and applied while the start page shows", [] {},
-                        [this] { return StartPageShown() && app_->GetString("misc", "userdir", "") == "Ocean"; },
-                        [this]() -> std::string {
-                          for (const std::string& url : documents_)
-                            if (url.find("vyrscheme") != std::string::npos) return "the package was shown: " + url;
-                          if (!vyr::platform::FileExists(media_ + "Ocean/toolbar.bmp")) return "no media/Ocean";
-                          return Look("200,100,50", "216,222,233", "45,55,72", "");
-                        }});
-      steps_.push_back({"a package handed over from the server asks for a new name when taken",
-                        [this] {
-                          boxes_.seen.clear();
-                          main_->OpenAddress(server_ + "/files/Ocean.vyrscheme", false, true);
-                        },
-                        [this] { return vyr::platform::FileExists(media_ + "Ocean2/config.ini") &&
-                                        app_->GetString("misc", "userdir", "") == "Ocean2"; },
-                        [this]() -> std::string {
-                          if (named_ != 1) return "the name dialog came " + std::to_string(named_) + " times";
-                          if (boxes_.seen.size() != 2) return std::to_string(boxes_.seen.size()) + " boxes";
-                          return main_->GetTitle() == "Start 6130 - Vyrelle" ? "" : "the page changed";
-                        }});
+      Expect("a package to open is imported and applied while the start page shows",
+             [&] { return StartPageShown() && userdir() == "Ocean"; },
+             [this]() -> std::string {
+               for (const std::string& url : documents_)
+                 if (url.find("vyrscheme") != std::string::npos) return "the package was shown: " + url;
+               if (!vyr::platform::FileExists(media_ + "Ocean/toolbar.bmp")) return "no media/Ocean";
+               return Look("200,100,50", "216,222,233", "45,55,72", "");
+             });
+      boxes_.seen.clear();
+      main_->OpenAddress(server_ + "/files/Ocean.vyrscheme", false, true);
+      Expect("a package handed over from the server asks for a new name when taken",
+             [&] { return vyr::platform::FileExists(media_ + "Ocean2/config.ini") && userdir() == "Ocean2"; },
+             [this]() -> std::string {
+               if (named_ != 1) return "the name dialog came " + std::to_string(named_) + " times";
+               if (boxes_.seen.size() != 2) return std::to_string(boxes_.seen.size()) + " boxes";
+               return StartPageShown() ? "" : "the page changed";
+             });
     } else if (mode_ == "own") {
-      steps_.push_back({"a scheme of one toolbar picture shows it, the rest from default", [] {},
-                        [this] { return StartPageShown(); },
-                        [this]() -> std::string {
-                          std::string problems = Look("243,244,246", "0,160,80", "45,55,72", "236,239,243", "232,236,241");
-                          // Back is disabled on the first page: default's disabled picture.
-                          if (!PictureColours(kCmdBack).count("160,168,176")) problems += " Back not default's";
-                          return problems;
-                        }});
+      Expect("a scheme of one toolbar picture shows it, the rest from default", startPage,
+             [this]() -> std::string {
+               std::string problems = Look("243,244,246", "0,160,80", "45,55,72", "236,239,243", "232,236,241");
+               // Back is disabled on the first page: default's disabled picture.
+               if (!PictureColours(kCmdBack).count("160,168,176")) problems += " Back not default's";
+               return problems;
+             });
     } else if (mode_ == "damaged") {
-      steps_.push_back({"damaged pictures and garbage values fall back, the frame stays whole", [] {},
-                        [this] { return StartPageShown(); },
-                        [this]() -> std::string {
-                          // Unreadable colours take the defaults of the key table:
-                          // ToolBarBack 0xA0BEBE, ButtonBack 0xA2C0C0, FoldersBack 0x649696.
-                          std::string problems =
-                              Look("190,190,160", "200,0,120", "", "192,192,162", "150,150,100");
-                          if (main_->Toolbar()->GetSize().y < 24) problems += " the toolbar lost its height";
-                          if (!main_->Pane()->IsShown() || main_->Pane()->GetSize().y < 200)
-                            problems += " the page pane is squeezed";
-                          return problems;
-                        }});
+      Expect("damaged pictures and garbage values fall back, the frame stays whole", startPage,
+             [this]() -> std::string {
+               // Unreadable colours take the defaults of the key table:
+               // ToolBarBack 0xA0BEBE, ButtonBack 0xA2C0C0, FoldersBack 0x649696.
+               std::string problems = Look("190,190,160", "200,0,120", "", "192,192,162", "150,150,100");
+               if (main_->Toolbar()->GetSize().y < 24) problems += " the toolbar lost its height";
+               if (!main_->Pane()->IsShown() || main_->Pane()->GetSize().y < 200)
+                 problems += " the page pane is squeezed";
+               return problems;
+             });
     }
   }
 
@@ -313,42 +309,9 @@ class SchemeWindowApp : public wxApp {
     }
   }
 
-  void Tick() {
-    AnswerNameDialog();
-    if (busy_ || current_ >= steps_.size()) return;
-    busy_ = true;  // a step's action may run a modal loop that ticks again
-    Step& step = steps_[current_];
-    if (!started_) {
-      started_ = true;
-      startedAt_ = wxGetLocalTimeMillis();
-      step.act();
-      busy_ = false;
-      return;
-    }
-    const bool ready = step.ready();
-    const bool late = (wxGetLocalTimeMillis() - startedAt_).ToLong() > 30000;
-    if (!ready && !late) {
-      busy_ = false;
-      return;
-    }
-    const std::string problem = ready ? step.verdict() : "timed out";
-    std::printf("%s %s%s%s\n", problem.empty() ? "ok" : "FAIL", step.name.c_str(), problem.empty() ? "" : ":",
-                problem.c_str());
-    std::fflush(stdout);
-    failures_ += !problem.empty();
-    ++current_;
-    started_ = false;
-    busy_ = false;
-    if (current_ == steps_.size() || !problem.empty()) {
-      poll_.Stop();
-      // Web processes and workers are left to the system; the result is out.
-      std::_Exit(failures_ == 0 ? 0 : 1);
-    }
-  }
-
   std::string mode_, server_, files_, shots_, media_;
   AnsweringBoxes boxes_;
-  SilentSounds sounds_;
+  vyr::SilentSoundPlayer sounds_;
   std::unique_ptr<vyr::Application> app_;
   CVyr20Dlg* main_ = nullptr;
   std::vector<std::string> documents_;
@@ -356,12 +319,8 @@ class SchemeWindowApp : public wxApp {
   int named_ = 0;
   wxImage shot_;
   int shotCount_ = 0;
-  std::vector<Step> steps_;
-  size_t current_ = 0;
-  bool started_ = false, busy_ = false;
-  wxLongLong startedAt_;
   int failures_ = 0;
-  wxTimer poll_;
+  wxTimer dialogs_;
 };
 
 }  // namespace
