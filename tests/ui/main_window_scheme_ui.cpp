@@ -158,7 +158,7 @@ class SchemeWindowApp : public wxApp {
       fs::WriteFileAtomically(media_ + "Broken/config.ini",
                               "[Colors]\nToolBarBack=green\nFoldersBack=12,34\nButtonBack=\xff\xfe\n"
                               "ToolBarText=300,-1,1000\n[Fonts]\nToolbarWeight=-99999\nToolbarFace=\x01\x02\n"
-                              "[Margins]\nButtonsTop=zz\nButtonsLeft=--\nFoldersTop=1e9\n"
+                              "[Margins]\nButtonsTop=zz\nButtonsLeft=--\nButtonsBottom=70000\nFoldersTop=1e9\n"
                               "[Misc]\nFancyWindows=maybe\n");
     }
   }
@@ -287,7 +287,8 @@ class SchemeWindowApp : public wxApp {
                // Unreadable colours take the defaults of the key table:
                // ToolBarBack 0xA0BEBE, ButtonBack 0xA2C0C0, FoldersBack 0x649696.
                std::string problems = Look("190,190,160", "200,0,120", "", "192,192,162", "150,150,100");
-               if (main_->Toolbar()->GetSize().y < 24) problems += " the toolbar lost its height";
+               if (!main_->Toolbar()->IsShown() || main_->Toolbar()->GetSize().y < 24)
+                 problems += " the toolbar lost its height";
                if (!main_->Pane()->IsShown() || main_->Pane()->GetSize().y < 200)
                  problems += " the page pane is squeezed";
                return problems;
