@@ -368,6 +368,10 @@ void CVyrApp::TakeScreenshot() {
     rect.Union(popup->GetScreenRect());
   }
   rect.Intersect(wxDisplay(0u).GetGeometry());
+  if (rect.IsEmpty()) {
+    std::fprintf(stderr, "vyrelle: the window is off the screen\n");
+    return EndWithStatus(1);
+  }
   wxBitmap picture(rect.width, rect.height, 24);
   {
     wxScreenDC screen;
