@@ -16,14 +16,18 @@ SERVER=$!
 trap 'kill $SERVER 2>/dev/null; rm -rf "$WORK"' EXIT
 for _ in $(seq 50); do curl -s "$BASE/article.html" >/dev/null && break; sleep 0.1; done
 
-shot() {  # shot NAME SCHEME [ADDRESS]
+shot() {  # shot NAME SCHEME [ADDRESS [MISC_SETTINGS]]
   export VYRELLE_HOME="$WORK/home-$1" XDG_RUNTIME_DIR="$WORK/rt-$1"
   mkdir -p "$VYRELLE_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-  printf '[misc]\nHomeServer=%s\nuserdir=%s\n[Startup]\nShowSplash=0\nCheckDefaultBrowser=0\n' \
-    "$BASE" "$2" > "$VYRELLE_HOME/vyr20.ini"
+  printf '[misc]\nHomeServer=%s\nuserdir=%s\n%b[Startup]\nShowSplash=0\nCheckDefaultBrowser=0\n' \
+    "$BASE" "$2" "${4:-}" > "$VYRELLE_HOME/vyr20.ini"
   xvfb-run -a -s "-screen 0 1280x860x24" "$BUILD/vyrelle" --screenshot "$OUT/$1.png" ${3:-}
   echo "$OUT/$1.png"
 }
 shot screenshot default
 shot screenshot-page default "$BASE/article.html"
 shot screenshot-midnight Midnight "$BASE/article.html"
+# The weather page opens the newsletter popup; the main window fills the
+# screen so that it shows around the popup.
+shot screenshot-popup default "$BASE/weather.html" \
+  'wnd_maximize=0\nwnd_left=0\nwnd_top=0\nwnd_right=1280\nwnd_bottom=860\n'

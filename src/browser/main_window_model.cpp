@@ -27,10 +27,14 @@ std::string Lower(std::string text) {
 // A margin of the scheme, or the area's own when the scheme gives none.
 int MarginOr(int value, int own) { return value < 0 ? own : value; }
 
-// The rectangle inside r after the margins; never negative.
+// The rectangle inside r after the margins; never negative. Scheme margins
+// that together leave no room across (or down) are no margins of a strip:
+// that direction keeps the area's own.
 Rect Inset(const Rect& r, const Margins& m, int own) {
-  const int left = MarginOr(m.left, own), top = MarginOr(m.top, own);
-  const int right = MarginOr(m.right, own), bottom = MarginOr(m.bottom, own);
+  int left = MarginOr(m.left, own), top = MarginOr(m.top, own);
+  int right = MarginOr(m.right, own), bottom = MarginOr(m.bottom, own);
+  if (static_cast<long long>(left) + right >= r.width) left = right = own;
+  if (static_cast<long long>(top) + bottom >= r.height) top = bottom = own;
   Rect inner{r.x + left, r.y + top, r.width - left - right, r.height - top - bottom};
   inner.width = std::max(0, inner.width);
   inner.height = std::max(0, inner.height);

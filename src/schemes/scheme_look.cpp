@@ -127,6 +127,17 @@ std::string ExistingFileOfScheme(const Application& app, const std::string& sche
   return platform::FileExists(path) ? path : std::string();
 }
 
+// The "default" scheme's file when path is another scheme's own and the
+// default has one too; else empty.
+std::string DefaultSchemeFallback(const Application& app, const std::string& path, const std::string& name) {
+  if (path.empty()) return {};
+  const std::string root = app.Directories().Root();
+  if (root.empty()) return {};
+  const std::string fallback =
+      platform::JoinPath(platform::JoinPath(platform::JoinPath(root, "media"), "default"), name);
+  return fallback != path && platform::FileExists(fallback) ? fallback : std::string();
+}
+
 }  // namespace
 
 ColorRef ParseSchemeColour(const std::string& value, ColorRef fallback) {
@@ -151,6 +162,42 @@ std::string FormatSchemeColour(ColorRef colour) {
   std::snprintf(text, sizeof text, "%d,%d,%d", static_cast<int>(colour & 0xFF),
                 static_cast<int>((colour >> 8) & 0xFF), static_cast<int>((colour >> 16) & 0xFF));
   return text;
+}
+
+namespace {
+// The little-endian number of `size` bytes at `at`.
+std::uint32_t Little(const std::string& bytes, size_t at, size_t size) {
+  std::uint32_t value = 0;
+  for (size_t i = 0; i < size; ++i)
+    value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+  return value;
+}
+}  // namespace
+
+bool BmpIsWhole(const std::string& bytes) {
+  if (bytes.size() < 26 || bytes.compare(0, 2, "BM") != 0) return false;
+  const std::uint32_t header = Little(bytes, 14, 4);
+  std::int64_t width = 0, height = 0;
+  std::uint32_t bits = 0, compression = 0;
+  if (header == 12) {
+    width = static_cast<std::int16_t>(Little(bytes, 18, 2));
+    height = static_cast<std::int16_t>(Little(bytes, 20, 2));
+    bits = Little(bytes, 24, 2);
+  } else if (header >= 40 && bytes.size() >= 34) {
+    width = static_cast<std::int32_t>(Little(bytes, 18, 4));
+    height = static_cast<std::int32_t>(Little(bytes, 22, 4));
+    bits = Little(bytes, 28, 2);
+    compression = Little(bytes, 30, 4);
+  } else {
+    return false;
+  }
+  if (width <= 0 || height == 0 || width > 32768 || height > 32768 || height < -32768) return false;
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+  if (compression != 0) return true;  // packed rows: the reader checks them as it goes
+  const std::uint64_t row = (static_cast<std::uint64_t>(width) * bits + 31) / 32 * 4;
+  const std::uint64_t rows = static_cast<std::uint64_t>(height < 0 ? -height : height);
+  const std::uint64_t offset = Little(bytes, 10, 4);
+  return offset >= 14 + header && offset + row * rows <= bytes.size();
 }
 
 const SchemeImageSpec& ImageSpec(SchemeImages which) {
@@ -266,6 +313,7 @@ SchemeLook LoadSchemeLook(const Application& app) {
 
   for (int i = 0; i < static_cast<int>(SchemeImages::Count); ++i) {
     look.imageFiles[i] = ExistingSchemeFile(app, kImageSpecs[i].file);
+    look.imageFallbackFiles[i] = DefaultSchemeFallback(app, look.imageFiles[i], kImageSpecs[i].file);
   }
 
   look.logoFile = ExistingSchemeFile(app, "logo.bmp");
@@ -273,6 +321,7 @@ SchemeLook LoadSchemeLook(const Application& app) {
     const std::string second = LogoSecondSchemeName(app.CurrentSchemeName(), app.ColourCount());
     if (!second.empty()) look.logoFile = ExistingFileOfScheme(app, second, "logo.bmp");
   }
+  look.logoFallbackFile = DefaultSchemeFallback(app, look.logoFile, "logo.bmp");
   return look;
 }
 

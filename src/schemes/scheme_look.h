@@ -82,6 +82,11 @@ struct SchemeLook {
   // empty: the compiled-in picture of that role.
   std::array<std::string, static_cast<int>(SchemeImages::Count)> imageFiles;
   std::string logoFile;  // empty: the compiled-in logo
+  // The "default" scheme's file of the same name when imageFiles (logoFile)
+  // is the scheme's own: what a damaged picture of the scheme falls back to
+  // before the compiled-in one. Empty otherwise.
+  std::array<std::string, static_cast<int>(SchemeImages::Count)> imageFallbackFiles;
+  std::string logoFallbackFile;
 
   ColorRef Colour(SchemeColour which) const { return colours[static_cast<int>(which)]; }
   const SchemeFontSpec& Font(SchemeFont which) const { return fonts[static_cast<int>(which)]; }
@@ -97,6 +102,13 @@ SchemeLook DefaultSchemeLook();
 // The names used in "config.ini" and by "vyrelle-cli scheme look".
 const char* SchemeColourKey(SchemeColour which);
 const char* SchemeFontName(SchemeFont which);
+
+// Whether the bytes of a ".bmp" file hold a picture that can be read whole:
+// "BM", a core (12-byte) or newer (40 bytes and more) header, a width above
+// 0, a height other than 0, a known bit count, and for uncompressed pixels
+// every row inside the file. A damaged scheme picture falls back instead of
+// reaching the picture reader.
+bool BmpIsWhole(const std::string& bytes);
 
 // The second name the logo is looked for under when the scheme's own (and
 // the default scheme's) "logo.bmp" is missing, by the display's colour

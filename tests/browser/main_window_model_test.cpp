@@ -215,6 +215,11 @@ TEST_F(MainWindowModelTest, FrameLayout) {
   EXPECT_EQ(f.statusBar, (Rect{0, 674, 1000, 26}));
   EXPECT_EQ(f.progress, (Rect{860, 677, 120, 20}));
   EXPECT_EQ(f.animation, (Rect{980, 674, 20, 26}));
+  // Margins that leave the strip no room (3 + 99999 across the 900, 100000
+  // down the 44) give way to its own 2 on every side.
+  in.buttons = Margins{100000, 3, 99999, -1};
+  EXPECT_EQ(LayoutFrame(in).buttons, (Rect{2, 2, 896, 40}));
+  in.buttons = Margins{4, -1, 10, -1};
 
   // Small toolbar, no content bar, no address bar; a window too small for
   // everything gets no negative rectangle.

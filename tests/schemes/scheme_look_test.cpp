@@ -29,6 +29,41 @@ TEST(SchemeLookTest, ColourValues) {
   EXPECT_EQ(FormatSchemeColour(0x2C8001), "1,128,44");
 }
 
+// A BMP file: the 14-byte file header, a 40-byte header, `pixels` bytes.
+std::string Bmp(int width, int height, int bits, size_t pixels, int compression = 0) {
+  std::string b(54 + pixels, '\0');
+  auto put = [&b](size_t at, long value, int size) {
+    for (int i = 0; i < size; ++i) b[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  b[0] = 'B', b[1] = 'M';
+  put(2, static_cast<long>(b.size()), 4);
+  put(10, 54, 4);
+  put(14, 40, 4);
+  put(18, width, 4);
+  put(22, height, 4);
+  put(26, 1, 2);
+  put(28, bits, 2);
+  put(30, compression, 4);
+  return b;
+}
+
+TEST(SchemeLookTest, WholeBmpFiles) {
+  // Rows are padded to 4 bytes: 2 pixels of 24 bits take 8 bytes, 3 of 8
+  // bits take 4.
+  std::string core = Bmp(2, 2, 24, 16).substr(0, 26) + std::string(16, '\0');
+  core[14] = 12, core[15] = 0, core[10] = 26;
+  core[18] = 2, core[19] = 0, core[20] = 2, core[21] = 0, core[22] = 1, core[23] = 0, core[24] = 24, core[25] = 0;
+  const std::pair<std::string, bool> cases[] = {
+      {Bmp(2, 2, 24, 16), true},    {Bmp(2, -2, 24, 16), true},  {Bmp(3, 5, 8, 20), true},
+      {Bmp(2, 2, 24, 15), false},   {Bmp(2, 0, 24, 0), false},   {Bmp(0, 2, 24, 16), false},
+      {Bmp(2, 2, 7, 16), false},    {Bmp(3, 5, 8, 19), false},   {Bmp(2, 2, 8, 3, 1), true},
+      {core, true},                 {core.substr(0, 41), false}, {Bmp(2, 2, 24, 16).substr(0, 40), false},
+      {"GIF89a", false},            {"", false},
+  };
+  int row = 0;
+  for (const auto& [bytes, whole] : cases) EXPECT_EQ(BmpIsWhole(bytes), whole) << "case " << row++;
+}
+
 class SchemeLookFilesTest : public ::testing::Test, protected test::TestApp {
  protected:
   std::string Media(const std::string& name) { return home.Path() + "/vyrelle/media/" + name; }

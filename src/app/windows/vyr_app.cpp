@@ -21,6 +21,7 @@
 #include "app/windows/default_browser_dlg.h"
 #include "app/windows/splash_wnd.h"
 #include "browser/windows/browser_wnd.h"
+#include "browser/windows/popup_web_dlg.h"
 #include "mail/store/mail_store.h"
 #include "net/download_worker.h"
 #include "net/windows/download_progress_dlg.h"
@@ -37,6 +38,10 @@ namespace {
 // the page paint before taking the picture.
 constexpr int kScreenshotLimitMs = 30000;
 constexpr int kPaintSettleMs = 600;
+// How often and how many times --screenshot looks whether the popups a page
+// opened have loaded (at most 20 s).
+constexpr int kPopupPollMs = 100;
+constexpr int kPopupPolls = 200;
 
 std::string ToUtf8(const wxString& text) { return std::string(text.utf8_str()); }
 
@@ -203,6 +208,7 @@ bool CVyrApp::OnInit() {
       EndWithStatus(1);
     });
     screenshotDeadline_.StartOnce(kScreenshotLimitMs);
+    screenshotWait_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { TakeScreenshot(); });
   }
   mainWindow_->Start(fileToOpen_);
   // The splash stays above the main window until its time is up.
@@ -326,13 +332,46 @@ void CVyrApp::OnDocumentComplete(const std::string& /*url*/) {
   }
 }
 
+bool CVyrApp::PopupsLoading() const {
+  for (const CPopupWebDlg* popup : CPopupWebDlg::All()) {
+    if (!popup->IsShown() || !popup->Pane()) continue;
+    if (popup->Pane()->IsLoading() || popup->Pane()->CurrentUrl().empty()) return true;
+  }
+  return false;
+}
+
 void CVyrApp::TakeScreenshot() {
   wxWindow* window = mainWindow_ ? mainWindow_->Window() : nullptr;
   if (!window) return EndWithStatus(1);
-  // The picture is taken from the screen: nothing may cover the window.
+  // Popups the page opened: their pages load first (a popup that never
+  // finishes is taken as it is), then they get the time to paint.
+  if (!popupsSettled_) {
+    if (PopupsLoading() && ++popupWaits_ < kPopupPolls) {
+      screenshotWait_.StartOnce(kPopupPollMs);
+      return;
+    }
+    if (popupWaits_ > 0) {
+      popupsSettled_ = true;
+      screenshotWait_.StartOnce(kPaintSettleMs);
+      return;
+    }
+  }
+  // The picture is taken from the screen: the window, then its popups on
+  // top, covering anything else; the area holds them all.
   window->Raise();
   window->Update();
-  const wxRect rect = window->GetScreenRect();
+  wxRect rect = window->GetScreenRect();
+  for (CPopupWebDlg* popup : CPopupWebDlg::All()) {
+    if (!popup->IsShown()) continue;
+    popup->Raise();
+    popup->Update();
+    rect.Union(popup->GetScreenRect());
+  }
+  rect.Intersect(wxDisplay(0u).GetGeometry());
+  if (rect.IsEmpty()) {
+    std::fprintf(stderr, "vyrelle: the window is off the screen\n");
+    return EndWithStatus(1);
+  }
   wxBitmap picture(rect.width, rect.height, 24);
   {
     wxScreenDC screen;

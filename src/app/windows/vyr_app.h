@@ -13,7 +13,9 @@
 // "vyrelle --screenshot FILE [ADDRESS]" opens the address (or the start
 // page) without handing it to a running instance, waits for the first
 // completed document, saves a PNG of the main window and ends (status 1 with
-// a message when nothing loaded within 30 s).
+// a message when nothing loaded within 30 s). When the page opened popup
+// windows, their pages are waited for too and the picture covers the main
+// window and the popups, the popups on top.
 #include <map>
 #include <memory>
 #include <string>
@@ -54,6 +56,8 @@ class CVyrApp : public wxApp, public vyr::net::WindowTimers {
   void ListenForLaterStarts();
   void OnDocumentComplete(const std::string& url);
   void TakeScreenshot();
+  // Whether a shown popup window's page is still loading.
+  bool PopupsLoading() const;
   void EndWithStatus(int status);
 
   std::unique_ptr<CWxMessageBox> boxes_;
@@ -76,6 +80,9 @@ class CVyrApp : public wxApp, public vyr::net::WindowTimers {
   std::string screenshotFile_;
   bool firstDocumentSeen_ = false;
   wxTimer screenshotDeadline_;
+  wxTimer screenshotWait_;   // polls popups still loading
+  int popupWaits_ = 0;       // polls so far
+  bool popupsSettled_ = false;  // popups were waited for and had time to paint
   int exitStatus_ = 0;
 };
 

@@ -200,7 +200,18 @@ bool CPopupWebDlg::OnFrameCommand(int command) {
 
 void CPopupWebDlg::PlaceParts(int width, int height) {
   const int stripHeight = vyr::ToolbarHeight(vyr::kToolbarSmall) - 6;
-  const vyr::PopupLayout layout = vyr::LayoutPopup(width, height, fullFrame_, stripHeight);
+  vyr::PopupLayout layout = vyr::LayoutPopup(width, height, fullFrame_, stripHeight);
+  // Buttons wider than their place push the address box right (it keeps at
+  // least 100 pixels) rather than being cut under it.
+  if (fullFrame_ && toolbar_) {
+    const int extra = std::min(toolbar_->ContentLength() + 4 - layout.buttons.width,
+                               layout.addressBox.width - 100);
+    if (extra > 0) {
+      layout.buttons.width += extra;
+      layout.addressBox.x += extra;
+      layout.addressBox.width -= extra;
+    }
+  }
   Place(toolbar_, layout.buttons);
   Place(addressBox_, layout.addressBox);
   Place(pane_, layout.pane);

@@ -89,6 +89,16 @@ std::string ShippedStartPage() {
   return {};
 }
 
+// An address (or path) of a scheme package: its name ends in ".vyrscheme".
+bool IsSchemePackage(const std::string& address) {
+  static constexpr char kEnding[] = ".vyrscheme";
+  constexpr size_t n = sizeof kEnding - 1;
+  if (address.size() <= n) return false;
+  return std::equal(address.end() - n, address.end(), kEnding, [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == b;
+  });
+}
+
 // Shown when there is no start page at all.
 const char kBuiltInStartPage[] =
     "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Vyrelle</title></head>"
@@ -243,12 +253,15 @@ void CVyr20Dlg::Start(const std::string& fileToOpen) {
   startPage_ = vyr::StartPageAddress(app_, ShippedStartPage());
   CVyrBrowserDlg::RebuildButtonStrip();
 
-  if (!fileToOpen.empty()) {
-    OpenAddress(fileToOpen, false, true);
-  } else if (!startPage_.empty()) {
-    NavigatePane(startPage_);
-  } else {
-    pane_->LoadHtml(kBuiltInStartPage);
+  // A scheme package to open is imported, not shown: the window shows the
+  // start page meanwhile.
+  if (!fileToOpen.empty()) OpenAddress(fileToOpen, false, true);
+  if (fileToOpen.empty() || IsSchemePackage(fileToOpen)) {
+    if (!startPage_.empty()) {
+      NavigatePane(startPage_);
+    } else {
+      pane_->LoadHtml(kBuiltInStartPage);
+    }
   }
 
   ApplyPlacement();
@@ -323,10 +336,7 @@ void CVyr20Dlg::OpenAddress(const std::string& address, bool canonicalise, bool 
     // A scheme package given on the command line or handed over by a later
     // start is imported, not shown; the import asks its questions, so it
     // runs from a posted event.
-    std::string lower = target;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (lower.size() > 10 && lower.compare(lower.size() - 10, 10, ".vyrscheme") == 0) {
+    if (IsSchemePackage(target)) {
       CallAfter([this, target] { RunSchemeImport(app_, target, this); });
       return;
     }

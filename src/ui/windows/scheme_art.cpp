@@ -8,6 +8,7 @@
 #include <wx/settings.h>
 
 #include "app/application.h"
+#include "platform/file_system.h"
 #include "ui/windows/built_in_pictures.h"
 #include "ui/windows/image_list.h"
 
@@ -26,13 +27,18 @@ std::string BuiltInName(const std::string& file) {
   return dot == std::string::npos ? file : file.substr(0, dot);
 }
 
+// A scheme file's picture (BMP, or any other form the picture reader
+// knows); invalid when it is missing or damaged. A BMP is checked before the
+// reader sees it: the reader stops the program with an assertion on some
+// damaged headers (a height of 0).
 wxImage LoadPicture(const std::string& path) {
   wxImage picture;
-  if (path.empty()) return picture;
-  const wxString name = wxString::FromUTF8(path.c_str());
-  if (!wxFileExists(name)) return picture;
+  std::string bytes;
+  if (path.empty() || !vyr::platform::ReadWholeFile(path, bytes) || bytes.empty()) return picture;
+  if (bytes.compare(0, 2, "BM") == 0 && !vyr::BmpIsWhole(bytes)) return picture;
   wxLogNull quiet;  // a damaged file falls back, it is not an error box
-  picture.LoadFile(name);
+  wxMemoryInputStream in(bytes.data(), bytes.size());
+  picture.LoadFile(in, wxBITMAP_TYPE_ANY);
   return picture;
 }
 
@@ -46,12 +52,20 @@ wxImage BuiltInPicture(const std::string& file) {
   return picture;
 }
 
-// The scheme's file when it loads, else the compiled-in picture of the same
-// role; an invalid image when neither has it.
-wxImage SchemePicture(const std::string& path, const std::string& file) {
+// A picture that loaded and has pixels: a damaged file (cut short, not a
+// picture, a height or width of 0) counts as missing.
+bool Usable(const wxImage& picture) {
+  return picture.IsOk() && picture.GetWidth() > 0 && picture.GetHeight() > 0;
+}
+
+// The scheme's file when it loads, else the default scheme's file (when the
+// scheme's own is damaged), else the compiled-in picture of the same role;
+// an invalid image when none has it.
+wxImage SchemePicture(const std::string& path, const std::string& fallback, const std::string& file) {
   wxImage picture = LoadPicture(path);
-  if (!picture.IsOk()) picture = BuiltInPicture(file);
-  return picture;
+  if (!Usable(picture)) picture = LoadPicture(fallback);
+  if (!Usable(picture)) picture = BuiltInPicture(file);
+  return Usable(picture) ? picture : wxImage();
 }
 
 // The face as asked when this system has it, else the desktop's own.
@@ -80,12 +94,12 @@ CSchemeArt::CSchemeArt(const vyr::SchemeLook& look) : look_(look) {
   }
   for (int i = 0; i < static_cast<int>(SchemeImages::Count); ++i) {
     const vyr::SchemeImageSpec& spec = vyr::ImageSpec(static_cast<SchemeImages>(i));
-    const wxImage picture = SchemePicture(look_.imageFiles[i], spec.file);
+    const wxImage picture = SchemePicture(look_.imageFiles[i], look_.imageFallbackFiles[i], spec.file);
     // A whole picture (a logo piece) is one cell of its own width.
     const int width = spec.cellWidth > 0 ? spec.cellWidth : (picture.IsOk() ? picture.GetWidth() : 0);
     images_[i] = std::make_shared<const CImageList>(picture, width);
   }
-  const wxImage logo = SchemePicture(look_.logoFile, "logo.bmp");
+  const wxImage logo = SchemePicture(look_.logoFile, look_.logoFallbackFile, "logo.bmp");
   if (logo.IsOk()) logo_ = wxBitmap(logo);
   background_ = wxBrush(Colour(vyr::SchemeColour::ToolBarBack));
 }
