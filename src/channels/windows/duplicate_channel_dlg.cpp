@@ -41,7 +41,10 @@ CDuplicateChannelDlg::CDuplicateChannelDlg(wxWindow* parent, const std::string& 
     actions_[i] = new wxRadioButton(panel, wxID_ANY, U(vyr::kDuplicateActionTexts[i]), wxDefaultPosition,
                                     wxDefaultSize, i == 0 ? wxRB_GROUP : 0, wxDefaultValidator,
                                     wxString::FromUTF8(kActionNames[i]));
-    sizer->Add(actions_[i], 0, wxLEFT | wxRIGHT | wxTOP, i == 0 ? 8 : 4);
+    // The same left edge for every choice; the toolkit's own padding
+    // around the round mark lines it up with the texts above.
+    sizer->AddSpacer(i == 0 ? 8 : 4);
+    sizer->Add(actions_[i], 0, wxLEFT | wxRIGHT, 6);
   }
   // Renaming keeps both channels: nothing is lost by pressing OK at once.
   Choose(vyr::DuplicateAction::Rename);
