@@ -55,11 +55,8 @@ CDuplicateChannelDlg::CDuplicateChannelDlg(wxWindow* parent, const std::string& 
   }
   sizer->Add(label(vyr::kDuplicateNote), 0, wxLEFT | wxRIGHT | wxTOP, 10);
 
-  auto* buttons = new wxBoxSizer(wxHORIZONTAL);
-  auto* ok = new wxButton(panel, wxID_OK);
-  buttons->Add(ok, 0, wxRIGHT, 6);
-  buttons->Add(new wxButton(panel, wxID_CANCEL));
-  ok->SetDefault();
+  wxButton* ok = nullptr;
+  wxSizer* buttons = OkCancelRow(&ok);
   sizer->Add(buttons, 0, wxALIGN_RIGHT | wxALL, 10);
   panel->SetSizer(sizer);
   FinishLayout();

@@ -94,11 +94,7 @@ CLookFeelDlg::CLookFeelDlg(wxWindow* parent, vyr::Application& app)
   columns->Add(left, 1, wxEXPAND | wxRIGHT, 12);
   columns->Add(right, 0, wxEXPAND);
 
-  auto* buttons = new wxBoxSizer(wxHORIZONTAL);
-  auto* ok = new wxButton(panel, wxID_OK);
-  buttons->Add(ok, 0, wxRIGHT, 6);
-  buttons->Add(new wxButton(panel, wxID_CANCEL));
-  ok->SetDefault();
+  wxSizer* buttons = OkCancelRow();
 
   auto* sizer = new wxBoxSizer(wxVERTICAL);
   sizer->Add(columns, 1, wxEXPAND | wxALL, 10);

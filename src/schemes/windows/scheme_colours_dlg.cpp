@@ -42,11 +42,7 @@ CSchemeColoursDlg::CSchemeColoursDlg(wxWindow* parent, vyr::Application& app)
   }
   auto* sizer = new wxBoxSizer(wxVERTICAL);
   sizer->Add(grid, 1, wxEXPAND | wxALL, 10);
-  auto* buttons = new wxBoxSizer(wxHORIZONTAL);
-  auto* ok = new wxButton(panel, wxID_OK);
-  buttons->Add(ok, 0, wxRIGHT, 6);
-  buttons->Add(new wxButton(panel, wxID_CANCEL));
-  ok->SetDefault();
+  wxSizer* buttons = OkCancelRow();
   sizer->Add(buttons, 0, wxALIGN_RIGHT | wxLEFT | wxRIGHT | wxBOTTOM, 10);
   panel->SetSizer(sizer);
   FinishLayout();

@@ -84,11 +84,8 @@ CCreateSchemeDlg::CCreateSchemeDlg(wxWindow* parent) : CColoredDlg(parent, U(kCr
                                 wxDefaultPosition, wxDefaultSize, 0, wxDefaultValidator,
                                 wxS("ownchannels"));
   sizer->Add(ownChannels_, 0, wxLEFT | wxRIGHT, 10);
-  auto* buttons = new wxBoxSizer(wxHORIZONTAL);
-  auto* ok = new wxButton(panel, wxID_OK);
-  buttons->Add(ok, 0, wxRIGHT, 6);
-  buttons->Add(new wxButton(panel, wxID_CANCEL));
-  ok->SetDefault();
+  wxButton* ok = nullptr;
+  wxSizer* buttons = OkCancelRow(&ok);
   sizer->Add(buttons, 0, wxALIGN_RIGHT | wxALL, 10);
   panel->SetSizer(sizer);
   FinishLayout();

@@ -8,6 +8,7 @@
 #include <gdk/gdkx.h>
 #endif
 
+#include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/dcbuffer.h>
 #include <wx/display.h>
@@ -201,6 +202,16 @@ CColoredDlg::~CColoredDlg() {
 }
 
 wxPanel* CColoredDlg::ContentPanel() const { return frame_->content; }
+
+wxSizer* CColoredDlg::OkCancelRow(wxButton** okOut) {
+  auto* row = new wxBoxSizer(wxHORIZONTAL);
+  auto* ok = new wxButton(ContentPanel(), wxID_OK);
+  row->Add(ok, 0, wxRIGHT, 6);
+  row->Add(new wxButton(ContentPanel(), wxID_CANCEL));
+  ok->SetDefault();
+  if (okOut) *okOut = ok;
+  return row;
+}
 
 void CColoredDlg::FinishLayout() {
   ColourControls(frame_->content);

@@ -12,6 +12,9 @@
 #include <wx/dialog.h>
 #include <wx/panel.h>
 
+class wxButton;
+class wxSizer;
+
 class CSchemeArt;
 
 class CColoredDlg : public wxDialog {
@@ -26,6 +29,9 @@ class CColoredDlg : public wxDialog {
   // Fits the dialog around the content panel's sizer (plus the drawn frame
   // in fancy mode) and centres it on its parent.
   void FinishLayout();
+  // The OK and Cancel buttons in a row, OK the default button; `ok`, when
+  // given, receives the OK button.
+  wxSizer* OkCancelRow(wxButton** ok = nullptr);
   bool IsFancy() const;
   // The scheme art the dialog was made with (read once, at construction).
   const std::shared_ptr<const CSchemeArt>& Art() const;
