@@ -6,29 +6,14 @@
 // every check passed.
 //
 // usage: browser_host_ui PAGE_BASE HOME SCREENSHOT.png
-#include <glib.h>
-
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <cstdio>
 #include <fstream>
-#include <functional>
-#include <string>
-#include <vector>
 
-#include <wx/app.h>
-#include <wx/frame.h>
-#include <wx/image.h>
-#include <wx/uiaction.h>
-#include <wx/utils.h>
-
-#include "app/application.h"
 #include "app/command_dispatcher.h"
 #include "app/command_recorder.h"
 #include "browser/windows/browser_wnd.h"
 #include "platform/file_system.h"
-#include "platform/window_messages.h"
 #include "platform/windows_dir.h"
 #include "ui_test_support.h"
 
@@ -45,17 +30,6 @@ std::string Join(const Lines& lines) {
   for (const std::string& l : lines) out += (out.empty() ? "" : " | ") + l;
   return out;
 }
-
-std::string Encode(const std::string& text) {
-  gchar* escaped = g_uri_escape_string(text.c_str(), nullptr, FALSE);
-  std::string out = escaped;
-  g_free(escaped);
-  return out;
-}
-
-struct SilentSounds : vyr::SoundPlayer {
-  int Play(const std::string&, bool) override { return 0; }
-};
 
 // Answers no host; with block, waits until told to stop.
 class Hosts : public vyr::platform::HostResolver {
@@ -111,10 +85,9 @@ struct RecordingOwner : CBrowserOwner {
 
 class BrowserHostTestApp : public vyr::test::ChecksApp {
  public:
-  bool OnInit() override {
+  bool Prepare() override {
     if (argc != 4) return false;
-    wxInitAllImageHandlers();
-    vyr::test::RouteWindowMessagesToApp();
+    vyr::test::InitWindowTest();
     base_ = argv[1].ToStdString();
     home_ = argv[2].ToStdString();
     shot_ = argv[3].ToStdString();
@@ -126,7 +99,8 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
 
     frame_ = new wxFrame(nullptr, wxID_ANY, wxS("browser host"), wxPoint(0, 0), wxSize(800, 600));
     browser_ = new CBrowserWnd(frame_, &owner_);
-    ShowAndRunChecks(frame_);
+    frame_->Show();
+    frame_->Raise();
     return true;
   }
 
@@ -142,44 +116,26 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
 
   // On a failure, what the owner heard.
   void Check(const std::string& name, bool ok) {
-    if (!ok) ++failures_;
-    std::printf("%s %s\n", ok ? "ok" : "FAIL", name.c_str());
-    if (!ok) {
-      std::printf("  title '%s'\n  specials: %s\n  calls: %s\n  states: %s\n  statuses: %s\n", owner_.title.c_str(),
-                  Join(owner_.specials).c_str(), Join(recorder_.calls).c_str(), Join(owner_.states).c_str(),
-                  Join(owner_.statuses).c_str());
-    }
-    std::fflush(stdout);
+    vyr::test::Check(ok, name, "title '" + owner_.title + "'; specials: " + Join(owner_.specials) + "; calls: " +
+                                   Join(recorder_.calls) + "; states: " + Join(owner_.states) +
+                                   "; statuses: " + Join(owner_.statuses));
   }
 
-  std::string Page(const std::string& html) const { return base_ + "/echo?" + Encode(html); }
+  std::string Page(const std::string& html) const { return vyr::test::EchoPage(base_, html); }
 
   bool Show(const std::string& title, const std::string& body) {
-    browser_->Navigate(Page("<!DOCTYPE html><html><head><title>" + title + "</title></head><body>" + body +
-                            "</body></html>"));
+    browser_->Navigate(vyr::test::TitledPage(base_, title, body));
     return WaitFor([&] { return owner_.title == title; });
   }
 
-  // A real click in the middle of the control.
-  void Click() {
-    wxUIActionSimulator input;
-    const wxSize size = browser_->GetClientSize();
-    input.MouseMove(browser_->ClientToScreen(wxPoint(size.x / 2, size.y / 2)));
-    Settle();
-    input.MouseClick();
-  }
+  void Click() { vyr::test::ClickAt(browser_); }
 
-  // The screen as it is now; true when the middle of the control shows the
-  // fixture pages' green.
+  // Saves the screen; true when the middle of the control shows the fixture
+  // pages' green.
   bool TakeScreenshot() {
-    // ImageMagick reads the X server's own picture of the screen.
-    const std::string command = "import -window root " + shot_;
-    if (wxExecute(wxString::FromUTF8(command.c_str()), wxEXEC_SYNC | wxEXEC_NOEVENTS) != 0) return false;
-    wxImage image;
-    if (!image.LoadFile(wxString::FromUTF8(shot_.c_str()), wxBITMAP_TYPE_PNG)) return false;
-    const wxPoint mid = browser_->ClientToScreen(wxPoint(browser_->GetClientSize().x / 2, 40));
-    return image.GetRed(mid.x, mid.y) == 0x2e && image.GetGreen(mid.x, mid.y) == 0x7d &&
-           image.GetBlue(mid.x, mid.y) == 0x32;
+    const wxImage screen = vyr::test::SaveScreen(shot_);
+    return vyr::test::Rgb(screen, browser_->ClientToScreen(wxPoint(browser_->GetClientSize().x / 2, 40))) ==
+           "46,125,50";
   }
 
   bool SpecialSeen(const std::string& url) {
@@ -318,7 +274,7 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
 
   std::string base_, home_, shot_;
   vyr::CommandRecorder recorder_;
-  SilentSounds sounds_;
+  vyr::SilentSoundPlayer sounds_;
   std::unique_ptr<vyr::Application> app_;
   std::unique_ptr<vyr::CommandDispatcher> dispatcher_;
   RecordingOwner owner_, newWindowOwner_;
@@ -328,4 +284,4 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
 
 }  // namespace
 
-wxIMPLEMENT_APP(BrowserHostTestApp);
+VYR_WINDOW_TEST_MAIN(BrowserHostTestApp)

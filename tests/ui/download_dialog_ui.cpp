@@ -5,21 +5,11 @@
 // came out as expected.
 //
 // usage: download_dialog_ui STALL_URL WHOLE_URL DEST_DIR SCREENSHOT.png
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-
-#include <wx/app.h>
-#include <wx/bitmap.h>
-#include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
-#include <wx/image.h>
 #include <wx/stattext.h>
 #include <wx/timer.h>
 
 #include "net/download_progress.h"
 #include "net/windows/download_progress_dlg.h"
-#include "platform/window_messages.h"
 #include "ui_test_support.h"
 
 namespace {
@@ -47,14 +37,7 @@ class DialogTestApp : public wxApp {
     if (text != "Downloaded 95 KB of 195 KB") return;
     wxWindow* dialog = wxGetTopLevelParent(status);
     dialog->Update();
-    wxScreenDC screen;
-    const wxSize size = screen.GetSize();
-    wxBitmap shot(size.x, size.y);
-    {
-      wxMemoryDC memory(shot);
-      memory.Blit(0, 0, size.x, size.y, &screen, 0, 0);
-    }
-    shot.SaveFile(argv[4], wxBITMAP_TYPE_PNG);
+    vyr::test::SaveScreen(argv[4].utf8_string());
     pressed_ = true;
     cancelStatus_ = text;
     wxCommandEvent click(wxEVT_BUTTON, wxID_CANCEL);
@@ -80,6 +63,4 @@ class DialogTestApp : public wxApp {
 
 }  // namespace
 
-wxIMPLEMENT_APP_NO_MAIN(DialogTestApp);
-
-int main(int argc, char** argv) { return wxEntry(argc, argv); }
+VYR_WINDOW_TEST_MAIN(DialogTestApp)

@@ -6,29 +6,17 @@
 // when there is none.
 //
 // usage: scheme_art_ui SHIPPED_DATA_DIR SEEDED_HOME EMPTY_HOME
-#include <cstdio>
-#include <string>
-
-#include <wx/app.h>
-#include <wx/image.h>
 #include <wx/settings.h>
 
-#include "app/application.h"
 #include "app/data_seeding.h"
 #include "ui/windows/image_list.h"
-#include "ui/windows/scheme_art.h"
+#include "ui_test_support.h"
 
 namespace {
 
 using vyr::SchemeImages;
 
-int gFailures = 0;
-void Check(bool ok, const std::string& what) {
-  if (!ok) {
-    std::printf("FAIL: %s\n", what.c_str());
-    ++gFailures;
-  }
-}
+bool Check(bool ok, const std::string& what) { return vyr::test::Require(ok, what); }
 
 // Every list holds at least one cell of the stated width.
 void CheckLists(const CSchemeArt& art, const std::string& where) {
@@ -45,11 +33,14 @@ void CheckLists(const CSchemeArt& art, const std::string& where) {
   Check(art.Images(SchemeImages::StatusAni)->Count() == 8, where + ": animation frames");
 }
 
-class SchemeArtApp : public wxApp {
- public:
-  bool OnInit() override {
+class SchemeArtApp : public vyr::test::ChecksApp {
+  bool Prepare() override {
     if (argc != 4) return false;
     wxInitAllImageHandlers();
+    return true;
+  }
+
+  void RunChecks() override {
     const std::string shipped = argv[1].ToStdString();
     {
       vyr::Application app(argv[2].ToStdString(), boxes_, sounds_);
@@ -78,22 +69,13 @@ class SchemeArtApp : public wxApp {
     look.fonts[static_cast<int>(vyr::SchemeFont::Sites)].face = "No Such Face At All";
     const wxString desktop = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT).GetFaceName();
     Check(CSchemeArt(look).Font(vyr::SchemeFont::Sites).GetFaceName() == desktop, "face fall-back");
-    std::printf("%d failures\n", gFailures);
-    CallAfter([this] { ExitMainLoop(); });
-    return true;
-  }
-  int OnRun() override {
-    wxApp::OnRun();
-    return gFailures == 0 ? 0 : 1;
+    std::printf("%d failures\n", vyr::test::gUiFailures);
   }
 
- private:
   vyr::StderrMessageBox boxes_;
   vyr::SilentSoundPlayer sounds_;
 };
 
 }  // namespace
 
-wxIMPLEMENT_APP_NO_MAIN(SchemeArtApp);
-
-int main(int argc, char** argv) { return wxEntry(argc, argv); }
+VYR_WINDOW_TEST_MAIN(SchemeArtApp)

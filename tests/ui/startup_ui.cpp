@@ -2,23 +2,16 @@
 // server (page and home server) and a private Dovecot POP3 server: the
 // fixed-channel update put in place, the user-channel update merged through
 // the duplicate dialog, the favorites seeded, and the silent mail check after
-// the start page. With "closing" the check waits for a server that never
-// answers and the window is closed meanwhile. Prints "ok ..." or "FAIL ..."
-// per check and exits 0 when all passed.
+// the start page. With "closing" the saved placement is maximised and the
+// check waits for a server that never answers while the window is closed.
+// Prints "ok ..." or "FAIL ..." per check.
 //
 // usage: startup_ui SERVER_URL SHOT_DIR [closing]
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 
-#include <wx/app.h>
-#include <wx/image.h>
 #include <wx/weakref.h>
 
-#include "app/application.h"
 #include "app/data_seeding.h"
-#include "browser/main_window_model.h"
-#include "browser/windows/vyr20_dlg.h"
 #include "channels/channel_set.h"
 #include "channels/favorites.h"
 #include "channels/windows/duplicate_channel_dlg.h"
@@ -29,34 +22,25 @@
 #include "platform/windows_dir.h"
 #include "tools/dovecot_server.h"
 #include "tools/python_fixture.h"
-#include "tools/test_support.h"
 #include "ui/windows/button_strip.h"
-#include "ui/windows/scheme_art.h"
 #include "ui_test_support.h"
 
 namespace {
 
 using vyr::platform::FileExists;
 
-int gFailures = 0;
-void Check(bool ok, const std::string& what) {
-  std::printf("%s %s\n", ok ? "ok" : "FAIL", what.c_str());
-  gFailures += ok ? 0 : 1;
-}
+void Check(bool ok, const std::string& what) { vyr::test::Check(ok, what); }
 
 class StartupTestApp : public wxApp {
  public:
   bool OnInit() override {
-    SetAppDisplayName("Vyrelle");
     SetExitOnFrameDelete(false);  // the closing check outlives the window
-    wxInitAllImageHandlers();
-    vyr::test::RouteWindowMessagesToApp();
-    server_ = std::string(argv[1].utf8_str());
+    vyr::test::InitWindowTest();
+    server_ = argv[1].utf8_string();
     app_ = std::make_unique<vyr::Application>(vyr::platform::GetWindowsDirectory(), boxes_, sounds_);
     CallAfter([this] {
       argc > 3 ? RunClosing() : RunStart();
-      std::fflush(stdout);
-      std::_Exit(gFailures == 0 ? 0 : 1);  // web processes are left to the system
+      vyr::test::ExitWithVerdict();
     });
     return true;
   }
@@ -64,11 +48,11 @@ class StartupTestApp : public wxApp {
  private:
   std::string Data(const std::string& name) const { return app_->ResolveDataFile(name, false); }
 
-  CVyr20Dlg* OpenMainWindow(int pop3Port, const std::string& user, const std::string& password) {
+  CVyr20Dlg* OpenMainWindow(int pop3Port, const std::string& user, const std::string& password,
+                            bool maximize = false) {
     auto& a = *app_;
-    a.WriteString("misc", "HomeServer", server_);
-    a.WriteInt("Startup", "UseDefaultStart", 0);
-    a.WriteString("Startup", "Home", server_ + "/echo?" + vyr::PercentEncode("<title>Start 6631</title>start"));
+    vyr::test::WriteWindowProfile(a, server_, vyr::test::TitledPage(server_, "Start 6631"), wxRect(100, 80, 900, 700),
+                                  maximize);
     a.WriteInt("Misc", "ShowContentBar", 0);  // the channel update shows the bar
     a.WriteInt("Startup", "CheckMail", 1);
     a.WriteInt("Email", "UseVyrMail", 1);
@@ -79,11 +63,7 @@ class StartupTestApp : public wxApp {
     a.WriteInt("email", "POP3Timeout", 600);
     a.LoadStartupSettings();
     vyr::SeedDataRoot(VYRELLE_SHIPPED_DATA, a.Directories());
-    CSchemeArt::Load(a);
-    auto* main = new CVyr20Dlg(a);
-    SetTopWindow(main);
-    main->Start("");
-    return main;
+    return vyr::test::StartMainWindow(a);
   }
 
   void RunStart() {
@@ -95,15 +75,15 @@ class StartupTestApp : public wxApp {
     const std::string fixed = "~CH:Fresh Fixed\r~FN:Front\r~FU:http://f.example/\r";
     vyr::test::WriteFile(Data("newchanfixed.vyr"), fixed);
     vyr::test::WriteFile(Data("chanuser.vyr"), "~CH:Sports\r~FN:Scores\r~FU:http://s.example/\r");
-    vyr::test::WriteFile(Data("newchanuser.vyr"),
-                         "~CH:Sports\r~FN:Tables\r~FU:http://t.example/\r~CH:Cooking\r~FN:Soup\r~FU:http://c.example/\r");
+    vyr::test::WriteFile(
+        Data("newchanuser.vyr"),
+        "~CH:Sports\r~FN:Tables\r~FU:http://t.example/\r~CH:Cooking\r~FN:Soup\r~FU:http://c.example/\r");
     std::vector<std::string> asked;
     CDuplicateChannelDlg::SetShownHook([&](CDuplicateChannelDlg& d) {
       asked.push_back(std::string(d.GetTitle().utf8_str()) + (d.FindWindow("applytoall") ? " (all)" : ""));
       Shot("startup_duplicate_dialog");
       d.Choose(vyr::DuplicateAction::Merge);
-      wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
-      d.FindWindow(wxID_OK)->GetEventHandler()->AddPendingEvent(ok);
+      vyr::test::Press(d.FindWindow(wxID_OK));
     });
     CVyr20Dlg* main = OpenMainWindow(dovecot.Port(), "alice", "wonderland");
     vyr::test::WriteFile(app_->ResolveSchemeFile("gotmail.wav", false), "RIFF");
@@ -129,11 +109,13 @@ class StartupTestApp : public wxApp {
     std::string favorites, address, shortcuts;
     vyr::FindFavoritesFolder(*app_, favorites);
     for (const char* file : {"Scheme Archive", "Channel Archive", "Vyrelle Home", "Latest Changes"})
-      if (vyr::ReadShortcut(favorites + "/Vyrelle/" + file + ".url", address)) shortcuts += address.substr(server_.size()) + " ";
+      if (vyr::ReadShortcut(favorites + "/Vyrelle/" + file + ".url", address))
+        shortcuts += address.substr(server_.size()) + " ";
     Check(shortcuts == "/archive/schemes /archive/channels / /update/ ", "the favorites are seeded: " + shortcuts);
 
     Check(vyr::test::PumpUntil([&] { return main->StatusText().rfind("You have", 0) == 0; }, 30000) &&
-              main->StatusText().rfind("You have 1 new e-mail message in your Inbox! - Last Successful Mail Check: ", 0) == 0,
+              main->StatusText().rfind("You have 1 new e-mail message in your Inbox! - Last Successful Mail Check: ",
+                                       0) == 0,
           "after the start page the silent check tells of the new message");
     Shot("startup_mail_checked");
     std::string inbox;
@@ -153,18 +135,19 @@ class StartupTestApp : public wxApp {
     vyr::test::ScriptedPop3Server silent("stall-greeting", {});
     std::string error;
     if (!silent.Start(&error)) return Check(false, "the POP3 server: " + error);
-    wxWeakRef<CVyr20Dlg> main(OpenMainWindow(silent.Port(), "user", "secret"));
+    wxWeakRef<CVyr20Dlg> main(OpenMainWindow(silent.Port(), "user", "secret", true));
     Check(vyr::test::PumpUntil([&] { return main->StartupMail() && main->StartupMail()->IsRunning(); }),
           "the check waits for a server that says nothing");
+    // Without a window manager the display cannot maximise a window; what
+    // counts is that the saved rectangle stayed unused.
+    Shot("main_window_maximized");
+    Check(main->GetSize() != wxSize(900, 700) && main->GetPosition() != wxPoint(100, 80),
+          "a maximised window ignores the saved rectangle");
     main->EndForGood();
     Check(vyr::test::PumpUntil([&] { return !main; }), "closing the window cancels the check and the window goes");
   }
 
-  void Shot(const std::string& name) {
-    if (GetTopWindow()) GetTopWindow()->Update();
-    wxYield();
-    std::system(("import -window root '" + std::string(argv[2].utf8_str()) + "/" + name + ".png'").c_str());
-  }
+  void Shot(const std::string& name) { vyr::test::SaveScreen(argv[2].utf8_string() + "/" + name + ".png"); }
 
   std::string server_;
   vyr::test::RecordingMessageBox boxes_;
@@ -174,9 +157,4 @@ class StartupTestApp : public wxApp {
 
 }  // namespace
 
-wxIMPLEMENT_APP_NO_MAIN(StartupTestApp);
-
-int main(int argc, char** argv) {
-  setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);  // pages drawn without a GPU
-  return wxEntry(argc, argv);
-}
+VYR_WINDOW_TEST_MAIN(StartupTestApp)

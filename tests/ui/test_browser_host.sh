@@ -7,14 +7,9 @@
 set -u
 PROGRAM="$1" SERVER="$2" SHOT="$3"
 source "$(dirname "$0")/ui_test_lib.sh"
-need_tools xvfb-run:xvfb xauth:xauth import:imagemagick
+need_tools xvfb-run:xvfb xauth:xauth
 start_server "$SERVER"
-export VYRELLE_HOME="$WORK/home"
-private_dirs "$WORK"
-mkdir -p "$(dirname "$SHOT")"
-export WEBKIT_DISABLE_COMPOSITING_MODE=1
-rm -f "$SHOT"
-
+private_home "$WORK"
+fresh_shots "$SHOT"
 run_checks 200 1024x768x24 12 "$PROGRAM" "$URL" "http://localhost:$PORT" "$SHOT"
-[ -s "$SHOT" ] || fail "no screenshot"
-echo "browser host checks passed; screenshot: $SHOT"
+need_shots "$SHOT"

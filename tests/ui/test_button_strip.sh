@@ -6,7 +6,6 @@ set -u
 PROGRAM="$1" SHOT="$2"
 source "$(dirname "$0")/ui_test_lib.sh"
 need_tools xvfb-run:xvfb
-mkdir -p "$(dirname "$SHOT")"
-rm -f "$SHOT"
-timeout 50 xvfb-run -a -s "-screen 0 800x600x24" "$PROGRAM" "$SHOT" || fail "exit status $?"
-[ -s "$SHOT" ] || fail "no screenshot"
+fresh_shots "$SHOT"
+run_checks 50 800x600x24 - "$PROGRAM" "$SHOT"
+need_shots "$SHOT"

@@ -7,16 +7,10 @@
 set -u
 PROGRAM="$1" SERVER="$2" SHOTS="$3"
 source "$(dirname "$0")/ui_test_lib.sh"
-need_tools xvfb-run:xvfb xauth:xauth import:imagemagick
+need_tools xvfb-run:xvfb xauth:xauth
 start_server "$SERVER" "Ping=PONG#showmail#"
-private_dirs "$WORK"
+private_home "$WORK"
 export XDG_DATA_HOME="$WORK/data"
-mkdir -p "$SHOTS"
-export WEBKIT_DISABLE_COMPOSITING_MODE=1
-rm -f "$SHOTS/ui_channel_bar.png" "$SHOTS/ui_channel_bar_hidden.png"
-
+fresh_shots "$SHOTS/ui_channel_bar.png" "$SHOTS/ui_channel_bar_hidden.png"
 run_checks 200 1280x900x24 17 "$PROGRAM" "$URL" "$WORK/server.out" "$SHOTS"
-for shot in ui_channel_bar ui_channel_bar_hidden; do
-  [ -s "$SHOTS/$shot.png" ] || fail "no screenshot $shot.png"
-done
-echo "channel bar checks passed; screenshots in $SHOTS"
+need_shots "$SHOTS/ui_channel_bar.png" "$SHOTS/ui_channel_bar_hidden.png"

@@ -9,5 +9,4 @@ source "$(dirname "$0")/ui_test_lib.sh"
 need_tools xvfb-run:xvfb
 mkdir -p "$WORK/home" "$WORK/files" "$SHOTS"
 FILES_DIR="$WORK/files" start_server "$SERVER"
-timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$PROGRAM" "$DATA" "$WORK/home" \
-  "$WORK/files" "$URL" "$SHOTS"
+run_checks 120 1024x768x24 - "$PROGRAM" "$DATA" "$WORK/home" "$WORK/files" "$URL" "$SHOTS"

@@ -1,29 +1,14 @@
 #!/usr/bin/env bash
 # The main window on a virtual display against the test HTTP server started
-# here as page and home server: the checks of main_window_ui, then a second
-# run whose saved placement is maximised.
+# here as page and home server.
 #
 # usage: test_main_window.sh PROGRAM SERVER.py SHOT_DIR
 set -u
 PROGRAM="$1" SERVER="$2" SHOTS="$3"
 source "$(dirname "$0")/ui_test_lib.sh"
-need_tools xvfb-run:xvfb Xvfb:xvfb xauth:xauth
+need_tools xvfb-run:xvfb xauth:xauth
 start_server "$SERVER"
+private_home "$WORK"
 mkdir -p "$SHOTS"
-
-run() {  # run NAME [maximized]
-  export VYRELLE_HOME="$WORK/$1/home"
-  private_dirs "$WORK/$1"
-  mkdir -p "$VYRELLE_HOME"
-  timeout 150 xvfb-run -a -s "-screen 0 1280x900x24" "$PROGRAM" "$URL" "$SHOTS" ${2:-} >"$WORK/$1.out" 2>"$WORK/$1.err"
-  local status=$?
-  cat "$WORK/$1.out"
-  if [ $status -ne 0 ]; then
-    echo "--- output of the $1 run:"; tail -n 30 "$WORK/$1.err"
-    fail "the $1 run ended with status $status"
-  fi
-  grep -qx "ALL PASSED" "$WORK/$1.out" || fail "the $1 run did not finish its checks"
-}
-run normal
-run maximized maximized
+run_checks 150 1280x900x24 6 "$PROGRAM" "$URL" "$SHOTS"
 echo "main window checks passed; screenshots in $SHOTS"

@@ -7,14 +7,11 @@
 set -u
 PROGRAM="$1" SERVER="$2" DATA="$3" SHOTS="$4"
 source "$(dirname "$0")/ui_test_lib.sh"
-need_tools xvfb-run:xvfb import:imagemagick
+need_tools xvfb-run:xvfb
 mkdir -p "$WORK/files" "$SHOTS"
 FILES_DIR="$WORK/files" start_server "$SERVER"
 for run in switch:2 import:2 own:1 damaged:1; do  # mode:checks
-  mode=${run%%:*}
-  export VYRELLE_HOME="$WORK/$mode/home"
-  private_dirs "$WORK/$mode"
-  mkdir -p "$VYRELLE_HOME"
-  run_checks 120 1280x900x24 "${run##*:}" "$PROGRAM" "$mode" "$DATA" "$URL" "$WORK/files" "$SHOTS"
+  private_home "$WORK/${run%%:*}"
+  run_checks 120 1280x900x24 "${run##*:}" "$PROGRAM" "${run%%:*}" "$DATA" "$URL" "$WORK/files" "$SHOTS"
 done
 echo "scheme look checks passed; screenshots in $SHOTS"

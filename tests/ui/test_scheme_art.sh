@@ -7,4 +7,4 @@ set -u
 source "$(dirname "$0")/ui_test_lib.sh"
 need_tools xvfb-run:xvfb
 mkdir -p "$WORK/seeded" "$WORK/empty"
-timeout 60 xvfb-run -a -s "-screen 0 1024x768x24" "$1" "$2" "$WORK/seeded" "$WORK/empty"
+run_checks 60 1024x768x24 - "$1" "$2" "$WORK/seeded" "$WORK/empty"
