@@ -1,9 +1,12 @@
-// The scheme dialogs on a virtual display, driven through their controls: a
-// scheme created and switched to, two of its colours customised (its
-// config.ini compared as text), a switch to the dark scheme (the dialog's
-// background sampled on the screen), and a package imported from the test
-// HTTP server through the name dialog's loop. Prints one line per failed
-// check; exits 0 when there is none.
+// The scheme art and the scheme dialogs on a virtual display. The art loaded
+// from a data root seeded with the shipped files and from an empty one (the
+// compiled-in pictures): every image list with cells of its width, colours
+// and fonts from the scheme, a reload leaving art still held untouched. The
+// dialogs driven through their controls: a scheme created and switched to,
+// two of its colours customised (its config.ini compared as text), a switch
+// to the dark scheme (the dialog's background sampled on the screen), and a
+// package imported from the test HTTP server through the name dialog's loop.
+// Prints one line per failed check; exits 0 when there is none.
 //
 // usage: look_feel_ui SHIPPED_DATA_DIR HOME FILES_DIR SERVER_URL SCREENSHOT_DIR
 #include <deque>
@@ -12,6 +15,7 @@
 #include <wx/checkbox.h>
 #include <wx/clrpicker.h>
 #include <wx/listbox.h>
+#include <wx/settings.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 
@@ -24,12 +28,56 @@
 #include "schemes/windows/scheme_import.h"
 #include "schemes/windows/scheme_name_dlg.h"
 #include "tools/zip_builder.h"
+#include "ui/windows/image_list.h"
 #include "ui_test_support.h"
 
 namespace {
 
 using vyr::test::ReadFile;
 bool Check(bool ok, const std::string& problem) { return vyr::test::Require(ok, problem); }
+
+// Every list holds at least one cell of the stated width.
+void CheckLists(const CSchemeArt& art, const std::string& where) {
+  using vyr::SchemeImages;
+  for (int i = 0; i < static_cast<int>(SchemeImages::Count); ++i) {
+    const auto& spec = vyr::ImageSpec(static_cast<SchemeImages>(i));
+    const auto list = art.Images(static_cast<SchemeImages>(i));
+    if (Check(list && !list->IsEmpty(), where + ": " + spec.file + " is empty") && spec.cellWidth > 0)
+      Check(list->CellSize().x == spec.cellWidth, where + ": " + spec.file + " cell width");
+  }
+  Check(art.Logo().IsOk(), where + ": no logo");
+  Check(art.Images(SchemeImages::Toolbar)->Count() == 16, where + ": toolbar cells");
+  Check(art.Images(SchemeImages::StatusAni)->Count() == 8, where + ": animation frames");
+}
+
+// The art of the shipped default scheme and of an empty data root.
+void CheckArt(vyr::Application& app) {
+  const auto first = CSchemeArt::Load(app);
+  CheckLists(*first, "shipped");
+  Check(first->BackgroundBrush().GetColour() == wxColour(243, 244, 246), "background brush");
+  Check(first->Colour(vyr::SchemeColour::CaptionBack) == wxColour(38, 70, 120), "caption colour");
+  Check(first->Font(vyr::SchemeFont::Caption).GetWeight() == wxFONTWEIGHT_SEMIBOLD, "caption weight");
+  Check(first->Font(vyr::SchemeFont::Toolbar).GetPointSize() == 9, "toolbar size");
+  // A reload makes new art; the old one, still held, keeps its pictures.
+  const auto toolbar = first->Images(vyr::SchemeImages::Toolbar);
+  const auto second = CSchemeArt::Load(app);
+  Check(second != first && CSchemeArt::Current() == second, "reload is current");
+  Check(toolbar->Count() == 16 && toolbar->Cell(15).IsOk(), "held toolbar still whole");
+  {
+    vyr::test::TempDir empty;
+    vyr::StderrMessageBox boxes;
+    vyr::SilentSoundPlayer sounds;
+    vyr::Application bare(empty.Path(), boxes, sounds);
+    bare.LoadStartupSettings();
+    CheckLists(*CSchemeArt::Load(bare), "compiled-in");
+  }
+  // A face this system lacks becomes the desktop's face.
+  vyr::SchemeLook look = vyr::DefaultSchemeLook();
+  look.fonts[static_cast<int>(vyr::SchemeFont::Sites)].face = "No Such Face At All";
+  const wxString desktop = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT).GetFaceName();
+  Check(CSchemeArt(look).Font(vyr::SchemeFont::Sites).GetFaceName() == desktop, "face fall-back");
+  CSchemeArt::Load(app);
+}
 
 template <typename T>
 T* Named(wxWindow* dialog, const char* name) {
@@ -120,7 +168,7 @@ class LookFeelApp : public vyr::test::ChecksApp {
     vyr::Application app(argv[2].ToStdString(), boxes_, sounds_);
     Check(vyr::SeedDataRoot(argv[1].ToStdString(), app.Directories()) > 30, "seeding");
     app.LoadStartupSettings();
-    CSchemeArt::Load(app);
+    CheckArt(app);
     const std::string media = app.GetDataDirectory("media", false);
     const std::string defaults = ReadFile(media + "default/config.ini");
     auto dialog = [&] { return RunLookAndFeelDialog(nullptr, app); };

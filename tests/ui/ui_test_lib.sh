@@ -34,10 +34,12 @@ start_server() {
   URL="http://127.0.0.1:$PORT"
 }
 
-# private_home BASE: the data home (VYRELLE_HOME) and the runtime, cache and
-# configuration folders under BASE, so that no run sees another's or the user's.
+# private_home BASE: the data home (VYRELLE_HOME) and the runtime, cache,
+# configuration and data folders under BASE, so that no run sees another's or
+# the user's.
 private_home() {
-  export VYRELLE_HOME="$1/home" XDG_RUNTIME_DIR="$1/runtime" XDG_CACHE_HOME="$1/cache" XDG_CONFIG_HOME="$1/config"
+  export VYRELLE_HOME="$1/home" XDG_RUNTIME_DIR="$1/runtime" XDG_CACHE_HOME="$1/cache" XDG_CONFIG_HOME="$1/config" \
+    XDG_DATA_HOME="$1/data"
   mkdir -p "$VYRELLE_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 }
 
