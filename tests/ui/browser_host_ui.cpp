@@ -20,6 +20,9 @@
 namespace {
 
 using Lines = std::vector<std::string>;
+using vyr::test::ClickAt;
+using vyr::test::PumpUntil;
+using vyr::test::Settle;
 
 bool Has(const Lines& lines, const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
@@ -105,15 +108,6 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
   }
 
  private:
-  // Runs the event loop until done() holds or 20 s have passed.
-  bool WaitFor(const std::function<bool()>& done) { return vyr::test::PumpUntil(done); }
-
-  // Lets the display and the engine handle what is queued.
-  void Settle() {
-    for (int i = 0; i < 50 && g_main_context_pending(nullptr); ++i) g_main_context_iteration(nullptr, FALSE);
-    Yield(true);
-  }
-
   // On a failure, what the owner heard.
   void Check(const std::string& name, bool ok) {
     vyr::test::Check(ok, name, "title '" + owner_.title + "'; specials: " + Join(owner_.specials) + "; calls: " +
@@ -121,14 +115,10 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
                                    "; statuses: " + Join(owner_.statuses));
   }
 
-  std::string Page(const std::string& html) const { return vyr::test::EchoPage(base_, html); }
-
   bool Show(const std::string& title, const std::string& body) {
     browser_->Navigate(vyr::test::TitledPage(base_, title, body));
-    return WaitFor([&] { return owner_.title == title; });
+    return PumpUntil([&] { return owner_.title == title; });
   }
-
-  void Click() { vyr::test::ClickAt(browser_); }
 
   // Saves the screen; true when the middle of the control shows the fixture
   // pages' green.
@@ -139,7 +129,7 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
   }
 
   bool SpecialSeen(const std::string& url) {
-    return WaitFor([&] { return Has(owner_.specials, url + " trusted") || Has(owner_.specials, url + " untrusted"); });
+    return PumpUntil([&] { return Has(owner_.specials, url + " trusted") || Has(owner_.specials, url + " untrusted"); });
   }
 
   void RunChecks() override {
@@ -149,21 +139,21 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     // A command link the user clicks: trusted, run, never offered to
     // BeforeNavigate. Then Ctrl+N goes to the owner as its menu command.
     const bool shown = Show("click", "<a href=\"" + cmd + "\" style=\"" + fill + "\">run</a>");
-    const bool painted = shown && WaitFor([&] { return TakeScreenshot(); });
-    Click();
+    const bool painted = shown && PumpUntil([&] { return TakeScreenshot(); });
+    ClickAt(browser_);
     SpecialSeen(cmd);
     Check("clicked command link is trusted and runs",
           painted && Has(owner_.specials, cmd + " trusted") && recorder_.calls == Lines{"PostMenuCommand 32788"} &&
               !Has(owner_.befores, cmd));
     wxUIActionSimulator().Char('n', wxMOD_CONTROL);
-    WaitFor([&] { return !owner_.commands.empty(); });
+    PumpUntil([&] { return !owner_.commands.empty(); });
     Check("Ctrl+N posts the new-window command",
           owner_.commands == std::vector<int>{kNewBrowserWindowCommand} && owner_.title == "click");
 
     // The same command link reached by a script, a hidden frame, or a click
     // inside a sub-frame (real, but not top-level): offered as untrusted,
     // nothing runs.
-    const std::string framed = Page("<body style=\"margin:0\"><a href=\"" + cmd + "\" style=\"" + fill + "\">x</a>");
+    const std::string framed = vyr::test::EchoPage(base_, "<body style=\"margin:0\"><a href=\"" + cmd + "\" style=\"" + fill + "\">x</a>");
     const struct {
       const char* name;
       std::string body;
@@ -179,8 +169,8 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     for (const auto& u : untrusted) {
       owner_.specials.clear();
       bool ready = Show(u.name, u.body);
-      if (u.click) ready = ready && WaitFor([&] { return TakeScreenshot(); });
-      if (u.click) Click();
+      if (u.click) ready = ready && PumpUntil([&] { return TakeScreenshot(); });
+      if (u.click) ClickAt(browser_);
       Check(std::string(u.name) + " to a command link is untrusted",
             ready && SpecialSeen(cmd) && Has(owner_.specials, cmd + " untrusted") &&
                 !Has(owner_.specials, cmd + " trusted") && recorder_.calls.empty() && dispatcher_->LastActionRefused());
@@ -195,9 +185,9 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     for (const bool allow : {true, false}) {
       owner_.allowNewWindows = allow;
       const bool shown = Show(allow ? "open" : "open again", opener);
-      Click();
-      WaitFor([&] { return owner_.title.rfind("opened:", 0) == 0; });
-      if (allow) WaitFor([&] { return newWindowOwner_.title == "new window" && newWindowOwner_.visible; });
+      ClickAt(browser_);
+      PumpUntil([&] { return owner_.title.rfind("opened:", 0) == 0; });
+      if (allow) PumpUntil([&] { return newWindowOwner_.title == "new window" && newWindowOwner_.visible; });
       Check(allow ? "window.open gets the owner's control" : "window.open is refused when the owner makes none",
             shown && owner_.title == (allow ? "opened:true" : "opened:false") &&
                 (!allow || (newWindowOwner_.title == "new window" && newWindowOwner_.visible)));
@@ -207,10 +197,10 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
 
     // Back and forward: the state changes are told once each.
     browser_->GoBack();
-    WaitFor([&] { return owner_.title == "open"; });
+    PumpUntil([&] { return owner_.title == "open"; });
     browser_->GoForward();
-    WaitFor([&] { return owner_.title == "open again"; });
-    WaitFor([&] { return owner_.states.size() >= 3; });
+    PumpUntil([&] { return owner_.title == "open again"; });
+    PumpUntil([&] { return owner_.states.size() >= 3; });
     Check("back and forward state changes", owner_.states == Lines{"back 1", "forward 1", "forward 0"});
 
     // The page-facing external object.
@@ -221,7 +211,7 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
                  "<script>var e = window.external; e.DoSearch(); document.title = 'ext:' + e.IsVyrelle() + ':' +"
                  " JSON.stringify(e.InsertImage('../x')) + ':' + e.InsertImage('logo.gif') + ':' +"
                  " Object.keys(e).sort().join(',');</script>");
-    WaitFor([&] { return owner_.title.rfind("ext:", 0) == 0 && owner_.searches > 0; });
+    PumpUntil([&] { return owner_.title.rfind("ext:", 0) == 0 && owner_.searches > 0; });
     const std::string expected = "ext:2:\"\":" + media + "/logo.gif:DoSearch,InsertImage,IsVyrelle";
     Check("window.external", owner_.title == expected && owner_.searches == 1);
 
@@ -237,7 +227,7 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     });
     owner_.statuses.clear();
     browser_->Navigate("vyrword");
-    WaitFor([&] { return owner_.title == "found vyrword"; });
+    PumpUntil([&] { return owner_.title == "found vyrword"; });
     Check("a bare word goes through enhanced browsing",
           owner_.title == "found vyrword" && resolverAsked &&
               Has(owner_.statuses, "* ENHANCED BROWSING: looking for vyrword") &&
@@ -247,11 +237,11 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     auto slow = std::make_shared<Hosts>(true);
     browser_->SetEnhancedBrowsing(settings, slow, [](auto&, auto&, auto&) { return false; });
     browser_->Navigate("stopword");
-    WaitFor([&] { return slow->entered && owner_.busy == 1; });
+    PumpUntil([&] { return slow->entered && owner_.busy == 1; });
     const bool busy = owner_.busy == 1 && browser_->IsLookingUp();
     browser_->Stop();
     Check("Stop ends a look-up and clears the busy state",
-          busy && WaitFor([&] { return slow->left.load(); }) && owner_.busy == 0 && owner_.title == "found vyrword");
+          busy && PumpUntil([&] { return slow->left.load(); }) && owner_.busy == 0 && owner_.title == "found vyrword");
 
     // Closing a window while its look-up runs: the look-up is told to stop
     // and nothing reaches the gone control.
@@ -262,10 +252,10 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     control->SetEnhancedBrowsing(settings, slow, [](auto&, auto&, auto&) { return false; });
     closing->Show();
     control->Navigate("slowword");
-    WaitFor([&] { return slow->entered.load(); });
+    PumpUntil([&] { return slow->entered.load(); });
     const bool running = control->IsLookingUp();
     closing->Destroy();
-    WaitFor([&] { return slow->left.load(); });
+    PumpUntil([&] { return slow->left.load(); });
     Settle();
     Check("closing the window while a look-up runs", running && slow->left && lateOwner.befores.empty());
 

@@ -30,6 +30,7 @@ using Lines = std::vector<std::string>;
 using vyr::test::Check;
 using vyr::test::ClickAt;
 using vyr::test::Pause;
+using vyr::test::PumpUntil;
 
 // A source of one dragged link: a small window of its own whose label can be
 // dragged, offering the link as "text/uri-list".
@@ -122,9 +123,6 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     }
   }
 
-  static bool WaitFor(const std::function<bool()>& done, int milliseconds = 20000) {
-    return vyr::test::PumpUntil(done, milliseconds);
-  }
   void Shot(const std::string& name) {
     Pause(300);
     vyr::test::SaveScreen(shots_ + "/" + name + ".png");
@@ -140,15 +138,14 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
   Lines ServerLines(const std::string& prefix) const {
     std::ifstream in(log_);
     Lines lines;
-    for (std::string line; std::getline(in, line);) {
+    for (std::string line; std::getline(in, line);)
       if (line.rfind(prefix, 0) == 0) lines.push_back(line);
-    }
     return lines;
   }
 
   std::string MainTitle() const { return main_->Pane()->Title(); }
   bool MainShows(const std::string& title) {
-    return WaitFor([&] { return MainTitle() == title && !main_->Pane()->IsLoading(); });
+    return PumpUntil([&] { return MainTitle() == title && !main_->Pane()->IsLoading(); });
   }
   std::string AddressShown() const { return std::string(main_->AddressBox()->GetValue().utf8_str()); }
   size_t Boxes(const std::string& text) const {
@@ -167,7 +164,7 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     XSetInputFocus(display, gdk_x11_window_get_xid(gtk_widget_get_window(main_->GetHandle())), RevertToParent,
                    CurrentTime);
     XFlush(display);
-    WaitFor([] { return wxWindow::FindFocus() != nullptr; }, 5000);
+    PumpUntil([] { return wxWindow::FindFocus() != nullptr; }, 5000);
     CheckColumn();
     CheckChoices();
     CheckScrolling();
@@ -212,9 +209,9 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     Check(other && MainShows("south") && pages_->IsShown() && folders_->Selection() == 2 && pages_->Selection() == 1,
           "another channel hides the page strip; choosing the first again opens the same page", MainTitle());
     ClickEntry(bar_->Column(), 3);
-    WaitFor([&] { return Texts(folders_) == Lines{"My City"}; });
+    PumpUntil([&] { return Texts(folders_) == Lines{"My City"}; });
     ClickEntry(bar_->Column(), 4);
-    WaitFor([&] { return Texts(folders_) == Lines{"Health", "Trap"}; });
+    PumpUntil([&] { return Texts(folders_) == Lines{"Health", "Trap"}; });
     Pause(500);
     Check(MainTitle() == "south" && AddressShown() == south && !pages_->IsShown() &&
               Texts(folders_) == Lines{"Health", "Trap"},
@@ -226,15 +223,15 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     const wxSize size = bar_->GetClientSize();
     const int boxTop = size.y - bar_->InfoBoxHeight();
     ClickAt(bar_, wxRect(0, boxTop - 24, size.x, 24));  // the bottom strip
-    const bool down = WaitFor([&] { return bar_->Column()->ScrollOffset() == 1; }, 2000);
+    const bool down = PumpUntil([&] { return bar_->Column()->ScrollOffset() == 1; }, 2000);
     ClickAt(bar_, wxRect(0, 0, size.x, 24));  // the top strip
-    const bool up = WaitFor([&] { return bar_->Column()->ScrollOffset() == 0; }, 2000);
+    const bool up = PumpUntil([&] { return bar_->Column()->ScrollOffset() == 0; }, 2000);
     input.MouseMove(bar_->ClientToScreen(wxPoint(size.x / 2, boxTop - 12)));
     Pause(150);
     // Held down, the bottom strip repeats until the last entry; released, it
     // stops there. Down from the last entry wraps to 0, up at 0 stays.
     input.MouseDown();
-    const bool repeated = WaitFor([&] { return bar_->Column()->ScrollOffset() == 6; }, 3000);
+    const bool repeated = PumpUntil([&] { return bar_->Column()->ScrollOffset() == 6; }, 3000);
     input.MouseUp();
     Pause(400);
     const bool stopped = bar_->Column()->ScrollOffset() == 6;
@@ -254,13 +251,13 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
               box.y + bar_->InfoBoxHeight() == barRect.GetBottom() + 1 && bar_->InfoBoxView()->IsShownOnScreen() &&
               paneRect.x >= barRect.GetRight(), "the info box sits below the column at the foot of the bar");
     main_->Dispatcher().RunCommand("hidechannelbar");
-    WaitFor([&] { return !bar_->IsShown(); }, 2000);
+    PumpUntil([&] { return !bar_->IsShown(); }, 2000);
     const wxRect widePane = main_->Pane()->GetScreenRect();
     Shot("ui_channel_bar_hidden");
     const bool hidden =
         !bar_->IsShownOnScreen() && widePane.x < paneRect.x && widePane.GetRight() == paneRect.GetRight();
     main_->Dispatcher().RunCommand("showchannelbar");
-    WaitFor([&] { return bar_->IsShown(); }, 2000);
+    PumpUntil([&] { return bar_->IsShown(); }, 2000);
     Check(hidden && bar_->GetScreenRect() == barRect && main_->Pane()->GetScreenRect() == paneRect &&
               app.GetInt("Misc", "ShowContentBar", -1) == 1,
           "hidechannelbar gives the bar's room to the pane; showchannelbar takes it back");
@@ -300,14 +297,14 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     Pause(100);
     Glide(source.Centre(), onBar);
     Glide(onBar, onBar + wxPoint(4, 10));
-    const bool entered = WaitFor([&] { return bar_->LinkOver() && Boxes(notAvailable) == 1; }, 5000);
+    const bool entered = PumpUntil([&] { return bar_->LinkOver() && Boxes(notAvailable) == 1; }, 5000);
     Glide(onBar + wxPoint(4, 10), source.Centre());
-    const bool left = WaitFor([&] { return !bar_->LinkOver(); }, 5000);
+    const bool left = PumpUntil([&] { return !bar_->LinkOver(); }, 5000);
     Glide(source.Centre(), onBar);
-    const bool again = WaitFor([&] { return bar_->LinkOver() && Boxes(notAvailable) == 2; }, 5000);
+    const bool again = PumpUntil([&] { return bar_->LinkOver() && Boxes(notAvailable) == 2; }, 5000);
     Button(false);
-    const bool dropped = WaitFor([&] { return bar_->LastDroppedLink() == link; }, 5000);
-    const bool noMore = !WaitFor([&] { return Boxes(notAvailable) > 2; }, 1000);
+    const bool dropped = PumpUntil([&] { return bar_->LastDroppedLink() == link; }, 5000);
+    const bool noMore = !PumpUntil([&] { return Boxes(notAvailable) > 2; }, 1000);
     Check(entered && left && again && dropped && noMore && !bar_->LinkOver() && MainTitle() == "south",
           "a link dragged onto the bar asks for the designer on entering, leaves, and its drop reaches the bar",
           std::to_string(entered) + std::to_string(left) + std::to_string(again) + std::to_string(dropped) +
@@ -317,7 +314,7 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
 
   std::string BoxTitle() const { return bar_->InfoBoxView()->Title(); }
   bool BoxShows(const std::string& title) {
-    return WaitFor([&] { return BoxTitle() == title && !bar_->InfoBoxView()->IsLoading(); }, 5000);
+    return PumpUntil([&] { return BoxTitle() == title && !bar_->InfoBoxView()->IsLoading(); }, 5000);
   }
 
   void CheckInfoBox() {
@@ -346,7 +343,7 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     ::unlink(staging.c_str());
     vyr::platform::CreateDirectories(staging);
     bar_->ShowBar(true);  // it has rotated: the next page comes at once
-    const bool rotated = WaitFor([&] { return bar_->InfoBox().Rotations() == 5; }, 5000);
+    const bool rotated = PumpUntil([&] { return bar_->InfoBox().Rotations() == 5; }, 5000);
     Pause(500);
     const bool kept = BoxTitle() == "Box1";
     ::rmdir(staging.c_str());
@@ -375,11 +372,11 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     // The start event went out when the checks began; the main window's
     // first page sends the login (the program's start-up does that).
     CWindowTimers& timers = bar_->Timers();
-    const bool started = WaitFor([&] { return !ServerLines("GET Ping&").empty(); });
+    const bool started = PumpUntil([&] { return !ServerLines("GET Ping&").empty(); });
     const bool pingPeriod = timers.Period(vyr::net::kPingTimer) == 60000 && !timers.IsRunning(vyr::net::kStartTimer);
     const size_t before = ServerLines("GET Ping&").size();
     timers.SetTimer(vyr::net::kPingTimer, 300);
-    const bool pinged = WaitFor([&] { return ServerLines("GET Ping&").size() >= before + 3; });
+    const bool pinged = PumpUntil([&] { return ServerLines("GET Ping&").size() >= before + 3; });
     Check(startArmed_ && started && pingPeriod && pinged,
           "the start timer sends a ping once, then the bar pings at the period",
           std::to_string(startArmed_) + std::to_string(started) + std::to_string(pingPeriod) + std::to_string(pinged));
@@ -389,7 +386,7 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     const Lines pings = ServerLines("GET Ping&");
     Check(!pings.empty() && pings.back().find("&IBA=11%202%200%2012%201%200%2013%202%201%20") != std::string::npos,
           "the ping reports the info box's views and click", pings.empty() ? "" : pings.back());
-    Check(WaitFor([&] { return Boxes("The mail window is not available yet.") > 0; }),
+    Check(PumpUntil([&] { return Boxes("The mail window is not available yet.") > 0; }),
           "a reply's command runs through the main window's dispatcher");
     Shot("ui_channel_bar");
   }

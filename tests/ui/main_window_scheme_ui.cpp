@@ -3,10 +3,8 @@
 //   switch   started on "default", switched to "Midnight" as the
 //            look-and-feel dialog does: toolbar, its pictures, the channel
 //            column and the folder strip all take Midnight's colours
-//   import   started with a ".vyrscheme" file to open (the start page shows,
-//            the package is imported and applied), then the same package
-//            from the test HTTP server handed over as a later start does,
-//            its taken name changed in the name dialog
+//   import   started with a ".vyrscheme" file to open: the start page shows,
+//            the package is imported and applied
 //   own      a scheme holding only "toolbar.bmp": its pictures, the rest
 //            from "default"
 //   damaged  a scheme with a cut-short "toolbar.bmp", a "toolbar_rollover.bmp"
@@ -18,8 +16,6 @@
 // usage: main_window_scheme_ui MODE SHIPPED_DATA SERVER_URL FILES_DIR SHOTS
 #include <set>
 
-#include <wx/textctrl.h>
-#include <wx/timer.h>
 
 #include "app/data_seeding.h"
 #include "net/windows/download_progress_dlg.h"
@@ -27,7 +23,6 @@
 #include "platform/windows_dir.h"
 #include "schemes/scheme_choice.h"
 #include "schemes/windows/scheme_import.h"
-#include "schemes/windows/scheme_name_dlg.h"
 #include "tools/zip_builder.h"
 #include "ui/windows/button_strip.h"
 #include "ui_test_support.h"
@@ -62,9 +57,6 @@ class SchemeWindowApp : public wxApp {
     app_->LoadStartupSettings();
     main_ = vyr::test::StartMainWindow(*app_, mode_ == "import" ? LocalPackage() : std::string());
     main_->SetOnDocumentComplete([this](const std::string& url) { documents_.push_back(url); });
-    // Runs through modal dialogs too: the name dialog is answered from here.
-    dialogs_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { AnswerNameDialog(); });
-    dialogs_.Start(50);
     CallAfter([this] {
       RunChecks();
       vyr::test::ExitWithVerdict();
@@ -206,15 +198,6 @@ class SchemeWindowApp : public wxApp {
                if (!vyr::platform::FileExists(media_ + "Ocean/toolbar.bmp")) return "no media/Ocean";
                return Look("200,100,50", "216,222,233", "45,55,72", "");
              });
-      boxes_.boxes.clear();
-      main_->OpenAddress(server_ + "/files/Ocean.vyrscheme", false, true);
-      Expect("a package handed over from the server asks for a new name when taken",
-             [&] { return vyr::platform::FileExists(media_ + "Ocean2/config.ini") && userdir() == "Ocean2"; },
-             [this]() -> std::string {
-               if (named_ != 1) return "the name dialog came " + std::to_string(named_) + " times";
-               if (boxes_.boxes.size() != 2) return std::to_string(boxes_.boxes.size()) + " boxes";
-               return StartPageShown() ? "" : "the page changed";
-             });
     } else if (mode_ == "own") {
       Expect("a scheme of one toolbar picture shows it, the rest from default", startPage,
              [this]() -> std::string {
@@ -238,29 +221,14 @@ class SchemeWindowApp : public wxApp {
     }
   }
 
-  // The name dialog of a taken package name: "Ocean2", then OK.
-  void AnswerNameDialog() {
-    for (wxWindow* window : wxTopLevelWindows) {
-      auto* dialog = dynamic_cast<CSchemeNameDlg*>(window);
-      if (!dialog || !dialog->IsModal() || !dialog->IsShownOnScreen() || answered_.count(dialog)) continue;
-      answered_.insert(dialog);
-      ++named_;
-      dynamic_cast<wxTextCtrl*>(dialog->FindWindow("name"))->SetValue("Ocean2");
-      vyr::test::Press(dialog->FindWindow(wxID_OK));
-    }
-  }
-
   std::string mode_, server_, files_, shots_, media_;
   vyr::test::RecordingMessageBox boxes_;
   vyr::SilentSoundPlayer sounds_;
   std::unique_ptr<vyr::Application> app_;
   CVyr20Dlg* main_ = nullptr;
   std::vector<std::string> documents_;
-  std::set<wxWindow*> answered_;
-  int named_ = 0;
   wxImage shot_;
   int shotCount_ = 0;
-  wxTimer dialogs_;
 };
 
 }  // namespace

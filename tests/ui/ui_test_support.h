@@ -83,6 +83,11 @@ inline bool PumpUntil(const std::function<bool()>& done, int milliseconds = 2000
   return done();
 }
 inline void Pause(int milliseconds) { PumpUntil([] { return false; }, milliseconds); }
+// Lets the display and the engine handle what is queued.
+inline void Settle() {
+  for (int i = 0; i < 200 && g_main_context_pending(nullptr); ++i) g_main_context_iteration(nullptr, FALSE);
+  wxTheApp->Yield(true);
+}
 
 // The screen as the X server has it now, read from the root window each time
 // (the toolkit's screen DC may hand back an older picture).
@@ -105,7 +110,7 @@ inline wxImage Screen() {
 // Saves the screen as a PNG (kept as a test artifact) and returns it.
 inline wxImage SaveScreen(const std::string& path) {
   for (wxWindow* window : wxTopLevelWindows) window->Update();
-  for (int i = 0; i < 200 && g_main_context_pending(nullptr); ++i) g_main_context_iteration(nullptr, FALSE);
+  Settle();
   wxImage screen = Screen();
   screen.SaveFile(wxString::FromUTF8(path), wxBITMAP_TYPE_PNG);
   return screen;
