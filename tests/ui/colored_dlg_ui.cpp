@@ -42,17 +42,6 @@ void CheckPixel(const std::function<wxPoint()>& at, const wxColour& expected,
   Check(got == expected, what + " is " + got.GetAsString(wxC2S_CSS_SYNTAX).ToStdString());
 }
 
-// Solid cells of 48 x 30 (caption) and 10 x 10 (borders), one colour each.
-void SolidStrip(const std::string& path, std::initializer_list<wxColour> colours, int w, int h) {
-  wxImage strip(w * static_cast<int>(colours.size()), h);
-  int x = 0;
-  for (const wxColour& c : colours) {
-    strip.SetRGB(wxRect(x, 0, w, h), c.Red(), c.Green(), c.Blue());
-    x += w;
-  }
-  strip.SaveFile(path, wxBITMAP_TYPE_BMP);
-}
-
 std::shared_ptr<const CSchemeArt> MakeArt(bool fancy, const std::string& caption,
                                           const std::string& borders) {
   vyr::SchemeLook look = vyr::DefaultSchemeLook();
@@ -95,8 +84,9 @@ class ColoredDlgApp : public vyr::test::ChecksApp {
     const std::string work = argv[1].ToStdString();
     const wxColour red(200, 0, 0), green(0, 160, 0), blue(0, 0, 200), grey(90, 90, 90);
     const wxColour left(250, 200, 0), right(0, 200, 250), bottom(200, 0, 200);
-    SolidStrip(work + "/captionbar.bmp", {red, green, blue, grey, grey, grey}, 48, 30);
-    SolidStrip(work + "/borders.bmp", {grey, grey, grey, left, right, grey, bottom, grey}, 10, 10);
+    // Caption cells of 48 x 30 and border cells of 10 x 10, one colour each.
+    vyr::test::SolidStrip(work + "/captionbar.bmp", {red, green, blue, grey, grey, grey}, 48, 30);
+    vyr::test::SolidStrip(work + "/borders.bmp", {grey, grey, grey, left, right, grey, bottom, grey}, 10, 10);
     const wxColour back(96, 80, 64);
     wxUIActionSimulator pointer;
 
@@ -151,7 +141,7 @@ class ColoredDlgApp : public vyr::test::ChecksApp {
     // Broken pictures and garbage placements: the compiled-in caption.
     wxFFile(work + "/zero.bmp", "wb").Write(std::string("BM\x3e\0\0\0\0\0\0\0\x3e\0\0\0\x28\0\0\0"
                                                           "\x20\0\0\0\0\0\0\0\1\0\x18\0", 30));
-    SolidStrip(work + "/short.bmp", {left, right}, 10, 10);
+    vyr::test::SolidStrip(work + "/short.bmp", {left, right}, 10, 10);
     auto bad = MakeArt(true, work + "/zero.bmp", work + "/short.bmp");
     vyr::SchemeLook look = bad->Look();
     look.closeButton = {-40, -500, 99999, -3};

@@ -97,8 +97,8 @@ std::string Selected(wxWindow* dialog) {
   return list->GetSelection() == wxNOT_FOUND ? "" : list->GetStringSelection().ToStdString();
 }
 
-// The dialog's background on the screen (ImageMagick's picture of the whole
-// display, kept at shot), inside the content panel's lower left corner.
+// The dialog's background on the screen (kept at shot), inside the content
+// panel's lower left corner.
 std::string Background(CColoredDlg* dialog, const std::string& shot) {
   dialog->Update();
   wxPanel* panel = dialog->ContentPanel();

@@ -33,9 +33,7 @@ using Rgb = std::string;  // "r,g,b"
 
 // A toolbar picture of 16 cells, 24 x 24, all of one colour, as a BMP.
 void WriteSolidToolbar(const std::string& path, unsigned char r, unsigned char g, unsigned char b) {
-  wxImage picture(16 * 24, 24);
-  picture.SetRGB(wxRect(0, 0, 16 * 24, 24), r, g, b);
-  picture.SaveFile(wxString::FromUTF8(path.c_str()), wxBITMAP_TYPE_BMP);
+  vyr::test::SolidStrip(path, std::vector<wxColour>(16, wxColour(r, g, b)), 24, 24);
 }
 
 class SchemeWindowApp : public wxApp {

@@ -1,13 +1,7 @@
 #!/usr/bin/env bash
-# Starts vyrelle on a virtual X display with a local page given as a plain
-# path, with a home server (tests/fixtures/http_server.py) and a stale
-# single-instance socket of a crashed run, and checks: the stale socket is
-# replaced; the channel file comes from the home server; the page's title
-# reaches the caption and the page is painted; "--screenshot" runs beside the
-# running window and writes a PNG of the page; a second start given a ".url"
-# shortcut hands its address to the running window and ends; SIGTERM ends the
-# program cleanly and sends the logout; the installation key is in the data
-# home; start-up releases what a forward left read-only in the viewer's folder.
+# vyrelle itself on a virtual display, given a local page as a plain path,
+# with the test HTTP server as home server and a crashed run's socket left
+# behind: start-up, --screenshot, a second start and SIGTERM (see the checks).
 #
 # usage: test_start_window.sh VYRELLE_BINARY SCREENSHOT.png HTTP_SERVER.py
 set -u

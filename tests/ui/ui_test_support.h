@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <wx/app.h>
 #include <wx/frame.h>
@@ -121,6 +122,14 @@ inline std::string Rgb(const wxImage& image, const wxPoint& p) {
   if (!image.IsOk() || !wxRect(image.GetSize()).Contains(p)) return "off screen";
   return std::to_string(image.GetRed(p.x, p.y)) + "," + std::to_string(image.GetGreen(p.x, p.y)) + "," +
          std::to_string(image.GetBlue(p.x, p.y));
+}
+
+// A BMP of cells of w x h side by side, each of one colour.
+inline void SolidStrip(const std::string& path, const std::vector<wxColour>& colours, int w, int h) {
+  wxImage strip(w * static_cast<int>(colours.size()), h);
+  for (size_t i = 0; i < colours.size(); ++i)
+    strip.SetRGB(wxRect(static_cast<int>(i) * w, 0, w, h), colours[i].Red(), colours[i].Green(), colours[i].Blue());
+  strip.SaveFile(wxString::FromUTF8(path), wxBITMAP_TYPE_BMP);
 }
 
 // A real click in the middle of a rectangle of the window (all of it when
