@@ -37,11 +37,8 @@
 namespace {
 
 using vyr::platform::FileExists;
+using vyr::test::Check;
 using vyr::test::PumpUntil;
-
-bool Check(bool ok, const std::string& what, const std::string& seen = {}) {
-  return vyr::test::Check(ok, what, seen);
-}
 
 class MainWindowTestApp : public wxApp {
  public:
