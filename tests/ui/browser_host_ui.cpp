@@ -129,7 +129,8 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
   }
 
   bool SpecialSeen(const std::string& url) {
-    return PumpUntil([&] { return Has(owner_.specials, url + " trusted") || Has(owner_.specials, url + " untrusted"); });
+    return PumpUntil(
+        [&] { return Has(owner_.specials, url + " trusted") || Has(owner_.specials, url + " untrusted"); });
   }
 
   void RunChecks() override {
@@ -153,7 +154,8 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     // The same command link reached by a script, a hidden frame, or a click
     // inside a sub-frame (real, but not top-level): offered as untrusted,
     // nothing runs.
-    const std::string framed = vyr::test::EchoPage(base_, "<body style=\"margin:0\"><a href=\"" + cmd + "\" style=\"" + fill + "\">x</a>");
+    const std::string framed =
+        vyr::test::EchoPage(base_, "<body style=\"margin:0\"><a href=\"" + cmd + "\" style=\"" + fill + "\">x</a>");
     const struct {
       const char* name;
       std::string body;
@@ -208,9 +210,9 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     vyr::platform::CreateDirectories(media);
     std::ofstream(media + "/logo.gif") << "GIF89a";
     Show("external",
-                 "<script>var e = window.external; e.DoSearch(); document.title = 'ext:' + e.IsVyrelle() + ':' +"
-                 " JSON.stringify(e.InsertImage('../x')) + ':' + e.InsertImage('logo.gif') + ':' +"
-                 " Object.keys(e).sort().join(',');</script>");
+         "<script>var e = window.external; e.DoSearch(); document.title = 'ext:' + e.IsVyrelle() + ':' +"
+         " JSON.stringify(e.InsertImage('../x')) + ':' + e.InsertImage('logo.gif') + ':' +"
+         " Object.keys(e).sort().join(',');</script>");
     PumpUntil([&] { return owner_.title.rfind("ext:", 0) == 0 && owner_.searches > 0; });
     const std::string expected = "ext:2:\"\":" + media + "/logo.gif:DoSearch,InsertImage,IsVyrelle";
     Check("window.external", owner_.title == expected && owner_.searches == 1);

@@ -23,7 +23,9 @@ while getopts s:a:fc:d:t:wp: opt; do
     p) SHOTS+=("$OPTARG") ;;
     w) command -v openbox >/dev/null || { echo "openbox is missing (Debian package openbox)"; exit 77; }
        WM=(bash -c 'openbox --sm-disable & trap "kill $!" EXIT
-         for _ in $(seq 200); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break; sleep 0.05; done
+         for _ in $(seq 200); do
+           xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break; sleep 0.05
+         done
          "$@"' with-wm) ;;
     *) fail "unknown option" ;;
   esac
