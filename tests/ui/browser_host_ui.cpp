@@ -6,35 +6,23 @@
 // every check passed.
 //
 // usage: browser_host_ui PAGE_BASE HOME SCREENSHOT.png
-#include <glib.h>
-
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <cstdio>
 #include <fstream>
-#include <functional>
-#include <string>
-#include <vector>
 
-#include <wx/app.h>
-#include <wx/frame.h>
-#include <wx/image.h>
-#include <wx/uiaction.h>
-#include <wx/utils.h>
-
-#include "app/application.h"
 #include "app/command_dispatcher.h"
 #include "app/command_recorder.h"
 #include "browser/windows/browser_wnd.h"
 #include "platform/file_system.h"
-#include "platform/window_messages.h"
 #include "platform/windows_dir.h"
 #include "ui_test_support.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
+using vyr::test::ClickAt;
+using vyr::test::PumpUntil;
+using vyr::test::Settle;
 
 bool Has(const Lines& lines, const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
@@ -45,17 +33,6 @@ std::string Join(const Lines& lines) {
   for (const std::string& l : lines) out += (out.empty() ? "" : " | ") + l;
   return out;
 }
-
-std::string Encode(const std::string& text) {
-  gchar* escaped = g_uri_escape_string(text.c_str(), nullptr, FALSE);
-  std::string out = escaped;
-  g_free(escaped);
-  return out;
-}
-
-struct SilentSounds : vyr::SoundPlayer {
-  int Play(const std::string&, bool) override { return 0; }
-};
 
 // Answers no host; with block, waits until told to stop.
 class Hosts : public vyr::platform::HostResolver {
@@ -111,10 +88,9 @@ struct RecordingOwner : CBrowserOwner {
 
 class BrowserHostTestApp : public vyr::test::ChecksApp {
  public:
-  bool OnInit() override {
+  bool Prepare() override {
     if (argc != 4) return false;
-    wxInitAllImageHandlers();
-    vyr::test::RouteWindowMessagesToApp();
+    vyr::test::InitWindowTest();
     base_ = argv[1].ToStdString();
     home_ = argv[2].ToStdString();
     shot_ = argv[3].ToStdString();
@@ -126,64 +102,35 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
 
     frame_ = new wxFrame(nullptr, wxID_ANY, wxS("browser host"), wxPoint(0, 0), wxSize(800, 600));
     browser_ = new CBrowserWnd(frame_, &owner_);
-    ShowAndRunChecks(frame_);
+    frame_->Show();
+    frame_->Raise();
     return true;
   }
 
  private:
-  // Runs the event loop until done() holds or 20 s have passed.
-  bool WaitFor(const std::function<bool()>& done) { return vyr::test::PumpUntil(done); }
-
-  // Lets the display and the engine handle what is queued.
-  void Settle() {
-    for (int i = 0; i < 50 && g_main_context_pending(nullptr); ++i) g_main_context_iteration(nullptr, FALSE);
-    Yield(true);
-  }
-
   // On a failure, what the owner heard.
   void Check(const std::string& name, bool ok) {
-    if (!ok) ++failures_;
-    std::printf("%s %s\n", ok ? "ok" : "FAIL", name.c_str());
-    if (!ok) {
-      std::printf("  title '%s'\n  specials: %s\n  calls: %s\n  states: %s\n  statuses: %s\n", owner_.title.c_str(),
-                  Join(owner_.specials).c_str(), Join(recorder_.calls).c_str(), Join(owner_.states).c_str(),
-                  Join(owner_.statuses).c_str());
-    }
-    std::fflush(stdout);
+    vyr::test::Check(ok, name, "title '" + owner_.title + "'; specials: " + Join(owner_.specials) + "; calls: " +
+                                   Join(recorder_.calls) + "; states: " + Join(owner_.states) +
+                                   "; statuses: " + Join(owner_.statuses));
   }
-
-  std::string Page(const std::string& html) const { return base_ + "/echo?" + Encode(html); }
 
   bool Show(const std::string& title, const std::string& body) {
-    browser_->Navigate(Page("<!DOCTYPE html><html><head><title>" + title + "</title></head><body>" + body +
-                            "</body></html>"));
-    return WaitFor([&] { return owner_.title == title; });
+    browser_->Navigate(vyr::test::TitledPage(base_, title, body));
+    return PumpUntil([&] { return owner_.title == title; });
   }
 
-  // A real click in the middle of the control.
-  void Click() {
-    wxUIActionSimulator input;
-    const wxSize size = browser_->GetClientSize();
-    input.MouseMove(browser_->ClientToScreen(wxPoint(size.x / 2, size.y / 2)));
-    Settle();
-    input.MouseClick();
-  }
-
-  // The screen as it is now; true when the middle of the control shows the
-  // fixture pages' green.
+  // Saves the screen; true when the middle of the control shows the fixture
+  // pages' green.
   bool TakeScreenshot() {
-    // ImageMagick reads the X server's own picture of the screen.
-    const std::string command = "import -window root " + shot_;
-    if (wxExecute(wxString::FromUTF8(command.c_str()), wxEXEC_SYNC | wxEXEC_NOEVENTS) != 0) return false;
-    wxImage image;
-    if (!image.LoadFile(wxString::FromUTF8(shot_.c_str()), wxBITMAP_TYPE_PNG)) return false;
-    const wxPoint mid = browser_->ClientToScreen(wxPoint(browser_->GetClientSize().x / 2, 40));
-    return image.GetRed(mid.x, mid.y) == 0x2e && image.GetGreen(mid.x, mid.y) == 0x7d &&
-           image.GetBlue(mid.x, mid.y) == 0x32;
+    const wxImage screen = vyr::test::SaveScreen(shot_);
+    return vyr::test::Rgb(screen, browser_->ClientToScreen(wxPoint(browser_->GetClientSize().x / 2, 40))) ==
+           "46,125,50";
   }
 
   bool SpecialSeen(const std::string& url) {
-    return WaitFor([&] { return Has(owner_.specials, url + " trusted") || Has(owner_.specials, url + " untrusted"); });
+    return PumpUntil(
+        [&] { return Has(owner_.specials, url + " trusted") || Has(owner_.specials, url + " untrusted"); });
   }
 
   void RunChecks() override {
@@ -193,21 +140,22 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     // A command link the user clicks: trusted, run, never offered to
     // BeforeNavigate. Then Ctrl+N goes to the owner as its menu command.
     const bool shown = Show("click", "<a href=\"" + cmd + "\" style=\"" + fill + "\">run</a>");
-    const bool painted = shown && WaitFor([&] { return TakeScreenshot(); });
-    Click();
+    const bool painted = shown && PumpUntil([&] { return TakeScreenshot(); });
+    ClickAt(browser_);
     SpecialSeen(cmd);
     Check("clicked command link is trusted and runs",
           painted && Has(owner_.specials, cmd + " trusted") && recorder_.calls == Lines{"PostMenuCommand 32788"} &&
               !Has(owner_.befores, cmd));
     wxUIActionSimulator().Char('n', wxMOD_CONTROL);
-    WaitFor([&] { return !owner_.commands.empty(); });
+    PumpUntil([&] { return !owner_.commands.empty(); });
     Check("Ctrl+N posts the new-window command",
           owner_.commands == std::vector<int>{kNewBrowserWindowCommand} && owner_.title == "click");
 
     // The same command link reached by a script, a hidden frame, or a click
     // inside a sub-frame (real, but not top-level): offered as untrusted,
     // nothing runs.
-    const std::string framed = Page("<body style=\"margin:0\"><a href=\"" + cmd + "\" style=\"" + fill + "\">x</a>");
+    const std::string framed =
+        vyr::test::EchoPage(base_, "<body style=\"margin:0\"><a href=\"" + cmd + "\" style=\"" + fill + "\">x</a>");
     const struct {
       const char* name;
       std::string body;
@@ -223,8 +171,8 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     for (const auto& u : untrusted) {
       owner_.specials.clear();
       bool ready = Show(u.name, u.body);
-      if (u.click) ready = ready && WaitFor([&] { return TakeScreenshot(); });
-      if (u.click) Click();
+      if (u.click) ready = ready && PumpUntil([&] { return TakeScreenshot(); });
+      if (u.click) ClickAt(browser_);
       Check(std::string(u.name) + " to a command link is untrusted",
             ready && SpecialSeen(cmd) && Has(owner_.specials, cmd + " untrusted") &&
                 !Has(owner_.specials, cmd + " trusted") && recorder_.calls.empty() && dispatcher_->LastActionRefused());
@@ -239,9 +187,9 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     for (const bool allow : {true, false}) {
       owner_.allowNewWindows = allow;
       const bool shown = Show(allow ? "open" : "open again", opener);
-      Click();
-      WaitFor([&] { return owner_.title.rfind("opened:", 0) == 0; });
-      if (allow) WaitFor([&] { return newWindowOwner_.title == "new window" && newWindowOwner_.visible; });
+      ClickAt(browser_);
+      PumpUntil([&] { return owner_.title.rfind("opened:", 0) == 0; });
+      if (allow) PumpUntil([&] { return newWindowOwner_.title == "new window" && newWindowOwner_.visible; });
       Check(allow ? "window.open gets the owner's control" : "window.open is refused when the owner makes none",
             shown && owner_.title == (allow ? "opened:true" : "opened:false") &&
                 (!allow || (newWindowOwner_.title == "new window" && newWindowOwner_.visible)));
@@ -251,10 +199,10 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
 
     // Back and forward: the state changes are told once each.
     browser_->GoBack();
-    WaitFor([&] { return owner_.title == "open"; });
+    PumpUntil([&] { return owner_.title == "open"; });
     browser_->GoForward();
-    WaitFor([&] { return owner_.title == "open again"; });
-    WaitFor([&] { return owner_.states.size() >= 3; });
+    PumpUntil([&] { return owner_.title == "open again"; });
+    PumpUntil([&] { return owner_.states.size() >= 3; });
     Check("back and forward state changes", owner_.states == Lines{"back 1", "forward 1", "forward 0"});
 
     // The page-facing external object.
@@ -262,10 +210,10 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     vyr::platform::CreateDirectories(media);
     std::ofstream(media + "/logo.gif") << "GIF89a";
     Show("external",
-                 "<script>var e = window.external; e.DoSearch(); document.title = 'ext:' + e.IsVyrelle() + ':' +"
-                 " JSON.stringify(e.InsertImage('../x')) + ':' + e.InsertImage('logo.gif') + ':' +"
-                 " Object.keys(e).sort().join(',');</script>");
-    WaitFor([&] { return owner_.title.rfind("ext:", 0) == 0 && owner_.searches > 0; });
+         "<script>var e = window.external; e.DoSearch(); document.title = 'ext:' + e.IsVyrelle() + ':' +"
+         " JSON.stringify(e.InsertImage('../x')) + ':' + e.InsertImage('logo.gif') + ':' +"
+         " Object.keys(e).sort().join(',');</script>");
+    PumpUntil([&] { return owner_.title.rfind("ext:", 0) == 0 && owner_.searches > 0; });
     const std::string expected = "ext:2:\"\":" + media + "/logo.gif:DoSearch,InsertImage,IsVyrelle";
     Check("window.external", owner_.title == expected && owner_.searches == 1);
 
@@ -281,7 +229,7 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     });
     owner_.statuses.clear();
     browser_->Navigate("vyrword");
-    WaitFor([&] { return owner_.title == "found vyrword"; });
+    PumpUntil([&] { return owner_.title == "found vyrword"; });
     Check("a bare word goes through enhanced browsing",
           owner_.title == "found vyrword" && resolverAsked &&
               Has(owner_.statuses, "* ENHANCED BROWSING: looking for vyrword") &&
@@ -291,11 +239,11 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     auto slow = std::make_shared<Hosts>(true);
     browser_->SetEnhancedBrowsing(settings, slow, [](auto&, auto&, auto&) { return false; });
     browser_->Navigate("stopword");
-    WaitFor([&] { return slow->entered && owner_.busy == 1; });
+    PumpUntil([&] { return slow->entered && owner_.busy == 1; });
     const bool busy = owner_.busy == 1 && browser_->IsLookingUp();
     browser_->Stop();
     Check("Stop ends a look-up and clears the busy state",
-          busy && WaitFor([&] { return slow->left.load(); }) && owner_.busy == 0 && owner_.title == "found vyrword");
+          busy && PumpUntil([&] { return slow->left.load(); }) && owner_.busy == 0 && owner_.title == "found vyrword");
 
     // Closing a window while its look-up runs: the look-up is told to stop
     // and nothing reaches the gone control.
@@ -306,10 +254,10 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     control->SetEnhancedBrowsing(settings, slow, [](auto&, auto&, auto&) { return false; });
     closing->Show();
     control->Navigate("slowword");
-    WaitFor([&] { return slow->entered.load(); });
+    PumpUntil([&] { return slow->entered.load(); });
     const bool running = control->IsLookingUp();
     closing->Destroy();
-    WaitFor([&] { return slow->left.load(); });
+    PumpUntil([&] { return slow->left.load(); });
     Settle();
     Check("closing the window while a look-up runs", running && slow->left && lateOwner.befores.empty());
 
@@ -318,7 +266,7 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
 
   std::string base_, home_, shot_;
   vyr::CommandRecorder recorder_;
-  SilentSounds sounds_;
+  vyr::SilentSoundPlayer sounds_;
   std::unique_ptr<vyr::Application> app_;
   std::unique_ptr<vyr::CommandDispatcher> dispatcher_;
   RecordingOwner owner_, newWindowOwner_;
@@ -328,4 +276,4 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
 
 }  // namespace
 
-wxIMPLEMENT_APP(BrowserHostTestApp);
+VYR_WINDOW_TEST_MAIN(BrowserHostTestApp)

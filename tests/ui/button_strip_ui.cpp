@@ -6,19 +6,7 @@
 // check and exits 0 when there is none.
 //
 // usage: button_strip_ui SCREENSHOT.png
-#include <cstdio>
-#include <string>
-#include <vector>
-
-#include <wx/app.h>
-#include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
-#include <wx/frame.h>
-#include <wx/uiaction.h>
-#include <wx/utils.h>
-
 #include "platform/file_system.h"
-#include "tools/test_support.h"
 #include "ui/windows/button_strip.h"
 #include "ui/windows/image_list.h"
 #include "ui_test_support.h"
@@ -37,9 +25,8 @@ std::shared_ptr<const CImageList> MakeImages() {
   return std::make_shared<const CImageList>(picture, 24);
 }
 
-class StripTestApp : public wxApp {
- public:
-  bool OnInit() override {
+class StripTestApp : public vyr::test::ChecksApp {
+  bool Prepare() override {
     if (argc != 2) return false;
     wxInitAllImageHandlers();
     // The scheme's two sounds exist, so the application hands them to the
@@ -57,11 +44,9 @@ class StripTestApp : public wxApp {
     toolbar_->Bind(wxEVT_MOTION, [this](wxMouseEvent& e) { ++motions_; e.Skip(); });
     toolbar_->Bind(wxEVT_LEFT_UP, [this](wxMouseEvent& e) { ++releases_; e.Skip(); });
     frame_->Show();
-    CallAfter([this] { Run(); });
     return true;
   }
 
- private:
   CButtonStrip* MakeStrip(ButtonStripModel::Orientation orientation, const wxRect& place) {
     auto* strip = new CButtonStrip(frame_, wxID_ANY, orientation);
     strip->SetSize(place);
@@ -79,12 +64,8 @@ class StripTestApp : public wxApp {
     return strip;
   }
 
-  bool WaitFor(const std::function<bool()>& done) { return vyr::test::YieldUntil(done); }
-
-  void Check(bool ok, const std::string& what) {
-    if (!ok) std::printf("FAIL: %s\n", what.c_str());
-    failed_ = failed_ || !ok;
-  }
+  static bool WaitFor(const std::function<bool()>& done) { return vyr::test::PumpUntil(done, 5000); }
+  static void Check(bool ok, const std::string& what) { vyr::test::Require(ok, what); }
 
   wxPoint Centre(int index) {
     const vyr::StripRect r = toolbar_->Model().EntryRect(index);
@@ -107,18 +88,7 @@ class StripTestApp : public wxApp {
     return count;
   }
 
-  wxImage Screenshot() {
-    frame_->Update();
-    wxYield();
-    wxScreenDC screen;
-    wxBitmap shot(screen.GetSize().x, screen.GetSize().y);
-    wxMemoryDC memory(shot);
-    memory.Blit(0, 0, shot.GetWidth(), shot.GetHeight(), &screen, 0, 0);
-    memory.SelectObject(wxNullBitmap);
-    return shot.ConvertToImage();
-  }
-
-  void Run() {
+  void RunChecks() override {
     const auto& played = test_.sounds.played;
     wxUIActionSimulator pointer;
     Check(WaitFor([this] { return toolbar_->IsShownOnScreen() && toolbar_->GetClientSize().x == 640; }),
@@ -131,8 +101,8 @@ class StripTestApp : public wxApp {
     Check(played.size() == 1 && played[0].file.ends_with("/ToolbarRollover.wav"),
           "one rollover sound expected, got " + std::to_string(played.size()));
 
-    const wxImage shot = Screenshot();
-    shot.SaveFile(argv[1], wxBITMAP_TYPE_PNG);
+    frame_->Update();
+    const wxImage shot = vyr::test::SaveScreen(argv[1].utf8_string());
     Check(PixelsNear(shot, 2, *wxRED) > 10, "Home is not drawn in the rollover colour");
     Check(PixelsNear(shot, 0, *wxRED) == 0 && PixelsNear(shot, 0, *wxBLACK) > 10,
           "Back is not drawn in the normal colour");
@@ -151,27 +121,16 @@ class StripTestApp : public wxApp {
     Check(commands_.size() == 1 && played.size() == 2 && toolbar_->Selection() == 2,
           "the disabled Stop reacted to the click");
 
-    std::puts(failed_ ? "button strip checks failed" : "button strip checks passed");
-    std::fflush(stdout);
-    exitCode_ = failed_ ? 1 : 0;
     frame_->Destroy();
-  }
-
-  int OnRun() override {
-    wxApp::OnRun();
-    return exitCode_;
   }
 
   vyr::test::TestApp test_;
   wxFrame* frame_ = nullptr;
   CButtonStrip* toolbar_ = nullptr;
   std::vector<std::pair<int, int>> commands_;
-  int motions_ = 0, releases_ = 0, exitCode_ = 2;
-  bool failed_ = false;
+  int motions_ = 0, releases_ = 0;
 };
 
 }  // namespace
 
-wxIMPLEMENT_APP_NO_MAIN(StripTestApp);
-
-int main(int argc, char** argv) { return wxEntry(argc, argv); }
+VYR_WINDOW_TEST_MAIN(StripTestApp)

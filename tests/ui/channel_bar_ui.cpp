@@ -4,32 +4,19 @@
 // "PAGE query" per page) and plays the home server's command script
 // ("GET query" per request) into SERVER_LOG. Clicks are real input events; a
 // link is dragged from a drag source window of this program onto the bar
-// with the XTest extension. Prints "ok NAME" or "FAIL NAME" per check and
-// exits 0 when every check passed.
+// with the XTest extension. Prints "ok NAME" or "FAIL NAME" per check.
 //
 // usage: channel_bar_ui PAGE_BASE SERVER_LOG SHOT_DIR
-#include <glib.h>
 #include <gtk/gtk.h>
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <fstream>
-#include <functional>
-#include <string>
-#include <vector>
 
-#include <wx/app.h>
 #include <wx/combobox.h>
-#include <wx/image.h>
-#include <wx/uiaction.h>
-#include <wx/utils.h>
 
-#include "browser/windows/vyr20_dlg.h"
 #include "channels/channel_startup.h"
 #include "platform/file_system.h"
-#include "tools/test_support.h"
 #include "ui/windows/button_strip.h"
-#include "ui/windows/scheme_art.h"
 #include "ui/windows/window_timers.h"
 #include "ui_test_support.h"
 
@@ -40,13 +27,10 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-
-std::string Escaped(const std::string& text) {
-  gchar* escaped = g_uri_escape_string(text.c_str(), nullptr, FALSE);
-  std::string out = escaped;
-  g_free(escaped);
-  return out;
-}
+using vyr::test::Check;
+using vyr::test::ClickAt;
+using vyr::test::Pause;
+using vyr::test::PumpUntil;
 
 // A source of one dragged link: a small window of its own whose label can be
 // dragged, offering the link as "text/uri-list".
@@ -80,43 +64,32 @@ class LinkDragSource {
 
 class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
  public:
-  bool OnInit() override {
+  bool Prepare() override {
     if (argc != 4) return false;
-    SetAppDisplayName("Vyrelle");
-    wxInitAllImageHandlers();  // the compiled-in scheme pictures are PNG
-    vyr::test::RouteWindowMessagesToApp();
+    vyr::test::InitWindowTest();
     base_ = argv[1].ToStdString();
     log_ = argv[2].ToStdString();
     shots_ = argv[3].ToStdString();
-    app.WriteString("misc", "HomeServer", base_);
+    vyr::test::WriteWindowProfile(app, base_, Echo("start"), wxRect(0, 0, 1000, 740));
     app.WriteString("misc", "PS", base_ + "/s.dll");
     app.WriteInt("Misc", "box", 600);  // the rotation waits for its check
     app.WriteInt("misc", "PI", 1);
-    app.WriteInt("Startup", "UseDefaultStart", 0);
-    app.WriteString("Startup", "Home", Echo("start"));
-    const struct {
-      const char* key;
-      int value;
-    } placement[] = {{"wnd_maximize", 0}, {"wnd_left", 0}, {"wnd_top", 0}, {"wnd_right", 1000}, {"wnd_bottom", 740}};
-    for (const auto& p : placement) app.WriteInt("misc", p.key, p.value);
     app.LoadStartupSettings();
     WriteChannelFiles();
     MakeInfoBoxPages();
-    CSchemeArt::Load(app);
-    main_ = new CVyr20Dlg(app);
-    SetTopWindow(main_);
-    main_->Start("");
+    main_ = vyr::test::StartMainWindow(app);
     bar_ = main_->ChannelBar();
     folders_ = main_->FolderStrip();
     pages_ = main_->PageStrip();
-    ShowAndRunChecks(main_);
+    main_->Show();
+    main_->Raise();
     return true;
   }
 
  private:
   // A page of the server with that title.
   std::string Echo(const std::string& title) const {
-    return base_ + "/echo?" + Escaped("<title>" + title + "</title>" + title);
+    return vyr::test::EchoPage(base_, "<title>" + title + "</title>" + title);
   }
 
   // The home channel comes first; then three fixed channels and three of
@@ -150,30 +123,9 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     }
   }
 
-  bool WaitFor(const std::function<bool()>& done, int milliseconds = 20000) {
-    return vyr::test::PumpUntil(done, milliseconds);
-  }
-  void Pause(int milliseconds) { WaitFor([] { return false; }, milliseconds); }
-
-  void Check(const std::string& name, bool ok, const std::string& seen = {}) {
-    if (!ok) ++failures_;
-    std::printf("%s %s%s%s\n", ok ? "ok" : "FAIL", name.c_str(), ok || seen.empty() ? "" : ": ", ok ? "" : seen.c_str());
-    std::fflush(stdout);
-  }
-
   void Shot(const std::string& name) {
-    main_->Update();
     Pause(300);
-    const std::string command = "import -window root " + shots_ + "/" + name + ".png";
-    wxExecute(wxString::FromUTF8(command.c_str()), wxEXEC_SYNC | wxEXEC_NOEVENTS);
-  }
-
-  // A real click in the middle of a rectangle of a window.
-  void ClickAt(wxWindow* window, const wxRect& rect) {
-    wxUIActionSimulator input;
-    input.MouseMove(window->ClientToScreen(wxPoint(rect.x + rect.width / 2, rect.y + rect.height / 2)));
-    Pause(150);
-    input.MouseClick();
+    vyr::test::SaveScreen(shots_ + "/" + name + ".png");
   }
   void ClickEntry(CButtonStrip* strip, int index) { ClickAt(strip, strip->EntryRect(index)); }
 
@@ -186,15 +138,14 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
   Lines ServerLines(const std::string& prefix) const {
     std::ifstream in(log_);
     Lines lines;
-    for (std::string line; std::getline(in, line);) {
+    for (std::string line; std::getline(in, line);)
       if (line.rfind(prefix, 0) == 0) lines.push_back(line);
-    }
     return lines;
   }
 
   std::string MainTitle() const { return main_->Pane()->Title(); }
   bool MainShows(const std::string& title) {
-    return WaitFor([&] { return MainTitle() == title && !main_->Pane()->IsLoading(); });
+    return PumpUntil([&] { return MainTitle() == title && !main_->Pane()->IsLoading(); });
   }
   std::string AddressShown() const { return std::string(main_->AddressBox()->GetValue().utf8_str()); }
   size_t Boxes(const std::string& text) const {
@@ -213,7 +164,7 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     XSetInputFocus(display, gdk_x11_window_get_xid(gtk_widget_get_window(main_->GetHandle())), RevertToParent,
                    CurrentTime);
     XFlush(display);
-    WaitFor([] { return wxWindow::FindFocus() != nullptr; }, 5000);
+    PumpUntil([] { return wxWindow::FindFocus() != nullptr; }, 5000);
     CheckColumn();
     CheckChoices();
     CheckScrolling();
@@ -227,53 +178,44 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     // Images by hand from the keyword table: "H O M E " matches none;
     // "Weather" (25) before "today"; "sports" 9; " city" 6; "health" 12;
     // "business" 7; "kids" 21. The home channel and the three of the fixed
-    // file are fixed.
-    const std::vector<vyr::ButtonStripEntry>& column = bar_->Column()->Entries();
-    bool ok = column.size() == 7;
-    const struct {
-      const char* text;
-      int image, state;
-    } want[] = {{"H O M E ", 0, 4}, {"Weather Today", 25, 4}, {"Sports", 9, 4}, {"My City", 6, 4},
-                {"Health", 12, 0},  {"Business", 7, 0},       {"Kids", 21, 0}};
-    for (size_t i = 0; ok && i < column.size(); ++i) {
-      const auto& e = column[i];
-      ok = e.text == want[i].text && e.command == 4200 + static_cast<int>(i) && e.image == want[i].image &&
-           e.state == want[i].state;
-    }
-    Check("the column lists the channel files' channels after the home channel, with icons and fixed state", ok);
+    // file are fixed (state 4).
+    std::string column;
+    for (const auto& e : bar_->Column()->Entries())
+      column += e.text + " " + std::to_string(e.image) + " " + std::to_string(e.state) + " " +
+                std::to_string(e.command) + "|";
+    Check(column == "H O M E  0 4 4200|Weather Today 25 4 4201|Sports 9 4 4202|My City 6 4 4203|Health 12 0 4204|"
+                    "Business 7 0 4205|Kids 21 0 4206|",
+          "the column lists the channel files' channels after the home channel, with icons and fixed state", column);
   }
 
   void CheckChoices() {
     MainShows("start");
     ClickEntry(bar_->Column(), 1);
-    Check("choosing a channel fills the main window's folder strip and opens its first item in the pane",
-          folders_ && MainShows("forecast") && Texts(folders_) == Lines{"Weather Today", "Forecast", "Regions"} &&
+    Check(folders_ && MainShows("forecast") && Texts(folders_) == Lines{"Weather Today", "Forecast", "Regions"} &&
               folders_->Selection() == 1 && !pages_->IsShown(),
-          MainTitle());
+          "choosing a channel fills the main window's folder strip and opens its first item in the pane", MainTitle());
     ClickEntry(folders_, 2);
-    Check("a folder fills and shows the page strip and opens its first page",
-          MainShows("north") && pages_->IsShown() && Texts(pages_) == Lines{"North", "South"}, MainTitle());
+    Check(MainShows("north") && pages_->IsShown() && Texts(pages_) == Lines{"North", "South"},
+          "a folder fills and shows the page strip and opens its first page", MainTitle());
     ClickEntry(pages_, 1);
     const std::string south = Echo("south");
-    Check("a page navigates the pane: the server serves it and the address box shows it",
-          MainShows("south") && pages_->Selection() == 1 && AddressShown() == south &&
+    Check(MainShows("south") && pages_->Selection() == 1 && AddressShown() == south &&
               ServerLines("PAGE " + south.substr(south.find('?') + 1)).size() == 1,
+          "a page navigates the pane: the server serves it and the address box shows it",
           MainTitle() + " / " + AddressShown());
     ClickEntry(bar_->Column(), 2);
     const bool other = MainShows("scores") && !pages_->IsShown();
     ClickEntry(bar_->Column(), 1);
-    Check("another channel hides the page strip; choosing the first again opens the same page",
-          other && MainShows("south") && pages_->IsShown() && folders_->Selection() == 2 && pages_->Selection() == 1,
-          MainTitle());
+    Check(other && MainShows("south") && pages_->IsShown() && folders_->Selection() == 2 && pages_->Selection() == 1,
+          "another channel hides the page strip; choosing the first again opens the same page", MainTitle());
     ClickEntry(bar_->Column(), 3);
-    WaitFor([&] { return Texts(folders_) == Lines{"My City"}; });
+    PumpUntil([&] { return Texts(folders_) == Lines{"My City"}; });
     ClickEntry(bar_->Column(), 4);
-    WaitFor([&] { return Texts(folders_) == Lines{"Health", "Trap"}; });
+    PumpUntil([&] { return Texts(folders_) == Lines{"Health", "Trap"}; });
     Pause(500);
-    Check("a channel without items and a script page navigate nothing",
-          MainTitle() == "south" && AddressShown() == south && !pages_->IsShown() &&
+    Check(MainTitle() == "south" && AddressShown() == south && !pages_->IsShown() &&
               Texts(folders_) == Lines{"Health", "Trap"},
-          MainTitle());
+          "a channel without items and a script page navigate nothing", MainTitle());
   }
 
   void CheckScrolling() {
@@ -281,23 +223,23 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     const wxSize size = bar_->GetClientSize();
     const int boxTop = size.y - bar_->InfoBoxHeight();
     ClickAt(bar_, wxRect(0, boxTop - 24, size.x, 24));  // the bottom strip
-    const bool down = WaitFor([&] { return bar_->Column()->ScrollOffset() == 1; }, 2000);
+    const bool down = PumpUntil([&] { return bar_->Column()->ScrollOffset() == 1; }, 2000);
     ClickAt(bar_, wxRect(0, 0, size.x, 24));  // the top strip
-    const bool up = WaitFor([&] { return bar_->Column()->ScrollOffset() == 0; }, 2000);
+    const bool up = PumpUntil([&] { return bar_->Column()->ScrollOffset() == 0; }, 2000);
     input.MouseMove(bar_->ClientToScreen(wxPoint(size.x / 2, boxTop - 12)));
     Pause(150);
     // Held down, the bottom strip repeats until the last entry; released, it
     // stops there. Down from the last entry wraps to 0, up at 0 stays.
     input.MouseDown();
-    const bool repeated = WaitFor([&] { return bar_->Column()->ScrollOffset() == 6; }, 3000);
+    const bool repeated = PumpUntil([&] { return bar_->Column()->ScrollOffset() == 6; }, 3000);
     input.MouseUp();
     Pause(400);
     const bool stopped = bar_->Column()->ScrollOffset() == 6;
     bar_->ScrollDown();
     const bool wrapped = bar_->Column()->ScrollOffset() == 0;
     bar_->ScrollUp();
-    Check("a press in a scroll strip scrolls the column, repeating while held",
-          down && up && repeated && stopped && wrapped && bar_->Column()->ScrollOffset() == 0);
+    Check(down && up && repeated && stopped && wrapped && bar_->Column()->ScrollOffset() == 0,
+          "a press in a scroll strip scrolls the column, repeating while held");
   }
 
   void CheckLayout() {
@@ -305,20 +247,20 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     const wxRect column = bar_->Column()->GetScreenRect(), box = bar_->InfoBoxView()->GetScreenRect();
     // The box starts below the column and the bottom scroll strip, at the
     // foot of the bar, as wide as the bar or wider.
-    Check("the info box sits below the column at the foot of the bar",
-          box.y >= column.GetBottom() + 24 && box.x == barRect.x && box.width >= barRect.width &&
+    Check(box.y >= column.GetBottom() + 24 && box.x == barRect.x && box.width >= barRect.width &&
               box.y + bar_->InfoBoxHeight() == barRect.GetBottom() + 1 && bar_->InfoBoxView()->IsShownOnScreen() &&
-              paneRect.x >= barRect.GetRight());
+              paneRect.x >= barRect.GetRight(), "the info box sits below the column at the foot of the bar");
     main_->Dispatcher().RunCommand("hidechannelbar");
-    WaitFor([&] { return !bar_->IsShown(); }, 2000);
+    PumpUntil([&] { return !bar_->IsShown(); }, 2000);
     const wxRect widePane = main_->Pane()->GetScreenRect();
     Shot("ui_channel_bar_hidden");
-    const bool hidden = !bar_->IsShownOnScreen() && widePane.x < paneRect.x && widePane.GetRight() == paneRect.GetRight();
+    const bool hidden =
+        !bar_->IsShownOnScreen() && widePane.x < paneRect.x && widePane.GetRight() == paneRect.GetRight();
     main_->Dispatcher().RunCommand("showchannelbar");
-    WaitFor([&] { return bar_->IsShown(); }, 2000);
-    Check("hidechannelbar gives the bar's room to the pane; showchannelbar takes it back",
-          hidden && bar_->GetScreenRect() == barRect && main_->Pane()->GetScreenRect() == paneRect &&
-              app.GetInt("Misc", "ShowContentBar", -1) == 1);
+    PumpUntil([&] { return bar_->IsShown(); }, 2000);
+    Check(hidden && bar_->GetScreenRect() == barRect && main_->Pane()->GetScreenRect() == paneRect &&
+              app.GetInt("Misc", "ShowContentBar", -1) == 1,
+          "hidechannelbar gives the bar's room to the pane; showchannelbar takes it back");
   }
 
   // The pointer through the X server's test extension, in steps with the
@@ -355,16 +297,16 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     Pause(100);
     Glide(source.Centre(), onBar);
     Glide(onBar, onBar + wxPoint(4, 10));
-    const bool entered = WaitFor([&] { return bar_->LinkOver() && Boxes(notAvailable) == 1; }, 5000);
+    const bool entered = PumpUntil([&] { return bar_->LinkOver() && Boxes(notAvailable) == 1; }, 5000);
     Glide(onBar + wxPoint(4, 10), source.Centre());
-    const bool left = WaitFor([&] { return !bar_->LinkOver(); }, 5000);
+    const bool left = PumpUntil([&] { return !bar_->LinkOver(); }, 5000);
     Glide(source.Centre(), onBar);
-    const bool again = WaitFor([&] { return bar_->LinkOver() && Boxes(notAvailable) == 2; }, 5000);
+    const bool again = PumpUntil([&] { return bar_->LinkOver() && Boxes(notAvailable) == 2; }, 5000);
     Button(false);
-    const bool dropped = WaitFor([&] { return bar_->LastDroppedLink() == link; }, 5000);
-    const bool noMore = !WaitFor([&] { return Boxes(notAvailable) > 2; }, 1000);
-    Check("a link dragged onto the bar asks for the designer on entering, leaves, and its drop reaches the bar",
-          entered && left && again && dropped && noMore && !bar_->LinkOver() && MainTitle() == "south",
+    const bool dropped = PumpUntil([&] { return bar_->LastDroppedLink() == link; }, 5000);
+    const bool noMore = !PumpUntil([&] { return Boxes(notAvailable) > 2; }, 1000);
+    Check(entered && left && again && dropped && noMore && !bar_->LinkOver() && MainTitle() == "south",
+          "a link dragged onto the bar asks for the designer on entering, leaves, and its drop reaches the bar",
           std::to_string(entered) + std::to_string(left) + std::to_string(again) + std::to_string(dropped) +
               std::to_string(noMore) + " boxes " + std::to_string(Boxes(notAvailable)) + " link '" +
               bar_->LastDroppedLink() + "'");
@@ -372,7 +314,7 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
 
   std::string BoxTitle() const { return bar_->InfoBoxView()->Title(); }
   bool BoxShows(const std::string& title) {
-    return WaitFor([&] { return BoxTitle() == title && !bar_->InfoBoxView()->IsLoading(); }, 5000);
+    return PumpUntil([&] { return BoxTitle() == title && !bar_->InfoBoxView()->IsLoading(); }, 5000);
   }
 
   void CheckInfoBox() {
@@ -391,8 +333,8 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
                           vyr::test::ReadFile(staging).find("<title>Box2</title>") != std::string::npos;
     order = order && BoxShows("Box3") && BoxShows("Box1");
     app.WriteInt("Misc", "box", 600);
-    Check("the info box rotates its pages 1, 2, 3, 1 through a read-only staging page",
-          order && writable && bar_->InfoBox().Rotations() == 4,
+    Check(order && writable && bar_->InfoBox().Rotations() == 4,
+          "the info box rotates its pages 1, 2, 3, 1 through a read-only staging page",
           BoxTitle() + " rotations " + std::to_string(bar_->InfoBox().Rotations()) + " focus " +
               std::to_string(wxWindow::FindFocus() != nullptr) + " active " + std::to_string(main_->IsActive()));
 
@@ -401,54 +343,51 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     ::unlink(staging.c_str());
     vyr::platform::CreateDirectories(staging);
     bar_->ShowBar(true);  // it has rotated: the next page comes at once
-    const bool rotated = WaitFor([&] { return bar_->InfoBox().Rotations() == 5; }, 5000);
+    const bool rotated = PumpUntil([&] { return bar_->InfoBox().Rotations() == 5; }, 5000);
     Pause(500);
     const bool kept = BoxTitle() == "Box1";
     ::rmdir(staging.c_str());
     bar_->ShowBar(true);
-    Check("a failed copy over the staging page leaves the previous page in the box",
-          rotated && kept && BoxShows("Box3") && app.Counters().Get("IBV") == 5, BoxTitle());
+    Check(rotated && kept && BoxShows("Box3") && app.Counters().Get("IBV") == 5,
+          "a failed copy over the staging page leaves the previous page in the box", BoxTitle());
 
     CBrowserWnd* view = bar_->InfoBoxView();
     ClickAt(view, wxRect(wxPoint(0, 0), view->GetClientSize()));
     const bool opened = MainShows("clicked");
     Pause(1000);  // nothing more may follow
-    Check("a link clicked in the info box opens in the main window's pane, one click",
-          opened && BoxTitle() == "Box3" && app.Counters().Get("IBC") == 1 && AddressShown() == Echo("clicked"),
+    Check(opened && BoxTitle() == "Box3" && app.Counters().Get("IBC") == 1 && AddressShown() == Echo("clicked"),
+          "a link clicked in the info box opens in the main window's pane, one click",
           MainTitle() + " / " + BoxTitle());
 
     // Show now puts a page in the box; its script moving on by itself is no
     // click either: both load in the box.
-    bar_->InfoBox().ShowNow(base_ + "/echo?" + Escaped("<script>location.replace('" + Echo("moved") + "');</script>"),
+    bar_->InfoBox().ShowNow(vyr::test::EchoPage(base_, "<script>location.replace('" + Echo("moved") + "');</script>"),
                             600);
-    Check("the program's own page and a script's navigation load in the box, no click",
-          BoxShows("moved") && MainTitle() == "clicked" && app.Counters().Get("IBC") == 1 &&
+    Check(BoxShows("moved") && MainTitle() == "clicked" && app.Counters().Get("IBC") == 1 &&
               !bar_->InfoBox().SuppressNext(),
-          BoxTitle());
+          "the program's own page and a script's navigation load in the box, no click", BoxTitle());
   }
 
   void CheckSession() {
     // The start event went out when the checks began; the main window's
     // first page sends the login (the program's start-up does that).
     CWindowTimers& timers = bar_->Timers();
-    const bool started = WaitFor([&] { return !ServerLines("GET Ping&").empty(); });
+    const bool started = PumpUntil([&] { return !ServerLines("GET Ping&").empty(); });
     const bool pingPeriod = timers.Period(vyr::net::kPingTimer) == 60000 && !timers.IsRunning(vyr::net::kStartTimer);
     const size_t before = ServerLines("GET Ping&").size();
     timers.SetTimer(vyr::net::kPingTimer, 300);
-    const bool pinged = WaitFor([&] { return ServerLines("GET Ping&").size() >= before + 3; });
-    Check("the start timer sends a ping once, then the bar pings at the period",
-          startArmed_ && started && pingPeriod && pinged,
-          std::to_string(startArmed_) + std::to_string(started) + std::to_string(pingPeriod) +
-              std::to_string(pinged));
+    const bool pinged = PumpUntil([&] { return ServerLines("GET Ping&").size() >= before + 3; });
+    Check(startArmed_ && started && pingPeriod && pinged,
+          "the start timer sends a ping once, then the bar pings at the period",
+          std::to_string(startArmed_) + std::to_string(started) + std::to_string(pingPeriod) + std::to_string(pinged));
     // Views 2, 1, 2 for the ads 11, 12, 13 (page 2 once not shown) and the
     // click on page 3; the main window's engine navigates with the second
     // interface, so blanks travel as "%20".
     const Lines pings = ServerLines("GET Ping&");
-    Check("the ping reports the info box's views and click",
-          !pings.empty() && pings.back().find("&IBA=11%202%200%2012%201%200%2013%202%201%20") != std::string::npos,
-          pings.empty() ? "" : pings.back());
-    Check("a reply's command runs through the main window's dispatcher",
-          WaitFor([&] { return Boxes("The mail window is not available yet.") > 0; }));
+    Check(!pings.empty() && pings.back().find("&IBA=11%202%200%2012%201%200%2013%202%201%20") != std::string::npos,
+          "the ping reports the info box's views and click", pings.empty() ? "" : pings.back());
+    Check(PumpUntil([&] { return Boxes("The mail window is not available yet.") > 0; }),
+          "a reply's command runs through the main window's dispatcher");
     Shot("ui_channel_bar");
   }
 
@@ -462,4 +401,4 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
 
 }  // namespace
 
-wxIMPLEMENT_APP(ChannelBarTestApp);
+VYR_WINDOW_TEST_MAIN(ChannelBarTestApp)

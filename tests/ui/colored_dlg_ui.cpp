@@ -7,57 +7,24 @@
 // and out. Prints one line per failed check; exits 0 when there is none.
 //
 // usage: colored_dlg_ui WORK_DIR BUILT_IN_CAPTIONBAR.png SCREENSHOT.png
-#include <cstdio>
-#include <functional>
-#include <string>
-
 #include <gtk/gtk.h>
-#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/ffile.h>
-#include <wx/image.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
-#include <wx/uiaction.h>
 
 #include "app/windows/wx_services.h"
 #include "ui/windows/colored_dlg.h"
-#include "ui/windows/scheme_art.h"
 #include "ui_test_support.h"
 
 namespace {
 
 using vyr::SchemeImages;
+using vyr::test::Screen;
 
-bool gFailed = false;
-void Check(bool ok, const std::string& what) {
-  if (!ok) std::printf("FAIL: %s\n", what.c_str());
-  gFailed = gFailed || !ok;
-}
-
-using vyr::test::YieldUntil;
-
-// The screen as the X server has it now (read from the root window each
-// time: the toolkit's screen DC may hand back an older picture).
-wxImage Screen() {
-  wxYield();
-  GdkWindow* root = gdk_get_default_root_window();
-  const int w = gdk_window_get_width(root), h = gdk_window_get_height(root);
-  GdkPixbuf* pixbuf = gdk_pixbuf_get_from_window(root, 0, 0, w, h);
-  wxImage image(w, h);
-  if (!pixbuf) return image;
-  const int stride = gdk_pixbuf_get_rowstride(pixbuf), channels = gdk_pixbuf_get_n_channels(pixbuf);
-  const guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const guchar* p = pixels + y * stride + x * channels;
-      image.SetRGB(x, y, p[0], p[1], p[2]);
-    }
-  }
-  g_object_unref(pixbuf);
-  return image;
-}
+bool Check(bool ok, const std::string& what) { return vyr::test::Require(ok, what); }
+bool YieldUntil(const std::function<bool()>& done) { return vyr::test::PumpUntil(done, 5000); }
 
 wxColour PixelOf(const wxImage& image, const wxPoint& p) {
   return {image.GetRed(p.x, p.y), image.GetGreen(p.x, p.y), image.GetBlue(p.x, p.y)};
@@ -73,17 +40,6 @@ void CheckPixel(const std::function<wxPoint()>& at, const wxColour& expected,
   if (shot) *shot = screen;
   const wxColour got = PixelOf(screen, at());
   Check(got == expected, what + " is " + got.GetAsString(wxC2S_CSS_SYNTAX).ToStdString());
-}
-
-// Solid cells of 48 x 30 (caption) and 10 x 10 (borders), one colour each.
-void SolidStrip(const std::string& path, std::initializer_list<wxColour> colours, int w, int h) {
-  wxImage strip(w * static_cast<int>(colours.size()), h);
-  int x = 0;
-  for (const wxColour& c : colours) {
-    strip.SetRGB(wxRect(x, 0, w, h), c.Red(), c.Green(), c.Blue());
-    x += w;
-  }
-  strip.SaveFile(path, wxBITMAP_TYPE_BMP);
 }
 
 std::shared_ptr<const CSchemeArt> MakeArt(bool fancy, const std::string& caption,
@@ -117,26 +73,20 @@ CColoredDlg* OpenDialog(const char* title) {
 
 bool Decorated(wxWindow* w) { return gtk_window_get_decorated(GTK_WINDOW(w->GetHandle())); }
 
-class ColoredDlgApp : public wxApp {
- public:
-  bool OnInit() override {
+class ColoredDlgApp : public vyr::test::ChecksApp {
+  bool Prepare() override {
     if (argc != 4) return false;
     wxInitAllImageHandlers();
-    CallAfter([this] { Run(); });
     return true;
   }
-  int OnRun() override {
-    wxApp::OnRun();
-    return gFailed ? 1 : 0;
-  }
 
- private:
-  void Run() {
+  void RunChecks() override {
     const std::string work = argv[1].ToStdString();
     const wxColour red(200, 0, 0), green(0, 160, 0), blue(0, 0, 200), grey(90, 90, 90);
     const wxColour left(250, 200, 0), right(0, 200, 250), bottom(200, 0, 200);
-    SolidStrip(work + "/captionbar.bmp", {red, green, blue, grey, grey, grey}, 48, 30);
-    SolidStrip(work + "/borders.bmp", {grey, grey, grey, left, right, grey, bottom, grey}, 10, 10);
+    // Caption cells of 48 x 30 and border cells of 10 x 10, one colour each.
+    vyr::test::SolidStrip(work + "/captionbar.bmp", {red, green, blue, grey, grey, grey}, 48, 30);
+    vyr::test::SolidStrip(work + "/borders.bmp", {grey, grey, grey, left, right, grey, bottom, grey}, 10, 10);
     const wxColour back(96, 80, 64);
     wxUIActionSimulator pointer;
 
@@ -191,7 +141,7 @@ class ColoredDlgApp : public wxApp {
     // Broken pictures and garbage placements: the compiled-in caption.
     wxFFile(work + "/zero.bmp", "wb").Write(std::string("BM\x3e\0\0\0\0\0\0\0\x3e\0\0\0\x28\0\0\0"
                                                           "\x20\0\0\0\0\0\0\0\1\0\x18\0", 30));
-    SolidStrip(work + "/short.bmp", {left, right}, 10, 10);
+    vyr::test::SolidStrip(work + "/short.bmp", {left, right}, 10, 10);
     auto bad = MakeArt(true, work + "/zero.bmp", work + "/short.bmp");
     vyr::SchemeLook look = bad->Look();
     look.closeButton = {-40, -500, 99999, -3};
@@ -231,12 +181,9 @@ class ColoredDlgApp : public wxApp {
             "check box state out: " + std::to_string(checked) + " answer " + std::to_string(result));
     }
     Check(splashCloses == 2, "splash hook ran before each box");
-    ExitMainLoop();
   }
 };
 
 }  // namespace
 
-wxIMPLEMENT_APP_NO_MAIN(ColoredDlgApp);
-
-int main(int argc, char** argv) { return wxEntry(argc, argv); }
+VYR_WINDOW_TEST_MAIN(ColoredDlgApp)

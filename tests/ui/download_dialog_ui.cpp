@@ -1,25 +1,16 @@
 // Drives the download progress window on a virtual display: a download that
 // stalls is shown with its status and bar, photographed, and cancelled with
-// the Cancel button; then a whole download runs to its end. Prints one line
-// per run ("cancel: RESULT STATUS", "whole: RESULT") and exits 0 when both
-// came out as expected.
+// the Cancel button; then a whole download runs to its end. Prints "ok ..."
+// or "FAIL ..." per run.
 //
 // usage: download_dialog_ui STALL_URL WHOLE_URL DEST_DIR SCREENSHOT.png
-#include <cstdio>
-#include <cstdlib>
-#include <string>
+#include <filesystem>
 
-#include <wx/app.h>
-#include <wx/bitmap.h>
-#include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
-#include <wx/image.h>
 #include <wx/stattext.h>
 #include <wx/timer.h>
 
 #include "net/download_progress.h"
 #include "net/windows/download_progress_dlg.h"
-#include "platform/window_messages.h"
 #include "ui_test_support.h"
 
 namespace {
@@ -28,11 +19,9 @@ class DialogTestApp : public wxApp {
  public:
   bool OnInit() override {
     if (argc != 5) return false;
-    wxInitAllImageHandlers();
-    vyr::test::RouteWindowMessagesToApp();
+    vyr::test::InitWindowTest();
     vyr::net::SetDownloadDialogRunner(&CDownloadProgressDlg::RunRequest);
-    // Watches the open dialog: once three chunks are shown, takes the picture
-    // and presses Cancel.
+    // Once three chunks are shown: the picture, then Cancel.
     watch_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Watch(); });
     watch_.Start(100);
     CallAfter([this] { RunAll(); });
@@ -43,20 +32,11 @@ class DialogTestApp : public wxApp {
   void Watch() {
     auto* status = dynamic_cast<wxStaticText*>(wxWindow::FindWindowByName(wxS("status")));
     if (!status || pressed_) return;
-    const std::string text = status->GetLabel().ToStdString();
-    if (text != "Downloaded 95 KB of 195 KB") return;
+    if (status->GetLabel() != "Downloaded 95 KB of 195 KB") return;
     wxWindow* dialog = wxGetTopLevelParent(status);
     dialog->Update();
-    wxScreenDC screen;
-    const wxSize size = screen.GetSize();
-    wxBitmap shot(size.x, size.y);
-    {
-      wxMemoryDC memory(shot);
-      memory.Blit(0, 0, size.x, size.y, &screen, 0, 0);
-    }
-    shot.SaveFile(argv[4], wxBITMAP_TYPE_PNG);
+    vyr::test::SaveScreen(argv[4].utf8_string());
     pressed_ = true;
-    cancelStatus_ = text;
     wxCommandEvent click(wxEVT_BUTTON, wxID_CANCEL);
     dialog->GetEventHandler()->ProcessEvent(click);
   }
@@ -64,22 +44,21 @@ class DialogTestApp : public wxApp {
   void RunAll() {
     const std::string dir = argv[3].ToStdString();
     const int cancelled = vyr::net::RunDownloadDialog(argv[1].ToStdString(), dir + "/stalled", false);
-    std::printf("cancel: %d %s\n", cancelled, cancelStatus_.c_str());
+    vyr::test::Check(cancelled == 2 && pressed_, "a stalled download shows 95 KB of 195 KB and ends with Cancel",
+                     std::to_string(cancelled) + (pressed_ ? " pressed" : " never 95 KB"));
     const int whole = vyr::net::RunDownloadDialog(argv[2].ToStdString(), dir + "/whole", false);
-    std::printf("whole: %d\n", whole);
-    std::fflush(stdout);
-    // The cancelled worker may still be winding down on its own thread; the
-    // process ends without running static destructors under it.
-    std::_Exit(cancelled == 2 && pressed_ && whole == 1 ? 0 : 1);
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(dir + "/whole", ec);
+    vyr::test::Check(whole == 1 && size == 70000, "a whole download runs to its end",
+                     std::to_string(whole) + " " + std::to_string(size));
+    // The cancelled worker may still be winding down on its own thread.
+    vyr::test::ExitWithVerdict();
   }
 
   wxTimer watch_;
   bool pressed_ = false;
-  std::string cancelStatus_;
 };
 
 }  // namespace
 
-wxIMPLEMENT_APP_NO_MAIN(DialogTestApp);
-
-int main(int argc, char** argv) { return wxEntry(argc, argv); }
+VYR_WINDOW_TEST_MAIN(DialogTestApp)

@@ -1,72 +1,83 @@
-// The scheme dialogs on a virtual display, driven through their controls: a
-// scheme created and switched to, two of its colours customised (its
-// config.ini compared as text), a switch to the dark scheme (the dialog's
-// background sampled on the screen), and a package imported from the test
-// HTTP server through the name dialog's loop. Prints one line per failed
-// check; exits 0 when there is none.
+// The scheme art and the scheme dialogs on a virtual display. The art loaded
+// from a data root seeded with the shipped files and from an empty one (the
+// compiled-in pictures): every image list with cells of its width, colours
+// and fonts from the scheme, a reload leaving art still held untouched. The
+// dialogs driven through their controls: a scheme created and switched to,
+// two of its colours customised (its config.ini compared as text), a switch
+// to the dark scheme (the dialog's background sampled on the screen), and a
+// package imported from the test HTTP server through the name dialog's loop.
+// Prints one line per failed check; exits 0 when there is none.
 //
 // usage: look_feel_ui SHIPPED_DATA_DIR HOME FILES_DIR SERVER_URL SCREENSHOT_DIR
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <deque>
-#include <functional>
-#include <string>
 
-#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/clrpicker.h>
-#include <wx/image.h>
 #include <wx/listbox.h>
+#include <wx/settings.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 
-#include "app/application.h"
 #include "app/data_seeding.h"
 #include "net/windows/download_progress_dlg.h"
 #include "platform/file_system.h"
 #include "platform/profile_file.h"
-#include "platform/window_messages.h"
 #include "schemes/windows/look_feel_dlg.h"
 #include "schemes/windows/scheme_colours_dlg.h"
 #include "schemes/windows/scheme_import.h"
 #include "schemes/windows/scheme_name_dlg.h"
 #include "tools/zip_builder.h"
-#include "ui/windows/scheme_art.h"
+#include "ui/windows/image_list.h"
 #include "ui_test_support.h"
 
 namespace {
 
-int gFailures = 0;
-void Check(bool ok, const std::string& what) {
-  if (!ok) std::printf("FAIL: %s\n", what.c_str()), ++gFailures;
+using vyr::test::ReadFile;
+bool Check(bool ok, const std::string& problem) { return vyr::test::Require(ok, problem); }
+
+// Every list holds at least one cell of the stated width.
+void CheckLists(const CSchemeArt& art, const std::string& where) {
+  using vyr::SchemeImages;
+  for (int i = 0; i < static_cast<int>(SchemeImages::Count); ++i) {
+    const auto& spec = vyr::ImageSpec(static_cast<SchemeImages>(i));
+    const auto list = art.Images(static_cast<SchemeImages>(i));
+    if (Check(list && !list->IsEmpty(), where + ": " + spec.file + " is empty") && spec.cellWidth > 0)
+      Check(list->CellSize().x == spec.cellWidth, where + ": " + spec.file + " cell width");
+  }
+  Check(art.Logo().IsOk(), where + ": no logo");
+  Check(art.Images(SchemeImages::Toolbar)->Count() == 16, where + ": toolbar cells");
+  Check(art.Images(SchemeImages::StatusAni)->Count() == 8, where + ": animation frames");
 }
 
-std::string Read(const std::string& path) {
-  std::string text;
-  vyr::platform::ReadWholeFile(path, text);
-  return text;
+// The art of the shipped default scheme and of an empty data root.
+void CheckArt(vyr::Application& app) {
+  const auto first = CSchemeArt::Load(app);
+  CheckLists(*first, "shipped");
+  Check(first->BackgroundBrush().GetColour() == wxColour(243, 244, 246), "background brush");
+  Check(first->Colour(vyr::SchemeColour::CaptionBack) == wxColour(38, 70, 120), "caption colour");
+  Check(first->Font(vyr::SchemeFont::Caption).GetWeight() == wxFONTWEIGHT_SEMIBOLD, "caption weight");
+  Check(first->Font(vyr::SchemeFont::Toolbar).GetPointSize() == 9, "toolbar size");
+  // A reload makes new art; the old one, still held, keeps its pictures.
+  const auto toolbar = first->Images(vyr::SchemeImages::Toolbar);
+  const auto second = CSchemeArt::Load(app);
+  Check(second != first && CSchemeArt::Current() == second, "reload is current");
+  Check(toolbar->Count() == 16 && toolbar->Cell(15).IsOk(), "held toolbar still whole");
+  {
+    vyr::test::TempDir empty;
+    vyr::StderrMessageBox boxes;
+    vyr::SilentSoundPlayer sounds;
+    vyr::Application bare(empty.Path(), boxes, sounds);
+    bare.LoadStartupSettings();
+    CheckLists(*CSchemeArt::Load(bare), "compiled-in");
+  }
+  // A face this system lacks becomes the desktop's face.
+  vyr::SchemeLook look = vyr::DefaultSchemeLook();
+  look.fonts[static_cast<int>(vyr::SchemeFont::Sites)].face = "No Such Face At All";
+  const wxString desktop = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT).GetFaceName();
+  Check(CSchemeArt(look).Font(vyr::SchemeFont::Sites).GetFaceName() == desktop, "face fall-back");
+  CSchemeArt::Load(app);
 }
-
-// Questions answered yes; every box kept as "caption: text".
-struct AnsweringBoxes : vyr::MessageBoxService {
-  int Error(const std::string& text, const std::string&) override { return Add("error", text); }
-  int Question(const std::string& text, const std::string& caption, bool*) override {
-    Add(caption, text);
-    return vyr::IDYES;
-  }
-  int Information(const std::string& text, const std::string&) override { return Add("info", text); }
-  int Add(const std::string& caption, const std::string& text) {
-    seen.push_back(caption + ": " + text);
-    return vyr::IDOK;
-  }
-  std::vector<std::string> seen;
-};
-
-struct SilentSounds : vyr::SoundPlayer {
-  int Play(const std::string&, bool) override { return 0; }
-};
 
 template <typename T>
 T* Named(wxWindow* dialog, const char* name) {
@@ -77,11 +88,8 @@ T* Named(wxWindow* dialog, const char* name) {
 // the event goes through the queue.
 void Press(wxWindow* dialog, const char* name, int id = wxID_ANY) {
   wxWindow* button = name ? Named<wxButton>(dialog, name) : dialog->FindWindow(id);
-  Check(button != nullptr, std::string("no button ") + (name ? name : std::to_string(id)));
-  if (!button) return;
-  wxCommandEvent click(wxEVT_BUTTON, button->GetId());
-  click.SetEventObject(button);
-  button->GetEventHandler()->AddPendingEvent(click);
+  if (Check(button != nullptr, std::string("no button ") + (name ? name : std::to_string(id))))
+    vyr::test::Press(button);
 }
 
 std::string Selected(wxWindow* dialog) {
@@ -89,20 +97,12 @@ std::string Selected(wxWindow* dialog) {
   return list->GetSelection() == wxNOT_FOUND ? "" : list->GetStringSelection().ToStdString();
 }
 
-// The dialog's background on the screen (ImageMagick's picture of the whole
-// display, kept at shot), inside the content panel's lower left corner.
+// The dialog's background on the screen (kept at shot), inside the content
+// panel's lower left corner.
 std::string Background(CColoredDlg* dialog, const std::string& shot) {
   dialog->Update();
-  wxYield();
-  wxImage image;
-  if (std::system(("import -window root '" + shot + "'").c_str()) != 0 ||
-      !image.LoadFile(wxString::FromUTF8(shot))) {
-    return "no screenshot (ImageMagick's import, Debian package imagemagick)";
-  }
   wxPanel* panel = dialog->ContentPanel();
-  const wxPoint at = panel->ClientToScreen(wxPoint(3, panel->GetClientSize().y - 3));
-  return std::to_string(image.GetRed(at.x, at.y)) + "," + std::to_string(image.GetGreen(at.x, at.y)) +
-         "," + std::to_string(image.GetBlue(at.x, at.y));
+  return vyr::test::Rgb(vyr::test::SaveScreen(shot), panel->ClientToScreen(wxPoint(3, panel->GetClientSize().y - 3)));
 }
 
 // Plays steps against the modal dialogs as they open: a step waits until a
@@ -155,34 +155,22 @@ class Script : public wxTimer {
   std::chrono::steady_clock::time_point started_;
 };
 
-class LookFeelApp : public wxApp {
- public:
-  bool OnInit() override {
+class LookFeelApp : public vyr::test::ChecksApp {
+  bool Prepare() override {
     if (argc != 6) return false;
-    wxInitAllImageHandlers();
-    vyr::test::RouteWindowMessagesToApp();
+    vyr::test::InitWindowTest();
     vyr::net::SetDownloadDialogRunner(&CDownloadProgressDlg::RunRequest);
-    CallAfter([this] {
-      RunAll();
-      vyr::net::SetDownloadDialogRunner(nullptr);
-      ExitMainLoop();
-    });
     return true;
   }
-  int OnRun() override {
-    wxApp::OnRun();
-    return gFailures ? 1 : 0;
-  }
 
- private:
-  void RunAll() {
+  void RunChecks() override {
     const std::string files = argv[3].ToStdString(), shots = argv[5].ToStdString();
     vyr::Application app(argv[2].ToStdString(), boxes_, sounds_);
     Check(vyr::SeedDataRoot(argv[1].ToStdString(), app.Directories()) > 30, "seeding");
     app.LoadStartupSettings();
-    CSchemeArt::Load(app);
+    CheckArt(app);
     const std::string media = app.GetDataDirectory("media", false);
-    const std::string defaults = Read(media + "default/config.ini");
+    const std::string defaults = ReadFile(media + "default/config.ini");
     auto dialog = [&] { return RunLookAndFeelDialog(nullptr, app); };
 
     // A new scheme, created in the dialog and switched to.
@@ -220,8 +208,8 @@ class LookFeelApp : public wxApp {
     std::string expected = defaults;
     expected.replace(expected.find("ToolBarBack=243,244,246"), 23, "ToolBarBack=10,20,30");
     expected.replace(expected.find("ToolBarText=45,55,72"), 20, "ToolBarText=250,240,230");
-    Check(Read(media + "Mine/config.ini") == expected, "Mine/config.ini:\n" + Read(media + "Mine/config.ini"));
-    Check(Read(media + "default/config.ini") == defaults, "default/config.ini changed");
+    Check(ReadFile(media + "Mine/config.ini") == expected, "Mine/config.ini:\n" + ReadFile(media + "Mine/config.ini"));
+    Check(ReadFile(media + "default/config.ini") == defaults, "default/config.ini changed");
     ApplyCurrentScheme(app);
 
     // The switch to the dark scheme, seen in the dialog opened again.
@@ -250,7 +238,7 @@ class LookFeelApp : public wxApp {
 
     // A package whose name is taken: a name too short, then a free one.
     vyr::platform::CreateDirectories(media + "Ocean");
-    const std::string toolbar = Read(media + "Midnight/toolbar.bmp");
+    const std::string toolbar = ReadFile(media + "Midnight/toolbar.bmp");
     vyr::test::WriteZip(files + "/Ocean.vyrscheme",
                         {{"config.ini", "[Colors]\nToolBarBack=200,100,50\n"}, {"toolbar.bmp", toolbar}});
     std::vector<std::string> offered;
@@ -261,33 +249,35 @@ class LookFeelApp : public wxApp {
         Press(d, nullptr, wxID_OK);
       };
     };
-    boxes_.seen.clear();
-    const std::string dir = Script()
-                                .Then<CSchemeNameDlg>(rename("X "))
-                                .Then<CSchemeNameDlg>(rename("Ocean2 "))
-                                .Play([&] { return RunSchemeImport(app, argv[4].ToStdString() + "/files/Ocean.vyrscheme"); });
+    boxes_.boxes.clear();
+    const std::string dir =
+        Script().Then<CSchemeNameDlg>(rename("X ")).Then<CSchemeNameDlg>(rename("Ocean2 ")).Play([&] {
+          return RunSchemeImport(app, argv[4].ToStdString() + "/files/Ocean.vyrscheme");
+        });
     Check(dir == media + "Ocean2/", "unpacked into " + dir);
     Check(offered == std::vector<std::string>{"Ocean", "Ocean"}, "name dialog not filled with Ocean");
-    Check(boxes_.seen == std::vector<std::string>{
+    std::vector<std::string> seen;
+    for (const auto& box : boxes_.boxes)
+      seen.push_back((box.kind == "question" ? box.caption : box.kind) + ": " + box.text);
+    Check(seen == std::vector<std::string>{
                              "Import Scheme ?: You are about to import a new scheme.\n\nThe new "
                              "scheme is named:  Ocean.vyrscheme\n\nContinue ?",
                              "error: Invalid Scheme Name",
                              "Restart Now ?: Do you wish to switch to the new scheme now ?"},
           "the boxes shown");
-    Check(Read(media + "Ocean2/toolbar.bmp") == toolbar, "toolbar.bmp not unpacked");
+    Check(ReadFile(media + "Ocean2/toolbar.bmp") == toolbar, "toolbar.bmp not unpacked");
     Check(vyr::platform::GetPrivateProfileInt("Misc", "FancyWindows", 0, media + "Ocean2/config.ini") == 1,
           "imported scheme's frame setting");
     Check(app.GetString("misc", "userdir") == "Ocean2" &&
               CSchemeArt::Current()->Colour(vyr::SchemeColour::ToolBarBack) == wxColour(200, 100, 50),
           "imported scheme not applied");
+    vyr::net::SetDownloadDialogRunner(nullptr);
   }
 
-  AnsweringBoxes boxes_;
-  SilentSounds sounds_;
+  vyr::test::RecordingMessageBox boxes_;
+  vyr::SilentSoundPlayer sounds_;
 };
 
 }  // namespace
 
-wxIMPLEMENT_APP_NO_MAIN(LookFeelApp);
-
-int main(int argc, char** argv) { return wxEntry(argc, argv); }
+VYR_WINDOW_TEST_MAIN(LookFeelApp)

@@ -3,10 +3,8 @@
 //   switch   started on "default", switched to "Midnight" as the
 //            look-and-feel dialog does: toolbar, its pictures, the channel
 //            column and the folder strip all take Midnight's colours
-//   import   started with a ".vyrscheme" file to open (the start page shows,
-//            the package is imported and applied), then the same package
-//            from the test HTTP server handed over as a later start does,
-//            its taken name changed in the name dialog
+//   import   started with a ".vyrscheme" file to open: the start page shows,
+//            the package is imported and applied
 //   own      a scheme holding only "toolbar.bmp": its pictures, the rest
 //            from "default"
 //   damaged  a scheme with a cut-short "toolbar.bmp", a "toolbar_rollover.bmp"
@@ -16,64 +14,26 @@
 // SHOTS/ui_scheme_MODE_N.png.
 //
 // usage: main_window_scheme_ui MODE SHIPPED_DATA SERVER_URL FILES_DIR SHOTS
-#include <cstdio>
-#include <cstdlib>
-#include <functional>
 #include <set>
-#include <string>
-#include <vector>
 
-#include <wx/app.h>
-#include <wx/image.h>
-#include <wx/textctrl.h>
-#include <wx/timer.h>
 
-#include "app/application.h"
 #include "app/data_seeding.h"
-#include "app/message_box.h"
-#include "app/sound_player.h"
-#include "browser/windows/vyr20_dlg.h"
 #include "net/windows/download_progress_dlg.h"
 #include "platform/file_system.h"
 #include "platform/windows_dir.h"
 #include "schemes/scheme_choice.h"
 #include "schemes/windows/scheme_import.h"
-#include "schemes/windows/scheme_name_dlg.h"
 #include "tools/zip_builder.h"
 #include "ui/windows/button_strip.h"
-#include "ui/windows/scheme_art.h"
 #include "ui_test_support.h"
 
 namespace {
 
 using Rgb = std::string;  // "r,g,b"
 
-// Questions answered yes; every box kept as "caption: text".
-struct AnsweringBoxes : vyr::MessageBoxService {
-  int Error(const std::string& text, const std::string&) override { return Add("error", text); }
-  int Question(const std::string& text, const std::string& caption, bool*) override {
-    Add(caption, text);
-    return vyr::IDYES;
-  }
-  int Information(const std::string& text, const std::string&) override { return Add("info", text); }
-  int Add(const std::string& caption, const std::string& text) {
-    seen.push_back(caption + ": " + text);
-    return vyr::IDOK;
-  }
-  std::vector<std::string> seen;
-};
-
-std::string Read(const std::string& path) {
-  std::string text;
-  vyr::platform::ReadWholeFile(path, text);
-  return text;
-}
-
 // A toolbar picture of 16 cells, 24 x 24, all of one colour, as a BMP.
 void WriteSolidToolbar(const std::string& path, unsigned char r, unsigned char g, unsigned char b) {
-  wxImage picture(16 * 24, 24);
-  picture.SetRGB(wxRect(0, 0, 16 * 24, 24), r, g, b);
-  picture.SaveFile(wxString::FromUTF8(path.c_str()), wxBITMAP_TYPE_BMP);
+  vyr::test::SolidStrip(path, std::vector<wxColour>(16, wxColour(r, g, b)), 24, 24);
 }
 
 class SchemeWindowApp : public wxApp {
@@ -85,9 +45,7 @@ class SchemeWindowApp : public wxApp {
     server_ = std::string(argv[3].utf8_str());
     files_ = std::string(argv[4].utf8_str());
     shots_ = std::string(argv[5].utf8_str());
-    SetAppDisplayName("Vyrelle");
-    wxInitAllImageHandlers();
-    vyr::test::RouteWindowMessagesToApp();
+    vyr::test::InitWindowTest();
     vyr::net::SetDownloadDialogRunner(&CDownloadProgressDlg::RunRequest);
     app_ = std::make_unique<vyr::Application>(vyr::platform::GetWindowsDirectory(), boxes_, sounds_);
     vyr::SeedDataRoot(shipped, app_->Directories());
@@ -95,51 +53,35 @@ class SchemeWindowApp : public wxApp {
     WriteProfile();
     PrepareSchemes();
     app_->LoadStartupSettings();
-    CSchemeArt::Load(*app_);
-    main_ = new CVyr20Dlg(*app_);
-    SetTopWindow(main_);
+    main_ = vyr::test::StartMainWindow(*app_, mode_ == "import" ? LocalPackage() : std::string());
     main_->SetOnDocumentComplete([this](const std::string& url) { documents_.push_back(url); });
-    main_->Start(mode_ == "import" ? LocalPackage() : std::string());
-    // Runs through modal dialogs too: the name dialog is answered from here.
-    dialogs_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { AnswerNameDialog(); });
-    dialogs_.Start(50);
     CallAfter([this] {
       RunChecks();
-      // Web processes and workers are left to the system; the result is out.
-      std::_Exit(failures_ == 0 ? 0 : 1);
+      vyr::test::ExitWithVerdict();
     });
     return true;
   }
 
  private:
   // The start page: a page of the test server with a title to wait for.
-  std::string StartPage() const { return server_ + "/echo?" + vyr::PercentEncode(kStartHtml); }
-  static constexpr const char* kStartHtml =
-      "<!DOCTYPE html><html><head><title>Start 6130</title></head><body>start</body></html>";
+  std::string StartPage() const { return vyr::test::TitledPage(server_, "Start 6130", "start"); }
 
   // The package as `vyrelle FILE` hands it to the window: a file address.
   std::string LocalPackage() const { return "file://" + files_ + "/Ocean.vyrscheme"; }
 
   void WriteProfile() {
-    auto& a = *app_;
-    a.WriteString("misc", "HomeServer", server_);
-    a.WriteInt("Startup", "UseDefaultStart", 0);
-    a.WriteString("Startup", "Home", StartPage());
-    a.WriteInt("Startup", "KeepAlive", 1);
-    a.WriteInt("misc", "wnd_maximize", 0);
-    a.WriteInt("misc", "wnd_left", 60);
-    a.WriteInt("misc", "wnd_top", 40);
-    a.WriteInt("misc", "wnd_right", 1060);
-    a.WriteInt("misc", "wnd_bottom", 760);
-    a.WriteString("misc", "userdir", mode_ == "own" ? "Plain" : mode_ == "damaged" ? "Broken" : "default");
+    vyr::test::WriteWindowProfile(*app_, server_, StartPage(), wxRect(60, 40, 1000, 720));
+    app_->WriteInt("Startup", "KeepAlive", 1);
+    app_->WriteString("misc", "userdir", mode_ == "own" ? "Plain" : mode_ == "damaged" ? "Broken" : "default");
   }
 
   void PrepareSchemes() {
     namespace fs = vyr::platform;
     if (mode_ == "import") {
       // Ocean: an orange toolbar ground and Midnight's pictures.
-      vyr::test::WriteZip(files_ + "/Ocean.vyrscheme", {{"config.ini", "[Colors]\nToolBarBack=200,100,50\n"},
-                                                        {"toolbar.bmp", Read(media_ + "Midnight/toolbar.bmp")}});
+      vyr::test::WriteZip(files_ + "/Ocean.vyrscheme",
+                          {{"config.ini", "[Colors]\nToolBarBack=200,100,50\n"},
+                           {"toolbar.bmp", vyr::test::ReadFile(media_ + "Midnight/toolbar.bmp")}});
     } else if (mode_ == "own") {
       fs::CreateDirectories(media_ + "Plain");
       WriteSolidToolbar(media_ + "Plain/toolbar.bmp", 0, 160, 80);
@@ -148,11 +90,11 @@ class SchemeWindowApp : public wxApp {
       // The default scheme's toolbar made recognisable, so that the picture
       // seen is the default's and not the compiled-in one.
       WriteSolidToolbar(media_ + "default/toolbar.bmp", 200, 0, 120);
-      const std::string whole = Read(media_ + "default/toolbar.bmp");
+      const std::string whole = vyr::test::ReadFile(media_ + "default/toolbar.bmp");
       fs::WriteFileAtomically(media_ + "Broken/toolbar.bmp", whole.substr(0, 100));
       fs::WriteFileAtomically(media_ + "Broken/toolbar_rollover.bmp", "GIF89a is not what this is\n");
       // A BMP header with a height of 0 and no pixels.
-      std::string caption = Read(media_ + "default/captionbar.bmp").substr(0, 54);
+      std::string caption = vyr::test::ReadFile(media_ + "default/captionbar.bmp").substr(0, 54);
       for (int i = 22; i < 26; ++i) caption[i] = 0;
       fs::WriteFileAtomically(media_ + "Broken/captionbar.bmp", caption);
       fs::WriteFileAtomically(media_ + "Broken/config.ini",
@@ -166,18 +108,11 @@ class SchemeWindowApp : public wxApp {
   // --- the screen ----------------------------------------------------------------------
 
   // Takes the whole screen into shot_ (kept as ui_scheme_MODE_N.png).
-  bool Snap() {
-    main_->Update();
-    const std::string file = shots_ + "/ui_scheme_" + mode_ + "_" + std::to_string(++shotCount_) + ".png";
-    if (std::system(("import -window root '" + file + "'").c_str()) != 0) return false;
-    return shot_.LoadFile(wxString::FromUTF8(file.c_str()));
+  void Snap() {
+    shot_ = vyr::test::SaveScreen(shots_ + "/ui_scheme_" + mode_ + "_" + std::to_string(++shotCount_) + ".png");
   }
   Rgb At(wxWindow* window, wxPoint point) const {
-    if (!window || !shot_.IsOk()) return "none";
-    const wxPoint at = window->ClientToScreen(point);
-    if (!wxRect(shot_.GetSize()).Contains(at)) return "off screen";
-    return std::to_string(shot_.GetRed(at.x, at.y)) + "," + std::to_string(shot_.GetGreen(at.x, at.y)) + "," +
-           std::to_string(shot_.GetBlue(at.x, at.y));
+    return window ? vyr::test::Rgb(shot_, window->ClientToScreen(point)) : "none";
   }
   // Every colour inside the picture of the toolbar button with the command.
   std::set<Rgb> PictureColours(int command) const {
@@ -211,7 +146,7 @@ class SchemeWindowApp : public wxApp {
   // What differs from the expected look, checked on a fresh screenshot.
   std::string Look(const Rgb& ground, const Rgb& picture, const Rgb& notPicture, const Rgb& column,
                    const Rgb& folders = "") {
-    if (!Snap()) return "no screenshot (ImageMagick's import, Debian package imagemagick)";
+    Snap();
     std::string problems;
     auto expect = [&](const std::string& what, const Rgb& seen, const Rgb& want) {
       if (seen != want) problems += " " + what + " " + seen + " (want " + want + ")";
@@ -231,14 +166,11 @@ class SchemeWindowApp : public wxApp {
 
   // --- the checks ----------------------------------------------------------------------
 
-  // Waits for ready (at most 30 s), then prints the verdict of check ("" passed).
+  // Waits for ready (at most 30 s), then checks the verdict ("" passed).
   void Expect(const std::string& name, const std::function<bool()>& ready,
               const std::function<std::string()>& check) {
     const std::string problem = vyr::test::PumpUntil(ready, 30000) ? check() : "timed out";
-    std::printf("%s %s%s%s\n", problem.empty() ? "ok" : "FAIL", name.c_str(), problem.empty() ? "" : ":",
-                problem.c_str());
-    std::fflush(stdout);
-    failures_ += !problem.empty();
+    vyr::test::Check(problem.empty(), name, problem);
   }
 
   void RunChecks() {
@@ -264,15 +196,6 @@ class SchemeWindowApp : public wxApp {
                if (!vyr::platform::FileExists(media_ + "Ocean/toolbar.bmp")) return "no media/Ocean";
                return Look("200,100,50", "216,222,233", "45,55,72", "");
              });
-      boxes_.seen.clear();
-      main_->OpenAddress(server_ + "/files/Ocean.vyrscheme", false, true);
-      Expect("a package handed over from the server asks for a new name when taken",
-             [&] { return vyr::platform::FileExists(media_ + "Ocean2/config.ini") && userdir() == "Ocean2"; },
-             [this]() -> std::string {
-               if (named_ != 1) return "the name dialog came " + std::to_string(named_) + " times";
-               if (boxes_.seen.size() != 2) return std::to_string(boxes_.seen.size()) + " boxes";
-               return StartPageShown() ? "" : "the page changed";
-             });
     } else if (mode_ == "own") {
       Expect("a scheme of one toolbar picture shows it, the rest from default", startPage,
              [this]() -> std::string {
@@ -296,40 +219,16 @@ class SchemeWindowApp : public wxApp {
     }
   }
 
-  // The name dialog of a taken package name: "Ocean2", then OK.
-  void AnswerNameDialog() {
-    for (wxWindow* window : wxTopLevelWindows) {
-      auto* dialog = dynamic_cast<CSchemeNameDlg*>(window);
-      if (!dialog || !dialog->IsModal() || !dialog->IsShownOnScreen() || answered_.count(dialog)) continue;
-      answered_.insert(dialog);
-      ++named_;
-      dynamic_cast<wxTextCtrl*>(dialog->FindWindow("name"))->SetValue("Ocean2");
-      wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
-      ok.SetEventObject(dialog->FindWindow(wxID_OK));
-      dialog->FindWindow(wxID_OK)->GetEventHandler()->AddPendingEvent(ok);
-    }
-  }
-
   std::string mode_, server_, files_, shots_, media_;
-  AnsweringBoxes boxes_;
+  vyr::test::RecordingMessageBox boxes_;
   vyr::SilentSoundPlayer sounds_;
   std::unique_ptr<vyr::Application> app_;
   CVyr20Dlg* main_ = nullptr;
   std::vector<std::string> documents_;
-  std::set<wxWindow*> answered_;
-  int named_ = 0;
   wxImage shot_;
   int shotCount_ = 0;
-  int failures_ = 0;
-  wxTimer dialogs_;
 };
 
 }  // namespace
 
-wxIMPLEMENT_APP_NO_MAIN(SchemeWindowApp);
-
-int main(int argc, char** argv) {
-  // Pages on a virtual display are drawn without a GPU.
-  setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
-  return wxEntry(argc, argv);
-}
+VYR_WINDOW_TEST_MAIN(SchemeWindowApp)

@@ -13,7 +13,7 @@ set -u
 VYRELLE="$1" SERVER="$2" SHOT="$3"
 source "$(dirname "$0")/ui_test_lib.sh"
 need_tools xvfb-run:xvfb convert:imagemagick
-mkdir -p "$WORK/files" "$(dirname "$SHOT")"
+mkdir -p "$WORK/files"
 # The channel file the first start fetches from the home server.
 echo "~C:fixed channels of the test" > "$WORK/files/chanfixed.vyr"
 FILES_DIR="$WORK/files" start_server "$SERVER" --files "$WORK/files"
@@ -26,23 +26,19 @@ cat > "$WORK/files/opener.html" <<'PAGE'
 PAGE
 printf '<!DOCTYPE html><html><head><title>Popup</title></head><body style="margin:0;background:rgb(123,31,162)"></body></html>\n' \
   > "$WORK/files/popup.html"
-export VYRELLE_HOME="$WORK/home"
-private_dirs "$WORK"
-mkdir -p "$VYRELLE_HOME"
+private_home "$WORK"
 printf '[misc]\nHomeServer=%s\n[Startup]\nShowSplash=0\nCheckDefaultBrowser=0\n' "$URL" > "$VYRELLE_HOME/vyr20.ini"
-rm -f "$SHOT"
+fresh_shots "$SHOT"
 timeout 90 xvfb-run -a -s "-screen 0 1280x900x24" "$VYRELLE" --screenshot "$SHOT" "$URL/files/opener.html" \
   > "$WORK/log" 2>&1
 status=$?
 [ $status -eq 0 ] || { cat "$WORK/log"; fail "vyrelle --screenshot ended with status $status"; }
-# Pixels of a colour in the picture.
-count() { convert "$SHOT" -fill black +opaque "$1" -fill white -opaque "$1" -format '%[fx:round(mean*w*h)]' info:; }
 size=$(identify -format '%wx%h' "$SHOT")
 [ "$size" = 1113x700 ] || fail "the picture is $size, not the main window and the popup together (1113x700)"
 # The popup's page (its pane a little smaller than 986x603) on top of the
 # main window; the main window's toolbar (900 wide, its ground the default
 # scheme's 243,244,246) above the popup.
-popup=$(count 'rgb(123,31,162)') toolbar=$(count 'rgb(243,244,246)')
+popup=$(colour_pixels "$SHOT" 'rgb(123,31,162)') toolbar=$(colour_pixels "$SHOT" 'rgb(243,244,246)')
 [ "$popup" -ge 450000 ] || fail "the popup's page shows $popup pixels"
 [ "$toolbar" -ge 20000 ] || fail "the main window's toolbar ground shows $toolbar pixels"
 echo "popup screenshot checks passed: $SHOT"

@@ -1,25 +1,14 @@
 #!/usr/bin/env bash
-# Starts vyrelle on a virtual X display with a local page given as a plain
-# path, with a home server (tests/fixtures/http_server.py) and a stale
-# single-instance socket of a crashed run, and checks: the stale socket is
-# replaced; the channel file comes from the home server; the page's title
-# reaches the caption and the page is painted; "--screenshot" runs beside the
-# running window and writes a PNG of the page; a second start given a ".url"
-# shortcut hands its address to the running window and ends; SIGTERM ends the
-# program cleanly and sends the logout; the installation key is in the data
-# home; start-up releases what a forward left read-only in the viewer's folder.
+# vyrelle itself on a virtual display, given a local page as a plain path,
+# with the test HTTP server as home server and a crashed run's socket left
+# behind: start-up, --screenshot, a second start and SIGTERM (see the checks).
 #
 # usage: test_start_window.sh VYRELLE_BINARY SCREENSHOT.png HTTP_SERVER.py
 set -u
-fail() { echo "FAIL: $*"; exit 1; }
+source "$(dirname "$0")/ui_test_lib.sh"
 CAPTION="Vyrelle UI Fixture 7341 - Vyrelle"
 HANDED="Handed Over 5519 - Vyrelle"
-PAGE_COLOUR="rgb(46,125,50)"  # the fixture page's background
-# Pixels of the page colour in a picture.
-painted() { convert "$1" -fill black +opaque "$PAGE_COLOUR" -fill white -opaque "$PAGE_COLOUR" \
-              -format '%[fx:round(mean*w*h)]' info: 2>/dev/null || echo 0; }
-# wait_for TRIES COMMAND...: runs the command every half second until it succeeds.
-wait_for() { local n=$1; shift; for _ in $(seq "$n"); do "$@" && return 0; sleep 0.5; done; return 1; }
+painted() { colour_pixels "$1" "rgb(46,125,50)"; }  # the fixture page's background
 has_window() { xwininfo -root -tree 2>/dev/null | grep -qF "\"$1\""; }
 
 # Inside the virtual display (the script calls itself through xvfb-run); the
@@ -52,16 +41,9 @@ fi
 
 [ $# -eq 3 ] || fail "usage: $0 VYRELLE_BINARY SCREENSHOT.png HTTP_SERVER.py"
 VYRELLE="$1" SHOT="$2" SERVER="$3"
-for need in xvfb-run:xvfb Xvfb:xvfb xauth:xauth xwininfo:x11-utils import:imagemagick convert:imagemagick \
-            /usr/bin/python3:python3; do
-  command -v "${need%%:*}" >/dev/null || fail "'${need%%:*}' is missing: install the Debian package ${need##*:}"
-done
-WORK=$(mktemp -d)
-trap 'kill "$server" 2>/dev/null; rm -rf "$WORK"' EXIT
-export VYRELLE_HOME="$WORK/home"
-# Everything the toolkit and the engine write stays inside the scratch folder.
-export XDG_RUNTIME_DIR="$WORK/runtime" XDG_CACHE_HOME="$WORK/cache" XDG_CONFIG_HOME="$WORK/config"
-mkdir -p "$XDG_RUNTIME_DIR" "$WORK/served" && chmod 700 "$XDG_RUNTIME_DIR"
+need_tools xvfb-run:xvfb xauth:xauth xwininfo:x11-utils import:imagemagick convert:imagemagick
+private_home "$WORK"
+mkdir -p "$WORK/served"
 LEFTOVER="$VYRELLE_HOME/vyrelle/_TEMP/Viewer/Forward1/report.pdf"
 mkdir -p "$(dirname "$LEFTOVER")" && echo part >"$LEFTOVER" && chmod 444 "$LEFTOVER"
 # A crashed run's socket: nobody listens on it any more.
@@ -70,20 +52,16 @@ mkdir -p "$(dirname "$LEFTOVER")" && echo part >"$LEFTOVER" && chmod 444 "$LEFTO
 
 # The home server: the channel file and the session script.
 echo "~C:fixed channels of the test" >"$WORK/served/chanfixed.vyr"
-/usr/bin/python3 "$SERVER" --files "$WORK/served" >"$WORK/server.out" &
-server=$!
-wait_for 40 grep -q PORT "$WORK/server.out" || fail "the home server did not start"
-HOME_URL="http://127.0.0.1:$(sed -n 's/^PORT //p' "$WORK/server.out")"
-mkdir -p "$VYRELLE_HOME"
-printf '[misc]\nHomeServer=%s\nPS=%s/s.dll\n' "$HOME_URL" "$HOME_URL" >"$VYRELLE_HOME/vyr20.ini"
+start_server "$SERVER" --files "$WORK/served"
+printf '[misc]\nHomeServer=%s\nPS=%s/s.dll\n' "$URL" "$URL" >"$VYRELLE_HOME/vyr20.ini"
 
 # A space in the folder name: the program makes the file address itself.
 PAGES="$WORK/fixture pages"
-mkdir -p "$PAGES" "$(dirname "$SHOT")"
+mkdir -p "$PAGES"
 cp "$(dirname "$0")/../fixtures/ui/title.html" "$PAGES/title.html" || fail "fixture page missing"
 printf '<!DOCTYPE html><html><head><title>Handed Over 5519</title></head><body>second</body></html>\n' >"$PAGES/handed.html"
 printf '[InternetShortcut]\r\nURL=file://%s/handed.html\r\n' "${PAGES// /%20}" >"$PAGES/Handed Page.URL"
-rm -f "$SHOT" "${SHOT%.png}_screenshot.png"
+fresh_shots "$SHOT" "${SHOT%.png}_screenshot.png"
 
 xvfb-run -a -s "-screen 0 1280x900x24" \
   bash "$0" --inside-display "$VYRELLE" "$PAGES/title.html" "$SHOT" "$WORK/log" "$WORK/status"

@@ -1,6 +1,7 @@
 # Shared by the window test scripts in this folder (sourced, not run): a
-# scratch folder removed at the end, the test HTTP server on loopback and the
-# private folders a program on the virtual display writes to.
+# scratch folder removed at the end, the test HTTP server on loopback, the
+# private folders a program on the virtual display writes to, and the checks
+# of a run and of the pictures it keeps.
 
 fail() { echo "FAIL: $*"; exit 1; }
 
@@ -13,6 +14,9 @@ need_tools() {
       fail "'${need%%:*}' is missing: install the Debian package ${need##*:}"
   done
 }
+
+# wait_for TRIES COMMAND...: runs the command every half second until it succeeds.
+wait_for() { local n=$1; shift; for _ in $(seq "$n"); do "$@" && return 0; sleep 0.5; done; return 1; }
 
 WORK=$(mktemp -d)
 SERVER_PID=
@@ -30,16 +34,18 @@ start_server() {
   URL="http://127.0.0.1:$PORT"
 }
 
-# private_dirs BASE: the runtime, cache and configuration folders under BASE,
-# so that no run sees another's or the user's.
-private_dirs() {
-  export XDG_RUNTIME_DIR="$1/runtime" XDG_CACHE_HOME="$1/cache" XDG_CONFIG_HOME="$1/config"
-  mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+# private_home BASE: the data home (VYRELLE_HOME) and the runtime, cache,
+# configuration and data folders under BASE, so that no run sees another's or
+# the user's.
+private_home() {
+  export VYRELLE_HOME="$1/home" XDG_RUNTIME_DIR="$1/runtime" XDG_CACHE_HOME="$1/cache" XDG_CONFIG_HOME="$1/config" \
+    XDG_DATA_HOME="$1/data"
+  mkdir -p "$VYRELLE_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 }
 
 # run_checks SECONDS SCREEN CHECKS PROGRAM ARG...: runs the program on a
 # virtual display of SCREEN (WxHxDEPTH), shows its output and fails unless it
-# ended with status 0 after CHECKS lines starting "ok ".
+# ended with status 0 after CHECKS lines starting "ok " (any number for "-").
 run_checks() {
   local seconds=$1 screen=$2 checks=$3 status
   shift 3
@@ -47,5 +53,16 @@ run_checks() {
   status=$?
   cat "$WORK/out"
   [ "$status" -eq 0 ] || { echo "--- program errors:"; tail -40 "$WORK/err"; fail "exit status $status"; }
-  [ "$(grep -c '^ok ' "$WORK/out")" -eq "$checks" ] || fail "not every check ran"
+  [ "$checks" = - ] || [ "$(grep -c '^ok ' "$WORK/out")" -eq "$checks" ] || fail "not every check ran"
+}
+
+# fresh_shots PICTURE...: removes the pictures before a run (their folders made).
+fresh_shots() { local shot; for shot in "$@"; do mkdir -p "$(dirname "$shot")"; rm -f "$shot"; done; }
+# need_shots PICTURE...: fails unless the run left every picture.
+need_shots() { local shot; for shot in "$@"; do [ -s "$shot" ] || fail "no screenshot $shot"; done; }
+
+# colour_pixels PICTURE COLOUR: how many pixels of the picture have the colour.
+colour_pixels() {
+  convert "$1" -fill black +opaque "$2" -fill white -opaque "$2" -format '%[fx:round(mean*w*h)]' info: 2>/dev/null ||
+    echo 0
 }
