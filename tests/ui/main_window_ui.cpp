@@ -72,6 +72,9 @@ class MainWindowTestApp : public wxApp {
     a.WriteString("email", "pop3-pass", vyr::StoredPassword(password));
     a.WriteInt("email", "POP3Port", pop3Port);
     a.WriteInt("email", "POP3Timeout", 600);
+    // A full typed list: the next typed address pushes out "http://old20/".
+    for (int i = 1; i <= 20; ++i)
+      a.WriteString("TypedURLs", "url" + std::to_string(i), "http://old" + std::to_string(i) + "/");
     a.LoadStartupSettings();
     vyr::SeedDataRoot(VYRELLE_SHIPPED_DATA, a.Directories());
     return vyr::test::StartMainWindow(a);
@@ -156,9 +159,11 @@ class MainWindowTestApp : public wxApp {
     wxCommandEvent enter(wxEVT_TEXT_ENTER, main_->AddressBox()->GetId());
     enter.SetEventObject(main_->AddressBox());
     main_->AddressBox()->GetEventHandler()->ProcessEvent(enter);
-    Check(Loaded("Second 2093") && main_->TypedAddresses().Entries().front() == second &&
-              app_->GetString("TypedURLs", "url1", "") == second && Disabled() == "01",
-          "a typed address opens and enters the typed list", Disabled());
+    const auto& typed = main_->TypedAddresses().Entries();
+    Check(Loaded("Second 2093") && typed.size() == 20 && typed.front() == second && typed.back() == "http://old19/" &&
+              app_->GetString("TypedURLs", "url1", "") == second &&
+              app_->GetString("TypedURLs", "url20", "") == "http://old19/" && Disabled() == "01",
+          "a typed address opens and enters the full typed list, pushing out the oldest", Disabled());
 
     main_->Pane()->GoBack();
     Check(Loaded("Start 6631") && PumpUntil([&] { return Disabled() == "10"; }),
