@@ -197,7 +197,9 @@ bool BmpIsWhole(const std::string& bytes) {
   const std::uint64_t row = (static_cast<std::uint64_t>(width) * bits + 31) / 32 * 4;
   const std::uint64_t rows = static_cast<std::uint64_t>(height < 0 ? -height : height);
   const std::uint64_t offset = Little(bytes, 10, 4);
-  return offset >= 14 + header && offset + row * rows <= bytes.size();
+  // The pixels start after the headers and end inside the file (64-bit sums:
+  // a header length near 4 GB must not wrap round).
+  return offset >= 14 + std::uint64_t{header} && offset + row * rows <= bytes.size();
 }
 
 const SchemeImageSpec& ImageSpec(SchemeImages which) {

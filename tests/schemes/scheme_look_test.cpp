@@ -53,12 +53,14 @@ TEST(SchemeLookTest, WholeBmpFiles) {
   std::string core = Bmp(2, 2, 24, 16).substr(0, 26) + std::string(16, '\0');
   core[14] = 12, core[15] = 0, core[10] = 26;
   core[18] = 2, core[19] = 0, core[20] = 2, core[21] = 0, core[22] = 1, core[23] = 0, core[24] = 24, core[25] = 0;
+  std::string hugeHeader = Bmp(2, 2, 24, 16);  // a header length of 0xFFFFFFF5
+  hugeHeader[14] = '\xF5', hugeHeader[15] = hugeHeader[16] = hugeHeader[17] = '\xFF';
   const std::pair<std::string, bool> cases[] = {
       {Bmp(2, 2, 24, 16), true},    {Bmp(2, -2, 24, 16), true},  {Bmp(3, 5, 8, 20), true},
       {Bmp(2, 2, 24, 15), false},   {Bmp(2, 0, 24, 0), false},   {Bmp(0, 2, 24, 16), false},
       {Bmp(2, 2, 7, 16), false},    {Bmp(3, 5, 8, 19), false},   {Bmp(2, 2, 8, 3, 1), true},
       {core, true},                 {core.substr(0, 41), false}, {Bmp(2, 2, 24, 16).substr(0, 40), false},
-      {"GIF89a", false},            {"", false},
+      {"GIF89a", false},            {"", false},                 {hugeHeader, false},
   };
   int row = 0;
   for (const auto& [bytes, whole] : cases) EXPECT_EQ(BmpIsWhole(bytes), whole) << "case " << row++;
