@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 
+#include "app/text_trim.h"
 #include "platform/url_canonicalizer.h"
 
 namespace vyr {
@@ -32,14 +33,7 @@ constexpr char kCentraal[] = "Centraal";
 constexpr size_t kJudgedBytes = 512;
 constexpr long kResolverTimeoutSeconds = 20;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-std::string Trim(const std::string& text) {
-  size_t begin = 0, end = text.size();
-  while (begin < end && IsBlank(text[begin])) ++begin;
-  while (end > begin && IsBlank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
 
 // "www.vyrelle.example" from "http://www.vyrelle.example/...", the port kept.
 std::string HostPart(const std::string& url) {
@@ -63,7 +57,7 @@ std::optional<std::string> AddressForWord(const std::string& pending,
                                           platform::HostResolver& hosts, const KeywordQuery& query,
                                           const std::atomic<bool>& stop,
                                           const std::function<void(const std::string&)>& status) {
-  const std::string word = Trim(pending);
+  const std::string word = TrimBlanks(pending);
   std::string address = word;
   if (!IsBareWord(word)) return address;
   bool found = false;

@@ -4,6 +4,7 @@
 
 #include "app/application.h"
 #include "app/message_box.h"
+#include "app/text_trim.h"
 #include "platform/file_system.h"
 #include "platform/folder_listing.h"
 #include "platform/profile_file.h"
@@ -20,14 +21,7 @@ std::string Lower(std::string s) {
   return s;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-std::string Trim(const std::string& s) {
-  size_t begin = 0, end = s.size();
-  while (begin < end && IsBlank(s[begin])) ++begin;
-  while (end > begin && IsBlank(s[end - 1])) --end;
-  return s.substr(begin, end - begin);
-}
 
 unsigned Little(const std::string& data, size_t at, int bytes) {
   unsigned value = 0;
@@ -122,7 +116,7 @@ LookOutcome ConfirmLookChoice(Application& app, MessageBoxService& boxes, const 
 }
 
 bool CreateScheme(Application& app, MessageBoxService& boxes, std::string& name, bool ownChannels) {
-  name = Trim(name);
+  name = TrimBlanks(name);
   if (name.empty() || !platform::IsPlainFileName(name)) {
     boxes.Error("Invalid Scheme Name");
     return false;

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "app/application.h"
+#include "app/text_trim.h"
 #include "mail/receive/mail_accounts.h"
 #include "mail/store/mail_store.h"
 #include "mail/receive/pop3_client.h"
@@ -56,13 +57,6 @@ std::string TimeNow() {
   localtime_r(&now, &local);
   std::strftime(text, sizeof text, "%X", &local);
   return text;
-}
-
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
 }
 
 std::string NewMessagesText(int count) {
@@ -441,7 +435,7 @@ bool CheckRun::OpenSession(Pop3Client& pop, const std::string& server, const std
     Watch(false);
     if (!s_->silent && s_->questions) {
       std::string text = (login >= 5 ? failed + "\n"
-                                     : Format("Could not connect to %s\n%s\n", server, Trim(pop.LastReply()))) +
+                                     : Format("Could not connect to %s\n%s\n", server, TrimBlanks(pop.LastReply()))) +
                          "Do you want to check your mail settings?";
       if (s_->questions->AskToCheckSettings(text, "Mail check failed")) s_->questions->OpenMailSettings();
     }
@@ -566,7 +560,7 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
       return 1;
     }
     if (!deleteFlag) {
-      std::string uid = Trim(pop.UidOf(i));
+      std::string uid = TrimBlanks(pop.UidOf(i));
       if (!uid.empty()) app.WriteString("email", "IDLastMessageDownloaded" + tag, uid);
     } else {
       PostStatus("-- Removing from server");

@@ -3,20 +3,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/text_trim.h"
+
 namespace vyr {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
-std::string Trim(const std::string& s) {
-  size_t begin = 0, end = s.size();
-  while (begin < end && IsBlank(s[begin])) ++begin;
-  while (end > begin && IsBlank(s[end - 1])) --end;
-  return s.substr(begin, end - begin);
-}
 
 // True when the separator at `sep` lies inside a quoted name: an odd number
 // of double quotes comes before it (one is open) and one follows it to
@@ -45,7 +40,7 @@ constexpr const char* kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
 }  // namespace
 
 bool ParseAddress(const std::string& entry, std::string& name, std::string& address) {
-  const std::string text = Trim(entry);
+  const std::string text = TrimBlanks(entry);
   const size_t at = text.find('@');
   if (at == std::string::npos || at == 0) return false;
 
@@ -67,7 +62,7 @@ bool ParseAddress(const std::string& entry, std::string& name, std::string& addr
   } else if (end + 2 <= text.size()) {
     raw = text.substr(end + 2);
   }
-  std::string parsed = Trim(raw);
+  std::string parsed = TrimBlanks(raw);
 
   const size_t open = parsed.find('(');
   if (open != std::string::npos) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/application.h"
+#include "app/text_trim.h"
 #include "mail/send/address_lists.h"
 #include "mail/receive/mail_accounts.h"
 #include "mail/send/mail_address.h"
@@ -29,14 +30,7 @@ constexpr unsigned kFlushPauseMs = 100;
 constexpr char kHeaderEnd[] = "\r\n\r\n";
 constexpr char kAttachmentBlockStart[] = "\r\nFile Attached: ";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-std::string Trim(const std::string& s) {
-  size_t begin = 0, end = s.size();
-  while (begin < end && IsBlank(s[begin])) ++begin;
-  while (end > begin && IsBlank(s[end - 1])) --end;
-  return s.substr(begin, end - begin);
-}
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -127,7 +121,7 @@ StoredMessage ParseStoredMessage(const std::string& text) {
     const std::string name = Lower(line.substr(0, colon));
     for (Field& f : fields) {
       if (!f.seen && name == f.name) {
-        *f.value = Trim(line.substr(colon + 1));
+        *f.value = TrimBlanks(line.substr(colon + 1));
         f.seen = true;
       }
     }
@@ -334,8 +328,8 @@ int Outbox::PrepareSendNow(ComposeWindow& window, Job& job) {
   job.from = SenderText();
   job.signature = ReadSignature(app_);
 
-  job.to = Trim(window.ToText());
-  job.subject = Trim(window.SubjectText());
+  job.to = TrimBlanks(window.ToText());
+  job.subject = TrimBlanks(window.SubjectText());
   if (job.to.empty()) {
     window.FocusToBox();
     Post(job.window, kMsgSendError, sendtext::kFillInTo);
@@ -485,8 +479,8 @@ int Outbox::QueueMessage(ComposeWindow& window, bool draft) {
 
   std::vector<std::string> addresses, names;
   if (!draft) {
-    to = Trim(to);
-    subject = Trim(subject);
+    to = TrimBlanks(to);
+    subject = TrimBlanks(subject);
     if (to.empty()) {
       app_.Messages().Error(sendtext::kFillInTo);
       Post(handle, kMsgSendStatus, "");
