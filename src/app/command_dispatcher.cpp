@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <iterator>
 
+#include "mail/send/mailto_link.h"
+#include "net/server_session.h"
+#include "net/web_origin.h"
 #include "platform/url_canonicalizer.h"
 
 // The program's version, shown in the upgrade question.
@@ -41,10 +45,8 @@ const int kTestMailCount = 50;
 // these is refused, not cut (a cut value would be a different setting).
 const size_t kMaxSettingName = 64;
 const size_t kMaxSettingValue = 1024;
-// The longest info-box rotation a command may set (a day), and the longest
-// ping interval whose milliseconds still fit a timer.
+// The longest info-box rotation a command may set (a day).
 const long kMaxInfoBoxSeconds = 86400;
-const long kMaxPingMinutes = 35791;
 
 bool IsTokenChar(unsigned char c) { return c > ' ' && c < 0x7F; }
 
@@ -181,6 +183,15 @@ std::string AddressHost(const std::string& address) {
   return authority;
 }
 
+bool IsShowOnlyCommand(const std::string& word) {
+  static const char* const kShowOnly[] = {
+      "refreshart",      "vyrsearch",      "search",         "popupwnd",      "navigatechan",   "showcounters",
+      "search_email",    "search_web",     "search_usenet",  "search_yellowpages",              "search_news",
+      "search_white",    "search_pictures", "channeldesigner", "showchannelbar", "hidechannelbar",
+      "changelook",      "startupoptions", "emailsettings",  "speedbooster",  "showmail",       "about"};
+  return std::any_of(std::begin(kShowOnly), std::end(kShowOnly), [&word](const char* w) { return word == w; });
+}
+
 std::string FormatMemoryReport(const platform::MemoryStatus& s) {
   return Format(
       "%ld - Percent in use\r\n%9ld - Physical Total\r\n%9ld - Physical Avail\r\n"
@@ -203,6 +214,14 @@ namespace {
 bool Arg(const std::string& text, int& pos, std::string& arg, bool lowerCase) {
   pos = NextToken(text, pos, arg, lowerCase);
   return pos >= 0;
+}
+
+// The whole rest of the text from its next token on ("" when none is left).
+std::string RestOfText(const std::string& text, int pos) {
+  std::string first;
+  const int end = NextToken(text, pos, first, false);
+  if (end < 0) return {};
+  return text.substr(static_cast<size_t>(end) - first.size());
 }
 }  // namespace
 
@@ -251,8 +270,9 @@ const CommandDispatcher::Entry CommandDispatcher::kTable[] = {
     {"showmail", 0, [](D& d, const std::string&, int) { d.shell_.PostMenuCommand(kReadMailCommand); }},
     {"load_ids", 0,
      [](D& d, const std::string& t, int p) {
-       std::string list;
-       if (Arg(t, p, list, true)) d.services_.LoadIds(list);
+       // The whole rest of the text (id and address pairs), lower-cased.
+       const std::string rest = RestOfText(t, p);
+       if (!rest.empty()) d.services_.LoadIds(ToLower(rest));
      }},
     {"showinfobox", 0, [](D& d, const std::string& t, int p) { d.ShowInfoBox(t, p); }},
     {"setinifile", 0, [](D& d, const std::string& t, int p) { d.SetIniFile(t, p); }},
@@ -265,11 +285,8 @@ const CommandDispatcher::Entry CommandDispatcher::kTable[] = {
      }},
     {"trackurls", 0,
      [](D& d, const std::string& t, int p) {
-       // The whole rest of the text, from its first token on.
-       std::string first;
-       const int end = NextToken(t, p, first, false);
-       if (end < 0) return;
-       d.services_.TrackUrls(t.substr(static_cast<size_t>(end) - first.size()));
+       const std::string rest = RestOfText(t, p);
+       if (!rest.empty()) d.services_.TrackUrls(rest);
      }},
     {"ack", 0,
      [](D& d, const std::string& t, int p) {
@@ -325,7 +342,7 @@ const CommandDispatcher::Entry CommandDispatcher::kTable[] = {
     {"updatespelldict", 0,
      [](D& d, const std::string& t, int p) {
        std::string url;
-       if (Arg(t, p, url, false)) d.services_.UpdateSpellingDictionary(url);
+       if (Arg(t, p, url, false) && d.IsHomeAddress(url)) d.services_.UpdateSpellingDictionary(url);
      }},
     {"updatefixedchannels", 0,
      [](D& d, const std::string& t, int p) { d.PackageUpdate(t, p, &CommandServices::UpdateFixedChannels); }},
@@ -360,15 +377,10 @@ std::string CommandDispatcher::FtpHost() const {
 }
 
 bool CommandDispatcher::IsHomeAddress(const std::string& address) const {
-  const std::string host = AddressHost(address);
-  const std::string web = WebHost();
-  if (host.empty() || web.empty()) return false;
-  if (host == web || host == FtpHost()) return true;
-  const std::string domain = StartsWith(web, "www.") ? web.substr(4) : web;
-  return host == domain || EndsWith(host, "." + domain);
+  return net::IsSameOrigin(address, app_.HomeServer());
 }
 
-bool CommandDispatcher::HandleSpecialUrl(const std::string& address, bool trusted) {
+bool CommandDispatcher::HandleSpecialUrl(const std::string& address, const NavigationVerdict& verdict) {
   lastAction_ = Action::None;
   lastActionRefused_ = false;
   lastActionText_.clear();
@@ -380,8 +392,17 @@ bool CommandDispatcher::HandleSpecialUrl(const std::string& address, bool truste
 
   if (StartsWith(lower, "mailto:") && app_.GetInt("email", "UseVyrMail", 1) == 1) {
     lastAction_ = Action::Mailto;
-    lastActionText_ = lower.substr(7);
-    services_.ComposeMail(lastActionText_);
+    // The fields are read from the link as it came, before any decoding:
+    // an encoded "&" or line break stays inside its field.
+    const MailtoFields fields = ParseMailtoLink(Trim(address));
+    lastActionText_ = fields.to;
+    // Only a link the user opened writes a message; one a page or a hidden
+    // frame opened on its own is cancelled.
+    if (!(verdict.takes & kTakesMailto) || !verdict.userStarted) {
+      lastActionRefused_ = true;
+      return true;
+    }
+    services_.ComposeMail(fields);
     return true;
   }
 
@@ -389,7 +410,11 @@ bool CommandDispatcher::HandleSpecialUrl(const std::string& address, bool truste
   if (StartsWith(lower, prefix)) {
     lastAction_ = Action::Command;
     lastActionText_ = canonical.substr(prefix.size());
-    if (trusted) {
+    std::string word;
+    NextToken(lastActionText_, 0, word, true);
+    const bool allowed = (verdict.takes & kTakesCommands) &&
+                         (verdict.trust == Trust::Full || (verdict.trust == Trust::UserClick && IsShowOnlyCommand(word)));
+    if (allowed) {
       RunCommand(lastActionText_);
     } else {
       lastActionRefused_ = true;
@@ -397,15 +422,13 @@ bool CommandDispatcher::HandleSpecialUrl(const std::string& address, bool truste
     return true;
   }
 
-  // The program's setup file on the home web or FTP host: an update offer.
-  // The host must be the home server's itself, not merely named somewhere in
-  // the address. Declining lets the browser fetch the file.
-  const std::string host = AddressHost(lower);
-  if (EndsWith(lower, ".exe") && !host.empty() && (host == WebHost() || host == FtpHost()) &&
-      lower.find("/vyrsetup") != std::string::npos) {
+  // The program's setup file on the home server: an update offer. Declining
+  // lets the browser fetch the file.
+  if (EndsWith(lower, ".exe") && IsHomeAddress(canonical) && lower.find("/vyrsetup") != std::string::npos &&
+      (verdict.takes & kTakesSetupOffer)) {
     lastAction_ = Action::Setup;
     lastActionText_ = canonical;
-    if (!trusted) {
+    if (verdict.trust != Trust::Full) {
       lastActionRefused_ = true;
       return true;
     }
@@ -415,10 +438,13 @@ bool CommandDispatcher::HandleSpecialUrl(const std::string& address, bool truste
     }
   }
 
-  if (EndsWith(lower, ".ndf")) {
+  if (EndsWith(lower, ".ndf") && (verdict.takes & kTakesChannelFiles)) {
     lastAction_ = Action::ChannelFile;
     lastActionText_ = canonical;
-    if (!trusted) {
+    // Channel files come over the web only, never from a local file a page
+    // names.
+    const bool web = StartsWith(lower, "http://") || StartsWith(lower, "https://");
+    if (verdict.trust != Trust::Full || !web) {
       lastActionRefused_ = true;
       return true;
     }
@@ -545,6 +571,9 @@ void CommandDispatcher::ImportScheme(const std::string& text, int pos) {
   // "." and ".." would leave those folders.
   const std::string name = LastComponent(address);
   if (name == "." || name == "..") return;
+  // A page's package comes from the home server's gallery, never from a
+  // local file or another site.
+  if (!IsHomeAddress(address)) return;
   services_.ImportScheme(address);
 }
 
@@ -552,8 +581,13 @@ void CommandDispatcher::PingInterval(const std::string& text, int pos) {
   std::string minutesText;
   long minutes = 0;
   if (!Arg(text, pos, minutesText, false)) return;
-  // 0 would ping without pause; too many minutes would not fit the timer.
-  if (!ParseCount(minutesText, kMaxPingMinutes, minutes) || minutes == 0) return;
+  // 0 would ping without pause; the session pings at least once a day, so a
+  // longer interval is stored as a day.
+  if (minutesText.find_first_not_of("0123456789") != std::string::npos) return;
+  const size_t digits = minutesText.find_first_not_of('0');
+  if (digits == std::string::npos) return;
+  minutes = minutesText.size() - digits > 5 ? net::kMaxPingMinutes : std::stol(minutesText.substr(digits));
+  minutes = std::min<long>(minutes, net::kMaxPingMinutes);
   app_.WriteInt("misc", "PI", static_cast<int>(minutes));
   services_.SetPingInterval(static_cast<int>(minutes));
 }
@@ -563,8 +597,7 @@ void CommandDispatcher::PingServer(const std::string& text, int pos) {
   if (!Arg(text, pos, address, false)) return;
   // The command server receives the usage reports and sends commands back:
   // it stays within the home server's domain.
-  const std::string lower = ToLower(address);
-  if (!(StartsWith(lower, "http://") || StartsWith(lower, "https://")) || !IsHomeAddress(address)) return;
+  if (!IsHomeAddress(address)) return;
   app_.WriteString("misc", "PS", address);
   services_.SetServerScript(address);
 }
@@ -573,8 +606,8 @@ void CommandDispatcher::PackageUpdate(const std::string& text, int pos,
                                       void (CommandServices::*update)(const std::string&, const std::string&)) {
   std::string version, url;
   if (!Arg(text, pos, version, false) || !Arg(text, pos, url, false)) return;
-  // Program files are unpacked next to the running program: home server only.
-  if (update == &CommandServices::UpdateProgramFiles && !IsHomeAddress(url)) return;
+  // Every package comes from the home server only.
+  if (!IsHomeAddress(url)) return;
   (services_.*update)(version, url);
 }
 

@@ -16,6 +16,7 @@
 
 #include "app/application.h"
 #include "app/command_services.h"
+#include "app/navigation_verdict.h"
 #include "app/shell.h"
 #include "platform/memory_status.h"
 #include "platform/string_table.h"
@@ -45,6 +46,11 @@ std::string AddressHost(const std::string& address);
 // The memory report of the test commands.
 std::string FormatMemoryReport(const platform::MemoryStatus& status);
 
+// Commands that only open or show something (windows, dialogs, the channel
+// bar, the info box): the only ones a page of another site may run, after a
+// real click on a link. word: the lower-cased command word.
+bool IsShowOnlyCommand(const std::string& word);
+
 class CommandDispatcher {
  public:
   // What HandleSpecialUrl decided last (for the command-line companion).
@@ -53,14 +59,18 @@ class CommandDispatcher {
   CommandDispatcher(Application& app, Shell& shell, CommandServices& services);
 
   // True when the address was taken (the caller cancels its navigation),
-  // false when the navigation is to go ahead. trusted: the navigation may run
-  // what it names (see navigation_trust.h); an untrusted command link, setup
-  // program link or channel file is taken, so that the browser does not load
-  // it, but nothing runs, nothing is asked and nothing is downloaded.
-  // "mailto:" links only open the composer and are handled either way.
-  bool HandleSpecialUrl(const std::string& address, bool trusted);
-  // Runs one command; an unknown word shows message 33079 with the text, a
-  // missing argument ends the command without doing anything.
+  // false when the navigation is to go ahead. The verdict is the pane's (see
+  // browser/navigation_policy.h): with Trust::Full a command link runs; with
+  // Trust::UserClick only a command that opens or shows something runs
+  // (IsShowOnlyCommand); otherwise a command link, setup program link or
+  // channel file is taken, so that the browser does not load it, but
+  // nothing runs, nothing is asked and nothing is downloaded. A "mailto:"
+  // link opens the composer only when the user started it; one the pane
+  // does not take, or a page started, is cancelled.
+  bool HandleSpecialUrl(const std::string& address, const NavigationVerdict& verdict);
+  // Runs one command with full trust (a trusted page, the home server's ping
+  // reply); an unknown word shows message 33079 with the text, a missing
+  // argument ends the command without doing anything.
   void RunCommand(const std::string& commandText);
 
   Action LastAction() const { return lastAction_; }
@@ -86,8 +96,9 @@ class CommandDispatcher {
   struct Entry;
   static const Entry kTable[];
 
-  // The home server's domain: its web host, its FTP host, or a host below
-  // the web host's domain ("www." dropped).
+  // An http or https address of the home server's exact origin (scheme,
+  // host and port): the only place software, packages and command servers
+  // come from.
   bool IsHomeAddress(const std::string& address) const;
   // Shows the channel bar: the setting, the button strip and the layout.
   void SetChannelBarShown(bool shown);

@@ -52,7 +52,13 @@ class CommandRecorder : public Shell, public CommandServices, public MessageBoxS
   }
 
   // CommandServices
-  void ComposeMail(const std::string& recipient) override { Note("ComposeMail", recipient); }
+  void ComposeMail(const MailtoFields& f) override {
+    std::string text = f.to;
+    if (!f.cc.empty()) text += " cc=" + f.cc;
+    if (!f.subject.empty()) text += " subject=" + f.subject;
+    if (!f.body.empty()) text += " body=" + f.body;
+    Note("ComposeMail", text);
+  }
   void SendTestMails(const std::vector<TestMail>& mails) override { NoteMails("SendTestMails", mails); }
   void QueueTestMails(const std::vector<TestMail>& mails) override { NoteMails("QueueTestMails", mails); }
   void RecordVisit(const std::string& address) override { visits.push_back(address); }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "mail/send/mailto_link.h"
+
 namespace vyr {
 
 // One message of the mail tests.
@@ -18,9 +20,8 @@ class CommandServices {
   virtual ~CommandServices() = default;
 
   // --- mail -------------------------------------------------------------------
-  // Opens the composer for a message to the recipient (empty subject, body
-  // and copy fields).
-  virtual void ComposeMail(const std::string& recipient) = 0;
+  // Opens the composer for a new message with these fields (a mailto link).
+  virtual void ComposeMail(const MailtoFields& fields) = 0;
   // Sends the messages now / places them in the Outbox.
   virtual void SendTestMails(const std::vector<TestMail>& mails) = 0;
   virtual void QueueTestMails(const std::vector<TestMail>& mails) = 0;

@@ -43,14 +43,23 @@ int SpecialCommand(Context& c, std::vector<std::string> args) {
   const bool yes = std::erase(args, std::string("--yes")) > 0;
   const bool downloadOk = std::erase(args, std::string("--download-ok")) > 0;
   const bool untrusted = std::erase(args, std::string("--untrusted")) > 0;
-  if (args.size() != 1) return Usage(c.err, "url special [--yes] [--download-ok] [--untrusted] ADDRESS");
+  const bool click = std::erase(args, std::string("--click")) > 0;
+  if (args.size() != 1 || (untrusted && click)) {
+    return Usage(c.err, "url special [--yes] [--download-ok] [--untrusted | --click] ADDRESS");
+  }
+  // Typed by the user (the default), a real click on a link of another
+  // site's page, or started by a page on its own.
+  NavigationVerdict verdict;
+  verdict.takes = kTakesEverything;
+  verdict.trust = untrusted ? Trust::None : click ? Trust::UserClick : Trust::Full;
+  verdict.userStarted = !untrusted;
   CommandRecorder recorder;
   recorder.downloadSucceeds = downloadOk;
   recorder.answer = yes ? IDYES : IDNO;
   Application app(c.app.WindowsDirectory(), recorder, c.sounds);
   app.LoadStartupSettings();
   CommandDispatcher dispatcher(app, recorder, recorder);
-  const bool taken = dispatcher.HandleSpecialUrl(args[0], !untrusted);
+  const bool taken = dispatcher.HandleSpecialUrl(args[0], verdict);
   c.out << (taken ? "taken" : "not taken") << "\n";
   const CommandDispatcher::Action action = dispatcher.LastAction();
   if (dispatcher.LastActionRefused()) {

@@ -1,6 +1,7 @@
 // Commands pushed by the home server, run through the dispatcher into the
-// objects that do the work: the tracked addresses and counters of the session
-// and an info box package that lands in its folder with its version stored.
+// objects that do the work: the tracked addresses and counters of the session,
+// and the update object, which takes packages from the home server only (the
+// downloads themselves are in tests/net/software_update_peer_test.cpp).
 #include "app/application_services.h"
 
 #include <gtest/gtest.h>
@@ -60,19 +61,18 @@ TEST(ApplicationServicesTest, PushedCommandsReachTheSessionAndTheUpdates) {
   }
 
   // Two visits of a tracked address through the filter, one acknowledged.
-  EXPECT_FALSE(dispatcher.HandleSpecialUrl("http://news.example/today/", true));
-  EXPECT_FALSE(dispatcher.HandleSpecialUrl("http://NEWS.example/", true));
+  EXPECT_FALSE(dispatcher.HandleSpecialUrl("http://news.example/today/", vyr::NavigationVerdict{vyr::Trust::Full, true, vyr::kTakesEverything}));
+  EXPECT_FALSE(dispatcher.HandleSpecialUrl("http://NEWS.example/", vyr::NavigationVerdict{vyr::Trust::Full, true, vyr::kTakesEverything}));
   dispatcher.RunCommand("ack URL=7+1+0");  // blanks would end the argument
   EXPECT_EQ(tracked.TriplesText(), "7 1 0 ");
   EXPECT_EQ(services.UsageCountersText(), "&PV=1");
 
-  // The package: a local file, completed at once through the main window.
-  for (int i = 0; i < 50 && !window.finished; ++i) {
-    platform::WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(100));
-  }
-  ASSERT_TRUE(window.finished);
-  EXPECT_EQ(t.app.GetInt("misc", "ibver", 0), 3);
-  EXPECT_EQ(test::ReadFile(t.app.GetDataDirectory("InfoBox") + "/default/Dir1/Box1.htm"), "<p>one</p>");
+  // The package named a file on this machine, not the home server: refused,
+  // nothing fetched, unpacked or recorded.
+  platform::WindowMessages::Instance().DispatchPending();
+  EXPECT_FALSE(window.finished);
+  EXPECT_EQ(t.app.GetInt("misc", "ibver", 0), 0);
+  EXPECT_FALSE(platform::FileExists(t.app.GetDataDirectory("InfoBox") + "/default/Dir1/Box1.htm"));
   EXPECT_TRUE(shell.calls.empty()) << shell.calls.front();
 }
 

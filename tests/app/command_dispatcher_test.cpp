@@ -93,7 +93,8 @@ TEST(CommandDispatcherTest, EveryCommandWordReachesItsEffectWithItsArguments) {
       {"search_pictures", {"OpenSearchDialog 6"}, ""},
       {"updatesoftware HTTP://WWW.Vyrelle.example/VyrSetup.exe",
        {"UpdateSoftware http://www.vyrelle.example/vyrsetup.exe ask"}, ""},
-      {"updatesoftware http://dl.vyrelle.example/s.exe", {"UpdateSoftware http://dl.vyrelle.example/s.exe ask"}, ""},
+      // Only the home server's exact origin: another host of its domain is not it.
+      {"updatesoftware http://dl.vyrelle.example/s.exe", {}, ""},
       {"popupwnd HTTP://Example.org/A", {"OpenPopupWindow http://example.org/a"}, ""},
       {"navigatechan News", {"NavigateChannel news"}, ""},
       {"soundoffxyz", {"SaveAndSilenceNavigationSounds"}, ""}, {"SoundOn", {"RestoreNavigationSounds"}, ""},
@@ -101,7 +102,8 @@ TEST(CommandDispatcherTest, EveryCommandWordReachesItsEffectWithItsArguments) {
       {"showcounters", {"Information &S=1"}, ""},
       {"showchannelbar", {"RebuildButtonStrip", "LayoutMainWindow"}, "[Misc]\nShowContentBar=1\n"},
       {"hidechannelbar", {"RebuildButtonStrip", "LayoutMainWindow"}, "[Misc]\nShowContentBar=0\n"},
-      {"load_ids 12=Http://A", {"LoadIds 12=http://a"}, ""},
+      // The whole rest of the line, lower-cased.
+      {"load_ids 12 Http://A  13 http://b/*", {"LoadIds 12 http://a  13 http://b/*"}, ""},
       {"showinfobox http://ib.example/P 45", {"ShowInfoBoxNow http://ib.example/P 45"}, ""},
       {"showinfobox http://ib.example/P", {"ShowInfoBoxNow http://ib.example/P 30"}, ""},
       {"showinfobox http://ib.example/P 0", {"ShowInfoBoxNow http://ib.example/P 30"}, ""},
@@ -113,9 +115,12 @@ TEST(CommandDispatcherTest, EveryCommandWordReachesItsEffectWithItsArguments) {
       {"trackurls  1 a*b  2 C", {"TrackUrls 1 a*b  2 C"}, ""},
       {"ack &S=3&F=1", {"Acknowledge &S=3&F=1"}, ""},
       {"pinginterval 15", {"SetPingInterval 15"}, "[misc]\nPI=15\n"},
-      {"pingserver http://cmd.vyrelle.example/scripts/vyrcmd.dll",
-       {"SetServerScript http://cmd.vyrelle.example/scripts/vyrcmd.dll"},
-       "[misc]\nPS=http://cmd.vyrelle.example/scripts/vyrcmd.dll\n"},
+      // A day at most between pings: a longer interval is a day.
+      {"pinginterval 35792", {"SetPingInterval 1440"}, "[misc]\nPI=1440\n"},
+      {"pinginterval 99999999999999999999", {"SetPingInterval 1440"}, "[misc]\nPI=1440\n"},
+      {"pingserver http://www.vyrelle.example/scripts/vyrcmd2.dll",
+       {"SetServerScript http://www.vyrelle.example/scripts/vyrcmd2.dll"},
+       "[misc]\nPS=http://www.vyrelle.example/scripts/vyrcmd2.dll\n"},
       {"repainttest", {report, "RepaintTest", report, "Information Did 3 Repaints\r\n400 - start, 400 - End"}, ""},
       {"channeltest1",
        {report, "ChannelListTest 1", report, "Information Did 3 Repaints\r\n400 - start, 400 - End"}, ""},
@@ -132,10 +137,12 @@ TEST(CommandDispatcherTest, EveryCommandWordReachesItsEffectWithItsArguments) {
        {"Question Queue Mail Test | Create 50 test messages in the Outbox for mailtest@vyrelle.example ?",
         "QueueTestMails 50 mailtest@vyrelle.example Queue Mail Test message #1"}, ""},
       {"mousetest", {"MouseTest", "Information Did 3 Repaints\r\n400 - start, 400 - End"}, ""},
-      {"ibpush 7 http://ads.example/IBox.zip", {"UpdateInfoBox 7 http://ads.example/IBox.zip"}, ""},
+      {"ibpush 7 http://www.vyrelle.example/IBox.zip", {"UpdateInfoBox 7 http://www.vyrelle.example/IBox.zip"}, ""},
       {"updateexe 7 http://www.vyrelle.example/Vyr20.zip", {"UpdateProgramFiles 7 http://www.vyrelle.example/Vyr20.zip"}, ""},
-      {"updatespelldict http://x.example/dict.zip", {"UpdateSpellingDictionary http://x.example/dict.zip"}, ""},
-      {"updatefixedchannels 3 http://x.example/F.zip", {"UpdateFixedChannels 3 http://x.example/F.zip"}, ""},
+      {"updatespelldict http://www.vyrelle.example/dict.zip",
+       {"UpdateSpellingDictionary http://www.vyrelle.example/dict.zip"}, ""},
+      {"updatefixedchannels 3 http://www.vyrelle.example/F.zip",
+       {"UpdateFixedChannels 3 http://www.vyrelle.example/F.zip"}, ""},
       {"autoupdate 2.5 http://www.vyrelle.example/vyrsetup.exe",
        {"Question Upgrade 2.5 ? | You're currently running version *. You need to upgrade to version 2.5 of "
         "Vyrelle\r\n\r\nUpgrade now?",
@@ -167,7 +174,15 @@ TEST(CommandDispatcherTest, EveryCommandWordReachesItsEffectWithItsArguments) {
       {"setinifile misc ;k v", {}, ""}, {"setinifile email pop3-server evil.example", {}, ""},
       {"setinifile MISC homeserver http://evil.example", {}, ""}, {"setinifile misc ps http://evil.example", {}, ""},
       {"setinifile misc k " + std::string(1025, 'v'), {}, ""}, {"setinifile " + std::string(65, 's') + " k v", {}, ""},
-      {"pinginterval 0", {}, ""}, {"pinginterval 10x", {}, ""}, {"pinginterval 35792", {}, ""},
+      {"pinginterval 0", {}, ""}, {"pinginterval 10x", {}, ""},
+      // Packages, dictionaries and channel files come from the home server,
+      // over the web, never from a local file or another site.
+      {"ibpush 7 file:///etc/passwd", {}, ""}, {"ibpush 7 /etc/passwd", {}, ""},
+      {"updatespelldict file:///dev/zero", {}, ""}, {"updatespelldict http://x.example/dict.zip", {}, ""},
+      {"updatefixedchannels 3 http://www.vyrelle.example.evil.example/F.zip", {}, ""},
+      {"importscheme http://x.example/Ocean.vyrscheme", {}, ""},
+      {"importscheme file:///tmp/Ocean.vyrscheme", {}, ""},
+      {"pingserver http://cmd.vyrelle.example/scripts/vyrcmd.dll", {}, ""},
       {"pingserver http://evil.example/vyrcmd.dll", {}, ""}, {"pingserver ftp://www.vyrelle.example/x", {}, ""},
   };
   for (const auto& [text, expected, profile] : cases) {
@@ -217,11 +232,18 @@ TEST(CommandDispatcherTest, TheFilterTakesMailCommandSetupAndChannelFileLinks) {
     bool taken;
     Calls calls;
     std::string profile;
-    bool trusted = true;
+    Trust trust = Trust::Full;
   };
+  constexpr Trust kClick = Trust::UserClick;
+  constexpr Trust kPage = Trust::None;
   const Case cases[] = {
-      {"MAILTO:Bob@Example.ORG", -1, IDNO, false, true, {"ComposeMail bob@example.org"}, ""},
-      {" mailto:a%zzb%41 ", 1, IDNO, false, true, {"ComposeMail a%zzba"}, "[email]\nUseVyrMail=1\n"},
+      {"MAILTO:Bob@Example.ORG", -1, IDNO, false, true, {"ComposeMail Bob@Example.ORG"}, ""},
+      {" mailto:a%zzb%41 ", 1, IDNO, false, true, {"ComposeMail a%zzbA"}, "[email]\nUseVyrMail=1\n"},
+      // Fields, decoded after the split; a header a link adds on a line of
+      // its own stays inside the subject, without the line break; Bcc is
+      // never taken.
+      {"mailto:a@x.example?subject=Hi%0D%0ABcc:%20evil@y.example&bcc=evil@y.example&cc=c%26d@x.example", -1,
+       IDNO, false, true, {"ComposeMail a@x.example cc=c&d@x.example subject=HiBcc: evil@y.example"}, "", kClick},
       {"mailto:bob@example.org", 0, IDNO, false, false, {}, "[email]\nUseVyrMail=0\n"},
       // An escaped blank separates arguments; the text keeps its case.
       {cmd + "setinifile%20Misc%20Key%20Va%6Cue", -1, IDNO, false, true, {}, "[Misc]\nKey=Value\n"},
@@ -238,8 +260,10 @@ TEST(CommandDispatcherTest, TheFilterTakesMailCommandSetupAndChannelFileLinks) {
       {"http://www.vyrelle.example/files/VyrSetup.exe", -1, IDYES, false, true,
        {"Question Vyrelle | Update this software from\n\nhttp://www.vyrelle.example/files/VyrSetup.exe ?",
         "UpdateSoftware http://www.vyrelle.example/files/VyrSetup.exe noask"}, ""},
-      {"ftp://ftp.vyrelle.example/vyrsetup20.exe", -1, IDNO, false, false,
-       {"Question Vyrelle | Update this software from\n\nftp://ftp.vyrelle.example/vyrsetup20.exe ?"}, ""},
+      // Software comes over the web from the home server's exact origin only.
+      {"ftp://ftp.vyrelle.example/vyrsetup20.exe", -1, IDYES, false, false, {}, ""},
+      {"http://www.vyrelle.example:8080/vyrsetup.exe", -1, IDYES, false, false, {}, ""},
+      {"https://www.vyrelle.example/vyrsetup.exe", -1, IDYES, false, false, {}, ""},
       {"http://evil.example/www.vyrelle.example/vyrsetup.exe", -1, IDYES, false, false, {}, ""},
       {"http://www.vyrelle.example@evil.example/vyrsetup.exe", -1, IDYES, false, false, {}, ""},
       {"http://www.vyrelle.example/vyrsetup.zip", -1, IDYES, false, false, {}, ""},
@@ -251,20 +275,32 @@ TEST(CommandDispatcherTest, TheFilterTakesMailCommandSetupAndChannelFileLinks) {
        {"DownloadWithProgress http://ch.example/News.ndf {root}/_TEMP/vyrtemp.ndf", "Error Error Obtaining Update."},
        ""},
       {"http://example.org/page.html", -1, IDNO, false, false, {}, ""},
-      // Untrusted navigations: taken so the browser does not load them, but
-      // nothing runs, nothing is asked, nothing is downloaded.
-      {cmd + "setinifile%20Misc%20Key%20Value", -1, IDNO, false, true, {}, "", false},
-      {"http://www.vyrelle.example/files/VyrSetup.exe", -1, IDYES, false, true, {}, "", false},
-      {"http://ch.example/News.NDF", -1, IDNO, true, true, {}, "", false},
-      {"MAILTO:Bob@Example.ORG", -1, IDNO, false, true, {"ComposeMail bob@example.org"}, "", false},
-      {"http://example.org/page.html", -1, IDNO, false, false, {}, "", false},
+      {"file:///home/u/list.ndf", -1, IDNO, true, true, {}, ""},
+      // A real click on another site's page: commands that only show
+      // something run; anything that writes, downloads or talks to servers
+      // does not; a setup program or channel file is not fetched.
+      {cmd + "showmail", -1, IDNO, false, true, {"PostMenuCommand 32788"}, "", kClick},
+      {cmd + "setinifile%20Misc%20Key%20Value", -1, IDNO, false, true, {}, "", kClick},
+      {cmd + "ibpush%209%20" + cmd.substr(0, 26) + "/ib.zip", -1, IDNO, false, true, {}, "", kClick},
+      {cmd + "showinfobox%20http://evil.example/", -1, IDNO, false, true, {}, "", kClick},
+      {"http://www.vyrelle.example/files/VyrSetup.exe", -1, IDYES, false, true, {}, "", kClick},
+      {"http://ch.example/News.NDF", -1, IDNO, true, true, {}, "", kClick},
+      // Navigations a page started: taken so the browser does not load them,
+      // but nothing runs, nothing is asked, nothing is downloaded.
+      {cmd + "setinifile%20Misc%20Key%20Value", -1, IDNO, false, true, {}, "", kPage},
+      {cmd + "showmail", -1, IDNO, false, true, {}, "", kPage},
+      {"http://www.vyrelle.example/files/VyrSetup.exe", -1, IDYES, false, true, {}, "", kPage},
+      {"http://ch.example/News.NDF", -1, IDNO, true, true, {}, "", kPage},
+      {"MAILTO:Bob@Example.ORG", -1, IDNO, false, true, {}, "", kPage},
+      {"http://example.org/page.html", -1, IDNO, false, false, {}, "", kPage},
   };
   for (const Case& c : cases) {
     Rig rig;
     if (c.useVyrMail >= 0) rig.app.WriteInt("email", "UseVyrMail", c.useVyrMail);
     rig.recorder.answer = c.answer;
     rig.recorder.downloadSucceeds = c.downloadOk;
-    EXPECT_EQ(rig.dispatcher.HandleSpecialUrl(c.address, c.trusted), c.taken) << c.address;
+    const NavigationVerdict verdict{c.trust, c.trust != Trust::None, kTakesEverything};
+    EXPECT_EQ(rig.dispatcher.HandleSpecialUrl(c.address, verdict), c.taken) << c.address;
     EXPECT_EQ(rig.recorder.calls, rig.Expected(c.calls)) << c.address;
     EXPECT_EQ(rig.Profile(), c.profile) << c.address;
     EXPECT_EQ(rig.recorder.visits, Calls{c.address});  // every address is counted, as given

@@ -64,9 +64,9 @@ struct RecordingOwner : CBrowserOwner {
   int busy = 0;  // DownloadBegin less DownloadComplete
   bool visible = false;
 
-  bool HandleSpecialUrl(const std::string& url, bool trusted) override {
-    specials.push_back(url + (trusted ? " trusted" : " untrusted"));
-    return dispatcher && dispatcher->HandleSpecialUrl(url, trusted);
+  bool HandleSpecialUrl(const std::string& url, const vyr::NavigationVerdict& verdict) override {
+    specials.push_back(url + (verdict.trust != vyr::Trust::None ? " trusted" : " untrusted"));
+    return dispatcher && dispatcher->HandleSpecialUrl(url, verdict);
   }
   void BeforeNavigate(const std::string& url, bool, bool&) override { befores.push_back(url); }
   void CommandStateChange(int command, bool enabled) override {
@@ -101,7 +101,7 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     owner_.newWindowOwner = &newWindowOwner_;
 
     frame_ = new wxFrame(nullptr, wxID_ANY, wxS("browser host"), wxPoint(0, 0), wxSize(800, 600));
-    browser_ = new CBrowserWnd(frame_, &owner_);
+    browser_ = new CBrowserWnd(frame_, &owner_, vyr::NavigationPolicy::ForBrowserWindow(*app_, ""));
     frame_->Show();
     frame_->Raise();
     return true;
@@ -115,8 +115,8 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
                                    "; statuses: " + Join(owner_.statuses));
   }
 
-  bool Show(const std::string& title, const std::string& body) {
-    browser_->Navigate(vyr::test::TitledPage(base_, title, body));
+  bool Show(const std::string& title, const std::string& body, const std::string& site = {}) {
+    browser_->Navigate(vyr::test::TitledPage(site.empty() ? base_ : site, title, body));
     return PumpUntil([&] { return owner_.title == title; });
   }
 
@@ -137,8 +137,8 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     const std::string cmd = home_ + "/_cmd/showmail";
     const std::string fill = "position:fixed;left:0;top:0;right:0;bottom:0;background:#2e7d32;display:block";
 
-    // A command link the user clicks: trusted, run, never offered to
-    // BeforeNavigate. Then Ctrl+N goes to the owner as its menu command.
+    // A command link the user clicks on another site's page: a command that
+    // only shows something runs, and it is never offered to BeforeNavigate. Then Ctrl+N goes to the owner as its menu command.
     const bool shown = Show("click", "<a href=\"" + cmd + "\" style=\"" + fill + "\">run</a>");
     const bool painted = shown && PumpUntil([&] { return TakeScreenshot(); });
     ClickAt(browser_);
@@ -152,10 +152,10 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
           owner_.commands == std::vector<int>{kNewBrowserWindowCommand} && owner_.title == "click");
 
     // The same command link reached by a script, a hidden frame, or a click
-    // inside a sub-frame (real, but not top-level): offered as untrusted,
-    // nothing runs.
+    // inside a sub-frame of another origin (real, but not top-level):
+    // offered as untrusted, nothing runs.
     const std::string framed =
-        vyr::test::EchoPage(base_, "<body style=\"margin:0\"><a href=\"" + cmd + "\" style=\"" + fill + "\">x</a>");
+        vyr::test::EchoPage(home_, "<body style=\"margin:0\"><a href=\"" + cmd + "\" style=\"" + fill + "\">x</a>");
     const struct {
       const char* name;
       std::string body;
@@ -209,13 +209,24 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     const std::string media = app_->Directories().Root() + "/media/default";
     vyr::platform::CreateDirectories(media);
     std::ofstream(media + "/logo.gif") << "GIF89a";
-    Show("external",
-         "<script>var e = window.external; e.DoSearch(); document.title = 'ext:' + e.IsVyrelle() + ':' +"
-         " JSON.stringify(e.InsertImage('../x')) + ':' + e.InsertImage('logo.gif') + ':' +"
-         " Object.keys(e).sort().join(',');</script>");
+    const std::string external =
+        "<script>var e = window.external; e.DoSearch(); document.title = 'ext:' + e.IsVyrelle() + ':' +"
+        " JSON.stringify(e.InsertImage('../x')) + ':' + e.InsertImage('logo.gif') + ':' +"
+        " Object.keys(e).sort().join(',');</script>";
+    // A page of the home server gets answers.
+    Show("external", external, home_);
     PumpUntil([&] { return owner_.title.rfind("ext:", 0) == 0 && owner_.searches > 0; });
     const std::string expected = "ext:2:\"\":" + media + "/logo.gif:DoSearch,InsertImage,IsVyrelle";
-    Check("window.external", owner_.title == expected && owner_.searches == 1);
+    Check("window.external answers the home server's page", owner_.title == expected && owner_.searches == 1);
+    // Another site's page finds the object but gets nothing from it, and a
+    // page that asks the host's prompt itself gets no path either.
+    Show("external elsewhere",
+         external + "<script>document.title += ':' + JSON.stringify(prompt('\\u0001vyrelle:InsertImage', 'logo.gif'));"
+                    "</script>");
+    PumpUntil([&] { return owner_.title.rfind("ext:", 0) == 0; });
+    Settle();
+    Check("window.external answers nothing to another site",
+          owner_.title == "ext:2:\"\"::DoSearch,InsertImage,IsVyrelle:\"\"" && owner_.searches == 1);
 
     // A bare word goes through enhanced browsing with the injected resolver.
     vyr::EnhancedBrowsingSettings settings;

@@ -8,9 +8,11 @@
 #include <utility>
 
 #include <wx/app.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
 
 #include "app/application.h"
-#include "browser/navigation_trust.h"
+#include "browser/navigation_policy.h"
 
 namespace {
 
@@ -20,24 +22,26 @@ std::string engineDataDirectory;
 // meanwhile becomes its related view (see CBrowserWnd's constructor).
 WebKitWebView* relatedViewForNextControl = nullptr;
 
-// The page-facing names: the script message channel of the external object,
-// the channel on which sub-frames report the links clicked in them, and the
-// prompt text that asks InsertImage synchronously.
+// The page-facing names: the script message channel of the external object
+// and the prompt text that asks InsertImage synchronously.
 constexpr char kExternalChannel[] = "vyrelleExternal";
-constexpr char kFrameChannel[] = "vyrelleFrameLink";
 constexpr char kInsertImagePrompt[] = "\x01vyrelle:InsertImage";
 
 // window.external for the top document: DoSearch, InsertImage and IsVyrelle,
 // nothing else. InsertImage needs its answer at once, so it goes through a
 // prompt the host answers itself (script dialogs are synchronous for the
-// page); the references are taken before the page's own script runs.
+// page); the references are taken before the page's own script runs. The
+// prompt and the message carry this pane's token ("@TOKEN@"), which lives
+// only inside this closure: a frame or a page that calls the prompt itself
+// gets no answer.
 constexpr char kExternalScript[] = R"JS((function () {
   var channel = window.webkit.messageHandlers.vyrelleExternal;
   var ask = window.prompt.bind(window);
+  var token = '@TOKEN@';
   var external = Object.freeze({
-    DoSearch: function () { channel.postMessage('DoSearch'); },
+    DoSearch: function () { channel.postMessage(token + ':DoSearch'); },
     InsertImage: function (name) {
-      var path = ask('\u0001vyrelle:InsertImage', String(name));
+      var path = ask('\u0001vyrelle:InsertImage', token + ':' + String(name));
       return path === null ? '' : path;
     },
     IsVyrelle: function () { return 2; }
@@ -47,24 +51,27 @@ constexpr char kExternalScript[] = R"JS((function () {
   } catch (e) {}
 })();)JS";
 
-// In every sub-frame: a link the user follows inside the frame itself is
-// reported before the engine asks about the navigation, so that the host
-// knows it is not a top-level one (the engine's navigation question does not
-// say which frame navigates).
-constexpr char kFrameScript[] = R"JS((function () {
-  if (window === window.top) return;
-  var channel = window.webkit.messageHandlers.vyrelleFrameLink;
-  document.addEventListener('click', function (event) {
-    var node = event.target;
-    while (node && !(node.tagName && node.tagName.toLowerCase() === 'a' && node.href)) node = node.parentNode;
-    if (!node) return;
-    var base = document.querySelector('base[target]');
-    var target = (node.getAttribute('target') || (base ? base.getAttribute('target') : '') || '').toLowerCase();
-    if (target === '' || target === '_self') channel.postMessage(String(node.href));
-  }, true);
-})();)JS";
-
 std::string Text(const char* s) { return s ? std::string(s) : std::string(); }
+
+// How long after a real press a navigation to the pressed link still counts
+// as the user's (a click is a press and a release; slow pages answer late).
+constexpr long long kPressLifetimeUs = 3'000'000;
+
+// The key under which a view keeps the control that owns it.
+constexpr char kControlKey[] = "vyrelle-control";
+
+vyr::NavigationKind Kind(WebKitNavigationType type) {
+  switch (type) {
+    case WEBKIT_NAVIGATION_TYPE_LINK_CLICKED: return vyr::NavigationKind::LinkClicked;
+    case WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED: return vyr::NavigationKind::FormSubmitted;
+    case WEBKIT_NAVIGATION_TYPE_BACK_FORWARD: return vyr::NavigationKind::BackForward;
+    case WEBKIT_NAVIGATION_TYPE_RELOAD: return vyr::NavigationKind::Reload;
+    case WEBKIT_NAVIGATION_TYPE_FORM_RESUBMITTED: return vyr::NavigationKind::FormResubmitted;
+    default: return vyr::NavigationKind::Other;
+  }
+}
+
+void DownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer);
 
 // An address in one spelling for comparisons: scheme and host lower-cased, a
 // default port dropped, an empty http path made "/".
@@ -92,6 +99,9 @@ WebKitWebContext* EngineContext() {
     WebKitWebContext* ctx = webkit_web_context_new_with_website_data_manager(data);
     g_object_unref(data);  // the context holds its own reference
     webkit_web_context_set_cache_model(ctx, WEBKIT_CACHE_MODEL_WEB_BROWSER);
+    // Every download the engine starts passes here: only the ones a pane
+    // allowed go on, and only to where the user chose.
+    g_signal_connect(ctx, "download-started", G_CALLBACK(DownloadStarted), nullptr);
     return ctx;  // lives as long as the program
   }();
   return context;
@@ -134,7 +144,8 @@ struct CBrowserWnd::PendingDecision {
   WebKitPolicyDecision* decision = nullptr;
   std::string url;
   bool newWindow = false;
-  vyr::NavigationOrigin origin;
+  vyr::NavigationFacts facts;
+  vyr::NavigationVerdict verdict;
 
   void Answer(bool go) {
     if (!decision) return;
@@ -160,39 +171,60 @@ void CBrowserWnd::Post(Fn fn) {
 struct CBrowserWnd::Signals {
   static gboolean DecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
                                WebKitPolicyDecisionType type, CBrowserWnd* self) {
-    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;  // the engine's default
+    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+      return self->DecideResponse(WEBKIT_RESPONSE_POLICY_DECISION(decision));
+    }
     WebKitNavigationAction* action =
         webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
     auto pending = std::make_shared<PendingDecision>();
-    pending->url = Text(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)));
+    pending->url = Text(webkit_uri_request_get_uri(request));
     pending->newWindow = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
 
-    vyr::NavigationOrigin& origin = pending->origin;
-    const WebKitNavigationType navigationType = webkit_navigation_action_get_navigation_type(action);
-    const bool redirect = webkit_navigation_action_is_redirect(action);
-    std::deque<std::string>& frameLinks = self->frameLinks_;
-    auto frameLink = std::find(frameLinks.begin(), frameLinks.end(), pending->url);
-    origin.topLevel = pending->newWindow || frameLink == frameLinks.end();
-    if (frameLink != frameLinks.end()) frameLinks.erase(frameLink);
-    if (redirect) {
-      // The server that redirected chose this address, not the user: it
-      // counts as started by the address it came from.
-      origin.sourceUrl = self->lastRequestUrl_;
+    vyr::NavigationFacts& facts = pending->facts;
+    facts.url = pending->url;
+    facts.newWindow = pending->newWindow;
+    facts.redirect = webkit_navigation_action_is_redirect(action);
+    facts.kind = Kind(webkit_navigation_action_get_navigation_type(action));
+    facts.userGesture = webkit_navigation_action_is_user_gesture(action);
+    if (SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request)) {
+      facts.referrer = Text(soup_message_headers_get_one(headers, "Referer"));
+      facts.fetchDestination = Text(soup_message_headers_get_one(headers, "Sec-Fetch-Dest"));
+    }
+    facts.mainDocument = self->committedUrl_;
+    const std::string normalised = Normalised(pending->url);
+    if (facts.redirect) {
+      facts.shellChainStart = self->shellChainStart_;
     } else {
-      origin.userGesture = webkit_navigation_action_is_user_gesture(action);
-      origin.sourceUrl = self->committedUrl_;
-      if (origin.topLevel && !pending->newWindow) {
-        if (self->shellRequest_ == ShellRequest::Address && Normalised(pending->url) == self->shellAddress_) {
-          origin.startedByShell = true;
+      // One real press on a link lets one navigation to that very link count
+      // as the user's.
+      const long long age = g_get_monotonic_time() - self->pressTime_;
+      facts.pointerOnLink = !self->pressLink_.empty() && self->pressLink_ == normalised && age >= 0 &&
+                            age < kPressLifetimeUs;
+      if (facts.pointerOnLink) self->pressLink_.clear();
+      if (!pending->newWindow) {
+        const WebKitNavigationType navigationType = webkit_navigation_action_get_navigation_type(action);
+        if (self->shellRequest_ == ShellRequest::Address && normalised == self->shellAddress_) {
+          facts.startedByShell = true;
         } else if (self->shellRequest_ == ShellRequest::History &&
                    (navigationType == WEBKIT_NAVIGATION_TYPE_BACK_FORWARD ||
                     navigationType == WEBKIT_NAVIGATION_TYPE_RELOAD)) {
-          origin.startedByShell = true;
+          facts.startedByShell = true;
         }
-        if (origin.startedByShell) self->shellRequest_ = ShellRequest::None;
+        if (facts.startedByShell) {
+          self->shellRequest_ = ShellRequest::None;
+          self->shellChainStart_ = pending->url;
+        }
       }
     }
-    if (origin.topLevel && !pending->newWindow) self->lastRequestUrl_ = pending->url;
+    pending->verdict = self->policy_.Verdict(facts);
+
+    // A download must follow a navigation the user started; a redirect
+    // carries on the chain it belongs to.
+    const bool userStarted = facts.redirect ? self->lastUserStarted_ : pending->verdict.userStarted;
+    if (!facts.redirect) self->lastUserStarted_ = userStarted;
+    self->recentNavigations_.emplace_back(normalised, userStarted);
+    while (self->recentNavigations_.size() > 16) self->recentNavigations_.pop_front();
 
     // The owner is asked from a posted event: its answers may run commands
     // and open dialogs. The engine waits for the answer meanwhile.
@@ -206,7 +238,7 @@ struct CBrowserWnd::Signals {
   // owner makes the control it opens in; its view is made related to this
   // one while the owner runs.
   static GtkWidget* Create(WebKitWebView* view, WebKitNavigationAction*, CBrowserWnd* self) {
-    if (!self->owner_) return nullptr;
+    if (!self->owner_ || !self->policy_.MayOpenPopups()) return nullptr;
     WebKitWebView* saved = relatedViewForNextControl;
     relatedViewForNextControl = view;
     CBrowserWnd* made = self->owner_->CreateNewExplorerWnd();
@@ -281,7 +313,7 @@ struct CBrowserWnd::Signals {
       case WEBKIT_LOAD_COMMITTED:
         self->committedUrl_ = url;
         self->shellRequest_ = ShellRequest::None;
-        self->frameLinks_.clear();
+        self->shellChainStart_.clear();
         if (owner) owner->NavigateComplete(url, true);
         break;
       case WEBKIT_LOAD_FINISHED:
@@ -297,8 +329,26 @@ struct CBrowserWnd::Signals {
 
   static void MouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint, CBrowserWnd* self) {
     // The hit-test result is only lent: its text is taken here.
-    self->ShowStatus(webkit_hit_test_result_context_is_link(hit) ? Text(webkit_hit_test_result_get_link_uri(hit))
-                                                                 : std::string());
+    const std::string link =
+        webkit_hit_test_result_context_is_link(hit) ? Text(webkit_hit_test_result_get_link_uri(hit)) : std::string();
+    self->hoverLink_ = link.empty() ? std::string() : Normalised(link);
+    self->ShowStatus(link);
+  }
+
+  static gboolean LoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, CBrowserWnd* self) {
+    self->shellChainStart_.clear();
+    return FALSE;  // the engine's own handling goes on
+  }
+
+  // A real press of the pointer (the toolkit's event, never a page's): the
+  // link the engine's hit test found under the pointer is the one the user
+  // chose.
+  static gboolean ButtonPress(GtkWidget*, GdkEventButton* event, CBrowserWnd* self) {
+    if (event->type == GDK_BUTTON_PRESS && (event->button == 1 || event->button == 2)) {
+      self->pressLink_ = self->hoverLink_;
+      self->pressTime_ = g_get_monotonic_time();
+    }
+    return FALSE;
   }
 
   // Ctrl+N, Ctrl+O and Ctrl+R are the owner's menu commands; any other key
@@ -320,16 +370,10 @@ struct CBrowserWnd::Signals {
   }
 
   static void ExternalMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, CBrowserWnd* self) {
-    if (MessageText(result) != "DoSearch") return;
+    if (MessageText(result) != self->externalToken_ + ":DoSearch" || !self->ShowsTrustedDocument()) return;
     self->Post([](CBrowserWnd& control) {
       if (control.owner_) control.owner_->DoSearch();
     });
-  }
-
-  static void FrameLinkMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, CBrowserWnd* self) {
-    std::deque<std::string>& links = self->frameLinks_;
-    links.push_back(MessageText(result));
-    while (links.size() > 16) links.pop_front();
   }
 
   // window.external.InsertImage's question; every other dialog is the
@@ -339,8 +383,13 @@ struct CBrowserWnd::Signals {
         Text(webkit_script_dialog_get_message(dialog)) != kInsertImagePrompt) {
       return FALSE;
     }
-    const std::string name = Text(webkit_script_dialog_prompt_get_default_text(dialog));
-    const std::string path = self->owner_ ? self->owner_->InsertImage(name) : std::string();
+    // Only the external object of a trusted top document knows the token.
+    const std::string text = Text(webkit_script_dialog_prompt_get_default_text(dialog));
+    const std::string prefix = self->externalToken_ + ":";
+    std::string path;
+    if (text.compare(0, prefix.size(), prefix) == 0 && self->ShowsTrustedDocument() && self->owner_) {
+      path = self->owner_->InsertImage(text.substr(prefix.size()));
+    }
     webkit_script_dialog_prompt_set_text(dialog, path.c_str());
     return TRUE;
   }
@@ -348,23 +397,23 @@ struct CBrowserWnd::Signals {
 
 void CBrowserWnd::SetEngineDataDirectory(const std::string& folder) { engineDataDirectory = folder; }
 
-CBrowserWnd::CBrowserWnd(wxWindow* parent, CBrowserOwner* owner, wxWindowID id)
-    : owner_(owner), alive_(std::make_shared<CBrowserWnd*>(this)) {
-  WebKitUserContentManager* content = webkit_user_content_manager_new();
-  for (const char* script : {kExternalScript, kFrameScript}) {
-    const bool top = script == kExternalScript;
-    WebKitUserScript* user = webkit_user_script_new(
-        script, top ? WEBKIT_USER_CONTENT_INJECT_TOP_FRAME : WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-    webkit_user_content_manager_add_script(content, user);
-    webkit_user_script_unref(user);
+CBrowserWnd::CBrowserWnd(wxWindow* parent, CBrowserOwner* owner, vyr::NavigationPolicy policy, wxWindowID id)
+    : owner_(owner), alive_(std::make_shared<CBrowserWnd*>(this)), policy_(std::move(policy)) {
+  {
+    gchar* token = g_uuid_string_random();
+    externalToken_ = token;
+    g_free(token);
   }
+  std::string script = kExternalScript;
+  script.replace(script.find("@TOKEN@"), 7, externalToken_);
+  WebKitUserContentManager* content = webkit_user_content_manager_new();
+  WebKitUserScript* user = webkit_user_script_new(script.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                                  WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+  webkit_user_content_manager_add_script(content, user);
+  webkit_user_script_unref(user);
   g_signal_connect(content, (std::string("script-message-received::") + kExternalChannel).c_str(),
                    G_CALLBACK(Signals::ExternalMessage), this);
-  g_signal_connect(content, (std::string("script-message-received::") + kFrameChannel).c_str(),
-                   G_CALLBACK(Signals::FrameLinkMessage), this);
   webkit_user_content_manager_register_script_message_handler(content, kExternalChannel);
-  webkit_user_content_manager_register_script_message_handler(content, kFrameChannel);
 
   // Made while a page's "create" signal runs: related to that page's view,
   // so that the page's window.open gets a working window object.
@@ -389,6 +438,9 @@ CBrowserWnd::CBrowserWnd(wxWindow* parent, CBrowserOwner* owner, wxWindowID id)
   g_signal_connect(view_, "notify::title", G_CALLBACK(Signals::TitleChanged), this);
   g_signal_connect(view_, "notify::estimated-load-progress", G_CALLBACK(Signals::ProgressChanged), this);
   g_signal_connect(view_, "load-changed", G_CALLBACK(Signals::LoadChanged), this);
+  g_signal_connect(view_, "load-failed", G_CALLBACK(Signals::LoadFailed), this);
+  g_signal_connect(view_, "button-press-event", G_CALLBACK(Signals::ButtonPress), this);
+  g_object_set_data(G_OBJECT(view_), kControlKey, this);
   g_signal_connect(view_, "mouse-target-changed", G_CALLBACK(Signals::MouseTarget), this);
   g_signal_connect(view_, "key-press-event", G_CALLBACK(Signals::KeyPress), this);
   g_signal_connect(view_, "script-dialog", G_CALLBACK(Signals::ScriptDialog), this);
@@ -421,10 +473,10 @@ CBrowserWnd::~CBrowserWnd() {
   WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(view_);
   g_signal_handlers_disconnect_by_data(content, this);
   webkit_user_content_manager_unregister_script_message_handler(content, kExternalChannel);
-  webkit_user_content_manager_unregister_script_message_handler(content, kFrameChannel);
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(view_), this);
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_window_properties(view_), this);
   g_signal_handlers_disconnect_by_data(view_, this);
+  g_object_set_data(G_OBJECT(view_), kControlKey, nullptr);
   webkit_web_view_stop_loading(view_);
   // Drop our reference; the wx window's reference keeps the widget alive
   // until the base class destroys it.
@@ -436,29 +488,136 @@ void CBrowserWnd::SetOwner(CBrowserOwner* owner) { owner_ = owner; }
 
 void CBrowserWnd::Decide(PendingDecision& pending) {
   auto alive = std::weak_ptr<CBrowserWnd*>(alive_);
-  const bool trusted = vyr::IsTrustedNavigation(pending.origin, vyr::Application::Current());
-  // The owner may ask where the navigation came from while it decides.
-  struct OriginScope {
+  // The owner may ask what the engine reported while it decides.
+  struct FactsScope {
     const std::weak_ptr<CBrowserWnd*>& alive;
     CBrowserWnd& self;
-    ~OriginScope() {
-      if (!alive.expired()) self.decidingOrigin_ = nullptr;
+    ~FactsScope() {
+      if (!alive.expired()) self.decidingFacts_ = nullptr;
     }
   } scope{alive, *this};
-  decidingOrigin_ = &pending.origin;
+  decidingFacts_ = &pending.facts;
   if (owner_) owner_->NavigationAnnounced(pending.url);
   if (alive.expired()) return;
-  const bool taken = owner_ && owner_->HandleSpecialUrl(pending.url, trusted);
+  const bool taken = owner_ && owner_->HandleSpecialUrl(pending.url, pending.verdict);
   if (alive.expired()) return;
   if (taken) {
     pending.Answer(false);
     return;
   }
   bool cancel = false;
-  if (!pending.newWindow && owner_) owner_->BeforeNavigate(pending.url, pending.origin.topLevel, cancel);
+  if (!pending.newWindow && owner_) owner_->BeforeNavigate(pending.url, true, cancel);
   if (alive.expired()) return;
   pending.Answer(!cancel);
 }
+
+bool CBrowserWnd::ShowsTrustedDocument() const { return policy_.IsTrustedDocument(committedUrl_); }
+
+gboolean CBrowserWnd::DecideResponse(WebKitResponsePolicyDecision* decision) {
+  WebKitPolicyDecision* base = WEBKIT_POLICY_DECISION(decision);
+  const bool mainFrame = webkit_response_policy_decision_is_main_frame_main_resource(decision);
+  WebKitURIResponse* response = webkit_response_policy_decision_get_response(decision);
+  const std::string url = Text(webkit_uri_response_get_uri(response));
+  // The program's own pages hold no frames of other sites: a foreign frame
+  // there could pose as the page itself.
+  if (!mainFrame && policy_.IsProgramPage(committedUrl_) && !policy_.IsProgramPage(url) &&
+      url.rfind("about:", 0) != 0) {
+    webkit_policy_decision_ignore(base);
+    return TRUE;
+  }
+  std::string disposition;
+  if (SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response)) {
+    disposition = Text(soup_message_headers_get_one(headers, "Content-Disposition"));
+  }
+  std::transform(disposition.begin(), disposition.end(), disposition.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
+  const bool attachment = disposition.compare(0, 10, "attachment") == 0;
+  if (!attachment && webkit_response_policy_decision_is_mime_type_supported(decision)) return FALSE;
+  // A file to save: only in the main frame, after a navigation the user
+  // started, in a pane that may download. A hidden frame's file is dropped.
+  const std::string normalised = Normalised(url);
+  const bool userStarted = std::any_of(recentNavigations_.begin(), recentNavigations_.end(),
+                                       [&](const auto& n) { return n.first == normalised && n.second; }) ||
+                           (!recentNavigations_.empty() && recentNavigations_.back().second && lastUserStarted_);
+  if (!mainFrame || !policy_.MayDownload() || !userStarted || !owner_) {
+    webkit_policy_decision_ignore(base);
+    return TRUE;
+  }
+  allowedDownload_ = normalised;
+  webkit_policy_decision_download(base);
+  return TRUE;
+}
+
+std::string CBrowserOwner::ChooseDownloadDestination(const std::string& suggestedName) {
+  const char* folder = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD);
+  // Only the last part of the server's name, and never a hidden file.
+  std::string name = suggestedName.substr(suggestedName.find_last_of("/\\") + 1);
+  while (!name.empty() && name[0] == '.') name.erase(0, 1);
+  if (!vyr::IsPlainFileName(name)) name = "download";
+  wxFileDialog dialog(nullptr, "Save As", wxString::FromUTF8(folder ? folder : g_get_home_dir()),
+                      wxString::FromUTF8(name), wxFileSelectorDefaultWildcardStr,
+                      wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+  if (dialog.ShowModal() != wxID_OK) return {};
+  return std::string(dialog.GetPath().utf8_str());
+}
+
+// The engine's downloads: one the pane allowed asks the user where to save
+// it; any other is cancelled at once.
+struct CBrowserWnd::Downloads {
+  static void Started(WebKitDownload* download) {
+    WebKitWebView* view = webkit_download_get_web_view(download);
+    auto* control = view ? static_cast<CBrowserWnd*>(g_object_get_data(G_OBJECT(view), kControlKey)) : nullptr;
+    WebKitURIRequest* request = webkit_download_get_request(download);
+    const std::string url = Normalised(Text(request ? webkit_uri_request_get_uri(request) : nullptr));
+    if (!control || control->allowedDownload_.empty() || control->allowedDownload_ != url) {
+      webkit_download_cancel(download);
+      return;
+    }
+    control->allowedDownload_.clear();
+    g_signal_connect(download, "decide-destination", G_CALLBACK(DecideDestination), nullptr);
+  }
+
+  static gboolean DecideDestination(WebKitDownload* download, gchar* suggested, gpointer) {
+    WebKitWebView* view = webkit_download_get_web_view(download);
+    auto* control = view ? static_cast<CBrowserWnd*>(g_object_get_data(G_OBJECT(view), kControlKey)) : nullptr;
+    if (!control) {
+      webkit_download_cancel(download);
+      return TRUE;
+    }
+    // Asked from a posted event; the download waits for the answer.
+    g_object_ref(download);
+    const std::string name = Text(suggested);
+    auto answer = [download, name](CBrowserWnd* self) {
+      std::string path = self && self->owner_ ? self->owner_->ChooseDownloadDestination(name) : std::string();
+      gchar* uri = path.empty() ? nullptr : g_filename_to_uri(path.c_str(), nullptr, nullptr);
+      if (uri) {
+        webkit_download_set_allow_overwrite(download, TRUE);  // the dialog asked about replacing
+        webkit_download_set_destination(download, uri);
+        g_free(uri);
+      } else {
+        webkit_download_cancel(download);
+      }
+      g_object_unref(download);
+    };
+    if (!wxTheApp) {
+      answer(nullptr);
+      return TRUE;
+    }
+    wxTheApp->CallAfter([alive = std::weak_ptr<CBrowserWnd*>(control->alive_), answer]() {
+      auto self = alive.lock();
+      answer(self ? *self : nullptr);
+    });
+    return TRUE;
+  }
+};
+
+namespace {
+void DownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
+  CBrowserWnd::StartedDownload(download);
+}
+}  // namespace
+
+void CBrowserWnd::StartedDownload(WebKitDownload* download) { Downloads::Started(download); }
 
 void CBrowserWnd::UpdateHistoryState() {
   const bool back = webkit_web_view_can_go_back(view_), forward = webkit_web_view_can_go_forward(view_);

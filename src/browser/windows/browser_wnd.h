@@ -6,15 +6,18 @@
 // numbers are the program's notification numbers, kept for recording and
 // for the tests).
 #include <deque>
+#include <utility>
 #include <memory>
 #include <string>
 
 #include <wx/nativewin.h>
 
 #include "browser/enhanced_browsing.h"
-#include "browser/navigation_trust.h"
+#include "browser/navigation_policy.h"
 
 typedef struct _WebKitWebView WebKitWebView;
+typedef struct _WebKitDownload WebKitDownload;
+typedef struct _WebKitResponsePolicyDecision WebKitResponsePolicyDecision;
 
 class CBrowserWnd;
 
@@ -76,15 +79,21 @@ class CBrowserOwner {
   // Message 1362: every navigation's address, before anything else.
   virtual void NavigationAnnounced(const std::string& /*url*/) {}
   // The special-address filter (command links, setup program, channel files,
-  // mailto). trusted: a top-level navigation the user started, or one a page
-  // of the home server or of the program's own data started (see
-  // navigation_trust.h). Returns true when the address was taken; the
-  // navigation is then cancelled and BeforeNavigate is not called.
-  virtual bool HandleSpecialUrl(const std::string& /*url*/, bool /*trusted*/) { return false; }
+  // mailto), with what the pane's policy decided about the navigation (see
+  // browser/navigation_policy.h). Returns true when the address was taken;
+  // the navigation is then cancelled and BeforeNavigate is not called.
+  virtual bool HandleSpecialUrl(const std::string& /*url*/, const vyr::NavigationVerdict& /*verdict*/) {
+    return false;
+  }
+  // A page's download the user started in the main frame: the file's
+  // destination, or "" to cancel it. The default asks with a save dialog in
+  // the download folder.
+  virtual std::string ChooseDownloadDestination(const std::string& suggestedName);
   // A key of the browser posted a menu command (kNewBrowserWindowCommand...).
   virtual void OnBrowserCommand(int /*command*/) {}
 
-  // The page-facing external object (window.external in page script).
+  // The page-facing external object (window.external in page script); only
+  // a trusted top document reaches these.
   virtual void DoSearch() {}
   // The path of the current scheme's file of that name; "" when there is no
   // such file or the name is not a plain file name. The default answers
@@ -102,10 +111,13 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   // program; only before the first control is made.
   static void SetEngineDataDirectory(const std::string& folder);
 
-  CBrowserWnd(wxWindow* parent, CBrowserOwner* owner, wxWindowID id = wxID_ANY);
+  // policy: what this pane trusts and may do; the default trusts nothing.
+  CBrowserWnd(wxWindow* parent, CBrowserOwner* owner, vyr::NavigationPolicy policy = {},
+              wxWindowID id = wxID_ANY);
   ~CBrowserWnd() override;
 
   void SetOwner(CBrowserOwner* owner);
+  const vyr::NavigationPolicy& Policy() const { return policy_; }
 
   // Typed text: a bare word goes through enhanced browsing first; anything
   // else is navigated as it stands.
@@ -127,9 +139,12 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
 
   WebKitWebView* WebView() const;
   // While the owner is asked about a navigation (NavigationAnnounced,
-  // HandleSpecialUrl, BeforeNavigate): where it came from (the user's
-  // gesture, our own request, a redirect); null at any other time.
-  const vyr::NavigationOrigin* DecidingOrigin() const { return decidingOrigin_; }
+  // HandleSpecialUrl, BeforeNavigate): what the engine reported about it;
+  // null at any other time.
+  const vyr::NavigationFacts* DecidingFacts() const { return decidingFacts_; }
+  // The document the main frame shows is a trusted one (the home server's
+  // or the program's own): only then does window.external answer.
+  bool ShowsTrustedDocument() const;
 
   // Enhanced browsing with other settings or a scripted resolver (tests).
   // Ends a running look-up.
@@ -138,9 +153,14 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
                            vyr::KeywordQuery query);
   bool IsLookingUp() const;
 
+  // Every download the engine starts: one this pane allowed asks where to
+  // save it; any other is cancelled.
+  static void StartedDownload(WebKitDownload* download);
+
  private:
   struct Signals;  // the engine's signal handlers, in the source file
   struct PendingDecision;
+  struct Downloads;  // the engine's downloads, in the source file
 
   // vyr::BrowsingOwner: the enhanced-browsing worker's reports.
   void DownloadBegin() override;
@@ -156,6 +176,8 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   // Ends a running enhanced-browsing look-up and clears its busy state.
   void EndLookUp();
   void Decide(PendingDecision& pending);
+  // A response: a file to save is let through only as the user's download.
+  int DecideResponse(WebKitResponsePolicyDecision* decision);
   void UpdateHistoryState();
 
   WebKitWebView* view_ = nullptr;  // one reference of our own, see the destructor
@@ -167,14 +189,25 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   enum class ShellRequest { None, Address, History };
   ShellRequest shellRequest_ = ShellRequest::None;
   std::string shellAddress_;  // normalised, for ShellRequest::Address
-  std::string committedUrl_;   // the document shown: the source of its page's navigations
-  std::string lastRequestUrl_; // the last top-level address asked about: the source of a redirect
-  // Links the user followed inside sub-frames, newest last (see the frame
-  // script in the source file).
-  std::deque<std::string> frameLinks_;
+  vyr::NavigationPolicy policy_;
+  std::string committedUrl_;     // the document the main frame shows
+  std::string shellChainStart_;  // our own request whose redirects are under way
+  // The engine's hit test: the link under the pointer, and the one it was
+  // on at the user's last real press (normalised), with the press's time.
+  std::string hoverLink_;
+  std::string pressLink_;
+  long long pressTime_ = 0;  // microseconds of the monotonic clock
+  // Recent navigations (normalised address) and whether the user started
+  // them: a download must come from one the user started.
+  std::deque<std::pair<std::string, bool>> recentNavigations_;
+  bool lastUserStarted_ = false;
+  std::string allowedDownload_;  // the one address whose download the pane let through
+  // Handed only to the external object of this pane's top documents: a
+  // frame or a page that calls the host's prompt itself does not know it.
+  std::string externalToken_;
   bool canGoBack_ = false;
   bool canGoForward_ = false;
   std::string statusText_;
   bool lookUpBusy_ = false;  // a look-up told the owner DownloadBegin
-  const vyr::NavigationOrigin* decidingOrigin_ = nullptr;
+  const vyr::NavigationFacts* decidingFacts_ = nullptr;
 };

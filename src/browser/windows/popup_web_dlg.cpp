@@ -23,16 +23,9 @@ std::vector<CPopupWebDlg*>& Popups() {
   return popups;
 }
 
-CPopupWebDlg::MainHooks& Hooks() {
-  static CPopupWebDlg::MainHooks hooks;
-  return hooks;
-}
-
 wxString DisplayName() { return wxTheApp ? wxTheApp->GetAppDisplayName() : wxString("Vyrelle"); }
 
 }  // namespace
-
-void CPopupWebDlg::SetMainHooks(MainHooks hooks) { Hooks() = std::move(hooks); }
 
 const std::vector<CPopupWebDlg*>& CPopupWebDlg::All() { return Popups(); }
 
@@ -45,8 +38,8 @@ void CPopupWebDlg::ApplyArtToAll() {
   for (CPopupWebDlg* popup : Popups()) popup->ApplyArt();
 }
 
-CPopupWebDlg::CPopupWebDlg(vyr::Application& app, bool fullFrame)
-    : CVyrBrowserDlg(app, DisplayName(), false), fullFrame_(fullFrame) {
+CPopupWebDlg::CPopupWebDlg(vyr::Application& app, const FrameServicesPtr& frame, bool fullFrame)
+    : CVyrBrowserDlg(app, DisplayName(), false, frame), fullFrame_(fullFrame) {
   Popups().push_back(this);
   Bind(wxEVT_CLOSE_WINDOW, &CPopupWebDlg::OnCloseWindow, this);
   declinedTimeout_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { EndDeclined(); });
@@ -61,8 +54,8 @@ CPopupWebDlg::~CPopupWebDlg() {
   popups.erase(std::remove(popups.begin(), popups.end(), this), popups.end());
 }
 
-CBrowserWnd* CPopupWebDlg::CreateForPage(vyr::Application& app) {
-  auto* popup = new CPopupWebDlg(app, true);
+CBrowserWnd* CPopupWebDlg::CreateForPage(vyr::Application& app, const FrameServicesPtr& frame) {
+  auto* popup = new CPopupWebDlg(app, frame, true);
   // Inside the engine's request only the window is made; asking, placing and
   // showing happen once the engine has its answer.
   if (app.GetInt("misc", "warn_on_popup", 0) != 0) {
@@ -74,17 +67,18 @@ CBrowserWnd* CPopupWebDlg::CreateForPage(vyr::Application& app) {
   return popup->Pane();
 }
 
-CPopupWebDlg* CPopupWebDlg::OpenPopup(vyr::Application& app, const std::string& address) {
-  auto* popup = new CPopupWebDlg(app, true);
+CPopupWebDlg* CPopupWebDlg::OpenPopup(vyr::Application& app, const FrameServicesPtr& frame,
+                                      const std::string& address) {
+  auto* popup = new CPopupWebDlg(app, frame, true);
   popup->PlaceInCascade();
   popup->NavigatePane(address);
   return popup;
 }
 
-CPopupWebDlg* CPopupWebDlg::OpenBeside(vyr::Application& app, const std::string& address, int width,
+CPopupWebDlg* CPopupWebDlg::OpenBeside(vyr::Application& app, const FrameServicesPtr& frame, const std::string& address, int width,
                                        int height) {
-  auto* popup = new CPopupWebDlg(app, false);
-  const wxRect main = Hooks().mainRect ? Hooks().mainRect() : wxRect();
+  auto* popup = new CPopupWebDlg(app, frame, false);
+  const wxRect main = frame->mainRect ? frame->mainRect() : wxRect();
   const wxRect screen = wxDisplay(static_cast<unsigned>(std::max(0, wxDisplay::GetFromWindow(popup)))).GetClientArea();
   // To the right of the main window when there is room, else over its
   // right edge; never off the screen.
@@ -142,13 +136,13 @@ void CPopupWebDlg::OnCloseWindow(wxCloseEvent&) {
     Destroy();
     return;
   }
-  const bool mainVisible = Hooks().mainVisible && Hooks().mainVisible();
+  const bool mainVisible = frame_->mainVisible && frame_->mainVisible();
   const vyr::CloseDecision decision = vyr::KeepAliveAllowsClose(
       app_.GetInt("Startup", "KeepAlive", 1), false, mainVisible, AnyVisibleExcept(this));
   Hide();
   Destroy();
-  if (decision.endProgram && Hooks().endProgram) {
-    auto end = Hooks().endProgram;
+  if (decision.endProgram && frame_->endProgram) {
+    auto end = frame_->endProgram;
     wxTheApp->CallAfter([end] { end(); });
   }
 }

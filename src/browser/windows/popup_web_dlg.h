@@ -18,23 +18,17 @@
 
 class CPopupWebDlg : public CVyrBrowserDlg {
  public:
-  // What a popup asks of the main window when it closes.
-  struct MainHooks {
-    std::function<bool()> mainVisible;  // the main window (or its second pane) is shown
-    std::function<void()> endProgram;   // the last browser window went
-    std::function<wxRect()> mainRect;   // where the main window is (related pages)
-  };
-  static void SetMainHooks(MainHooks hooks);
-
+  // Each popup belongs to the family of the frame that opened it and shares
+  // its services (policy, filter, the main window's state).
   // A page's new window: the pane the page's window opens in, made at once;
   // the window shows itself (or asks first) from a posted event.
-  static CBrowserWnd* CreateForPage(vyr::Application& app);
+  static CBrowserWnd* CreateForPage(vyr::Application& app, const FrameServicesPtr& frame);
   // A popup shown and navigated to the address ("popupwnd", the shell).
-  static CPopupWebDlg* OpenPopup(vyr::Application& app, const std::string& address);
+  static CPopupWebDlg* OpenPopup(vyr::Application& app, const FrameServicesPtr& frame, const std::string& address);
   // The related-pages window: w x h beside the main window, without the
   // address box and buttons.
-  static CPopupWebDlg* OpenBeside(vyr::Application& app, const std::string& address, int width,
-                                  int height);
+  static CPopupWebDlg* OpenBeside(vyr::Application& app, const FrameServicesPtr& frame, const std::string& address,
+                                  int width, int height);
 
   // Every open popup window, and whether one other than `except` is shown.
   static const std::vector<CPopupWebDlg*>& All();
@@ -57,7 +51,7 @@ class CPopupWebDlg : public CVyrBrowserDlg {
   bool OnFrameCommand(int command) override;
 
  private:
-  CPopupWebDlg(vyr::Application& app, bool fullFrame);
+  CPopupWebDlg(vyr::Application& app, const FrameServicesPtr& frame, bool fullFrame);
   ~CPopupWebDlg() override;
 
   // Cascade placement on the display; shows the window unless declined.

@@ -78,6 +78,25 @@ wxBitmap ProgramIcon(int size) {
 // The start page shipped with the program: data/start.html beside the
 // program (a build tree), else in the installed data folder, as a file
 // address; empty when neither exists.
+// The folder of the pages shipped with the program (the start page's).
+std::string ShippedDataFolder() {
+  wxFileName besideProgram(wxStandardPaths::Get().GetExecutablePath());
+  besideProgram.AppendDir(wxS("data"));
+  if (wxFileName(besideProgram.GetPath(), wxS("start.html")).FileExists()) {
+    return std::string(besideProgram.GetPath().utf8_str());
+  }
+  return std::string(wxStandardPaths::Get().GetDataDir().utf8_str());
+}
+
+// The main window's family of frames: the program's own pages and the home
+// server are trusted; the filter and the counters are set once the window
+// is whole.
+FrameServicesPtr MainFrameServices(const vyr::Application& app) {
+  auto frame = std::make_shared<BrowserFrameServices>();
+  frame->policy = vyr::NavigationPolicy::ForBrowserWindow(app, ShippedDataFolder());
+  return frame;
+}
+
 std::string ShippedStartPage() {
   wxFileName besideProgram(wxStandardPaths::Get().GetExecutablePath());
   besideProgram.AppendDir(wxS("data"));
@@ -134,14 +153,14 @@ class CTrayIcon : public wxTaskBarIcon {
 };
 
 CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
-    : CVyrBrowserDlg(app, wxTheApp->GetAppDisplayName(), true),
+    : CVyrBrowserDlg(app, wxTheApp->GetAppDisplayName(), true, MainFrameServices(app)),
       updates_(app),
       services_(app, updates_,
                 vyr::WindowServices{
                     // Until the program has its own composer, the desktop's
                     // mail program writes the message.
-                    [](const std::string& recipient) {
-                      vyr::platform::OpenWithDesktop("mailto:" + recipient);
+                    [](const vyr::MailtoFields& fields) {
+                      vyr::platform::OpenWithDesktop(vyr::FormatMailtoLink(fields));
                     },
                     {}, {},
                     // A channel file from a page may ask about duplicates:
@@ -166,14 +185,13 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
   }, kSplashTimerId);
   Bind(wxEVT_CLOSE_WINDOW, &CVyr20Dlg::OnCloseWindow, this);
 
-  CVyrBrowserDlg::SetUsageCounter([this](int index) { app_.Counters().CountUsage(index); });
-  CVyrBrowserDlg::SetSpecialAddressGate(
-      [this](CBrowserWnd* pane, const std::string& url, bool trusted) {
-        return GateSpecialUrl(pane, url, trusted);
-      });
-  CPopupWebDlg::SetMainHooks({[this] { return IsShown(); },
-                              [this] { EndForGood(); },
-                              [this] { return GetScreenRect(); }});
+  frame_->countUsage = [this](int index) { app_.Counters().CountUsage(index); };
+  frame_->specialAddress = [this](const std::string& url, const vyr::NavigationVerdict& verdict) {
+    return GateSpecialUrl(url, verdict);
+  };
+  frame_->mainVisible = [this] { return IsShown(); };
+  frame_->endProgram = [this] { EndForGood(); };
+  frame_->mainRect = [this] { return GetScreenRect(); };
 
   // The session of the run (start-up makes it before this window) takes
   // the dispatcher's session commands.
@@ -202,9 +220,12 @@ CVyr20Dlg::~CVyr20Dlg() {
   if (pane_) pane_->SetOwner(nullptr);
   splashTimer_.Stop();
   vyr::platform::WindowMessages::Instance().Unregister(handle_);
-  CVyrBrowserDlg::SetSpecialAddressGate({});
-  CVyrBrowserDlg::SetUsageCounter({});
-  CPopupWebDlg::SetMainHooks({});
+  // Popups still open outlive this window: they run and count nothing more.
+  frame_->specialAddress = {};
+  frame_->countUsage = {};
+  frame_->mainVisible = {};
+  frame_->endProgram = {};
+  frame_->mainRect = {};
   SetSchemeRebuildHook({});
   SetSchemeNavigateHook({});
   services_.AttachSession(nullptr);
@@ -343,7 +364,7 @@ void CVyr20Dlg::OpenAddress(const std::string& address, bool canonicalise, bool 
     if (openHere) {
       NavigatePane(target);
     } else {
-      CPopupWebDlg::OpenPopup(app_, target);
+      CPopupWebDlg::OpenPopup(app_, frame_, target);
     }
   } catch (...) {
     app_.Messages().Error("Caught ex");
@@ -367,11 +388,11 @@ void CVyr20Dlg::OnAddressEntered(const std::string& text) {
 
 std::string CVyr20Dlg::HomeAddress() const { return startPage_; }
 
-bool CVyr20Dlg::GateSpecialUrl(CBrowserWnd*, const std::string& url, bool trusted) {
+bool CVyr20Dlg::GateSpecialUrl(const std::string& url, const vyr::NavigationVerdict& verdict) {
   // The browser asks from a posted event while the engine waits for the
   // answer, so what the filter takes (a command that opens a dialog, the
   // update question) runs right here.
-  return dispatcher_.HandleSpecialUrl(url, trusted);
+  return dispatcher_.HandleSpecialUrl(url, verdict);
 }
 
 // --- notifications --------------------------------------------------------------------
@@ -564,7 +585,7 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
       return true;
     case kCmdRelatedPages: {
       const vyr::RelatedPages related = vyr::ReadRelatedPages(app_, pane_->CurrentUrl());
-      CPopupWebDlg::OpenBeside(app_, related.address, related.width, related.height);
+      CPopupWebDlg::OpenBeside(app_, frame_, related.address, related.width, related.height);
       return true;
     }
     case kCmdSupportMail: SendSupportMail(); return true;
@@ -685,7 +706,7 @@ void CVyr20Dlg::PostMenuCommand(int command) {
 
 void CVyr20Dlg::OpenSearchWindow() { NotAvailable("The search window"); }
 void CVyr20Dlg::OpenSearchDialog(int) { NotAvailable("The search dialog"); }
-void CVyr20Dlg::OpenPopupWindow(const std::string& address) { CPopupWebDlg::OpenPopup(app_, address); }
+void CVyr20Dlg::OpenPopupWindow(const std::string& address) { CPopupWebDlg::OpenPopup(app_, frame_, address); }
 void CVyr20Dlg::NavigateChannel(const std::string& name) {
   if (!bar_) return;
   const auto& channels = channels_.Set().Channels();

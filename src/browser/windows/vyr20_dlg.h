@@ -83,7 +83,7 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   // cancels the navigation) for an address the filter took. Untrusted
   // command links, setup programs and channel files are taken without
   // running anything.
-  bool GateSpecialUrl(CBrowserWnd* pane, const std::string& url, bool trusted);
+  bool GateSpecialUrl(const std::string& url, const vyr::NavigationVerdict& verdict);
 
   // --- notifications ------------------------------------------------------------
   void TitleChange(const std::string& title) override;

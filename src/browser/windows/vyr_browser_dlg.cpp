@@ -22,11 +22,6 @@
 
 namespace {
 
-std::function<void(int)>& UsageCounter() {
-  static std::function<void(int)> count;
-  return count;
-}
-
 wxString Wx(const std::string& text) { return wxString::FromUTF8(text.c_str()); }
 
 // The toolbar image of each button (the scheme's toolbar pictures).
@@ -37,12 +32,11 @@ enum ToolbarImage {
 
 }  // namespace
 
-void CVyrBrowserDlg::SetUsageCounter(std::function<void(int)> count) { UsageCounter() = std::move(count); }
-
-CVyrBrowserDlg::CVyrBrowserDlg(vyr::Application& app, const wxString& title, bool isMain)
+CVyrBrowserDlg::CVyrBrowserDlg(vyr::Application& app, const wxString& title, bool isMain, FrameServicesPtr frame)
     : wxFrame(nullptr, wxID_ANY, title, wxDefaultPosition, wxSize(900, 650)),
       app_(app),
       isMain_(isMain),
+      frame_(frame ? std::move(frame) : std::make_shared<BrowserFrameServices>()),
       art_(CSchemeArt::Current()) {
   toolbarSize_ = isMain ? vyr::ReadToolbarSize(app) : vyr::kToolbarSmall;
 
@@ -81,7 +75,7 @@ CVyrBrowserDlg::CVyrBrowserDlg(vyr::Application& app, const wxString& title, boo
                        wxGA_HORIZONTAL | wxGA_SMOOTH);
   gauge_->SetValue(0);
 
-  pane_ = new CBrowserWnd(canvas_, this);
+  pane_ = new CBrowserWnd(canvas_, this, frame_->policy);
   pane_->SetZoom(vyr::ZoomForTextSize(vyr::ReadTextSize(app)));
 
   animation_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
@@ -342,7 +336,7 @@ void CVyrBrowserDlg::DownloadComplete() {
 }
 
 void CVyrBrowserDlg::BeforeNavigate(const std::string&, bool topLevel, bool&) {
-  if (topLevel && UsageCounter()) UsageCounter()(vyr::net::kUsagePageView);
+  if (topLevel && frame_->countUsage) frame_->countUsage(vyr::net::kUsagePageView);
 }
 
 void CVyrBrowserDlg::CommandStateChange(int command, bool enabled) {
@@ -389,23 +383,17 @@ void CVyrBrowserDlg::OnVisible(bool visible) {
   if (MayShow()) CallAfter([this] { Show(); });
 }
 
-CBrowserWnd* CVyrBrowserDlg::CreateNewExplorerWnd() { return CPopupWebDlg::CreateForPage(app_); }
+CBrowserWnd* CVyrBrowserDlg::CreateNewExplorerWnd() { return CPopupWebDlg::CreateForPage(app_, frame_); }
 
 void CVyrBrowserDlg::OnBrowserCommand(int command) {
   CallAfter([this, command] { OnFrameCommand(command); });
 }
 
-namespace {
-CVyrBrowserDlg::SpecialAddressGate& Gate() {
-  static CVyrBrowserDlg::SpecialAddressGate gate;
-  return gate;
-}
-}  // namespace
-
-void CVyrBrowserDlg::SetSpecialAddressGate(SpecialAddressGate gate) { Gate() = std::move(gate); }
-
-bool CVyrBrowserDlg::HandleSpecialUrl(const std::string& url, bool trusted) {
-  return Gate() ? Gate()(pane_, url, trusted) : false;
+bool CVyrBrowserDlg::HandleSpecialUrl(const std::string& url, const vyr::NavigationVerdict& verdict) {
+  if (frame_->specialAddress) return frame_->specialAddress(url, verdict);
+  // Without a filter nothing special runs, and a command link or a mailto
+  // link is not loaded either.
+  return (verdict.takes & (vyr::kTakesCommands | vyr::kTakesMailto)) != 0 && url.rfind("mailto:", 0) == 0;
 }
 
 void CVyrBrowserDlg::DoSearch() {

@@ -73,11 +73,29 @@ enum FrameCommand : int {
   kCmdGoStocks = 32782,
 };
 
+// What the browser frames of one main window share: made by the main window
+// and handed to every popup that it, or a page in one of its frames, opens.
+// The main window empties the functions when it goes; popups left open then
+// run nothing and count nothing.
+struct BrowserFrameServices {
+  vyr::NavigationPolicy policy;  // what the panes of these frames trust and may do
+  // The special-address filter: answers whether the engine is to cancel the
+  // navigation, running what it took. Empty: every navigation goes ahead.
+  std::function<bool(const std::string& url, const vyr::NavigationVerdict& verdict)> specialAddress;
+  std::function<void(int index)> countUsage;  // a usage counter of the session
+  std::function<bool()> mainVisible;          // the main window is shown
+  std::function<void()> endProgram;           // the last browser window went
+  std::function<wxRect()> mainRect;           // where the main window is
+};
+using FrameServicesPtr = std::shared_ptr<BrowserFrameServices>;
+
 class CVyrBrowserDlg : public wxFrame, public CBrowserOwner {
  public:
   // isMain: the main window (a bigger frame with the content bar and the
-  // Menu button); popups have the small frame.
-  CVyrBrowserDlg(vyr::Application& app, const wxString& title, bool isMain);
+  // Menu button); popups have the small frame. frame: the services of the
+  // main window's family (null: a frame that trusts nothing and runs
+  // nothing).
+  CVyrBrowserDlg(vyr::Application& app, const wxString& title, bool isMain, FrameServicesPtr frame);
   ~CVyrBrowserDlg() override;
 
   vyr::Application& App() const { return app_; }
@@ -94,15 +112,7 @@ class CVyrBrowserDlg : public wxFrame, public CBrowserOwner {
   // enhanced browsing).
   void NavigatePane(const std::string& address);
 
-  // The usage counter the frames raise for a top-level page view; set by the
-  // main window (unset: nothing is counted).
-  static void SetUsageCounter(std::function<void(int index)> count);
-  // The special-address filter of every frame (the main window's): answers
-  // at once whether the engine is to cancel the navigation, and runs what it
-  // took later. Unset: every navigation goes ahead.
-  using SpecialAddressGate =
-      std::function<bool(CBrowserWnd* pane, const std::string& url, bool trusted)>;
-  static void SetSpecialAddressGate(SpecialAddressGate gate);
+  const FrameServicesPtr& FrameServices() const { return frame_; }
 
   // --- notifications every frame handles ----------------------------------
   void StatusTextChange(const std::string& text) override;
@@ -119,7 +129,7 @@ class CVyrBrowserDlg : public wxFrame, public CBrowserOwner {
   void OnVisible(bool visible) override;
   CBrowserWnd* CreateNewExplorerWnd() override;
   void OnBrowserCommand(int command) override;
-  bool HandleSpecialUrl(const std::string& url, bool trusted) override;
+  bool HandleSpecialUrl(const std::string& url, const vyr::NavigationVerdict& verdict) override;
   void DoSearch() override;
 
   // What the status bar shows (for the window tests).
@@ -162,6 +172,7 @@ class CVyrBrowserDlg : public wxFrame, public CBrowserOwner {
 
   vyr::Application& app_;
   const bool isMain_;
+  FrameServicesPtr frame_;
   std::shared_ptr<const CSchemeArt> art_;  // what this window draws with
   wxPanel* canvas_ = nullptr;              // the drawn frame; parent of the parts
   CButtonStrip* toolbar_ = nullptr;

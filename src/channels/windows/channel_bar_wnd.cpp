@@ -129,7 +129,9 @@ CChannelBarWnd::CChannelBarWnd(wxWindow* parent, CChannelBarOwner& owner, Servic
   column_->SetSounds("ChannelsRollover", "ChannelsSelect");
   column_->SetOnCommand([this](int command, int) { ChooseFromColumn(command); });
 
-  view_ = new CBrowserWnd(this, this, kInfoBoxControlId);
+  // The box shows the home server's and the program's own pages; it opens no
+  // windows and saves no files.
+  view_ = new CBrowserWnd(this, this, vyr::NavigationPolicy::ForInfoBox(services_.app, ""), kInfoBoxControlId);
   boxView_ = std::make_unique<BoxView>(*this);
   vyr::net::InfoBoxHooks boxHooks;
   boxHooks.rotationOn = [this] { return owner_.RotationOn(); };
@@ -380,7 +382,7 @@ void CChannelBarWnd::OnWindowMessage(const vyr::platform::WindowMessage& message
 void CChannelBarWnd::BeforeNavigate(const std::string& url, bool topLevel, bool& cancel) {
   // Sub-frames of the box's pages load inside it.
   if (!topLevel) return;
-  const vyr::NavigationOrigin* origin = view_ ? view_->DecidingOrigin() : nullptr;
+  const vyr::NavigationFacts* origin = view_ ? view_->DecidingFacts() : nullptr;
   if (origin && origin->startedByShell) {
     // The program's own page: the one navigation the suppress flag waits for.
     if (infoBox_->SuppressNext()) infoBox_->OnViewNavigating(url);

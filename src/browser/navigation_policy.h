@@ -1,0 +1,109 @@
+#pragma once
+// What a browser pane trusts. Every pane is made with a NavigationPolicy of
+// its own: which documents it trusts (the home server's exact origin and
+// the program's own page folders), whether its pages may open windows or
+// start downloads, and which special addresses (command links, the setup
+// program offer, channel files, mailto) it takes at all. A pane given none
+// trusts nothing, opens no windows, downloads nothing and runs nothing.
+//
+// Trust is decided from what the engine itself reports about a navigation
+// (NavigationFacts), never from anything a page's script says:
+//   - Full: our own code or the user's typing started it, or it was started
+//     by a document of the main frame that is trusted (committed from the
+//     home server's exact origin, or one of the program's own pages). A
+//     redirect counts as started by the document that began the chain.
+//   - UserClick: the user pressed the pointer on a real link to exactly this
+//     address in a page of any site, in the main frame. Only commands that
+//     open or show something may run then (see the command table).
+//   - None: everything else: script-set locations, timers, redirects from
+//     other sites, any navigation a sub-frame starts.
+#include <string>
+#include <vector>
+
+#include "app/navigation_verdict.h"
+
+namespace vyr {
+
+class Application;
+
+// The engine's navigation types.
+enum class NavigationKind { LinkClicked, FormSubmitted, BackForward, Reload, FormResubmitted, Other };
+
+// What the engine reports about one navigation, gathered by the pane.
+struct NavigationFacts {
+  std::string url;
+  bool newWindow = false;       // it opens a new window
+  bool redirect = false;        // a server's redirect of an earlier request
+  NavigationKind kind = NavigationKind::Other;
+  bool userGesture = false;     // the engine's gesture flag (true for script inside a click handler too)
+  bool startedByShell = false;  // our own code asked for this address (typed, a button, history)
+  // The user's last real pointer press, just before, was on a link to this
+  // very address (the engine's hit test under the pointer).
+  bool pointerOnLink = false;
+  // The Referer the engine put on the request: the document that started
+  // the navigation (a redirect keeps the one that began the chain). Pages
+  // can only drop it or cut it to their origin, never choose it.
+  std::string referrer;
+  // Sec-Fetch-Dest when the engine already set it (on redirects): "document"
+  // for the main frame, "iframe" for a sub-frame.
+  std::string fetchDestination;
+  // The address of the document the pane's main frame shows.
+  std::string mainDocument;
+  // For a redirect with no Referer: the address our own code asked for at
+  // the start of this chain ("" when the chain was not ours).
+  std::string shellChainStart;
+};
+
+class NavigationPolicy {
+ public:
+  struct Options {
+    std::string homeServer;                 // [misc] HomeServer ("" : none)
+    std::vector<std::string> programFolders;  // absolute folders of the program's own pages
+    bool popups = false;
+    bool downloads = false;
+    unsigned takes = kTakesNothing;
+  };
+
+  // Trusts nothing, opens nothing, takes nothing.
+  NavigationPolicy() = default;
+  explicit NavigationPolicy(Options options);
+
+  // The main window and the popups: the home server, the scheme and info
+  // box pages of the data root and the shipped pages in shippedFolder; pages
+  // may open windows and (after a gesture, with a question) download; every
+  // special address is taken.
+  static NavigationPolicy ForBrowserWindow(const Application& app, const std::string& shippedFolder);
+  // The info box: the same trusted documents; no windows, no downloads;
+  // command links and channel files only.
+  static NavigationPolicy ForInfoBox(const Application& app, const std::string& shippedFolder);
+
+  Trust Assess(const NavigationFacts& facts) const;
+  NavigationVerdict Verdict(const NavigationFacts& facts) const;
+
+  // A document committed from the home server's exact origin, or one of the
+  // program's own pages.
+  bool IsTrustedDocument(const std::string& address) const;
+  // A file: address inside one of the program's page folders.
+  bool IsProgramPage(const std::string& address) const;
+  bool IsHomeOrigin(const std::string& address) const;
+
+  bool MayOpenPopups() const { return options_.popups; }
+  bool MayDownload() const { return options_.downloads; }
+  unsigned Takes() const { return options_.takes; }
+  const Options& GetOptions() const { return options_; }
+
+ private:
+  Options options_;
+};
+
+// True for one plain file name: not empty, not ".", and without "..", "/",
+// "\", ":" or control characters, so that it can never name anything outside
+// the folder it is looked up in.
+bool IsPlainFileName(const std::string& name);
+
+// window.external.InsertImage: the path of the current scheme's file of that
+// name (falling back to the default scheme) when the name is a plain file
+// name and the file exists; "" otherwise.
+std::string SchemeImagePath(const Application& app, const std::string& name);
+
+}  // namespace vyr
