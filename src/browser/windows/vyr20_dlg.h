@@ -97,6 +97,10 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   void ShowPageStrip(bool shown) override;
   bool BrowserWindowVisible() const override;
   void RunServerCommand(const std::string& command) override { dispatcher_.RunCommand(command); }
+  // CChannelBarOwner: the info box's special addresses.
+  bool HandleSpecialUrl(const std::string& url, const vyr::NavigationVerdict& verdict) override {
+    return GateSpecialUrl(url, verdict);
+  }
   CChannelBarWnd* ChannelBar() const { return bar_; }
   CButtonStrip* FolderStrip() const { return folderStrip_; }
   CButtonStrip* PageStrip() const { return pageStrip_; }

@@ -64,6 +64,11 @@ class CChannelBarOwner {
   virtual bool RotationOn() const { return true; }
   // A command of a ping reply: runs through the command dispatcher.
   virtual void RunServerCommand(const std::string& command) = 0;
+  // The special-address filter for the info box's pages (command links of
+  // the box's own pages); true when the address was taken.
+  virtual bool HandleSpecialUrl(const std::string& /*url*/, const vyr::NavigationVerdict& /*verdict*/) {
+    return false;
+  }
   // A menu command for the main window (kLinkDraggedOnBarCommand).
   virtual void PostMenuCommand(int command) = 0;
   // The main window's browser host navigates with its second interface (the
@@ -128,8 +133,12 @@ class CChannelBarWnd : public wxPanel, private CBrowserOwner, private vyr::platf
   const std::string& LastDroppedLink() const { return lastDroppedLink_; }
 
  private:
-  // CBrowserOwner: the info box view's navigations.
+  // CBrowserOwner: the info box view's navigations; its command links go to
+  // the main window's filter.
   void BeforeNavigate(const std::string& url, bool topLevel, bool& cancel) override;
+  bool HandleSpecialUrl(const std::string& url, const vyr::NavigationVerdict& verdict) override {
+    return owner_.HandleSpecialUrl(url, verdict);
+  }
   // The info box view as the rotation sees it.
   class BoxView;
   // vyr::platform::MessageTarget: the session's commands (message 4025).
