@@ -125,6 +125,13 @@ Trust NavigationPolicy::Assess(const NavigationFacts& f) const {
   return Trust::None;
 }
 
+bool MayBeMainFrame(const NavigationFacts& f) {
+  if (f.startedByShell || f.newWindow) return true;
+  if (!f.fetchDestination.empty()) return f.fetchDestination == "document";
+  if (f.referrer.empty() || f.mainDocument.empty()) return true;
+  return net::IsSameOrigin(f.referrer, f.mainDocument) || !net::ParseWebOrigin(f.mainDocument);
+}
+
 NavigationVerdict NavigationPolicy::Verdict(const NavigationFacts& facts) const {
   NavigationVerdict verdict;
   verdict.trust = Assess(facts);

@@ -96,6 +96,13 @@ class NavigationPolicy {
   Options options_;
 };
 
+// False when the engine's facts show a sub-frame navigating: Sec-Fetch-Dest
+// names a frame, or a document of another origin than the main frame's
+// started it. True otherwise, which includes frames of the main document's
+// own origin (the engine does not say which frame navigates): good for
+// what a window shows, not for trust.
+bool MayBeMainFrame(const NavigationFacts& facts);
+
 // True for one plain file name: not empty, not ".", and without "..", "/",
 // "\", ":" or control characters, so that it can never name anything outside
 // the folder it is looked up in.

@@ -126,6 +126,20 @@ TEST(NavigationPolicyTest, OnlyTheUsersOwnClickOrTypingStartsAMailMessage) {
   EXPECT_FALSE(policy.Verdict(Facts(evil, "http://other.example/", NavigationKind::LinkClicked, true, true)).userStarted);
 }
 
+TEST(NavigationPolicyTest, AFrameIsKnownByItsDestinationOrByAnotherOrigin) {
+  const std::string page = "http://news.example/today.html";
+  NavigationFacts f = Facts(page, page, NavigationKind::Other, false, false);
+  EXPECT_TRUE(MayBeMainFrame(f));
+  f.fetchDestination = "iframe";
+  EXPECT_FALSE(MayBeMainFrame(f));
+  f.fetchDestination = "document";
+  EXPECT_TRUE(MayBeMainFrame(f));
+  f = Facts(page, "http://ads.example/banner.html", NavigationKind::LinkClicked, true, true);
+  EXPECT_FALSE(MayBeMainFrame(f));
+  f.startedByShell = true;
+  EXPECT_TRUE(MayBeMainFrame(f));
+}
+
 TEST(NavigationPolicyTest, InsertImageAnswersOnlyPlainNamesOfExistingSchemeFiles) {
   test::TestApp t;
   const std::string media = t.app.Directories().Root() + "/media/default/";

@@ -53,6 +53,8 @@ constexpr char kExternalScript[] = R"JS((function () {
 
 std::string Text(const char* s) { return s ? std::string(s) : std::string(); }
 
+std::string WithoutFragment(const std::string& address) { return address.substr(0, address.find('#')); }
+
 // How long after a real press a navigation to the pressed link still counts
 // as the user's (a click is a press and a release; slow pages answer late).
 constexpr long long kPressLifetimeUs = 3'000'000;
@@ -219,11 +221,15 @@ struct CBrowserWnd::Signals {
     }
     pending->verdict = self->policy_.Verdict(facts);
 
-    // A download must follow a navigation the user started; a redirect
-    // carries on the chain it belongs to.
-    const bool userStarted = facts.redirect ? self->lastUserStarted_ : pending->verdict.userStarted;
+    // A download must follow a navigation the user started (typed, or a
+    // real press on the very link); a redirect carries on the chain it
+    // belongs to.
+    const bool userStarted =
+        facts.redirect ? self->lastUserStarted_ : facts.startedByShell || (facts.pointerOnLink && facts.userGesture);
+    // A window the user's press opens gets that press for its first page.
+    if (pending->newWindow) self->pressForNewWindow_ = facts.pointerOnLink ? normalised : std::string();
     if (!facts.redirect) self->lastUserStarted_ = userStarted;
-    self->recentNavigations_.emplace_back(normalised, userStarted);
+    self->recentNavigations_.emplace_back(WithoutFragment(normalised), userStarted);
     while (self->recentNavigations_.size() > 16) self->recentNavigations_.pop_front();
 
     // The owner is asked from a posted event: its answers may run commands
@@ -248,6 +254,11 @@ struct CBrowserWnd::Signals {
     if (!related || made->view_ == view) {
       g_warning("CreateNewExplorerWnd must make its control while asked; the new window is refused");
       return nullptr;
+    }
+    if (!self->pressForNewWindow_.empty()) {
+      made->pressLink_ = self->pressForNewWindow_;
+      made->pressTime_ = g_get_monotonic_time();
+      self->pressForNewWindow_.clear();
     }
     return GTK_WIDGET(made->view_);
   }
@@ -506,7 +517,7 @@ void CBrowserWnd::Decide(PendingDecision& pending) {
     return;
   }
   bool cancel = false;
-  if (!pending.newWindow && owner_) owner_->BeforeNavigate(pending.url, true, cancel);
+  if (!pending.newWindow && owner_) owner_->BeforeNavigate(pending.url, vyr::MayBeMainFrame(pending.facts), cancel);
   if (alive.expired()) return;
   pending.Answer(!cancel);
 }
@@ -536,9 +547,9 @@ gboolean CBrowserWnd::DecideResponse(WebKitResponsePolicyDecision* decision) {
   // A file to save: only in the main frame, after a navigation the user
   // started, in a pane that may download. A hidden frame's file is dropped.
   const std::string normalised = Normalised(url);
+  const std::string address = WithoutFragment(normalised);
   const bool userStarted = std::any_of(recentNavigations_.begin(), recentNavigations_.end(),
-                                       [&](const auto& n) { return n.first == normalised && n.second; }) ||
-                           (!recentNavigations_.empty() && recentNavigations_.back().second && lastUserStarted_);
+                                       [&](const auto& n) { return n.first == address && n.second; });
   if (!mainFrame || !policy_.MayDownload() || !userStarted || !owner_) {
     webkit_policy_decision_ignore(base);
     return TRUE;

@@ -202,6 +202,7 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   std::deque<std::pair<std::string, bool>> recentNavigations_;
   bool lastUserStarted_ = false;
   std::string allowedDownload_;  // the one address whose download the pane let through
+  std::string pressForNewWindow_;  // the pressed link of a new window being made
   // Handed only to the external object of this pane's top documents: a
   // frame or a page that calls the host's prompt itself does not know it.
   std::string externalToken_;

@@ -335,9 +335,7 @@ void CVyrBrowserDlg::DownloadComplete() {
   StopBusy();
 }
 
-void CVyrBrowserDlg::BeforeNavigate(const std::string&, bool topLevel, bool&) {
-  if (topLevel && frame_->countUsage) frame_->countUsage(vyr::net::kUsagePageView);
-}
+void CVyrBrowserDlg::BeforeNavigate(const std::string&, bool, bool&) {}
 
 void CVyrBrowserDlg::CommandStateChange(int command, bool enabled) {
   if (command == kCommandForward) toolbar_->EnableCommand(kCmdForward, enabled);
@@ -352,6 +350,9 @@ void CVyrBrowserDlg::ProgressChange(int progress, int maximum) {
 
 void CVyrBrowserDlg::NavigateComplete(const std::string& url, bool topLevel) {
   if (!topLevel) return;
+  // A page view: the engine reports commits of the main frame only, so a
+  // page's frames are never counted.
+  if (frame_->countUsage) frame_->countUsage(vyr::net::kUsagePageView);
   pageUrl_ = pane_ ? pane_->CurrentUrl() : url;
   if (pageUrl_.empty()) pageUrl_ = url;
   addressBox_->ChangeValue(Wx(pageUrl_));
