@@ -13,8 +13,8 @@ ApplicationServices::ApplicationServices(Application& app, net::SoftwareUpdate& 
                                          WindowServices windows, SchemeImport schemeImport)
     : app_(app), updates_(updates), windows_(std::move(windows)), schemeImport_(std::move(schemeImport)) {}
 
-void ApplicationServices::ComposeMail(const std::string& recipient) {
-  if (windows_.composeMail) windows_.composeMail(recipient);
+void ApplicationServices::ComposeMail(const MailtoFields& fields) {
+  if (windows_.composeMail) windows_.composeMail(fields);
 }
 void ApplicationServices::SendTestMails(const std::vector<TestMail>& mails) {
   if (windows_.sendTestMails) windows_.sendTestMails(mails);
@@ -70,7 +70,10 @@ void ApplicationServices::ImportScheme(const std::string& address) {
 }
 void ApplicationServices::ImportBrowserBookmarks() { ImportBookmarks(app_); }
 bool ApplicationServices::DownloadWithProgress(const std::string& url, const std::string& destination) {
-  return net::RunDownloadDialog(url, destination, false, &app_.Messages()) == 1;
+  // Channel files are small: the download limit keeps an endless reply
+  // from filling the disk.
+  return net::RunDownloadDialog(url, destination, false, &app_.Messages(),
+                                net::MaxDownloadBytes(app_)) == 1;
 }
 void ApplicationServices::MergeChannelFile(const std::string& path) {
   if (windows_.mergeChannelFile) windows_.mergeChannelFile(path);

@@ -24,7 +24,7 @@ class InfoBoxModel;
 }  // namespace net
 
 struct WindowServices {
-  std::function<void(const std::string& recipient)> composeMail;
+  std::function<void(const MailtoFields& fields)> composeMail;
   std::function<void(const std::vector<TestMail>&)> sendTestMails;
   std::function<void(const std::vector<TestMail>&)> queueTestMails;
   std::function<void(const std::string& path)> mergeChannelFile;
@@ -40,7 +40,7 @@ class ApplicationServices : public CommandServices {
   void AttachSession(net::ServerSession* session) { session_ = session; }
   void AttachInfoBox(net::InfoBoxModel* infoBox) { infoBox_ = infoBox; }
 
-  void ComposeMail(const std::string& recipient) override;
+  void ComposeMail(const MailtoFields& fields) override;
   void SendTestMails(const std::vector<TestMail>& mails) override;
   void QueueTestMails(const std::vector<TestMail>& mails) override;
 

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/application.h"
+#include "net/download_progress.h"
 #include "net/download_worker.h"
 #include "net/server_session.h"
 #include "net/usage_stats.h"
@@ -37,7 +38,8 @@ bool FetchChannelFile(Application& app, const std::string& path, const std::stri
   DroppedReports reports;
   const platform::WindowHandle handle = platform::WindowMessages::Instance().Register(&reports);
   const std::int32_t result =
-      net::DownloadToFile(app.HomeServerUrl(serverPath), partial, handle, nullptr, 0, nullptr);
+      net::DownloadToFile(app.HomeServerUrl(serverPath), partial, handle, nullptr, 0, nullptr,
+                          net::MaxDownloadBytes(app));
   platform::WindowMessages::Instance().Unregister(handle);
   std::error_code ec;
   if (result == net::kDownloadOk) {

@@ -49,7 +49,7 @@ int RunSessionCommand(Context& c, const std::vector<std::string>& argsIn) {
   if (!send) return 0;
 
   std::vector<char> reply(net::kReplyBufferSize);
-  size_t size = reply.size();
+  size_t size = reply.size() - 1;  // the reply is a text: one byte is its terminator
   const std::int32_t result = net::FetchToMemory(sent, reply.data(), size, true);
   if (result != net::kDownloadOk) {
     c.err << "vyrelle-cli: the request failed (result " << result << ")\n";

@@ -70,14 +70,16 @@ class AnsweringMessageBox : public MessageBoxService {
   int answer_;
 };
 
-// An existing scheme folder: yes replaces it, no cancels the import.
+// An existing scheme folder: yes replaces it, no cancels the import. Asked
+// again, the replace was refused (the "default" scheme): the import ends.
 class AnsweringChooser : public SchemeNameChooser {
  public:
   explicit AnsweringChooser(bool yes) : yes_(yes) {}
-  Choice Choose(std::string&) override { return yes_ ? Replace : Cancel; }
+  Choice Choose(std::string&) override { return yes_ && asked_++ == 0 ? Replace : Cancel; }
 
  private:
   bool yes_;
+  int asked_ = 0;
 };
 
 class NoteSwitcher : public SchemeSwitcher {
@@ -119,7 +121,8 @@ int RunUpdateCommand(Context& c, const std::vector<std::string>& args) {
   update.SetMainWindow(window.Handle());
   int status = 0;
   if (update.RequestPackageUpdate(kind, args[2], args[3]) == 0) {
-    c.err << "vyrelle-cli: the package is not newer than the stored version; nothing fetched\n";
+    c.err << "vyrelle-cli: the package was refused (not from the home server, not newer than "
+             "the stored version, or one of its kind still pending); nothing fetched\n";
   } else {
     window.Wait();
     if (!update.OnPackageDownloaded(window.Cookie(), window.Result())) {

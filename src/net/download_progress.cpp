@@ -5,6 +5,8 @@
 #include <mutex>
 #include <utility>
 
+#include "app/application.h"
+
 namespace vyr::net {
 
 std::string FormatDownloadAmount(std::uint64_t bytes) {
@@ -17,14 +19,22 @@ std::string FormatDownloadAmount(std::uint64_t bytes) {
   return text;
 }
 
+std::uint64_t MaxDownloadBytes(const Application& app) {
+  int megabytes = app.GetInt("misc", "MaxDownloadMB", kDefaultMaxDownloadMB);
+  if (megabytes < 1) megabytes = kDefaultMaxDownloadMB;
+  return static_cast<std::uint64_t>(megabytes) * 1048576u;
+}
+
 DownloadProgress::DownloadProgress(DownloadProgressView& view, std::string caption, std::string url,
-                                   std::string destination, bool hidden, MessageBoxService* boxes)
+                                   std::string destination, bool hidden, MessageBoxService* boxes,
+                                   std::uint64_t maxBytes)
     : view_(view),
       boxes_(boxes),
       caption_(std::move(caption)),
       url_(std::move(url)),
       destination_(std::move(destination)),
       hidden_(hidden),
+      maxBytes_(maxBytes),
       hasJob_(!url_.empty() && !destination_.empty()),
       cancelRequested_(std::make_shared<CancelFlag>(0)) {}
 
@@ -43,7 +53,7 @@ void DownloadProgress::Open() {
   }
   cancelRequested_->store(0);
   StartDownload(url_, destination_, window_, std::shared_ptr<const CancelFlag>(cancelRequested_),
-                kDialogCookie, boxes_);
+                kDialogCookie, boxes_, maxBytes_);
 }
 
 void DownloadProgress::Cancel() {
@@ -141,7 +151,7 @@ DownloadDialogRunner g_runner;
 int RunDownloadDialogHeadless(const DownloadDialogRequest& request) {
   HeadlessView view;
   DownloadProgress progress(view, request.caption, request.url, request.destination,
-                            request.hidden, request.boxes);
+                            request.hidden, request.boxes, request.maxBytes);
   progress.Open();
   // Without a window nobody could press Cancel on "Invalid Command".
   if (!progress.HasJob()) return 2;
@@ -157,13 +167,14 @@ DownloadDialogRunner SetDownloadDialogRunner(DownloadDialogRunner runner) {
 }
 
 int RunDownloadDialog(const std::string& url, const std::string& destination, bool hidden,
-                      MessageBoxService* boxes) {
+                      MessageBoxService* boxes, std::uint64_t maxBytes) {
   DownloadDialogRunner runner;
   {
     std::lock_guard lock(g_runnerMutex);
     runner = g_runner;
   }
-  DownloadDialogRequest request{kUpdatingSoftwareText.Text(), url, destination, hidden, boxes};
+  DownloadDialogRequest request{kUpdatingSoftwareText.Text(), url, destination, hidden, boxes,
+                                maxBytes};
   return runner ? runner(request) : RunDownloadDialogHeadless(request);
 }
 

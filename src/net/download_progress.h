@@ -13,6 +13,7 @@
 #include "platform/window_messages.h"
 
 namespace vyr {
+class Application;
 class MessageBoxService;
 }
 
@@ -27,6 +28,14 @@ inline constexpr platform::TextId kCancelButtonText{32830};
 
 // The cookie of the dialog's download.
 inline constexpr std::uint32_t kDialogCookie = 1000;
+
+// The size limit of package and channel file downloads when [misc]
+// MaxDownloadMB does not set one.
+inline constexpr int kDefaultMaxDownloadMB = 64;
+// [misc] MaxDownloadMB in bytes: the limit the callers of package, scheme
+// and channel file downloads pass on. A value below 1 (or none) is the
+// default; there is always a limit.
+std::uint64_t MaxDownloadBytes(const Application& app);
 
 // A byte count as the dialog shows it: "%.2f MB" of bytes / 1048576 from
 // 1048577 bytes up, else "%d KB" of bytes / 1024 (whole kilobytes).
@@ -50,8 +59,10 @@ class DownloadProgressView {
 class DownloadProgress : private platform::MessageTarget {
  public:
   // url and destination empty: no job (the dialog says "Invalid Command").
+  // maxBytes: the download's size limit (0: none).
   DownloadProgress(DownloadProgressView& view, std::string caption, std::string url,
-                   std::string destination, bool hidden, MessageBoxService* boxes = nullptr);
+                   std::string destination, bool hidden, MessageBoxService* boxes = nullptr,
+                   std::uint64_t maxBytes = 0);
   ~DownloadProgress() override;
   DownloadProgress(const DownloadProgress&) = delete;
   DownloadProgress& operator=(const DownloadProgress&) = delete;
@@ -83,6 +94,7 @@ class DownloadProgress : private platform::MessageTarget {
   std::string url_;
   std::string destination_;
   bool hidden_;
+  std::uint64_t maxBytes_;
   bool hasJob_;
   // Shared with the worker, which may still look at it after the dialog has
   // gone.
@@ -104,6 +116,7 @@ struct DownloadDialogRequest {
   std::string destination;
   bool hidden = false;
   MessageBoxService* boxes = nullptr;  // error boxes of scheme downloads
+  std::uint64_t maxBytes = 0;          // the size limit; 0: none
 };
 
 // Runs the dialog to its end and returns 1 or 2.
@@ -118,9 +131,9 @@ DownloadDialogRunner SetDownloadDialogRunner(DownloadDialogRunner runner);
 
 // Downloads url to destination under the progress dialog with the caption
 // "Updating your software...  Please wait.": 1 when the download succeeded,
-// 2 otherwise.
+// 2 otherwise (a file over maxBytes, unless it is 0, included).
 int RunDownloadDialog(const std::string& url, const std::string& destination, bool hidden,
-                      MessageBoxService* boxes = nullptr);
+                      MessageBoxService* boxes = nullptr, std::uint64_t maxBytes = 0);
 
 // The headless runner (what RunDownloadDialog uses when none is installed).
 int RunDownloadDialogHeadless(const DownloadDialogRequest& request);

@@ -2,22 +2,25 @@
 
 #include <curl/curl.h>
 #include <openssl/crypto.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <mutex>
 #include <condition_variable>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <random>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "app/message_box.h"
+#include "net/web_origin.h"
+#include "platform/file_system.h"
 #include "platform/url_canonicalizer.h"
 
 namespace vyr::net {
@@ -68,16 +71,19 @@ HeaderList NoCacheHeaders() {
   return HeaderList(list);
 }
 
-// The options every request shares: agent, redirects, protocols. Servers
-// that answer without a status line are accepted so that the caller can
-// decide what a missing status means.
+// The options every request shares: agent, redirects, protocols. Only http
+// and https reach the network, for the address itself and for every
+// redirect: a server must not be able to send a download to a local file
+// (file:) or to any other protocol. Servers that answer without a status
+// line are accepted so that the caller can decide what a missing status
+// means.
 void SetCommonOptions(CURL* h, const std::string& url) {
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   curl_easy_setopt(h, CURLOPT_USERAGENT, kUserAgent);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(h, CURLOPT_MAXREDIRS, 20L);
-  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https,ftp,ftps,file");
-  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp,ftps");
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(h, CURLOPT_HTTP09_ALLOWED, 1L);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, 60L);
@@ -87,16 +93,44 @@ void SetCommonOptions(CURL* h, const std::string& url) {
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, 60L);
 }
 
-bool IsHttp(CURL* h) {
-  const char* scheme = nullptr;
-  if (curl_easy_getinfo(h, CURLINFO_SCHEME, &scheme) != CURLE_OK || !scheme) return true;
-  return strcasecmp(scheme, "http") == 0 || strcasecmp(scheme, "https") == 0;
-}
-
 bool IsDrivePath(const std::string& s) { return s.size() >= 4 && s[1] == ':'; }
 
 
 }  // namespace
+
+bool FetchesFromOrigin(const std::string& url, const std::string& origin) {
+  const std::optional<WebOrigin> wanted = ParseWebOrigin(origin);
+  const std::optional<WebOrigin> named = ParseWebOrigin(url);
+  if (!wanted || !named || !(*wanted == *named)) return false;
+  for (unsigned char c : url) {
+    if (c <= 0x20 || c == 0x7F) return false;
+  }
+  struct UrlDeleter {
+    void operator()(CURLU* u) const { curl_url_cleanup(u); }
+  };
+  InitCurlOnce();
+  std::unique_ptr<CURLU, UrlDeleter> parsed(curl_url());
+  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return false;
+  auto part = [&](CURLUPart which, unsigned flags, std::string& out) {
+    char* text = nullptr;
+    if (curl_url_get(parsed.get(), which, &text, flags) != CURLUE_OK || !text) return false;
+    out = text;
+    curl_free(text);
+    return true;
+  };
+  std::string scheme, host, port, ignored;
+  if (part(CURLUPART_USER, 0, ignored) || part(CURLUPART_PASSWORD, 0, ignored)) return false;
+  if (!part(CURLUPART_SCHEME, 0, scheme) || !part(CURLUPART_HOST, 0, host) ||
+      !part(CURLUPART_PORT, CURLU_DEFAULT_PORT, port)) {
+    return false;
+  }
+  auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  return lower(scheme) == wanted->scheme && lower(host) == wanted->host &&
+         port == std::to_string(wanted->port);
+}
 
 std::string LocalSourcePath(const std::string& url) {
   if (IsDrivePath(url)) return url;
@@ -124,12 +158,43 @@ std::string LocalSourcePath(const std::string& url) {
 
 namespace {
 
-bool CopyLocalFile(const std::string& from, const std::string& to) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(from, ec)) return false;
-  return std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing,
-                                    ec) &&
-         !ec;
+// A name for the download's data beside its destination (same folder, so
+// that the final rename stays on one file system) that no other download of
+// this or another process picks.
+std::string TemporaryName(const std::string& destination) {
+  static std::atomic<std::uint32_t> counter{0};
+  static const std::uint64_t salt = [] {
+    std::random_device device;
+    return (std::uint64_t{device()} << 32) ^ device();
+  }();
+  char suffix[48];
+  std::snprintf(suffix, sizeof suffix, ".~%016llx%08x.part", static_cast<unsigned long long>(salt),
+                static_cast<unsigned>(counter.fetch_add(1)));
+  return destination + suffix;
+}
+
+// Creates the temporary file as this download's own: "wbx" fails on any
+// existing name, a link included. Empty name and null handle when no such
+// file could be made.
+std::FILE* CreateTemporaryFile(const std::string& destination, std::string& path) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    path = TemporaryName(destination);
+    if (std::FILE* f = std::fopen(path.c_str(), "wbx")) return f;
+    if (errno != EEXIST) break;
+  }
+  path.clear();
+  return nullptr;
+}
+
+void RemoveFile(const std::string& path) {
+  if (!path.empty()) std::remove(path.c_str());
+}
+
+// Puts a whole download in the place of its destination: its data flushed
+// to disk first, then one rename, so the destination is at every moment the
+// old file or the new one.
+bool CommitDownload(const std::string& temporary, const std::string& destination) {
+  return platform::SyncFile(temporary) && platform::ReplaceFileByRename(temporary, destination);
 }
 
 // Every download worker of the process: how many run, and the stop that
@@ -150,16 +215,21 @@ bool Stopping() { return AllWorkers().stopping.load(std::memory_order_relaxed); 
 class Transfer {
  public:
   Transfer(CURL* h, const std::string& destination, platform::WindowHandle window,
-           const CancelFlag* cancel, std::uint32_t cookie, bool scheme, MessageBoxService* boxes)
+           const CancelFlag* cancel, std::uint32_t cookie, bool scheme, MessageBoxService* boxes,
+           std::uint64_t maxBytes)
       : h_(h),
         destination_(destination),
         window_(window),
         cancel_(cancel),
         cookie_(cookie),
         scheme_(scheme),
-        boxes_(boxes) {
+        boxes_(boxes),
+        maxBytes_(maxBytes) {
     buffer_.resize(kDownloadChunkSize);
   }
+
+  // The file the data went to (empty until the reply's head was accepted).
+  const std::string& TemporaryPath() const { return temporary_; }
 
   std::int32_t Run() {
     curl_easy_setopt(h_, CURLOPT_WRITEFUNCTION, &Transfer::WriteCallback);
@@ -168,29 +238,35 @@ class Transfer {
     curl_easy_setopt(h_, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(h_, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h_, CURLOPT_BUFFERSIZE, static_cast<long>(kDownloadChunkSize));
+    // A reply that announces more than the limit is refused as soon as its
+    // length is read, before any of it is written.
+    if (maxBytes_ != 0) {
+      curl_easy_setopt(h_, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes_));
+    }
 
     CURLcode rc = curl_easy_perform(h_);
     if (ended_) return result_;
+    if (rc == CURLE_FILESIZE_EXCEEDED) return kErrorTooLarge;
     if (rc == CURLE_ABORTED_BY_CALLBACK) return Cancelled();
     if (rc != CURLE_OK && !opened_) {
-      // The address could not be opened: no reply came.
+      // The address could not be opened (or not over http or https): no
+      // reply came.
       Box("PSError 3");
       return kErrorOpenAddress;
     }
     if (!opened_ && !Open()) return result_;
-    if (rc != CURLE_OK) {
-      // The reply broke off: what arrived is written, the download failed.
-      FlushChunk();
-      return ended_ ? result_ : kErrorOpenAddress;
-    }
+    // The reply broke off: the download failed, and what arrived is
+    // discarded with the temporary file.
+    if (rc != CURLE_OK) return kErrorOpenAddress;
     if (!FlushChunk()) return result_;
     if (!Close()) return kErrorWriteFile;
     return kDownloadOk;
   }
 
  private:
-  // The reply's head is complete: report the size, check the status, create
-  // the destination. False (with result_ set) when the download ends here.
+  // The reply's head is complete: report the size, check the status and the
+  // limit, create the temporary file. False (with result_ set) when the
+  // download ends here.
   bool Open() {
     opened_ = true;
     curl_off_t length = -1;
@@ -199,12 +275,9 @@ class Transfer {
     }
     contentLength_ = length;
     platform::PostMessage(window_, kDownloadSizeKnown, cookie_, static_cast<platform::LParam>(length));
-    // Only HTTP has a status to check. An FTP or file transfer that curl
-    // opened has found its file (a missing one fails in curl itself), so it
-    // counts as a 200.
-    long status = 200;
-    if (IsHttp(h_) &&
-        (curl_easy_getinfo(h_, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status == 0)) {
+    long status = 0;
+    if (curl_easy_getinfo(h_, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status == 0) {
+      // No status line: only a scheme download takes such a reply.
       if (!scheme_) return End(kErrorOpenAddress);
       status = 200;
     }
@@ -216,7 +289,8 @@ class Transfer {
       }
       return End(kErrorOpenAddress);
     }
-    file_.reset(std::fopen(destination_.c_str(), "wb"));
+    if (maxBytes_ != 0 && static_cast<std::uint64_t>(length) > maxBytes_) return End(kErrorTooLarge);
+    file_.reset(CreateTemporaryFile(destination_, temporary_));
     if (!file_) {
       Box("PSError 5");
       return End(kErrorCreateFile);
@@ -263,17 +337,30 @@ class Transfer {
     if (scheme_ && boxes_ && !Stopping()) boxes_->Error(text, kBoxTitle);
   }
 
+  // Takes the data up to the limit (so the chunks written do not depend on
+  // how the network split the data) and ends the transfer once a byte more
+  // than the limit has arrived: a reply without a length cannot run on.
   static size_t WriteCallback(char* data, size_t size, size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     const size_t total = size * count;
     if (!t->opened_ && !t->Open()) return CURL_WRITEFUNC_ERROR;
+    size_t accepted = total;
+    if (t->maxBytes_ != 0) {
+      const std::uint64_t received = t->written_ + t->filled_;
+      const std::uint64_t room = t->maxBytes_ > received ? t->maxBytes_ - received : 0;
+      if (total > room) accepted = static_cast<size_t>(room);
+    }
     size_t used = 0;
-    while (used < total) {
-      size_t take = std::min(total - used, t->buffer_.size() - t->filled_);
+    while (used < accepted) {
+      size_t take = std::min(accepted - used, t->buffer_.size() - t->filled_);
       std::copy(data + used, data + used + take, t->buffer_.data() + t->filled_);
       t->filled_ += take;
       used += take;
       if (t->filled_ == t->buffer_.size() && !t->FlushChunk()) return CURL_WRITEFUNC_ERROR;
+    }
+    if (accepted < total) {
+      t->End(kErrorTooLarge);
+      return CURL_WRITEFUNC_ERROR;
     }
     return total;
   }
@@ -295,7 +382,9 @@ class Transfer {
   std::uint32_t cookie_;
   bool scheme_;
   MessageBoxService* boxes_;
+  std::uint64_t maxBytes_;
 
+  std::string temporary_;
   std::vector<char> buffer_;
   size_t filled_ = 0;
   std::uint64_t written_ = 0;
@@ -308,7 +397,7 @@ class Transfer {
 
 std::int32_t DownloadBody(const std::string& url, const std::string& destination,
                           platform::WindowHandle window, const CancelFlag* cancelFlag,
-                          std::uint32_t cookie, MessageBoxService* boxes) {
+                          std::uint32_t cookie, MessageBoxService* boxes, std::uint64_t maxBytes) {
   const bool scheme = destination.find(kSchemeMarker) != std::string::npos;
   auto box = [&](const char* text) {
     if (scheme && boxes && !Stopping()) boxes->Error(text, kBoxTitle);
@@ -325,8 +414,27 @@ std::int32_t DownloadBody(const std::string& url, const std::string& destination
     std::this_thread::sleep_for(kWindowAttemptPause);
   }
 
+  // A file on this machine is copied, and only a regular one: a device such
+  // as /dev/zero never ends, a fifo waits for a writer. It is never handed
+  // to the network code instead.
   const std::string local = LocalSourcePath(url);
-  if (!local.empty() && CopyLocalFile(local, destination)) return kDownloadOk;
+  if (!local.empty()) {
+    // The copy creates the temporary file exclusively, like the network's.
+    const std::string temporary = TemporaryName(destination);
+    switch (platform::CopyRegularFile(local, temporary, maxBytes)) {
+      case platform::CopyResult::Copied: break;
+      case platform::CopyResult::TooLarge: return kErrorTooLarge;
+      default:
+        box("PSError 3");
+        return kErrorOpenAddress;
+    }
+    if (!platform::ReplaceFileByRename(temporary, destination)) {
+      RemoveFile(temporary);
+      box("PSError 5");
+      return kErrorCreateFile;
+    }
+    return kDownloadOk;
+  }
 
   InitCurlOnce();
   CurlHandle h(curl_easy_init());
@@ -337,8 +445,19 @@ std::int32_t DownloadBody(const std::string& url, const std::string& destination
   }
   SetCommonOptions(h.get(), url);
   curl_easy_setopt(h.get(), CURLOPT_HTTPHEADER, headers.get());
-  Transfer transfer(h.get(), destination, window, cancelFlag, cookie, scheme, boxes);
-  return transfer.Run();
+  std::int32_t result = kDownloadOk;
+  std::string temporary;
+  {
+    Transfer transfer(h.get(), destination, window, cancelFlag, cookie, scheme, boxes, maxBytes);
+    result = transfer.Run();
+    temporary = transfer.TemporaryPath();
+  }  // the temporary file is closed here on every way out
+  if (result == kDownloadOk && !CommitDownload(temporary, destination)) {
+    box("PSError 5");
+    result = kErrorCreateFile;
+  }
+  if (result != kDownloadOk) RemoveFile(temporary);
+  return result;
 }
 
 std::uint32_t NextThreadHandle() {
@@ -352,8 +471,10 @@ namespace {
 
 std::int32_t DownloadAndReport(const std::string& url, const std::string& destination,
                                platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
-                               std::uint32_t cookie, MessageBoxService* boxes, bool ownThread) {
-  std::int32_t result = DownloadBody(url, destination, notifyWindow, cancelFlag, cookie, boxes);
+                               std::uint32_t cookie, MessageBoxService* boxes, std::uint64_t maxBytes,
+                               bool ownThread) {
+  std::int32_t result =
+      DownloadBody(url, destination, notifyWindow, cancelFlag, cookie, boxes, maxBytes);
   // A worker thread hands back the crypto library's per-thread state before
   // its last message: whoever waits for that message may end the process
   // before the thread has finished ending.
@@ -366,22 +487,22 @@ std::int32_t DownloadAndReport(const std::string& url, const std::string& destin
 
 std::int32_t DownloadToFile(const std::string& url, const std::string& destination,
                             platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
-                            std::uint32_t cookie, MessageBoxService* boxes) {
-  return DownloadAndReport(url, destination, notifyWindow, cancelFlag, cookie, boxes, false);
+                            std::uint32_t cookie, MessageBoxService* boxes, std::uint64_t maxBytes) {
+  return DownloadAndReport(url, destination, notifyWindow, cancelFlag, cookie, boxes, maxBytes, false);
 }
 
 std::int32_t RunDownloadWorker(const std::string& url, const std::string& destination,
                                platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
-                               std::uint32_t cookie, MessageBoxService* boxes) {
+                               std::uint32_t cookie, MessageBoxService* boxes, std::uint64_t maxBytes) {
   const std::uint32_t handle = NextThreadHandle();
   const auto id = static_cast<std::uint32_t>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
   platform::PostMessage(notifyWindow, kDownloadStarted, handle, id);
-  return DownloadAndReport(url, destination, notifyWindow, cancelFlag, cookie, boxes, true);
+  return DownloadAndReport(url, destination, notifyWindow, cancelFlag, cookie, boxes, maxBytes, true);
 }
 
 std::int32_t StartDownload(const std::string& url, const std::string& destination,
                            platform::WindowHandle notifyWindow, std::shared_ptr<const CancelFlag> cancelFlag,
-                           std::uint32_t cookie, MessageBoxService* boxes) {
+                           std::uint32_t cookie, MessageBoxService* boxes, std::uint64_t maxBytes) {
   Workers& workers = AllWorkers();
   auto done = [&workers] {
     std::lock_guard lock(workers.mutex);
@@ -393,8 +514,9 @@ std::int32_t StartDownload(const std::string& url, const std::string& destinatio
     ++workers.running;
   }
   try {
-    std::thread worker([url, destination, notifyWindow, flag = std::move(cancelFlag), cookie, boxes, done] {
-      RunDownloadWorker(url, destination, notifyWindow, flag.get(), cookie, boxes);
+    std::thread worker([url, destination, notifyWindow, flag = std::move(cancelFlag), cookie, boxes,
+                        maxBytes, done] {
+      RunDownloadWorker(url, destination, notifyWindow, flag.get(), cookie, boxes, maxBytes);
       done();
     });
     worker.detach();
@@ -414,11 +536,14 @@ bool StopAllDownloads(std::chrono::milliseconds wait) {
 
 std::int32_t StartDownload(const std::string& url, const std::string& destination,
                            platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
-                           std::uint32_t cookie, bool asynchronous, MessageBoxService* boxes) {
-  if (!asynchronous) return DownloadToFile(url, destination, notifyWindow, cancelFlag, cookie, boxes);
+                           std::uint32_t cookie, bool asynchronous, MessageBoxService* boxes,
+                           std::uint64_t maxBytes) {
+  if (!asynchronous) {
+    return DownloadToFile(url, destination, notifyWindow, cancelFlag, cookie, boxes, maxBytes);
+  }
   // The caller keeps its flag alive for the download's lifetime.
   std::shared_ptr<const CancelFlag> flag(cancelFlag, [](const CancelFlag*) {});
-  return StartDownload(url, destination, notifyWindow, std::move(flag), cookie, boxes);
+  return StartDownload(url, destination, notifyWindow, std::move(flag), cookie, boxes, maxBytes);
 }
 
 std::int32_t FetchToMemory(const std::string& url, char* buffer, std::size_t& inOutSize, bool reload) {

@@ -3,6 +3,13 @@
 // channel files, scheme packages) goes through DownloadToFile, normally on a
 // worker thread of its own that reports to a window through posted messages.
 // FetchToMemory reads a short server reply into a buffer (server requests).
+//
+// Only http and https addresses go to the network, redirects included; a
+// file: address or a local path names a regular file on this machine that is
+// copied. A download is written under a temporary name beside its
+// destination and renamed over it only once it is whole, so a failed,
+// cancelled or over-size download leaves an existing destination as it was
+// and no partial file behind.
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -35,6 +42,9 @@ inline constexpr std::int32_t kErrorCloseHandle = -22;
 inline constexpr std::int32_t kErrorNoWindow = -34;
 inline constexpr std::int32_t kErrorCreateFile = -36;
 inline constexpr std::int32_t kErrorWriteFile = -37;  // a chunk could not be written
+// The file is larger than the caller's limit: announced larger by the server
+// (refused before anything is written), or its data went past the limit.
+inline constexpr std::int32_t kErrorTooLarge = -38;
 inline constexpr std::int32_t kErrorCancelled = -41;
 inline constexpr std::int32_t kErrorBadReply = -42;
 
@@ -45,12 +55,17 @@ inline constexpr std::size_t kDownloadChunkSize = 32678;
 // The caller's cancel flag: non-zero stops the download at its next chunk.
 using CancelFlag = std::atomic<std::int32_t>;
 
-// Downloads url (an http(s) or file: address, or a local path) to
-// destination. Scheme downloads (a destination containing "vyrscheme") show
-// their error boxes through boxes (none shown when it is null).
+// Downloads url (an http(s) address, a file: address or a local path) to
+// destination. A local source must be a regular file (a device, a fifo or a
+// folder fails at once with -20) and is copied; its only message is
+// finished. Anything else goes to the network over http or https only.
+// maxBytes bounds the file (0: no limit): more gives kErrorTooLarge. Scheme
+// downloads (a destination containing "vyrscheme") show their error boxes
+// through boxes (none shown when it is null).
 std::int32_t DownloadToFile(const std::string& url, const std::string& destination,
                             platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
-                            std::uint32_t cookie, MessageBoxService* boxes = nullptr);
+                            std::uint32_t cookie, MessageBoxService* boxes = nullptr,
+                            std::uint64_t maxBytes = 0);
 
 // Starts DownloadToFile on a worker thread of its own (detached; it ends by
 // itself, cooperatively when the flag is set). The synchronous form runs it on
@@ -59,14 +74,14 @@ std::int32_t DownloadToFile(const std::string& url, const std::string& destinati
 std::int32_t StartDownload(const std::string& url, const std::string& destination,
                            platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
                            std::uint32_t cookie, bool asynchronous,
-                           MessageBoxService* boxes = nullptr);
+                           MessageBoxService* boxes = nullptr, std::uint64_t maxBytes = 0);
 
 // The same, for a caller whose flag may go away before the worker has seen
 // it (a dialog closed with Cancel): the worker keeps the flag alive.
 std::int32_t StartDownload(const std::string& url, const std::string& destination,
                            platform::WindowHandle notifyWindow,
                            std::shared_ptr<const CancelFlag> cancelFlag, std::uint32_t cookie,
-                           MessageBoxService* boxes = nullptr);
+                           MessageBoxService* boxes = nullptr, std::uint64_t maxBytes = 0);
 
 // What a worker thread started by StartDownload runs: posts download started
 // (a job number as the thread handle, the thread's id) and then runs
@@ -74,7 +89,8 @@ std::int32_t StartDownload(const std::string& url, const std::string& destinatio
 // exit) runs this on a thread of its own and joins it.
 std::int32_t RunDownloadWorker(const std::string& url, const std::string& destination,
                                platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
-                               std::uint32_t cookie, MessageBoxService* boxes = nullptr);
+                               std::uint32_t cookie, MessageBoxService* boxes = nullptr,
+                               std::uint64_t maxBytes = 0);
 
 // The file a source address names on this machine, or "" when it names none:
 // a drive path (second character ':', at least 4 characters), an absolute
@@ -82,13 +98,22 @@ std::int32_t RunDownloadWorker(const std::string& url, const std::string& destin
 // escapes decoded).
 std::string LocalSourcePath(const std::string& url);
 
+// True when url is an http or https address that a download fetches from
+// exactly the origin (scheme, host and port) of the address `origin`, with
+// no user information: the address is read both as a web origin
+// (ParseWebOrigin) and as libcurl will read it when it connects, and both
+// must name that origin, so that no spelling the two read differently
+// ("http://home\@elsewhere/") reaches another host.
+bool FetchesFromOrigin(const std::string& url, const std::string& origin);
+
 // When the program closes: every running and later download stops at its
 // next check (cancelled, without boxes), and the call waits up to `wait` for
 // the asynchronous workers to end. True when none is left running.
 bool StopAllDownloads(std::chrono::milliseconds wait);
 
-// Reads the whole reply of url into buffer (at most inOutSize bytes) and sets
-// inOutSize to the number of bytes read. reload bypasses caches.
+// Reads the whole reply of url (http or https) into buffer (at most
+// inOutSize bytes; a longer reply is cut there and the transfer ended) and
+// sets inOutSize to the number of bytes read. reload bypasses caches.
 std::int32_t FetchToMemory(const std::string& url, char* buffer, std::size_t& inOutSize,
                            bool reload);
 

@@ -23,8 +23,6 @@ namespace {
 
 const char kBrand[] = "Default";
 const char kDefaultScriptPath[] = "/scripts/vyrcmd.dll";
-// The longest ping period: one day.
-constexpr int kMaxPingMinutes = 1440;
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -107,10 +105,14 @@ std::string ProgramVersionText() {
 }
 
 std::int32_t RunServerRequest(const std::string& address, platform::WindowHandle notifyWindow) {
-  std::vector<char> buffer(kReplyBufferSize);
-  size_t size = buffer.size();
+  // The last byte is the terminator's: the reply is cut one byte short of
+  // the buffer, so a command closed only by the buffer's last byte is an
+  // unclosed one and dropped.
+  std::vector<char> buffer(kReplyBufferSize, '\0');
+  size_t size = buffer.size() - 1;
   if (FetchToMemory(address, buffer.data(), size, true) != kDownloadOk) return 0;
-  size = std::min(size, buffer.size());
+  size = std::min(size, buffer.size() - 1);
+  buffer[size] = '\0';
   if (notifyWindow == 0 || !platform::IsWindow(notifyWindow)) return kErrorNoWindow;
   std::vector<std::string> commands;
   const std::int32_t result = ParsePongReply(std::string_view(buffer.data(), size), commands);
@@ -238,10 +240,11 @@ bool ServerSession::WaitForRequests(unsigned timeoutMs) {
 void ServerSession::OnBarCreated() { timers_.SetTimer(kStartTimer, kStartDelayMs); }
 
 void ServerSession::ArmPingTimer() {
-  // A period of 1 minute to a day; anything else (0 would ping without
-  // pause) is the default.
+  // A period of 1 minute to a day: a longer one is a day; below a minute (0
+  // would ping without pause) is the default.
   int minutes = app_.GetInt("misc", "PI", kDefaultPingMinutes);
-  if (minutes < 1 || minutes > kMaxPingMinutes) minutes = kDefaultPingMinutes;
+  if (minutes < 1) minutes = kDefaultPingMinutes;
+  minutes = std::min(minutes, kMaxPingMinutes);
   timers_.KillTimer(kPingTimer);
   timers_.SetTimer(kPingTimer, static_cast<unsigned>(minutes) * 60000u);
   pingArmed_ = true;
@@ -258,7 +261,7 @@ void ServerSession::OnTimer(unsigned id) {
 }
 
 void ServerSession::SetPingInterval(int minutes) {
-  app_.WriteInt("misc", "PI", minutes);
+  app_.WriteInt("misc", "PI", std::min(minutes, kMaxPingMinutes));
   if (pingArmed_) ArmPingTimer();
 }
 

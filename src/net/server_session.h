@@ -37,7 +37,10 @@ inline constexpr unsigned kStartTimer = 2;  // one shot, 40000 ms after the bar 
 inline constexpr unsigned kPingTimer = 3;   // every [misc] PI minutes
 inline constexpr unsigned kStartDelayMs = 40000;
 inline constexpr int kDefaultPingMinutes = 10;
-// A reply is read into this many bytes; a longer one is cut there.
+// The longest ping period: one day. A longer one is taken as this.
+inline constexpr int kMaxPingMinutes = 1440;
+// A reply is read into a buffer of this many bytes with its terminator: at
+// most kReplyBufferSize - 1 bytes of it count, the rest is cut off.
 inline constexpr size_t kReplyBufferSize = 20480;
 // How long the program waits, once, for the logout (and any request still
 // under way) before it goes on ending.
@@ -73,8 +76,8 @@ int ColourClass(int colours);
 // The program's own version as "%d.%d.%d.%d".
 std::string ProgramVersionText();
 
-// One request: fetches the reply (reloaded from the server) into
-// kReplyBufferSize bytes and posts each command to notifyWindow. A failed
+// One request: fetches the reply (reloaded from the server), at most
+// kReplyBufferSize - 1 bytes of it, and posts each command to notifyWindow. A failed
 // fetch ends quietly (0); no window (or a closed one) gives -34, a reply
 // that is not a "PONG" -42.
 std::int32_t RunServerRequest(const std::string& address, platform::WindowHandle notifyWindow);
@@ -150,8 +153,9 @@ class ServerSession {
   bool RecordVisit(const std::string& address, bool isClick) {
     return tracked_.RecordVisit(address, isClick);
   }
-  // Writes [misc] PI and, when the ping timer runs, restarts it with the
-  // new period (at least one minute).
+  // Writes [misc] PI (more than kMaxPingMinutes is written as that) and,
+  // when the ping timer runs, restarts it with the new period. A period
+  // below one minute is the default one.
   void SetPingInterval(int minutes);
   std::string CountersText() const { return counters_.CountersText(); }
   // "pingserver": writes [misc] PS, which every later request uses.

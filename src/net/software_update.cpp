@@ -2,8 +2,6 @@
 
 #include <climits>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "app/application.h"
 #include "archive/zip_archive.h"
@@ -34,11 +32,6 @@ constexpr PackageKindInfo kKinds[] = {
 std::string WithSlash(std::string dir) {
   if (!dir.empty() && dir.back() != '/') dir += '/';
   return dir;
-}
-
-// A source that names a file on this machine rather than an address.
-bool IsLocalSource(const std::string& source) {
-  return !source.empty() && (source[0] == 'c' || source[0] == '/');
 }
 
 }  // namespace
@@ -74,17 +67,7 @@ int UnpackPackage(const std::string& packagePath, const std::string& targetDir) 
   return ok ? 1 : 0;
 }
 
-SoftwareUpdate::SoftwareUpdate(Application& app)
-    : SoftwareUpdate(
-          app,
-          [&app](const std::string& url, const std::string& destination,
-                 platform::WindowHandle notify, std::uint32_t cookie) {
-            StartDownload(url, destination, notify, nullptr, cookie, true, &app.Messages());
-          },
-          [&app](const std::string& url, const std::string& destination, bool hidden) {
-            return RunDownloadDialog(url, destination, hidden, &app.Messages());
-          },
-          platform::StartProcess) {}
+SoftwareUpdate::SoftwareUpdate(Application& app) : SoftwareUpdate(app, nullptr, nullptr, nullptr) {}
 
 SoftwareUpdate::SoftwareUpdate(Application& app, DownloadStarter start, DownloadDialog dialog,
                                ProcessStarter startProcess)
@@ -92,7 +75,24 @@ SoftwareUpdate::SoftwareUpdate(Application& app, DownloadStarter start, Download
       start_(std::move(start)),
       dialog_(std::move(dialog)),
       startProcess_(std::move(startProcess)),
-      programDir_(platform::ProgramDirectory()) {}
+      programDir_(platform::ProgramDirectory()) {
+  if (!start_) {
+    start_ = [&app](const std::string& url, const std::string& destination,
+                    platform::WindowHandle notify, std::uint32_t cookie, std::uint64_t maxBytes) {
+      StartDownload(url, destination, notify, nullptr, cookie, true, &app.Messages(), maxBytes);
+    };
+  }
+  if (!dialog_) {
+    dialog_ = [&app](const std::string& url, const std::string& destination, bool hidden) {
+      return RunDownloadDialog(url, destination, hidden, &app.Messages());
+    };
+  }
+  if (!startProcess_) startProcess_ = platform::StartProcess;
+}
+
+bool SoftwareUpdate::FromHomeServer(const std::string& source) const {
+  return FetchesFromOrigin(source, app_.HomeServer());
+}
 
 std::string SoftwareUpdate::PackageDirectory(int kind) const {
   switch (kind) {
@@ -109,54 +109,56 @@ std::string SoftwareUpdate::PackageDirectory(int kind) const {
 
 std::string SoftwareUpdate::PendingPackage(std::uint32_t requestId) const {
   auto it = pending_.find(requestId);
-  return it == pending_.end() ? std::string() : it->second;
+  return it == pending_.end() ? std::string() : it->second.package;
 }
 
 int SoftwareUpdate::RequestPackageUpdate(int kind, const std::string& versionText,
                                          const std::string& source) {
   const PackageKindInfo* info = PackageKindOf(kind);
-  if (info == nullptr) return 0;
+  if (info == nullptr || !FromHomeServer(source)) return 0;
   const int version = ParseVersion(versionText);
-  const int current = app_.GetInt("misc", info->versionKey, 0);
-  if (version != 0 && version <= current) return 0;
+  if (info->recordsVersion) {
+    const int current = app_.GetInt("misc", info->versionKey, 0);
+    if (version < current || (version == current && version != 0)) return 0;
+  }
+  // One download per kind: a second one would write the same package file
+  // while the first is still under way.
+  for (const auto& entry : pending_) {
+    if (static_cast<int>(entry.first >> 16) == kind) return 0;
+  }
 
   const std::string temp = app_.GetDataDirectory("_TEMP", true);
   if (temp.empty()) return 0;
   const std::string package = temp + info->packageName + ".zip";
   const std::uint32_t id = PackageRequestId(kind, version);
-  pending_[id] = package;
-  // A package left from an earlier request must not be taken for this one
-  // when the download fails before writing anything.
+  // A package left from an earlier run must not be taken for this one.
   std::remove(package.c_str());
-
-  if (IsLocalSource(source)) {
-    std::error_code ec;
-    std::filesystem::copy_file(source, package, std::filesystem::copy_options::overwrite_existing,
-                               ec);
-    platform::PostMessage(mainWindow_, kDownloadFinished, id, ec ? kErrorOpenAddress : kDownloadOk);
-    return 1;
-  }
-  start_(source, package, mainWindow_, id);
+  pending_[id] = Pending{package, version};
+  start_(source, package, mainWindow_, id, MaxDownloadBytes(app_));
   return 1;
 }
 
 bool SoftwareUpdate::OnPackageDownloaded(std::uint32_t requestId, std::int32_t result) {
   const int kind = static_cast<int>(requestId >> 16);
   const PackageKindInfo* info = PackageKindOf(kind);
-  if (info == nullptr) return false;
   auto it = pending_.find(requestId);
-  // A failed download may have left part of a file (or nothing); only a
-  // whole download is unpacked, so the version stays for the next try.
-  const bool unpacked = it != pending_.end() && result == kDownloadOk &&
-                        UnpackPackage(it->second, PackageDirectory(kind)) == 1;
-  if (unpacked && info->recordsVersion) {
-    app_.WriteInt("misc", info->versionKey, static_cast<int>(requestId & 0xFFFFu));
-  }
+  if (info == nullptr || it == pending_.end()) return false;
+  const Pending done = it->second;
+  pending_.erase(it);
+  // Only a whole download is unpacked, and only when no newer version was
+  // stored while it ran: a stored version never goes down.
+  const bool stale =
+      info->recordsVersion && done.version < app_.GetInt("misc", info->versionKey, 0);
+  const bool unpacked = result == kDownloadOk && !stale &&
+                        UnpackPackage(done.package, PackageDirectory(kind)) == 1;
+  std::remove(done.package.c_str());
+  if (unpacked && info->recordsVersion) app_.WriteInt("misc", info->versionKey, done.version);
   if (kind == kInfoBoxPackage && reloadInfoBox_) reloadInfoBox_();
   return unpacked;
 }
 
 int SoftwareUpdate::UpdateSoftware(const std::string& setupAddress, bool askFirst) {
+  if (!FromHomeServer(setupAddress)) return 0;
   MessageBoxService& boxes = app_.Messages();
   if (askFirst && boxes.Question(kAskUpdateText.Text(), kUpdateCaption.Text()) != IDYES) return 0;
   for (;;) {

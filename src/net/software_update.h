@@ -8,6 +8,11 @@
 // a setup program, asks the main window to close and starts the setup program
 // when the application object goes away at exit.
 //
+// Packages and the setup program come from the home server only: an http or
+// https address of exactly the origin of [misc] HomeServer. A file:
+// address, a local path, another host or another port is refused before
+// anything is downloaded or recorded.
+//
 // The application owns one SoftwareUpdate for the whole run; it holds the
 // packages waiting for their downloads and the setup program's path. All of
 // it runs on the user-interface thread; downloads report through the main
@@ -62,16 +67,18 @@ int UnpackPackage(const std::string& packagePath, const std::string& targetDir);
 class SoftwareUpdate {
  public:
   // Starts an asynchronous download that posts its messages to notify with
-  // the cookie (no cancel flag).
-  using DownloadStarter = std::function<void(const std::string& url, const std::string& destination,
-                                             platform::WindowHandle notify, std::uint32_t cookie)>;
+  // the cookie (no cancel flag) and stops at maxBytes.
+  using DownloadStarter =
+      std::function<void(const std::string& url, const std::string& destination,
+                          platform::WindowHandle notify, std::uint32_t cookie, std::uint64_t maxBytes)>;
   // Runs a download with its progress dialog: 1 on success, 2 otherwise.
   using DownloadDialog =
       std::function<int(const std::string& url, const std::string& destination, bool hidden)>;
   // Starts a program without waiting for it; false when it could not start.
   using ProcessStarter = std::function<bool(const std::string& program)>;
 
-  // Real downloads, progress dialog and process start.
+  // Real downloads, progress dialog and process start; an empty function
+  // given to the second form is the real one too.
   explicit SoftwareUpdate(Application& app);
   SoftwareUpdate(Application& app, DownloadStarter start, DownloadDialog dialog,
                  ProcessStarter startProcess);
@@ -85,10 +92,13 @@ class SoftwareUpdate {
   // default).
   void SetProgramDirectory(std::string dir) { programDir_ = std::move(dir); }
 
-  // Starts fetching a package of the kind unless its version is not newer
-  // than the stored one (version 0 is always fetched). A source whose first
-  // character is 'c' (a drive path) or '/' is a local package file: it is
-  // copied instead of downloaded and the completion is posted at once.
+  // Starts fetching a package of the kind from source, within the size
+  // limit ([misc] MaxDownloadMB). Refused (0, nothing downloaded or
+  // recorded) when the source is not on the home server's origin, when a
+  // download of the kind is still pending, or for the kinds that record
+  // their version when the version is below the stored one or equal to it
+  // (a stored version never goes down; version 0 equal to a stored 0 is
+  // fetched). The dictionary records no version and is always fetched.
   // Returns 1 when a download was started, 0 otherwise.
   int RequestPackageUpdate(int kind, const std::string& versionText, const std::string& source);
   int UpdateInfoBox(const std::string& version, const std::string& url) {
@@ -105,9 +115,11 @@ class SoftwareUpdate {
   }
 
   // The main window's handler of a finished package download (the cookie is
-  // the request id). Unpacks the package and records its version only when
-  // the download succeeded and the package unpacked whole. True when the
-  // package was unpacked.
+  // the request id). Ends the request's pending state; unpacks the package
+  // and records its version only when the download succeeded, the version is
+  // still not below the stored one and the package unpacked whole. The
+  // package file is deleted in every case. True when the package was
+  // unpacked; false (and nothing done) for a request that is not pending.
   bool OnPackageDownloaded(std::uint32_t requestId, std::int32_t result);
 
   // The folder a kind's packages are unpacked into (empty for unknown kinds).
@@ -115,10 +127,11 @@ class SoftwareUpdate {
   // The package path waiting under a request id (empty when none).
   std::string PendingPackage(std::uint32_t requestId) const;
 
-  // The full software update: asks first when told to, downloads the setup
-  // program with the progress dialog (offering to try again after a
-  // failure) and on success asks the main window to close. 1 when the setup
-  // program is waiting, else 0.
+  // The full software update: refuses (0, without a question) an address
+  // that is not on the home server's origin, asks first when told to,
+  // downloads the setup program with the progress dialog (offering to try
+  // again after a failure) and on success asks the main window to close. 1
+  // when the setup program is waiting, else 0.
   int UpdateSoftware(const std::string& setupAddress, bool askFirst);
 
   // Empty until a software update has downloaded its setup program.
@@ -135,7 +148,14 @@ class SoftwareUpdate {
   platform::WindowHandle mainWindow_ = 0;
   std::function<void()> reloadInfoBox_;
   std::string programDir_;
-  std::unordered_map<std::uint32_t, std::string> pending_;
+  // True when source may be fetched: the home server's origin.
+  bool FromHomeServer(const std::string& source) const;
+
+  struct Pending {
+    std::string package;  // the path the download writes
+    int version;          // as requested (the request id keeps 16 bits)
+  };
+  std::unordered_map<std::uint32_t, Pending> pending_;
   std::string setupPath_;
 };
 

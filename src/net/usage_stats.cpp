@@ -131,7 +131,7 @@ void UsageCounters::Reduce(const std::string& name, std::int64_t amount) {
 
 void UsageCounters::Restore(std::string_view text) {
   ForEachPair(text, [&](std::string_view name, std::string_view value) {
-    if (name == "URL") return;
+    if (name == "URL" || name == "IBA") return;
     const std::int64_t amount = LeadingInteger(value);
     CountUsage(std::string(name), static_cast<int>(std::max<std::int64_t>(amount, 0)));
   });

@@ -59,8 +59,9 @@ class UsageCounters {
   void Reduce(const std::string& name, std::int64_t amount);
 
   // Adds the "&"-separated name=value pairs of a saved statistics text. Pairs
-  // without a name or "=" are skipped, as is "URL" (the tracked addresses'
-  // part, restored by TrackedUrlTable::RestoreTriples).
+  // without a name or "=" are skipped, as are "URL" (the tracked addresses'
+  // part, restored by TrackedUrlTable::RestoreTriples) and "IBA" (the info
+  // box's list of triples): neither is a counter.
   void Restore(std::string_view text);
 
   void Clear() { counts_.clear(); }

@@ -26,6 +26,9 @@ std::optional<WebOrigin> ParseWebOrigin(const std::string& address) {
   }
   const size_t start = colon + 3;
   const size_t end = std::min(address.find_first_of("/?#\\", start), address.size());
+  // A backslash where the host ends reads as "/" to a browser but as part
+  // of the user information to other clients: the host is not certain.
+  if (end < address.size() && address[end] == '\\') return std::nullopt;
   std::string authority = address.substr(start, end - start);
   if (authority.find('@') != std::string::npos) return std::nullopt;
   std::transform(authority.begin(), authority.end(), authority.begin(),

@@ -90,6 +90,14 @@ bool IsPlainFileName(const std::string& name) {
          name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
 }
 
+bool IsSafePathComponent(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':') return false;
+  }
+  return true;
+}
+
 std::string ParentFolder(const std::string& path) {
   size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
@@ -98,10 +106,10 @@ std::string ParentFolder(const std::string& path) {
 }
 
 namespace {
-bool WriteAll(int fd, const std::string& data) {
+bool WriteAll(int fd, const char* data, size_t size) {
   size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+  while (done < size) {
+    ssize_t n = ::write(fd, data + done, size - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -110,6 +118,8 @@ bool WriteAll(int fd, const std::string& data) {
   }
   return true;
 }
+
+bool WriteAll(int fd, const std::string& data) { return WriteAll(fd, data.data(), data.size()); }
 
 }  // namespace
 
@@ -167,6 +177,55 @@ bool ReplaceFileByRename(const std::string& from, const std::string& to) {
   SyncFolder(ParentFolder(to));
   if (ParentFolder(to) != ParentFolder(from)) SyncFolder(ParentFolder(from));
   return true;
+}
+
+CopyResult CopyRegularFile(const std::string& from, const std::string& to,
+                           std::uint64_t maxBytes) {
+  // Not blocking on the open: a fifo would otherwise wait for a writer.
+  int in = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (in < 0) return CopyResult::Failed;
+  struct stat st {};
+  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(in);
+    return CopyResult::NotRegularFile;
+  }
+  if (maxBytes != 0 && static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+    ::close(in);
+    return CopyResult::TooLarge;
+  }
+  const int flags = ::fcntl(in, F_GETFL);
+  if (flags >= 0) ::fcntl(in, F_SETFL, flags & ~O_NONBLOCK);
+  int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (out < 0) {
+    ::close(in);
+    return CopyResult::Failed;
+  }
+  CopyResult result = CopyResult::Copied;
+  std::uint64_t copied = 0;
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(in, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      result = CopyResult::Failed;
+      break;
+    }
+    if (n == 0) break;
+    copied += static_cast<std::uint64_t>(n);
+    if (maxBytes != 0 && copied > maxBytes) {
+      result = CopyResult::TooLarge;
+      break;
+    }
+    if (!WriteAll(out, buf, static_cast<size_t>(n))) {
+      result = CopyResult::Failed;
+      break;
+    }
+  }
+  ::close(in);
+  if (result == CopyResult::Copied && ::fsync(out) != 0) result = CopyResult::Failed;
+  if (::close(out) != 0 && result == CopyResult::Copied) result = CopyResult::Failed;
+  if (result != CopyResult::Copied) ::unlink(to.c_str());
+  return result;
 }
 
 FileStamp StampOf(const std::string& path) {

@@ -76,6 +76,25 @@ class DirectoryLock {
 // that come from files or pages must pass this before they become paths.
 bool IsPlainFileName(const std::string& name);
 
+// Stricter than IsPlainFileName, for names that arrive from outside and
+// become folder names the program keeps using (scheme packages and the
+// schemes they create): besides "/" and "\", no ":" (a drive or stream
+// marker on other systems) and no control character, so the name means the
+// same one entry wherever it is written, shown or stored in a setting.
+// Empty, "." and ".." are refused.
+bool IsSafePathComponent(const std::string& name);
+
+enum class CopyResult { Copied, NotRegularFile, TooLarge, Failed };
+// Copies the regular file "from" into the new file "to" (which must not
+// exist yet: an existing file or link there is never written through).
+// Anything but a regular file (a device such as /dev/zero, a fifo, a
+// folder) is refused before a byte is read, without waiting for a writer.
+// maxBytes (0: no limit) bounds the copy, a file that grows past it while
+// it is read included. The copy is flushed to disk; on any failure "to" is
+// removed again.
+CopyResult CopyRegularFile(const std::string& from, const std::string& to,
+                           std::uint64_t maxBytes);
+
 // The folder part of a path ("a/b/c.ini" -> "a/b"); "." for a bare name.
 std::string ParentFolder(const std::string& path);
 

@@ -1,5 +1,8 @@
 #include "schemes/scheme_package.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "app/application.h"
 #include "app/message_box.h"
 #include "archive/zip_archive.h"
@@ -26,6 +29,25 @@ std::string Fill(const std::string& pattern, std::initializer_list<std::string> 
 }
 
 bool Affirmative(int answer) { return answer == IDYES || answer == IDOK; }
+
+// "default" is the scheme every other one falls back to, file by file: an
+// import never writes into it, under any spelling of its name.
+bool IsDefaultSchemeName(const std::string& name) {
+  static const char kDefault[] = "default";
+  if (name.size() != sizeof kDefault - 1) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != kDefault[i]) return false;
+  }
+  return true;
+}
+
+// The folder is the default scheme's, by name or through a link to it.
+bool IsDefaultSchemeFolder(const std::string& media, const std::string& scheme) {
+  if (IsDefaultSchemeName(scheme)) return true;
+  std::error_code ec;
+  return std::filesystem::equivalent(media + scheme, media + "default", ec) && !ec;
+}
 
 }  // namespace
 
@@ -56,7 +78,7 @@ bool AcceptSchemeName(std::string& name) {
                            name.back() == '\n')) {
     name.pop_back();
   }
-  return name.size() >= 2 && platform::IsPlainFileName(name);
+  return name.size() >= 2 && platform::IsSafePathComponent(name) && !IsDefaultSchemeName(name);
 }
 
 std::string ImportScheme(Application& app, const SchemeImport& with, const std::string& address) {
@@ -70,6 +92,13 @@ std::string ImportScheme(Application& app, const SchemeImport& with, const std::
     boxes.Error("Error 1 Importing Scheme");
     return {};
   }
+  // It also names the scheme folder and the userdir setting: both must be a
+  // safe folder name, checked before anything is asked or downloaded.
+  std::string scheme = SchemeNameOf(package);
+  if (!platform::IsSafePathComponent(package) || !platform::IsSafePathComponent(scheme)) {
+    boxes.Error("Error 2 Importing Scheme");
+    return {};
+  }
 
   bool dontShowAgain = false;
   const std::string question = Fill(
@@ -79,17 +108,12 @@ std::string ImportScheme(Application& app, const SchemeImport& with, const std::
 
   const std::string temp = app.GetDataDirectory("_TEMP", true);
   const std::string target = temp + package;
-  const int downloaded = temp.empty()    ? 2
-                         : with.download ? with.download(url, target, false)
-                                         : net::RunDownloadDialog(url, target, false, &boxes);
+  const int downloaded =
+      temp.empty()    ? 2
+      : with.download ? with.download(url, target, false)
+                      : net::RunDownloadDialog(url, target, false, &boxes, net::MaxDownloadBytes(app));
   if (downloaded != 1) {
     boxes.Error(Fill("Error Obtaining Scheme\r\n\r\n[%s]\r\n[%s]", {url, target}));
-    return {};
-  }
-
-  std::string scheme = SchemeNameOf(package);
-  if (scheme.empty() || !platform::IsPlainFileName(scheme)) {
-    boxes.Error("Error 2 Importing Scheme");
     return {};
   }
 
@@ -98,13 +122,19 @@ std::string ImportScheme(Application& app, const SchemeImport& with, const std::
     boxes.Error("Error Creating Directory");
     return {};
   }
+  // A name whose folder exists is asked about again; "default" always is,
+  // and can be neither chosen nor replaced.
   std::string dir = media + scheme;
-  while (platform::DirectoryExists(dir)) {
+  while (IsDefaultSchemeFolder(media, scheme) || platform::DirectoryExists(dir)) {
     std::string entered = scheme;
     const SchemeNameChooser::Choice choice =
         with.chooser ? with.chooser->Choose(entered) : SchemeNameChooser::Cancel;
     if (choice == SchemeNameChooser::Cancel) return {};
-    if (choice == SchemeNameChooser::Replace) break;
+    if (choice == SchemeNameChooser::Replace) {
+      if (!IsDefaultSchemeFolder(media, scheme)) break;
+      boxes.Error("Invalid Scheme Name");
+      continue;
+    }
     if (!AcceptSchemeName(entered)) {
       boxes.Error("Invalid Scheme Name");
       continue;
@@ -112,7 +142,8 @@ std::string ImportScheme(Application& app, const SchemeImport& with, const std::
     scheme = entered;
     dir = media + scheme;
   }
-  if (!platform::DirectoryExists(dir) && !platform::CreateDirectories(dir)) {
+  const bool created = !platform::DirectoryExists(dir);
+  if (created && !platform::CreateDirectories(dir)) {
     boxes.Error("Error Creating Directory");
     return {};
   }
@@ -121,12 +152,20 @@ std::string ImportScheme(Application& app, const SchemeImport& with, const std::
     return {};
   }
 
+  // A package that does not unpack ends the import: no sound, no switch, no
+  // setting written, and a folder made for it is removed again.
   ZipArchive archive;
   const bool opened = archive.Open(target) && !archive.OpenError() && archive.MemberCount() >= 1;
-  if (!opened || !archive.ExtractAll(dir)) {
-    boxes.Error(Fill("Error 142 Obtaining Scheme\r\n\r\n[%s]\r\n[%s]", {url, target}));
-  }
+  const bool unpacked = opened && archive.ExtractAll(dir);
   archive.Release();
+  if (!unpacked) {
+    boxes.Error(Fill("Error 142 Obtaining Scheme\r\n\r\n[%s]\r\n[%s]", {url, target}));
+    if (created) {
+      std::error_code ec;
+      std::filesystem::remove_all(dir, ec);
+    }
+    return {};
+  }
 
   app.PlaySound("schemedownloaded");
 

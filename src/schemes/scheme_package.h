@@ -6,8 +6,11 @@
 // and offers to switch to the new scheme.
 //
 // Package addresses come from pages and files, so the names taken from them
-// (and names the user types) must be one plain folder name: anything that
-// would put the scheme folder outside "media" is refused.
+// (and names the user types) must be one safe folder name
+// (platform::IsSafePathComponent): anything that would put the scheme folder
+// outside "media" is refused. No import writes into the "default" scheme,
+// which every other scheme falls back to; an import that fails leaves the
+// current scheme and every config.ini as they were.
 #include <functional>
 #include <string>
 
@@ -43,7 +46,8 @@ bool SchemePackageName(const std::string& address, std::string& packageName);
 // character is kept whole).
 std::string SchemeNameOf(const std::string& packageName);
 // A name the user entered for a scheme: trailing white space trimmed; false
-// when it is shorter than 2 characters or is not one plain folder name.
+// when it is shorter than 2 characters, is not one safe folder name or is
+// "default" (in any case).
 bool AcceptSchemeName(std::string& name);
 
 struct SchemeImport {
@@ -59,8 +63,8 @@ struct SchemeImport {
 
 // Imports the package at address (an internet address or a local path) on
 // the user-interface thread. Returns the scheme folder the package was
-// unpacked into (with a trailing "/"), empty when the import ended before
-// that step.
+// unpacked into (with a trailing "/"), empty when the import ended without
+// unpacking it.
 std::string ImportScheme(Application& app, const SchemeImport& with, const std::string& address);
 
 }  // namespace vyr

@@ -9,6 +9,11 @@ out=$("$CLI" download "$URL/file/40000" "$WORK/a" 2>/dev/null)
 expect "40000 bytes" $'0:started\nsize 40000\nwritten 32678\nwritten 7322\nfinished 0' "$?:$out"
 expect "file size" 40000 "$(stat -c %s "$WORK/a")"
 
+# A device as the source fails at once and leaves the file already there.
+printf 'old' > "$WORK/kept"
+out=$("$CLI" download /dev/zero "$WORK/kept" 2>/dev/null)
+expect "/dev/zero" $'1:started\nfinished -20:old' "$?:$out:$(cat "$WORK/kept")"
+
 "$CLI" download "$URL/stall/100000" "$WORK/c" > "$WORK/stall.out" 2>/dev/null &
 CLI_PID=$!
 for _ in $(seq 100); do [ "$(grep -c written "$WORK/stall.out")" -eq 3 ] && break; sleep 0.1; done

@@ -1,7 +1,9 @@
 // Downloads against the Python download server on a loopback port.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -46,6 +48,19 @@ std::string Pattern(size_t n) {
 // Nobody listens on port 1.
 const char kRefused[] = "http://127.0.0.1:1/x";
 
+// Every name in a folder: a download leaves its destination and nothing else.
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+const std::uint64_t kMiB = 1048576;
+
 class DownloadPeerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -75,9 +90,8 @@ TEST_F(DownloadPeerTest, ResultsMessagesFilesAndBoxes) {
        {"size 0", "written 32678", "written 7322", "finished 0"}, Pattern(40000), {}},
       {server.Url("/file/0"), "empty", 0, {"size 0", "finished 0"}, "", {}},
       {server.Url("/redirect/file/5"), "c", 0, {"size 5", "written 5", "finished 0"}, Pattern(5), {}},
-      // A reply that breaks off is a failure; what came stays on disk.
-      {server.Url("/truncated/40000"), "t", -20,
-       {"size 80000", "written 32678", "written 7322", "finished -20"}, Pattern(40000), {}},
+      // A reply that breaks off is a failure, and what came is not kept.
+      {server.Url("/truncated/40000"), "t", -20, {"size 80000", "written 32678", "finished -20"}, "-", {}},
       {server.Url("/status/404"), "d", -20, {"size 12", "finished -20"}, "-", {}},
       {server.Url("/status/500"), "e.vyrscheme", -20, {"size 12", "finished -20"}, "-",
        {"PS Error(500)"}},
@@ -85,9 +99,13 @@ TEST_F(DownloadPeerTest, ResultsMessagesFilesAndBoxes) {
       {server.Url("/nostatus/5"), "f", -20, {"size 0", "finished -20"}, "-", {}},
       {server.Url("/nostatus/5"), "f.vyrscheme", 0, {"size 0", "written 5", "finished 0"},
        Pattern(5), {}},
-      // FTP has no status: a file it finds is downloaded, a missing one fails.
-      {Ftp("setup.exe"), "i.exe", 0, {"size 13", "written 13", "finished 0"}, "setup program", {}},
-      {Ftp("nothing.exe"), "j.exe", -20, {"finished -20"}, "-", {}},
+      // Only http and https reach the network: an FTP server that has the
+      // file is never asked, and no redirect leads to a local file or FTP.
+      {Ftp("setup.exe"), "i.exe", -20, {"finished -20"}, "-", {}},
+      {Ftp("setup.exe"), "i.vyrscheme", -20, {"finished -20"}, "-", {"PSError 3"}},
+      {server.Url("/location/file://" + ftpDir.File("setup.exe")), "k", -20, {"finished -20"}, "-", {}},
+      {server.Url("/location/" + Ftp("setup.exe")), "l", -20, {"finished -20"}, "-", {}},
+      {"file://localhost.example" + ftpDir.File("setup.exe"), "m", -20, {"finished -20"}, "-", {}},
       {kRefused, "g", -20, {"finished -20"}, "-", {}},
       {kRefused, "g.vyrscheme", -20, {"finished -20"}, "-", {"PSError 3"}},
       {server.Url("/file/5"), "missing/h.vyrscheme", -36, {"size 5", "finished -36"}, "-",
@@ -95,16 +113,20 @@ TEST_F(DownloadPeerTest, ResultsMessagesFilesAndBoxes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.url + " -> " + c.destination);
+    test::TempDir folder;
     Recorder window;
     test::RecordingMessageBox boxes;
-    const std::string path = dir.File(c.destination);
+    const std::string path = folder.File(c.destination);
     EXPECT_EQ(DownloadToFile(c.url, path, window.handle, nullptr, 77, &boxes), c.result);
     WindowMessages::Instance().DispatchPending();
     EXPECT_EQ(window.lines, c.lines);
+    // The destination is all the download leaves: no temporary file stays.
+    const std::string top = c.destination.substr(0, c.destination.find('/'));
     if (c.file == "-") {
-      EXPECT_FALSE(std::ifstream(path).good());
+      EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{});
     } else {
       EXPECT_EQ(test::ReadFile(path), c.file);
+      EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{top});
     }
     std::vector<std::string> shown;
     for (const auto& b : boxes.boxes) {
@@ -112,6 +134,106 @@ TEST_F(DownloadPeerTest, ResultsMessagesFilesAndBoxes) {
       shown.push_back(b.text);
     }
     EXPECT_EQ(shown, c.boxes);
+  }
+}
+
+// Every way a download can fail leaves a file already at the destination
+// byte for byte as it was, and nothing beside it.
+TEST_F(DownloadPeerTest, AFailedDownloadLeavesTheOldFileAlone) {
+  const std::string old = Pattern(1000) + "old contents";
+  ASSERT_EQ(::mkfifo(dir.File("fifo source").c_str(), 0600), 0);
+  struct Case {
+    std::string url;
+    std::uint64_t limit;
+    int result;
+  };
+  const Case cases[] = {
+      {server.Url("/status/500"), 0, kErrorOpenAddress},
+      {server.Url("/truncated/70000"), 0, kErrorOpenAddress},
+      {server.Url("/zeros/2000000"), kMiB, kErrorTooLarge},
+      {kRefused, 0, kErrorOpenAddress},
+      {server.Url("/location/file://" + dir.File("source")), 0, kErrorOpenAddress},
+      // Local sources: only a regular file is copied. A device, a fifo or a
+      // folder fails at once (copying /dev/zero would never end, a fifo
+      // would wait for a writer).
+      {"/dev/zero", 0, kErrorOpenAddress},
+      {"file:///dev/zero", 0, kErrorOpenAddress},
+      {dir.File("fifo source"), 0, kErrorOpenAddress},
+      {"file://" + dir.Path(), 0, kErrorOpenAddress},
+      {dir.File("no such file"), 0, kErrorOpenAddress},
+      {dir.File("source"), 1000, kErrorTooLarge},
+  };
+  test::WriteFile(dir.File("source"), Pattern(1001));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url);
+    test::TempDir folder;
+    const std::string destination = folder.File("kept.zip");
+    test::WriteFile(destination, old);
+    Recorder window;
+    EXPECT_EQ(DownloadToFile(c.url, destination, window.handle, nullptr, 77, nullptr, c.limit),
+              c.result);
+    WindowMessages::Instance().DispatchPending();
+    ASSERT_FALSE(window.lines.empty());
+    EXPECT_EQ(window.lines.back(), "finished " + std::to_string(c.result));
+    EXPECT_EQ(test::ReadFile(destination), old);
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"kept.zip"});
+  }
+
+  // The same download that succeeds replaces the old file whole.
+  test::TempDir folder;
+  test::WriteFile(folder.File("kept.zip"), old);
+  Recorder window;
+  EXPECT_EQ(DownloadToFile(server.Url("/file/300"), folder.File("kept.zip"), window.handle, nullptr, 77),
+            kDownloadOk);
+  EXPECT_EQ(test::ReadFile(folder.File("kept.zip")), Pattern(300));
+  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"kept.zip"});
+}
+
+// The size limit: a reply that announces more is refused before any of it
+// is written; one without a length is cut off once it passes the limit, and
+// the server sees the client go away long before its gigabyte is sent.
+TEST_F(DownloadPeerTest, TheSizeLimitStopsEndlessAndOversizedReplies) {
+  // 1 MiB holds 32 whole chunks of 32678 bytes (1045696); the 33rd chunk
+  // would pass the limit.
+  std::vector<std::string> endless{"size 0"};
+  for (int k = 0; k < 32; ++k) endless.push_back("written 32678");
+  endless.push_back("finished -38");
+  struct Case {
+    std::string path;
+    std::vector<std::string> lines;
+    bool streamed;  // the server prints how much it sent
+  };
+  const Case cases[] = {
+      {"/zeros/1073741824", endless, true},
+      {"/zeroslength/1073741824", {"finished -38"}, true},
+      {"/file/1048577", {"finished -38"}, false},
+      {"/nolength/1048577", endless, false},  // one byte more than the limit
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    test::TempDir folder;
+    Recorder window;
+    EXPECT_EQ(DownloadToFile(server.Url(c.path), folder.File("big"), window.handle, nullptr, 77,
+                             nullptr, kMiB),
+              kErrorTooLarge);
+    WindowMessages::Instance().DispatchPending();
+    EXPECT_EQ(window.lines, c.lines);
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{});
+    if (c.streamed) {
+      const std::string line = server.Line();
+      EXPECT_EQ(line.rfind("CUT ", 0), 0u) << line;
+    }
+  }
+
+  // Exactly the limit is still whole, with a length and without.
+  for (const std::string path : {"/file/1048576", "/nolength/1048576"}) {
+    SCOPED_TRACE(path);
+    test::TempDir folder;
+    Recorder window;
+    EXPECT_EQ(DownloadToFile(server.Url(path), folder.File("whole"), window.handle, nullptr, 77,
+                             nullptr, kMiB),
+              kDownloadOk);
+    EXPECT_EQ(test::ReadFile(folder.File("whole")), Pattern(kMiB));
   }
 }
 
@@ -126,8 +248,8 @@ TEST_F(DownloadPeerTest, GoneWindowAndLocalSources) {
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, "PSError 1");
   }
-  // A chunk the disk does not take ends the download with its own code; what
-  // was written stays.
+  // A chunk the disk does not take ends the download with its own code;
+  // what was written goes with the temporary file.
   const std::string full = dir.File("full");
   EXPECT_EQ(test::RunInChild([&] {
               std::signal(SIGXFSZ, SIG_IGN);
@@ -140,10 +262,10 @@ TEST_F(DownloadPeerTest, GoneWindowAndLocalSources) {
               return rc == kErrorWriteFile && window.lines == want ? 0 : 1;
             }),
             0);
-  EXPECT_EQ(test::ReadFile(full), Pattern(40000));
+  EXPECT_FALSE(std::filesystem::exists(full));
 
   // A local file is copied over an existing destination; only finished is
-  // posted. A missing one is tried as an address and fails.
+  // posted. A missing one fails and leaves the destination.
   test::WriteFile(dir.File("source file"), "local bytes");
   struct Case {
     std::string url;
@@ -176,7 +298,7 @@ TEST(LocalSourcePathTest, Forms) {
   for (const auto& [url, path] : cases) EXPECT_EQ(LocalSourcePath(url), path) << url;
 }
 
-TEST_F(DownloadPeerTest, CancelStopsAStalledDownloadAndKeepsWhatWasWritten) {
+TEST_F(DownloadPeerTest, CancelStopsAStalledDownloadAndKeepsTheOldFile) {
   // Closing the program stops every download, scheme downloads without a
   // box, and waits for the workers. In a child, since the stop is for good;
   // it forks before any worker of this process runs, so the child counts
@@ -194,17 +316,21 @@ TEST_F(DownloadPeerTest, CancelStopsAStalledDownloadAndKeepsWhatWasWritten) {
               return ended && boxes.boxes.empty() ? 0 : 2;
             }),
             0);
+  EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{});
 
+  test::TempDir folder;
+  test::WriteFile(folder.File("stalled"), "old");
   Recorder window;
   auto flag = std::make_shared<CancelFlag>(0);
-  StartDownload(server.Url("/stall/100000"), dir.File("stalled"), window.handle, flag, 77);
+  StartDownload(server.Url("/stall/100000"), folder.File("stalled"), window.handle, flag, 77);
   window.WaitForLines(5);  // started, size, three full chunks; the rest waits
   flag->store(1);
   window.WaitForLines(7);
   EXPECT_EQ(window.lines,
             (std::vector<std::string>{"started", "size 200000", "written 32678", "written 32678",
                                       "written 32678", "cancelled", "finished -41"}));
-  EXPECT_EQ(test::ReadFile(dir.File("stalled")), Pattern(98034));
+  EXPECT_EQ(test::ReadFile(folder.File("stalled")), "old");
+  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"stalled"});
 }
 
 TEST_F(DownloadPeerTest, FetchToMemory) {

@@ -58,5 +58,20 @@ TEST(ServerSessionPeer, RequestsReachTheServerAndReplyCommandsTheMainWindow) {
   EXPECT_EQ(server.Line(), "GET Logout" + user + "&MO=0");
 }
 
+// A reply counts up to 20479 bytes, the buffer's last byte being its
+// terminator's. "PONG#" takes 5 bytes: a command of 20473 bytes is closed by
+// byte 20479 and kept; one byte longer, its "#" is byte 20480 and cut off, so
+// it is an unclosed segment and dropped, like everything after it.
+TEST(ServerSessionPeer, AReplyIsCutAfter20479Bytes) {
+  const std::string kept(20473, 'k'), cut(20474, 'c');
+  test::HttpServer server({"Kept=PONG#" + kept + "#", "Cut=PONG#" + cut + "#late#"});
+  ASSERT_GT(server.Port(), 0) << "the home server needs /usr/bin/python3 (Debian package python3)";
+  test::RecordingWindow window;
+  EXPECT_EQ(RunServerRequest(server.Url("/s.dll?Kept"), window.handle), 0);
+  EXPECT_EQ(RunServerRequest(server.Url("/s.dll?Cut"), window.handle), 0);
+  platform::WindowMessages::Instance().DispatchPending();
+  EXPECT_EQ(window.Texts(kServerCommandMessage), std::vector<std::string>{kept});
+}
+
 }  // namespace
 }  // namespace vyr::net

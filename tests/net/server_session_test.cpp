@@ -111,12 +111,21 @@ TEST_F(SessionFixture, TimersAndLogin) {
     session.OnBarCreated();
     session.OnTimer(kStartTimer);
     EXPECT_TRUE(session.LoginSent());
-    session.SetPingInterval(0);  // outside 1 to 1440 minutes: 10
-    session.SetPingInterval(1441);
+    session.SetPingInterval(0);  // below a minute: 10
+    EXPECT_EQ(t.app.GetInt("misc", "PI", -1), 0);
+    session.SetPingInterval(1441);  // more than a day: a day, stored as such
+    EXPECT_EQ(t.app.GetInt("misc", "PI", -1), 1440);
+    session.SetPingInterval(35791);
+    EXPECT_EQ(t.app.GetInt("misc", "PI", -1), 1440);
     session.SetPingInterval(1440);
     EXPECT_EQ(timers.log,
-              "set 2 40000;kill 2;kill 3;set 3 240000;kill 3;set 3 600000;kill 3;set 3 600000;kill 3;set 3 86400000;");
+              "set 2 40000;kill 2;kill 3;set 3 240000;kill 3;set 3 600000;kill 3;set 3 86400000;"
+              "kill 3;set 3 86400000;kill 3;set 3 86400000;");
     EXPECT_EQ(t.app.GetInt("misc", "PI", 10), 1440);
+    // A period written by others past a day is used as a day.
+    t.app.WriteInt("misc", "PI", 100000);
+    session.OnTimer(kStartTimer);
+    EXPECT_EQ(timers.log.substr(timers.log.size() - 29), "kill 2;kill 3;set 3 86400000;");
     EXPECT_TRUE(session.WaitForRequests(kLogoutWaitMs));
   }
   // A main window that navigates through its second interface sends the

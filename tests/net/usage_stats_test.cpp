@@ -109,5 +109,25 @@ TEST(UsageStats, ListsCountersAndTheirSavedForms) {
   EXPECT_EQ(back.SavedText(), many.SavedText());
 }
 
+// The saved statistics may hold the info box's list ("&IBA=" triples) next
+// to the counters and the tracked visits: it is no counter, so restoring it
+// must not turn its first number into one that the next ping reports.
+TEST(UsageStats, RestoringSkipsTheInfoBoxList) {
+  test::TestApp t;
+  const platform::Registry& registry = t.app.Registry();
+  ASSERT_TRUE(registry.SetValue(platform::RegistryRoot::ClassesRoot, InstallationKeyPath(), kTrackedUrlsValue,
+                                EncipherText("1 a*")));
+  ASSERT_TRUE(registry.SetValue(platform::RegistryRoot::ClassesRoot, InstallationKeyPath(), kUnsentStatsValue,
+                                EncipherText("&S=2&IBA=9 3 1 &PV=4&URL=1 2 0 &IBA=7 1 1 ")));
+  TrackedUrlTable tracked;
+  UsageCounters counters;
+  LoadUsageStats(registry, tracked, counters);
+  EXPECT_FALSE(counters.Has("IBA"));
+  EXPECT_FALSE(counters.Has("URL"));
+  EXPECT_EQ(counters.CountersText(), "&S=2&PV=4");
+  EXPECT_EQ(tracked.TriplesText(), "1 2 0 ");
+  EXPECT_EQ(UnsentStatsText(counters, tracked), "&S=2&PV=4&URL=1 2 0 ");
+}
+
 }  // namespace
 }  // namespace vyr::net

@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <map>
 
 #include "platform/file_system.h"
 #include "platform/profile_file.h"
@@ -39,8 +40,10 @@ TEST(SchemePackageTest, AddressAndNameRules) {
   }
 
   const std::pair<const char*, const char*> names[] = {
-      {"Sunset \t ", "Sunset"}, {"Ok", "Ok"}, {"A  ", nullptr}, {"..", nullptr},
-      {"a/b", nullptr},         {"..\\up", nullptr}, {"/abs", nullptr},
+      {"Sunset \t ", "Sunset"}, {"Ok", "Ok"},         {"A  ", nullptr},   {"..", nullptr},
+      {"a/b", nullptr},         {"..\\up", nullptr}, {"/abs", nullptr},  {"c:Sea", nullptr},
+      {"Sea:x", nullptr},       {"Se\x01a", nullptr}, {"Se\ta", nullptr}, {"Sea\x7F", nullptr},
+      {"default", nullptr},     {"Default ", nullptr}, {"DEFAULT", nullptr}, {"defaults", "defaults"},
   };
   for (const auto& [entered, accepted] : names) {
     SCOPED_TRACE(entered);
@@ -137,31 +140,132 @@ TEST(SchemePackageTest, FailuresEndWithTheirMessage) {
       {"download failed", "http://host/Sea.vyrscheme", 2, "",
        "error: Error Obtaining Scheme\r\n\r\n[http://host/Sea.vyrscheme]\r\n[HOME" + temp +
            "Sea.vyrscheme]"},
+      // Names that are no safe folder name are refused before anything is
+      // asked or downloaded.
       {"dots only", "http://host/...vyrscheme", 1, "", "error: Error 2 Importing Scheme"},
+      {"colon", "http://host/a:b.vyrscheme", 1, "", "error: Error 2 Importing Scheme"},
+      {"drive-like", "c:\\packs\\c:Sea.vyrscheme", 1, "", "error: Error 2 Importing Scheme"},
+      {"control character", "http://host/Se\x1b[2Ja.vyrscheme", 1, "", "error: Error 2 Importing Scheme"},
+      {"line break", "http://host/Sea\n.vyrscheme", 1, "", "error: Error 2 Importing Scheme"},
+      // A package that does not unpack ends the import there.
       {"not a zip", "http://host/Sea.vyrscheme", 1, "text",
-       "question: Do you wish to switch to the new scheme now ?"},
+       "error: Error 142 Obtaining Scheme\r\n\r\n[http://host/Sea.vyrscheme]\r\n[HOME" + temp +
+           "Sea.vyrscheme]"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     test::TestApp t;
     SchemeImport with;
+    int downloads = 0;
     with.download = [&](const std::string&, const std::string& dest, bool) {
+      ++downloads;
       if (!c.zipContents.empty()) test::WriteFile(dest, c.zipContents);
       return c.downloadResult;
     };
-    const std::string dir = ImportScheme(t.app, with, c.address);
+    EXPECT_EQ(ImportScheme(t.app, with, c.address), "");
     const auto& boxes = t.boxes.boxes;
     ASSERT_FALSE(boxes.empty());
     std::string last = boxes.back().kind + ": " + boxes.back().text;
     const size_t home = last.find(t.home.Path());
     if (home != std::string::npos) last.replace(home, t.home.Path().size(), "HOME");
     EXPECT_EQ(last, c.lastBox);
-    EXPECT_EQ(dir.empty(), c.zipContents.empty());
-    if (!c.zipContents.empty()) {
-      EXPECT_EQ(boxes[1].text, "Error 142 Obtaining Scheme\r\n\r\n[http://host/Sea.vyrscheme]\r\n[" +
-                                t.home.Path() + temp + "Sea.vyrscheme]");
-    }
+    const bool refusedByName = c.lastBox.find("Error 1 ") != std::string::npos ||
+                               c.lastBox.find("Error 2 ") != std::string::npos;
+    EXPECT_EQ(downloads, refusedByName ? 0 : 1);
+    EXPECT_EQ(boxes.size(), refusedByName ? 1u : 2u);  // the import question, then the error
+    // No scheme folder is left behind, no scheme switched, no sound.
+    EXPECT_FALSE(std::filesystem::exists(t.home.Path() + "/vyrelle/media/Sea"));
+    EXPECT_EQ(t.app.GetString("misc", "userdir", "unset"), "unset");
+    EXPECT_TRUE(t.sounds.played.empty());
   }
+}
+
+// Every file of a folder with its contents, for comparing before and after.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) files[entry.path().string()] = test::ReadFile(entry.path().string());
+  }
+  return files;
+}
+
+TEST(SchemePackageTest, NoImportWritesIntoTheDefaultScheme) {
+  test::TestApp t;
+  const std::string media = t.home.Path() + "/vyrelle/media/";
+  test::WriteFile(media + "default/config.ini", "[Misc]\nFancyWindows=0\n");
+  test::WriteFile(media + "default/chanbar.bmp", "default picture");
+  std::filesystem::create_directory_symlink(media + "default", media + "Alias");
+  const auto before = Snapshot(media + "default");
+  test::TempDir source;
+  for (const char* name : {"default.vyrscheme", "Alias.vyrscheme", "Sea.vyrscheme"}) {
+    ASSERT_TRUE(test::WriteZip(source.File(name), {{"config.ini", "[Misc]\nFancyWindows=1\n"},
+                                                   {"chanbar.bmp", "imported picture"}}));
+  }
+  SchemeImport with;
+  with.download = [&](const std::string& url, const std::string& dest, bool) {
+    std::filesystem::copy_file(url, dest, std::filesystem::copy_options::overwrite_existing);
+    return 1;
+  };
+  ScriptedChooser chooser;
+  CountingSwitcher switcher;
+  with.chooser = &chooser;
+  with.switcher = &switcher;
+
+  // By its own name, in any case, or through a link to it: "Replace" is
+  // refused and asked again, and a typed "default" is no valid name.
+  chooser.script = {{SchemeNameChooser::Replace, ""},
+                    {SchemeNameChooser::Ok, "default"},
+                    {SchemeNameChooser::Ok, "Default"},
+                    {SchemeNameChooser::Ok, "Alias"},
+                    {SchemeNameChooser::Replace, ""},
+                    {SchemeNameChooser::Cancel, ""}};
+  EXPECT_EQ(ImportScheme(t.app, with, source.File("default.vyrscheme")), "");
+  EXPECT_EQ(chooser.shown, (std::vector<std::string>{"default", "default", "default", "default", "Alias", "Alias"}));
+  chooser.script = {{SchemeNameChooser::Replace, ""}, {SchemeNameChooser::Cancel, ""}};
+  EXPECT_EQ(ImportScheme(t.app, with, source.File("Alias.vyrscheme")), "");
+  // Renamed away from it, the import goes ahead into its own folder.
+  chooser.script = {{SchemeNameChooser::Ok, "default"}, {SchemeNameChooser::Ok, "Sea2"}};
+  test::WriteFile(media + "Sea/keep", "");
+  EXPECT_EQ(ImportScheme(t.app, with, source.File("Sea.vyrscheme")), media + "Sea2/");
+  EXPECT_EQ(test::ReadFile(media + "Sea2/chanbar.bmp"), "imported picture");
+
+  EXPECT_EQ(Snapshot(media + "default"), before);
+  EXPECT_EQ(switcher.applied, 1);
+  EXPECT_EQ(t.app.CurrentSchemeName(), "Sea2");
+}
+
+// Replacing the current scheme with a package that does not unpack leaves
+// the scheme current, its files and every config.ini as they were.
+TEST(SchemePackageTest, ARefusedImportKeepsTheCurrentSchemeAndItsSettings) {
+  test::TestApp t;
+  const std::string media = t.home.Path() + "/vyrelle/media/";
+  test::WriteFile(media + "default/config.ini", "[Misc]\nFancyWindows=0\n");
+  test::WriteFile(media + "Ocean/config.ini", "[Misc]\nFancyWindows=0\n");
+  test::WriteFile(media + "Ocean/chanbar.bmp", "ocean picture");
+  t.app.WriteString("misc", "userdir", "Ocean");
+  t.app.SetCurrentSchemeName("Ocean");
+  const auto before = Snapshot(media);
+  test::TempDir source;
+  // A member that would leave its folder refuses the whole archive.
+  ASSERT_TRUE(test::WriteZip(source.File("Ocean.vyrscheme"),
+                             {{"chanbar.bmp", "new picture"}, {"../default/config.ini", "[Misc]\n"}}));
+  ScriptedChooser chooser;
+  chooser.script = {{SchemeNameChooser::Replace, ""}};
+  CountingSwitcher switcher;
+  SchemeImport with;
+  with.download = [&](const std::string& url, const std::string& dest, bool) {
+    std::filesystem::copy_file(url, dest, std::filesystem::copy_options::overwrite_existing);
+    return 1;
+  };
+  with.chooser = &chooser;
+  with.switcher = &switcher;
+  EXPECT_EQ(ImportScheme(t.app, with, source.File("Ocean.vyrscheme")), "");
+  EXPECT_EQ(Snapshot(media), before);
+  EXPECT_EQ(t.app.CurrentSchemeName(), "Ocean");
+  EXPECT_EQ(t.app.GetString("misc", "userdir"), "Ocean");
+  EXPECT_EQ(switcher.applied, 0);
+  EXPECT_TRUE(t.sounds.played.empty());
+  EXPECT_EQ(t.boxes.boxes.back().text.rfind("Error 142 Obtaining Scheme", 0), 0u);
 }
 
 }  // namespace

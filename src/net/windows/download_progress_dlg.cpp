@@ -38,7 +38,7 @@ CDownloadProgressDlg::CDownloadProgressDlg(wxWindow* parent,
   vyr::net::DownloadProgressView& view = *this;
   logic_ = std::make_unique<vyr::net::DownloadProgress>(view, request.caption, request.url,
                                                         request.destination, request.hidden,
-                                                        request.boxes);
+                                                        request.boxes, request.maxBytes);
 }
 
 // The logic goes first: its window handle is forgotten before the controls
