@@ -13,15 +13,6 @@ namespace {
 std::atomic<Application*> gCurrent{nullptr};
 const char kDefaultHomeServer[] = "http://www.vyrelle.example";
 
-// A scheme name is one folder below "media": no separator, no drive colon,
-// no control character, not "." or "..".
-bool IsPlainFolderName(const std::string& name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  for (unsigned char c : name) {
-    if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':') return false;
-  }
-  return true;
-}
 }  // namespace
 
 Application::Application(std::string windowsDir, MessageBoxService& messages, SoundPlayer& sounds)
@@ -67,7 +58,8 @@ void Application::LoadStartupSettings() {
 }
 
 void Application::SetCurrentSchemeName(const std::string& name) {
-  schemeName_ = IsPlainFolderName(name) ? name : DefaultSchemeName(colourCount_);
+  // A scheme name is one folder below "media".
+  schemeName_ = platform::IsSafePathComponent(name) ? name : DefaultSchemeName(colourCount_);
 }
 
 int Application::PlaySound(const std::string& name, int mode, bool async) {

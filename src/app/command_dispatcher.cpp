@@ -8,6 +8,7 @@
 #include "mail/send/mailto_link.h"
 #include "net/server_session.h"
 #include "net/web_origin.h"
+#include "platform/file_system.h"
 #include "platform/url_canonicalizer.h"
 
 // The program's version, shown in the upgrade question.
@@ -101,11 +102,6 @@ bool IsScriptAddress(const std::string& address) {
 
 bool IsYes(int answer) { return answer == IDOK || answer == IDYES; }
 
-// A scheme name is one plain folder below "media".
-bool IsPlainFolderName(const std::string& name) {
-  return !name.empty() && name.size() <= 255 && name != "." && name != ".." &&
-         name.find_first_of("/\\:") == std::string::npos;
-}
 
 // The last path component of an address (after the last "\\" or "/").
 std::string LastComponent(const std::string& address) {
@@ -634,7 +630,8 @@ void CommandDispatcher::Set(const std::string& text, int pos) {
 void CommandDispatcher::ArtDir(const std::string& text, int pos) {
   std::string name;
   if (!Arg(text, pos, name, true)) return;
-  if (!IsPlainFolderName(name)) return;  // a scheme is one folder below "media"
+  // A scheme is one folder below "media".
+  if (name.size() > 255 || !platform::IsSafePathComponent(name)) return;
   app_.SetCurrentSchemeName(name);
   shell_.RefreshArt();
 }

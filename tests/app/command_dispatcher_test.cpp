@@ -168,7 +168,7 @@ TEST(CommandDispatcherTest, EveryCommandWordReachesItsEffectWithItsArguments) {
       {"popupwnd javascript:alert(1)", {}, ""}, {"showinfobox JavaScript:alert(1) 5", {}, ""},
       {"debugschemeimport ../../x", {"ImportScheme {root}/_TEMP/vyrtest.vyrscheme"}, ""},
       {"popupwnd file:///etc/passwd", {}, ""},
-      {"artdir ..", {}, ""}, {"artdir ../../etc", {}, ""}, {"artdir a\\b", {}, ""},
+      {"artdir ..", {}, ""}, {"artdir ../../etc", {}, ""}, {"artdir a\\b", {}, ""}, {"artdir a:b", {}, ""},
       {"importscheme http://x.example/..", {}, ""}, {"importscheme ..\\..", {}, ""},
       {"setinifile a]b k v", {}, ""}, {"setinifile [a] k v", {}, ""}, {"setinifile misc k=v x", {}, ""},
       {"setinifile misc ;k v", {}, ""}, {"setinifile email pop3-server evil.example", {}, ""},
