@@ -548,8 +548,15 @@ gboolean CBrowserWnd::DecideResponse(WebKitResponsePolicyDecision* decision) {
   // started, in a pane that may download. A hidden frame's file is dropped.
   const std::string normalised = Normalised(url);
   const std::string address = WithoutFragment(normalised);
-  const bool userStarted = std::any_of(recentNavigations_.begin(), recentNavigations_.end(),
-                                       [&](const auto& n) { return n.first == address && n.second; });
+  // The newest navigation to this address decides: an earlier click on the
+  // same link does not lend itself to a later script's navigation.
+  bool userStarted = false;
+  const auto newest = std::find_if(recentNavigations_.rbegin(), recentNavigations_.rend(),
+                                   [&](const auto& n) { return n.first == address; });
+  if (newest != recentNavigations_.rend()) {
+    userStarted = newest->second;
+    recentNavigations_.erase(std::next(newest).base());
+  }
   if (!mainFrame || !policy_.MayDownload() || !userStarted || !owner_) {
     webkit_policy_decision_ignore(base);
     return TRUE;
