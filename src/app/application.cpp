@@ -37,12 +37,14 @@ Application* Application::Current() { return gCurrent.load(); }
 std::string Application::HomeServer() const {
   std::string server = GetString("misc", "HomeServer", kDefaultHomeServer);
   while (!server.empty() && server.back() == '/') server.pop_back();
-  return server.empty() ? std::string(kDefaultHomeServer) : server;
+  return server;
 }
 
 std::string Application::HomeServerUrl(const std::string& path) const {
-  if (path.empty()) return HomeServer() + "/";
-  return HomeServer() + (path[0] == '/' ? "" : "/") + path;
+  const std::string server = HomeServer();
+  if (server.empty()) return {};
+  if (path.empty()) return server + "/";
+  return server + (path[0] == '/' ? "" : "/") + path;
 }
 
 void Application::LoadStartupSettings() {

@@ -63,8 +63,12 @@ class Application {
   // --- home server ----------------------------------------------------------
   // [misc] HomeServer without a trailing "/" (default
   // "http://www.vyrelle.example"); every home-server address derives from it.
+  // The setting present and empty means "no home server": "" here, and no
+  // request is ever sent to one.
   std::string HomeServer() const;
-  // The home server's address for a path ("/channels/chanfixed.vyr").
+  bool HasHomeServer() const { return !HomeServer().empty(); }
+  // The home server's address for a path ("/channels/chanfixed.vyr"); ""
+  // without a home server.
   std::string HomeServerUrl(const std::string& path) const;
 
   // --- data directories -----------------------------------------------------

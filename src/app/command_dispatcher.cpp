@@ -403,7 +403,7 @@ bool CommandDispatcher::HandleSpecialUrl(const std::string& address, const Navig
   }
 
   const std::string prefix = CommandPrefix();
-  if (StartsWith(lower, prefix)) {
+  if (app_.HasHomeServer() && StartsWith(lower, prefix)) {
     lastAction_ = Action::Command;
     lastActionText_ = canonical.substr(prefix.size());
     std::string word;

@@ -1,9 +1,12 @@
 #pragma once
 // Seeding of the data root from the files shipped with the program: a new
 // data root gets the shipped schemes ("media/**": the "default" scheme's
-// bitmaps, "config.ini", pages and sounds) on start. A file that exists in
-// the data root is never replaced, so the user's changes and schemes
-// installed later stay as they are.
+// bitmaps, "config.ini", pages and sounds) and the shipped data files
+// ("Data/**": the fixed channels "Default/chanfixed.vyr") on start, so the
+// program shows its channels without a network or a home server. A file that
+// exists in the data root is never replaced, so the user's changes, schemes
+// installed later and channel files fetched or updated later stay as they
+// are.
 #include <string>
 
 #include "app/data_directories.h"
@@ -16,8 +19,12 @@ namespace vyr {
 std::string FindShippedDataFolder(const std::string& programDir);
 
 // Copies every regular file below "<shippedDir>/media" that the data root's
-// "media" folder lacks, creating folders as needed. Returns the number of
-// files copied; -1 when the data root cannot be made.
+// "media" folder lacks, and every regular file below "<shippedDir>/Data" that
+// the data root's "Data" folder lacks, creating folders as needed. Links
+// below the shipped folders are neither copied nor followed, and a name
+// already taken in the data root (by a file, a folder or a link) is left
+// alone. Returns the number of files copied; -1 when the data root or one of
+// its two folders cannot be made.
 int SeedDataRoot(const std::string& shippedDir, const DataDirectories& dirs);
 
 }  // namespace vyr

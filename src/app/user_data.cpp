@@ -33,7 +33,7 @@ struct DroppedReports : platform::MessageTarget {
 // first, so a broken transfer never leaves a file that later starts would
 // take for whole.
 bool FetchChannelFile(Application& app, const std::string& path, const std::string& serverPath) {
-  if (path.empty()) return false;
+  if (path.empty() || !app.HasHomeServer()) return false;
   const std::string partial = path + ".download";
   DroppedReports reports;
   const platform::WindowHandle handle = platform::WindowMessages::Instance().Register(&reports);
@@ -50,13 +50,12 @@ bool FetchChannelFile(Application& app, const std::string& path, const std::stri
   return false;
 }
 
+// The fixed channels are never fetched while the user waits: a server that
+// does not answer would hold the window back, and a new data root has the
+// shipped channels (StartFixedChannelFetch renews them).
 std::string FixedChannels(Application& app) {
   const std::string path = app.ResolveDataFile("chanfixed.vyr", true);
-  if (platform::FileExists(path)) return "present";
-  app.CloseSplash();
-  if (FetchChannelFile(app, path, "/channels/chanfixed.vyr")) return "downloaded";
-  app.Messages().Error(kChannelErrorText.Text());
-  return "failed";
+  return platform::FileExists(path) ? "present" : "missing";
 }
 
 std::string UserChannels(Application& app) {
@@ -81,6 +80,17 @@ std::string UserChannels(Application& app) {
 }
 
 }  // namespace
+
+bool StartFixedChannelFetch(Application& app, platform::WindowHandle window) {
+  const std::string url = app.HomeServerUrl("/channels/chanfixed.vyr");
+  const std::string target = app.ResolveDataFile("newchanfixed.vyr", true);
+  if (url.empty() || target.empty()) return false;
+  // Written under a temporary name and renamed when whole: a broken
+  // transfer never leaves a file the next start would take.
+  net::StartDownload(url, target, window, nullptr, kFixedChannelFetchCookie, true, nullptr,
+                     net::MaxDownloadBytes(app));
+  return true;
+}
 
 UserDataOutcome InitUserData(Application& app) {
   UserDataOutcome outcome;

@@ -71,14 +71,15 @@ std::optional<std::string> AddressForWord(const std::string& pending,
     address = word;
     status(FormatWithWord(kRealNameSearch, word));
     const std::string path = FormatWithWord(settings.resolverPath, EncodeWordForAddress(word));
-    if (query(settings.resolverHost, path, stop)) {
+    // No resolver host (no home server): no look-up.
+    if (!settings.resolverHost.empty() && query(settings.resolverHost, path, stop)) {
       // The path begins with "/", so the address holds "//" after the host.
       address = Canonical("http://" + settings.resolverHost + "/" + path);
       found = true;
     }
   }
   if (stop) return std::nullopt;
-  if (!found && flags.webSearch) {
+  if (!found && flags.webSearch && !settings.searchUrl.empty()) {
     address = Canonical(FormatWithWord(settings.searchUrl, EncodeWordForAddress(word)));
   }
   return address;

@@ -205,6 +205,8 @@ void ServerSession::OnFirstDocumentComplete() {
 
 void ServerSession::StartServerRequest(const std::string& address, platform::WindowHandle notifyWindow,
                                        bool plusForSpaces) {
+  // Without a home server the session is silent: no login, ping or logout.
+  if (!app_.HasHomeServer()) return;
   std::string safe = MakeRequestAddress(address, plusForSpaces);
   std::shared_ptr<Tracker> tracker = tracker_;
   {

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 #include "app/app_lifecycle.h"
 #include "app/installation_id.h"
 #include "app/user_data.h"
+#include "net/download_worker.h"
 #include "platform/file_system.h"
 #include "platform/tick_count.h"
 #include "tools/http_server.h"
@@ -22,7 +24,10 @@ const char kFixed[] = "~C:fixed channels\n";
 const char kFresh[] = "~C:fresh user channels\n";
 const char kOld[] = "~C:channels of the previous version\n";
 
-TEST(UserDataPeer, ChannelFilesComeFromTheServerOrThePreviousVersion) {
+// The fixed channels are never waited for at start: a missing file stays
+// missing (the shipped one is seeded, the background fetch renews it) and
+// no box is shown for a server that does not answer.
+TEST(UserDataPeer, UserChannelsComeFromTheServerOrThePreviousVersion) {
   const struct {
     const char* name;
     bool onServer;       // the server has both channel files
@@ -34,14 +39,13 @@ TEST(UserDataPeer, ChannelFilesComeFromTheServerOrThePreviousVersion) {
     const char* userContents;  // "" when chanuser.vyr must not exist
     std::vector<std::string> boxes;
   } cases[] = {
-      {"first start", true, false, false, IDOK, "downloaded", "none", "", {}},
+      {"first start", true, false, false, IDOK, "missing", "none", "", {}},
       {"upgrade taken", true, true, true, IDOK, "present", "downloaded", kFresh,
        {"question:Upgrade your Channels ?"}},
-      {"upgrade declined", true, false, true, IDCANCEL, "downloaded", "copied", kOld,
+      {"upgrade declined", true, false, true, IDCANCEL, "missing", "copied", kOld,
        {"question:Upgrade your Channels ?"}},
-      {"server without the files", false, false, true, IDOK, "failed", "failed", "",
-       {"error:Error Obtaining Channel Information", "question:Upgrade your Channels ?",
-        "error:Error Obtaining Channel Information"}},
+      {"server without the files", false, false, true, IDOK, "missing", "failed", "",
+       {"question:Upgrade your Channels ?", "error:Error Obtaining Channel Information"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -76,19 +80,60 @@ TEST(UserDataPeer, ChannelFilesComeFromTheServerOrThePreviousVersion) {
     for (const auto& b : t.boxes.boxes) boxes.push_back(b.kind + ":" + (b.kind == "error" ? b.text : b.caption));
     EXPECT_EQ(boxes, c.boxes);
     if (c.previous) {
-      EXPECT_EQ(t.boxes.boxes[c.fixedPresent || c.onServer ? 0 : 1].text,
+      EXPECT_EQ(t.boxes.boxes[0].text,
                 "We have found Channels from a previous version\r\n\nDo you want upgrade to our new "
                 "Channels for Vyrelle ?");
     }
-    EXPECT_EQ(splashClosed > 0, !c.fixedPresent || c.previous);
-    EXPECT_EQ(test::ReadFile(data + "chanfixed.vyr"),
-              c.fixedPresent ? "mine" : c.onServer ? kFixed : "");
+    EXPECT_EQ(splashClosed > 0, c.previous);
+    EXPECT_EQ(test::ReadFile(data + "chanfixed.vyr"), c.fixedPresent ? "mine" : "");
     EXPECT_EQ(platform::FileExists(data + "chanuser.vyr"), *c.userContents != '\0');
     if (*c.userContents) {
       EXPECT_EQ(test::ReadFile(data + "chanuser.vyr"), c.userContents);
     }
     // A failed transfer leaves nothing a later start would take for whole.
     EXPECT_FALSE(platform::FileExists(data + "chanfixed.vyr.download"));
+  }
+}
+
+TEST(UserDataPeer, TheFixedChannelsAreFetchedInTheBackgroundForTheNextStart) {
+  test::TempDir served;
+  test::WriteFile(served.File("chanfixed.vyr"), kFixed);
+  test::HttpServer server({"--files", served.Path()});
+  ASSERT_GT(server.Port(), 0) << "the home server needs /usr/bin/python3 (Debian package python3)";
+  const struct {
+    const char* name;
+    std::string homeServer;
+    bool started;
+    bool ok;
+  } cases[] = {
+      {"home server answers", server.Url(""), true, true},
+      {"nothing listens", "http://127.0.0.1:1", true, false},
+      {"no home server", "", false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TestApp t;
+    t.app.WriteString("misc", "HomeServer", c.homeServer);
+    const std::string data = t.app.Directories().Root() + "/Data/Default/";
+    test::WriteFile(data + "chanfixed.vyr", "shipped");
+    test::RecordingWindow window;
+    EXPECT_EQ(StartFixedChannelFetch(t.app, window.handle), c.started);
+    auto finished = [&] {
+      for (const auto& m : window.got) {
+        if (m.message == net::kDownloadFinished && m.wParam == kFixedChannelFetchCookie) return true;
+      }
+      return false;
+    };
+    if (c.started) {
+      ASSERT_TRUE(window.DispatchUntil(finished));
+      const auto& m = *std::find_if(window.got.begin(), window.got.end(),
+                                    [](const auto& m) { return m.message == net::kDownloadFinished; });
+      EXPECT_EQ(m.lParam == net::kDownloadOk, c.ok);
+    }
+    // The shipped file stays for this run; the server's waits for the next.
+    EXPECT_EQ(test::ReadFile(data + "chanfixed.vyr"), "shipped");
+    EXPECT_EQ(test::ReadFile(data + "newchanfixed.vyr"), c.ok ? kFixed : "");
+    EXPECT_EQ(platform::FileExists(data + "newchanfixed.vyr"), c.ok);
   }
 }
 

@@ -81,8 +81,11 @@ awk '/^\[/ { key = ($0 ~ /^\[HKEY_CLASSES_ROOT\\CLSID\\\{[0-9A-Fa-f-]+\}\]$/); n
   "$VYRELLE_HOME/registry.reg" | grep -Eqx '@="[0-9A-Fa-f]{32}"' || fail "no installation key in the data home"
 [ "$(stat -c %a "$LEFTOVER")" != 444 ] || fail "start-up left the viewer's files read-only"
 grep -q "^SERVED chanfixed.vyr$" "$WORK/server.out" || { show_log; fail "the channel file was not fetched"; }
-cmp -s "$WORK/served/chanfixed.vyr" "$VYRELLE_HOME/vyrelle/Data/Default/chanfixed.vyr" ||
+# The fixed channels fetched while the window runs wait for the next start
+# as "newchanfixed.vyr"; a later start of this test puts them in place.
+cmp -s "$WORK/served/chanfixed.vyr" "$VYRELLE_HOME/vyrelle/Data/Default/newchanfixed.vyr" ||
+  cmp -s "$WORK/served/chanfixed.vyr" "$VYRELLE_HOME/vyrelle/Data/Default/chanfixed.vyr" ||
   fail "the fetched channel file is not in the data folder"
 grep -q "^GET Logout&U=[0-9A-F]\{32\}&B=Default&MO=0$" "$WORK/server.out" || { show_log; fail "no logout reached the home server"; }
-echo "PASS: stale socket replaced, channel file fetched, page painted, --screenshot written, .url handed over," \
+echo "PASS: stale socket replaced, channel file fetched in the background, page painted, --screenshot written, .url handed over," \
      "logout sent, clean exit; screenshots: $SHOT ${SHOT%.png}_screenshot.png"

@@ -78,6 +78,9 @@ wxBitmap ProgramIcon(int size) {
 // The start page shipped with the program: data/start.html beside the
 // program (a build tree), else in the installed data folder, as a file
 // address; empty when neither exists.
+const char kHomeServerUnreachable[] =
+    "The home server could not be reached; the channels shipped with Vyrelle are shown.";
+
 // The folder of the pages shipped with the program (the start page's).
 std::string ShippedDataFolder() {
   wxFileName besideProgram(wxStandardPaths::Get().GetExecutablePath());
@@ -297,6 +300,9 @@ void CVyr20Dlg::Start(const std::string& fileToOpen) {
   // closes it.
   StartSplashTimer();
 
+  // The home server's fixed channels, fetched while the user browses.
+  vyr::StartFixedChannelFetch(app_, handle_);
+
   // Channels from a channel update downloaded earlier join the user's
   // channels. The merge may ask about duplicate names, so it runs once the
   // window is up.
@@ -437,6 +443,12 @@ void CVyr20Dlg::OnWindowMessage(const vyr::platform::WindowMessage& message) {
       if (message.text) dispatcher_.RunCommand(*message.text);
       break;
     case vyr::net::kDownloadFinished:
+      if (static_cast<std::uint32_t>(message.wParam) == vyr::kFixedChannelFetchCookie) {
+        // The fixed channels from the home server take their place at the
+        // next start; a server that does not answer is only mentioned.
+        if (message.lParam != vyr::net::kDownloadOk) SetStatus(kHomeServerUnreachable);
+        break;
+      }
       updates_.OnPackageDownloaded(static_cast<std::uint32_t>(message.wParam),
                                    static_cast<std::int32_t>(message.lParam));
       break;
