@@ -22,6 +22,8 @@
 #include "platform/file_system.h"
 #include "platform/windows_dir.h"
 #include "schemes/scheme_choice.h"
+#include <wx/evtloop.h>
+
 #include "schemes/windows/scheme_import.h"
 #include "tools/zip_builder.h"
 #include "ui/windows/button_strip.h"
@@ -55,14 +57,28 @@ class SchemeWindowApp : public wxApp {
     app_->LoadStartupSettings();
     main_ = vyr::test::StartMainWindow(*app_, mode_ == "import" ? LocalPackage() : std::string());
     main_->SetOnDocumentComplete([this](const std::string& url) { documents_.push_back(url); });
-    CallAfter([this] {
-      RunChecks();
-      vyr::test::ExitWithVerdict();
-    });
+    RunWhenOutsideDialogs();
     return true;
   }
 
+  // The checks wait by pumping events; run inside a dialog's own loop (the
+  // package import's progress dialog) they would hold that dialog open, so
+  // they start only from the main loop.
+  void RunWhenOutsideDialogs() {
+    start_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+      if (wxEventLoopBase::GetActive() != GetMainLoop()) return;
+      start_.Stop();
+      CallAfter([this] {
+        RunChecks();
+        vyr::test::ExitWithVerdict();
+      });
+    });
+    start_.Start(50);
+  }
+
  private:
+  wxTimer start_;
+
   // The start page: a page of the test server with a title to wait for.
   std::string StartPage() const { return vyr::test::TitledPage(server_, "Start 6130", "start"); }
 

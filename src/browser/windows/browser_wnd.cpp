@@ -542,6 +542,7 @@ gboolean CBrowserWnd::DecideResponse(WebKitResponsePolicyDecision* decision) {
   }
   std::transform(disposition.begin(), disposition.end(), disposition.begin(),
                  [](unsigned char c) { return std::tolower(c); });
+  disposition.erase(0, std::min(disposition.find_first_not_of(" \t"), disposition.size()));
   const bool attachment = disposition.compare(0, 10, "attachment") == 0;
   if (!attachment && webkit_response_policy_decision_is_mime_type_supported(decision)) return FALSE;
   // A file to save: only in the main frame, after a navigation the user

@@ -1,0 +1,68 @@
+# Shared by the window test scripts that run the real vyrelle program with
+# its shipped start page (sourced after ui_test_lib.sh): the profile of a
+# run, the windows shown on the display and what a picture of the main
+# window shows.
+#
+# The main window covers the whole 1280x900 display (see write_profile):
+# the channel column lies at the left edge below the address row, between
+# its two scroll arrows, each channel one line of dark text starting 32
+# pixels from the edge; the status bar is the window's bottom 24 rows, its
+# text drawn from the left edge and the progress gauge and the busy picture
+# in its last 200 columns.
+
+# The colour of the start page's heading (#24507a in data/start.html).
+START_HEADING="rgb(36,80,122)"
+# The caption of the main window on the start page (its title "Welcome").
+START_CAPTION="Welcome - Vyrelle"
+
+# write_profile HOME_SERVER: a new vyr20.ini in $VYRELLE_HOME naming the
+# home server (an empty value: none). The main window covers the display,
+# so that the channel column has room for every channel; the splash window
+# and the default-browser question are off, so that any other window on
+# the display is a box the program put up.
+write_profile() {
+  printf '[misc]\nHomeServer=%s\nwnd_maximize=0\nwnd_left=0\nwnd_top=0\nwnd_right=1280\nwnd_bottom=900\n' "$1" \
+    >"$VYRELLE_HOME/vyr20.ini"
+  printf '[Startup]\nShowSplash=0\nCheckDefaultBrowser=0\n' >>"$VYRELLE_HOME/vyr20.ini"
+}
+
+# shown_windows: the windows shown on the display, "ID NAME" a line. No
+# window manager runs, so every top-level window is a child of the root.
+shown_windows() {
+  local id info
+  for id in $(xwininfo -root -children | sed -n 's/^ *\(0x[0-9a-f]*\) .*/\1/p'); do
+    info=$(xwininfo -id "$id" 2>/dev/null) || continue
+    grep -q 'Map State: IsViewable' <<<"$info" || continue
+    sed -n 's/^xwininfo: Window id: \(0x[0-9a-f]*\) \(.*\)$/\1 \2/p' <<<"$info"
+  done
+}
+
+# dark_profile PICTURE GEOMETRY AXIS: for each row (AXIS y) or column (AXIS
+# x) of the area GEOMETRY (WxH+X+Y) of the picture, 1 when it holds a dark
+# (text) pixel, else 0; one value a line.
+dark_profile() {
+  local size=${2%%+*} scale
+  [ "$3" = y ] && scale="1x${size#*x}!" || scale="${size%x*}x1!"
+  convert "$1" -crop "$2" +repage -colorspace Gray -threshold 55% -negate -scale "$scale" \
+    -depth 8 -compress none pgm:- | tr -s ' \n' '\n\n' | tail -n +5 | awk '{ print ($1 > 0) }'
+}
+
+# channel_lines PICTURE: how many lines of text the channel column shows
+# (the "H O M E" entry and one line a channel). Rows of text less than 5
+# blank rows apart belong to one line (descenders, accents).
+channel_lines() {
+  dark_profile "$1" 56x654+28+96 y | awk '
+    $1 { if (!inside && (lines == 0 || NR - last > 5)) lines++; inside = 1; last = NR; next }
+    { inside = 0 }
+    END { print lines + 0 }'
+}
+
+# status_text_width PICTURE: the width in pixels from the first to the last
+# column of text in the status bar (0 when it shows no text).
+status_text_width() {
+  dark_profile "$1" 1080x18+0+880 x | awk '$1 { if (!first) first = NR; last = NR } END { print first ? last - first + 1 : 0 }'
+}
+
+# start_page_painted PICTURE: whether the picture shows the start page's
+# heading.
+start_page_painted() { [ "$(colour_pixels "$1" "$START_HEADING")" -ge 1000 ]; }
