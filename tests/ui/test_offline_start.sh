@@ -38,6 +38,8 @@ if [ "${1:-}" = "--inside-display" ]; then
   say() { echo "$*" >>"$report"; }
   start=$EPOCHREALTIME
   elapsed() { awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }'; }
+  # before SECONDS: whether less than SECONDS have passed since the start.
+  before() { awk -v a="$start" -v b="$EPOCHREALTIME" -v s="$1" 'BEGIN { exit !(b - a < s) }'; }
   strace -f -qq -e signal=none -e trace=connect,sendto,sendmsg,execve -o "$trace" "$vyrelle" >"$log" 2>&1 &
   tracer=$!
   pid=
@@ -45,7 +47,7 @@ if [ "${1:-}" = "--inside-display" ]; then
   # Up: the main window is shown with the start page's heading painted and
   # the channel column filled.
   up=
-  while awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { exit !(b - a < 5) }'; do
+  while before 5; do
     if shown_windows | grep -qF "\"$START_CAPTION\"" && import -window root "$shot" 2>/dev/null &&
        start_page_painted "$shot" && [ "$(channel_lines "$shot")" -gt 1 ]; then
       up=$(elapsed)
@@ -61,14 +63,18 @@ if [ "${1:-}" = "--inside-display" ]; then
     say "FAIL the main window was not up with the start page and the channel column within 5 s; shown windows: $(shown_windows | tr '\n' ';')"
   fi
   # The status line shows the message once the fetch has failed: a refused
-  # connection fails at once, an unknown name after the name look-up. The
-  # run waits up to 20 s for it, then looks at the windows. Without a home
-  # server it waits past the session's start event (40 s after start).
-  status_width=0
+  # connection fails at once, an unknown name after the name look-up (which
+  # may wait for a name server). The run waits for it until 60 s after the
+  # start, then looks at the windows. Without a home server it runs on for
+  # 45 s after the window was up, past the session's start event (40 s after
+  # the channel bar is made).
   case $run in
     none) sleep 45 ;;
-    *) wait_for 40 eval 'import -window root "${shot%.png}_end.png" 2>/dev/null &&
-         status_width=$(status_text_width "${shot%.png}_end.png") && [ "$status_width" -ge $LONG_STATUS ]' ;;
+    *) while before 60; do
+         import -window root "${shot%.png}_end.png" 2>/dev/null &&
+           [ "$(status_text_width "${shot%.png}_end.png")" -ge $LONG_STATUS ] && break
+         sleep 0.5
+       done ;;
   esac
   import -window root "${shot%.png}_end.png" 2>/dev/null
   status_width=$(status_text_width "${shot%.png}_end.png")
@@ -142,21 +148,22 @@ for run in refused unknown none; do
   cmp -s "$SHIPPED" "$data/chanfixed.vyr" || problem "$run" "the data folder's chanfixed.vyr is not the shipped one"
   [ -z "$(find "$data" -name 'newchanfixed*' 2>/dev/null)" ] ||
     problem "$run" "a fetched channel file was left: $(find "$data" -name 'newchanfixed*')"
-  [ -s "$shot" ] && lines=$(channel_lines "$shot") || lines=0
+  end_shot="${shot%.png}_end.png"
+  [ -s "$end_shot" ] && lines=$(channel_lines "$end_shot") || lines=0
   [ "$lines" -eq "$SHIPPED_LINES" ] ||
-    problem "$run" "the channel column shows $lines lines, not the $SHIPPED_LINES of the shipped channels ($shot)"
+    problem "$run" "the channel column shows $lines lines, not the $SHIPPED_LINES of the shipped channels ($end_shot)"
 
   width=$(sed -n 's/^status text width \([0-9]*\) px.*/\1/p' "$report")
   inet=$(grep -E 'sa_family=AF_INET6?[,}]' "$trace")
   case $run in
     refused)
       [ "${width:-0}" -ge $LONG_STATUS ] ||
-        problem "$run" "the status line does not show the message that the home server could not be reached (text ${width:-0} px wide; ${shot%.png}_end.png)"
+        problem "$run" "the status line does not show the message that the home server could not be reached (text ${width:-0} px wide; $end_shot)"
       grep -qE "sa_family=AF_INET, sin_port=htons\($CLOSED_PORT\), sin_addr=inet_addr\(\"127\.0\.0\.1\"\)" <<<"$inet" ||
         problem "$run" "the trace shows no attempt on the home server's port $CLOSED_PORT" ;;
     unknown)
       [ "${width:-0}" -ge $LONG_STATUS ] ||
-        problem "$run" "the status line does not show the message that the home server could not be reached (text ${width:-0} px wide; ${shot%.png}_end.png)"
+        problem "$run" "the status line does not show the message that the home server could not be reached (text ${width:-0} px wide; $end_shot)"
       # Nothing can be reached under that name: the only traffic is name
       # look-ups (port 53).
       others=$(grep -v 'htons(53)' <<<"$inet")

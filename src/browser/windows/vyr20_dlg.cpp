@@ -446,7 +446,7 @@ void CVyr20Dlg::OnWindowMessage(const vyr::platform::WindowMessage& message) {
       if (static_cast<std::uint32_t>(message.wParam) == vyr::kFixedChannelFetchCookie) {
         // The fixed channels from the home server take their place at the
         // next start; a server that does not answer is only mentioned.
-        if (message.lParam != vyr::net::kDownloadOk) SetStatus(kHomeServerUnreachable);
+        if (message.lParam != vyr::net::kDownloadOk) SetNotice(kHomeServerUnreachable);
         break;
       }
       updates_.OnPackageDownloaded(static_cast<std::uint32_t>(message.wParam),

@@ -291,9 +291,16 @@ void CVyrBrowserDlg::NavigatePane(const std::string& address) {
 }
 
 void CVyrBrowserDlg::SetStatus(const std::string& text) {
-  if (text == statusText_) return;
-  statusText_ = text;
+  // With nothing of its own to say, the line shows the window's notice.
+  const std::string shown = text.empty() ? notice_ : text;
+  if (shown == statusText_) return;
+  statusText_ = shown;
   canvas_->RefreshRect(wxRect(statusRect_.x, statusRect_.y, statusRect_.width, statusRect_.height), false);
+}
+
+void CVyrBrowserDlg::SetNotice(const std::string& text) {
+  notice_ = text;
+  SetStatus(text);
 }
 
 void CVyrBrowserDlg::StartBusy() {

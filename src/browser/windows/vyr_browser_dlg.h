@@ -161,6 +161,9 @@ class CVyrBrowserDlg : public wxFrame, public CBrowserOwner {
   // Places a child window at a rectangle (hidden when it has no room).
   static void Place(wxWindow* window, const vyr::Rect& rect);
   void SetStatus(const std::string& text);
+  // A line that stays: shown whenever the status line has nothing else to
+  // show ("" ends it).
+  void SetNotice(const std::string& text);
   void StartBusy();
   void StopBusy();
   // The menu of the Menu button: File, Edit, View, Go, Favorites, Tools,
@@ -187,6 +190,7 @@ class CVyrBrowserDlg : public wxFrame, public CBrowserOwner {
   vyr::FrameLayout layout_;  // the last layout, for drawing
   vyr::Rect statusRect_, animationRect_, securityRect_, logoRect_, toolbarRect_, addressRowRect_;
   std::string statusText_;
+  std::string notice_;
   std::string pageUrl_;  // the pane's address, for the security indicator
   bool busy_ = false;
   int animationFrame_ = 0;

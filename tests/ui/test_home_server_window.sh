@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# vyrelle against the real vyrelle-home-server on loopback, serving a copy of
+# the sample content folder with one command queued for the next program:
+#   first start   the fixed channels are fetched in the background into
+#                 "newchanfixed.vyr" while the shipped ones are shown; the
+#                 program logs in, the queued command comes back in the
+#                 session's reply and runs (it writes a setting); the start
+#                 event pings; SIGTERM logs out;
+#   second start  the fetched channels are put in place: the channel column
+#                 shows the server's channels ("Server News" among them);
+#   --screenshot  on another new data home writes its picture of the start
+#                 page.
+# The pictures and the server's logs are kept in ARTIFACTS_DIR.
+#
+# usage: test_home_server_window.sh VYRELLE HOME_SERVER CONTENT_DIR SHIPPED_CHANFIXED ARTIFACTS_DIR
+set -u
+source "$(dirname "$0")/ui_test_lib.sh"
+source "$(dirname "$0")/main_window_picture_lib.sh"
+
+# Inside the virtual display (the script calls itself through xvfb-run): one
+# start of vyrelle. Its main window must show the start page. The program
+# runs until the shell condition UNTIL holds (at most 120 s more), the
+# picture is taken, then it gets SIGTERM. The outcome goes to the status
+# file.
+if [ "${1:-}" = "--inside-display" ]; then
+  vyrelle="$2" shot="$3" log="$4" status="$5" until="$6"
+  end() { echo "$1" >"$status"; kill -KILL "$pid" 2>/dev/null; exit 1; }
+  "$vyrelle" >"$log" 2>&1 &
+  pid=$!
+  wait_for 60 eval '! kill -0 $pid 2>/dev/null || { shown_windows | grep -qF "\"$START_CAPTION\"" &&
+    import -window root "$shot" 2>/dev/null && start_page_painted "$shot" && [ "$(channel_lines "$shot")" -gt 1 ]; }'
+  kill -0 "$pid" 2>/dev/null || { wait "$pid"; end "vyrelle ended early with status $?"; }
+  start_page_painted "$shot" ||
+    end "the main window did not show the start page within 30 s; shown windows: $(shown_windows | tr '\n' ';')"
+  wait_for 240 eval "! kill -0 \$pid 2>/dev/null || { $until; }"
+  kill -0 "$pid" 2>/dev/null || { wait "$pid"; end "vyrelle ended early with status $?"; }
+  eval "$until" || end "not seen within 120 s: $until"
+  # The picture the checks read is the settled window's, taken last.
+  import -window root "$shot" || end "no picture of the display"
+  kill -TERM "$pid"
+  wait_for 40 eval '! kill -0 $pid 2>/dev/null' || end "vyrelle did not end within 20 s of SIGTERM"
+  wait "$pid"
+  echo "exit $?" >"$status"
+  exit 0
+fi
+
+[ $# -eq 5 ] || fail "usage: $0 VYRELLE HOME_SERVER CONTENT_DIR SHIPPED_CHANFIXED ARTIFACTS_DIR"
+VYRELLE="$1" HOME_SERVER="$2" CONTENT="$3" SHIPPED="$4" ARTIFACTS="$5"
+need_tools xvfb-run:xvfb xauth:xauth xwininfo:x11-utils import:imagemagick convert:imagemagick identify:imagemagick
+[ -s "$CONTENT/channels/chanfixed.vyr" ] || fail "no sample content in $CONTENT"
+[ -s "$SHIPPED" ] || fail "no shipped channel file $SHIPPED"
+
+# The server on a copy of the sample content, one command queued.
+SERVED="$WORK/served"
+cp -r "$CONTENT" "$SERVED" || fail "cannot copy $CONTENT"
+SERVED_CHANNELS="$SERVED/channels/chanfixed.vyr"
+grep -q '^~CH:Server News' "$SERVED_CHANNELS" || fail "the sample channel file has no channel \"Server News\""
+! grep -qx '~CH:Server News' <(tr -d '\r' <"$SHIPPED") || fail "the shipped channels have \"Server News\" too"
+COMMAND="setinifile served queued 1"
+echo "$COMMAND" >>"$SERVED/commands/queue.txt"
+"$HOME_SERVER" --root "$SERVED" --port 0 >"$WORK/server.out" 2>"$WORK/server.err" &
+SERVER_PID=$!  # ended by ui_test_lib.sh's exit trap
+wait_for 40 grep -q '^listening on ' "$WORK/server.out"
+URL=$(sed -n 's|^listening on \(http://127\.0\.0\.1:[0-9]*\)/$|\1|p' "$WORK/server.out")
+[ -n "$URL" ] || { cat "$WORK/server.out" "$WORK/server.err"; fail "vyrelle-home-server did not listen on 127.0.0.1"; }
+LOGS="$SERVED/logs"
+
+private_home "$WORK/main"
+write_profile "$URL"
+DATA="$VYRELLE_HOME/vyrelle/Data/Default"
+show_logs() {
+  echo "--- vyrelle output:"; cat "$WORK/log"
+  for f in access usage commands; do echo "--- $f.log:"; cat "$LOGS/$f.log" 2>/dev/null; done
+  echo "--- server errors:"; cat "$WORK/server.err"; echo "---"
+}
+# run_start NAME UNTIL: one start of vyrelle on the display (see above); its
+# picture is ui_home_server_NAME.png.
+run_start() {
+  SHOT="$ARTIFACTS/ui_home_server_$1.png"
+  fresh_shots "$SHOT"
+  rm -f "$WORK/status"
+  xvfb-run -a -s "-screen 0 1280x900x24" \
+    bash "$0" --inside-display "$VYRELLE" "$SHOT" "$WORK/log" "$WORK/status" "$2"
+  local inner=$? status
+  # The server's logs so far are kept beside the pictures.
+  rm -rf "$ARTIFACTS/ui_home_server_logs" && cp -r "$LOGS" "$ARTIFACTS/ui_home_server_logs"
+  status=$(cat "$WORK/status" 2>/dev/null)
+  [ $inner -eq 0 ] || { show_logs; fail "$1 start: ${status:-the virtual display run failed (xvfb-run status $inner)}"; }
+  [ "$status" = "exit 0" ] || { show_logs; fail "$1 start: vyrelle did not end cleanly after SIGTERM ($status)"; }
+  ! grep -q CRITICAL "$WORK/log" || { show_logs; fail "$1 start: vyrelle reported critical errors"; }
+}
+# The lines of the channel column: the "H O M E" entry and one a channel.
+column_lines() { echo $(( $(grep -c '^~CH:' "$1") + 1 )); }
+
+# First start: it runs until the session's start event has pinged (40 s
+# after the channel bar is made).
+run_start first "grep -q \$'\\tPing\\t' '$LOGS/usage.log' 2>/dev/null"
+ID=$(awk '/^\[/ { key = ($0 ~ /^\[HKEY_CLASSES_ROOT\\CLSID\\\{[0-9A-Fa-f-]+\}\]$/); next } key && /^@=/' \
+       "$VYRELLE_HOME/registry.reg" | sed -n 's/^@="\([0-9A-Fa-f]\{32\}\)"$/\1/p')
+[ -n "$ID" ] || fail "no installation key in the data home"
+grep -q ' GET /channels/chanfixed\.vyr 200 ' "$LOGS/access.log" || { show_logs; fail "the fixed channels were not fetched"; }
+cmp -s "$SERVED_CHANNELS" "$DATA/newchanfixed.vyr" ||
+  { show_logs; fail "Data/Default/newchanfixed.vyr does not hold the server's channel file"; }
+cmp -s "$SHIPPED" "$DATA/chanfixed.vyr" || fail "the first start does not keep the shipped channels in place"
+lines=$(channel_lines "$SHOT") expected=$(column_lines "$SHIPPED")
+[ "$lines" -eq "$expected" ] || fail "the first start's channel column shows $lines lines, not the $expected of the shipped channels ($SHOT)"
+awk -F'\t' -v id="$ID" '$2 == "Login" && toupper($3) == toupper(id)' "$LOGS/usage.log" | grep -q . ||
+  { show_logs; fail "no login of installation $ID in the usage log"; }
+awk -F'\t' -v id="$ID" '$2 == "Ping" && toupper($3) == toupper(id)' "$LOGS/usage.log" | grep -q . ||
+  { show_logs; fail "no ping of installation $ID in the usage log"; }
+awk -F'\t' -v id="$ID" '$2 == "Logout" && toupper($3) == toupper(id)' "$LOGS/usage.log" | grep -q . ||
+  { show_logs; fail "no logout of installation $ID in the usage log"; }
+# The queued command went to this installation, left the queue and ran.
+awk -F'\t' -v id="$ID" -v c="$COMMAND" 'toupper($2) == toupper(id) && $3 == c' "$LOGS/commands.log" | grep -q . ||
+  { show_logs; fail "the queued command was not handed to installation $ID"; }
+! grep -qxF "$COMMAND" "$SERVED/commands/queue.txt" || fail "the command is still in the queue"
+awk '/^\[/ { s = ($0 == "[served]"); next } s && $0 == "queued=1"' "$VYRELLE_HOME/vyr20.ini" | grep -q . ||
+  { show_logs; fail "the queued command did not run: no [served] queued=1 in vyr20.ini"; }
+echo "first start: channels fetched, login/ping/logout of $ID, \"$COMMAND\" delivered and run; picture $SHOT"
+
+# Second start: the fetched channels take their place.
+run_start second "grep -c ' GET /channels/chanfixed\\.vyr 200 ' '$LOGS/access.log' | grep -qx 2"
+cmp -s "$SERVED_CHANNELS" "$DATA/chanfixed.vyr" ||
+  { show_logs; fail "the second start did not put the server's channels in place"; }
+lines=$(channel_lines "$SHOT") expected=$(column_lines "$SERVED_CHANNELS")
+[ "$lines" -eq "$expected" ] ||
+  fail "the second start's channel column shows $lines lines, not the $expected of the server's channels with \"Server News\" ($SHOT)"
+echo "second start: the server's channels in place; picture $SHOT"
+
+# --screenshot on another new data home (the same home server).
+private_home "$WORK/screenshot"
+printf '[misc]\nHomeServer=%s\n' "$URL" >"$VYRELLE_HOME/vyr20.ini"
+PICTURE="$ARTIFACTS/ui_home_server_screenshot.png"
+fresh_shots "$PICTURE"
+timeout 90 xvfb-run -a -s "-screen 0 1280x900x24" "$VYRELLE" --screenshot "$PICTURE" >"$WORK/log" 2>&1
+status=$?
+[ $status -eq 0 ] || { show_logs; fail "vyrelle --screenshot ended with status $status"; }
+identify "$PICTURE" >/dev/null 2>&1 || fail "vyrelle --screenshot wrote no picture at $PICTURE"
+start_page_painted "$PICTURE" || fail "the --screenshot picture does not show the start page ($PICTURE)"
+echo "PASS: channels fetched and put in place at the next start, session with the queued command run," \
+     "--screenshot on a new data home; pictures in $ARTIFACTS/ui_home_server_{first,second,screenshot}.png," \
+     "server logs in $ARTIFACTS/ui_home_server_logs"
