@@ -1,9 +1,10 @@
 #pragma once
 // Seeding of the data root from the files shipped with the program: a new
 // data root gets the shipped schemes ("media/**": the "default" scheme's
-// bitmaps, "config.ini", pages and sounds) and the shipped data files
-// ("Data/**": the fixed channels "Default/chanfixed.vyr") on start, so the
-// program shows its channels without a network or a home server. A file that
+// bitmaps, "config.ini", pages and sounds), the shipped data files
+// ("Data/**": the fixed channels "Default/chanfixed.vyr") and the info box
+// pages ("InfoBox/default/Dir1/BoxN.htm") on start, so the program shows its
+// channels and a rotating info box without a network or a home server. A file that
 // exists in the data root is never replaced, so the user's changes, schemes
 // installed later and channel files fetched or updated later stay as they
 // are.
@@ -18,13 +19,13 @@ namespace vyr {
 // "<program folder>/../share/vyrelle"; empty when neither exists.
 std::string FindShippedDataFolder(const std::string& programDir);
 
-// Copies every regular file below "<shippedDir>/media" that the data root's
-// "media" folder lacks, and every regular file below "<shippedDir>/Data" that
-// the data root's "Data" folder lacks, creating folders as needed. Links
+// Copies every regular file below "<shippedDir>/media", "<shippedDir>/Data"
+// and "<shippedDir>/InfoBox" that the data root's folder of the same name
+// lacks, creating folders as needed. Links
 // below the shipped folders are neither copied nor followed, and a name
 // already taken in the data root (by a file, a folder or a link) is left
 // alone. Returns the number of files copied; -1 when the data root or one of
-// its two folders cannot be made.
+// its folders cannot be made.
 int SeedDataRoot(const std::string& shippedDir, const DataDirectories& dirs);
 
 }  // namespace vyr

@@ -106,13 +106,17 @@ int RegularFilesBelow(const std::string& folder) {
 
 TEST_F(SeedingTest, ANewDataRootGetsTheShippedFixedChannelsWithoutANetwork) {
   const int shippedFiles =
-      RegularFilesBelow(ShippedData() + "/media") + RegularFilesBelow(ShippedData() + "/Data");
+      RegularFilesBelow(ShippedData() + "/media") + RegularFilesBelow(ShippedData() + "/Data") +
+      RegularFilesBelow(ShippedData() + "/InfoBox");
   ASSERT_GT(shippedFiles, 30);
   EXPECT_EQ(SeedDataRoot(ShippedData(), app.Directories()), shippedFiles);
   ASSERT_TRUE(platform::FileExists(Root("Data/Default/chanfixed.vyr")));
   EXPECT_EQ(ReadFile(Root("Data/Default/chanfixed.vyr")), ReadFile(ShippedFixedChannels()));
   EXPECT_EQ(ReadFile(Root("media/default/config.ini")),
             ReadFile(ShippedData() + "/media/default/config.ini"));
+  // The info box's first page, where its rotation looks for it.
+  EXPECT_EQ(ReadFile(Root("InfoBox/default/Dir1/Box1.htm")),
+            ReadFile(ShippedData() + "/InfoBox/default/Dir1/Box1.htm"));
   EXPECT_EQ(SeedDataRoot(ShippedData(), app.Directories()), 0);  // nothing missing any more
 
   // The start finds the fixed channels in place: nothing is fetched from a
@@ -135,7 +139,8 @@ TEST_F(SeedingTest, ANewDataRootGetsTheShippedFixedChannelsWithoutANetwork) {
 
 TEST_F(SeedingTest, AnExistingFixedChannelFileIsKept) {
   const int fresh =
-      RegularFilesBelow(ShippedData() + "/media") + RegularFilesBelow(ShippedData() + "/Data");
+      RegularFilesBelow(ShippedData() + "/media") + RegularFilesBelow(ShippedData() + "/Data") +
+      RegularFilesBelow(ShippedData() + "/InfoBox");
   const std::string mine = "~CH:Mine\r\n~FN:Own page\r\n~FU:https://own.example/\r\n";
   WriteFile(Root("Data/Default/chanfixed.vyr"), mine);
   EXPECT_EQ(SeedDataRoot(ShippedData(), app.Directories()), fresh - 1);

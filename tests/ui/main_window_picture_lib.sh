@@ -8,7 +8,8 @@
 # its two scroll arrows, each channel one line of dark text starting 32
 # pixels from the edge; the status bar is the window's bottom 24 rows, its
 # text drawn from the left edge and the progress gauge and the busy picture
-# in its last 200 columns.
+# in its last 200 columns. The info box is the channel column's foot: the
+# left 190 columns of the 100 rows above the status bar.
 
 # The colour of the start page's heading (#24507a in data/start.html).
 START_HEADING="rgb(36,80,122)"
@@ -24,6 +25,38 @@ write_profile() {
   printf '[misc]\nHomeServer=%s\nwnd_maximize=0\nwnd_left=0\nwnd_top=0\nwnd_right=1280\nwnd_bottom=900\n' "$1" \
     >"$VYRELLE_HOME/vyr20.ini"
   printf '[Startup]\nShowSplash=0\nCheckDefaultBrowser=0\n' >>"$VYRELLE_HOME/vyr20.ini"
+}
+
+# main_window: the X window id of the main window on the start page.
+main_window() { shown_windows | grep -F "\"$START_CAPTION\"" | sed -n '1s/ .*//p'; }
+
+# give_input_focus WINDOW: gives the window (an X window id) the keyboard
+# focus, as a window manager does for the window the user picks. No window
+# manager runs: without this the focus follows the pointer, and the window
+# has it only while the pointer happens to rest on it. Holds when the X
+# server then names the window as the focus window.
+give_input_focus() {
+  /usr/bin/python3 - "$1" <<'PYTHON'
+import ctypes, ctypes.util, sys
+x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x11.XOpenDisplay.restype = ctypes.c_void_p
+x11.XSetInputFocus.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_ulong]
+x11.XGetInputFocus.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_int)]
+x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+display = x11.XOpenDisplay(None)
+if not display:
+    sys.exit(1)
+window = int(sys.argv[1], 16)
+REVERT_TO_PARENT, CURRENT_TIME = 2, 0
+x11.XSetInputFocus(display, window, REVERT_TO_PARENT, CURRENT_TIME)
+x11.XSync(display, 0)
+focus, revert = ctypes.c_ulong(), ctypes.c_int()
+x11.XGetInputFocus(display, ctypes.byref(focus), ctypes.byref(revert))
+x11.XCloseDisplay(display)
+sys.exit(0 if focus.value == window else 1)
+PYTHON
 }
 
 # shown_windows: the windows shown on the display, "ID NAME" a line. No
@@ -66,3 +99,13 @@ status_text_width() {
 # start_page_painted PICTURE: whether the picture shows the start page's
 # heading.
 start_page_painted() { [ "$(colour_pixels "$1" "$START_HEADING")" -ge 1000 ]; }
+
+# info_box_shows PICTURE COLOUR: whether at least half of the inside of the
+# info box (clear of its edges) has the colour, the background of the page
+# it shows.
+info_box_shows() {
+  local pixels
+  pixels=$(convert "$1" -crop 180x90+5+779 +repage -fill black +opaque "$2" -fill white -opaque "$2" \
+             -format '%[fx:round(mean*w*h)]' info: 2>/dev/null) || return 1
+  [ "${pixels:-0}" -ge $((180 * 90 / 2)) ]
+}
