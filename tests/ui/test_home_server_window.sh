@@ -198,6 +198,11 @@ for n in $(seq "$BOX_PAGES"); do
     { show_logs; fail "InfoBox/default/Dir1/Box$n.htm of the data root is not page Box$n.htm of $BOX_FILE"; }
 done
 eval "$ibver_recorded" || { show_logs; fail "[misc] ibver is not $BOX_VERSION in vyr20.ini"; }
+# Views of the server's pages are reported under their own ad numbers
+# (Box1.htm of the package is ad 101), not under the pages they replaced.
+awk -F'\t' -v id="$ID" '$2 == "Ping" && toupper($3) == toupper(id)' "$LOGS/usage.log" |
+  sed 's/%20/ /g' | grep -Eq 'IBA=([0-9]+ [0-9]+ [0-9]+ )*101 [1-9][0-9]* ' ||
+  { show_logs; fail "the ping does not report views of the server's page (ad 101) after the package"; }
 echo "first start: channels fetched, login/ping/logout of $ID, \"$COMMAND\" delivered and run," \
      "\"$BOX_COMMAND\" delivered and installed; picture $SHOT"
 if [ "$ROTATION" = box_pages_seen ]; then

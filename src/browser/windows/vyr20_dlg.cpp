@@ -231,6 +231,7 @@ CVyr20Dlg::~CVyr20Dlg() {
   frame_->mainRect = {};
   SetSchemeRebuildHook({});
   SetSchemeNavigateHook({});
+  updates_.SetInfoBoxReload({});
   services_.AttachSession(nullptr);
   services_.AttachInfoBox(nullptr);
   if (tray_) tray_->RemoveIcon();
@@ -264,6 +265,11 @@ void CVyr20Dlg::Start(const std::string& fileToOpen) {
   folderStrip_ = bar_->CreateFolderStrip(canvas_);
   pageStrip_ = bar_->CreatePageStrip(canvas_);
   services_.AttachInfoBox(&bar_->InfoBox());
+  // A new info box package: the box learns its pages' ad numbers at once, so
+  // its views and clicks are reported under the new pages.
+  updates_.SetInfoBoxReload([this] {
+    if (bar_) bar_->InfoBox().OnPackageInstalled();
+  });
   bar_->ShowBar(showContentBar_);
   // The new-mail sound shows the scheme's "newmail.htm" in the info box for
   // ten seconds.
