@@ -28,6 +28,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -45,6 +46,7 @@
 #include "platform/url_canonicalizer.h"
 #include "platform/windows_dir.h"
 #include "tools/python_fixture.h"
+#include "net/info_box_model.h"
 #include "ui_test_support.h"
 
 // Last: the X headers' macros would spoil the names above.
@@ -515,6 +517,12 @@ class HostilePagesApp : public wxApp {
       if (std::find(before.settings.begin(), before.settings.end(), s) == before.settings.end()) out.push_back(s);
     for (const auto& [path, state] : now.files) {
       if (path == app_->ProfilePath()) continue;
+      // The info box writes its own staging page at every turn.
+      if (path.size() > std::strlen(vyr::net::kStagingPage) &&
+          path.compare(path.size() - std::strlen(vyr::net::kStagingPage) - 1, std::string::npos,
+                       std::string("/") + vyr::net::kStagingPage) == 0) {
+        continue;
+      }
       auto was = before.files.find(path);
       if (was == before.files.end())
         out.push_back("new file " + path + " (" + std::to_string(state.first) + " bytes)");

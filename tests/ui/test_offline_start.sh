@@ -81,7 +81,7 @@ if [ "${1:-}" = "--inside-display" ]; then
   say "status text width $status_width px after $(elapsed) s"
   others=$(shown_windows | grep -vF "\"$START_CAPTION\"")
   [ -z "$others" ] || say "FAIL windows besides the main window are shown (a box?): $(tr '\n' ';' <<<"$others")"
-  kill -0 "$pid" 2>/dev/null || { say "FAIL vyrelle ended by itself"; exit 1; }
+  kill -0 "$pid" 2>/dev/null || { say "FAIL vyrelle ended by itself"; tail -n 20 "$log" >&2; exit 1; }
   kill -TERM "$pid"
   wait_for 40 eval '! kill -0 $tracer 2>/dev/null' || { kill -KILL "$pid"; say "FAIL vyrelle did not end within 20 s of SIGTERM"; exit 1; }
   wait "$tracer"
