@@ -176,6 +176,10 @@ cmp -s "$SERVED_CHANNELS" "$DATA/newchanfixed.vyr" ||
 cmp -s "$SHIPPED" "$DATA/chanfixed.vyr" || fail "the first start does not keep the shipped channels in place"
 lines=$(channel_lines "$SHOT") expected=$(column_lines "$SHIPPED")
 [ "$lines" -eq "$expected" ] || fail "the first start's channel column shows $lines lines, not the $expected of the shipped channels ($SHOT)"
+# The login names the engine and the toolkit the program runs on.
+engine=$(pkg-config --modversion webkit2gtk-4.0) toolkit=$(pkg-config --modversion gtk+-3.0)
+grep -q "Login&.*&BV=$engine\.0&SV=$toolkit\.0&" "$LOGS/access.log" ||
+  { show_logs; fail "the login does not report the engine $engine and the toolkit $toolkit"; }
 awk -F'\t' -v id="$ID" '$2 == "Login" && toupper($3) == toupper(id)' "$LOGS/usage.log" | grep -q . ||
   { show_logs; fail "no login of installation $ID in the usage log"; }
 awk -F'\t' -v id="$ID" '$2 == "Ping" && toupper($3) == toupper(id)' "$LOGS/usage.log" | grep -q . ||

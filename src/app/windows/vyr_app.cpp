@@ -284,6 +284,7 @@ void CVyrApp::StartSession() {
   system.screenWidth = screen.width;
   system.screenHeight = screen.height;
   system.colourCount = logic_->ColourCount();
+  CBrowserWnd::AddEngineVersions(system);
   vyr::net::SessionHooks hooks;
   hooks.mainWindow = [this] { return mainWindow_ ? mainWindow_->Handle() : 0; };
   // The engine's navigations are the second navigation interface's kind.

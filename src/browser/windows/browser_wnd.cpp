@@ -408,6 +408,15 @@ struct CBrowserWnd::Signals {
 
 void CBrowserWnd::SetEngineDataDirectory(const std::string& folder) { engineDataDirectory = folder; }
 
+void CBrowserWnd::AddEngineVersions(vyr::platform::SystemInfo& system) {
+  system.browserVersion[0] = static_cast<int>(webkit_get_major_version());
+  system.browserVersion[1] = static_cast<int>(webkit_get_minor_version());
+  system.browserVersion[2] = static_cast<int>(webkit_get_micro_version());
+  system.shellVersion[0] = static_cast<int>(gtk_get_major_version());
+  system.shellVersion[1] = static_cast<int>(gtk_get_minor_version());
+  system.shellVersion[2] = static_cast<int>(gtk_get_micro_version());
+}
+
 CBrowserWnd::CBrowserWnd(wxWindow* parent, CBrowserOwner* owner, vyr::NavigationPolicy policy, wxWindowID id)
     : owner_(owner), alive_(std::make_shared<CBrowserWnd*>(this)), policy_(std::move(policy)) {
   {

@@ -14,6 +14,7 @@
 
 #include "browser/enhanced_browsing.h"
 #include "browser/navigation_policy.h"
+#include "platform/system_info.h"
 
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitDownload WebKitDownload;
@@ -110,6 +111,10 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   // Where the engine keeps cookies, caches and local storage for the whole
   // program; only before the first control is made.
   static void SetEngineDataDirectory(const std::string& folder);
+  // The engine stands where the browser control stood and the toolkit where
+  // the shell library stood: their versions for the login and the support
+  // report.
+  static void AddEngineVersions(vyr::platform::SystemInfo& system);
 
   // policy: what this pane trusts and may do; the default trusts nothing.
   CBrowserWnd(wxWindow* parent, CBrowserOwner* owner, vyr::NavigationPolicy policy = {},

@@ -1,6 +1,7 @@
 #include "browser/windows/vyr20_dlg.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cctype>
 
 #include <gtk/gtk.h>
@@ -259,6 +260,7 @@ void CVyr20Dlg::Start(const std::string& fileToOpen) {
   system.screenWidth = screen.width;
   system.screenHeight = screen.height;
   system.colourCount = app_.ColourCount();
+  CBrowserWnd::AddEngineVersions(system);
   bar_ = new CChannelBarWnd(canvas_, *this,
                             CChannelBarWnd::Services{app_, channels_, app_.Counters(), app_.TrackedUrls(), system,
                                                      vyr::platform::GetTickCount(), app_.Session()});
@@ -685,19 +687,14 @@ vyr::SupportReport CVyr20Dlg::MachineReport() const {
   report.productName = std::string(wxTheApp->GetAppDisplayName().utf8_str());
   std::sscanf(vyr::net::ProgramVersionText().c_str(), "%d.%d.%d", &report.version[0], &report.version[1],
               &report.version[2]);
-  const vyr::platform::SystemInfo system = vyr::platform::QuerySystemInfo();
+  vyr::platform::SystemInfo system = vyr::platform::QuerySystemInfo();
+  CBrowserWnd::AddEngineVersions(system);
   report.systemName = "Linux";
   report.systemVersion[0] = system.os.major;
   report.systemVersion[1] = system.os.minor;
   report.systemVersion[2] = system.os.build;
-  // The window toolkit stands where the shell library stood, the browser
-  // engine where the browser control stood.
-  report.shellVersion[0] = static_cast<int>(gtk_get_major_version());
-  report.shellVersion[1] = static_cast<int>(gtk_get_minor_version());
-  report.shellVersion[2] = static_cast<int>(gtk_get_micro_version());
-  report.browserVersion[0] = static_cast<int>(webkit_get_major_version());
-  report.browserVersion[1] = static_cast<int>(webkit_get_minor_version());
-  report.browserVersion[2] = static_cast<int>(webkit_get_micro_version());
+  std::copy(std::begin(system.shellVersion), std::end(system.shellVersion), report.shellVersion);
+  std::copy(std::begin(system.browserVersion), std::end(system.browserVersion), report.browserVersion);
   // Dial-up does not exist here: the machine reaches the net over its
   // network connection.
   report.connection = "Lan";
