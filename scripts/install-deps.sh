@@ -14,7 +14,7 @@ PACKAGES=(
   desktop-file-utils appstream openssl ca-certificates
   fetchmail msmtp surf
   uudeview curl zip
-  libcpp-httplib-dev apache2-utils
+  libcpp-httplib-dev apache2-utils strace unzip
 )
 
 SUDO=""
