@@ -234,39 +234,5 @@ TEST(SchemePackageTest, NoImportWritesIntoTheDefaultScheme) {
   EXPECT_EQ(t.app.CurrentSchemeName(), "Sea2");
 }
 
-// Replacing the current scheme with a package that does not unpack leaves
-// the scheme current, its files and every config.ini as they were.
-TEST(SchemePackageTest, ARefusedImportKeepsTheCurrentSchemeAndItsSettings) {
-  test::TestApp t;
-  const std::string media = t.home.Path() + "/vyrelle/media/";
-  test::WriteFile(media + "default/config.ini", "[Misc]\nFancyWindows=0\n");
-  test::WriteFile(media + "Ocean/config.ini", "[Misc]\nFancyWindows=0\n");
-  test::WriteFile(media + "Ocean/chanbar.bmp", "ocean picture");
-  t.app.WriteString("misc", "userdir", "Ocean");
-  t.app.SetCurrentSchemeName("Ocean");
-  const auto before = Snapshot(media);
-  test::TempDir source;
-  // A member that would leave its folder refuses the whole archive.
-  ASSERT_TRUE(test::WriteZip(source.File("Ocean.vyrscheme"),
-                             {{"chanbar.bmp", "new picture"}, {"../default/config.ini", "[Misc]\n"}}));
-  ScriptedChooser chooser;
-  chooser.script = {{SchemeNameChooser::Replace, ""}};
-  CountingSwitcher switcher;
-  SchemeImport with;
-  with.download = [&](const std::string& url, const std::string& dest, bool) {
-    std::filesystem::copy_file(url, dest, std::filesystem::copy_options::overwrite_existing);
-    return 1;
-  };
-  with.chooser = &chooser;
-  with.switcher = &switcher;
-  EXPECT_EQ(ImportScheme(t.app, with, source.File("Ocean.vyrscheme")), "");
-  EXPECT_EQ(Snapshot(media), before);
-  EXPECT_EQ(t.app.CurrentSchemeName(), "Ocean");
-  EXPECT_EQ(t.app.GetString("misc", "userdir"), "Ocean");
-  EXPECT_EQ(switcher.applied, 0);
-  EXPECT_TRUE(t.sounds.played.empty());
-  EXPECT_EQ(t.boxes.boxes.back().text.rfind("Error 142 Obtaining Scheme", 0), 0u);
-}
-
 }  // namespace
 }  // namespace vyr
