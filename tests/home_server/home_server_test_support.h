@@ -10,8 +10,7 @@
 
 namespace vyr::home::testing {
 
-// A fresh folder under the system's temporary folder, removed with the
-// object.
+// A fresh folder under the system's temporary folder, removed with the object.
 class ScratchFolder {
  public:
   ScratchFolder() {
@@ -25,7 +24,6 @@ class ScratchFolder {
   }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const std::string& Path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
  private:
@@ -34,17 +32,13 @@ class ScratchFolder {
 
 inline void WriteFile(const std::string& path, const std::string& text) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::stringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
 }
-
-inline bool Exists(const std::string& path) { return std::filesystem::exists(path); }
 
 }  // namespace vyr::home::testing
