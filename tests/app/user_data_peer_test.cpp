@@ -1,10 +1,14 @@
-// Start-up's user data and the shutdown against a home server started by the
-// test on a loopback port (tests/fixtures/http_server.py).
+// Start-up's user data and the shutdown against the real vyrelle-home-server
+// on a loopback port, serving a copy of the sample content with the test's
+// channel files; a logout that is never answered against
+// tests/fixtures/http_server.py.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <optional>
 #include <thread>
 
 #include "app/app_lifecycle.h"
@@ -13,6 +17,7 @@
 #include "net/download_worker.h"
 #include "platform/file_system.h"
 #include "platform/tick_count.h"
+#include "tools/home_server.h"
 #include "tools/http_server.h"
 #include "tools/recording_window.h"
 #include "tools/test_support.h"
@@ -49,13 +54,17 @@ TEST(UserDataPeer, UserChannelsComeFromTheServerOrThePreviousVersion) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    test::TempDir served;
-    if (c.onServer) {
-      test::WriteFile(served.File("chanfixed.vyr"), kFixed);
-      test::WriteFile(served.File("chanuser.vyr"), kFresh);
-    }
-    test::HttpServer server({"--files", served.Path()});
-    ASSERT_GT(server.Port(), 0) << "the home server needs /usr/bin/python3 (Debian package python3)";
+    test::HomeServer server([&](const std::string& root) {
+      for (const auto& [name, text] : {std::pair{"chanfixed.vyr", kFixed}, std::pair{"chanuser.vyr", kFresh}}) {
+        const std::string path = root + "/channels/" + name;
+        if (c.onServer) {
+          test::WriteFile(path, text);
+        } else {
+          std::filesystem::remove(path);
+        }
+      }
+    });
+    ASSERT_GT(server.Port(), 0) << server.Errors();
     test::TestApp t;
     t.boxes.answer = c.answer;
     t.app.WriteString("misc", "HomeServer", server.Url(""));
@@ -92,14 +101,19 @@ TEST(UserDataPeer, UserChannelsComeFromTheServerOrThePreviousVersion) {
     }
     // A failed transfer leaves nothing a later start would take for whole.
     EXPECT_FALSE(platform::FileExists(data + "chanfixed.vyr.download"));
+    // Only the user channels of an upgrade are asked for, once.
+    EXPECT_TRUE(server.Stop());
+    const std::string asked = server.Log("access.log");
+    EXPECT_EQ(asked.find("/channels/chanfixed.vyr"), std::string::npos) << asked;
+    const std::string user = c.user;
+    EXPECT_EQ(asked.find(" GET /channels/chanuser.vyr ") != std::string::npos, user == "downloaded" || user == "failed")
+        << asked;
   }
 }
 
 TEST(UserDataPeer, TheFixedChannelsAreFetchedInTheBackgroundForTheNextStart) {
-  test::TempDir served;
-  test::WriteFile(served.File("chanfixed.vyr"), kFixed);
-  test::HttpServer server({"--files", served.Path()});
-  ASSERT_GT(server.Port(), 0) << "the home server needs /usr/bin/python3 (Debian package python3)";
+  test::HomeServer server([](const std::string& root) { test::WriteFile(root + "/channels/chanfixed.vyr", kFixed); });
+  ASSERT_GT(server.Port(), 0) << server.Errors();
   const struct {
     const char* name;
     std::string homeServer;
@@ -138,23 +152,34 @@ TEST(UserDataPeer, TheFixedChannelsAreFetchedInTheBackgroundForTheNextStart) {
 }
 
 TEST(UserDataPeer, ShutdownSavesLogsOutOnceAndStartsTheSetupProgram) {
+  const std::string id = "0123456789ABCDEF0123456789ABCDEF";
   const struct {
     const char* name;
-    const char* logoutReply;
-    bool finished;
+    bool answers;
   } cases[] = {
-      {"server answers", "Logout=PONG#", true},
-      {"server never answers", "Logout=STALL", false},
+      {"server answers", true},
+      {"server never answers", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    test::HttpServer server({c.logoutReply});
-    ASSERT_GT(server.Port(), 0);
+    // vyrelle-home-server answers the logout at once; the fixture plays a
+    // server that takes the request and never answers.
+    std::optional<test::HomeServer> home;
+    std::optional<test::HttpServer> silent;
+    if (c.answers) {
+      home.emplace();
+    } else {
+      silent.emplace(std::vector<std::string>{"Logout=STALL"});
+    }
+    ASSERT_GT(c.answers ? home->Port() : silent->Port(), 0);
     test::TestApp t;
-    t.app.Registry().SetValue(platform::RegistryRoot::ClassesRoot, InstallationKeyPath(), "",
-                              "0123456789ABCDEF0123456789ABCDEF");
+    t.app.Registry().SetValue(platform::RegistryRoot::ClassesRoot, InstallationKeyPath(), "", id);
     t.app.InitInstallationId();
-    t.app.WriteString("misc", "PS", server.Url("/s.dll"));
+    if (c.answers) {
+      t.app.WriteString("misc", "HomeServer", home->Url(""));
+    } else {
+      t.app.WriteString("misc", "PS", silent->Url("/s.dll"));
+    }
     test::NoTimers timers;
     auto session = std::make_unique<net::ServerSession>(t.app, t.app.Counters(), t.app.TrackedUrls(), timers,
                                                         net::SessionHooks{}, platform::SystemInfo{},
@@ -175,9 +200,13 @@ TEST(UserDataPeer, ShutdownSavesLogsOutOnceAndStartsTheSetupProgram) {
     session.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - ending, std::chrono::seconds(2));
 
-    EXPECT_EQ(server.Line(), "GET Logout&U=0123456789ABCDEF0123456789ABCDEF&B=Default&MO=0");
+    if (c.answers) {
+      EXPECT_EQ(home->UsageLines(), std::vector<std::string>{"Logout\t" + id + "\t0\tB=Default"});
+    } else {
+      EXPECT_EQ(silent->Line(), "GET Logout&U=" + id + "&B=Default&MO=0");
+    }
     EXPECT_TRUE(outcome.logoutSent);
-    EXPECT_EQ(outcome.logoutFinished, c.finished);
+    EXPECT_EQ(outcome.logoutFinished, c.answers);
     EXPECT_TRUE(outcome.trackedSaved && outcome.statsSaved && outcome.setupStarted);
     net::UsageCounters counters;
     net::TrackedUrlTable tracked;

@@ -1,18 +1,41 @@
 #!/usr/bin/env bash
-# "vyrelle-cli session" with --send against the test HTTP server started
-# here as the home server.
+# "vyrelle-cli session" with --send against the real vyrelle-home-server
+# started here on a copy of the sample content: the commands queued there
+# come back in the replies, and the server's logs hold each request. The
+# test HTTP server plays a server whose reply does not begin with PONG, a
+# reply the home server never sends.
+#
+# usage: test_session_cli.sh VYRELLE_CLI HOME_SERVER SAMPLE_CONTENT HTTP_SERVER.py
 . "$(dirname "$0")/cli_test_lib.sh"
+. "$(dirname "$0")/../tools/home_server.sh"
 
-serve /usr/bin/python3 "$2" "Ping=PONG#showmail#ack &S=1#tail" "Logout=OK#x#"
-PS="http://127.0.0.1:$PORT/s.dll"
-"$CLI" settings set misc PS "$PS"
+SERVED="$WORK/served"
+start_home_server "$2" "$3" "$SERVED"
+CLEANUP="kill $HOME_PID 2>/dev/null; $CLEANUP"
+"$CLI" settings set misc HomeServer "$HOME_URL"
+PS="$HOME_URL/scripts/vyrcmd.dll"  # the session script's default place
 ID=$("$CLI" session logout)
 ID=${ID#*U=}
 ID=${ID%%&*}
 [[ "$ID" =~ ^[0-9A-F]{32}$ ]] || expect "installation id" "32 hex digits" "$ID"
+queue_command "$SERVED" "showmail"
+queue_command "$SERVED" "@$ID pinginterval 30"
 run 0 "$PS?Ping&U=$ID&B=Default&MO=0&IBA=
 showmail
-ack &S=1" session ping --send
-run 1 "$PS?Logout&U=$ID&B=Default&MO=0
+pinginterval 30" session ping --send
+# A logout takes no command: this one stays in the queue.
+queue_command "$SERVED" "showchannelbar"
+run 0 "$PS?Logout&U=$ID&B=Default&MO=0" session logout --send
+stop_home_server
+expect "home server's exit status" 0 "$?"
+expect "usage log" "$(printf 'Ping\t%s\t0\tB=Default&IBA=\nLogout\t%s\t0\tB=Default' "$ID" "$ID")" \
+  "$(cut -f2- "$SERVED/logs/usage.log")"
+expect "commands log" "$(printf '%s\tshowmail\n%s\tpinginterval 30' "$ID" "$ID")" \
+  "$(cut -f2- "$SERVED/logs/commands.log")"
+expect "queue left" "showchannelbar" "$(grep -v '^#' "$SERVED/commands/queue.txt")"
+
+serve /usr/bin/python3 "$4" "Logout=OK#x#"
+"$CLI" settings set misc PS "http://127.0.0.1:$PORT/s.dll"
+run 1 "http://127.0.0.1:$PORT/s.dll?Logout&U=$ID&B=Default&MO=0
 vyrelle-cli: the reply does not begin with PONG" session logout --send
 finish "session CLI"

@@ -1,5 +1,6 @@
-// Package updates against a home server started by the test on a loopback
-// port: the packages are served from a scratch folder as /channels/NAME.
+// Package updates against the real vyrelle-home-server on a loopback port:
+// the test's packages are served from the packages/ folder of its copy of the
+// sample content.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,7 +11,7 @@
 #include "net/download_worker.h"
 #include "net/software_update.h"
 #include "platform/file_system.h"
-#include "tools/http_server.h"
+#include "tools/home_server.h"
 #include "tools/recording_window.h"
 #include "tools/test_support.h"
 #include "tools/zip_builder.h"
@@ -21,17 +22,18 @@ namespace {
 class SoftwareUpdatePeerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(test::WriteZip(files.File("good.zip"), {{"pages/new.htm", "<p>new</p>"}}));
-    ASSERT_TRUE(test::WriteZip(files.File("other.zip"), {{"pages/other.htm", "other"}}));
-    test::WriteFile(files.File("bad.zip"), "no archive");
-    test::WriteFile(files.File("big.zip"), std::string(2 * 1048576 + 1, 'z'));
-    ASSERT_GT(server.Port(), 0) << "the home server needs /usr/bin/python3 (Debian package python3)";
+    // The server reads its files at every request.
+    ASSERT_TRUE(test::WriteZip(server.File("packages/good.zip"), {{"pages/new.htm", "<p>new</p>"}}));
+    ASSERT_TRUE(test::WriteZip(server.File("packages/other.zip"), {{"pages/other.htm", "other"}}));
+    test::WriteFile(server.File("packages/bad.zip"), "no archive");
+    test::WriteFile(server.File("packages/big.zip"), std::string(2 * 1048576 + 1, 'z'));
+    ASSERT_GT(server.Port(), 0) << server.Errors();
     t.app.WriteString("misc", "HomeServer", server.Url(""));
     update.SetMainWindow(window.handle);
     update.SetProgramDirectory(program.Path());
     update.SetInfoBoxReload([this] { ++reloads; });
   }
-  std::string Package(const std::string& name) { return server.Url("/channels/" + name); }
+  std::string Package(const std::string& name) { return server.Url("/packages/" + name); }
 
   // Waits for the next finished download and hands it to the update, as the
   // main window does. The result code is kept in `result`.
@@ -55,8 +57,8 @@ class SoftwareUpdatePeerTest : public ::testing::Test {
   }
   std::string Root(const std::string& path) const { return t.home.Path() + "/vyrelle/" + path; }
 
-  test::TempDir files, program;
-  test::HttpServer server{{"--files", files.Path()}};
+  test::TempDir program;
+  test::HomeServer server;
   test::TestApp t;
   test::RecordingWindow window;
   SoftwareUpdate update{t.app};

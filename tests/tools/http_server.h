@@ -1,7 +1,9 @@
 #pragma once
 // tests/fixtures/http_server.py run on a free loopback port for the life of
-// the object: the download server, the home server's command script and the
-// keyword resolver of the tests. Its routes are described in the script.
+// the object: downloads that misbehave on request, and a session script whose
+// replies break the rules (too long, not PONG, never sent). Where a test
+// needs the home server itself, tools/home_server.h runs the real one. Its
+// routes are described in the script.
 #include <cstdio>
 #include <string>
 #include <vector>

@@ -1,12 +1,14 @@
 // The channel bar in the real main window on a virtual display. The data
 // root holds the test's channel files and info box pages; [misc] HomeServer
-// is the test HTTP server (PAGE_BASE), which serves the pages (printing
-// "PAGE query" per page) and plays the home server's command script
-// ("GET query" per request) into SERVER_LOG. Clicks are real input events; a
-// link is dragged from a drag source window of this program onto the bar
-// with the XTest extension. Prints "ok NAME" or "FAIL NAME" per check.
+// is the test HTTP server (PAGE_BASE), which makes the pages from their
+// addresses (printing "PAGE query" per page into SERVER_LOG). The session
+// script is vyrelle-home-server's (HOME_URL, started with --no-ack so that
+// each ping reports the running totals, with "showmail" queued), which logs
+// into HOME_LOGS. Clicks are real input events; a link is dragged from a
+// drag source window of this program onto the bar with the XTest extension.
+// Prints "ok NAME" or "FAIL NAME" per check.
 //
-// usage: channel_bar_ui PAGE_BASE SERVER_LOG SHOT_DIR
+// usage: channel_bar_ui PAGE_BASE SERVER_LOG HOME_URL HOME_LOGS SHOT_DIR
 #include <gtk/gtk.h>
 #include <sys/stat.h>
 
@@ -65,13 +67,14 @@ class LinkDragSource {
 class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
  public:
   bool Prepare() override {
-    if (argc != 4) return false;
+    if (argc != 6) return false;
     vyr::test::InitWindowTest();
     base_ = argv[1].ToStdString();
     log_ = argv[2].ToStdString();
-    shots_ = argv[3].ToStdString();
+    homeLogs_ = argv[4].ToStdString();
+    shots_ = argv[5].ToStdString();
     vyr::test::WriteWindowProfile(app, base_, Echo("start"), wxRect(0, 0, 1000, 740));
-    app.WriteString("misc", "PS", base_ + "/s.dll");
+    app.WriteString("misc", "PS", argv[3].ToStdString() + "/scripts/vyrcmd.dll");
     app.WriteInt("Misc", "box", 600);  // the rotation waits for its check
     app.WriteInt("misc", "PI", 1);
     app.LoadStartupSettings();
@@ -142,6 +145,16 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
       if (line.rfind(prefix, 0) == 0) lines.push_back(line);
     return lines;
   }
+  // The lines of a home server's log that hold `part`.
+  Lines HomeLog(const std::string& name, const std::string& part) const {
+    std::ifstream in(homeLogs_ + "/" + name);
+    Lines lines;
+    for (std::string line; std::getline(in, line);)
+      if (line.find(part) != std::string::npos) lines.push_back(line);
+    return lines;
+  }
+  // The pings in the home server's usage log: "TIME\tPing\tID\tMO\tPAIRS".
+  Lines Pings() const { return HomeLog("usage.log", "\tPing\t"); }
 
   std::string MainTitle() const { return main_->Pane()->Title(); }
   bool MainShows(const std::string& title) {
@@ -372,26 +385,28 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     // The start event went out when the checks began; the main window's
     // first page sends the login (the program's start-up does that).
     CWindowTimers& timers = bar_->Timers();
-    const bool started = PumpUntil([&] { return !ServerLines("GET Ping&").empty(); });
+    const bool started = PumpUntil([&] { return !Pings().empty(); });
     const bool pingPeriod = timers.Period(vyr::net::kPingTimer) == 60000 && !timers.IsRunning(vyr::net::kStartTimer);
-    const size_t before = ServerLines("GET Ping&").size();
+    const size_t before = Pings().size();
     timers.SetTimer(vyr::net::kPingTimer, 300);
-    const bool pinged = PumpUntil([&] { return ServerLines("GET Ping&").size() >= before + 3; });
+    const bool pinged = PumpUntil([&] { return Pings().size() >= before + 3; });
     Check(startArmed_ && started && pingPeriod && pinged,
           "the start timer sends a ping once, then the bar pings at the period",
           std::to_string(startArmed_) + std::to_string(started) + std::to_string(pingPeriod) + std::to_string(pinged));
     // Views 2, 1, 2 for the ads 11, 12, 13 (page 2 once not shown) and the
     // click on page 3; the main window's engine navigates with the second
-    // interface, so blanks travel as "%20".
-    const Lines pings = ServerLines("GET Ping&");
+    // interface, so blanks travel as "%20", and the server logs them as sent.
+    const Lines pings = Pings();
     Check(!pings.empty() && pings.back().find("&IBA=11%202%200%2012%201%200%2013%202%201%20") != std::string::npos,
           "the ping reports the info box's views and click", pings.empty() ? "" : pings.back());
-    Check(PumpUntil([&] { return Boxes("The mail window is not available yet.") > 0; }),
+    // The command queued at the server went out once, in the first reply.
+    Check(PumpUntil([&] { return Boxes("The mail window is not available yet.") > 0; }) &&
+              HomeLog("commands.log", "\tshowmail").size() == 1,
           "a reply's command runs through the main window's dispatcher");
     Shot("ui_channel_bar");
   }
 
-  std::string base_, log_, shots_, pageDir_;
+  std::string base_, log_, homeLogs_, shots_, pageDir_;
   bool startArmed_ = false;
   CVyr20Dlg* main_ = nullptr;
   CChannelBarWnd* bar_ = nullptr;

@@ -1,7 +1,7 @@
 # Shared by the window test scripts in this folder (sourced, not run): a
-# scratch folder removed at the end, the test HTTP server on loopback, the
-# private folders a program on the virtual display writes to, and the checks
-# of a run and of the pictures it keeps.
+# scratch folder removed at the end, the test HTTP server and the home server
+# on loopback, the private folders a program on the virtual display writes
+# to, and the checks of a run and of the pictures it keeps.
 
 fail() { echo "FAIL: $*"; exit 1; }
 
@@ -19,8 +19,13 @@ need_tools() {
 wait_for() { local n=$1; shift; for _ in $(seq "$n"); do "$@" && return 0; sleep 0.5; done; return 1; }
 
 WORK=$(mktemp -d)
-SERVER_PID=
-trap '[ -z "$SERVER_PID" ] || kill "$SERVER_PID" 2>/dev/null; rm -rf "$WORK"' EXIT
+SERVER_PID= HOME_PID=
+trap '[ -z "$SERVER_PID" ] || kill "$SERVER_PID" 2>/dev/null; [ -z "$HOME_PID" ] || kill "$HOME_PID" 2>/dev/null
+  rm -rf "$WORK"' EXIT
+
+# start_home_server, queue_command and stop_home_server: the project's own
+# home server on loopback (HOME_PID is ended on exit too).
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/home_server.sh"
 
 # start_server SERVER.py [ARG...]: starts the test HTTP server (variables
 # given before the call reach it) and waits for the port it prints; sets PORT
