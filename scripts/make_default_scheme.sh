@@ -22,6 +22,7 @@ FOLDERS_BACK='#E8ECF1'   # 232,236,241
 SITES_BACK='#E0E6ED'     # 224,230,237
 BUTTON_BACK='#ECEFF3'    # 236,239,243
 CAPTION_BACK='#264678'   # 38,70,120
+MARK_INK='#FFFFFF'
 
 source "$ROOT/scripts/scheme_pictures.sh"
 
@@ -81,23 +82,7 @@ convert -size 60x60 xc:"$TOOLBAR_BACK" -fill '#E6E8EC' \
   -draw 'circle 15,15 16,16 circle 45,15 46,16 circle 15,45 16,46 circle 45,45 46,46' "$WORK/t1.png"
 row "$OUT/backtile.bmp" "$WORK/t0.png" "$WORK/t1.png"
 
-# Status animation: 8 frames 48x24 of a spinner, the bright arc a step further
-# round in each frame.
-cells=()
-for f in 0 1 2 3 4 5 6 7; do
-  draw=""
-  for k in 0 1 2 3 4 5 6 7; do
-    age=$(( (f - k + 8) % 8 ))
-    shade=$(( 26 + age * 28 ))
-    ang=$(echo "scale=6; a=($k*45-90)*3.14159265/180; print 24+7*c(a), \" \", 12+7*s(a)" | bc -l)
-    x=${ang% *}; y=${ang#* }
-    draw+=" fill rgb($shade,$((115 + age * 16 > 240 ? 240 : 115 + age * 16)),$((232 - age * 2))) circle $x,$y $(echo "$x + 2" | bc -l),$y"
-  done
-  convert -size 48x24 xc:none -draw "$draw" "$WORK/s$f.png"
-  cells+=("$WORK/s$f.png")
-done
-convert "${cells[@]}" -background none +append +repage "$WORK/strip.png"
-keyed "$WORK/strip.png" "$TOOLBAR_BACK" "$OUT/statusani.bmp"
+status_animation
 
 # The logo, 120x72: a round mark and the name; cut into two halves of 36.
 convert -size 120x72 xc:"$TOOLBAR_BACK" \

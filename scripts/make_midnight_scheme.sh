@@ -21,11 +21,14 @@ FOLDERS_BACK='#262B3B'   # 38,43,59
 SITES_BACK='#2C3244'     # 44,50,68
 BUTTON_BACK='#232838'    # 35,40,56
 CAPTION_BACK='#10131C'   # 16,19,28
+MARK_INK='#1E2230'
 
 source "$ROOT/scripts/scheme_pictures.sh"
 
-# The same strips as the default scheme, in the night colours.
+# The same strips and status animation as the default scheme, in the night
+# colours.
 common_strips
+status_animation
 
 # Caption bar pieces, 48x24: left end, middle, right end, then the close,
 # restore and minimise buttons. A deep night gradient with an amber rule

@@ -1,7 +1,8 @@
 // The scheme art and the scheme dialogs on a virtual display. The art loaded
 // from a data root seeded with the shipped files and from an empty one (the
 // compiled-in pictures): every image list with cells of its width, colours
-// and fonts from the scheme, a reload leaving art still held untouched. The
+// and fonts from the scheme, a reload leaving art still held untouched, a
+// picture of its own for each channel keyword in both shipped schemes. The
 // dialogs driven through their controls: a scheme created and switched to,
 // two of its colours customised (its config.ini compared as text), a switch
 // to the dark scheme (the dialog's background sampled on the screen), and a
@@ -47,7 +48,7 @@ void CheckLists(const CSchemeArt& art, const std::string& where) {
   }
   Check(art.Logo().IsOk(), where + ": no logo");
   Check(art.Images(SchemeImages::Toolbar)->Count() == 16, where + ": toolbar cells");
-  Check(art.Images(SchemeImages::StatusAni)->Count() == 8, where + ": animation frames");
+  Check(art.Images(SchemeImages::StatusAni)->Count() == 9, where + ": a resting picture and 8 animation frames");
 }
 
 // The art of the shipped default scheme and of an empty data root.
@@ -77,6 +78,49 @@ void CheckArt(vyr::Application& app) {
   const wxString desktop = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT).GetFaceName();
   Check(CSchemeArt(look).Font(vyr::SchemeFont::Sites).GetFaceName() == desktop, "face fall-back");
   CSchemeArt::Load(app);
+}
+
+// The channel column's pictures in both shipped schemes: one cell of
+// "chanbar.bmp" per image index of the channel keyword table (0 for a name
+// without a keyword), each drawing something on the column's ground and
+// each unlike every other, so that no two kinds of channel look alike.
+void CheckChannelPictures(const std::string& shipped) {
+  // By image index, from the keyword table (strings 40000-40030); 27 is
+  // the highest index it gives.
+  static const char* const kSubjects[] = {
+      "no keyword", "knowledge", "help",     "computers",     "people", "local",      "travel",
+      "business",   "money",     "sports",   "careers",       "education", "health",  "cars",
+      "start",      "home",      "shopping", "entertainment", "family", "government", "internet",
+      "kids",       "lifestyles", "reference", "sci/tech",    "weather", "news",      "today"};
+  constexpr int kCells = static_cast<int>(std::size(kSubjects));
+  // The column's ground (ButtonBack) of each scheme.
+  const std::pair<std::string, wxColour> schemes[] = {{"default", wxColour(236, 239, 243)},
+                                                      {"Midnight", wxColour(35, 40, 56)}};
+  for (const auto& [scheme, ground] : schemes) {
+    const std::string file = scheme + "/chanbar.bmp";
+    const wxImage strip(wxString::FromUTF8(shipped + "/media/" + file), wxBITMAP_TYPE_BMP);
+    if (!Check(strip.IsOk() && strip.GetHeight() == 24 && strip.GetWidth() >= 24 * kCells,
+               file + " holds fewer than " + std::to_string(kCells) + " cells of 24 x 24"))
+      continue;
+    auto pixel = [&strip](int cell, int x, int y) {
+      return wxColour(strip.GetRed(cell * 24 + x, y), strip.GetGreen(cell * 24 + x, y),
+                      strip.GetBlue(cell * 24 + x, y));
+    };
+    for (int a = 0; a < kCells; ++a) {
+      int drawn = 0;
+      for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 24; ++x) drawn += pixel(a, x, y) != wxColour(255, 0, 255) && pixel(a, x, y) != ground;
+      Check(drawn >= 60, file + ": the " + kSubjects[a] + " cell is nearly empty (" + std::to_string(drawn) +
+                             " pixels drawn)");
+      for (int b = a + 1; b < kCells; ++b) {
+        int differ = 0;
+        for (int y = 0; y < 24; ++y)
+          for (int x = 0; x < 24; ++x) differ += pixel(a, x, y) != pixel(b, x, y);
+        Check(differ >= 40, file + ": the " + kSubjects[a] + " and " + kSubjects[b] + " cells look alike (" +
+                                std::to_string(differ) + " pixels differ)");
+      }
+    }
+  }
 }
 
 template <typename T>
@@ -169,6 +213,7 @@ class LookFeelApp : public vyr::test::ChecksApp {
     Check(vyr::SeedDataRoot(argv[1].ToStdString(), app.Directories()) > 30, "seeding");
     app.LoadStartupSettings();
     CheckArt(app);
+    CheckChannelPictures(argv[1].ToStdString());
     const std::string media = app.GetDataDirectory("media", false);
     const std::string defaults = ReadFile(media + "default/config.ini");
     auto dialog = [&] { return RunLookAndFeelDialog(nullptr, app); };
