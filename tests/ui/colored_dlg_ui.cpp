@@ -1,7 +1,9 @@
-// Skinned dialogs on a virtual display, under the real pointer: a fancy
-// dialog drawn from a scheme whose caption and border cells each have their
-// own colour (pixels sampled on the screen), its close button closing it, a
-// drag in the caption moving it; a plain dialog with the system frame and the
+// Skinned windows on a virtual display, under the real pointer: a fancy
+// dialog and a frame with a menu bar, drawn from a scheme whose caption and
+// border cells each have their own colour (pixels sampled on the screen),
+// each moved by its caption, resized by its corner, zoomed and restored and
+// closed by its caption buttons; the frame's menu opened by a click and by
+// Alt with its key letter; a plain dialog with the system frame and the
 // scheme's background; a scheme with broken pictures and garbage button
 // values still giving a whole frame; the question box's check box state in
 // and out. Prints one line per failed check; exits 0 when there is none.
@@ -10,12 +12,15 @@
 #include <gtk/gtk.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/display.h>
+#include <wx/menu.h>
 #include <wx/ffile.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 
 #include "app/windows/wx_services.h"
 #include "ui/windows/colored_dlg.h"
+#include "ui/windows/skinned_menu_bar.h"
 #include "ui_test_support.h"
 
 namespace {
@@ -58,8 +63,8 @@ std::shared_ptr<const CSchemeArt> MakeArt(bool fancy, const std::string& caption
 wxPoint Origin(wxWindow* w) { return w->ClientToScreen(wxPoint(0, 0)); }
 
 // A dialog with one line of text and a button.
-CColoredDlg* OpenDialog(const char* title) {
-  auto* dlg = new CColoredDlg(nullptr, title);
+CColoredDlg* OpenDialog(const char* title, bool resizable = false) {
+  auto* dlg = new CColoredDlg(nullptr, title, resizable);
   auto* sizer = new wxBoxSizer(wxVERTICAL);
   sizer->Add(new wxStaticText(dlg->ContentPanel(), wxID_ANY, "Some text of the dialog"), 0, wxALL, 20);
   sizer->Add(new wxButton(dlg->ContentPanel(), wxID_OK), 0, wxALL, 20);
@@ -71,7 +76,101 @@ CColoredDlg* OpenDialog(const char* title) {
   return dlg;
 }
 
+constexpr int kMenuCommand = 7001;
+
+// A resizable frame with a menu bar of two menus, the later windows' shape.
+CSkinnedFrame* OpenFrame(int* chosen) {
+  auto* frame = new CSkinnedFrame(nullptr, "Frame", SkinnedWindowOptions{true, true, 0});
+  frame->SetSkinnedMenu([] {
+    std::vector<SkinnedMenu> menus;
+    auto file = std::make_unique<wxMenu>();
+    file->Append(kMenuCommand, "&Pick");
+    menus.push_back({"&File", std::move(file)});
+    menus.push_back({"&Help", std::make_unique<wxMenu>()});
+    return menus;
+  });
+  frame->Bind(wxEVT_MENU, [chosen](wxCommandEvent& event) { *chosen = event.GetId(); });
+  // Closing hides it, as a dialog's close does, so the checks can go on.
+  frame->Bind(wxEVT_CLOSE_WINDOW, [frame](wxCloseEvent&) { frame->Hide(); });
+  frame->SetSize(200, 150, 360, 260);
+  frame->Show();
+  YieldUntil([frame] { return frame->IsShownOnScreen() && Origin(frame).x > 0; });
+  return frame;
+}
+
+// Half a second from now, once the menu is open (its own loop runs then):
+// Down and Enter choose its first item.
+void PickFirstItemSoon(wxUIActionSimulator& keys) {
+  g_timeout_add(500, [](gpointer data) -> gboolean {
+    auto* k = static_cast<wxUIActionSimulator*>(data);
+    k->Char(WXK_DOWN);
+    k->Char(WXK_RETURN);
+    return G_SOURCE_REMOVE;
+  }, &keys);
+}
+
 bool Decorated(wxWindow* w) { return gtk_window_get_decorated(GTK_WINDOW(w->GetHandle())); }
+
+// What every skinned window does, on a dialog and on a frame: the drawn
+// caption and borders, a drag in the caption moving it, a drag of the
+// bottom-right corner growing it, the restore button filling the work area
+// and giving the place back, the close button closing it.
+template <class Window>
+void CheckSkinnedWindow(Window* w, const std::string& kind, wxUIActionSimulator& pointer,
+                        const std::vector<std::pair<wxColour, const char*>>& parts, const char* screenshot) {
+  Check(w->IsFancy() && !Decorated(w) && w->CaptionHeight() == 30, kind + ": fancy frame");
+  const wxSize size = w->GetSize();
+  wxImage shot;
+  CheckPixel([w] { return Origin(w) + wxPoint(w->GetSize().x / 2, 2); }, parts[1].first,
+             kind + ": caption middle", &shot);
+  if (screenshot) shot.SaveFile(screenshot, wxBITMAP_TYPE_PNG);
+  const wxPoint o = Origin(w);
+  const wxPoint places[] = {{5, 2}, {size.x / 2, 2}, {size.x - 5, 2}, {4, size.y / 2}, {size.x - 4, size.y / 2},
+                            {size.x / 2, size.y - 4}};
+  for (size_t i = 0; i < parts.size(); ++i) {
+    const wxColour got = PixelOf(shot, o + places[i]);
+    Check(got == parts[i].first, kind + ": " + parts[i].second + " is " + got.GetAsString(wxC2S_CSS_SYNTAX).ToStdString());
+  }
+
+  auto drag = [&pointer](wxPoint from, wxPoint by) {
+    pointer.MouseMove(from);
+    pointer.MouseDown();
+    for (int step = 1; step <= 10; ++step) pointer.MouseMove(from + wxPoint(by.x * step / 10, by.y * step / 10));
+    pointer.MouseUp();
+  };
+  // A drag in the caption, far from the buttons, moves the window.
+  drag(o + wxPoint(40, 12), {80, 50});
+  Check(YieldUntil([&] { return Origin(w) == o + wxPoint(80, 50); }),
+        kind + ": caption drag moved to " + std::to_string(Origin(w).x - o.x) + "," + std::to_string(Origin(w).y - o.y));
+  // The bottom-right corner grows it.
+  const wxPoint moved = Origin(w);
+  drag(moved + wxPoint(size.x - 3, size.y - 3), {60, 40});
+  Check(YieldUntil([&] { return w->GetSize() == size + wxSize(60, 40); }),
+        kind + ": from " + std::to_string(size.x) + "x" + std::to_string(size.y) + " " +
+        kind + ": corner drag gave " + std::to_string(w->GetSize().x) + "x" + std::to_string(w->GetSize().y));
+  Check(Origin(w) == moved, kind + ": the resize kept the window's place");
+
+  // Restore fills the work area; restore again gives the place back.
+  using Part = typename Window::CaptionPart;
+  const wxRect before(Origin(w), w->GetSize());
+  const wxRect restore = w->CaptionButtonRect(Part::Restore);
+  pointer.MouseMove(Origin(w) + restore.GetPosition() + restore.GetSize() / 2);
+  pointer.MouseClick();
+  const wxRect area = wxDisplay(0u).GetClientArea();
+  Check(YieldUntil([&] { return w->IsZoomed() && w->GetSize() == area.GetSize(); }), kind + ": restore button zoomed");
+  const wxRect zoomedRestore = w->CaptionButtonRect(Part::Restore);
+  pointer.MouseMove(Origin(w) + zoomedRestore.GetPosition() + zoomedRestore.GetSize() / 2);
+  pointer.MouseClick();
+  Check(YieldUntil([&] { return !w->IsZoomed() && wxRect(Origin(w), w->GetSize()) == before; }),
+        kind + ": restore button gave the place back");
+
+  // The close button closes it.
+  const wxRect close = w->CloseButtonRect();
+  Check(!close.IsEmpty(), kind + ": close button placed");
+  pointer.MouseMove(Origin(w) + close.GetPosition() + close.GetSize() / 2);
+  pointer.MouseClick();
+  Check(YieldUntil([w] { return !w->IsShown(); }), kind + ": close button did not close");
+}
 
 class ColoredDlgApp : public vyr::test::ChecksApp {
   bool Prepare() override {
@@ -88,47 +187,43 @@ class ColoredDlgApp : public vyr::test::ChecksApp {
     vyr::test::SolidStrip(work + "/captionbar.bmp", {red, green, blue, grey, grey, grey}, 48, 30);
     vyr::test::SolidStrip(work + "/borders.bmp", {grey, grey, grey, left, right, grey, bottom, grey}, 10, 10);
     const wxColour back(96, 80, 64);
+    const std::vector<std::pair<wxColour, const char*>> parts = {
+        {red, "caption left end"}, {green, "caption middle"}, {blue, "caption right end"},
+        {left, "left border"},     {right, "right border"},   {bottom, "bottom border"}};
     wxUIActionSimulator pointer;
 
-    // The fancy dialog: undecorated, 30-pixel caption, the cells in place.
+    // The fancy dialog: undecorated, 30-pixel caption, grown by the frame.
     CSchemeArt::SetCurrent(MakeArt(true, work + "/captionbar.bmp", work + "/borders.bmp"));
-    CColoredDlg* fancy = OpenDialog("Fancy");
-    Check(fancy->IsFancy() && !Decorated(fancy) && fancy->CaptionHeight() == 30, "fancy frame");
-    const wxSize size = fancy->GetSize();
+    CColoredDlg* fancy = OpenDialog("Fancy", true);
     const wxSize inner = fancy->ContentPanel()->GetSize();
-    Check(size.x == inner.x + 20 && size.y == inner.y + 40, "grown by the frame");
-    wxImage shot;
-    CheckPixel([fancy] { return Origin(fancy) + wxPoint(12, 31); }, back,
-               "scheme background inside", &shot);
-    shot.SaveFile(argv[3], wxBITMAP_TYPE_PNG);
-    const wxPoint o = Origin(fancy);
-    const struct { wxPoint at; wxColour colour; const char* what; } samples[] = {
-        {{5, 2}, red, "caption left end"},        {{size.x / 2, 2}, green, "caption middle"},
-        {{size.x - 5, 2}, blue, "caption right end"}, {{4, size.y / 2}, left, "left border"},
-        {{size.x - 4, size.y / 2}, right, "right border"}, {{size.x / 2, size.y - 4}, bottom, "bottom border"},
-    };
-    for (const auto& s : samples) {
-      const wxColour got = PixelOf(shot, o + s.at);
-      Check(got == s.colour, std::string(s.what) + " is " + got.GetAsString(wxC2S_CSS_SYNTAX).ToStdString());
-    }
-
-    // A drag in the caption, far from the buttons, moves the window.
-    pointer.MouseMove(o + wxPoint(40, 12));
-    pointer.MouseDown();
-    for (int step = 1; step <= 10; ++step) pointer.MouseMove(o + wxPoint(40 + 8 * step, 12 + 5 * step));
-    pointer.MouseUp();
-    Check(YieldUntil([&] { return Origin(fancy) == o + wxPoint(80, 50); }),
-          "caption drag moved to " + std::to_string(Origin(fancy).x - o.x) + "," +
-              std::to_string(Origin(fancy).y - o.y));
-    CheckPixel([&] { return o + wxPoint(80 + size.x / 2, 50 + 2); }, green, "moved caption on the screen");
-
-    // The close button closes it.
-    const wxRect close = fancy->CloseButtonRect();
-    Check(!close.IsEmpty(), "close button placed");
-    pointer.MouseMove(Origin(fancy) + close.GetPosition() + close.GetSize() / 2);
-    pointer.MouseClick();
-    Check(YieldUntil([fancy] { return !fancy->IsShown(); }), "close button did not close");
+    Check(fancy->GetSize() == inner + wxSize(20, 40), "grown by the frame");
+    CheckPixel([fancy] { return Origin(fancy) + wxPoint(12, 31); }, back, "scheme background inside");
+    CheckSkinnedWindow(fancy, "dialog", pointer, parts, argv[3].c_str());
     fancy->Destroy();
+
+    // A frame with a menu bar, drawn whatever FancyWindows says.
+    CSchemeArt::SetCurrent(MakeArt(false, work + "/captionbar.bmp", work + "/borders.bmp"));
+    int chosen = 0;
+    CSkinnedFrame* frame = OpenFrame(&chosen);
+    CSkinnedMenuBar* bar = frame->SkinnedMenuBar();
+    Check(bar && bar->GetId() == kSkinnedMenuBarId && bar->GetPosition().y == 30 &&
+              bar->Titles() == std::vector<wxString>{"File", "Help"},
+          "frame: menu bar under the caption, at " + std::to_string(bar ? bar->GetPosition().y : -1));
+    const wxRect file = bar->TitleRect(0);
+    // The File menu opened by a click on its title; its item sends the
+    // command to the frame.
+    pointer.MouseMove(bar->GetScreenPosition() + file.GetPosition() + file.GetSize() / 2);
+    PickFirstItemSoon(pointer);
+    pointer.MouseClick();
+    Check(YieldUntil([&] { return chosen == kMenuCommand; }), "frame: menu item clicked");
+    // Alt+F opens it from the keyboard as well.
+    chosen = 0;
+    frame->Raise();
+    PickFirstItemSoon(pointer);
+    pointer.Char('f', wxMOD_ALT);
+    Check(YieldUntil([&] { return chosen == kMenuCommand; }), "frame: Alt+F opened the menu");
+    CheckSkinnedWindow(frame, "frame", pointer, parts, nullptr);
+    frame->Destroy();
 
     // A plain dialog: the system's frame, the scheme's background.
     CSchemeArt::SetCurrent(MakeArt(false, work + "/captionbar.bmp", work + "/borders.bmp"));

@@ -30,18 +30,30 @@ enum ToolbarImage {
   kImgPrint, kImgMenu, kImgTheNet, kImgNews, kImgMoney, kImgLocal, kImgZoom, kImgHistory,
 };
 
+// The scheme's logo in its upper and lower pieces; both invalid unless the
+// scheme has both.
+struct LogoPieces {
+  wxBitmap top, bottom;
+};
+LogoPieces LogoOf(const CSchemeArt& art) {
+  const auto top = art.Images(vyr::SchemeImages::LogoTop);
+  const auto bottom = art.Images(vyr::SchemeImages::LogoBottom);
+  if (top->IsEmpty() || bottom->IsEmpty()) return {};
+  return {top->Cell(0), bottom->Cell(0)};
+}
+
 }  // namespace
 
 CVyrBrowserDlg::CVyrBrowserDlg(vyr::Application& app, const wxString& title, bool isMain, FrameServicesPtr frame)
-    : wxFrame(nullptr, wxID_ANY, title, wxDefaultPosition, wxSize(900, 650)),
+    : CSkinnedFrame(nullptr, title, SkinnedWindowOptions{true, true, 0}),
       app_(app),
       isMain_(isMain),
       frame_(frame ? std::move(frame) : std::make_shared<BrowserFrameServices>()),
       art_(CSchemeArt::Current()) {
   toolbarSize_ = isMain ? vyr::ReadToolbarSize(app) : vyr::kToolbarSmall;
 
-  canvas_ = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                        wxTAB_TRAVERSAL | wxNO_BORDER | wxFULL_REPAINT_ON_RESIZE);
+  SetSize(900, 650);
+  canvas_ = ContentPanel();
   // Everything is drawn into a buffer first: no flicker while the frame
   // animates or resizes.
   canvas_->SetBackgroundStyle(wxBG_STYLE_PAINT);
@@ -95,6 +107,8 @@ CVyrBrowserDlg::CVyrBrowserDlg(vyr::Application& app, const wxString& title, boo
       {wxACCEL_ALT, WXK_HOME, kCmdHome},        {wxACCEL_CTRL, 'P', kCmdPrint},
   };
   SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(std::size(keys)), keys));
+  // The main window has the menu bar; popups reach the menu by its button.
+  if (isMain) SetSkinnedMenu([this] { return BuildMenus(); });
   ApplyArt();
 }
 
@@ -181,7 +195,10 @@ vyr::FrameLayoutInput CVyrBrowserDlg::LayoutInput(int width, int height) const {
   in.showAddressBar = showAddressBar_;
   in.showContentBar = false;
   in.showStatusBar = showStatusBar_;
-  in.logoWidth = art_->Logo().IsOk() ? art_->Logo().GetWidth() : 0;
+  const LogoPieces logo = LogoOf(*art_);
+  in.logoWidth = logo.top.IsOk() ? std::max(logo.top.GetWidth(), logo.bottom.GetWidth())
+                 : art_->Logo().IsOk() ? art_->Logo().GetWidth()
+                                       : 0;
   in.animationWidth = art_->Images(vyr::SchemeImages::StatusAni)->CellSize().x;
   const vyr::SchemeLook& look = art_->Look();
   in.buttons = {look.buttons.top, look.buttons.left, look.buttons.right, look.buttons.bottom};
@@ -219,7 +236,17 @@ void CVyrBrowserDlg::OnPaintCanvas(wxDC& dc) {
   const wxColour back = art.Colour(SchemeColour::ToolBarBack);
   fill(toolbarRect_, back);
   fill(logoRect_, art.Colour(SchemeColour::LogoBack));
-  if (art.Logo().IsOk() && logoRect_.width > 0) {
+  const LogoPieces pieces = LogoOf(art);
+  if (pieces.top.IsOk() && logoRect_.width > 0) {
+    // The two pieces one above the other, centred together.
+    wxDCClipper clip(dc, wxRect(logoRect_.x, logoRect_.y, logoRect_.width, logoRect_.height));
+    const int middle = logoRect_.y + logoRect_.height / 2;
+    const int shift = (pieces.bottom.GetHeight() - pieces.top.GetHeight()) / 2;
+    dc.DrawBitmap(pieces.top, logoRect_.x + (logoRect_.width - pieces.top.GetWidth()) / 2,
+                  middle - shift - pieces.top.GetHeight(), true);
+    dc.DrawBitmap(pieces.bottom, logoRect_.x + (logoRect_.width - pieces.bottom.GetWidth()) / 2, middle - shift,
+                  true);
+  } else if (art.Logo().IsOk() && logoRect_.width > 0) {
     const wxBitmap& logo = art.Logo();
     dc.DrawBitmap(logo, logoRect_.x + (logoRect_.width - logo.GetWidth()) / 2,
                   logoRect_.y + (logoRect_.height - logo.GetHeight()) / 2, true);
@@ -517,6 +544,20 @@ std::unique_ptr<wxMenu> CVyrBrowserDlg::BuildFullMenu() {
   help->Append(wxID_ABOUT, "&About Vyrelle...");
   menu->AppendSubMenu(help, "&Help");
   return menu;
+}
+
+std::vector<SkinnedMenu> CVyrBrowserDlg::BuildMenus() {
+  std::unique_ptr<wxMenu> full = BuildFullMenu();
+  std::vector<SkinnedMenu> menus;
+  while (full->GetMenuItemCount() > 0) {
+    wxMenuItem* item = full->Remove(full->FindItemByPosition(0));
+    if (wxMenu* sub = item->GetSubMenu()) {
+      item->SetSubMenu(nullptr);
+      menus.push_back({item->GetItemLabel(), std::unique_ptr<wxMenu>(sub)});
+    }
+    delete item;
+  }
+  return menus;
 }
 
 void CVyrBrowserDlg::ShowFullMenu() {

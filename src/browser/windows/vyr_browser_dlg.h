@@ -1,7 +1,8 @@
 #pragma once
 // CVyrBrowserDlg: the browser frame shared by the main window and the popup
-// windows. The program draws its own frame inside the client area from the
-// current scheme: a toolbar of bitmap buttons with the logo beside it, an
+// windows, a skinned frame (caption, borders and, on the main window, the
+// skinned menu bar). Inside it the program draws from the current scheme: a
+// toolbar of bitmap buttons with the logo beside it, an
 // address row with the security indicator, the browser pane, and a status
 // bar with its text, a progress bar and the status animation. It hears the
 // browser's notifications and does what every browser frame does with them
@@ -12,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include <wx/frame.h>
 #include <wx/timer.h>
 
 #include "browser/main_window_model.h"
 #include "browser/windows/browser_wnd.h"
 #include "ui/button_strip_model.h"
+#include "ui/windows/skinned_window.h"
 
 class CButtonStrip;
 class CSchemeArt;
@@ -89,7 +90,7 @@ struct BrowserFrameServices {
 };
 using FrameServicesPtr = std::shared_ptr<BrowserFrameServices>;
 
-class CVyrBrowserDlg : public wxFrame, public CBrowserOwner {
+class CVyrBrowserDlg : public CSkinnedFrame, public CBrowserOwner {
  public:
   // isMain: the main window (a bigger frame with the content bar and the
   // Menu button); popups have the small frame. frame: the services of the
@@ -170,6 +171,8 @@ class CVyrBrowserDlg : public wxFrame, public CBrowserOwner {
   // Help. Help ends with the custom entries on the main window.
   virtual std::unique_ptr<wxMenu> BuildFullMenu();
   void ShowFullMenu();
+  // The full menu's menus, one by one, for the skinned menu bar.
+  std::vector<SkinnedMenu> BuildMenus();
   void FitToolbarTexts();
   void EditCommand(const char* command);
 

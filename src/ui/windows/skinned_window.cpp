@@ -160,7 +160,9 @@ CSkinnedWindow<TopLevel>::CSkinnedWindow(wxWindow* parent, const wxString& title
   long style = options.extraStyle;
   if (c.fancy) {
     style |= wxBORDER_NONE;
-    if (options.resizable) style |= wxMINIMIZE_BOX | wxMAXIMIZE_BOX;
+    // Resizable for the window manager too, which otherwise refuses to
+    // resize it; the window still has no frame of the system's.
+    if (options.resizable) style |= wxRESIZE_BORDER | wxMINIMIZE_BOX | wxMAXIMIZE_BOX;
     c.captionHeight = vyr::UsableCaptionHeight(c.caption->CellSize().GetHeight(), kBuiltInCaptionHeight);
     c.dimmed = DimmedCells(*c.caption);
   } else if constexpr (std::is_same_v<TopLevel, wxDialog>) {
@@ -187,6 +189,17 @@ CSkinnedWindow<TopLevel>::CSkinnedWindow(wxWindow* parent, const wxString& title
     this->Bind(wxEVT_MOTION, &CSkinnedWindow::OnMotion, this);
     this->Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent&) { EndDrag(); });
     this->Bind(wxEVT_ACTIVATE, &CSkinnedWindow::OnActivate, this);
+    if (options.resizable) {
+      // A window without the system's frame is given no window functions
+      // by the toolkit, and the window manager then refuses the resizes the
+      // borders ask for: they are given back once the window exists.
+      this->Bind(wxEVT_SHOW, [this](wxShowEvent& event) {
+        auto* widget = static_cast<GtkWidget*>(this->GetHandle());
+        if (event.IsShown() && widget && gtk_widget_get_window(widget))
+          gdk_window_set_functions(gtk_widget_get_window(widget), GDK_FUNC_ALL);
+        event.Skip();
+      });
+    }
     this->Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
       this->Refresh(false);
       event.Skip();
