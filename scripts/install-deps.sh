@@ -15,7 +15,7 @@ PACKAGES=(
   fetchmail msmtp surf
   uudeview curl zip
   libcpp-httplib-dev apache2-utils strace unzip
-  librsvg2-bin
+  librsvg2-bin xdg-utils
 )
 
 SUDO=""

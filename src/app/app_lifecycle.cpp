@@ -36,6 +36,58 @@ DefaultBrowserOffer RunDefaultBrowserOffer(const Application& app, bool haveFile
   return offer;
 }
 
+ProgramCommandLine ParseProgramCommandLine(const std::vector<std::string>& words) {
+  ProgramCommandLine line;
+  if (words.empty()) return line;
+  const std::string& first = words[0];
+  if (first == "--help" || first == "-h") {
+    line.mode = ProgramCommandLine::Mode::Help;
+  } else if (first == "--version") {
+    line.mode = ProgramCommandLine::Mode::Version;
+  } else if (first == "--screenshot") {
+    if (words.size() < 2 || words.size() > 3 || words[1].empty()) {
+      line.mode = ProgramCommandLine::Mode::Wrong;
+      line.problem = "--screenshot needs the picture's file and at most one address";
+    } else {
+      line.mode = ProgramCommandLine::Mode::Screenshot;
+      line.screenshotFile = words[1];
+      if (words.size() == 3) line.argument = words[2];
+    }
+  } else if (first == "--") {
+    if (words.size() > 1) line.argument = words[1];
+  } else if (first.size() > 1 && first[0] == '-') {
+    line.mode = ProgramCommandLine::Mode::Wrong;
+    line.problem = "unknown option " + first;
+  } else {
+    line.argument = first;
+  }
+  return line;
+}
+
+std::string ProgramUsageText() {
+  return "Usage: vyrelle [ADDRESS | FILE | WORDS]\n"
+         "       vyrelle --screenshot PICTURE.png [ADDRESS]\n"
+         "       vyrelle --help | --version\n"
+         "\n"
+         "Opens a web address, a local file or words to look up, in the running Vyrelle\n"
+         "window when there is one; without any, the start page.\n"
+         "\n"
+         "  --screenshot PICTURE.png [ADDRESS]  open the address (or the start page) in a\n"
+         "                                      window of its own, save a picture of it, end\n"
+         "  --help                              show this text and end\n"
+         "  --version                           show the versions of Vyrelle and its engine\n"
+         "  --                                  the next word is what to open, even when it\n"
+         "                                      begins with \"-\"\n";
+}
+
+std::string ProgramVersionReport(const platform::SystemInfo& engines) {
+  auto three = [](const int (&v)[3]) {
+    return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]);
+  };
+  return "Vyrelle " + net::ProgramVersion() + "\nWebKitGTK " + three(engines.browserVersion) + "\nGTK " +
+         three(engines.shellVersion) + "\n";
+}
+
 std::string FileToOpen(const std::string& pendingAddress, const std::string& argument) {
   return ResolveShortcutAddress(pendingAddress.empty() ? argument : pendingAddress);
 }

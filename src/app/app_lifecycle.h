@@ -3,8 +3,10 @@
 // the windowed program asks these and shows what they say.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "net/server_session.h"
+#include "platform/system_info.h"
 
 namespace vyr {
 
@@ -27,6 +29,26 @@ DefaultBrowserOffer RunDefaultBrowserOffer(const Application& app, bool haveFile
                                            const std::function<bool()>& isDefaultBrowser,
                                            const std::function<bool()>& ask,
                                            const std::function<void()>& makeDefault);
+
+// The windowed program's command line: the words after the program's name.
+struct ProgramCommandLine {
+  enum class Mode { Open, Screenshot, Help, Version, Wrong };
+  Mode mode = Mode::Open;
+  std::string argument;        // what to open: an address, a file or words ("" for the start page)
+  std::string screenshotFile;  // Screenshot: the picture to write
+  std::string problem;         // Wrong: what is wrong with the words
+};
+// "--help" (or "-h") and "--version" as the first word; "--screenshot FILE
+// [ADDRESS]". "--" makes the next word the one to open even when it begins
+// with "-"; any other first word beginning with "-" is an unknown option.
+// Words after the one to open are not used.
+ProgramCommandLine ParseProgramCommandLine(const std::vector<std::string>& words);
+// What --help prints.
+std::string ProgramUsageText();
+// What --version prints: "Vyrelle <version>", then the browser engine's and
+// the window toolkit's versions from engines (their browserVersion and
+// shellVersion).
+std::string ProgramVersionReport(const platform::SystemInfo& engines);
 
 // The file to open of a start: the command line's argument (a pending
 // address handed over wins), with the ".url" rule applied.

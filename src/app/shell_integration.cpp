@@ -1,12 +1,16 @@
 #include "app/shell_integration.h"
 
 #include <cctype>
+#include <cstdint>
 #include <utility>
 
+#include "app/application.h"
 #include "channels/favorites.h"
 #include "net/download_worker.h"
 #include "platform/desktop_defaults.h"
 #include "platform/process.h"
+#include "platform/string_table.h"
+#include "platform/window_messages.h"
 
 namespace vyr {
 
@@ -33,7 +37,50 @@ bool EndsWith(const std::string& text, const std::string& tail) {
   return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+constexpr platform::TextId kOpenerMissing{40320};
+constexpr platform::TextId kOpenerFailed{40321};
+
+// Brings the opener's failures from the thread that waited for it to the
+// user-interface thread, where the application's message box says them.
+// Made at the first hand-over, on the user-interface thread; a failure that
+// arrives after the application object is gone is dropped.
+class DesktopFailureRelay : private platform::MessageTarget {
+ public:
+  static constexpr std::uint32_t kFailedMessage = 0x8110;
+
+  DesktopFailureRelay() : handle_(platform::WindowMessages::Instance().Register(this)) {}
+  ~DesktopFailureRelay() override { platform::WindowMessages::Instance().Unregister(handle_); }
+  platform::WindowHandle Handle() const { return handle_; }
+
+ private:
+  void OnWindowMessage(const platform::WindowMessage& message) override {
+    Application* app = Application::Current();
+    if (message.message == kFailedMessage && message.text && app) app->Messages().Error(*message.text);
+  }
+
+  platform::WindowHandle handle_;
+};
+
 }  // namespace
+
+std::string DesktopHandOverFailureText(const std::string& address, bool started, int status) {
+  std::string shown = address.substr(0, address.find('?'));
+  if (shown.size() > 120) shown = shown.substr(0, 117) + "...";
+  std::string text = started ? kOpenerFailed.Text() : kOpenerMissing.Text();
+  if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, shown);
+  if (const size_t at = text.find("%d"); at != std::string::npos) text.replace(at, 2, std::to_string(status));
+  return text;
+}
+
+void HandToDesktop(const std::string& address) {
+  static DesktopFailureRelay relay;
+  const platform::WindowHandle handle = relay.Handle();
+  platform::OpenWithDesktop(address, [handle, address](const platform::DesktopOpenResult& result) {
+    if (result.started && result.status == 0) return;
+    platform::PostText(handle, DesktopFailureRelay::kFailedMessage,
+                       DesktopHandOverFailureText(address, result.started, result.status));
+  });
+}
 
 const std::vector<std::string>& BrowserMimeTypes() {
   static const std::vector<std::string> types = {"text/html", "x-scheme-handler/http",

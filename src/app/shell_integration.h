@@ -96,6 +96,17 @@ bool MakeDefaultMailClient();
 // address then stays as it was).
 std::optional<std::string> AddressFromOpenCommand(const std::string& commandText);
 
+// Hands an address (a mailto link, the support mail, a page) to the desktop's
+// opener, xdg-open, and never waits for it on this thread. When the opener is
+// missing or ends with a failure, the user is told in an error box of the
+// current application object, shown on the user-interface thread when that
+// thread next handles its window messages. User-interface thread only.
+void HandToDesktop(const std::string& address);
+// The error text for a hand-over that failed (status: xdg-open's exit
+// status; started false: xdg-open was not found). The address is cut at its
+// query and to 120 characters: a mail's whole body is no message.
+std::string DesktopHandOverFailureText(const std::string& address, bool started, int status);
+
 // The ".url" rule for a file handed to the program: when its lower-cased
 // text ends in ".url" (a path or a file: address), the address the Internet
 // shortcut holds ([InternetShortcut] URL=). Anything else, and a shortcut

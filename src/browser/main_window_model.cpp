@@ -196,9 +196,9 @@ Rect PopupRectangle(int offset, int displayWidth, int displayHeight) {
 
 // --- closing a browser window ------------------------------------------------------
 
-CloseDecision KeepAliveAllowsClose(int keepAlive, bool closingIsMain, bool mainVisible,
+CloseDecision KeepAliveAllowsClose(int keepAlive, bool trayShown, bool closingIsMain, bool mainVisible,
                                    bool otherPopupVisible) {
-  if (keepAlive != 0) return {true, false};
+  if (keepAlive != 0 && trayShown) return {true, false};
   const bool otherVisible = (mainVisible && !closingIsMain) || otherPopupVisible;
   if (otherVisible) return {false, false};
   return {true, true};

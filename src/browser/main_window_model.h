@@ -141,13 +141,16 @@ struct CloseDecision {
   bool allowed;     // the asked answer
   bool endProgram;  // the last browser window went: the program ends
 };
-// keepAlive: [Startup] KeepAlive (default 1). closingIsMain: the main window
-// itself closes (it is then not counted as left visible). mainVisible: the
-// main window or its second pane is visible. otherPopupVisible: a popup
-// window other than the closing one is visible. With keep-alive on, yes and
-// the program stays (in the tray); otherwise no while another browser window
-// stays visible, and yes with the program's end when none does.
-CloseDecision KeepAliveAllowsClose(int keepAlive, bool closingIsMain, bool mainVisible,
+// keepAlive: [Startup] KeepAlive (default 1). trayShown: the desktop shows
+// the program's tray icon (keep-alive lives there; without it a hidden
+// program could never be reached again, so keep-alive counts as off).
+// closingIsMain: the main window itself closes (it is then not counted as
+// left visible). mainVisible: the main window or its second pane is visible.
+// otherPopupVisible: a popup window other than the closing one is visible.
+// With keep-alive on, yes and the program stays (in the tray); otherwise no
+// while another browser window stays visible, and yes with the program's end
+// when none does.
+CloseDecision KeepAliveAllowsClose(int keepAlive, bool trayShown, bool closingIsMain, bool mainVisible,
                                    bool otherPopupVisible);
 
 // --- the start-up mail check ------------------------------------------------------

@@ -13,8 +13,9 @@
 #include "net/download_worker.h"
 #include "platform/tick_count.h"
 
+// The build names the program's version (the project's version).
 #ifndef VYRELLE_VERSION
-#define VYRELLE_VERSION "0.0.0"
+#error "VYRELLE_VERSION is not defined"
 #endif
 
 namespace vyr::net {
@@ -92,6 +93,8 @@ int ColourClass(int colours) {
   if (colours <= 16777216) return 2;
   return 3;
 }
+
+std::string ProgramVersion() { return VYRELLE_VERSION; }
 
 std::string ProgramVersionText() {
   int part[4] = {0, 0, 0, 0};

@@ -75,6 +75,8 @@ int ColourClass(int colours);
 
 // The program's own version as "%d.%d.%d.%d".
 std::string ProgramVersionText();
+// The program's version as the build names it ("0.1.0").
+std::string ProgramVersion();
 
 // One request: fetches the reply (reloaded from the server), at most
 // kReplyBufferSize - 1 bytes of it, and posts each command to notifyWindow. A failed

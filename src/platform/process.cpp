@@ -5,9 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -34,22 +38,45 @@ bool StartProcess(const std::string& program) {
   return rc == 0;
 }
 
-bool OpenWithDesktop(const std::string& address) {
-  if (address.empty()) return false;
-  // A short-lived shell starts the handler in the background and ends at
-  // once; it is waited for here, and the handler is left to the system, so
-  // no finished child is left behind unreaped. The address is "$1".
-  char shell[] = "/bin/sh";
-  char dashC[] = "-c";
-  char script[] = "xdg-open \"$1\" >/dev/null 2>&1 </dev/null &";
-  char name[] = "vyrelle-open";
-  char* argv[] = {shell, dashC, script, name, const_cast<char*>(address.c_str()), nullptr};
+void OpenWithDesktop(const std::string& address, std::function<void(const DesktopOpenResult&)> ended) {
+  DesktopOpenResult result;
   pid_t pid = 0;
-  if (posix_spawn(&pid, shell, nullptr, nullptr, argv, environ) != 0) return false;
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  if (!address.empty()) {
+    posix_spawn_file_actions_t files;
+    posix_spawnattr_t attr;
+    if (posix_spawn_file_actions_init(&files) == 0) {
+      if (posix_spawnattr_init(&attr) == 0) {
+        // Nothing to read, nothing to say on standard output; its complaints
+        // go where this program's go.
+        posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+        sigset_t none;
+        sigemptyset(&none);
+        sigset_t all;
+        sigfillset(&all);
+        posix_spawnattr_setsigmask(&attr, &none);
+        posix_spawnattr_setsigdefault(&attr, &all);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        char opener[] = "xdg-open";
+        char* argv[] = {opener, const_cast<char*>(address.c_str()), nullptr};
+        result.started = posix_spawnp(&pid, opener, &files, &attr, argv, environ) == 0;
+        posix_spawnattr_destroy(&attr);
+      }
+      posix_spawn_file_actions_destroy(&files);
+    }
   }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  if (!result.started) {
+    if (ended) ended(result);
+    return;
+  }
+  std::thread([pid, result, ended = std::move(ended)]() mutable {
+    int status = 0;
+    pid_t done = 0;
+    while ((done = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    if (done == pid) result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (ended) ended(result);
+  }).detach();
 }
 
 bool MarkExecutable(const std::string& path) {

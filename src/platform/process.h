@@ -1,5 +1,6 @@
 #pragma once
 // Starting other programs.
+#include <functional>
 #include <string>
 
 namespace vyr::platform {
@@ -9,11 +10,20 @@ namespace vyr::platform {
 // run on after this process ends). False when it could not be started.
 bool StartProcess(const std::string& program);
 
+// How a hand-over to the desktop's opener ended.
+struct DesktopOpenResult {
+  bool started = false;  // the opener (xdg-open) was found and started
+  int status = 0;        // its exit status; -1 when a signal ended it
+};
+
 // Hands an address (a "mailto:" link, a web page, a file) to the desktop's
-// handler for it (xdg-open) without waiting for the handler. The address is
-// passed as one argument, never through a shell's word splitting. False
-// when the handler could not be started.
-bool OpenWithDesktop(const std::string& address);
+// handler for it: xdg-open, found on PATH, run with the address as its one
+// argument (no shell, no word splitting), in a session of its own. Never
+// waits on the calling thread: a thread of its own waits for the opener to
+// end and then calls ended (there), or ended is called at once when the
+// opener could not be started. An exit status the system no longer keeps
+// (children reaped elsewhere) counts as 0.
+void OpenWithDesktop(const std::string& address, std::function<void(const DesktopOpenResult&)> ended);
 
 // Makes a downloaded file executable by its owner (and readable by all).
 bool MarkExecutable(const std::string& path);

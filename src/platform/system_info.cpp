@@ -5,6 +5,11 @@
 #include <cctype>
 #include <ctime>
 
+// The build names the engine and toolkit versions it compiled against.
+#if !defined(VYRELLE_ENGINE_VERSION) || !defined(VYRELLE_TOOLKIT_VERSION)
+#error "VYRELLE_ENGINE_VERSION and VYRELLE_TOOLKIT_VERSION are not defined"
+#endif
+
 namespace vyr::platform {
 
 OsVersion ParseKernelRelease(const std::string& release) {
@@ -31,6 +36,13 @@ SystemInfo QuerySystemInfo() {
   info.timeZoneSecondsWest = ::timezone;
   struct utsname name;
   if (::uname(&name) == 0) info.os = ParseKernelRelease(name.release);
+  const OsVersion engine = ParseKernelRelease(VYRELLE_ENGINE_VERSION), toolkit = ParseKernelRelease(VYRELLE_TOOLKIT_VERSION);
+  info.browserVersion[0] = engine.major;
+  info.browserVersion[1] = engine.minor;
+  info.browserVersion[2] = engine.build;
+  info.shellVersion[0] = toolkit.major;
+  info.shellVersion[1] = toolkit.minor;
+  info.shellVersion[2] = toolkit.build;
   return info;
 }
 

@@ -26,8 +26,10 @@ struct SystemInfo {
   int screenWidth = 0;
   int screenHeight = 0;
   int colourCount = 1 << 24;
-  // Versions of the browser engine and of the shell library, as
-  // major.minor.build; 0 when not known.
+  // Versions of the browser engine and of the shell library (the window
+  // toolkit), as major.minor.build; 0 when not known. QuerySystemInfo gives
+  // the ones the program was built with; the windowed program puts in the
+  // ones it runs with.
   int browserVersion[3] = {0, 0, 0};
   int shellVersion[3] = {0, 0, 0};
 };

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include "platform/desktop_defaults.h"
 #include "platform/file_system.h"
+#include "platform/window_messages.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -110,6 +114,61 @@ TEST(ShellIntegrationTest, RegistryHalfWritesTheFileTypesAndBothHalvesMustHold) 
   ASSERT_TRUE(MakeDefaultBrowser(registry, program));
   EXPECT_TRUE(IsDefaultBrowser(registry, program));
   EXPECT_FALSE(IsDefaultBrowser(registry, "/usr/bin/vyrelle"));  // another copy of the program
+}
+
+// The hand-over to the desktop runs xdg-open from PATH with the address as
+// its one argument and tells the user when the opener is missing or fails;
+// the caller never waits for it.
+TEST(ShellIntegrationTest, HandOverToTheDesktopTellsTheUserWhenTheOpenerFails) {
+  const std::string address = "mailto:a@b.example?subject=it's%20me&body=x%20y";
+  const struct {
+    const char* name;
+    const char* opener;  // the script on PATH as xdg-open; null: none there
+    std::string told;    // the error box, "" for none
+  } cases[] = {
+      {"the opener takes the address", "exit 0", ""},
+      {"the opener fails", "exit 3",
+       "The desktop could not open mailto:a@b.example: xdg-open ended with status 3. Check which program your "
+       "desktop uses for such addresses."},
+      {"the opener dies", "kill -KILL $$",
+       "The desktop could not open mailto:a@b.example: xdg-open ended with status -1. Check which program your "
+       "desktop uses for such addresses."},
+      {"no opener", nullptr,
+       "The desktop could not open mailto:a@b.example: the program xdg-open was not found (it comes with the "
+       "package xdg-utils)."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TestApp t;
+    test::TempDir bin;
+    const std::string record = bin.File("args"), done = bin.File("done");
+    if (c.opener) {
+      // Records its arguments one per line, then ends as the case says.
+      test::WriteFile(bin.File("xdg-open"), "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" + record + "'\ntouch '" +
+                                                done + "'\n" + c.opener + "\n");
+      std::filesystem::permissions(bin.File("xdg-open"), std::filesystem::perms::owner_all);
+    }
+    test::ScopedEnv path("PATH", bin.Path() + ":/usr/bin:/bin");
+    const auto start = std::chrono::steady_clock::now();
+    HandToDesktop(address);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));  // nothing waited for here
+    // The answer comes through the window messages, as on the user-interface thread.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (t.boxes.boxes.empty() && std::chrono::steady_clock::now() < deadline &&
+           (c.told.size() || !platform::FileExists(done))) {
+      platform::WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(50));
+    }
+    if (c.told.empty()) {
+      for (int i = 0; i < 10; ++i) platform::WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(50));
+    }
+    if (c.opener) {
+      EXPECT_EQ(test::ReadFile(record), "1\n" + address + "\n");
+    }
+    ASSERT_EQ(t.boxes.boxes.size(), c.told.empty() ? 0u : 1u);
+    if (!c.told.empty()) {
+      EXPECT_EQ(t.boxes.boxes[0].kind + ": " + t.boxes.boxes[0].text, "error: " + c.told);
+    }
+  }
 }
 
 }  // namespace

@@ -120,19 +120,22 @@ TEST_F(MainWindowModelTest, PopupsCascadeAndClosingFollowsKeepAlive) {
 
   struct Case {
     int keepAlive;
-    bool closingIsMain, mainVisible, otherPopup;
+    bool tray, closingIsMain, mainVisible, otherPopup;
     bool allowed, ends;
   };
   const Case cases[] = {
-      {1, false, false, false, true, false}, {1, true, true, false, true, false},
-      {0, false, true, false, false, false}, {0, false, false, true, false, false},
-      {0, false, false, false, true, true},  {0, true, true, false, true, true},
-      {0, true, true, true, false, false},
+      {1, true, false, false, false, true, false},  {1, true, true, true, false, true, false},
+      {0, true, false, true, false, false, false},  {0, true, false, false, true, false, false},
+      {0, true, false, false, false, true, true},   {0, true, true, true, false, true, true},
+      {0, true, true, true, true, false, false},
+      // No tray to live in: keep-alive is off, the last window ends the program.
+      {1, false, true, true, false, true, true},    {1, false, false, false, false, true, true},
+      {1, false, true, true, true, false, false},
   };
   for (const Case& c : cases) {
-    const CloseDecision d = KeepAliveAllowsClose(c.keepAlive, c.closingIsMain, c.mainVisible, c.otherPopup);
+    const CloseDecision d = KeepAliveAllowsClose(c.keepAlive, c.tray, c.closingIsMain, c.mainVisible, c.otherPopup);
     EXPECT_EQ(std::make_pair(d.allowed, d.endProgram), std::make_pair(c.allowed, c.ends))
-        << c.keepAlive << c.closingIsMain << c.mainVisible << c.otherPopup;
+        << c.keepAlive << c.tray << c.closingIsMain << c.mainVisible << c.otherPopup;
   }
 }
 

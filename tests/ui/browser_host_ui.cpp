@@ -2,25 +2,42 @@
 // HTTP server: pages come from PAGE_BASE, the home server is HOME (another
 // host name of the same server, so that no page counts as the home server's).
 // Clicks and keys are real input events, so the engine's user-gesture flag
-// is real. Prints "ok NAME" or "FAIL NAME: why" per check and exits 0 when
-// every check passed.
+// is real. Then the pages the host shows in place of one it cannot show: a
+// closed port (its retry link clicked once a server is up there), a
+// certificate of no trusted authority, a web process killed. Prints "ok NAME"
+// or "FAIL NAME: why" per check and exits 0 when every check passed; the
+// pictures of the failure pages are kept beside SCREENSHOT.png.
 //
 // usage: browser_host_ui PAGE_BASE HOME SCREENSHOT.png
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <gio/gio.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <webkit2/webkit2.h>
+
 #include <algorithm>
 #include <atomic>
 #include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
 
 #include "app/command_dispatcher.h"
 #include "app/command_recorder.h"
 #include "browser/windows/browser_wnd.h"
 #include "platform/file_system.h"
 #include "platform/windows_dir.h"
+#include "tools/test_certificates.h"
 #include "ui_test_support.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
 using vyr::test::ClickAt;
+using vyr::test::Pause;
 using vyr::test::PumpUntil;
 using vyr::test::Settle;
 
@@ -49,6 +66,161 @@ class Hosts : public vyr::platform::HostResolver {
  private:
   const bool block_;
 };
+
+// A free port of 127.0.0.1 that nothing listens on.
+int ClosedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
+  ::close(fd);
+  return ok ? ntohs(address.sin_port) : 0;
+}
+
+// One page on a port of 127.0.0.1, plain or behind TLS. Every connection is
+// recorded: "request <request line>" or "no request (<why>)".
+class PageServer {
+ public:
+  PageServer(int port, std::string page, GTlsCertificate* tls = nullptr)
+      : port_(port), page_(std::move(page)), tls_(tls) {}
+  ~PageServer() {
+    if (!service_) return;
+    g_socket_service_stop(service_);
+    g_socket_listener_close(G_SOCKET_LISTENER(service_));
+    g_object_unref(service_);
+  }
+  bool Start() {
+    service_ = g_threaded_socket_service_new(4);
+    GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
+    GSocketAddress* address = g_inet_socket_address_new(loopback, static_cast<guint16>(port_));
+    const bool ok = g_socket_listener_add_address(G_SOCKET_LISTENER(service_), address, G_SOCKET_TYPE_STREAM,
+                                                  G_SOCKET_PROTOCOL_TCP, nullptr, nullptr, nullptr);
+    g_object_unref(address);
+    g_object_unref(loopback);
+    g_signal_connect(service_, "run", G_CALLBACK(Serve), this);
+    g_socket_service_start(service_);
+    return ok;
+  }
+  Lines Seen() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+  }
+
+ private:
+  void Note(const std::string& line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    seen_.push_back(line);
+  }
+  static gboolean Serve(GThreadedSocketService*, GSocketConnection* connection, GObject*, PageServer* self) {
+    GIOStream* stream = G_IO_STREAM(connection);
+    GIOStream* secured = nullptr;
+    GError* error = nullptr;
+    if (self->tls_) {
+      secured = g_tls_server_connection_new(stream, self->tls_, &error);
+      if (secured && !g_tls_connection_handshake(G_TLS_CONNECTION(secured), nullptr, &error)) {
+        g_object_unref(secured);
+        secured = nullptr;
+      }
+      if (!secured) {
+        self->Note(std::string("no request (") + (error ? error->message : "no TLS") + ")");
+        g_clear_error(&error);
+        return TRUE;
+      }
+      stream = secured;
+    }
+    std::string request;
+    char buffer[4096];
+    while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
+      const gssize n = g_input_stream_read(g_io_stream_get_input_stream(stream), buffer, sizeof buffer, nullptr, nullptr);
+      if (n <= 0) break;
+      request.append(buffer, static_cast<size_t>(n));
+    }
+    if (request.find("\r\n") == std::string::npos) {
+      self->Note("no request (the connection closed)");
+    } else {
+      self->Note("request " + request.substr(0, request.find("\r\n")));
+      const std::string reply = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                                std::to_string(self->page_.size()) + "\r\nConnection: close\r\n\r\n" + self->page_;
+      g_output_stream_write_all(g_io_stream_get_output_stream(stream), reply.data(), reply.size(), nullptr, nullptr,
+                                nullptr);
+    }
+    g_io_stream_close(stream, nullptr, nullptr);
+    if (secured) g_object_unref(secured);
+    return TRUE;
+  }
+
+  const int port_;
+  const std::string page_;
+  GTlsCertificate* tls_;
+  GSocketService* service_ = nullptr;
+  std::mutex mutex_;
+  Lines seen_;
+};
+
+// The engine's web processes this program started (below it in the process
+// tree, whatever sandbox stands between).
+std::vector<pid_t> OwnWebProcesses() {
+  std::map<pid_t, pid_t> parent;
+  std::map<pid_t, std::string> name;
+  if (DIR* proc = ::opendir("/proc")) {
+    while (dirent* entry = ::readdir(proc)) {
+      const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
+      if (pid <= 0) continue;
+      std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
+      std::string line;
+      std::getline(stat, line);
+      const size_t open = line.find('('), close = line.rfind(')');
+      if (open == std::string::npos || close == std::string::npos) continue;
+      name[pid] = line.substr(open + 1, close - open - 1);
+      std::istringstream rest(line.substr(close + 2));
+      std::string state;
+      pid_t ppid = 0;
+      rest >> state >> ppid;
+      parent[pid] = ppid;
+    }
+    ::closedir(proc);
+  }
+  std::vector<pid_t> found;
+  for (const auto& [pid, comm] : name) {
+    if (comm.rfind("WebKitWebProc", 0) != 0) continue;
+    for (pid_t up = parent[pid]; up > 1; up = parent.count(up) ? parent[up] : 0) {
+      if (up == ::getpid()) {
+        found.push_back(pid);
+        break;
+      }
+    }
+  }
+  return found;
+}
+
+// Evaluates an expression in the page only to read it: its text.
+std::string ReadPage(CBrowserWnd* browser, const std::string& expression) {
+  struct Result {
+    bool done = false;
+    std::string text;
+  };
+  auto* holder = new std::shared_ptr<Result>(std::make_shared<Result>());
+  const std::shared_ptr<Result> result = *holder;
+  webkit_web_view_evaluate_javascript(
+      browser->WebView(), expression.c_str(), -1, nullptr, nullptr, nullptr,
+      [](GObject* view, GAsyncResult* res, gpointer data) {
+        auto* h = static_cast<std::shared_ptr<Result>*>(data);
+        if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), res, nullptr)) {
+          gchar* text = jsc_value_to_string(value);
+          (*h)->text = text ? text : "";
+          g_free(text);
+          g_object_unref(value);
+        }
+        (*h)->done = true;
+        delete h;
+      },
+      holder);
+  PumpUntil([&] { return result->done; }, 5000);
+  return result->text;
+}
 
 // Everything the control tells its owner, as lines.
 struct RecordingOwner : CBrowserOwner {
@@ -273,6 +445,130 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     Check("closing the window while a look-up runs", running && slow->left && lateOwner.befores.empty());
 
     frame_->Destroy();
+    CheckFailurePages();
+  }
+
+  // A picture beside the main screenshot: NAME_WHAT.png.
+  void Shot(const std::string& what) {
+    vyr::test::SaveScreen(shot_.substr(0, shot_.size() - 4) + "_" + what + ".png");
+  }
+
+  // The rectangle of an element of the pane's page, in the pane's client
+  // coordinates; empty when there is none.
+  static wxRect ElementRect(CBrowserWnd* pane, const std::string& id) {
+    const std::string text = ReadPage(pane, "(function () { var e = document.getElementById('" + id +
+                                                "'); if (!e) return ''; var r = e.getBoundingClientRect();"
+                                                " return [r.left, r.top, r.width, r.height].map(Math.round).join(','); })()");
+    int v[4] = {};
+    if (std::sscanf(text.c_str(), "%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3]) != 4) return {};
+    return wxRect(v[0], v[1], v[2], v[3]);
+  }
+
+  // The pages shown in place of one that could not be, in a pane of its own
+  // whose home server is the closed port: trust would come with the failed
+  // address if it came from the address at all.
+  void CheckFailurePages() {
+    const int port = ClosedPort();
+    const std::string closed = "http://127.0.0.1:" + std::to_string(port);
+    RecordingOwner owner;
+    auto* frame = new wxFrame(nullptr, wxID_ANY, wxS("failures"), wxPoint(0, 0), wxSize(800, 600));
+    vyr::NavigationPolicy::Options options;
+    options.homeServer = closed;
+    options.takes = vyr::kTakesEverything;
+    auto* pane = new CBrowserWnd(frame, &owner, vyr::NavigationPolicy(options));
+    frame->Show();
+    frame->Raise();
+    auto shows = [&](const std::string& title) {
+      return PumpUntil([&] { return owner.title == title && !pane->IsLoading(); });
+    };
+    auto text = [&] { return ReadPage(pane, "document.body.innerText"); };
+    auto link = [&] {
+      return ReadPage(pane, "(function () { var a = document.getElementById('retry');"
+                            " return a ? a.getAttribute('href') : '(no link)'; })()");
+    };
+    auto has = [](const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; };
+
+    // A closed port: the address exactly as it failed, the engine's reason,
+    // a link back to it; nothing trusted although it is the home server's.
+    const std::string failed = closed + "/it's&more";
+    pane->Navigate(failed);
+    bool shown = shows("The page could not be opened");
+    std::string body = text(), href = link();
+    Shot("failed");
+    const size_t reason = body.find("Reason: ");
+    vyr::test::Check(shown && has(body, "Vyrelle could not open this address:") && has(body, "\n" + failed + "\n") &&
+                         reason != std::string::npos && body.size() > reason + 9 && body[reason + 8] != '\n' &&
+                         href == failed && !pane->ShowsTrustedDocument(),
+                     "a closed port shows the program's page with the address, the reason and a retry link, trusting "
+                     "nothing",
+                     "title '" + owner.title + "'; text '" + body + "'; link '" + href + "'");
+
+    // Once a server listens there, a real click on the retry link loads the page.
+    PageServer up(port, "<!DOCTYPE html><title>back up</title><body style=\"background:#2e7d32\">");
+    const bool started = up.Start();
+    const wxRect retry = ElementRect(pane, "retry");
+    if (!retry.IsEmpty()) ClickAt(pane, retry);
+    shown = shows("back up");
+    const Lines served = up.Seen();
+    vyr::test::Check(started && !retry.IsEmpty() && shown && Has(served, "request GET /it's&more HTTP/1.1"),
+                     "the failure page's retry link, clicked once a server is up, loads the page",
+                     "title '" + owner.title + "'; served: " + Join(served));
+
+    // A certificate signed by an authority nobody trusts, made out for
+    // another host: the certificate page names both problems and the host;
+    // the page is never requested.
+    vyr::test::TempDir certificateDir;
+    vyr::test::TestCertificates certificates;
+    std::string error;
+    GTlsCertificate* certificate = nullptr;
+    if (vyr::test::MakeTestCertificates(certificateDir.Path(), "DNS:localhost", certificates, &error)) {
+      GError* tlsError = nullptr;
+      certificate = g_tls_certificate_new_from_files(certificates.certPem.c_str(), certificates.keyPem.c_str(), &tlsError);
+      if (tlsError) error = tlsError->message;
+      g_clear_error(&tlsError);
+    }
+    const int securePort = ClosedPort();
+    PageServer secret(securePort, "<!DOCTYPE html><title>secret page</title><p>the content", certificate);
+    const bool secretUp = certificate && secret.Start();
+    pane->Navigate("https://127.0.0.1:" + std::to_string(securePort) + "/secret?session=1");
+    shown = shows("The certificate was refused");
+    Pause(1000);  // a request sent anyway would have arrived by now
+    body = text();
+    Shot("certificate");
+    const Lines tried = secret.Seen();
+    const bool requested = std::any_of(tried.begin(), tried.end(), [](const std::string& l) { return l.rfind("request", 0) == 0; });
+    vyr::test::Check(
+        secretUp && shown && owner.title != "secret page" && !tried.empty() && !requested &&
+            has(body, "the certificate of 127.0.0.1 was refused") &&
+            has(body, "The certificate is not signed by an authority this computer trusts.") &&
+            has(body, "The certificate was not made out for 127.0.0.1.") && !has(body, "the content"),
+        "a refused certificate shows which problems for which host, and the page is never requested",
+        "certificate: " + (secretUp ? std::string("served") : error) + "; title '" + owner.title + "'; text '" + body +
+            "'; connections: " + Join(tried));
+
+    // The web process killed: the pane says the page stopped; its reload
+    // link brings the page back.
+    const std::string fill = "position:fixed;left:0;top:0;right:0;bottom:0;background:#2e7d32";
+    pane->Navigate(vyr::test::TitledPage(base_, "alive", "<div style=\"" + fill + "\"></div>"));
+    const bool alive = shows("alive");
+    const std::string address = pane->CurrentUrl();
+    const std::vector<pid_t> processes = OwnWebProcesses();
+    for (pid_t pid : processes) ::kill(pid, SIGKILL);
+    shown = shows("This page stopped");
+    body = text();
+    href = link();
+    Shot("stopped");
+    const wxRect reload = ElementRect(pane, "retry");
+    if (!reload.IsEmpty()) ClickAt(pane, reload);
+    const bool back = shows("alive");
+    vyr::test::Check(alive && !processes.empty() && shown && has(body, "The process that showed this page crashed.") &&
+                         href == address && back && !pane->ShowsTrustedDocument(),
+                     "a killed web process shows that the page stopped, and its reload link brings the page back",
+                     std::to_string(processes.size()) + " web processes killed; title '" + owner.title + "'; text '" +
+                         body + "'; link '" + href + "' for '" + address + "'");
+    frame->Destroy();
+    Settle();
+    if (certificate) g_object_unref(certificate);
   }
 
   std::string base_, home_, shot_;

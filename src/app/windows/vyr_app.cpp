@@ -91,25 +91,22 @@ CVyrApp::CVyrApp() {
     wxSetEnv(wxS("WEBKIT_DISABLE_COMPOSITING_MODE"), wxS("1"));
 }
 
-bool CVyrApp::ParseCommandLine() {
-  std::string argument;
-  if (argc > 1 && ToUtf8(argv[1]) == "--screenshot") {
-    if (argc < 3 || argc > 4) {
-      std::fprintf(stderr, "usage: vyrelle --screenshot FILE.png [ADDRESS]\n");
-      return false;
-    }
+namespace {
+vyr::ProgramCommandLine commandLine;
+}
+
+void CVyrApp::SetCommandLine(vyr::ProgramCommandLine line) { commandLine = std::move(line); }
+
+void CVyrApp::ReadCommandLine() {
+  if (commandLine.mode == vyr::ProgramCommandLine::Mode::Screenshot) {
     screenshotMode_ = true;
-    wxFileName file(argv[2]);
+    wxFileName file(wxString::FromUTF8(commandLine.screenshotFile.c_str()));
     file.MakeAbsolute();
     screenshotFile_ = ToUtf8(file.GetFullPath());
-    if (argc == 4) argument = ToUtf8(argv[3]);
-  } else if (argc > 1) {
-    argument = ToUtf8(argv[1]);
   }
   // The ".url" rule first (on the file's own name), then a local file
   // becomes a file address.
-  fileToOpen_ = AddressFromArgument(vyr::FileToOpen({}, AbsoluteIfFile(argument)));
-  return true;
+  fileToOpen_ = AddressFromArgument(vyr::FileToOpen({}, AbsoluteIfFile(commandLine.argument)));
 }
 
 bool CVyrApp::OnInit() {
@@ -117,11 +114,7 @@ bool CVyrApp::OnInit() {
   // and refuse an address.
   SetAppName(wxS("vyrelle"));
   SetAppDisplayName(wxS("Vyrelle"));
-  if (!ParseCommandLine()) {
-    exitStatus_ = 2;
-    handedOver_ = true;  // nothing to run
-    return true;
-  }
+  ReadCommandLine();
 
   // A later start (the desktop handing over an address with %u, a link
   // opened from another program) gives its address to the running instance

@@ -10,6 +10,9 @@
 // for it), no OLE to initialise and no hidden frame (the single-instance
 // listener receives what later starts hand over).
 //
+// main() reads the command line before the toolkit starts (--help and
+// --version end there) and hands it over with SetCommandLine.
+//
 // "vyrelle --screenshot FILE [ADDRESS]" opens the address (or the start
 // page) without handing it to a running instance, waits for the first
 // completed document, saves a PNG of the main window and ends (status 1 with
@@ -24,6 +27,7 @@
 #include <wx/timer.h>
 #include <wx/weakref.h>
 
+#include "app/app_lifecycle.h"
 #include "app/application.h"
 #include "app/windows/main_window_host.h"
 #include "app/windows/wx_services.h"
@@ -41,14 +45,17 @@ class CVyrApp : public wxApp, public vyr::net::WindowTimers {
   int OnExit() override;
 
   vyr::Application& Logic() { return *logic_; }
+  // The command line as main() read it, before the toolkit took its own
+  // options out of argv.
+  static void SetCommandLine(vyr::ProgramCommandLine line);
 
   // The session's timers (the channel bar's, until it exists).
   void SetTimer(unsigned id, unsigned milliseconds) override;
   void KillTimer(unsigned id) override;
 
  private:
-  // Reads the command line; false (with a message) when it is not usable.
-  bool ParseCommandLine();
+  // Takes the command line main() read: the file to open, the screenshot.
+  void ReadCommandLine();
   void ShowSplash();
   void CloseSplash();
   void OfferDefaultBrowser();

@@ -12,6 +12,7 @@
 #include <wx/filename.h>
 
 #include "app/application.h"
+#include "browser/failure_page.h"
 #include "browser/navigation_policy.h"
 
 namespace {
@@ -59,6 +60,10 @@ std::string WithoutFragment(const std::string& address) { return address.substr(
 // as the user's (a click is a press and a release; slow pages answer late).
 constexpr long long kPressLifetimeUs = 3'000'000;
 
+// What a pane records as its document while it shows one of the program's
+// failure pages: no origin, so no trust.
+constexpr char kFailurePageDocument[] = "about:blank";
+
 // The key under which a view keeps the control that owns it.
 constexpr char kControlKey[] = "vyrelle-control";
 
@@ -98,6 +103,9 @@ WebKitWebContext* EngineContext() {
             : webkit_website_data_manager_new(
                   "base-data-directory", (engineDataDirectory + "/data").c_str(),
                   "base-cache-directory", (engineDataDirectory + "/cache").c_str(), nullptr);
+    // A certificate the engine cannot verify fails the load (the pane shows
+    // why); no exception is ever added.
+    webkit_website_data_manager_set_tls_errors_policy(data, WEBKIT_TLS_ERRORS_POLICY_FAIL);
     WebKitWebContext* ctx = webkit_web_context_new_with_website_data_manager(data);
     g_object_unref(data);  // the context holds its own reference
     webkit_web_context_set_cache_model(ctx, WEBKIT_CACHE_MODEL_WEB_BROWSER);
@@ -130,6 +138,37 @@ std::string MessageText(WebKitJavascriptResult* result) {
   std::string out = Text(text);
   g_free(text);
   return out;
+}
+
+// Loads that end without being failures: a navigation cancelled (a newer
+// one, Stop, a policy's "no" to a response) or handed over to a download or
+// to the media player.
+bool IsCancelledLoad(const GError* error) {
+  if (!error) return true;
+  if (error->domain == WEBKIT_NETWORK_ERROR) return error->code == WEBKIT_NETWORK_ERROR_CANCELLED;
+  if (error->domain == WEBKIT_POLICY_ERROR) return error->code == WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE;
+  if (error->domain == WEBKIT_PLUGIN_ERROR) return error->code == WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD;
+  return g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+}
+
+unsigned CertificateProblems(GTlsCertificateFlags flags) {
+  unsigned problems = 0;
+  if (flags & G_TLS_CERTIFICATE_UNKNOWN_CA) problems |= vyr::kCertificateUnknownAuthority;
+  if (flags & G_TLS_CERTIFICATE_BAD_IDENTITY) problems |= vyr::kCertificateOtherSite;
+  if (flags & G_TLS_CERTIFICATE_NOT_ACTIVATED) problems |= vyr::kCertificateNotYetValid;
+  if (flags & G_TLS_CERTIFICATE_EXPIRED) problems |= vyr::kCertificateExpired;
+  if (flags & G_TLS_CERTIFICATE_REVOKED) problems |= vyr::kCertificateRevoked;
+  if (flags & G_TLS_CERTIFICATE_INSECURE) problems |= vyr::kCertificateInsecure;
+  if (flags & G_TLS_CERTIFICATE_GENERIC_ERROR) problems |= vyr::kCertificateOtherError;
+  return problems;
+}
+
+std::string HostOf(const std::string& address) {
+  GUri* uri = g_uri_parse(address.c_str(), G_URI_FLAGS_NONE, nullptr);
+  if (!uri) return address;
+  std::string host = Text(g_uri_get_host(uri));
+  g_uri_unref(uri);
+  return host.empty() ? address : host;
 }
 
 }  // namespace
@@ -178,10 +217,24 @@ struct CBrowserWnd::Signals {
     }
     WebKitNavigationAction* action =
         webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    std::shared_ptr<PendingDecision> pending = Gather(self, action, type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION);
+
+    // The owner is asked from a posted event: its answers may run commands
+    // and open dialogs. The engine waits for the answer meanwhile.
+    pending->decision = WEBKIT_POLICY_DECISION(g_object_ref(decision));
+    self->Post([pending](CBrowserWnd& control) { control.Decide(*pending); });
+    (void)view;
+    return TRUE;
+  }
+
+  // What the engine reports about a navigation, and what the pane's policy
+  // makes of it; the pane's record of recent navigations is brought up to
+  // date.
+  static std::shared_ptr<PendingDecision> Gather(CBrowserWnd* self, WebKitNavigationAction* action, bool newWindow) {
     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
     auto pending = std::make_shared<PendingDecision>();
     pending->url = Text(webkit_uri_request_get_uri(request));
-    pending->newWindow = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
+    pending->newWindow = newWindow;
 
     vyr::NavigationFacts& facts = pending->facts;
     facts.url = pending->url;
@@ -231,20 +284,25 @@ struct CBrowserWnd::Signals {
     if (!facts.redirect) self->lastUserStarted_ = userStarted;
     self->recentNavigations_.emplace_back(WithoutFragment(normalised), userStarted);
     while (self->recentNavigations_.size() > 16) self->recentNavigations_.pop_front();
-
-    // The owner is asked from a posted event: its answers may run commands
-    // and open dialogs. The engine waits for the answer meanwhile.
-    pending->decision = WEBKIT_POLICY_DECISION(g_object_ref(decision));
-    self->Post([pending](CBrowserWnd& control) { control.Decide(*pending); });
-    (void)view;
-    return TRUE;
+    return pending;
   }
 
   // A page asks for a new window (window.open, a link with a target). The
   // owner makes the control it opens in; its view is made related to this
   // one while the owner runs.
-  static GtkWidget* Create(WebKitWebView* view, WebKitNavigationAction*, CBrowserWnd* self) {
-    if (!self->owner_ || !self->policy_.MayOpenPopups()) return nullptr;
+  static GtkWidget* Create(WebKitWebView* view, WebKitNavigationAction* action, CBrowserWnd* self) {
+    if (!self->owner_) return nullptr;
+    if (!self->policy_.MayOpenPopups()) {
+      // A pane that opens no windows: the address a script's window.open
+      // names still passes the special-address filter, and the owner hears
+      // of the refused window (a link with a target has been through the
+      // same when it was decided).
+      std::shared_ptr<PendingDecision> pending = Gather(self, action, true);
+      if (!pending->url.empty() && pending->url != "about:blank") {
+        self->Post([pending](CBrowserWnd& control) { control.Decide(*pending); });
+      }
+      return nullptr;
+    }
     WebKitWebView* saved = relatedViewForNextControl;
     relatedViewForNextControl = view;
     CBrowserWnd* made = self->owner_->CreateNewExplorerWnd();
@@ -322,7 +380,12 @@ struct CBrowserWnd::Signals {
       case WEBKIT_LOAD_REDIRECTED:
         break;
       case WEBKIT_LOAD_COMMITTED:
-        self->committedUrl_ = url;
+        // The program's failure page stands at the failed address but is
+        // a document of no origin: it is trusted with nothing.
+        self->committedUrl_ = !self->failureAddress_.empty() && Normalised(url) == Normalised(self->failureAddress_)
+                                  ? std::string(kFailurePageDocument)
+                                  : url;
+        self->failureAddress_.clear();
         self->shellRequest_ = ShellRequest::None;
         self->shellChainStart_.clear();
         if (owner) owner->NavigateComplete(url, true);
@@ -346,9 +409,38 @@ struct CBrowserWnd::Signals {
     self->ShowStatus(link);
   }
 
-  static gboolean LoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, CBrowserWnd* self) {
+  // A load of the main frame failed before anything of it was shown: a
+  // cancelled one shows nothing, any other the program's page with the
+  // engine's reason. A page that broke off after it was shown stays.
+  static gboolean LoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri, GError* error, CBrowserWnd* self) {
     self->shellChainStart_.clear();
-    return FALSE;  // the engine's own handling goes on
+    if (event != WEBKIT_LOAD_STARTED || IsCancelledLoad(error)) return TRUE;
+    const std::string address = Text(uri);
+    self->ShowFailurePage(vyr::LoadFailedPage(address, Text(error->message)), address);
+    return TRUE;
+  }
+
+  // The engine refused the certificate of the page's site: the page is not
+  // loaded, and the program's page says which problem and for which host.
+  static gboolean TlsFailed(WebKitWebView*, gchar* uri, GTlsCertificate*, GTlsCertificateFlags errors,
+                            CBrowserWnd* self) {
+    self->shellChainStart_.clear();
+    const std::string address = Text(uri);
+    self->ShowFailurePage(vyr::CertificatePage(address, HostOf(address), CertificateProblems(errors)), address);
+    return TRUE;
+  }
+
+  // The web process of the page ended: the pane would stay blank, so the
+  // program's page says so, with a link that loads the page again.
+  static void ProcessEnded(WebKitWebView* view, WebKitWebProcessTerminationReason reason, CBrowserWnd* self) {
+    const vyr::PageProcessEnd why = reason == WEBKIT_WEB_PROCESS_CRASHED ? vyr::PageProcessEnd::Crashed
+                                    : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
+                                        ? vyr::PageProcessEnd::OutOfMemory
+                                        : vyr::PageProcessEnd::Ended;
+    const std::string address = Text(webkit_web_view_get_uri(view));
+    self->Post([why, address](CBrowserWnd& control) {
+      control.ShowFailurePage(vyr::PageStoppedPage(address, why), address);
+    });
   }
 
   // A real press of the pointer (the toolkit's event, never a page's): the
@@ -459,6 +551,8 @@ CBrowserWnd::CBrowserWnd(wxWindow* parent, CBrowserOwner* owner, vyr::Navigation
   g_signal_connect(view_, "notify::estimated-load-progress", G_CALLBACK(Signals::ProgressChanged), this);
   g_signal_connect(view_, "load-changed", G_CALLBACK(Signals::LoadChanged), this);
   g_signal_connect(view_, "load-failed", G_CALLBACK(Signals::LoadFailed), this);
+  g_signal_connect(view_, "load-failed-with-tls-errors", G_CALLBACK(Signals::TlsFailed), this);
+  g_signal_connect(view_, "web-process-terminated", G_CALLBACK(Signals::ProcessEnded), this);
   g_signal_connect(view_, "button-press-event", G_CALLBACK(Signals::ButtonPress), this);
   g_object_set_data(G_OBJECT(view_), kControlKey, this);
   g_signal_connect(view_, "mouse-target-changed", G_CALLBACK(Signals::MouseTarget), this);
@@ -523,6 +617,12 @@ void CBrowserWnd::Decide(PendingDecision& pending) {
   if (alive.expired()) return;
   if (taken) {
     pending.Answer(false);
+    return;
+  }
+  if (pending.newWindow && !policy_.MayOpenPopups()) {
+    // No window is made here; the owner may open the address elsewhere.
+    pending.Answer(false);
+    if (owner_) owner_->NewWindowRefused(pending.url, pending.verdict);
     return;
   }
   bool cancel = false;
@@ -707,6 +807,13 @@ void CBrowserWnd::Navigate(const std::string& text) {
   EndLookUp();
   const vyr::Application* app = vyr::Application::Current();
   browsing_->Navigate(text, app ? app->SmarterBrowsingFlags() : vyr::Application::SmarterBrowsing{});
+}
+
+void CBrowserWnd::ShowFailurePage(const std::string& html, const std::string& address) {
+  // The engine takes alternate content for a failed address without a
+  // navigation question; the document itself has no origin (no base).
+  failureAddress_ = address;
+  webkit_web_view_load_alternate_html(view_, html.c_str(), address.c_str(), nullptr);
 }
 
 void CBrowserWnd::LoadHtml(const std::string& html, const std::string& baseUrl) {

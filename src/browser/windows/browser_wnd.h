@@ -90,6 +90,11 @@ class CBrowserOwner {
   // destination, or "" to cancel it. The default asks with a save dialog in
   // the download folder.
   virtual std::string ChooseDownloadDestination(const std::string& suggestedName);
+  // A page of a pane that opens no windows asked for one (a link with a
+  // target, window.open) and the special-address filter did not take the
+  // address: the request is refused; the owner may open the address
+  // elsewhere, as far as the verdict allows.
+  virtual void NewWindowRefused(const std::string& /*url*/, const vyr::NavigationVerdict& /*verdict*/) {}
   // A key of the browser posted a menu command (kNewBrowserWindowCommand...).
   virtual void OnBrowserCommand(int /*command*/) {}
 
@@ -185,6 +190,10 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   int DecideResponse(WebKitResponsePolicyDecision* decision);
   void UpdateHistoryState();
 
+  // Shows the program's page in place of the one at address that could not
+  // be shown (a failed load, a refused certificate, a web process that
+  // ended). The page is never trusted.
+  void ShowFailurePage(const std::string& html, const std::string& address);
   WebKitWebView* view_ = nullptr;  // one reference of our own, see the destructor
   CBrowserOwner* owner_ = nullptr;
   std::unique_ptr<vyr::EnhancedBrowsing> browsing_;
@@ -200,6 +209,7 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   // The engine's hit test: the link under the pointer, and the one it was
   // on at the user's last real press (normalised), with the press's time.
   std::string hoverLink_;
+  std::string failureAddress_;   // the failure page under way stands at this address
   std::string pressLink_;
   long long pressTime_ = 0;  // microseconds of the monotonic clock
   // Recent navigations (normalised address) and whether the user started

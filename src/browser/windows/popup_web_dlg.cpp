@@ -12,6 +12,7 @@
 #include "ui/windows/button_strip.h"
 #include "ui/windows/image_list.h"
 #include "ui/windows/scheme_art.h"
+#include "ui/windows/system_tray.h"
 
 namespace {
 
@@ -138,7 +139,7 @@ void CPopupWebDlg::OnCloseWindow(wxCloseEvent&) {
   }
   const bool mainVisible = frame_->mainVisible && frame_->mainVisible();
   const vyr::CloseDecision decision = vyr::KeepAliveAllowsClose(
-      app_.GetInt("Startup", "KeepAlive", 1), false, mainVisible, AnyVisibleExcept(this));
+      app_.GetInt("Startup", "KeepAlive", 1), SystemTrayAvailable(), false, mainVisible, AnyVisibleExcept(this));
   Hide();
   Destroy();
   if (decision.endProgram && frame_->endProgram) {

@@ -34,7 +34,7 @@
 #include "net/server_session.h"
 #include "platform/file_system.h"
 #include "platform/network_route.h"
-#include "platform/process.h"
+#include "app/shell_integration.h"
 #include "platform/system_info.h"
 #include "platform/tick_count.h"
 #include "schemes/windows/look_feel_dlg.h"
@@ -45,6 +45,7 @@
 #include "ui/windows/window_timers.h"
 
 namespace {
+#include "ui/windows/system_tray.h"
 
 // The splash window's timer and its period.
 constexpr int kSplashTimerId = 123;
@@ -164,7 +165,7 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
                     // Until the program has its own composer, the desktop's
                     // mail program writes the message.
                     [](const vyr::MailtoFields& fields) {
-                      vyr::platform::OpenWithDesktop(vyr::FormatMailtoLink(fields));
+                      vyr::HandToDesktop(vyr::FormatMailtoLink(fields));
                     },
                     {}, {},
                     // A channel file from a page may ask about duplicates:
@@ -478,7 +479,8 @@ void CVyr20Dlg::OnCloseWindow(wxCloseEvent& event) {
     return;
   }
   const vyr::CloseDecision decision = vyr::KeepAliveAllowsClose(
-      app_.GetInt("Startup", "KeepAlive", 1), true, IsShown(), CPopupWebDlg::AnyVisibleExcept(nullptr));
+      app_.GetInt("Startup", "KeepAlive", 1), SystemTrayAvailable(), true, IsShown(),
+      CPopupWebDlg::AnyVisibleExcept(nullptr));
   if (decision.endProgram) {
     EndForGood();
     return;
@@ -679,7 +681,7 @@ void CVyr20Dlg::SendSupportMail() {
   const vyr::SupportReport report = MachineReport();
   const std::string mailto =
       vyr::MailtoAddress(vyr::SupportAddress(app_), vyr::kSupportSubject, vyr::SupportMailBody(report));
-  vyr::platform::OpenWithDesktop(mailto);
+  vyr::HandToDesktop(mailto);
 }
 
 vyr::SupportReport CVyr20Dlg::MachineReport() const {

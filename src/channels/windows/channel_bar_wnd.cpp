@@ -137,7 +137,7 @@ CChannelBarWnd::CChannelBarWnd(wxWindow* parent, CChannelBarOwner& owner, Servic
   boxHooks.rotationOn = [this] { return owner_.RotationOn(); };
   boxHooks.connected = [] { return vyr::platform::HasDefaultRoute(); };
   boxHooks.focusInProgram = [this] { return owner_.ProgramHasFocus(); };
-  boxHooks.openInMainBrowser = [this](const std::string& address) { owner_.NavigateMainBrowser(address); };
+  boxHooks.openInMainBrowser = [this](const std::string& address) { OpenInMainWindow(address); };
   infoBox_ = std::make_unique<vyr::net::InfoBoxModel>(services_.app, services_.counters, services_.tracked,
                                                       *timers_, *boxView_, std::move(boxHooks));
   sessionInUse_->AttachInfoBoxAds(&infoBox_->Ads());
@@ -410,3 +410,19 @@ void CChannelBarWnd::OnLinkDragged(unsigned message, const std::string& address)
     linkOver_ = std::max(0, linkOver_ - 1);
   }
 }
+void CChannelBarWnd::NewWindowRefused(const std::string& url, const vyr::NavigationVerdict& verdict) {
+  if (!verdict.userStarted) return;
+  // A click: counted as one, and opened in the main window even when it
+  // names a page of the box's own folders.
+  if (!infoBox_->OnViewNavigating(url)) OpenInMainWindow(url);
+}
+
+void CChannelBarWnd::OpenInMainWindow(const std::string& address) {
+  const vyr::NavigationFacts* facts = view_ ? view_->DecidingFacts() : nullptr;
+  vyr::NavigationVerdict verdict = facts ? view_->Policy().Verdict(*facts) : vyr::NavigationVerdict{};
+  // Whatever the main window would take of its own pages it takes here.
+  verdict.takes = vyr::kTakesEverything;
+  if (owner_.HandleSpecialUrl(address, verdict)) return;
+  owner_.NavigateMainBrowser(address);
+}
+

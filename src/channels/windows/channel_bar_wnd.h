@@ -139,6 +139,14 @@ class CChannelBarWnd : public wxPanel, private CBrowserOwner, private vyr::platf
   bool HandleSpecialUrl(const std::string& url, const vyr::NavigationVerdict& verdict) override {
     return owner_.HandleSpecialUrl(url, verdict);
   }
+  // A link of the box that asks for a window of its own: the user's click
+  // opens it in the main window; a script's request opens nothing.
+  void NewWindowRefused(const std::string& url, const vyr::NavigationVerdict& verdict) override;
+  // Hands an address of the box over to the main window. The main window's
+  // special-address filter sees it first, with what the engine reported
+  // about the box's navigation (nothing is trusted outside one), so that a
+  // page in the box gains no trust by the hand-over.
+  void OpenInMainWindow(const std::string& address);
   // The info box view as the rotation sees it.
   class BoxView;
   // vyr::platform::MessageTarget: the session's commands (message 4025).
