@@ -102,6 +102,7 @@ class Application {
   bool EssentialSoundsOnly() const { return essentialSoundsOnly_; }
   void SetEssentialSoundsOnly(bool on) { essentialSoundsOnly_ = on; }
   bool ShowTooltips() const { return showTooltips_; }
+  void SetShowTooltips(bool on) { showTooltips_ = on; }
   bool AllowInfoboxClick() const { return allowInfoboxClick_; }
 
   // The [SmarterBrowsing] switches of enhanced browsing, read by

@@ -41,11 +41,14 @@
 #include "schemes/windows/scheme_import.h"
 #include "ui/windows/button_strip.h"
 #include "ui/windows/image_list.h"
+#include "browser/windows/startup_options_dlg.h"
+#include "browser/windows/enhanced_browsing_dlg.h"
+#include "ui/windows/menu_ids.h"
 #include "ui/windows/scheme_art.h"
+#include "ui/windows/system_tray.h"
 #include "ui/windows/window_timers.h"
 
 namespace {
-#include "ui/windows/system_tray.h"
 
 // The splash window's timer and its period.
 constexpr int kSplashTimerId = 123;
@@ -643,6 +646,9 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
       if (RunLookAndFeelDialog(this, app_)) ApplyCurrentScheme(app_);
       return true;
     case kCmdStartupOptions: OpenStartupOptions(); return true;
+    case kCmdEnhancedBrowsing:
+      RunEnhancedBrowsingDialog(this, app_, [this](const std::string& help) { OpenAddress(help, false, true); });
+      return true;
     case kCmdEmailSettings: OpenEmailSettings(); return true;
     case kCmdSpeedBooster: OpenSpeedBooster(); return true;
     default:
@@ -652,7 +658,9 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
 
 std::unique_ptr<wxMenu> CVyr20Dlg::BuildFullMenu() {
   std::unique_ptr<wxMenu> menu = CVyrBrowserDlg::BuildFullMenu();
-  if (wxMenuItem* view = menu->FindChildItem(kCmdShowContentBar); view && view->IsCheckable())
+  // The Content Bar item lies in the View menu: FindItem looks into the
+  // sub-menus too.
+  if (wxMenuItem* view = menu->FindItem(MenuItemId(kCmdShowContentBar)); view && view->IsCheckable())
     view->Check(showContentBar_);
   // The custom Help entries end the last menu.
   wxMenuItemList& items = menu->GetMenuItems();
@@ -663,7 +671,7 @@ std::unique_ptr<wxMenu> CVyr20Dlg::BuildFullMenu() {
       if (entry.separator) {
         help->AppendSeparator();
       } else {
-        help->Append(entry.command, Wx(entry.name));
+        help->Append(MenuItemId(entry.command), Wx(entry.name));
       }
     }
   }
@@ -745,7 +753,7 @@ void CVyr20Dlg::LayoutMainWindow() {
   LayoutParts();
 }
 
-void CVyr20Dlg::OpenStartupOptions() { NotAvailable("The startup options"); }
+void CVyr20Dlg::OpenStartupOptions() { RunStartupOptionsDialog(this, app_); }
 void CVyr20Dlg::OpenEmailSettings() { NotAvailable("The e-mail settings"); }
 void CVyr20Dlg::OpenSpeedBooster() { NotAvailable("The speed booster"); }
 void CVyr20Dlg::NavigateMainWindow(const std::string& address) { NavigatePane(address); }

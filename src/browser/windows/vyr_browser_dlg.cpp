@@ -18,6 +18,7 @@
 #include "net/usage_stats.h"
 #include "ui/windows/button_strip.h"
 #include "ui/windows/image_list.h"
+#include "ui/windows/menu_ids.h"
 #include "ui/windows/scheme_art.h"
 
 namespace {
@@ -98,13 +99,17 @@ CVyrBrowserDlg::CVyrBrowserDlg(vyr::Application& app, const wxString& title, boo
   });
 
   Bind(wxEVT_MENU, [this](wxCommandEvent& event) {
-    if (!OnFrameCommand(event.GetId())) event.Skip();
+    if (!OnFrameCommand(CommandOfMenuItem(event.GetId()))) event.Skip();
   });
-  // The keys every browser has.
+  // The keys every browser has. The page takes Ctrl+N, Ctrl+O and Ctrl+R
+  // itself; these reach the frame from the address box and the bars.
+  // Nothing here is an editing key of the address box (Ctrl+A, C, V, X, Z).
   wxAcceleratorEntry keys[] = {
       {wxACCEL_ALT, WXK_LEFT, kCmdBack},        {wxACCEL_ALT, WXK_RIGHT, kCmdForward},
       {wxACCEL_NORMAL, WXK_F5, kCmdRefresh},    {wxACCEL_CTRL, 'L', kCmdFocusAddress},
       {wxACCEL_ALT, WXK_HOME, kCmdHome},        {wxACCEL_CTRL, 'P', kCmdPrint},
+      {wxACCEL_CTRL, 'N', kNewBrowserWindowCommand}, {wxACCEL_CTRL, 'O', kOpenCommand},
+      {wxACCEL_CTRL, 'R', kCmdRefresh},
   };
   SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(std::size(keys)), keys));
   // The main window has the menu bar; popups reach the menu by its button.
@@ -465,6 +470,10 @@ bool CVyrBrowserDlg::OnFrameCommand(int command) {
     case kCmdSelectAll: EditCommand(WEBKIT_EDITING_COMMAND_SELECT_ALL); return true;
     case kCmdClose: Close(); return true;
     case kCmdMenu: ShowFullMenu(); return true;
+    case kCmdPlaySounds:
+      app_.SetSoundsEnabled(!app_.SoundsEnabled());
+      app_.WriteInt("misc", "PlaySounds", app_.SoundsEnabled() ? 1 : 0);
+      return true;
     case kCmdFocusAddress:
       if (addressBox_->IsShown()) {
         addressBox_->SetFocus();
@@ -485,63 +494,67 @@ bool CVyrBrowserDlg::OnFrameCommand(int command) {
 std::unique_ptr<wxMenu> CVyrBrowserDlg::BuildFullMenu() {
   auto menu = std::make_unique<wxMenu>();
   auto* file = new wxMenu;
-  file->Append(kNewBrowserWindowCommand, "&New Browser Window...\tCtrl+N");
-  file->Append(kOpenCommand, "&Open...\tCtrl+O");
-  file->Append(kCmdPrint, "&Print...");
+  file->Append(MenuItemId(kNewBrowserWindowCommand), "&New Browser Window...\tCtrl+N");
+  file->Append(MenuItemId(kOpenCommand), "&Open...\tCtrl+O");
+  file->Append(MenuItemId(kCmdPrint), "&Print...");
   file->AppendSeparator();
-  file->Append(kCmdClose, "&Close");
-  file->Append(kCmdExit, "E&xit");
+  file->Append(MenuItemId(kCmdClose), "&Close");
+  file->Append(MenuItemId(kCmdExit), "E&xit");
   menu->AppendSubMenu(file, "&File");
 
   auto* edit = new wxMenu;
-  edit->Append(kCmdCut, "Cu&t");
-  edit->Append(kCmdCopy, "&Copy");
-  edit->Append(kCmdPaste, "&Paste");
+  edit->Append(MenuItemId(kCmdCut), "Cu&t");
+  edit->Append(MenuItemId(kCmdCopy), "&Copy");
+  edit->Append(MenuItemId(kCmdPaste), "&Paste");
   edit->AppendSeparator();
-  edit->Append(kCmdSelectAll, "Select &All");
+  edit->Append(MenuItemId(kCmdSelectAll), "Select &All");
   menu->AppendSubMenu(edit, "&Edit");
 
   auto* view = new wxMenu;
-  view->Append(kCmdToolbarSize, "&Toolbar Size");
-  view->Append(kCmdZoom, "&Zoom");
-  view->AppendCheckItem(kCmdShowContentBar, "&Content Bar");
+  view->Append(MenuItemId(kCmdToolbarSize), "&Toolbar Size");
+  view->Append(MenuItemId(kCmdZoom), "&Zoom");
+  view->AppendCheckItem(MenuItemId(kCmdShowContentBar), "&Content Bar");
   auto* text = new wxMenu;
   static const char* const kSizes[] = {"&Smallest", "S&maller", "M&edium", "&Larger", "La&rgest"};
   const int current = vyr::ReadTextSize(app_);
-  for (int i = 0; i < 5; ++i) text->AppendRadioItem(kCmdTextSize0 + i, kSizes[i])->Check(i == current);
+  for (int i = 0; i < 5; ++i) text->AppendRadioItem(MenuItemId(kCmdTextSize0 + i), kSizes[i])->Check(i == current);
   view->AppendSubMenu(text, "Te&xt Size");
   view->AppendSeparator();
-  view->Append(kCmdStop, "&Stop");
-  view->Append(kCmdRefresh, "&Refresh\tCtrl+R");
+  view->Append(MenuItemId(kCmdStop), "&Stop");
+  view->Append(MenuItemId(kCmdRefresh), "&Refresh\tCtrl+R");
   menu->AppendSubMenu(view, "&View");
 
   auto* go = new wxMenu;
-  go->Append(kCmdBack, "&Back")->Enable(pane_->CanGoBack());
-  go->Append(kCmdForward, "&Forward")->Enable(pane_->CanGoForward());
-  go->Append(kCmdHome, "&Home Page");
-  go->Append(kCmdSearch, "Search the &Internet...");
-  go->Append(kCmdHistory, "Hi&story");
+  go->Append(MenuItemId(kCmdBack), "&Back")->Enable(pane_->CanGoBack());
+  go->Append(MenuItemId(kCmdForward), "&Forward")->Enable(pane_->CanGoForward());
+  go->Append(MenuItemId(kCmdHome), "&Home Page");
+  go->Append(MenuItemId(kCmdSearch), "Search the &Internet...");
+  go->Append(MenuItemId(kCmdHistory), "Hi&story");
   menu->AppendSubMenu(go, "&Go");
 
   auto* favorites = new wxMenu;
-  favorites->Append(kCmdFavorites, "&Organize Favorites...");
+  favorites->Append(MenuItemId(kCmdFavorites), "&Organize Favorites...");
   menu->AppendSubMenu(favorites, "F&avorites");
 
   auto* tools = new wxMenu;
-  tools->Append(kCmdMail, "&Read E-Mail...");
-  tools->AppendCheckItem(kCmdWarnOnPopup, "&Warn Before Popup Windows")
+  tools->Append(MenuItemId(kCmdMail), "&Read E-Mail...");
+  tools->AppendCheckItem(MenuItemId(kCmdWarnOnPopup), "&Warn Before Popup Windows")
       ->Check(app_.GetInt("misc", "warn_on_popup", 0) != 0);
   tools->AppendSeparator();
-  tools->Append(kCmdStartupOptions, "&Startup Options...");
-  tools->Append(kCmdEmailSettings, "&E-Mail Settings...");
-  tools->Append(kCmdSpeedBooster, "Speed &Booster...");
-  tools->Append(vyr::kLookAndFeelCommand, "Look and &Feel....");
+  tools->Append(MenuItemId(vyr::kChannelDesignerCommand), "Channel &Designer...");
+  tools->AppendCheckItem(MenuItemId(kCmdPlaySounds), "&Play Sounds")->Check(app_.SoundsEnabled());
+  tools->AppendSeparator();
+  tools->Append(MenuItemId(kCmdStartupOptions), "&Startup Options...");
+  tools->Append(MenuItemId(kCmdEnhancedBrowsing), "E&nhanced Browsing Options...");
+  tools->Append(MenuItemId(kCmdEmailSettings), "&E-Mail Settings...");
+  tools->Append(MenuItemId(kCmdSpeedBooster), "Speed &Booster...");
+  tools->Append(MenuItemId(vyr::kLookAndFeelCommand), "Look and &Feel....");
   menu->AppendSubMenu(tools, "&Tools");
 
   auto* help = new wxMenu;
-  help->Append(kCmdRelatedPages, "&Related Pages");
-  help->Append(kCmdSupportMail, "&Send E-Mail to Support...");
-  help->Append(wxID_ABOUT, "&About Vyrelle...");
+  help->Append(MenuItemId(kCmdRelatedPages), "&Related Pages");
+  help->Append(MenuItemId(kCmdSupportMail), "&Send E-Mail to Support...");
+  help->Append(MenuItemId(wxID_ABOUT), "&About Vyrelle...");
   menu->AppendSubMenu(help, "&Help");
   return menu;
 }

@@ -66,6 +66,8 @@ enum FrameCommand : int {
   kCmdSpeedBooster,
   kCmdFind,
   kCmdFocusAddress,
+  kCmdEnhancedBrowsing,
+  kCmdPlaySounds,
   kCmdStop = 32773,
   kCmdRefresh = 32774,
   kCmdWhatsNew = 32779,

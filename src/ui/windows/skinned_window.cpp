@@ -37,7 +37,7 @@ enum BorderCell { kBorderTopLeft, kBorderTop, kBorderTopRight, kBorderLeft, kBor
 constexpr int kBuiltInCaptionHeight = 24;
 
 // Commands of the window menu (Alt+Space).
-enum WindowMenuCommand { kWindowRestore = 34990, kWindowMinimize, kWindowZoom, kWindowClose };
+enum WindowMenuCommand { kWindowRestore = 31990, kWindowMinimize, kWindowZoom, kWindowClose };
 
 std::shared_ptr<const CImageList> BuiltInList(const char* name, int cellWidth) {
   const auto* picture = vyr::detail::FindBuiltInSchemePicture(name);
