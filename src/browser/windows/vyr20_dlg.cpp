@@ -277,6 +277,11 @@ void CVyr20Dlg::Start(const std::string& fileToOpen) {
     if (bar_) bar_->InfoBox().OnPackageInstalled();
   });
   bar_->ShowBar(showContentBar_);
+  // The first channel is chosen, its folders in the strip, without opening
+  // its page: the start page opens below.
+  suppressNavigation_ = true;
+  bar_->SelectChannel(0);
+  suppressNavigation_ = false;
   // The new-mail sound shows the scheme's "newmail.htm" in the info box for
   // ten seconds.
   app_.SetNewMailPageHandler([this](const std::string& page) {
