@@ -209,6 +209,7 @@ class LookFeelApp : public vyr::test::ChecksApp {
 
   void RunChecks() override {
     const std::string files = argv[3].ToStdString(), shots = argv[5].ToStdString();
+    vyr::platform::CreateDirectories(shots);  // a picture that cannot be saved would ask in a box
     vyr::Application app(argv[2].ToStdString(), boxes_, sounds_);
     Check(vyr::SeedDataRoot(argv[1].ToStdString(), app.Directories()) > 30, "seeding");
     app.LoadStartupSettings();

@@ -2,7 +2,11 @@
 // One run per MODE, each on a fresh data folder seeded from the shipped data:
 //   switch   started on "default", switched to "Midnight" as the
 //            look-and-feel dialog does: toolbar, its pictures, the channel
-//            column and the folder strip all take Midnight's colours
+//            column and the folder strip all take Midnight's colours; in
+//            both schemes each channel's row of the column shows its cell
+//            of the scheme's "chanbar.bmp" and the info box the bar's
+//            ground; the folder strip shows "folderbar_rollover.bmp" under
+//            the pointer (moved by the X server's test extension)
 //   import   started with a ".vyrscheme" file to open: the start page shows,
 //            the package is imported and applied
 //   own      a scheme holding only "toolbar.bmp": its pictures, the rest
@@ -11,9 +15,11 @@
 //            that is no picture, a "captionbar.bmp" of height 0 and a
 //            "config.ini" of garbage: default pictures and values
 // Prints "ok ..." per check or "FAIL ..."; keeps each screenshot as
-// SHOTS/ui_scheme_MODE_N.png.
+// SHOTS/ui_scheme_MODE_N.png, and the channel column of each scheme as
+// SHOTS/ui_channel_column_SCHEME.png.
 //
 // usage: main_window_scheme_ui MODE SHIPPED_DATA SERVER_URL FILES_DIR SHOTS
+#include <map>
 #include <set>
 
 
@@ -29,6 +35,10 @@
 #include "ui/windows/button_strip.h"
 #include "ui_test_support.h"
 
+// Last: the X headers' macros would spoil the names above.
+#include <X11/extensions/XTest.h>
+#include <gdk/gdkx.h>
+
 namespace {
 
 using Rgb = std::string;  // "r,g,b"
@@ -43,14 +53,15 @@ class SchemeWindowApp : public wxApp {
   bool OnInit() override {
     if (argc != 6) return false;
     mode_ = std::string(argv[1].utf8_str());
-    const std::string shipped(argv[2].utf8_str());
+    shipped_ = std::string(argv[2].utf8_str());
     server_ = std::string(argv[3].utf8_str());
     files_ = std::string(argv[4].utf8_str());
     shots_ = std::string(argv[5].utf8_str());
+    vyr::platform::CreateDirectories(shots_);  // a picture that cannot be saved would ask in a box
     vyr::test::InitWindowTest();
     vyr::net::SetDownloadDialogRunner(&CDownloadProgressDlg::RunRequest);
     app_ = std::make_unique<vyr::Application>(vyr::platform::GetWindowsDirectory(), boxes_, sounds_);
-    vyr::SeedDataRoot(shipped, app_->Directories());
+    vyr::SeedDataRoot(shipped_, app_->Directories());
     media_ = app_->GetDataDirectory("media", false);
     WriteProfile();
     PrepareSchemes();
@@ -89,6 +100,11 @@ class SchemeWindowApp : public wxApp {
     vyr::test::WriteWindowProfile(*app_, server_, StartPage(), wxRect(60, 40, 1000, 720));
     app_->WriteInt("Startup", "KeepAlive", 1);
     app_->WriteString("misc", "userdir", mode_ == "own" ? "Plain" : mode_ == "damaged" ? "Broken" : "default");
+  }
+
+  // A picture of the shipped scheme, read here and not through the scheme art.
+  wxImage ShippedPicture(const std::string& scheme, const std::string& file) const {
+    return wxImage(wxString::FromUTF8(shipped_ + "/media/" + scheme + "/" + file), wxBITMAP_TYPE_BMP);
   }
 
   void PrepareSchemes() {
@@ -176,6 +192,101 @@ class SchemeWindowApp : public wxApp {
     return problems;
   }
 
+  // "" when the screenshot shows, at the picture place of the strip's entry,
+  // cell `cell` (24 x 24) of `cells`: each of its pixels as drawn, each
+  // magenta one the entry's ground (the colour in the place's corner, which
+  // no cell draws); else what differs.
+  std::string ShowsCell(CButtonStrip* strip, int entry, const wxImage& cells, int cell) const {
+    const vyr::StripRect r = strip->Model().ImageRect(entry);
+    if (!cells.IsOk() || cells.GetWidth() < (cell + 1) * 24) return "no cell " + std::to_string(cell);
+    if (r.width != 24 || r.height != 24) return "a picture place of " + std::to_string(r.width) + "x" +
+                                                std::to_string(r.height);
+    const wxPoint origin = strip->ClientToScreen(wxPoint(r.x, r.y));
+    const Rgb ground = vyr::test::Rgb(shot_, origin);
+    int wrong = 0;
+    for (int y = 0; y < 24; ++y)
+      for (int x = 0; x < 24; ++x) {
+        const wxPoint in(cell * 24 + x, y);
+        const Rgb want = vyr::test::Rgb(cells, in);
+        if (vyr::test::Rgb(shot_, origin + wxPoint(x, y)) != (want == "255,0,255" ? ground : want)) ++wrong;
+      }
+    return wrong ? std::to_string(wrong) + " of 576 pixels differ from cell " + std::to_string(cell) : "";
+  }
+
+  // Each channel row of the column that is whole on the screen shows the
+  // channel's cell of the scheme's chanbar.bmp; the column is kept as
+  // ui_channel_column_SCHEME.png.
+  std::string ColumnPictures(const std::string& scheme) {
+    // The shipped channels' pictures, by hand from the keyword table: the
+    // home channel's "H O M E " holds no keyword; "sci/te" 24, "comput" 3.
+    static const std::map<std::string, int> kCell = {
+        {"H O M E ", 0}, {"News", 26},   {"Weather", 25},       {"Sports", 9}, {"Money", 8},
+        {"Travel", 6},   {"Shopping", 16}, {"Entertainment", 17}, {"Health", 12}, {"Sci/Tech", 24},
+        {"Computing", 3}, {"Reference", 23}, {"Kids", 21}};
+    const wxImage cells = ShippedPicture(scheme, "chanbar.bmp");
+    CButtonStrip* column = main_->ChannelBar()->Column();
+    shot_.GetSubImage(column->GetScreenRect())
+        .SaveFile(wxString::FromUTF8(shots_ + "/ui_channel_column_" + scheme + ".png"), wxBITMAP_TYPE_PNG);
+    std::string problems;
+    int rows = 0;
+    for (int i = 0; i < static_cast<int>(column->Entries().size()); ++i) {
+      const std::string& name = column->Entries()[i].text;
+      const vyr::StripRect r = column->Model().ImageRect(i);
+      if (r.y < 0 || r.y + r.height > column->GetClientSize().y) continue;
+      const auto cell = kCell.find(name);
+      const std::string problem = cell == kCell.end() ? "not a shipped channel" : ShowsCell(column, i, cells, cell->second);
+      if (!problem.empty()) problems += " " + name + ": " + problem + ";";
+      ++rows;
+    }
+    if (rows < 8) problems += " only " + std::to_string(rows) + " rows on the screen";
+    return problems;
+  }
+
+  // The info box's ground, inside its page's margin.
+  Rgb InfoBoxGround() const { return At(main_->ChannelBar()->InfoBoxView(), {4, 4}); }
+  bool InfoBoxShown() const {
+    CBrowserWnd* box = main_->ChannelBar()->InfoBoxView();
+    return !box->CurrentUrl().empty() && !box->IsLoading();
+  }
+
+  // The pointer moved by the X server's test extension, as a mouse moves it.
+  static void PointerTo(const wxPoint& p) {
+    Display* display = gdk_x11_display_get_xdisplay(gdk_display_get_default());
+    XTestFakeMotionEvent(display, -1, p.x, p.y, CurrentTime);
+    XFlush(display);
+  }
+
+  // The home channel chosen in the column (its first page is the start page
+  // again); then the pointer over a folder entry of the folder strip and
+  // away from it.
+  std::string FolderRollover() {
+    CButtonStrip* column = main_->ChannelBar()->Column();
+    CButtonStrip* folders = main_->FolderStrip();
+    vyr::test::ClickAt(column, column->EntryRect(0));
+    // H O M E, Your Home Page, Start Page, the program's folder, Help.
+    if (!vyr::test::PumpUntil([&] { return folders->Entries().size() == 5 && StartPageShown(); }))
+      return "the home channel did not fill the folder strip";
+    constexpr int kEntry = 3;
+    const int image = folders->Entries()[kEntry].image;
+    const wxRect rect = folders->EntryRect(kEntry);
+    PointerTo(folders->ClientToScreen(wxPoint(rect.x + rect.width / 2, rect.y + rect.height / 2)));
+    if (!vyr::test::PumpUntil([&] { return folders->Model().Hovered() == kEntry; }, 5000))
+      return "the entry under the pointer is not the strip's hovered one";
+    Snap();
+    std::string problems;
+    const wxImage normal = ShippedPicture("default", "folderbar.bmp");
+    if (const std::string p = ShowsCell(folders, kEntry, ShippedPicture("default", "folderbar_rollover.bmp"), image);
+        !p.empty())
+      problems += " under the pointer: " + p;
+    if (ShowsCell(folders, kEntry, normal, image).empty()) problems += " under the pointer the normal picture shows";
+    PointerTo(main_->Pane()->GetScreenRect().GetPosition() + wxPoint(200, 200));
+    if (!vyr::test::PumpUntil([&] { return folders->Model().Hovered() == -1; }, 5000)) problems += " still hovered";
+    Snap();
+    if (const std::string p = ShowsCell(folders, kEntry, normal, image); !p.empty())
+      problems += " away from the pointer: " + p;
+    return problems;
+  }
+
   bool StartPageShown() const {
     return main_->GetTitle() == "Start 6130 - Vyrelle" && !main_->Pane()->IsLoading();
   }
@@ -195,6 +306,16 @@ class SchemeWindowApp : public wxApp {
     if (mode_ == "switch") {
       Expect("the window starts with the default look", startPage,
              [this] { return Look("243,244,246", "45,55,72", "", "236,239,243", "232,236,241"); });
+      Expect("each channel row shows its picture of chanbar.bmp, the info box the bar's ground",
+             [&] { return StartPageShown() && InfoBoxShown(); },
+             [this] {
+               Snap();
+               std::string problems = ColumnPictures("default");
+               if (InfoBoxGround() != "236,239,243") problems += " info box ground " + InfoBoxGround();
+               return problems;
+             });
+      Expect("the folder strip shows folderbar_rollover.bmp under the pointer, folderbar.bmp away from it", startPage,
+             [this] { return FolderRollover(); });
       // The look-and-feel dialog's confirm step, then what its caller does.
       vyr::LookChoice choice;
       choice.scheme = "Midnight";
@@ -203,6 +324,14 @@ class SchemeWindowApp : public wxApp {
         ApplyCurrentScheme(*app_);
       Expect("switching to Midnight redraws toolbar, pictures and channel bar in its colours", startPage,
              [this] { return Look("30,34,48", "216,222,233", "45,55,72", "35,40,56", "38,43,59"); });
+      Expect("after the switch the rows show Midnight's chanbar.bmp and the info box its ground",
+             [&] { return StartPageShown() && InfoBoxShown(); },
+             [this] {
+               Snap();
+               std::string problems = ColumnPictures("Midnight");
+               if (InfoBoxGround() != "35,40,56") problems += " info box ground " + InfoBoxGround();
+               return problems;
+             });
     } else if (mode_ == "import") {
       Expect("a package to open is imported and applied while the start page shows",
              [&] { return StartPageShown() && userdir() == "Ocean"; },
@@ -235,7 +364,7 @@ class SchemeWindowApp : public wxApp {
     }
   }
 
-  std::string mode_, server_, files_, shots_, media_;
+  std::string mode_, shipped_, server_, files_, shots_, media_;
   vyr::test::RecordingMessageBox boxes_;
   vyr::SilentSoundPlayer sounds_;
   std::unique_ptr<vyr::Application> app_;

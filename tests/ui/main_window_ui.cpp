@@ -5,10 +5,10 @@
 // the favorites seeded, the silent mail check after the start page. Then a
 // typed address entering the typed list, Back/Forward states, a command link
 // run by the dispatcher and cancelled in the page, four popups in a cascade,
-// a declined popup that is never shown and closes itself. With "closing" the
-// saved placement is maximised and the mail check waits for a server that
-// never answers while the window is closed. Keeps screenshots; prints
-// "ok ..." or "FAIL ..." per check.
+// a declined popup that is never shown and closes itself, the channel test
+// commands on the real bar. With "closing" the saved placement is maximised
+// and the mail check waits for a server that never answers while the window
+// is closed. Keeps screenshots; prints "ok ..." or "FAIL ..." per check.
 //
 // usage: main_window_ui SERVER_URL SHOT_DIR [closing]
 #include <webkit2/webkit2.h>
@@ -46,6 +46,7 @@ class MainWindowTestApp : public wxApp {
     SetExitOnFrameDelete(false);  // the closing check outlives the window
     vyr::test::InitWindowTest();
     server_ = argv[1].utf8_string();
+    vyr::platform::CreateDirectories(argv[2].utf8_string());  // a picture that cannot be saved would ask in a box
     app_ = std::make_unique<vyr::Application>(vyr::platform::GetWindowsDirectory(), boxes_, sounds_);
     CallAfter([this] {
       argc > 3 ? RunClosing() : RunStart();
@@ -207,6 +208,41 @@ class MainWindowTestApp : public wxApp {
             return vyr::test::Saw(boxes_, "question", vyr::kPopupQuestion.Text()) && CPopupWebDlg::All().empty();
           }) && hiddenShows_ == 0,
           "a declined popup is never shown and closes itself");
+    RunChannelTests();
+  }
+
+  // The channel test commands on the real bar: channeltest3 opens the four
+  // channels in turn and leaves the last chosen; channeltest2 then rebuilds
+  // the column and the chosen channel's strips and keeps that choice.
+  void RunChannelTests() {
+    CChannelBarWnd* bar = main_->ChannelBar();
+    auto texts = [](CButtonStrip* strip) {
+      std::vector<std::string> t;
+      for (const auto& e : strip->Entries()) t.push_back(e.text);
+      return t;
+    };
+    auto told = [&](const std::string& summary) {
+      return PumpUntil([&] {
+        return !boxes_.boxes.empty() && boxes_.boxes.back().text.rfind(summary, 0) == 0;
+      });
+    };
+    const std::vector<std::string> column = texts(bar->Column());
+    main_->Dispatcher().RunCommand("navigatechan sports");
+    const std::vector<std::string> sportsStrip{"Sports", "Scores", "Tables"};
+    const bool sports = PumpUntil([&] { return texts(main_->FolderStrip()) == sportsStrip; });
+    const int chosen = app_->Counters().Get("CC");
+    main_->Dispatcher().RunCommand("channeltest3");
+    const std::vector<std::string> cooking{"Cooking", "Soup"};
+    const bool opened = told("Did 4 channels\r\n") && app_->Counters().Get("CC") == chosen + 4 &&
+                        bar->Column()->Selection() == 3 && texts(main_->FolderStrip()) == cooking;
+    main_->Dispatcher().RunCommand("channeltest2");
+    const bool rebuilt = told("Did 20 Repaints\r\n") && texts(bar->Column()) == column &&
+                         bar->Column()->Selection() == 3 && texts(main_->FolderStrip()) == cooking &&
+                         main_->FolderStrip()->Selection() == 1;
+    Check(column.size() == 4 && sports && opened && rebuilt,
+          "channeltest3 opens every channel in turn; channeltest2 rebuilds the bar and keeps the choice",
+          std::to_string(sports) + std::to_string(opened) + std::to_string(rebuilt) + " " +
+              (boxes_.boxes.empty() ? "" : boxes_.boxes.back().text));
   }
 
 

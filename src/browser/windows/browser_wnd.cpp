@@ -852,6 +852,16 @@ void CBrowserWnd::SetZoom(double level) { webkit_web_view_set_zoom_level(view_, 
 double CBrowserWnd::Zoom() const { return webkit_web_view_get_zoom_level(view_); }
 WebKitWebView* CBrowserWnd::WebView() const { return view_; }
 
+void CBrowserWnd::SetUserStyleSheet(const std::string& css) {
+  WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(view_);
+  webkit_user_content_manager_remove_all_style_sheets(content);
+  if (css.empty()) return;
+  WebKitUserStyleSheet* sheet = webkit_user_style_sheet_new(css.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                                            WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
+  webkit_user_content_manager_add_style_sheet(content, sheet);
+  webkit_user_style_sheet_unref(sheet);
+}
+
 void CBrowserWnd::SetEnhancedBrowsing(vyr::EnhancedBrowsingSettings settings,
                                       std::shared_ptr<vyr::platform::HostResolver> hosts, vyr::KeywordQuery query) {
   browsing_.reset();

@@ -148,6 +148,10 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   double Zoom() const;
 
   WebKitWebView* WebView() const;
+  // A style sheet of the user's level under every document of this view,
+  // the documents shown now included; it replaces the one set before ("" sets
+  // none). A page's own rules win over it.
+  void SetUserStyleSheet(const std::string& css);
   // While the owner is asked about a navigation (NavigationAnnounced,
   // HandleSpecialUrl, BeforeNavigate): what the engine reported about it;
   // null at any other time.

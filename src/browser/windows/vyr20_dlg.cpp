@@ -788,14 +788,39 @@ int CVyr20Dlg::RepaintTest() {
   return kRounds;
 }
 
-int CVyr20Dlg::ChannelListTest(int) {
-  NotAvailable("The channel bar");
-  return 0;
+int CVyr20Dlg::ChannelListTest(int variant) {
+  // Variant 1 rebuilds the column; variant 2 the column and the current
+  // channel's folder and page strips, navigating nowhere. Each round is
+  // drawn before the next.
+  constexpr int kRounds = 20;
+  if (!bar_) return 0;
+  // The column's choice stays as it was (none before the first choice).
+  const int chosen = bar_->Column()->Selection();
+  for (int i = 0; i < kRounds; ++i) {
+    bar_->FillColumn();
+    if (variant == 2 && chosen >= 0) {
+      suppressNavigation_ = true;
+      bar_->SelectChannel(vyr::kCurrentChannel);
+      suppressNavigation_ = false;
+    }
+    bar_->Column()->Select(chosen);
+    bar_->Update();
+    if (folderStrip_) folderStrip_->Update();
+    if (pageStrip_) pageStrip_->Update();
+  }
+  return kRounds;
 }
 
 int CVyr20Dlg::OpenEveryChannel() {
-  NotAvailable("The channel bar");
-  return 0;
+  if (!bar_) return 0;
+  // As chosen in the column, one after the other; the pages they open load
+  // in between.
+  const int count = static_cast<int>(channels_.Set().Count());
+  for (int i = 0; i < count; ++i) {
+    bar_->SelectChannel(i, true);
+    PumpMessages();
+  }
+  return count;
 }
 
 void CVyr20Dlg::ColorTest() {

@@ -94,6 +94,7 @@ class CVyr20Dlg : public CVyrBrowserDlg,
 
   // --- the channel bar's owner ------------------------------------------------------
   void NavigateMainBrowser(const std::string& address) override { NavigatePane(address); }
+  bool SuppressNavigation() const override { return suppressNavigation_; }
   void ShowPageStrip(bool shown) override;
   bool BrowserWindowVisible() const override;
   void RunServerCommand(const std::string& command) override { dispatcher_.RunCommand(command); }
@@ -160,6 +161,7 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   CButtonStrip* folderStrip_ = nullptr;
   CButtonStrip* pageStrip_ = nullptr;
   bool pageStripShown_ = false;
+  bool suppressNavigation_ = false;  // choices in the channel bar navigate nowhere
   vyr::TypedAddressList typed_;
   std::vector<vyr::HelpEntry> help_;
   std::function<void(const std::string&)> onDocumentComplete_;

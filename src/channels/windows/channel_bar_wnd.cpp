@@ -3,6 +3,7 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <optional>
 
 #include <wx/dcbuffer.h>
 #include <wx/toplevel.h>
@@ -50,16 +51,57 @@ std::string AddressOf(const std::string& pathOrAddress) {
   return address;
 }
 
-void StyleStrip(CButtonStrip& strip, const CSchemeArt& art, SchemeColour back, SchemeColour text,
-                SchemeColour rollover, SchemeColour selected, SchemeColour disabled, vyr::SchemeFont font,
-                vyr::SchemeImages images) {
-  strip.SetColours({art.Colour(back), art.Colour(text), art.Colour(rollover), art.Colour(selected),
-                    art.Colour(disabled)});
-  wxFont rolloverFont = art.Font(font);
+// A strip's look: its scheme colours and font, and its pictures. The column
+// has one list; the folder and page strips also have the lists for an entry
+// under the pointer and a disabled one.
+struct StripLook {
+  SchemeColour back, text, rollover, selected, disabled;
+  vyr::SchemeFont font;
+  vyr::SchemeImages images;
+  std::optional<vyr::SchemeImages> disabledImages, rolloverImages;
+};
+
+constexpr StripLook kColumnLook{SchemeColour::ButtonBack,         SchemeColour::ButtonText,
+                                SchemeColour::ButtonTextRollover, SchemeColour::ButtonTextSelected,
+                                SchemeColour::ButtonTextDisabled, vyr::SchemeFont::Channel,
+                                vyr::SchemeImages::ChanBar,       std::nullopt,
+                                std::nullopt};
+constexpr StripLook kFolderLook{SchemeColour::FoldersBack,         SchemeColour::FoldersText,
+                                SchemeColour::FoldersTextRollover, SchemeColour::FoldersTextSelected,
+                                SchemeColour::FoldersTextDisabled, vyr::SchemeFont::Folder,
+                                vyr::SchemeImages::FolderBar,      vyr::SchemeImages::FolderBarDisabled,
+                                vyr::SchemeImages::FolderBarRollover};
+constexpr StripLook kPageLook{SchemeColour::SitesBack,         SchemeColour::SitesText,
+                              SchemeColour::SitesTextRollover, SchemeColour::SitesTextSelected,
+                              SchemeColour::SitesTextDisabled, vyr::SchemeFont::Sites,
+                              vyr::SchemeImages::FolderBar,    vyr::SchemeImages::FolderBarDisabled,
+                              vyr::SchemeImages::FolderBarRollover};
+
+void StyleStrip(CButtonStrip& strip, const CSchemeArt& art, const StripLook& look) {
+  strip.SetColours({art.Colour(look.back), art.Colour(look.text), art.Colour(look.rollover),
+                    art.Colour(look.selected), art.Colour(look.disabled)});
+  wxFont rolloverFont = art.Font(look.font);
   if (art.Look().underlineRollover) rolloverFont.SetUnderlined(true);
-  strip.SetFonts(art.Font(font), rolloverFont);
-  strip.SetImages({art.Images(images), nullptr, nullptr});
-  strip.SetBackgroundColour(art.Colour(back));
+  strip.SetFonts(art.Font(look.font), rolloverFont);
+  auto optional = [&art](std::optional<vyr::SchemeImages> which) {
+    return which ? art.Images(*which) : nullptr;
+  };
+  strip.SetImages({art.Images(look.images), optional(look.disabledImages), optional(look.rolloverImages)});
+  strip.SetBackgroundColour(art.Colour(look.back));
+}
+
+std::string CssColour(const wxColour& colour) {
+  return std::string(colour.GetAsString(wxC2S_HTML_SYNTAX).utf8_str());
+}
+
+// The info box's pages that come with the program (the start page, the
+// rotating pages, "newmail.htm") draw with these properties, so that the box
+// takes the colours of the bar around it in every scheme. Other pages keep
+// their own look: the sheet only names colours.
+std::string InfoBoxStyleSheet(const CSchemeArt& art) {
+  return ":root{--vyrelle-box-back:" + CssColour(art.Colour(SchemeColour::ButtonBack)) +
+         ";--vyrelle-box-text:" + CssColour(art.Colour(SchemeColour::ButtonText)) +
+         ";--vyrelle-box-accent:" + CssColour(art.Colour(SchemeColour::ButtonTextRollover)) + "}";
 }
 
 }  // namespace
@@ -181,9 +223,7 @@ CButtonStrip* CChannelBarWnd::CreateFolderStrip(wxWindow* parent) {
   if (folderStrip_) return folderStrip_;
   folderStrip_ = new CButtonStrip(parent, wxID_ANY, vyr::ButtonStripModel::Orientation::Horizontal);
   folderStrip_->SetOnCommand([this](int command, int) { ChooseFolderEntry(command); });
-  StyleStrip(*folderStrip_, *art_, SchemeColour::FoldersBack, SchemeColour::FoldersText,
-             SchemeColour::FoldersTextRollover, SchemeColour::FoldersTextSelected, SchemeColour::FoldersTextDisabled,
-             vyr::SchemeFont::Folder, vyr::SchemeImages::FolderBar);
+  StyleStrip(*folderStrip_, *art_, kFolderLook);
   UpdateStrips();
   return folderStrip_;
 }
@@ -192,9 +232,7 @@ CButtonStrip* CChannelBarWnd::CreatePageStrip(wxWindow* parent) {
   if (pageStrip_) return pageStrip_;
   pageStrip_ = new CButtonStrip(parent, wxID_ANY, vyr::ButtonStripModel::Orientation::Horizontal);
   pageStrip_->SetOnCommand([this](int command, int) { ChoosePage(command); });
-  StyleStrip(*pageStrip_, *art_, SchemeColour::SitesBack, SchemeColour::SitesText,
-             SchemeColour::SitesTextRollover, SchemeColour::SitesTextSelected, SchemeColour::SitesTextDisabled,
-             vyr::SchemeFont::Sites, vyr::SchemeImages::FolderBar);
+  StyleStrip(*pageStrip_, *art_, kPageLook);
   UpdateStrips();
   return pageStrip_;
 }
@@ -203,21 +241,16 @@ void CChannelBarWnd::ApplyArt(std::shared_ptr<const CSchemeArt> art) {
   if (!art) return;
   art_ = std::move(art);
   SetBackgroundColour(art_->Colour(SchemeColour::ButtonBack));
-  StyleStrip(*column_, *art_, SchemeColour::ButtonBack, SchemeColour::ButtonText, SchemeColour::ButtonTextRollover,
-             SchemeColour::ButtonTextSelected, SchemeColour::ButtonTextDisabled, vyr::SchemeFont::Channel,
-             vyr::SchemeImages::ChanBar);
+  StyleStrip(*column_, *art_, kColumnLook);
   if (folderStrip_) {
-    StyleStrip(*folderStrip_, *art_, SchemeColour::FoldersBack, SchemeColour::FoldersText,
-               SchemeColour::FoldersTextRollover, SchemeColour::FoldersTextSelected,
-               SchemeColour::FoldersTextDisabled, vyr::SchemeFont::Folder, vyr::SchemeImages::FolderBar);
+    StyleStrip(*folderStrip_, *art_, kFolderLook);
     folderStrip_->Refresh();
   }
   if (pageStrip_) {
-    StyleStrip(*pageStrip_, *art_, SchemeColour::SitesBack, SchemeColour::SitesText,
-               SchemeColour::SitesTextRollover, SchemeColour::SitesTextSelected, SchemeColour::SitesTextDisabled,
-               vyr::SchemeFont::Sites, vyr::SchemeImages::FolderBar);
+    StyleStrip(*pageStrip_, *art_, kPageLook);
     pageStrip_->Refresh();
   }
+  view_->SetUserStyleSheet(InfoBoxStyleSheet(*art_));
   column_->Refresh();
   wxPanel::Refresh();
 }
