@@ -804,7 +804,7 @@ int CVyr20Dlg::ChannelListTest(int variant) {
       suppressNavigation_ = false;
     }
     bar_->Column()->Select(chosen);
-    bar_->Update();
+    bar_->Column()->Update();
     if (folderStrip_) folderStrip_->Update();
     if (pageStrip_) pageStrip_->Update();
   }
