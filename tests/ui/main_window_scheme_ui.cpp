@@ -33,6 +33,7 @@
 #include "schemes/windows/scheme_import.h"
 #include "tools/zip_builder.h"
 #include "ui/windows/button_strip.h"
+#include "ui/windows/skinned_menu_bar.h"
 #include "ui_test_support.h"
 
 // Last: the X headers' macros would spoil the names above.
@@ -242,6 +243,35 @@ class SchemeWindowApp : public wxApp {
     return problems;
   }
 
+  // "" when the window's caption shows the left end of the scheme's
+  // captionbar.bmp (cell 0, 48 x 24) wherever that cell draws, and the menu
+  // bar the scheme's MenuBack right of its seven titles; else what differs.
+  std::string FramePictures(const std::string& scheme, const Rgb& menuBack) {
+    Snap();
+    const wxImage caption = ShippedPicture(scheme, "captionbar.bmp");
+    if (!caption.IsOk() || caption.GetHeight() != 24) return "no captionbar.bmp";
+    const wxPoint origin = main_->ClientToScreen(wxPoint(0, 0));
+    int drawn = 0, wrong = 0;
+    for (int y = 0; y < 24; ++y)
+      for (int x = 0; x < 48; ++x) {
+        const Rgb want = vyr::test::Rgb(caption, {x, y});
+        if (want == "255,0,255") continue;
+        ++drawn;
+        if (vyr::test::Rgb(shot_, origin + wxPoint(x, y)) != want) ++wrong;
+      }
+    std::string problems;
+    if (drawn < 500 || wrong > 0)
+      problems += " " + std::to_string(wrong) + " of " + std::to_string(drawn) + " caption pixels differ";
+    CSkinnedMenuBar* bar = main_->SkinnedMenuBar();
+    if (!bar) return problems + " no menu bar";
+    const std::vector<wxString> titles = bar->Titles();
+    const std::vector<wxString> want = {"File", "Edit", "View", "Go", "Favorites", "Tools", "Help"};
+    if (titles != want) problems += " menu titles differ";
+    const Rgb ground = At(bar, {bar->GetClientSize().x - 5, bar->GetClientSize().y / 2});
+    if (ground != menuBack) problems += " menu bar ground " + ground + " (want " + menuBack + ")";
+    return problems;
+  }
+
   // The info box's ground, inside its page's margin.
   Rgb InfoBoxGround() const { return At(main_->ChannelBar()->InfoBoxView(), {4, 4}); }
   bool InfoBoxShown() const {
@@ -313,6 +343,8 @@ class SchemeWindowApp : public wxApp {
              });
       Expect("the folder strip shows folderbar_rollover.bmp under the pointer, folderbar.bmp away from it", startPage,
              [this] { return FolderRollover(); });
+      Expect("the caption and the menu bar are drawn from the default scheme", startPage,
+             [this] { return FramePictures("default", "250,250,251"); });
       // The look-and-feel dialog's confirm step, then what its caller does.
       vyr::LookChoice choice;
       choice.scheme = "Midnight";
@@ -329,6 +361,8 @@ class SchemeWindowApp : public wxApp {
                if (InfoBoxGround() != "35,40,56") problems += " info box ground " + InfoBoxGround();
                return problems;
              });
+      Expect("after the switch the caption and the menu bar are Midnight's", startPage,
+             [this] { return FramePictures("Midnight", "38,43,59"); });
     } else if (mode_ == "import") {
       Expect("a package to open is imported and applied while the start page shows",
              [&] { return StartPageShown() && userdir() == "Ocean"; },

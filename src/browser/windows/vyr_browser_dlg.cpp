@@ -126,6 +126,7 @@ CVyrBrowserDlg::~CVyrBrowserDlg() {
 
 void CVyrBrowserDlg::ApplyArt() {
   art_ = CSchemeArt::Current();
+  ApplySkinArt(art_);
   const CSchemeArt& art = *art_;
   using vyr::SchemeColour;
   CButtonStrip::Colours colours{art.Colour(SchemeColour::ToolBarBack), art.Colour(SchemeColour::ToolBarText),

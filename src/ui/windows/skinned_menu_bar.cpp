@@ -1,7 +1,5 @@
 #include "ui/windows/skinned_menu_bar.h"
 
-#include <gtk/gtk.h>
-
 #include <wx/dcbuffer.h>
 #include <wx/menu.h>
 
@@ -34,6 +32,14 @@ CSkinnedMenuBar::CSkinnedMenuBar(wxWindow* parent, const CSchemeArt& art, Skinne
       text_(art.Colour(vyr::SchemeColour::MenuText)),
       font_(art.Font(vyr::SchemeFont::Toolbar)) {
   SetName("Menu bar");
+  DrawnPartsSource source;
+  source.parts = [this] { return AccessibleParts(); };
+  source.press = [this](int index) { OpenMenu(index); };
+  source.focus = [this](int index) {
+    FocusBar();
+    Highlight(index);
+  };
+  accessible_ = std::make_unique<CDrawnAccessible>(this, std::move(source), DrawnWindowRole::MenuBar, "Menu bar");
   SetBackgroundStyle(wxBG_STYLE_PAINT);
   SetFont(font_);
   Bind(wxEVT_PAINT, &CSkinnedMenuBar::OnPaint, this);
@@ -54,13 +60,23 @@ CSkinnedMenuBar::CSkinnedMenuBar(wxWindow* parent, const CSchemeArt& art, Skinne
   SetInitialSize(DoGetBestSize());
 }
 
+void CSkinnedMenuBar::SetArt(const CSchemeArt& art) {
+  back_ = art.Colour(vyr::SchemeColour::MenuBack);
+  text_ = art.Colour(vyr::SchemeColour::MenuText);
+  font_ = art.Font(vyr::SchemeFont::Toolbar);
+  SetFont(font_);
+  places_.clear();
+  SetInitialSize(DoGetBestSize());
+  Refresh(false);
+}
+
 void CSkinnedMenuBar::Rebuild() {
   titles_.clear();
   if (builder_) {
     for (const SkinnedMenu& m : builder_()) titles_.push_back(m.title);
   }
   places_.clear();
-  UpdateAccessibleNames();
+  accessible_->Update();
   Refresh(false);
 }
 
@@ -148,6 +164,7 @@ void CSkinnedMenuBar::OnPaint(wxPaintEvent&) {
   // A thin line under the bar, darker than its background.
   dc.SetPen(wxPen(back_.ChangeLightness(75)));
   dc.DrawLine(0, size.y - 1, size.x, size.y - 1);
+  accessible_->Update();
 }
 
 void CSkinnedMenuBar::OnMouse(wxMouseEvent& event) {
@@ -202,13 +219,8 @@ void CSkinnedMenuBar::Highlight(int index) {
   if (index == highlighted_) return;
   highlighted_ = index;
   Refresh(false);
-  if (index >= 0 && index < static_cast<int>(titles_.size())) {
-    // Screen readers follow the highlighted title.
-    if (AtkObject* accessible = gtk_widget_get_accessible(static_cast<GtkWidget*>(GetHandle()))) {
-      const wxString shown = Titles()[index];
-      atk_object_set_description(accessible, shown.utf8_str());
-    }
-  }
+  // Screen readers follow the highlighted title.
+  accessible_->Update();
 }
 
 void CSkinnedMenuBar::OpenMenu(int index) {
@@ -226,11 +238,20 @@ void CSkinnedMenuBar::OpenMenu(int index) {
   Refresh(false);
 }
 
-void CSkinnedMenuBar::UpdateAccessibleNames() {
-  auto* widget = static_cast<GtkWidget*>(GetHandle());
-  if (!widget) return;
-  if (AtkObject* accessible = gtk_widget_get_accessible(widget)) {
-    atk_object_set_name(accessible, "Menu bar");
-    atk_object_set_role(accessible, ATK_ROLE_MENU_BAR);
+std::vector<DrawnPart> CSkinnedMenuBar::AccessibleParts() const {
+  const bool focused = HasFocus();
+  const wxRect client(GetClientSize());
+  const std::vector<wxString> shown = Titles();
+  std::vector<DrawnPart> parts;
+  for (size_t i = 0; i < shown.size(); ++i) {
+    DrawnPart part;
+    part.name = std::string(shown[i].utf8_str());
+    part.role = DrawnRole::Menu;
+    // The places are laid out once the bar is on the screen.
+    if (IsShownOnScreen()) part.rect = TitleRect(static_cast<int>(i));
+    part.shown = client.Intersects(part.rect);
+    part.focused = focused && static_cast<int>(i) == highlighted_;
+    parts.push_back(part);
   }
+  return parts;
 }

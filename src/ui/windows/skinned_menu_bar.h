@@ -5,11 +5,15 @@
 // F10 gives the bar the keyboard focus, where Left and Right move between the
 // titles, Enter, Space or Down open one and Escape gives the focus back. The
 // commands of the items go to the window as wxEVT_MENU. Screen readers see it
-// as a menu bar named "Menu bar" and each title as a menu.
+// as a menu bar named "Menu bar" and each title as a menu whose "click"
+// opens it; the highlighted title has their focus while the bar has the
+// keyboard's.
+#include <memory>
 #include <vector>
 
 #include <wx/control.h>
 
+#include "ui/windows/drawn_accessible.h"
 #include "ui/windows/skinned_window.h"
 
 class CSchemeArt;
@@ -32,6 +36,8 @@ class CSkinnedMenuBar : public wxControl {
   void FocusBar();
   // Asks the builder again (a title changed).
   void Rebuild();
+  // Draws with another scheme's colours and font.
+  void SetArt(const CSchemeArt& art);
 
   wxSize DoGetBestSize() const override;
   bool AcceptsFocus() const override { return true; }
@@ -41,7 +47,7 @@ class CSkinnedMenuBar : public wxControl {
   void OnMouse(wxMouseEvent& event);
   void OnKey(wxKeyEvent& event);
   void Highlight(int index);
-  void UpdateAccessibleNames();
+  std::vector<DrawnPart> AccessibleParts() const;
   void Layout(wxDC& dc);
 
   SkinnedMenuBuilder builder_;
@@ -52,4 +58,5 @@ class CSkinnedMenuBar : public wxControl {
   int highlighted_ = -1;
   int open_ = -1;
   wxWindow* focusBefore_ = nullptr;
+  std::unique_ptr<CDrawnAccessible> accessible_;  // last: goes first, while the titles are there
 };

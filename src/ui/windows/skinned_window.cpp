@@ -15,6 +15,7 @@
 
 #include "schemes/skinned_frame.h"
 #include "ui/windows/built_in_pictures.h"
+#include "ui/windows/drawn_accessible.h"
 #include "ui/windows/image_list.h"
 #include "ui/windows/scheme_art.h"
 #include "ui/windows/skinned_menu_bar.h"
@@ -139,32 +140,81 @@ struct SkinnedChrome {
   wxRect dragRect;
   bool zoomed = false;
   wxRect restoreRect;
+  std::unique_ptr<CDrawnAccessible> captionButtons;  // what screen readers see of them
 };
+
+namespace {
+
+// Takes the caption and border pictures of the art (the compiled-in ones
+// for an unusable picture); whether a drawn frame is possible and wanted.
+bool LoadSkin(SkinnedChrome& c, std::shared_ptr<const CSchemeArt> art, bool drawn) {
+  c.art = std::move(art);
+  if (!drawn) return false;
+  c.caption = c.art->Images(SchemeImages::CaptionBar);
+  if (!CaptionListUsable(*c.caption)) c.caption = BuiltInList("captionbar", 48);
+  c.borders = c.art->Images(SchemeImages::Borders);
+  if (!BorderListUsable(*c.borders)) c.borders = BuiltInList("borders", 10);
+  if (!BorderListUsable(*c.borders)) c.borders.reset();
+  if (!CaptionListUsable(*c.caption)) return false;
+  c.captionHeight = vyr::UsableCaptionHeight(c.caption->CellSize().GetHeight(), kBuiltInCaptionHeight);
+  c.dimmed = DimmedCells(*c.caption);
+  return true;
+}
+
+}  // namespace
+
+// The caption buttons as push buttons for screen readers, named as the
+// window menu names them; their "click" sends the window menu's command.
+template <class TopLevel>
+std::unique_ptr<CDrawnAccessible> CaptionButtonsAccessible(CSkinnedWindow<TopLevel>& window) {
+  using Part = typename CSkinnedWindow<TopLevel>::CaptionPart;
+  struct Button { Part part; int command; };
+  auto shown = [&window] {
+    std::vector<Button> buttons;
+    for (const Button& b : {Button{Part::Close, kWindowClose}, Button{Part::Restore, kWindowZoom},
+                            Button{Part::Minimize, kWindowMinimize}}) {
+      if (!window.CaptionButtonRect(b.part).IsEmpty()) buttons.push_back(b);
+    }
+    return buttons;
+  };
+  DrawnPartsSource source;
+  source.parts = [&window, shown] {
+    std::vector<DrawnPart> parts;
+    for (const Button& b : shown()) {
+      DrawnPart part;
+      part.name = b.part == Part::Close     ? "Close"
+                  : b.part == Part::Minimize ? "Minimize"
+                  : window.IsZoomed()        ? "Restore"
+                                             : "Maximize";
+      part.rect = window.CaptionButtonRect(b.part);
+      parts.push_back(part);
+    }
+    return parts;
+  };
+  source.press = [&window, shown](int index) {
+    const std::vector<Button> buttons = shown();
+    if (index < 0 || index >= static_cast<int>(buttons.size())) return;
+    wxCommandEvent command(wxEVT_MENU, buttons[index].command);
+    command.SetEventObject(&window);
+    window.GetEventHandler()->ProcessEvent(command);
+  };
+  return std::make_unique<CDrawnAccessible>(&window, std::move(source), DrawnWindowRole::AsIs, "");
+}
 
 template <class TopLevel>
 CSkinnedWindow<TopLevel>::CSkinnedWindow(wxWindow* parent, const wxString& title,
                                          const SkinnedWindowOptions& options)
     : chrome_(std::make_unique<SkinnedChrome>()) {
   SkinnedChrome& c = *chrome_;
-  c.art = CSchemeArt::Current();
   c.resizable = options.resizable;
-  if (options.alwaysDrawn || c.art->Look().fancyWindows) {
-    c.caption = c.art->Images(SchemeImages::CaptionBar);
-    if (!CaptionListUsable(*c.caption)) c.caption = BuiltInList("captionbar", 48);
-    c.borders = c.art->Images(SchemeImages::Borders);
-    if (!BorderListUsable(*c.borders)) c.borders = BuiltInList("borders", 10);
-    if (!BorderListUsable(*c.borders)) c.borders.reset();
-    // Without a usable caption picture the window keeps the system's frame.
-    c.fancy = CaptionListUsable(*c.caption);
-  }
+  // Without a usable caption picture the window keeps the system's frame.
+  c.fancy = LoadSkin(c, CSchemeArt::Current(), options.alwaysDrawn || CSchemeArt::Current()->Look().fancyWindows);
   long style = options.extraStyle;
   if (c.fancy) {
     style |= wxBORDER_NONE;
     // Resizable for the window manager too, which otherwise refuses to
     // resize it; the window still has no frame of the system's.
     if (options.resizable) style |= wxRESIZE_BORDER | wxMINIMIZE_BOX | wxMAXIMIZE_BOX;
-    c.captionHeight = vyr::UsableCaptionHeight(c.caption->CellSize().GetHeight(), kBuiltInCaptionHeight);
-    c.dimmed = DimmedCells(*c.caption);
   } else if constexpr (std::is_same_v<TopLevel, wxDialog>) {
     style |= wxDEFAULT_DIALOG_STYLE | (options.resizable ? wxRESIZE_BORDER : 0);
   } else {
@@ -212,6 +262,7 @@ CSkinnedWindow<TopLevel>::CSkinnedWindow(wxWindow* parent, const wxString& title
         default: event.Skip(); break;
       }
     });
+    c.captionButtons = CaptionButtonsAccessible(*this);
   }
   this->Bind(wxEVT_CHAR_HOOK, &CSkinnedWindow::OnCharHook, this);
 }
@@ -287,6 +338,25 @@ void CSkinnedWindow<TopLevel>::SetSkinnedMenu(SkinnedMenuBuilder builder) {
   if (c.menuBar) c.menuBar->Destroy();
   c.menuBar = new CSkinnedMenuBar(this, *c.art, std::move(builder));
   PlaceChildren();
+}
+
+template <class TopLevel>
+void CSkinnedWindow<TopLevel>::ApplySkinArt(std::shared_ptr<const CSchemeArt> art) {
+  SkinnedChrome& c = *chrome_;
+  if (!art || art == c.art) return;
+  // A window keeps its kind of frame: only a drawn one takes new pictures.
+  if (c.fancy) {
+    LoadSkin(c, art, true);
+  } else {
+    c.art = art;
+  }
+  const wxColour back = c.art->Colour(SchemeColour::ToolBarBack);
+  this->SetBackgroundColour(back);
+  c.content->SetBackgroundColour(back);
+  c.content->SetForegroundColour(c.art->Colour(SchemeColour::ToolBarText));
+  if (c.menuBar) c.menuBar->SetArt(*c.art);
+  PlaceChildren();
+  this->Refresh(false);
 }
 
 template <class TopLevel>
@@ -400,6 +470,7 @@ void CSkinnedWindow<TopLevel>::OnPaint(wxPaintEvent&) {
       dc.DrawRectangle(r);
     }
   }
+  if (c.captionButtons) c.captionButtons->Update();
 }
 
 template <class TopLevel>

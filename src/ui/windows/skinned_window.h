@@ -55,8 +55,13 @@ class CSkinnedWindow : public TopLevel {
   wxPanel* ContentPanel() const;
   // Whether the frame is drawn by the program (false: the system's frame).
   bool IsFancy() const;
-  // The scheme art the window was made with (read once, at construction).
+  // The scheme art the window draws with: read at construction, replaced by
+  // ApplySkinArt (dialogs keep theirs; a scheme switch reaches the ones
+  // opened afterwards).
   const std::shared_ptr<const CSchemeArt>& Art() const;
+  // Draws the frame and the menu bar with another scheme's art from now on
+  // (the browser windows, at a scheme switch).
+  void ApplySkinArt(std::shared_ptr<const CSchemeArt> art);
 
   // The caption bar's height (the caption picture's cell height, or the
   // compiled-in height when the scheme's picture is unusable); 0 with the
