@@ -45,13 +45,22 @@ ProgramCommandLine ParseProgramCommandLine(const std::vector<std::string>& words
   } else if (first == "--version") {
     line.mode = ProgramCommandLine::Mode::Version;
   } else if (first == "--screenshot") {
-    if (words.size() < 2 || words.size() > 3 || words[1].empty()) {
+    // --screenshot FILE [--show NAME] [ADDRESS]
+    std::vector<std::string> rest(words.begin() + 1, words.end());
+    std::string show;
+    if (rest.size() >= 3 && rest[1] == "--show") {
+      show = rest[2];
+      rest.erase(rest.begin() + 1, rest.begin() + 3);
+    }
+    const bool showWithoutName = words.size() >= 3 && words[2] == "--show" && show.empty();
+    if (rest.empty() || rest.size() > 2 || rest[0].empty() || showWithoutName) {
       line.mode = ProgramCommandLine::Mode::Wrong;
-      line.problem = "--screenshot needs the picture's file and at most one address";
+      line.problem = "--screenshot needs the picture's file, at most one window to show and at most one address";
     } else {
       line.mode = ProgramCommandLine::Mode::Screenshot;
-      line.screenshotFile = words[1];
-      if (words.size() == 3) line.argument = words[2];
+      line.screenshotFile = rest[0];
+      line.showWindow = show;
+      if (rest.size() == 2) line.argument = rest[1];
     }
   } else if (first == "--") {
     if (words.size() > 1) line.argument = words[1];
@@ -66,7 +75,7 @@ ProgramCommandLine ParseProgramCommandLine(const std::vector<std::string>& words
 
 std::string ProgramUsageText() {
   return "Usage: vyrelle [ADDRESS | FILE | WORDS]\n"
-         "       vyrelle --screenshot PICTURE.png [ADDRESS]\n"
+         "       vyrelle --screenshot PICTURE.png [--show WINDOW] [ADDRESS]\n"
          "       vyrelle --help | --version\n"
          "\n"
          "Opens a web address, a local file or words to look up, in the running Vyrelle\n"
@@ -74,6 +83,9 @@ std::string ProgramUsageText() {
          "\n"
          "  --screenshot PICTURE.png [ADDRESS]  open the address (or the start page) in a\n"
          "                                      window of its own, save a picture of it, end\n"
+         "  --show WINDOW                       (after --screenshot PICTURE.png) the picture\n"
+         "                                      of that window instead: main, lookandfeel,\n"
+         "                                      startupoptions, enhancedbrowsing\n"
          "  --help                              show this text and end\n"
          "  --version                           show the versions of Vyrelle and its engine\n"
          "  --                                  the next word is what to open, even when it\n"

@@ -36,10 +36,11 @@ struct ProgramCommandLine {
   Mode mode = Mode::Open;
   std::string argument;        // what to open: an address, a file or words ("" for the start page)
   std::string screenshotFile;  // Screenshot: the picture to write
+  std::string showWindow;      // Screenshot: the window to take instead of the main window ("": main)
   std::string problem;         // Wrong: what is wrong with the words
 };
 // "--help" (or "-h") and "--version" as the first word; "--screenshot FILE
-// [ADDRESS]". "--" makes the next word the one to open even when it begins
+// [--show NAME] [ADDRESS]". "--" makes the next word the one to open even when it begins
 // with "-"; any other first word beginning with "-" is an unknown option.
 // Words after the one to open are not used.
 ProgramCommandLine ParseProgramCommandLine(const std::vector<std::string>& words);

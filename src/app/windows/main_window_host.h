@@ -37,6 +37,10 @@ class MainWindowHost {
   // no tray, no question; the event loop then ends. A window with a tray
   // icon or its own ending steps overrides this.
   virtual void EndForGood();
+  // Opens the window of that name over the main window (the screenshot
+  // mode's --show: "lookandfeel", "startupoptions", ...); false for a name
+  // the program has no window for.
+  virtual bool OpenNamedWindow(const std::string& name) { return name == "main"; }
   // True when the window runs InitUserData itself while it initialises.
   virtual bool InitialisesUserData() const = 0;
 };

@@ -8,6 +8,7 @@
 
 #include <wx/dcmemory.h>
 #include <wx/dcscreen.h>
+#include <wx/dialog.h>
 #include <wx/display.h>
 #include <wx/filename.h>
 #include <wx/image.h>
@@ -103,6 +104,7 @@ void CVyrApp::ReadCommandLine() {
     wxFileName file(wxString::FromUTF8(commandLine.screenshotFile.c_str()));
     file.MakeAbsolute();
     screenshotFile_ = ToUtf8(file.GetFullPath());
+    showWindow_ = commandLine.showWindow == "main" ? "" : commandLine.showWindow;
   }
   // The ".url" rule first (on the file's own name), then a local file
   // becomes a file address.
@@ -337,6 +339,7 @@ bool CVyrApp::PopupsLoading() const {
 void CVyrApp::TakeScreenshot() {
   wxWindow* window = mainWindow_ ? mainWindow_->Window() : nullptr;
   if (!window) return EndWithStatus(1);
+  if (!showWindow_.empty()) return TakeWindowScreenshot();
   // Popups the page opened: their pages load first (a popup that never
   // finishes is taken as it is), then they get the time to paint.
   if (!popupsSettled_) {
@@ -366,18 +369,66 @@ void CVyrApp::TakeScreenshot() {
     std::fprintf(stderr, "vyrelle: the window is off the screen\n");
     return EndWithStatus(1);
   }
+  EndWithStatus(SavePicture(rect) ? 0 : 1);
+}
+
+bool CVyrApp::SavePicture(const wxRect& rect) {
   wxBitmap picture(rect.width, rect.height, 24);
   {
     wxScreenDC screen;
     wxMemoryDC memory(picture);
     memory.Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y);
   }
-  wxImage::AddHandler(new wxPNGHandler);
+  if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
   if (!picture.ConvertToImage().SaveFile(wxString::FromUTF8(screenshotFile_.c_str()), wxBITMAP_TYPE_PNG)) {
     std::fprintf(stderr, "vyrelle: cannot write %s\n", screenshotFile_.c_str());
-    return EndWithStatus(1);
+    return false;
   }
-  EndWithStatus(0);
+  return true;
+}
+
+void CVyrApp::TakeWindowScreenshot() {
+  wxWindow* main = mainWindow_->Window();
+  if (!shownWindow_ && showWaits_ == 0) {
+    if (!mainWindow_->OpenNamedWindow(showWindow_)) {
+      std::fprintf(stderr, "vyrelle: there is no window named %s\n", showWindow_.c_str());
+      return EndWithStatus(2);
+    }
+  }
+  if (!shownWindow_) {
+    // The newest shown top-level window that is neither the main window
+    // nor one of its popups: the window the command opened (a modal one
+    // runs its own loop, in which this timer still fires).
+    for (wxWindow* window : wxTopLevelWindows) {
+      auto* top = dynamic_cast<wxTopLevelWindow*>(window);
+      if (!top || top == main || !top->IsShownOnScreen() || dynamic_cast<CPopupWebDlg*>(top)) continue;
+      shownWindow_ = top;
+    }
+    if (!shownWindow_) {
+      if (++showWaits_ > kPopupPolls) {
+        std::fprintf(stderr, "vyrelle: the window %s did not open\n", showWindow_.c_str());
+        return EndWithStatus(1);
+      }
+      screenshotWait_.StartOnce(kPopupPollMs);
+      return;
+    }
+    // Its first paint.
+    screenshotWait_.StartOnce(kPaintSettleMs);
+    return;
+  }
+  wxTopLevelWindow* shown = shownWindow_;
+  shown->Raise();
+  shown->Update();
+  wxRect rect = shown->GetScreenRect();
+  rect.Intersect(wxDisplay(0u).GetGeometry());
+  const bool saved = !rect.IsEmpty() && SavePicture(rect);
+  // A modal window ends its loop first; the program then ends.
+  if (auto* dialog = wxDynamicCast(shown, wxDialog); dialog && dialog->IsModal()) {
+    dialog->EndModal(wxID_CANCEL);
+  } else {
+    shown->Close(true);
+  }
+  CallAfter([this, saved] { EndWithStatus(saved ? 0 : 1); });
 }
 
 void CVyrApp::EndWithStatus(int status) {

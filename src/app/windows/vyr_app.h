@@ -25,6 +25,7 @@
 
 #include <wx/app.h>
 #include <wx/timer.h>
+#include <wx/toplevel.h>
 #include <wx/weakref.h>
 
 #include "app/app_lifecycle.h"
@@ -63,6 +64,10 @@ class CVyrApp : public wxApp, public vyr::net::WindowTimers {
   void ListenForLaterStarts();
   void OnDocumentComplete(const std::string& url);
   void TakeScreenshot();
+  // --show: opens the named window, waits for it to be up and painted, takes
+  // its picture and closes it.
+  void TakeWindowScreenshot();
+  bool SavePicture(const wxRect& rect);
   // Whether a shown popup window's page is still loading.
   bool PopupsLoading() const;
   void EndWithStatus(int status);
@@ -90,6 +95,9 @@ class CVyrApp : public wxApp, public vyr::net::WindowTimers {
   wxTimer screenshotWait_;   // polls popups still loading
   int popupWaits_ = 0;       // polls so far
   bool popupsSettled_ = false;  // popups were waited for and had time to paint
+  std::string showWindow_;      // --show: the window to take ("" the main window)
+  wxWeakRef<wxTopLevelWindow> shownWindow_;  // ... once it is open
+  int showWaits_ = 0;           // polls for it so far
   int exitStatus_ = 0;
 };
 

@@ -1,8 +1,9 @@
 #include "browser/windows/vyr20_dlg.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cctype>
+#include <iterator>
+#include <map>
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
@@ -873,6 +874,17 @@ class CVyr20Host : public MainWindowHost {
     if (window_) window_->EndForGood();
   }
   bool InitialisesUserData() const override { return true; }
+  bool OpenNamedWindow(const std::string& name) override {
+    // Each window by the command that opens it from the menu.
+    static const std::map<std::string, int> kWindows = {
+        {"lookandfeel", vyr::kLookAndFeelCommand}, {"startupoptions", kCmdStartupOptions},
+        {"enhancedbrowsing", kCmdEnhancedBrowsing}};
+    if (name == "main") return true;
+    const auto window = kWindows.find(name);
+    if (window == kWindows.end() || !window_) return false;
+    window_->PostMenuCommand(window->second);
+    return true;
+  }
 
  private:
   wxWeakRef<CVyr20Dlg> window_;
