@@ -17,27 +17,34 @@ constexpr vyr::platform::TextId kAlwaysCheck{40142};
 wxString Text(vyr::platform::TextId id) { return wxString::FromUTF8(id.Text().c_str()); }
 }  // namespace
 
-CDefaultBrowserDlg::CDefaultBrowserDlg(wxWindow* parent)
-    : wxDialog(parent, wxID_ANY, Text(kCaption), wxDefaultPosition, wxDefaultSize,
-               wxDEFAULT_DIALOG_STYLE | wxSTAY_ON_TOP) {
+CDefaultBrowserDlg::CDefaultBrowserDlg(wxWindow* parent) : CColoredDlg(parent, Text(kCaption), false, wxSTAY_ON_TOP) {
+  wxPanel* panel = ContentPanel();
   auto* top = new wxBoxSizer(wxHORIZONTAL);
-  top->Add(new wxStaticBitmap(this, wxID_ANY, wxArtProvider::GetBitmap(wxART_QUESTION, wxART_MESSAGE_BOX)),
+  top->Add(new wxStaticBitmap(panel, wxID_ANY, wxArtProvider::GetBitmap(wxART_QUESTION, wxART_MESSAGE_BOX)),
            0, wxALL, 12);
-  auto* text = new wxStaticText(this, wxID_ANY, Text(kQuestion));
+  auto* text = new wxStaticText(panel, wxID_ANY, Text(kQuestion));
   text->Wrap(FromDIP(380));
   top->Add(text, 1, wxTOP | wxRIGHT | wxBOTTOM | wxALIGN_CENTER_VERTICAL, 12);
 
-  alwaysCheck_ = new wxCheckBox(this, wxID_ANY, Text(kAlwaysCheck));
+  alwaysCheck_ = new wxCheckBox(panel, wxID_ANY, Text(kAlwaysCheck));
   alwaysCheck_->SetValue(true);
+
+  auto* buttons = new wxBoxSizer(wxHORIZONTAL);
+  auto* yes = new wxButton(panel, wxID_YES);
+  buttons->Add(yes, 0, wxRIGHT, 6);
+  buttons->Add(new wxButton(panel, wxID_NO));
+  yes->SetDefault();
 
   auto* all = new wxBoxSizer(wxVERTICAL);
   all->Add(top, 1, wxEXPAND);
   all->Add(alwaysCheck_, 0, wxLEFT | wxRIGHT | wxBOTTOM, 12);
-  all->Add(CreateStdDialogButtonSizer(wxYES | wxNO), 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 12);
-  SetSizerAndFit(all);
+  all->Add(buttons, 0, wxALIGN_RIGHT | wxLEFT | wxRIGHT | wxBOTTOM, 12);
+  panel->SetSizer(all);
   SetEscapeId(wxID_NO);
   SetAffirmativeId(wxID_YES);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { EndModal(wxID_YES); }, wxID_YES);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { EndModal(wxID_NO); }, wxID_NO);
+  FinishLayout();
   Centre(wxBOTH);
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 // CDefaultBrowserDlg: the start-up offer to become the default browser, with
 // Yes and No and the check box that keeps the offer coming at later starts.
-#include <wx/dialog.h>
+#include "ui/windows/colored_dlg.h"
 
 class wxCheckBox;
 
-class CDefaultBrowserDlg : public wxDialog {
+class CDefaultBrowserDlg : public CColoredDlg {
  public:
   explicit CDefaultBrowserDlg(wxWindow* parent);
 

@@ -434,6 +434,9 @@ void CVyr20Dlg::DocumentComplete(const std::string& url, bool topLevel) {
 void CVyr20Dlg::NavigateComplete(const std::string& url, bool topLevel) {
   CVyrBrowserDlg::NavigateComplete(url, topLevel);
   if (!topLevel) return;
+  // The shipped start page leaves the address bar empty for the user's
+  // typing, as a new page does; its file address says nothing to the user.
+  if (pageUrl_ == ShippedStartPage()) addressBox_->ChangeValue(wxEmptyString);
   // The first completed navigation of the run decides, once, whether the
   // start-up mail check runs.
   const bool wanted = vyr::StartupMailCheckWanted(app_, startupMailChecked_,
