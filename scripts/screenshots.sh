@@ -16,12 +16,13 @@ SERVER=$!
 trap 'kill $SERVER 2>/dev/null; rm -rf "$WORK"' EXIT
 for _ in $(seq 50); do curl -s "$BASE/article.html" >/dev/null && break; sleep 0.1; done
 
-shot() {  # shot NAME SCHEME [ADDRESS [MISC_SETTINGS]]
+shot() {  # shot NAME SCHEME [ADDRESS [MISC_SETTINGS]]; SHOW=WINDOW takes that window
   export VYRELLE_HOME="$WORK/home-$1" XDG_RUNTIME_DIR="$WORK/rt-$1"
   mkdir -p "$VYRELLE_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
   printf '[misc]\nHomeServer=%s\nuserdir=%s\n%b[Startup]\nShowSplash=0\nCheckDefaultBrowser=0\n' \
     "$BASE" "$2" "${4:-}" > "$VYRELLE_HOME/vyr20.ini"
-  xvfb-run -a -s "-screen 0 1280x860x24" "$BUILD/vyrelle" --screenshot "$OUT/$1.png" ${3:-}
+  xvfb-run -a -s "-screen 0 1280x860x24" "$BUILD/vyrelle" --screenshot "$OUT/$1.png" \
+    ${SHOW:+--show "$SHOW"} ${3:-}
   echo "$OUT/$1.png"
 }
 shot screenshot default
@@ -31,3 +32,7 @@ shot screenshot-midnight Midnight "$BASE/article.html"
 # screen so that it shows around the popup.
 shot screenshot-popup default "$BASE/weather.html" \
   'wnd_maximize=0\nwnd_left=0\nwnd_top=0\nwnd_right=1280\nwnd_bottom=860\n'
+# Each window of its own, over the main window (--show).
+SHOW=lookandfeel shot window-lookandfeel default
+SHOW=startupoptions shot window-startupoptions Midnight
+SHOW=enhancedbrowsing shot window-enhancedbrowsing default
