@@ -439,9 +439,10 @@ void CSkinnedWindow<TopLevel>::OnPaint(wxPaintEvent&) {
     wxColour fore = c.art->Colour(SchemeColour::CaptionText);
     if (!c.active) fore = fore.ChangeLightness(60);
     dc.SetTextForeground(fore);
-    // Magenta, the default caption background, means "no background".
+    // Magenta, the default caption background, means "no background"; an
+    // inactive caption, drawn dimmed, has none either.
     const wxColour back = c.art->Colour(SchemeColour::CaptionBack);
-    const bool opaque = back != wxColour(255, 0, 255);
+    const bool opaque = c.active && back != wxColour(255, 0, 255);
     dc.SetBackgroundMode(opaque ? wxBRUSHSTYLE_SOLID : wxBRUSHSTYLE_TRANSPARENT);
     if (opaque) dc.SetTextBackground(back);
     wxDCClipper clip(dc, r);
