@@ -25,6 +25,9 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "vyrelle: %s\n\n%s", line.problem.c_str(), vyr::ProgramUsageText().c_str());
       return 2;
     default:
+      // As the toolkit's own main does: a release build shows no assertion
+      // boxes and writes no debug log.
+      wxDISABLE_DEBUG_SUPPORT();
       CVyrApp::SetCommandLine(line);
       return wxEntry(argc, argv);
   }
