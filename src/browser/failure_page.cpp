@@ -91,7 +91,7 @@ std::string RetryAddress(const std::string& address) {
   if (colon == std::string::npos) return {};
   std::string scheme = address.substr(0, colon);
   std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
-  if (scheme != "http" && scheme != "https" && scheme != "ftp" && scheme != "file") return {};
+  if (scheme != "http" && scheme != "https") return {};
   const bool plain = std::none_of(address.begin(), address.end(), [](char c) {
     const auto u = static_cast<unsigned char>(c);
     return u <= 0x20 || u == 0x7f;

@@ -4,7 +4,8 @@
 // ended. They are the program's own HTML in the user's language; every text
 // that comes from outside (the address, the engine's reason, the host) is
 // escaped, the page runs no script of its own, and its one link is a plain
-// link to the address that failed (only for an address a pane can load).
+// link to the address that failed (only for a web address: a page of no
+// origin may not open a local file, and the engine has no ftp).
 #include <string>
 
 namespace vyr {
@@ -26,9 +27,9 @@ enum class PageProcessEnd { Crashed, OutOfMemory, Ended };
 // & < > " ' as character references.
 std::string EscapeHtml(const std::string& text);
 
-// The address a failure page may link back to: an http, https, ftp or file
-// address without control characters or blanks; "" for anything else (a
-// javascript: or data: address never becomes a link).
+// The address a failure page may link back to: an http or https address
+// without control characters or blanks; "" for anything else (a javascript:
+// or data: address never becomes a link).
 std::string RetryAddress(const std::string& address);
 
 // A load that failed: the address, the engine's reason and a link to try
