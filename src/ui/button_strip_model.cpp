@@ -31,6 +31,7 @@ void ButtonStripModel::SetEntries(std::vector<ButtonStripEntry> entries) {
   scroll_ = 0;
   selection_ = hovered_ = pressed_ = -1;
   Layout();
+  KeepKeyOnClickable();
 }
 
 bool ButtonStripModel::SetEntryState(int index, int state) {
@@ -41,6 +42,7 @@ bool ButtonStripModel::SetEntryState(int index, int state) {
     if (pressed_ == index) pressed_ = -1;
   }
   Layout();
+  KeepKeyOnClickable();
   return true;
 }
 
@@ -188,6 +190,69 @@ bool ButtonStripModel::Release(int index) {
   if (pressed < 0 || pressed != index || !IsClickable(index)) return false;
   if (selectOnClick_) selection_ = index;
   return true;
+}
+
+void ButtonStripModel::KeepKeyOnClickable() {
+  if (key_ < 0 || IsClickable(key_)) return;
+  key_ = std::min(key_, Count() - 1);
+  int after = key_;
+  while (after < Count() && !IsClickable(after)) ++after;
+  int before = key_;
+  while (before >= 0 && !IsClickable(before)) --before;
+  key_ = after < Count() ? after : before;
+}
+
+bool ButtonStripModel::MoveKey(int step) {
+  const int old = key_;
+  if (key_ < 0) {
+    key_ = IsClickable(selection_) ? selection_ : -1;
+    for (int i = 0; key_ < 0 && i < Count(); ++i) {
+      if (IsClickable(i)) key_ = i;
+    }
+  } else {
+    // Step by step over the entries that cannot be clicked, never past the
+    // last clickable one.
+    const int direction = step < 0 ? -1 : 1;
+    for (int left = step < 0 ? -step : step; left > 0; --left) {
+      int next = key_ + direction;
+      while (next >= 0 && next < Count() && !IsClickable(next)) next += direction;
+      if (next < 0 || next >= Count()) break;
+      key_ = next;
+    }
+  }
+  if (key_ >= 0) ScrollIntoView(key_);
+  return key_ != old;
+}
+
+bool ButtonStripModel::MoveKeyToEnd(bool last) {
+  const int old = key_;
+  for (int n = 0; n < Count(); ++n) {
+    const int i = last ? Count() - 1 - n : n;
+    if (IsClickable(i)) {
+      key_ = i;
+      break;
+    }
+  }
+  if (key_ >= 0) ScrollIntoView(key_);
+  return key_ != old;
+}
+
+bool ButtonStripModel::SetKeyEntry(int index) {
+  if (!IsClickable(index)) return false;
+  const int old = key_;
+  key_ = index;
+  ScrollIntoView(index);
+  return key_ != old;
+}
+
+bool ButtonStripModel::ScrollIntoView(int index) {
+  const int view = Horizontal() ? viewWidth_ : viewHeight_;
+  if (index < 0 || index >= Count() || view <= 0) return false;
+  const int old = scroll_;
+  if (index < scroll_) scroll_ = index;
+  const int end = starts_[index] + extents_[index];
+  while (scroll_ < index && end - starts_[scroll_] > view) ++scroll_;
+  return scroll_ != old;
 }
 
 ButtonStripModel::TextColour ButtonStripModel::ColourFor(int index) const {

@@ -74,7 +74,8 @@ class ButtonStripModel {
   void SetViewSize(int width, int height);
 
   // Replaces every entry; selection, hover, press and scroll offset return
-  // to the start.
+  // to the start. The keyboard's mark keeps its place (a rebuilt toolbar
+  // keeps the button the user is on).
   void SetEntries(std::vector<ButtonStripEntry> entries);
   const std::vector<ButtonStripEntry>& Entries() const { return entries_; }
   int Count() const { return static_cast<int>(entries_.size()); }
@@ -131,6 +132,25 @@ class ButtonStripModel {
   // SelectOnClick is on (the default; toolbars turn it off).
   bool Release(int index);
   void SetSelectOnClick(bool on) { selectOnClick_ = on; }
+  bool SelectOnClick() const { return selectOnClick_; }
+
+  // --- keyboard -----------------------------------------------------------------
+  // The entry the keyboard's mark is on (-1: none), always a clickable one:
+  // when entries are replaced, disabled or shortened the mark moves to the
+  // nearest clickable entry after it (before it at the end), or goes.
+  int KeyEntry() const { return key_; }
+  // Moves the mark `step` clickable entries on (negative: back), stopping at
+  // the first and the last. Without a mark it is put on the selection when
+  // that is clickable, else on the first clickable entry. The strip scrolls
+  // so that the marked entry shows whole. Returns whether the mark moved.
+  bool MoveKey(int step);
+  // The mark on the first (last: the last) clickable entry.
+  bool MoveKeyToEnd(bool last);
+  // The mark on the entry when it is clickable (shown whole).
+  bool SetKeyEntry(int index);
+  // Scrolls by the fewest whole entries that show the entry whole (its
+  // start when it is longer than the view). Returns whether it scrolled.
+  bool ScrollIntoView(int index);
 
   // Disabled before rollover before selected before normal.
   TextColour ColourFor(int index) const;
@@ -146,6 +166,8 @@ class ButtonStripModel {
   bool Horizontal() const { return orientation_ == Orientation::Horizontal; }
   StripTextSize Measure(const ButtonStripEntry& entry) const;
   bool HasImage(const ButtonStripEntry& entry) const;
+  // Keeps the keyboard's mark on a clickable entry (see KeyEntry).
+  void KeepKeyOnClickable();
 
   Orientation orientation_;
   Metrics metrics_;
@@ -161,6 +183,7 @@ class ButtonStripModel {
   int selection_ = -1;
   int hovered_ = -1;
   int pressed_ = -1;
+  int key_ = -1;
   bool selectOnClick_ = true;
 };
 

@@ -112,5 +112,44 @@ TEST(ButtonStripModelTest, PointerSelectionAndColours) {
             (std::array<std::uint32_t, 4>{0x0000FF, 0xC00000, 0x010203, 0x0000FF}));
 }
 
+TEST(ButtonStripModelTest, KeyboardMark) {
+  // A strip 100 wide shows entries starting at most 100 before the end of
+  // the marked one: "Fixed" (154..202) needs the offset at entry 3 (122),
+  // entry 3 (122..154) at entry 1 (64).
+  Model strip = MakeStrip(Model::Orientation::Horizontal, 100, 28);
+  struct Step { std::function<bool(Model&)> act; bool result; int key, scroll; };
+  const Step steps[] = {
+      {[](Model& m) { return m.MoveKey(0); }, true, 0, 0},       // placed on the first
+      {[](Model& m) { return m.MoveKey(1); }, true, 3, 1},       // over separator and disabled
+      {[](Model& m) { return m.MoveKey(1); }, true, 4, 3},
+      {[](Model& m) { return m.MoveKey(1); }, false, 4, 3},      // stops at the last
+      {[](Model& m) { return m.MoveKey(-5); }, true, 0, 0},      // stops at the first
+      {[](Model& m) { return m.MoveKeyToEnd(true); }, true, 4, 3},
+      {[](Model& m) { return m.EnableCommand(14, false); }, true, 3, 3},  // to the one before
+      {[](Model& m) { return m.EnableCommand(12, true); }, true, 3, 3},
+      {[](Model& m) { return m.MoveKey(-1); }, true, 2, 2},
+      {[](Model& m) { return m.MoveKeyToEnd(false); }, true, 0, 0},
+      {[](Model& m) { return m.SetKeyEntry(1); }, false, 0, 0},  // not on a separator
+      {[](Model& m) { return m.SetKeyEntry(4); }, false, 0, 0},  // nor on a disabled entry
+      {[](Model& m) { return m.SetKeyEntry(3); }, true, 3, 1},
+      {[](Model& m) { return m.SetKeyEntry(0); }, true, 0, 0},
+      {[](Model& m) {
+         m.SetEntries({{20, "", "", 0, Model::kStateSeparator}, {21, "A", "", 0, 0}});
+         return m.MoveKey(0);
+       }, false, 1, 0},                                           // kept clickable on new entries
+      {[](Model& m) { m.SetEntries({}); return m.MoveKey(1); }, false, -1, 0},
+      {[](Model& m) {
+         m.SetEntries({{30, "A", "", 0, 0}, {31, "B", "", 0, 0}, {32, "C", "", 0, 0}});
+         m.Select(2);
+         return m.MoveKey(0);
+       }, true, 2, 1},  // a new mark starts on the selection; entries 43 wide: "C" ends at 129
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    EXPECT_EQ(steps[i].act(strip), steps[i].result) << "step " << i;
+    EXPECT_EQ(strip.KeyEntry(), steps[i].key) << "step " << i;
+    EXPECT_EQ(strip.ScrollOffset(), steps[i].scroll) << "step " << i;
+  }
+}
+
 }  // namespace
 }  // namespace vyr

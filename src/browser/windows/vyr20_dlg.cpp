@@ -271,6 +271,10 @@ void CVyr20Dlg::Start(const std::string& fileToOpen) {
                                                      vyr::platform::GetTickCount(), app_.Session()});
   folderStrip_ = bar_->CreateFolderStrip(canvas_);
   pageStrip_ = bar_->CreatePageStrip(canvas_);
+  // Tab goes round as the eye does: toolbar, address bar, channel column,
+  // info box, folder and page strips, then the page, from whose last link
+  // the engine hands the focus on to the menu bar.
+  pane_->MoveAfterInTabOrder(pageStrip_);
   services_.AttachInfoBox(&bar_->InfoBox());
   // A new info box package: the box learns its pages' ad numbers at once, so
   // its views and clicks are reported under the new pages.

@@ -168,6 +168,7 @@ CChannelBarWnd::CChannelBarWnd(wxWindow* parent, CChannelBarOwner& owner, Servic
   }
 
   column_ = new CButtonStrip(this, wxID_ANY, vyr::ButtonStripModel::Orientation::Vertical);
+  column_->SetName("Channels");  // what screen readers call it
   column_->SetSounds("ChannelsRollover", "ChannelsSelect");
   column_->SetOnCommand([this](int command, int) { ChooseFromColumn(command); });
 
@@ -222,6 +223,7 @@ CChannelBarWnd::~CChannelBarWnd() {
 CButtonStrip* CChannelBarWnd::CreateFolderStrip(wxWindow* parent) {
   if (folderStrip_) return folderStrip_;
   folderStrip_ = new CButtonStrip(parent, wxID_ANY, vyr::ButtonStripModel::Orientation::Horizontal);
+  folderStrip_->SetName("Folders");
   folderStrip_->SetOnCommand([this](int command, int) { ChooseFolderEntry(command); });
   StyleStrip(*folderStrip_, *art_, kFolderLook);
   UpdateStrips();
@@ -231,6 +233,7 @@ CButtonStrip* CChannelBarWnd::CreateFolderStrip(wxWindow* parent) {
 CButtonStrip* CChannelBarWnd::CreatePageStrip(wxWindow* parent) {
   if (pageStrip_) return pageStrip_;
   pageStrip_ = new CButtonStrip(parent, wxID_ANY, vyr::ButtonStripModel::Orientation::Horizontal);
+  pageStrip_->SetName("Pages");
   pageStrip_->SetOnCommand([this](int command, int) { ChoosePage(command); });
   StyleStrip(*pageStrip_, *art_, kPageLook);
   UpdateStrips();

@@ -64,6 +64,7 @@ CButtonStrip::CButtonStrip(wxWindow* parent, wxWindowID id, ButtonStripModel::Or
   Bind(wxEVT_LEFT_UP, &CButtonStrip::OnLeftUp, this);
   Bind(wxEVT_MOUSEWHEEL, &CButtonStrip::OnWheel, this);
   Bind(wxEVT_MOUSE_CAPTURE_LOST, &CButtonStrip::OnCaptureLost, this);
+  AttachKeysAndAccessible();
 }
 
 void CButtonStrip::SetColours(const Colours& colours) {
@@ -187,6 +188,7 @@ void CButtonStrip::OnPaint(wxPaintEvent&) {
     if ((horizontal ? rect.x : rect.y) >= (horizontal ? size.x : size.y)) break;
     DrawEntry(dc, i);
   }
+  AfterPaint(dc);
 }
 
 void CButtonStrip::DrawEntry(wxDC& dc, int index) {

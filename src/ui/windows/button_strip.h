@@ -9,7 +9,7 @@
 //
 // The entry rules (hit test, scrolling, selection, what colour an entry takes)
 // live in vyr::ButtonStripModel (src/ui/button_strip_model.h), tested
-// headless; this window only draws and forwards the mouse.
+// headless; this window only draws and forwards the mouse and the keys.
 //
 // Look: each entry's image with its text on the right, the text centred on
 // the image's middle, in both orientations. The entry under the pointer is
@@ -25,6 +25,7 @@
 #include <wx/window.h>
 
 #include "ui/button_strip_model.h"
+#include "ui/windows/drawn_accessible.h"
 
 class CImageList;
 
@@ -105,6 +106,18 @@ class CButtonStrip : public wxWindow {
   wxFont EntryFont(int index) const;
   void DrawEntry(wxDC& dc, int index);
 
+  // The keyboard and screen readers (button_strip_access.cpp): the strip
+  // takes the focus (Tab), the arrows, Home and End move a mark drawn
+  // around an entry, Enter and Space press it; each entry is a button to
+  // screen readers, with a "click" action.
+  void AttachKeysAndAccessible();
+  void OnKey(wxKeyEvent& event);
+  // What a click on the entry runs (nothing for one that is not clickable).
+  void PressEntry(int index);
+  std::vector<DrawnPart> AccessibleParts() const;
+  // The keyboard's mark, and the accessible parts told what changed.
+  void AfterPaint(wxDC& dc);
+
   vyr::ButtonStripModel model_;
   Colours colours_;
   wxFont font_;
@@ -114,4 +127,5 @@ class CButtonStrip : public wxWindow {
   std::string selectSound_;
   std::function<void(int, int)> onCommand_;
   int tipEntry_ = -1;
+  std::unique_ptr<CDrawnAccessible> accessible_;  // last: goes first, while the entries are there
 };

@@ -39,7 +39,8 @@ CSkinnedMenuBar::CSkinnedMenuBar(wxWindow* parent, const CSchemeArt& art, Skinne
     FocusBar();
     Highlight(index);
   };
-  accessible_ = std::make_unique<CDrawnAccessible>(this, std::move(source), DrawnWindowRole::MenuBar, "Menu bar");
+  source.name = [this] { return std::string(GetName().utf8_str()); };
+  accessible_ = std::make_unique<CDrawnAccessible>(this, std::move(source), DrawnWindowRole::MenuBar);
   SetBackgroundStyle(wxBG_STYLE_PAINT);
   SetFont(font_);
   Bind(wxEVT_PAINT, &CSkinnedMenuBar::OnPaint, this);

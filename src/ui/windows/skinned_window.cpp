@@ -198,7 +198,7 @@ std::unique_ptr<CDrawnAccessible> CaptionButtonsAccessible(CSkinnedWindow<TopLev
     command.SetEventObject(&window);
     window.GetEventHandler()->ProcessEvent(command);
   };
-  return std::make_unique<CDrawnAccessible>(&window, std::move(source), DrawnWindowRole::AsIs, "");
+  return std::make_unique<CDrawnAccessible>(&window, std::move(source), DrawnWindowRole::AsIs);
 }
 
 template <class TopLevel>
