@@ -57,33 +57,100 @@ std::string FindDefault(const std::vector<std::string>& lines, const std::string
 
 std::string FirstEntry(const std::string& value) { return Trim(value.substr(0, value.find(';'))); }
 
-}  // namespace
-
-std::string UserMimeAppsPath() {
-  return EnvOrHome("XDG_CONFIG_HOME", "/.config") + "/mimeapps.list";
-}
-
-std::string DefaultApplication(const std::string& mimeType) {
-  for (const std::string& path :
-       {UserMimeAppsPath(), EnvOrHome("XDG_DATA_HOME", "/.local/share") + "/applications/mimeapps.list"}) {
-    std::string text;
-    if (!ReadWholeFile(path, text)) continue;
-    const std::string value = FindDefault(Lines(text), mimeType, nullptr);
-    if (!FirstEntry(value).empty()) return FirstEntry(value);
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find(separator, start);
+    if (end == std::string::npos) end = text.size();
+    const std::string part = Trim(text.substr(start, end - start));
+    if (!part.empty()) parts.push_back(part);
+    start = end + 1;
   }
-  return std::string();
+  return parts;
 }
 
-bool SetDefaultApplications(const std::vector<std::pair<std::string, std::string>>& defaults) {
-  const std::string path = UserMimeAppsPath();
+// The folders a list variable names (absolute ones only), or the fall-back.
+std::vector<std::string> Folders(const char* variable, const char* fallback) {
+  const char* value = std::getenv(variable);
+  std::vector<std::string> folders;
+  for (const std::string& folder : Split(value ? value : "", ':')) {
+    if (folder[0] == '/') folders.push_back(folder);
+  }
+  return folders.empty() ? Split(fallback, ':') : folders;
+}
+
+// The desktop's names ($XDG_CURRENT_DESKTOP, "GNOME:Unity"), lower-cased:
+// each has its own "<name>-mimeapps.list" that wins over the plain one.
+std::vector<std::string> DesktopNames() {
+  const char* value = std::getenv("XDG_CURRENT_DESKTOP");
+  std::vector<std::string> names;
+  for (std::string name : Split(value ? value : "", ':')) {
+    if (name.find('/') != std::string::npos) continue;  // names a file in the folder, nothing else
+    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    names.push_back(name);
+  }
+  return names;
+}
+
+// The mimeapps.list files, the one that counts most first: in the user's
+// configuration folder, the system's configuration folders, then (the
+// older places) the user's and the system's data folders under
+// "applications"; in each folder the desktop's own files before the plain
+// one.
+std::vector<std::string> MimeAppsFiles() {
+  std::vector<std::string> folders = {EnvOrHome("XDG_CONFIG_HOME", "/.config")};
+  for (const std::string& f : Folders("XDG_CONFIG_DIRS", "/etc/xdg")) folders.push_back(f);
+  folders.push_back(EnvOrHome("XDG_DATA_HOME", "/.local/share") + "/applications");
+  for (const std::string& f : Folders("XDG_DATA_DIRS", "/usr/local/share:/usr/share")) {
+    folders.push_back(f + "/applications");
+  }
+  const std::vector<std::string> desktops = DesktopNames();
+  std::vector<std::string> files;
+  for (const std::string& folder : folders) {
+    for (const std::string& desktop : desktops) files.push_back(folder + "/" + desktop + "-mimeapps.list");
+    files.push_back(folder + "/mimeapps.list");
+  }
+  return files;
+}
+
+// A desktop file id names "applications/<id>" in a data folder, where a "-"
+// of the id may also stand for a sub-folder ("kde-app.desktop" can be
+// "applications/kde/app.desktop").
+bool HoldsDesktopFile(const std::string& folder, const std::string& id) {
+  if (FileExists(folder + "/" + id)) return true;
+  for (size_t dash = id.find('-'); dash != std::string::npos; dash = id.find('-', dash + 1)) {
+    const std::string sub = folder + "/" + id.substr(0, dash);
+    if (dash > 0 && DirectoryExists(sub) && HoldsDesktopFile(sub, id.substr(dash + 1))) return true;
+  }
+  return false;
+}
+
+// True when some data folder holds the desktop file: an entry the desktop
+// cannot start is no default.
+bool Installed(const std::string& id) {
+  if (id.empty() || id.find('/') != std::string::npos || id == "." || id == "..") return false;
+  if (HoldsDesktopFile(EnvOrHome("XDG_DATA_HOME", "/.local/share") + "/applications", id)) return true;
+  for (const std::string& folder : Folders("XDG_DATA_DIRS", "/usr/local/share:/usr/share")) {
+    if (HoldsDesktopFile(folder + "/applications", id)) return true;
+  }
+  return false;
+}
+
+// Puts each desktop file first in its type's line of the defaults section
+// of the file; with `onlyNamed`, only types the file already has a line for
+// are touched (and a missing file stays missing). True when nothing needed
+// writing or the file was written.
+bool PutFirst(const std::string& path, const std::vector<std::pair<std::string, std::string>>& defaults,
+              bool onlyNamed) {
   std::string text;
-  ReadWholeFile(path, text);  // a missing file is an empty one
+  if (!ReadWholeFile(path, text) && onlyNamed) return true;  // a missing file is an empty one
   std::vector<std::string> lines = Lines(text);
   bool changed = false;
   for (const auto& [type, desktopId] : defaults) {
     long at = -1;
     const std::string value = FindDefault(lines, type, &at);
-    if (FirstEntry(value) == desktopId) continue;
+    if (FirstEntry(value) == desktopId || (onlyNamed && at < 0)) continue;
     changed = true;
     // The program goes first; the others named before stay as fall-backs.
     std::string rest;
@@ -126,6 +193,33 @@ bool SetDefaultApplications(const std::vector<std::pair<std::string, std::string
   const size_t slash = path.rfind('/');
   if (slash != std::string::npos && slash > 0) CreateDirectories(path.substr(0, slash));
   return WriteFileAtomically(path, out);
+}
+
+}  // namespace
+
+std::string UserMimeAppsPath() {
+  return EnvOrHome("XDG_CONFIG_HOME", "/.config") + "/mimeapps.list";
+}
+
+std::string DefaultApplication(const std::string& mimeType) {
+  for (const std::string& path : MimeAppsFiles()) {
+    std::string text;
+    if (!ReadWholeFile(path, text)) continue;
+    for (const std::string& id : Split(FindDefault(Lines(text), mimeType, nullptr), ';')) {
+      if (Installed(id)) return id;
+    }
+  }
+  return std::string();
+}
+
+bool SetDefaultApplications(const std::vector<std::pair<std::string, std::string>>& defaults) {
+  // The desktop's own files in the user's folder win over the plain one:
+  // where they name a type, the program goes first there too.
+  const std::string folder = EnvOrHome("XDG_CONFIG_HOME", "/.config");
+  for (const std::string& desktop : DesktopNames()) {
+    if (!PutFirst(folder + "/" + desktop + "-mimeapps.list", defaults, true)) return false;
+  }
+  return PutFirst(UserMimeAppsPath(), defaults, false);
 }
 
 }  // namespace vyr::platform

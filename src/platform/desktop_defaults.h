@@ -3,10 +3,14 @@
 // (the XDG "mimeapps.list"): which desktop file is the default for a MIME
 // type or an "x-scheme-handler/<scheme>" type, and setting it.
 //
-// The user's choices live in $XDG_CONFIG_HOME/mimeapps.list (~/.config when
-// the variable is unset), section [Default Applications], one line per type:
-// "type=a.desktop;b.desktop;" (the first one that is installed wins). The
-// older place, $XDG_DATA_HOME/applications/mimeapps.list, is still read.
+// The choices live in mimeapps.list files, section [Default Applications],
+// one line per type: "type=a.desktop;b.desktop;". They are read in this
+// order, the first that counts winning: $XDG_CONFIG_HOME (~/.config when
+// unset), then each of $XDG_CONFIG_DIRS (/etc/xdg), then the older places
+// $XDG_DATA_HOME/applications (~/.local/share) and each of
+// $XDG_DATA_DIRS/applications (/usr/local/share, /usr/share); in each folder
+// "<desktop>-mimeapps.list" for every name in $XDG_CURRENT_DESKTOP
+// (lower-cased, in its order) comes before the plain "mimeapps.list".
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,11 +20,16 @@ namespace vyr::platform {
 // The user's mimeapps.list that SetDefaultApplications writes.
 std::string UserMimeAppsPath();
 
-// The first desktop file named for the type ("" when none is).
+// The default for the type: the first desktop file named for it that a
+// data folder ($XDG_DATA_HOME, $XDG_DATA_DIRS; under "applications") holds,
+// in the first file, in the order above, that names an installed one. ""
+// when none does.
 std::string DefaultApplication(const std::string& mimeType);
 
-// Makes each desktop file the first default for its type, keeping every
-// other line, section and comment of the file as it was. A type whose
+// Makes each desktop file the first default for its type in the user's
+// mimeapps.list, and in each of the user's "<desktop>-mimeapps.list" that
+// names the type (it would win otherwise), keeping every other line,
+// section and comment of the files as they were. A type whose
 // default is already that desktop file is left alone; when nothing changes
 // the file is not written at all. False when the file cannot be written.
 bool SetDefaultApplications(const std::vector<std::pair<std::string, std::string>>& defaults);

@@ -10,6 +10,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -33,50 +34,99 @@ bool TcpSocket::Create(bool ipv6) {
 }
 
 bool TcpSocket::Connect(const std::string& dottedAddress, std::uint16_t port,
-                        const std::atomic<bool>& cancel) {
+                        const std::atomic<bool>& cancel, long timeLimitMs, int* error) {
+  int reason = EINVAL;
+  auto fail = [&](int why) {
+    if (error) *error = why;
+    return false;
+  };
   const int fd = fd_;
-  if (fd < 0) return false;
+  if (fd < 0) return fail(EBADF);
   sockaddr_storage address{};
   socklen_t addressLength = 0;
   int family = AF_UNSPEC;
   socklen_t familyLength = sizeof family;
-  if (::getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &family, &familyLength) != 0) return false;
+  if (::getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &family, &familyLength) != 0) return fail(errno);
   if (family == AF_INET6) {
     auto* in6 = reinterpret_cast<sockaddr_in6*>(&address);
     in6->sin6_family = AF_INET6;
     in6->sin6_port = htons(port);
-    if (::inet_pton(AF_INET6, dottedAddress.c_str(), &in6->sin6_addr) != 1) return false;
+    if (::inet_pton(AF_INET6, dottedAddress.c_str(), &in6->sin6_addr) != 1) return fail(EINVAL);
     addressLength = sizeof *in6;
   } else {
     auto* in = reinterpret_cast<sockaddr_in*>(&address);
     in->sin_family = AF_INET;
     in->sin_port = htons(port);
-    if (::inet_pton(AF_INET, dottedAddress.c_str(), &in->sin_addr) != 1) return false;
+    if (::inet_pton(AF_INET, dottedAddress.c_str(), &in->sin_addr) != 1) return fail(EINVAL);
     addressLength = sizeof *in;
   }
 
   // Connect without blocking and wait in steps, so that a cancel from
-  // another thread is seen while the remote side does not answer.
-  if (!SetNonBlocking(true)) return false;
+  // another thread is seen while the remote side does not answer, and a
+  // peer that never answers is given up on in time.
+  if (!SetNonBlocking(true)) return fail(errno);
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeLimitMs);
   bool connected = false;
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), addressLength) == 0) {
     connected = true;
   } else if (errno == EINPROGRESS || errno == EINTR) {
-    while (!cancel.load()) {
+    for (;;) {
+      if (cancel.load()) {
+        reason = ECANCELED;
+        break;
+      }
+      int step = kConnectStepMs;
+      if (timeLimitMs > 0) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+          reason = ETIMEDOUT;
+          break;
+        }
+        if (left < step) step = static_cast<int>(left);
+      }
       pollfd p{fd, POLLOUT, 0};
-      const int r = ::poll(&p, 1, kConnectStepMs);
-      if (r < 0 && errno != EINTR) break;
+      const int r = ::poll(&p, 1, step);
+      if (r < 0 && errno != EINTR) {
+        reason = errno;
+        break;
+      }
       if (r <= 0) continue;
-      int error = 0;
-      socklen_t len = sizeof error;
-      if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0) {
+      int soError = 0;
+      socklen_t len = sizeof soError;
+      if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len) != 0) {
+        reason = errno;
+      } else if (soError != 0) {
+        reason = soError;
+      } else {
         connected = true;
       }
       break;
     }
+  } else {
+    reason = errno;
   }
-  if (!SetNonBlocking(false)) return false;
-  return connected && !cancel.load();
+  if (!SetNonBlocking(false)) return fail(errno);
+  if (connected && cancel.load()) return fail(ECANCELED);
+  return connected || fail(reason);
+}
+
+std::string TcpSocket::LocalAddress() const {
+  const int fd = fd_;
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return {};
+  char text[INET6_ADDRSTRLEN] = {};
+  const void* bytes = nullptr;
+  if (address.ss_family == AF_INET6) {
+    bytes = &reinterpret_cast<const sockaddr_in6*>(&address)->sin6_addr;
+  } else if (address.ss_family == AF_INET) {
+    bytes = &reinterpret_cast<const sockaddr_in*>(&address)->sin_addr;
+  } else {
+    return {};
+  }
+  return ::inet_ntop(address.ss_family, bytes, text, sizeof text) ? std::string(text) : std::string();
 }
 
 long TcpSocket::SendAll(const void* data, std::size_t length) {
@@ -201,41 +251,46 @@ int TcpSocket::Close() {
   return ::close(fd) == 0 ? 0 : -1;
 }
 
-int TcpSocket::ResolveIPv4(const std::string& name, std::string& dotted) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (name.empty() || ::getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || !found) {
-    return -1;
-  }
-  char text[INET_ADDRSTRLEN] = {};
-  const auto* in = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-  const bool ok = ::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) != nullptr;
-  ::freeaddrinfo(found);
-  if (!ok) return -1;
-  dotted = text;
-  return 0;
-}
-
-int TcpSocket::ResolveAddress(const std::string& name, std::string& address) {
+std::vector<std::string> TcpSocket::ResolveAll(const std::string& name) {
   std::string bare = name;
   if (bare.size() > 2 && bare.front() == '[' && bare.back() == ']') bare = bare.substr(1, bare.size() - 2);
-  if (ResolveIPv4(bare, address) == 0) return 0;
+  std::vector<std::string> found;
+  // A name with an embedded NUL would be looked up cut short.
+  if (bare.empty() || bare.find('\0') != std::string::npos) return found;
   addrinfo hints{};
-  hints.ai_family = AF_INET6;
+  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (bare.empty() || ::getaddrinfo(bare.c_str(), nullptr, &hints, &found) != 0 || !found) {
-    return -1;
+  addrinfo* list = nullptr;
+  if (::getaddrinfo(bare.c_str(), nullptr, &hints, &list) != 0) return found;
+  for (const addrinfo* a = list; a; a = a->ai_next) {
+    char text[INET6_ADDRSTRLEN] = {};
+    const void* bytes = nullptr;
+    if (a->ai_family == AF_INET6) {
+      bytes = &reinterpret_cast<const sockaddr_in6*>(a->ai_addr)->sin6_addr;
+    } else if (a->ai_family == AF_INET) {
+      bytes = &reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr;
+    } else {
+      continue;
+    }
+    if (!::inet_ntop(a->ai_family, bytes, text, sizeof text)) continue;
+    if (std::find(found.begin(), found.end(), text) == found.end()) found.emplace_back(text);
   }
-  char text[INET6_ADDRSTRLEN] = {};
-  const auto* in6 = reinterpret_cast<const sockaddr_in6*>(found->ai_addr);
-  const bool ok = ::inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof text) != nullptr;
-  ::freeaddrinfo(found);
-  if (!ok) return -1;
-  address = text;
-  return 0;
+  ::freeaddrinfo(list);
+  return AlternateFamilies(found);
+}
+
+std::vector<std::string> TcpSocket::AlternateFamilies(const std::vector<std::string>& addresses) {
+  std::vector<std::string> v6, v4;
+  for (const std::string& a : addresses) (IsIPv6Address(a) ? v6 : v4).push_back(a);
+  const bool v6First = !addresses.empty() && IsIPv6Address(addresses.front());
+  const std::vector<std::string>& first = v6First ? v6 : v4;
+  const std::vector<std::string>& second = v6First ? v4 : v6;
+  std::vector<std::string> out;
+  for (size_t i = 0; i < first.size() || i < second.size(); ++i) {
+    if (i < first.size()) out.push_back(first[i]);
+    if (i < second.size()) out.push_back(second[i]);
+  }
+  return out;
 }
 
 bool TcpSocket::IsIPv6Address(const std::string& text) {

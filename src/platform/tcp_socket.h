@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vyr::platform {
 
@@ -28,11 +29,18 @@ class TcpSocket {
 
   // Connects to a numeric address of the socket's family (dotted IPv4, or
   // IPv6 text for an IPv6 socket). The wait is done in short steps so
-  // that a set `cancel` flag ends it early; the system's own connect time
-  // limit still applies. False when the address is not dotted IPv4, the
-  // connection is refused or fails, or the wait was cancelled.
+  // that a set `cancel` flag ends it early; with `timeLimitMs` > 0 it is
+  // given up after that long (else the system's own limit applies). False
+  // when the address is not of the socket's family, the connection is
+  // refused or fails, the time is up or the wait was cancelled; `error`
+  // (when given) then gets the reason as an errno value (ETIMEDOUT for the
+  // time limit, ECANCELED for a cancel, EINVAL for an unusable address).
   bool Connect(const std::string& dottedAddress, std::uint16_t port,
-               const std::atomic<bool>& cancel);
+               const std::atomic<bool>& cancel, long timeLimitMs = 0, int* error = nullptr);
+
+  // The address of this end of the connection in text form ("127.0.0.1",
+  // "::1"); "" without a connection.
+  std::string LocalAddress() const;
 
   // Sends every byte (a blocking socket may accept a large buffer in several
   // parts). Never raises SIGPIPE. Returns the length, or -1 on failure.
@@ -71,13 +79,15 @@ class TcpSocket {
   // or there was nothing to close.
   int Close();
 
-  // Looks the name up and gives its first IPv4 address in dotted form.
-  // 0 resolved, -1 not resolvable.
-  static int ResolveIPv4(const std::string& name, std::string& dotted);
-  // Looks the name up and gives its first IPv4 address in dotted form, or,
-  // when it has none, its first IPv6 address in text form. A name in
-  // brackets ("[::1]") is taken without them. 0 resolved, -1 not resolvable.
-  static int ResolveAddress(const std::string& name, std::string& address);
+  // Every address the name resolves to for a stream connection, in the
+  // order to try them (see AlternateFamilies), without repeats. A numeric
+  // address gives itself; a name in brackets ("[::1]") is taken without
+  // them. Empty when the name does not resolve.
+  static std::vector<std::string> ResolveAll(const std::string& name);
+  // The addresses with IPv6 and IPv4 taking turns, each family keeping the
+  // order it had; the family of the first address goes first (the
+  // resolver puts the one it prefers there).
+  static std::vector<std::string> AlternateFamilies(const std::vector<std::string>& addresses);
   // True when the text is exactly a dotted IPv4 address (a.b.c.d).
   static bool IsIPv4Address(const std::string& text);
   // True when the text is exactly an IPv6 address in text form.

@@ -40,6 +40,11 @@ TEST(ShellIntegrationTest, TakeOverWritesTheDesktopDefaultsAndKeepsEverythingEls
     test::TempDir scratch;
     test::ScopedEnv config("XDG_CONFIG_HOME", scratch.File("config"));
     test::ScopedEnv data("XDG_DATA_HOME", scratch.File("data"));
+    test::ScopedEnv configDirs("XDG_CONFIG_DIRS", scratch.File("etc")), dataDirs("XDG_DATA_DIRS", scratch.File("share")),
+        desktop("XDG_CURRENT_DESKTOP", std::nullopt);
+    // A default the desktop cannot start counts for nothing: the program's
+    // desktop file is installed for the user.
+    test::WriteFile(scratch.File("data/applications/vyrelle.desktop"), "[Desktop Entry]\n");
     const std::string list = scratch.File("config/mimeapps.list");
     EXPECT_EQ(platform::UserMimeAppsPath(), list);
     if (!c.before.empty()) {
@@ -108,6 +113,9 @@ TEST(ShellIntegrationTest, RegistryHalfWritesTheFileTypesAndBothHalvesMustHold) 
   test::TempDir scratch;
   test::ScopedEnv config("XDG_CONFIG_HOME", scratch.File("config"));
   test::ScopedEnv data("XDG_DATA_HOME", scratch.File("data"));
+  test::ScopedEnv configDirs("XDG_CONFIG_DIRS", scratch.File("etc")), dataDirs("XDG_DATA_DIRS", scratch.File("share")),
+      desktop("XDG_CURRENT_DESKTOP", std::nullopt);
+  test::WriteFile(scratch.File("data/applications/vyrelle.desktop"), "[Desktop Entry]\n");
   platform::Registry registry(scratch.File("registry.reg"));
   ASSERT_TRUE(MakeDesktopDefaultBrowser());
   EXPECT_FALSE(IsDefaultBrowser(registry, program));

@@ -3,6 +3,8 @@
 #include "channels/channel_set.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include "app/application.h"
 #include "channels/channel_startup.h"
@@ -93,7 +95,7 @@ TEST_F(ChannelFileTest, LoadAppendsOrClearsAndFailsOnlyWhenTheFileCannotBeOpened
   EXPECT_EQ(DumpTree(set), "0|A|Channel!\n1|p|u\n");
 }
 
-TEST_F(ChannelFileTest, SaveWritesFromAPositionAndReportsAFolderItCannotWriteIn) {
+TEST_F(ChannelFileTest, SaveWritesFromAPositionAndAFailedSaveKeepsTheOldFile) {
   ChannelSet set = Parse("~CH:Fixed\r~CH:User");
   ASSERT_TRUE(set.Save(dir.File("user.vyr"), 1, &boxes) && set.Save(dir.File("none.vyr"), 2, &boxes));
   EXPECT_EQ(test::ReadFile(dir.File("user.vyr")), "\r\n~**:*********\r\n~CH:User");
@@ -102,6 +104,20 @@ TEST_F(ChannelFileTest, SaveWritesFromAPositionAndReportsAFolderItCannotWriteIn)
   EXPECT_FALSE(set.Save(dir.File("blocker/user.vyr"), 0, &boxes));
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].text, "Could Not Open Destination File");
+  // The disk fills up part way through a save over the old file (the file
+  // size limit stands in for it, and holds for root too): the save fails,
+  // the old file is still there byte for byte, and no half-written copy is
+  // left beside it.
+  const std::string old = test::ReadFile(dir.File("user.vyr"));
+  ChannelSet big = Parse("~CH:" + std::string(2000, 'c') + "\r~FN:p\r~FU:http://big.example/");
+  const int saved = test::RunInChild([&] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{16, 16};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
+    return big.Save(dir.File("user.vyr"), 0, nullptr) ? 1 : 0;
+  });
+  EXPECT_EQ(saved, 0) << "1: the save passed for done; 2: no file size limit";
+  EXPECT_EQ(test::ReadFile(dir.File("user.vyr")), old);
   EXPECT_EQ(test::Tree(dir.Path()), (std::vector<std::string>{"blocker", "none.vyr", "user.vyr"}));
 }
 

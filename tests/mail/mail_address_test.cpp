@@ -122,10 +122,10 @@ TEST(HeaderWordsTest, NonAsciiTextBecomesEncodedWords) {
   } subjects[] = {
       {"Greetings, all", "Greetings, all"},
       {"Grüße aus Köln", "=?UTF-8?B?R3LDvMOfZSBhdXMgS8O2bG4=?="},
-      // 46 bytes: the "ö" would straddle the 45-byte limit, so it opens the
+      // 43 bytes: the "ö" would straddle the 42-byte limit, so it opens the
       // second word.
-      {std::string(44, 'a') + "ö",
-       "=?UTF-8?B?YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWE=?= =?UTF-8?B?w7Y=?="},
+      {std::string(41, 'a') + "ö",
+       "=?UTF-8?B?YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWE=?= =?UTF-8?B?w7Y=?="},
   };
   for (const auto& c : subjects) EXPECT_EQ(EncodeHeaderText(c.text), c.expected) << c.text;
 

@@ -217,6 +217,7 @@ TEST_F(MailCheckTest, MessagesFetchedAgainStayUnreadAndLeaveNoTemporaryCopy) {
 TEST_F(MailCheckTest, FailedSessionsEndWithTheirTextAndNoWatchdog) {
   test::ScriptedPop3Server badStat("bad-stat", {Message("x")});
   test::ScriptedPop3Server closing("close-mid-message", {Message("cut", std::string(50000, 'b') + "\n")});
+  test::ScriptedPop3Server stalling("stall-user", {Message("x")});
   const struct {
     const char* what;
     std::function<void()> setUp;
@@ -230,10 +231,19 @@ TEST_F(MailCheckTest, FailedSessionsEndWithTheirTextAndNoWatchdog) {
       {"nobody listens", [&] { app.WriteInt("email", "POP3Port", 1); }, true, "Could not connect to 127.0.0.1"},
       {"STAT refused", [&] { Use(badStat); }, true, "Could not read the mailbox on 127.0.0.1"},
       {"closed mid-message", [&] { Use(closing); }, true, "Error downloading/saving message 1"},
+      // STAT gets no answer within the 10 seconds a reply is waited for, the
+      // watchdog's period being longer: a time-out, and said so.
+      {"STAT unanswered",
+       [&] {
+         Use(stalling);
+         app.WriteString("email", "pop3-account", "staller");
+         app.WriteInt("email", "POP3Timeout", 60);
+       },
+       true, "POP session timed out"},
   };
   for (const auto& c : cases) {
-    c.setUp();
     app.WriteInt("email", "POP3Timeout", 1);
+    c.setUp();
     CheckHarness h(app);
     ASSERT_TRUE(h.Run(c.silent)) << c.what;
     EXPECT_TRUE(h.result == 1 && h.check.StatusText() == c.status) << c.what << ": " << h.check.StatusText();
@@ -294,6 +304,15 @@ TEST_F(MailCheckTest, TheWatchdogEndsOnlyASessionThatStopsReceiving) {
   CheckHarness h(app);
   ASSERT_TRUE(h.Run(true));
   EXPECT_TRUE(h.Shown("POP session timed out")) << testing::PrintToString(h.lines);
+  // From the time-out until the run resumes with the next account, the
+  // status says it timed out, and nothing else (no failure of the session
+  // the watchdog stopped).
+  const auto timedOut = std::find(h.statuses.begin(), h.statuses.end(), "POP session timed out");
+  const auto resumed = std::find_if(timedOut, h.statuses.end(),
+                                    [](const std::string& t) { return t.rfind("* Connecting to", 0) == 0; });
+  ASSERT_NE(resumed, h.statuses.end()) << testing::PrintToString(h.statuses);
+  EXPECT_TRUE(std::all_of(timedOut, resumed, [](const std::string& t) { return t == "POP session timed out"; }))
+      << testing::PrintToString(h.statuses);
   EXPECT_TRUE(h.restarts == 1 && h.check.AccountIndex() == 0);
   EXPECT_EQ(h.stored.size(), 1u);  // the resumed run fetched extra account 1's message
   EXPECT_EQ(app.GetString("email", "LastMailCheck1", ""), "Successful");

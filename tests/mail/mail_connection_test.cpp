@@ -1,5 +1,6 @@
-// The mail connection's reach beyond dotted IPv4, and its stop while a TLS
-// handshake waits, against listening sockets the test makes itself.
+// The mail connection's reach beyond dotted IPv4 (every address of a
+// server, within one time limit), and its stop while a TLS handshake waits,
+// against listening sockets the test makes itself.
 #include "mail/receive/mail_connection.h"
 
 #include <arpa/inet.h>
@@ -8,10 +9,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <future>
+#include <memory>
 
 #include "mail/receive/pop3_client.h"
+#include "platform/tcp_socket.h"
+#include "tools/test_support.h"
 
 namespace vyr {
 namespace {
@@ -52,6 +58,86 @@ TEST(MailConnectionTest, IPv6AddressesAndNamesWithoutADot) {
   EXPECT_EQ(c.ReadLine(line, sizeof line, 5), 8);
   EXPECT_STREQ(line, "+OK v6\r\n");
   ::close(peer);
+}
+
+// An IPv4 loopback listener on a given port whose queue is full: a further
+// connection attempt gets no answer at all.
+struct SilentIPv4Listener {
+  explicit SilentIPv4Listener(std::uint16_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
+    listening = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd, 0) == 0 &&
+                ::connect(queued, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  }
+  ~SilentIPv4Listener() {
+    ::close(queued);
+    ::close(fd);
+  }
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int queued = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  bool listening = false;
+};
+
+TEST(MailConnectionTest, EveryAddressIsTriedInTurnWithinTheTimeLimit) {
+  if (!test::HasIPv6Loopback()) GTEST_SKIP() << "this machine has no IPv6 loopback (::1) to listen on";
+  using Strings = std::vector<std::string>;
+  // The families take turns, each in the resolver's order, the resolver's
+  // first family first.
+  const std::pair<Strings, Strings> orders[] = {
+      {{"192.0.2.1", "192.0.2.2", "2001:db8::1", "2001:db8::2"}, {"192.0.2.1", "2001:db8::1", "192.0.2.2", "2001:db8::2"}},
+      {{"2001:db8::1", "2001:db8::2", "2001:db8::3", "192.0.2.1"}, {"2001:db8::1", "192.0.2.1", "2001:db8::2", "2001:db8::3"}},
+      {{"192.0.2.1"}, {"192.0.2.1"}},
+  };
+  for (const auto& [given, tried] : orders) EXPECT_EQ(platform::TcpSocket::AlternateFamilies(given), tried);
+
+  // The server listens on ::1 only; 127.0.0.1 comes first and fails.
+  Listener server;
+  const Strings both = {"127.0.0.1", "::1"};
+  const Strings local = platform::TcpSocket::ResolveAll("localhost");
+  const bool localhostIsBoth = std::count(local.begin(), local.end(), "::1") && std::count(local.begin(), local.end(), "127.0.0.1");
+  const struct {
+    const char* name;
+    bool silentIPv4;  // 127.0.0.1 never answers (else it refuses)
+    std::function<int(MailConnection&)> connect;
+  } cases[] = {
+      {"a refused address falls through to the next", false,
+       [&](MailConnection& c) { return c.ConnectAny(server.port, both); }},
+      {"an address that never answers is given up on in time", true,
+       [&](MailConnection& c) { return c.ConnectAny(server.port, both, 4000); }},
+      // "localhost" where it names both loopbacks, else the address form.
+      {"by name", false,
+       [&](MailConnection& c) { return c.ConnectHost(server.port, localhostIsBoth ? "localhost" : "jane@[::1]"); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::unique_ptr<SilentIPv4Listener> silent;
+    if (c.silentIPv4) {
+      silent = std::make_unique<SilentIPv4Listener>(server.port);
+      ASSERT_TRUE(silent->listening) << "the IPv4 port is taken";
+    }
+    MailConnection connection;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(c.connect(connection), 0) << connection.ConnectError();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+    EXPECT_EQ(connection.LocalAddress(), "::1");
+    const int peer = ::accept(server.fd, nullptr, nullptr);
+    ASSERT_GE(peer, 0);
+    ::close(peer);
+  }
+
+  // Nothing listens anywhere: each address is named with its reason.
+  std::uint16_t closed;
+  {
+    Listener gone;
+    closed = gone.port;
+  }
+  MailConnection connection;
+  EXPECT_EQ(connection.ConnectHost(closed, "no-such-host.invalid"), 1);
+  EXPECT_EQ(connection.ConnectAny(closed, both), 3);
+  EXPECT_EQ(connection.ConnectError(), "No connection to port " + std::to_string(closed) +
+                                           " (127.0.0.1: Connection refused; ::1: Connection refused)");
 }
 
 TEST(MailConnectionTest, AbortEndsAWaitingHandshake) {

@@ -5,7 +5,9 @@
 #include "mail/send/smtp_client.h"
 
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 
+#include <algorithm>
 #include <future>
 #include <regex>
 
@@ -286,6 +288,93 @@ TEST_F(SmtpClientTest, WaitForTheFinalReplyEndsWhenCancelled) {
   ASSERT_EQ(sending.wait_for(std::chrono::seconds(60)), std::future_status::ready);
   EXPECT_EQ(sending.get(), 5);
   EXPECT_EQ(client.LastReply(), "Cancelled");
+}
+
+// The bytes of an encoded word ("=?UTF-8?B?...?="), checked for its
+// length and for holding whole UTF-8 characters only.
+bool WholeWord(const std::string& word, const std::string& base64) {
+  std::string bytes(base64.size(), '\0');
+  int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()),
+                          reinterpret_cast<const unsigned char*>(base64.data()), static_cast<int>(base64.size()));
+  n -= static_cast<int>(std::count(base64.begin(), base64.end(), '='));  // padding decodes as zero bytes
+  if (word.size() > 75 || n <= 0) return false;
+  bytes.resize(static_cast<size_t>(n));
+  for (size_t i = 0; i < bytes.size();) {
+    const unsigned char lead = static_cast<unsigned char>(bytes[i]);
+    const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || i + length > bytes.size()) return false;
+    for (size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+TEST_F(SmtpClientTest, LongNonAsciiHeadersAreFoldedAndReadBackWhole) {
+  // 112 characters (170 bytes): German, Greek, emoji with and without a
+  // modifier, and ASCII.
+  const std::string subject =
+      "Grüße aus Köln: Καλημέρα κόσμε 🎉🚀 — Übermorgen schöne Äpfel, ΕΛΛΆΔΑ ώρα 👍🏽 naïve café ✓ "
+      "Straße & Ωμέγα 🌍🍀 Ende!!";
+  ASSERT_EQ(std::count_if(subject.begin(), subject.end(), [](char c) { return (c & 0xC0) != 0x80; }), 112);
+  const std::string name = "Αναστασία Παπαδοπούλου-Κωνσταντινίδου της Θεσσαλονίκης";
+  SmtpRecordServer server;
+  Start(server);
+  SmtpClient client(Options(server.Port()));
+  ASSERT_EQ(client.ConnectServer("127.0.0.1", "client.example"), 0) << client.LastReply();
+  ASSERT_EQ(client.SendMail({"bob@mail.example"}, "Bob <bob@mail.example>", "", "", name + " <ann@mail.example>",
+                            subject, PlainBody("x"), "", {}),
+            0) << client.LastReply();
+  client.Quit();
+  ASSERT_TRUE(server.WaitForMessages(1, 10000));
+  const auto m = server.Messages()[0];
+  // On the wire: no header line over 78 characters, every encoded word of
+  // at most 75 holding whole characters.
+  const std::string head = m.raw.substr(0, m.raw.find("\r\n\r\n") + 2);
+  for (size_t start = 0, end; (end = head.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    EXPECT_LE(end - start, 78u) << head.substr(start, end - start);
+  }
+  static const std::regex word("=\\?UTF-8\\?B\\?([A-Za-z0-9+/=]+)\\?=");
+  int words = 0;
+  for (std::sregex_iterator w(head.begin(), head.end(), word), end; w != end; ++w, ++words) {
+    EXPECT_TRUE(WholeWord(w->str(), (*w)[1])) << w->str();
+  }
+  EXPECT_GE(words, 7);  // the subject's 170 bytes and the name's 104 take several words each
+  // Python's email package reads both back exactly.
+  Strings lines;
+  std::string error;
+  ASSERT_TRUE(SmtpRecordServer::ParseWithPython(m.dataPath, scratch.Path(), lines, &error)) << error;
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "HEADER Subject: " + subject), 1) << testing::PrintToString(lines);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "HEADER From: " + name + " <ann@mail.example>"), 1)
+      << testing::PrintToString(lines);
+}
+
+TEST_F(SmtpClientTest, AGreetingNameWithoutADotGivesWayToThisEndsAddress) {
+  const struct {
+    const char* listen;
+    const char* name;
+    bool extended;  // EHLO (STARTTLS asked for), else HELO
+    std::string greeting;
+  } cases[] = {
+      {"127.0.0.1", "vm", false, "HELO [127.0.0.1]\r\n"},
+      {"::1", "localhost", true, "EHLO [IPv6:::1]\r\n"},
+      {"127.0.0.1", "vm.client.example", true, "EHLO vm.client.example\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.greeting);
+    if (std::string(c.listen) == "::1" && !test::HasIPv6Loopback()) continue;  // no IPv6 loopback here
+    SmtpRecordServer server({.listenAddress = c.listen});
+    Start(server);
+    SmtpOptions o = Options(server.Port());
+    if (c.extended) o.security = kSecurityStartTls;  // the recorder offers no STARTTLS: EHLO, then nothing
+    SmtpClient client(o);
+    EXPECT_EQ(client.ConnectServer(c.listen, c.name), c.extended ? 6 : 0) << client.LastReply();
+    client.Quit();
+    ASSERT_FALSE(server.Sessions().empty());
+    const std::string session = server.Sessions().at(0);
+    EXPECT_EQ(session.substr(0, session.find('\n') + 1), c.greeting);
+  }
 }
 
 TEST_F(SmtpClientTest, AServerWithoutStartTlsGetsNoLogIn) {

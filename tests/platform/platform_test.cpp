@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/desktop_defaults.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/single_instance.h"
@@ -68,6 +69,67 @@ TEST(FileSystemTest, CopyRegularFile) {
   EXPECT_EQ(test::ReadFile(dir.File("taken")), "mine");
   EXPECT_EQ(CopyRegularFile(dir.Path(), dir.File("d"), 0), CopyResult::NotRegularFile);
   EXPECT_FALSE(std::filesystem::exists(dir.File("d")));
+}
+
+// The desktop's defaults in scratch folders: which mimeapps.list counts,
+// and which entry of it, with two desktop names current.
+TEST(DesktopDefaultsTest, TheFirstInstalledEntryOfTheFileThatCountsMost) {
+  using Files = std::vector<std::pair<std::string, std::string>>;  // path under the scratch folder, type=value
+  const struct {
+    const char* name;
+    Files files;
+    std::string expected;
+  } cases[] = {
+      {"the desktop's own file wins over the plain one",
+       {{"config/mimeapps.list", "mail.desktop"}, {"config/gnome-mimeapps.list", "web.desktop"}}, "web.desktop"},
+      {"the first desktop name's file first",
+       {{"config/gnome-mimeapps.list", "web.desktop"}, {"config/kde-mimeapps.list", "mail.desktop"}}, "mail.desktop"},
+      {"an entry no data folder holds is passed over",
+       {{"config/mimeapps.list", "gone.desktop;web.desktop;"}}, "web.desktop"},
+      {"a file naming nothing installed gives way; a dash can be a sub-folder",
+       {{"config/gnome-mimeapps.list", "gone.desktop;"}, {"etc/mimeapps.list", "kde-viewer.desktop"}},
+       "kde-viewer.desktop"},
+      {"the user's plain file before the system's desktop file",
+       {{"etc/gnome-mimeapps.list", "web.desktop"}, {"config/mimeapps.list", "mail.desktop"}}, "mail.desktop"},
+      {"the user's data folder before the system's",
+       {{"share2/applications/mimeapps.list", "web.desktop"}, {"data/applications/mimeapps.list", "mail.desktop"}},
+       "mail.desktop"},
+      {"nothing installed", {{"config/mimeapps.list", "gone.desktop"}}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir scratch;
+    test::ScopedEnv config("XDG_CONFIG_HOME", scratch.File("config")), configDirs("XDG_CONFIG_DIRS", scratch.File("etc")),
+        data("XDG_DATA_HOME", scratch.File("data")),
+        dataDirs("XDG_DATA_DIRS", scratch.File("share1") + ":" + scratch.File("share2")),
+        desktop("XDG_CURRENT_DESKTOP", "KDE:GNOME");
+    test::WriteFile(scratch.File("share1/applications/web.desktop"), "[Desktop Entry]\n");
+    test::WriteFile(scratch.File("data/applications/mail.desktop"), "[Desktop Entry]\n");
+    test::WriteFile(scratch.File("share2/applications/kde/viewer.desktop"), "[Desktop Entry]\n");
+    for (const auto& [path, value] : c.files) {
+      test::WriteFile(scratch.File(path), "[Added Associations]\ntext/html=other.desktop;\n"
+                                          "[Default Applications]\ntext/html=" + value + "\n");
+    }
+    EXPECT_EQ(DefaultApplication("text/html"), c.expected);
+    EXPECT_EQ(DefaultApplication("image/png"), "");
+
+    // Setting a default also puts it first where the desktop's own file
+    // names the type, or that file would still win; a type it does not name
+    // is not added to it.
+    const std::string gnome = scratch.File("config/gnome-mimeapps.list");
+    const std::string before = test::ReadFile(gnome);
+    ASSERT_TRUE(SetDefaultApplications({{"text/html", "mail.desktop"}, {"image/png", "web.desktop"}}));
+    EXPECT_EQ(DefaultApplication("text/html"), "mail.desktop");
+    EXPECT_EQ(DefaultApplication("image/png"), "web.desktop");
+    EXPECT_NE(test::ReadFile(scratch.File("config/mimeapps.list")).find("\nimage/png=web.desktop;\n"),
+              std::string::npos);
+    const std::string after = test::ReadFile(gnome);
+    EXPECT_EQ(after.find("image/png"), std::string::npos);
+    EXPECT_EQ(after.empty(), before.empty());
+    if (!before.empty()) {
+      EXPECT_NE(after.find("\ntext/html=mail.desktop;"), std::string::npos) << after;
+    }
+  }
 }
 
 using R = RegistryRoot;

@@ -159,7 +159,7 @@ SmtpRecordServer::SmtpRecordServer() = default;
 
 bool SmtpRecordServer::Start(std::string* error) {
   const Options& o = options_;
-  std::vector<std::string> args = {"--dir", fixture_.File("")};
+  std::vector<std::string> args = {"--dir", fixture_.File(""), "--listen", o.listenAddress};
   if (!o.rejectSender.empty()) args.insert(args.end(), {"--reject-sender", o.rejectSender});
   for (const auto& r : o.rejectRecipients) args.insert(args.end(), {"--reject-rcpt", r});
   if (o.closeInDataAfter >= 0) args.insert(args.end(), {"--close-in-data", std::to_string(o.closeInDataAfter)});

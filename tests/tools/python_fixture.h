@@ -78,6 +78,7 @@ class SmtpRecordServer {
     bool longHeloReply = false;   // a 400-character HELO reply line
     bool rejectHelo = false;
     bool sessionLogs = true;  // false: Sessions() stays empty (timing runs)
+    std::string listenAddress = "127.0.0.1";  // the loopback address listened on ("::1")
   };
   struct Message {
     std::string mailFrom;                 // the address in MAIL FROM

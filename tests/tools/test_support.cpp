@@ -1,5 +1,7 @@
 #include "tools/test_support.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,6 +67,17 @@ bool AllChildrenSucceed(int count, const std::function<int(int)>& body) {
     ok = ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 && ok;
   }
   return ok;
+}
+
+bool HasIPv6Loopback() {
+  const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_in6 a{};
+  a.sin6_family = AF_INET6;
+  a.sin6_addr = in6addr_loopback;
+  const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  ::close(fd);
+  return bound;
 }
 
 std::string ReadFile(const std::string& path) {

@@ -49,6 +49,8 @@ int RunInChild(const std::function<int()>& body);
 // when every child exited with 0.
 bool AllChildrenSucceed(int count, const std::function<int(int)>& body);
 std::string ReadFile(const std::string& path);
+// True when a socket can be bound to the IPv6 loopback address (::1).
+bool HasIPv6Loopback();
 
 // Records every box and the thread it was shown on; questions get `answer`,
 // and their check box (whose text is kept in Box::checkBox, empty when the

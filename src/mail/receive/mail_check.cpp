@@ -24,6 +24,8 @@ namespace {
 
 // Status texts of a session that asked for security and did not get it.
 constexpr platform::TextId kNoStartTlsText{40151};
+// The status a session ends with when the server stopped answering.
+constexpr char kTimedOutText[] = "POP session timed out";
 
 // A server setting that can be connected to. A name without a dot
 // ("localhost", a host of the local network) is one; an unset one, or one
@@ -235,7 +237,11 @@ class CheckRun : public Pop3Progress {
     return false;
   }
   std::string StatusText() override { return s_->Status() + "..."; }
-  void PostStatus(const std::string& text) override { s_->PostStatus(gen_, text); }
+  // Once the run is cancelled (by the user or the watchdog) the session's
+  // failures are only the cancel's echo: the canceller's text stands.
+  void PostStatus(const std::string& text) override {
+    if (!c_->cancel) s_->PostStatus(gen_, text);
+  }
 
  private:
   int CheckAccount(const std::string& tag, const std::string& server, const std::string& user,
@@ -451,8 +457,14 @@ bool CheckRun::OpenSession(Pop3Client& pop, const std::string& server, const std
   if (pop.Stat(count) != 0) {
     // Without the message count nothing can be fetched; saying "Done" here
     // would report a broken session as a good one.
-    PostStatus(Format("Could not read the mailbox on %s", server));
-    pop.Quit();
+    if (pop.ReadTimedOut()) {
+      // No QUIT to wait another while for: the server stopped answering.
+      PostStatus(kTimedOutText);
+      pop.Close();
+    } else {
+      PostStatus(Format("Could not read the mailbox on %s", server));
+      pop.Quit();
+    }
     return false;
   }
   return true;
@@ -545,7 +557,8 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
       return 1;
     }
     if (got != 1) {
-      PostStatus(Format("Error downloading/saving message %ld", i));
+      PostStatus(pop.ReadTimedOut() ? std::string(kTimedOutText)
+                                    : Format("Error downloading/saving message %ld", i));
       return 1;
     }
 
@@ -660,7 +673,8 @@ void MailCheck::Cancel(bool byWatchdog) {
   }
   if (!run || !run->running) return;
   const std::uint64_t gen = run->generation;
-  s.PostStatus(gen, "Canceling...", true);
+  // After a time-out the status keeps saying so (WatchdogExpired posted it).
+  if (!byWatchdog) s.PostStatus(gen, "Canceling...", true);
   run->cancel = true;
   {
     std::lock_guard<std::mutex> lock(run->mutex);
@@ -687,7 +701,7 @@ void MailCheck::Cancel(bool byWatchdog) {
   // account. Only a run stopped by the watchdog goes on where it stood.
   if (!byWatchdog) s.accountIndex = 0;
   const std::uint64_t now = s.generation.load();
-  s.PostStatus(now, "E-mail check canceled", true);
+  s.PostStatus(now, byWatchdog ? kTimedOutText : "E-mail check canceled", true);
   s.Post(now, kMsgMailCheckFinished, 1);
 }
 
@@ -698,7 +712,7 @@ void MailCheck::WatchdogExpired() {
   // it is.
   if (!IsRunning()) return;
   std::uint64_t gen = s.generation.load();
-  s.PostStatus(gen, "POP session timed out", true);
+  s.PostStatus(gen, kTimedOutText, true);
   // The stalled account is skipped when the run continues.
   ++s.accountIndex;
   Cancel(true);

@@ -103,8 +103,10 @@ class MailCheck {
   // then "E-mail check canceled" and a check-finished message with 1. The
   // run ends there: the account index goes back to 0.
   void CancelMailCheck();
-  // The watchdog found no progress for "POP3Timeout" seconds: the stalled
-  // account is skipped when the run continues.
+  // The watchdog found no progress for "POP3Timeout" seconds: the run is
+  // stopped as by a cancel, but the status says "POP session timed out"
+  // (and nothing the stopped session fails at afterwards is shown); the
+  // stalled account is skipped when the run continues.
   void WatchdogExpired();
 
   bool IsRunning() const;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -72,16 +73,26 @@ MailConnection::MailConnection() = default;
 
 MailConnection::~MailConnection() { Close(); }
 
-int MailConnection::Connect(std::uint16_t port, const std::string& dottedAddress) {
+int MailConnection::Connect(std::uint16_t port, const std::string& dottedAddress, long timeLimitMs) {
+  int error = 0;
+  return ConnectOne(port, dottedAddress, timeLimitMs, &error);
+}
+
+int MailConnection::ConnectOne(std::uint16_t port, const std::string& address, long timeLimitMs,
+                               int* error) {
   std::unique_lock<std::mutex> lock(socketMutex_);
+  *error = ECANCELED;
   if (socket_.IsOpen()) return 1;
   if (aborted_) return 3;
-  if (!socket_.Create(platform::TcpSocket::IsIPv6Address(dottedAddress))) return 2;
+  if (!socket_.Create(platform::TcpSocket::IsIPv6Address(address))) {
+    *error = errno;
+    return 2;
+  }
   crPending_ = false;
   // The wait for the peer runs without the lock, so that Abort() can set the
   // flag the wait watches.
   lock.unlock();
-  const bool connected = socket_.Connect(dottedAddress, port, aborted_);
+  const bool connected = socket_.Connect(address, port, aborted_, timeLimitMs, error);
   lock.lock();
   if (!connected || aborted_) {
     socket_.Close();
@@ -89,6 +100,51 @@ int MailConnection::Connect(std::uint16_t port, const std::string& dottedAddress
   }
   socket_.SetSendTimeout(kSendTimeoutMs);
   return 0;
+}
+
+int MailConnection::ConnectHost(std::uint16_t port, const std::string& host, long timeLimitMs) {
+  const std::string name = HostPart(host);
+  const std::vector<std::string> addresses = platform::TcpSocket::ResolveAll(name);
+  if (addresses.empty()) {
+    connectError_ = name + " cannot be resolved";
+    return 1;
+  }
+  return TryAddresses(port, addresses, timeLimitMs, name);
+}
+
+int MailConnection::ConnectAny(std::uint16_t port, const std::vector<std::string>& addresses,
+                               long timeLimitMs) {
+  return TryAddresses(port, addresses, timeLimitMs, std::string());
+}
+
+int MailConnection::TryAddresses(std::uint16_t port, const std::vector<std::string>& addresses,
+                                 long timeLimitMs, const std::string& name) {
+  connectError_.clear();
+  if (socket_.IsOpen()) {
+    connectError_ = "A connection is already open";
+    return 3;
+  }
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeLimitMs);
+  std::string tried;
+  for (size_t i = 0; i < addresses.size() && !aborted_; ++i) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) break;
+    // An equal share of the time left for this address and each after it.
+    const long share = std::max(1L, static_cast<long>(left) / static_cast<long>(addresses.size() - i));
+    int error = 0;
+    const int rc = ConnectOne(port, addresses[i], share, &error);
+    if (rc == 0) return 0;
+    if (!tried.empty()) tried += "; ";
+    tried += addresses[i] + ": " + (error == ETIMEDOUT ? "no answer in time" : std::strerror(error));
+  }
+  if (aborted_) {
+    connectError_ = "Cancelled";
+  } else {
+    connectError_ = "No connection to " + (name.empty() ? std::string() : name + " ") + "port " +
+                    std::to_string(port) + " (" + (tried.empty() ? std::string("out of time") : tried) + ")";
+  }
+  return 3;
 }
 
 void MailConnection::EndTls() {
@@ -273,6 +329,7 @@ int MailConnection::ReadLine(char* buffer, int bufferSize, int timeLimitSeconds)
 int MailConnection::ReadLinePiece(char* buffer, int bufferSize, int timeLimitSeconds,
                                   bool* lineEnded) {
   *lineEnded = false;
+  readTimedOut_ = false;
   if (!buffer || bufferSize < 1) return 0;
   buffer[0] = '\0';
   const int space = bufferSize - 1;
@@ -286,7 +343,10 @@ int MailConnection::ReadLinePiece(char* buffer, int bufferSize, int timeLimitSec
   int stored = 0;
   while (stored < space) {
     if (receivedPos_ >= received_.size()) {
-      if (timeLimitSeconds > 0 && WaitReadable(timeLimitSeconds, 0)) break;
+      if (timeLimitSeconds > 0 && WaitReadable(timeLimitSeconds, 0)) {
+        readTimedOut_ = !aborted_;
+        break;
+      }
       received_.resize(kReceiveChunk);
       const long n = ReceiveSome(received_.data(), received_.size(), timeLimitSeconds);
       if (n <= 0) {
@@ -357,10 +417,10 @@ std::string MailConnection::HostPart(const std::string& host) {
 
 int MailConnection::ResolveHost(const std::string& host, std::string& dotted, size_t bufferSize) {
   const std::string name = HostPart(host);
-  std::string found;
-  if (platform::TcpSocket::ResolveAddress(name, found) != 0) return 2;
-  if (found.size() + 1 > bufferSize) return 1;
-  dotted = found;
+  const std::vector<std::string> found = platform::TcpSocket::ResolveAll(name);
+  if (found.empty()) return 2;
+  if (found.front().size() + 1 > bufferSize) return 1;
+  dotted = found.front();
   return 0;
 }
 

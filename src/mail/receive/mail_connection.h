@@ -1,7 +1,9 @@
 #pragma once
-// A small blocking TCP client for the mail protocols: connect to a numeric
-// IPv4 or IPv6 address, optionally secure the connection with TLS, send text, read CR LF-terminated lines (with an optional time
-// limit), stream a file, test the connection, close. The POP3 and SMTP
+// A small blocking TCP client for the mail protocols: connect to a server
+// (each of its IPv6 and IPv4 addresses in turn, within one time limit),
+// optionally secure the connection with TLS, send text, read CR
+// LF-terminated lines (with an optional time limit), stream a file, test
+// the connection, close. The POP3 and SMTP
 // clients derive from it. Outcomes are small integer codes, never
 // exceptions.
 //
@@ -47,11 +49,33 @@ class MailConnection {
   MailConnection(const MailConnection&) = delete;
   MailConnection& operator=(const MailConnection&) = delete;
 
+  // How long reaching a server may take in all, over all of its addresses.
+  static constexpr int kConnectTimeLimitMs = 20000;
+
   // 0 connected; 1 a socket is already open; 2 the socket cannot be
   // created; 3 the connection fails (also when the address is neither
-  // dotted IPv4 nor IPv6 text, or after Abort()). A failed attempt leaves no
-  // socket behind.
-  int Connect(std::uint16_t port, const std::string& dottedAddress);
+  // dotted IPv4 nor IPv6 text, when `timeLimitMs` > 0 passes without an
+  // answer, or after Abort()). A failed attempt leaves no socket behind.
+  int Connect(std::uint16_t port, const std::string& dottedAddress, long timeLimitMs = 0);
+
+  // Connects to a server by name ("mail.example", "user@mail.example", an
+  // address, "[IPv6 address]"): every address the name resolves to is
+  // tried in turn, IPv6 and IPv4 taking turns (TcpSocket::ResolveAll), until
+  // one takes the connection. 0 connected; 1 the name does not resolve;
+  // otherwise ConnectAny's result.
+  int ConnectHost(std::uint16_t port, const std::string& host, long timeLimitMs = kConnectTimeLimitMs);
+  // Tries the numeric addresses in the order given. Each attempt may take
+  // an equal share of the time still left (so a silent address cannot use
+  // up the time of those after it), `timeLimitMs` in all. 0 connected;
+  // 3 none took the connection (ConnectError() names each address tried
+  // and why it failed), also after Abort() or with a socket already open.
+  int ConnectAny(std::uint16_t port, const std::vector<std::string>& addresses,
+                 long timeLimitMs = kConnectTimeLimitMs);
+  // Why the last ConnectHost or ConnectAny failed ("" after success).
+  const std::string& ConnectError() const { return connectError_; }
+  // The address of this end of the connection ("127.0.0.1", "::1"); ""
+  // without a connection.
+  std::string LocalAddress() const { return socket_.LocalAddress(); }
 
   // Puts TLS over the open connection: the server's certificate must chain
   // to the system's trust store or to a certificate in `trustFile` (a PEM
@@ -88,6 +112,9 @@ class MailConnection {
   // bytes of this line are taken from the socket; a line longer than the
   // space comes back in pieces over several calls.
   int ReadLine(char* buffer, int bufferSize, int timeLimitSeconds);
+  // True when the last read came back short because its time limit passed
+  // with nothing more arriving (not because the peer closed or Abort()).
+  bool ReadTimedOut() const { return readTimedOut_; }
 
   // False only when there is no socket or the system reports it as not
   // connected. A connection the peer has closed still counts as connected;
@@ -96,9 +123,9 @@ class MailConnection {
   bool HasPendingData();
   int SendBufferSize();
 
-  // Resolves the part after the last "@" of `host` to a dotted IPv4
-  // address, or to an IPv6 address when the name has no IPv4 one (a name
-  // without a dot, such as "localhost", is looked up as it is). 0 resolved; 1 it does not fit bufferSize (with its
+  // Resolves the part after the last "@" of `host` to the first address
+  // ConnectHost would try (a name without a dot, such as "localhost", is
+  // looked up as it is). 0 resolved; 1 it does not fit bufferSize (with its
   // terminator); 2 the name cannot be resolved.
   static int ResolveHost(const std::string& host, std::string& dotted, size_t bufferSize = 512);
   static bool IsDottedAddress(const std::string& text);
@@ -133,6 +160,10 @@ class MailConnection {
   bool HasSocket() const { return socket_.IsOpen(); }
 
  private:
+  // One connection attempt; the errno value of a failure in *error.
+  int ConnectOne(std::uint16_t port, const std::string& address, long timeLimitMs, int* error);
+  int TryAddresses(std::uint16_t port, const std::vector<std::string>& addresses, long timeLimitMs,
+                   const std::string& name);
   // One receive, through TLS when it is on. timeLimitSeconds > 0 bounds the
   // wait. Bytes received, 0 when nothing came.
   long ReceiveSome(char* buffer, size_t length, int timeLimitSeconds);
@@ -141,6 +172,8 @@ class MailConnection {
 
   ssl_st* tls_ = nullptr;
   std::string tlsError_;
+  std::string connectError_;
+  bool readTimedOut_ = false;
   platform::TcpSocket socket_;
   std::mutex socketMutex_;  // serialises Abort() against Connect/Close
   std::atomic<bool> aborted_{false};

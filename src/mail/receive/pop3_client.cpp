@@ -112,13 +112,11 @@ int Pop3Client::Login(const std::string& server, const std::string& user,
     lastReply_.clear();
     outOfStep_ = false;
     uids_.clear();
-    std::string address;
-    if (IsDottedAddress(server)) {
-      address = server;
-    } else if (ResolveHost(server, address, kLineBufferSize) != 0) {
-      return 1;
+    const int connected = ConnectHost(port_, server);
+    if (connected != 0) {
+      lastReply_ = ConnectError();
+      return connected == 1 ? 1 : 2;
     }
-    if (Connect(port_, address) != 0) return 2;
     if (security_ == kSecurityTls && StartTls(server, trustFile_) != 0) {
       Close();
       return 6;

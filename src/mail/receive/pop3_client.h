@@ -48,7 +48,8 @@ class Pop3Client : public MailConnection {
   void SetSecurity(int security, const std::string& trustFile);
 
   // 0 logged in; 1 the server name cannot be resolved; 2 the connection
-  // fails; 3 USER refused; 4 PASS refused; 5 STARTTLS is asked for and the
+  // fails (no address of the server answered within MailConnection's
+  // connect time limit; LastReply() says what each gave); 3 USER refused; 4 PASS refused; 5 STARTTLS is asked for and the
   // server refuses STLS; 6 the secure connection cannot be made (TlsError()
   // says why). With security asked for, nothing (above all no password) is
   // sent in plain text after STLS, and a failure never falls back to it.

@@ -9,9 +9,11 @@ namespace vyr {
 
 namespace {
 
-// Bytes per encoded word: 45 bytes give 60 Base64 characters, which with
-// "=?UTF-8?B?" and "?=" make 72.
-constexpr size_t kWordBytes = 45;
+// Bytes per encoded word: 42 bytes give 56 Base64 characters, which with
+// "=?UTF-8?B?" and "?=" make 68, so that "Subject: " and one word fit the
+// 78 characters of a header line, and a folded line holds a blank and one
+// word.
+constexpr size_t kWordBytes = 42;
 
 bool IsAscii(const std::string& text) {
   for (unsigned char c : text) {

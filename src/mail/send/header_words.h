@@ -7,8 +7,9 @@
 namespace vyr {
 
 // An unstructured value (Subject): the whole text as encoded words of at
-// most 75 characters each, joined by blanks (which readers drop between
-// encoded words); no character's bytes are split between two words.
+// most 68 characters each (of 42 bytes of text), joined by blanks (which
+// readers drop between encoded words, and where the header line is folded);
+// no character's bytes are split between two words.
 std::string EncodeHeaderText(const std::string& text);
 
 // An address list (From, To, CC): each entry's display name before "<" is

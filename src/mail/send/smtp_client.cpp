@@ -180,19 +180,39 @@ bool HasOverlongLine(std::string_view text) {
   return false;
 }
 
-// A header line (ending in CR LF) longer than a mail line may be is folded:
-// a line break goes in before a blank, which readers take out again. A
-// line without a blank to break at stays as it is.
+// The longest header line (without its CR LF) that every reader shows
+// whole.
+constexpr size_t kMaxHeaderLine = 78;
+
+// A header line (ending in CR LF) longer than 78 characters is folded: a
+// line break goes in before a blank, which readers take out again. Each
+// line takes as much as fits; a word too long to fit stays whole on a line
+// of its own. The blank after the header's name, and a blank that only
+// blanks or the line end follow, are no places to break (a line of blanks
+// alone would end the header block early for some readers).
 std::string FoldHeader(const std::string& line) {
   std::string out;
   std::string_view rest(line);
-  while (rest.size() > kMaxMailLine + 2) {
+  const size_t colon = rest.find(':');
+  size_t keep = colon == std::string_view::npos ? 0 : colon + 1;
+  auto breakable = [&](size_t i) {
+    return (rest[i] == ' ' || rest[i] == '\t') && i + 1 < rest.size() &&
+           std::string_view(" \t\r\n").find(rest[i + 1]) == std::string_view::npos;
+  };
+  while (rest.size() > kMaxHeaderLine + 2) {
+    size_t cut = std::string_view::npos;
+    for (size_t i = keep + 1; i <= kMaxHeaderLine; ++i) {
+      if (breakable(i)) cut = i;
+    }
+    for (size_t i = std::max(keep + 1, kMaxHeaderLine + 1); cut == std::string_view::npos && i < rest.size(); ++i) {
+      if (breakable(i)) cut = i;
+    }
+    if (cut == std::string_view::npos) break;
     // The continuation keeps its leading blank.
-    const size_t cut = rest.find_last_of(" \t", kMaxMailLine);
-    if (cut == std::string_view::npos || cut == 0) break;
     out.append(rest.substr(0, cut));
     out += "\r\n";
     rest.remove_prefix(cut);
+    keep = 0;
   }
   out.append(rest);
   return out;
@@ -424,26 +444,26 @@ int SmtpClient::ReadReply(int timeLimitSeconds) {
 
 int SmtpClient::ConnectServer(const std::string& host, const std::string& greetingDomain) {
   Quit();
-  std::string dotted;
-  if (MailConnection::IsDottedAddress(host)) {
-    dotted = host;
-  } else if (HoldsLineBreak(host) || MailConnection::ResolveHost(host, dotted, 256) != 0) {
-    return 1;
-  }
+  if (HoldsLineBreak(host)) return 1;
   if (options_.port <= 0 || options_.port > 65535) return 2;
-  if (Connect(static_cast<std::uint16_t>(options_.port), dotted) != 0) return 2;
+  const int connected = ConnectHost(static_cast<std::uint16_t>(options_.port), host);
+  if (connected != 0) {
+    lastReply_ = ConnectError();
+    return connected == 1 ? 1 : 2;
+  }
   if (options_.security == kSecurityTls && StartTls(host, options_.trustFile) != 0) {
     lastReply_ = TlsError();
     Close();
     return 5;
   }
   ReadReply(options_.replyTimeLimitSeconds);  // the greeting; its code does not matter
+  const std::string greeting = GreetingDomain(greetingDomain);
   const bool extended = options_.authenticate || options_.security == kSecurityStartTls;
   if (!extended) {
-    const int code = Command("HELO " + OneLineHeaderValue(greetingDomain) + "\r\n");
+    const int code = Command("HELO " + OneLineHeaderValue(greeting) + "\r\n");
     return code >= 200 && code <= 299 ? 0 : 3;
   }
-  if (Ehlo(greetingDomain) != 0) return 3;
+  if (Ehlo(greeting) != 0) return 3;
   if (options_.security == kSecurityStartTls) {
     if (!Offers("STARTTLS")) {
       Close();
@@ -460,9 +480,18 @@ int SmtpClient::ConnectServer(const std::string& host, const std::string& greeti
       return 5;
     }
     // What the server said before the switch no longer counts.
-    if (Ehlo(greetingDomain) != 0) return 3;
+    if (Ehlo(greeting) != 0) return 3;
   }
   return options_.authenticate ? LogIn() : 0;
+}
+
+std::string SmtpClient::GreetingDomain(const std::string& name) const {
+  // A bare host name ("localhost", "vm") means nothing to the server; the
+  // address it sees the connection coming from does.
+  if (name.find('.') != std::string::npos && !HoldsLineBreak(name)) return name;
+  const std::string local = LocalAddress();
+  if (local.empty()) return name;
+  return local.find(':') != std::string::npos ? "[IPv6:" + local + "]" : "[" + local + "]";
 }
 
 int SmtpClient::Ehlo(const std::string& greetingDomain) {

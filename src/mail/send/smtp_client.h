@@ -60,7 +60,8 @@ struct SmtpOptions {
   std::string user;           // [email] SMTPUser (default: the POP3 account)
   std::string password;       // [email] SMTPPass, deciphered (default: the POP3 password)
   std::string trustFile;      // [email] TLSTrustFile: extra trusted certificates (PEM)
-  // The name the greeting gives for this machine.
+  // The name the greeting gives for this machine (one without a dot gives
+  // way to the address of this end of the connection).
   std::string greetingName = "localhost";
   // The wait for each ordinary reply (tests shorten it; the wait for the
   // reply to the end of the data does not follow it).
@@ -108,12 +109,16 @@ class SmtpClient : public MailConnection {
   explicit SmtpClient(SmtpOptions options = {});
   ~SmtpClient() override;
 
-  // Ends any earlier connection, resolves the host (a dotted IPv4 address
-  // is used as it is), connects to the SMTP port (through TLS at once with
-  // security 2), reads the greeting and sends "HELO <domain>", or "EHLO
-  // <domain>" when STARTTLS or authentication is asked for; then switches
+  // Ends any earlier connection, connects to the SMTP port of the host
+  // (each of its addresses in turn, MailConnection::ConnectHost; through
+  // TLS at once with security 2), reads the greeting and sends "HELO
+  // <domain>", or "EHLO <domain>" when STARTTLS or authentication is asked
+  // for (a domain without a dot is no name the server can look up: the
+  // address of this end of the connection goes instead, "[192.0.2.7]" or
+  // "[IPv6:2001:db8::7]"); then switches
   // to TLS (STARTTLS, and EHLO again) and logs in as asked. 0 connected and
-  // greeted; 1 the host name cannot be resolved; 2 the connection fails;
+  // greeted; 1 the host name cannot be resolved; 2 the connection fails
+  // (LastReply() says what each address gave);
   // 3 HELO/EHLO refused; 4 the log-in was refused; 5 the secure connection
   // cannot be made (TlsError() says why); 6 the server does not offer
   // STARTTLS; 7 the server offers no log-in method known here. Nothing
@@ -172,6 +177,9 @@ class SmtpClient : public MailConnection {
   int Command(const std::string& text);
   // EHLO; the capability words of the reply (upper case) in capabilities_.
   int Ehlo(const std::string& greetingDomain);
+  // The domain HELO/EHLO gives: the name when it has a dot, else the
+  // address literal of this end of the connection.
+  std::string GreetingDomain(const std::string& name) const;
   bool Offers(const std::string& capability, const std::string& word = {}) const;
   int LogIn();
 
