@@ -5,8 +5,9 @@ The real program starts on a new data home without a home server. Through
 the bus (pyatspi): the toolbar's buttons by role and name, their states and
 their places on the screen; the channel column, the folder and page strips,
 the menu bar's titles and the caption buttons. Keys go in through the X
-server's test extension: Ctrl+L puts the focus in the address bar, Tab and
-Shift+Tab carry it to the channel column and the toolbar, where the arrows
+server's test extension: Ctrl+L puts the focus in the address bar (a
+pointer's click on a toolbar button leaves it there), Tab and Shift+Tab
+carry it to the channel column and the toolbar, where the arrows
 move it and the picture shows its mark, on round to the folder strip, where
 Space presses a folder. Then the buttons' "click" actions: a folder, the Menu
 button and a menu bar title (each menu read from the bus, closed with
@@ -132,6 +133,8 @@ x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
 x11.XSetInputFocus.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_ulong]
 x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
 xtest.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+xtest.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_ulong]
+xtest.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
 display = x11.XOpenDisplay(None)
 
 
@@ -142,6 +145,17 @@ def keys(*names):
         xtest.XTestFakeKeyEvent(display, code, True, 0)
     for code in reversed(codes):
         xtest.XTestFakeKeyEvent(display, code, False, 0)
+    x11.XSync(display, False)
+
+
+def pointer_click(obj):
+    """A click of the pointer's first button in the middle of the object."""
+    x, y, width, height = extents(obj)
+    xtest.XTestFakeMotionEvent(display, -1, x + width // 2, y + height // 2, 0)
+    x11.XSync(display, False)
+    time.sleep(0.2)
+    xtest.XTestFakeButtonEvent(display, 1, True, 0)
+    xtest.XTestFakeButtonEvent(display, 1, False, 0)
     x11.XSync(display, False)
 
 
@@ -227,7 +241,12 @@ focus = wait_for("Ctrl+L did not put the focus in the address bar", 10, lambda: 
 entry = find_all(frame, lambda o: has(o, pyatspi.STATE_FOCUSED) and o.getRoleName() == "text")[0]
 if entry.parent.getRoleName() != "combo box" or not has(entry, pyatspi.STATE_EDITABLE):
     fail("the focus went to %s in %s" % (focus, entry.parent.getRoleName()))
-print("ok Ctrl+L: the focus in the address bar's editable text", flush=True)
+# A pointer's click on a button runs it and leaves the focus where it was.
+pointer_click(find(toolbar, "push button", "Stop"))
+time.sleep(1)
+if focus_now(frame) != focus:
+    fail("a click on Stop took the focus from the address bar to %s" % (focus_now(frame),))
+print("ok Ctrl+L: the focus in the address bar's editable text, where a click on Stop leaves it", flush=True)
 
 keys("Tab")
 wait_for("Tab from the address bar did not reach the channel column", 10,

@@ -87,6 +87,10 @@ class CButtonStrip : public wxWindow {
   // For changes made through the model directly, call Refresh() afterwards.
   vyr::ButtonStripModel& Model();
 
+  // Tab reaches the strip; a pointer's click leaves the focus where it was
+  // (in the page, in the address bar), as a toolbar's buttons do.
+  bool AcceptsFocus() const override;
+
  protected:
   wxSize DoGetBestClientSize() const override;
 

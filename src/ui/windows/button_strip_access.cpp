@@ -1,5 +1,7 @@
 // The button strip for the keyboard and for screen readers: the focus, the
 // mark the arrows move, and the accessible buttons.
+#include <gtk/gtk.h>
+
 #include <wx/dc.h>
 #include <wx/pen.h>
 
@@ -35,6 +37,16 @@ void CButtonStrip::AttachKeysAndAccessible() {
     return name == wxPanelNameStr ? std::string() : std::string(name.utf8_str());
   };
   accessible_ = std::make_unique<CDrawnAccessible>(this, std::move(source), DrawnWindowRole::ToolBar);
+}
+
+bool CButtonStrip::AcceptsFocus() const {
+  // The toolkit gives a window the focus when the pointer presses on it if
+  // the window accepts it: not during a press.
+  GdkEvent* event = gtk_get_current_event();
+  const bool press = event && (event->type == GDK_BUTTON_PRESS || event->type == GDK_2BUTTON_PRESS ||
+                               event->type == GDK_3BUTTON_PRESS);
+  if (event) gdk_event_free(event);
+  return !press;
 }
 
 void CButtonStrip::OnKey(wxKeyEvent& event) {
