@@ -3,13 +3,16 @@
 # run, the windows shown on the display and what a picture of the main
 # window shows.
 #
-# The main window covers the whole 1280x900 display (see write_profile):
-# the channel column lies at the left edge below the address row, between
-# its two scroll arrows, each channel one line of dark text starting 32
-# pixels from the edge; the status bar is the window's bottom 24 rows, its
-# text drawn from the left edge and the progress gauge and the busy picture
-# in its last 200 columns. The info box is the channel column's foot: the
-# left 190 columns of the 100 rows above the status bar.
+# The main window covers the whole 1280x900 display (see write_profile). It
+# draws its own frame: the caption (24 rows) and the menu bar (23 rows) at
+# the top, a border of 10 pixels left, right and below; its parts lie in
+# the rest, from 10,47 to 1270,890. The channel column lies at the left of
+# that, below the address row, between its two scroll arrows, each channel
+# one line of dark text starting 32 pixels from the edge; the status bar is
+# the bottom 24 rows, its text drawn from the left edge and the progress
+# gauge and the busy picture in its last 200 columns. The info box is the
+# channel column's foot: the left 190 columns of the 100 rows above the
+# status bar.
 
 # The colour of the start page's heading (#24507a in data/start.html).
 START_HEADING="rgb(36,80,122)"
@@ -84,7 +87,7 @@ dark_profile() {
 # (the "H O M E" entry and one line a channel). Rows of text less than 5
 # blank rows apart belong to one line (descenders, accents).
 channel_lines() {
-  dark_profile "$1" 56x654+28+96 y | awk '
+  dark_profile "$1" 56x597+38+143 y | awk '
     $1 { if (!inside && (lines == 0 || NR - last > 5)) lines++; inside = 1; last = NR; next }
     { inside = 0 }
     END { print lines + 0 }'
@@ -93,7 +96,7 @@ channel_lines() {
 # status_text_width PICTURE: the width in pixels from the first to the last
 # column of text in the status bar (0 when it shows no text).
 status_text_width() {
-  dark_profile "$1" 1080x18+0+880 x | awk '$1 { if (!first) first = NR; last = NR } END { print first ? last - first + 1 : 0 }'
+  dark_profile "$1" 1080x18+10+870 x | awk '$1 { if (!first) first = NR; last = NR } END { print first ? last - first + 1 : 0 }'
 }
 
 # start_page_painted PICTURE: whether the picture shows the start page's
@@ -105,7 +108,7 @@ start_page_painted() { [ "$(colour_pixels "$1" "$START_HEADING")" -ge 1000 ]; }
 # it shows.
 info_box_shows() {
   local pixels
-  pixels=$(convert "$1" -crop 180x90+5+779 +repage -fill black +opaque "$2" -fill white -opaque "$2" \
+  pixels=$(convert "$1" -crop 180x90+15+769 +repage -fill black +opaque "$2" -fill white -opaque "$2" \
              -format '%[fx:round(mean*w*h)]' info: 2>/dev/null) || return 1
   [ "${pixels:-0}" -ge $((180 * 90 / 2)) ]
 }

@@ -5,6 +5,13 @@
 
 fail() { echo "FAIL: $*"; exit 1; }
 
+# No session bus is started for the programs on the virtual display: with
+# none given, the toolkit and the engine would launch one through the X
+# server (dbus-launch), which outlives the program. The accessibility
+# bridge stays off; the accessibility test runs a bus of its own.
+export NO_AT_BRIDGE=1
+export DBUS_SESSION_BUS_ADDRESS="${DBUS_SESSION_BUS_ADDRESS:-unix:path=/nonexistent/vyrelle-tests-have-no-session-bus}"
+
 # need_tools COMMAND:PACKAGE...: fails naming the Debian package of the first
 # command that is missing.
 need_tools() {
