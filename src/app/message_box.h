@@ -21,8 +21,8 @@ inline constexpr platform::TextId kInformationBoxCaption{32824};
 // Buttons a box can return.
 enum MessageBoxResult { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 
-// The usual text of a question's check box.
-inline constexpr char kDontShowAgainText[] = "Don't show me this again";
+// The usual text of a question's check box ("Don't show me this again").
+inline constexpr platform::TextId kDontShowAgainText{40609};
 
 class MessageBoxService {
  public:

@@ -11,13 +11,6 @@
 
 namespace vyr {
 
-const char* const kDuplicateActionTexts[4] = {
-    "Delete the existing channel and replace it with the new one",
-    "Append a number to the new channel to make it unique (ig. Sports2)",
-    "Merge the new channel with the existing channel",
-    "Do not import the new channel",
-};
-
 namespace {
 constexpr char kSupplyFileName[] = "Please supply a file name";
 constexpr char kCannotOpenDestination[] = "Could not open destination file";

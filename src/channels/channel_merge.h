@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "channels/channel_startup.h"
+#include "platform/string_table.h"
 
 namespace vyr {
 
@@ -32,14 +33,14 @@ using DuplicateChooser =
 // A chooser that gives the same action for every duplicate.
 DuplicateChooser AlwaysChoose(DuplicateAction action);
 
-// The dialog's texts.
-inline constexpr char kDuplicateTitle[] = "A Channel Already Exists With This Name";
-inline constexpr char kDuplicateText[] = "The Channel '%s' already exists.";
-inline constexpr char kDuplicatePrompt[] = "Please select one of the following actions:";
-extern const char* const kDuplicateActionTexts[4];
-inline constexpr char kDuplicateNote[] =
-    "Remember, after importing a channel(s), you can use Channel Designer to make any\n"
-    "necessary changes to your channel layout.";
+// The dialog's texts; the actions in the order of DuplicateAction.
+inline constexpr platform::TextId kDuplicateTitle{40621};
+inline constexpr platform::TextId kDuplicateText{40622};  // "%s": the channel's name
+inline constexpr platform::TextId kDuplicatePrompt{40623};
+inline constexpr platform::TextId kDuplicateActionTexts[4] = {platform::TextId{40624}, platform::TextId{40625},
+                                                              platform::TextId{40626}, platform::TextId{40627}};
+inline constexpr platform::TextId kDuplicateApplyToAll{40628};
+inline constexpr platform::TextId kDuplicateNote{40629};
 
 // Merges the imported channels into the tree (the designer's channels: the
 // whole set, of which the first lockedCount are fixed). Names are compared

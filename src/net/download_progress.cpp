@@ -19,6 +19,23 @@ std::string FormatDownloadAmount(std::uint64_t bytes) {
   return text;
 }
 
+namespace {
+
+// "Downloaded %s of %s" with the two amounts put in, in that order.
+std::string DownloadedText(std::uint64_t done, std::uint64_t total) {
+  std::string text = kDownloadedText.Text();
+  size_t at = 0;
+  for (const std::string& amount : {FormatDownloadAmount(done), FormatDownloadAmount(total)}) {
+    at = text.find("%s", at);
+    if (at == std::string::npos) break;
+    text.replace(at, 2, amount);
+    at += amount.size();
+  }
+  return text;
+}
+
+}  // namespace
+
 std::uint64_t MaxDownloadBytes(const Application& app) {
   int megabytes = app.GetInt("misc", "MaxDownloadMB", kDefaultMaxDownloadMB);
   if (megabytes < 1) megabytes = kDefaultMaxDownloadMB;
@@ -45,7 +62,7 @@ DownloadProgress::~DownloadProgress() {
 void DownloadProgress::Open() {
   window_ = platform::WindowMessages::Instance().Register(this);
   SetMessage(caption_);
-  SetStatus("Starting...");
+  SetStatus(kStartingText);
   if (!hidden_) view_.ShowWindow();
   if (!hasJob_) {
     SetMessage(kInvalidCommandText);
@@ -82,12 +99,11 @@ void DownloadProgress::OnWindowMessage(const platform::WindowMessage& m) {
       break;
     case kDownloadDataWritten:
       bytesDone_ += static_cast<std::uint64_t>(m.lParam);
-      SetStatus("Downloaded " + FormatDownloadAmount(bytesDone_) + " of " +
-                FormatDownloadAmount(bytesTotal_));
+      SetStatus(DownloadedText(bytesDone_, bytesTotal_));
       view_.SetProgress(bytesDone_, bytesTotal_);
       break;
     case kDownloadFinished:
-      SetStatus("Cleaning up...");
+      SetStatus(kCleaningUpText);
       workerThread_ = 0;
       if (cancelRequested_->load() != 0) {
         SetMessage(kDownloadAbortedText);

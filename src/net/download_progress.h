@@ -25,6 +25,9 @@ inline constexpr platform::TextId kDownloadAbortedText{33376};
 inline constexpr platform::TextId kDownloadCancelledText{33377};
 inline constexpr platform::TextId kBeginningDownloadText{38053};
 inline constexpr platform::TextId kCancelButtonText{32830};
+inline constexpr platform::TextId kStartingText{40640};
+inline constexpr platform::TextId kDownloadedText{40641};  // "%s", "%s": the amount done and the size
+inline constexpr platform::TextId kCleaningUpText{40642};
 
 // The cookie of the dialog's download.
 inline constexpr std::uint32_t kDialogCookie = 1000;

@@ -90,8 +90,8 @@ TEST(StringTableTest, ShippedTablesHoldEveryNumberOnceWithATranslation) {
   for (const auto& [number, text] : de) EXPECT_TRUE(en.count(number)) << number << " only in German";
 
   // Words that read the same in German (channel icon keywords, the mark of
-  // a multi-part message).
-  const std::set<unsigned> sameInBoth = {40002, 40003, 40009, 40016, 40017, 40018, 40023, 40044};
+  // a multi-part message, the OK button).
+  const std::set<unsigned> sameInBoth = {40002, 40003, 40009, 40016, 40017, 40018, 40023, 40044, 40605};
   for (const auto& [number, english] : en) {
     auto it = de.find(number);
     ASSERT_TRUE(it != de.end()) << number << " only in English";
@@ -129,7 +129,8 @@ TEST(StringTableTest, EveryNumberTheSourcesNameIsDeclaredOnceAndInBothTables) {
   }
   EXPECT_TRUE(bare.empty()) << ::testing::PrintToString(bare);
   // The scan sees constants in headers, in sources and in arrays.
-  for (unsigned known : {33244u, 32822u, 40000u, 40030u, 40090u}) EXPECT_TRUE(places.count(known)) << known;
+  for (unsigned known : {33244u, 32822u, 40000u, 40030u, 40090u, 40500u, 40523u, 40624u, 40660u})
+    EXPECT_TRUE(places.count(known)) << known;
 
   const auto en = ParseStringTable(StringTableSource(Language::English));
   const auto de = ParseStringTable(StringTableSource(Language::German));
@@ -137,6 +138,74 @@ TEST(StringTableTest, EveryNumberTheSourcesNameIsDeclaredOnceAndInBothTables) {
     EXPECT_EQ(where.size(), 1u) << number << " declared at " << ::testing::PrintToString(where);
     EXPECT_TRUE(en.count(number) && !en.at(number).empty()) << number << " missing in English";
     EXPECT_TRUE(de.count(number) && !de.at(number).empty()) << number << " missing in German";
+  }
+}
+
+// The key letter of a menu or button text: the character after a single
+// "&" ("&&" is a plain "&"), lower-cased (A-Z and the accented capitals of
+// Latin-1); how many single "&" the text has goes to marks.
+std::string KeyLetter(const std::string& text, int& marks) {
+  std::string letter;
+  marks = 0;
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != '&') continue;
+    if (text[i + 1] == '&') {
+      ++i;
+      continue;
+    }
+    ++marks;
+    const auto first = static_cast<unsigned char>(text[i + 1]);
+    if (first >= 'A' && first <= 'Z') {
+      letter = std::string(1, static_cast<char>(first - 'A' + 'a'));
+    } else if (first == 0xC3 && i + 2 < text.size()) {
+      auto second = static_cast<unsigned char>(text[i + 2]);
+      if (second >= 0x80 && second <= 0x9E && second != 0x97) second += 0x20;  // "Ö" -> "ö"
+      letter = {static_cast<char>(first), static_cast<char>(second)};
+    } else {
+      letter = std::string(1, static_cast<char>(first));
+    }
+  }
+  return letter;
+}
+
+TEST(StringTableTest, EveryMenuGivesItsItemsOneKeyLetterEachAndNoLetterTwice) {
+  // The numbers of the windows' menus and button rows, item by item as the
+  // windows show them (the custom Help entries are the user's own).
+  const std::vector<std::pair<const char*, std::vector<unsigned>>> menus = {
+      {"menu bar", {40500, 40501, 40502, 40503, 40504, 40505, 40506}},
+      {"File", {32806, 32808, 40510, 40511, 40512}},
+      {"Edit", {40513, 40514, 40515, 40516}},
+      {"View", {40517, 40518, 40519, 40520, 40521, 40522}},
+      {"Text Size", {40523, 40524, 40525, 40526, 40527}},
+      {"Go", {40528, 40529, 40530, 32878, 40531}},
+      {"Favorites", {40532}},
+      {"Tools", {32788, 40533, 32968, 40534, 40535, 40536, 40537, 40538, 32798}},
+      {"Help", {40539, 40540, 40541}},
+      {"window menu", {40600, 40601, 40602, 40603}},
+      {"tray menu", {40580, 40512}},
+      {"OK and Cancel", {40605, 40606}},
+      {"Yes and No", {40607, 40608}},
+  };
+  for (Language language : {Language::English, Language::German}) {
+    const auto table = ParseStringTable(StringTableSource(language));
+    const char* tableName = language == Language::English ? "English" : "German";
+    for (const auto& [menu, numbers] : menus) {
+      std::map<std::string, unsigned> taken;
+      for (unsigned number : numbers) {
+        auto it = table.find(number);
+        ASSERT_TRUE(it != table.end()) << number << " missing in " << tableName;
+        // The keys shown beside an item (Ctrl+N) are added by the code.
+        EXPECT_EQ(it->second.find('\t'), std::string::npos) << tableName << " " << number;
+        int marks = 0;
+        const std::string letter = KeyLetter(it->second, marks);
+        EXPECT_EQ(marks, 1) << tableName << " " << number << " \"" << it->second << "\" needs one key letter";
+        if (letter.empty()) continue;
+        auto [other, fresh] = taken.emplace(letter, number);
+        EXPECT_TRUE(fresh) << tableName << " " << menu << ": " << number << " \"" << it->second
+                           << "\" takes the key letter of " << other->second << " \"" << table.at(other->second)
+                           << "\"";
+      }
+    }
   }
 }
 

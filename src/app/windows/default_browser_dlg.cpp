@@ -30,9 +30,9 @@ CDefaultBrowserDlg::CDefaultBrowserDlg(wxWindow* parent) : CColoredDlg(parent, T
   alwaysCheck_->SetValue(true);
 
   auto* buttons = new wxBoxSizer(wxHORIZONTAL);
-  auto* yes = new wxButton(panel, wxID_YES);
+  auto* yes = StandardButton(panel, wxID_YES);
   buttons->Add(yes, 0, wxRIGHT, 6);
-  buttons->Add(new wxButton(panel, wxID_NO));
+  buttons->Add(StandardButton(panel, wxID_NO));
   yes->SetDefault();
 
   auto* all = new wxBoxSizer(wxVERTICAL);

@@ -6,7 +6,11 @@
 #include <wx/log.h>
 #include <wx/settings.h>
 
+#include "platform/string_table.h"
+
 namespace {
+// The line under the name on the drawn card.
+constexpr vyr::platform::TextId kStartingText{40596};  // "Starting…"
 // The drawn card's size and colours.
 const wxSize kCardSize(480, 280);
 const wxColour kCardTop(28, 62, 120);
@@ -63,7 +67,7 @@ void CSplashWnd::DrawCard(wxDC& dc, const wxSize& size) {
 
   dc.SetFont(wxFont(wxFontInfo(11).Family(wxFONTFAMILY_SWISS)));
   dc.SetTextForeground(wxColour(225, 235, 250));
-  const wxString line = wxS("Starting\u2026");
+  const wxString line = wxString::FromUTF8(kStartingText.Text());
   const wxSize lineSize = dc.GetTextExtent(line);
   dc.DrawText(line, (size.x - lineSize.x) / 2, size.y / 2 + 12);
 }

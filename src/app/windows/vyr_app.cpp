@@ -28,6 +28,7 @@
 #include "net/windows/download_progress_dlg.h"
 #include "ui/windows/scheme_art.h"
 #include "platform/process.h"
+#include "platform/string_table.h"
 #include "platform/system_info.h"
 #include "platform/tick_count.h"
 #include "platform/window_messages.h"
@@ -43,6 +44,9 @@ constexpr int kPaintSettleMs = 600;
 // opened have loaded (at most 20 s).
 constexpr int kPopupPollMs = 100;
 constexpr int kPopupPolls = 200;
+
+// "%s": the file of the desktop's application list.
+constexpr vyr::platform::TextId kDefaultBrowserNotSet{40595};
 
 std::string ToUtf8(const wxString& text) { return std::string(text.utf8_str()); }
 
@@ -267,8 +271,9 @@ void CVyrApp::OfferDefaultBrowser() {
       },
       [&] {
         if (!vyr::MakeDefaultBrowser(registry, program)) {
-          logic_->Messages().Error("The default browser could not be set: " + registry.File() +
-                                   " or the desktop's application list cannot be written.");
+          std::string text = kDefaultBrowserNotSet.Text();
+          if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, registry.File());
+          logic_->Messages().Error(text);
         }
       });
 }

@@ -14,10 +14,14 @@
 #include "app/application.h"
 #include "browser/failure_page.h"
 #include "browser/navigation_policy.h"
+#include "platform/string_table.h"
 
 namespace {
 
 std::string engineDataDirectory;
+
+// The title of the dialog that asks where a download goes.
+constexpr vyr::platform::TextId kSaveAsTitle{40594};  // "Save As"
 
 // The view of the page whose "create" signal is running: the control made
 // meanwhile becomes its related view (see CBrowserWnd's constructor).
@@ -682,7 +686,8 @@ std::string CBrowserOwner::ChooseDownloadDestination(const std::string& suggeste
   std::string name = suggestedName.substr(suggestedName.find_last_of("/\\") + 1);
   while (!name.empty() && name[0] == '.') name.erase(0, 1);
   if (!vyr::IsPlainFileName(name)) name = "download";
-  wxFileDialog dialog(nullptr, "Save As", wxString::FromUTF8(folder ? folder : g_get_home_dir()),
+  wxFileDialog dialog(nullptr, wxString::FromUTF8(kSaveAsTitle.Text()),
+                      wxString::FromUTF8(folder ? folder : g_get_home_dir()),
                       wxString::FromUTF8(name), wxFileSelectorDefaultWildcardStr,
                       wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
   if (dialog.ShowModal() != wxID_OK) return {};

@@ -29,6 +29,7 @@
 #include "channels/channel_merge.h"
 #include "channels/windows/duplicate_channel_dlg.h"
 #include "mail/receive/startup_mail_check.h"
+#include "browser/windows/frame_texts.h"
 #include "browser/windows/popup_web_dlg.h"
 #include "app/windows/main_window_host.h"
 #include "net/download_worker.h"
@@ -81,12 +82,6 @@ wxBitmap ProgramIcon(int size) {
   return bitmap;
 }
 
-// The start page shipped with the program: data/start.html beside the
-// program (a build tree), else in the installed data folder, as a file
-// address; empty when neither exists.
-const char kHomeServerUnreachable[] =
-    "The home server could not be reached; the channels shipped with Vyrelle are shown.";
-
 // The folder of the pages shipped with the program (the start page's).
 std::string ShippedDataFolder() {
   wxFileName besideProgram(wxStandardPaths::Get().GetExecutablePath());
@@ -106,6 +101,9 @@ FrameServicesPtr MainFrameServices(const vyr::Application& app) {
   return frame;
 }
 
+// The start page shipped with the program: data/start.html beside the
+// program (a build tree), else in the installed data folder, as a file
+// address; empty when neither exists.
 std::string ShippedStartPage() {
   wxFileName besideProgram(wxStandardPaths::Get().GetExecutablePath());
   besideProgram.AppendDir(wxS("data"));
@@ -152,8 +150,11 @@ class CTrayIcon : public wxTaskBarIcon {
  protected:
   wxMenu* CreatePopupMenu() override {
     auto* menu = new wxMenu;
-    menu->Append(wxID_OPEN, "&Open " + wxTheApp->GetAppDisplayName());
-    menu->Append(wxID_EXIT, "E&xit");
+    std::string open = frame_text::kTrayOpenItem.Text();
+    if (const size_t at = open.find("%s"); at != std::string::npos)
+      open.replace(at, 2, std::string(wxTheApp->GetAppDisplayName().utf8_str()));
+    menu->Append(wxID_OPEN, Wx(open));
+    menu->Append(wxID_EXIT, Wx(frame_text::kExitItem));
     return menu;
   }
 
@@ -395,7 +396,7 @@ void CVyr20Dlg::OpenAddress(const std::string& address, bool canonicalise, bool 
       CPopupWebDlg::OpenPopup(app_, frame_, target);
     }
   } catch (...) {
-    app_.Messages().Error("Caught ex");
+    app_.Messages().Error(frame_text::kCaughtException);
   }
 }
 
@@ -471,7 +472,7 @@ void CVyr20Dlg::OnWindowMessage(const vyr::platform::WindowMessage& message) {
       if (static_cast<std::uint32_t>(message.wParam) == vyr::kFixedChannelFetchCookie) {
         // The fixed channels from the home server take their place at the
         // next start; a server that does not answer is only mentioned.
-        if (message.lParam != vyr::net::kDownloadOk) SetNotice(kHomeServerUnreachable);
+        if (message.lParam != vyr::net::kDownloadOk) SetNotice(frame_text::kHomeServerUnreachable);
         break;
       }
       updates_.OnPackageDownloaded(static_cast<std::uint32_t>(message.wParam),
@@ -527,30 +528,31 @@ void CVyr20Dlg::EndForGood() {
 // --- commands ----------------------------------------------------------------------------
 
 std::vector<vyr::ButtonStripEntry> CVyr20Dlg::ToolbarEntries() const {
-  auto entry = [](int command, const char* text, const char* tip, int image) {
-    return vyr::ButtonStripEntry{command, text, tip, image, 0};
+  auto entry = [](int command, const vyr::platform::TextId& text, const vyr::platform::TextId& tip, int image) {
+    return vyr::ButtonStripEntry{command, text.Text(), tip.Text(), image, 0};
   };
+  using namespace frame_text;
   // The popup frame's buttons (Back, Forward, Stop, Refresh, Print, with
   // their states), with the main window's own around Print.
   std::vector<vyr::ButtonStripEntry> entries = CVyrBrowserDlg::ToolbarEntries();
-  entries.insert(entries.end() - 1, {entry(kCmdHome, "Home", "Home", kImgHome),
-                                     entry(kCmdSearch, "Search", "Search", kImgSearch),
-                                     entry(kCmdFavorites, "Favorites", "Favorites", kImgFavorites),
-                                     entry(kCmdMail, "Mail", "Mail", kImgMail)});
-  entries.insert(entries.end(), {entry(kCmdMenu, "Menu", "Show All Menu Options", kImgMenu),
-                                 entry(kCmdTheNet, "The Net", "The Net", kImgTheNet),
-                                 entry(kCmdNews, "News", "News", kImgNews),
-                                 entry(kCmdMoney, "Money", "Money", kImgMoney),
-                                 entry(kCmdLocal, "Local", "Local", kImgLocal)});
+  entries.insert(entries.end() - 1, {entry(kCmdHome, kHomeButton, kHomeButton, kImgHome),
+                                     entry(kCmdSearch, kSearchButton, kSearchButton, kImgSearch),
+                                     entry(kCmdFavorites, kFavoritesButton, kFavoritesButton, kImgFavorites),
+                                     entry(kCmdMail, kMailButton, kMailButton, kImgMail)});
+  entries.insert(entries.end(), {entry(kCmdMenu, kMenuButton, kMenuButtonTip, kImgMenu),
+                                 entry(kCmdTheNet, kTheNetButton, kTheNetButton, kImgTheNet),
+                                 entry(kCmdNews, kNewsButton, kNewsButton, kImgNews),
+                                 entry(kCmdMoney, kMoneyButton, kMoneyButton, kImgMoney),
+                                 entry(kCmdLocal, kLocalButton, kLocalButton, kImgLocal)});
   if (app_.ExtraButtons()) {
     const vyr::ButtonStripEntry separator{0, "", "", -1, vyr::ButtonStripModel::kStateSeparator};
     entries.push_back(separator);
-    entries.push_back(entry(kCmdStop, "Stop", "Stop", kImgStop));
+    entries.push_back(entry(kCmdStop, kStopButton, kStopButton, kImgStop));
     entries.push_back(separator);
-    entries.push_back(entry(kCmdGoStocks, "Stocks", "GoStocks", kImgMoney));
-    entries.push_back(entry(kCmdWhatsNew, "What's New", "WhatsNew", kImgNews));
-    entries.push_back(entry(kCmdGoNew, "New", "GoNew", kImgTheNet));
-    entries.push_back(entry(kCmdGoPeople, "People", "GoPeople", kImgSearch));
+    entries.push_back(entry(kCmdGoStocks, kStocksButton, kStocksTip, kImgMoney));
+    entries.push_back(entry(kCmdWhatsNew, kWhatsNewButton, kWhatsNewTip, kImgNews));
+    entries.push_back(entry(kCmdGoNew, kNewButton, kNewTip, kImgTheNet));
+    entries.push_back(entry(kCmdGoPeople, kPeopleButton, kPeopleTip, kImgSearch));
   }
   return entries;
 }
@@ -646,15 +648,15 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
       wxAboutDialogInfo info;
       info.SetName(wxTheApp->GetAppDisplayName());
       info.SetVersion(Wx(vyr::net::ProgramVersionText()));
-      info.SetDescription("A web browser with channels, favorites and mail.");
+      info.SetDescription(Wx(frame_text::kAboutDescription));
       wxAboutBox(info, this);
       return true;
     }
-    case kCmdSearch: case vyr::kSearchInternetCommand: NotAvailable("The search window"); return true;
-    case kCmdFavorites: NotAvailable("The favorites organizer"); return true;
-    case kCmdHistory: NotAvailable("The history list"); return true;
-    case kCmdMail: case vyr::kReadMailCommand: NotAvailable("The mail window"); return true;
-    case vyr::kChannelDesignerCommand: NotAvailable("The channel designer"); return true;
+    case kCmdSearch: case vyr::kSearchInternetCommand: NotAvailable(frame_text::kSearchWindowName); return true;
+    case kCmdFavorites: NotAvailable(frame_text::kFavoritesOrganizerName); return true;
+    case kCmdHistory: NotAvailable(frame_text::kHistoryListName); return true;
+    case kCmdMail: case vyr::kReadMailCommand: NotAvailable(frame_text::kMailWindowName); return true;
+    case vyr::kChannelDesignerCommand: NotAvailable(frame_text::kChannelDesignerName); return true;
     case vyr::kLookAndFeelCommand:
       if (RunLookAndFeelDialog(this, app_)) ApplyCurrentScheme(app_);
       return true;
@@ -729,8 +731,8 @@ vyr::SupportReport CVyr20Dlg::MachineReport() const {
 }
 
 void CVyr20Dlg::OpenFile() {
-  wxFileDialog dialog(this, "Open", wxEmptyString, wxEmptyString,
-                      "HTML Files|*.htm;*.html|Text Files|*.txt|All Files|*", wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+  wxFileDialog dialog(this, Wx(frame_text::kOpenFileTitle), wxEmptyString, wxEmptyString,
+                      Wx(frame_text::kOpenFileTypes), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
   if (dialog.ShowModal() != wxID_OK) return;
   wxFileName file(dialog.GetPath());
   NavigatePane(std::string(wxFileName::FileNameToURL(file).utf8_str()));
@@ -742,8 +744,8 @@ void CVyr20Dlg::PostMenuCommand(int command) {
   CallAfter([this, command] { OnFrameCommand(command); });
 }
 
-void CVyr20Dlg::OpenSearchWindow() { NotAvailable("The search window"); }
-void CVyr20Dlg::OpenSearchDialog(int) { NotAvailable("The search dialog"); }
+void CVyr20Dlg::OpenSearchWindow() { NotAvailable(frame_text::kSearchWindowName); }
+void CVyr20Dlg::OpenSearchDialog(int) { NotAvailable(frame_text::kSearchDialogName); }
 void CVyr20Dlg::OpenPopupWindow(const std::string& address) { CPopupWebDlg::OpenPopup(app_, frame_, address); }
 void CVyr20Dlg::NavigateChannel(const std::string& name) {
   if (!bar_) return;
@@ -767,8 +769,8 @@ void CVyr20Dlg::LayoutMainWindow() {
 }
 
 void CVyr20Dlg::OpenStartupOptions() { RunStartupOptionsDialog(this, app_); }
-void CVyr20Dlg::OpenEmailSettings() { NotAvailable("The e-mail settings"); }
-void CVyr20Dlg::OpenSpeedBooster() { NotAvailable("The speed booster"); }
+void CVyr20Dlg::OpenEmailSettings() { NotAvailable(frame_text::kEmailSettingsName); }
+void CVyr20Dlg::OpenSpeedBooster() { NotAvailable(frame_text::kSpeedBoosterName); }
 void CVyr20Dlg::NavigateMainWindow(const std::string& address) { NavigatePane(address); }
 
 void CVyr20Dlg::PumpMessages() {

@@ -14,6 +14,7 @@
 
 #include "app/application.h"
 #include "app/shell.h"
+#include "browser/windows/frame_texts.h"
 #include "browser/windows/popup_web_dlg.h"
 #include "net/usage_stats.h"
 #include "ui/windows/button_strip.h"
@@ -147,15 +148,17 @@ void CVyrBrowserDlg::ApplyArt() {
 }
 
 std::vector<vyr::ButtonStripEntry> CVyrBrowserDlg::ToolbarEntries() const {
-  auto entry = [](int command, const char* text, const char* tip, int image) {
-    return vyr::ButtonStripEntry{command, text, tip, image, 0};
+  // Each button's tip is its text.
+  auto entry = [](int command, const vyr::platform::TextId& text, int image) {
+    return vyr::ButtonStripEntry{command, text.Text(), text.Text(), image, 0};
   };
+  using namespace frame_text;
   std::vector<vyr::ButtonStripEntry> entries = {
-      entry(kCmdBack, "Back", "Back", kImgBack),
-      entry(kCmdForward, "Forward", "Forward", kImgForward),
-      entry(kCmdStop, "Stop", "Stop", kImgStop),
-      entry(kCmdRefresh, "Refresh", "Refresh", kImgRefresh),
-      entry(kCmdPrint, "Print", "Print", kImgPrint),
+      entry(kCmdBack, kBackButton, kImgBack),
+      entry(kCmdForward, kForwardButton, kImgForward),
+      entry(kCmdStop, kStopButton, kImgStop),
+      entry(kCmdRefresh, kRefreshButton, kImgRefresh),
+      entry(kCmdPrint, kPrintButton, kImgPrint),
   };
   entries[0].state = pane_ && pane_->CanGoBack() ? 0 : vyr::ButtonStripModel::kStateDisabled;
   entries[1].state = pane_ && pane_->CanGoForward() ? 0 : vyr::ButtonStripModel::kStateDisabled;
@@ -494,70 +497,74 @@ bool CVyrBrowserDlg::OnFrameCommand(int command) {
 }
 
 std::unique_ptr<wxMenu> CVyrBrowserDlg::BuildFullMenu() {
+  using namespace frame_text;
+  // The keys shown beside an item are added here: they are the same in
+  // every language.
+  auto withKey = [](const TextId& text, const char* key) { return Wx(text.Text() + "\t" + key); };
   auto menu = std::make_unique<wxMenu>();
   auto* file = new wxMenu;
-  file->Append(MenuItemId(kNewBrowserWindowCommand), "&New Browser Window...\tCtrl+N");
-  file->Append(MenuItemId(kOpenCommand), "&Open...\tCtrl+O");
-  file->Append(MenuItemId(kCmdPrint), "&Print...");
+  file->Append(MenuItemId(kNewBrowserWindowCommand), withKey(kNewWindowItem, "Ctrl+N"));
+  file->Append(MenuItemId(kOpenCommand), withKey(kOpenItem, "Ctrl+O"));
+  file->Append(MenuItemId(kCmdPrint), Wx(kPrintItem));
   file->AppendSeparator();
-  file->Append(MenuItemId(kCmdClose), "&Close");
-  file->Append(MenuItemId(kCmdExit), "E&xit");
-  menu->AppendSubMenu(file, "&File");
+  file->Append(MenuItemId(kCmdClose), Wx(kCloseItem));
+  file->Append(MenuItemId(kCmdExit), Wx(kExitItem));
+  menu->AppendSubMenu(file, Wx(kFileMenu));
 
   auto* edit = new wxMenu;
-  edit->Append(MenuItemId(kCmdCut), "Cu&t");
-  edit->Append(MenuItemId(kCmdCopy), "&Copy");
-  edit->Append(MenuItemId(kCmdPaste), "&Paste");
+  edit->Append(MenuItemId(kCmdCut), Wx(kCutItem));
+  edit->Append(MenuItemId(kCmdCopy), Wx(kCopyItem));
+  edit->Append(MenuItemId(kCmdPaste), Wx(kPasteItem));
   edit->AppendSeparator();
-  edit->Append(MenuItemId(kCmdSelectAll), "Select &All");
-  menu->AppendSubMenu(edit, "&Edit");
+  edit->Append(MenuItemId(kCmdSelectAll), Wx(kSelectAllItem));
+  menu->AppendSubMenu(edit, Wx(kEditMenu));
 
   auto* view = new wxMenu;
-  view->Append(MenuItemId(kCmdToolbarSize), "&Toolbar Size");
-  view->Append(MenuItemId(kCmdZoom), "&Zoom");
-  view->AppendCheckItem(MenuItemId(kCmdShowContentBar), "&Content Bar");
+  view->Append(MenuItemId(kCmdToolbarSize), Wx(kToolbarSizeItem));
+  view->Append(MenuItemId(kCmdZoom), Wx(kZoomItem));
+  view->AppendCheckItem(MenuItemId(kCmdShowContentBar), Wx(kContentBarItem));
   auto* text = new wxMenu;
-  static const char* const kSizes[] = {"&Smallest", "S&maller", "M&edium", "&Larger", "La&rgest"};
   const int current = vyr::ReadTextSize(app_);
-  for (int i = 0; i < 5; ++i) text->AppendRadioItem(MenuItemId(kCmdTextSize0 + i), kSizes[i])->Check(i == current);
-  view->AppendSubMenu(text, "Te&xt Size");
+  for (int i = 0; i < 5; ++i)
+    text->AppendRadioItem(MenuItemId(kCmdTextSize0 + i), Wx(kTextSizeItems[i]))->Check(i == current);
+  view->AppendSubMenu(text, Wx(kTextSizeMenu));
   view->AppendSeparator();
-  view->Append(MenuItemId(kCmdStop), "&Stop");
-  view->Append(MenuItemId(kCmdRefresh), "&Refresh\tCtrl+R");
-  menu->AppendSubMenu(view, "&View");
+  view->Append(MenuItemId(kCmdStop), Wx(kStopItem));
+  view->Append(MenuItemId(kCmdRefresh), withKey(kRefreshItem, "Ctrl+R"));
+  menu->AppendSubMenu(view, Wx(kViewMenu));
 
   auto* go = new wxMenu;
-  go->Append(MenuItemId(kCmdBack), "&Back")->Enable(pane_->CanGoBack());
-  go->Append(MenuItemId(kCmdForward), "&Forward")->Enable(pane_->CanGoForward());
-  go->Append(MenuItemId(kCmdHome), "&Home Page");
-  go->Append(MenuItemId(kCmdSearch), "Search the &Internet...");
-  go->Append(MenuItemId(kCmdHistory), "Hi&story");
-  menu->AppendSubMenu(go, "&Go");
+  go->Append(MenuItemId(kCmdBack), Wx(kBackItem))->Enable(pane_->CanGoBack());
+  go->Append(MenuItemId(kCmdForward), Wx(kForwardItem))->Enable(pane_->CanGoForward());
+  go->Append(MenuItemId(kCmdHome), Wx(kHomePageItem));
+  go->Append(MenuItemId(kCmdSearch), Wx(kSearchItem));
+  go->Append(MenuItemId(kCmdHistory), Wx(kHistoryItem));
+  menu->AppendSubMenu(go, Wx(kGoMenu));
 
   auto* favorites = new wxMenu;
-  favorites->Append(MenuItemId(kCmdFavorites), "&Organize Favorites...");
-  menu->AppendSubMenu(favorites, "F&avorites");
+  favorites->Append(MenuItemId(kCmdFavorites), Wx(kOrganizeFavoritesItem));
+  menu->AppendSubMenu(favorites, Wx(kFavoritesMenu));
 
   auto* tools = new wxMenu;
-  tools->Append(MenuItemId(kCmdMail), "&Read E-Mail...");
-  tools->AppendCheckItem(MenuItemId(kCmdWarnOnPopup), "&Warn Before Popup Windows")
+  tools->Append(MenuItemId(kCmdMail), Wx(kReadMailItem));
+  tools->AppendCheckItem(MenuItemId(kCmdWarnOnPopup), Wx(kWarnOnPopupItem))
       ->Check(app_.GetInt("misc", "warn_on_popup", 0) != 0);
   tools->AppendSeparator();
-  tools->Append(MenuItemId(vyr::kChannelDesignerCommand), "Channel &Designer...");
-  tools->AppendCheckItem(MenuItemId(kCmdPlaySounds), "&Play Sounds")->Check(app_.SoundsEnabled());
+  tools->Append(MenuItemId(vyr::kChannelDesignerCommand), Wx(kChannelDesignerItem));
+  tools->AppendCheckItem(MenuItemId(kCmdPlaySounds), Wx(kPlaySoundsItem))->Check(app_.SoundsEnabled());
   tools->AppendSeparator();
-  tools->Append(MenuItemId(kCmdStartupOptions), "&Startup Options...");
-  tools->Append(MenuItemId(kCmdEnhancedBrowsing), "E&nhanced Browsing Options...");
-  tools->Append(MenuItemId(kCmdEmailSettings), "&E-Mail Settings...");
-  tools->Append(MenuItemId(kCmdSpeedBooster), "Speed &Booster...");
-  tools->Append(MenuItemId(vyr::kLookAndFeelCommand), "Look and &Feel....");
-  menu->AppendSubMenu(tools, "&Tools");
+  tools->Append(MenuItemId(kCmdStartupOptions), Wx(kStartupOptionsItem));
+  tools->Append(MenuItemId(kCmdEnhancedBrowsing), Wx(kEnhancedBrowsingItem));
+  tools->Append(MenuItemId(kCmdEmailSettings), Wx(kEmailSettingsItem));
+  tools->Append(MenuItemId(kCmdSpeedBooster), Wx(kSpeedBoosterItem));
+  tools->Append(MenuItemId(vyr::kLookAndFeelCommand), Wx(kLookAndFeelItem));
+  menu->AppendSubMenu(tools, Wx(kToolsMenu));
 
   auto* help = new wxMenu;
-  help->Append(MenuItemId(kCmdRelatedPages), "&Related Pages");
-  help->Append(MenuItemId(kCmdSupportMail), "&Send E-Mail to Support...");
-  help->Append(MenuItemId(wxID_ABOUT), "&About Vyrelle...");
-  menu->AppendSubMenu(help, "&Help");
+  help->Append(MenuItemId(kCmdRelatedPages), Wx(kRelatedPagesItem));
+  help->Append(MenuItemId(kCmdSupportMail), Wx(kSupportMailItem));
+  help->Append(MenuItemId(wxID_ABOUT), Wx(kAboutItem));
+  menu->AppendSubMenu(help, Wx(kHelpMenu));
   return menu;
 }
 

@@ -24,6 +24,7 @@ using vyr::SchemeColour;
 using vyr::platform::TextId;
 
 constexpr TextId kDesignerNotAvailableText{40190};
+constexpr TextId kErrorLoadingChannels{40620};
 
 // The welcome page the info box shows until its first rotation.
 const char kStartupPageText[] =
@@ -271,7 +272,7 @@ void CChannelBarWnd::ShowStartupPage() {
 }
 
 void CChannelBarWnd::FillColumn() {
-  if (!model_.FillColumn()) services_.app.Messages().Error("Error loading Channels");
+  if (!model_.FillColumn()) services_.app.Messages().Error(kErrorLoadingChannels);
   column_->SetEntries(StripEntries(model_.Column()));
   column_->Select(-1);
   column_->Refresh();

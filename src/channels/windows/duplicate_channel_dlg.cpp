@@ -19,7 +19,7 @@ constexpr const char* kActionNames[4] = {"replace", "rename", "merge", "skip"};
 
 // "The Channel '%s' already exists." with the name put in as text.
 std::string ExistsText(const std::string& name) {
-  std::string text = vyr::kDuplicateText;
+  std::string text = vyr::kDuplicateText.Text();
   if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, name);
   return text;
 }
@@ -49,8 +49,8 @@ CDuplicateChannelDlg::CDuplicateChannelDlg(wxWindow* parent, const std::string& 
   // Renaming keeps both channels: nothing is lost by pressing OK at once.
   Choose(vyr::DuplicateAction::Rename);
   if (offerApplyToAll) {
-    applyToAll_ = new wxCheckBox(panel, wxID_ANY, wxS("Apply to All"), wxDefaultPosition, wxDefaultSize, 0,
-                                 wxDefaultValidator, wxS("applytoall"));
+    applyToAll_ = new wxCheckBox(panel, wxID_ANY, U(vyr::kDuplicateApplyToAll), wxDefaultPosition, wxDefaultSize,
+                                 0, wxDefaultValidator, wxS("applytoall"));
     sizer->Add(applyToAll_, 0, wxLEFT | wxRIGHT | wxTOP, 10);
   }
   sizer->Add(label(vyr::kDuplicateNote), 0, wxLEFT | wxRIGHT | wxTOP, 10);

@@ -30,6 +30,8 @@ constexpr TextId kLogo{40178};           // "Logo:"
 constexpr TextId kChooseLogo{40179};     // "Choose..."
 constexpr TextId kRemoveLogo{40180};     // "Remove"
 constexpr TextId kMore{40181};           // "More Schemes..."
+constexpr TextId kOpenLogoTitle{40658};  // "Open"
+constexpr TextId kLogoFileTypes{40659};  // "Bitmap Files (*.bmp)|*.bmp"
 
 enum { kCreateId = wxID_HIGHEST + 10, kColoursId, kChooseLogoId, kRemoveLogoId, kMoreId };
 
@@ -165,7 +167,7 @@ void CLookFeelDlg::OnColours(wxCommandEvent&) {
 }
 
 void CLookFeelDlg::OnChooseLogo(wxCommandEvent&) {
-  wxFileDialog pick(this, wxS("Open"), wxEmptyString, wxEmptyString, wxS("Bitmap Files (*.bmp)|*.bmp"),
+  wxFileDialog pick(this, U(kOpenLogoTitle.Text()), wxEmptyString, wxEmptyString, U(kLogoFileTypes.Text()),
                     wxFD_OPEN | wxFD_FILE_MUST_EXIST);
   if (pick.ShowModal() != wxID_OK) return;
   if (vyr::SetSchemeLogo(app_, pick.GetPath().ToStdString(wxConvUTF8))) changed_ = true;

@@ -11,11 +11,15 @@ namespace {
 
 constexpr vyr::platform::TextId kColoursTitle{40184};  // "Customise Colours"
 
-// The labels, in the order of vyr::kCustomColours.
-constexpr const char* kLabels[] = {
-    "Toolbar Background",   "Toolbar Text",   "Toolbar Tip Background", "Toolbar Tip Text",
-    "Folderbar Background", "Folderbar Text", "Sitesbar Background",    "Sitesbar Text",
-    "Channel Buttons Background", "Channel Buttons Text"};
+// The labels, in the order of vyr::kCustomColours: "Toolbar Background",
+// "Toolbar Text", "Toolbar Tip Background", "Toolbar Tip Text", "Folderbar
+// Background", "Folderbar Text", "Sitesbar Background", "Sitesbar Text",
+// "Channel Buttons Background", "Channel Buttons Text".
+constexpr vyr::platform::TextId kLabels[] = {
+    vyr::platform::TextId{40660}, vyr::platform::TextId{40661}, vyr::platform::TextId{40662},
+    vyr::platform::TextId{40663}, vyr::platform::TextId{40664}, vyr::platform::TextId{40665},
+    vyr::platform::TextId{40666}, vyr::platform::TextId{40667}, vyr::platform::TextId{40668},
+    vyr::platform::TextId{40669}};
 static_assert(std::size(kLabels) == vyr::kCustomColours.size());
 
 wxColour ToWx(vyr::ColorRef c) { return wxColour(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
@@ -33,7 +37,7 @@ CSchemeColoursDlg::CSchemeColoursDlg(wxWindow* parent, vyr::Application& app)
   const vyr::CustomColours colours = vyr::ReadCustomColours(app);
   auto* grid = new wxFlexGridSizer(2, 6, 12);
   for (size_t i = 0; i < pickers_.size(); ++i) {
-    grid->Add(new wxStaticText(panel, wxID_ANY, wxString::FromUTF8(kLabels[i])), 0,
+    grid->Add(new wxStaticText(panel, wxID_ANY, wxString::FromUTF8(kLabels[i].Text())), 0,
               wxALIGN_CENTER_VERTICAL);
     pickers_[i] = new wxColourPickerCtrl(panel, wxID_ANY, ToWx(colours[i]), wxDefaultPosition,
                                          wxDefaultSize, wxCLRP_DEFAULT_STYLE, wxDefaultValidator,

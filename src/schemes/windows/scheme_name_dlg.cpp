@@ -15,12 +15,20 @@ using vyr::platform::TextId;
 constexpr TextId kNameTitle{40185};      // "Scheme Name"
 constexpr TextId kCreateTitle{40182};    // "Create Scheme"
 constexpr TextId kCreateLabel{40183};    // "Name of the new scheme:"
+constexpr TextId kExists{40650};         // "A Scheme already exists with this name."
+constexpr TextId kRenameOption{40651};
+constexpr TextId kNewNameLabel{40652};
+constexpr TextId kReplaceOption{40653};
+constexpr TextId kReplaceHint{40654};
+constexpr TextId kCancelHint{40655};
+constexpr TextId kReplaceButton{40656};  // "Replace"
+constexpr TextId kOwnChannels{40657};    // "This Profile will have it's own channel set"
 constexpr int kReplaceId = wxID_HIGHEST + 1;
 
 wxString U(const std::string& text) { return wxString::FromUTF8(text); }
 
-wxStaticText* Label(wxWindow* parent, const char* text) {
-  return new wxStaticText(parent, wxID_ANY, U(text));
+wxStaticText* Label(wxWindow* parent, const TextId& text) {
+  return new wxStaticText(parent, wxID_ANY, U(text.Text()));
 }
 
 }  // namespace
@@ -30,26 +38,23 @@ CSchemeNameDlg::CSchemeNameDlg(wxWindow* parent, const std::string& name)
   wxPanel* panel = ContentPanel();
   auto* sizer = new wxBoxSizer(wxVERTICAL);
   const int gap = 6;
-  sizer->Add(Label(panel, "A Scheme already exists with this name."), 0, wxALL, 10);
-  sizer->Add(Label(panel, "Option 1 - Rename the new scheme"), 0, wxLEFT | wxRIGHT, 10);
-  sizer->Add(Label(panel, "Enter a new name for the scheme:"), 0, wxLEFT | wxRIGHT | wxTOP, 10);
+  sizer->Add(Label(panel, kExists), 0, wxALL, 10);
+  sizer->Add(Label(panel, kRenameOption), 0, wxLEFT | wxRIGHT, 10);
+  sizer->Add(Label(panel, kNewNameLabel), 0, wxLEFT | wxRIGHT | wxTOP, 10);
   name_ = new wxTextCtrl(panel, wxID_ANY, U(name), wxDefaultPosition, wxSize(260, -1), 0,
                          wxDefaultValidator, wxS("name"));
   sizer->Add(name_, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, 10);
-  sizer->Add(Label(panel, "Option 2 - Replace the existing scheme"), 0,
-             wxLEFT | wxRIGHT | wxTOP, 10);
-  sizer->Add(Label(panel, "Press replace to replace the existing scheme"), 0,
-             wxLEFT | wxRIGHT | wxTOP, gap);
-  sizer->Add(Label(panel, "Or press Cancel if you do not wish to import the scheme"), 0,
-             wxLEFT | wxRIGHT | wxTOP, gap);
+  sizer->Add(Label(panel, kReplaceOption), 0, wxLEFT | wxRIGHT | wxTOP, 10);
+  sizer->Add(Label(panel, kReplaceHint), 0, wxLEFT | wxRIGHT | wxTOP, gap);
+  sizer->Add(Label(panel, kCancelHint), 0, wxLEFT | wxRIGHT | wxTOP, gap);
 
   auto* buttons = new wxBoxSizer(wxHORIZONTAL);
-  auto* ok = new wxButton(panel, wxID_OK);
+  auto* ok = StandardButton(panel, wxID_OK);
   buttons->Add(ok, 0, wxRIGHT, gap);
-  buttons->Add(new wxButton(panel, kReplaceId, wxS("Replace"), wxDefaultPosition, wxDefaultSize,
+  buttons->Add(new wxButton(panel, kReplaceId, U(kReplaceButton.Text()), wxDefaultPosition, wxDefaultSize,
                             0, wxDefaultValidator, wxS("replace")),
                0, wxRIGHT, gap);
-  buttons->Add(new wxButton(panel, wxID_CANCEL));
+  buttons->Add(StandardButton(panel, wxID_CANCEL));
   ok->SetDefault();
   sizer->Add(buttons, 0, wxALIGN_RIGHT | wxALL, 10);
   panel->SetSizer(sizer);
@@ -80,7 +85,7 @@ CCreateSchemeDlg::CCreateSchemeDlg(wxWindow* parent) : CColoredDlg(parent, U(kCr
   name_ = new wxTextCtrl(panel, wxID_ANY, wxEmptyString, wxDefaultPosition, wxSize(260, -1), 0,
                          wxDefaultValidator, wxS("name"));
   sizer->Add(name_, 0, wxEXPAND | wxALL, 10);
-  ownChannels_ = new wxCheckBox(panel, wxID_ANY, wxS("This Profile will have it's own channel set"),
+  ownChannels_ = new wxCheckBox(panel, wxID_ANY, U(kOwnChannels.Text()),
                                 wxDefaultPosition, wxDefaultSize, 0, wxDefaultValidator,
                                 wxS("ownchannels"));
   sizer->Add(ownChannels_, 0, wxLEFT | wxRIGHT, 10);

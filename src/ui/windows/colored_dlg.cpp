@@ -10,17 +10,40 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
+#include "platform/string_table.h"
 #include "schemes/skinned_frame.h"
 #include "ui/windows/scheme_art.h"
+
+namespace {
+
+using vyr::platform::TextId;
+
+constexpr TextId kOkLabel{40605};
+constexpr TextId kCancelLabel{40606};
+constexpr TextId kYesLabel{40607};
+constexpr TextId kNoLabel{40608};
+
+}  // namespace
 
 CColoredDlg::CColoredDlg(wxWindow* parent, const wxString& title, bool resizable, long extraStyle)
     : CSkinnedWindow<wxDialog>(parent, title, SkinnedWindowOptions{resizable, false, extraStyle}) {}
 
+wxButton* CColoredDlg::StandardButton(wxWindow* parent, int id) {
+  const TextId* label = id == wxID_OK       ? &kOkLabel
+                        : id == wxID_CANCEL ? &kCancelLabel
+                        : id == wxID_YES    ? &kYesLabel
+                        : id == wxID_NO     ? &kNoLabel
+                                            : nullptr;
+  // The English labels are the toolkit's own, which keeps its usual look
+  // of these buttons.
+  return new wxButton(parent, id, label ? wxString::FromUTF8(label->Text()) : wxString());
+}
+
 wxSizer* CColoredDlg::OkCancelRow(wxButton** okOut) {
   auto* row = new wxBoxSizer(wxHORIZONTAL);
-  auto* ok = new wxButton(ContentPanel(), wxID_OK);
+  auto* ok = StandardButton(ContentPanel(), wxID_OK);
   row->Add(ok, 0, wxRIGHT, 6);
-  row->Add(new wxButton(ContentPanel(), wxID_CANCEL));
+  row->Add(StandardButton(ContentPanel(), wxID_CANCEL));
   ok->SetDefault();
   if (okOut) *okOut = ok;
   return row;

@@ -25,6 +25,9 @@ class CColoredDlg : public CSkinnedWindow<wxDialog> {
   // The OK and Cancel buttons in a row, OK the default button; `ok`, when
   // given, receives the OK button.
   wxSizer* OkCancelRow(wxButton** ok = nullptr);
+  // A button of the usual kind (wxID_OK, wxID_CANCEL, wxID_YES, wxID_NO)
+  // labelled from the string table, in the user's language.
+  static wxButton* StandardButton(wxWindow* parent, int id);
 
  private:
   void ColourControls(wxWindow* parent);

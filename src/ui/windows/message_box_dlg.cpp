@@ -37,9 +37,9 @@ CMessageBoxDlg::CMessageBoxDlg(wxWindow* parent, Kind kind, const wxString& text
   }
   auto* buttons = new wxBoxSizer(wxHORIZONTAL);
   if (kind == Kind::Question) {
-    auto* yes = new wxButton(panel, wxID_YES);
+    auto* yes = StandardButton(panel, wxID_YES);
     buttons->Add(yes, 0, wxRIGHT, 8);
-    buttons->Add(new wxButton(panel, wxID_NO));
+    buttons->Add(StandardButton(panel, wxID_NO));
     yes->SetDefault();
     SetAffirmativeId(wxID_YES);
     SetEscapeId(wxID_NO);
@@ -49,7 +49,7 @@ CMessageBoxDlg::CMessageBoxDlg(wxWindow* parent, Kind kind, const wxString& text
     // Closing the box (caption button, window manager) answers No.
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { EndModal(wxID_NO); });
   } else {
-    auto* ok = new wxButton(panel, wxID_OK);
+    auto* ok = StandardButton(panel, wxID_OK);
     buttons->Add(ok);
     ok->SetDefault();
     SetEscapeId(wxID_OK);

@@ -3,9 +3,13 @@
 #include <wx/dcbuffer.h>
 #include <wx/menu.h>
 
+#include "platform/string_table.h"
 #include "ui/windows/scheme_art.h"
 
 namespace {
+
+// What screen readers call the bar.
+constexpr vyr::platform::TextId kMenuBarName{40604};
 
 constexpr int kTitlePadding = 8;  // left and right of each title
 constexpr int kBarPadding = 3;    // above and below the titles
@@ -31,7 +35,7 @@ CSkinnedMenuBar::CSkinnedMenuBar(wxWindow* parent, const CSchemeArt& art, Skinne
       back_(art.Colour(vyr::SchemeColour::MenuBack)),
       text_(art.Colour(vyr::SchemeColour::MenuText)),
       font_(art.Font(vyr::SchemeFont::Toolbar)) {
-  SetName("Menu bar");
+  SetName(wxString::FromUTF8(kMenuBarName.Text()));
   DrawnPartsSource source;
   source.parts = [this] { return AccessibleParts(); };
   source.press = [this](int index) { OpenMenu(index); };

@@ -12,7 +12,9 @@
 #include <wx/display.h>
 #include <wx/menu.h>
 #include <wx/sizer.h>
+#include <wx/utils.h>
 
+#include "platform/string_table.h"
 #include "schemes/skinned_frame.h"
 #include "ui/windows/built_in_pictures.h"
 #include "ui/windows/drawn_accessible.h"
@@ -39,6 +41,19 @@ constexpr int kBuiltInCaptionHeight = 24;
 
 // Commands of the window menu (Alt+Space).
 enum WindowMenuCommand { kWindowRestore = 31990, kWindowMinimize, kWindowZoom, kWindowClose };
+// Its items; the caption buttons are named after them.
+constexpr vyr::platform::TextId kRestoreItem{40600};
+constexpr vyr::platform::TextId kMinimizeItem{40601};
+constexpr vyr::platform::TextId kMaximizeItem{40602};
+constexpr vyr::platform::TextId kCloseItem{40603};
+
+wxString ItemText(const vyr::platform::TextId& text) { return wxString::FromUTF8(text.Text()); }
+
+// An item's text without the mark of its key letter, as a screen reader
+// reads a button.
+std::string ButtonName(const vyr::platform::TextId& text) {
+  return std::string(wxStripMenuCodes(ItemText(text)).utf8_str());
+}
 
 std::shared_ptr<const CImageList> BuiltInList(const char* name, int cellWidth) {
   const auto* picture = vyr::detail::FindBuiltInSchemePicture(name);
@@ -182,10 +197,10 @@ std::unique_ptr<CDrawnAccessible> CaptionButtonsAccessible(CSkinnedWindow<TopLev
     std::vector<DrawnPart> parts;
     for (const Button& b : shown()) {
       DrawnPart part;
-      part.name = b.part == Part::Close     ? "Close"
-                  : b.part == Part::Minimize ? "Minimize"
-                  : window.IsZoomed()        ? "Restore"
-                                             : "Maximize";
+      part.name = ButtonName(b.part == Part::Close     ? kCloseItem
+                             : b.part == Part::Minimize ? kMinimizeItem
+                             : window.IsZoomed()        ? kRestoreItem
+                                                        : kMaximizeItem);
       part.rect = window.CaptionButtonRect(b.part);
       parts.push_back(part);
     }
@@ -666,11 +681,11 @@ template <class TopLevel>
 void CSkinnedWindow<TopLevel>::ShowWindowMenu() {
   const SkinnedChrome& c = *chrome_;
   wxMenu menu;
-  menu.Append(kWindowRestore, "&Restore")->Enable(c.resizable && IsZoomed());
-  menu.Append(kWindowMinimize, "Mi&nimize")->Enable(c.resizable);
-  menu.Append(kWindowZoom, "Ma&ximize")->Enable(c.resizable && !IsZoomed());
+  menu.Append(kWindowRestore, ItemText(kRestoreItem))->Enable(c.resizable && IsZoomed());
+  menu.Append(kWindowMinimize, ItemText(kMinimizeItem))->Enable(c.resizable);
+  menu.Append(kWindowZoom, ItemText(kMaximizeItem))->Enable(c.resizable && !IsZoomed());
   menu.AppendSeparator();
-  menu.Append(kWindowClose, "&Close\tAlt+F4");
+  menu.Append(kWindowClose, ItemText(kCloseItem) + "\tAlt+F4");
   this->PopupMenu(&menu, wxPoint(vyr::kFrameBorder, c.captionHeight));
 }
 
