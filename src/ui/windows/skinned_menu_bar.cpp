@@ -52,8 +52,14 @@ CSkinnedMenuBar::CSkinnedMenuBar(wxWindow* parent, const CSchemeArt& art, Skinne
   Bind(wxEVT_MOTION, &CSkinnedMenuBar::OnMouse, this);
   Bind(wxEVT_LEAVE_WINDOW, &CSkinnedMenuBar::OnMouse, this);
   Bind(wxEVT_KEY_DOWN, &CSkinnedMenuBar::OnKey, this);
+  // The key letters are underlined only while the bar has the focus.
+  Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) {
+    Refresh(false);
+    event.Skip();
+  });
   Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
     if (open_ < 0) Highlight(-1);
+    Refresh(false);
     event.Skip();
   });
   Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
