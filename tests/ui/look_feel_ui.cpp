@@ -19,8 +19,11 @@
 #include <wx/settings.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
+#include <wx/uiaction.h>
 
 #include "app/data_seeding.h"
+#include "browser/windows/enhanced_browsing_dlg.h"
+#include "browser/windows/startup_options_dlg.h"
 #include "net/windows/download_progress_dlg.h"
 #include "platform/file_system.h"
 #include "platform/profile_file.h"
@@ -317,6 +320,50 @@ class LookFeelApp : public vyr::test::ChecksApp {
     Check(app.GetString("misc", "userdir") == "Ocean2" &&
               CSchemeArt::Current()->Colour(vyr::SchemeColour::ToolBarBack) == wxColour(200, 100, 50),
           "imported scheme not applied");
+
+    // The start-up options and the enhanced-browsing options: a real click
+    // on one box, then OK, stores that box and keeps the others as they
+    // were stored; Cancel stores nothing.
+    auto click = [](wxWindow* box) {
+      wxUIActionSimulator pointer;
+      pointer.MouseMove(box->GetScreenRect().GetPosition() + wxPoint(8, box->GetSize().y / 2));
+      pointer.MouseClick();
+    };
+    app.WriteInt("Startup", "ShowSplash", 0);
+    app.WriteInt("Startup", "ShowTooltips", 1);
+    Script()
+        .Then<CColoredDlg>([&](CColoredDlg* d) {
+          Check(!Named<wxCheckBox>(d, "ShowSplash")->GetValue() && !Named<wxCheckBox>(d, "CheckMail")->GetValue() &&
+                    Named<wxCheckBox>(d, "ShowTooltips")->GetValue(),
+                "the start-up options do not show the stored values");
+          click(Named<wxCheckBox>(d, "CheckMail"));
+        })
+        .Then<CColoredDlg>([](CColoredDlg* d) {
+          Check(Named<wxCheckBox>(d, "CheckMail")->GetValue(), "the click did not tick the mail check");
+          Press(d, nullptr, wxID_OK);
+        })
+        .Play([&] { return RunStartupOptionsDialog(nullptr, app); });
+    Check(app.GetInt("Startup", "CheckMail", -1) == 1 && app.GetInt("Startup", "ShowSplash", -1) == 0 &&
+              app.GetInt("Startup", "ShowTooltips", -1) == 1 && app.GetInt("Startup", "CheckDefaultBrowser", -1) == 1,
+          "start-up options stored wrongly");
+    Script()
+        .Then<CColoredDlg>([&](CColoredDlg* d) { click(Named<wxCheckBox>(d, "web-search")); })
+        .Then<CColoredDlg>([](CColoredDlg* d) {
+          Check(!Named<wxCheckBox>(d, "web-search")->GetValue(), "the click did not clear the web search");
+          Press(d, nullptr, wxID_OK);
+        })
+        .Play([&] { return RunEnhancedBrowsingDialog(nullptr, app, {}); });
+    const auto flags = app.SmarterBrowsingFlags();
+    Check(flags.autocomplete && flags.realNames && !flags.webSearch &&
+              app.GetInt("SmarterBrowsing", "WebSearch", -1) == 0 && app.GetInt("SmarterBrowsing", "RealNames", -1) == 1,
+          "enhanced-browsing options stored wrongly");
+    Script()
+        .Then<CColoredDlg>([&](CColoredDlg* d) {
+          click(Named<wxCheckBox>(d, "ShowWelcome"));
+          Press(d, nullptr, wxID_CANCEL);
+        })
+        .Play([&] { return RunStartupOptionsDialog(nullptr, app); });
+    Check(app.GetInt("Startup", "ShowWelcome", -1) == 0, "Cancel stored the start-up options");
     vyr::net::SetDownloadDialogRunner(nullptr);
   }
 
