@@ -81,6 +81,12 @@ class SchemeWindowApp : public wxApp {
       if (wxEventLoopBase::GetActive() != GetMainLoop()) return;
       start_.Stop();
       CallAfter([this] {
+        // A dialog may have opened between the tick and this call (a
+        // posted import ahead of it): then wait for it to close.
+        if (wxEventLoopBase::GetActive() != GetMainLoop()) {
+          start_.Start(50);
+          return;
+        }
         RunChecks();
         vyr::test::ExitWithVerdict();
       });
@@ -323,7 +329,12 @@ class SchemeWindowApp : public wxApp {
   // Waits for ready (at most 30 s), then checks the verdict ("" passed).
   void Expect(const std::string& name, const std::function<bool()>& ready,
               const std::function<std::string()>& check) {
-    const std::string problem = vyr::test::PumpUntil(ready, 30000) ? check() : "timed out";
+    const std::string problem =
+        vyr::test::PumpUntil(ready, 30000)
+            ? check()
+            : "timed out: the title is \"" + std::string(main_->GetTitle().utf8_str()) + "\"" +
+                  (main_->Pane()->IsLoading() ? ", the page still loading" : "") + ", the scheme " +
+                  app_->GetString("misc", "userdir", "") + ", " + std::to_string(boxes_.boxes.size()) + " boxes";
     vyr::test::Check(problem.empty(), name, problem);
   }
 
