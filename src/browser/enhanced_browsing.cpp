@@ -124,6 +124,32 @@ struct CurlHandle {
 
 bool IsBareWord(const std::string& text) { return text.find_first_of(":/\\.") == std::string::npos; }
 
+std::string AddressForTypedText(const std::string& typed) {
+  const std::string text = TrimBlanks(typed);
+  if (text.empty()) return text;
+  if (text.rfind("//", 0) == 0) return "http:" + text;
+  if (text[0] == '/') return "file://" + platform::PercentEncode(text, "/");
+  // A scheme: a letter, then letters, digits, "+", "-" or ".", then ":".
+  const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  size_t colon = 0;
+  if (isLetter(text[0])) {
+    colon = 1;
+    while (colon < text.size() && (isLetter(text[colon]) || (text[colon] >= '0' && text[colon] <= '9') ||
+                                   text[colon] == '+' || text[colon] == '-' || text[colon] == '.'))
+      ++colon;
+  }
+  if (colon > 0 && colon < text.size() && text[colon] == ':') {
+    // After a host comes a port: one to five digits up to the path, the
+    // query, the fragment or the end.
+    size_t end = colon + 1;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    const size_t digits = end - colon - 1;
+    const bool port = digits >= 1 && digits <= 5 && (end == text.size() || std::strchr("/?#", text[end]));
+    if (!port) return text;
+  }
+  return "http://" + text;
+}
+
 std::string EncodeWordForAddress(const std::string& word) { return platform::PercentEncode(word, " "); }
 
 std::string FormatWithWord(const std::string& pattern, const std::string& word) {
@@ -223,7 +249,7 @@ EnhancedBrowsing::~EnhancedBrowsing() {
 bool EnhancedBrowsing::Navigate(const std::string& text, const Application::SmarterBrowsing& flags) {
   Stop();
   if (!IsBareWord(text)) {
-    owner_.NavigateControl(text);
+    owner_.NavigateControl(AddressForTypedText(text));
     return false;
   }
   worker_.StartRun(kStopWait, [handle = handle_, text, flags, settings = settings_, hosts = hosts_,
@@ -261,7 +287,9 @@ void EnhancedBrowsing::OnWindowMessage(const platform::WindowMessage& message) {
       break;
     }
     case kReportNavigate:
-      owner_.NavigateControl(text);
+      // The host the ".com" step found is opened over http; a word no step
+      // turned into an address goes to the control as it is.
+      owner_.NavigateControl(IsBareWord(text) ? text : AddressForTypedText(text));
       break;
   }
 }

@@ -33,6 +33,15 @@ namespace vyr {
 // True when text holds none of ":", "/", "\" and ".": a word, not an address.
 bool IsBareWord(const std::string& text);
 
+// The address a typed text that is no bare word opens, trimmed of blanks: a
+// text that begins with a scheme ("https:", "file:", "about:", "mailto:")
+// as it stands; a local path (beginning with "/") as a file address; any
+// other text is a host, with or without port and path, and gets "http://"
+// in front ("//host" gets "http:"). A name followed by ":" and a port of one
+// to five digits ("localhost:8765", "127.0.0.1:8765/page") is a host and
+// port, not a scheme.
+std::string AddressForTypedText(const std::string& text);
+
 // The pattern with every "%s" replaced by word and "%%" by "%"; any other "%"
 // stays as it is. (Patterns come from the settings, so they never go through
 // printf.)
@@ -105,7 +114,7 @@ class EnhancedBrowsing : private platform::MessageTarget {
 
   // The navigate entry. Ends a running look-up first. A bare word starts the
   // worker with a copy of flags (true); any other text goes to the control
-  // unchanged at once (false).
+  // at once as AddressForTypedText makes it (false).
   bool Navigate(const std::string& text, const Application::SmarterBrowsing& flags);
   // Stop, back, forward, refresh and home: ends a running look-up; nothing it
   // found is navigated to.

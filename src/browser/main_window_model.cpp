@@ -294,6 +294,34 @@ bool TypedAddressList::Commit(Application& app, const std::string& text) {
   return true;
 }
 
+TypedCompletion CompleteTypedAddress(const std::string& typed, const std::vector<std::string>& entries) {
+  if (typed.empty()) return {typed, ""};
+  const std::string lowerTyped = Lower(typed);
+  // The forms of an entry, shortest first: without scheme and "www.",
+  // without scheme, as it stands.
+  auto form = [](const std::string& entry, int level) {
+    std::string text = entry;
+    if (level == 2) return text;
+    const std::string lower = Lower(text);
+    for (const char* scheme : {"http://", "https://"}) {
+      if (lower.rfind(scheme, 0) == 0) {
+        text.erase(0, std::char_traits<char>::length(scheme));
+        break;
+      }
+    }
+    if (level == 0 && Lower(text).rfind("www.", 0) == 0) text.erase(0, 4);
+    return text;
+  };
+  for (int level = 0; level < 3; ++level) {
+    for (const std::string& entry : entries) {
+      const std::string shown = form(entry, level);
+      if (shown.size() >= typed.size() && Lower(shown.substr(0, typed.size())) == lowerTyped)
+        return {typed + shown.substr(typed.size()), entry};
+    }
+  }
+  return {typed, ""};
+}
+
 // --- frame layout -------------------------------------------------------------------------
 
 int ToolbarHeight(int toolbarSize) {

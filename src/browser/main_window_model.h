@@ -25,7 +25,7 @@ inline constexpr platform::TextId kSupportMailIntro{38025};
 inline constexpr platform::TextId kOperatingSystemText{32817};
 inline constexpr platform::TextId kPopupQuestionTitle{33048};  // "Allow Popup Window ?"
 inline constexpr platform::TextId kPopupQuestion{33049};
-inline constexpr platform::TextId kNotAvailableYet{40120};     // "%s is not available yet."
+inline constexpr platform::TextId kNotAvailableYet{40120};     // "%s cannot be opened yet."
 inline constexpr platform::TextId kAddressLabel{40121};        // "Address"
 
 struct Rect {
@@ -216,6 +216,20 @@ class TypedAddressList {
  private:
   std::vector<std::string> entries_;
 };
+
+// The address bar's completion while the user types: the typed text followed
+// by the rest of the newest list entry that begins with it, compared without
+// regard to case. An entry also matches without its "http://" or "https://"
+// start and without "www." after it; those shorter forms are tried first
+// (typing "ex" finds "http://www.example.com/" as "example.com/"), the entry
+// as it stands last. The text keeps what the user typed; entry is the list
+// entry the completion stands for ("" when no entry begins with the text),
+// which Enter opens while the box still shows text.
+struct TypedCompletion {
+  std::string text;
+  std::string entry;
+};
+TypedCompletion CompleteTypedAddress(const std::string& typed, const std::vector<std::string>& entries);
 
 // --- frame layout -------------------------------------------------------------------------
 

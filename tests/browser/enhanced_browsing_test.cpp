@@ -63,6 +63,32 @@ TEST(EnhancedBrowsingTest, BareWordsHaveNoDotColonOrSlash) {
   }
 }
 
+// What a typed address opens: a scheme is kept, a host (with or without port
+// and path) is opened over http, a local path as a file.
+TEST(EnhancedBrowsingTest, TypedTextWithoutSchemeOpensOverHttp) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"www.example.com", "http://www.example.com"},
+      {"  example.org/a b  ", "http://example.org/a b"},
+      {"localhost:8765/page2.html", "http://localhost:8765/page2.html"},
+      {"127.0.0.1:8765/page2.html", "http://127.0.0.1:8765/page2.html"},
+      {"localhost:8765", "http://localhost:8765"},
+      {"example.com:8080?q=1", "http://example.com:8080?q=1"},
+      {"[::1]:8080/x", "http://[::1]:8080/x"},
+      {"//example.org/x", "http://example.org/x"},
+      {"https://example.org/", "https://example.org/"},
+      {"HTTP://Example.org", "HTTP://Example.org"},
+      {"file:///tmp/a.html", "file:///tmp/a.html"},
+      {"about:blank", "about:blank"},
+      {"mailto:ann@example.org", "mailto:ann@example.org"},
+      {"tel:5551234", "tel:5551234"},        // seven digits are no port
+      {"host:123456/x", "host:123456/x"},
+      {"view-source:http://a/", "view-source:http://a/"},
+      {"/home/ann/My Page.html", "file:///home/ann/My%20Page.html"},
+      {"/tmp/caf\xC3\xA9.html", "file:///tmp/caf%C3%A9.html"},
+  };
+  for (const auto& [typed, expected] : rows) EXPECT_EQ(AddressForTypedText(typed), expected) << typed;
+}
+
 TEST(EnhancedBrowsingTest, StepsRunInOrderAndEachSwitchSkipsItsStep) {
   const std::string look = "status:* ENHANCED BROWSING: looking for ";
   const std::string rn = "status:* ENHANCED BROWSING: RealName search for: ";
@@ -73,7 +99,7 @@ TEST(EnhancedBrowsingTest, StepsRunInOrderAndEachSwitchSkipsItsStep) {
     bool hostKnown, resolverKnows;
     Events expected;
   } rows[] = {
-      {"news", {1, 1, 1}, true, true, {"begin", look + "news", "go:www.news.com"}},
+      {"news", {1, 1, 1}, true, true, {"begin", look + "news", "go:http://www.news.com"}},
       {"news", {1, 1, 1}, false, true,
        {"begin", look + "news", rn + "news", "go:http://rn.example//resolver.dll?realname=news"}},
       {"news", {1, 1, 1}, false, false, {"begin", look + "news", rn + "news", search + "news"}},
@@ -85,10 +111,10 @@ TEST(EnhancedBrowsingTest, StepsRunInOrderAndEachSwitchSkipsItsStep) {
       {"AT&T 100%", {0, 0, 1}, false, false, {"begin", search + "AT%26T%20100%25"}},
       {"news", {1, 0, 1}, false, true, {"begin", look + "news", search + "news"}},
       {"news", {1, 1, 0}, false, false, {"begin", look + "news", rn + "news", "go:news"}},
-      {"news", {1, 0, 0}, false, false, {"begin", look + "news", "go:www.news.com"}},
+      {"news", {1, 0, 0}, false, false, {"begin", look + "news", "go:http://www.news.com"}},
       {"news", {0, 0, 0}, true, true, {"begin", "go:news"}},
       {"   ", {1, 1, 1}, false, false, {"begin", look, rn, search}},
-      {"example.org", {1, 1, 1}, true, true, {"go:example.org"}},
+      {"example.org", {1, 1, 1}, true, true, {"go:http://example.org"}},
   };
   for (const Row& r : rows) {
     EXPECT_EQ(Browse(r.text, r.flags, r.hostKnown, r.resolverKnows), r.expected)
@@ -110,7 +136,7 @@ TEST(EnhancedBrowsingTest, NewNavigationEndsRunningLookUpWithoutItNavigating) {
   browsing.Navigate("example.org", {1, 1, 1});
   ASSERT_TRUE(browsing.WaitUntilFinished(std::chrono::seconds(10)));
   platform::WindowMessages::Instance().DispatchPending();
-  EXPECT_EQ(owner.events, Events{"go:example.org"});  // the stopped run's reports are dropped
+  EXPECT_EQ(owner.events, Events{"go:http://example.org"});  // the stopped run's reports are dropped
   EXPECT_FALSE(resolverAsked);
 }
 

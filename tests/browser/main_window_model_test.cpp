@@ -172,6 +172,42 @@ TEST_F(MainWindowModelTest, TypedAddressesKeepTwentyNewestFirst) {
   EXPECT_FALSE(list.Commit(app, ""));
 }
 
+// The completion in place: the typed text keeps its letters, the rest comes
+// from the newest entry that begins with it, shorter forms of an entry first.
+TEST_F(MainWindowModelTest, TypedTextIsCompletedFromTheList) {
+  const std::vector<std::string> list = {"http://www.example.com/news", "https://Shop.example.org/",
+                                         "www.exotic.net", "localhost:8765/page2.html", "http://localhost/x",
+                                         "exam.de"};
+  struct Row {
+    const char* typed;
+    const char* shown;
+    const char* entry;
+  } rows[] = {
+      {"ex", "example.com/news", "http://www.example.com/news"},  // newest first
+      {"EXO", "EXOtic.net", "www.exotic.net"},
+      {"exa", "example.com/news", "http://www.example.com/news"},
+      {"exam.", "exam.de", "exam.de"},
+      {"www.ex", "www.example.com/news", "http://www.example.com/news"},
+      {"www.exo", "www.exotic.net", "www.exotic.net"},
+      {"http://w", "http://www.example.com/news", "http://www.example.com/news"},
+      {"https://s", "https://shop.example.org/", "https://Shop.example.org/"},
+      {"shop", "shop.example.org/", "https://Shop.example.org/"},
+      {"localhost", "localhost:8765/page2.html", "localhost:8765/page2.html"},
+      {"localhost/", "localhost/x", "http://localhost/x"},
+      {"example.com/news", "example.com/news", "http://www.example.com/news"},  // nothing to add
+      {"example.com/newsx", "example.com/newsx", ""},
+      {"ftp://e", "ftp://e", ""},
+      {"h", "http://www.example.com/news", "http://www.example.com/news"},
+      {"", "", ""},
+  };
+  for (const Row& r : rows) {
+    const TypedCompletion c = CompleteTypedAddress(r.typed, list);
+    EXPECT_EQ(c.text, r.shown) << r.typed;
+    EXPECT_EQ(c.entry, r.entry) << r.typed;
+  }
+  EXPECT_EQ(CompleteTypedAddress("ex", {}).entry, "");
+}
+
 TEST_F(MainWindowModelTest, SupportMailBody) {
   SupportReport r;
   r.version[0] = 2; r.version[1] = 1; r.version[2] = 7;

@@ -400,7 +400,7 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     Check(!pings.empty() && pings.back().find("&IBA=11%202%200%2012%201%200%2013%202%201%20") != std::string::npos,
           "the ping reports the info box's views and click", pings.empty() ? "" : pings.back());
     // The command queued at the server went out once, in the first reply.
-    Check(PumpUntil([&] { return Boxes("The mail window is not available yet.") > 0; }) &&
+    Check(PumpUntil([&] { return Boxes("The mail window cannot be opened yet.") > 0; }) &&
               HomeLog("commands.log", "\tshowmail").size() == 1,
           "a reply's command runs through the main window's dispatcher");
     Shot("ui_channel_bar");

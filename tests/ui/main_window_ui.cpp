@@ -10,7 +10,17 @@
 // and the mail check waits for a server that never answers while the window
 // is closed. Keeps screenshots; prints "ok ..." or "FAIL ..." per check.
 //
-// usage: main_window_ui SERVER_URL SHOT_DIR [closing]
+// With "address" the address bar and the frame under real keys and pointer
+// (the X server's test extension): five addresses typed one after the other
+// with the typed list completing in place (hosts and ports without a scheme
+// among them, each page requested from the test server's files), Ctrl+N from
+// the address bar, each toolbar tip under its own button, the Menu button
+// let go once its menu closed, the Content Bar tick in the View menu, the
+// smallest window with every button reachable, and the same rectangle over
+// three starts of the window.
+//
+// usage: main_window_ui SERVER_URL SHOT_DIR [closing | address WORK]
+#include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
 #include <filesystem>
@@ -32,12 +42,20 @@
 #include "tools/dovecot_server.h"
 #include "tools/python_fixture.h"
 #include "ui/windows/button_strip.h"
+#include "ui/windows/skinned_menu_bar.h"
 #include "ui_test_support.h"
+
+// Last: the X headers' macros would spoil the names above.
+#include <X11/XKBlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <gdk/gdkx.h>
 
 namespace {
 
 using vyr::platform::FileExists;
 using vyr::test::Check;
+using vyr::test::Pause;
 using vyr::test::PumpUntil;
 
 class MainWindowTestApp : public wxApp {
@@ -49,7 +67,11 @@ class MainWindowTestApp : public wxApp {
     vyr::platform::CreateDirectories(argv[2].utf8_string());  // a picture that cannot be saved would ask in a box
     app_ = std::make_unique<vyr::Application>(vyr::platform::GetWindowsDirectory(), boxes_, sounds_);
     CallAfter([this] {
-      argc > 3 ? RunClosing() : RunStart();
+      if (argc > 4 && argv[3] == "address") {
+        RunAddressBar(argv[4].utf8_string());
+      } else {
+        argc > 3 ? RunClosing() : RunStart();
+      }
       vyr::test::ExitWithVerdict();
     });
     return true;
@@ -260,6 +282,387 @@ class MainWindowTestApp : public wxApp {
           "a maximised window ignores the saved rectangle");
     main->EndForGood();
     Check(vyr::test::PumpUntil([&] { return !main; }), "closing the window cancels the check and the window goes");
+  }
+
+  // --- the address bar and the frame under real input ----------------------------
+
+  CVyr20Dlg* OpenAddressWindow(const std::string& files, const wxRect& placement) {
+    auto& a = *app_;
+    vyr::test::WriteWindowProfile(a, server_, server_ + "/files/start.html", placement);
+    a.WriteInt("Startup", "CheckMail", 0);
+    a.WriteInt("Misc", "ShowContentBar", 1);
+    a.WriteInt("SmarterBrowsing", "Autocomplete", 1);
+    a.LoadStartupSettings();
+    (void)files;
+    main_ = vyr::test::StartMainWindow(a);
+    PumpUntil([&] { return main_->IsShown(); });
+    FocusMainWindow();
+    return main_;
+  }
+
+  void RunAddressBar(const std::string& work) {
+    const std::string files = work + "/files";
+    const std::string port = server_.substr(server_.rfind(':') + 1);
+    for (const char* page : {"start", "one", "two", "three", "four", "five"}) {
+      std::string title = page;
+      title[0] = static_cast<char>(title[0] - 'a' + 'A');
+      vyr::test::WriteFile(files + "/" + page + ".html",
+                           "<!DOCTYPE html><title>" + title + " 4821</title><p>" + title + "</p>");
+    }
+    // From an earlier run: the list is not empty at the start.
+    const std::string five = "http://127.0.0.1:" + port + "/files/five.html";
+    app_->WriteString("TypedURLs", "url1", five);
+    vyr::SeedDataRoot(VYRELLE_SHIPPED_DATA, app_->Directories());
+    const wxRect placement(100, 80, 900, 700);
+    OpenAddressWindow(files, placement);
+    Check(Loaded("Start 4821"), "the start page loads from the test server");
+
+    // Typed key by key, each ended with Enter; the pages are the server's
+    // files, so a loaded page is a request the server answered.
+    const std::string ip = "127.0.0.1:" + port + "/files/", local = "localhost:" + port + "/files/";
+    struct Typed {
+      std::string keys, page, listed;
+    } typed[] = {
+        {ip + "one.html", "One", ip + "one.html"},
+        {local + "two.html", "Two", local + "two.html"},
+        // Completed to "one.html" while typed; the "t" replaces the rest.
+        {ip + "three.html", "Three", ip + "three.html"},
+        {local + "four.html", "Four", local + "four.html"},
+        // Completed from the old entry; Enter opens that entry.
+        {ip + "fi", "Five", five},
+    };
+    std::string seen;
+    bool loaded = true, completedInPlace = false;
+    for (const Typed& t : typed) {
+      ClickAt(main_->AddressBox());
+      PressKey(XK_a, false, true);  // the box's own Select All
+      Pause(50);
+      for (char c : t.keys) {
+        PressCharacter(static_cast<unsigned char>(c));
+        Pause(20);
+      }
+      Pause(150);
+      if (t.page == "Five") {
+        long from = 0, to = 0;
+        main_->AddressBox()->GetSelection(&from, &to);
+        const std::string box(main_->AddressBox()->GetValue().utf8_str());
+        completedInPlace = box == ip + "five.html" && from == static_cast<long>(t.keys.size()) &&
+                           to == static_cast<long>(box.size()) && !PopupWindowShown();
+        seen += "[" + box + " " + std::to_string(from) + "-" + std::to_string(to) + "] ";
+        Shot("address_completion");
+      }
+      PressKey(XK_Return);
+      const bool ok = Loaded(t.page + " 4821") && main_->TypedAddresses().Entries().front() == t.listed;
+      seen += t.page + (ok ? " " : "(not: " + std::string(main_->GetTitle().utf8_str()) + " " +
+                                        main_->TypedAddresses().Entries().front() + ") ");
+      loaded = loaded && ok;
+    }
+    const std::vector<std::string> list{five, local + "four.html", ip + "three.html", local + "two.html",
+                                        ip + "one.html"};
+    Check(loaded && main_->TypedAddresses().Entries() == list && app_->GetString("TypedURLs", "url5", "") == ip + "one.html",
+          "five typed addresses open one after the other and enter the typed list", seen);
+    Check(completedInPlace && main_->Pane()->CurrentUrl() == five,
+          "the typed text is completed in place from the list, no popup, and Enter opens the entry", seen);
+
+    // Ctrl+N with the keys in the address bar.
+    ClickAt(main_->AddressBox());
+    const size_t popups = CPopupWebDlg::All().size();
+    PressKey(XK_n, false, true);
+    Check(PumpUntil([&] { return CPopupWebDlg::All().size() == popups + 1; }, 10000),
+          "Ctrl+N in the address bar opens a new window");
+    for (CPopupWebDlg* p : std::vector<CPopupWebDlg*>(CPopupWebDlg::All())) p->Destroy();
+    PumpUntil([] { return CPopupWebDlg::All().empty(); });
+    FocusMainWindow();
+
+    RunToolbarTips();
+    RunContentBarTick();
+    RunSmallestWindow();
+    RunRestarts(files, placement);
+  }
+
+  // Each tip stands under the button the pointer is on, the pointer moving
+  // from button to button inside the one strip.
+  void RunToolbarTips() {
+    CButtonStrip* strip = main_->Toolbar();
+    std::string seen;
+    int good = 0;
+    for (int command : {kCmdHome, kCmdMail, kCmdMenu, kCmdLocal}) {
+      const int index = strip->Model().FindCommand(command);
+      const wxRect entry = strip->EntryRect(index);
+      const wxRect button(strip->ClientToScreen(entry.GetTopLeft()), entry.GetSize());
+      MoveTo(wxPoint(button.x + button.width / 2, button.y + button.height / 2));
+      wxRect tip;
+      std::string text;
+      PumpUntil([&] { return TipWindow(tip, text) && text == strip->Entries()[index].tip; }, 5000);
+      const int middle = tip.x + tip.width / 2;
+      const bool under = text == strip->Entries()[index].tip && middle >= button.x && middle <= button.GetRight() &&
+                         tip.y >= button.GetBottom() && tip.y <= button.GetBottom() + 40;
+      good += under;
+      seen += strip->Entries()[index].text + ": button " + std::to_string(button.x) + ".." +
+              std::to_string(button.GetRight()) + " bottom " + std::to_string(button.GetBottom()) + ", tip \"" + text +
+              "\" at " + std::to_string(tip.x) + "," + std::to_string(tip.y) + " " + std::to_string(tip.width) + "; ";
+      if (command == kCmdMenu) Shot("toolbar_tip_menu");
+    }
+    Check(good == 4, "each toolbar tip appears under its own button", seen);
+
+    // The Menu button's menu closed with the pointer elsewhere: the button
+    // is drawn plain again.
+    const int menu = strip->Model().FindCommand(kCmdMenu);
+    const wxRect entry = strip->EntryRect(menu);
+    const wxPoint on = strip->ClientToScreen(wxPoint(entry.x + entry.width / 2, entry.y + entry.height / 2));
+    bool opened = false;
+    WhenMenuShown([&] {
+      opened = true;
+      Move(on + wxPoint(-150, 300));
+      PressKey(XK_Escape);
+    });
+    MoveTo(on);
+    Click();
+    PumpUntil([&] { return opened && !PopupWindowShown(); }, 8000);
+    Pause(200);
+    Check(opened && strip->Model().Hovered() != menu, "the Menu button is let go once its menu closed",
+          std::to_string(opened) + " hovered " + std::to_string(strip->Model().Hovered()));
+  }
+
+  // The View menu of the menu bar, opened with a click: its Content Bar item
+  // is ticked while the bar is shown; clicked, it hides the bar, and the
+  // item is clear the next time; clicked again, the bar is back.
+  void RunContentBarTick() {
+    auto tickThenClick = [&](const std::string& shot) {
+      int state = -1;
+      WhenMenuShown([&] {
+        GtkWidget* item = MenuItem("_Content Bar");
+        if (!item || !GTK_IS_CHECK_MENU_ITEM(item)) return PressKey(XK_Escape);
+        state = gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(item)) ? 1 : 0;
+        Shot(shot);
+        ClickMenuItem(item);
+      });
+      OpenMenuBarMenu("View");
+      PumpUntil([&] { return state >= 0 && !PopupWindowShown(); }, 8000);
+      Pause(100);
+      return state;
+    };
+    const int shown = tickThenClick("view_menu_content_bar");
+    const bool hid = !main_->ContentBarShown();
+    const int hidden = tickThenClick("view_menu_no_content_bar");
+    Check(shown == 1 && hid && hidden == 0 && main_->ContentBarShown(),
+          "View > Content Bar is ticked while the bar is shown and clear while it is hidden",
+          std::to_string(shown) + " " + std::to_string(hid) + " " + std::to_string(hidden));
+
+    // Help > About: the box shows the program's picture.
+    WhenMenuShown([] {
+      // The toolkit shows its stock About item for the command.
+      for (const char* label : {"_About Vyrelle...", "gtk-about"})
+        if (GtkWidget* item = MenuItem(label)) return ClickMenuItem(item);
+      PressKey(XK_Escape);
+    });
+    OpenMenuBarMenu("Help");
+    GtkWidget* about = nullptr;
+    PumpUntil([&] {
+      GList* all = gtk_window_list_toplevels();
+      for (GList* l = all; l; l = l->next)
+        if (GTK_IS_ABOUT_DIALOG(l->data) && gtk_widget_get_mapped(GTK_WIDGET(l->data))) about = GTK_WIDGET(l->data);
+      g_list_free(all);
+      return about != nullptr;
+    }, 8000);
+    GdkPixbuf* logo = about ? gtk_about_dialog_get_logo(GTK_ABOUT_DIALOG(about)) : nullptr;
+    Shot("about_box");
+    Check(logo && gdk_pixbuf_get_width(logo) >= 48, "the About box shows the program's picture");
+    if (about) gtk_dialog_response(GTK_DIALOG(about), GTK_RESPONSE_DELETE_EVENT);
+    PumpUntil([&] { return !PopupWindowShown(); }, 3000);
+  }
+
+  // Made as small as 400 x 300, the window stays big enough for the whole
+  // toolbar beside the logo.
+  void RunSmallestWindow() {
+    const wxRect before = main_->GetRect();
+    main_->SetSize(400, 300);
+    Pause(300);
+    CButtonStrip* strip = main_->Toolbar();
+    const wxRect last = strip->EntryRect(strip->Model().Count() - 1);
+    const wxRect menu = strip->EntryRect(strip->Model().FindCommand(kCmdMenu));
+    const wxSize size = main_->GetSize();
+    Shot("main_window_smallest");
+    Check(size.x > 400 && size.y > 300 && last.GetRight() < strip->GetClientSize().x && menu.width > 0 &&
+              strip->IsShown() && main_->AddressBox()->GetSize().x >= 150,
+          "the smallest window keeps every toolbar button and the address bar reachable",
+          std::to_string(size.x) + "x" + std::to_string(size.y) + " last button ends " +
+              std::to_string(last.GetRight()) + " of " + std::to_string(strip->GetClientSize().x));
+    main_->SetSize(before);
+    Pause(200);
+  }
+
+  // The window ended and started again three times: the same rectangle each
+  // time, saved and shown.
+  void RunRestarts(const std::string& files, const wxRect& placement) {
+    std::string seen;
+    bool same = true;
+    auto at = [](const wxRect& r) {
+      return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
+             std::to_string(r.height);
+    };
+    const wxRect first = main_->GetRect();
+    seen += at(first) + " (placed " + at(placement) + ")";
+    for (int run = 0; run < 3; ++run) {
+      wxWeakRef<CVyr20Dlg> ended(main_);
+      main_->EndForGood();
+      PumpUntil([&] { return !ended; });
+      OpenAddressWindow(files, wxRect(app_->GetInt("misc", "wnd_left", 0), app_->GetInt("misc", "wnd_top", 0),
+                                      app_->GetInt("misc", "wnd_right", 0) - app_->GetInt("misc", "wnd_left", 0),
+                                      app_->GetInt("misc", "wnd_bottom", 0) - app_->GetInt("misc", "wnd_top", 0)));
+      Loaded("Start 4821");
+      Pause(300);
+      const wxRect now(main_->ClientToScreen(wxPoint(0, 0)) - main_->GetClientAreaOrigin(), main_->GetSize());
+      seen += " -> " + at(now);
+      same = same && now.GetSize() == first.GetSize() && now.GetSize() == placement.GetSize();
+    }
+    Shot("main_window_restarted");
+    Check(same, "the window keeps its size over three starts", seen);
+    main_->EndForGood();
+  }
+
+  // --- real input through the X server ---
+  static Display* XDisplay() { return gdk_x11_display_get_xdisplay(gdk_display_get_default()); }
+  static void Move(const wxPoint& at) {
+    XTestFakeMotionEvent(XDisplay(), -1, at.x, at.y, CurrentTime);
+    XFlush(XDisplay());
+  }
+  static void Press(bool down) {
+    XTestFakeButtonEvent(XDisplay(), 1, down ? True : False, CurrentTime);
+    XFlush(XDisplay());
+  }
+  static void MoveTo(const wxPoint& at) {
+    Move(at);
+    Pause(120);
+  }
+  static void Click() {
+    Press(true);
+    Pause(40);
+    Press(false);
+    Pause(100);
+  }
+  // Runs the action once a menu has been up a moment. A menu runs a loop of
+  // its own until it closes, so the test acts from a timer inside that loop
+  // (with no loop of its own: XTest input only).
+  static void WhenMenuShown(std::function<void()> action) {
+    struct Waiting {
+      std::function<void()> action;
+      int ticks = 0, shownTicks = 0;
+    };
+    g_timeout_add(50, [](gpointer data) -> gboolean {
+      auto* waiting = static_cast<Waiting*>(data);
+      const bool shown = PopupWindowShown();
+      if (++waiting->ticks < 200 && (!shown || ++waiting->shownTicks < 6)) return G_SOURCE_CONTINUE;
+      if (shown) waiting->action();
+      delete waiting;
+      return G_SOURCE_REMOVE;
+    }, new Waiting{std::move(action)});
+  }
+  static void ClickAt(wxWindow* window) {
+    const wxSize size = window->GetSize();
+    MoveTo(window->ClientToScreen(wxPoint(size.x / 2, size.y / 2)));
+    Click();
+  }
+  static void PressKey(KeySym sym, bool shift = false, bool control = false) {
+    Display* d = XDisplay();
+    const KeyCode code = XKeysymToKeycode(d, sym), shiftCode = XKeysymToKeycode(d, XK_Shift_L),
+                  controlCode = XKeysymToKeycode(d, XK_Control_L);
+    if (control) XTestFakeKeyEvent(d, controlCode, True, CurrentTime);
+    if (shift) XTestFakeKeyEvent(d, shiftCode, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, False, CurrentTime);
+    if (shift) XTestFakeKeyEvent(d, shiftCode, False, CurrentTime);
+    if (control) XTestFakeKeyEvent(d, controlCode, False, CurrentTime);
+    XFlush(d);
+  }
+  // Printable ASCII, with Shift where the keyboard map needs it.
+  static void PressCharacter(unsigned char c) {
+    Display* d = XDisplay();
+    PressKey(c, XkbKeycodeToKeysym(d, XKeysymToKeycode(d, c), 0, 0) != c);
+  }
+  // Without a window manager nothing gives a window the keyboard focus.
+  void FocusMainWindow() {
+    GtkWidget* window = main_->GetHandle();
+    PumpUntil([&] { return gtk_widget_get_mapped(window); }, 5000);
+    GdkDisplay* display = gdk_display_get_default();
+    gdk_x11_display_error_trap_push(display);  // not viewable yet under a window manager
+    XSetInputFocus(XDisplay(), gdk_x11_window_get_xid(gtk_widget_get_window(window)), RevertToParent, CurrentTime);
+    XFlush(XDisplay());
+    gdk_x11_display_error_trap_pop_ignored(display);
+    PumpUntil([&] { return gtk_window_is_active(GTK_WINDOW(main_->GetHandle())); }, 3000);
+  }
+
+  // --- the toolkit's own windows: tips, menus, completion lists ---
+  static std::vector<GtkWindow*> ShownPopups() {
+    std::vector<GtkWindow*> shown;
+    GList* all = gtk_window_list_toplevels();
+    for (GList* l = all; l; l = l->next) {
+      GtkWindow* w = GTK_WINDOW(l->data);
+      if (gtk_widget_get_mapped(GTK_WIDGET(w)) && gtk_window_get_window_type(w) == GTK_WINDOW_POPUP) shown.push_back(w);
+    }
+    g_list_free(all);
+    return shown;
+  }
+  // A menu or a list popped up (tips do not count).
+  static bool PopupWindowShown() {
+    for (GtkWindow* w : ShownPopups())
+      if (gtk_window_get_type_hint(w) != GDK_WINDOW_TYPE_HINT_TOOLTIP) return true;
+    return false;
+  }
+  static void CollectWidgets(GtkWidget* widget, std::vector<GtkWidget*>& out) {
+    out.push_back(widget);
+    if (GTK_IS_CONTAINER(widget))
+      gtk_container_forall(GTK_CONTAINER(widget),
+                           [](GtkWidget* child, gpointer data) {
+                             CollectWidgets(child, *static_cast<std::vector<GtkWidget*>*>(data));
+                           },
+                           &out);
+  }
+  // The tip shown: where it stands on the screen and its text.
+  static bool TipWindow(wxRect& at, std::string& text) {
+    for (GtkWindow* w : ShownPopups()) {
+      if (gtk_window_get_type_hint(w) != GDK_WINDOW_TYPE_HINT_TOOLTIP) continue;
+      int x = 0, y = 0;
+      gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(w)), &x, &y);
+      at = wxRect(x, y, gtk_widget_get_allocated_width(GTK_WIDGET(w)), gtk_widget_get_allocated_height(GTK_WIDGET(w)));
+      // The text as screen readers get it.
+      const char* name = atk_object_get_name(gtk_widget_get_accessible(GTK_WIDGET(w)));
+      text = name ? name : "";
+      return true;
+    }
+    return false;
+  }
+  // The item of a menu shown, by its label (with "_" before the key letter);
+  // null when no shown menu has it.
+  static GtkWidget* MenuItem(const std::string& label) {
+    for (GtkWindow* w : ShownPopups()) {
+      std::vector<GtkWidget*> widgets;
+      CollectWidgets(GTK_WIDGET(w), widgets);
+      for (GtkWidget* widget : widgets)
+        if (GTK_IS_MENU_ITEM(widget) && gtk_widget_get_mapped(widget) &&
+            gtk_menu_item_get_label(GTK_MENU_ITEM(widget)) == label)
+          return widget;
+    }
+    return nullptr;
+  }
+  // A real click in the middle of a menu item (from inside the menu's loop).
+  static void ClickMenuItem(GtkWidget* item) {
+    int x = 0, y = 0;
+    gdk_window_get_origin(gtk_widget_get_window(item), &x, &y);
+    GtkAllocation place;
+    gtk_widget_get_allocation(item, &place);
+    Move(wxPoint(x + place.x + place.width / 2, y + place.y + place.height / 2));
+    Press(true);
+    Press(false);
+  }
+  // Opens a menu of the menu bar with a click on its title.
+  void OpenMenuBarMenu(const wxString& title) {
+    CSkinnedMenuBar* bar = main_->SkinnedMenuBar();
+    const auto titles = bar->Titles();
+    const int index = static_cast<int>(std::find(titles.begin(), titles.end(), title) - titles.begin());
+    const wxRect r = bar->TitleRect(index);
+    MoveTo(bar->ClientToScreen(wxPoint(r.x + r.width / 2, r.y + r.height / 2)));
+    Click();
   }
 
   void Shot(const std::string& name) { vyr::test::SaveScreen(argv[2].utf8_string() + "/" + name + ".png"); }

@@ -217,6 +217,7 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
   SetSchemeNavigateHook([this](const std::string& address) { NavigatePane(address); });
 
   tray_ = std::make_unique<CTrayIcon>(*this);
+  BindAddressCompletion();
   CVyrBrowserDlg::RebuildButtonStrip();
   LayoutParts();
 }
@@ -372,8 +373,47 @@ void CVyr20Dlg::FillAddressList() {
   const wxString current = addressBox_->GetValue();
   addressBox_->Set(items);
   addressBox_->ChangeValue(current);
-  if (app_.SmarterBrowsingFlags().autocomplete) addressBox_->AutoComplete(items);
   addressBox_->SetMargins(24);
+}
+
+void CVyr20Dlg::BindAddressCompletion() {
+  // The toolkit's own entry completion is not used: its list pops up over
+  // the page and takes the Enter key from the box.
+  addressBox_->Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& event) {
+    const int key = event.GetKeyCode();
+    if (key != WXK_SHIFT && key != WXK_CONTROL && key != WXK_ALT) {
+      addressKeyDeletes_ = key == WXK_BACK || key == WXK_DELETE || key == WXK_NUMPAD_DELETE ||
+                           (event.GetModifiers() == wxMOD_CONTROL && key == 'X');
+    }
+    event.Skip();
+  });
+  addressBox_->Bind(wxEVT_TEXT, [this](wxCommandEvent& event) {
+    event.Skip();
+    const unsigned edit = ++addressEdits_;
+    completion_ = {};
+    if (addressKeyDeletes_ || !app_.SmarterBrowsingFlags().autocomplete) return;
+    // After the toolkit has placed the caret behind the typed character;
+    // only the latest change is completed.
+    CallAfter([this, edit] {
+      if (edit == addressEdits_) CompleteAddress();
+    });
+  });
+}
+
+void CVyr20Dlg::CompleteAddress() {
+  const wxString value = addressBox_->GetValue();
+  long from = 0, to = 0;
+  addressBox_->GetSelection(&from, &to);
+  // Only with the caret at the end and nothing selected: typing in the
+  // middle of the text is left alone.
+  if (from != to || addressBox_->GetInsertionPoint() != addressBox_->GetLastPosition()) return;
+  const vyr::TypedCompletion completion = vyr::CompleteTypedAddress(std::string(value.utf8_str()), typed_.Entries());
+  if (completion.entry.empty()) return;
+  completion_ = completion;
+  const wxString shown = Wx(completion.text);
+  if (shown == value) return;
+  addressBox_->ChangeValue(shown);
+  addressBox_->SetSelection(static_cast<long>(value.length()), static_cast<long>(shown.length()));
 }
 
 // --- opening addresses -----------------------------------------------------------------
@@ -408,11 +448,16 @@ void CVyr20Dlg::BringForward() {
 
 void CVyr20Dlg::OnAddressEntered(const std::string& text) {
   if (text.empty()) return;
-  typed_.Commit(app_, text);
+  // A completed text stands for the list entry it came from (which may
+  // begin with "http://www." the box did not show).
+  const std::string address = text == completion_.text && !completion_.entry.empty() ? completion_.entry : text;
+  completion_ = {};
+  typed_.Commit(app_, address);
   FillAddressList();
-  addressBox_->ChangeValue(Wx(text));
+  addressBox_->ChangeValue(Wx(address));
+  addressBox_->SetInsertionPointEnd();
   app_.Counters().CountUsage(vyr::net::kUsageTypedUrl);
-  NavigatePane(text);
+  NavigatePane(address);
 }
 
 std::string CVyr20Dlg::HomeAddress() const { return startPage_; }
@@ -568,6 +613,28 @@ void CVyr20Dlg::PlaceParts(int width, int height) {
   Place(bar_, layout_.contentBar);
   Place(folderStrip_, layout_.folders);
   Place(pageStrip_, layout_.sites);
+  UpdateMinimumSize(in);
+}
+
+void CVyr20Dlg::UpdateMinimumSize(const vyr::FrameLayoutInput& in) {
+  // Every button of the toolbar (pictures only) beside the logo, the address
+  // row with room to type, the content bar beside a page; in height the
+  // rows and a page.
+  const int margins = (in.buttons.left < 0 ? vyr::kDefaultStripMargin : in.buttons.left) +
+                      (in.buttons.right < 0 ? vyr::kDefaultStripMargin : in.buttons.right);
+  constexpr int kPageWidth = 320, kPageHeight = 200, kAddressTyping = 200;
+  const int width = std::max({in.logoWidth + margins + toolbar_->ImagesOnlyLength() + 8,
+                              in.logoWidth + vyr::kAddressLabelWidth + kAddressTyping + vyr::kSecurityWidth + 4,
+                              (in.showContentBar ? vyr::kContentBarWidth : 0) + kPageWidth});
+  const int height = vyr::ToolbarHeight(in.toolbarSize) + vyr::kAddressBarHeight + vyr::kFolderStripHeight +
+                     vyr::kStatusBarHeight + kPageHeight;
+  // The frame around the canvas (caption, menu bar, borders) comes on top;
+  // never more than the screen's work area.
+  const wxSize frame = GetSize() - canvas_->GetSize();
+  const wxRect area = wxDisplay(0u).GetClientArea();
+  const wxSize minimum(std::min(width + std::max(0, frame.x), area.width),
+                       std::min(height + std::max(0, frame.y), area.height));
+  if (minimum != GetMinSize()) SetMinSize(minimum);
 }
 
 void CVyr20Dlg::SetToolbarSize(int size, const char* sound) {
@@ -649,6 +716,11 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
       info.SetName(wxTheApp->GetAppDisplayName());
       info.SetVersion(Wx(vyr::net::ProgramVersionText()));
       info.SetDescription(Wx(frame_text::kAboutDescription));
+      // The program's own picture; without one the toolkit shows a missing
+      // image.
+      wxIcon icon;
+      icon.CopyFromBitmap(ProgramIcon(64));
+      info.SetIcon(icon);
       wxAboutBox(info, this);
       return true;
     }

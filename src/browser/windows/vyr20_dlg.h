@@ -144,6 +144,14 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   void SetToolbarSize(int size, const char* sound);
   void SetContentBarShown(bool shown);
   void FillAddressList();
+  // The address bar's completion from the typed list, in place: while the
+  // user types (not when deleting) the rest of the matching entry is put
+  // after the caret, selected, so that typing on replaces it.
+  void BindAddressCompletion();
+  void CompleteAddress();
+  // The main window's smallest size: the whole toolbar (pictures only) and
+  // the logo side by side, room for the content bar and a page.
+  void UpdateMinimumSize(const vyr::FrameLayoutInput& in);
   void NotAvailable(const std::string& feature);
   void SendSupportMail();
   // The machine as the support mail describes it.
@@ -163,6 +171,9 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   bool pageStripShown_ = false;
   bool suppressNavigation_ = false;  // choices in the channel bar navigate nowhere
   vyr::TypedAddressList typed_;
+  vyr::TypedCompletion completion_;  // what the address bar shows completed
+  bool addressKeyDeletes_ = false;   // the last key in the address bar deleted
+  unsigned addressEdits_ = 0;        // counts the address bar's changes
   std::vector<vyr::HelpEntry> help_;
   std::function<void(const std::string&)> onDocumentComplete_;
   std::function<void()> closeSplash_;

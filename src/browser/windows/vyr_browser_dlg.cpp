@@ -72,7 +72,11 @@ CVyrBrowserDlg::CVyrBrowserDlg(vyr::Application& app, const wxString& title, boo
   toolbar_->SetName("Toolbar");  // what screen readers call it
   toolbar_->SetOnCommand([this](int command, int) {
     // Run after the click has been handled: a command may open a dialog.
-    CallAfter([this, command] { OnFrameCommand(command); });
+    CallAfter([this, command] {
+      OnFrameCommand(command);
+      // A menu or a dialog the command opened had the pointer meanwhile.
+      toolbar_->FollowPointer();
+    });
   });
 
   addressBox_ = new wxComboBox(canvas_, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,

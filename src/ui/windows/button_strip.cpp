@@ -3,8 +3,14 @@
 #include <algorithm>
 #include <utility>
 
+#include <gtk/gtk.h>
+
 #include <wx/dcbuffer.h>
+#include <wx/display.h>
 #include <wx/pen.h>
+#include <wx/popupwin.h>
+#include <wx/settings.h>
+#include <wx/utils.h>
 
 #include "app/application.h"
 #include "ui/windows/image_list.h"
@@ -39,6 +45,41 @@ void DrawEdges(wxDC& dc, const wxRect& rect, const wxColour& topLeft, const wxCo
 
 }  // namespace
 
+// The tip of one entry: a small window of the desktop's tip colours with the
+// text, under the entry. The strip is one window with many entries, so it
+// places each tip itself at the entry the pointer is on. Screen readers find
+// the tip's text as the window's name.
+class CButtonStrip::TipWindow : public wxPopupWindow {
+ public:
+  explicit TipWindow(wxWindow* parent) : wxPopupWindow(parent, wxBORDER_NONE) {
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    gtk_window_set_type_hint(GTK_WINDOW(GetHandle()), GDK_WINDOW_TYPE_HINT_TOOLTIP);
+    Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
+      wxAutoBufferedPaintDC dc(this);
+      const wxColour back = wxSystemSettings::GetColour(wxSYS_COLOUR_INFOBK);
+      dc.SetBackground(wxBrush(back));
+      dc.Clear();
+      dc.SetPen(wxPen(back.ChangeLightness(60)));
+      dc.SetBrush(*wxTRANSPARENT_BRUSH);
+      dc.DrawRectangle(wxRect(GetClientSize()));
+      dc.SetFont(GetFont());
+      dc.SetTextForeground(wxSystemSettings::GetColour(wxSYS_COLOUR_INFOTEXT));
+      dc.DrawText(text_, kPadX, kPadY);
+    });
+  }
+  void SetText(const wxString& text) {
+    text_ = text;
+    const wxSize extent = GetTextExtent(text);
+    SetSize(extent.x + 2 * kPadX, extent.y + 2 * kPadY);
+    atk_object_set_name(gtk_widget_get_accessible(static_cast<GtkWidget*>(GetHandle())), text.utf8_str());
+    Refresh();
+  }
+
+ private:
+  static constexpr int kPadX = 6, kPadY = 3;
+  wxString text_;
+};
+
 CButtonStrip::CButtonStrip(wxWindow* parent, wxWindowID id, ButtonStripModel::Orientation orientation)
     : model_(orientation) {
   // Everything is painted into a buffer first: no background erase, no flicker.
@@ -64,8 +105,18 @@ CButtonStrip::CButtonStrip(wxWindow* parent, wxWindowID id, ButtonStripModel::Or
   Bind(wxEVT_LEFT_UP, &CButtonStrip::OnLeftUp, this);
   Bind(wxEVT_MOUSEWHEEL, &CButtonStrip::OnWheel, this);
   Bind(wxEVT_MOUSE_CAPTURE_LOST, &CButtonStrip::OnCaptureLost, this);
+
+  tipTimer_.SetOwner(this);
+  Bind(wxEVT_TIMER, [this](wxTimerEvent&) { PlaceTip(); }, tipTimer_.GetId());
+  Bind(wxEVT_SHOW, [this](wxShowEvent& event) {
+    if (!event.IsShown()) ShowTip(-1);
+    event.Skip();
+  });
   AttachKeysAndAccessible();
 }
+
+// The tip window is a child of the strip and goes with it.
+CButtonStrip::~CButtonStrip() { tipTimer_.Stop(); }
 
 void CButtonStrip::SetColours(const Colours& colours) {
   const auto resolved = ButtonStripModel::ResolveTextColours(
@@ -156,6 +207,21 @@ void CButtonStrip::ScrollBy(int entries, bool wrapAtEnd) {
 int CButtonStrip::ScrollOffset() const { return model_.ScrollOffset(); }
 
 int CButtonStrip::ContentLength() const { return model_.ContentLength(); }
+
+int CButtonStrip::ImagesOnlyLength() const {
+  ButtonStripModel model = model_;
+  ButtonStripModel::Metrics metrics = model.GetMetrics();
+  metrics.showText = false;
+  model.SetMetrics(metrics);
+  return model.ContentLength();
+}
+
+void CButtonStrip::FollowPointer() {
+  const wxPoint at = ScreenToClient(wxGetMousePosition());
+  const int index = wxRect(GetClientSize()).Contains(at) ? model_.HitTest(at.x, at.y) : -1;
+  if (model_.Hover(index)) Refresh();
+  ShowTip(index);
+}
 
 ButtonStripModel& CButtonStrip::Model() { return model_; }
 
@@ -283,11 +349,15 @@ void CButtonStrip::OnMotion(wxMouseEvent& event) {
 }
 
 void CButtonStrip::OnLeave(wxMouseEvent& event) {
+  ShowTip(-1);
   if (model_.Hover(-1)) Refresh();
   event.Skip();
 }
 
 void CButtonStrip::OnLeftDown(wxMouseEvent& event) {
+  // A click ends the tip until the pointer moves to another entry.
+  tipTimer_.Stop();
+  if (tip_) tip_->Hide();
   model_.Press(model_.HitTest(event.GetX(), event.GetY()));
   if (model_.Pressed() >= 0) {
     if (!HasCapture()) CaptureMouse();
@@ -327,11 +397,37 @@ void CButtonStrip::ShowTip(int index) {
   tipEntry_ = index;
   const vyr::Application* app = vyr::Application::Current();
   const bool tips = !app || app->ShowTooltips();
-  if (!tips || index < 0 || model_.Entries()[index].tip.empty()) {
-    UnsetToolTip();
-  } else {
-    SetToolTip(wxString::FromUTF8(model_.Entries()[index].tip.c_str()));
+  if (!tips || index < 0 || index >= model_.Count() || model_.Entries()[index].tip.empty()) {
+    tipTimer_.Stop();
+    if (tip_) tip_->Hide();
+    return;
   }
+  // While a tip is shown the next one follows at once; otherwise after the
+  // pointer rested a moment.
+  if (tip_ && tip_->IsShown()) {
+    PlaceTip();
+  } else {
+    tipTimer_.StartOnce(kTipDelayMs);
+  }
+}
+
+void CButtonStrip::PlaceTip() {
+  if (tipEntry_ < 0 || tipEntry_ >= model_.Count() || !IsShownOnScreen()) return;
+  if (!tip_) tip_ = new TipWindow(this);
+  tip_->SetText(wxString::FromUTF8(model_.Entries()[tipEntry_].tip.c_str()));
+  // Centred under the entry, on the screen; above it when there is no room
+  // below.
+  const wxRect entry = EntryRect(tipEntry_);
+  const wxRect onScreen(ClientToScreen(entry.GetTopLeft()), entry.GetSize());
+  const wxSize size = tip_->GetSize();
+  const int index = wxDisplay::GetFromWindow(this);
+  const wxRect area = wxDisplay(index == wxNOT_FOUND ? 0u : static_cast<unsigned>(index)).GetClientArea();
+  int x = onScreen.x + (onScreen.width - size.x) / 2;
+  int y = onScreen.GetBottom() + 1 + kTipGap;
+  if (y + size.y > area.GetBottom()) y = onScreen.y - kTipGap - size.y;
+  x = std::clamp(x, area.x, std::max(area.x, area.GetRight() + 1 - size.x));
+  tip_->Move(x, y);
+  tip_->Show();
 }
 
 void CButtonStrip::Play(const std::string& sound) const {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include <wx/font.h>
+#include <wx/timer.h>
 #include <wx/window.h>
 
 #include "ui/button_strip_model.h"
@@ -45,6 +46,7 @@ class CButtonStrip : public wxWindow {
   };
 
   CButtonStrip(wxWindow* parent, wxWindowID id, vyr::ButtonStripModel::Orientation orientation);
+  ~CButtonStrip() override;
 
   // A text colour of magenta (255, 0, 255) asks for the strip's own choice
   // (vyr::ButtonStripModel::ResolveTextColours).
@@ -77,8 +79,15 @@ class CButtonStrip : public wxWindow {
   // wrapAtEnd an offset reaching the entry count starts again at 0.
   void ScrollBy(int entries, bool wrapAtEnd = false);
   int ScrollOffset() const;
-  // The size the entries need along the strip (for layout).
+  // The size the entries need along the strip (for layout), and what they
+  // need as pictures without their texts.
   int ContentLength() const;
+  int ImagesOnlyLength() const;
+
+  // The entry under the pointer as the pointer is now. A menu or a dialog
+  // that a click opened takes the pointer without the strip hearing it
+  // leave; once it is gone the strip asks where the pointer is.
+  void FollowPointer();
 
   // Where an entry lies in the window (scroll offset applied; empty out of
   // range): for a menu opened under its button.
@@ -105,7 +114,10 @@ class CButtonStrip : public wxWindow {
   void OnWheel(wxMouseEvent& event);
   void OnCaptureLost(wxMouseCaptureLostEvent& event);
   void PointerAt(const wxPoint& point);
+  // The tip of the entry (-1: none) shown under that entry.
   void ShowTip(int index);
+  void PlaceTip();
+  class TipWindow;
   void Play(const std::string& sound) const;
   wxFont EntryFont(int index) const;
   void DrawEntry(wxDC& dc, int index);
@@ -131,5 +143,8 @@ class CButtonStrip : public wxWindow {
   std::string selectSound_;
   std::function<void(int, int)> onCommand_;
   int tipEntry_ = -1;
+  static constexpr int kTipDelayMs = 500, kTipGap = 2;
+  TipWindow* tip_ = nullptr;
+  wxTimer tipTimer_;
   std::unique_ptr<CDrawnAccessible> accessible_;  // last: goes first, while the entries are there
 };
