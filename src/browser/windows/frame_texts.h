@@ -87,6 +87,8 @@ inline constexpr TextId kNewButton{40565};
 inline constexpr TextId kNewTip{32780};  // "GoNew"
 inline constexpr TextId kPeopleButton{40566};
 inline constexpr TextId kPeopleTip{32781};  // "GoPeople"
+// What screen readers call the toolbar.
+inline constexpr TextId kToolbarName{40567};
 
 // The main window's own texts.
 inline constexpr TextId kTrayOpenItem{40580};  // "&Open %s" ("%s": the program's name)

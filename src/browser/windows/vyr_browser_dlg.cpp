@@ -69,7 +69,7 @@ CVyrBrowserDlg::CVyrBrowserDlg(vyr::Application& app, const wxString& title, boo
   });
 
   toolbar_ = new CButtonStrip(canvas_, wxID_ANY, vyr::ButtonStripModel::Orientation::Horizontal);
-  toolbar_->SetName("Toolbar");  // what screen readers call it
+  toolbar_->SetName(Wx(frame_text::kToolbarName));  // what screen readers call it
   toolbar_->SetOnCommand([this](int command, int) {
     // Run after the click has been handled: a command may open a dialog.
     CallAfter([this, command] {

@@ -25,6 +25,12 @@ using vyr::platform::TextId;
 
 constexpr TextId kDesignerNotAvailableText{40190};
 constexpr TextId kErrorLoadingChannels{40620};
+// What screen readers call the column and the strips.
+constexpr TextId kColumnName{40630};
+constexpr TextId kFolderStripName{40631};
+constexpr TextId kPageStripName{40632};
+
+wxString Wx(const TextId& text) { return wxString::FromUTF8(text.Text()); }
 
 // The welcome page the info box shows until its first rotation.
 const char kStartupPageText[] =
@@ -169,7 +175,7 @@ CChannelBarWnd::CChannelBarWnd(wxWindow* parent, CChannelBarOwner& owner, Servic
   }
 
   column_ = new CButtonStrip(this, wxID_ANY, vyr::ButtonStripModel::Orientation::Vertical);
-  column_->SetName("Channels");  // what screen readers call it
+  column_->SetName(Wx(kColumnName));
   column_->SetSounds("ChannelsRollover", "ChannelsSelect");
   column_->SetOnCommand([this](int command, int) { ChooseFromColumn(command); });
 
@@ -224,7 +230,7 @@ CChannelBarWnd::~CChannelBarWnd() {
 CButtonStrip* CChannelBarWnd::CreateFolderStrip(wxWindow* parent) {
   if (folderStrip_) return folderStrip_;
   folderStrip_ = new CButtonStrip(parent, wxID_ANY, vyr::ButtonStripModel::Orientation::Horizontal);
-  folderStrip_->SetName("Folders");
+  folderStrip_->SetName(Wx(kFolderStripName));
   folderStrip_->SetOnCommand([this](int command, int) { ChooseFolderEntry(command); });
   StyleStrip(*folderStrip_, *art_, kFolderLook);
   UpdateStrips();
@@ -234,7 +240,7 @@ CButtonStrip* CChannelBarWnd::CreateFolderStrip(wxWindow* parent) {
 CButtonStrip* CChannelBarWnd::CreatePageStrip(wxWindow* parent) {
   if (pageStrip_) return pageStrip_;
   pageStrip_ = new CButtonStrip(parent, wxID_ANY, vyr::ButtonStripModel::Orientation::Horizontal);
-  pageStrip_->SetName("Pages");
+  pageStrip_->SetName(Wx(kPageStripName));
   pageStrip_->SetOnCommand([this](int command, int) { ChoosePage(command); });
   StyleStrip(*pageStrip_, *art_, kPageLook);
   UpdateStrips();
