@@ -7,6 +7,8 @@
 
 #include <wx/window.h>
 
+#include "platform/string_table.h"
+
 // The toolkit makes a widget's accessible object, on the first request,
 // from the accessible type of the widget's class, and keeps it in the
 // widget's private data. Every window of the toolkit has the same widget
@@ -225,8 +227,11 @@ gint PartActions(AtkAction*) { return 1; }
 const gchar* PartActionName(AtkAction*, gint which) { return which == 0 ? "click" : nullptr; }
 
 const gchar* PartActionDescription(AtkAction* action, gint which) {
+  // The texts stay for the program's life: the caller keeps the pointer.
+  static const std::string opensMenu = vyr::platform::TextId{40610}.Text();     // "Opens the menu"
+  static const std::string clicksButton = vyr::platform::TextId{40611}.Text();  // "Clicks the button"
   if (which != 0) return nullptr;
-  return atk_object_get_role(ATK_OBJECT(action)) == ATK_ROLE_MENU ? "Opens the menu" : "Clicks the button";
+  return (atk_object_get_role(ATK_OBJECT(action)) == ATK_ROLE_MENU ? opensMenu : clicksButton).c_str();
 }
 
 void vyr_drawn_part_action_init(AtkActionIface* iface) {
