@@ -14,7 +14,7 @@ PACKAGES=(
   desktop-file-utils appstream openssl ca-certificates
   fetchmail msmtp surf
   uudeview curl zip
-  libcpp-httplib-dev apache2-utils strace unzip
+  libcpp-httplib-dev libcli11-dev apache2-utils strace unzip
   librsvg2-bin xdg-utils
   dbus-daemon at-spi2-core libatk-adaptor python3-pyatspi
 )

@@ -26,13 +26,10 @@ class PrintingOwner : public BrowsingOwner {
   std::ostream& out_;
 };
 
-}  // namespace
-
-int RunBrowseCommand(Context& c, const std::vector<std::string>& args) {
-  if (args.size() != 2 || args[0] != "resolve") return Usage(c.err, "browse resolve WORD");
+int ResolveCommand(Context& c, const std::string& word) {
   PrintingOwner owner(c.out);
   EnhancedBrowsing browsing(owner, LoadEnhancedBrowsingSettings(c.app));
-  browsing.Navigate(args[1], c.app.SmarterBrowsingFlags());
+  browsing.Navigate(word, c.app.SmarterBrowsingFlags());
   auto& messages = platform::WindowMessages::Instance();
   // The worker posts every report before it ends, so once it has ended and
   // the queue is empty nothing more will come.
@@ -44,6 +41,17 @@ int RunBrowseCommand(Context& c, const std::vector<std::string>& args) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+void AddBrowseCommands(CommandTree& tree, CLI::App& browse) {
+  tree.Command(browse, "resolve",
+               "what typing WORD as an address opens: each\n"
+               "status text, then \"navigate: ADDRESS\"",
+               [](Context& c, const CLI::App& a) { return ResolveCommand(c, Value(a, "WORD")); })
+      ->add_option("WORD", "what is typed in the address box")
+      ->required();
 }
 
 }  // namespace vyr::cli

@@ -1,108 +1,17 @@
 #include "cli/cli_commands.h"
 
-#include <algorithm>
+#include <charconv>
+#include <climits>
 #include <ostream>
 
+#include "app/app_lifecycle.h"
 #include "cli/cli_context.h"
 #include "mail/receive/cipher.h"
 #include "platform/profile_file.h"
+#include "platform/system_info.h"
 #include "platform/windows_dir.h"
 
 namespace vyr::cli {
-
-namespace {
-
-const char kUsage[] =
-    "usage: vyrelle-cli COMMAND ...\n"
-    "  paths                                   where the program keeps its files\n"
-    "  settings get SECTION KEY [DEFAULT]      read a text setting\n"
-    "  settings getint SECTION KEY DEFAULT     read a number setting\n"
-    "  settings set SECTION KEY VALUE          write a setting\n"
-    "      --scheme  use the current scheme's config.ini\n"
-    "      --data    read the data folder's config.ini (read-only)\n"
-    "  cipher encode TEXT                      print the stored form of TEXT\n"
-    "  cipher decode STORED                    print the text of a stored form\n"
-    "  favorites import-bookmarks FILE         import a bookmark file into the favorites\n"
-    "  favorites clean-name NAME               print NAME as a favorites file name\n"
-    "  channels dump FILE                      one line per item: depth, name, url\n"
-    "  channels copy IN OUT [FIRST]            load IN, save its channels from FIRST into OUT\n"
-    "  channels startup                        the start-up channel set and its fixed count\n"
-    "  channels merge FILE ACTION              merge FILE into the user channels; ACTION is\n"
-    "                                          replace, rename, merge or skip for duplicates\n"
-    "  mail folders                            the folder tree: name, bold (1/0)\n"
-    "  mail list FOLDER                        one row per message, tab-separated: unread (1/0),\n"
-    "                                          sort time (seconds since 1970, \"-\" when unknown),\n"
-    "                                          name shown, subject shown, path; default order\n"
-    "  mail summary FILE                       the header summary, one \"Field: value\" a line\n"
-    "  mail key FILE                           the message key that names a received message\n"
-    "  mail state FILE                         read or unread\n"
-    "  mail mark read|unread FILE              set the read state\n"
-    "  mail decode FILE DIR                    decode a message into DIR (missing, empty or used\n"
-    "                                          for decoding before); prints \"page: NAME\" and one\n"
-    "                                          \"part: NAME<TAB>TYPE\" line per part\n"
-    "  mail reply FILE [all|forward]           the reply's To, CC, Subject (and Attach) lines, an\n"
-    "                                          empty line and the quoted body\n"
-    "  mail search TEXT [FOLDER]               one row per message holding TEXT in its first 12 KB:\n"
-    "                                          subject, from, date, folder; then the final status\n"
-    "  mail check                              check the configured accounts; prints each status\n"
-    "                                          and \"finished: 0|1\"\n"
-    "  mail send --to T [--cc C] [--bcc B] --subject S (--text FILE | --rtf FILE) [--attach PATH]...\n"
-    "                                          Send Now; prints each status and error text; exit\n"
-    "                                          status 0 sent, else the sending's result code\n"
-    "  mail queue ...                          Send Later (the same options); prints the stored file\n"
-    "  mail draft ...                          Save Draft (the same options); prints the stored file\n"
-    "  mail flush-outbox                       send the pending Outbox messages; exit status 0 when\n"
-    "                                          nothing failed\n"
-    "  mail split FIELD                        one \"name<TAB>address\" line per recipient, or the\n"
-    "                                          error text and exit status 2\n"
-    "  mail date                               the date text of a message sent now\n"
-    "  html text FILE                          plain text as HTML with links\n"
-    "  html rtf FILE                           a rich-text body form as HTML; \"needs-html: 0|1\"\n"
-    "                                          on standard error\n"
-    "  html plain FILE                         a rich-text body form as plain text\n"
-    "  download URL DEST                       download URL to DEST; prints each message of the\n"
-    "                                          download (started, size N, written N, cancelled,\n"
-    "                                          finished CODE); exit status 0 when CODE is 0\n"
-    "  package unpack ZIP DIR                  unpack a package into DIR; prints 1 or 0\n"
-    "  update package KIND VERSION URL         fetch and unpack a package of KIND (0-3 or ibox,\n"
-    "                                          Vyr20, dict, VyrFixed) unless VERSION is not newer;\n"
-    "                                          a URL starting with / is a local file; prints the\n"
-    "                                          stored version afterwards\n"
-    "  scheme import ADDRESS --answer yes|no   import a scheme package answering every question\n"
-    "                                          (yes replaces an existing scheme folder); prints\n"
-    "                                          the scheme folder it filled\n"
-    "  scheme look                             the current scheme's look: fonts, colours (r,g,b),\n"
-    "                                          margins, caption settings and the file of every\n"
-    "                                          picture\n"
-    "  scheme seed [DIR]                       copy the shipped scheme files (DIR, else those\n"
-    "                                          beside or installed with the program) into the\n"
-    "                                          data root, keeping files there; prints the count\n"
-    "  url match PATTERN ADDRESS               \"match\" or \"no match\" by the tracked-address rule\n"
-    "  session ping|login|logout [--send]      the request address the session sends; with --send\n"
-    "                                          it goes to [misc] PS and each command of the reply\n"
-    "                                          is printed on a line of its own\n"
-    "  desktop status                          \"browser: yes|no\" and \"mail: yes|no\": whether the\n"
-    "                                          desktop opens pages and mailto links with vyrelle\n"
-    "  desktop default-browser                 make vyrelle the desktop's default browser\n"
-    "  desktop default-mail                    make vyrelle the desktop's mailto handler\n"
-    "  browse resolve WORD                     what typing WORD as an address opens: each status\n"
-    "                                          text, then \"navigate: ADDRESS\"\n"
-    "  url tokens TEXT                         the tokens of a command text, one a line\n"
-    "  url special [--yes] [--download-ok] ADDRESS\n"
-    "                                          offer ADDRESS to the special-address filter: \"taken\"\n"
-    "                                          or \"not taken\", the action chosen, then each box\n"
-    "                                          and each call to the windows and services; --yes\n"
-    "                                          answers questions yes, --download-ok lets downloads\n"
-    "                                          succeed\n"
-    "The Windows-directory stand-in is $VYRELLE_HOME when set.\n";
-
-}  // namespace
-
-int Usage(std::ostream& err, const std::string& problem) {
-  if (!problem.empty()) err << "vyrelle-cli: " << problem << "\n";
-  err << kUsage;
-  return 2;
-}
 
 int StreamMessageBox::Error(const std::string& text, const std::string&) {
   err_ << "error: " << text << "\n";
@@ -124,17 +33,64 @@ Context::Context(std::ostream& o, std::ostream& e)
   app.LoadStartupSettings();
 }
 
-namespace {
-
-// Removes "--scheme" / "--data" from the arguments and reports them.
-void TakeFlags(std::vector<std::string>& args, bool& scheme, bool& data) {
-  scheme = std::erase(args, std::string("--scheme")) > 0;
-  data = std::erase(args, std::string("--data")) > 0;
+CLI::App* CommandTree::Group(CLI::App& parent, const std::string& name, const std::string& description) {
+  CLI::App* group = parent.add_subcommand(name, description);
+  // Exactly one command follows; once it is there, no later word is taken
+  // for a command (a word to look up may well be "mail").
+  group->require_subcommand(1);
+  return group;
 }
 
-}  // namespace
+CLI::App* CommandTree::Command(CLI::App& parent, const std::string& name, const std::string& description,
+                               CommandBody body) {
+  CLI::App* command = parent.add_subcommand(name, description);
+  bodies_[command] = std::move(body);
+  return command;
+}
 
-int RunPathsCommand(Context& c, const std::vector<std::string>&) {
+const CommandBody* CommandTree::BodyOf(const CLI::App* command) const {
+  auto it = bodies_.find(command);
+  return it == bodies_.end() ? nullptr : &it->second;
+}
+
+std::string Value(const CLI::App& command, const std::string& name, const std::string& fallback) {
+  const CLI::Option* option = command.get_option(name);
+  return option->count() > 0 ? option->as<std::string>() : fallback;
+}
+
+bool Given(const CLI::App& command, const std::string& name) { return command.get_option(name)->count() > 0; }
+
+CLI::Validator WholeNumber(long long min, long long max) {
+  const std::string range = std::to_string(min) + " to " + std::to_string(max);
+  return CLI::Validator(
+      [min, max, range](std::string& text) -> std::string {
+        long long value = 0;
+        const char* end = text.data() + text.size();
+        const auto [at, error] = std::from_chars(text.data(), end, value);
+        if (text.empty() || at != end || error != std::errc() || value < min || value > max) {
+          return "'" + text + "' is not a whole number from " + range;
+        }
+        return {};
+      },
+      "");
+}
+
+CLI::Validator NotAnOption(const CLI::App& command) {
+  return CLI::Validator(
+      [&command](std::string& text) -> std::string {
+        if (text.starts_with("-") && command.get_option_no_throw(text) != nullptr) {
+          return "its value is missing (" + text + " is the next option)";
+        }
+        return {};
+      },
+      "");
+}
+
+CLI::Validator ExistingFile() { return CLI::Validator(CLI::ExistingFile).description(""); }
+
+namespace {
+
+int PathsCommand(Context& c) {
   c.out << "windows: " << c.app.WindowsDirectory() << "\n";
   c.out << "data: " << c.app.Directories().Root() << "\n";
   c.out << "profile: " << c.app.ProfilePath() << "\n";
@@ -145,109 +101,227 @@ int RunPathsCommand(Context& c, const std::vector<std::string>&) {
   return 0;
 }
 
-int RunSettingsCommand(Context& c, const std::vector<std::string>& argsIn) {
-  std::vector<std::string> args = argsIn;
-  bool scheme = false, data = false;
-  TakeFlags(args, scheme, data);
-  if (args.empty()) return Usage(c.err, "settings needs get, getint or set");
-  if (scheme && data) return Usage(c.err, "--scheme and --data cannot be used together");
-  const std::string verb = args[0];
-  if (verb == "get") {
-    if (args.size() < 3 || args.size() > 4) return Usage(c.err, "settings get SECTION KEY [DEFAULT]");
-    std::string def = args.size() == 4 ? args[3] : std::string();
-    c.out << (data ? c.app.GetDataString(args[1], args[2], def)
-                   : c.app.GetString(args[1], args[2], def, scheme))
+int SettingsGetCommand(Context& c, const std::string& section, const std::string& key, const std::string& def,
+                       bool scheme, bool data) {
+  c.out << (data ? c.app.GetDataString(section, key, def) : c.app.GetString(section, key, def, scheme)) << "\n";
+  return 0;
+}
+
+int SettingsGetIntCommand(Context& c, const std::string& section, const std::string& key,
+                          const std::string& defText, bool scheme, bool data) {
+  const int def = *platform::ParseProfileInt(defText);
+  int value = 0;
+  if (data) {
+    std::string text = c.app.GetDataString(section, key, "");
+    value = platform::ParseProfileInt(text).value_or(def);
+  } else {
+    value = c.app.GetInt(section, key, def, scheme);
+  }
+  c.out << value << "\n";
+  return 0;
+}
+
+int SettingsSetCommand(Context& c, const std::string& section, const std::string& key, const std::string& value,
+                       bool scheme, bool data) {
+  if (data) {
+    c.err << "vyrelle-cli: the data folder's config.ini is read-only\n";
+    return 1;
+  }
+  std::string path = scheme ? c.app.Settings().SchemeConfigPath() : c.app.ProfilePath();
+  if (path.empty() || !platform::WritePrivateProfileString(section, key, value, path)) {
+    c.err << "vyrelle-cli: cannot write " << (path.empty() ? "the settings" : path) << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+int CipherDecodeCommand(Context& c, const std::string& stored) {
+  std::string plain;
+  if (!DecipherText(stored, plain)) {
+    c.err << "vyrelle-cli: not a stored form (it must begin with \"VY01\")\n";
+    return 1;
+  }
+  c.out << plain << "\n";
+  return 0;
+}
+
+// --scheme and --data of every settings command.
+void AddSettingsFlags(CLI::App& command, bool read) {
+  CLI::Option* scheme = command.add_flag("--scheme")->description("use the current scheme's config.ini");
+  CLI::Option* data = command.add_flag("--data")->description(
+      read ? "read the data folder's config.ini (read-only)" : "the data folder's config.ini is read-only");
+  scheme->excludes(data);
+  data->excludes(scheme);
+}
+
+void AddSettingsCommands(CommandTree& tree, CLI::App& settings) {
+  CLI::App* get = tree.Command(settings, "get", "read a text setting", [](Context& c, const CLI::App& a) {
+    return SettingsGetCommand(c, Value(a, "SECTION"), Value(a, "KEY"), Value(a, "DEFAULT"), Given(a, "--scheme"),
+                              Given(a, "--data"));
+  });
+  CLI::App* getint = tree.Command(settings, "getint", "read a number setting", [](Context& c, const CLI::App& a) {
+    return SettingsGetIntCommand(c, Value(a, "SECTION"), Value(a, "KEY"), Value(a, "DEFAULT"),
+                                 Given(a, "--scheme"), Given(a, "--data"));
+  });
+  CLI::App* set = tree.Command(settings, "set", "write a setting", [](Context& c, const CLI::App& a) {
+    return SettingsSetCommand(c, Value(a, "SECTION"), Value(a, "KEY"), Value(a, "VALUE"), Given(a, "--scheme"),
+                              Given(a, "--data"));
+  });
+  for (CLI::App* command : {get, getint, set}) {
+    command->add_option("SECTION", "the section, without its brackets")->required();
+    command->add_option("KEY", "the key")->required();
+  }
+  get->add_option("DEFAULT", "the text when the setting is missing (empty\nwithout it)");
+  getint->add_option("DEFAULT", "the whole number when the setting is missing\nor not a number")
+      ->required()
+      ->check(WholeNumber(INT_MIN, INT_MAX));
+  set->add_option("VALUE", "the new value")->required();
+  AddSettingsFlags(*get, true);
+  AddSettingsFlags(*getint, true);
+  AddSettingsFlags(*set, false);
+}
+
+void AddCipherCommands(CommandTree& tree, CLI::App& cipher) {
+  tree.Command(cipher, "encode", "print the stored form of TEXT",
+               [](Context& c, const CLI::App& a) {
+                 c.out << EncipherText(Value(a, "TEXT")) << "\n";
+                 return 0;
+               })
+      ->add_option("TEXT", "the text, a password say")
+      ->required();
+  tree.Command(cipher, "decode", "print the text of a stored form",
+               [](Context& c, const CLI::App& a) { return CipherDecodeCommand(c, Value(a, "STORED")); })
+      ->add_option("STORED", "a stored form (\"VY01...\")")
+      ->required();
+}
+
+// Builds the whole tree. "help" is the one command without a body: it is
+// answered before any context is made.
+void BuildTree(CommandTree& tree, CLI::App& root) {
+  tree.Command(root, "paths", "where the program keeps its files",
+               [](Context& c, const CLI::App&) { return PathsCommand(c); });
+  AddSettingsCommands(tree, *tree.Group(root, "settings", "read and write settings"));
+  AddCipherCommands(tree, *tree.Group(root, "cipher", "the stored form of passwords"));
+  AddFavoritesCommands(tree, *tree.Group(root, "favorites", "the favorites: bookmark import, file names"));
+  AddChannelsCommands(tree, *tree.Group(root, "channels", "channel files and the user's channels"));
+  CLI::App* mail = tree.Group(root, "mail", "the mail store, checking and sending mail");
+  AddMailStoreCommands(tree, *mail);
+  AddMailReadCommands(tree, *mail);
+  AddMailCheckCommand(tree, *mail);
+  AddMailSendCommands(tree, *mail);
+  AddHtmlCommands(tree, *tree.Group(root, "html", "the body conversions of mail"));
+  AddDownloadCommand(tree, root);
+  AddPackageCommands(tree, root);
+  CLI::App* scheme = tree.Group(root, "scheme", "scheme packages and the current scheme's look");
+  AddSchemeImportCommand(tree, *scheme);
+  AddSchemeLookCommands(tree, *scheme);
+  AddSessionCommands(tree, *tree.Group(root, "session", "the requests the session sends to the home server"));
+  AddDesktopCommands(tree, *tree.Group(root, "desktop", "the desktop's default browser and mail handler"));
+  AddBrowseCommands(tree, *tree.Group(root, "browse", "enhanced browsing without a window"));
+  CLI::App* url = tree.Group(root, "url", "command links, special addresses and tracked addresses");
+  AddUrlCommands(tree, *url);
+  AddUrlMatchCommand(tree, *url);
+  root.add_subcommand("help", "this text; with COMMAND..., that command's usage")
+      ->add_option("COMMAND", "a command and its sub-commands, as in \"mail send\"")
+      ->expected(0, -1)
+      ->allow_extra_args();
+}
+
+// The command the line chose last ("mail send" in "mail send --to ..."),
+// or the root when it chose none.
+const CLI::App* Chosen(const CLI::App& root) {
+  const CLI::App* at = &root;
+  while (!at->get_subcommands().empty()) at = at->get_subcommands().front();
+  return at;
+}
+
+// "mail send": the words that lead to command (empty for the root).
+std::string PathOf(const CLI::App* command) {
+  std::string path;
+  for (; command->get_parent() != nullptr; command = command->get_parent()) {
+    path = command->get_name() + (path.empty() ? "" : " " + path);
+  }
+  return path;
+}
+
+// "help mail send": the usage of that command.
+int HelpCommand(const CLI::App& root, const CLI::App& help, std::ostream& out, std::ostream& err) {
+  const CLI::App* at = &root;
+  std::string prefix;
+  const CLI::Option* option = help.get_option("COMMAND");
+  const auto words = option->count() > 0 ? option->as<std::vector<std::string>>() : std::vector<std::string>();
+  for (const std::string& word : words) {
+    const CLI::App* next = nullptr;
+    for (const CLI::App* sub : at->get_subcommands({})) {
+      if (!word.empty() && sub->get_name() == word) next = sub;
+    }
+    if (next == nullptr) {
+      err << "vyrelle-cli: help: no command '" << word << "'" << (at == &root ? "" : " in '" + PathOf(at) + "'")
           << "\n";
-    return 0;
+      return 2;
+    }
+    prefix += (prefix.empty() ? "" : " ") + at->get_name();
+    at = next;
   }
-  if (verb == "getint") {
-    if (args.size() != 4) return Usage(c.err, "settings getint SECTION KEY DEFAULT");
-    auto def = platform::ParseProfileInt(args[3]);
-    if (!def || (args[3][0] != '-' && (args[3][0] < '0' || args[3][0] > '9'))) {
-      return Usage(c.err, "DEFAULT must be a number");
-    }
-    int value = 0;
-    if (data) {
-      std::string text = c.app.GetDataString(args[1], args[2], "");
-      value = platform::ParseProfileInt(text).value_or(*def);
-    } else {
-      value = c.app.GetInt(args[1], args[2], *def, scheme);
-    }
-    c.out << value << "\n";
-    return 0;
-  }
-  if (verb == "set") {
-    if (args.size() != 4) return Usage(c.err, "settings set SECTION KEY VALUE");
-    if (data) {
-      c.err << "vyrelle-cli: the data folder's config.ini is read-only\n";
-      return 1;
-    }
-    std::string path = scheme ? c.app.Settings().SchemeConfigPath() : c.app.ProfilePath();
-    if (path.empty() || !platform::WritePrivateProfileString(args[1], args[2], args[3], path)) {
-      c.err << "vyrelle-cli: cannot write " << (path.empty() ? "the settings" : path) << "\n";
-      return 1;
-    }
-    return 0;
-  }
-  return Usage(c.err, "unknown settings command '" + verb + "'");
+  // The root's own help (its help() would show the chosen "help" command's).
+  out << (at == &root ? root.get_formatter()->make_help(&root, root.get_name(), CLI::AppFormatMode::Normal)
+                      : at->help(prefix));
+  return 0;
 }
 
-int RunCipherCommand(Context& c, const std::vector<std::string>& args) {
-  if (args.size() != 2) return Usage(c.err, "cipher encode TEXT | cipher decode STORED");
-  if (args[0] == "encode") {
-    c.out << EncipherText(args[1]) << "\n";
-    return 0;
-  }
-  if (args[0] == "decode") {
-    std::string plain;
-    if (!DecipherText(args[1], plain)) {
-      c.err << "vyrelle-cli: not a stored form (it must begin with \"VY01\")\n";
-      return 1;
-    }
-    c.out << plain << "\n";
-    return 0;
-  }
-  return Usage(c.err, "unknown cipher command '" + args[0] + "'");
-}
-
-namespace {
-using Handler = int (*)(Context&, const std::vector<std::string>&);
-
-// Each subsystem adds its command word here.
-const std::pair<const char*, Handler> kCommands[] = {
-    {"paths", RunPathsCommand},
-    {"settings", RunSettingsCommand},
-    {"cipher", RunCipherCommand},
-    {"favorites", RunFavoritesCommand},
-    {"channels", RunChannelsCommand},
-    {"mail", RunMailCommand},
-    {"html", RunHtmlCommand},
-    {"download", RunDownloadCommand},
-    {"package", RunPackageCommand},
-    {"update", RunUpdateCommand},
-    {"scheme", RunSchemeCommand},
-    {"session", RunSessionCommand},
-    {"desktop", RunDesktopCommand},
-    {"browse", RunBrowseCommand},
-    {"url", RunUrlCommand},
-};
 }  // namespace
 
-int RunCommand(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream& err) {
-  if (argsIn.empty()) return Usage(err, "");
-  const std::string command = argsIn[0];
-  std::vector<std::string> rest(argsIn.begin() + 1, argsIn.end());
-  if (command == "help" || command == "--help" || command == "-h") {
-    out << kUsage;
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CLI::App root("vyrelle-cli: the program's logic without windows, for scripting, support and tests.",
+                "vyrelle-cli");
+  root.set_help_flag("-h,--help", "show this help and end");
+  root.set_version_flag("--version", [] { return ProgramVersionReport(platform::QuerySystemInfo()); },
+                        "the versions of Vyrelle and of the engine and\ntoolkit it was built with");
+  CommandTree tree;
+  BuildTree(tree, root);
+  root.require_subcommand(1);
+  // Set last, so that the commands do not take it over.
+  root.footer(
+      "\"vyrelle-cli COMMAND --help\" shows the usage of each command. A value beginning\n"
+      "with \"-\" follows \"--\". The Windows-directory stand-in is $VYRELLE_HOME when set.\n"
+      "Exit status: 0 success, 1 failure, 2 a wrong command line.");
+
+  // CLI11 reads the words from the back.
+  std::vector<std::string> words(args.rbegin(), args.rend());
+  try {
+    root.parse(words);
+  } catch (const CLI::CallForHelp&) {
+    out << root.help();
     return 0;
-  }
-  for (const auto& [word, handler] : kCommands) {
-    if (command == word) {
-      Context c(out, err);
-      return handler(c, rest);
+  } catch (const CLI::CallForVersion& e) {
+    out << e.what();
+    return 0;
+  } catch (const CLI::ParseError& e) {
+    const CLI::App* at = Chosen(root);
+    // The words CLI11 could not place: an unknown command or option.
+    const std::vector<std::string> unplaced = at->remaining();
+    std::string problem = e.what();
+    if (tree.BodyOf(at) == nullptr && dynamic_cast<const CLI::RequiredError*>(&e) != nullptr) {
+      // A word that leads to commands, without one of them: name them all.
+      problem = unplaced.empty() ? "a command is needed:" : "unknown command '" + unplaced.front() + "'; one of:";
+      for (const CLI::App* sub : at->get_subcommands({})) {
+        if (!sub->get_name().empty()) problem += " " + sub->get_name();
+      }
+    } else if (!unplaced.empty() && unplaced.front().starts_with("-") &&
+               dynamic_cast<const CLI::ExtrasError*>(&e) == nullptr) {
+      // An unknown option leaves its command short of an argument; the
+      // option is the fault to name.
+      problem = "unknown option " + unplaced.front() + " (a value beginning with \"-\" follows \"--\"); " + problem;
     }
+    err << "vyrelle-cli: " << (at == &root ? "" : PathOf(at) + ": ") << problem << "\n" << root.help();
+    return 2;
   }
-  return Usage(err, "unknown command '" + command + "'");
+  const CLI::App* command = Chosen(root);
+  if (command->get_name() == "help" && command->get_parent() == &root) return HelpCommand(root, *command, out, err);
+  const CommandBody* body = tree.BodyOf(command);
+  if (body == nullptr) return 2;  // every group requires one of its commands
+  Context c(out, err);
+  return (*body)(c, *command);
 }
 
 }  // namespace vyr::cli

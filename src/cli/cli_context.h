@@ -1,7 +1,12 @@
 #pragma once
 // What every vyrelle-cli command gets: the output streams and an application
 // object on the home folder ($VYRELLE_HOME), with message boxes turned into
-// lines on the error stream.
+// lines on the error stream; and the command tree (CLI11) each file adds its
+// commands to.
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -31,31 +36,56 @@ struct Context {
   Application app;
 };
 
-// Prints the problem and the usage text; returns exit status 2.
-int Usage(std::ostream& err, const std::string& problem);
+// A command's body: it runs once the whole command line has been read and
+// checked (so that --help or a wrong line touches no file), with the command
+// whose options and arguments it reads. Returns the exit status.
+using CommandBody = std::function<int(Context&, const CLI::App&)>;
 
-// Commands of each subsystem: args start after the command word.
-int RunPathsCommand(Context& c, const std::vector<std::string>& args);
-int RunSettingsCommand(Context& c, const std::vector<std::string>& args);
-int RunCipherCommand(Context& c, const std::vector<std::string>& args);
-int RunFavoritesCommand(Context&, const std::vector<std::string>&);
-int RunChannelsCommand(Context& c, const std::vector<std::string>& args);
-int RunMailCommand(Context&, const std::vector<std::string>&);
-int RunMailCheckCommand(Context&, const std::vector<std::string>&);
-int RunMailReadCommand(Context&, const std::vector<std::string>&);
-int RunMailSendCommand(Context&, const std::vector<std::string>&);
-int RunHtmlCommand(Context&, const std::vector<std::string>&);
-int RunPackageCommand(Context&, const std::vector<std::string>&);
-int RunUpdateCommand(Context&, const std::vector<std::string>&);
-int RunSchemeCommand(Context&, const std::vector<std::string>&);
-// "scheme look" and "scheme seed [DIR]" (args start with the word).
-int RunSchemeLookCommand(Context&, const std::vector<std::string>&);
-int RunDownloadCommand(Context&, const std::vector<std::string>&);
-// "url match PATTERN ADDRESS" (args start with "match").
-int RunUrlMatchCommand(Context&, const std::vector<std::string>&);
-int RunSessionCommand(Context&, const std::vector<std::string>&);
-int RunDesktopCommand(Context&, const std::vector<std::string>&);
-int RunBrowseCommand(Context&, const std::vector<std::string>&);
-int RunUrlCommand(Context&, const std::vector<std::string>&);
+class CommandTree {
+ public:
+  // A word that only leads to further commands ("mail", "settings"): one of
+  // them must follow.
+  CLI::App* Group(CLI::App& parent, const std::string& name, const std::string& description);
+  // A command that runs body.
+  CLI::App* Command(CLI::App& parent, const std::string& name, const std::string& description,
+                    CommandBody body);
+  const CommandBody* BodyOf(const CLI::App* command) const;
+
+ private:
+  std::map<const CLI::App*, CommandBody> bodies_;
+};
+
+// The value the command line gave NAME (an option or an argument), or
+// fallback when it gave none.
+std::string Value(const CLI::App& command, const std::string& name, const std::string& fallback = {});
+// Whether the command line holds the option NAME.
+bool Given(const CLI::App& command, const std::string& name);
+
+// A whole number from min to max, written in digits (a leading "-" where
+// min is below zero) and nothing else.
+CLI::Validator WholeNumber(long long min, long long max);
+// Refuses one of command's option names as the value of another option: the
+// value was left out ("--to --subject S").
+CLI::Validator NotAnOption(const CLI::App& command);
+// A file that exists (a folder is not one).
+CLI::Validator ExistingFile();
+
+// The commands of each subsystem, added under the word that leads to them.
+void AddFavoritesCommands(CommandTree& tree, CLI::App& favorites);
+void AddChannelsCommands(CommandTree& tree, CLI::App& channels);
+void AddMailStoreCommands(CommandTree& tree, CLI::App& mail);  // folders ... mark
+void AddMailReadCommands(CommandTree& tree, CLI::App& mail);   // decode, reply, search
+void AddMailCheckCommand(CommandTree& tree, CLI::App& mail);
+void AddMailSendCommands(CommandTree& tree, CLI::App& mail);   // send ... date
+void AddHtmlCommands(CommandTree& tree, CLI::App& html);
+void AddDownloadCommand(CommandTree& tree, CLI::App& root);
+void AddPackageCommands(CommandTree& tree, CLI::App& root);    // package unpack, update package
+void AddSchemeImportCommand(CommandTree& tree, CLI::App& scheme);
+void AddSchemeLookCommands(CommandTree& tree, CLI::App& scheme);  // look, seed
+void AddUrlCommands(CommandTree& tree, CLI::App& url);            // tokens, special
+void AddUrlMatchCommand(CommandTree& tree, CLI::App& url);
+void AddSessionCommands(CommandTree& tree, CLI::App& session);    // ping, login, logout
+void AddDesktopCommands(CommandTree& tree, CLI::App& desktop);
+void AddBrowseCommands(CommandTree& tree, CLI::App& browse);
 
 }  // namespace vyr::cli

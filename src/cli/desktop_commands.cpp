@@ -5,24 +5,35 @@
 
 namespace vyr::cli {
 
-int RunDesktopCommand(Context& c, const std::vector<std::string>& args) {
-  if (args.size() != 1) return Usage(c.err, "desktop status | default-browser | default-mail");
-  if (args[0] == "status") {
-    c.out << "browser: " << (IsDefaultBrowser(c.app.Registry(), WindowedProgramPath()) ? "yes" : "no") << "\n"
-          << "mail: " << (IsDefaultMailClient() ? "yes" : "no") << "\n";
-    return 0;
+namespace {
+
+int MakeDefaultCommand(Context& c, bool browser) {
+  const bool ok = browser ? MakeDefaultBrowser(c.app.Registry(), WindowedProgramPath()) : MakeDefaultMailClient();
+  if (!ok) {
+    c.err << "vyrelle-cli: cannot write " << platform::UserMimeAppsPath() << " or " << c.app.Registry().File()
+          << "\n";
+    return 1;
   }
-  if (args[0] == "default-browser" || args[0] == "default-mail") {
-    const bool ok = args[0] == "default-browser" ? MakeDefaultBrowser(c.app.Registry(), WindowedProgramPath())
-                                                 : MakeDefaultMailClient();
-    if (!ok) {
-      c.err << "vyrelle-cli: cannot write " << platform::UserMimeAppsPath() << " or "
-            << c.app.Registry().File() << "\n";
-      return 1;
-    }
-    return 0;
-  }
-  return Usage(c.err, "unknown desktop command '" + args[0] + "'");
+  return 0;
+}
+
+}  // namespace
+
+void AddDesktopCommands(CommandTree& tree, CLI::App& desktop) {
+  tree.Command(desktop, "status",
+               "\"browser: yes|no\" and \"mail: yes|no\": whether\n"
+               "the desktop opens pages and mailto links with\n"
+               "vyrelle",
+               [](Context& c, const CLI::App&) {
+                 c.out << "browser: " << (IsDefaultBrowser(c.app.Registry(), WindowedProgramPath()) ? "yes" : "no")
+                       << "\n"
+                       << "mail: " << (IsDefaultMailClient() ? "yes" : "no") << "\n";
+                 return 0;
+               });
+  tree.Command(desktop, "default-browser", "make vyrelle the desktop's default browser",
+               [](Context& c, const CLI::App&) { return MakeDefaultCommand(c, true); });
+  tree.Command(desktop, "default-mail", "make vyrelle the desktop's mailto handler",
+               [](Context& c, const CLI::App&) { return MakeDefaultCommand(c, false); });
 }
 
 }  // namespace vyr::cli

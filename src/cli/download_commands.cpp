@@ -116,10 +116,7 @@ class DownloadPrinter : public platform::MessageTarget {
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-}  // namespace
-
-int RunDownloadCommand(Context& c, const std::vector<std::string>& args) {
-  if (args.size() != 2) return Usage(c.err, "download URL DEST");
+int DownloadCommand(Context& c, const std::string& url, const std::string& dest) {
   auto& messages = platform::WindowMessages::Instance();
   DownloadPrinter printer(c.out, ::isatty(STDERR_FILENO) == 1);
   const platform::WindowHandle window = messages.Register(&printer);
@@ -131,7 +128,7 @@ int RunDownloadCommand(Context& c, const std::vector<std::string>& args) {
   // The worker is joined before the program ends, so that it has let go of
   // everything it held (libraries keep per-thread state until then).
   std::thread worker(
-      [&] { net::RunDownloadWorker(args[0], args[1], window, &g_interrupted, 1, &boxes); });
+      [&] { net::RunDownloadWorker(url, dest, window, &g_interrupted, 1, &boxes); });
   auto lastBar = std::chrono::steady_clock::now();
   while (!printer.finished()) {
     messages.WaitAndDispatch(std::chrono::milliseconds(100));
@@ -145,6 +142,20 @@ int RunDownloadCommand(Context& c, const std::vector<std::string>& args) {
   std::signal(SIGINT, previous);
   messages.Unregister(window);
   return printer.result() == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+void AddDownloadCommand(CommandTree& tree, CLI::App& root) {
+  CLI::App* download = tree.Command(
+      root, "download",
+      "download URL to DEST; prints each message of the\n"
+      "download (started, size N, written N, cancelled,\n"
+      "finished CODE); exit status 0 when CODE is 0;\n"
+      "Ctrl+C cancels",
+      [](Context& c, const CLI::App& a) { return DownloadCommand(c, Value(a, "URL"), Value(a, "DEST")); });
+  download->add_option("URL", "the address to fetch")->required();
+  download->add_option("DEST", "the file to write")->required();
 }
 
 }  // namespace vyr::cli

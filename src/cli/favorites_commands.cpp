@@ -48,19 +48,18 @@ int ImportBookmarksCommand(Context& c, const std::string& file) {
 
 }  // namespace
 
-int RunFavoritesCommand(Context& c, const std::vector<std::string>& args) {
-  if (args.empty()) return Usage(c.err, "favorites needs import-bookmarks or clean-name");
-  const std::string& verb = args[0];
-  if (verb == "import-bookmarks") {
-    if (args.size() != 2) return Usage(c.err, "favorites import-bookmarks FILE");
-    return ImportBookmarksCommand(c, args[1]);
-  }
-  if (verb == "clean-name") {
-    if (args.size() != 2) return Usage(c.err, "favorites clean-name NAME");
-    c.out << CleanFavoriteName(args[1]) << "\n";
-    return 0;
-  }
-  return Usage(c.err, "unknown favorites command '" + verb + "'");
+void AddFavoritesCommands(CommandTree& tree, CLI::App& favorites) {
+  tree.Command(favorites, "import-bookmarks", "import a bookmark file into the favorites",
+               [](Context& c, const CLI::App& a) { return ImportBookmarksCommand(c, Value(a, "FILE")); })
+      ->add_option("FILE", "a bookmark file (bookmark.htm)")
+      ->required();
+  tree.Command(favorites, "clean-name", "print NAME as a favorites file name",
+               [](Context& c, const CLI::App& a) {
+                 c.out << CleanFavoriteName(Value(a, "NAME")) << "\n";
+                 return 0;
+               })
+      ->add_option("NAME", "a favorite's name")
+      ->required();
 }
 
 }  // namespace vyr::cli

@@ -11,21 +11,21 @@
 
 namespace vyr::cli {
 
-int RunHtmlCommand(Context& c, const std::vector<std::string>& args) {
-  if (args.size() != 2 || (args[0] != "text" && args[0] != "rtf" && args[0] != "plain")) {
-    return Usage(c.err, "html text FILE | html rtf FILE | html plain FILE");
-  }
+namespace {
+
+// form: "text", "rtf" or "plain".
+int ConvertCommand(Context& c, const std::string& form, const std::string& file) {
   std::string contents;
-  if (!platform::ReadWholeFile(args[1], contents)) {
-    c.err << "vyrelle-cli: cannot read " << args[1] << "\n";
+  if (!platform::ReadWholeFile(file, contents)) {
+    c.err << "vyrelle-cli: cannot read " << file << "\n";
     return 1;
   }
-  if (args[0] == "text") {
+  if (form == "text") {
     c.out << TextToHtml(contents);
     return 0;
   }
   BodyConverter converter(&c.messages);
-  if (args[0] == "plain") {
+  if (form == "plain") {
     c.out << converter.RichTextToPlainText(contents);
     return 0;
   }
@@ -33,6 +33,24 @@ int RunHtmlCommand(Context& c, const std::vector<std::string>& args) {
   c.out << converter.RichTextToHtml(contents, needsHtml);
   c.err << "needs-html: " << (needsHtml ? 1 : 0) << "\n";
   return 0;
+}
+
+}  // namespace
+
+void AddHtmlCommands(CommandTree& tree, CLI::App& html) {
+  const std::pair<const char*, const char*> forms[] = {
+      {"text", "plain text as HTML with links"},
+      {"rtf", "a rich-text body form as HTML, and\n\"needs-html: 0|1\" on standard error"},
+      {"plain", "a rich-text body form as plain text"},
+  };
+  for (const auto& [form, description] : forms) {
+    tree.Command(html, form, description,
+                 [form = std::string(form)](Context& c, const CLI::App& a) {
+                   return ConvertCommand(c, form, Value(a, "FILE"));
+                 })
+        ->add_option("FILE", "the file to convert")
+        ->required();
+  }
 }
 
 }  // namespace vyr::cli

@@ -69,10 +69,7 @@ class CheckWindow : public platform::MessageTarget {
   MailCheck*& check_;
 };
 
-}  // namespace
-
-int RunMailCheckCommand(Context& c, const std::vector<std::string>& args) {
-  if (!args.empty()) return Usage(c.err, "mail check takes no arguments");
+int MailCheckCommand(Context& c) {
   MailCheck* checkPtr = nullptr;
   CheckWindow window(c.out, checkPtr);
   auto& messages = platform::WindowMessages::Instance();
@@ -124,6 +121,16 @@ int RunMailCheckCommand(Context& c, const std::vector<std::string>& args) {
   }
   messages.Unregister(handle);
   return result == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+void AddMailCheckCommand(CommandTree& tree, CLI::App& mail) {
+  tree.Command(mail, "check",
+               "check the configured accounts, then send what\n"
+               "waits in the Outbox; prints each status and\n"
+               "\"finished: 0|1\"",
+               [](Context& c, const CLI::App&) { return MailCheckCommand(c); });
 }
 
 }  // namespace vyr::cli

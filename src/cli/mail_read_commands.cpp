@@ -97,28 +97,36 @@ int SearchCommand(Context& c, const std::string& text, const std::string& folder
 
 }  // namespace
 
-int RunMailReadCommand(Context& c, const std::vector<std::string>& args) {
-  const std::string verb = args.empty() ? std::string() : args[0];
-  if (verb == "decode") {
-    if (args.size() != 3) return Usage(c.err, "mail decode FILE DIR");
-    return DecodeCommand(c, args[1], args[2]);
-  }
-  if (verb == "reply") {
-    ReplyKind kind = ReplyKind::Reply;
-    if (args.size() == 3 && args[2] == "all") {
-      kind = ReplyKind::ReplyAll;
-    } else if (args.size() == 3 && args[2] == "forward") {
-      kind = ReplyKind::Forward;
-    } else if (args.size() != 2) {
-      return Usage(c.err, "mail reply FILE [all|forward]");
-    }
-    return ReplyCommand(c, args[1], kind);
-  }
-  if (verb == "search") {
-    if (args.size() != 2 && args.size() != 3) return Usage(c.err, "mail search TEXT [FOLDER]");
-    return SearchCommand(c, args[1], args.size() == 3 ? args[2] : std::string());
-  }
-  return Usage(c.err, "mail decode, reply or search");
+void AddMailReadCommands(CommandTree& tree, CLI::App& mail) {
+  CLI::App* decode = tree.Command(
+      mail, "decode",
+      "decode a message into DIR; prints \"page: NAME\"\n"
+      "and one \"part: NAME<TAB>TYPE\" line per part",
+      [](Context& c, const CLI::App& a) { return DecodeCommand(c, Value(a, "FILE"), Value(a, "DIR")); });
+  decode->add_option("FILE", "a stored message")->required();
+  decode->add_option("DIR", "missing, empty or used for decoding before")->required();
+  CLI::App* reply = tree.Command(
+      mail, "reply",
+      "the reply's To, CC, Subject (and Attach) lines,\n"
+      "an empty line and the quoted body",
+      [](Context& c, const CLI::App& a) {
+        const std::string kind = Value(a, "KIND");
+        return ReplyCommand(c, Value(a, "FILE"),
+                            kind == "all"       ? ReplyKind::ReplyAll
+                            : kind == "forward" ? ReplyKind::Forward
+                                                : ReplyKind::Reply);
+      });
+  reply->add_option("FILE", "a stored message")->required();
+  reply->add_option("KIND", "all (reply to all) or forward; without it, a\nreply to the sender")
+      ->check(CLI::IsMember({"all", "forward"}));
+  CLI::App* search = tree.Command(
+      mail, "search",
+      "one row per message holding TEXT in its first\n"
+      "12 KB: subject, from, date, folder; then the\n"
+      "final status",
+      [](Context& c, const CLI::App& a) { return SearchCommand(c, Value(a, "TEXT"), Value(a, "FOLDER")); });
+  search->add_option("TEXT", "the text to find")->required();
+  search->add_option("FOLDER", "the folder to search; every folder without it");
 }
 
 }  // namespace vyr::cli

@@ -105,62 +105,30 @@ class CliComposeWindow : public ComposeWindow, public platform::MessageTarget {
   platform::WindowHandle handle_;
 };
 
-const char kComposeUsage[] =
-    "mail send|queue|draft --to T [--cc C] [--bcc B] --subject S (--text FILE | --rtf FILE) "
-    "[--attach PATH]...";
-
-// Reads the compose options into the window. False with a usage error.
-bool ReadComposeOptions(Context& c, const std::vector<std::string>& args, bool draft,
-                        CliComposeWindow& window, int& status) {
-  bool haveTo = false, haveSubject = false, haveBody = false;
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& option = args[i];
-    if (i + 1 >= args.size()) {
-      status = Usage(c.err, std::string("missing value after ") + option + "; " + kComposeUsage);
+// Fills the window from the compose options. False when the body file
+// cannot be read.
+bool ReadComposeOptions(Context& c, const CLI::App& a, CliComposeWindow& window) {
+  window.to = Value(a, "--to");
+  window.cc = Value(a, "--cc");
+  window.bcc = Value(a, "--bcc");
+  window.subject = Value(a, "--subject");
+  const bool text = Given(a, "--text");
+  if (text || Given(a, "--rtf")) {
+    const std::string file = Value(a, text ? "--text" : "--rtf");
+    std::string content;
+    if (!platform::ReadWholeFile(file, content)) {
+      c.err << "vyrelle-cli: cannot read " << file << "\n";
       return false;
     }
-    const std::string& value = args[++i];
-    if (option == "--to") {
-      window.to = value;
-      haveTo = true;
-    } else if (option == "--cc") {
-      window.cc = value;
-    } else if (option == "--bcc") {
-      window.bcc = value;
-    } else if (option == "--subject") {
-      window.subject = value;
-      haveSubject = true;
-    } else if (option == "--text" || option == "--rtf") {
-      if (haveBody) {
-        status = Usage(c.err, std::string("one body only; ") + kComposeUsage);
-        return false;
-      }
-      std::string content;
-      if (!platform::ReadWholeFile(value, content)) {
-        c.err << "vyrelle-cli: cannot read " << value << "\n";
-        status = 1;
-        return false;
-      }
-      window.body = option == "--text" ? BodyFormFromText(content) : BodyFormFromRtf(content);
-      haveBody = true;
-    } else if (option == "--attach") {
-      window.attachments.push_back(value);
-    } else {
-      status = Usage(c.err, "unknown option " + option + "; " + kComposeUsage);
-      return false;
-    }
+    window.body = text ? BodyFormFromText(content) : BodyFormFromRtf(content);
   }
-  if (!draft && (!haveTo || !haveSubject || !haveBody)) {
-    status = Usage(c.err, kComposeUsage);
-    return false;
-  }
+  if (Given(a, "--attach")) window.attachments = a.get_option("--attach")->as<std::vector<std::string>>();
   return true;
 }
 
-int SendCommand(Context& c, const std::vector<std::string>& args) {
+int SendCommand(Context& c, const CLI::App& a) {
   CliComposeWindow window(c.out);
-  int status = 0;
-  if (!ReadComposeOptions(c, args, false, window, status)) return status;
+  if (!ReadComposeOptions(c, a, window)) return 1;
   auto& messages = platform::WindowMessages::Instance();
   Outbox outbox(c.app);
   if (!outbox.StartSendNow(window)) {
@@ -173,10 +141,9 @@ int SendCommand(Context& c, const std::vector<std::string>& args) {
   return result;
 }
 
-int QueueCommand(Context& c, const std::vector<std::string>& args, bool draft) {
+int QueueCommand(Context& c, const CLI::App& a, bool draft) {
   CliComposeWindow window(c.out);
-  int status = 0;
-  if (!ReadComposeOptions(c, args, draft, window, status)) return status;
+  if (!ReadComposeOptions(c, a, window)) return 1;
   Outbox outbox(c.app);
   const int result = outbox.QueueMessage(window, draft);
   platform::WindowMessages::Instance().DispatchPending();
@@ -194,32 +161,70 @@ int FlushCommand(Context& c) {
 
 }  // namespace
 
-int RunMailSendCommand(Context& c, const std::vector<std::string>& args) {
-  const std::string& verb = args.at(0);
-  if (verb == "send") return SendCommand(c, args);
-  if (verb == "queue") return QueueCommand(c, args, false);
-  if (verb == "draft") return QueueCommand(c, args, true);
-  if (verb == "flush-outbox") {
-    if (args.size() != 1) return Usage(c.err, "mail flush-outbox takes no arguments");
-    return FlushCommand(c);
+namespace {
+
+// The options of send, queue and draft. A draft may lack any of them; a
+// message to send needs its To and Subject boxes and one body.
+void AddComposeOptions(CLI::App& command, bool draft) {
+  const CLI::Validator valueGiven = NotAnOption(command);
+  CLI::Option* to = command.add_option("--to", "the To box: recipients separated by \",\" or \";\"");
+  CLI::Option* cc = command.add_option("--cc", "the CC box");
+  CLI::Option* bcc = command.add_option("--bcc", "the BCC box");
+  CLI::Option* subject = command.add_option("--subject", "the Subject box");
+  CLI::Option_group* body = command.add_option_group("body", "the message body");
+  CLI::Option* text = body->add_option("--text", "plain text (UTF-8, else Windows-1252), a\nparagraph a line");
+  CLI::Option* rtf = body->add_option("--rtf", "a rich-text file (RTF)");
+  body->require_option(draft ? 0 : 1, 1);
+  CLI::Option* attach = command.add_option("--attach", "a file to attach; once for each file")
+                            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  const std::pair<CLI::Option*, const char*> values[] = {{to, "T"},      {cc, "C"},      {bcc, "B"},
+                                                         {subject, "S"}, {text, "FILE"}, {rtf, "FILE"},
+                                                         {attach, "PATH"}};
+  for (const auto& [option, type] : values) option->type_name(type)->check(valueGiven);
+  for (CLI::Option* file : {text, rtf, attach}) file->check(ExistingFile());
+  if (!draft) {
+    to->required();
+    subject->required();
   }
-  if (verb == "split") {
-    if (args.size() != 2) return Usage(c.err, "mail split FIELD");
-    std::vector<std::string> addresses, names;
-    std::string error;
-    if (SplitRecipients(args[1], addresses, names, error) != 0) {
-      c.out << error << "\n";
-      return 2;
-    }
-    for (size_t i = 0; i < addresses.size(); ++i) c.out << names[i] << '\t' << addresses[i] << '\n';
-    return 0;
-  }
-  if (verb == "date") {
-    if (args.size() != 1) return Usage(c.err, "mail date takes no arguments");
+}
+
+}  // namespace
+
+void AddMailSendCommands(CommandTree& tree, CLI::App& mail) {
+  AddComposeOptions(*tree.Command(mail, "send",
+                                  "Send Now; prints each status and error text;\n"
+                                  "exit status 0 sent, else the sending's result\n"
+                                  "code",
+                                  [](Context& c, const CLI::App& a) { return SendCommand(c, a); }),
+                    false);
+  AddComposeOptions(*tree.Command(mail, "queue", "Send Later; prints the stored file",
+                                  [](Context& c, const CLI::App& a) { return QueueCommand(c, a, false); }),
+                    false);
+  AddComposeOptions(*tree.Command(mail, "draft", "Save Draft; prints the stored file",
+                                  [](Context& c, const CLI::App& a) { return QueueCommand(c, a, true); }),
+                    true);
+  tree.Command(mail, "flush-outbox", "send the pending Outbox messages; exit status 0\n"
+               "when nothing failed",
+               [](Context& c, const CLI::App&) { return FlushCommand(c); });
+  tree.Command(mail, "split",
+               "one \"name<TAB>address\" line per recipient, or\n"
+               "the error text and exit status 2",
+               [](Context& c, const CLI::App& a) {
+                 std::vector<std::string> addresses, names;
+                 std::string error;
+                 if (SplitRecipients(Value(a, "FIELD"), addresses, names, error) != 0) {
+                   c.out << error << "\n";
+                   return 2;
+                 }
+                 for (size_t i = 0; i < addresses.size(); ++i) c.out << names[i] << '\t' << addresses[i] << '\n';
+                 return 0;
+               })
+      ->add_option("FIELD", "the text of a To, CC or BCC box")
+      ->required();
+  tree.Command(mail, "date", "the date text of a message sent now", [](Context& c, const CLI::App&) {
     c.out << MailDateNow() << "\n";
     return 0;
-  }
-  return Usage(c.err, "unknown mail command '" + verb + "'");
+  });
 }
 
 }  // namespace vyr::cli

@@ -96,60 +96,60 @@ bool NeedFile(Context& c, const std::string& file) {
 
 }  // namespace
 
-int RunMailCommand(Context& c, const std::vector<std::string>& args) {
-  if (args.empty()) return Usage(c.err, "mail needs folders, list, summary, key, state, mark or check");
-  const std::string& verb = args[0];
-  if (verb == "check") return RunMailCheckCommand(c, std::vector<std::string>(args.begin() + 1, args.end()));
-  if (verb == "decode" || verb == "reply" || verb == "search") return RunMailReadCommand(c, args);
-  if (verb == "send" || verb == "queue" || verb == "draft" || verb == "flush-outbox" || verb == "split" ||
-      verb == "date") {
-    return RunMailSendCommand(c, args);
-  }
-  MailStore store(c.app);
-  if (verb == "folders") {
-    if (args.size() != 1) return Usage(c.err, "mail folders");
+void AddMailStoreCommands(CommandTree& tree, CLI::App& mail) {
+  tree.Command(mail, "folders", "the folder tree: name, bold (1/0)", [](Context& c, const CLI::App&) {
+    MailStore store(c.app);
     for (const FolderEntry& e : store.FolderTree()) c.out << e.name << '\t' << (e.bold ? 1 : 0) << '\n';
     return 0;
-  }
-  if (verb == "list") {
-    if (args.size() != 2) return Usage(c.err, "mail list FOLDER");
-    return ListCommand(c, store, args[1]);
-  }
-  if (verb == "summary") {
-    if (args.size() != 2) return Usage(c.err, "mail summary FILE");
-    return SummaryCommand(c, store, args[1]);
-  }
-  if (verb == "key") {
-    if (args.size() != 2) return Usage(c.err, "mail key FILE");
-    if (!NeedFile(c, args[1])) return 1;
-    std::string error;
-    const std::string key = store.MessageKey(args[1], &error);
-    if (!error.empty()) {
-      c.err << "vyrelle-cli: " << error << "\n";
-      return 1;
-    }
-    c.out << key << '\n';
-    return 0;
-  }
-  if (verb == "state") {
-    if (args.size() != 2) return Usage(c.err, "mail state FILE");
-    if (!NeedFile(c, args[1])) return 1;
-    c.out << (MailStore::IsUnread(args[1]) ? "unread" : "read") << '\n';
-    return 0;
-  }
-  if (verb == "mark") {
-    if (args.size() != 3 || (args[1] != "read" && args[1] != "unread")) {
-      return Usage(c.err, "mail mark read|unread FILE");
-    }
-    if (!NeedFile(c, args[2])) return 1;
-    const bool ok = args[1] == "read" ? MailStore::MarkRead(args[2]) : MailStore::MarkUnread(args[2]);
+  });
+  tree.Command(mail, "list",
+               "one row per message, tab-separated: unread (1/0),\n"
+               "sort time (seconds since 1970, \"-\" when unknown),\n"
+               "name shown, subject shown, path; default order",
+               [](Context& c, const CLI::App& a) { return ListCommand(c, MailStore(c.app), Value(a, "FOLDER")); })
+      ->add_option("FOLDER", "a folder's name (\"Inbox\"), or a folder's path")
+      ->required();
+  tree.Command(mail, "summary", "the header summary, one \"Field: value\" a line",
+               [](Context& c, const CLI::App& a) { return SummaryCommand(c, MailStore(c.app), Value(a, "FILE")); })
+      ->add_option("FILE", "a stored message")
+      ->required();
+  tree.Command(mail, "key", "the message key that names a received message",
+               [](Context& c, const CLI::App& a) {
+                 const std::string file = Value(a, "FILE");
+                 if (!NeedFile(c, file)) return 1;
+                 MailStore store(c.app);
+                 std::string error;
+                 const std::string key = store.MessageKey(file, &error);
+                 if (!error.empty()) {
+                   c.err << "vyrelle-cli: " << error << "\n";
+                   return 1;
+                 }
+                 c.out << key << '\n';
+                 return 0;
+               })
+      ->add_option("FILE", "a stored message")
+      ->required();
+  tree.Command(mail, "state", "read or unread",
+               [](Context& c, const CLI::App& a) {
+                 const std::string file = Value(a, "FILE");
+                 if (!NeedFile(c, file)) return 1;
+                 c.out << (MailStore::IsUnread(file) ? "unread" : "read") << '\n';
+                 return 0;
+               })
+      ->add_option("FILE", "a stored message")
+      ->required();
+  CLI::App* mark = tree.Command(mail, "mark", "set the read state", [](Context& c, const CLI::App& a) {
+    const std::string file = Value(a, "FILE");
+    if (!NeedFile(c, file)) return 1;
+    const bool ok = Value(a, "STATE") == "read" ? MailStore::MarkRead(file) : MailStore::MarkUnread(file);
     if (!ok) {
-      c.err << "vyrelle-cli: cannot set the times of " << args[2] << "\n";
+      c.err << "vyrelle-cli: cannot set the times of " << file << "\n";
       return 1;
     }
     return 0;
-  }
-  return Usage(c.err, "unknown mail command '" + verb + "'");
+  });
+  mark->add_option("STATE", "read or unread")->required()->check(CLI::IsMember({"read", "unread"}));
+  mark->add_option("FILE", "a stored message")->required();
 }
 
 }  // namespace vyr::cli

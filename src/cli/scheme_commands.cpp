@@ -58,25 +58,33 @@ void PrintLook(std::ostream& out, const Application& app, const SchemeLook& look
 
 }  // namespace
 
-int RunSchemeLookCommand(Context& c, const std::vector<std::string>& args) {
-  if (args.size() == 1 && args[0] == "look") {
-    c.app.LoadStartupSettings();
-    PrintLook(c.out, c.app, LoadSchemeLook(c.app));
-    return 0;
-  }
-  if ((args.size() == 1 || args.size() == 2) && args[0] == "seed") {
-    const std::string shipped =
-        args.size() == 2 ? args[1] : FindShippedDataFolder(platform::ProgramDirectory());
-    if (shipped.empty()) {
-      c.err << "vyrelle-cli: the shipped data folder was not found\n";
-      return 1;
-    }
-    const int copied = SeedDataRoot(shipped, c.app.Directories());
-    if (copied < 0) return 1;
-    c.out << copied << "\n";
-    return 0;
-  }
-  return Usage(c.err, "scheme look | scheme seed [DIR]");
+void AddSchemeLookCommands(CommandTree& tree, CLI::App& scheme) {
+  tree.Command(scheme, "look",
+               "the current scheme's look: fonts, colours\n"
+               "(r,g,b), margins, caption settings and the file\n"
+               "of every picture",
+               [](Context& c, const CLI::App&) {
+                 c.app.LoadStartupSettings();
+                 PrintLook(c.out, c.app, LoadSchemeLook(c.app));
+                 return 0;
+               });
+  tree.Command(scheme, "seed",
+               "copy the shipped scheme files into the data\n"
+               "root, keeping files there; prints the count",
+               [](Context& c, const CLI::App& a) {
+                 const std::string shipped =
+                     Given(a, "DIR") ? Value(a, "DIR") : FindShippedDataFolder(platform::ProgramDirectory());
+                 if (shipped.empty()) {
+                   c.err << "vyrelle-cli: the shipped data folder was not found\n";
+                   return 1;
+                 }
+                 const int copied = SeedDataRoot(shipped, c.app.Directories());
+                 if (copied < 0) return 1;
+                 c.out << copied << "\n";
+                 return 0;
+               })
+      ->add_option("DIR", "the shipped files (else those beside or\ninstalled with the program)")
+      ->check(CLI::Validator(CLI::ExistingDirectory).description(""));
 }
 
 }  // namespace vyr::cli

@@ -20,19 +20,10 @@ struct NoTimers : net::WindowTimers {
 };
 }  // namespace
 
-int RunUrlMatchCommand(Context& c, const std::vector<std::string>& args) {
-  if (args.size() != 3 || args[0] != "match") return Usage(c.err, "url match PATTERN ADDRESS");
-  const bool match = net::UrlPatternMatches(args[1], net::NormalizeTrackedAddress(args[2]));
-  c.out << (match ? "match" : "no match") << "\n";
-  return 0;
-}
+namespace {
 
-int RunSessionCommand(Context& c, const std::vector<std::string>& argsIn) {
-  std::vector<std::string> args = argsIn;
-  const bool send = std::erase(args, std::string("--send")) > 0;
-  if (args.size() != 1 || (args[0] != "ping" && args[0] != "login" && args[0] != "logout")) {
-    return Usage(c.err, "session ping|login|logout [--send]");
-  }
+// request: "ping", "login" or "logout".
+int SessionCommand(Context& c, const std::string& request, bool send) {
   if (c.app.InitInstallationId().empty()) return 1;
   // The statistics a ping would carry: those kept from the last run.
   net::UsageCounters counters;
@@ -41,8 +32,8 @@ int RunSessionCommand(Context& c, const std::vector<std::string>& argsIn) {
   NoTimers timers;
   net::ServerSession session(c.app, counters, tracked, timers, {}, platform::QuerySystemInfo(),
                              platform::GetTickCount());
-  const std::string address = args[0] == "ping"    ? session.PingAddress()
-                              : args[0] == "login" ? session.LoginAddress()
+  const std::string address = request == "ping"    ? session.PingAddress()
+                              : request == "login" ? session.LoginAddress()
                                                    : session.LogoutAddress();
   const std::string sent = net::MakeRequestAddress(address, session.PlusForSpaces());
   c.out << sent << "\n";
@@ -62,6 +53,35 @@ int RunSessionCommand(Context& c, const std::vector<std::string>& argsIn) {
   }
   for (const std::string& command : commands) c.out << command << "\n";
   return 0;
+}
+
+}  // namespace
+
+void AddUrlMatchCommand(CommandTree& tree, CLI::App& url) {
+  CLI::App* match = tree.Command(url, "match", "\"match\" or \"no match\" by the tracked-address\nrule",
+                                 [](Context& c, const CLI::App& a) {
+                                   const bool match = net::UrlPatternMatches(
+                                       Value(a, "PATTERN"), net::NormalizeTrackedAddress(Value(a, "ADDRESS")));
+                                   c.out << (match ? "match" : "no match") << "\n";
+                                   return 0;
+                                 });
+  match->add_option("PATTERN", "a tracked-address pattern")->required();
+  match->add_option("ADDRESS", "the address to test")->required();
+}
+
+void AddSessionCommands(CommandTree& tree, CLI::App& session) {
+  for (const char* request : {"ping", "login", "logout"}) {
+    tree.Command(session, request,
+                 std::string("the ") + request +
+                     " request address the session sends;\n"
+                     "with --send it goes to [misc] PS and each\n"
+                     "command of the reply is printed on a line of its\n"
+                     "own",
+                 [request = std::string(request)](Context& c, const CLI::App& a) {
+                   return SessionCommand(c, request, Given(a, "--send"));
+                 })
+        ->add_flag("--send")->description("send the request and print the reply's commands");
+  }
 }
 
 }  // namespace vyr::cli

@@ -3,6 +3,7 @@
 // and report to a headless window of this command as they would to the main
 // window; the progress dialog runs without a window.
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -99,28 +100,14 @@ int KindFromText(const std::string& text) {
   return -1;
 }
 
-}  // namespace
-
-int RunPackageCommand(Context& c, const std::vector<std::string>& args) {
-  if (args.size() != 3 || args[0] != "unpack") return Usage(c.err, "package unpack ZIP DIR");
-  const int result = net::UnpackPackage(args[1], args[2]);
-  c.out << result << "\n";
-  return result == 1 ? 0 : 1;
-}
-
-int RunUpdateCommand(Context& c, const std::vector<std::string>& args) {
-  if (args.size() != 4 || args[0] != "package") {
-    return Usage(c.err, "update package KIND VERSION URL");
-  }
-  const int kind = KindFromText(args[1]);
-  if (kind < 0) return Usage(c.err, "KIND is 0-3 or ibox, Vyr20, dict, VyrFixed");
+int UpdatePackageCommand(Context& c, int kind, const std::string& version, const std::string& source) {
   const net::PackageKindInfo* info = net::PackageKindOf(kind);
 
   FinishWaiter window;
   net::SoftwareUpdate update(c.app);
   update.SetMainWindow(window.Handle());
   int status = 0;
-  if (update.RequestPackageUpdate(kind, args[2], args[3]) == 0) {
+  if (update.RequestPackageUpdate(kind, version, source) == 0) {
     c.err << "vyrelle-cli: the package was refused (not from the home server, not newer than "
              "the stored version, or one of its kind still pending); nothing fetched\n";
   } else {
@@ -135,15 +122,7 @@ int RunUpdateCommand(Context& c, const std::vector<std::string>& args) {
   return status;
 }
 
-int RunSchemeCommand(Context& c, const std::vector<std::string>& args) {
-  if (!args.empty() && (args[0] == "look" || args[0] == "seed")) {
-    return RunSchemeLookCommand(c, args);
-  }
-  if (args.size() != 4 || args[0] != "import" || args[2] != "--answer" ||
-      (args[3] != "yes" && args[3] != "no")) {
-    return Usage(c.err, "scheme import ADDRESS --answer yes|no");
-  }
-  const bool yes = args[3] == "yes";
+int SchemeImportCommand(Context& c, const std::string& address, bool yes) {
   AnsweringMessageBox boxes(c.err, yes ? IDYES : IDNO);
   AnsweringChooser chooser(yes);
   NoteSwitcher switcher(c.err, c.app);
@@ -151,13 +130,62 @@ int RunSchemeCommand(Context& c, const std::vector<std::string>& args) {
   with.chooser = &chooser;
   with.switcher = &switcher;
   with.boxes = &boxes;
-  const std::string dir = ImportScheme(c.app, with, args[1]);
+  const std::string dir = ImportScheme(c.app, with, address);
   if (dir.empty()) {
     c.err << "vyrelle-cli: the scheme was not imported\n";
     return 1;
   }
   c.out << dir << "\n";
   return 0;
+}
+
+}  // namespace
+
+void AddPackageCommands(CommandTree& tree, CLI::App& root) {
+  CLI::App* unpack =
+      tree.Command(*tree.Group(root, "package", "packages (ZIP files)"), "unpack",
+                   "unpack a package into DIR; prints 1 or 0", [](Context& c, const CLI::App& a) {
+                     const int result = net::UnpackPackage(Value(a, "ZIP"), Value(a, "DIR"));
+                     c.out << result << "\n";
+                     return result == 1 ? 0 : 1;
+                   });
+  unpack->add_option("ZIP", "the package")->required();
+  unpack->add_option("DIR", "the folder to fill (made when missing)")->required();
+
+  CLI::App* package = tree.Command(
+      *tree.Group(root, "update", "package updates"), "package",
+      "fetch and unpack a package of KIND unless\n"
+      "VERSION is not newer; prints the stored version\n"
+      "afterwards",
+      [](Context& c, const CLI::App& a) {
+        return UpdatePackageCommand(c, KindFromText(Value(a, "KIND")), Value(a, "VERSION"), Value(a, "URL"));
+      });
+  package->add_option("KIND", "0-3 or ibox, Vyr20, dict, VyrFixed")
+      ->required()
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            return KindFromText(text) < 0 ? "'" + text + "' is not 0-3, ibox, Vyr20, dict or VyrFixed" : "";
+          },
+          ""));
+  package->add_option("VERSION", "the package's version")->required()->check(WholeNumber(0, INT_MAX));
+  package->add_option("URL", "the package's address on the home server; one\nstarting with / is a local file")
+      ->required();
+}
+
+void AddSchemeImportCommand(CommandTree& tree, CLI::App& scheme) {
+  CLI::App* import = tree.Command(
+      scheme, "import",
+      "import a scheme package answering every\n"
+      "question (yes replaces an existing scheme\n"
+      "folder); prints the scheme folder it filled",
+      [](Context& c, const CLI::App& a) {
+        return SchemeImportCommand(c, Value(a, "ADDRESS"), Value(a, "--answer") == "yes");
+      });
+  import->add_option("ADDRESS", "the package's address")->required();
+  import->add_option("--answer", "the answer to every question")
+      ->type_name("yes|no")
+      ->required()
+      ->check(CLI::IsMember({"yes", "no"}));
 }
 
 }  // namespace vyr::cli

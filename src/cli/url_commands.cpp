@@ -39,14 +39,7 @@ const char* ActionName(CommandDispatcher::Action action) {
   return "";
 }
 
-int SpecialCommand(Context& c, std::vector<std::string> args) {
-  const bool yes = std::erase(args, std::string("--yes")) > 0;
-  const bool downloadOk = std::erase(args, std::string("--download-ok")) > 0;
-  const bool untrusted = std::erase(args, std::string("--untrusted")) > 0;
-  const bool click = std::erase(args, std::string("--click")) > 0;
-  if (args.size() != 1 || (untrusted && click)) {
-    return Usage(c.err, "url special [--yes] [--download-ok] [--untrusted | --click] ADDRESS");
-  }
+int SpecialCommand(Context& c, const std::string& address, bool yes, bool downloadOk, bool untrusted, bool click) {
   // Typed by the user (the default), a real click on a link of another
   // site's page, or started by a page on its own.
   NavigationVerdict verdict;
@@ -59,7 +52,7 @@ int SpecialCommand(Context& c, std::vector<std::string> args) {
   Application app(c.app.WindowsDirectory(), recorder, c.sounds);
   app.LoadStartupSettings();
   CommandDispatcher dispatcher(app, recorder, recorder);
-  const bool taken = dispatcher.HandleSpecialUrl(args[0], verdict);
+  const bool taken = dispatcher.HandleSpecialUrl(address, verdict);
   c.out << (taken ? "taken" : "not taken") << "\n";
   const CommandDispatcher::Action action = dispatcher.LastAction();
   if (dispatcher.LastActionRefused()) {
@@ -75,19 +68,36 @@ int SpecialCommand(Context& c, std::vector<std::string> args) {
 
 }  // namespace
 
-int RunUrlCommand(Context& c, const std::vector<std::string>& args) {
-  if (args.empty()) return Usage(c.err, "url needs tokens, special or match");
-  if (args[0] == "tokens") {
-    if (args.size() != 2) return Usage(c.err, "url tokens TEXT");
-    std::string token;
-    for (int pos = NextToken(args[1], 0, token, false); pos >= 0; pos = NextToken(args[1], pos, token, false)) {
-      c.out << token << "\n";
-    }
-    return 0;
-  }
-  if (args[0] == "special") return SpecialCommand(c, std::vector<std::string>(args.begin() + 1, args.end()));
-  if (args[0] == "match") return RunUrlMatchCommand(c, args);
-  return Usage(c.err, "unknown url command '" + args[0] + "'");
+void AddUrlCommands(CommandTree& tree, CLI::App& url) {
+  tree.Command(url, "tokens", "the tokens of a command text, one a line",
+               [](Context& c, const CLI::App& a) {
+                 const std::string text = Value(a, "TEXT");
+                 std::string token;
+                 for (int pos = NextToken(text, 0, token, false); pos >= 0; pos = NextToken(text, pos, token, false)) {
+                   c.out << token << "\n";
+                 }
+                 return 0;
+               })
+      ->add_option("TEXT", "a command text")
+      ->required();
+  CLI::App* special = tree.Command(
+      url, "special",
+      "offer ADDRESS to the special-address filter:\n"
+      "\"taken\" or \"not taken\", the action chosen, then\n"
+      "each box and each call to the windows and\n"
+      "services",
+      [](Context& c, const CLI::App& a) {
+        return SpecialCommand(c, Value(a, "ADDRESS"), Given(a, "--yes"), Given(a, "--download-ok"),
+                              Given(a, "--untrusted"), Given(a, "--click"));
+      });
+  special->add_option("ADDRESS", "the address")->required();
+  special->add_flag("--yes")->description("answer questions yes");
+  special->add_flag("--download-ok")->description("let downloads succeed");
+  CLI::Option* untrusted =
+      special->add_flag("--untrusted")->description("started by a page on its own (the default:\ntyped by the user)");
+  CLI::Option* click = special->add_flag("--click")->description("a real click on a link of another site's page");
+  untrusted->excludes(click);
+  click->excludes(untrusted);
 }
 
 }  // namespace vyr::cli

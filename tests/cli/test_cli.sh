@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# vyrelle-cli as a script uses it: what it prints, stores and exits with.
-# The rules behind the commands are tested in the unit tests.
+# vyrelle-cli as a script uses it: what it prints, stores and exits with;
+# its help, version and refusals of wrong command lines. The rules behind the
+# commands are tested in the unit tests.
+# Usage: test_cli.sh VYRELLE_CLI PROJECT_VERSION
 . "$(dirname "$0")/cli_test_lib.sh"
+VERSION="$2"
 DATA="$VYRELLE_HOME/vyrelle/Data/Default"
 T=$'\t'
 
@@ -37,5 +40,50 @@ expect "channels merge writes chanuser.vyr, keeps its input" "0${T}Mine${T}Chann
 echo "a file" > "$WORK/blocker"
 VYRELLE_HOME="$WORK/blocker/home" "$CLI" settings set misc PI 3 2>/dev/null; f=$?
 expect "exit codes" "2 2 2 1 1 1" "$a $b $c $d $e $f"
+
+# The version CMake has, and the engine and toolkit built against.
+run 0 "Vyrelle $VERSION
+WebKitGTK $(pkg-config --modversion webkit2gtk-4.0)
+GTK $(pkg-config --modversion gtk+-3.0)" --version
+
+# Each command has its help. The 16 mail verbs, from the command table:
+VERBS="folders list summary key state mark decode reply search check send queue draft flush-outbox split date"
+expect "mail --help lists the verbs" "$VERBS" \
+  "$("$CLI" mail --help | sed -n '/^Subcommands:/,/^$/s/^  \([a-z-]\+\) .*/\1/p' | paste -sd' ')"
+out=$("$CLI" mail 2>&1)
+expect "a missing verb names them all" "2 vyrelle-cli: mail: a command is needed: $VERBS" "$? ${out%%$'\n'*}"
+helps= want=
+for verb in $VERBS; do
+  helps+="$("$CLI" mail "$verb" --help | grep -c "^Usage: vyrelle-cli mail $verb ") $?;"
+  want+="1 0;"
+done
+expect "each verb's own usage, status 0" "$want" "$helps"
+# A command's help names its own options, none of the others'.
+options() { LC_ALL=C sed -n 's/^ *\(-[-a-z,]*\).*/\1/p' | LC_ALL=C sort | paste -sd' '; }
+check_help=$("$CLI" mail check --help)
+expect "mail check --help" "0 -h,--help" "$? $(options <<< "$check_help")"
+send_help=$("$CLI" mail send --help)
+expect "mail send --help" "0 --attach --bcc --cc --rtf --subject --text --to -h,--help" \
+  "$? $(options <<< "$send_help")"
+expect "help mail send" "$send_help" "$("$CLI" help mail send)"
+
+# A wrong command line: status 2, and its first line names what is wrong.
+refused() {  # refused WORD ARGS...
+  local word="$1" out status
+  shift
+  out=$("$CLI" "$@" 2>&1 >/dev/null)
+  status=$?
+  case "${out%%$'\n'*}" in *"$word"*) ;; *) status="$status, not naming $word: ${out%%$'\n'*}" ;; esac
+  expect "$*" 2 "$status"
+}
+printf 'body' > "$WORK/body.txt"
+refused nonsense nonsense
+refused --bogus mail check --bogus
+refused 12x settings getint misc PI 12x
+refused 99999999999999999999 channels copy "$WORK/news.vyr" "$WORK/copy.vyr" 99999999999999999999
+refused --to: mail send --to --subject S --text "$WORK/body.txt"
+refused --to: mail send --to a@x.example --to b@x.example --subject S --text "$WORK/body.txt"
+refused "$WORK/missing.bin" mail queue --to a@x.example --subject S --text "$WORK/body.txt" --attach "$WORK/missing.bin"
+refused "$WORK/nowhere" scheme seed "$WORK/nowhere"
 
 finish vyrelle-cli

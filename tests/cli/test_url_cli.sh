@@ -9,7 +9,9 @@ run 0 "not taken" url special "http://example.org/"
 # Untrusted: the link is taken, nothing runs.
 run 0 $'taken\ncommand refused: untrusted' url special --untrusted "http://www.vyrelle.example/_cmd/tour%20on"
 out=$("$CLI" url special 2>&1)
-expect usage "2 vyrelle-cli: url special [--yes] [--download-ok] [--untrusted | --click] ADDRESS" "$? ${out%%$'\n'*}"
+expect usage "2 vyrelle-cli: url special: ADDRESS is required" "$? ${out%%$'\n'*}"
+out=$("$CLI" url special --untrusted --click "http://example.org/" 2>&1)
+expect "one origin only" "2 vyrelle-cli: url special: --untrusted excludes --click" "$? ${out%%$'\n'*}"
 # The filter reads the home server from the profile.
 "$CLI" settings set misc HomeServer http://127.0.0.1:8080/ || failures=$((failures + 1))
 run 0 $'taken\ncommand: tour on' url special "http://127.0.0.1:8080/_cmd/tour%20on"
