@@ -190,14 +190,14 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   // Ends a running enhanced-browsing look-up and clears its busy state.
   void EndLookUp();
   void Decide(PendingDecision& pending);
-  // A response: a file to save is let through only as the user's download.
-  int DecideResponse(WebKitResponsePolicyDecision* decision);
-  void UpdateHistoryState();
-
   // Shows the program's page in place of the one at address that could not
   // be shown (a failed load, a refused certificate, a web process that
   // ended). The page is never trusted.
   void ShowFailurePage(const std::string& html, const std::string& address);
+  // A response: a file to save is let through only as the user's download.
+  int DecideResponse(WebKitResponsePolicyDecision* decision);
+  void UpdateHistoryState();
+
   WebKitWebView* view_ = nullptr;  // one reference of our own, see the destructor
   CBrowserOwner* owner_ = nullptr;
   std::unique_ptr<vyr::EnhancedBrowsing> browsing_;
@@ -209,11 +209,11 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   std::string shellAddress_;  // normalised, for ShellRequest::Address
   vyr::NavigationPolicy policy_;
   std::string committedUrl_;     // the document the main frame shows
+  std::string failureAddress_;   // the failure page under way stands at this address
   std::string shellChainStart_;  // our own request whose redirects are under way
   // The engine's hit test: the link under the pointer, and the one it was
   // on at the user's last real press (normalised), with the press's time.
   std::string hoverLink_;
-  std::string failureAddress_;   // the failure page under way stands at this address
   std::string pressLink_;
   long long pressTime_ = 0;  // microseconds of the monotonic clock
   // Recent navigations (normalised address) and whether the user started

@@ -486,7 +486,12 @@ void CVyr20Dlg::NavigateComplete(const std::string& url, bool topLevel) {
   if (!topLevel) return;
   // The shipped start page leaves the address bar empty for the user's
   // typing, as a new page does; its file address says nothing to the user.
-  if (pageUrl_ == ShippedStartPage()) addressBox_->ChangeValue(wxEmptyString);
+  if (pageUrl_ == ShippedStartPage()) {
+    addressBox_->ChangeValue(wxEmptyString);
+    // Typing goes to the address bar, unless the user has put the focus
+    // elsewhere than the page.
+    if (FindFocus() == nullptr || FindFocus() == pane_) addressBox_->SetFocus();
+  }
   // The first completed navigation of the run decides, once, whether the
   // start-up mail check runs.
   const bool wanted = vyr::StartupMailCheckWanted(app_, startupMailChecked_,

@@ -118,6 +118,17 @@ CVyrBrowserDlg::CVyrBrowserDlg(vyr::Application& app, const wxString& title, boo
       {wxACCEL_CTRL, 'R', kCmdRefresh},
   };
   SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(std::size(keys)), keys));
+  // A new window's keys go to its page, not to the first button of its
+  // toolbar (where Enter would press it).
+  Bind(wxEVT_SHOW, [this](wxShowEvent& event) {
+    if (event.IsShown() && !focusGiven_) {
+      focusGiven_ = true;
+      CallAfter([this] {
+        if (pane_) pane_->SetFocus();
+      });
+    }
+    event.Skip();
+  });
   // The main window has the menu bar; popups reach the menu by its button.
   if (isMain) SetSkinnedMenu([this] { return BuildMenus(); });
   ApplyArt();

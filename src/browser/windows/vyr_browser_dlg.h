@@ -200,6 +200,7 @@ class CVyrBrowserDlg : public CSkinnedFrame, public CBrowserOwner {
   bool busy_ = false;
   int animationFrame_ = 0;
   wxTimer animation_;
+  bool focusGiven_ = false;  // the page had the focus at the first showing
 
  private:
   void OnPaintCanvas(wxDC& dc);

@@ -439,20 +439,6 @@ void CChannelBarWnd::BeforeNavigate(const std::string& url, bool topLevel, bool&
   cancel = infoBox_->OnViewNavigating(url);
 }
 
-void CChannelBarWnd::OnLinkDragged(unsigned message, const std::string& address) {
-  // Moving from the column to the bar around it enters the one before the
-  // other is left: one drag over the bar asks once.
-  if (message == kLinkDragEnterMessage) {
-    if (linkOver_++ == 0) owner_.PostMenuCommand(kLinkDraggedOnBarCommand);
-  } else if (message == kLinkDropMessage) {
-    lastDroppedLink_ = address;
-    // A drop without an entering drag (another program's) asks too.
-    if (linkOver_ == 0) owner_.PostMenuCommand(kLinkDraggedOnBarCommand);
-    linkOver_ = 0;
-  } else if (message == kLinkDragLeaveMessage) {
-    linkOver_ = std::max(0, linkOver_ - 1);
-  }
-}
 void CChannelBarWnd::NewWindowRefused(const std::string& url, const vyr::NavigationVerdict& verdict) {
   if (!verdict.userStarted) return;
   // A click: counted as one, and opened in the main window even when it
@@ -469,3 +455,17 @@ void CChannelBarWnd::OpenInMainWindow(const std::string& address) {
   owner_.NavigateMainBrowser(address);
 }
 
+void CChannelBarWnd::OnLinkDragged(unsigned message, const std::string& address) {
+  // Moving from the column to the bar around it enters the one before the
+  // other is left: one drag over the bar asks once.
+  if (message == kLinkDragEnterMessage) {
+    if (linkOver_++ == 0) owner_.PostMenuCommand(kLinkDraggedOnBarCommand);
+  } else if (message == kLinkDropMessage) {
+    lastDroppedLink_ = address;
+    // A drop without an entering drag (another program's) asks too.
+    if (linkOver_ == 0) owner_.PostMenuCommand(kLinkDraggedOnBarCommand);
+    linkOver_ = 0;
+  } else if (message == kLinkDragLeaveMessage) {
+    linkOver_ = std::max(0, linkOver_ - 1);
+  }
+}

@@ -2,6 +2,7 @@
 
 #include <wx/dcbuffer.h>
 #include <wx/menu.h>
+#include <wx/utils.h>
 
 #include "platform/string_table.h"
 #include "ui/windows/scheme_art.h"
@@ -246,6 +247,16 @@ void CSkinnedMenuBar::OpenMenu(int index) {
   // climb to the top-level window.
   PopupMenu(menus[index].menu.get(), at.GetBottomLeft());
   open_ = -1;
+  // The pointer may have left while the menu was open: the title under it
+  // now is the one lit (none from the keyboard's side).
+  if (!HasFocus()) {
+    const wxPoint pointer = ScreenToClient(wxGetMousePosition());
+    int under = -1;
+    for (size_t i = 0; i < places_.size(); ++i) {
+      if (places_[i].Contains(pointer)) under = static_cast<int>(i);
+    }
+    highlighted_ = under;
+  }
   Refresh(false);
 }
 
