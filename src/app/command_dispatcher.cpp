@@ -10,6 +10,7 @@
 #include "net/web_origin.h"
 #include "platform/file_system.h"
 #include "platform/url_canonicalizer.h"
+#include "platform/text.h"
 
 // The program's version, shown in the upgrade question.
 #ifndef VYRELLE_VERSION
@@ -51,35 +52,12 @@ const long kMaxInfoBoxSeconds = 86400;
 
 bool IsTokenChar(unsigned char c) { return c > ' ' && c < 0x7F; }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string ToLower(std::string s) {
-  for (char& c : s) c = Lower(c);
-  return s;
-}
-
-bool StartsWith(const std::string& s, const std::string& prefix) {
-  return s.compare(0, prefix.size(), prefix) == 0;
-}
-
-bool EndsWith(const std::string& s, const std::string& suffix) {
-  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
-
 // The format with its first "%s" replaced by the value.
 std::string FillIn(const std::string& format, const std::string& value) {
   const size_t at = format.find("%s");
   if (at == std::string::npos) return format;
   return format.substr(0, at) + value + format.substr(at + 2);
 }
-
 
 // A count of decimal digits only, at most max; nothing otherwise.
 bool ParseCount(const std::string& text, long max, long& value) {
@@ -96,8 +74,9 @@ bool ParseCount(const std::string& text, long max, long& value) {
 // Addresses that run script or carry their own content instead of naming a
 // page; a link must not open them in a window of ours.
 bool IsScriptAddress(const std::string& address) {
-  const std::string lower = ToLower(address);
-  return StartsWith(lower, "javascript:") || StartsWith(lower, "vbscript:") || StartsWith(lower, "data:");
+  const std::string lower = platform::AsciiLower(address);
+  return platform::StartsWith(lower, "javascript:") || platform::StartsWith(lower, "vbscript:") ||
+         platform::StartsWith(lower, "data:");
 }
 
 bool IsYes(int answer) { return answer == IDOK || answer == IDYES; }
@@ -114,7 +93,7 @@ std::string LastComponent(const std::string& address) {
 // A page could otherwise send the user's mail password to a server of its
 // choosing, or take over the session.
 bool IsProtectedSetting(const std::string& section, const std::string& key) {
-  const std::string s = ToLower(section), k = ToLower(key);
+  const std::string s = platform::AsciiLower(section), k = platform::AsciiLower(key);
   if (s == "email") return true;
   return s == "misc" && (k == "homeserver" || k == "ps" || k == "updateurl");
 }
@@ -149,7 +128,7 @@ int NextToken(const std::string& text, int position, std::string& token, bool lo
   const size_t start = i;
   while (i < text.size() && IsTokenChar(static_cast<unsigned char>(text[i]))) ++i;
   token = text.substr(start, i - start);
-  if (lowerCase) token = ToLower(std::move(token));
+  if (lowerCase) token = platform::AsciiLower(std::move(token));
   return static_cast<int>(i);
 }
 
@@ -161,10 +140,10 @@ std::string CanonicalizeAddress(const std::string& address) {
 }
 
 std::string AddressHost(const std::string& address) {
-  const std::string lower = ToLower(address);
+  const std::string lower = platform::AsciiLower(address);
   size_t start = std::string::npos;
   for (const char* scheme : {"http://", "https://", "ftp://"}) {
-    if (StartsWith(lower, scheme)) start = std::char_traits<char>::length(scheme);
+    if (platform::StartsWith(lower, scheme)) start = std::char_traits<char>::length(scheme);
   }
   if (start == std::string::npos) return {};
   const size_t end = lower.find_first_of("/?#", start);
@@ -234,8 +213,8 @@ const CommandDispatcher::Entry CommandDispatcher::kTable[] = {
        std::string address;
        if (!Arg(t, p, address, true)) return;
        // Only pages: no script, data or local-file addresses from a link.
-       if (StartsWith(address, "http://") || StartsWith(address, "https://") ||
-           StartsWith(address, "ftp://")) {
+       if (platform::StartsWith(address, "http://") || platform::StartsWith(address, "https://") ||
+           platform::StartsWith(address, "ftp://")) {
          d.shell_.OpenPopupWindow(address);
        }
      }},
@@ -268,7 +247,7 @@ const CommandDispatcher::Entry CommandDispatcher::kTable[] = {
      [](D& d, const std::string& t, int p) {
        // The whole rest of the text (id and address pairs), lower-cased.
        const std::string rest = RestOfText(t, p);
-       if (!rest.empty()) d.services_.LoadIds(ToLower(rest));
+       if (!rest.empty()) d.services_.LoadIds(platform::AsciiLower(rest));
      }},
     {"showinfobox", 0, [](D& d, const std::string& t, int p) { d.ShowInfoBox(t, p); }},
     {"setinifile", 0, [](D& d, const std::string& t, int p) { d.SetIniFile(t, p); }},
@@ -362,14 +341,14 @@ const CommandDispatcher::Entry CommandDispatcher::kTable[] = {
 CommandDispatcher::CommandDispatcher(Application& app, Shell& shell, CommandServices& services)
     : app_(app), shell_(shell), services_(services), readMemory_(platform::ReadMemoryStatus) {}
 
-std::string CommandDispatcher::CommandPrefix() const { return ToLower(app_.HomeServer()) + "/_cmd/"; }
+std::string CommandDispatcher::CommandPrefix() const { return platform::AsciiLower(app_.HomeServer()) + "/_cmd/"; }
 
 std::string CommandDispatcher::WebHost() const { return AddressHost(app_.HomeServer()); }
 
 std::string CommandDispatcher::FtpHost() const {
   const std::string web = WebHost();
   if (web.empty()) return {};
-  return StartsWith(web, "www.") ? "ftp." + web.substr(4) : "ftp." + web;
+  return platform::StartsWith(web, "www.") ? "ftp." + web.substr(4) : "ftp." + web;
 }
 
 bool CommandDispatcher::IsHomeAddress(const std::string& address) const {
@@ -382,15 +361,15 @@ bool CommandDispatcher::HandleSpecialUrl(const std::string& address, const Navig
   lastActionText_.clear();
   services_.RecordVisit(address);
 
-  const std::string canonical = Trim(CanonicalizeAddress(address));
-  const std::string lower = ToLower(canonical);
+  const std::string canonical = platform::Trim(CanonicalizeAddress(address), platform::kControlAndSpace);
+  const std::string lower = platform::AsciiLower(canonical);
   if (lower.empty()) return false;
 
-  if (StartsWith(lower, "mailto:") && app_.GetInt("email", "UseVyrMail", 1) == 1) {
+  if (platform::StartsWith(lower, "mailto:") && app_.GetInt("email", "UseVyrMail", 1) == 1) {
     lastAction_ = Action::Mailto;
     // The fields are read from the link as it came, before any decoding:
     // an encoded "&" or line break stays inside its field.
-    const MailtoFields fields = ParseMailtoLink(Trim(address));
+    const MailtoFields fields = ParseMailtoLink(platform::Trim(address, platform::kControlAndSpace));
     lastActionText_ = fields.to;
     // Only a link the user opened writes a message; one a page or a hidden
     // frame opened on its own is cancelled.
@@ -403,7 +382,7 @@ bool CommandDispatcher::HandleSpecialUrl(const std::string& address, const Navig
   }
 
   const std::string prefix = CommandPrefix();
-  if (app_.HasHomeServer() && StartsWith(lower, prefix)) {
+  if (app_.HasHomeServer() && platform::StartsWith(lower, prefix)) {
     lastAction_ = Action::Command;
     lastActionText_ = canonical.substr(prefix.size());
     std::string word;
@@ -420,7 +399,7 @@ bool CommandDispatcher::HandleSpecialUrl(const std::string& address, const Navig
 
   // The program's setup file on the home server: an update offer. Declining
   // lets the browser fetch the file.
-  if (EndsWith(lower, ".exe") && IsHomeAddress(canonical) && lower.find("/vyrsetup") != std::string::npos &&
+  if (platform::EndsWith(lower, ".exe") && IsHomeAddress(canonical) && lower.find("/vyrsetup") != std::string::npos &&
       (verdict.takes & kTakesSetupOffer)) {
     lastAction_ = Action::Setup;
     lastActionText_ = canonical;
@@ -434,12 +413,12 @@ bool CommandDispatcher::HandleSpecialUrl(const std::string& address, const Navig
     }
   }
 
-  if (EndsWith(lower, ".ndf") && (verdict.takes & kTakesChannelFiles)) {
+  if (platform::EndsWith(lower, ".ndf") && (verdict.takes & kTakesChannelFiles)) {
     lastAction_ = Action::ChannelFile;
     lastActionText_ = canonical;
     // Channel files come over the web only, never from a local file a page
     // names.
-    const bool web = StartsWith(lower, "http://") || StartsWith(lower, "https://");
+    const bool web = platform::StartsWith(lower, "http://") || platform::StartsWith(lower, "https://");
     if (verdict.trust != Trust::Full || !web) {
       lastActionRefused_ = true;
       return true;
@@ -520,7 +499,7 @@ void CommandDispatcher::RunMailTest(bool send) {
 void CommandDispatcher::UpdateSoftware(const std::string& text, int pos) {
   std::string address;
   if (!Arg(text, pos, address, true)) return;
-  if (!StartsWith(kDistributionCode, "VYR")) return;
+  if (!platform::StartsWith(kDistributionCode, "VYR")) return;
   // A program to install comes from the home server only.
   if (IsHomeAddress(address)) services_.UpdateSoftware(address, true);
 }

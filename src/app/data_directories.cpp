@@ -3,6 +3,7 @@
 #include "platform/file_system.h"
 #include "platform/string_table.h"
 #include "platform/windows_dir.h"
+#include "platform/text.h"
 
 namespace vyr {
 
@@ -11,13 +12,6 @@ using platform::JoinPath;
 namespace {
 constexpr platform::TextId kErrorCreatingRoot{33081};
 constexpr platform::TextId kErrorCreatingFolder{33083};
-
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
 
 // Stored names may use "\" between components; the platform uses "/".
 std::string LocalName(std::string name) {
@@ -48,7 +42,7 @@ std::string DataDirectories::GetDataDirectory(const std::string& name, bool crea
   }
   if (root.empty()) return {};
   const std::string local = LocalName(name);
-  if (Lower(local) == "channels" || local.empty()) return root + "/";
+  if (platform::AsciiLower(local) == "channels" || local.empty()) return root + "/";
   std::string folder = JoinPath(root, local);
   if (create && !platform::CreateDirectories(folder)) {
     if (messages_) messages_->Error(platform::LoadString(kErrorCreatingFolder));

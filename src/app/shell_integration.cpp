@@ -11,6 +11,7 @@
 #include "platform/process.h"
 #include "platform/string_table.h"
 #include "platform/window_messages.h"
+#include "platform/text.h"
 
 namespace vyr {
 
@@ -26,15 +27,6 @@ std::string IconKey(const std::string& cls) { return cls + "\\DefaultIcon"; }
 bool HasDefault(const platform::Registry& registry, const std::string& key, const std::string& want) {
   const std::optional<std::string> value = registry.GetValue(kRoot, key, "");
   return value && *value == want;
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 constexpr platform::TextId kOpenerMissing{40320};
@@ -194,7 +186,7 @@ std::optional<std::string> AddressFromOpenCommand(const std::string& commandText
 }
 
 std::string ResolveShortcutAddress(const std::string& fileToOpen) {
-  if (!EndsWith(Lower(fileToOpen), ".url")) return fileToOpen;
+  if (!platform::EndsWithNoCase(fileToOpen, ".url")) return fileToOpen;
   std::string path = net::LocalSourcePath(fileToOpen);
   if (path.empty()) path = fileToOpen;  // a relative path
   std::string address;

@@ -1,18 +1,15 @@
 #pragma once
-// Blanks at the ends of a text the user typed or a file holds: spaces, tabs
-// and line ends.
+// Trimming a text the user typed or a file holds; the shared text helpers
+// live in platform/text.h.
 #include <string>
 #include <string_view>
 
+#include "platform/text.h"
+
 namespace vyr {
 
-inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+inline bool IsBlank(char c) { return platform::kTypedBlanks.find(c) != std::string_view::npos; }
 
-inline std::string TrimBlanks(std::string_view s) {
-  size_t begin = 0, end = s.size();
-  while (begin < end && IsBlank(s[begin])) ++begin;
-  while (end > begin && IsBlank(s[end - 1])) --end;
-  return std::string(s.substr(begin, end - begin));
-}
+inline std::string TrimBlanks(std::string_view s) { return platform::Trim(s, platform::kTypedBlanks); }
 
 }  // namespace vyr

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/application.h"
+#include "platform/text.h"
 
 namespace vyr {
 
@@ -16,12 +17,6 @@ std::string Format3(const char* pattern, const int (&v)[3]) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, pattern, v[0], v[1], v[2]);
   return buffer;
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
 }
 
 // A margin of the scheme, or the area's own when the scheme gives none.
@@ -271,7 +266,7 @@ std::string SearchPartnerAddress(const Application& app, int page) {
 }
 
 bool IsSecureAddress(const std::string& address) {
-  return Lower(address.substr(0, 6)) == "https:";
+  return platform::AsciiLower(address.substr(0, 6)) == "https:";
 }
 
 void TypedAddressList::Load(const Application& app) {
@@ -296,26 +291,26 @@ bool TypedAddressList::Commit(Application& app, const std::string& text) {
 
 TypedCompletion CompleteTypedAddress(const std::string& typed, const std::vector<std::string>& entries) {
   if (typed.empty()) return {typed, ""};
-  const std::string lowerTyped = Lower(typed);
+  const std::string lowerTyped = platform::AsciiLower(typed);
   // The forms of an entry, shortest first: without scheme and "www.",
   // without scheme, as it stands.
   auto form = [](const std::string& entry, int level) {
     std::string text = entry;
     if (level == 2) return text;
-    const std::string lower = Lower(text);
+    const std::string lower = platform::AsciiLower(text);
     for (const char* scheme : {"http://", "https://"}) {
       if (lower.rfind(scheme, 0) == 0) {
         text.erase(0, std::char_traits<char>::length(scheme));
         break;
       }
     }
-    if (level == 0 && Lower(text).rfind("www.", 0) == 0) text.erase(0, 4);
+    if (level == 0 && platform::AsciiLower(text).rfind("www.", 0) == 0) text.erase(0, 4);
     return text;
   };
   for (int level = 0; level < 3; ++level) {
     for (const std::string& entry : entries) {
       const std::string shown = form(entry, level);
-      if (shown.size() >= typed.size() && Lower(shown.substr(0, typed.size())) == lowerTyped)
+      if (shown.size() >= typed.size() && platform::AsciiLower(shown.substr(0, typed.size())) == lowerTyped)
         return {typed + shown.substr(typed.size()), entry};
     }
   }

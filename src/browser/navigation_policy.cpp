@@ -7,29 +7,21 @@
 #include "net/web_origin.h"
 #include "platform/file_system.h"
 #include "platform/url_canonicalizer.h"
+#include "platform/text.h"
 
 namespace vyr {
 
 namespace {
 
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-  return s;
-}
-
-bool StartsWith(const std::string& s, const std::string& prefix) {
-  return s.compare(0, prefix.size(), prefix) == 0;
-}
-
 // The decoded path of a file: address ("" for anything else, and for a path
 // with a "." or ".." segment or a zero byte, which is refused rather than
 // resolved).
 std::string FilePath(const std::string& url) {
-  const std::string lower = Lower(url.substr(0, 17));
+  const std::string lower = platform::AsciiLower(url.substr(0, 17));
   std::string rest;
-  if (StartsWith(lower, "file:///")) {
+  if (platform::StartsWith(lower, "file:///")) {
     rest = url.substr(7);
-  } else if (StartsWith(lower, "file://localhost/")) {
+  } else if (platform::StartsWith(lower, "file://localhost/")) {
     rest = url.substr(16);
   } else {
     return {};
@@ -87,7 +79,7 @@ bool NavigationPolicy::IsProgramPage(const std::string& address) const {
   if (path.empty()) return false;
   return std::any_of(options_.programFolders.begin(), options_.programFolders.end(),
                      [&path](const std::string& folder) {
-                       return !folder.empty() && folder[0] == '/' && StartsWith(path, folder + "/");
+                       return !folder.empty() && folder[0] == '/' && platform::StartsWith(path, folder + "/");
                      });
 }
 

@@ -1,6 +1,7 @@
 #include "channels/channel_bar_model.h"
 
 #include "platform/string_table.h"
+#include "platform/text.h"
 
 namespace vyr {
 
@@ -21,13 +22,6 @@ constexpr int kKeywordImages[] = {1,  2,  3,  3,  4,  5,  6,  6,  6,  7,  8,  9,
                                   13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27};
 static_assert(std::size(kKeywordStrings) == std::size(kKeywordImages));
 
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
 // An item is opened as a folder when its url is empty or starts with "_".
 bool IsFolderUrl(const std::string& url) { return url.empty() || url[0] == '_'; }
 }  // namespace
@@ -47,14 +41,14 @@ bool IsScriptPageAddress(const std::string& address) {
     scheme += c;
     if (scheme.size() > 10) return false;
   }
-  scheme = Lower(scheme);
+  scheme = platform::AsciiLower(scheme);
   return scheme == "javascript" || scheme == "vbscript" || scheme == "data";
 }
 
 int ChannelIconIndex(const std::string& channelName) {
-  const std::string name = Lower(channelName);
+  const std::string name = platform::AsciiLower(channelName);
   for (size_t i = 0; i < std::size(kKeywordImages); ++i) {
-    std::string keyword = Lower(platform::LoadString(kKeywordStrings[i]));
+    std::string keyword = platform::AsciiLower(platform::LoadString(kKeywordStrings[i]));
     if (!keyword.empty() && name.find(keyword) != std::string::npos) return kKeywordImages[i];
   }
   return 0;

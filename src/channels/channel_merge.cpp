@@ -8,6 +8,7 @@
 #include "app/message_box.h"
 #include "platform/file_system.h"
 #include "platform/windows_dir.h"
+#include "platform/text.h"
 
 namespace vyr {
 
@@ -15,13 +16,6 @@ namespace {
 constexpr char kSupplyFileName[] = "Please supply a file name";
 constexpr char kCannotOpenDestination[] = "Could not open destination file";
 constexpr char kReceivedFile[] = "vyrtemp.ndf";
-
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
 
 ChannelItem* FindByName(ChannelSet& set, const std::string& name) {
   for (auto& c : set.Channels()) {
@@ -119,7 +113,7 @@ std::string ExportFileName(const std::string& typed, const std::string& channels
     return {};
   }
   std::string name = typed;
-  std::string lower = Lower(name);
+  std::string lower = platform::AsciiLower(name);
   if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".ndf") != 0) name += ".ndf";
   if (name.find_first_of("/\\") == std::string::npos) name = platform::JoinPath(channelsFolder, name);
   return name;

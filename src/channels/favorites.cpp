@@ -13,6 +13,7 @@
 #include "platform/profile_file.h"
 #include "platform/registry.h"
 #include "platform/windows_dir.h"
+#include "platform/text.h"
 
 namespace vyr {
 
@@ -43,13 +44,6 @@ const char kShortcutError[] = "Error 123 Creating shortcut";
 
 bool IsTrailingSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-std::string AsciiLower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
 }
 
 // "a/b/" -> "a/b"; a lone "/" stays.
@@ -267,7 +261,7 @@ FavoriteCheck CheckNewFavorite(Application& app, const std::string& name,
     check.message = "Invalid URL";
     return check;
   }
-  if (AsciiLower(finalAddress.substr(0, 3)) == "www") finalAddress = "http://" + finalAddress;
+  if (platform::AsciiLower(finalAddress.substr(0, 3)) == "www") finalAddress = "http://" + finalAddress;
   app.PlaySound("save");
   check.ok = true;
   check.name = std::move(finalName);
@@ -319,7 +313,7 @@ std::vector<FavoritesMenuEntry> FavoritesMenuMap::FillFolder(const std::string& 
     if (entry.isFolder) {
       if (entry.name == kChannelsFolder || IsUpdateFolder(path)) continue;
       entries.push_back({FavoritesMenuEntry::Kind::SubMenu, entry.name, path, 0});
-    } else if (AsciiLower(entry.name).find(".url") != std::string::npos) {
+    } else if (platform::AsciiLower(entry.name).find(".url") != std::string::npos) {
       const int command = next_++;
       commands_[command] = path;
       entries.push_back({FavoritesMenuEntry::Kind::Item,

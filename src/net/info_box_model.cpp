@@ -8,17 +8,11 @@
 #include "app/application.h"
 #include "platform/file_system.h"
 #include "platform/windows_dir.h"
+#include "platform/text.h"
 
 namespace vyr::net {
 
 namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 // The number at the start of a text (optional blanks and sign, then digits);
 // 0 when there are no digits. Saturates at the 32-bit range.
@@ -90,7 +84,7 @@ void InfoBoxModel::LoadAdIds() {
       std::string text;
       if (!platform::ReadWholeFile(page, text)) continue;
       const int id = AdIdOfPage(text);
-      if (id != 0) ads_.AddIfNew(id, Lower(page));
+      if (id != 0) ads_.AddIfNew(id, platform::AsciiLower(page));
     }
   }
 }
@@ -178,8 +172,8 @@ void InfoBoxModel::OnBarShownOrHidden() {
 bool InfoBoxModel::InsideDataRoot(const std::string& address) const {
   const std::string root = app_.Directories().Root();
   if (root.empty()) return false;
-  const std::string prefix = Lower(root + "/");
-  std::string lower = Lower(address);
+  const std::string prefix = platform::AsciiLower(root + "/");
+  std::string lower = platform::AsciiLower(address);
   // The view reports local pages as file addresses.
   if (lower.rfind("file://", 0) == 0) lower = DecodeEscapes(lower.substr(7));
   return lower.rfind(prefix, 0) == 0;

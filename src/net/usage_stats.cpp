@@ -8,6 +8,7 @@
 #include "mail/receive/cipher.h"
 #include "platform/registry.h"
 #include "platform/url_canonicalizer.h"
+#include "platform/text.h"
 
 namespace vyr::net {
 
@@ -20,14 +21,6 @@ std::int32_t Clamp(std::int64_t value) {
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string LowerText(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = Lower(c);
-  return out;
-}
 
 // Reads an optional sign and decimal digits at pos; the value saturates at
 // the 32-bit range. False (pos unchanged) when there are no digits.
@@ -166,7 +159,7 @@ void TrackedUrlTable::TrackUrls(std::string_view text) {
   }
 }
 
-void TrackedUrlTable::LoadIds(std::string_view text) { TrackUrls(LowerText(text)); }
+void TrackedUrlTable::LoadIds(std::string_view text) { TrackUrls(platform::AsciiLower(text)); }
 
 bool TrackedUrlTable::AddIfNew(std::int32_t id, const std::string& pattern) {
   if (Find(id)) return false;
@@ -175,7 +168,7 @@ bool TrackedUrlTable::AddIfNew(std::int32_t id, const std::string& pattern) {
 }
 
 std::string NormalizeTrackedAddress(std::string_view address) {
-  std::string lower = LowerText(address);
+  std::string lower = platform::AsciiLower(address);
   if (!lower.empty() && lower.back() == '/') lower.pop_back();
   return lower;
 }
@@ -203,7 +196,7 @@ bool TrackedUrlTable::RecordVisit(std::string_view address, bool isClick) {
 }
 
 bool TrackedUrlTable::CountExact(std::string_view path, bool isClick) {
-  const std::string lower = LowerText(path);
+  const std::string lower = platform::AsciiLower(path);
   for (TrackedUrl& e : entries_) {
     if (e.pattern == lower) {
       std::int32_t& count = isClick ? e.clicks : e.visits;

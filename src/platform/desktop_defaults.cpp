@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/file_system.h"
+#include "platform/text.h"
 
 namespace vyr::platform {
 
@@ -17,45 +18,31 @@ std::string EnvOrHome(const char* variable, const char* underHome) {
   return std::string(home ? home : "") + underHome;
 }
 
-std::string Trim(const std::string& text) {
-  const size_t begin = text.find_first_not_of(" \t\r");
-  if (begin == std::string::npos) return std::string();
-  return text.substr(begin, text.find_last_not_of(" \t\r") - begin + 1);
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
+// A line or entry without its blanks; lines keep the CR of a CR LF end (the
+// file is written back as read), so the CR counts as a blank here.
+std::string TrimLine(std::string_view text) { return Trim(text, kLineBlanks); }
 
 // The value of `key` in the defaults section of the file's text, and where
 // its line is (-1: no such line).
 std::string FindDefault(const std::vector<std::string>& lines, const std::string& key, long* at) {
   bool inSection = false;
   for (size_t i = 0; i < lines.size(); ++i) {
-    const std::string line = Trim(lines[i]);
+    const std::string line = TrimLine(lines[i]);
     if (!line.empty() && line[0] == '[') {
       inSection = line == kDefaultsSection;
       continue;
     }
     if (!inSection) continue;
     const size_t equals = line.find('=');
-    if (equals == std::string::npos || Trim(line.substr(0, equals)) != key) continue;
+    if (equals == std::string::npos || TrimLine(line.substr(0, equals)) != key) continue;
     if (at) *at = static_cast<long>(i);
-    return Trim(line.substr(equals + 1));
+    return TrimLine(line.substr(equals + 1));
   }
   if (at) *at = -1;
   return std::string();
 }
 
-std::string FirstEntry(const std::string& value) { return Trim(value.substr(0, value.find(';'))); }
+std::string FirstEntry(const std::string& value) { return TrimLine(value.substr(0, value.find(';'))); }
 
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
@@ -63,7 +50,7 @@ std::vector<std::string> Split(const std::string& text, char separator) {
   while (start <= text.size()) {
     size_t end = text.find(separator, start);
     if (end == std::string::npos) end = text.size();
-    const std::string part = Trim(text.substr(start, end - start));
+    const std::string part = TrimLine(text.substr(start, end - start));
     if (!part.empty()) parts.push_back(part);
     start = end + 1;
   }
@@ -145,7 +132,7 @@ bool PutFirst(const std::string& path, const std::vector<std::pair<std::string, 
               bool onlyNamed) {
   std::string text;
   if (!ReadWholeFile(path, text) && onlyNamed) return true;  // a missing file is an empty one
-  std::vector<std::string> lines = Lines(text);
+  std::vector<std::string> lines = SplitLines(text, LineEnds::KeepCr);
   bool changed = false;
   for (const auto& [type, desktopId] : defaults) {
     long at = -1;
@@ -158,7 +145,7 @@ bool PutFirst(const std::string& path, const std::vector<std::pair<std::string, 
     while (start < value.size()) {
       size_t end = value.find(';', start);
       if (end == std::string::npos) end = value.size();
-      const std::string entry = Trim(value.substr(start, end - start));
+      const std::string entry = TrimLine(value.substr(start, end - start));
       if (!entry.empty() && entry != desktopId) rest += entry + ";";
       start = end + 1;
     }
@@ -171,17 +158,17 @@ bool PutFirst(const std::string& path, const std::vector<std::pair<std::string, 
     size_t insert = lines.size();
     bool found = false;
     for (size_t i = 0; i < lines.size(); ++i) {
-      const std::string t = Trim(lines[i]);
+      const std::string t = TrimLine(lines[i]);
       if (t == kDefaultsSection) {
         found = true;
         insert = i + 1;
-        while (insert < lines.size() && (Trim(lines[insert]).empty() || Trim(lines[insert])[0] != '[')) ++insert;
-        while (insert > i + 1 && Trim(lines[insert - 1]).empty()) --insert;
+        while (insert < lines.size() && (TrimLine(lines[insert]).empty() || TrimLine(lines[insert])[0] != '[')) ++insert;
+        while (insert > i + 1 && TrimLine(lines[insert - 1]).empty()) --insert;
         break;
       }
     }
     if (!found) {
-      if (!lines.empty() && !Trim(lines.back()).empty()) lines.push_back("");
+      if (!lines.empty() && !TrimLine(lines.back()).empty()) lines.push_back("");
       lines.push_back(kDefaultsSection);
       insert = lines.size();
     }
@@ -205,7 +192,7 @@ std::string DefaultApplication(const std::string& mimeType) {
   for (const std::string& path : MimeAppsFiles()) {
     std::string text;
     if (!ReadWholeFile(path, text)) continue;
-    for (const std::string& id : Split(FindDefault(Lines(text), mimeType, nullptr), ';')) {
+    for (const std::string& id : Split(FindDefault(SplitLines(text, LineEnds::KeepCr), mimeType, nullptr), ';')) {
       if (Installed(id)) return id;
     }
   }

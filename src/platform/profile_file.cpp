@@ -4,31 +4,23 @@
 #include <unordered_set>
 
 #include "platform/cached_file.h"
+#include "platform/text.h"
 
 namespace vyr::platform {
 
 namespace {
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+bool IsBlank(char c) { return kProfileBlanks.find(c) != std::string_view::npos; }
 
-std::string Lower(const std::string& s) {
-  std::string out(s);
-  for (char& c : out) c = AsciiLower(c);
-  return out;
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
-std::string Trim(const std::string& s, size_t begin, size_t end) {
-  while (begin < end && IsBlank(s[begin])) ++begin;
-  while (end > begin && IsBlank(s[end - 1])) --end;
-  return s.substr(begin, end - begin);
+// The bytes [begin, end) of s without the profile blanks at either end.
+std::string TrimRange(const std::string& s, size_t begin, size_t end) {
+  return Trim(std::string_view(s).substr(begin, end - begin), kProfileBlanks);
 }
 
 std::string IndexKey(const std::string& section, const std::string& key) {
-  std::string k = Lower(section);
+  std::string k = AsciiLower(section);
   k += '\x01';
-  k += Lower(key);
+  k += AsciiLower(key);
   return k;
 }
 
@@ -48,14 +40,14 @@ LineInfo Classify(const std::string& line) {
     size_t close = line.find(']', i + 1);
     if (close == std::string::npos) close = line.size();
     info.kind = LineKind::Section;
-    info.name = Trim(line, i + 1, close);
+    info.name = TrimRange(line, i + 1, close);
     return info;
   }
   size_t eq = line.find('=');
   if (eq == std::string::npos) return info;
-  std::string key = Trim(line, 0, eq);
+  std::string key = TrimRange(line, 0, eq);
   if (key.empty()) return info;
-  std::string value = Trim(line, eq + 1, line.size());
+  std::string value = TrimRange(line, eq + 1, line.size());
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);
@@ -105,11 +97,11 @@ struct ProfileDocument {
     for (const std::string& line : lines) {
       LineInfo info = Classify(line);
       if (info.kind == LineKind::Section) {
-        current = Lower(info.name);
+        current = AsciiLower(info.name);
         active = seenSections.insert(current).second;
         if (active) sectionNames.push_back(info.name);
       } else if (info.kind == LineKind::Key && active) {
-        values.try_emplace(current + '\x01' + Lower(info.name), std::move(info.value));
+        values.try_emplace(current + '\x01' + AsciiLower(info.name), std::move(info.value));
       }
     }
   }
@@ -127,7 +119,7 @@ struct ProfileDocument {
   size_t FindSection(const std::string& lowerSection) const {
     for (size_t i = 0; i < lines.size(); ++i) {
       LineInfo info = Classify(lines[i]);
-      if (info.kind == LineKind::Section && Lower(info.name) == lowerSection) return i;
+      if (info.kind == LineKind::Section && AsciiLower(info.name) == lowerSection) return i;
     }
     return std::string::npos;
   }
@@ -143,7 +135,7 @@ struct ProfileDocument {
   size_t InsertionPoint(size_t header) const {
     size_t end = SectionEnd(header);
     size_t at = end;
-    while (at > header + 1 && Trim(lines[at - 1], 0, lines[at - 1].size()).empty()) --at;
+    while (at > header + 1 && TrimRange(lines[at - 1], 0, lines[at - 1].size()).empty()) --at;
     return at;
   }
 
@@ -151,7 +143,7 @@ struct ProfileDocument {
     size_t end = SectionEnd(header);
     for (size_t i = header + 1; i < end; ++i) {
       LineInfo info = Classify(lines[i]);
-      if (info.kind == LineKind::Key && Lower(info.name) == lowerKey) return i;
+      if (info.kind == LineKind::Key && AsciiLower(info.name) == lowerKey) return i;
     }
     return std::string::npos;
   }
@@ -234,7 +226,7 @@ int GetPrivateProfileInt(const std::string& section, const std::string& key, int
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& path) {
   const std::string line = key + "=" + OneLine(value);
-  const std::string lowerSection = Lower(section), lowerKey = Lower(key);
+  const std::string lowerSection = AsciiLower(section), lowerKey = AsciiLower(key);
   return ModifyDocument(path, [&](ProfileDocument& doc) {
     size_t header = doc.FindSection(lowerSection);
     if (header == std::string::npos) {
@@ -255,7 +247,7 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
 }
 
 bool DeleteProfileKey(const std::string& section, const std::string& key, const std::string& path) {
-  const std::string lowerSection = Lower(section), lowerKey = Lower(key);
+  const std::string lowerSection = AsciiLower(section), lowerKey = AsciiLower(key);
   return ModifyDocument(path, [&](ProfileDocument& doc) {
     size_t header = doc.FindSection(lowerSection);
     if (header == std::string::npos) return false;
@@ -269,7 +261,7 @@ bool DeleteProfileKey(const std::string& section, const std::string& key, const 
 bool WritePrivateProfileSection(const std::string& section,
                                 const std::vector<std::pair<std::string, std::string>>& pairs,
                                 const std::string& path) {
-  const std::string lowerSection = Lower(section);
+  const std::string lowerSection = AsciiLower(section);
   return ModifyDocument(path, [&](ProfileDocument& doc) {
     std::vector<std::string> body;
     for (const auto& [k, v] : pairs) body.push_back(k + "=" + OneLine(v));
@@ -292,7 +284,7 @@ bool WritePrivateProfileSection(const std::string& section,
 
 std::vector<std::pair<std::string, std::string>> ReadProfileSection(const std::string& path,
                                                                      const std::string& section) {
-  const std::string lowerSection = Lower(section);
+  const std::string lowerSection = AsciiLower(section);
   return WithDocument(path, [&](const ProfileDocument& doc) {
     std::vector<std::pair<std::string, std::string>> out;
     size_t header = doc.FindSection(lowerSection);
@@ -301,7 +293,7 @@ std::vector<std::pair<std::string, std::string>> ReadProfileSection(const std::s
     size_t end = doc.SectionEnd(header);
     for (size_t i = header + 1; i < end; ++i) {
       LineInfo info = Classify(doc.lines[i]);
-      if (info.kind == LineKind::Key && seen.insert(Lower(info.name)).second) {
+      if (info.kind == LineKind::Key && seen.insert(AsciiLower(info.name)).second) {
         out.emplace_back(info.name, info.value);
       }
     }

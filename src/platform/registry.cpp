@@ -4,6 +4,7 @@
 
 #include "platform/cached_file.h"
 #include "platform/windows_dir.h"
+#include "platform/text.h"
 
 namespace vyr::platform {
 
@@ -11,14 +12,7 @@ namespace {
 
 const char kHeader[] = "VYRELLE REGISTRY 1";
 
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
-bool SameName(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
+bool SameName(const std::string& a, const std::string& b) { return AsciiLower(a) == AsciiLower(b); }
 
 // Key paths use "\" between components; "/" is accepted too. Empty
 // components (doubled or trailing separators) are dropped.
@@ -111,13 +105,7 @@ struct RegistryDocument {
   void Parse(const std::string& data) {
     keys.clear();
     KeyNode* current = nullptr;
-    size_t pos = 0;
-    while (pos < data.size()) {
-      size_t nl = data.find('\n', pos);
-      if (nl == std::string::npos) nl = data.size();
-      std::string line = data.substr(pos, nl - pos);
-      pos = nl + 1;
-      if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (const std::string& line : SplitLines(data)) {
       if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
         std::string path = line.substr(1, line.size() - 2);
         current = Find(path);
@@ -157,9 +145,9 @@ struct RegistryDocument {
   void Reindex() {}
 
   KeyNode* Find(const std::string& path) {
-    std::string lower = Lower(path);
+    std::string lower = AsciiLower(path);
     for (KeyNode& k : keys) {
-      if (Lower(k.path) == lower) return &k;
+      if (AsciiLower(k.path) == lower) return &k;
     }
     return nullptr;
   }
@@ -278,11 +266,11 @@ bool Registry::DeleteValue(RegistryRoot root, const std::string& path,
 bool Registry::DeleteKey(RegistryRoot root, const std::string& path) const {
   auto parts = SplitPath(path);
   if (parts.empty()) return false;  // a root cannot be deleted
-  std::string lower = Lower(FullPath(root, parts));
+  std::string lower = AsciiLower(FullPath(root, parts));
   return Store().Modify(file_, [&](RegistryDocument& doc) {
     size_t before = doc.keys.size();
     std::erase_if(doc.keys, [&](const KeyNode& k) {
-      std::string p = Lower(k.path);
+      std::string p = AsciiLower(k.path);
       return p == lower || p.rfind(lower + "\\", 0) == 0;
     });
     return doc.keys.size() != before;
@@ -290,11 +278,11 @@ bool Registry::DeleteKey(RegistryRoot root, const std::string& path) const {
 }
 
 std::vector<std::string> Registry::EnumKeys(RegistryRoot root, const std::string& path) const {
-  std::string prefix = Lower(FullPath(root, SplitPath(path))) + "\\";
+  std::string prefix = AsciiLower(FullPath(root, SplitPath(path))) + "\\";
   return Store().Read(file_, [&](const RegistryDocument& doc) {
     std::vector<std::string> names;
     for (const KeyNode& k : doc.keys) {
-      std::string p = Lower(k.path);
+      std::string p = AsciiLower(k.path);
       if (p.size() > prefix.size() && p.rfind(prefix, 0) == 0 &&
           p.find('\\', prefix.size()) == std::string::npos) {
         names.push_back(k.path.substr(prefix.size()));

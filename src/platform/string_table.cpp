@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "platform/text.h"
+
 namespace vyr::platform {
 
 namespace detail {
@@ -55,13 +57,7 @@ Language LanguageFromLocale() {
 
 std::map<unsigned, std::string> ParseStringTable(const std::string& text) {
   std::map<unsigned, std::string> table;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t nl = text.find('\n', pos);
-    if (nl == std::string::npos) nl = text.size();
-    std::string line = text.substr(pos, nl - pos);
-    pos = nl + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : SplitLines(text)) {
     if (line.empty() || line[0] == '#') continue;
     size_t digits = 0;
     while (digits < line.size() && line[digits] >= '0' && line[digits] <= '9') ++digits;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/text.h"
+
 namespace vyr::platform {
 
 namespace {
@@ -9,8 +11,6 @@ namespace {
 bool IsUnsafe(unsigned char c) {
   return c <= 0x20 || c >= 0x7F || std::strchr("\"<>\\^`{|}", c) != nullptr;
 }
-
-bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
 // Drops the last segment of out together with the "/" before it.
 void DropLastSegment(std::string& out) {

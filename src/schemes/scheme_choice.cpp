@@ -9,17 +9,11 @@
 #include "platform/folder_listing.h"
 #include "platform/profile_file.h"
 #include "platform/windows_dir.h"
+#include "platform/text.h"
 
 namespace vyr {
 
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
 
 
 
@@ -85,7 +79,7 @@ LookOutcome ConfirmLookChoice(Application& app, MessageBoxService& boxes, const 
   app.SetTransitionsEnabled(choice.transitions);
 
   const std::string old = app.CurrentSchemeName();
-  if (Lower(choice.scheme) == Lower(old) && choice.fancyWindows == fancyBefore) {
+  if (platform::AsciiLower(choice.scheme) == platform::AsciiLower(old) && choice.fancyWindows == fancyBefore) {
     return LookOutcome::OptionsOnly;
   }
 

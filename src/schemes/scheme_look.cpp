@@ -6,19 +6,13 @@
 #include "app/application.h"
 #include "platform/file_system.h"
 #include "platform/windows_dir.h"
+#include "platform/text.h"
 
 namespace vyr {
 
 namespace {
 
 constexpr const char* kNone = "NONE";
-
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
 
 // One colour key: its name and its default, either a fixed colour or the
 // colour of an earlier key of the same table as just read.
@@ -222,10 +216,10 @@ const char* SchemeFontName(SchemeFont which) {
 
 std::string LogoSecondSchemeName(const std::string& scheme, int colourCount) {
   if (colourCount <= 256) {
-    return Lower(scheme) == "lowcolor" ? std::string() : scheme + "LowColor";
+    return platform::AsciiLower(scheme) == "lowcolor" ? std::string() : scheme + "LowColor";
   }
   if (colourCount == 257) return {};
-  return Lower(scheme) == "default" ? std::string() : scheme + "default";
+  return platform::AsciiLower(scheme) == "default" ? std::string() : scheme + "default";
 }
 
 namespace {

@@ -1,6 +1,6 @@
 // The stand-ins for the system: home folder, the registry, posted window
-// messages and the hand-over to a running instance. (File times and moves
-// are tested with the mail store that relies on them.)
+// messages, the hand-over to a running instance and the shared text helpers.
+// (File times and moves are tested with the mail store that relies on them.)
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -15,12 +15,57 @@
 #include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/single_instance.h"
+#include "platform/text.h"
 #include "platform/window_messages.h"
 #include "platform/windows_dir.h"
 #include "tools/test_support.h"
 
 namespace vyr::platform {
 namespace {
+
+using namespace std::string_view_literals;
+
+TEST(TextTest, CaseTrimPrefixesAndLines) {
+  // Case folding touches A-Z / a-z only: the neighbours of the letter ranges
+  // and every byte of UTF-8 text stay as they are.
+  EXPECT_EQ(AsciiLower("Mail-Z @[`{ \xC3\x89t\xC3\xA9"), "mail-z @[`{ \xC3\x89t\xC3\xA9");
+  EXPECT_EQ(AsciiUpper("stra\xC3\x9F""e az `{@["), "STRA\xC3\x9F""E AZ `{@[");
+  EXPECT_FALSE(EqualsNoCase("\xC3\x89", "\xC3\xA9"));
+  EXPECT_TRUE(EqualsNoCase("Received:", "rECEIVED:"));
+
+  // Each blank set keeps what it leaves out.
+  const struct {
+    std::string_view text, blanks, trimmed;
+  } trims[] = {
+      {"", kWhitespace, ""},
+      {" \t\r\n\v\f", kWhitespace, ""},
+      {" \t\r\n", kTypedBlanks, ""},
+      {"\va\f", kTypedBlanks, "\va\f"},
+      {" a \r", kHeaderBlanks, "a \r"},
+      {"\t a b\r\r", kLineBlanks, "a b"},
+      {"\vkey = v\n", kProfileBlanks, "key = v\n"},
+      {"\0\x01 a b\x7F\x1F"sv, kControlAndSpace, "a b\x7F"},
+      {"\xA0x\xA0", kWhitespace, "\xA0x\xA0"},
+  };
+  for (const auto& t : trims) EXPECT_EQ(Trim(t.text, t.blanks), t.trimmed) << t.text;
+
+  EXPECT_TRUE(StartsWith("abc", ""));
+  EXPECT_FALSE(StartsWith("ab", "abc"));
+  EXPECT_FALSE(EndsWith("c", "bc"));
+  EXPECT_TRUE(StartsWithNoCase("FILE://LOCALHOST/", "file://"));
+  EXPECT_TRUE(EndsWithNoCase("Site.URL", ".url"));
+  EXPECT_FALSE(EndsWithNoCase("url", ".url"));
+  EXPECT_FALSE(StartsWithNoCase("\xC3\x89t\xC3\xA9", "\xC3\xA9"));
+
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(SplitLines(""), Lines{});
+  EXPECT_EQ(SplitLines("a"), Lines{"a"});
+  EXPECT_EQ(SplitLines("a\n"), (Lines{"a"}));
+  EXPECT_EQ(SplitLines("a\r\nb\nc"), (Lines{"a", "b", "c"}));
+  EXPECT_EQ(SplitLines("\n\r\n"), (Lines{"", ""}));
+  EXPECT_EQ(SplitLines("a\r\r\nb\r"), (Lines{"a\r", "b"}));
+  EXPECT_EQ(SplitLines("a\r\nb\r", LineEnds::KeepCr), (Lines{"a\r", "b\r"}));
+}
 
 TEST(WindowsDirectoryTest, EnvironmentDecidesTheHomeFolder) {
   using V = std::optional<std::string>;

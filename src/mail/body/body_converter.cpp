@@ -5,6 +5,7 @@
 
 #include "app/message_box.h"
 #include "platform/string_table.h"
+#include "platform/text.h"
 
 namespace vyr {
 
@@ -14,24 +15,13 @@ constexpr char kNbsp[] = "&nbsp;";
 constexpr char kOpenRaw[] = "<nhtml>";
 constexpr char kCloseRaw[] = "</nhtml>";
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// True when text[i..] begins with the lower-case ASCII word, in any case.
-bool StartsWithNoCase(std::string_view text, size_t i, std::string_view word) {
-  if (text.size() - i < word.size()) return false;
-  for (size_t k = 0; k < word.size(); ++k) {
-    if (Lower(text[i + k]) != word[k]) return false;
-  }
-  return true;
-}
-
 size_t FindNoCase(std::string_view text, size_t from, std::string_view word) {
   for (size_t i = from; i + word.size() <= text.size(); ++i) {
     // The first character of the word is '<': look for it quickly.
     const void* p = std::memchr(text.data() + i, word[0], text.size() - i);
     if (!p) return std::string_view::npos;
     i = static_cast<size_t>(static_cast<const char*>(p) - text.data());
-    if (StartsWithNoCase(text, i, word)) return i;
+    if (platform::StartsWithNoCase(text.substr(i), word)) return i;
   }
   return std::string_view::npos;
 }
@@ -262,7 +252,7 @@ std::string BodyConverter::DocumentToHtml(const RichTextDocument& doc, bool& nee
     bool raw = false;
     bool escaped = false;  // the piece is HTML already (an anchor)
     size_t next;
-    if (text[i] == '<' && StartsWithNoCase(text, i, kOpenRaw)) {
+    if (text[i] == '<' && platform::StartsWithNoCase(text.substr(i), kOpenRaw)) {
       // A raw block: its text goes out unchanged, without line or format
       // tags. Conversion resumes normally after the block.
       const size_t from = i + sizeof(kOpenRaw) - 1;
@@ -285,12 +275,12 @@ std::string BodyConverter::DocumentToHtml(const RichTextDocument& doc, bool& nee
       bool link = false;
       if (wordEnd > i) {
         const std::string_view word = text.substr(i, wordEnd - i);
-        if (StartsWithNoCase(text, i, "http:")) {
+        if (platform::StartsWithNoCase(text.substr(i), "http:")) {
           anchor = "<A HREF=";
           AppendEscaped(anchor, word, true);
           anchor += ">";
           link = true;
-        } else if (StartsWithNoCase(text, i, "www.")) {
+        } else if (platform::StartsWithNoCase(text.substr(i), "www.")) {
           anchor = "<A HREF=http://";
           AppendEscaped(anchor, word, true);
           anchor += ">";

@@ -8,6 +8,7 @@
 
 #include "mail/store/folder_loader.h"
 #include "platform/file_times.h"
+#include "platform/text.h"
 
 namespace vyr {
 
@@ -15,17 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Upper(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
-
-bool EndsWithMail(const std::string& name) {
-  static const std::string kExt = ".MAIL";
-  return name.size() >= kExt.size() && Upper(name.substr(name.size() - kExt.size())) == kExt;
-}
+bool EndsWithMail(const std::string& name) { return platform::EndsWithNoCase(name, ".mail"); }
 
 // The "*.mail" files of a folder, by name.
 std::vector<std::string> MailFiles(const std::string& folderPath) {
@@ -101,7 +92,7 @@ std::vector<std::string> SearchFolders(const MailStore& store, const std::string
   if (folder.empty()) return names;
   // The folder as the choice list spells it.
   for (const std::string& name : names) {
-    if (Upper(name) == Upper(folder)) return {name};
+    if (platform::AsciiUpper(name) == platform::AsciiUpper(folder)) return {name};
   }
   return {folder};
 }
@@ -135,7 +126,7 @@ bool MessageMatches(const std::string& path, const std::string& upperText) {
     }
   }
   if (!read) return false;
-  return Upper(std::move(text)).find(upperText) != std::string::npos;
+  return platform::AsciiUpper(std::move(text)).find(upperText) != std::string::npos;
 }
 
 std::string SearchingStatusText(const std::string& folder, const std::string& progress) {
@@ -162,7 +153,7 @@ bool SearchStop::Pause(std::chrono::milliseconds wait) {
 
 int RunMailSearch(const MailStore& store, const std::string& text, const std::string& folder, SearchStop& stop,
                   const SearchSink& sink, std::chrono::milliseconds pause) {
-  const std::string upperText = Upper(text);
+  const std::string upperText = platform::AsciiUpper(text);
   std::string progress;
   int found = 0;
   bool first = true;

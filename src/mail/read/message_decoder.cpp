@@ -21,6 +21,7 @@
 #include "mail/body/text_to_html.h"
 #include "platform/file_system.h"
 #include "platform/file_times.h"
+#include "platform/text.h"
 
 namespace vyr {
 
@@ -40,45 +41,7 @@ constexpr size_t kMaxPartName = 200;
 constexpr size_t kMaxExtension = 16;
 constexpr size_t kMaxTypeInName = 64;
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = UpperAscii(c);
-  return out;
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = LowerAscii(c);
-  return out;
-}
-
-bool StartsNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (UpperAscii(text[i]) != UpperAscii(prefix[i])) return false;
-  }
-  return true;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) { return a.size() == b.size() && StartsNoCase(a, b); }
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-
-void TrimRight(std::string& s) {
-  size_t end = s.size();
-  while (end > 0 && IsBlank(s[end - 1])) --end;
-  s.resize(end);
-}
-
-std::string Trim(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return std::string(s.substr(b, e - b));
-}
+void TrimRight(std::string& s) { s.resize(s.find_last_not_of(platform::kWhitespace) + 1); }
 
 std::string WithSeparator(std::string dir) {
   if (!dir.empty() && dir.back() != '/') dir += '/';
@@ -221,8 +184,8 @@ std::string SourceForDecoding(const std::string& messagePath, const std::string&
 
 // Names the viewer writes itself; no part may take them.
 bool IsPageName(const std::string& name) {
-  return EqualsNoCase(name, kPlainTextPage) || EqualsNoCase(name, kEnhancedPage) ||
-         EqualsNoCase(name, kMorePlainTextPage) || EqualsNoCase(name, kHeadersPage);
+  return platform::EqualsNoCase(name, kPlainTextPage) || platform::EqualsNoCase(name, kEnhancedPage) ||
+         platform::EqualsNoCase(name, kMorePlainTextPage) || platform::EqualsNoCase(name, kHeadersPage);
 }
 
 // A name for a part that no other part of this message has, that no page
@@ -230,7 +193,7 @@ bool IsPageName(const std::string& name) {
 // attachment of a forward keeps its file): "name~2.ext", "name~3.ext"...
 std::string UniqueName(const std::string& dir, const std::string& name, std::set<std::string>& taken) {
   auto usable = [&](const std::string& candidate) {
-    return !taken.count(Lower(candidate)) && !IsPageName(candidate) && !EntryExists(dir + candidate);
+    return !taken.count(platform::AsciiLower(candidate)) && !IsPageName(candidate) && !EntryExists(dir + candidate);
   };
   std::string chosen = name;
   if (!usable(chosen)) {
@@ -243,7 +206,7 @@ std::string UniqueName(const std::string& dir, const std::string& name, std::set
       if (usable(chosen)) break;
     }
   }
-  taken.insert(Lower(chosen));
+  taken.insert(platform::AsciiLower(chosen));
   return chosen;
 }
 
@@ -291,26 +254,6 @@ bool IsDisplayDirectoryReady(const std::string& dir) {
 
 std::string PercentEncodePath(std::string_view path) {
   return platform::PercentEncode(path, "/,+=@()!$&';:");
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::string PercentDecode(std::string_view s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size() && HexValue(s[i + 1]) >= 0 && HexValue(s[i + 2]) >= 0) {
-      out += static_cast<char>(HexValue(s[i + 1]) * 16 + HexValue(s[i + 2]));
-      i += 2;
-    } else {
-      out += s[i];
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -436,14 +379,15 @@ int MessageDecoder::WritePartPage(const std::string& partPath, std::ostream& out
                                   const std::string& mimeType) {
   std::string part;
   if (!ReadPartText(partPath, part)) return 0;
-  if (stripHeaders && (StartsNoCase(part, "Return-Path") || StartsNoCase(part, "Received:"))) {
+  if (stripHeaders &&
+      (platform::StartsWithNoCase(part, "Return-Path") || platform::StartsWithNoCase(part, "Received:"))) {
     const size_t end = EndOfFirstEmptyLine(part);
     // A header block without an empty line after it is all there is.
     part.erase(0, end == std::string::npos ? part.size() : end);
   }
   TrimRight(part);
   decoded_.text += part;
-  if (EqualsNoCase(mimeType, "text/html") || StartsNoCase(decoded_.text, "<html>")) {
+  if (platform::EqualsNoCase(mimeType, "text/html") || platform::StartsWithNoCase(decoded_.text, "<html>")) {
     out << decoded_.text;
   } else {
     out << TextToHtml(part);
@@ -508,7 +452,7 @@ void MessageDecoder::DecodeParts(const std::string& source, const std::string& d
         decoded_.bodyPart = file;
       }
       decoded_.page = kPlainTextPage;
-    } else if (name == "0002.txt" && EqualsNoCase(type, "text/html")) {
+    } else if (name == "0002.txt" && platform::EqualsNoCase(type, "text/html")) {
       // The HTML alternative is decoded straight under its page name; a
       // page that was not written is not shown.
       const std::string pagePath = dir + kEnhancedPage;
@@ -649,18 +593,18 @@ NavigationDecision DecideNavigation(const std::string& target, const std::string
   const std::string dir = WithSeparator(displayDir);
   bool inside = false;
   std::string localPath;
-  if (StartsNoCase(target, "file://") && !dir.empty()) {
+  if (platform::StartsWithNoCase(target, "file://") && !dir.empty()) {
     std::string rest = target.substr(7);
     const size_t end = rest.find_first_of("#?");
     if (end != std::string::npos) rest.resize(end);
     // "file://localhost/path" names the same file as "file:///path".
-    if (StartsNoCase(rest, "localhost/")) rest.erase(0, 9);
-    localPath = fs::path(PercentDecode(rest)).lexically_normal().string();
+    if (platform::StartsWithNoCase(rest, "localhost/")) rest.erase(0, 9);
+    localPath = fs::path(platform::DecodePercentEscapes(rest)).lexically_normal().string();
     const std::string folder = fs::path(dir).lexically_normal().string();
     // Compared upper-cased, as the file system of the stored paths may not
     // tell cases apart.
-    const std::string upperPath = Upper(localPath);
-    const std::string upperFolder = Upper(WithSeparator(folder));
+    const std::string upperPath = platform::AsciiUpper(localPath);
+    const std::string upperFolder = platform::AsciiUpper(WithSeparator(folder));
     inside = upperPath.size() > upperFolder.size() && upperPath.compare(0, upperFolder.size(), upperFolder) == 0;
   }
   if (!inside) {
@@ -670,7 +614,7 @@ NavigationDecision DecideNavigation(const std::string& target, const std::string
   }
   const std::string name = fs::path(localPath).filename().string();
   const size_t dot = name.rfind('.');
-  const std::string ext = dot == std::string::npos ? std::string() : Upper(name.substr(dot));
+  const std::string ext = dot == std::string::npos ? std::string() : platform::AsciiUpper(name.substr(dot));
   if (ext == ".DOC" || ext.rfind(".XL", 0) == 0) {
     decision.action = NavigationAction::OpenWithSystem;
     decision.filePath = localPath;
@@ -712,7 +656,7 @@ std::vector<size_t> ListedParts(const DecodedMessage& message) {
   const auto& names = message.partNames;
   if (names.size() <= 1) return listed;
   for (size_t i = 0; i < names.size(); ++i) {
-    if (!Trim(names[i]).empty()) listed.push_back(i);
+    if (!platform::TrimView(names[i], platform::kWhitespace).empty()) listed.push_back(i);
   }
   return listed;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/text.h"
 
 namespace vyr {
 
@@ -15,15 +16,9 @@ namespace {
 constexpr int kBodyBufferSize = 8192;
 constexpr size_t kFileBufferSize = 64 * 1024;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsBlank(char c) { return platform::kWhitespace.find(c) != std::string_view::npos; }
 
-std::string TrimBlanks(const std::string& text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && IsBlank(text[begin])) ++begin;
-  while (end > begin && IsBlank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
+std::string TrimBlanks(std::string_view text) { return platform::Trim(text, platform::kWhitespace); }
 
 // The unique id of one UIDL line ("number id"): the text after the first
 // run of blanks, trimmed; the whole line, trimmed, when it has only one word.

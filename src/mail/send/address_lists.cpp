@@ -10,6 +10,7 @@
 #include "mail/send/mail_address.h"
 #include "platform/file_system.h"
 #include "platform/windows_dir.h"
+#include "platform/text.h"
 
 namespace vyr {
 
@@ -27,20 +28,6 @@ std::mutex& ListFileMutex() {
 std::string MailRootFile(const Application& app, const std::string& name) {
   const std::string root = app.GetDataDirectory("email", true);
   return root.empty() ? std::string() : platform::JoinPath(root, name);
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = end + 1;
-  }
-  return lines;
 }
 
 std::string ListLine(const std::string& name, const std::string& address) {
@@ -94,13 +81,6 @@ void AppendFolded(const std::string& line, std::string& out) {
   out += "\r\n";
 }
 
-std::string Upper(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
-
 }  // namespace
 
 std::string GetAddressBookFile(const Application& app, int kind) {
@@ -138,7 +118,7 @@ int AddAddresses(const Application& app, int kind, const std::vector<std::string
     for (const Entry& p : pending) given = given || (p.name == e.name && p.address == e.address);
     if (!given) pending.push_back(std::move(e));
   }
-  for (const std::string& line : SplitLines(text)) {
+  for (const std::string& line : platform::SplitLines(text)) {
     if (pending.empty()) break;
     std::string name, address;
     const bool parsed = ParseAddress(line, name, address);
@@ -174,7 +154,7 @@ std::string WriteVCards(const std::vector<AddressBookEntry>& entries) {
 std::vector<AddressBookEntry> ReadVCards(const std::string& text) {
   // Unfold first: a line break followed by a blank continues the line.
   std::vector<std::string> lines;
-  for (std::string& raw : SplitLines(text)) {
+  for (std::string& raw : platform::SplitLines(text)) {
     if (!raw.empty() && (raw[0] == ' ' || raw[0] == '\t') && !lines.empty()) {
       lines.back() += raw.substr(1);
     } else {
@@ -193,14 +173,14 @@ std::vector<AddressBookEntry> ReadVCards(const std::string& text) {
     property = property.substr(0, property.find(';'));
     const size_t dot = property.rfind('.');
     if (dot != std::string::npos) property = property.substr(dot + 1);
-    property = Upper(property);
+    property = platform::AsciiUpper(property);
     const std::string value = line.substr(colon + 1);
-    if (property == "BEGIN" && Upper(value) == "VCARD") {
+    if (property == "BEGIN" && platform::AsciiUpper(value) == "VCARD") {
       inCard = true;
       haveName = false;
       card = {};
       emails.clear();
-    } else if (property == "END" && Upper(value) == "VCARD") {
+    } else if (property == "END" && platform::AsciiUpper(value) == "VCARD") {
       if (inCard && haveName && !emails.empty()) {
         for (size_t i = 0; i < emails.size(); ++i) {
           if (i) card.addressText += ",";
@@ -277,7 +257,7 @@ bool ImportBetaAddressBook(const Application& app, MessageBoxService& messages,
 
   if (!book.Open()) return false;
   std::vector<AddressBookEntry> entries;
-  for (const std::string& line : SplitLines(text)) {
+  for (const std::string& line : platform::SplitLines(text)) {
     std::string name, address;
     if (!ParseAddress(line, name, address)) continue;
     std::vector<std::string> all, allNames;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace vyr {
 
 namespace {
@@ -29,17 +31,10 @@ std::string Base64(const std::string& bytes) {
   return std::string(reinterpret_cast<const char*>(out.data()), static_cast<size_t>(n));
 }
 
-std::string Trim(const std::string& text) {
-  const size_t begin = text.find_first_not_of(" \t");
-  if (begin == std::string::npos) return std::string();
-  const size_t end = text.find_last_not_of(" \t");
-  return text.substr(begin, end - begin + 1);
-}
-
 std::string EncodeEntry(const std::string& entry) {
   const size_t open = entry.find('<');
   if (IsAscii(entry) || open == std::string::npos) return entry;
-  std::string name = Trim(entry.substr(0, open));
+  std::string name = platform::Trim(entry.substr(0, open), platform::kHeaderBlanks);
   if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
   if (IsAscii(name)) return entry;
   // Keep the blank that led the entry after a separator.

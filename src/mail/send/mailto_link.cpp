@@ -4,15 +4,11 @@
 #include <cctype>
 
 #include "platform/url_canonicalizer.h"
+#include "platform/text.h"
 
 namespace vyr {
 
 namespace {
-
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-  return s;
-}
 
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
 
@@ -53,7 +49,7 @@ void Append(std::string& list, const std::string& value) {
 
 MailtoFields ParseMailtoLink(const std::string& link) {
   std::string rest = link;
-  if (Lower(rest.substr(0, 7)) == "mailto:") rest = rest.substr(7);
+  if (platform::AsciiLower(rest.substr(0, 7)) == "mailto:") rest = rest.substr(7);
   rest = rest.substr(0, rest.find('#'));
   const size_t query = rest.find('?');
   MailtoFields fields;
@@ -67,7 +63,7 @@ MailtoFields ParseMailtoLink(const std::string& link) {
     start = end + 1;
     const size_t eq = pair.find('=');
     if (eq == std::string::npos) continue;
-    const std::string name = Lower(platform::DecodePercentEscapes(pair.substr(0, eq)));
+    const std::string name = platform::AsciiLower(platform::DecodePercentEscapes(pair.substr(0, eq)));
     // "+" is a plus sign in mailto links, not a blank.
     const std::string value = platform::DecodePercentEscapes(pair.substr(eq + 1));
     if (name == "to") {

@@ -18,6 +18,7 @@
 #include "platform/file_system.h"
 #include "platform/file_times.h"
 #include "platform/tick_count.h"
+#include "platform/text.h"
 
 namespace vyr {
 
@@ -31,11 +32,6 @@ constexpr char kHeaderEnd[] = "\r\n\r\n";
 constexpr char kAttachmentBlockStart[] = "\r\nFile Attached: ";
 
 
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::string Format(const std::string& pattern, std::initializer_list<std::string> values) {
   return FormatMailText(pattern, values);
@@ -109,16 +105,10 @@ StoredMessage ParseStoredMessage(const std::string& text) {
   } fields[] = {{"to", &m.to, false},       {"cc", &m.cc, false},
                 {"bcc", &m.bcc, false},     {"from", &m.from, false},
                 {"subject", &m.subject, false}, {"date", &m.date, false}};
-  size_t start = 0;
-  while (start < header.size()) {
-    size_t end = header.find('\n', start);
-    if (end == std::string::npos) end = header.size();
-    std::string line = header.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : platform::SplitLines(header)) {
     const size_t colon = line.find(':');
     if (colon == std::string::npos) continue;
-    const std::string name = Lower(line.substr(0, colon));
+    const std::string name = platform::AsciiLower(line.substr(0, colon));
     for (Field& f : fields) {
       if (!f.seen && name == f.name) {
         *f.value = TrimBlanks(line.substr(colon + 1));

@@ -16,6 +16,7 @@
 #include "mail/body/text_to_html.h"
 #include "platform/host_name.h"
 #include "platform/tick_count.h"
+#include "platform/text.h"
 
 #include <openssl/evp.h>
 #include <openssl/rand.h>
@@ -263,11 +264,6 @@ std::string Base64(const std::string& bytes) {
   return std::string(reinterpret_cast<const char*>(out.data()), static_cast<size_t>(n));
 }
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // A message id no other message shares: the time, 64 random bits and the
 // sender's domain (this machine's name when the sender has none).
 std::string NewMessageId(const std::string& senderAddress) {
@@ -500,7 +496,7 @@ int SmtpClient::Ehlo(const std::string& greetingDomain) {
   if (code < 200 || code > 299) return 3;
   for (size_t i = 1; i < replyLines_.size(); ++i) {
     const std::string& line = replyLines_[i];
-    if (line.size() > 4) capabilities_.push_back(Upper(line.substr(4)));
+    if (line.size() > 4) capabilities_.push_back(platform::AsciiUpper(line.substr(4)));
   }
   return 0;
 }

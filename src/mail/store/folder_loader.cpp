@@ -9,26 +9,19 @@
 #include <locale.h>
 #include <system_error>
 
+#include "platform/text.h"
+
 namespace vyr {
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 int CompareNoCase(const std::string& a, const std::string& b) {
   const size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
-    const auto ca = static_cast<unsigned char>(LowerAscii(a[i]));
-    const auto cb = static_cast<unsigned char>(LowerAscii(b[i]));
+    const auto ca = static_cast<unsigned char>(platform::AsciiLower(a[i]));
+    const auto cb = static_cast<unsigned char>(platform::AsciiLower(b[i]));
     if (ca != cb) return ca < cb ? -1 : 1;
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
@@ -183,7 +176,7 @@ bool Decode(const std::string& text, LoaderEvent& e) {
 }
 
 bool IsInboxPath(const std::string& folderPath) {
-  return Lower(MailStore::FolderNameOf(folderPath)) == "inbox";
+  return platform::AsciiLower(MailStore::FolderNameOf(folderPath)) == "inbox";
 }
 
 }  // namespace
@@ -260,7 +253,7 @@ MessageRow MakeRow(const MessageSummary& s, const platform::FileTimes* times) {
   row.multipart = s.total > 1;
   row.subjectShown = s.subject.empty() ? MailText(mailtext::kNoSubject) : s.subject;
   if (row.multipart) row.subjectShown += MailText(mailtext::kMultiPartMark);
-  const std::string type = Lower(s.contentType);
+  const std::string type = platform::AsciiLower(s.contentType);
   row.attachment = type.find("multipart") != std::string::npos && type.find("altern") == std::string::npos;
   row.draft = MailStore::IsDraftPath(s.path);
   FillDateColumn(s.date, row);

@@ -9,6 +9,7 @@
 #include "platform/file_system.h"
 #include "platform/string_table.h"
 #include "platform/tick_count.h"
+#include "platform/text.h"
 
 namespace vyr {
 
@@ -19,20 +20,6 @@ namespace {
 const char kWelcomeFileName[] = "welcome.mail";
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
-std::string Upper(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
 
 bool IsBlankName(const std::string& name) {
   return std::all_of(name.begin(), name.end(), [](char c) { return c == ' ' || c == '\t'; });
@@ -89,14 +76,14 @@ bool HasFile(const std::string& folder) {
 // case, or "" when there is none. except: a directory name to pass over.
 std::string FindDirectoryNoCase(const std::string& root, const std::string& name,
                                 const std::string& except = {}) {
-  const std::string wanted = Lower(name);
+  const std::string wanted = platform::AsciiLower(name);
   std::error_code ec;
   fs::directory_iterator it(root, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
     std::error_code typeError;
     if (!it->is_directory(typeError)) continue;
     std::string entry = it->path().filename().string();
-    if (entry != except && Lower(entry) == wanted) return entry;
+    if (entry != except && platform::AsciiLower(entry) == wanted) return entry;
   }
   return {};
 }
@@ -217,9 +204,9 @@ std::string MailStore::NewDownloadPath() const {
 // --- folders -------------------------------------------------------------------------
 
 std::string MailStore::SystemFolderName(const std::string& name) {
-  const std::string lower = Lower(name);
+  const std::string lower = platform::AsciiLower(name);
   for (const char* system : kSystemFolders) {
-    if (lower == Lower(system)) return system;
+    if (lower == platform::AsciiLower(system)) return system;
   }
   return {};
 }
@@ -241,7 +228,7 @@ std::vector<std::string> MailStore::FolderNames() const {
     user.push_back(std::move(name));
   }
   std::sort(user.begin(), user.end(), [](const std::string& a, const std::string& b) {
-    const std::string la = Lower(a), lb = Lower(b);
+    const std::string la = platform::AsciiLower(a), lb = platform::AsciiLower(b);
     return la != lb ? la < lb : a < b;
   });
   names.insert(names.end(), user.begin(), user.end());
@@ -254,7 +241,7 @@ std::vector<FolderEntry> MailStore::FolderTree() const {
     FolderEntry e;
     e.name = name;
     e.path = FolderPath(name, false);
-    const std::string system = Lower(SystemFolderName(name));
+    const std::string system = platform::AsciiLower(SystemFolderName(name));
     if (system == "inbox") {
       e.icon = FolderIcon::Inbox;
     } else if (system == "trash") {
@@ -285,17 +272,17 @@ std::string MailStore::FolderNameOf(const std::string& path) {
 }
 
 bool MailStore::IsOutgoingPath(const std::string& path) {
-  const std::string folder = Upper(FolderNameOf(path));
+  const std::string folder = platform::AsciiUpper(FolderNameOf(path));
   return folder.find("OUTBOX") != std::string::npos || folder.find("SENT ITEMS") != std::string::npos ||
          folder.find("DRAFT") != std::string::npos;
 }
 
 bool MailStore::IsTrashPath(const std::string& path) {
-  return Upper(FolderNameOf(path)).find("TRASH") != std::string::npos;
+  return platform::AsciiUpper(FolderNameOf(path)).find("TRASH") != std::string::npos;
 }
 
 bool MailStore::IsDraftPath(const std::string& path) {
-  return Upper(FolderNameOf(path)).find("DRAFT") != std::string::npos;
+  return platform::AsciiUpper(FolderNameOf(path)).find("DRAFT") != std::string::npos;
 }
 
 // --- messages ------------------------------------------------------------------------

@@ -7,27 +7,13 @@
 #include <memory>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace vyr {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
-
-std::string_view TrimView(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
+bool IsBlank(char c) { return platform::kTypedBlanks.find(c) != std::string_view::npos; }
 
 // Leading blanks skipped, cut at the value limit, trailing blanks removed.
 std::string CleanValue(std::string_view v) {
@@ -60,7 +46,9 @@ std::vector<Parameter> ParseParameters(std::string_view v) {
     size_t nameStart = i;
     while (i < v.size() && v[i] != '=' && v[i] != ';') ++i;
     Parameter p;
-    for (char c : TrimView(v.substr(nameStart, i - nameStart))) p.name += LowerAscii(c);
+    for (char c : platform::TrimView(v.substr(nameStart, i - nameStart), platform::kTypedBlanks)) {
+      p.name += platform::AsciiLower(c);
+    }
     if (i < v.size() && v[i] == '=') {
       ++i;
       while (i < v.size() && (v[i] == ' ' || v[i] == '\t')) ++i;
@@ -76,7 +64,7 @@ std::vector<Parameter> ParseParameters(std::string_view v) {
       } else {
         size_t valueStart = i;
         while (i < v.size() && v[i] != ';') ++i;
-        p.value = std::string(TrimView(v.substr(valueStart, i - valueStart)));
+        p.value = std::string(platform::TrimView(v.substr(valueStart, i - valueStart), platform::kTypedBlanks));
       }
     } else {
       continue;  // a name without a value carries nothing
@@ -88,7 +76,7 @@ std::vector<Parameter> ParseParameters(std::string_view v) {
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
-  c = LowerAscii(c);
+  c = platform::AsciiLower(c);
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }
@@ -132,7 +120,7 @@ std::string Cut(std::string s) {
 
 std::string LookUp(const std::vector<Parameter>& params, std::string_view nameIn) {
   std::string name;
-  for (char c : nameIn) name += LowerAscii(c);
+  for (char c : nameIn) name += platform::AsciiLower(c);
   if (const Parameter* p = FindParameter(params, name)) return Cut(p->value);
   if (const Parameter* p = FindParameter(params, name + "*")) return Cut(DecodeExtended(p->value, true));
   // Continuations: name*0, name*1 ... each either plain or extended ("*").
@@ -154,7 +142,7 @@ std::string LookUp(const std::vector<Parameter>& params, std::string_view nameIn
 
 // Leading decimal number with an optional sign, like atoi, held within int.
 int ParseNumber(std::string_view s) {
-  s = TrimView(s);
+  s = platform::TrimView(s, platform::kTypedBlanks);
   bool negative = false;
   size_t i = 0;
   if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
@@ -183,7 +171,7 @@ void ApplyHeader(std::string_view line, MessageSummary& out, ScanState& st) {
   std::string_view value = line.substr(colon + 1);
 
   auto simple = [&](const char* header, bool& seen, std::string& field) {
-    if (seen || !EqualsNoCase(name, header)) return false;
+    if (seen || !platform::EqualsNoCase(name, header)) return false;
     seen = true;
     field = CleanValue(value);
     return true;
@@ -194,7 +182,7 @@ void ApplyHeader(std::string_view line, MessageSummary& out, ScanState& st) {
       simple("mime-version", st.mimeVersion, out.mimeVersion)) {
     return;
   }
-  if (!st.contentType && EqualsNoCase(name, "content-type")) {
+  if (!st.contentType && platform::EqualsNoCase(name, "content-type")) {
     st.contentType = true;
     out.contentType = MainValue(value);
     const auto params = ParseParameters(value);
@@ -205,12 +193,12 @@ void ApplyHeader(std::string_view line, MessageSummary& out, ScanState& st) {
     out.total = ParseNumber(LookUp(params, "total"));
     return;
   }
-  if (!st.encoding && EqualsNoCase(name, "content-transfer-encoding")) {
+  if (!st.encoding && platform::EqualsNoCase(name, "content-transfer-encoding")) {
     st.encoding = true;
     out.contentTransferEncoding = MainValue(value);
     return;
   }
-  if (!st.disposition && EqualsNoCase(name, "content-disposition")) {
+  if (!st.disposition && platform::EqualsNoCase(name, "content-disposition")) {
     st.disposition = true;
     const auto params = ParseParameters(value);
     st.dispositionName = LookUp(params, "filename");
@@ -292,7 +280,7 @@ namespace {
 
 // "name:" at the very start of the line, without regard to case.
 bool StartsWithHeader(std::string_view line, std::string_view nameWithColon) {
-  return line.size() >= nameWithColon.size() && EqualsNoCase(line.substr(0, nameWithColon.size()), nameWithColon);
+  return platform::StartsWithNoCase(line, nameWithColon);
 }
 
 }  // namespace
