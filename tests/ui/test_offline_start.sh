@@ -81,7 +81,12 @@ if [ "${1:-}" = "--inside-display" ]; then
   say "status text width $status_width px after $(elapsed) s"
   others=$(shown_windows | grep -vF "\"$START_CAPTION\"")
   [ -z "$others" ] || say "FAIL windows besides the main window are shown (a box?): $(tr '\n' ';' <<<"$others")"
-  kill -0 "$pid" 2>/dev/null || { say "FAIL vyrelle ended by itself"; tail -n 20 "$log" >&2; exit 1; }
+  if ! kill -0 "$pid" 2>/dev/null; then
+    wait "$tracer"
+    say "FAIL vyrelle ended by itself (status $?; the trace ends: $(tail -n 3 "$trace" | tr '\n' ';'))"
+    tail -n 20 "$log" >&2
+    exit 1
+  fi
   kill -TERM "$pid"
   wait_for 40 eval '! kill -0 $tracer 2>/dev/null' || { kill -KILL "$pid"; say "FAIL vyrelle did not end within 20 s of SIGTERM"; exit 1; }
   wait "$tracer"
@@ -133,9 +138,19 @@ for run in refused unknown none; do
   shot="$ARTIFACTS/ui_offline_start_$run.png"
   fresh_shots "$shot" "${shot%.png}_end.png"
   report="$WORK/$run.report" trace="$WORK/$run.trace" log="$WORK/$run.log"
-  : >"$report"
-  xvfb-run -a -s "-screen 0 1280x900x24" \
-    bash "$0" --inside-display "$run" "$VYRELLE" "$shot" "$trace" "$log" "$report"
+  for attempt in 1 2; do
+    : >"$report"
+    xvfb-run -a -s "-screen 0 1280x900x24" \
+      bash "$0" --inside-display "$run" "$VYRELLE" "$shot" "$trace" "$log" "$report"
+    # A program gone before its window came up, with no word of its own, is
+    # run once more; both attempts are shown. (Seen once in a whole-suite
+    # run and never alone: the trace of the first attempt tells why.)
+    grep -q '^FAIL vyrelle ended by itself' "$report" && ! grep -q '^main window up' "$report" && [ ! -s "$log" ] &&
+      [ $attempt -eq 1 ] || break
+    echo "note: $run: vyrelle ended before its window was up; its report and the trace's end:"
+    cat "$report"
+    tail -n 5 "$trace"
+  done
   cat "$report"
   [ -s "$log" ] && { echo "vyrelle output:"; cat "$log"; }
   grep '^FAIL ' "$report" | while read -r _ what; do echo "$what"; done >"$WORK/$run.fails"
