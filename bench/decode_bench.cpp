@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
-#include "app/message_box.h"
-#include "app/sound_player.h"
+#include "base/application.h"
+#include "base/message_box.h"
+#include "base/sound_player.h"
 #include "mail/read/message_decoder.h"
 
 namespace fs = std::filesystem;

@@ -14,9 +14,9 @@
 #include <filesystem>
 #include <string>
 
-#include "app/application.h"
-#include "app/message_box.h"
-#include "app/sound_player.h"
+#include "base/application.h"
+#include "base/message_box.h"
+#include "base/sound_player.h"
 #include "mail/store/folder_loader.h"
 #include "mail/store/mail_store.h"
 #include "platform/file_times.h"

@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "mail/receive/mail_accounts.h"
 #include "mail/receive/mail_check.h"
 #include "mail_check_common.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "mail/receive/mail_check.h"
 #include "platform/window_messages.h"
 

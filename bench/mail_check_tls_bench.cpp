@@ -12,7 +12,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "mail/receive/mail_accounts.h"
 #include "mail/receive/mail_check.h"
 #include "mail/receive/mail_connection.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "platform/profile_file.h"
 
 using namespace vyr;

@@ -18,7 +18,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "mail/send/outbox.h"
 #include "mail/body/rich_text.h"
 #include "platform/profile_file.h"

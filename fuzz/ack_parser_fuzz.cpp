@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/usage_stats.h"
+#include "base/usage_stats.h"
 
 namespace {
 void Require(bool condition) {
@@ -18,7 +18,7 @@ void Require(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using namespace vyr::net;
+  using namespace vyr;
   const std::string input(reinterpret_cast<const char*>(data), size);
 
   UsageCounters counters;

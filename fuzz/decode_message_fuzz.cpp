@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "app/application.h"
-#include "app/message_box.h"
-#include "app/sound_player.h"
+#include "base/application.h"
+#include "base/message_box.h"
+#include "base/sound_player.h"
 #include "mail/read/message_decoder.h"
 #include "platform/file_system.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "net/server_session.h"
-#include "net/usage_stats.h"
+#include "base/usage_stats.h"
 
 namespace {
 void Require(bool condition) {
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(address.size() <= 3 * input.size());
     for (unsigned char c : address) Require(c > 0x20 && c != 0x7F);
     if (input.find('%') == std::string::npos) {
-      std::string back = vyr::net::DecodeEscapes(address);
+      std::string back = vyr::DecodeEscapes(address);
       if (plus) {
         for (char& c : back) c = c == '+' ? ' ' : c;
         std::string expected = input;

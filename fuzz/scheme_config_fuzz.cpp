@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "platform/profile_file.h"
 #include "schemes/scheme_look.h"
 

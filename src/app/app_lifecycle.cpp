@@ -2,10 +2,10 @@
 
 #include <chrono>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "app/shell_integration.h"
 #include "net/download_worker.h"
-#include "net/usage_stats.h"
+#include "base/usage_stats.h"
 #include "platform/process.h"
 
 namespace vyr {
@@ -106,7 +106,7 @@ std::string FileToOpen(const std::string& pendingAddress, const std::string& arg
 
 ShutdownOutcome RunShutdown(Application& app, unsigned logoutWaitMs, unsigned downloadWaitMs) {
   ShutdownOutcome outcome;
-  outcome.trackedSaved = net::SaveTrackedUrls(app.Registry(), app.TrackedUrls());
+  outcome.trackedSaved = SaveTrackedUrls(app.Registry(), app.TrackedUrls());
   if (net::ServerSession* session = app.Session()) {
     outcome.logoutSent = true;
     outcome.logoutFinished = session->Logout(logoutWaitMs);
@@ -115,7 +115,7 @@ ShutdownOutcome RunShutdown(Application& app, unsigned logoutWaitMs, unsigned do
     outcome.setupStarted = platform::StartProcess(app.ProgramAtExit());
     app.SetProgramAtExit({});
   }
-  outcome.statsSaved = net::SaveUnsentStats(app.Registry(), app.Counters(), app.TrackedUrls());
+  outcome.statsSaved = SaveUnsentStats(app.Registry(), app.Counters(), app.TrackedUrls());
   outcome.downloadsStopped = net::StopAllDownloads(std::chrono::milliseconds(downloadWaitMs));
   return outcome;
 }

@@ -1,6 +1,6 @@
 #include "app/application_services.h"
 
-#include "app/application.h"
+#include "base/application.h"
 #include "channels/bookmark_import.h"
 #include "net/download_progress.h"
 #include "net/info_box_model.h"

@@ -14,9 +14,9 @@
 #include <functional>
 #include <string>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "app/command_services.h"
-#include "app/navigation_verdict.h"
+#include "browser/navigation_verdict.h"
 #include "app/shell.h"
 #include "platform/memory_status.h"
 #include "platform/string_table.h"

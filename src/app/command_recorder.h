@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/command_services.h"
-#include "app/message_box.h"
+#include "base/message_box.h"
 #include "app/shell.h"
 
 namespace vyr {

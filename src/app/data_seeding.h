@@ -10,7 +10,7 @@
 // are.
 #include <string>
 
-#include "app/data_directories.h"
+#include "base/data_directories.h"
 
 namespace vyr {
 

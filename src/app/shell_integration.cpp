@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "channels/favorites.h"
 #include "net/download_worker.h"
 #include "platform/desktop_defaults.h"

@@ -1,6 +1,6 @@
 #include "app/startup_options.h"
 
-#include "app/application.h"
+#include "base/application.h"
 
 namespace vyr {
 

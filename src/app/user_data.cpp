@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "net/download_progress.h"
 #include "net/download_worker.h"
 #include "net/server_session.h"
-#include "net/usage_stats.h"
+#include "base/usage_stats.h"
 #include "platform/file_system.h"
 #include "platform/string_table.h"
 #include "platform/window_messages.h"
@@ -95,7 +95,7 @@ bool StartFixedChannelFetch(Application& app, platform::WindowHandle window) {
 UserDataOutcome InitUserData(Application& app) {
   UserDataOutcome outcome;
   app.InitInstallationId();
-  net::LoadUsageStats(app.Registry(), app.TrackedUrls(), app.Counters());
+  LoadUsageStats(app.Registry(), app.TrackedUrls(), app.Counters());
 
   const std::string media = app.GetDataDirectory("media", true);
   const std::string userDir = media.empty() ? std::string() : media + app.CurrentSchemeName();

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <optional>
 
-#include "app/text_trim.h"
+#include "base/text_trim.h"
 #include "platform/url_canonicalizer.h"
 
 namespace vyr {

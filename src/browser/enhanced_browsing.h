@@ -23,8 +23,8 @@
 #include <memory>
 #include <string>
 
-#include "app/application.h"
-#include "mail/stoppable_worker.h"
+#include "base/application.h"
+#include "base/stoppable_worker.h"
 #include "platform/host_resolver.h"
 #include "platform/window_messages.h"
 

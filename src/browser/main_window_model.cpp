@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdio>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "platform/text.h"
 
 namespace vyr {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "net/web_origin.h"
 #include "platform/file_system.h"
 #include "platform/url_canonicalizer.h"

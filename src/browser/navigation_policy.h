@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/navigation_verdict.h"
+#include "browser/navigation_verdict.h"
 
 namespace vyr {
 

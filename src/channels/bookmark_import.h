@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/application.h"
+#include "base/application.h"
 
 namespace vyr {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <map>
 
-#include "app/application.h"
-#include "app/message_box.h"
+#include "base/application.h"
+#include "base/message_box.h"
 #include "platform/file_system.h"
 #include "platform/windows_dir.h"
 #include "platform/text.h"

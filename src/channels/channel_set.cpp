@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/message_box.h"
+#include "base/message_box.h"
 #include "platform/file_system.h"
 #include "platform/profile_file.h"
 

@@ -1,6 +1,6 @@
 #include "channels/channel_startup.h"
 
-#include "app/application.h"
+#include "base/application.h"
 #include "platform/string_table.h"
 
 namespace vyr {

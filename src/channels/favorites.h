@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
-#include "app/message_box.h"
+#include "base/application.h"
+#include "base/message_box.h"
 
 namespace vyr {
 

@@ -6,7 +6,7 @@
 
 #include "app/app_lifecycle.h"
 #include "cli/cli_context.h"
-#include "mail/receive/cipher.h"
+#include "base/cipher.h"
 #include "platform/profile_file.h"
 #include "platform/system_info.h"
 #include "platform/windows_dir.h"

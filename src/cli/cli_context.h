@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
+#include "base/application.h"
 
 namespace vyr::cli {
 

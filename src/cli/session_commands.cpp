@@ -8,13 +8,13 @@
 #include "cli/cli_context.h"
 #include "net/download_worker.h"
 #include "net/server_session.h"
-#include "net/usage_stats.h"
+#include "base/usage_stats.h"
 #include "platform/tick_count.h"
 
 namespace vyr::cli {
 
 namespace {
-struct NoTimers : net::WindowTimers {
+struct NoTimers : WindowTimers {
   void SetTimer(unsigned, unsigned) override {}
   void KillTimer(unsigned) override {}
 };
@@ -26,9 +26,9 @@ namespace {
 int SessionCommand(Context& c, const std::string& request, bool send) {
   if (c.app.InitInstallationId().empty()) return 1;
   // The statistics a ping would carry: those kept from the last run.
-  net::UsageCounters counters;
-  net::TrackedUrlTable tracked;
-  net::LoadUsageStats(c.app.Registry(), tracked, counters);
+  UsageCounters counters;
+  TrackedUrlTable tracked;
+  LoadUsageStats(c.app.Registry(), tracked, counters);
   NoTimers timers;
   net::ServerSession session(c.app, counters, tracked, timers, {}, platform::QuerySystemInfo(),
                              platform::GetTickCount());
@@ -60,8 +60,8 @@ int SessionCommand(Context& c, const std::string& request, bool send) {
 void AddUrlMatchCommand(CommandTree& tree, CLI::App& url) {
   CLI::App* match = tree.Command(url, "match", "\"match\" or \"no match\" by the tracked-address\nrule",
                                  [](Context& c, const CLI::App& a) {
-                                   const bool match = net::UrlPatternMatches(
-                                       Value(a, "PATTERN"), net::NormalizeTrackedAddress(Value(a, "ADDRESS")));
+                                   const bool match = UrlPatternMatches(
+                                       Value(a, "PATTERN"), NormalizeTrackedAddress(Value(a, "ADDRESS")));
                                    c.out << (match ? "match" : "no match") << "\n";
                                    return 0;
                                  });

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <utility>
 
-#include "app/application.h"
+#include "base/application.h"
 
 namespace vyr::net {
 

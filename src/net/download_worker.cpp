@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/message_box.h"
+#include "base/message_box.h"
 #include "net/web_origin.h"
 #include "platform/file_system.h"
 #include "platform/url_canonicalizer.h"

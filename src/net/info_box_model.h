@@ -10,7 +10,7 @@
 #include <string>
 
 #include "net/server_session.h"
-#include "net/usage_stats.h"
+#include "base/usage_stats.h"
 
 namespace vyr {
 class Application;

@@ -9,7 +9,7 @@
 #include <system_error>
 #include <thread>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "net/download_worker.h"
 #include "platform/tick_count.h"
 

@@ -20,7 +20,8 @@
 #include <string_view>
 #include <vector>
 
-#include "net/usage_stats.h"
+#include "base/usage_stats.h"
+#include "base/window_timers.h"
 #include "platform/system_info.h"
 #include "platform/window_messages.h"
 
@@ -45,15 +46,6 @@ inline constexpr size_t kReplyBufferSize = 20480;
 // How long the program waits, once, for the logout (and any request still
 // under way) before it goes on ending.
 inline constexpr unsigned kLogoutWaitMs = 4000;
-
-// The timers of the window that owns the session (and the info box's
-// rotation): set (or reset) a timer, stop it.
-class WindowTimers {
- public:
-  virtual ~WindowTimers() = default;
-  virtual void SetTimer(unsigned id, unsigned milliseconds) = 0;
-  virtual void KillTimer(unsigned id) = 0;
-};
 
 // Splits a reply into its commands. The reply is text (it ends at a zero
 // byte); it is read as segments closed by "#". The first must be "PONG" in
@@ -151,7 +143,7 @@ class ServerSession {
   // --- entry points of the commands --------------------------------------
   void TrackUrls(const std::string& text) { tracked_.TrackUrls(text); }
   void LoadIds(const std::string& text) { tracked_.LoadIds(text); }
-  void Acknowledge(const std::string& text) { net::Acknowledge(text, counters_, tracked_, infoBoxAds_); }
+  void Acknowledge(const std::string& text) { vyr::Acknowledge(text, counters_, tracked_, infoBoxAds_); }
   bool RecordVisit(const std::string& address, bool isClick) {
     return tracked_.RecordVisit(address, isClick);
   }

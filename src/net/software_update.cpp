@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstdio>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "archive/zip_archive.h"
 #include "net/download_progress.h"
 #include "net/download_worker.h"

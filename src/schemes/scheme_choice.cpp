@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "app/application.h"
-#include "app/message_box.h"
-#include "app/text_trim.h"
+#include "base/application.h"
+#include "base/message_box.h"
+#include "base/text_trim.h"
 #include "platform/file_system.h"
 #include "platform/folder_listing.h"
 #include "platform/profile_file.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "platform/file_system.h"
 #include "platform/windows_dir.h"
 #include "platform/text.h"

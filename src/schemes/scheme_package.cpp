@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/application.h"
-#include "app/message_box.h"
+#include "base/application.h"
+#include "base/message_box.h"
 #include "archive/zip_archive.h"
 #include "net/download_progress.h"
 #include "platform/file_system.h"

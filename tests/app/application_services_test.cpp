@@ -8,7 +8,7 @@
 
 #include "app/command_dispatcher.h"
 #include "app/command_recorder.h"
-#include "app/installation_id.h"
+#include "base/installation_id.h"
 #include "net/download_worker.h"
 #include "net/server_session.h"
 #include "net/software_update.h"
@@ -38,8 +38,8 @@ struct MainWindow : platform::MessageTarget {
 TEST(ApplicationServicesTest, PushedCommandsReachTheSessionAndTheUpdates) {
   test::TestApp t;
   t.app.WriteString("misc", "PS", "http://127.0.0.1:1/s.dll");  // nobody listens: pings fail quietly
-  net::UsageCounters counters;
-  net::TrackedUrlTable tracked;
+  UsageCounters counters;
+  TrackedUrlTable tracked;
   test::NoTimers timers;
   net::ServerSession session(t.app, counters, tracked, timers, {}, platform::SystemInfo{}, 0);
   net::SoftwareUpdate updates(t.app);

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "app/app_lifecycle.h"
-#include "app/installation_id.h"
+#include "base/installation_id.h"
 #include "app/user_data.h"
 #include "net/download_worker.h"
 #include "platform/file_system.h"
@@ -72,9 +72,9 @@ TEST(UserDataPeer, UserChannelsComeFromTheServerOrThePreviousVersion) {
     if (c.fixedPresent) test::WriteFile(data + "chanfixed.vyr", "mine");
     if (c.previous) test::WriteFile(t.home.File("vyrchan1.vyr"), kOld);
     // Counters of the last run wait in the installation key.
-    net::UsageCounters last;
+    UsageCounters last;
     last.CountUsage("TU", 3);
-    ASSERT_TRUE(net::SaveUnsentStats(t.app.Registry(), last, {}));
+    ASSERT_TRUE(SaveUnsentStats(t.app.Registry(), last, {}));
     int splashClosed = 0;
     t.app.SetSplashCloser([&] { ++splashClosed; });
 
@@ -208,9 +208,9 @@ TEST(UserDataPeer, ShutdownSavesLogsOutOnceAndStartsTheSetupProgram) {
     EXPECT_TRUE(outcome.logoutSent);
     EXPECT_EQ(outcome.logoutFinished, c.answers);
     EXPECT_TRUE(outcome.trackedSaved && outcome.statsSaved && outcome.setupStarted);
-    net::UsageCounters counters;
-    net::TrackedUrlTable tracked;
-    net::LoadUsageStats(t.app.Registry(), tracked, counters);
+    UsageCounters counters;
+    TrackedUrlTable tracked;
+    LoadUsageStats(t.app.Registry(), tracked, counters);
     EXPECT_EQ(counters.Get("PV"), 2);
     ASSERT_EQ(tracked.Entries().size(), 1u);
     EXPECT_EQ(tracked.Entries()[0].pattern, "news*today");

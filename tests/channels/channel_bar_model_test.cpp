@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "tools/test_support.h"
 
 namespace vyr {

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "channels/channel_test_util.h"
 #include "tools/test_support.h"
 

@@ -6,7 +6,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "channels/channel_startup.h"
 #include "channels/channel_test_util.h"
 #include "tools/test_support.h"

@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "tools/test_support.h"
 
 namespace vyr {

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/application.h"
-#include "mail/receive/cipher.h"
+#include "base/application.h"
+#include "base/cipher.h"
 #include "tools/test_support.h"
 
 namespace vyr {

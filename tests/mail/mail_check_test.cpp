@@ -8,7 +8,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "mail/receive/mail_accounts.h"
 #include "mail/store/mail_store.h"
 #include "platform/file_times.h"

@@ -9,7 +9,7 @@
 #include <optional>
 #include <regex>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "mail/body/rich_text.h"
 #include "mail/mail_test_util.h"
 #include "mail/receive/mail_accounts.h"

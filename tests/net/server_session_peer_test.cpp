@@ -5,7 +5,7 @@
 // word with a reply of the test's choosing.
 #include <gtest/gtest.h>
 
-#include "app/installation_id.h"
+#include "base/installation_id.h"
 #include "net/download_worker.h"
 #include "net/server_session.h"
 #include "platform/tick_count.h"

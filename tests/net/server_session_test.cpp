@@ -4,7 +4,7 @@
 
 #include <regex>
 
-#include "app/installation_id.h"
+#include "base/installation_id.h"
 #include "platform/tick_count.h"
 #include "tools/test_support.h"
 

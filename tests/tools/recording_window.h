@@ -41,7 +41,7 @@ class RecordingWindow : public platform::MessageTarget {
   std::vector<platform::WindowMessage> got;
 };
 
-struct NoTimers : net::WindowTimers {
+struct NoTimers : WindowTimers {
   void SetTimer(unsigned, unsigned) override {}
   void KillTimer(unsigned) override {}
 };

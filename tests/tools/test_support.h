@@ -7,9 +7,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/application.h"
-#include "app/message_box.h"
-#include "app/sound_player.h"
+#include "base/application.h"
+#include "base/message_box.h"
+#include "base/sound_player.h"
 
 namespace vyr::test {
 

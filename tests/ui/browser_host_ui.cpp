@@ -27,7 +27,7 @@
 
 #include "app/command_dispatcher.h"
 #include "app/command_recorder.h"
-#include "browser/windows/browser_wnd.h"
+#include "ui/windows/browser_wnd.h"
 #include "platform/file_system.h"
 #include "platform/windows_dir.h"
 #include "tools/test_certificates.h"

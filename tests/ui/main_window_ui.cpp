@@ -35,7 +35,7 @@
 #include "channels/favorites.h"
 #include "channels/windows/duplicate_channel_dlg.h"
 #include "mail/receive/mail_accounts.h"
-#include "mail/receive/startup_mail_check.h"
+#include "mail/check/startup_mail_check.h"
 #include "mail/store/mail_store.h"
 #include "platform/file_system.h"
 #include "platform/windows_dir.h"

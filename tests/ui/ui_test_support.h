@@ -22,7 +22,7 @@
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "browser/windows/vyr20_dlg.h"
 #include "platform/url_canonicalizer.h"
 #include "platform/window_messages.h"

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "app/windows/vyr_app.h"
-#include "browser/windows/browser_wnd.h"
+#include "ui/windows/browser_wnd.h"
 
 wxIMPLEMENT_APP_NO_MAIN(CVyrApp);
 

@@ -21,8 +21,9 @@
 #include "app/user_data.h"
 #include "app/windows/default_browser_dlg.h"
 #include "app/windows/splash_wnd.h"
-#include "browser/windows/browser_wnd.h"
+#include "ui/windows/browser_wnd.h"
 #include "browser/windows/popup_web_dlg.h"
+#include "browser/windows/vyr20_dlg.h"
 #include "mail/store/mail_store.h"
 #include "net/download_worker.h"
 #include "net/windows/download_progress_dlg.h"
@@ -196,9 +197,8 @@ bool CVyrApp::OnInit() {
 
   // The current scheme, which every window draws with.
   CSchemeArt::Load(*logic_);
-  mainWindow_ = CreateMainWindow(*logic_);
-  if (!mainWindow_->InitialisesUserData()) vyr::InitUserData(*logic_);
-  SetTopWindow(mainWindow_->Window());
+  mainWindow_ = new CVyr20Dlg(*logic_);
+  SetTopWindow(mainWindow_);
   mainWindow_->SetSplashCloser([this] { CloseSplash(); });
   mainWindow_->SetOnDocumentComplete([this](const std::string& url) { OnDocumentComplete(url); });
   if (screenshotMode_) {
@@ -229,7 +229,7 @@ void CVyrApp::ListenForLaterStarts() {
         wxTheApp->CallAfter([address] {
           auto& app = wxGetApp();
           if (!app.mainWindow_) return;
-          app.mainWindow_->OpenAddress(vyr::ResolveShortcutAddress(address));
+          app.mainWindow_->OpenAddress(vyr::ResolveShortcutAddress(address), false, true);
           app.mainWindow_->BringForward();
         });
       },
@@ -288,7 +288,7 @@ void CVyrApp::StartSession() {
   vyr::net::SessionHooks hooks;
   hooks.mainWindow = [this] { return mainWindow_ ? mainWindow_->Handle() : 0; };
   // The engine's navigations are the second navigation interface's kind.
-  hooks.mainBrowserNavigates2 = [this] { return mainWindow_ && mainWindow_->Window() != nullptr; };
+  hooks.mainBrowserNavigates2 = [this] { return mainWindow_ != nullptr; };
   hooks.browserWindowVisible = [this] {
     for (wxWindow* window : wxTopLevelWindows) {
       if (window != splash_.get() && window->IsShown()) return true;
@@ -342,7 +342,7 @@ bool CVyrApp::PopupsLoading() const {
 }
 
 void CVyrApp::TakeScreenshot() {
-  wxWindow* window = mainWindow_ ? mainWindow_->Window() : nullptr;
+  wxWindow* window = mainWindow_.get();
   if (!window) return EndWithStatus(1);
   if (!showWindow_.empty()) return TakeWindowScreenshot();
   // Popups the page opened: their pages load first (a popup that never
@@ -393,9 +393,9 @@ bool CVyrApp::SavePicture(const wxRect& rect) {
 }
 
 void CVyrApp::TakeWindowScreenshot() {
-  wxWindow* main = mainWindow_->Window();
+  wxWindow* main = mainWindow_.get();
   if (!shownWindow_ && showWaits_ == 0) {
-    if (!mainWindow_->OpenNamedWindow(showWindow_)) {
+    if (!main || !mainWindow_->OpenNamedWindow(showWindow_)) {
       std::fprintf(stderr, "vyrelle: there is no window named %s\n", showWindow_.c_str());
       return EndWithStatus(2);
     }
@@ -463,7 +463,7 @@ int CVyrApp::OnExit() {
     logic_->SetSession(nullptr);
     session_.reset();
   }
-  mainWindow_.reset();
+  mainWindow_.Release();
   vyr::platform::WindowMessages::Instance().SetWakeUp(nullptr);
   vyr::net::SetDownloadDialogRunner(nullptr);
   logic_.reset();

@@ -29,15 +29,15 @@
 #include <wx/weakref.h>
 
 #include "app/app_lifecycle.h"
-#include "app/application.h"
-#include "app/windows/main_window_host.h"
+#include "base/application.h"
 #include "app/windows/wx_services.h"
 #include "net/server_session.h"
 #include "platform/single_instance.h"
 
 class CSplashWnd;
+class CVyr20Dlg;
 
-class CVyrApp : public wxApp, public vyr::net::WindowTimers {
+class CVyrApp : public wxApp, public vyr::WindowTimers {
  public:
   CVyrApp();
 
@@ -79,7 +79,7 @@ class CVyrApp : public wxApp, public vyr::net::WindowTimers {
   std::unique_ptr<vyr::Application> logic_;
   std::unique_ptr<vyr::net::ServerSession> session_;
   std::map<unsigned, std::unique_ptr<wxTimer>> timers_;
-  std::unique_ptr<MainWindowHost> mainWindow_;
+  wxWeakRef<CVyr20Dlg> mainWindow_;  // null once the main window is gone
   wxWeakRef<CSplashWnd> splash_;
   unsigned sigtermSource_ = 0;  // the GLib source handling SIGTERM
   bool handedOver_ = false;     // a running instance took this start's address

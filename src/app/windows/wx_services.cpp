@@ -6,7 +6,7 @@
 #include <wx/log.h>
 #include <wx/toplevel.h>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "platform/string_table.h"
 #include "ui/windows/message_box_dlg.h"
 

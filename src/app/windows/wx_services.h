@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "app/message_box.h"
-#include "app/sound_player.h"
+#include "base/message_box.h"
+#include "base/sound_player.h"
 
 // Skinned modal boxes (CMessageBoxDlg). Each box first runs the close-splash
 // hook (the application sets it while a splash window is up), then plays its

@@ -5,7 +5,7 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "browser/enhanced_browsing.h"
 #include "platform/string_table.h"
 #include "ui/windows/colored_dlg.h"

@@ -7,8 +7,8 @@
 #include <wx/display.h>
 #include <wx/gauge.h>
 
-#include "app/application.h"
-#include "app/message_box.h"
+#include "base/application.h"
+#include "base/message_box.h"
 #include "ui/windows/button_strip.h"
 #include "ui/windows/image_list.h"
 #include "ui/windows/scheme_art.h"

@@ -4,7 +4,7 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "app/startup_options.h"
 #include "platform/string_table.h"
 #include "ui/windows/colored_dlg.h"

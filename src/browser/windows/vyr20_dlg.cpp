@@ -28,10 +28,9 @@
 #include "channels/bookmark_import.h"
 #include "channels/channel_merge.h"
 #include "channels/windows/duplicate_channel_dlg.h"
-#include "mail/receive/startup_mail_check.h"
+#include "mail/check/startup_mail_check.h"
 #include "browser/windows/frame_texts.h"
 #include "browser/windows/popup_web_dlg.h"
-#include "app/windows/main_window_host.h"
 #include "net/download_worker.h"
 #include "net/server_session.h"
 #include "platform/file_system.h"
@@ -456,7 +455,7 @@ void CVyr20Dlg::OnAddressEntered(const std::string& text) {
   FillAddressList();
   addressBox_->ChangeValue(Wx(address));
   addressBox_->SetInsertionPointEnd();
-  app_.Counters().CountUsage(vyr::net::kUsageTypedUrl);
+  app_.Counters().CountUsage(vyr::kUsageTypedUrl);
   NavigatePane(address);
 }
 
@@ -932,52 +931,14 @@ int CVyr20Dlg::MouseTest() {
   return moves;
 }
 
-// --- start-up's view of the window ---------------------------------------------------
-
-namespace {
-
-class CVyr20Host : public MainWindowHost {
- public:
-  explicit CVyr20Host(vyr::Application& app) : window_(new CVyr20Dlg(app)) {}
-  wxWindow* Window() const override { return window_.get(); }
-  vyr::platform::WindowHandle Handle() const override { return window_ ? window_->Handle() : 0; }
-  void Start(const std::string& fileToOpen) override {
-    if (window_) window_->Start(fileToOpen);
-  }
-  void OpenAddress(const std::string& address) override {
-    if (window_) window_->OpenAddress(address, false, true);
-  }
-  void BringForward() override {
-    if (window_) window_->BringForward();
-  }
-  void SetOnDocumentComplete(std::function<void(const std::string&)> f) override {
-    if (window_) window_->SetOnDocumentComplete(std::move(f));
-  }
-  void SetSplashCloser(std::function<void()> close) override {
-    if (window_) window_->SetSplashCloser(std::move(close));
-  }
-  void EndForGood() override {
-    if (window_) window_->EndForGood();
-  }
-  bool InitialisesUserData() const override { return true; }
-  bool OpenNamedWindow(const std::string& name) override {
-    // Each window by the command that opens it from the menu.
-    static const std::map<std::string, int> kWindows = {
-        {"lookandfeel", vyr::kLookAndFeelCommand}, {"startupoptions", kCmdStartupOptions},
-        {"enhancedbrowsing", kCmdEnhancedBrowsing}};
-    if (name == "main") return true;
-    const auto window = kWindows.find(name);
-    if (window == kWindows.end() || !window_) return false;
-    window_->PostMenuCommand(window->second);
-    return true;
-  }
-
- private:
-  wxWeakRef<CVyr20Dlg> window_;
-};
-
-}  // namespace
-
-std::unique_ptr<MainWindowHost> CreateVyr20Host(vyr::Application& app) {
-  return std::make_unique<CVyr20Host>(app);
+bool CVyr20Dlg::OpenNamedWindow(const std::string& name) {
+  // Each window by the command that opens it from the menu.
+  static const std::map<std::string, int> kWindows = {
+      {"lookandfeel", vyr::kLookAndFeelCommand}, {"startupoptions", kCmdStartupOptions},
+      {"enhancedbrowsing", kCmdEnhancedBrowsing}};
+  if (name == "main") return true;
+  const auto window = kWindows.find(name);
+  if (window == kWindows.end()) return false;
+  PostMenuCommand(window->second);
+  return true;
 }

@@ -69,6 +69,10 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   // Ends the program: placement saved, popups and the tray icon gone, the
   // window destroyed (the event loop then ends and the shutdown runs).
   void EndForGood();
+  // Opens the window of that name over this one (the screenshot mode's
+  // --show: "lookandfeel", "startupoptions", ...); false for a name the
+  // program has no window for.
+  bool OpenNamedWindow(const std::string& name);
 
   // The window's parts others reach: the software update, the dispatcher,
   // the handle that receives posted messages.
@@ -190,6 +194,3 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   std::unique_ptr<vyr::StartupMailCheck> startupMail_;
 };
 
-class MainWindowHost;
-// The main window as start-up drives it.
-std::unique_ptr<MainWindowHost> CreateVyr20Host(vyr::Application& app);

@@ -12,11 +12,11 @@
 #include <wx/menu.h>
 #include <wx/panel.h>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "app/shell.h"
 #include "browser/windows/frame_texts.h"
 #include "browser/windows/popup_web_dlg.h"
-#include "net/usage_stats.h"
+#include "base/usage_stats.h"
 #include "ui/windows/button_strip.h"
 #include "ui/windows/image_list.h"
 #include "ui/windows/menu_ids.h"
@@ -411,7 +411,7 @@ void CVyrBrowserDlg::NavigateComplete(const std::string& url, bool topLevel) {
   if (!topLevel) return;
   // A page view: the engine reports commits of the main frame only, so a
   // page's frames are never counted.
-  if (frame_->countUsage) frame_->countUsage(vyr::net::kUsagePageView);
+  if (frame_->countUsage) frame_->countUsage(vyr::kUsagePageView);
   pageUrl_ = pane_ ? pane_->CurrentUrl() : url;
   if (pageUrl_.empty()) pageUrl_ = url;
   addressBox_->ChangeValue(Wx(pageUrl_));

@@ -16,7 +16,7 @@
 #include <wx/timer.h>
 
 #include "browser/main_window_model.h"
-#include "browser/windows/browser_wnd.h"
+#include "ui/windows/browser_wnd.h"
 #include "ui/button_strip_model.h"
 #include "ui/windows/skinned_window.h"
 

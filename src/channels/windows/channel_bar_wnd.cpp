@@ -8,7 +8,7 @@
 #include <wx/dcbuffer.h>
 #include <wx/toplevel.h>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "platform/file_system.h"
 #include "platform/memory_status.h"
 #include "platform/network_route.h"

@@ -18,7 +18,7 @@
 
 #include <wx/panel.h>
 
-#include "browser/windows/browser_wnd.h"
+#include "ui/windows/browser_wnd.h"
 #include "channels/channel_bar_model.h"
 #include "net/info_box_model.h"
 #include "net/server_session.h"
@@ -82,8 +82,8 @@ class CChannelBarWnd : public wxPanel, private CBrowserOwner, private vyr::platf
   struct Services {
     vyr::Application& app;
     vyr::ChannelLibrary& channels;
-    vyr::net::UsageCounters& counters;
-    vyr::net::TrackedUrlTable& tracked;
+    vyr::UsageCounters& counters;
+    vyr::TrackedUrlTable& tracked;
     vyr::platform::SystemInfo system;
     std::uint32_t startTick = 0;
     // The program's one session with the home server (start-up makes it and

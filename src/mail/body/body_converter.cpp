@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/message_box.h"
+#include "base/message_box.h"
 #include "platform/string_table.h"
 #include "platform/text.h"
 

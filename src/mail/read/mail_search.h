@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "mail/store/mail_store.h"
-#include "mail/stoppable_worker.h"
+#include "base/stoppable_worker.h"
 #include "platform/window_messages.h"
 
 namespace vyr {

@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "mail/store/mail_store.h"
 #include "mail/store/message_summary.h"
 

@@ -3,8 +3,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/application.h"
-#include "mail/receive/cipher.h"
+#include "base/application.h"
+#include "base/cipher.h"
 #include "platform/file_system.h"
 #include "platform/windows_dir.h"
 

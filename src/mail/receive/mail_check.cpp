@@ -7,8 +7,8 @@
 #include <mutex>
 #include <thread>
 
-#include "app/application.h"
-#include "app/text_trim.h"
+#include "base/application.h"
+#include "base/text_trim.h"
 #include "mail/receive/mail_accounts.h"
 #include "mail/store/mail_store.h"
 #include "mail/receive/pop3_client.h"

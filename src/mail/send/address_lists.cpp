@@ -5,8 +5,8 @@
 #include <memory>
 #include <mutex>
 
-#include "app/application.h"
-#include "app/message_box.h"
+#include "base/application.h"
+#include "base/message_box.h"
 #include "mail/send/mail_address.h"
 #include "platform/file_system.h"
 #include "platform/windows_dir.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/text_trim.h"
+#include "base/text_trim.h"
 
 namespace vyr {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/application.h"
-#include "app/text_trim.h"
+#include "base/application.h"
+#include "base/text_trim.h"
 #include "mail/send/address_lists.h"
 #include "mail/receive/mail_accounts.h"
 #include "mail/send/mail_address.h"

@@ -7,8 +7,8 @@
 #include <memory>
 #include <random>
 
-#include "app/application.h"
-#include "app/installation_id.h"
+#include "base/application.h"
+#include "base/installation_id.h"
 #include "mail/body/body_converter.h"
 #include "mail/receive/mail_accounts.h"
 #include "mail/send/header_words.h"

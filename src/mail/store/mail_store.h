@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "mail/store/message_summary.h"
 #include "platform/file_times.h"
 #include "platform/string_table.h"

@@ -7,7 +7,7 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "platform/string_table.h"
 #include "schemes/scheme_choice.h"
 #include "schemes/windows/scheme_colours_dlg.h"

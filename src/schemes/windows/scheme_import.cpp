@@ -2,7 +2,7 @@
 
 #include <wx/window.h>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "schemes/windows/scheme_name_dlg.h"
 #include "ui/windows/scheme_art.h"
 

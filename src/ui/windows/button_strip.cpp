@@ -12,7 +12,7 @@
 #include <wx/settings.h>
 #include <wx/utils.h>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "ui/windows/image_list.h"
 
 using vyr::ButtonStripEntry;

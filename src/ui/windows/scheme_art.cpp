@@ -7,7 +7,7 @@
 #include <wx/mstream.h>
 #include <wx/settings.h>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "platform/file_system.h"
 #include "ui/windows/built_in_pictures.h"
 #include "ui/windows/image_list.h"

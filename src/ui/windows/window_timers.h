@@ -1,6 +1,6 @@
 #pragma once
 // CWindowTimers: numbered timers of a window, as the logic asks for them
-// (vyr::net::WindowTimers). Setting a running timer restarts it with the new
+// (vyr::WindowTimers). Setting a running timer restarts it with the new
 // period; every tick is handed to one function with the timer's number, on
 // the user-interface thread. The timers stop when the object goes.
 #include <functional>
@@ -11,9 +11,9 @@
 #include <wx/event.h>
 #include <wx/timer.h>
 
-#include "net/server_session.h"
+#include "base/window_timers.h"
 
-class CWindowTimers : public wxEvtHandler, public vyr::net::WindowTimers {
+class CWindowTimers : public wxEvtHandler, public vyr::WindowTimers {
  public:
   explicit CWindowTimers(std::function<void(unsigned id)> onTick);
   ~CWindowTimers() override;

@@ -1,13 +1,13 @@
-#include "mail/receive/startup_mail_check.h"
+#include "mail/check/startup_mail_check.h"
 
-#include "app/application.h"
+#include "base/application.h"
 #include "mail/receive/mail_check.h"
 #include "mail/send/outbox.h"
-#include "net/server_session.h"
+#include "base/window_timers.h"
 
 namespace vyr {
 
-StartupMailCheck::StartupMailCheck(Application& app, net::WindowTimers& timers,
+StartupMailCheck::StartupMailCheck(Application& app, WindowTimers& timers,
                                    std::function<void(const std::string&)> status)
     : app_(app), timers_(timers), status_(std::move(status)) {
   handle_ = platform::WindowMessages::Instance().Register(this);

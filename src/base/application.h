@@ -10,11 +10,11 @@
 #include <mutex>
 #include <string>
 
-#include "app/data_directories.h"
-#include "app/message_box.h"
-#include "app/settings_store.h"
-#include "app/sound_player.h"
-#include "net/usage_stats.h"
+#include "base/data_directories.h"
+#include "base/message_box.h"
+#include "base/settings_store.h"
+#include "base/sound_player.h"
+#include "base/usage_stats.h"
 #include "platform/registry.h"
 
 namespace vyr {
@@ -146,8 +146,8 @@ class Application {
   // The tracked addresses and the usage counters reported to the home
   // server: loaded by InitUserData, saved at shutdown. User-interface thread
   // only.
-  net::UsageCounters& Counters() { return counters_; }
-  net::TrackedUrlTable& TrackedUrls() { return trackedUrls_; }
+  UsageCounters& Counters() { return counters_; }
+  TrackedUrlTable& TrackedUrls() { return trackedUrls_; }
   // The home-server session of this run (login, pings, logout), when the
   // windowed program made one; null otherwise.
   net::ServerSession* Session() const { return session_; }
@@ -183,8 +183,8 @@ class Application {
   std::mutex mailLock_;
   std::function<void(const std::string&)> newMailPage_;
   std::function<void()> closeSplash_;
-  net::UsageCounters counters_;
-  net::TrackedUrlTable trackedUrls_;
+  UsageCounters counters_;
+  TrackedUrlTable trackedUrls_;
   net::ServerSession* session_ = nullptr;
   std::string versionText_;
   std::string programAtExit_;

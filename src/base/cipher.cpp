@@ -1,4 +1,4 @@
-#include "mail/receive/cipher.h"
+#include "base/cipher.h"
 
 // The classic DES interface is marked deprecated in OpenSSL 3, but it is the
 // only one that offers single DES without loading the legacy provider.

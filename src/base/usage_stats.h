@@ -17,7 +17,7 @@ namespace vyr::platform {
 class Registry;
 }
 
-namespace vyr::net {
+namespace vyr {
 
 // The eleven counters, by index.
 enum UsageCounter : int {
@@ -170,4 +170,4 @@ bool SaveTrackedUrls(const platform::Registry& registry, const TrackedUrlTable& 
 bool SaveUnsentStats(const platform::Registry& registry, const UsageCounters& counters,
                      const TrackedUrlTable& tracked);
 
-}  // namespace vyr::net
+}  // namespace vyr

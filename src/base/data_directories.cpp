@@ -1,4 +1,4 @@
-#include "app/data_directories.h"
+#include "base/data_directories.h"
 
 #include "platform/file_system.h"
 #include "platform/string_table.h"

@@ -1,13 +1,13 @@
 // The application object: data directories and file resolvers, settings in
 // the profile, the scheme and the data folder, the scheme name, sounds and
 // the installation identifier.
-#include "app/application.h"
+#include "base/application.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "app/installation_id.h"
+#include "base/installation_id.h"
 #include "tools/test_support.h"
 
 namespace vyr {

@@ -1,4 +1,4 @@
-#include "app/installation_id.h"
+#include "base/installation_id.h"
 
 #include "platform/guid.h"
 

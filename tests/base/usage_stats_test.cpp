@@ -1,12 +1,12 @@
-#include "net/usage_stats.h"
+#include "base/usage_stats.h"
 
 #include <gtest/gtest.h>
 
-#include "app/installation_id.h"
-#include "mail/receive/cipher.h"
+#include "base/installation_id.h"
+#include "base/cipher.h"
 #include "tools/test_support.h"
 
-namespace vyr::net {
+namespace vyr {
 namespace {
 
 TEST(TrackedUrls, StarRuleAndAddressNormalising) {
@@ -130,4 +130,4 @@ TEST(UsageStats, RestoringSkipsTheInfoBoxList) {
 }
 
 }  // namespace
-}  // namespace vyr::net
+}  // namespace vyr

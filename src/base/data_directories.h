@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "app/message_box.h"
+#include "base/message_box.h"
 
 namespace vyr {
 

@@ -20,10 +20,7 @@
 
 namespace vyr {
 
-namespace net {
 class WindowTimers;
-}
-
 class Application;
 class MailCheck;
 class Outbox;
@@ -33,7 +30,7 @@ class StartupMailCheck : private platform::MessageTarget {
   // status: shows a text on the main window's status line (user-interface
   // thread). timers: the main window's timers; the check uses timer
   // kResumeTimer and is handed its ticks through OnTimer.
-  StartupMailCheck(Application& app, net::WindowTimers& timers,
+  StartupMailCheck(Application& app, WindowTimers& timers,
                    std::function<void(const std::string&)> status);
   ~StartupMailCheck() override;
   StartupMailCheck(const StartupMailCheck&) = delete;
@@ -54,7 +51,7 @@ class StartupMailCheck : private platform::MessageTarget {
   void OnWindowMessage(const platform::WindowMessage& message) override;
 
   Application& app_;
-  net::WindowTimers& timers_;
+  WindowTimers& timers_;
   std::function<void(const std::string&)> status_;
   platform::WindowHandle handle_ = 0;
   // The Outbox outlives the check: a cancel stops its flush.

@@ -1,8 +1,8 @@
-#include "app/application.h"
+#include "base/application.h"
 
 #include <atomic>
 
-#include "app/installation_id.h"
+#include "base/installation_id.h"
 #include "platform/file_system.h"
 #include "platform/string_table.h"
 #include "platform/windows_dir.h"

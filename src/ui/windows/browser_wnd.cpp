@@ -1,4 +1,4 @@
-#include "browser/windows/browser_wnd.h"
+#include "ui/windows/browser_wnd.h"
 
 #include <gdk/gdkkeysyms.h>
 #include <webkit2/webkit2.h>
@@ -11,7 +11,7 @@
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "browser/failure_page.h"
 #include "browser/navigation_policy.h"
 #include "platform/string_table.h"

@@ -1,5 +1,5 @@
 // Boxes asked for by workers: shown by the user-interface thread.
-#include "app/message_box.h"
+#include "base/message_box.h"
 
 #include <gtest/gtest.h>
 

@@ -1,16 +1,16 @@
-#include "net/usage_stats.h"
+#include "base/usage_stats.h"
 
 #include <algorithm>
 #include <cctype>
 #include <limits>
 
-#include "app/installation_id.h"
-#include "mail/receive/cipher.h"
+#include "base/installation_id.h"
+#include "base/cipher.h"
 #include "platform/registry.h"
 #include "platform/url_canonicalizer.h"
 #include "platform/text.h"
 
-namespace vyr::net {
+namespace vyr {
 
 namespace {
 
@@ -323,4 +323,4 @@ bool SaveUnsentStats(const platform::Registry& registry, const UsageCounters& co
                            EncipherText(UnsentStatsText(counters, tracked)));
 }
 
-}  // namespace vyr::net
+}  // namespace vyr

@@ -1,4 +1,4 @@
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 
 #include "platform/file_system.h"
 #include "platform/profile_file.h"
