@@ -220,7 +220,7 @@ class LookFeelApp : public vyr::test::ChecksApp {
     CheckChannelPictures(argv[1].ToStdString());
     const std::string media = app.GetDataDirectory("media", false);
     const std::string defaults = ReadFile(media + "default/config.ini");
-    auto dialog = [&] { return RunLookAndFeelDialog(nullptr, app); };
+    auto dialog = [&] { return RunLookAndFeelDialog(nullptr, app, nullptr); };
 
     // A new scheme, created in the dialog and switched to.
     Check(Script()
@@ -241,7 +241,7 @@ class LookFeelApp : public vyr::test::ChecksApp {
               .Play(dialog),
           "switching to the new scheme reported no change");
     Check(app.GetString("misc", "userdir") == "Mine", "new scheme not current");
-    ApplyCurrentScheme(app);
+    ApplyCurrentScheme(app, nullptr);
 
     // Two of its colours customised: only those lines of the default's copy change.
     Check(Script()
@@ -259,7 +259,7 @@ class LookFeelApp : public vyr::test::ChecksApp {
     expected.replace(expected.find("ToolBarText=45,55,72"), 20, "ToolBarText=250,240,230");
     Check(ReadFile(media + "Mine/config.ini") == expected, "Mine/config.ini:\n" + ReadFile(media + "Mine/config.ini"));
     Check(ReadFile(media + "default/config.ini") == defaults, "default/config.ini changed");
-    ApplyCurrentScheme(app);
+    ApplyCurrentScheme(app, nullptr);
 
     // The switch to the dark scheme, seen in the dialog opened again.
     Check(Script()
@@ -276,7 +276,7 @@ class LookFeelApp : public vyr::test::ChecksApp {
               })
               .Play(dialog),
           "switching to Midnight reported no change");
-    ApplyCurrentScheme(app);
+    ApplyCurrentScheme(app, nullptr);
     Script()
         .Then<CLookFeelDlg>([&](CLookFeelDlg* d) {
           const std::string back = Background(d, shots + "/ui_look_feel_midnight.png");
@@ -301,7 +301,7 @@ class LookFeelApp : public vyr::test::ChecksApp {
     boxes_.boxes.clear();
     const std::string dir =
         Script().Then<CSchemeNameDlg>(rename("X ")).Then<CSchemeNameDlg>(rename("Ocean2 ")).Play([&] {
-          return RunSchemeImport(app, argv[4].ToStdString() + "/files/Ocean.vyrscheme");
+          return RunSchemeImport(app, nullptr, argv[4].ToStdString() + "/files/Ocean.vyrscheme");
         });
     Check(dir == media + "Ocean2/", "unpacked into " + dir);
     Check(offered == std::vector<std::string>{"Ocean", "Ocean"}, "name dialog not filled with Ocean");

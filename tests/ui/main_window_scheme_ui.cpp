@@ -361,7 +361,7 @@ class SchemeWindowApp : public wxApp {
       choice.scheme = "Midnight";
       choice.fancyWindows = vyr::SchemeFancyWindows(*app_, "Midnight");
       if (vyr::ConfirmLookChoice(*app_, boxes_, choice, false) == vyr::LookOutcome::Switched)
-        ApplyCurrentScheme(*app_);
+        ApplyCurrentScheme(*app_, main_);
       Expect("switching to Midnight redraws toolbar, pictures and channel bar in its colours", startPage,
              [this] { return Look("30,34,48", "216,222,233", "45,55,72", "35,40,56", "38,43,59"); });
       Expect("after the switch the rows show Midnight's chanbar.bmp and the info box its ground",

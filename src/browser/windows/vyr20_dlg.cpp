@@ -164,6 +164,7 @@ class CTrayIcon : public wxTaskBarIcon {
 CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
     : CVyrBrowserDlg(app, wxTheApp->GetAppDisplayName(), true, MainFrameServices(app)),
       updates_(app),
+      schemeImport_(app, *this, this),
       services_(app, updates_,
                 vyr::WindowServices{
                     // Until the program has its own composer, the desktop's
@@ -176,7 +177,7 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
                     // it is merged from a posted event.
                     [this](const std::string& path) { CallAfter([this, path] { MergeChannels(path); }); },
                     {}, {}},
-                WindowedSchemeImport()),
+                schemeImport_.With()),
       dispatcher_(app, *this, services_),
       channels_(app) {
   {
@@ -206,15 +207,6 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
   // the dispatcher's session commands.
   services_.AttachSession(app.Session());
 
-  // A scheme change (the look-and-feel dialog, an imported scheme, a
-  // command link) redraws every frame; the scheme gallery opens here.
-  SetSchemeRebuildHook([this] {
-    ApplyArt();
-    if (bar_) bar_->ApplyArt(CSchemeArt::Current());
-    CPopupWebDlg::ApplyArtToAll();
-  });
-  SetSchemeNavigateHook([this](const std::string& address) { NavigatePane(address); });
-
   tray_ = std::make_unique<CTrayIcon>(*this);
   BindAddressCompletion();
   CVyrBrowserDlg::RebuildButtonStrip();
@@ -236,8 +228,6 @@ CVyr20Dlg::~CVyr20Dlg() {
   frame_->mainVisible = {};
   frame_->endProgram = {};
   frame_->mainRect = {};
-  SetSchemeRebuildHook({});
-  SetSchemeNavigateHook({});
   updates_.SetInfoBoxReload({});
   services_.AttachSession(nullptr);
   services_.AttachInfoBox(nullptr);
@@ -426,7 +416,7 @@ void CVyr20Dlg::OpenAddress(const std::string& address, bool canonicalise, bool 
     // start is imported, not shown; the import asks its questions, so it
     // runs from a posted event.
     if (IsSchemePackage(target)) {
-      CallAfter([this, target] { RunSchemeImport(app_, target, this); });
+      CallAfter([this, target] { RunSchemeImport(app_, this, target, this); });
       return;
     }
     if (openHere) {
@@ -734,7 +724,7 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
     case kCmdMail: case vyr::kReadMailCommand: NotAvailable(frame_text::kMailWindowName); return true;
     case vyr::kChannelDesignerCommand: NotAvailable(frame_text::kChannelDesignerName); return true;
     case vyr::kLookAndFeelCommand:
-      if (RunLookAndFeelDialog(this, app_)) ApplyCurrentScheme(app_);
+      if (RunLookAndFeelDialog(this, app_, this)) ApplyCurrentScheme(app_, this);
       return true;
     case kCmdStartupOptions: OpenStartupOptions(); return true;
     case kCmdEnhancedBrowsing:
@@ -836,7 +826,13 @@ void CVyr20Dlg::NavigateChannel(const std::string& name) {
   }
 }
 
-void CVyr20Dlg::RefreshArt() { ApplyCurrentScheme(app_); }
+void CVyr20Dlg::RefreshArt() { ApplyCurrentScheme(app_, this); }
+
+void CVyr20Dlg::RebuildForScheme() {
+  ApplyArt();
+  if (bar_) bar_->ApplyArt(CSchemeArt::Current());
+  CPopupWebDlg::ApplyArtToAll();
+}
 
 void CVyr20Dlg::LayoutMainWindow() {
   showContentBar_ = vyr::ReadShowContentBar(app_, wxDisplay(0u).GetGeometry().width);

@@ -22,6 +22,7 @@
 #include "channels/windows/channel_bar_wnd.h"
 #include "net/software_update.h"
 #include "platform/window_messages.h"
+#include "schemes/windows/scheme_import.h"
 
 class wxPanel;
 class CTrayIcon;
@@ -34,6 +35,7 @@ class StartupMailCheck;
 class CVyr20Dlg : public CVyrBrowserDlg,
                   public vyr::Shell,
                   public CChannelBarOwner,
+                  public CSchemeHost,
                   private vyr::platform::MessageTarget {
  public:
   explicit CVyr20Dlg(vyr::Application& app);
@@ -163,7 +165,14 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   void OpenFile();
   void StartStartupMailCheck();
 
+  // CSchemeHost: a scheme change (the look-and-feel dialog, an imported
+  // scheme, a command link) redraws every frame; the scheme gallery opens
+  // in this window's pane.
+  void RebuildForScheme() override;
+  void NavigateForSchemes(const std::string& address) override { NavigatePane(address); }
+
   vyr::net::SoftwareUpdate updates_;
+  CWindowedSchemeImport schemeImport_;
   vyr::ApplicationServices services_;
   vyr::CommandDispatcher dispatcher_;
   vyr::platform::WindowHandle handle_ = 0;

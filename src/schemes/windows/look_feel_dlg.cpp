@@ -58,8 +58,8 @@ wxCheckBox* Check(wxWindow* parent, const TextId& text, const char* name, bool o
 
 }  // namespace
 
-CLookFeelDlg::CLookFeelDlg(wxWindow* parent, vyr::Application& app)
-    : CColoredDlg(parent, U(kTitle.Text())), app_(app) {
+CLookFeelDlg::CLookFeelDlg(wxWindow* parent, vyr::Application& app, CSchemeHost* host)
+    : CColoredDlg(parent, U(kTitle.Text())), app_(app), host_(host) {
   wxPanel* panel = ContentPanel();
   fancyBefore_ = app.GetInt("Misc", "FancyWindows", 0, true) != 0;
   gallery_ = app.GetString("misc", "SchemeURL", app.HomeServerUrl("/Archive/Schemes/"));
@@ -181,10 +181,10 @@ void CLookFeelDlg::OnRemoveLogo(wxCommandEvent&) {
 
 void CLookFeelDlg::OnMoreSchemes(wxCommandEvent&) {
   EndModal(wxID_CANCEL);
-  NavigateForSchemes(gallery_);
+  if (host_) host_->NavigateForSchemes(gallery_);
 }
 
-bool RunLookAndFeelDialog(wxWindow* parent, vyr::Application& app) {
-  CLookFeelDlg dialog(parent, app);
+bool RunLookAndFeelDialog(wxWindow* parent, vyr::Application& app, CSchemeHost* host) {
+  CLookFeelDlg dialog(parent, app, host);
   return dialog.Run();
 }

@@ -10,6 +10,7 @@
 class wxCheckBox;
 class wxListBox;
 class wxStaticText;
+class CSchemeHost;
 
 namespace vyr {
 class Application;
@@ -17,7 +18,8 @@ class Application;
 
 class CLookFeelDlg : public CColoredDlg {
  public:
-  CLookFeelDlg(wxWindow* parent, vyr::Application& app);
+  // host: where "More Schemes" opens the scheme gallery (none: nowhere).
+  CLookFeelDlg(wxWindow* parent, vyr::Application& app, CSchemeHost* host);
   // Shows the dialog; true when the scheme or its look changed and the
   // windows must take the new scheme.
   bool Run();
@@ -32,6 +34,7 @@ class CLookFeelDlg : public CColoredDlg {
   void OnMoreSchemes(wxCommandEvent& event);
 
   vyr::Application& app_;
+  CSchemeHost* host_;
   wxListBox* schemes_ = nullptr;
   wxCheckBox* fancy_ = nullptr;
   wxCheckBox* sounds_ = nullptr;
@@ -46,4 +49,4 @@ class CLookFeelDlg : public CColoredDlg {
 
 // Runs the dialog over parent. True when the scheme changed: the caller
 // loads the new scheme art and rebuilds its windows.
-bool RunLookAndFeelDialog(wxWindow* parent, vyr::Application& app);
+bool RunLookAndFeelDialog(wxWindow* parent, vyr::Application& app, CSchemeHost* host);

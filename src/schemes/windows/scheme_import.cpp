@@ -8,16 +8,6 @@
 
 namespace {
 
-std::function<void()>& RebuildHook() {
-  static std::function<void()> hook;
-  return hook;
-}
-
-std::function<void(const std::string&)>& NavigateHook() {
-  static std::function<void(const std::string&)> hook;
-  return hook;
-}
-
 // Asks with a new name dialog each time the import finds the name taken.
 class CNameChooser : public vyr::SchemeNameChooser {
  public:
@@ -33,49 +23,31 @@ class CNameChooser : public vyr::SchemeNameChooser {
   wxWindow* parent_;
 };
 
-class CCurrentApplier : public vyr::SchemeSwitcher {
- public:
-  void ApplyCurrentScheme() override {
-    if (vyr::Application* app = vyr::Application::Current()) ::ApplyCurrentScheme(*app);
-  }
-};
-
 }  // namespace
 
-void SetSchemeRebuildHook(std::function<void()> rebuild) { RebuildHook() = std::move(rebuild); }
-
-void SetSchemeNavigateHook(std::function<void(const std::string&)> navigate) {
-  NavigateHook() = std::move(navigate);
-}
-
-void NavigateForSchemes(const std::string& address) {
-  if (NavigateHook()) NavigateHook()(address);
-}
-
-void ApplyCurrentScheme(vyr::Application& app) {
+void ApplyCurrentScheme(vyr::Application& app, CSchemeHost* host) {
   CSchemeArt::Load(app);
-  if (RebuildHook()) RebuildHook()();
+  if (host) host->RebuildForScheme();
 }
 
-vyr::SchemeImport WindowedSchemeImport() {
-  static CNameChooser chooser(nullptr);
-  static CCurrentApplier applier;
+CWindowedSchemeImport::CWindowedSchemeImport(vyr::Application& app, CSchemeHost& host, wxWindow* parent)
+    : chooser_(std::make_unique<CNameChooser>(parent)), applier_(app, &host) {}
+
+CWindowedSchemeImport::~CWindowedSchemeImport() = default;
+
+vyr::SchemeImport CWindowedSchemeImport::With() {
   vyr::SchemeImport with;
-  with.chooser = &chooser;
-  with.switcher = &applier;
+  with.chooser = chooser_.get();
+  with.switcher = &applier_;
   return with;
 }
 
-std::string RunSchemeImport(vyr::Application& app, const std::string& address, wxWindow* parent) {
+std::string RunSchemeImport(vyr::Application& app, CSchemeHost* host, const std::string& address,
+                            wxWindow* parent) {
   CNameChooser chooser(parent);
-  CSchemeApplier applier(app);
+  CSchemeApplier applier(app, host);
   vyr::SchemeImport with;
   with.chooser = &chooser;
   with.switcher = &applier;
   return vyr::ImportScheme(app, with, address);
-}
-
-std::string RunSchemeImport(const std::string& address, wxWindow* parent) {
-  vyr::Application* app = vyr::Application::Current();
-  return app ? RunSchemeImport(*app, address, parent) : std::string();
 }

@@ -3,6 +3,7 @@
 // scheme art, then the main window rebuilds through the hook it sets), and
 // importing a scheme package with the name dialog and the program's boxes.
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "schemes/scheme_package.h"
@@ -13,34 +14,47 @@ namespace vyr {
 class Application;
 }
 
-// The main window sets these: rebuilding its windows after a scheme load,
-// and opening an address (the scheme gallery of "More Schemes").
-void SetSchemeRebuildHook(std::function<void()> rebuild);
-void SetSchemeNavigateHook(std::function<void(const std::string& address)> navigate);
-void NavigateForSchemes(const std::string& address);
+// What a scheme change needs of the main window: rebuilding its windows
+// with the new art, and opening an address (the scheme gallery of "More
+// Schemes").
+class CSchemeHost {
+ public:
+  virtual ~CSchemeHost() = default;
+  virtual void RebuildForScheme() = 0;
+  virtual void NavigateForSchemes(const std::string& address) = 0;
+};
 
 // Loads the application's current scheme into new scheme art, makes it
-// current and calls the rebuild hook.
-void ApplyCurrentScheme(vyr::Application& app);
+// current and has the host (if any) rebuild its windows.
+void ApplyCurrentScheme(vyr::Application& app, CSchemeHost* host);
 
 class CSchemeApplier : public vyr::SchemeSwitcher {
  public:
-  explicit CSchemeApplier(vyr::Application& app) : app_(app) {}
-  void ApplyCurrentScheme() override { ::ApplyCurrentScheme(app_); }
+  CSchemeApplier(vyr::Application& app, CSchemeHost* host) : app_(app), host_(host) {}
+  void ApplyCurrentScheme() override { ::ApplyCurrentScheme(app_, host_); }
 
  private:
   vyr::Application& app_;
+  CSchemeHost* host_;
 };
 
-// The name dialog and the applier (of the application current then) for
-// the import run by the command dispatcher's "importscheme"
-// (ApplicationServices); they live as long as the program.
-vyr::SchemeImport WindowedSchemeImport();
+// The name dialog and the applier for the import run by the command
+// dispatcher's "importscheme" (ApplicationServices): the main window owns
+// one for as long as it lives.
+class CWindowedSchemeImport {
+ public:
+  CWindowedSchemeImport(vyr::Application& app, CSchemeHost& host, wxWindow* parent);
+  ~CWindowedSchemeImport();
+  vyr::SchemeImport With();
+
+ private:
+  std::unique_ptr<vyr::SchemeNameChooser> chooser_;
+  CSchemeApplier applier_;
+};
 
 // Imports the ".vyrscheme" package at address (an internet address or a
 // local path) with the name dialog over parent; the questions and errors go
 // through the application's message boxes. Returns the scheme folder the
 // package was unpacked into, empty when the import ended before that.
-std::string RunSchemeImport(const std::string& address, wxWindow* parent = nullptr);
-std::string RunSchemeImport(vyr::Application& app, const std::string& address,
+std::string RunSchemeImport(vyr::Application& app, CSchemeHost* host, const std::string& address,
                             wxWindow* parent = nullptr);
