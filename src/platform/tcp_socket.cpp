@@ -13,6 +13,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <system_error>
+#include <thread>
+#include <mutex>
+#include <memory>
+#include <condition_variable>
 
 namespace vyr::platform {
 
@@ -277,6 +282,41 @@ std::vector<std::string> TcpSocket::ResolveAll(const std::string& name) {
   }
   ::freeaddrinfo(list);
   return AlternateFamilies(found);
+}
+
+std::vector<std::string> TcpSocket::ResolveAllWithin(const std::string& name, long timeLimitMs,
+                                                     const std::atomic<bool>& stop, bool& timedOut,
+                                                     Resolve resolve) {
+  timedOut = false;
+  struct Lookup {
+    std::mutex mutex;
+    std::condition_variable answered;
+    bool done = false;
+    std::vector<std::string> found;
+  };
+  auto lookup = std::make_shared<Lookup>();
+  try {
+    std::thread([lookup, name, resolve] {
+      std::vector<std::string> found = resolve(name);
+      std::lock_guard<std::mutex> lock(lookup->mutex);
+      lookup->found = std::move(found);
+      lookup->done = true;
+      lookup->answered.notify_all();
+    }).detach();
+  } catch (const std::system_error&) {
+    return resolve(name);  // no thread to be had: look it up here
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(0L, timeLimitMs));
+  std::unique_lock<std::mutex> lock(lookup->mutex);
+  while (!lookup->done) {
+    if (stop) return {};
+    if (std::chrono::steady_clock::now() >= deadline) {
+      timedOut = true;
+      return {};
+    }
+    lookup->answered.wait_for(lock, std::chrono::milliseconds(50));
+  }
+  return std::move(lookup->found);
 }
 
 std::vector<std::string> TcpSocket::AlternateFamilies(const std::vector<std::string>& addresses) {

@@ -7,6 +7,7 @@
 // thread ever closes the descriptor (closing it from another thread could hit
 // a descriptor number that has meanwhile been reused).
 #include <atomic>
+#include <functional>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -84,6 +85,14 @@ class TcpSocket {
   // address gives itself; a name in brackets ("[::1]") is taken without
   // them. Empty when the name does not resolve.
   static std::vector<std::string> ResolveAll(const std::string& name);
+  // ResolveAll within a time limit, given up early when stop is set. The
+  // look-up runs on a thread of its own, which is forgotten (it ends by
+  // itself) when the limit passes first; timedOut then says so.
+  // resolve stands in for ResolveAll where a test needs a slow name server.
+  using Resolve = std::function<std::vector<std::string>(const std::string& name)>;
+  static std::vector<std::string> ResolveAllWithin(const std::string& name, long timeLimitMs,
+                                                   const std::atomic<bool>& stop, bool& timedOut,
+                                                   Resolve resolve = ResolveAll);
   // The addresses with IPv6 and IPv4 taking turns, each family keeping the
   // order it had; the family of the first address goes first (the
   // resolver puts the one it prefers there).

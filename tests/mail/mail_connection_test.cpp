@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <future>
@@ -138,6 +139,35 @@ TEST(MailConnectionTest, EveryAddressIsTriedInTurnWithinTheTimeLimit) {
   EXPECT_EQ(connection.ConnectAny(closed, both), 3);
   EXPECT_EQ(connection.ConnectError(), "No connection to port " + std::to_string(closed) +
                                            " (127.0.0.1: Connection refused; ::1: Connection refused)");
+
+  // The look-up counts against the limit: a name server that does not
+  // answer is given up on when the time is up, at once when the check is
+  // cancelled; the forgotten look-up ends by itself later.
+  std::promise<void> answer;
+  const std::shared_future<void> answered = answer.get_future().share();
+  const auto silentNameServer = [answered](const std::string&) {
+    answered.wait();
+    return Strings{"192.0.2.1"};
+  };
+  std::atomic<bool> stop{false};
+  bool timedOut = false;
+  EXPECT_TRUE(platform::TcpSocket::ResolveAllWithin("mail.example", 300, stop, timedOut, silentNameServer).empty());
+  EXPECT_TRUE(timedOut);
+  stop = true;
+  EXPECT_TRUE(platform::TcpSocket::ResolveAllWithin("mail.example", 600000, stop, timedOut, silentNameServer).empty());
+  EXPECT_FALSE(timedOut);
+  answer.set_value();
+  stop = false;
+  EXPECT_EQ(platform::TcpSocket::ResolveAllWithin("mail.example", 600000, stop, timedOut,
+                                                  [](const std::string&) { return Strings{"192.0.2.7"}; }),
+            Strings{"192.0.2.7"});
+  EXPECT_FALSE(timedOut);
+
+  // A cancelled check waits neither for the name server nor for a server.
+  MailConnection cancelled;
+  cancelled.Abort();
+  EXPECT_EQ(cancelled.ConnectHost(server.port, "localhost"), 3);
+  EXPECT_EQ(cancelled.ConnectError(), "Cancelled");
 }
 
 TEST(MailConnectionTest, AbortEndsAWaitingHandshake) {
@@ -151,7 +181,7 @@ TEST(MailConnectionTest, AbortEndsAWaitingHandshake) {
   char hello[16];
   ASSERT_GT(::recv(peer, hello, sizeof hello, 0), 0);  // its first bytes arrived
   pop.Abort();
-  EXPECT_EQ(login.get(), 6);
+  EXPECT_EQ(login.get(), Pop3Login::kTlsFailed);
   // Well before the handshake's own 30-second limit.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
   ::close(peer);

@@ -104,12 +104,21 @@ int MailConnection::ConnectOne(std::uint16_t port, const std::string& address, l
 
 int MailConnection::ConnectHost(std::uint16_t port, const std::string& host, long timeLimitMs) {
   const std::string name = HostPart(host);
-  const std::vector<std::string> addresses = platform::TcpSocket::ResolveAll(name);
+  // The look-up counts against the connect limit: a name server that does
+  // not answer must not hold the check longer than a server that does not.
+  const auto start = std::chrono::steady_clock::now();
+  bool timedOut = false;
+  const std::vector<std::string> addresses =
+      platform::TcpSocket::ResolveAllWithin(name, timeLimitMs, aborted_, timedOut);
   if (addresses.empty()) {
-    connectError_ = name + " cannot be resolved";
-    return 1;
+    connectError_ = aborted_ ? std::string("Cancelled")
+                    : timedOut ? name + " could not be looked up in time"
+                               : name + " cannot be resolved";
+    return aborted_ ? 3 : 1;
   }
-  return TryAddresses(port, addresses, timeLimitMs, name);
+  const long spent = static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+  return TryAddresses(port, addresses, std::max(1L, timeLimitMs - spent), name);
 }
 
 int MailConnection::ConnectAny(std::uint16_t port, const std::vector<std::string>& addresses,

@@ -61,8 +61,9 @@ class MailConnection {
   // Connects to a server by name ("mail.example", "user@mail.example", an
   // address, "[IPv6 address]"): every address the name resolves to is
   // tried in turn, IPv6 and IPv4 taking turns (TcpSocket::ResolveAll), until
-  // one takes the connection. 0 connected; 1 the name does not resolve;
-  // otherwise ConnectAny's result.
+  // one takes the connection. The look-up itself counts against
+  // `timeLimitMs`. 0 connected; 1 the name does not resolve (or not within
+  // the limit); 3 after Abort(); otherwise ConnectAny's result.
   int ConnectHost(std::uint16_t port, const std::string& host, long timeLimitMs = kConnectTimeLimitMs);
   // Tries the numeric addresses in the order given. Each attempt may take
   // an equal share of the time still left (so a silent address cannot use
