@@ -89,6 +89,95 @@ class FormatCursor {
   size_t para_ = 0;
 };
 
+// The next piece of the body text from i: a raw block ("<nhtml>" to
+// "</nhtml>", its text as it stands), a link word made into an anchor, or
+// one character.
+struct Piece {
+  std::string_view text;
+  size_t next = 0;       // where the text after the piece starts
+  bool raw = false;      // a raw block: no line or format tags
+  bool escaped = false;  // the piece is HTML already (an anchor)
+};
+
+// Where the current link word ends and where the next "@" lies, kept
+// between pieces so that long words are scanned once; the anchor text of
+// the last link piece.
+struct LinkScan {
+  size_t wordEnd = 0;
+  size_t nextAt = 0;
+  bool nextAtKnown = false;
+  std::string anchor;
+};
+
+Piece NextPiece(std::string_view text, size_t i, LinkScan& scan) {
+  Piece piece;
+  if (text[i] == '<' && platform::StartsWithNoCase(text.substr(i), kOpenRaw)) {
+    // Conversion resumes normally after the block.
+    const size_t from = i + sizeof(kOpenRaw) - 1;
+    const size_t close = FindNoCase(text, from, kCloseRaw);
+    if (close == std::string_view::npos) {
+      piece.text = text.substr(from);
+      piece.next = text.size();
+    } else {
+      piece.text = text.substr(from, close - from);
+      piece.next = close + sizeof(kCloseRaw) - 1;
+    }
+    piece.raw = true;
+    return piece;
+  }
+  if (scan.wordEnd <= i) {
+    scan.wordEnd = i;
+    while (scan.wordEnd < text.size() && CanBelongToLink(static_cast<unsigned char>(text[scan.wordEnd]))) {
+      ++scan.wordEnd;
+    }
+  }
+  if (scan.wordEnd > i) {
+    const std::string_view word = text.substr(i, scan.wordEnd - i);
+    const char* target = nullptr;
+    if (platform::StartsWithNoCase(text.substr(i), "http:")) {
+      target = "<A HREF=";
+    } else if (platform::StartsWithNoCase(text.substr(i), "www.")) {
+      target = "<A HREF=http://";
+    } else {
+      if (!scan.nextAtKnown || scan.nextAt < i) {
+        const size_t at = text.find('@', i);
+        scan.nextAt = at == std::string_view::npos ? text.size() : at;
+        scan.nextAtKnown = true;
+      }
+      if (scan.nextAt < scan.wordEnd) target = "<A HREF=mailto:";
+    }
+    if (target) {
+      scan.anchor = target;
+      AppendEscaped(scan.anchor, word, true);
+      scan.anchor += ">";
+      AppendEscaped(scan.anchor, word);
+      scan.anchor += "</A>";
+      piece.text = scan.anchor;
+      piece.escaped = true;
+      piece.next = scan.wordEnd;
+      return piece;
+    }
+  }
+  piece.next = i + Utf8Length(text, i);
+  piece.text = text.substr(i, piece.next - i);
+  return piece;
+}
+
+// A piece's text: blanks and tabs as hard spaces, the three special
+// characters escaped, line ends as breaks.
+void AppendPiece(std::string& out, const Piece& piece) {
+  const std::string_view t = piece.text;
+  if (!piece.raw && t == " ") {
+    out += kNbsp;
+  } else if (!piece.raw && t == "\t") {
+    for (int k = 0; k < 8; ++k) out += kNbsp;
+  } else if (!piece.raw && !piece.escaped && t.size() == 1 && (t[0] == '&' || t[0] == '<' || t[0] == '>')) {
+    AppendEscaped(out, t);
+  } else {
+    AppendWithLineEnds(out, t);
+  }
+}
+
 }  // namespace
 
 const char* HtmlFontSize(int heightTwips) {
@@ -239,102 +328,24 @@ std::string BodyConverter::DocumentToHtml(const RichTextDocument& doc, bool& nee
   const std::vector<size_t> lines = LayoutLineStarts(doc, kLayoutWidthTwips, measurer);
   size_t nextLine = 1;
 
-  // Where the current link word ends and where the next "@" lies, kept
-  // between indices so that long words are scanned once.
-  size_t wordEnd = 0;
-  size_t nextAt = 0;
-  bool nextAtKnown = false;
-  std::string anchor;
-
+  LinkScan scan;
   for (size_t i = 0; i < text.size();) {
-    const size_t start = i;
-    std::string_view piece;
-    bool raw = false;
-    bool escaped = false;  // the piece is HTML already (an anchor)
-    size_t next;
-    if (text[i] == '<' && platform::StartsWithNoCase(text.substr(i), kOpenRaw)) {
-      // A raw block: its text goes out unchanged, without line or format
-      // tags. Conversion resumes normally after the block.
-      const size_t from = i + sizeof(kOpenRaw) - 1;
-      const size_t close = FindNoCase(text, from, kCloseRaw);
-      if (close == std::string_view::npos) {
-        piece = text.substr(from);
-        next = text.size();
-      } else {
-        piece = text.substr(from, close - from);
-        next = close + sizeof(kCloseRaw) - 1;
-      }
-      raw = true;
-    } else {
-      if (wordEnd <= i) {
-        wordEnd = i;
-        while (wordEnd < text.size() && CanBelongToLink(static_cast<unsigned char>(text[wordEnd]))) {
-          ++wordEnd;
-        }
-      }
-      bool link = false;
-      if (wordEnd > i) {
-        const std::string_view word = text.substr(i, wordEnd - i);
-        if (platform::StartsWithNoCase(text.substr(i), "http:")) {
-          anchor = "<A HREF=";
-          AppendEscaped(anchor, word, true);
-          anchor += ">";
-          link = true;
-        } else if (platform::StartsWithNoCase(text.substr(i), "www.")) {
-          anchor = "<A HREF=http://";
-          AppendEscaped(anchor, word, true);
-          anchor += ">";
-          link = true;
-        } else {
-          if (!nextAtKnown || nextAt < i) {
-            const size_t at = text.find('@', i);
-            nextAt = at == std::string_view::npos ? text.size() : at;
-            nextAtKnown = true;
-          }
-          if (nextAt < wordEnd) {
-            anchor = "<A HREF=mailto:";
-            AppendEscaped(anchor, word, true);
-            anchor += ">";
-            link = true;
-          }
-        }
-        if (link) {
-          AppendEscaped(anchor, word);
-          anchor += "</A>";
-          piece = anchor;
-          escaped = true;
-          next = wordEnd;
-        }
-      }
-      if (!link) {
-        next = i + Utf8Length(text, i);
-        piece = text.substr(i, next - i);
-      }
-    }
-
-    if (!piece.empty()) {
-      if (!raw) {
+    const Piece piece = NextPiece(text, i, scan);
+    if (!piece.text.empty()) {
+      if (!piece.raw) {
         // A visual line starting at this piece (lines that start inside a
         // link or a raw block have no place for a break).
         bool lineStart = false;
-        while (nextLine < lines.size() && lines[nextLine] <= start) {
-          lineStart = lines[nextLine] == start;
+        while (nextLine < lines.size() && lines[nextLine] <= i) {
+          lineStart = lines[nextLine] == i;
           ++nextLine;
         }
         if (lineStart) out += "<BR>";
-        if (FormatStep(cursor.Para(start), cursor.Char(start), out) && start != 0) needsHtml = true;
+        if (FormatStep(cursor.Para(i), cursor.Char(i), out) && i != 0) needsHtml = true;
       }
-      if (!raw && piece == " ") {
-        out += kNbsp;
-      } else if (!raw && piece == "\t") {
-        for (int k = 0; k < 8; ++k) out += kNbsp;
-      } else if (!raw && !escaped && piece.size() == 1 && (piece[0] == '&' || piece[0] == '<' || piece[0] == '>')) {
-        AppendEscaped(out, piece);
-      } else {
-        AppendWithLineEnds(out, piece);
-      }
+      AppendPiece(out, piece);
     }
-    i = next;
+    i = piece.next;
   }
 
   if (state_.centerOpen) out += "</CENTER>", needsHtml = true;

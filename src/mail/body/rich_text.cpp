@@ -649,117 +649,140 @@ CharFormat Effective(const CharFormat& f) {
   return e;
 }
 
+// Writes a document as RTF into out: the font and colour tables of the
+// formats in use (NoteFormat each first), then the text with only the
+// format words that change from one run to the next.
+class RtfWriter {
+ public:
+  explicit RtfWriter(std::string& out) : out_(out) {
+    // The state written so far: the plain character of a new document,
+    // with face and size still to be named.
+    written_.face = std::string(1, '\0');
+    written_.height = -1;
+  }
+
+  // Faces and colours in the order of first use; black is the automatic
+  // colour, \cf0.
+  void NoteFormat(const CharFormat& f) {
+    if (!faceIndex_.count(f.face)) {
+      faceIndex_[f.face] = static_cast<int>(faces_.size());
+      faces_.push_back(f.face);
+    }
+    if (f.color != kBlack && !colorIndex_.count(f.color)) {
+      colors_.push_back(f.color);
+      colorIndex_[f.color] = static_cast<int>(colors_.size());
+    }
+  }
+
+  void WriteHeader() {
+    out_ += "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl";
+    for (size_t k = 0; k < faces_.size(); ++k) {
+      out_ += "{\\f" + std::to_string(k) + "\\fnil\\fcharset0 ";
+      std::string face;
+      for (char ch : faces_[k]) {
+        if (ch != ';') face += ch;
+      }
+      AppendEscapedText(out_, face);
+      out_ += ";}";
+    }
+    out_ += "}\r\n";
+    if (!colors_.empty()) {
+      out_ += "{\\colortbl ;";
+      for (ColorRef c : colors_) {
+        out_ += "\\red" + std::to_string(RedOf(c)) + "\\green" + std::to_string(GreenOf(c)) + "\\blue" +
+                std::to_string(BlueOf(c)) + ";";
+      }
+      out_ += "}\r\n";
+    }
+    out_ += "\\viewkind4\\uc1";
+  }
+
+  void WriteFormat(const CharFormat& f) {
+    std::string words;
+    if (f.color != written_.color) {
+      words += "\\cf" + std::to_string(f.color == kBlack ? 0 : colorIndex_[f.color]);
+    }
+    if (f.bold != written_.bold) words += f.bold ? "\\b" : "\\b0";
+    if (f.italic != written_.italic) words += f.italic ? "\\i" : "\\i0";
+    if (f.underline != written_.underline) words += f.underline ? "\\ul" : "\\ulnone";
+    if (f.face != written_.face) words += "\\f" + std::to_string(faceIndex_[f.face]);
+    if (f.height != written_.height) {
+      words += "\\fs" + std::to_string(std::max(1, (f.height + 5) / 10));
+    }
+    if (!words.empty()) {
+      out_ += words;
+      out_ += ' ';
+    }
+    written_ = f;
+  }
+
+  bool AnyFormatWritten() const { return written_.height >= 0; }
+
+  void StartParagraph(const ParaFormat& pf) {
+    const Alignment a = pf.carriesAlignment ? pf.alignment : Alignment::Left;
+    if (!paragraphWritten_ || a != alignment_) {
+      out_ += "\\pard";
+      if (a == Alignment::Center) out_ += "\\qc";
+      if (a == Alignment::Right) out_ += "\\qr";
+      out_ += ' ';
+    }
+    alignment_ = a;
+    paragraphWritten_ = true;
+  }
+
+  // A piece of one run within one paragraph; its paragraph mark, if it
+  // holds one, closes it.
+  void WritePiece(std::string_view piece) {
+    if (!piece.empty() && piece.back() == '\n') {
+      AppendEscapedText(out_, piece.substr(0, piece.size() - 1));
+      out_ += "\\par\r\n";
+    } else {
+      AppendEscapedText(out_, piece);
+    }
+  }
+
+ private:
+  std::string& out_;
+  std::vector<std::string> faces_;
+  std::unordered_map<std::string, int> faceIndex_;
+  std::vector<ColorRef> colors_;
+  std::unordered_map<ColorRef, int> colorIndex_;
+  CharFormat written_;
+  bool paragraphWritten_ = false;
+  Alignment alignment_ = Alignment::Left;
+};
+
 }  // namespace
 
 std::string WriteRtf(const RichTextDocument& doc) {
   const std::string& text = doc.Text();
+  const auto& runs = doc.Runs();
   std::vector<CharFormat> formats;
-  formats.reserve(doc.Runs().size());
-  for (const auto& run : doc.Runs()) formats.push_back(Effective(run.format));
+  formats.reserve(runs.size());
+  for (const auto& run : runs) formats.push_back(Effective(run.format));
   const CharFormat fallback = Effective(doc.DefaultFormat());
-
-  // Faces and colours in the order of first use; black is the automatic
-  // colour, \cf0.
-  std::vector<std::string> faces;
-  std::unordered_map<std::string, int> faceIndex;
-  std::vector<ColorRef> colors;
-  std::unordered_map<ColorRef, int> colorIndex;
-  auto note = [&](const CharFormat& f) {
-    if (!faceIndex.count(f.face)) {
-      faceIndex[f.face] = static_cast<int>(faces.size());
-      faces.push_back(f.face);
-    }
-    if (f.color != kBlack && !colorIndex.count(f.color)) {
-      colors.push_back(f.color);
-      colorIndex[f.color] = static_cast<int>(colors.size());
-    }
-  };
-  if (formats.empty()) note(fallback);
-  for (const auto& f : formats) note(f);
 
   std::string out;
   out.reserve(text.size() * 2 + 256);
-  out += "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl";
-  for (size_t k = 0; k < faces.size(); ++k) {
-    out += "{\\f" + std::to_string(k) + "\\fnil\\fcharset0 ";
-    std::string face;
-    for (char ch : faces[k]) {
-      if (ch != ';') face += ch;
-    }
-    AppendEscapedText(out, face);
-    out += ";}";
-  }
-  out += "}\r\n";
-  if (!colors.empty()) {
-    out += "{\\colortbl ;";
-    for (ColorRef c : colors) {
-      out += "\\red" + std::to_string(RedOf(c)) + "\\green" + std::to_string(GreenOf(c)) +
-             "\\blue" + std::to_string(BlueOf(c)) + ";";
-    }
-    out += "}\r\n";
-  }
-  out += "\\viewkind4\\uc1";
+  RtfWriter writer(out);
+  if (formats.empty()) writer.NoteFormat(fallback);
+  for (const auto& f : formats) writer.NoteFormat(f);
+  writer.WriteHeader();
 
-  // The state written so far: the plain character of a new document, with
-  // face and size still to be named.
-  CharFormat written;
-  written.face = std::string(1, '\0');
-  written.height = -1;
-  auto writeFormat = [&](const CharFormat& f) {
-    std::string words;
-    if (f.color != written.color) {
-      words += "\\cf" + std::to_string(f.color == kBlack ? 0 : colorIndex[f.color]);
-    }
-    if (f.bold != written.bold) words += f.bold ? "\\b" : "\\b0";
-    if (f.italic != written.italic) words += f.italic ? "\\i" : "\\i0";
-    if (f.underline != written.underline) words += f.underline ? "\\ul" : "\\ulnone";
-    if (f.face != written.face) words += "\\f" + std::to_string(faceIndex[f.face]);
-    if (f.height != written.height) {
-      words += "\\fs" + std::to_string(std::max(1, (f.height + 5) / 10));
-    }
-    if (!words.empty()) {
-      out += words;
-      out += ' ';
-    }
-    written = f;
-  };
-
-  bool paragraphWritten = false;
-  Alignment alignment = Alignment::Left;
-  auto startParagraph = [&](const ParaFormat& pf) {
-    const Alignment a = pf.carriesAlignment ? pf.alignment : Alignment::Left;
-    if (!paragraphWritten || a != alignment) {
-      out += "\\pard";
-      if (a == Alignment::Center) out += "\\qc";
-      if (a == Alignment::Right) out += "\\qr";
-      out += ' ';
-    }
-    alignment = a;
-    paragraphWritten = true;
-  };
-
-  const auto& paragraphs = doc.Paragraphs();
-  const auto& runs = doc.Runs();
   size_t r = 0;
-  for (const auto& para : paragraphs) {
-    startParagraph(para.format);
+  for (const auto& para : doc.Paragraphs()) {
+    writer.StartParagraph(para.format);
     size_t pos = para.begin;
     while (pos < para.end) {
       while (r + 1 < runs.size() && runs[r].end <= pos) ++r;
       const size_t stop = std::min(para.end, runs.empty() ? para.end : runs[r].end);
-      writeFormat(runs.empty() ? fallback : formats[r]);
-      std::string_view piece(text.data() + pos, stop - pos);
-      if (!piece.empty() && piece.back() == '\n') {
-        AppendEscapedText(out, piece.substr(0, piece.size() - 1));
-        out += "\\par\r\n";
-      } else {
-        AppendEscapedText(out, piece);
-      }
+      writer.WriteFormat(runs.empty() ? fallback : formats[r]);
+      writer.WritePiece(std::string_view(text.data() + pos, stop - pos));
       pos = stop;
     }
   }
   // The mark of the last paragraph.
-  if (written.height < 0) writeFormat(fallback);
+  if (!writer.AnyFormatWritten()) writer.WriteFormat(fallback);
   out += "\\par\r\n}\r\n";
   return out;
 }
