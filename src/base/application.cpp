@@ -11,7 +11,6 @@ namespace vyr {
 
 namespace {
 std::atomic<Application*> gCurrent{nullptr};
-const char kDefaultHomeServer[] = "http://www.vyrelle.example";
 
 }  // namespace
 
@@ -35,9 +34,13 @@ Application::~Application() {
 Application* Application::Current() { return gCurrent.load(); }
 
 std::string Application::HomeServer() const {
-  std::string server = GetString("misc", "HomeServer", kDefaultHomeServer);
+  std::string server = Get(kMiscHomeServer);
   while (!server.empty() && server.back() == '/') server.pop_back();
   return server;
+}
+
+std::string Application::Get(const HomeUrlSetting& s) const {
+  return settings_.GetString(std::string(s.section), std::string(s.key), HomeServerUrl(std::string(s.homePath)));
 }
 
 std::string Application::HomeServerUrl(const std::string& path) const {
@@ -48,15 +51,15 @@ std::string Application::HomeServerUrl(const std::string& path) const {
 }
 
 void Application::LoadStartupSettings() {
-  soundsEnabled_ = GetInt("misc", "PlaySounds", 1) != 0;
-  transitions_ = GetInt("misc", "Transitions", 1) != 0;
-  essentialSoundsOnly_ = GetInt("misc", "PlayEssentialSoundsOnly", 0) != 0;
-  SetCurrentSchemeName(GetString("misc", "userdir", ""));
-  showTooltips_ = GetInt("Startup", "ShowTooltips", 1) != 0;
-  allowInfoboxClick_ = GetInt("Startup", "AllowInfoboxClick", 0) != 0;
-  smarterBrowsing_.autocomplete = GetInt("SmarterBrowsing", "Autocomplete", 1) != 0;
-  smarterBrowsing_.realNames = GetInt("SmarterBrowsing", "RealNames", 1) != 0;
-  smarterBrowsing_.webSearch = GetInt("SmarterBrowsing", "WebSearch", 1) != 0;
+  soundsEnabled_ = IsOn(kMiscPlaySounds);
+  transitions_ = IsOn(kMiscTransitions);
+  essentialSoundsOnly_ = IsOn(kMiscPlayEssentialSoundsOnly);
+  SetCurrentSchemeName(Get(kMiscUserDir));
+  showTooltips_ = IsOn(kStartupShowTooltips);
+  allowInfoboxClick_ = IsOn(kStartupAllowInfoboxClick);
+  smarterBrowsing_.autocomplete = IsOn(kSmarterBrowsingAutocomplete);
+  smarterBrowsing_.realNames = IsOn(kSmarterBrowsingRealNames);
+  smarterBrowsing_.webSearch = IsOn(kSmarterBrowsingWebSearch);
 }
 
 void Application::SetCurrentSchemeName(const std::string& name) {

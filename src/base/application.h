@@ -39,6 +39,38 @@ class Application {
 
   // --- settings accessors ---------------------------------------------------
   const SettingsStore& Settings() const { return settings_; }
+  // The settings of the table (base/settings_table.h), each from its own
+  // file with its own default; see SettingsStore.
+  int Get(const IntSetting& s) const { return settings_.Get(s); }
+  std::string Get(const StringSetting& s) const { return settings_.Get(s); }
+  // Missing: the home server's address for the setting's path.
+  std::string Get(const HomeUrlSetting& s) const;
+  int GetOr(const IntSetting& s, int fallback) const { return settings_.GetOr(s, fallback); }
+  std::string GetOr(const StringSetting& s, const std::string& fallback) const {
+    return settings_.GetOr(s, fallback);
+  }
+  bool IsOn(const IntSetting& s) const { return settings_.IsOn(s); }
+  void Write(const IntSetting& s, int value) const { settings_.Write(s, value); }
+  void Write(const StringSetting& s, const std::string& value) const { settings_.Write(s, value); }
+  template <typename S>
+  auto Get(const SettingMember<S>& m) const {
+    return settings_.Get(m);
+  }
+  template <typename S, typename V>
+  auto GetOr(const SettingMember<S>& m, const V& fallback) const {
+    return settings_.GetOr(m, fallback);
+  }
+  template <typename S>
+  bool IsOn(const SettingMember<S>& m) const {
+    return settings_.IsOn(m);
+  }
+  template <typename S, typename V>
+  void Write(const SettingMember<S>& m, const V& value) const {
+    settings_.Write(m, value);
+  }
+  // Names given at run time only (the command-line companion's settings
+  // commands, the "setinifile" command link); everything else goes through
+  // the table.
   std::string GetString(const std::string& section, const std::string& key,
                         const std::string& defaultValue = {}, bool fromScheme = false) const {
     return settings_.GetString(section, key, defaultValue, fromScheme);

@@ -58,6 +58,39 @@ std::string SettingsStore::GetDataString(const std::string& section, const std::
   return GetPrivateProfileString(section, key, defaultValue, dataConfig_(), kBufferSize);
 }
 
+int SettingsStore::GetOr(const IntSetting& s, int fallback) const {
+  const std::string section(s.section), key(s.key);
+  switch (s.file) {
+    case SettingsFile::kProfile: return GetPrivateProfileInt(section, key, fallback, profilePath_);
+    case SettingsFile::kScheme: return GetPrivateProfileInt(section, key, fallback, schemeConfig_());
+    case SettingsFile::kData: return GetPrivateProfileInt(section, key, fallback, dataConfig_());
+  }
+  return fallback;
+}
+
+std::string SettingsStore::GetOr(const StringSetting& s, const std::string& fallback) const {
+  const std::string section(s.section), key(s.key);
+  switch (s.file) {
+    case SettingsFile::kProfile: return GetString(section, key, fallback, false);
+    case SettingsFile::kScheme: return GetString(section, key, fallback, true);
+    case SettingsFile::kData: return GetDataString(section, key, fallback);
+  }
+  return fallback;
+}
+
+void SettingsStore::Write(const IntSetting& s, int value) const {
+  Write(StringSetting{s.section, s.key, {}, s.file}, std::to_string(value));
+}
+
+void SettingsStore::Write(const StringSetting& s, const std::string& value) const {
+  if (s.file == SettingsFile::kData) return;  // shipped with the program: read-only
+  WriteString(std::string(s.section), std::string(s.key), value, s.file == SettingsFile::kScheme);
+}
+
+int SettingsStore::GetFrom(const IntSetting& s, const std::string& file) {
+  return GetPrivateProfileInt(std::string(s.section), std::string(s.key), s.defaultValue, file);
+}
+
 void SettingsStore::RemoveSection(const std::string& section) const {
   WritePrivateProfileSection(section, {}, profilePath_);
 }

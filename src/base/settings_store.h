@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "base/settings_table.h"
+
 namespace vyr {
 
 class SettingsStore {
@@ -27,6 +29,42 @@ class SettingsStore {
 
   const std::string& ProfilePath() const { return profilePath_; }
 
+  // --- the settings of the table (base/settings_table.h) --------------------
+  // Read from the setting's own file; a missing key reads as the table's
+  // default. GetOr: as the fallback given, for the few settings whose
+  // default is known only at run time (the table says which).
+  int Get(const IntSetting& s) const { return GetOr(s, s.defaultValue); }
+  std::string Get(const StringSetting& s) const { return GetOr(s, std::string(s.defaultValue)); }
+  int GetOr(const IntSetting& s, int fallback) const;
+  std::string GetOr(const StringSetting& s, const std::string& fallback) const;
+  bool IsOn(const IntSetting& s) const { return Get(s) != 0; }
+  // Into the profile, or the scheme's own "config.ini" (see WriteString); a
+  // setting of the data folder's file is never written.
+  void Write(const IntSetting& s, int value) const;
+  void Write(const StringSetting& s, const std::string& value) const;
+  template <typename S>
+  auto Get(const SettingMember<S>& m) const {
+    return Get(m.Setting());
+  }
+  template <typename S, typename V>
+  auto GetOr(const SettingMember<S>& m, const V& fallback) const {
+    return GetOr(m.Setting(), fallback);
+  }
+  template <typename S>
+  bool IsOn(const SettingMember<S>& m) const {
+    return IsOn(m.Setting());
+  }
+  template <typename S, typename V>
+  void Write(const SettingMember<S>& m, const V& value) const {
+    Write(m.Setting(), value);
+  }
+  // A scheme setting as another scheme's "config.ini" (file) holds it.
+  static int GetFrom(const IntSetting& s, const std::string& file);
+
+  // --- names given at run time ----------------------------------------------
+  // For a section and key only known when the program runs: the
+  // command-line companion's settings commands and the "setinifile" command
+  // link. Everything else goes through the table above.
   std::string GetString(const std::string& section, const std::string& key,
                         const std::string& defaultValue = {}, bool fromScheme = false) const;
   int GetInt(const std::string& section, const std::string& key, int defaultValue,
