@@ -66,7 +66,7 @@ class ScriptedPop3Test : public ::testing::Test {
     client = std::make_unique<Pop3Client>(static_cast<std::uint16_t>(server->Port()));
     return started;
   }
-  int Login() { return client->Login("127.0.0.1", "user", "secret"); }
+  Pop3Login Login() { return client->Login("127.0.0.1", "user", "secret"); }
   std::unique_ptr<test::ScriptedPop3Server> server;
   std::unique_ptr<Pop3Client> client;
   test::TempDir dir;
@@ -83,15 +83,18 @@ TEST_F(ScriptedPop3Test, HostNamesAFreshObjectAndAnAbortedLogIn) {
   EXPECT_EQ(MailConnection::ResolveHost("user@no-such-host.invalid", dotted), 2);
   Pop3Client fresh(kClosedPort);  // commands without a session do no harm
   int count = -1;
-  EXPECT_EQ(std::vector<int>({fresh.Quit(), fresh.Stat(count), fresh.Retr(1), fresh.Dele(1), fresh.Uidl("x"),
-                              fresh.Login("127.0.0.1", "user", "secret")}),
-            std::vector<int>({0, 1, 1, 1, 1, 2}));
+  fresh.Quit();
+  EXPECT_EQ(std::vector<Pop3Reply>({fresh.Stat(count), fresh.Retr(1), fresh.Dele(1)}),
+            std::vector<Pop3Reply>(3, Pop3Reply::kNotConnected));
+  EXPECT_EQ(fresh.Uidl("x"), 1);
+  EXPECT_EQ(fresh.Login("127.0.0.1", "user", "secret"), Pop3Login::kNoConnection);
   ASSERT_TRUE(Open("stall-greeting", {}));
   {
     AbortAfter abort(*client, std::chrono::milliseconds(300));
-    EXPECT_EQ(Login(), 3);  // the greeting never comes; without the abort this never returns
+    // the greeting never comes; without the abort this never returns
+    EXPECT_EQ(Login(), Pop3Login::kUserRefused);
   }
-  EXPECT_EQ(Login(), 2) << "no new connection after an abort";
+  EXPECT_EQ(Login(), Pop3Login::kNoConnection) << "no new connection after an abort";
   client->ClearAbort();
   EXPECT_EQ(client->Connect(static_cast<std::uint16_t>(server->Port()), "127.0.0.1"), 0);
 }
@@ -104,17 +107,17 @@ TEST_F(ScriptedPop3Test, LongLinesInRepliesMessagesAndUidsStayInStep) {
                               std::string(3000, 'y') + "\n" + std::string(1023, 'z') + "\n";
   ASSERT_TRUE(Open("long-lines", {kShortMessage, message}));
   AbortAfter guard(*client, std::chrono::seconds(30));
-  ASSERT_EQ(Login(), 0);  // the 2000-byte greeting is read to its end
+  ASSERT_EQ(Login(), Pop3Login::kOk);  // the 2000-byte greeting is read to its end
   EXPECT_EQ(client->LastReply(), "+OK Logged in.");
   long size = 0;
-  EXPECT_TRUE(client->List(2, size) == 0 && size == static_cast<long>(Crlf(message).size()));
+  EXPECT_TRUE(client->List(2, size) == Pop3Reply::kOk && size == static_cast<long>(Crlf(message).size()));
   const std::string uid2 = "uid-2-" + std::string(3000, 'x');
   EXPECT_EQ(client->Uidl(uid2), 3);
   EXPECT_TRUE(client->UidOf(1) == "uid-1-" + std::string(3000, 'x') && client->UidOf(2) == uid2);
-  EXPECT_EQ(client->RetrieveToFile(2, dir.File("M4.new"), &progress), 1);
+  EXPECT_EQ(client->RetrieveToFile(2, dir.File("M4.new"), &progress), RetrieveResult::kStored);
   EXPECT_EQ(test::ReadFile(dir.File("M4.new")), Crlf(message) + ".");
   int count = 0;
-  EXPECT_TRUE(client->Stat(count) == 0 && count == 2);  // still in step afterwards
+  EXPECT_TRUE(client->Stat(count) == Pop3Reply::kOk && count == 2);  // still in step afterwards
   EXPECT_FALSE(guard.fired || client->OutOfStep());
 }
 
@@ -134,11 +137,11 @@ TEST_F(ScriptedPop3Test, UidlListingsOfEveryShape) {
   for (const auto& c : cases) {
     ASSERT_TRUE(Open(c.mode, {m, m, m}));
     AbortAfter guard(*client, std::chrono::seconds(20));
-    ASSERT_EQ(Login(), 0) << c.mode;
+    ASSERT_EQ(Login(), Pop3Login::kOk) << c.mode;
     EXPECT_EQ(client->Uidl(c.lastId), c.first) << c.mode;
     EXPECT_TRUE(client->UidCount() == c.ids && client->UidOf(1) == (c.ids ? "uid-1" : "") &&
                 client->UidOf(static_cast<int>(c.ids) + 1).empty()) << c.mode;
-    EXPECT_EQ(client->RetrieveToFile(1, dir.File("M5.new"), &progress), 1) << c.mode;
+    EXPECT_EQ(client->RetrieveToFile(1, dir.File("M5.new"), &progress), RetrieveResult::kStored) << c.mode;
     EXPECT_EQ(test::ReadFile(dir.File("M5.new")), Crlf(m) + ".") << c.mode;
   }
 }
@@ -147,11 +150,11 @@ TEST_F(ScriptedPop3Test, MessageFarLargerThanItsListSizeIsStoredWhole) {
   std::string big = "Subject: bigger than announced\n\n";
   for (int i = 0; i < 40000; ++i) big += (i % 7 == 0 ? "." : "") + std::string(40 + i % 60, 'm') + "\n";
   ASSERT_TRUE(Open("oversize", {big}));
-  ASSERT_EQ(Login(), 0);
+  ASSERT_EQ(Login(), Pop3Login::kOk);
   long listed = 0;
-  ASSERT_EQ(client->List(1, listed), 0);
+  ASSERT_EQ(client->List(1, listed), Pop3Reply::kOk);
   EXPECT_LT(listed * 2, static_cast<long>(Crlf(big).size()));
-  EXPECT_EQ(client->RetrieveToFile(1, dir.File("M7.new"), &progress), 1);
+  EXPECT_EQ(client->RetrieveToFile(1, dir.File("M7.new"), &progress), RetrieveResult::kStored);
   EXPECT_EQ(test::ReadFile(dir.File("M7.new")), Crlf(big) + ".");
   ASSERT_EQ(progress.posted.size(), 1u);  // from the announced size
   EXPECT_EQ(progress.posted[0], "Downloading message 1 of 1 (" + std::to_string(listed / 1024) + " KB) ");
@@ -164,14 +167,14 @@ TEST_F(ScriptedPop3Test, WriteFailureLeavesNoFileAndKeepsTheSessionInStep) {
   ASSERT_TRUE(Open("normal", {big}));
   // In a child process: a file-size limit makes writes past 100 KB fail, like a full disk.
   EXPECT_EQ(test::RunInChild([&] {
-    if (Login() != 0) return 1;
+    if (Login() != Pop3Login::kOk) return 1;
     ::signal(SIGXFSZ, SIG_IGN);
     rlimit limited{100 * 1024, 100 * 1024};
     ::setrlimit(RLIMIT_FSIZE, &limited);
-    if (client->RetrieveToFile(1, dir.File("M8.new"), &progress) != 0) return 2;
+    if (client->RetrieveToFile(1, dir.File("M8.new"), &progress) != RetrieveResult::kFailed) return 2;
     if (fs::exists(dir.File("M8.new"))) return 3;
     int count = 0;
-    return client->Stat(count) == 0 && count == 1 ? 0 : 4;  // the rest of the message was drained
+    return client->Stat(count) == Pop3Reply::kOk && count == 1 ? 0 : 4;  // the rest of the message was drained
   }), 0);
 }
 

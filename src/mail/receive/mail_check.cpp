@@ -426,11 +426,28 @@ platform::MoveResult CheckRun::StoreInInbox(const std::string& tempFile, const s
 
 bool CheckRun::OpenSession(Pop3Client& pop, const std::string& server, const std::string& user,
                            const std::string& password, int& count) {
-  const int login = pop.Login(server, user, password);
-  if (login != 0) {
-    std::string failed = Format("Could not connect to %s", server);
-    if (login == 5) failed = Format(kNoStartTlsText.Text().c_str(), server);
-    if (login == 6) failed = Format(kTlsFailedText.Text().c_str(), server, pop.TlsError());
+  const Pop3Login login = pop.Login(server, user, password);
+  if (login != Pop3Login::kOk) {
+    // A refused secure connection says so; every other failure is one to connect.
+    std::string failed;
+    bool securityFailed = false;
+    switch (login) {
+      case Pop3Login::kOk:  // (not here)
+      case Pop3Login::kUnknownServer:
+      case Pop3Login::kNoConnection:
+      case Pop3Login::kUserRefused:
+      case Pop3Login::kPasswordRefused:
+        failed = Format("Could not connect to %s", server);
+        break;
+      case Pop3Login::kNoStartTls:
+        failed = Format(kNoStartTlsText.Text().c_str(), server);
+        securityFailed = true;
+        break;
+      case Pop3Login::kTlsFailed:
+        failed = Format(kTlsFailedText.Text().c_str(), server, pop.TlsError());
+        securityFailed = true;
+        break;
+    }
     PostStatus(failed);
     if (c_->cancel) {
       pop.Quit();
@@ -440,7 +457,7 @@ bool CheckRun::OpenSession(Pop3Client& pop, const std::string& server, const std
     // period: nothing is on the wire meanwhile.
     Watch(false);
     if (!s_->silent && s_->questions) {
-      std::string text = (login >= 5 ? failed + "\n"
+      std::string text = (securityFailed ? failed + "\n"
                                      : Format("Could not connect to %s\n%s\n", server, TrimBlanks(pop.LastReply()))) +
                          "Do you want to check your mail settings?";
       if (s_->questions->AskToCheckSettings(text, "Mail check failed")) s_->questions->OpenMailSettings();
@@ -454,7 +471,7 @@ bool CheckRun::OpenSession(Pop3Client& pop, const std::string& server, const std
     pop.Quit();
     return false;
   }
-  if (pop.Stat(count) != 0) {
+  if (pop.Stat(count) != Pop3Reply::kOk) {
     // Without the message count nothing can be fetched; saying "Done" here
     // would report a broken session as a good one.
     if (pop.ReadTimedOut()) {
@@ -548,15 +565,15 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
       pop.ResetAndQuit();
       return 1;
     }
-    int got = pop.RetrieveToFile(i, tempFile, this);
-    if (got == 2 || c_->cancel) {
+    const RetrieveResult got = pop.RetrieveToFile(i, tempFile, this);
+    if (got == RetrieveResult::kCancelled || c_->cancel) {
       // Cancelled: no half message is kept, and the session's deletions are
       // undone.
-      if (got == 1) std::remove(tempFile.c_str());
+      if (got == RetrieveResult::kStored) std::remove(tempFile.c_str());
       pop.ResetAndQuit();
       return 1;
     }
-    if (got != 1) {
+    if (got == RetrieveResult::kFailed) {
       PostStatus(pop.ReadTimedOut() ? std::string(kTimedOutText)
                                     : Format("Error downloading/saving message %ld", i));
       return 1;

@@ -100,8 +100,8 @@ int Pop3Client::ReadReply(int timeLimitSeconds) {
   return n;
 }
 
-int Pop3Client::Login(const std::string& server, const std::string& user,
-                      const std::string& password) {
+Pop3Login Pop3Client::Login(const std::string& server, const std::string& user,
+                            const std::string& password) {
   try {
     Quit();
     lastReply_.clear();
@@ -110,11 +110,11 @@ int Pop3Client::Login(const std::string& server, const std::string& user,
     const int connected = ConnectHost(port_, server);
     if (connected != 0) {
       lastReply_ = ConnectError();
-      return connected == 1 ? 1 : 2;
+      return connected == 1 ? Pop3Login::kUnknownServer : Pop3Login::kNoConnection;
     }
     if (security_ == kSecurityTls && StartTls(server, trustFile_) != 0) {
       Close();
-      return 6;
+      return Pop3Login::kTlsFailed;
     }
 
     ReadReply(0);  // the greeting; its content is not examined
@@ -122,80 +122,78 @@ int Pop3Client::Login(const std::string& server, const std::string& user,
       SendText("STLS\r\n");
       if (ReadReply(kReplyTimeLimitSeconds) == 0 || !ReplyPositive()) {
         Close();
-        return 5;
+        return Pop3Login::kNoStartTls;
       }
       if (StartTls(server, trustFile_) != 0) {
         Close();
-        return 6;
+        return Pop3Login::kTlsFailed;
       }
     }
 
     // A CR or LF inside the name or password would end the command early and
     // send the rest as a command of its own.
-    if (user.find_first_of("\r\n") != std::string::npos) return 3;
+    if (user.find_first_of("\r\n") != std::string::npos) return Pop3Login::kUserRefused;
     SendText("USER ");
     SendText(user);
     SendText("\r\n");
-    if (ReadReply(0) == 0 || !ReplyPositive()) return 3;
+    if (ReadReply(0) == 0 || !ReplyPositive()) return Pop3Login::kUserRefused;
 
-    if (password.find_first_of("\r\n") != std::string::npos) return 4;
+    if (password.find_first_of("\r\n") != std::string::npos) return Pop3Login::kPasswordRefused;
     SendText("PASS ");
     SendText(password);
     SendText("\r\n");
-    if (ReadReply(0) == 0 || !ReplyPositive()) return 4;
-    return 0;
+    if (ReadReply(0) == 0 || !ReplyPositive()) return Pop3Login::kPasswordRefused;
+    return Pop3Login::kOk;
   } catch (...) {
-    return 1;
+    return Pop3Login::kUnknownServer;
   }
 }
 
-int Pop3Client::Quit() {
+void Pop3Client::Quit() {
   ResetResponse();
   // Login calls this on an object that may have no socket yet: nothing to
   // say then, and no reply to wait for.
-  if (!HasSocket()) return 0;
+  if (!HasSocket()) return;
   if (SendText("QUIT\r\n") >= 0) ReadReply(kReplyTimeLimitSeconds);
   Close();
-  return 0;
 }
 
-int Pop3Client::ResetAndQuit() {
+void Pop3Client::ResetAndQuit() {
   ResetResponse();
-  if (!HasSocket()) return 0;
+  if (!HasSocket()) return;
   SendText("RSET\r\n");
   SendText("QUIT\r\n");
   Close();
-  return 0;
 }
 
 // Sends a command whose positive reply carries a number (STAT, LIST n) and
 // reads field `index` of that reply, split at `separators`, as the number.
-int Pop3Client::NumberCommand(const char* format, int arg, const char* separators, int index,
-                              long long max, long long& value) {
-  if (!IsConnected()) return 1;
-  if (!SendCommand(format, arg)) return 2;
-  if (ReadReply(kReplyTimeLimitSeconds) == 0) return 2;
-  if (!ReplyPositive()) return 3;
+Pop3Reply Pop3Client::NumberCommand(const char* format, int arg, const char* separators, int index,
+                                    long long max, long long& value) {
+  if (!IsConnected()) return Pop3Reply::kNotConnected;
+  if (!SendCommand(format, arg)) return Pop3Reply::kNoReply;
+  if (ReadReply(kReplyTimeLimitSeconds) == 0) return Pop3Reply::kNoReply;
+  if (!ReplyPositive()) return Pop3Reply::kRefused;
   std::string reply(line_);
   TrimLineEnd(reply);
   std::string field;
   if (Field(reply, separators, index, field, kLineBufferSize) != 0 || !ParseNumber(field, max, value)) {
-    return 4;
+    return Pop3Reply::kNoNumber;
   }
-  return 0;
+  return Pop3Reply::kOk;
 }
 
-int Pop3Client::Stat(int& count) {
+Pop3Reply Pop3Client::Stat(int& count) {
   long long value = 0;
-  const int result = NumberCommand("STAT\r\n", 0, " ", 1, INT_MAX, value);
-  if (result == 0) count = static_cast<int>(value);
+  const Pop3Reply result = NumberCommand("STAT\r\n", 0, " ", 1, INT_MAX, value);
+  if (result == Pop3Reply::kOk) count = static_cast<int>(value);
   return result;
 }
 
-int Pop3Client::List(int number, long& size) {
+Pop3Reply Pop3Client::List(int number, long& size) {
   long long value = 0;
-  const int result = NumberCommand("LIST %d\r\n", number, " ()", 2, LONG_MAX, value);
-  if (result == 0) size = static_cast<long>(value);
+  const Pop3Reply result = NumberCommand("LIST %d\r\n", number, " ()", 2, LONG_MAX, value);
+  if (result == Pop3Reply::kOk) size = static_cast<long>(value);
   return result;
 }
 
@@ -244,14 +242,14 @@ std::string Pop3Client::UidOf(int number) const {
   return uids_[static_cast<size_t>(number)];
 }
 
-int Pop3Client::Retr(int number) {
-  if (!IsConnected()) return 1;
+Pop3Reply Pop3Client::Retr(int number) {
+  if (!IsConnected()) return Pop3Reply::kNotConnected;
   ResetResponse();
-  if (!SendCommand("RETR %d\r\n", number)) return 2;
-  if (ReadReply(kReplyTimeLimitSeconds) == 0) return 2;
-  if (!ReplyPositive()) return 3;
+  if (!SendCommand("RETR %d\r\n", number)) return Pop3Reply::kNoReply;
+  if (ReadReply(kReplyTimeLimitSeconds) == 0) return Pop3Reply::kNoReply;
+  if (!ReplyPositive()) return Pop3Reply::kRefused;
   responseOpen_ = true;
-  return 0;
+  return Pop3Reply::kOk;
 }
 
 int Pop3Client::ReadBodyLine(char* buffer, int bufferSize) {
@@ -283,11 +281,11 @@ int Pop3Client::ReadBodyLine(char* buffer, int bufferSize) {
   return n;
 }
 
-int Pop3Client::FinishResponse() {
-  if (!responseOpen_) return 0;
+Pop3Reply Pop3Client::FinishResponse() {
+  if (!responseOpen_) return Pop3Reply::kOk;
   if (!IsConnected()) {
     ResetResponse();
-    return 1;
+    return Pop3Reply::kNotConnected;
   }
   if (!terminatorSeen_ && !responseBroken_) {
     char rest[kLineBufferSize];
@@ -301,22 +299,22 @@ int Pop3Client::FinishResponse() {
     }
   }
   ResetResponse();
-  return 0;
+  return Pop3Reply::kOk;
 }
 
-int Pop3Client::Dele(int number) {
-  if (!IsConnected()) return 1;
-  if (!SendCommand("DELE %d\r\n", number)) return 2;
-  if (ReadReply(kReplyTimeLimitSeconds) == 0) return 2;
-  return ReplyPositive() ? 0 : 3;
+Pop3Reply Pop3Client::Dele(int number) {
+  if (!IsConnected()) return Pop3Reply::kNotConnected;
+  if (!SendCommand("DELE %d\r\n", number)) return Pop3Reply::kNoReply;
+  if (ReadReply(kReplyTimeLimitSeconds) == 0) return Pop3Reply::kNoReply;
+  return ReplyPositive() ? Pop3Reply::kOk : Pop3Reply::kRefused;
 }
 
-int Pop3Client::RetrieveToFile(int number, const std::string& path, Pop3Progress* progress) {
+RetrieveResult Pop3Client::RetrieveToFile(int number, const std::string& path, Pop3Progress* progress) {
   long size = 0;
-  if (number > 0 && List(number, size) != 0) size = 0;
+  if (number > 0 && List(number, size) != Pop3Reply::kOk) size = 0;
   // A LIST without a reply leaves its late answer on the way: a RETR now
   // would read it as its own.
-  if (outOfStep_) return 0;
+  if (outOfStep_) return RetrieveResult::kFailed;
 
   // The status line reads e.g. "Downloading message 2 of 5..."; the size
   // replaces its trailing "...".
@@ -325,12 +323,12 @@ int Pop3Client::RetrieveToFile(int number, const std::string& path, Pop3Progress
   const std::string statusText = SizeStatus(base, size);
   if (progress && size > 1024) progress->PostStatus(statusText);
 
-  if (number <= 0 || Retr(number) != 0) return 0;
+  if (number <= 0 || Retr(number) != Pop3Reply::kOk) return RetrieveResult::kFailed;
 
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) {
     FinishResponse();
-    return 0;
+    return RetrieveResult::kFailed;
   }
   // The message goes to disk line by line through a fixed buffer, so memory
   // stays small whatever the message's size (and whatever LIST claimed).
@@ -343,7 +341,7 @@ int Pop3Client::RetrieveToFile(int number, const std::string& path, Pop3Progress
       // No QUIT here: it would commit this session's deletions.
       std::fclose(file);
       std::remove(path.c_str());
-      return 2;
+      return RetrieveResult::kCancelled;
     }
     if (n == 0) break;
     if (std::fwrite(piece.data(), 1, static_cast<size_t>(n), file) != static_cast<size_t>(n)) {
@@ -360,7 +358,7 @@ int Pop3Client::RetrieveToFile(int number, const std::string& path, Pop3Progress
   if (stored) stored = platform::SyncFile(path);
   if (!stored) std::remove(path.c_str());
   FinishResponse();
-  return stored ? 1 : 0;
+  return stored ? RetrieveResult::kStored : RetrieveResult::kFailed;
 }
 
 }  // namespace vyr
