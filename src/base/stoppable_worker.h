@@ -1,22 +1,98 @@
 #pragma once
-// One job at a time on a worker thread that stops by request, shared by the
-// folder loader and the mail search. Starting a job stops the previous one.
-// Stopping sets the run's stop signal and waits a bounded time for the body
-// to leave; a run that has not left by then is forgotten (never killed): it
-// leaves at its next check, and the generation has moved on, so whatever it
-// still reports is recognised as stale.
+// Worker threads that stop by request, and the one way a worker that does not
+// stop is left behind.
+//
+// StoppableWorker runs one job at a time on a worker thread; the folder
+// loader, the mail search, enhanced browsing and the mail check use it.
+// Starting a job stops the previous one. Stopping sets the run's stop signal;
+// the owner then either waits a bounded time for the body to leave (StopRun)
+// or returns at once (AskToStop) and settles the run later (ForgetRun, from a
+// timer). A run that has not left by then is forgotten, never killed: its
+// thread is detached, it leaves at its next check, and the generation has
+// moved on, so whatever it still reports is recognised as stale.
+//
+// WorkerThreads counts every such thread for the whole process, those
+// started detached (the downloads) and those forgotten alike, so that the
+// program's end can wait for them once, bounded, before the objects they
+// write through are gone.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace vyr {
 
 // The stop signal of a run that only needs a flag. Other signals provide a
 // RequestStop of their own in their namespace.
 inline void RequestStop(std::atomic<bool>& stop) { stop = true; }
+
+// Every worker thread of the process that may outlive its owner's interest.
+class WorkerThreads {
+ public:
+  // Counts one thread from its creation (taken on the starting thread, so a
+  // wait that begins meanwhile already sees it) until the ticket is
+  // destroyed with the thread's body.
+  class Ticket {
+   public:
+    Ticket() { Change(+1); }
+    ~Ticket() {
+      if (held_) Change(-1);
+    }
+    Ticket(Ticket&& other) noexcept : held_(std::exchange(other.held_, false)) {}
+    Ticket& operator=(Ticket&&) = delete;
+    Ticket(const Ticket&) = delete;
+
+   private:
+    bool held_ = true;
+  };
+
+  // Runs body on a thread nobody joins, counted until body returns. Throws
+  // std::system_error when no thread can be made (nothing is counted then).
+  template <typename Body>
+  static void StartDetached(Body body) {
+    std::thread([ticket = Ticket(), body = std::move(body)]() mutable { body(); }).detach();
+  }
+
+  // True once the program is closing: workers that can stop early do.
+  static bool Closing() { return All().closing.load(std::memory_order_relaxed); }
+
+  // The program's end: marks it closing, then waits up to `wait` for every
+  // counted thread to end. This is the one wait of its kind the program
+  // makes: after it the objects a left-behind worker writes through (the
+  // settings, the mail store) are destroyed. True when none is left.
+  static bool StopAll(std::chrono::milliseconds wait) {
+    All().closing = true;
+    return WaitUntilNoneRun(wait);
+  }
+
+  // Waits up to `wait` until no counted thread runs.
+  static bool WaitUntilNoneRun(std::chrono::milliseconds wait) {
+    Shared& all = All();
+    std::unique_lock<std::mutex> lock(all.mutex);
+    return all.idle.wait_for(lock, wait, [&] { return all.running == 0; });
+  }
+
+ private:
+  struct Shared {
+    std::atomic<bool> closing{false};
+    std::mutex mutex;
+    std::condition_variable idle;
+    int running = 0;
+  };
+  static Shared& All() {
+    static Shared* shared = new Shared;  // outlives every worker
+    return *shared;
+  }
+  static void Change(int by) {
+    Shared& all = All();
+    std::lock_guard<std::mutex> lock(all.mutex);
+    all.running += by;
+    if (all.running == 0) all.idle.notify_all();
+  }
+};
 
 // Stop is the run's stop signal; RequestStop(Stop&) must be callable on it.
 template <typename Stop>
@@ -27,17 +103,26 @@ class StoppableWorker {
     std::mutex mutex;
     std::condition_variable ended;
     bool done = false;  // guarded by mutex
+
+    // The body has nothing left to do that the owner must wait for. A body
+    // whose last act is a report to its window marks itself done first, so
+    // that the window, on that report, can start the next run.
+    void MarkDone() {
+      std::lock_guard<std::mutex> lock(mutex);
+      done = true;
+      ended.notify_all();
+    }
+    bool Done() {
+      std::lock_guard<std::mutex> lock(mutex);
+      return done;
+    }
   };
 
   // Marks a run finished when the body leaves, however it leaves.
   class DoneMark {
    public:
     explicit DoneMark(Run& run) : run_(run) {}
-    ~DoneMark() {
-      std::lock_guard<std::mutex> lock(run_.mutex);
-      run_.done = true;
-      run_.ended.notify_all();
-    }
+    ~DoneMark() { run_.MarkDone(); }
     DoneMark(const DoneMark&) = delete;
     DoneMark& operator=(const DoneMark&) = delete;
 
@@ -62,19 +147,23 @@ class StoppableWorker {
       generation = ++generation_;
       run_ = run;
     }
-    thread_ = std::thread([run, generation, body = std::move(body)]() mutable { body(run, generation); });
+    thread_ = std::thread([ticket = WorkerThreads::Ticket(), run, generation, body = std::move(body)]() mutable {
+      body(run, generation);
+    });
     return generation;
   }
 
-  // True when no run was left behind.
-  bool StopRun(std::chrono::milliseconds wait) {
+  // Sets the current run's stop signal and returns at once. Any thread.
+  void AskToStop() {
+    if (std::shared_ptr<Run> run = Current()) RequestStop(run->stop);
+  }
+
+  // Settles the current run without waiting: a body that has left is
+  // joined, one still inside is forgotten. Either way the generation moves
+  // on. True when a run was left behind. Owner's thread.
+  bool ForgetRun() {
     std::shared_ptr<Run> run = Current();
-    bool ended = true;
-    if (run) {
-      RequestStop(run->stop);
-      std::unique_lock<std::mutex> lock(run->mutex);
-      ended = run->ended.wait_for(lock, wait, [&] { return run->done; });
-    }
+    const bool ended = !run || run->Done();
     if (thread_.joinable()) {
       if (ended) {
         thread_.join();
@@ -87,19 +176,33 @@ class StoppableWorker {
       run_.reset();
       ++generation_;  // whatever the stopped run still reports is stale
     }
-    return ended;
+    return !ended;
+  }
+
+  // Asks the run to stop and waits up to `wait` for it to leave before
+  // settling it. True when no run was left behind.
+  bool StopRun(std::chrono::milliseconds wait) {
+    AskToStop();
+    WaitUntilFinished(wait);
+    return !ForgetRun();
   }
 
   bool IsRunning() const {
     std::shared_ptr<Run> run = Current();
-    if (!run) return false;
-    std::lock_guard<std::mutex> lock(run->mutex);
-    return !run->done;
+    return run && !run->Done();
   }
 
   unsigned Generation() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return generation_;
+  }
+
+  // The run in progress or last started and not yet settled (null: none),
+  // and with it the generation it reports under.
+  std::shared_ptr<Run> CurrentRun(unsigned* generation = nullptr) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (generation) *generation = generation_;
+    return run_;
   }
 
   bool WaitUntilFinished(std::chrono::milliseconds timeout) const {

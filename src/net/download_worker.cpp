@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <chrono>
 #include <mutex>
-#include <condition_variable>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -19,6 +18,7 @@
 #include <vector>
 
 #include "base/message_box.h"
+#include "base/stoppable_worker.h"
 #include "net/web_origin.h"
 #include "platform/file_system.h"
 #include "platform/url_canonicalizer.h"
@@ -197,19 +197,8 @@ bool CommitDownload(const std::string& temporary, const std::string& destination
   return platform::SyncFile(temporary) && platform::ReplaceFileByRename(temporary, destination);
 }
 
-// Every download worker of the process: how many run, and the stop that
-// ends them all when the program closes.
-struct Workers {
-  std::atomic<bool> stopping{false};
-  std::mutex mutex;
-  std::condition_variable idle;
-  int running = 0;
-};
-Workers& AllWorkers() {
-  static Workers* workers = new Workers;  // outlives every worker
-  return *workers;
-}
-bool Stopping() { return AllWorkers().stopping.load(std::memory_order_relaxed); }
+// The program is closing: every download stops at its next check.
+bool Stopping() { return WorkerThreads::Closing(); }
 
 // One network download in progress: the state the curl callbacks share.
 class Transfer {
@@ -503,36 +492,20 @@ std::int32_t RunDownloadWorker(const std::string& url, const std::string& destin
 std::int32_t StartDownload(const std::string& url, const std::string& destination,
                            platform::WindowHandle notifyWindow, std::shared_ptr<const CancelFlag> cancelFlag,
                            std::uint32_t cookie, MessageBoxService* boxes, std::uint64_t maxBytes) {
-  Workers& workers = AllWorkers();
-  auto done = [&workers] {
-    std::lock_guard lock(workers.mutex);
-    --workers.running;
-    workers.idle.notify_all();
-  };
-  {
-    std::lock_guard lock(workers.mutex);
-    ++workers.running;
-  }
+  // Nobody joins a download: it ends by itself, and the program's end waits
+  // for it with every other worker left running.
   try {
-    std::thread worker([url, destination, notifyWindow, flag = std::move(cancelFlag), cookie, boxes,
-                        maxBytes, done] {
+    WorkerThreads::StartDetached([url, destination, notifyWindow, flag = std::move(cancelFlag), cookie,
+                                  boxes, maxBytes] {
       RunDownloadWorker(url, destination, notifyWindow, flag.get(), cookie, boxes, maxBytes);
-      done();
     });
-    worker.detach();
   } catch (const std::system_error&) {
-    done();
     platform::PostMessage(notifyWindow, kDownloadFinished, cookie, kErrorOpenConnection);
   }
   return 0;
 }
 
-bool StopAllDownloads(std::chrono::milliseconds wait) {
-  Workers& workers = AllWorkers();
-  workers.stopping = true;
-  std::unique_lock lock(workers.mutex);
-  return workers.idle.wait_for(lock, wait, [&] { return workers.running == 0; });
-}
+bool StopAllDownloads(std::chrono::milliseconds wait) { return WorkerThreads::StopAll(wait); }
 
 std::int32_t StartDownload(const std::string& url, const std::string& destination,
                            platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,

@@ -108,7 +108,9 @@ bool FetchesFromOrigin(const std::string& url, const std::string& origin);
 
 // When the program closes: every running and later download stops at its
 // next check (cancelled, without boxes), and the call waits up to `wait` for
-// the asynchronous workers to end. True when none is left running.
+// the asynchronous workers to end, and with them every other worker thread
+// left running (WorkerThreads: a forgotten mail check, say). True when none
+// is left running.
 bool StopAllDownloads(std::chrono::milliseconds wait);
 
 // Reads the whole reply of url (http or https) into buffer (at most

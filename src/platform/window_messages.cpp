@@ -11,6 +11,15 @@ WindowMessages& WindowMessages::Instance() {
   return *instance;
 }
 
+WindowMessages::~WindowMessages() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closing_ = true;
+  }
+  timedChanged_.notify_all();
+  if (timerThread_.joinable()) timerThread_.join();
+}
+
 WindowHandle WindowMessages::Register(MessageTarget* target) {
   std::lock_guard<std::mutex> lock(mutex_);
   WindowHandle h = next_++;
@@ -38,6 +47,38 @@ bool WindowMessages::PostMessage(WindowHandle handle, std::uint32_t message, WPa
 bool WindowMessages::PostMessage(WindowHandle handle, std::uint32_t message, std::string text,
                                  WParam wParam, LParam lParam) {
   return Enqueue(WindowMessage{handle, message, wParam, lParam, std::move(text)});
+}
+
+void WindowMessages::PostMessageAfter(WindowHandle handle, std::uint32_t message,
+                                      std::chrono::milliseconds delay, WParam wParam, LParam lParam) {
+  const auto due = std::chrono::steady_clock::now() + delay;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (closing_) return;
+    timed_.emplace(due, WindowMessage{handle, message, wParam, lParam, std::nullopt});
+    if (!timerThread_.joinable()) timerThread_ = std::thread([this] { RunTimers(); });
+  }
+  timedChanged_.notify_all();
+}
+
+void WindowMessages::RunTimers() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!closing_) {
+    if (timed_.empty()) {
+      timedChanged_.wait(lock);
+      continue;
+    }
+    const auto due = timed_.begin()->first;
+    if (std::chrono::steady_clock::now() < due) {
+      timedChanged_.wait_until(lock, due);
+      continue;
+    }
+    WindowMessage message = std::move(timed_.begin()->second);
+    timed_.erase(timed_.begin());
+    lock.unlock();
+    Enqueue(std::move(message));
+    lock.lock();
+  }
 }
 
 bool WindowMessages::Enqueue(WindowMessage message) {

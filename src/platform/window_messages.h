@@ -12,14 +12,20 @@
 // from empty to non-empty, so a burst of posts wakes the loop only once).
 // Headless programs and tests drive delivery themselves with
 // DispatchPending() or WaitAndDispatch().
+//
+// A message may also be posted for later (PostMessageAfter): a timer that
+// fires once, the same way in the windowed program, in headless programs
+// and in tests, since it arrives as any other message.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unordered_map>
 
 namespace vyr::platform {
@@ -48,6 +54,7 @@ class WindowMessages {
   static WindowMessages& Instance();
 
   WindowMessages() = default;
+  ~WindowMessages();
   WindowMessages(const WindowMessages&) = delete;
   WindowMessages& operator=(const WindowMessages&) = delete;
 
@@ -64,6 +71,11 @@ class WindowMessages {
   bool PostMessage(WindowHandle handle, std::uint32_t message, WParam wParam = 0, LParam lParam = 0);
   bool PostMessage(WindowHandle handle, std::uint32_t message, std::string text, WParam wParam = 0,
                    LParam lParam = 0);
+  // Queues the message once `delay` has passed; it is dropped when the
+  // handle is no window by then. Messages posted for the same moment are
+  // queued in the order they were posted.
+  void PostMessageAfter(WindowHandle handle, std::uint32_t message, std::chrono::milliseconds delay,
+                        WParam wParam = 0, LParam lParam = 0);
 
   // User-interface thread: delivers every queued message (also those posted
   // while delivering) and returns how many reached a window.
@@ -79,6 +91,7 @@ class WindowMessages {
 
  private:
   bool Enqueue(WindowMessage message);
+  void RunTimers();
 
   mutable std::mutex mutex_;
   std::condition_variable posted_;
@@ -86,6 +99,12 @@ class WindowMessages {
   std::deque<WindowMessage> queue_;
   std::function<void()> wakeUp_;
   WindowHandle next_ = 1;
+  // Messages waiting for their moment, and the thread that queues them
+  // (started by the first PostMessageAfter).
+  std::multimap<std::chrono::steady_clock::time_point, WindowMessage> timed_;
+  std::condition_variable timedChanged_;
+  std::thread timerThread_;
+  bool closing_ = false;
 };
 
 // Shorthands on the process-wide instance.

@@ -263,6 +263,18 @@ TEST(WindowMessagesTest, PostsArriveInOrderOnTheDispatchingThreadAndOnlyForLiveW
   EXPECT_EQ(wm.DispatchPending(), 2u);
   EXPECT_EQ(window.got.size() + b.got.size(), 402u);
   EXPECT_FALSE(wm.IsWindow(hb));
+  // Posted for later: after what is posted at once, the nearer moment
+  // first, on the dispatching thread as any other message.
+  Recorder later;
+  WindowHandle hl = wm.Register(&later);
+  wm.PostMessageAfter(hl, 7, std::chrono::milliseconds(400), 70);
+  wm.PostMessageAfter(hl, 6, std::chrono::milliseconds(100), 60);
+  wm.PostMessage(hl, 5);
+  for (int i = 0; i < 300 && later.got.size() < 3; ++i) wm.WaitAndDispatch(std::chrono::milliseconds(100));
+  std::vector<std::pair<std::uint32_t, WParam>> order;
+  for (const WindowMessage& m : later.got) order.emplace_back(m.message, m.wParam);
+  EXPECT_EQ(order, (std::vector<std::pair<std::uint32_t, WParam>>{{5, 0}, {6, 60}, {7, 70}}));
+  EXPECT_EQ(later.threads, std::vector<std::thread::id>(3, std::this_thread::get_id()));
 }
 
 // --- one instance at a time
