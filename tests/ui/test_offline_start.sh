@@ -44,6 +44,7 @@ if [ "${1:-}" = "--inside-display" ]; then
   tracer=$!
   pid=
   wait_for 20 eval 'pid=$(ps -o pid= --ppid $tracer | tr -d " "); [ -n "$pid" ]' || { say "FAIL vyrelle did not start"; exit 1; }
+  echo "$pid" >"$report.pid"
   # Up: the main window is shown with the start page's heading painted and
   # the channel column filled.
   up=
@@ -140,8 +141,15 @@ for run in refused unknown none; do
   report="$WORK/$run.report" trace="$WORK/$run.trace" log="$WORK/$run.log"
   for attempt in 1 2; do
     : >"$report"
-    xvfb-run -a -s "-screen 0 1280x900x24" \
+    # A run that hangs (a tool waiting on a stuck display, say) is ended
+    # after 150 s and says what was still running.
+    timeout -k 5 150 xvfb-run -a -s "-screen 0 1280x900x24" \
       bash "$0" --inside-display "$run" "$VYRELLE" "$shot" "$trace" "$log" "$report"
+    if [ $? -eq 124 ]; then
+      echo "FAIL the run did not finish within 150 s; still running: $(ps -eo pid,stat,args | grep -E 'vyrelle|import|xwininfo|Xvfb|strace' | grep -v grep | tr '\n' ';')" >>"$report"
+      [ -s "$report.pid" ] && kill -KILL "$(cat "$report.pid")" 2>/dev/null
+      pkill -KILL -f -- "$report" 2>/dev/null
+    fi
     # A program gone before its window came up, with no word of its own, is
     # run once more; both attempts are shown. (Seen once in a whole-suite
     # run and never alone: the trace of the first attempt tells why.)

@@ -131,6 +131,38 @@ bool CVyrApp::OnInit() {
     return true;
   }
 
+  MakeLogic();
+
+  // Later starts are heard from here on; what they send waits in the event
+  // queue until the main window is up.
+  if (!screenshotMode_) ListenForLaterStarts();
+
+  PrepareDataRoot();
+
+  // Downloads the logic runs under the progress dialog get the window.
+  vyr::net::SetDownloadDialogRunner(&CDownloadProgressDlg::RunRequest);
+
+  HandleTerminationRequests();
+
+  if (!screenshotMode_) OfferDefaultBrowser();
+  if (terminating_) {
+    CloseSplash();
+    return true;  // OnRun ends at once; OnExit shuts down
+  }
+
+  const std::string root = logic_->Directories().Root();
+  if (!root.empty()) CBrowserWnd::SetEngineDataDirectory(vyr::platform::JoinPath(root, "WebKit"));
+
+  if (!screenshotMode_) StartSession();
+
+  // The current scheme, which every window draws with.
+  CSchemeArt::Load(*logic_);
+  OpenMainWindow();
+  if (session_) session_->OnBarCreated();
+  return true;
+}
+
+void CVyrApp::MakeLogic() {
   boxes_ = std::make_unique<CWxMessageBox>();
   messages_ = std::make_unique<vyr::UiThreadMessageBox>(*boxes_);
   sounds_ = std::make_unique<CWxSoundPlayer>();
@@ -149,10 +181,9 @@ bool CVyrApp::OnInit() {
     if (wxTheApp)
       wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
   });
-  // Later starts are heard from here on; what they send waits in the event
-  // queue until the main window is up.
-  if (!screenshotMode_) ListenForLaterStarts();
+}
 
+void CVyrApp::PrepareDataRoot() {
   // A new data root gets the shipped schemes (the splash picture among
   // them); files already there are kept.
   const std::string shipped = vyr::FindShippedDataFolder(vyr::platform::ProgramDirectory());
@@ -163,10 +194,9 @@ bool CVyrApp::OnInit() {
   // Files a forward left read-only in the viewer's folder, and Outbox
   // leftovers of an interrupted write, from the last session.
   vyr::MailStore(*logic_).CleanLeftovers();
+}
 
-  // Downloads the logic runs under the progress dialog get the window.
-  vyr::net::SetDownloadDialogRunner(&CDownloadProgressDlg::RunRequest);
-
+void CVyrApp::HandleTerminationRequests() {
   // A termination request (logout, kill) closes the windows, and the event
   // loop then ends normally, so everything is shut down in order. GLib runs
   // the handler on the event loop, not in signal context. (wxApp's own signal
@@ -183,20 +213,9 @@ bool CVyrApp::OnInit() {
     wxWakeUpIdle();
     return G_SOURCE_CONTINUE;
   }, nullptr);
+}
 
-  if (!screenshotMode_) OfferDefaultBrowser();
-  if (terminating_) {
-    CloseSplash();
-    return true;  // OnRun ends at once; OnExit shuts down
-  }
-
-  const std::string root = logic_->Directories().Root();
-  if (!root.empty()) CBrowserWnd::SetEngineDataDirectory(vyr::platform::JoinPath(root, "WebKit"));
-
-  if (!screenshotMode_) StartSession();
-
-  // The current scheme, which every window draws with.
-  CSchemeArt::Load(*logic_);
+void CVyrApp::OpenMainWindow() {
   mainWindow_ = new CVyr20Dlg(*logic_);
   SetTopWindow(mainWindow_);
   mainWindow_->SetSplashCloser([this] { CloseSplash(); });
@@ -217,8 +236,6 @@ bool CVyrApp::OnInit() {
       if (splash_) splash_->Raise();
     });
   }
-  if (session_) session_->OnBarCreated();
-  return true;
 }
 
 void CVyrApp::ListenForLaterStarts() {
@@ -265,7 +282,7 @@ void CVyrApp::OfferDefaultBrowser() {
         bool alwaysCheck = true;
         CDefaultBrowserDlg dialog(nullptr);
         const bool yes = dialog.Ask(alwaysCheck);
-        if (!alwaysCheck) logic_->WriteInt("Startup", "CheckDefaultBrowser", 0);
+        if (!alwaysCheck) logic_->Write(vyr::kStartupCheckDefaultBrowser, 0);
         if (splashShown && splash_) splash_->ShowOnTop();
         return yes;
       },

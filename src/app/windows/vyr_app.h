@@ -57,6 +57,14 @@ class CVyrApp : public wxApp, public vyr::WindowTimers {
  private:
   // Takes the command line main() read: the file to open, the screenshot.
   void ReadCommandLine();
+  // The start-up steps of OnInit, in order: the services and the logic with
+  // its start-up settings; the shipped files of a new data root, the
+  // splash, last session's leftovers; SIGTERM handled on the event loop;
+  // the main window made, started and shown.
+  void MakeLogic();
+  void PrepareDataRoot();
+  void HandleTerminationRequests();
+  void OpenMainWindow();
   void ShowSplash();
   void CloseSplash();
   void OfferDefaultBrowser();

@@ -408,19 +408,27 @@ bool MessageDecoder::WriteWholeMessagePage(const std::string& source, const std:
   return true;
 }
 
+namespace {
+
+// Hands the message file to the library, which splits it into parts; the
+// decoded files go below dir.
+void LoadIntoLibrary(const std::string& source, const std::string& dir) {
+  UUSetMsgCallback(nullptr, DropLibraryMessage);
+  UUSetOption(UUOPT_USETEXT, 1, nullptr);
+  std::string savePath = dir;
+  UUSetOption(UUOPT_SAVEPATH, 0, savePath.data());
+  // A uuencoded part's "begin" line must not give the file a mode of its
+  // choosing (set-user-id, say, or one the viewer could not remove).
+  UUSetOption(UUOPT_IGNMODE, 1, nullptr);
+  std::string input = source;
+  UULoadFile(input.data(), nullptr, 0);
+}
+
+}  // namespace
+
 void MessageDecoder::DecodeParts(const std::string& source, const std::string& dir) {
   UuSession session;
-  if (session.Ok()) {
-    UUSetMsgCallback(nullptr, DropLibraryMessage);
-    UUSetOption(UUOPT_USETEXT, 1, nullptr);
-    std::string savePath = dir;
-    UUSetOption(UUOPT_SAVEPATH, 0, savePath.data());
-    // A uuencoded part's "begin" line must not give the file a mode of its
-    // choosing (set-user-id, say, or one the viewer could not remove).
-    UUSetOption(UUOPT_IGNMODE, 1, nullptr);
-    std::string input = source;
-    UULoadFile(input.data(), nullptr, 0);
-  }
+  if (session.Ok()) LoadIntoLibrary(source, dir);
 
   std::set<std::string> taken;
   bool otherParts = false;  // an attachment or an HTML page was recorded
@@ -439,19 +447,7 @@ void MessageDecoder::DecodeParts(const std::string& source, const std::string& d
 
     if (name == "0001.txt") {
       const std::string file = UniqueName(dir, name, taken);
-      const bool decodedOk = DecodeItem(item, dir + file);
-      const std::string pagePath = dir + kPlainTextPage;
-      std::ofstream page;
-      if (CreatePage(pagePath, page)) {
-        WritePartPage(dir + file, page, true, type);
-      } else {
-        decoded_.errors.push_back(ErrorOpeningFile(pagePath));
-      }
-      if (decodedOk) {
-        RecordPart(file, type);
-        decoded_.bodyPart = file;
-      }
-      decoded_.page = kPlainTextPage;
+      AddBodyText(dir, file, type, DecodeItem(item, dir + file));
     } else if (name == "0002.txt" && platform::EqualsNoCase(type, "text/html")) {
       // The HTML alternative is decoded straight under its page name; a
       // page that was not written is not shown.
@@ -464,33 +460,52 @@ void MessageDecoder::DecodeParts(const std::string& source, const std::string& d
         otherParts = true;
       }
     } else if (!name.empty() && name[0] == '0' && name.find(".txt") != std::string::npos) {
-      // A further text part goes on the end of the plain page.
       const std::string file = UniqueName(dir, SafePartName(name), taken);
       DecodeItem(item, dir + file);
-      const std::string morePath = dir + kMorePlainTextPage;
-      std::ofstream more;
-      if (!CreatePage(morePath, more)) {
-        decoded_.errors.push_back(ErrorOpeningFile(morePath));
-        continue;
-      }
-      WritePartPage(dir + file, more, true, std::string());
-      more.close();
-      AppendFile(morePath, dir + kPlainTextPage);
-    } else if (name.find("UNKNOWN") != std::string::npos) {
-      const std::string file = UniqueName(dir, UnknownPartName(type, name), taken);
-      if (DecodeItem(item, dir + file)) {
-        RecordPart(file, type);
-        otherParts = true;
-      }
+      AddFurtherText(dir, file);
     } else {
-      const std::string file = UniqueName(dir, SafePartName(name), taken);
+      // An attachment, under its own name made safe, or a name made from
+      // its type when the library knows none.
+      const bool unnamed = name.find("UNKNOWN") != std::string::npos;
+      const std::string file = UniqueName(dir, unnamed ? UnknownPartName(type, name) : SafePartName(name), taken);
       if (DecodeItem(item, dir + file)) {
         RecordPart(file, type);
         otherParts = true;
       }
     }
   }
+  FinishPage(source, dir, otherParts);
+}
 
+void MessageDecoder::AddBodyText(const std::string& dir, const std::string& file, const std::string& type,
+                                 bool decodedOk) {
+  const std::string pagePath = dir + kPlainTextPage;
+  std::ofstream page;
+  if (CreatePage(pagePath, page)) {
+    WritePartPage(dir + file, page, true, type);
+  } else {
+    decoded_.errors.push_back(ErrorOpeningFile(pagePath));
+  }
+  if (decodedOk) {
+    RecordPart(file, type);
+    decoded_.bodyPart = file;
+  }
+  decoded_.page = kPlainTextPage;
+}
+
+void MessageDecoder::AddFurtherText(const std::string& dir, const std::string& file) {
+  const std::string morePath = dir + kMorePlainTextPage;
+  std::ofstream more;
+  if (!CreatePage(morePath, more)) {
+    decoded_.errors.push_back(ErrorOpeningFile(morePath));
+    return;
+  }
+  WritePartPage(dir + file, more, true, std::string());
+  more.close();
+  AppendFile(morePath, dir + kPlainTextPage);
+}
+
+void MessageDecoder::FinishPage(const std::string& source, const std::string& dir, bool otherParts) {
   const std::string pagePath = dir + kPlainTextPage;
   if (decoded_.page.empty()) {
     // The library found nothing: the page is the whole message, or the note

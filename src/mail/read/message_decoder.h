@@ -138,6 +138,12 @@ class MessageDecoder {
   void DecodeParts(const std::string& source, const std::string& dir);
   bool WriteWholeMessagePage(const std::string& source, const std::string& dir, const std::string& mimeType);
   void RecordPart(const std::string& name, const std::string& type);
+  // The parts of DecodeParts: the first text part (the plain page), a
+  // further text part (appended to the plain page), and the page when no
+  // part gave one (the whole message, or the note that there is nothing).
+  void AddBodyText(const std::string& dir, const std::string& file, const std::string& type, bool decodedOk);
+  void AddFurtherText(const std::string& dir, const std::string& file);
+  void FinishPage(const std::string& source, const std::string& dir, bool otherParts);
 
   Application* app_;
   DecodedMessage decoded_;
