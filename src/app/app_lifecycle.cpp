@@ -11,15 +11,15 @@
 namespace vyr {
 
 bool ShouldShowSplash(const Application& app, bool haveFileToOpen) {
-  return !haveFileToOpen && app.GetInt("Startup", "ShowSplash", 1) == 1;
+  return !haveFileToOpen && app.Get(kStartupShowSplash) == 1;
 }
 
 DefaultBrowserOffer DecideDefaultBrowserOffer(const Application& app, bool haveFileToOpen,
                                               const std::function<bool()>& isDefaultBrowser) {
-  if (haveFileToOpen || app.GetInt("Startup", "CheckDefaultBrowser", 1) == 0) {
+  if (haveFileToOpen || !app.IsOn(kStartupCheckDefaultBrowser)) {
     return DefaultBrowserOffer::None;
   }
-  if (app.GetInt("Startup", "RanOnce", 0) == 0) return DefaultBrowserOffer::FirstRun;
+  if (!app.IsOn(kStartupRanOnce)) return DefaultBrowserOffer::FirstRun;
   return isDefaultBrowser() ? DefaultBrowserOffer::None : DefaultBrowserOffer::Ask;
 }
 
@@ -29,7 +29,7 @@ DefaultBrowserOffer RunDefaultBrowserOffer(const Application& app, bool haveFile
                                            const std::function<void()>& makeDefault) {
   const DefaultBrowserOffer offer = DecideDefaultBrowserOffer(app, haveFileToOpen, isDefaultBrowser);
   if (offer == DefaultBrowserOffer::FirstRun) {
-    app.WriteInt("Startup", "RanOnce", 1);
+    app.Write(kStartupRanOnce, 1);
   } else if (offer == DefaultBrowserOffer::Ask && ask()) {
     makeDefault();
   }

@@ -93,9 +93,9 @@ std::string LastComponent(const std::string& address) {
 // A page could otherwise send the user's mail password to a server of its
 // choosing, or take over the session.
 bool IsProtectedSetting(const std::string& section, const std::string& key) {
-  const std::string s = platform::AsciiLower(section), k = platform::AsciiLower(key);
-  if (s == "email") return true;
-  return s == "misc" && (k == "homeserver" || k == "ps" || k == "updateurl");
+  if (platform::EqualsNoCase(section, kEmailPop3Password.section)) return true;  // all of [email]
+  return NamesSetting(section, key, kMiscHomeServer) || NamesSetting(section, key, kMiscServerScript) ||
+         NamesSetting(section, key, kMiscUpdateUrl);
 }
 
 std::string DateText() {
@@ -333,7 +333,7 @@ const CommandDispatcher::Entry CommandDispatcher::kTable[] = {
     {"tour", 0,
      [](D& d, const std::string& t, int p) {
        std::string state;
-       if (Arg(t, p, state, false)) d.app_.WriteInt("Startup", "ShowTour", state == "on" ? 1 : 0);
+       if (Arg(t, p, state, false)) d.app_.Write(kStartupShowTour, state == "on" ? 1 : 0);
      }},
     {"importnetscapebookmarks", 0, [](D& d, const std::string&, int) { d.services_.ImportBrowserBookmarks(); }},
 };
@@ -365,7 +365,7 @@ bool CommandDispatcher::HandleSpecialUrl(const std::string& address, const Navig
   const std::string lower = platform::AsciiLower(canonical);
   if (lower.empty()) return false;
 
-  if (platform::StartsWith(lower, "mailto:") && app_.GetInt("email", "UseVyrMail", 1) == 1) {
+  if (platform::StartsWith(lower, "mailto:") && app_.Get(kEmailUseVyrMail) == 1) {
     lastAction_ = Action::Mailto;
     // The fields are read from the link as it came, before any decoding:
     // an encoded "&" or line break stays inside its field.
@@ -452,7 +452,7 @@ void CommandDispatcher::RunCommand(const std::string& commandText) {
 }
 
 void CommandDispatcher::SetChannelBarShown(bool shown) {
-  app_.WriteInt("Misc", "ShowContentBar", shown ? 1 : 0);
+  app_.Write(kMiscShowContentBar, shown ? 1 : 0);
   shell_.RebuildButtonStrip();
   shell_.LayoutMainWindow();
 }
@@ -512,8 +512,8 @@ void CommandDispatcher::ShowInfoBox(const std::string& text, int pos) {
   // the configured rotation.
   if (!Arg(text, pos, secondsText, false) || !ParseCount(secondsText, kMaxInfoBoxSeconds, seconds) ||
       seconds == 0) {
-    seconds = app_.GetInt("Misc", "box", 30);
-    if (seconds < 1 || seconds > kMaxInfoBoxSeconds) seconds = 30;
+    seconds = app_.Get(kMiscInfoBoxSeconds);
+    if (seconds < 1 || seconds > kMaxInfoBoxSeconds) seconds = kMiscInfoBoxSeconds.defaultValue;
   }
   services_.ShowInfoBoxNow(address, static_cast<int>(seconds));
 }
@@ -561,9 +561,9 @@ void CommandDispatcher::PingInterval(const std::string& text, int pos) {
   if (minutesText.find_first_not_of("0123456789") != std::string::npos) return;
   const size_t digits = minutesText.find_first_not_of('0');
   if (digits == std::string::npos) return;
-  minutes = minutesText.size() - digits > 5 ? net::kMaxPingMinutes : std::stol(minutesText.substr(digits));
-  minutes = std::min<long>(minutes, net::kMaxPingMinutes);
-  app_.WriteInt("misc", "PI", static_cast<int>(minutes));
+  minutes = minutesText.size() - digits > 5 ? kMaxPingMinutes : std::stol(minutesText.substr(digits));
+  minutes = std::min<long>(minutes, kMaxPingMinutes);
+  app_.Write(kMiscPingInterval, static_cast<int>(minutes));
   services_.SetPingInterval(static_cast<int>(minutes));
 }
 
@@ -573,7 +573,7 @@ void CommandDispatcher::PingServer(const std::string& text, int pos) {
   // The command server receives the usage reports and sends commands back:
   // it stays within the home server's domain.
   if (!IsHomeAddress(address)) return;
-  app_.WriteString("misc", "PS", address);
+  app_.Write(kMiscServerScript, address);
   services_.SetServerScript(address);
 }
 

@@ -2,16 +2,19 @@
 // The start-up options the user sets in the start-up options dialog, all in
 // the profile's [Startup] section: the splash window, the default-browser
 // offer, the mail check at start, the welcome page and the tooltips.
+#include "base/settings_table.h"
+
 namespace vyr {
 
 class Application;
 
+// A profile that never set an option reads as these.
 struct StartupOptions {
-  bool showSplash = true;           // ShowSplash
-  bool checkDefaultBrowser = true;  // CheckDefaultBrowser
-  bool checkMail = false;           // CheckMail: as the start-up check reads it
-  bool showWelcome = false;         // ShowWelcome
-  bool showTooltips = true;         // ShowTooltips
+  bool showSplash = kStartupShowSplash.defaultValue == 1;
+  bool checkDefaultBrowser = kStartupCheckDefaultBrowser.defaultValue != 0;
+  bool checkMail = kStartupCheckMail.defaultValue != 0;
+  bool showWelcome = kStartupShowWelcome.defaultValue != 0;
+  bool showTooltips = kStartupShowTooltips.defaultValue != 0;
 };
 
 StartupOptions ReadStartupOptions(const Application& app);

@@ -55,6 +55,9 @@ template <typename S>
 class SettingMember {
  public:
   SettingMember(const S& pattern, std::string key) : pattern_(pattern), key_(std::move(key)) {}
+  // A plain setting taken where a member may stand (the main account beside
+  // the extra ones).
+  SettingMember(const S& plain) : pattern_(plain), key_(plain.key) {}
   // The member as a plain setting, pointing into this member's key.
   S Setting() const& {
     S s = pattern_;
@@ -90,6 +93,13 @@ struct SettingFamily {
 
 using IntSettingFamily = SettingFamily<IntSetting>;
 using StringSettingFamily = SettingFamily<StringSetting>;
+
+// The setting of the POP3 account with this tag: "" the main account's,
+// "1" to "3" the extra account's.
+template <typename S>
+SettingMember<S> OfAccount(std::string_view tag, const S& main, const SettingFamily<S>& extra) {
+  return tag.empty() ? SettingMember<S>(main) : extra.At(tag);
+}
 
 // True when section and key name this setting (ASCII case ignored, as the
 // profile reader matches them).

@@ -26,9 +26,6 @@ constexpr std::chrono::milliseconds kStopWait{100};
 constexpr char kLookingFor[] = "* ENHANCED BROWSING: looking for %s";
 constexpr char kRealNameSearch[] = "* ENHANCED BROWSING: RealName search for: %s";
 constexpr char kComHost[] = "www.%s.com";
-constexpr char kDefaultResolverPath[] = "/resolver.dll?realname=%s";
-constexpr char kDefaultSearchPath[] =
-    "/search/directory/results/1,61,vyrelle-0,00.html?tag=st.sn.fdsb&keyword=%s";
 constexpr char kCentraal[] = "Centraal";
 constexpr size_t kJudgedBytes = 512;
 constexpr long kResolverTimeoutSeconds = 20;
@@ -167,20 +164,20 @@ std::string FormatWithWord(const std::string& pattern, const std::string& word) 
 
 EnhancedBrowsingSettings LoadEnhancedBrowsingSettings(const Application& app) {
   EnhancedBrowsingSettings s;
-  s.searchUrl = app.GetString("Search", "URL", app.HomeServerUrl(kDefaultSearchPath));
-  s.resolverHost = app.GetString("Search", "RNServer", HostPart(app.HomeServer()));
-  s.resolverPath = app.GetString("Search", "RNURL", kDefaultResolverPath);
+  s.searchUrl = app.Get(kSearchUrl);
+  s.resolverHost = app.GetOr(kSearchResolverHost, HostPart(app.HomeServer()));
+  s.resolverPath = app.Get(kSearchResolverPath);
   return s;
 }
 
 std::string EnhancedBrowsingHelpAddress(const Application& app) {
-  return app.GetString("SmarterBrowsing", "RealHelp", app.HomeServerUrl("/enhancedbrowsing.html"));
+  return app.Get(kSmarterBrowsingHelp);
 }
 
 void SaveSmarterBrowsingFlags(Application& app, const Application::SmarterBrowsing& flags) {
-  app.WriteInt("SmarterBrowsing", "Autocomplete", flags.autocomplete ? 1 : 0);
-  app.WriteInt("SmarterBrowsing", "RealNames", flags.realNames ? 1 : 0);
-  app.WriteInt("SmarterBrowsing", "WebSearch", flags.webSearch ? 1 : 0);
+  app.Write(kSmarterBrowsingAutocomplete, flags.autocomplete ? 1 : 0);
+  app.Write(kSmarterBrowsingRealNames, flags.realNames ? 1 : 0);
+  app.Write(kSmarterBrowsingWebSearch, flags.webSearch ? 1 : 0);
   app.SetSmarterBrowsingFlags(flags);
   app.PlaySound("save", 1, false);
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "base/application.h"
+#include "platform/profile_file.h"
 #include "platform/text.h"
 
 namespace vyr {
@@ -38,10 +39,6 @@ Rect Inset(const Rect& r, const Margins& m, int own) {
 
 std::atomic<int> g_cascadeCounter{0};
 
-constexpr char kRelatedServer[] = "http://related.vyrelle.example";
-// The program's partner number at the related-pages service.
-constexpr char kRelatedPartner[] = "40718263950417392658104";
-constexpr char kDefaultSupportAddress[] = "support@vyrelle.example";
 
 }  // namespace
 
@@ -49,29 +46,29 @@ constexpr char kDefaultSupportAddress[] = "support@vyrelle.example";
 
 WindowPlacement ReadWindowPlacement(const Application& app) {
   WindowPlacement placement;
-  placement.maximized = app.GetInt("misc", "wnd_maximize", 1) != 0;
-  placement.fullScreen = app.GetInt("misc", "wnd_viewfullscreen", 0) != 0;
-  // The integer reader gives 0 for "-1" (no leading digit), so the "none"
-  // mark is recognised from the text.
-  const std::string top = app.GetString("misc", "wnd_top", "-1");
+  placement.maximized = app.IsOn(kMiscWindowMaximized);
+  placement.fullScreen = app.IsOn(kMiscWindowFullScreen);
+  // The "none" mark ("-1", or any top starting with "-") is recognised from
+  // the text; the number is then read from it as the integer reader reads.
+  const std::string top = app.Get(kMiscWindowTop);
   if (top.empty() || top[0] == '-') return placement;
-  const int left = app.GetInt("misc", "wnd_left", 0);
-  const int right = app.GetInt("misc", "wnd_right", 0);
-  const int bottom = app.GetInt("misc", "wnd_bottom", 0);
-  const int t = app.GetInt("misc", "wnd_top", 0);
+  const int left = app.Get(kMiscWindowLeft);
+  const int right = app.Get(kMiscWindowRight);
+  const int bottom = app.Get(kMiscWindowBottom);
+  const int t = platform::ParseProfileInt(top).value_or(0);
   if (right > left && bottom > t) placement.restored = Rect{left, t, right - left, bottom - t};
   return placement;
 }
 
 void SaveWindowPlacement(const Application& app, bool maximized, bool minimized, bool fullScreen,
                          const Rect& rect) {
-  app.WriteInt("misc", "wnd_maximize", maximized ? 1 : 0);
-  app.WriteInt("misc", "wnd_viewfullscreen", fullScreen ? 1 : 0);
+  app.Write(kMiscWindowMaximized, maximized ? 1 : 0);
+  app.Write(kMiscWindowFullScreen, fullScreen ? 1 : 0);
   if (maximized || minimized) return;
-  app.WriteInt("misc", "wnd_top", rect.y);
-  app.WriteInt("misc", "wnd_left", rect.x);
-  app.WriteInt("misc", "wnd_right", rect.Right());
-  app.WriteInt("misc", "wnd_bottom", rect.Bottom());
+  app.Write(kMiscWindowTop, std::to_string(rect.y));
+  app.Write(kMiscWindowLeft, rect.x);
+  app.Write(kMiscWindowRight, rect.Right());
+  app.Write(kMiscWindowBottom, rect.Bottom());
 }
 
 // --- toolbar, zoom, content bar, text size -------------------------------------
@@ -85,7 +82,7 @@ ToolbarStep NextToolbarSize(int current) {
 }
 
 int ReadToolbarSize(const Application& app) {
-  const int size = app.GetInt("Toolbar", "Size", kToolbarLarge);
+  const int size = app.Get(kToolbarSize);
   return size == kToolbarMedium || size == kToolbarSmall ? size : kToolbarLarge;
 }
 
@@ -95,11 +92,11 @@ ZoomStep ToggleZoom(bool zoomed) {
 }
 
 bool ReadShowContentBar(const Application& app, int displayWidth) {
-  return app.GetInt("Misc", "ShowContentBar", displayWidth > 700 ? 1 : 0) != 0;
+  return app.GetOr(kMiscShowContentBar, displayWidth > 700 ? 1 : 0) != 0;
 }
 
 int ReadTextSize(const Application& app) {
-  return std::clamp(app.GetInt("Misc", "TextSize", 2), 0, 4);
+  return std::clamp(app.Get(kMiscTextSize), 0, 4);
 }
 
 double ZoomForTextSize(int textSize) {
@@ -112,15 +109,14 @@ double ZoomForTextSize(int textSize) {
 std::vector<HelpEntry> ReadCustomHelpEntries(const Application& app) {
   std::vector<HelpEntry> entries;
   for (int n = 1;; ++n) {
-    const std::string key = "CustomItem" + std::to_string(n);
-    std::string name = app.GetString("Help", key, "");
+    std::string name = app.Get(kHelpCustomItem.At(n));
     if (name.empty()) break;
     HelpEntry entry;
     entry.command = kFirstCustomHelpCommand + n - 1;
     entry.separator = name == "SEPARATOR";
     if (!entry.separator) {
       entry.name = std::move(name);
-      entry.url = app.GetString("Help", key + "URL", "");
+      entry.url = app.Get(kHelpCustomItemUrl.At(n));
     }
     entries.push_back(std::move(entry));
   }
@@ -153,17 +149,14 @@ std::string FillAddressTemplate(const std::string& pattern, const std::string& v
   return out;
 }
 
-std::string DefaultRelatedTemplate() {
-  return std::string(kRelatedServer) + "/data/" + kRelatedPartner +
-         "?cli=5&dat=n&ads=N&cdt=vyr_win%%3Dvyr_wtgn&url=%s";
-}
+std::string DefaultRelatedTemplate() { return std::string(kRelatedUrl.defaultValue); }
 
 RelatedPages ReadRelatedPages(const Application& app, const std::string& pageAddress) {
   RelatedPages related;
   related.address =
-      FillAddressTemplate(app.GetString("related", "URL", DefaultRelatedTemplate()), pageAddress);
-  related.width = app.GetInt("related", "w", 263);
-  related.height = app.GetInt("related", "h", 300);
+      FillAddressTemplate(app.Get(kRelatedUrl), pageAddress);
+  related.width = app.Get(kRelatedWidth);
+  related.height = app.Get(kRelatedHeight);
   return related;
 }
 
@@ -201,7 +194,7 @@ CloseDecision KeepAliveAllowsClose(int keepAlive, bool trayShown, bool closingIs
 
 bool StartupMailCheckWanted(const Application& app, bool alreadyChecked, bool online) {
   if (alreadyChecked || !online) return false;
-  return app.GetInt("Startup", "CheckMail", 0) != 0 && app.GetInt("Email", "UseVyrMail", 0) == 1;
+  return app.IsOn(kStartupCheckMail) && app.Get(kEmailUseVyrMail) == 1;
 }
 
 // --- support mail ----------------------------------------------------------------------
@@ -229,8 +222,8 @@ std::string SupportMailBody(const SupportReport& report) {
 }
 
 std::string SupportAddress(const Application& app) {
-  std::string address = app.GetString("Support", "SupportEmail", "", true);
-  return address.empty() ? kDefaultSupportAddress : address;
+  std::string address = app.Get(kSchemeSupportEmail);
+  return address.empty() ? std::string(kSchemeSupportEmail.defaultValue) : address;
 }
 
 std::string MailtoAddress(const std::string& to, const std::string& subject,
@@ -246,15 +239,16 @@ std::string MailtoAddress(const std::string& to, const std::string& subject,
 // --- the start page and typed addresses -------------------------------------------------
 
 std::string StartPageAddress(const Application& app, const std::string& fallback) {
-  if (app.GetInt("Startup", "UseDefaultStart", 1) == 0) {
-    std::string own = app.GetString("Startup", "Home", "");
+  if (!app.IsOn(kStartupUseDefaultStart)) {
+    std::string own = app.Get(kStartupHome);
     const size_t first = own.find_first_not_of(" \t\r\n");
     if (first != std::string::npos) {
       own = own.substr(first, own.find_last_not_of(" \t\r\n") - first + 1);
       return own;
     }
   }
-  std::string shipped = app.GetDataString("StartFolder", "StartPage", "");
+  // The data folder's page, else the window's own shipped one.
+  std::string shipped = app.GetOr(kDataStartPage, "");
   return shipped.empty() ? fallback : shipped;
 }
 
@@ -262,7 +256,7 @@ std::string SearchPartnerAddress(const Application& app, int page) {
   static const char* const kPages[] = {"net", "news", "money", "local?zip=%s"};
   const std::string pattern =
       std::string("http://search.vyrelle.example/partner/") + kPages[std::clamp(page, 0, 3)];
-  return FillAddressTemplate(pattern, app.GetDataString("Local", "Zip", "none"));
+  return FillAddressTemplate(pattern, app.Get(kDataZip));
 }
 
 bool IsSecureAddress(const std::string& address) {
@@ -272,7 +266,7 @@ bool IsSecureAddress(const std::string& address) {
 void TypedAddressList::Load(const Application& app) {
   entries_.clear();
   for (size_t n = 1; n <= kMaxEntries; ++n) {
-    std::string url = app.GetString("TypedURLs", "url" + std::to_string(n), "");
+    std::string url = app.Get(kTypedUrl.At(static_cast<int>(n)));
     if (url.empty()) break;
     entries_.push_back(std::move(url));
   }
@@ -284,7 +278,7 @@ bool TypedAddressList::Commit(Application& app, const std::string& text) {
   entries_.insert(entries_.begin(), text);
   if (entries_.size() > kMaxEntries) entries_.resize(kMaxEntries);
   for (size_t n = 0; n < entries_.size(); ++n)
-    app.WriteString("TypedURLs", "url" + std::to_string(n + 1), entries_[n]);
+    app.Write(kTypedUrl.At(static_cast<int>(n + 1)), entries_[n]);
   app.PlaySound("typedurl", 2, false);
   return true;
 }

@@ -6,9 +6,8 @@
 namespace vyr {
 
 namespace {
-// A start page on a partner portal, and a guide to the internet's basics on
-// another site, used when the data folder names none.
-constexpr char kDefaultStartPage[] = "http://portal.vyrelle.example/start";
+// A guide to the internet's basics on another site, used when the data
+// folder names no help pages.
 constexpr char kInternetBasicsPage[] = "http://www.netbasics.example/guide/";
 // The name of the page at the user's own home address.
 constexpr platform::TextId kYourHomePage{32818};
@@ -25,39 +24,38 @@ std::string ChannelLibrary::DataFile(const std::string& name) const {
 
 void ChannelLibrary::AddHomeChannel() {
   ChannelItem* home = set_.AddChannel(kHomeChannelName);
-  if (app_.GetInt("Startup", "UseDefaultStart", 1) == 0) {
-    std::string own = TrimLeft(app_.GetString("Startup", "Home", ""));
+  if (!app_.IsOn(kStartupUseDefaultStart)) {
+    std::string own = TrimLeft(app_.Get(kStartupHome));
     if (!own.empty()) ChannelSet::AddChild(home, kYourHomePage.Text(), own, kChannelKindPage);
   }
   ChannelSet::AddChild(home, "Start Page",
-                       app_.GetDataString("StartFolder", "StartPage", kDefaultStartPage),
+                       app_.Get(kDataStartPage),
                        kChannelKindPage);
 
   // A folder's pages come from "S<n>_NAME" / "S<n>_URL" of its section; when
   // the first name is empty the folder gets the built-in pages instead.
-  auto fillFolder = [&](ChannelItem* folder, const std::string& section, int pairs,
+  auto fillFolder = [&](ChannelItem* folder, const StringSettingFamily& pageName,
+                        const StringSettingFamily& pageUrl, int pairs,
                         const std::vector<std::pair<std::string, std::string>>& builtIn) {
-    if (app_.GetDataString(section, "S1_NAME", "").empty()) {
+    if (app_.Get(pageName.At(1)).empty()) {
       for (const auto& [name, url] : builtIn) {
         ChannelSet::AddChild(folder, name, url, kChannelKindPage);
       }
       return;
     }
     for (int n = 1; n <= pairs; ++n) {
-      std::string name = app_.GetDataString(section, "S" + std::to_string(n) + "_NAME", "");
+      std::string name = app_.Get(pageName.At(n));
       if (name.empty()) continue;
-      ChannelSet::AddChild(folder, name,
-                           app_.GetDataString(section, "S" + std::to_string(n) + "_URL", ""),
-                           kChannelKindPage);
+      ChannelSet::AddChild(folder, name, app_.Get(pageUrl.At(n)), kChannelKindPage);
     }
   };
 
   ChannelItem* start = ChannelSet::AddChild(
-      home, app_.GetDataString("StartFolder", "FolderName", "Vyrelle"), "", kChannelKindFolder);
-  fillFolder(start, "StartFolder", 7, {{"Vyrelle", app_.HomeServerUrl("/")}});
+      home, app_.Get(kDataStartFolderName), "", kChannelKindFolder);
+  fillFolder(start, kDataStartFolderPageName, kDataStartFolderPageUrl, 7, {{"Vyrelle", app_.HomeServerUrl("/")}});
 
   ChannelItem* help = ChannelSet::AddChild(home, "Help", "", kChannelKindFolder);
-  fillFolder(help, "HelpFolder", 6,
+  fillFolder(help, kDataHelpFolderPageName, kDataHelpFolderPageUrl, 6,
              {{"Internet Basics", kInternetBasicsPage}, {"Vyrelle Help", app_.HomeServerUrl("/help")}});
 }
 

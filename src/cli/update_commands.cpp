@@ -118,7 +118,7 @@ int UpdatePackageCommand(Context& c, int kind, const std::string& version, const
       status = 1;
     }
   }
-  c.out << c.app.GetInt("misc", info->versionKey, 0) << "\n";
+  c.out << c.app.Get(info->version) << "\n";
   return status;
 }
 

@@ -37,8 +37,8 @@ std::string DownloadedText(std::uint64_t done, std::uint64_t total) {
 }  // namespace
 
 std::uint64_t MaxDownloadBytes(const Application& app) {
-  int megabytes = app.GetInt("misc", "MaxDownloadMB", kDefaultMaxDownloadMB);
-  if (megabytes < 1) megabytes = kDefaultMaxDownloadMB;
+  int megabytes = app.Get(kMiscMaxDownloadMB);
+  if (megabytes < 1) megabytes = kMiscMaxDownloadMB.defaultValue;
   return static_cast<std::uint64_t>(megabytes) * 1048576u;
 }
 

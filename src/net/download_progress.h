@@ -32,9 +32,6 @@ inline constexpr platform::TextId kCleaningUpText{40642};
 // The cookie of the dialog's download.
 inline constexpr std::uint32_t kDialogCookie = 1000;
 
-// The size limit of package and channel file downloads when [misc]
-// MaxDownloadMB does not set one.
-inline constexpr int kDefaultMaxDownloadMB = 64;
 // [misc] MaxDownloadMB in bytes: the limit the callers of package, scheme
 // and channel file downloads pass on. A value below 1 (or none) is the
 // default; there is always a limit.

@@ -106,8 +106,9 @@ std::string InfoBoxModel::NextPage(int which) {
 }
 
 unsigned InfoBoxModel::RotationMs() const {
-  const int seconds = app_.GetInt("Misc", "box", kDefaultRotationSeconds);
-  return static_cast<unsigned>(std::clamp(seconds <= 0 ? kDefaultRotationSeconds : seconds, 1, 4000000)) * 1000u;
+  const int seconds = app_.Get(kMiscInfoBoxSeconds);
+  const int fallback = kMiscInfoBoxSeconds.defaultValue;
+  return static_cast<unsigned>(std::clamp(seconds <= 0 ? fallback : seconds, 1, 4000000)) * 1000u;
 }
 
 void InfoBoxModel::Rotate() {

@@ -19,7 +19,6 @@ class Application;
 namespace vyr::net {
 
 inline constexpr unsigned kRotationTimer = 4;
-inline constexpr int kDefaultRotationSeconds = 30;
 // The line that names a page's advertisement, followed by its id.
 inline constexpr char kAdMarker[] = "Vyrelle_2.0_InfoBox_AdID:";
 // The page the view always shows: each page is copied over it first.

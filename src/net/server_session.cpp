@@ -144,7 +144,7 @@ ServerSession::~ServerSession() {
 }
 
 std::string ServerSession::ServerScript() const {
-  std::string script = app_.GetString("misc", "PS", "");
+  std::string script = app_.Get(kMiscServerScript);
   return script.empty() ? app_.HomeServerUrl(kDefaultScriptPath) : script;
 }
 
@@ -247,8 +247,8 @@ void ServerSession::OnBarCreated() { timers_.SetTimer(kStartTimer, kStartDelayMs
 void ServerSession::ArmPingTimer() {
   // A period of 1 minute to a day: a longer one is a day; below a minute (0
   // would ping without pause) is the default.
-  int minutes = app_.GetInt("misc", "PI", kDefaultPingMinutes);
-  if (minutes < 1) minutes = kDefaultPingMinutes;
+  int minutes = app_.Get(kMiscPingInterval);
+  if (minutes < 1) minutes = kMiscPingInterval.defaultValue;
   minutes = std::min(minutes, kMaxPingMinutes);
   timers_.KillTimer(kPingTimer);
   timers_.SetTimer(kPingTimer, static_cast<unsigned>(minutes) * 60000u);
@@ -266,12 +266,12 @@ void ServerSession::OnTimer(unsigned id) {
 }
 
 void ServerSession::SetPingInterval(int minutes) {
-  app_.WriteInt("misc", "PI", std::min(minutes, kMaxPingMinutes));
+  app_.Write(kMiscPingInterval, std::min(minutes, kMaxPingMinutes));
   if (pingArmed_) ArmPingTimer();
 }
 
 void ServerSession::SetServerScript(const std::string& address) {
-  app_.WriteString("misc", "PS", address);
+  app_.Write(kMiscServerScript, address);
 }
 
 bool ServerSession::Logout(unsigned waitMs) {

@@ -37,9 +37,6 @@ inline constexpr std::uint32_t kServerCommandMessage = 4025;
 inline constexpr unsigned kStartTimer = 2;  // one shot, 40000 ms after the bar is made
 inline constexpr unsigned kPingTimer = 3;   // every [misc] PI minutes
 inline constexpr unsigned kStartDelayMs = 40000;
-inline constexpr int kDefaultPingMinutes = 10;
-// The longest ping period: one day. A longer one is taken as this.
-inline constexpr int kMaxPingMinutes = 1440;
 // A reply is read into a buffer of this many bytes with its terminator: at
 // most kReplyBufferSize - 1 bytes of it count, the rest is cut off.
 inline constexpr size_t kReplyBufferSize = 20480;

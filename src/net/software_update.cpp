@@ -23,10 +23,10 @@ constexpr TextId kTryAgainCaption{33415};
 constexpr TextId kUpdateCaption{40110};
 
 constexpr PackageKindInfo kKinds[] = {
-    {"ibver", "ibox", true},
-    {"exever", "Vyr20", true},
-    {"dictver", "dict", false},
-    {"fixedchanver", "VyrFixed", true},
+    {kMiscInfoBoxVersion, "ibox", true},
+    {kMiscProgramVersion, "Vyr20", true},
+    {kMiscDictionaryVersion, "dict", false},
+    {kMiscFixedChannelsVersion, "VyrFixed", true},
 };
 
 std::string WithSlash(std::string dir) {
@@ -118,7 +118,7 @@ int SoftwareUpdate::RequestPackageUpdate(int kind, const std::string& versionTex
   if (info == nullptr || !FromHomeServer(source)) return 0;
   const int version = ParseVersion(versionText);
   if (info->recordsVersion) {
-    const int current = app_.GetInt("misc", info->versionKey, 0);
+    const int current = app_.Get(info->version);
     if (version < current || (version == current && version != 0)) return 0;
   }
   // One download per kind: a second one would write the same package file
@@ -148,11 +148,11 @@ bool SoftwareUpdate::OnPackageDownloaded(std::uint32_t requestId, std::int32_t r
   // Only a whole download is unpacked, and only when no newer version was
   // stored while it ran: a stored version never goes down.
   const bool stale =
-      info->recordsVersion && done.version < app_.GetInt("misc", info->versionKey, 0);
+      info->recordsVersion && done.version < app_.Get(info->version);
   const bool unpacked = result == kDownloadOk && !stale &&
                         UnpackPackage(done.package, PackageDirectory(kind)) == 1;
   std::remove(done.package.c_str());
-  if (unpacked && info->recordsVersion) app_.WriteInt("misc", info->versionKey, done.version);
+  if (unpacked && info->recordsVersion) app_.Write(info->version, done.version);
   if (kind == kInfoBoxPackage && reloadInfoBox_) reloadInfoBox_();
   return unpacked;
 }

@@ -22,6 +22,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "base/settings_table.h"
 #include "platform/window_messages.h"
 
 namespace vyr {
@@ -44,7 +45,7 @@ enum PackageKind : int {
 };
 
 struct PackageKindInfo {
-  const char* versionKey;   // under [misc]
+  IntSetting version;       // the installed version
   const char* packageName;  // <_TEMP>/<name>.zip
   bool recordsVersion;      // the dictionary records none
 };

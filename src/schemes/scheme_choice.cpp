@@ -7,7 +7,6 @@
 #include "base/text_trim.h"
 #include "platform/file_system.h"
 #include "platform/folder_listing.h"
-#include "platform/profile_file.h"
 #include "platform/windows_dir.h"
 #include "platform/text.h"
 
@@ -66,14 +65,14 @@ bool SchemeFancyWindows(const Application& app, const std::string& scheme) {
   if (platform::IsPlainFileName(scheme) && platform::FileExists(media + scheme + "/config.ini")) {
     file = media + scheme + "/config.ini";
   }
-  return platform::GetPrivateProfileInt("Misc", "FancyWindows", 0, file) != 0;
+  return SettingsStore::GetFrom(kSchemeFancyWindows, file) != 0;
 }
 
 LookOutcome ConfirmLookChoice(Application& app, MessageBoxService& boxes, const LookChoice& choice,
                               bool fancyBefore, const LookConfirm& with) {
-  app.WriteInt("misc", "PlaySounds", choice.playSounds ? 1 : 0);
-  app.WriteInt("misc", "PlayEssentialSoundsOnly", choice.essentialSoundsOnly ? 1 : 0);
-  app.WriteInt("misc", "Transitions", choice.transitions ? 1 : 0);
+  app.Write(kMiscPlaySounds, choice.playSounds ? 1 : 0);
+  app.Write(kMiscPlayEssentialSoundsOnly, choice.essentialSoundsOnly ? 1 : 0);
+  app.Write(kMiscTransitions, choice.transitions ? 1 : 0);
   app.SetSoundsEnabled(choice.playSounds);
   app.SetEssentialSoundsOnly(choice.essentialSoundsOnly);
   app.SetTransitionsEnabled(choice.transitions);
@@ -85,13 +84,13 @@ LookOutcome ConfirmLookChoice(Application& app, MessageBoxService& boxes, const 
 
   app.SetCurrentSchemeName(choice.scheme);
   const std::string chosen = app.CurrentSchemeName();  // a name that is no folder name is not taken
-  app.WriteString("misc", "userdir", chosen);
+  app.Write(kMiscUserDir, chosen);
   if (with.colourCount) app.SetColourCount(with.colourCount());
 
   if (app.ColourCount() == 256 &&
       BmpColourTableSize(app.ResolveSchemeFile("chanbar.bmp", true)) > 16) {
     app.SetCurrentSchemeName(old);
-    app.WriteString("misc", "userdir", old);
+    app.Write(kMiscUserDir, old);
     bool ownBox = false;
     bool* dontShowAgain = with.dontShowAgain ? with.dontShowAgain : &ownBox;
     const int answer = boxes.Question(
@@ -101,11 +100,11 @@ LookOutcome ConfirmLookChoice(Application& app, MessageBoxService& boxes, const 
         "Bad Color Resolution", dontShowAgain);
     if (answer != IDYES && answer != IDOK) return LookOutcome::Declined;
     app.SetCurrentSchemeName(chosen);
-    app.WriteString("misc", "userdir", chosen);
+    app.Write(kMiscUserDir, chosen);
   }
 
   // The frame setting belongs to the scheme now current: the new one.
-  app.WriteInt("Misc", "FancyWindows", choice.fancyWindows ? 1 : 0, true);
+  app.Write(kSchemeFancyWindows, choice.fancyWindows ? 1 : 0);
   return LookOutcome::Switched;
 }
 
@@ -139,9 +138,10 @@ CustomColours ReadCustomColours(const Application& app) {
   CustomColours colours{};
   for (size_t i = 0; i < kCustomColours.size(); ++i) {
     const SchemeColour which = kCustomColours[i];
-    const std::string value = app.GetString("Colors", SchemeColourKey(which), "NONE", true);
+    const auto setting = kSchemeColour.At(SchemeColourKey(which));
+    const std::string value = app.Get(setting);
     const ColorRef fallback =
-        which == SchemeColour::ToolBarTipText && value == "NONE" ? kTipTextWhenMissing
+        which == SchemeColour::ToolBarTipText && value == setting.Default() ? kTipTextWhenMissing
                                                                  : defaults.Colour(which);
     colours[i] = ParseSchemeColour(value, fallback);
   }
@@ -149,10 +149,9 @@ CustomColours ReadCustomColours(const Application& app) {
 }
 
 void SaveCustomColours(Application& app, const CustomColours& colours) {
-  app.WriteString("misc", "userdir", app.CurrentSchemeName());
+  app.Write(kMiscUserDir, app.CurrentSchemeName());
   for (size_t i = 0; i < kCustomColours.size(); ++i) {
-    app.WriteString("Colors", SchemeColourKey(kCustomColours[i]), FormatSchemeColour(colours[i]),
-                    true);
+    app.Write(kSchemeColour.At(SchemeColourKey(kCustomColours[i])), FormatSchemeColour(colours[i]));
   }
 }
 

@@ -12,8 +12,6 @@ namespace vyr {
 
 namespace {
 
-constexpr const char* kNone = "NONE";
-
 // One colour key: its name and its default, either a fixed colour or the
 // colour of an earlier key of the same table as just read.
 struct ColourKey {
@@ -62,9 +60,7 @@ static_assert(std::size(kColourKeys) == static_cast<size_t>(SchemeColour::Count)
 
 struct FontKey {
   SchemeFont which;
-  const char* name;       // for the listing
-  const char* faceKey;    // [Fonts]
-  const char* weightKey;  // [Fonts]
+  const char* name;  // for the listing, and the [Fonts] keys "<name>Face", "<name>Weight"
   int weight;
   int points;
 };
@@ -72,18 +68,15 @@ struct FontKey {
 // In the order they are made; the toolbar font under the pointer is the
 // toolbar font's copy and has no keys of its own.
 constexpr FontKey kFontKeys[] = {
-    {SchemeFont::URLBar, "URLBar", "URLBarFace", "URLBarWeight", 400, 8},
-    {SchemeFont::Caption, "Caption", "CaptionFace", "CaptionWeight", 600, 8},
-    {SchemeFont::Toolbar, "Toolbar", "ToolbarFace", "ToolbarWeight", 550, 9},
-    {SchemeFont::ToolbarRollover, "ToolbarRollover", nullptr, nullptr, 550, 9},
-    {SchemeFont::Channel, "Channel", "ChannelFace", "ChannelWeight", 500, 9},
-    {SchemeFont::Folder, "Folder", "FolderFace", "FolderWeight", 500, 9},
-    {SchemeFont::Sites, "Sites", "SitesFace", "SitesWeight", 500, 9},
+    {SchemeFont::URLBar, "URLBar", 400, 8},
+    {SchemeFont::Caption, "Caption", 600, 8},
+    {SchemeFont::Toolbar, "Toolbar", 550, 9},
+    {SchemeFont::ToolbarRollover, "ToolbarRollover", 550, 9},
+    {SchemeFont::Channel, "Channel", 500, 9},
+    {SchemeFont::Folder, "Folder", 500, 9},
+    {SchemeFont::Sites, "Sites", 500, 9},
 };
 static_assert(std::size(kFontKeys) == static_cast<size_t>(SchemeFont::Count));
-
-constexpr const char* kDefaultFace = "MS Sans Serif";
-constexpr const char* kDefaultSupportEmail = "support@vyrelle.example";
 
 constexpr SchemeImageSpec kImageSpecs[] = {
     {"BigButtons.bmp", 24},       {"captionbar.bmp", 48},
@@ -224,20 +217,26 @@ std::string LogoSecondSchemeName(const std::string& scheme, int colourCount) {
 
 namespace {
 
-// Reads every "config.ini" value through the two getters (which answer the
-// default when a key is missing).
-template <typename GetInt, typename GetString>
-SchemeLook ReadLook(GetInt get, GetString getString) {
+// The value a missing key reads as: the look of no "config.ini" at all.
+int DefaultOf(const IntSetting& s) { return s.defaultValue; }
+std::string DefaultOf(const StringSetting& s) { return std::string(s.defaultValue); }
+int DefaultOf(const SettingMember<IntSetting>& m) { return m.Default(); }
+std::string DefaultOf(const SettingMember<StringSetting>& m) { return std::string(m.Default()); }
+
+// Reads every "config.ini" value through the reader, which answers the
+// setting's default when a key is missing.
+template <typename Read>
+SchemeLook ReadLook(Read read) {
   SchemeLook look;
 
   auto& b = look.windowButtons;
-  b.top = get("WindowButtons", "Top", 10);
-  b.gap = get("WindowButtons", "Gap", 2);
-  b.width = get("WindowButtons", "Width", 16);
-  b.height = get("WindowButtons", "Height", 16);
-  b.rightGap = get("WindowButtons", "RightGap", 10);
+  b.top = read(kSchemeWindowButtonsTop);
+  b.gap = read(kSchemeWindowButtonsGap);
+  b.width = read(kSchemeWindowButtonsWidth);
+  b.height = read(kSchemeWindowButtonsHeight);
+  b.rightGap = read(kSchemeWindowButtonsRightGap);
 
-  look.underlineRollover = get("misc", "underline_rollover", 1) != 0;
+  look.underlineRollover = read(kSchemeUnderlineRollover) != 0;
   for (const FontKey& k : kFontKeys) {
     SchemeFontSpec& font = look.fonts[static_cast<int>(k.which)];
     if (k.which == SchemeFont::ToolbarRollover) {
@@ -245,67 +244,58 @@ SchemeLook ReadLook(GetInt get, GetString getString) {
       font.underline = look.underlineRollover;
       continue;
     }
-    font.face = getString("Fonts", k.faceKey, kDefaultFace);
-    font.weight = get("Fonts", k.weightKey, k.weight);
+    font.face = read(kSchemeFontFace.At(k.name));
+    font.weight = read(kSchemeFontWeight.At(k.name, k.weight));
     font.points = k.points;
   }
 
   for (const ColourKey& k : kColourKeys) {
     const ColorRef fallback = k.sameAs == kFixed ? k.fixed : look.Colour(k.sameAs);
-    look.colours[static_cast<int>(k.which)] =
-        ParseSchemeColour(getString("Colors", k.name, kNone), fallback);
+    look.colours[static_cast<int>(k.which)] = ParseSchemeColour(read(kSchemeColour.At(k.name)), fallback);
   }
 
   struct MarginKeys {
     SchemeMargins* margins;
-    const char* prefix;
+    const char* strip;
   };
   for (const MarginKeys& m : {MarginKeys{&look.folders, "Folders"}, MarginKeys{&look.sites, "Sites"},
                               MarginKeys{&look.buttons, "Buttons"}}) {
-    const std::string p = m.prefix;
-    m.margins->top = get("Margins", (p + "Top").c_str(), -1);
-    m.margins->left = get("Margins", (p + "Left").c_str(), -1);
-    m.margins->right = get("Margins", (p + "Right").c_str(), -1);
-    m.margins->bottom = get("Margins", (p + "Bottom").c_str(), -1);
+    m.margins->top = read(kSchemeMarginTop.At(m.strip));
+    m.margins->left = read(kSchemeMarginLeft.At(m.strip));
+    m.margins->right = read(kSchemeMarginRight.At(m.strip));
+    m.margins->bottom = read(kSchemeMarginBottom.At(m.strip));
   }
 
-  look.fancyWindows = get("Misc", "FancyWindows", 0) != 0;
-  look.fancy.leftMargin = get("FancyWindows", "Caption_LeftMargin", 90);
-  look.fancy.rightMargin = get("FancyWindows", "Caption_RightMargin", 98);
-  look.fancy.topMargin = get("FancyWindows", "Caption_TopMargin", 8);
-  look.fancy.menuTopMargin = get("FancyWindows", "Menu_TopMargin", 24);
-  look.fancy.centerCaption = get("FancyWindows", "CenterCaption", 0) != 0;
+  look.fancyWindows = read(kSchemeFancyWindows) != 0;
+  look.fancy.leftMargin = read(kSchemeCaptionLeftMargin);
+  look.fancy.rightMargin = read(kSchemeCaptionRightMargin);
+  look.fancy.topMargin = read(kSchemeCaptionTopMargin);
+  look.fancy.menuTopMargin = read(kSchemeMenuTopMargin);
+  look.fancy.centerCaption = read(kSchemeCenterCaption) != 0;
 
-  auto button = [&](const char* topKey, const char* name, SchemeLook::CaptionButton& to) {
-    const std::string n = name;
-    to.top = get("CaptionButtons", topKey, to.top);
-    to.left = get("CaptionButtons", (n + "Left").c_str(), to.left);
-    to.width = get("CaptionButtons", (n + "Width").c_str(), to.width);
-    to.height = get("CaptionButtons", (n + "Height").c_str(), to.height);
+  // A button's top is stored under its own spelling of the name.
+  auto button = [&](const char* topName, const char* name, SchemeLook::CaptionButton& to) {
+    to.top = read(kSchemeCaptionButtonTop.At(topName, to.top));
+    to.left = read(kSchemeCaptionButtonLeft.At(name, to.left));
+    to.width = read(kSchemeCaptionButtonWidth.At(name, to.width));
+    to.height = read(kSchemeCaptionButtonHeight.At(name, to.height));
   };
-  button("CloseTop", "Close", look.closeButton);
-  button("RestoreTop", "Restore", look.restoreButton);
-  button("MimimizeTop", "Minimize", look.minimizeButton);  // the stored spelling
+  button("Close", "Close", look.closeButton);
+  button("Restore", "Restore", look.restoreButton);
+  button("Mimimize", "Minimize", look.minimizeButton);  // the stored spelling
 
-  look.supportEmail = getString("Support", "SupportEmail", kDefaultSupportEmail);
+  look.supportEmail = read(kSchemeSupportEmail);
   return look;
 }
 
 }  // namespace
 
 SchemeLook DefaultSchemeLook() {
-  return ReadLook([](const char*, const char*, int def) { return def; },
-                  [](const char*, const char*, const char* def) { return std::string(def); });
+  return ReadLook([](const auto& setting) { return DefaultOf(setting); });
 }
 
 SchemeLook LoadSchemeLook(const Application& app) {
-  SchemeLook look = ReadLook(
-      [&](const char* section, const char* key, int def) {
-        return app.GetInt(section, key, def, true);
-      },
-      [&](const char* section, const char* key, const char* def) {
-        return app.GetString(section, key, def, true);
-      });
+  SchemeLook look = ReadLook([&](const auto& setting) { return app.Get(setting); });
 
   for (int i = 0; i < static_cast<int>(SchemeImages::Count); ++i) {
     look.imageFiles[i] = ExistingSchemeFile(app, kImageSpecs[i].file);

@@ -176,8 +176,8 @@ std::string ImportScheme(Application& app, const SchemeImport& with, const std::
     // current, into its own "config.ini" (a copy of the default scheme's
     // when the package brought none). The scheme left behind keeps its own.
     app.SetCurrentSchemeName(scheme);
-    app.WriteString("misc", "userdir", scheme);
-    app.WriteInt("Misc", "FancyWindows", 1, true);
+    app.Write(kMiscUserDir, scheme);
+    app.Write(kSchemeFancyWindows, 1);
     if (with.switcher) with.switcher->ApplyCurrentScheme();
   }
   return dir + "/";

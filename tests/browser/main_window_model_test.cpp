@@ -145,7 +145,9 @@ TEST_F(MainWindowModelTest, StartupMailCheckOnceWhenAskedForAndOnline) {
       {both, false, true, true},  {both, true, true, false},  // once a run
       {both, false, false, false},                             // offline
       {"[Startup]\nCheckMail=1\n[Email]\nUseVyrMail=2\n", false, true, false},
-      {"[Email]\nUseVyrMail=1\n", false, true, false}, {"[Startup]\nCheckMail=1\n", false, true, false}};
+      // A missing CheckMail is off, a missing UseVyrMail on, as the mail
+      // settings dialog shows them.
+      {"[Email]\nUseVyrMail=1\n", false, true, false}, {"[Startup]\nCheckMail=1\n", false, true, true}};
   for (const auto& [profile, checked, online, wanted] : cases) {
     Profile(profile);
     EXPECT_EQ(StartupMailCheckWanted(app, checked, online), wanted) << profile << checked << online;

@@ -101,7 +101,7 @@ TEST_F(SoftwareUpdatePeerTest, VersionsAreRecordedOnlyForUnpackedPackagesAndNeve
                                                                       : Root(folders[c.kind])) +
                                      "pages/new.htm";
     std::filesystem::remove(unpackedFile);
-    t.app.WriteInt("misc", info->versionKey, c.stored);
+    t.app.Write(info->version, c.stored);
     const int reloadsBefore = reloads;
 
     ASSERT_EQ(update.RequestPackageUpdate(c.kind, c.version, Package(c.package)), c.started);
@@ -111,7 +111,7 @@ TEST_F(SoftwareUpdatePeerTest, VersionsAreRecordedOnlyForUnpackedPackagesAndNeve
         EXPECT_EQ(result, kErrorTooLarge);
       }
     }
-    EXPECT_EQ(t.app.GetInt("misc", info->versionKey, -1), c.storedAfter);
+    EXPECT_EQ(t.app.GetOr(info->version, -1), c.storedAfter);
     EXPECT_EQ(test::ReadFile(unpackedFile), c.unpacked ? "<p>new</p>" : "");
     // The package file goes once it was unpacked or refused.
     EXPECT_FALSE(std::filesystem::exists(Root("_TEMP/") + info->packageName + ".zip"));

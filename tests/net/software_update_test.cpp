@@ -46,7 +46,7 @@ TEST(SoftwareUpdateTest, PackagesFromAnywhereButTheHomeOriginAreRefused) {
   update.SetMainWindow(window.handle);
   update.SetProgramDirectory(source.File("program"));
   for (int kind = kInfoBoxPackage; kind <= kFixedChannelsPackage; ++kind) {
-    t.app.WriteInt("misc", PackageKindOf(kind)->versionKey, 5);
+    t.app.Write(PackageKindOf(kind)->version, 5);
     for (const auto& [address, why] : sources) {
       SCOPED_TRACE(std::to_string(kind) + " " + address + ": " + why);
       EXPECT_EQ(update.RequestPackageUpdate(kind, "6", address), 0);
@@ -57,7 +57,7 @@ TEST(SoftwareUpdateTest, PackagesFromAnywhereButTheHomeOriginAreRefused) {
   platform::WindowMessages::Instance().DispatchPending();
   EXPECT_TRUE(window.got.empty());
   for (int kind = kInfoBoxPackage; kind <= kFixedChannelsPackage; ++kind) {
-    EXPECT_EQ(t.app.GetInt("misc", PackageKindOf(kind)->versionKey, -1), 5);
+    EXPECT_EQ(t.app.GetOr(PackageKindOf(kind)->version, -1), 5);
     EXPECT_FALSE(update.OnPackageDownloaded(PackageRequestId(kind, 6), kDownloadOk));
   }
   const std::string root = t.home.Path() + "/vyrelle/";

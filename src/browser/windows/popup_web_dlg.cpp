@@ -59,7 +59,7 @@ CBrowserWnd* CPopupWebDlg::CreateForPage(vyr::Application& app, const FrameServi
   auto* popup = new CPopupWebDlg(app, frame, true);
   // Inside the engine's request only the window is made; asking, placing and
   // showing happen once the engine has its answer.
-  if (app.GetInt("misc", "warn_on_popup", 0) != 0) {
+  if (app.IsOn(vyr::kMiscWarnOnPopup)) {
     popup->answered_ = false;
     popup->CallAfter([popup] { popup->Ask(); });
   } else {
@@ -106,7 +106,7 @@ void CPopupWebDlg::Ask() {
   bool dontAsk = false;
   const int answer = app_.Messages().Question(vyr::kPopupQuestion.Text(), vyr::kPopupQuestionTitle.Text(),
                                               &dontAsk);
-  if (dontAsk) app_.WriteInt("misc", "warn_on_popup", 0);
+  if (dontAsk) app_.Write(vyr::kMiscWarnOnPopup, 0);
   answered_ = true;
   if (answer == vyr::IDOK || answer == vyr::IDYES) {
     PlaceInCascade();
@@ -139,7 +139,7 @@ void CPopupWebDlg::OnCloseWindow(wxCloseEvent&) {
   }
   const bool mainVisible = frame_->mainVisible && frame_->mainVisible();
   const vyr::CloseDecision decision = vyr::KeepAliveAllowsClose(
-      app_.GetInt("Startup", "KeepAlive", 1), SystemTrayAvailable(), false, mainVisible, AnyVisibleExcept(this));
+      app_.Get(vyr::kStartupKeepAlive), SystemTrayAvailable(), false, mainVisible, AnyVisibleExcept(this));
   Hide();
   Destroy();
   if (decision.endProgram && frame_->endProgram) {

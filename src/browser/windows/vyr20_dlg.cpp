@@ -535,7 +535,7 @@ void CVyr20Dlg::OnCloseWindow(wxCloseEvent& event) {
     return;
   }
   const vyr::CloseDecision decision = vyr::KeepAliveAllowsClose(
-      app_.GetInt("Startup", "KeepAlive", 1), SystemTrayAvailable(), true, IsShown(),
+      app_.Get(vyr::kStartupKeepAlive), SystemTrayAvailable(), true, IsShown(),
       CPopupWebDlg::AnyVisibleExcept(nullptr));
   if (decision.endProgram) {
     EndForGood();
@@ -633,7 +633,7 @@ void CVyr20Dlg::UpdateMinimumSize(const vyr::FrameLayoutInput& in) {
 
 void CVyr20Dlg::SetToolbarSize(int size, const char* sound) {
   toolbarSize_ = size;
-  app_.WriteInt("Toolbar", "Size", size);
+  app_.Write(vyr::kToolbarSize, size);
   app_.PlaySound(sound);
   CVyrBrowserDlg::RebuildButtonStrip();
   LayoutParts();
@@ -650,7 +650,7 @@ bool CVyr20Dlg::BrowserWindowVisible() const { return IsShown() || CPopupWebDlg:
 void CVyr20Dlg::SetContentBarShown(bool shown) {
   showContentBar_ = shown;
   if (bar_) bar_->ShowBar(shown);
-  app_.WriteInt("Misc", "ShowContentBar", shown ? 1 : 0);
+  app_.Write(vyr::kMiscShowContentBar, shown ? 1 : 0);
   CVyrBrowserDlg::RebuildButtonStrip();
   LayoutParts();
 }
@@ -682,7 +682,7 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
     case kCmdShowContentBar: SetContentBarShown(!showContentBar_); return true;
     case kCmdHideContentBar: SetContentBarShown(false); return true;
     case kCmdWarnOnPopup:
-      app_.WriteInt("misc", "warn_on_popup", app_.GetInt("misc", "warn_on_popup", 0) == 0 ? 1 : 0);
+      app_.Write(vyr::kMiscWarnOnPopup, app_.IsOn(vyr::kMiscWarnOnPopup) ? 0 : 1);
       return true;
     case kCmdRelatedPages: {
       const vyr::RelatedPages related = vyr::ReadRelatedPages(app_, pane_->CurrentUrl());

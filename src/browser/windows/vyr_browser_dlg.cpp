@@ -492,7 +492,7 @@ bool CVyrBrowserDlg::OnFrameCommand(int command) {
     case kCmdMenu: ShowFullMenu(); return true;
     case kCmdPlaySounds:
       app_.SetSoundsEnabled(!app_.SoundsEnabled());
-      app_.WriteInt("misc", "PlaySounds", app_.SoundsEnabled() ? 1 : 0);
+      app_.Write(vyr::kMiscPlaySounds, app_.SoundsEnabled() ? 1 : 0);
       return true;
     case kCmdFocusAddress:
       if (addressBox_->IsShown()) {
@@ -503,7 +503,7 @@ bool CVyrBrowserDlg::OnFrameCommand(int command) {
     default:
       if (command >= kCmdTextSize0 && command <= kCmdTextSize0 + 4) {
         const int size = command - kCmdTextSize0;
-        app_.WriteInt("Misc", "TextSize", size);
+        app_.Write(vyr::kMiscTextSize, size);
         pane_->SetZoom(vyr::ZoomForTextSize(size));
         return true;
       }
@@ -563,7 +563,7 @@ std::unique_ptr<wxMenu> CVyrBrowserDlg::BuildFullMenu() {
   auto* tools = new wxMenu;
   tools->Append(MenuItemId(kCmdMail), Wx(kReadMailItem));
   tools->AppendCheckItem(MenuItemId(kCmdWarnOnPopup), Wx(kWarnOnPopupItem))
-      ->Check(app_.GetInt("misc", "warn_on_popup", 0) != 0);
+      ->Check(app_.IsOn(vyr::kMiscWarnOnPopup));
   tools->AppendSeparator();
   tools->Append(MenuItemId(vyr::kChannelDesignerCommand), Wx(kChannelDesignerItem));
   tools->AppendCheckItem(MenuItemId(kCmdPlaySounds), Wx(kPlaySoundsItem))->Check(app_.SoundsEnabled());

@@ -13,7 +13,7 @@ namespace vyr {
 namespace {
 constexpr const char* kSpellChoices[] = {"Prompt", "Always", "Never"};
 
-std::string Key(const char* pattern, int n) {
+std::string Numbered(const char* pattern, int n) {
   char text[64];
   std::snprintf(text, sizeof text, pattern, n);
   return text;
@@ -36,25 +36,25 @@ std::string SignatureFilePath(const Application& app) {
 
 MailSettings LoadMailSettings(const Application& app) {
   MailSettings s;
-  s.account = app.GetString("email", "pop3-account", kUnsetText);
-  s.address = app.GetString("email", "e-address", kUnsetText);
-  s.name = app.GetString("email", "name", kUnsetText);
-  s.pop3Server = app.GetString("email", "pop3-server", kUnsetText);
-  s.smtpServer = app.GetString("email", "smtp-server", kUnsetText);
-  s.leaveOnServer = app.GetInt("email", "delete-messages", 1) == 0;
-  s.useMail = app.GetInt("email", "UseVyrMail", 1) == 1;
-  s.checkAtStartup = app.GetInt("Startup", "CheckMail", 1) != 0;
-  s.minutesBetweenChecks = app.GetInt("email", "MinutesBetweenChecks", 0);
-  s.downloadLink = app.GetInt("email", "downloadlink", 0) != 0;
-  s.popupNotification = app.GetInt("email", "popupnotification", 1) != 0;
-  std::string spell = app.GetString("email", "SpellCheckWhenSending", "Prompt");
+  s.account = app.Get(kEmailPop3Account);
+  s.address = app.Get(kEmailAddress);
+  s.name = app.Get(kEmailName);
+  s.pop3Server = app.Get(kEmailPop3Server);
+  s.smtpServer = app.Get(kEmailSmtpServer);
+  s.leaveOnServer = !app.IsOn(kEmailDeleteMessages);
+  s.useMail = app.Get(kEmailUseVyrMail) == 1;
+  s.checkAtStartup = app.IsOn(kStartupCheckMail);
+  s.minutesBetweenChecks = app.Get(kEmailMinutesBetweenChecks);
+  s.downloadLink = app.IsOn(kEmailDownloadLink);
+  s.popupNotification = app.IsOn(kEmailPopupNotification);
+  std::string spell = app.Get(kEmailSpellCheck);
   s.spellCheck = spell == "Always" ? 1 : spell == "Never" ? 2 : 0;
   std::string path = SignatureFilePath(app);
   if (!path.empty()) {
     std::ifstream in(path, std::ios::binary);
     s.signature.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
-  s.password = PasswordFromStored(app.GetString("email", "pop3-pass", kUnsetText));
+  s.password = PasswordFromStored(app.Get(kEmailPop3Password));
   return s;
 }
 
@@ -82,25 +82,25 @@ void CheckMailSettings(MailSettings& s, MailSettingsQuestions& questions) {
 void SaveMailSettings(Application& app, MailSettings s, MailSettingsQuestions& questions) {
   app.PlaySound("save", 0, true);
   if (s.useMail) CheckMailSettings(s, questions);
-  app.WriteInt("Startup", "CheckMail", s.checkAtStartup ? 1 : 0);
-  app.WriteString("email", "e-address", s.address);
-  app.WriteString("email", "name", s.name);
-  app.WriteString("email", "pop3-pass", StoredPassword(s.password));
-  app.WriteString("email", "pop3-account", s.account);
-  app.WriteString("email", "pop3-server", s.pop3Server);
-  app.WriteString("email", "smtp-server", s.smtpServer);
-  app.WriteInt("email", "delete-messages", s.leaveOnServer ? 0 : 1);
-  app.WriteInt("email", "downloadlink", s.downloadLink ? 1 : 0);
-  app.WriteInt("email", "popupnotification", s.popupNotification ? 1 : 0);
+  app.Write(kStartupCheckMail, s.checkAtStartup ? 1 : 0);
+  app.Write(kEmailAddress, s.address);
+  app.Write(kEmailName, s.name);
+  app.Write(kEmailPop3Password, StoredPassword(s.password));
+  app.Write(kEmailPop3Account, s.account);
+  app.Write(kEmailPop3Server, s.pop3Server);
+  app.Write(kEmailSmtpServer, s.smtpServer);
+  app.Write(kEmailDeleteMessages, s.leaveOnServer ? 0 : 1);
+  app.Write(kEmailDownloadLink, s.downloadLink ? 1 : 0);
+  app.Write(kEmailPopupNotification, s.popupNotification ? 1 : 0);
   int spell = (s.spellCheck >= 0 && s.spellCheck <= 2) ? s.spellCheck : 0;
-  app.WriteString("email", "SpellCheckWhenSending", kSpellChoices[spell]);
+  app.Write(kEmailSpellCheck, kSpellChoices[spell]);
   std::string path = SignatureFilePath(app);
   if (!path.empty()) platform::WriteFileAtomically(path, s.signature);
   if (s.useMail) {
-    app.WriteInt("email", "UseVyrMail", 1);
-    app.WriteInt("email", "MinutesBetweenChecks", s.minutesBetweenChecks);
+    app.Write(kEmailUseVyrMail, 1);
+    app.Write(kEmailMinutesBetweenChecks, s.minutesBetweenChecks);
   } else {
-    app.WriteInt("email", "MinutesBetweenChecks", 0);
+    app.Write(kEmailMinutesBetweenChecks, 0);
   }
 }
 
@@ -108,11 +108,11 @@ ExtraAccounts LoadExtraAccounts(const Application& app) {
   ExtraAccounts accounts;
   for (int n = 1; n <= kExtraAccounts; ++n) {
     ExtraAccount& a = accounts[static_cast<size_t>(n - 1)];
-    a.account = app.GetString("email", Key("multipop%d-account", n), kUnsetText);
-    a.active = app.GetInt("email", Key("multipop%d", n), 0) != 0;
-    a.server = app.GetString("email", Key("multipop%d-server", n), kUnsetText);
-    a.leaveOnServer = app.GetInt("email", Key("multipop%d-delete-messages", n), 1) == 0;
-    a.password = PasswordFromStored(app.GetString("email", Key("multipop%d-pass", n), kUnsetText));
+    a.account = app.Get(kEmailExtraAccount.At(n));
+    a.active = app.IsOn(kEmailExtraActive.At(n));
+    a.server = app.Get(kEmailExtraServer.At(n));
+    a.leaveOnServer = !app.IsOn(kEmailExtraDeleteMessages.At(n));
+    a.password = PasswordFromStored(app.Get(kEmailExtraPassword.At(n)));
   }
   return accounts;
 }
@@ -133,28 +133,27 @@ void SaveExtraAccounts(Application& app, ExtraAccounts accounts, MailSettingsQue
   app.PlaySound("save", 0, true);
   for (int n = 1; n <= kExtraAccounts; ++n) {
     ExtraAccount& a = accounts[static_cast<size_t>(n - 1)];
-    app.WriteString("email", Key("multipop%d-account", n), a.account);
-    app.WriteString("email", Key("multipop%d-server", n), a.server);
-    app.WriteInt("email", Key("multipop%d-delete-messages", n), a.leaveOnServer ? 0 : 1);
+    app.Write(kEmailExtraAccount.At(n), a.account);
+    app.Write(kEmailExtraServer.At(n), a.server);
+    app.Write(kEmailExtraDeleteMessages.At(n), a.leaveOnServer ? 0 : 1);
     if (a.active) {
       std::string problems = ExtraAccountProblems(a);
       if (!problems.empty()) {
         questions.Warn(problems);
         std::string text = "Do you still want to activate this account?\r\n\r\nUsername:" + a.account +
                            "\r\nPOP Server:" + a.server;
-        a.active = questions.KeepInvalidAccountActive(text, Key("Multi-POP %d", n));
+        a.active = questions.KeepInvalidAccountActive(text, Numbered("Multi-POP %d", n));
       }
     }
-    app.WriteInt("email", Key("multipop%d", n), a.active ? 1 : 0);
+    app.Write(kEmailExtraActive.At(n), a.active ? 1 : 0);
   }
   for (int n = 1; n <= kExtraAccounts; ++n) {
-    app.WriteString("email", Key("multipop%d-pass", n),
-                    StoredPassword(accounts[static_cast<size_t>(n - 1)].password));
+    app.Write(kEmailExtraPassword.At(n), StoredPassword(accounts[static_cast<size_t>(n - 1)].password));
   }
 }
 
 std::string MailSettingsHelpAddress(const Application& app) {
-  return app.GetString("Email", "setuphelp", app.HomeServerUrl("/help/emailsettings.html"));
+  return app.Get(kEmailSetupHelp);
 }
 
 }  // namespace vyr

@@ -6,13 +6,14 @@
 #include <array>
 #include <string>
 
+#include "base/settings_table.h"
+
 namespace vyr {
 
 class Application;
 
-// Unset text settings of the mail dialogs read as this, which every check
-// treats like an empty value.
-inline constexpr char kUnsetText[] = "?";
+// Unset text settings of the mail dialogs read as kUnsetText ("?"), which
+// every check treats like an empty value.
 inline constexpr int kExtraAccounts = 3;
 
 struct MailSettings {

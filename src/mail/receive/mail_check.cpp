@@ -194,8 +194,8 @@ struct MailCheck::State {
     return status;
   }
   int TimeoutMs() const {
-    int seconds = app.GetInt("email", "POP3Timeout", 30);
-    return (seconds > 0 ? seconds : 30) * 1000;
+    int seconds = app.Get(kEmailPop3Timeout);
+    return (seconds > 0 ? seconds : kEmailPop3Timeout.defaultValue) * 1000;
   }
 };
 
@@ -247,7 +247,7 @@ class CheckRun : public Pop3Progress {
   int CheckAccount(const std::string& tag, const std::string& server, const std::string& user,
                    const std::string& password, const std::string& lastId, bool deleteFlag);
   bool AskPassword(const std::string& account, const std::string& server, std::string& password,
-                   const std::string& passwordKey);
+                   const SettingMember<StringSetting>& passwordSetting);
   platform::MoveResult StoreInInbox(const std::string& tempFile, const std::string& inbox,
                                     std::string& target);
   // Arms (moves the deadline of) or stops the watchdog; a forgotten run
@@ -285,21 +285,21 @@ class CheckRun : public Pop3Progress {
 };
 
 bool CheckRun::AskPassword(const std::string& account, const std::string& server,
-                           std::string& password, const std::string& passwordKey) {
+                           std::string& password, const SettingMember<StringSetting>& passwordSetting) {
   s_->silent = false;
   bool remember = false;
   if (!s_->prompt || !s_->prompt->AskPassword(account, server, password, remember)) return false;
-  if (remember) s_->app.WriteString("email", passwordKey, StoredPassword(password));
+  if (remember) s_->app.Write(passwordSetting, StoredPassword(password));
   return true;
 }
 
 void CheckRun::CheckAllAccounts() {
   Application& app = s_->app;
-  std::string password = PasswordFromStored(app.GetString("email", "pop3-pass", kUnsetText));
-  std::string account = app.GetString("email", "pop3-account", kUnsetText);
-  std::string server = app.GetString("email", "pop3-server", kUnsetText);
-  bool deleteFlag = app.GetInt("email", "delete-messages", 0) == 1;
-  std::string lastId = app.GetString("email", "IDLastMessageDownloaded", kUnsetText);
+  std::string password = PasswordFromStored(app.Get(kEmailPop3Password));
+  std::string account = app.Get(kEmailPop3Account);
+  std::string server = app.Get(kEmailPop3Server);
+  bool deleteFlag = app.Get(kEmailDeleteMessages) == 1;
+  std::string lastId = app.Get(kEmailLastMessageId);
 
   while (s_->loaderRunning && s_->loaderRunning() && !c_->cancel) platform::SleepMs(100);
 
@@ -310,7 +310,7 @@ void CheckRun::CheckAllAccounts() {
   if (s_->accountIndex == 0 && password.empty() && !canAsk) {
     // Nothing noted for the main account; the extra accounts follow.
   } else if (s_->accountIndex == 0) {
-    if (password.empty() && !AskPassword(account, server, password, "pop3-pass")) {
+    if (password.empty() && !AskPassword(account, server, password, kEmailPop3Password)) {
       c_->running = false;  // the user cancelled: the run ends without a finished message
       return;
     }
@@ -334,15 +334,14 @@ void CheckRun::CheckAllAccounts() {
   for (int n = std::max(s_->accountIndex.load(), 1); n <= kExtraAccounts; ++n) {
     if (gen_ == s_->generation.load()) s_->accountIndex = n;
     const std::string tag = std::to_string(n);
-    const std::string prefix = "multipop" + tag;
-    std::string pw = PasswordFromStored(app.GetString("email", prefix + "-pass", kUnsetText));
-    std::string user = app.GetString("email", prefix + "-account", kUnsetText);
-    std::string host = app.GetString("email", prefix + "-server", kUnsetText);
-    bool del = app.GetInt("email", prefix + "-delete-messages", 0) == 1;
-    std::string last = app.GetString("email", "IDLastMessageDownloaded" + tag, "");
-    if (app.GetInt("email", prefix, 0) == 0) continue;
+    std::string pw = PasswordFromStored(app.Get(kEmailExtraPassword.At(n)));
+    std::string user = app.Get(kEmailExtraAccount.At(n));
+    std::string host = app.Get(kEmailExtraServer.At(n));
+    bool del = app.Get(kEmailExtraDeleteMessages.At(n)) == 1;
+    std::string last = app.Get(kEmailExtraLastMessageId.At(n));
+    if (!app.IsOn(kEmailExtraActive.At(n))) continue;
     if (pw.empty() && !canAsk) continue;
-    if (pw.empty() && !AskPassword(user, host, pw, prefix + "-pass")) {
+    if (pw.empty() && !AskPassword(user, host, pw, kEmailExtraPassword.At(n))) {
       c_->running = false;
       return;
     }
@@ -354,13 +353,13 @@ void CheckRun::CheckAllAccounts() {
       return;
     }
     if (r == 0) {
-      app.WriteString("email", "LastMailCheck" + tag, "Successful");
+      app.Write(kEmailExtraLastCheck.At(n), "Successful");
       s_->AppendLog("OK");
       success = true;
     } else {
       std::string status = s_->Status();
       s_->AppendLog(status);
-      app.WriteString("email", "LastMailCheck" + tag, status);
+      app.Write(kEmailExtraLastCheck.At(n), status);
       failure = true;
     }
   }
@@ -514,10 +513,10 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
   PostStatus(Format("* Connecting to %s as %s", server, user));
 
   // Security per account; TLS from the first byte moves the default port.
-  const int security = app.GetInt("email", tag.empty() ? std::string("POP3Security") : "multipop" + tag + "-security", 0);
+  const int security = app.Get(OfAccount(tag, kEmailPop3Security, kEmailExtraSecurity));
   Pop3Client pop(static_cast<std::uint16_t>(
-      app.GetInt("email", "POP3Port", security == kSecurityTls ? 995 : 110)));
-  pop.SetSecurity(security, app.GetString("email", "TLSTrustFile", ""));
+      app.GetOr(kEmailPop3Port, security == kSecurityTls ? 995 : kEmailPop3Port.defaultValue)));
+  pop.SetSecurity(security, app.Get(kEmailTlsTrustFile));
   Attach(&pop);
   struct Detach {
     CheckRun* run;
@@ -591,7 +590,7 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
     }
     if (!deleteFlag) {
       std::string uid = TrimBlanks(pop.UidOf(i));
-      if (!uid.empty()) app.WriteString("email", "IDLastMessageDownloaded" + tag, uid);
+      if (!uid.empty()) app.Write(OfAccount(tag, kEmailLastMessageId, kEmailExtraLastMessageId), uid);
     } else {
       PostStatus("-- Removing from server");
       pop.Dele(i);
@@ -654,13 +653,13 @@ std::string MailCheck::StatusText() const { return state_->Status(); }
 bool MailCheck::StartMailCheck(bool silent) {
   State& s = *state_;
   s.silent = silent;
-  if (!UsableServer(s.app.GetString("email", "pop3-server", kUnsetText))) {
+  if (!UsableServer(s.app.Get(kEmailPop3Server))) {
     if (silent || !s.questions) return false;
     if (!s.questions->AskToCheckSettings(kSettingsIncompleteQuestion, kSetupRequiredTitle)) {
       return false;
     }
     s.questions->OpenMailSettings();
-    if (!UsableServer(s.app.GetString("email", "pop3-server", kUnsetText))) return false;
+    if (!UsableServer(s.app.Get(kEmailPop3Server))) return false;
   }
   std::lock_guard<std::mutex> lock(s.mutex);
   if (s.run && s.run->running) return false;
@@ -767,7 +766,7 @@ CheckFinishedOutcome MailCheck::CheckFinished(int result, bool inboxShown, bool 
   }
   const std::string checked = out.statusLine;
   if (result == 0) out.statusLine = checked + " - " + "Last Successful Mail Check" + ": " + TimeNow();
-  if (!windowInForeground && s.app.GetInt("email", "popupnotification", 1) != 0) {
+  if (!windowInForeground && s.app.IsOn(kEmailPopupNotification)) {
     if (s.newCount == 0) {
       if (!s.runWasSilent) out.notification = "No new messages.\n\nDo you want to view your mailboxes?";
     } else {

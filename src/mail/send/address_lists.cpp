@@ -247,11 +247,10 @@ bool ImportBetaAddressBook(const Application& app, MessageBoxService& messages,
   // [email] setting kept by the question's check box: a user who declined
   // and ticked it is not asked again. (After a yes the renamed file ends the
   // question anyway; an import that failed is offered again.)
-  static constexpr char kDontAskKey[] = "DontAskImportBetaAddressBook";
-  if (app.GetInt("email", kDontAskKey, 0) != 0) return false;
+  if (app.IsOn(kEmailDontAskImportAddressBook)) return false;
   bool dontShowAgain = false;
   if (messages.Question(kImportBetaQuestion, kImportBetaTitle, &dontShowAgain) != IDYES) {
-    if (dontShowAgain) app.WriteInt("email", kDontAskKey, 1);
+    if (dontShowAgain) app.Write(kEmailDontAskImportAddressBook, 1);
     return false;
   }
 

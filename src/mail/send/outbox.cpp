@@ -198,12 +198,12 @@ void Outbox::CountPauses(const SmtpClient& client) {
   pausedMs_ += client.SendCount() * 50 + client.FileChunkCount() * 10;
 }
 
-std::string Outbox::Setting(const char* key) const {
-  std::string value = app_.GetString("email", key, "");
+std::string Outbox::Setting(const StringSetting& setting) const {
+  std::string value = app_.Get(setting);
   return value == kUnsetText ? std::string() : value;
 }
 
-std::string Outbox::SenderText() const { return Setting("name") + " <" + Setting("e-address") + ">"; }
+std::string Outbox::SenderText() const { return Setting(kEmailName) + " <" + Setting(kEmailAddress) + ">"; }
 
 void Outbox::PostMailWindow(std::uint32_t message, const std::string& text) const {
   if (!platform::IsWindow(mailWindow_)) return;
@@ -314,7 +314,7 @@ int Outbox::PrepareSendNow(ComposeWindow& window, Job& job) {
   job.window = window.Handle();
   job.options = SmtpOptions::FromSettings(app_);
   job.options.replyTimeLimitSeconds = replyTimeLimitSeconds_;
-  job.server = Setting("smtp-server");
+  job.server = Setting(kEmailSmtpServer);
   job.from = SenderText();
   job.signature = ReadSignature(app_);
 
@@ -325,11 +325,11 @@ int Outbox::PrepareSendNow(ComposeWindow& window, Job& job) {
     Post(job.window, kMsgSendError, sendtext::kFillInTo);
     return 1;
   }
-  if (job.subject.empty() && app_.GetInt("email", kDontAskSubjectKey, 0) == 0) {
+  if (job.subject.empty() && !app_.IsOn(kEmailDontAskForSubject)) {
     bool dontAsk = false;
     const int answer =
         app_.Messages().Question(sendtext::kNoSubjectQuestion, sendtext::kNoSubjectTitle, &dontAsk);
-    if (dontAsk) app_.WriteInt("email", kDontAskSubjectKey, 1);
+    if (dontAsk) app_.Write(kEmailDontAskForSubject, 1);
     if (answer == IDYES) {
       window.FocusSubjectBox();
       Post(job.window, kMsgSendError, "");
@@ -478,12 +478,12 @@ int Outbox::QueueMessage(ComposeWindow& window, bool draft) {
       return 1;
     }
     if (subject.empty()) {
-      bool ask = app_.GetInt("email", kDontAskSubjectKey, 0) == 0;
+      bool ask = !app_.IsOn(kEmailDontAskForSubject);
       bool dontAsk = false;
       const int answer = ask ? app_.Messages().Question(sendtext::kNoSubjectQuestion,
                                                         sendtext::kNoSubjectTitle, &dontAsk)
                              : IDNO;
-      if (dontAsk) app_.WriteInt("email", kDontAskSubjectKey, 1);
+      if (dontAsk) app_.Write(kEmailDontAskForSubject, 1);
       if (answer == IDYES) {
         window.FocusSubjectBox();
         return 1;
@@ -583,7 +583,7 @@ int Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
     }
 
     const StoredMessage m = ParseStoredMessage(text);
-    const std::string server = Setting("smtp-server");
+    const std::string server = Setting(kEmailSmtpServer);
     const std::string from = SenderText();
     const std::string signature = ReadSignature(app_);
     std::vector<std::string> addresses, names;

@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/settings_table.h"
 #include "mail/receive/mail_check.h"
 #include "mail/send/smtp_client.h"
 #include "platform/string_table.h"
@@ -73,10 +74,6 @@ inline constexpr char kAttachmentNameLineBreak[] =
     "A file whose name holds a line break cannot be attached: %s";
 inline constexpr char kCannotReadQueued[] = "Cannot read %s";
 }  // namespace sendtext
-
-// [email] setting that remembers the "Don't show me this again" box of the
-// empty-subject question.
-inline constexpr char kDontAskSubjectKey[] = "DontAskForSubject";
 
 // The compose window's part in sending. Called on the user-interface thread
 // only; workers reach the window through the posted messages above.
@@ -197,7 +194,8 @@ class Outbox : public OutboxSender {
   // Moves a sent file into Sent Items and marks it read; the new path.
   std::string MoveToSentItems(const std::string& path);
   std::string SenderText() const;
-  std::string Setting(const char* key) const;
+  // A text setting, "" when unset.
+  std::string Setting(const StringSetting& setting) const;
   void CountPauses(const SmtpClient& client);
   void PostMailWindow(std::uint32_t message, const std::string& text = {}) const;
 

@@ -308,25 +308,25 @@ std::string ProgramVersionText() {
 
 SmtpOptions SmtpOptions::FromSettings(Application& app) {
   SmtpOptions o;
-  o.security = app.GetInt("email", "SMTPSecurity", 0);
-  o.port = app.GetInt("email", "SMTPPort", o.security == kSecurityTls ? 465 : 25);
-  o.authenticate = app.GetInt("email", "SMTPAuth", 0) == 1;
+  o.security = app.Get(kEmailSmtpSecurity);
+  o.port = app.GetOr(kEmailSmtpPort, o.security == kSecurityTls ? 465 : kEmailSmtpPort.defaultValue);
+  o.authenticate = app.Get(kEmailSmtpAuth) == 1;
   if (o.authenticate) {
-    o.user = app.GetString("email", "SMTPUser", kUnsetText);
-    if (o.user.empty() || o.user == kUnsetText) o.user = app.GetString("email", "pop3-account", kUnsetText);
+    o.user = app.Get(kEmailSmtpUser);
+    if (o.user.empty() || o.user == kUnsetText) o.user = app.Get(kEmailPop3Account);
     if (o.user == kUnsetText) o.user.clear();
-    const std::string stored = app.GetString("email", "SMTPPass", kUnsetText);
+    const std::string stored = app.Get(kEmailSmtpPassword);
     o.password = PasswordFromStored(stored);
     if (stored.empty() || stored == kUnsetText) {
-      o.password = PasswordFromStored(app.GetString("email", "pop3-pass", kUnsetText));
+      o.password = PasswordFromStored(app.Get(kEmailPop3Password));
     }
   }
-  o.trustFile = app.GetString("email", "TLSTrustFile", "");
+  o.trustFile = app.Get(kEmailTlsTrustFile);
   if (o.trustFile == kUnsetText) o.trustFile.clear();
   o.greetingName = platform::FullyQualifiedHostName();
-  o.sendTextOnly = app.GetInt("email", "SendTextOnly", 0) != 0;
-  o.downloadLink = app.GetInt("email", "downloadlink", 0) != 0;
-  o.updateUrl = app.GetString("misc", "updateurl", app.HomeServerUrl("/"));
+  o.sendTextOnly = app.IsOn(kEmailSendTextOnly);
+  o.downloadLink = app.IsOn(kEmailDownloadLink);
+  o.updateUrl = app.Get(kMiscUpdateUrl);
   o.installationId = app.InstallationId();
   if (o.installationId.empty()) o.installationId = EnsureInstallationId(app.Registry());
   o.uulibLock = &app.MailLock();

@@ -449,11 +449,11 @@ DeleteOutcome MailStore::DeleteMessages(const std::vector<std::string>& paths, b
     outcome.cancelled = true;
     return outcome;
   }
-  if (app_->GetInt("email", "DontPromptForDeletion", 0) == 0) {
+  if (!app_->IsOn(kEmailDontPromptForDeletion)) {
     bool dontAsk = false;
     const int answer = app_->Messages().Question(MailText(mailtext::kDeleteMessagesQuestion),
                                                  MailText(mailtext::kConfirm), &dontAsk);
-    app_->WriteInt("email", "DontPromptForDeletion", dontAsk ? 1 : 0);
+    app_->Write(kEmailDontPromptForDeletion, dontAsk ? 1 : 0);
     if (answer != IDOK && answer != IDYES) {
       outcome.cancelled = true;
       return outcome;
@@ -591,14 +591,13 @@ FolderResult MailStore::DeleteFolder(const std::string& name) const {
   // [email] setting kept by the question's check box. Deleting a folder
   // removes its messages for good, so a ticked box counts only with a Yes:
   // a user who ticks it and answers No has not agreed to silent deletions.
-  static constexpr char kDontPromptKey[] = "DontPromptForFolderDeletion";
-  if (!files.empty() && app_->GetInt("email", kDontPromptKey, 0) == 0) {
+  if (!files.empty() && !app_->IsOn(kEmailDontPromptForFolderDeletion)) {
     bool dontAsk = false;
     const int answer = app_->Messages().QuestionWithCheckBox(
         MailText(mailtext::kDeleteFolderQuestion, {name, std::to_string(files.size())}),
         MailText(mailtext::kConfirm), MailText(mailtext::kDontAskAgain), &dontAsk);
     if (answer != IDYES && answer != IDOK) return FolderResult::Cancelled;
-    if (dontAsk) app_->WriteInt("email", kDontPromptKey, 1);
+    if (dontAsk) app_->Write(kEmailDontPromptForFolderDeletion, 1);
   }
   for (const std::string& file : files) {
     MakeWritable(file);

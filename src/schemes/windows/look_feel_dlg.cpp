@@ -61,8 +61,8 @@ wxCheckBox* Check(wxWindow* parent, const TextId& text, const char* name, bool o
 CLookFeelDlg::CLookFeelDlg(wxWindow* parent, vyr::Application& app, CSchemeHost* host)
     : CColoredDlg(parent, U(kTitle.Text())), app_(app), host_(host) {
   wxPanel* panel = ContentPanel();
-  fancyBefore_ = app.GetInt("Misc", "FancyWindows", 0, true) != 0;
-  gallery_ = app.GetString("misc", "SchemeURL", app.HomeServerUrl("/Archive/Schemes/"));
+  fancyBefore_ = app.IsOn(vyr::kSchemeFancyWindows);
+  gallery_ = app.Get(vyr::kMiscSchemeUrl);
 
   auto* left = new wxBoxSizer(wxVERTICAL);
   left->Add(new wxStaticText(panel, wxID_ANY, U(kSchemesLabel.Text())), 0, wxBOTTOM, 4);
@@ -74,10 +74,10 @@ CLookFeelDlg::CLookFeelDlg(wxWindow* parent, vyr::Application& app, CSchemeHost*
 
   auto* right = new wxBoxSizer(wxVERTICAL);
   fancy_ = Check(panel, kFancy, "fancy", fancyBefore_);
-  sounds_ = Check(panel, kSounds, "sounds", app.GetInt("misc", "PlaySounds", 1) != 0);
+  sounds_ = Check(panel, kSounds, "sounds", app.IsOn(vyr::kMiscPlaySounds));
   essential_ = Check(panel, kEssential, "essential",
-                     app.GetInt("misc", "PlayEssentialSoundsOnly", 0) != 0);
-  transitions_ = Check(panel, kTransitions, "transitions", app.GetInt("misc", "Transitions", 1) != 0);
+                     app.IsOn(vyr::kMiscPlayEssentialSoundsOnly));
+  transitions_ = Check(panel, kTransitions, "transitions", app.IsOn(vyr::kMiscTransitions));
   for (wxCheckBox* box : {fancy_, sounds_, essential_, transitions_}) right->Add(box, 0, wxBOTTOM, 6);
   right->Add(Button(panel, kColoursId, kColours, "colours"), 0, wxEXPAND | wxTOP, 6);
   auto* logoRow = new wxBoxSizer(wxHORIZONTAL);
