@@ -1,12 +1,13 @@
 #pragma once
 // What the mail-check benchmarks share: the messages they put in the
-// mailbox and one timed check run through a window handle of their own.
+// mailbox and one timed check.
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "base/application.h"
-#include "mail/receive/mail_check.h"
+#include "mail/check/mail_check_driver.h"
 #include "platform/window_messages.h"
 
 namespace vyr::bench {
@@ -23,33 +24,19 @@ inline std::string MakeMessage(int n, size_t bodyBytes) {
   return m;
 }
 
-// One whole check; its time in seconds (negative on failure). Status
-// texts go to standard error.
+// One whole check, run through the driver as a window runs it; its time in
+// seconds (negative on failure). Status texts go to standard error.
 inline double RunCheck(Application& app) {
-  struct Window : platform::MessageTarget {
-    bool finished = false;
-    int result = -1;
-    void OnWindowMessage(const platform::WindowMessage& m) override {
-      if (m.message == kMsgMailStatus) std::fprintf(stderr, "  %s\n", m.text.value_or("").c_str());
-      if (m.message == kMsgMailCheckFinished) {
-        finished = true;
-        result = static_cast<int>(m.lParam);
-      }
-    }
-  } window;
-  auto& messages = platform::WindowMessages::Instance();
-  platform::WindowHandle handle = messages.Register(&window);
-  double seconds = -1;
-  {
-    MailCheck check(app, handle);
-    auto start = Clock::now();
-    if (check.StartMailCheck(true)) {
-      while (!window.finished) messages.WaitAndDispatch(std::chrono::milliseconds(100));
-      if (window.result == 0) seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    }
-  }
-  messages.Unregister(handle);
-  return seconds;
+  struct Printed : MailCheckObserver {
+    std::optional<MailCheckEnd> end;
+    void MailCheckStatus(const std::string& text, bool) override { std::fprintf(stderr, "  %s\n", text.c_str()); }
+    void MailCheckFinished(const MailCheckEnd& e) override { end = e; }
+  } printed;
+  MailCheckDriver driver(app, printed);
+  const auto start = Clock::now();
+  if (!driver.Start(true)) return -1;
+  while (!printed.end) platform::WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(100));
+  return printed.end->allWell ? std::chrono::duration<double>(Clock::now() - start).count() : -1;
 }
 
 }  // namespace vyr::bench

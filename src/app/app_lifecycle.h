@@ -62,14 +62,16 @@ struct ShutdownOutcome {
   bool logoutFinished = false;   // ... and it finished within the wait
   bool setupStarted = false;     // a waiting setup program was started
   bool statsSaved = false;       // the unsent statistics are in the key
-  bool downloadsStopped = false; // no download worker was left running
+  bool downloadsStopped = false; // no download or other worker thread was left running
 };
 
 // The shutdown, run once the main window is gone: the tracked addresses are
 // saved; the session's logout is sent and waited for once, at most
 // logoutWaitMs (whether it answers or not); the setup program a software
 // update left is started; the unsent statistics are saved; every download
-// still running is stopped (waiting up to downloadWaitMs for the workers).
+// still running is stopped (waiting up to downloadWaitMs for the workers,
+// and for every other worker thread left running, such as a forgotten mail
+// check: the application object goes next).
 ShutdownOutcome RunShutdown(Application& app, unsigned logoutWaitMs = net::kLogoutWaitMs,
                             unsigned downloadWaitMs = 2000);
 

@@ -4,11 +4,10 @@
 
 #include <chrono>
 #include <iostream>
-#include <thread>
+#include <optional>
 
 #include "cli/cli_context.h"
-#include "mail/receive/mail_check.h"
-#include "mail/send/outbox.h"
+#include "mail/check/mail_check_driver.h"
 
 namespace vyr::cli {
 
@@ -40,87 +39,45 @@ class PrintedQuestions : public MailCheckQuestions {
   std::ostream& err_;
 };
 
-// Receives the check's messages on this thread.
-class CheckWindow : public platform::MessageTarget {
+// Prints what the check reports, on this thread.
+class PrintedCheck : public MailCheckObserver {
  public:
-  CheckWindow(std::ostream& out, MailCheck*& check) : out_(out), check_(check) {}
-  void OnWindowMessage(const platform::WindowMessage& m) override {
-    switch (m.message) {
-      case kMsgMailStatus:
-      case kMsgSendError:
-        out_ << m.text.value_or("") << "\n" << std::flush;
-        break;
-      case kMsgMailNewMessage:
-        if (check_) check_->NewMessageNoticed();
-        break;
-      case kMsgMailCheckFinished:
-        finished = true;
-        result = static_cast<int>(m.lParam);
-        break;
-      default:
-        break;
-    }
-  }
-  bool finished = false;
-  int result = 1;
+  explicit PrintedCheck(std::ostream& out) : out_(out) {}
+  void MailCheckStatus(const std::string& text, bool) override { out_ << text << "\n" << std::flush; }
+  void MailSendError(const std::string& text) override { out_ << text << "\n" << std::flush; }
+  void MailCheckFinished(const MailCheckEnd& end) override { ended = end; }
+  // The terminal is the window: in the foreground, with Inbox in view.
+  bool InboxShown() const override { return true; }
+
+  std::optional<MailCheckEnd> ended;
 
  private:
   std::ostream& out_;
-  MailCheck*& check_;
 };
 
 int MailCheckCommand(Context& c) {
-  MailCheck* checkPtr = nullptr;
-  CheckWindow window(c.out, checkPtr);
-  auto& messages = platform::WindowMessages::Instance();
-  platform::WindowHandle handle = messages.Register(&window);
-  int result = 1;
-  {
-    // After the accounts, what waits in the Outbox is sent (the outbox
-    // outlives the check, which may stop it while it is being destroyed).
-    Outbox outbox(c.app, handle);
-    MailCheck check(c.app, handle);
-    checkPtr = &check;
-    TerminalPasswordPrompt prompt;
-    PrintedQuestions questions(c.err);
-    check.SetPasswordPrompt(&prompt);
-    check.SetQuestions(&questions);
-    check.SetOutboxSender(&outbox);
-    if (!check.StartMailCheck(false)) {
-      c.err << "vyrelle-cli: the mail settings are incomplete (pop3-server)\n";
-      messages.Unregister(handle);
-      return 1;
-    }
-    for (;;) {
-      messages.WaitAndDispatch(std::chrono::milliseconds(200));
-      if (!window.finished) {
-        if (!check.IsRunning() && messages.PendingCount() == 0) {
-          // A run that ended without a finished message (the password
-          // question was cancelled); its last messages may still be on
-          // their way, so look once more before giving up.
-          messages.WaitAndDispatch(std::chrono::milliseconds(300));
-          if (!window.finished) {
-            c.err << "vyrelle-cli: the check was cancelled\n";
-            break;
-          }
-        }
-        if (!window.finished) continue;
-      }
-      window.finished = false;
-      CheckFinishedOutcome outcome = check.CheckFinished(window.result, true, true);
-      if (outcome.restartAfterMs >= 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(outcome.restartAfterMs));
-        check.StartMailCheck(true);
-        continue;
-      }
-      result = window.result;
-      c.out << "finished: " << result << "\n";
-      break;
-    }
-    checkPtr = nullptr;
+  // The prompt and the questions outlive the driver, which may still wait
+  // for a worker inside one of them when it goes.
+  TerminalPasswordPrompt prompt;
+  PrintedQuestions questions(c.err);
+  PrintedCheck printed(c.out);
+  MailCheckDriver driver(c.app, printed);
+  driver.SetPasswordPrompt(&prompt);
+  driver.SetQuestions(&questions);
+  if (!driver.Start(false)) {
+    c.err << "vyrelle-cli: the mail settings are incomplete (pop3-server)\n";
+    return 1;
   }
-  messages.Unregister(handle);
-  return result == 0 ? 0 : 1;
+  // After the accounts, what waits in the Outbox is sent; a run cut short
+  // by a stalled account goes on with the next one by itself.
+  while (!printed.ended) platform::WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(200));
+  if (printed.ended->cancelled) {
+    // The password question was answered with nothing.
+    c.err << "vyrelle-cli: the check was cancelled\n";
+    return 1;
+  }
+  c.out << "finished: " << (printed.ended->allWell ? 0 : 1) << "\n";
+  return printed.ended->allWell ? 0 : 1;
 }
 
 }  // namespace

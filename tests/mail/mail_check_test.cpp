@@ -1,14 +1,20 @@
-// The mail check against real POP3 servers: a private Dovecot (plain, STLS
-// and TLS from the first byte) and small misbehaving servers, each started
-// by the test on a loopback port.
-#include "mail/receive/mail_check.h"
+// The mail check, run through the driver as a window runs it, against real
+// POP3 servers: a private Dovecot (plain, STLS and TLS from the first byte)
+// and small misbehaving servers, each started by the test on a loopback
+// port.
+#include "mail/check/mail_check_driver.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <regex>
+#include <thread>
 
 #include "base/application.h"
+#include "base/stoppable_worker.h"
 #include "mail/receive/mail_accounts.h"
 #include "mail/store/mail_store.h"
 #include "platform/file_times.h"
@@ -30,43 +36,46 @@ std::string Message(const std::string& subject, const std::string& body = "Hello
 
 using test::Crlf;
 
-// The mail window's part: receives the posted messages on this thread,
-// counts new messages and restarts a run cut short by the watchdog.
-class CheckHarness : public platform::MessageTarget {
+// The mail window's part, through the driver: what it hears, in order (the
+// time of day in a status line read as "TIME").
+class CheckHarness : public MailCheckObserver {
  public:
-  explicit CheckHarness(Application& app)
-      : handle_(platform::WindowMessages::Instance().Register(this)), check(app, handle_) {
-    check.SetPasswordPrompt(&prompt);
-    check.SetQuestions(&questions);
-  }
-  ~CheckHarness() override { platform::WindowMessages::Instance().Unregister(handle_); }
-
-  void OnWindowMessage(const platform::WindowMessage& m) override {
-    if (m.message == kMsgMailStatus) {
-      statuses.push_back(m.text.value_or(""));
-      lines.push_back(m.text.value_or("") + (m.wParam != 0 ? "" : "..."));  // as the mail window shows it
-    }
-    if (m.message == kMsgMailNewMessage) stored.push_back(m.text.value_or("")), check.NewMessageNoticed();
-    if (m.message == kMsgMailCheckFinished) finished = true, result = static_cast<int>(m.lParam), ++finishedMessages;
-    logShown |= m.message == kMsgMailShowCheckLog;
+  explicit CheckHarness(Application& app) : driver(app, *this), check(driver.Check()) {
+    driver.SetPasswordPrompt(&prompt);
+    driver.SetQuestions(&questions);
   }
 
-  bool Run(bool silent) { return check.StartMailCheck(silent) && WaitForEnd(); }
+  void MailCheckStatus(const std::string& text, bool progress) override {
+    statuses.push_back(text);
+    lines.push_back(ShownStatus(text, progress));
+    events.push_back("status " + lines.back());
+  }
+  void MailStored(const std::string& path, int count) override {
+    stored.push_back(path);
+    events.push_back("stored " + std::to_string(count));
+  }
+  void MailFoldersChanged() override { events.push_back("folders"); }
+  void MailCheckLogToShow() override { logShown = true; }
+  void MailCheckFinished(const MailCheckEnd& e) override {
+    end = e, finished = true, result = e.allWell ? 0 : 1, ++finishedMessages;
+    events.push_back(std::string(e.allWell ? "end well " : "end failed ") + (e.cancelled ? "cancelled " : "") +
+                     std::to_string(e.newCount) + ": " +
+                     std::regex_replace(e.statusLine, std::regex("[0-9]{2}:[0-9]{2}:[0-9]{2}$"), "TIME"));
+  }
+  void NewMailArrived(int count) override { events.push_back("new mail " + std::to_string(count)); }
+  bool InboxShown() const override { return true; }
+  bool InForeground() const override { return false; }
 
-  // Handles messages until the run (with its watchdog resumptions) ends;
-  // the limit is only a safety net.
+  bool Run(bool silent) { return driver.Start(silent) && WaitForEnd(); }
+
+  // Handles messages until the run (with its resumptions after a time-out)
+  // has been reported over; the limit is only a safety net.
   bool WaitForEnd(int seconds = 90) {
     const auto until = Clock::now() + std::chrono::seconds(seconds);
-    while (Clock::now() < until) {
+    while (!finished && Clock::now() < until) {
       platform::WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(100));
-      if (!finished) continue;
-      finished = false;
-      outcome = check.CheckFinished(result, true, false);
-      if (outcome.restartAfterMs < 0) return true;
-      ++restarts;
-      check.StartMailCheck(true);
     }
-    return false;
+    return std::exchange(finished, false);
   }
 
   int Count(const std::string& status) const { return std::count(statuses.begin(), statuses.end(), status); }
@@ -89,15 +98,12 @@ class CheckHarness : public platform::MessageTarget {
     void OpenMailSettings() override {}
   } questions;
 
- private:
-  platform::WindowHandle handle_;
-
- public:
-  MailCheck check;
-  std::vector<std::string> statuses, lines, stored;
+  MailCheckDriver driver;
+  MailCheck& check;
+  std::vector<std::string> statuses, lines, stored, events;
   bool finished = false, logShown = false;
-  int result = -1, restarts = 0, finishedMessages = 0;
-  CheckFinishedOutcome outcome;
+  int result = -1, finishedMessages = 0;
+  MailCheckEnd end;
 };
 
 class MailCheckTest : public ::testing::Test, protected test::TestApp {
@@ -157,7 +163,25 @@ TEST_F(MailCheckTest, FetchesNewMailResumesAfterTheLastIdAndDeletesWhenAsked) {
   for (int i = 1; i <= 3; ++i) dovecot_->AddMessage("alice", Message("first-" + std::to_string(i)));
   CheckHarness h(app);
   ASSERT_TRUE(h.Run(true));
-  EXPECT_TRUE(h.result == 0 && h.Saw("Found 3 messages.") && h.Saw("Done.  Processed 3 messages"));
+  // Every report, in order: progress texts shown with "...", each message
+  // counted as it is stored, the end with the run's count, then new mail.
+  EXPECT_EQ(h.events, (std::vector<std::string>{
+                          "status * Connecting to 127.0.0.1 as alice...",
+                          "status Connected OK. Checking for new e-mail....",
+                          "status Getting Message ID List...",
+                          "status Found 3 messages....",
+                          "status Downloading message 1 of 3...",
+                          "stored 1",
+                          "status Downloading message 2 of 3...",
+                          "stored 2",
+                          "status Downloading message 3 of 3...",
+                          "stored 3",
+                          "status Done.  Processed 3 messages...",
+                          "folders",
+                          "end well 3: You have 3 new e-mail messages! - Last Successful Mail Check: TIME",
+                          "new mail 3",
+                      }));
+  EXPECT_EQ(h.end.notification, "You have 3 new e-mail messages\n\nDo you want to view your mailboxes?");
   ASSERT_EQ(h.stored.size(), 3u);
   for (const auto& path : h.stored) {  // unread, named by the key, the terminating line's "." kept
     EXPECT_TRUE(MailStore::IsUnread(path) && path.find("/Inbox/SX") != std::string::npos && test::ReadFile(path).back() == '.');
@@ -167,6 +191,7 @@ TEST_F(MailCheckTest, FetchesNewMailResumesAfterTheLastIdAndDeletesWhenAsked) {
   CheckHarness again(app);  // nothing new: UIDL gives one past the count
   ASSERT_TRUE(again.Run(true));
   EXPECT_TRUE(again.Saw("Found 0 messages.") && again.stored.empty());
+  EXPECT_EQ(again.events.back(), "end well 0: No new messages. - Last Successful Mail Check: TIME");
 
   // Only the new one is fetched: several megabytes with dot lines, stored
   // byte for byte as sent, with the terminating line's ".".
@@ -313,7 +338,8 @@ TEST_F(MailCheckTest, TheWatchdogEndsOnlyASessionThatStopsReceiving) {
   ASSERT_NE(resumed, h.statuses.end()) << testing::PrintToString(h.statuses);
   EXPECT_TRUE(std::all_of(timedOut, resumed, [](const std::string& t) { return t == "POP session timed out"; }))
       << testing::PrintToString(h.statuses);
-  EXPECT_TRUE(h.restarts == 1 && h.check.AccountIndex() == 0);
+  // One end reported, after the resumed run.
+  EXPECT_TRUE(h.finishedMessages == 1 && h.check.AccountIndex() == 0);
   EXPECT_EQ(h.stored.size(), 1u);  // the resumed run fetched extra account 1's message
   EXPECT_EQ(app.GetString("email", "LastMailCheck1", ""), "Successful");
 }
@@ -346,14 +372,14 @@ TEST_F(MailCheckTest, CancelDuringAnExtraAccountEndsTheRun) {
   Account("1", "127.0.0.1", "user", "secret");
   app.WriteInt("email", "multipop1-delete-messages", 1);
   CheckHarness h(app);
-  ASSERT_TRUE(h.check.StartMailCheck(true));
+  ASSERT_TRUE(h.driver.Start(true));
   ASSERT_TRUE(stalling.WaitForCommand("RETR 1", 10000));
-  EXPECT_FALSE(h.check.StartMailCheck(true)) << "a second start while one runs does nothing";
-  h.check.CancelMailCheck();
-  EXPECT_FALSE(h.check.IsRunning());
+  EXPECT_FALSE(h.driver.Start(true) || h.check.StartMailCheck(true)) << "a second start while one runs does nothing";
+  h.driver.Cancel();
+  EXPECT_TRUE(h.driver.IsRunning() && h.finishedMessages == 0) << "the end comes as a message, after Cancel";
   ASSERT_TRUE(h.WaitForEnd());
-  EXPECT_TRUE(h.restarts == 0 && h.check.AccountIndex() == 0) << "the user's Cancel is not resumed like a time-out";
-  EXPECT_TRUE(h.result == 1 && h.finishedMessages == 1);
+  EXPECT_EQ(h.check.AccountIndex(), 0) << "the user's Cancel is not resumed like a time-out";
+  EXPECT_TRUE(h.result == 1 && h.end.cancelled && h.finishedMessages == 1 && !h.driver.IsRunning());
   // Texts of the cancel are shown as they are; progress texts get "...".
   EXPECT_TRUE(h.Shown("* Connecting to 127.0.0.1 as user...")) << testing::PrintToString(h.lines);
   EXPECT_TRUE(h.Shown("Canceling...") && h.Shown("E-mail check canceled"));
@@ -363,15 +389,81 @@ TEST_F(MailCheckTest, CancelDuringAnExtraAccountEndsTheRun) {
   }
 }
 
+TEST_F(MailCheckTest, CancelNeverWaitsForAWorkerHeldInAQuestion) {
+  // The worker asks for the missing password and the question is not
+  // answered: no socket to shut, nothing Cancel can end. Cancel still
+  // returns before the answer comes, in the first case 300 ms after the
+  // Cancel (the worker then leaves and reports the end itself), in the
+  // second only after the run has been reported over (the worker forgotten,
+  // the end reported for it).
+  struct HeldPrompt : PasswordPrompt {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool asked = false, answered = false;
+    bool AskPassword(const std::string&, const std::string&, std::string&, bool&) override {
+      std::unique_lock<std::mutex> lock(mutex);
+      asked = true;
+      changed.notify_all();
+      changed.wait(lock, [&] { return answered; });
+      return false;
+    }
+    void Answer() {
+      std::lock_guard<std::mutex> lock(mutex);
+      answered = true;
+      changed.notify_all();
+    }
+    bool Answered() {
+      std::lock_guard<std::mutex> lock(mutex);
+      return answered;
+    }
+    bool WaitAsked() {
+      std::unique_lock<std::mutex> lock(mutex);
+      return changed.wait_for(lock, std::chrono::seconds(30), [&] { return asked; });
+    }
+  };
+  const struct {
+    const char* what;
+    int answerAfterMs;  // < 0: once the end has been reported
+  } cases[] = {{"answered after the Cancel", 300}, {"answered after the end", -1}};
+  app.WriteString("email", "pop3-pass", "?");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    HeldPrompt prompt;
+    CheckHarness h(app);
+    h.driver.SetPasswordPrompt(&prompt);
+    ASSERT_TRUE(h.driver.Start(false));
+    ASSERT_TRUE(prompt.WaitAsked());
+    std::thread answer;
+    if (c.answerAfterMs >= 0) {
+      answer = std::thread([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.answerAfterMs));
+        prompt.Answer();
+      });
+    }
+    h.driver.Cancel();
+    EXPECT_FALSE(prompt.Answered()) << "Cancel waited for the worker";
+    EXPECT_EQ(h.finishedMessages, 0);
+    ASSERT_TRUE(h.WaitForEnd(30));
+    // Who reported the end: the worker, once answered; the driver, for a
+    // worker still held.
+    EXPECT_EQ(prompt.Answered(), c.answerAfterMs >= 0);
+    if (answer.joinable()) answer.join();
+    prompt.Answer();
+    ASSERT_TRUE(WorkerThreads::WaitUntilNoneRun(std::chrono::seconds(30)));
+    platform::WindowMessages::Instance().DispatchPending();  // a forgotten worker's last reports are dropped
+    EXPECT_EQ(h.lines, (std::vector<std::string>{"Canceling...", "E-mail check canceled"}));
+    EXPECT_TRUE(h.end.cancelled && h.finishedMessages == 1 && !h.driver.IsRunning() && h.check.AccountIndex() == 0);
+  }
+}
+
 TEST_F(MailCheckTest, MissingPasswordIsAskedForOrSkippedWithNobodyToAsk) {
   test::ScriptedPop3Server server("normal", {Message("a")});
   Use(server);
   app.WriteString("email", "pop3-pass", "?");
   CheckHarness h(app);
-  ASSERT_TRUE(h.check.StartMailCheck(true));
-  while (h.check.IsRunning()) platform::WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(50));
-  platform::WindowMessages::Instance().DispatchPending();
-  EXPECT_TRUE(h.prompt.asked == 1 && h.finishedMessages == 0 && server.Commands().empty());
+  ASSERT_TRUE(h.Run(true));  // the question is cancelled: the run ends as by Cancel
+  EXPECT_TRUE(h.prompt.asked == 1 && h.end.cancelled && server.Commands().empty());
+  EXPECT_EQ(h.lines, std::vector<std::string>{"E-mail check canceled"});
 
   h.prompt.answer = true;  // "secret", remembered
   ASSERT_TRUE(h.Run(true) && h.result == 0);

@@ -47,7 +47,6 @@
 #include "ui/windows/menu_ids.h"
 #include "ui/windows/scheme_art.h"
 #include "ui/windows/system_tray.h"
-#include "ui/windows/window_timers.h"
 
 namespace {
 
@@ -491,11 +490,8 @@ void CVyr20Dlg::NavigateComplete(const std::string& url, bool topLevel) {
 
 void CVyr20Dlg::StartStartupMailCheck() {
   if (ending_) return;
-  mailTimers_ = std::make_unique<CWindowTimers>([this](unsigned id) {
-    if (startupMail_) startupMail_->OnTimer(id);
-  });
   startupMail_ = std::make_unique<vyr::StartupMailCheck>(
-      app_, *mailTimers_, [this](const std::string& text) { StatusTextChange(text); });
+      app_, [this](const std::string& text) { StatusTextChange(text); });
   startupMail_->Start();
 }
 

@@ -26,7 +26,6 @@
 
 class wxPanel;
 class CTrayIcon;
-class CWindowTimers;
 
 namespace vyr {
 class StartupMailCheck;
@@ -199,7 +198,6 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   bool askSupportMail_ = true;
   // The start-up mail check: decided at the first completed navigation.
   bool startupMailChecked_ = false;
-  std::unique_ptr<CWindowTimers> mailTimers_;  // outlives the check
   std::unique_ptr<vyr::StartupMailCheck> startupMail_;
 };
 

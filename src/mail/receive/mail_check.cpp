@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "base/application.h"
+#include "base/stoppable_worker.h"
 #include "base/text_trim.h"
 #include "mail/receive/mail_accounts.h"
 #include "mail/store/mail_store.h"
@@ -26,6 +27,7 @@ namespace {
 constexpr platform::TextId kNoStartTlsText{40151};
 // The status a session ends with when the server stopped answering.
 constexpr char kTimedOutText[] = "POP session timed out";
+constexpr const char* kCanceledText = kMailCheckCanceledText;
 
 // A server setting that can be connected to. A name without a dot
 // ("localhost", a host of the local network) is one; an unset one, or one
@@ -132,15 +134,27 @@ class Watchdog {
 
 }  // namespace
 
-// One run's own controls: a forgotten worker keeps its cancelled controls,
-// so a new run can never revive it.
-struct RunControl {
+// One run's stop signal: a forgotten worker keeps its own, cancelled, so a
+// new run can never revive it.
+struct MailCheckStop {
   std::atomic<bool> cancel{false};
-  std::atomic<bool> running{true};
+  // Who stopped the run: the watchdog (the run goes on with the next
+  // account) or the user (it ends).
+  enum By { kNotStopped, kByWatchdog, kByUser };
+  std::atomic<int> by{kNotStopped};
   std::mutex mutex;
   MailConnection* connection = nullptr;  // the session in progress, for Abort
-  std::uint64_t generation = 0;
 };
+
+// Sets the cancel flag and shuts the session's socket down, so that a
+// blocked read returns at once. Any thread.
+void RequestStop(MailCheckStop& stop) {
+  stop.cancel = true;
+  std::lock_guard<std::mutex> lock(stop.mutex);
+  if (stop.connection) stop.connection->Abort();
+}
+
+using CheckWorker = StoppableWorker<MailCheckStop>;
 
 struct MailCheck::State {
   State(Application& a, WindowHandle w) : app(a), window(w) {}
@@ -149,13 +163,13 @@ struct MailCheck::State {
   const WindowHandle window;
   std::atomic<int> accountIndex{0};
   std::atomic<bool> silent{false};
-  std::atomic<std::uint64_t> generation{0};  // messages of older runs are dropped
+  // The runs; its generation tells the current run from forgotten ones,
+  // whose messages are dropped.
+  CheckWorker worker;
 
   mutable std::mutex mutex;
   std::string status;
   std::string log;
-  std::shared_ptr<RunControl> run;
-  std::thread worker;
   PasswordPrompt* prompt = nullptr;
   MailCheckQuestions* questions = nullptr;
   OutboxSender* outbox = nullptr;
@@ -164,21 +178,20 @@ struct MailCheck::State {
   int previousNewCount = 0;
   bool runWasSilent = false;
 
-  std::mutex cancelMutex;
   std::unique_ptr<Watchdog> watchdog;
 
+  bool Current(unsigned gen) const { return gen == worker.Generation(); }
   // Posting from the run with the given generation; dropped once that run
   // has been forgotten.
-  void Post(std::uint64_t gen, std::uint32_t msg, platform::LParam l = 0) {
-    if (gen == generation.load()) platform::WindowMessages::Instance().PostMessage(window, msg, 0, l);
+  void Post(unsigned gen, std::uint32_t msg, platform::LParam l = 0, platform::WParam w = 0) {
+    if (Current(gen)) platform::WindowMessages::Instance().PostMessage(window, msg, w, l);
   }
-  void PostText(std::uint64_t gen, std::uint32_t msg, const std::string& text,
-                platform::WParam w = 0) {
-    if (gen == generation.load()) platform::WindowMessages::Instance().PostMessage(window, msg, text, w);
+  void PostText(unsigned gen, std::uint32_t msg, const std::string& text, platform::WParam w = 0) {
+    if (Current(gen)) platform::WindowMessages::Instance().PostMessage(window, msg, text, w);
   }
   // asGiven: the window shows the text as it is rather than followed by "...".
-  void PostStatus(std::uint64_t gen, const std::string& text, bool asGiven = false) {
-    if (gen != generation.load()) return;
+  void PostStatus(unsigned gen, const std::string& text, bool asGiven = false) {
+    if (!Current(gen)) return;
     {
       std::lock_guard<std::mutex> lock(mutex);
       status = text;
@@ -204,10 +217,11 @@ namespace {
 // The worker's view of one run.
 class CheckRun : public Pop3Progress {
  public:
-  CheckRun(std::shared_ptr<MailCheck::State> state, std::shared_ptr<RunControl> control)
+  CheckRun(std::shared_ptr<MailCheck::State> state, std::shared_ptr<CheckWorker::Run> run, unsigned generation)
       : s_(std::move(state)),
-        c_(std::move(control)),
-        gen_(c_->generation),
+        run_(std::move(run)),
+        c_(&run_->stop),
+        gen_(generation),
         store_(s_->app),
         timeoutMs_(s_->TimeoutMs()) {}
 
@@ -217,13 +231,13 @@ class CheckRun : public Pop3Progress {
   bool CancelCheck(const std::string& text, bool rearm) override {
     if (c_->cancel) {
       Watch(false);
-      if (gen_ == s_->generation.load()) {
+      if (s_->Current(gen_)) {
         std::lock_guard<std::mutex> lock(s_->mutex);
-        s_->status = "E-mail check canceled";
+        s_->status = kCanceledText;
       }
       return true;
     }
-    if (gen_ == s_->generation.load()) {
+    if (s_->Current(gen_)) {
       std::lock_guard<std::mutex> lock(s_->mutex);
       if (s_->status != text) s_->status = text;
     }
@@ -253,7 +267,7 @@ class CheckRun : public Pop3Progress {
   // Arms (moves the deadline of) or stops the watchdog; a forgotten run
   // leaves the watchdog of the runs after it alone.
   void Watch(bool arm) {
-    if (gen_ != s_->generation.load()) return;
+    if (!s_->Current(gen_)) return;
     if (arm) {
       s_->watchdog->Arm(timeoutMs_);
     } else {
@@ -269,15 +283,29 @@ class CheckRun : public Pop3Progress {
     c_->connection = connection;
     if (connection && c_->cancel) connection->Abort();
   }
-  void Finish(long result) {
+  // The run's last messages. It counts as ended before the check-finished
+  // message goes out, so that the window may start the next run on it.
+  void Finish(long result, bool cancelled = false) {
     s_->Post(gen_, kMsgMailFoldersChanged);
-    c_->running = false;
-    s_->Post(gen_, kMsgMailCheckFinished, result);
+    run_->MarkDone();
+    s_->Post(gen_, kMsgMailCheckFinished, result, cancelled ? kRunCancelled : 0);
+  }
+  // The run was stopped (by the user, by the watchdog, or by the user's
+  // Cancel of the password question) and the worker left: it reports the
+  // end itself. The user's stop ends the run, so the next one starts with
+  // the main account; the watchdog's goes on where it stood.
+  void LeaveStopped() {
+    Watch(false);
+    const bool timedOut = c_->by == MailCheckStop::kByWatchdog;
+    if (!timedOut && s_->Current(gen_)) s_->accountIndex = 0;
+    s_->PostStatus(gen_, timedOut ? kTimedOutText : kCanceledText, true);
+    Finish(1, !timedOut);
   }
 
   std::shared_ptr<MailCheck::State> s_;
-  std::shared_ptr<RunControl> c_;
-  const std::uint64_t gen_;
+  std::shared_ptr<CheckWorker::Run> run_;
+  MailCheckStop* const c_;  // the run's stop signal
+  const unsigned gen_;
   MailStore store_;
   // "POP3Timeout", read once per run: the watchdog is re-armed after every
   // line of a download.
@@ -302,6 +330,7 @@ void CheckRun::CheckAllAccounts() {
   std::string lastId = app.Get(kEmailLastMessageId);
 
   while (s_->loaderRunning && s_->loaderRunning() && !c_->cancel) platform::SleepMs(100);
+  if (c_->cancel) return LeaveStopped();
 
   bool success = false, failure = false, extraChecked = false;
   // With nobody to ask (the start-up check runs before any mail window), an
@@ -311,15 +340,13 @@ void CheckRun::CheckAllAccounts() {
     // Nothing noted for the main account; the extra accounts follow.
   } else if (s_->accountIndex == 0) {
     if (password.empty() && !AskPassword(account, server, password, kEmailPop3Password)) {
-      c_->running = false;  // the user cancelled: the run ends without a finished message
-      return;
+      // The user cancelled the question: the run ends as by Cancel.
+      c_->by = MailCheckStop::kByUser;
+      return LeaveStopped();
     }
     s_->AppendLog("Server: " + server + "\r\nAccount:" + account + "\r\n");
     int r = CheckAccount("", server, account, password, lastId, deleteFlag);
-    if (c_->cancel) {
-      c_->running = false;
-      return;
-    }
+    if (c_->cancel) return LeaveStopped();
     if (r == 0) {
       s_->AppendLog("OK");
       success = true;
@@ -332,7 +359,7 @@ void CheckRun::CheckAllAccounts() {
   }
 
   for (int n = std::max(s_->accountIndex.load(), 1); n <= kExtraAccounts; ++n) {
-    if (gen_ == s_->generation.load()) s_->accountIndex = n;
+    if (s_->Current(gen_)) s_->accountIndex = n;
     const std::string tag = std::to_string(n);
     std::string pw = PasswordFromStored(app.Get(kEmailExtraPassword.At(n)));
     std::string user = app.Get(kEmailExtraAccount.At(n));
@@ -342,16 +369,13 @@ void CheckRun::CheckAllAccounts() {
     if (!app.IsOn(kEmailExtraActive.At(n))) continue;
     if (pw.empty() && !canAsk) continue;
     if (pw.empty() && !AskPassword(user, host, pw, kEmailExtraPassword.At(n))) {
-      c_->running = false;
-      return;
+      c_->by = MailCheckStop::kByUser;
+      return LeaveStopped();
     }
     s_->AppendLog("\r\n----------------------\r\nServer: " + host + "\r\nAccount:" + user + "\r\n");
     extraChecked = true;
     int r = CheckAccount(tag, host, user, pw, last, del);
-    if (c_->cancel) {
-      c_->running = false;
-      return;
-    }
+    if (c_->cancel) return LeaveStopped();
     if (r == 0) {
       app.Write(kEmailExtraLastCheck.At(n), "Successful");
       s_->AppendLog("OK");
@@ -363,7 +387,7 @@ void CheckRun::CheckAllAccounts() {
       failure = true;
     }
   }
-  if (gen_ == s_->generation.load()) s_->accountIndex = 0;
+  if (s_->Current(gen_)) s_->accountIndex = 0;
 
   if (!success) {
     std::string status = s_->Status();
@@ -372,15 +396,9 @@ void CheckRun::CheckAllAccounts() {
     return;
   }
   Watch(false);
-  if (c_->cancel) {
-    c_->running = false;
-    return;
-  }
+  if (c_->cancel) return LeaveStopped();
   int sent = s_->outbox ? s_->outbox->SendOutbox() : 0;
-  if (c_->cancel) {
-    c_->running = false;
-    return;
-  }
+  if (c_->cancel) return LeaveStopped();
   if (sent != 0) {
     Finish(1);
   } else if (!failure) {
@@ -620,12 +638,19 @@ MailCheck::MailCheck(Application& app, WindowHandle mailWindow)
 }
 
 MailCheck::~MailCheck() {
-  CancelMailCheck();
+  // The owner is going, most often with the program. This is the one place
+  // the check waits for its worker, a bounded time, so that no worker goes
+  // on writing into the store and the settings while they are taken down: a
+  // stopped session leaves at once; one still inside a question to the
+  // user is forgotten after the wait, and the program's end waits for it
+  // once more (WorkerThreads::StopAll).
+  State& s = *state_;
+  s.worker.AskToStop();
+  if (s.outbox) s.outbox->StopSending();
+  s.worker.StopRun(kMailCheckStopWait);
   // The watchdog object stays with the shared state (a forgotten worker may
   // still touch it); only its thread ends here.
-  state_->watchdog->Stop();
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  if (state_->worker.joinable()) state_->worker.detach();  // already forgotten
+  s.watchdog->Stop();
 }
 
 void MailCheck::SetPasswordPrompt(PasswordPrompt* prompt) { state_->prompt = prompt; }
@@ -635,10 +660,7 @@ void MailCheck::SetFolderLoaderRunning(std::function<bool()> running) {
   state_->loaderRunning = std::move(running);
 }
 
-bool MailCheck::IsRunning() const {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  return state_->run && state_->run->running;
-}
+bool MailCheck::IsRunning() const { return state_->worker.IsRunning(); }
 
 int MailCheck::AccountIndex() const { return state_->accountIndex; }
 void MailCheck::SetAccountIndex(int index) { state_->accountIndex = index; }
@@ -661,77 +683,78 @@ bool MailCheck::StartMailCheck(bool silent) {
     s.questions->OpenMailSettings();
     if (!UsableServer(s.app.Get(kEmailPop3Server))) return false;
   }
-  std::lock_guard<std::mutex> lock(s.mutex);
-  if (s.run && s.run->running) return false;
-  if (s.worker.joinable()) s.worker.join();  // the last run has left already
-  auto control = std::make_shared<RunControl>();
-  control->generation = ++s.generation;
-  s.run = control;
-  s.runWasSilent = silent;
-  if (s.accountIndex == 0) s.newCount = 0;
-  s.worker = std::thread([state = state_, control] {
-    CheckRun run(state, control);
-    run.CheckAllAccounts();
-    control->running = false;
-  });
+  if (s.worker.IsRunning()) return false;
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.runWasSilent = silent;
+    if (s.accountIndex == 0) s.newCount = 0;
+  }
+  // The last run has left already: nothing is waited for.
+  s.worker.StartRun(std::chrono::milliseconds(0),
+                    [state = state_](std::shared_ptr<CheckWorker::Run> run, unsigned generation) {
+                      CheckWorker::DoneMark done(*run);
+                      CheckRun check(state, run, generation);
+                      check.CheckAllAccounts();
+                    });
   return true;
 }
 
-void MailCheck::CancelMailCheck() { Cancel(false); }
+bool MailCheck::CancelMailCheck() { return Stop(false); }
 
-void MailCheck::Cancel(bool byWatchdog) {
+bool MailCheck::Stop(bool byWatchdog) {
   State& s = *state_;
-  std::lock_guard<std::mutex> cancelLock(s.cancelMutex);
-  std::shared_ptr<RunControl> run;
-  {
-    std::lock_guard<std::mutex> lock(s.mutex);
-    run = s.run;
-  }
-  if (!run || !run->running) return;
-  const std::uint64_t gen = run->generation;
-  // After a time-out the status keeps saying so (WatchdogExpired posted it).
-  if (!byWatchdog) s.PostStatus(gen, "Canceling...", true);
-  run->cancel = true;
-  {
-    std::lock_guard<std::mutex> lock(run->mutex);
-    if (run->connection) run->connection->Abort();
-  }
-  if (s.outbox) s.outbox->StopSending();
-  for (int i = 0; i < 5 && run->running; ++i) platform::SleepMs(250);
-  bool left = !run->running;
-  std::thread worker;
-  {
-    std::lock_guard<std::mutex> lock(s.mutex);
-    worker = std::move(s.worker);
-  }
-  if (left) {
-    if (worker.joinable()) worker.join();
+  unsigned gen = 0;
+  std::shared_ptr<CheckWorker::Run> run = s.worker.CurrentRun(&gen);
+  if (!run || run->Done()) return false;
+  MailCheckStop& stop = run->stop;
+  if (byWatchdog) {
+    int none = MailCheckStop::kNotStopped;
+    if (!stop.by.compare_exchange_strong(none, MailCheckStop::kByWatchdog)) return false;
   } else {
-    // Still inside a call that does not return (a question to the user,
-    // say): forget it; everything it posts from now on is dropped.
-    if (worker.joinable()) worker.detach();
-    ++s.generation;
-    platform::SleepMs(500);
+    // A second Cancel changes nothing; one after a time-out makes the run
+    // end as cancelled.
+    if (stop.by.exchange(MailCheckStop::kByUser) == MailCheckStop::kByUser) return true;
+    s.PostStatus(gen, "Canceling...", true);
   }
-  // The user's Cancel ends the run: the next one starts with the main
-  // account. Only a run stopped by the watchdog goes on where it stood.
-  if (!byWatchdog) s.accountIndex = 0;
-  const std::uint64_t now = s.generation.load();
-  s.PostStatus(now, byWatchdog ? kTimedOutText : "E-mail check canceled", true);
-  s.Post(now, kMsgMailCheckFinished, 1);
+  RequestStop(stop);
+  if (s.outbox) s.outbox->StopSending();
+  // No waiting here: the worker reports its end when it leaves, and the
+  // window settles a worker that has not left in time on this message.
+  platform::WindowMessages::Instance().PostMessageAfter(s.window, kMsgMailStopDeadline, kMailCheckStopWait, gen);
+  return true;
+}
+
+bool MailCheck::StopDeadlinePassed(unsigned generation) {
+  State& s = *state_;
+  unsigned current = 0;
+  std::shared_ptr<CheckWorker::Run> run = s.worker.CurrentRun(&current);
+  if (!run || current != generation || run->Done()) return false;
+  const bool timedOut = run->stop.by == MailCheckStop::kByWatchdog;
+  // Still inside a call that does not return (a question to the user, say):
+  // it is forgotten, and everything it posts from now on is dropped. One
+  // that has left meanwhile has reported its end itself.
+  if (!s.worker.ForgetRun()) return false;
+  s.watchdog->Disarm();
+  if (!timedOut) s.accountIndex = 0;
+  const unsigned now = s.worker.Generation();
+  s.PostStatus(now, timedOut ? kTimedOutText : kCanceledText, true);
+  s.Post(now, kMsgMailFoldersChanged);
+  s.Post(now, kMsgMailCheckFinished, 1, timedOut ? 0 : kRunCancelled);
+  return true;
 }
 
 void MailCheck::WatchdogExpired() {
   State& s = *state_;
   s.watchdog->Disarm();
-  // Only a session in progress can stall; a run that has ended is left as
-  // it is.
-  if (!IsRunning()) return;
-  std::uint64_t gen = s.generation.load();
+  // Only a session in progress can stall; a run that has ended or is
+  // stopping already is left as it is.
+  unsigned gen = 0;
+  std::shared_ptr<CheckWorker::Run> run = s.worker.CurrentRun(&gen);
+  if (!run || run->Done() || run->stop.by != MailCheckStop::kNotStopped) return;
   s.PostStatus(gen, kTimedOutText, true);
   // The stalled account is skipped when the run continues.
   ++s.accountIndex;
-  Cancel(true);
+  Stop(true);
   s.watchdog->Disarm();
 }
 
