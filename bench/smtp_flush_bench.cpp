@@ -140,13 +140,14 @@ int main(int argc, char** argv) {
   const double overshoot = PauseOvershootMs();
   const double cpuStart = CpuSeconds();
   const auto start = Clock::now();
-  const int result = outbox.FlushOutbox(0);
+  const SmtpResult result = outbox.FlushOutbox(0);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   const double cpu = CpuSeconds() - cpuStart;
   const double pauses = (outbox.MandatedPauseMs() - queuePauses) / 1000.0;
   const size_t received = server.Messages().size();
-  if (result != 0 || received != static_cast<size_t>(count)) {
-    std::fprintf(stderr, "the flush failed: result %d, %zu of %d received\n", result, received, count);
+  if (result != SmtpResult::kSent || received != static_cast<size_t>(count)) {
+    std::fprintf(stderr, "the flush failed: result %d, %zu of %d received\n", static_cast<int>(result),
+                 received, count);
     return 1;
   }
   std::printf("queued %d messages in %.2f s (%.2f s of it the 10 ms naming pauses)\n", count,

@@ -136,9 +136,9 @@ int SendCommand(Context& c, const CLI::App& a) {
     return 1;
   }
   while (outbox.SendNowRunning()) messages.WaitAndDispatch(std::chrono::milliseconds(100));
-  const int result = outbox.WaitForSendNow();
+  const SmtpResult result = outbox.WaitForSendNow();
   messages.DispatchPending();
-  return result;
+  return static_cast<int>(result);  // the exit status is the result's number
 }
 
 int QueueCommand(Context& c, const CLI::App& a, bool draft) {
@@ -154,9 +154,9 @@ int QueueCommand(Context& c, const CLI::App& a, bool draft) {
 int FlushCommand(Context& c) {
   CliComposeWindow window(c.out);
   Outbox outbox(c.app);
-  const int result = outbox.FlushOutbox(window.Handle());
+  const SmtpResult result = outbox.FlushOutbox(window.Handle());
   platform::WindowMessages::Instance().DispatchPending();
-  return result;
+  return static_cast<int>(result);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <regex>
@@ -111,7 +112,7 @@ TEST_F(OutboxTest, SendNowStoresSendsAndMovesToSentItems) {
   Recorder mailWindow;
   Outbox outbox(app, mailWindow.handle);
   ASSERT_TRUE(outbox.StartSendNow(w));
-  EXPECT_EQ(outbox.WaitForSendNow(), 0);
+  EXPECT_EQ(outbox.WaitForSendNow(), SmtpResult::kSent);
   Dispatch();
   EXPECT_EQ(boxes.boxes.size(), 1u);
   EXPECT_TRUE(w.Texts(kMsgSendError).empty());  // (its progress texts: the send CLI test)
@@ -151,9 +152,9 @@ TEST_F(OutboxTest, ChecksStopBeforeAnythingIsStored) {
   EXPECT_EQ(outbox.QueueMessage(noToLater, false), 1);
   EXPECT_FALSE(outbox.StartSendNow(noSubject));
   EXPECT_EQ(outbox.QueueMessage(noSubjectLater, false), 1);
-  EXPECT_EQ(outbox.SendNow(badCc), 1);
+  EXPECT_EQ(outbox.SendNow(badCc), SmtpResult::kNotSent);
   EXPECT_EQ(outbox.QueueMessage(badBcc, false), 1);
-  EXPECT_EQ(outbox.SendNow(badAttachment), 1);
+  EXPECT_EQ(outbox.SendNow(badAttachment), SmtpResult::kNotSent);
   Dispatch();
   // Each one stops with its message, the focus in the box to mend.
   for (const ComposeHarness* w : {&noTo, &badCc, &badBcc, &badAttachment}) EXPECT_EQ(w->Texts(kMsgSendError).size(), 1u);
@@ -168,7 +169,7 @@ TEST_F(OutboxTest, ChecksStopBeforeAnythingIsStored) {
 
 struct FailureCase {
   const char* name;
-  int expected;  // the result of Send Now and of the flush; -1: 5 or 6
+  std::vector<SmtpResult> expected;  // the result of Send Now and of the flush: one of these
   SmtpRecordServer::Options options;
   std::string reply;    // the reason the flush gives ("": not fixed)
   std::string notSent;  // what no session may hold after the refusal
@@ -193,8 +194,8 @@ TEST_P(SendFailureTest, MessageStaysPendingAndWhole) {
   Recorder mailWindow;
   Outbox outbox(app, mailWindow.handle);
   ASSERT_TRUE(outbox.StartSendNow(w));
-  for (int rc : {outbox.WaitForSendNow(), outbox.FlushOutbox(mailWindow.handle)}) {
-    EXPECT_TRUE(rc == c.expected || (c.expected < 0 && (rc == 5 || rc == 6))) << rc;
+  for (SmtpResult rc : {outbox.WaitForSendNow(), outbox.FlushOutbox(mailWindow.handle)}) {
+    EXPECT_NE(std::find(c.expected.begin(), c.expected.end(), rc), c.expected.end()) << static_cast<int>(rc);
   }
   Dispatch();
   const std::string failed = "Error sending message to [ Bob <bob@mail.example> ] \n";
@@ -226,13 +227,16 @@ TEST_P(SendFailureTest, MessageStaysPendingAndWhole) {
 INSTANTIATE_TEST_SUITE_P(
     Failures, SendFailureTest,
     ::testing::Values(
-        FailureCase{"SenderRefused", 3, {.rejectSender = "*"}, "550 5.7.1 Sender refused", "RCPT"},
-        FailureCase{"RecipientRefused", 4, {.rejectRecipients = {"carol@mail.example"}},
-                    "550 5.1.1 Recipient refused", "DATA"},
-        FailureCase{"DataCommandRefused", 5, {.rejectDataCommand = true}, "554 5.3.0 DATA refused", "From: "},
-        FailureCase{"DataRefused", 5, {.rejectData = true}, "554 5.6.0 Message refused", ""},
-        FailureCase{"ClosedInTheMiddleOfData", -1, {.closeInDataAfter = 80}, "", ""},
-        FailureCase{"Unreachable", 1, {}, "Could not connect to server", ""}),
+        FailureCase{"SenderRefused", {SmtpResult::kSenderRefused}, {.rejectSender = "*"},
+                    "550 5.7.1 Sender refused", "RCPT"},
+        FailureCase{"RecipientRefused", {SmtpResult::kRecipientRefused},
+                    {.rejectRecipients = {"carol@mail.example"}}, "550 5.1.1 Recipient refused", "DATA"},
+        FailureCase{"DataCommandRefused", {SmtpResult::kDataRefused}, {.rejectDataCommand = true},
+                    "554 5.3.0 DATA refused", "From: "},
+        FailureCase{"DataRefused", {SmtpResult::kDataRefused}, {.rejectData = true}, "554 5.6.0 Message refused", ""},
+        FailureCase{"ClosedInTheMiddleOfData", {SmtpResult::kDataRefused, SmtpResult::kConnectionLost},
+                    {.closeInDataAfter = 80}, "", ""},
+        FailureCase{"Unreachable", {SmtpResult::kNotSent}, {}, "Could not connect to server", ""}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
 
 TEST_F(OutboxTest, SlowReplyToTheEndOfDataCountsAsSentAndIsNotSentAgain) {
@@ -244,10 +248,10 @@ TEST_F(OutboxTest, SlowReplyToTheEndOfDataCountsAsSentAndIsNotSentAgain) {
   Outbox outbox(app);
   outbox.SetReplyTimeLimit(3);
   ASSERT_EQ(outbox.QueueMessage(w, false), 0);
-  EXPECT_EQ(outbox.FlushOutbox(0), 0);
+  EXPECT_EQ(outbox.FlushOutbox(0), SmtpResult::kSent);
   EXPECT_TRUE(Files("Outbox").empty());
   EXPECT_EQ(Files("Sent Items").size(), 1u);
-  EXPECT_EQ(outbox.FlushOutbox(0), 0);
+  EXPECT_EQ(outbox.FlushOutbox(0), SmtpResult::kSent);
   EXPECT_EQ(slow.Messages().size(), 1u);
 }
 
@@ -305,9 +309,10 @@ TEST_F(OutboxTest, MailCheckHookSendsEachPendingOutboxMessageWholeAndOnce) {
   mailWindow.got.clear();
   OutboxSender& sender = outbox;
   sender.StopSending();  // a cancelled check sends nothing
-  EXPECT_EQ(outbox.FlushOutbox(0), 0);
+  EXPECT_EQ(outbox.FlushOutbox(0), SmtpResult::kSent);
   EXPECT_TRUE(server.Sessions().empty());
-  EXPECT_EQ(sender.SendOutbox(), 4);  // the next check starts afresh
+  // The next check starts afresh; the message whose To no longer splits fails.
+  EXPECT_EQ(sender.SendOutbox(), static_cast<int>(SmtpResult::kRecipientRefused));
   Dispatch();
   EXPECT_EQ(mailWindow.Texts(kMsgMailStatus), (Strings{"* Sending messages from outbox"}));
   EXPECT_EQ(mailWindow.Texts(kMsgSendError), (Strings{"Invalid Recipient: :bob"}));
@@ -347,13 +352,13 @@ TEST_F(OutboxTest, LogInOverTlsAndARefusedLogInKeepsTheMessage) {
     Strings serverOptions;
     int security;
     std::string password;
-    int result;
+    SmtpResult result;
     std::string authLog, status;
   } cases[] = {
-      {"PLAIN", {}, 1, "s3cret-pass", 0, "PLAIN ok\n", ""},
-      {"LOGIN", {"--only-login"}, 1, "s3cret-pass", 0, "LOGIN ok\n", ""},
-      {"TLS at once", {"--implicit-tls"}, 2, "s3cret-pass", 0, "PLAIN ok\n", ""},
-      {"wrong password", {}, 1, "wrong-pass", kSendLogInRefused, "PLAIN refused\n",
+      {"PLAIN", {}, 1, "s3cret-pass", SmtpResult::kSent, "PLAIN ok\n", ""},
+      {"LOGIN", {"--only-login"}, 1, "s3cret-pass", SmtpResult::kSent, "LOGIN ok\n", ""},
+      {"TLS at once", {"--implicit-tls"}, 2, "s3cret-pass", SmtpResult::kSent, "PLAIN ok\n", ""},
+      {"wrong password", {}, 1, "wrong-pass", SmtpResult::kLogInRefused, "PLAIN refused\n",
        "Error Sending Queued E-mail: The outgoing server 127.0.0.1 refused the log-in: "
        "535 5.7.8 Authentication credentials invalid"},
   };
@@ -383,7 +388,7 @@ TEST_F(OutboxTest, LogInOverTlsAndARefusedLogInKeepsTheMessage) {
     Dispatch();
     EXPECT_EQ(test::ReadFile(spool.File("auth.log")), k.authLog);
     const std::string sent = test::ReadFile(spool.File("msg0001.data"));
-    if (k.result == 0) {
+    if (k.result == SmtpResult::kSent) {
       EXPECT_NE(sent.find("\r\nSubject: =?UTF-8?B?R3LDvMOfZSBhdXMgS8O2bG4=?=\r\n"), std::string::npos) << sent;
     } else {  // pending and unchanged, with the server's reason shown
       EXPECT_TRUE(sent.empty());

@@ -77,12 +77,16 @@ class SmtpClientTest : public ::testing::Test {
   }
   // Connects and sends one message from Ann to Bob (and a blind copy to
   // Carol).
-  int Send(SmtpClient& client, const std::string& body, const std::string& signature = {},
-           const Strings& attachments = {}) {
-    EXPECT_EQ(client.ConnectServer("127.0.0.1", "client.example"), 0) << client.LastReply();
-    const int rc = client.SendMail({"bob@mail.example", "carol@mail.example"}, "Bob <bob@mail.example>",
-                                   "", "carol@mail.example", "Ann Sender <ann@mail.example>",
-                                   "Greetings", body, signature, attachments);
+  SmtpResult Send(SmtpClient& client, const std::string& body, const std::string& signature = {},
+                  const Strings& attachments = {}) {
+    EXPECT_EQ(client.ConnectServer("127.0.0.1", "client.example"), SmtpConnect::kOk) << client.LastReply();
+    const SmtpResult rc = client.SendMail({.from = "Ann Sender <ann@mail.example>",
+                                           .to = "Bob <bob@mail.example>",
+                                           .bcc = "carol@mail.example",
+                                           .subject = "Greetings",
+                                           .bodyForm = body,
+                                           .signature = signature,
+                                           .attachments = attachments});
     client.Quit();
     return rc;
   }
@@ -136,7 +140,7 @@ TEST_F(SmtpClientTest, PlainFormsGoOutByteForByte) {
     options.sendTextOnly = c.textOnly;
     options.updateUrl = "http://update.example/get";
     SmtpClient client(options);
-    ASSERT_EQ(Send(client, c.body, c.signature), 0) << client.LastReply();
+    ASSERT_EQ(Send(client, c.body, c.signature), SmtpResult::kSent) << client.LastReply();
   }
   ASSERT_TRUE(server.WaitForMessages(std::size(cases), 10000));
   const auto messages = server.Messages();
@@ -159,7 +163,7 @@ TEST_F(SmtpClientTest, MimeFormsGoOutByteForByte) {
   options.updateUrl = "http://update.example/";
   SmtpClient client(options);
   // A formatted body: text and HTML.
-  ASSERT_EQ(Send(client, BoldBody("plain and ", "bold"), "Ann"), 0) << client.LastReply();
+  ASSERT_EQ(Send(client, BoldBody("plain and ", "bold"), "Ann"), SmtpResult::kSent) << client.LastReply();
   // Attachments: binary data longer than one streamed chunk, holding the
   // sequences that matter on the wire; lines that start with dots; an
   // empty file; a name with a space.
@@ -171,10 +175,10 @@ TEST_F(SmtpClientTest, MimeFormsGoOutByteForByte) {
   test::WriteFile(paths[0], binary);
   test::WriteFile(paths[1], ".dot line\n.\nend\n");
   test::WriteFile(paths[2], "");
-  ASSERT_EQ(Send(client, PlainBody("See the files."), "", paths), 0) << client.LastReply();
+  ASSERT_EQ(Send(client, PlainBody("See the files."), "", paths), SmtpResult::kSent) << client.LastReply();
   // A formatted body with lines too long for a mail line: both parts go
   // quoted-printable.
-  ASSERT_EQ(Send(client, BoldBody(std::string(1200, 'b'), "bold")), 0) << client.LastReply();
+  ASSERT_EQ(Send(client, BoldBody(std::string(1200, 'b'), "bold")), SmtpResult::kSent) << client.LastReply();
   ASSERT_TRUE(server.WaitForMessages(3, 10000));
   const auto messages = server.Messages();
   for (const auto& m : messages) EXPECT_TRUE(WellFormedLines(m.raw));
@@ -223,13 +227,13 @@ TEST_F(SmtpClientTest, ConnectOutcomes) {
   struct Case {
     const char* name;
     SmtpRecordServer::Options options;
-    int result;
+    SmtpConnect result;
     std::string heloReply;
   } cases[] = {
-      {"greeting of three lines in one segment", {.multilineGreeting = true}, 0, "250 recorder.test"},
-      {"continuation arriving 300 ms later", {.splitHeloReply = true}, 0, "250 recorder.test"},
-      {"line longer than the buffer", {.longHeloReply = true}, 0, "250 " + std::string(251, 'x')},
-      {"HELO refused", {.rejectHelo = true}, 3, "550 5.7.1 HELO refused"},
+      {"greeting of three lines in one segment", {.multilineGreeting = true}, SmtpConnect::kOk, "250 recorder.test"},
+      {"continuation arriving 300 ms later", {.splitHeloReply = true}, SmtpConnect::kOk, "250 recorder.test"},
+      {"line longer than the buffer", {.longHeloReply = true}, SmtpConnect::kOk, "250 " + std::string(251, 'x')},
+      {"HELO refused", {.rejectHelo = true}, SmtpConnect::kGreetingRefused, "550 5.7.1 HELO refused"},
   };
   for (const Case& c : cases) {
     SmtpRecordServer server(c.options);
@@ -238,36 +242,44 @@ TEST_F(SmtpClientTest, ConnectOutcomes) {
     ASSERT_EQ(client.ConnectServer("127.0.0.1", "client.example"), c.result) << c.name;
     EXPECT_EQ(client.LastReply(), c.heloReply) << c.name;
     // Every later reply pairs with its own command.
-    EXPECT_TRUE(c.result != 0 || Send(client, PlainBody("x")) == 0) << c.name << ": " << client.LastReply();
+    EXPECT_TRUE(c.result != SmtpConnect::kOk || Send(client, PlainBody("x")) == SmtpResult::kSent)
+        << c.name << ": " << client.LastReply();
   }
   SmtpClient unknown(Options(25));
-  EXPECT_EQ(unknown.ConnectServer("no-such-host.invalid", "client.example"), 1);
-  EXPECT_EQ(unknown.SendMail({"bob@mail.example"}, "b", "", "", "a@mail.example", "", "", "", {}), 1);
+  EXPECT_EQ(unknown.ConnectServer("no-such-host.invalid", "client.example"), SmtpConnect::kUnknownHost);
+  EXPECT_EQ(unknown.SendMail({.from = "a@mail.example", .to = "bob@mail.example"}), SmtpResult::kNotSent);
 }
 
 TEST_F(SmtpClientTest, HostileOrBrokenInputInjectsNothing) {
   SmtpRecordServer server;
   Start(server);
   SmtpClient client(Options(server.Port()));
-  ASSERT_EQ(client.ConnectServer("127.0.0.1", "client.example"), 0);
-  EXPECT_EQ(client.SendMail({"bob@mail.example"}, "Bob <bob@mail.example>\r\nX-Evil: 1", "\r\n.\r\nRSET",
-                            "hidden@mail.example", "Ann <ann@mail.example>\r\nReply-To: evil@mail.example",
-                            "Hi\r\nBcc: evil@mail.example", PlainBody("body"), "", {}),
-            0) << client.LastReply();
-  // An address holding a line break, or an attachment that cannot be
-  // read: the message is not begun at all.
-  EXPECT_EQ(client.SendMail({"bob@mail.example\r\nRCPT to:<evil@mail.example>"}, "x", "", "",
-                            "ann@mail.example", "x", PlainBody("x"), "", {}), 4);
-  EXPECT_EQ(client.SendMail({"bob@mail.example"}, "x", "", "", "ann@mail.example", "x", PlainBody("x"), "",
-                            {scratch.File("gone.bin")}), 7);
+  ASSERT_EQ(client.ConnectServer("127.0.0.1", "client.example"), SmtpConnect::kOk);
+  EXPECT_EQ(client.SendMail({.from = "Ann <ann@mail.example>\r\nReply-To: evil@mail.example",
+                             .to = "Bob <bob@mail.example>\r\nX-Evil: 1",
+                             .cc = "dan@mail.example\r\n.\r\nRSET",
+                             .bcc = "Hidden <hidden@mail.example>",
+                             .subject = "Hi\r\nBcc: evil@mail.example",
+                             .bodyForm = PlainBody("body")}),
+            SmtpResult::kSent) << client.LastReply();
+  // A recipient that is no address (in any box, BCC too), or an attachment
+  // that cannot be read: the message is not begun at all.
+  EXPECT_EQ(client.SendMail({.from = "ann@mail.example", .to = "bob@mail.example", .bcc = "nobody"}),
+            SmtpResult::kRecipientRefused);
+  EXPECT_EQ(client.LastReply(), "Invalid Recipient: :nobody");
+  EXPECT_EQ(client.SendMail({.from = "ann@mail.example", .to = "bob@mail.example",
+                             .attachments = {scratch.File("gone.bin")}}),
+            SmtpResult::kAttachmentUnreadable);
   EXPECT_NE(client.LastReply().find("gone.bin"), std::string::npos);
   client.Quit();
   ASSERT_TRUE(server.WaitForMessages(1, 5000));
   const auto m = server.Messages()[0];
-  EXPECT_EQ(m.recipients, (Strings{"bob@mail.example"}));
+  // The blind copy's recipient gets the message; no header names it.
+  EXPECT_EQ(m.recipients, (Strings{"bob@mail.example", "dan@mail.example", "hidden@mail.example"}));
   EXPECT_EQ(Parsed(m, true), (Strings{"From", "To", "CC", "Subject", "Date", "X-Mailer", "X-ID", "Message-ID"}));
+  EXPECT_EQ(m.raw.find("idden"), std::string::npos) << m.raw;
   EXPECT_NE(m.raw.find("Subject: Hi  Bcc: evil@mail.example\r\n"), std::string::npos);
-  EXPECT_NE(m.raw.find("CC:   .  RSET\r\n"), std::string::npos);
+  EXPECT_NE(m.raw.find("CC: dan@mail.example  .  RSET\r\n"), std::string::npos) << m.raw;
   const std::string session = server.Sessions().at(0);
   EXPECT_EQ(session.find("MAIL", session.find("\r\n.\r\n")), std::string::npos) << session;
 }
@@ -286,7 +298,7 @@ TEST_F(SmtpClientTest, WaitForTheFinalReplyEndsWhenCancelled) {
   client.Abort();
   // Far below the ten minutes the wait would otherwise last.
   ASSERT_EQ(sending.wait_for(std::chrono::seconds(60)), std::future_status::ready);
-  EXPECT_EQ(sending.get(), 5);
+  EXPECT_EQ(sending.get(), SmtpResult::kDataRefused);
   EXPECT_EQ(client.LastReply(), "Cancelled");
 }
 
@@ -322,10 +334,12 @@ TEST_F(SmtpClientTest, LongNonAsciiHeadersAreFoldedAndReadBackWhole) {
   SmtpRecordServer server;
   Start(server);
   SmtpClient client(Options(server.Port()));
-  ASSERT_EQ(client.ConnectServer("127.0.0.1", "client.example"), 0) << client.LastReply();
-  ASSERT_EQ(client.SendMail({"bob@mail.example"}, "Bob <bob@mail.example>", "", "", name + " <ann@mail.example>",
-                            subject, PlainBody("x"), "", {}),
-            0) << client.LastReply();
+  ASSERT_EQ(client.ConnectServer("127.0.0.1", "client.example"), SmtpConnect::kOk) << client.LastReply();
+  ASSERT_EQ(client.SendMail({.from = name + " <ann@mail.example>",
+                             .to = "Bob <bob@mail.example>",
+                             .subject = subject,
+                             .bodyForm = PlainBody("x")}),
+            SmtpResult::kSent) << client.LastReply();
   client.Quit();
   ASSERT_TRUE(server.WaitForMessages(1, 10000));
   const auto m = server.Messages()[0];
@@ -369,7 +383,8 @@ TEST_F(SmtpClientTest, AGreetingNameWithoutADotGivesWayToThisEndsAddress) {
     SmtpOptions o = Options(server.Port());
     if (c.extended) o.security = kSecurityStartTls;  // the recorder offers no STARTTLS: EHLO, then nothing
     SmtpClient client(o);
-    EXPECT_EQ(client.ConnectServer(c.listen, c.name), c.extended ? 6 : 0) << client.LastReply();
+    EXPECT_EQ(client.ConnectServer(c.listen, c.name), c.extended ? SmtpConnect::kNoStartTls : SmtpConnect::kOk)
+        << client.LastReply();
     client.Quit();
     ASSERT_FALSE(server.Sessions().empty());
     const std::string session = server.Sessions().at(0);
@@ -383,8 +398,8 @@ TEST_F(SmtpClientTest, AServerWithoutStartTlsGetsNoLogIn) {
   SmtpOptions o = Options(server.Port());
   o.security = kSecurityStartTls, o.authenticate = true, o.user = "ann", o.password = "s3cret-pass";
   SmtpClient client(o);
-  EXPECT_EQ(client.ConnectServer("127.0.0.1", "client.example"), 6);
-  EXPECT_EQ(client.ConnectFailureText(6, "127.0.0.1"),
+  EXPECT_EQ(client.ConnectServer("127.0.0.1", "client.example"), SmtpConnect::kNoStartTls);
+  EXPECT_EQ(client.ConnectFailureText(SmtpConnect::kNoStartTls, "127.0.0.1"),
             "127.0.0.1 does not offer a secure connection (STARTTLS); nothing was sent");
   client.Quit();
   const std::string session = server.Sessions().at(0);

@@ -43,15 +43,22 @@ void Post(platform::WindowHandle window, std::uint32_t message, const std::strin
   if (window != 0) platform::PostText(window, message, text);
 }
 
-// Splits To, CC and BCC into one address list and one name list. False with
-// the error text on the first invalid entry.
-bool SplitAll(const std::string& to, const std::string& cc, const std::string& bcc,
-              std::vector<std::string>& addresses, std::vector<std::string>& names,
-              std::string& error) {
-  for (const std::string* field : {&to, &cc, &bcc}) {
-    if (SplitRecipients(OneLineHeaderValue(*field), addresses, names, error) != 0) return false;
+// What a failed connection makes of a send: a refused log-in is told
+// apart (the user has a password to mend); every other failure means the
+// server was not reached.
+SmtpResult ConnectFailure(SmtpConnect connected) {
+  switch (connected) {
+    case SmtpConnect::kLogInRefused: return SmtpResult::kLogInRefused;
+    case SmtpConnect::kOk:  // (not a failure)
+    case SmtpConnect::kUnknownHost:
+    case SmtpConnect::kNoConnection:
+    case SmtpConnect::kGreetingRefused:
+    case SmtpConnect::kTlsFailed:
+    case SmtpConnect::kNoStartTls:
+    case SmtpConnect::kNoLogInMethod:
+      return SmtpResult::kNotSent;
   }
-  return true;
+  return SmtpResult::kNotSent;
 }
 
 }  // namespace
@@ -59,10 +66,8 @@ bool SplitAll(const std::string& to, const std::string& cc, const std::string& b
 // Everything a Send Now run needs, gathered on the user-interface thread.
 struct Outbox::Job {
   SmtpOptions options;
-  std::string server, from, signature;
-  std::string to, cc, bcc, subject, body;
-  std::vector<std::string> attachments;
-  std::vector<std::string> addresses;
+  std::string server;
+  OutgoingMail mail;
   std::string path;   // the stored file in Outbox
   std::string older;  // the stored file the window was opened from (removed)
   platform::WindowHandle window = 0;
@@ -310,22 +315,23 @@ std::string Outbox::MoveToSentItems(const std::string& path) {
 
 // --- Send Now ----------------------------------------------------------------------
 
-int Outbox::PrepareSendNow(ComposeWindow& window, Job& job) {
+bool Outbox::PrepareSendNow(ComposeWindow& window, Job& job) {
   job.window = window.Handle();
   job.options = SmtpOptions::FromSettings(app_);
   job.options.replyTimeLimitSeconds = replyTimeLimitSeconds_;
   job.server = Setting(kEmailSmtpServer);
-  job.from = SenderText();
-  job.signature = ReadSignature(app_);
+  OutgoingMail& mail = job.mail;
+  mail.from = SenderText();
+  mail.signature = ReadSignature(app_);
 
-  job.to = TrimBlanks(window.ToText());
-  job.subject = TrimBlanks(window.SubjectText());
-  if (job.to.empty()) {
+  mail.to = TrimBlanks(window.ToText());
+  mail.subject = TrimBlanks(window.SubjectText());
+  if (mail.to.empty()) {
     window.FocusToBox();
     Post(job.window, kMsgSendError, sendtext::kFillInTo);
-    return 1;
+    return false;
   }
-  if (job.subject.empty() && !app_.IsOn(kEmailDontAskForSubject)) {
+  if (mail.subject.empty() && !app_.IsOn(kEmailDontAskForSubject)) {
     bool dontAsk = false;
     const int answer =
         app_.Messages().Question(sendtext::kNoSubjectQuestion, sendtext::kNoSubjectTitle, &dontAsk);
@@ -333,41 +339,41 @@ int Outbox::PrepareSendNow(ComposeWindow& window, Job& job) {
     if (answer == IDYES) {
       window.FocusSubjectBox();
       Post(job.window, kMsgSendError, "");
-      return 1;
+      return false;
     }
   }
-  job.cc = window.CcText();
-  job.bcc = window.BccText();
-  job.body = window.BodyForm();
-  job.attachments = window.Attachments();
+  mail.cc = window.CcText();
+  mail.bcc = window.BccText();
+  mail.bodyForm = window.BodyForm();
+  mail.attachments = window.Attachments();
 
-  std::vector<std::string> names;
+  std::vector<std::string> addresses, names;
   std::string error;
-  if (!SplitAll(job.to, job.cc, job.bcc, job.addresses, names, error)) {
+  if (!EnvelopeRecipients(mail.to, mail.cc, mail.bcc, addresses, names, error)) {
     Post(job.window, kMsgSendError, error);
-    return 1;
+    return false;
   }
-  for (const std::string& path : job.attachments) {
+  for (const std::string& path : mail.attachments) {
     if (HoldsLineBreak(path)) {
       Post(job.window, kMsgSendError, Format(sendtext::kAttachmentNameLineBreak, {OneLineHeaderValue(path)}));
-      return 1;
+      return false;
     }
   }
-  AddAddresses(app_, kPreviouslySentAddresses, names, job.addresses);
-  for (const std::string& path : job.attachments) {
+  AddAddresses(app_, kPreviouslySentAddresses, names, addresses);
+  for (const std::string& path : mail.attachments) {
     Post(job.window, kMsgSendStatus, Format(sendtext::kAttachingFile, {path}));
   }
 
   Post(job.window, kMsgSendStatus, sendtext::kSavingMessage);
-  const std::string text = BuildStoredMessage(job.to, job.cc, job.bcc, job.from, job.subject,
-                                              job.body, job.attachments, MailDateNow());
+  const std::string text = BuildStoredMessage(mail.to, mail.cc, mail.bcc, mail.from, mail.subject,
+                                              mail.bodyForm, mail.attachments, MailDateNow());
   MailStore store(app_);
   const std::string outbox = store.FolderPath(kOutboxFolder, true);
   int cause = 0;
   job.path = StoreOutgoing(outbox, text, false, &cause);
   if (job.path.empty()) {
     app_.Messages().Error(Format(sendtext::kErrorSaving, {std::to_string(cause)}));
-    return 1;
+    return false;
   }
   job.older = window.StoredPath();
   window.SetStoredPath(job.path);
@@ -376,36 +382,32 @@ int Outbox::PrepareSendNow(ComposeWindow& window, Job& job) {
   } else {
     job.older.clear();
   }
-  return 0;
+  return true;
 }
 
-int Outbox::RunSendNow(const Job& job) {
+SmtpResult Outbox::RunSendNow(const Job& job) {
   SmtpClient client(job.options);
   ClientScope scope(mutex_, clients_, stop_, &client);
-  int result;
-  bool failed;
+  SmtpResult result;
   Post(job.window, kMsgSendStatus, Format(sendtext::kConnectingTo, {job.server}));
-  const int connected = client.ConnectServer(job.server, job.options.greetingName);
-  if (connected != 0) {
+  const SmtpConnect connected = client.ConnectServer(job.server, job.options.greetingName);
+  if (connected != SmtpConnect::kOk) {
     const std::string why = client.ConnectFailureText(connected, job.server);
     Post(job.window, kMsgSendError,
          why.empty() ? Format(sendtext::kCouldNotConnectTo, {job.server, sendtext::kPlacedInOutbox})
                      : why + "\n\n" + std::string(sendtext::kPlacedInOutbox));
     client.Quit();
-    result = connected == 4 ? kSendLogInRefused : 1;
-    failed = true;
+    result = ConnectFailure(connected);
   } else {
-    Post(job.window, kMsgSendStatus, Format(sendtext::kSendingTo, {job.to}));
-    result = client.SendMail(job.addresses, job.to, job.cc, job.bcc, job.from, job.subject, job.body,
-                             job.signature, job.attachments, job.window);
+    Post(job.window, kMsgSendStatus, Format(sendtext::kSendingTo, {job.mail.to}));
+    result = client.SendMail(job.mail, job.window);
     Post(job.window, kMsgSendStatus, sendtext::kWrappingUp);
     client.Quit();
-    failed = result != 0;
   }
   CountPauses(client);
 
-  if (failed) {
-    Post(job.window, kMsgSendError, Format(sendtext::kErrorSendingTo, {job.to, client.LastReply()}));
+  if (result != SmtpResult::kSent) {
+    Post(job.window, kMsgSendError, Format(sendtext::kErrorSendingTo, {job.mail.to, client.LastReply()}));
     // Pending again: the next flush sends it.
     MailStore::MarkUnread(job.path);
     PostMailWindow(kMsgMailAddRow, job.path);
@@ -421,11 +423,11 @@ int Outbox::RunSendNow(const Job& job) {
 
 bool Outbox::StartSendNow(ComposeWindow& window) {
   auto job = std::make_shared<Job>();
-  if (PrepareSendNow(window, *job) != 0) return false;
+  if (!PrepareSendNow(window, *job)) return false;
   ++running_;
   std::lock_guard<std::mutex> lock(mutex_);
   workers_.emplace_back([this, job] {
-    const int result = RunSendNow(*job);
+    const SmtpResult result = RunSendNow(*job);
     {
       std::lock_guard<std::mutex> resultLock(mutex_);
       lastResult_ = result;
@@ -435,7 +437,7 @@ bool Outbox::StartSendNow(ComposeWindow& window) {
   return true;
 }
 
-int Outbox::WaitForSendNow() {
+SmtpResult Outbox::WaitForSendNow() {
   std::vector<std::thread> workers;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -450,9 +452,9 @@ int Outbox::WaitForSendNow() {
 
 bool Outbox::SendNowRunning() const { return running_.load() > 0; }
 
-int Outbox::SendNow(ComposeWindow& window) {
+SmtpResult Outbox::SendNow(ComposeWindow& window) {
   Job job;
-  if (PrepareSendNow(window, job) != 0) return 1;
+  if (!PrepareSendNow(window, job)) return SmtpResult::kNotSent;
   return RunSendNow(job);
 }
 
@@ -492,7 +494,7 @@ int Outbox::QueueMessage(ComposeWindow& window, bool draft) {
       window.SetSubjectText(subject);
     }
     std::string error;
-    if (!SplitAll(to, cc, bcc, addresses, names, error)) {
+    if (!EnvelopeRecipients(to, cc, bcc, addresses, names, error)) {
       Post(handle, kMsgSendError, error);
       return 1;
     }
@@ -533,10 +535,10 @@ int Outbox::QueueMessage(ComposeWindow& window, bool draft) {
 
 // --- the flush -------------------------------------------------------------------------
 
-int Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
+SmtpResult Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
   MailStore store(app_);
   const std::string outbox = store.FolderPath(kOutboxFolder, true);
-  if (outbox.empty()) return 0;
+  if (outbox.empty()) return SmtpResult::kSent;
   std::vector<std::string> files;
   std::error_code ec;
   for (fs::directory_iterator it(outbox, ec), end; !ec && it != end; it.increment(ec)) {
@@ -545,13 +547,13 @@ int Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
       files.push_back(it->path().string());
     }
   }
-  if (files.empty()) return 0;
+  if (files.empty()) return SmtpResult::kSent;
   std::sort(files.begin(), files.end());
   Post(progressWindow, kMsgMailStatus, sendtext::kSendingFromOutbox);
 
   SmtpOptions options = SmtpOptions::FromSettings(app_);
   options.replyTimeLimitSeconds = replyTimeLimitSeconds_;
-  int result = 0;
+  SmtpResult result = SmtpResult::kSent;  // or the last failure
   for (const std::string& path : files) {
     if (stop_) break;
     platform::SleepMs(kFlushPauseMs);
@@ -572,7 +574,7 @@ int Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
       if (!fs::exists(path, typeError)) continue;
       // A file that cannot be read now may be readable later: it is kept.
       Post(progressWindow, kMsgSendError, Format(sendtext::kCannotReadQueued, {path}));
-      result = 1;
+      result = SmtpResult::kNotSent;
       continue;
     }
     if (!pending) continue;
@@ -584,29 +586,29 @@ int Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
 
     const StoredMessage m = ParseStoredMessage(text);
     const std::string server = Setting(kEmailSmtpServer);
-    const std::string from = SenderText();
-    const std::string signature = ReadSignature(app_);
+    const OutgoingMail mail{SenderText(), m.to, m.cc, m.bcc, m.subject, m.body, ReadSignature(app_),
+                            m.attachments};
     std::vector<std::string> addresses, names;
     std::string error;
-    if (!SplitAll(m.to, m.cc, m.bcc, addresses, names, error)) {
+    if (!EnvelopeRecipients(mail.to, mail.cc, mail.bcc, addresses, names, error)) {
       // Not sent to only some of its recipients: it stays pending, and the
       // other messages still go.
       Post(progressWindow, kMsgSendError, error);
-      result = 4;
+      result = SmtpResult::kRecipientRefused;
       continue;
     }
 
     SmtpClient client(options);
     ClientScope scope(mutex_, clients_, stop_, &client);
-    const int connected = client.ConnectServer(server, options.greetingName);
-    if (connected != 0) {
+    const SmtpConnect connected = client.ConnectServer(server, options.greetingName);
+    if (connected != SmtpConnect::kOk) {
       const std::string why = client.ConnectFailureText(connected, server);
       Post(progressWindow, kMsgMailStatus,
            Format(sendtext::kErrorSendingQueued,
                   {why.empty() ? std::string(sendtext::kCouldNotConnectToServer) : why}));
       client.Quit();
       CountPauses(client);
-      result = connected == 4 ? kSendLogInRefused : 1;
+      result = ConnectFailure(connected);
       continue;
     }
     // Marked read by the user (or taken by another run) while connecting:
@@ -616,9 +618,8 @@ int Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
       CountPauses(client);
       continue;
     }
-    const int rc = client.SendMail(addresses, m.to, m.cc, m.bcc, from, m.subject, m.body, signature,
-                                   m.attachments, 0);
-    if (rc == 0) {
+    const SmtpResult rc = client.SendMail(mail);
+    if (rc == SmtpResult::kSent) {
       MoveToSentItems(path);
     } else {
       Post(progressWindow, kMsgMailStatus, Format(sendtext::kErrorSendingQueued, {client.LastReply()}));

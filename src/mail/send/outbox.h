@@ -45,10 +45,6 @@ inline constexpr std::uint32_t kMsgMailRemoveRow = 0x8108;  // text: path; remov
 // The flush posts its status texts to the mail window as kMsgMailStatus and
 // its error texts as kMsgSendError.
 
-// The result of a send whose log-in the outgoing server refused (the
-// message stays pending in Outbox, unchanged).
-inline constexpr int kSendLogInRefused = 8;
-
 // The texts of sending; TextId ones come from the string table.
 namespace sendtext {
 inline constexpr platform::TextId kFillInTo{33244};
@@ -142,12 +138,12 @@ class Outbox : public OutboxSender {
   // a worker thread. False when it stopped before a worker started.
   bool StartSendNow(ComposeWindow& window);
   // Waits for the Send Now workers started so far; the last one's result.
-  int WaitForSendNow();
+  SmtpResult WaitForSendNow();
   bool SendNowRunning() const;
-  // Send Now on the calling thread: 1 when it stopped before sending or
-  // could not connect, kSendLogInRefused when the server refused the
-  // log-in, otherwise SmtpClient::SendMail's result (0 sent).
-  int SendNow(ComposeWindow& window);
+  // Send Now on the calling thread: kNotSent when it stopped before
+  // sending or could not connect, kLogInRefused when the server refused the
+  // log-in, otherwise SmtpClient::SendMail's result.
+  SmtpResult SendNow(ComposeWindow& window);
 
   // Send Later (draft false) and Save Draft (draft true), on the
   // user-interface thread. 1 when stopped, 0 stored.
@@ -155,14 +151,17 @@ class Outbox : public OutboxSender {
 
   // Sends every pending Outbox message, each over a connection of its own.
   // Status texts go to progressWindow as kMsgMailStatus, error texts as
-  // kMsgSendError. 0 when nothing failed; otherwise the last failure (1 a
-  // connection failure or an unreadable file, kSendLogInRefused when the
-  // server refused the log-in, else SendMail's result).
-  int FlushOutbox(platform::WindowHandle progressWindow);
-  // The mail check's hook: the flush, reporting to the mail window.
+  // kMsgSendError. kSent when nothing failed; otherwise the last failure
+  // (kNotSent for a connection failure or an unreadable file,
+  // kRecipientRefused for a recipient that is no valid address,
+  // kLogInRefused when the server refused the log-in, else SendMail's
+  // result).
+  SmtpResult FlushOutbox(platform::WindowHandle progressWindow);
+  // The mail check's hook: the flush, reporting to the mail window, as
+  // the result's number (0: nothing failed).
   int SendOutbox() override {
     ClearAbort();
-    return FlushOutbox(mailWindow_);
+    return static_cast<int>(FlushOutbox(mailWindow_));
   }
   void StopSending() override { Abort(); }
 
@@ -185,8 +184,9 @@ class Outbox : public OutboxSender {
   struct Job;
 
  private:
-  int PrepareSendNow(ComposeWindow& window, Job& job);
-  int RunSendNow(const Job& job);
+  // False when the checks stopped it (the window was told why).
+  bool PrepareSendNow(ComposeWindow& window, Job& job);
+  SmtpResult RunSendNow(const Job& job);
   // Writes a new outgoing file into the folder; "" on failure with the
   // error number in *error.
   std::string StoreOutgoing(const std::string& folderPath, const std::string& text, bool pending,
@@ -208,7 +208,7 @@ class Outbox : public OutboxSender {
   std::atomic<int> running_{0};
   std::atomic<long> pausedMs_{0};
   int replyTimeLimitSeconds_ = kSmtpReplyTimeLimitSeconds;
-  int lastResult_ = 0;
+  SmtpResult lastResult_ = SmtpResult::kSent;
 };
 
 }  // namespace vyr

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <random>
 
 #include "base/application.h"
@@ -438,47 +439,47 @@ int SmtpClient::ReadReply(int timeLimitSeconds) {
   }
 }
 
-int SmtpClient::ConnectServer(const std::string& host, const std::string& greetingDomain) {
+SmtpConnect SmtpClient::ConnectServer(const std::string& host, const std::string& greetingDomain) {
   Quit();
-  if (HoldsLineBreak(host)) return 1;
-  if (options_.port <= 0 || options_.port > 65535) return 2;
+  if (HoldsLineBreak(host)) return SmtpConnect::kUnknownHost;
+  if (options_.port <= 0 || options_.port > 65535) return SmtpConnect::kNoConnection;
   const int connected = ConnectHost(static_cast<std::uint16_t>(options_.port), host);
   if (connected != 0) {
     lastReply_ = ConnectError();
-    return connected == 1 ? 1 : 2;
+    return connected == 1 ? SmtpConnect::kUnknownHost : SmtpConnect::kNoConnection;
   }
   if (options_.security == kSecurityTls && StartTls(host, options_.trustFile) != 0) {
     lastReply_ = TlsError();
     Close();
-    return 5;
+    return SmtpConnect::kTlsFailed;
   }
   ReadReply(options_.replyTimeLimitSeconds);  // the greeting; its code does not matter
   const std::string greeting = GreetingDomain(greetingDomain);
   const bool extended = options_.authenticate || options_.security == kSecurityStartTls;
   if (!extended) {
     const int code = Command("HELO " + OneLineHeaderValue(greeting) + "\r\n");
-    return code >= 200 && code <= 299 ? 0 : 3;
+    return code >= 200 && code <= 299 ? SmtpConnect::kOk : SmtpConnect::kGreetingRefused;
   }
-  if (Ehlo(greeting) != 0) return 3;
+  if (Ehlo(greeting) != 0) return SmtpConnect::kGreetingRefused;
   if (options_.security == kSecurityStartTls) {
     if (!Offers("STARTTLS")) {
       Close();
-      return 6;
+      return SmtpConnect::kNoStartTls;
     }
     const int code = Command("STARTTLS\r\n");
     if (code != 220) {
       Close();
-      return 6;
+      return SmtpConnect::kNoStartTls;
     }
     if (StartTls(host, options_.trustFile) != 0) {
       lastReply_ = TlsError();
       Close();
-      return 5;
+      return SmtpConnect::kTlsFailed;
     }
     // What the server said before the switch no longer counts.
-    if (Ehlo(greeting) != 0) return 3;
+    if (Ehlo(greeting) != 0) return SmtpConnect::kGreetingRefused;
   }
-  return options_.authenticate ? LogIn() : 0;
+  return options_.authenticate ? LogIn() : SmtpConnect::kOk;
 }
 
 std::string SmtpClient::GreetingDomain(const std::string& name) const {
@@ -520,11 +521,11 @@ bool SmtpClient::Offers(const std::string& capability, const std::string& word) 
   return false;
 }
 
-int SmtpClient::LogIn() {
+SmtpConnect SmtpClient::LogIn() {
   if (HoldsLineBreak(options_.user) || HoldsLineBreak(options_.password)) {
     lastReply_ = "The user name or password holds a line break";
     Close();
-    return 4;
+    return SmtpConnect::kLogInRefused;
   }
   int code;
   if (Offers("AUTH", "PLAIN")) {
@@ -536,21 +537,26 @@ int SmtpClient::LogIn() {
     if (code == 334) code = Command(Base64(options_.password) + "\r\n");
   } else {
     Close();
-    return 7;
+    return SmtpConnect::kNoLogInMethod;
   }
-  if (code == 235) return 0;
+  if (code == 235) return SmtpConnect::kOk;
   Quit();
-  return 4;
+  return SmtpConnect::kLogInRefused;
 }
 
-std::string SmtpClient::ConnectFailureText(int result, const std::string& host) const {
+std::string SmtpClient::ConnectFailureText(SmtpConnect result, const std::string& host) const {
   switch (result) {
-    case 4: return FillTwo(kLogInRefusedText, host, lastReply_);
-    case 5: return FillTwo(kTlsFailedText, host, TlsError());
-    case 6: return Fill(kNoStartTlsText, host);
-    case 7: return Fill(kNoLogInMethodText, host);
-    default: return std::string();
+    case SmtpConnect::kLogInRefused: return FillTwo(kLogInRefusedText, host, lastReply_);
+    case SmtpConnect::kTlsFailed: return FillTwo(kTlsFailedText, host, TlsError());
+    case SmtpConnect::kNoStartTls: return Fill(kNoStartTlsText, host);
+    case SmtpConnect::kNoLogInMethod: return Fill(kNoLogInMethodText, host);
+    case SmtpConnect::kOk:
+    case SmtpConnect::kUnknownHost:
+    case SmtpConnect::kNoConnection:
+    case SmtpConnect::kGreetingRefused:
+      return std::string();
   }
+  return std::string();
 }
 
 int SmtpClient::Quit() {
@@ -559,23 +565,23 @@ int SmtpClient::Quit() {
   return 0;
 }
 
-int SmtpClient::SendAttachment(const std::string& path, const std::string& outerBoundary) {
+std::optional<SmtpResult> SmtpClient::SendAttachment(const std::string& path, const std::string& outerBoundary) {
   TemporaryFile temp;
   long size;
   {
     FilePtr out = CreateTemporaryFile(temp.path);
     if (!out) {
       lastReply_ = "Cannot create a temporary file for " + path;
-      return 7;
+      return SmtpResult::kAttachmentUnreadable;
     }
     size = EncodeAttachment(path, options_.uulibLock, out.get());
     if (std::fclose(out.release()) != 0) size = -1;
   }
   if (size < 0) {
     lastReply_ = "Cannot encode the attached file " + path;
-    return 7;
+    return SmtpResult::kAttachmentUnreadable;
   }
-  if (!PutData("--" + outerBoundary + "\r\n")) return 6;
+  if (!PutData("--" + outerBoundary + "\r\n")) return SmtpResult::kConnectionLost;
   const long chunks = (size + static_cast<long>(kFileChunk) - 1) / static_cast<long>(kFileChunk);
   sends_ += chunks;
   fileChunks_ += chunks;
@@ -583,164 +589,209 @@ int SmtpClient::SendAttachment(const std::string& path, const std::string& outer
   encoder_.AtLineStart();
   if (rc == 1) {
     lastReply_ = "Cannot read the encoded file " + temp.path;
-    return 7;
+    return SmtpResult::kAttachmentUnreadable;
   }
-  return rc == 0 ? 0 : 6;
+  if (rc != 0) return SmtpResult::kConnectionLost;
+  return std::nullopt;
 }
 
-int SmtpClient::SendMail(const std::vector<std::string>& recipients, const std::string& to,
-                         const std::string& cc, const std::string& bcc, const std::string& from,
-                         const std::string& subject, const std::string& bodyForm,
-                         const std::string& signature, const std::vector<std::string>& attachments,
-                         platform::WindowHandle composeWindow) {
-  (void)bcc;  // BCC recipients get RCPT; no header line ever names them
-  if (!IsConnected()) return 1;
+// What a message's body is made of, in both its forms.
+struct SmtpClient::BodyTexts {
+  std::string plain, html;  // the body form converted
+  std::string signature, signatureHtml;
+  bool downloadLink = false;
+  std::string downloadText, downloadHtml;
+  // Each part's whole text: the body with the signature and download line
+  // after it, as both message forms carry it.
+  std::string plainContent, htmlContent;
+  bool mime = false;  // the HTML form is needed, or there are attachments
+  // Text that is not plain ASCII is labelled as the UTF-8 it is, and a part
+  // with a line longer than a mail line may be goes quoted-printable, so
+  // that every server takes it and it reaches the reader as written.
+  bool plainAscii = true, plainLong = false, htmlLong = false;
+  std::string plainType, htmlType;  // the parts' Content-Type lines
+};
 
-  // Nothing is sent for a message that cannot go out whole.
-  for (const std::string& r : recipients) {
-    if (HoldsLineBreak(r)) {
-      lastReply_ = std::string(kInvalidRecipient) + ":" + OneLineHeaderValue(r);
-      return 4;
-    }
-  }
-  for (const std::string& path : attachments) {
-    std::error_code ec;
-    FilePtr probe(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!probe || !fs::is_regular_file(path, ec)) {
-      lastReply_ = "Cannot read the attached file " + path;
-      return 7;
-    }
-  }
-
+SmtpClient::BodyTexts SmtpClient::ComposeBody(const OutgoingMail& mail) const {
+  BodyTexts b;
   BodyConverter converter;
-  const std::string plain = converter.RichTextToPlainText(bodyForm);
+  b.plain = converter.RichTextToPlainText(mail.bodyForm);
   bool needsHtml = false;
-  const std::string html = converter.RichTextToHtml(bodyForm, needsHtml);
+  b.html = converter.RichTextToHtml(mail.bodyForm, needsHtml);
   if (options_.sendTextOnly) needsHtml = false;
-  const bool mime = needsHtml || !attachments.empty();
-  const std::string downloadText =
-      options_.downloadLink ? Fill(kDownloadLineText, options_.updateUrl) : std::string();
-  const std::string signatureHtml = signature.empty() ? std::string() : TextToHtml(signature);
+  b.mime = needsHtml || !mail.attachments.empty();
+  b.signature = mail.signature;
+  if (!b.signature.empty()) b.signatureHtml = TextToHtml(b.signature);
+  b.downloadLink = options_.downloadLink;
+  if (b.downloadLink) {
+    b.downloadText = Fill(kDownloadLineText, options_.updateUrl);
+    b.downloadHtml = Fill(kDownloadLineHtml, options_.updateUrl);
+  }
 
-  std::string name, address;
-  const std::string sender = ParseAddress(from, name, address) ? address : OneLineHeaderValue(from);
+  b.plainContent = b.plain + "\r\n";
+  if (!b.signature.empty()) b.plainContent += "\r\n" + b.signature;
+  if (b.downloadLink) b.plainContent += "\r\n\r\n" + b.downloadText;
+  b.plainContent += "\r\n";
+  b.htmlContent = b.html + "\r\n";
+  if (!b.signature.empty()) b.htmlContent += "<BR><BR>" + b.signatureHtml;
+  b.htmlContent += "\r\n";
+  if (b.downloadLink) b.htmlContent += "<BR><BR>" + b.downloadHtml;
+  b.htmlContent += "\r\n";
+
+  b.plainAscii = IsAscii(b.plainContent);
+  b.plainLong = HasOverlongLine(b.plainContent);
+  b.plainType = std::string("Content-Type: text/plain; charset=\"") + (b.plainAscii ? "us-ascii" : "utf-8") +
+                "\"\r\n";
+  b.htmlLong = HasOverlongLine(b.htmlContent);
+  b.htmlType = std::string("Content-Type: text/html; charset=\"") +
+               (IsAscii(b.htmlContent) ? "us-ascii" : "utf-8") + "\"\r\n";
+  return b;
+}
+
+std::optional<SmtpResult> SmtpClient::OpenData(const std::string& sender,
+                                               const std::vector<std::string>& recipients) {
   int code = Command("MAIL from:<" + sender + ">\r\n");
-  if (code < 200 || code > 299) return 3;
+  if (code < 200 || code > 299) return SmtpResult::kSenderRefused;
   for (const std::string& r : recipients) {
     code = Command("RCPT to:<" + r + ">\r\n");
-    if (code < 200 || code > 299) return 4;
+    if (code < 200 || code > 299) return SmtpResult::kRecipientRefused;
   }
-  code = Command("DATA\r\n");
-  if (code != 354) return 5;
+  if (Command("DATA\r\n") != 354) return SmtpResult::kDataRefused;
+  return std::nullopt;
+}
 
-  encoder_.AtLineStart();
+bool SmtpClient::PutHeaders(const OutgoingMail& mail, const std::string& sender) {
   const std::string headers[] = {
-      "From: " + EncodeAddressList(OneLineHeaderValue(from)) + "\r\n",
-      "To: " + EncodeAddressList(OneLineHeaderValue(to)) + "\r\n",
-      "CC: " + EncodeAddressList(OneLineHeaderValue(cc)) + "\r\n",
-      "Subject: " + EncodeHeaderText(OneLineHeaderValue(subject)) + "\r\n",
+      "From: " + EncodeAddressList(OneLineHeaderValue(mail.from)) + "\r\n",
+      "To: " + EncodeAddressList(OneLineHeaderValue(mail.to)) + "\r\n",
+      "CC: " + EncodeAddressList(OneLineHeaderValue(mail.cc)) + "\r\n",
+      "Subject: " + EncodeHeaderText(OneLineHeaderValue(mail.subject)) + "\r\n",
       "Date: " + MailDateNow() + "\r\n",
       "X-Mailer: Vyrelle Version: " + options_.versionText,
       "X-ID: " + OneLineHeaderValue(options_.installationId) + "\r\n",
       "Message-ID: " + NewMessageId(sender) + "\r\n",
   };
   for (const std::string& line : headers) {
-    if (!Put(FoldHeader(line))) return 6;
+    if (!Put(FoldHeader(line))) return false;
   }
+  return true;
+}
 
-  // The text part: the plain text with the signature and download line
-  // after it, as both message forms carry it; the HTML part likewise.
-  std::string plainContent = plain + "\r\n";
-  if (!signature.empty()) plainContent += "\r\n" + signature;
-  if (options_.downloadLink) plainContent += "\r\n\r\n" + downloadText;
-  plainContent += "\r\n";
-  std::string htmlContent = html + "\r\n";
-  if (!signature.empty()) htmlContent += "<BR><BR>" + signatureHtml;
-  htmlContent += "\r\n";
-  if (options_.downloadLink) htmlContent += "<BR><BR>" + Fill(kDownloadLineHtml, options_.updateUrl);
-  htmlContent += "\r\n";
+bool SmtpClient::PutPlainContent(const BodyTexts& b) {
+  if (b.plainLong) return PutData(QuotedPrintable(b.plainContent), true);
+  if (!PutData(b.plain, true) || !PutData("\r\n")) return false;
+  if (!b.signature.empty() && !PutData("\r\n" + b.signature)) return false;
+  if (b.downloadLink && !PutData("\r\n\r\n" + b.downloadText)) return false;
+  return PutData("\r\n");
+}
 
-  // Text that is not plain ASCII is labelled as the UTF-8 it is, and a part
-  // with a line longer than a mail line may be goes quoted-printable, so
-  // that every server takes it and it reaches the reader as written.
-  const bool plainAscii = IsAscii(plainContent);
-  const bool plainLong = HasOverlongLine(plainContent);
-  const std::string plainType = std::string("Content-Type: text/plain; charset=\"") +
-                                (plainAscii ? "us-ascii" : "utf-8") + "\"\r\n";
-  auto plainPart = [&]() {
-    if (plainLong) return PutData(QuotedPrintable(plainContent), true);
-    if (!PutData(plain, true) || !PutData("\r\n")) return false;
-    if (!signature.empty() && !PutData("\r\n" + signature)) return false;
-    if (options_.downloadLink && !PutData("\r\n\r\n" + downloadText)) return false;
-    return PutData("\r\n");
-  };
+bool SmtpClient::PutHtmlContent(const BodyTexts& b) {
+  if (b.htmlLong) return PutData(QuotedPrintable(b.htmlContent), true);
+  if (!PutData(b.html, true) || !PutData("\r\n")) return false;
+  if (!b.signature.empty() && !PutData("<BR><BR>" + b.signatureHtml)) return false;
+  if (!PutData("\r\n")) return false;
+  if (b.downloadLink && !PutData("<BR><BR>" + b.downloadHtml)) return false;
+  return PutData("\r\n");
+}
 
-  if (!mime) {
-    if (!plainAscii || plainLong) {
-      if (!Put("Mime-Version: 1.0\r\n") || !Put(plainType)) return 6;
-      if (plainLong && !Put(std::string(kQuotedPrintableHeader))) return 6;
-    }
-    if (!PutData("\r\n") || !plainPart()) return 6;
-  } else {
-    if (!Put("Mime-Version: 1.0\r\n")) return 6;
-    const std::string outer =
-        Boundary("X-X-X-X-X-X--Vyrelle-MIME-Attachment--X-X-X-X-X-X-X", "-X");
-    if (!attachments.empty()) {
-      if (!PutData("Content-Type: multipart/mixed; boundary=\"" + outer + "\"\r\n") ||
-          !PutData("\r\n") || !PutData("--" + outer + "\r\n")) {
-        return 6;
-      }
-    }
-    const std::string inner = Boundary("X-X-X-X-X-X--Vyrelle-MIME-TEXTandHTML--X-X-X-X-X-X-X", "-X-X");
-    if (!PutData("Content-Type: multipart/alternative; boundary=\"" + inner + "\"\r\n\r\n") ||
-        !PutData("This is a multi-part message in MIME format.") || !PutData("\r\n\r\n")) {
-      return 6;
-    }
-    if (!PutData("--" + inner + "\r\n") || !PutData(plainType) ||
-        (plainLong && !PutData(kQuotedPrintableHeader)) || !PutData("\r\n") || !plainPart()) {
-      return 6;
-    }
-    const bool htmlLong = HasOverlongLine(htmlContent);
-    const std::string htmlType = std::string("Content-Type: text/html; charset=\"") +
-                                 (IsAscii(htmlContent) ? "us-ascii" : "utf-8") + "\"\r\n";
-    if (!PutData("--" + inner + "\r\n") || !PutData(htmlType) ||
-        (htmlLong && !PutData(kQuotedPrintableHeader)) || !PutData("\r\n\r\n")) {
-      return 6;
-    }
-    if (htmlLong) {
-      if (!PutData(QuotedPrintable(htmlContent), true)) return 6;
-    } else {
-      if (!PutData(html, true) || !PutData("\r\n")) return 6;
-      if (!signature.empty() && !PutData("<BR><BR>" + signatureHtml)) return 6;
-      if (!PutData("\r\n")) return 6;
-      if (options_.downloadLink &&
-          !PutData("<BR><BR>" + Fill(kDownloadLineHtml, options_.updateUrl))) {
-        return 6;
-      }
-      if (!PutData("\r\n")) return 6;
-    }
-    if (!PutData("--" + inner + "--\r\n")) return 6;
+bool SmtpClient::PutPlainMessage(const BodyTexts& b) {
+  // Plain ASCII in short lines needs no MIME header at all.
+  if (!b.plainAscii || b.plainLong) {
+    if (!Put("Mime-Version: 1.0\r\n") || !Put(b.plainType)) return false;
+    if (b.plainLong && !Put(std::string(kQuotedPrintableHeader))) return false;
+  }
+  return PutData("\r\n") && PutPlainContent(b);
+}
 
-    if (!attachments.empty()) {
-      if (!PutData("\r\n")) return 6;
-      for (const std::string& path : attachments) {
-        const int rc = SendAttachment(path, outer);
-        if (rc != 0) return rc;
-      }
-      if (!PutData("\r\n") || !PutData("--" + outer + "--\r\n")) return 6;
+std::optional<SmtpResult> SmtpClient::PutMimeMessage(const BodyTexts& b,
+                                                     const std::vector<std::string>& attachments) {
+  constexpr SmtpResult kLost = SmtpResult::kConnectionLost;
+  if (!Put("Mime-Version: 1.0\r\n")) return kLost;
+  // With attachments the text and HTML parts are the first part of a
+  // multipart/mixed message; each attachment follows as a part of its own.
+  const std::string outer = Boundary("X-X-X-X-X-X--Vyrelle-MIME-Attachment--X-X-X-X-X-X-X", "-X");
+  if (!attachments.empty()) {
+    if (!PutData("Content-Type: multipart/mixed; boundary=\"" + outer + "\"\r\n") || !PutData("\r\n") ||
+        !PutData("--" + outer + "\r\n")) {
+      return kLost;
     }
   }
+  const std::string inner = Boundary("X-X-X-X-X-X--Vyrelle-MIME-TEXTandHTML--X-X-X-X-X-X-X", "-X-X");
+  if (!PutData("Content-Type: multipart/alternative; boundary=\"" + inner + "\"\r\n\r\n") ||
+      !PutData("This is a multi-part message in MIME format.") || !PutData("\r\n\r\n")) {
+    return kLost;
+  }
+  if (!PutData("--" + inner + "\r\n") || !PutData(b.plainType) ||
+      (b.plainLong && !PutData(kQuotedPrintableHeader)) || !PutData("\r\n") || !PutPlainContent(b)) {
+    return kLost;
+  }
+  if (!PutData("--" + inner + "\r\n") || !PutData(b.htmlType) ||
+      (b.htmlLong && !PutData(kQuotedPrintableHeader)) || !PutData("\r\n\r\n") || !PutHtmlContent(b)) {
+    return kLost;
+  }
+  if (!PutData("--" + inner + "--\r\n")) return kLost;
 
+  if (attachments.empty()) return std::nullopt;
+  if (!PutData("\r\n")) return kLost;
+  for (const std::string& path : attachments) {
+    if (const std::optional<SmtpResult> failed = SendAttachment(path, outer)) return failed;
+  }
+  if (!PutData("\r\n") || !PutData("--" + outer + "--\r\n")) return kLost;
+  return std::nullopt;
+}
+
+SmtpResult SmtpClient::EndData(platform::WindowHandle composeWindow) {
   if (composeWindow != 0) platform::PostMessage(composeWindow, kMsgSendEndOfData);
-
   std::string terminator;
   encoder_.Finish(terminator);
   terminator += "\r\n.\r\n";
-  if (!Put(terminator)) return 6;
+  if (!Put(terminator)) return SmtpResult::kConnectionLost;
   // The server checks and stores the message before it answers, which may
   // take minutes; giving up early would leave a delivered message pending.
-  code = ReadReply(kFinalReplyTimeLimitSeconds);
-  return code == 250 ? 0 : 5;
+  return ReadReply(kFinalReplyTimeLimitSeconds) == 250 ? SmtpResult::kSent : SmtpResult::kDataRefused;
+}
+
+SmtpResult SmtpClient::SendMail(const OutgoingMail& mail, platform::WindowHandle composeWindow) {
+  if (!IsConnected()) return SmtpResult::kNotSent;
+
+  // Nothing is sent for a message that cannot go out whole. Every BCC
+  // recipient is in the envelope; no header line names one.
+  std::vector<std::string> recipients, names;
+  std::string error;
+  if (!EnvelopeRecipients(mail.to, mail.cc, mail.bcc, recipients, names, error)) {
+    lastReply_ = error;
+    return SmtpResult::kRecipientRefused;
+  }
+  for (const std::string& path : mail.attachments) {
+    std::error_code ec;
+    FilePtr probe(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!probe || !fs::is_regular_file(path, ec)) {
+      lastReply_ = "Cannot read the attached file " + path;
+      return SmtpResult::kAttachmentUnreadable;
+    }
+  }
+  const BodyTexts body = ComposeBody(mail);
+
+  std::string name, address;
+  const std::string sender = ParseAddress(mail.from, name, address) ? address : OneLineHeaderValue(mail.from);
+  if (const std::optional<SmtpResult> failed = OpenData(sender, recipients)) return *failed;
+  encoder_.AtLineStart();
+  if (!PutHeaders(mail, sender)) return SmtpResult::kConnectionLost;
+  if (!body.mime) {
+    if (!PutPlainMessage(body)) return SmtpResult::kConnectionLost;
+  } else if (const std::optional<SmtpResult> failed = PutMimeMessage(body, mail.attachments)) {
+    return *failed;
+  }
+  return EndData(composeWindow);
+}
+
+bool EnvelopeRecipients(const std::string& to, const std::string& cc, const std::string& bcc,
+                        std::vector<std::string>& addresses, std::vector<std::string>& names,
+                        std::string& error) {
+  for (const std::string* field : {&to, &cc, &bcc}) {
+    if (SplitRecipients(OneLineHeaderValue(*field), addresses, names, error) != 0) return false;
+  }
+  return true;
 }
 
 }  // namespace vyr

@@ -22,6 +22,7 @@
 // turn its rest into commands), and a lone CR or LF goes out as CR LF.
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +77,56 @@ struct SmtpOptions {
   static SmtpOptions FromSettings(Application& app);
 };
 
+// How ConnectServer ended. Nothing stores these as numbers: a Send Now or
+// a flush turns them into SmtpResult.
+enum class SmtpConnect {
+  kOk,               // connected, greeted and logged in as asked
+  kUnknownHost,      // the host name cannot be resolved
+  kNoConnection,     // no address of the host answered (LastReply() says what each gave)
+  kGreetingRefused,  // the server refused HELO or EHLO
+  kLogInRefused,     // the server refused the log-in
+  kTlsFailed,        // the secure connection cannot be made (TlsError() says why)
+  kNoStartTls,       // STARTTLS is asked for and the server does not offer it
+  kNoLogInMethod,    // the server offers no log-in method known here
+};
+
+// What became of a message handed to the outgoing server: SendMail's
+// result, and that of a Send Now or an Outbox flush. The numbers are kept:
+// they are vyrelle-cli's exit status for "mail send" and "mail
+// flush-outbox", and the mail check's flush hook reports them.
+enum class SmtpResult {
+  kSent = 0,                  // the server took the message's end with 250
+  kNotSent = 1,               // nothing reached the server: it cannot be reached (SendMail: no
+                              // longer connected), or the message never got that far (a Send
+                              // Now stopped by its checks, a queued file that cannot be read)
+  kSenderRefused = 3,         // MAIL refused
+  kRecipientRefused = 4,      // RCPT refused, or a recipient that is no valid address
+  kDataRefused = 5,           // DATA refused, or the reply to the end of the data was not 250
+  kConnectionLost = 6,        // the connection failed while the data was sent
+  kAttachmentUnreadable = 7,  // an attachment could not be read or encoded
+  kLogInRefused = 8,          // the server refused the log-in (before SendMail)
+};
+
+// One message as it goes to the server.
+struct OutgoingMail {
+  std::string from{};     // the sender text, "Name <address>"
+  std::string to{};       // the To box: its header line and recipients
+  std::string cc{};       // the CC box: its header line and recipients
+  std::string bcc{};      // the BCC box: recipients that no header line names
+  std::string subject{};
+  std::string bodyForm{};  // the composed body in its rich-text form
+  std::string signature{};
+  std::vector<std::string> attachments{};  // paths of the files to attach
+};
+
+// The message's envelope: the bare addresses of To, CC and BCC, in that
+// order, and their display names (each box kept on one line first). False
+// at the first invalid entry, with its error text ("Invalid Recipient: :x");
+// the entries before it stay in the lists.
+bool EnvelopeRecipients(const std::string& to, const std::string& cc, const std::string& bcc,
+                        std::vector<std::string>& addresses, std::vector<std::string>& names,
+                        std::string& error);
+
 // Carries the state of the data encoder across the texts of one message.
 class SmtpDataEncoder {
  public:
@@ -115,39 +166,29 @@ class SmtpClient : public MailConnection {
   // <domain>", or "EHLO <domain>" when STARTTLS or authentication is asked
   // for (a domain without a dot is no name the server can look up: the
   // address of this end of the connection goes instead, "[192.0.2.7]" or
-  // "[IPv6:2001:db8::7]"); then switches
-  // to TLS (STARTTLS, and EHLO again) and logs in as asked. 0 connected and
-  // greeted; 1 the host name cannot be resolved; 2 the connection fails
-  // (LastReply() says what each address gave);
-  // 3 HELO/EHLO refused; 4 the log-in was refused; 5 the secure connection
-  // cannot be made (TlsError() says why); 6 the server does not offer
-  // STARTTLS; 7 the server offers no log-in method known here. Nothing
-  // more is sent after a failure, and never a password in plain text after
-  // STARTTLS was asked for.
-  int ConnectServer(const std::string& host, const std::string& greetingDomain);
+  // "[IPv6:2001:db8::7]"); then switches to TLS (STARTTLS, and EHLO again)
+  // and logs in as asked. Nothing more is sent after a failure, and never a
+  // password in plain text after STARTTLS was asked for.
+  SmtpConnect ConnectServer(const std::string& host, const std::string& greetingDomain);
 
-  // The status text for a ConnectServer result of 4 to 7 ("" for others).
-  std::string ConnectFailureText(int result, const std::string& host) const;
+  // The status text of a refused log-in or secure connection ("" for the
+  // other results, which say "could not connect").
+  std::string ConnectFailureText(SmtpConnect result, const std::string& host) const;
 
-  // Sends one message. recipients: the bare addresses of To, CC and BCC
-  // together (RCPT for each); bodyForm: the composed body in its rich-text
-  // form; attachments: paths of the files to attach; composeWindow: gets
-  // kMsgSendEndOfData (0 for none).
+  // Sends one message: RCPT for every address of To, CC and BCC
+  // (EnvelopeRecipients), the header lines (From, To, CC, Subject, Date,
+  // X-Mailer, X-ID, Message-ID: never a BCC line), then the body, plain or
+  // MIME, with its attachments. composeWindow gets kMsgSendEndOfData (0 for
+  // none).
   //
-  // 0 sent: the server took the terminating line with 250; 1 not
-  // connected; 3 sender refused; 4 a recipient refused (or one that holds
-  // a line break, which is never sent); 5 DATA refused or the final reply
-  // was not 250; 6 the connection failed while the data was sent;
-  // 7 an attachment could not be read or encoded (the data is not
-  // terminated, so the server keeps nothing). The first failure ends the
-  // run; the caller calls Quit. After the end of the data the server's
-  // reply is awaited for kFinalReplyTimeLimitSeconds; Abort() from another
-  // thread ends that wait (result 5, last reply "Cancelled").
-  int SendMail(const std::vector<std::string>& recipients, const std::string& to,
-               const std::string& cc, const std::string& bcc, const std::string& from,
-               const std::string& subject, const std::string& bodyForm,
-               const std::string& signature, const std::vector<std::string>& attachments,
-               platform::WindowHandle composeWindow = 0);
+  // Nothing is sent for a message that cannot go out whole: an invalid
+  // recipient or an attachment that cannot be read fails before MAIL. The
+  // first failure ends the run; the caller calls Quit. An attachment that
+  // cannot be encoded fails with the data unterminated, so the server keeps
+  // nothing. After the end of the data the server's reply is awaited for
+  // kFinalReplyTimeLimitSeconds; Abort() from another thread ends that wait
+  // (kDataRefused, last reply "Cancelled").
+  SmtpResult SendMail(const OutgoingMail& mail, platform::WindowHandle composeWindow = 0);
 
   // Sends "Quit\r\n" (when connected) and closes the socket. Always 0.
   int Quit();
@@ -173,15 +214,32 @@ class SmtpClient : public MailConnection {
   bool Put(const std::string& text);
   // Texts after DATA: encoded, then sent whole (or in body pieces).
   bool PutData(std::string_view text, bool bodyPieces = false);
-  int SendAttachment(const std::string& path, const std::string& outerBoundary);
   int Command(const std::string& text);
+
+  // The steps of SendMail. Those that may fail give the failure, or
+  // nothing when the message may go on.
+  struct BodyTexts;
+  BodyTexts ComposeBody(const OutgoingMail& mail) const;
+  // MAIL, RCPT for each recipient and DATA.
+  std::optional<SmtpResult> OpenData(const std::string& sender, const std::vector<std::string>& recipients);
+  bool PutHeaders(const OutgoingMail& mail, const std::string& sender);
+  // A message without parts: plain text (labelled when it needs to be).
+  bool PutPlainMessage(const BodyTexts& body);
+  // The text and HTML parts, and the attachments after them.
+  std::optional<SmtpResult> PutMimeMessage(const BodyTexts& body, const std::vector<std::string>& attachments);
+  // Each part's content (signature and download line included).
+  bool PutPlainContent(const BodyTexts& body);
+  bool PutHtmlContent(const BodyTexts& body);
+  std::optional<SmtpResult> SendAttachment(const std::string& path, const std::string& outerBoundary);
+  // The terminating line and the server's reply to it.
+  SmtpResult EndData(platform::WindowHandle composeWindow);
   // EHLO; the capability words of the reply (upper case) in capabilities_.
   int Ehlo(const std::string& greetingDomain);
   // The domain HELO/EHLO gives: the name when it has a dot, else the
   // address literal of this end of the connection.
   std::string GreetingDomain(const std::string& name) const;
   bool Offers(const std::string& capability, const std::string& word = {}) const;
-  int LogIn();
+  SmtpConnect LogIn();
 
   std::vector<std::string> replyLines_;
   std::vector<std::string> capabilities_;
