@@ -16,6 +16,7 @@ class Application;
 // every check treats like an empty value.
 inline constexpr int kExtraAccounts = 3;
 
+// A profile that never stored a value reads as these.
 struct MailSettings {
   std::string account = kUnsetText;      // "pop3-account"
   std::string address = kUnsetText;      // "e-address"
@@ -23,9 +24,9 @@ struct MailSettings {
   std::string pop3Server = kUnsetText;   // "pop3-server"
   std::string smtpServer = kUnsetText;   // "smtp-server"
   std::string password;                  // "pop3-pass", deciphered
-  bool leaveOnServer = false;            // inverse of "delete-messages"
-  bool useMail = true;                   // "UseVyrMail" is exactly 1
-  bool checkAtStartup = true;            // [Startup] "CheckMail"
+  bool leaveOnServer = kEmailDeleteMessages.defaultValue == 0;  // inverse of "delete-messages"
+  bool useMail = kEmailUseVyrMail.defaultValue == 1;            // "UseVyrMail" is exactly 1
+  bool checkAtStartup = kStartupCheckMail.defaultValue != 0;    // [Startup] "CheckMail"
   int minutesBetweenChecks = 0;          // "MinutesBetweenChecks"
   bool downloadLink = false;             // "downloadlink"
   bool popupNotification = true;         // "popupnotification"
@@ -40,7 +41,7 @@ struct ExtraAccount {
   std::string server = kUnsetText;   // "multipop%d-server"
   std::string password;              // "multipop%d-pass", deciphered
   bool active = false;               // "multipop%d"
-  bool leaveOnServer = false;        // inverse of "multipop%d-delete-messages"
+  bool leaveOnServer = kEmailExtraDeleteMessages.defaultValue == 0;  // inverse of "multipop%d-delete-messages"
 };
 
 using ExtraAccounts = std::array<ExtraAccount, kExtraAccounts>;
