@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text = std::string_view(input).substr(0, input.find('\0'));
 
   std::vector<std::string> commands;
-  const std::int32_t result = vyr::net::ParsePongReply(input, commands);
+  const std::int32_t result = vyr::net::ResultCode(vyr::net::ParsePongReply(input, commands));
   Require(result == 0 || result == -42);
   const size_t first = text.find('#');
   std::string token(text.substr(0, first));

@@ -73,7 +73,7 @@ bool ApplicationServices::DownloadWithProgress(const std::string& url, const std
   // Channel files are small: the download limit keeps an endless reply
   // from filling the disk.
   return net::RunDownloadDialog(url, destination, false, &app_.Messages(),
-                                net::MaxDownloadBytes(app_)) == 1;
+                                net::MaxDownloadBytes(app_)) == net::DownloadDialogResult::kDownloaded;
 }
 void ApplicationServices::MergeChannelFile(const std::string& path) {
   if (windows_.mergeChannelFile) windows_.mergeChannelFile(path);

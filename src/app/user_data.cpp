@@ -37,12 +37,12 @@ bool FetchChannelFile(Application& app, const std::string& path, const std::stri
   const std::string partial = path + ".download";
   DroppedReports reports;
   const platform::WindowHandle handle = platform::WindowMessages::Instance().Register(&reports);
-  const std::int32_t result =
+  const net::DownloadResult result =
       net::DownloadToFile(app.HomeServerUrl(serverPath), partial, handle, nullptr, 0, nullptr,
                           net::MaxDownloadBytes(app));
   platform::WindowMessages::Instance().Unregister(handle);
   std::error_code ec;
-  if (result == net::kDownloadOk) {
+  if (result == net::DownloadResult::kOk) {
     std::filesystem::rename(partial, path, ec);
     if (!ec) return true;
   }

@@ -75,8 +75,8 @@ class DownloadPrinter : public platform::MessageTarget {
         break;
       case net::kDownloadFinished:
         finished_ = true;
-        result_ = static_cast<std::int32_t>(m.lParam);
-        Line("finished " + std::to_string(result_));
+        result_ = net::DownloadResultOf(m.lParam);
+        Line("finished " + std::to_string(net::ResultCode(result_)));
         if (bar_) std::fputs("\n", stderr);
         break;
       default:
@@ -102,7 +102,7 @@ class DownloadPrinter : public platform::MessageTarget {
   }
 
   bool finished() const { return finished_; }
-  std::int32_t result() const { return result_; }
+  net::DownloadResult result() const { return result_; }
 
  private:
   void Line(const std::string& text) { out_ << text << std::endl; }
@@ -112,7 +112,7 @@ class DownloadPrinter : public platform::MessageTarget {
   std::uint64_t total_ = 0;
   std::uint64_t done_ = 0;
   bool finished_ = false;
-  std::int32_t result_ = 0;
+  net::DownloadResult result_ = net::DownloadResult::kOk;
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
@@ -141,7 +141,7 @@ int DownloadCommand(Context& c, const std::string& url, const std::string& dest)
   worker.join();
   std::signal(SIGINT, previous);
   messages.Unregister(window);
-  return printer.result() == 0 ? 0 : 1;
+  return printer.result() == net::DownloadResult::kOk ? 0 : 1;
 }
 
 }  // namespace

@@ -41,13 +41,13 @@ int SessionCommand(Context& c, const std::string& request, bool send) {
 
   std::vector<char> reply(net::kReplyBufferSize);
   size_t size = reply.size() - 1;  // the reply is a text: one byte is its terminator
-  const std::int32_t result = net::FetchToMemory(sent, reply.data(), size, true);
-  if (result != net::kDownloadOk) {
-    c.err << "vyrelle-cli: the request failed (result " << result << ")\n";
+  const net::DownloadResult result = net::FetchToMemory(sent, reply.data(), size, true);
+  if (result != net::DownloadResult::kOk) {
+    c.err << "vyrelle-cli: the request failed (result " << net::ResultCode(result) << ")\n";
     return 1;
   }
   std::vector<std::string> commands;
-  if (net::ParsePongReply(std::string_view(reply.data(), std::min(size, reply.size())), commands) != 0) {
+  if (net::ParsePongReply(std::string_view(reply.data(), std::min(size, reply.size())), commands) != net::DownloadResult::kOk) {
     c.err << "vyrelle-cli: the reply does not begin with PONG\n";
     return 1;
   }

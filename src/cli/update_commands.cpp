@@ -28,7 +28,7 @@ class FinishWaiter : public platform::MessageTarget {
     if (m.message != net::kDownloadFinished) return;
     finished_ = true;
     cookie_ = static_cast<std::uint32_t>(m.wParam);
-    result_ = static_cast<std::int32_t>(m.lParam);
+    result_ = net::DownloadResultOf(m.lParam);
   }
 
   void Wait() {
@@ -39,13 +39,13 @@ class FinishWaiter : public platform::MessageTarget {
 
   platform::WindowHandle Handle() const { return handle_; }
   std::uint32_t Cookie() const { return cookie_; }
-  std::int32_t Result() const { return result_; }
+  net::DownloadResult Result() const { return result_; }
 
  private:
   platform::WindowHandle handle_;
   bool finished_ = false;
   std::uint32_t cookie_ = 0;
-  std::int32_t result_ = 0;
+  net::DownloadResult result_ = net::DownloadResult::kOk;
 };
 
 // Answers every question with one answer; errors and notes go to the error
@@ -107,14 +107,14 @@ int UpdatePackageCommand(Context& c, int kind, const std::string& version, const
   net::SoftwareUpdate update(c.app);
   update.SetMainWindow(window.Handle());
   int status = 0;
-  if (update.RequestPackageUpdate(kind, version, source) == 0) {
+  if (!update.RequestPackageUpdate(kind, version, source)) {
     c.err << "vyrelle-cli: the package was refused (not from the home server, not newer than "
              "the stored version, or one of its kind still pending); nothing fetched\n";
   } else {
     window.Wait();
     if (!update.OnPackageDownloaded(window.Cookie(), window.Result())) {
-      c.err << "vyrelle-cli: the package was not unpacked (download result " << window.Result()
-            << ")\n";
+      c.err << "vyrelle-cli: the package was not unpacked (download result "
+            << net::ResultCode(window.Result()) << ")\n";
       status = 1;
     }
   }
@@ -145,9 +145,10 @@ void AddPackageCommands(CommandTree& tree, CLI::App& root) {
   CLI::App* unpack =
       tree.Command(*tree.Group(root, "package", "packages (ZIP files)"), "unpack",
                    "unpack a package into DIR; prints 1 or 0", [](Context& c, const CLI::App& a) {
-                     const int result = net::UnpackPackage(Value(a, "ZIP"), Value(a, "DIR"));
-                     c.out << result << "\n";
-                     return result == 1 ? 0 : 1;
+                     const net::PackageResult result =
+                         net::UnpackPackage(Value(a, "ZIP"), Value(a, "DIR"));
+                     c.out << static_cast<int>(result) << "\n";  // the number is the output
+                     return result == net::PackageResult::kUnpacked ? 0 : 1;
                    });
   unpack->add_option("ZIP", "the package")->required();
   unpack->add_option("DIR", "the folder to fill (made when missing)")->required();

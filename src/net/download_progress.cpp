@@ -77,7 +77,7 @@ void DownloadProgress::Cancel() {
   if (closed_) return;
   cancelRequested_->store(1);
   SetMessage(kDownloadCancelledText);
-  Close(2);
+  Close(DownloadDialogResult::kNotDownloaded);
 }
 
 void DownloadProgress::OnWindowMessage(const platform::WindowMessage& m) {
@@ -107,9 +107,10 @@ void DownloadProgress::OnWindowMessage(const platform::WindowMessage& m) {
       workerThread_ = 0;
       if (cancelRequested_->load() != 0) {
         SetMessage(kDownloadAbortedText);
-        Close(2);
+        Close(DownloadDialogResult::kNotDownloaded);
       } else {
-        Close(m.lParam == kDownloadOk ? 1 : 2);
+        Close(DownloadResultOf(m.lParam) == DownloadResult::kOk ? DownloadDialogResult::kDownloaded
+                                                                : DownloadDialogResult::kNotDownloaded);
       }
       break;
     case kDownloadCancelled: {
@@ -118,7 +119,7 @@ void DownloadProgress::OnWindowMessage(const platform::WindowMessage& m) {
                     "Worker thread terminated at user request hThread: %X, thread ID: %X",
                     static_cast<unsigned>(m.wParam), static_cast<unsigned>(m.lParam));
       SetStatus(text);
-      Close(2);
+      Close(DownloadDialogResult::kNotDownloaded);
       break;
     }
     default:
@@ -138,7 +139,7 @@ void DownloadProgress::SetMessage(std::string text) {
 
 // Once closed, the window is forgotten: the worker's later messages are
 // dropped on posting.
-void DownloadProgress::Close(int result) {
+void DownloadProgress::Close(DownloadDialogResult result) {
   closed_ = true;
   result_ = result;
   if (window_ != 0) {
@@ -156,7 +157,7 @@ class HeadlessView : public DownloadProgressView {
   void SetMessage(const std::string&) override {}
   void SetStatus(const std::string&) override {}
   void SetProgress(std::uint64_t, std::uint64_t) override {}
-  void EndDialog(int) override {}
+  void EndDialog(DownloadDialogResult) override {}
 };
 
 std::mutex g_runnerMutex;
@@ -164,13 +165,13 @@ DownloadDialogRunner g_runner;
 
 }  // namespace
 
-int RunDownloadDialogHeadless(const DownloadDialogRequest& request) {
+DownloadDialogResult RunDownloadDialogHeadless(const DownloadDialogRequest& request) {
   HeadlessView view;
   DownloadProgress progress(view, request.caption, request.url, request.destination,
                             request.hidden, request.boxes, request.maxBytes);
   progress.Open();
   // Without a window nobody could press Cancel on "Invalid Command".
-  if (!progress.HasJob()) return 2;
+  if (!progress.HasJob()) return DownloadDialogResult::kNotDownloaded;
   while (!progress.Closed()) {
     platform::WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(200));
   }
@@ -182,8 +183,8 @@ DownloadDialogRunner SetDownloadDialogRunner(DownloadDialogRunner runner) {
   return std::exchange(g_runner, std::move(runner));
 }
 
-int RunDownloadDialog(const std::string& url, const std::string& destination, bool hidden,
-                      MessageBoxService* boxes, std::uint64_t maxBytes) {
+DownloadDialogResult RunDownloadDialog(const std::string& url, const std::string& destination, bool hidden,
+                                       MessageBoxService* boxes, std::uint64_t maxBytes) {
   DownloadDialogRunner runner;
   {
     std::lock_guard lock(g_runnerMutex);

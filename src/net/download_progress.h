@@ -1,7 +1,7 @@
 #pragma once
 // The progress dialog's logic: it starts one download, turns the worker's
 // posted messages into the dialog's status line and progress, and ends the
-// dialog with 1 (downloaded) or 2 (failed or cancelled). The window itself is
+// dialog with DownloadDialogResult. The window itself is
 // a small view; the logic here runs the same with a window or without one.
 #include <cstdint>
 #include <functional>
@@ -29,6 +29,13 @@ inline constexpr platform::TextId kStartingText{40640};
 inline constexpr platform::TextId kDownloadedText{40641};  // "%s", "%s": the amount done and the size
 inline constexpr platform::TextId kCleaningUpText{40642};
 
+// How the progress dialog ended. The numbers are kept: they are the
+// window's modal end codes.
+enum class DownloadDialogResult {
+  kDownloaded = 1,     // the download succeeded
+  kNotDownloaded = 2,  // it failed or was cancelled, or there was no job
+};
+
 // The cookie of the dialog's download.
 inline constexpr std::uint32_t kDialogCookie = 1000;
 
@@ -52,8 +59,8 @@ class DownloadProgressView {
   virtual void SetStatus(const std::string& text) = 0;
   // bytesTotal is 0 when the server sent no length.
   virtual void SetProgress(std::uint64_t bytesDone, std::uint64_t bytesTotal) = 0;
-  // Ends the modal run with 1 or 2.
-  virtual void EndDialog(int result) = 0;
+  // Ends the modal run.
+  virtual void EndDialog(DownloadDialogResult result) = 0;
 };
 
 class DownloadProgress : private platform::MessageTarget {
@@ -70,12 +77,13 @@ class DownloadProgress : private platform::MessageTarget {
   // User-interface thread: registers the dialog's window, fills in its texts
   // and starts the download.
   void Open();
-  // The Cancel button: asks the worker to stop and ends the dialog with 2.
+  // The Cancel button: asks the worker to stop and ends the dialog (not
+  // downloaded).
   void Cancel();
 
   bool HasJob() const { return hasJob_; }
   bool Closed() const { return closed_; }
-  int Result() const { return result_; }
+  DownloadDialogResult Result() const { return result_; }
   const std::string& Status() const { return status_; }
   const std::string& Message() const { return message_; }
   std::uint64_t BytesDone() const { return bytesDone_; }
@@ -86,7 +94,7 @@ class DownloadProgress : private platform::MessageTarget {
   void OnWindowMessage(const platform::WindowMessage& message) override;
   void SetStatus(std::string text);
   void SetMessage(std::string text);
-  void Close(int result);
+  void Close(DownloadDialogResult result);
 
   DownloadProgressView& view_;
   MessageBoxService* boxes_;
@@ -106,7 +114,7 @@ class DownloadProgress : private platform::MessageTarget {
   std::string status_;
   std::string message_;
   bool closed_ = false;
-  int result_ = 2;
+  DownloadDialogResult result_ = DownloadDialogResult::kNotDownloaded;
 };
 
 // One request for the progress dialog.
@@ -119,8 +127,8 @@ struct DownloadDialogRequest {
   std::uint64_t maxBytes = 0;          // the size limit; 0: none
 };
 
-// Runs the dialog to its end and returns 1 or 2.
-using DownloadDialogRunner = std::function<int(const DownloadDialogRequest&)>;
+// Runs the dialog to its end.
+using DownloadDialogRunner = std::function<DownloadDialogResult(const DownloadDialogRequest&)>;
 
 // The windowed program installs its dialog here; until then (and in
 // headless programs) the logic runs without a window on the calling thread,
@@ -130,12 +138,12 @@ using DownloadDialogRunner = std::function<int(const DownloadDialogRequest&)>;
 DownloadDialogRunner SetDownloadDialogRunner(DownloadDialogRunner runner);
 
 // Downloads url to destination under the progress dialog with the caption
-// "Updating your software...  Please wait.": 1 when the download succeeded,
-// 2 otherwise (a file over maxBytes, unless it is 0, included).
-int RunDownloadDialog(const std::string& url, const std::string& destination, bool hidden,
-                      MessageBoxService* boxes = nullptr, std::uint64_t maxBytes = 0);
+// "Updating your software...  Please wait." A file over maxBytes (unless it
+// is 0) is not downloaded.
+DownloadDialogResult RunDownloadDialog(const std::string& url, const std::string& destination, bool hidden,
+                                       MessageBoxService* boxes = nullptr, std::uint64_t maxBytes = 0);
 
 // The headless runner (what RunDownloadDialog uses when none is installed).
-int RunDownloadDialogHeadless(const DownloadDialogRequest& request);
+DownloadDialogResult RunDownloadDialogHeadless(const DownloadDialogRequest& request);
 
 }  // namespace vyr::net

@@ -220,7 +220,7 @@ class Transfer {
   // The file the data went to (empty until the reply's head was accepted).
   const std::string& TemporaryPath() const { return temporary_; }
 
-  std::int32_t Run() {
+  DownloadResult Run() {
     curl_easy_setopt(h_, CURLOPT_WRITEFUNCTION, &Transfer::WriteCallback);
     curl_easy_setopt(h_, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(h_, CURLOPT_XFERINFOFUNCTION, &Transfer::ProgressCallback);
@@ -235,21 +235,21 @@ class Transfer {
 
     CURLcode rc = curl_easy_perform(h_);
     if (ended_) return result_;
-    if (rc == CURLE_FILESIZE_EXCEEDED) return kErrorTooLarge;
+    if (rc == CURLE_FILESIZE_EXCEEDED) return DownloadResult::kTooLarge;
     if (rc == CURLE_ABORTED_BY_CALLBACK) return Cancelled();
     if (rc != CURLE_OK && !opened_) {
       // The address could not be opened (or not over http or https): no
       // reply came.
       Box("PSError 3");
-      return kErrorOpenAddress;
+      return DownloadResult::kAddressFailed;
     }
     if (!opened_ && !Open()) return result_;
     // The reply broke off: the download failed, and what arrived is
     // discarded with the temporary file.
-    if (rc != CURLE_OK) return kErrorOpenAddress;
+    if (rc != CURLE_OK) return DownloadResult::kAddressFailed;
     if (!FlushChunk()) return result_;
-    if (!Close()) return kErrorWriteFile;
-    return kDownloadOk;
+    if (!Close()) return DownloadResult::kWriteFailed;
+    return DownloadResult::kOk;
   }
 
  private:
@@ -267,7 +267,7 @@ class Transfer {
     long status = 0;
     if (curl_easy_getinfo(h_, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status == 0) {
       // No status line: only a scheme download takes such a reply.
-      if (!scheme_) return End(kErrorOpenAddress);
+      if (!scheme_) return End(DownloadResult::kAddressFailed);
       status = 200;
     }
     if (status != 200) {
@@ -276,13 +276,15 @@ class Transfer {
         std::snprintf(text, sizeof text, "PS Error(%ld)", status);
         boxes_->Error(text, kBoxTitle);
       }
-      return End(kErrorOpenAddress);
+      return End(DownloadResult::kAddressFailed);
     }
-    if (maxBytes_ != 0 && static_cast<std::uint64_t>(length) > maxBytes_) return End(kErrorTooLarge);
+    if (maxBytes_ != 0 && static_cast<std::uint64_t>(length) > maxBytes_) {
+      return End(DownloadResult::kTooLarge);
+    }
     file_.reset(CreateTemporaryFile(destination_, temporary_));
     if (!file_) {
       Box("PSError 5");
-      return End(kErrorCreateFile);
+      return End(DownloadResult::kCannotCreateFile);
     }
     // Every chunk goes to the file in one write of its own.
     std::setvbuf(file_.get(), nullptr, _IONBF, 0);
@@ -294,7 +296,7 @@ class Transfer {
     if (filled_ == 0) return true;
     if (CancelRequested()) return End(Cancelled());
     if (std::fwrite(buffer_.data(), 1, filled_, file_.get()) != filled_) {
-      return End(kErrorWriteFile);
+      return End(DownloadResult::kWriteFailed);
     }
     written_ += filled_;
     platform::PostMessage(window_, kDownloadDataWritten, cookie_, static_cast<platform::LParam>(filled_));
@@ -311,12 +313,12 @@ class Transfer {
     return Stopping() || (cancel_ && cancel_->load(std::memory_order_relaxed) != 0);
   }
 
-  std::int32_t Cancelled() {
+  DownloadResult Cancelled() {
     platform::PostMessage(window_, kDownloadCancelled, cookie_, 0);
-    return kErrorCancelled;
+    return DownloadResult::kCancelled;
   }
 
-  bool End(std::int32_t result) {
+  bool End(DownloadResult result) {
     ended_ = true;
     result_ = result;
     return false;
@@ -348,7 +350,7 @@ class Transfer {
       if (t->filled_ == t->buffer_.size() && !t->FlushChunk()) return CURL_WRITEFUNC_ERROR;
     }
     if (accepted < total) {
-      t->End(kErrorTooLarge);
+      t->End(DownloadResult::kTooLarge);
       return CURL_WRITEFUNC_ERROR;
     }
     return total;
@@ -380,13 +382,13 @@ class Transfer {
   curl_off_t contentLength_ = 0;
   bool opened_ = false;
   bool ended_ = false;
-  std::int32_t result_ = kDownloadOk;
+  DownloadResult result_ = DownloadResult::kOk;
   FileHandle file_;
 };
 
-std::int32_t DownloadBody(const std::string& url, const std::string& destination,
-                          platform::WindowHandle window, const CancelFlag* cancelFlag,
-                          std::uint32_t cookie, MessageBoxService* boxes, std::uint64_t maxBytes) {
+DownloadResult DownloadBody(const std::string& url, const std::string& destination,
+                            platform::WindowHandle window, const CancelFlag* cancelFlag,
+                            std::uint32_t cookie, MessageBoxService* boxes, std::uint64_t maxBytes) {
   const bool scheme = destination.find(kSchemeMarker) != std::string::npos;
   auto box = [&](const char* text) {
     if (scheme && boxes && !Stopping()) boxes->Error(text, kBoxTitle);
@@ -396,7 +398,7 @@ std::int32_t DownloadBody(const std::string& url, const std::string& destination
     if (window != 0) {
       if (!platform::IsWindow(window)) {
         box("PSError 1");
-        return kErrorNoWindow;
+        return DownloadResult::kNoWindow;
       }
       break;
     }
@@ -412,17 +414,17 @@ std::int32_t DownloadBody(const std::string& url, const std::string& destination
     const std::string temporary = TemporaryName(destination);
     switch (platform::CopyRegularFile(local, temporary, maxBytes)) {
       case platform::CopyResult::Copied: break;
-      case platform::CopyResult::TooLarge: return kErrorTooLarge;
+      case platform::CopyResult::TooLarge: return DownloadResult::kTooLarge;
       default:
         box("PSError 3");
-        return kErrorOpenAddress;
+        return DownloadResult::kAddressFailed;
     }
     if (!platform::ReplaceFileByRename(temporary, destination)) {
       RemoveFile(temporary);
       box("PSError 5");
-      return kErrorCreateFile;
+      return DownloadResult::kCannotCreateFile;
     }
-    return kDownloadOk;
+    return DownloadResult::kOk;
   }
 
   InitCurlOnce();
@@ -430,22 +432,22 @@ std::int32_t DownloadBody(const std::string& url, const std::string& destination
   HeaderList headers = NoCacheHeaders();
   if (!h || !headers) {
     box("PSError 2");
-    return kErrorOpenConnection;
+    return DownloadResult::kNoConnection;
   }
   SetCommonOptions(h.get(), url);
   curl_easy_setopt(h.get(), CURLOPT_HTTPHEADER, headers.get());
-  std::int32_t result = kDownloadOk;
+  DownloadResult result = DownloadResult::kOk;
   std::string temporary;
   {
     Transfer transfer(h.get(), destination, window, cancelFlag, cookie, scheme, boxes, maxBytes);
     result = transfer.Run();
     temporary = transfer.TemporaryPath();
   }  // the temporary file is closed here on every way out
-  if (result == kDownloadOk && !CommitDownload(temporary, destination)) {
+  if (result == DownloadResult::kOk && !CommitDownload(temporary, destination)) {
     box("PSError 5");
-    result = kErrorCreateFile;
+    result = DownloadResult::kCannotCreateFile;
   }
-  if (result != kDownloadOk) RemoveFile(temporary);
+  if (result != DownloadResult::kOk) RemoveFile(temporary);
   return result;
 }
 
@@ -458,40 +460,41 @@ std::uint32_t NextThreadHandle() {
 
 namespace {
 
-std::int32_t DownloadAndReport(const std::string& url, const std::string& destination,
-                               platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
-                               std::uint32_t cookie, MessageBoxService* boxes, std::uint64_t maxBytes,
-                               bool ownThread) {
-  std::int32_t result =
+DownloadResult DownloadAndReport(const std::string& url, const std::string& destination,
+                                 platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
+                                 std::uint32_t cookie, MessageBoxService* boxes, std::uint64_t maxBytes,
+                                 bool ownThread) {
+  const DownloadResult result =
       DownloadBody(url, destination, notifyWindow, cancelFlag, cookie, boxes, maxBytes);
   // A worker thread hands back the crypto library's per-thread state before
   // its last message: whoever waits for that message may end the process
   // before the thread has finished ending.
   if (ownThread) OPENSSL_thread_stop();
-  platform::PostMessage(notifyWindow, kDownloadFinished, cookie, result);
+  platform::PostMessage(notifyWindow, kDownloadFinished, cookie, ResultCode(result));
   return result;
 }
 
 }  // namespace
 
-std::int32_t DownloadToFile(const std::string& url, const std::string& destination,
-                            platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
-                            std::uint32_t cookie, MessageBoxService* boxes, std::uint64_t maxBytes) {
+DownloadResult DownloadToFile(const std::string& url, const std::string& destination,
+                              platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
+                              std::uint32_t cookie, MessageBoxService* boxes, std::uint64_t maxBytes) {
   return DownloadAndReport(url, destination, notifyWindow, cancelFlag, cookie, boxes, maxBytes, false);
 }
 
-std::int32_t RunDownloadWorker(const std::string& url, const std::string& destination,
-                               platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
-                               std::uint32_t cookie, MessageBoxService* boxes, std::uint64_t maxBytes) {
+DownloadResult RunDownloadWorker(const std::string& url, const std::string& destination,
+                                 platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
+                                 std::uint32_t cookie, MessageBoxService* boxes, std::uint64_t maxBytes) {
   const std::uint32_t handle = NextThreadHandle();
   const auto id = static_cast<std::uint32_t>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
   platform::PostMessage(notifyWindow, kDownloadStarted, handle, id);
   return DownloadAndReport(url, destination, notifyWindow, cancelFlag, cookie, boxes, maxBytes, true);
 }
 
-std::int32_t StartDownload(const std::string& url, const std::string& destination,
-                           platform::WindowHandle notifyWindow, std::shared_ptr<const CancelFlag> cancelFlag,
-                           std::uint32_t cookie, MessageBoxService* boxes, std::uint64_t maxBytes) {
+DownloadResult StartDownload(const std::string& url, const std::string& destination,
+                             platform::WindowHandle notifyWindow,
+                             std::shared_ptr<const CancelFlag> cancelFlag, std::uint32_t cookie,
+                             MessageBoxService* boxes, std::uint64_t maxBytes) {
   // Nobody joins a download: it ends by itself, and the program's end waits
   // for it with every other worker left running.
   try {
@@ -500,17 +503,17 @@ std::int32_t StartDownload(const std::string& url, const std::string& destinatio
       RunDownloadWorker(url, destination, notifyWindow, flag.get(), cookie, boxes, maxBytes);
     });
   } catch (const std::system_error&) {
-    platform::PostMessage(notifyWindow, kDownloadFinished, cookie, kErrorOpenConnection);
+    platform::PostMessage(notifyWindow, kDownloadFinished, cookie, ResultCode(DownloadResult::kNoConnection));
   }
-  return 0;
+  return DownloadResult::kOk;
 }
 
 bool StopAllDownloads(std::chrono::milliseconds wait) { return WorkerThreads::StopAll(wait); }
 
-std::int32_t StartDownload(const std::string& url, const std::string& destination,
-                           platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
-                           std::uint32_t cookie, bool asynchronous, MessageBoxService* boxes,
-                           std::uint64_t maxBytes) {
+DownloadResult StartDownload(const std::string& url, const std::string& destination,
+                             platform::WindowHandle notifyWindow, const CancelFlag* cancelFlag,
+                             std::uint32_t cookie, bool asynchronous, MessageBoxService* boxes,
+                             std::uint64_t maxBytes) {
   if (!asynchronous) {
     return DownloadToFile(url, destination, notifyWindow, cancelFlag, cookie, boxes, maxBytes);
   }
@@ -519,17 +522,17 @@ std::int32_t StartDownload(const std::string& url, const std::string& destinatio
   return StartDownload(url, destination, notifyWindow, std::move(flag), cookie, boxes, maxBytes);
 }
 
-std::int32_t FetchToMemory(const std::string& url, char* buffer, std::size_t& inOutSize, bool reload) {
+DownloadResult FetchToMemory(const std::string& url, char* buffer, std::size_t& inOutSize, bool reload) {
   const std::size_t capacity = buffer ? inOutSize : 0;
   inOutSize = 0;
   InitCurlOnce();
   CurlHandle h(curl_easy_init());
-  if (!h) return kErrorOpenConnection;
+  if (!h) return DownloadResult::kNoConnection;
   SetCommonOptions(h.get(), url);
   HeaderList headers;
   if (reload) {
     headers = NoCacheHeaders();
-    if (!headers) return kErrorOpenConnection;
+    if (!headers) return DownloadResult::kNoConnection;
     curl_easy_setopt(h.get(), CURLOPT_HTTPHEADER, headers.get());
   }
   struct Sink {
@@ -553,9 +556,9 @@ std::int32_t FetchToMemory(const std::string& url, char* buffer, std::size_t& in
   CURLcode rc = curl_easy_perform(h.get());
   long status = 0;
   curl_easy_getinfo(h.get(), CURLINFO_RESPONSE_CODE, &status);
-  if (rc != CURLE_OK && !sink.received && status == 0) return kErrorOpenAddress;
+  if (rc != CURLE_OK && !sink.received && status == 0) return DownloadResult::kAddressFailed;
   inOutSize = sink.used;
-  return kDownloadOk;
+  return DownloadResult::kOk;
 }
 
 }  // namespace vyr::net

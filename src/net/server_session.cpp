@@ -49,12 +49,12 @@ std::string Format(const char* format, auto... args) {
 
 }  // namespace
 
-std::int32_t ParsePongReply(std::string_view reply, std::vector<std::string>& commands) {
+DownloadResult ParsePongReply(std::string_view reply, std::vector<std::string>& commands) {
   commands.clear();
   const size_t end = reply.find('\0');
   if (end != std::string_view::npos) reply = reply.substr(0, end);
   size_t close = reply.find('#');
-  if (!EqualsIgnoreCase(reply.substr(0, close), "PONG")) return kErrorBadReply;
+  if (!EqualsIgnoreCase(reply.substr(0, close), "PONG")) return DownloadResult::kBadReply;
   while (close != std::string_view::npos) {
     const size_t start = close + 1;
     close = reply.find('#', start);
@@ -62,7 +62,7 @@ std::int32_t ParsePongReply(std::string_view reply, std::vector<std::string>& co
       commands.emplace_back(reply.substr(start, close - start));
     }
   }
-  return 0;
+  return DownloadResult::kOk;
 }
 
 std::string MakeRequestAddress(std::string_view address, bool plusForSpaces) {
@@ -107,23 +107,24 @@ std::string ProgramVersionText() {
   return Format("%d.%d.%d.%d", part[0], part[1], part[2], part[3]);
 }
 
-std::int32_t RunServerRequest(const std::string& address, platform::WindowHandle notifyWindow) {
+DownloadResult RunServerRequest(const std::string& address, platform::WindowHandle notifyWindow) {
   // The last byte is the terminator's: the reply is cut one byte short of
   // the buffer, so a command closed only by the buffer's last byte is an
   // unclosed one and dropped.
   std::vector<char> buffer(kReplyBufferSize, '\0');
   size_t size = buffer.size() - 1;
-  if (FetchToMemory(address, buffer.data(), size, true) != kDownloadOk) return 0;
+  const DownloadResult fetched = FetchToMemory(address, buffer.data(), size, true);
+  if (fetched != DownloadResult::kOk) return fetched;
   size = std::min(size, buffer.size() - 1);
   buffer[size] = '\0';
-  if (notifyWindow == 0 || !platform::IsWindow(notifyWindow)) return kErrorNoWindow;
+  if (notifyWindow == 0 || !platform::IsWindow(notifyWindow)) return DownloadResult::kNoWindow;
   std::vector<std::string> commands;
-  const std::int32_t result = ParsePongReply(std::string_view(buffer.data(), size), commands);
-  if (result != 0) return result;
+  const DownloadResult result = ParsePongReply(std::string_view(buffer.data(), size), commands);
+  if (result != DownloadResult::kOk) return result;
   for (std::string& command : commands) {
     platform::PostText(notifyWindow, kServerCommandMessage, std::move(command));
   }
-  return 0;
+  return DownloadResult::kOk;
 }
 
 // --- the session ------------------------------------------------------------

@@ -22,6 +22,7 @@
 
 #include "base/usage_stats.h"
 #include "base/window_timers.h"
+#include "net/download_worker.h"
 #include "platform/system_info.h"
 #include "platform/window_messages.h"
 
@@ -46,10 +47,10 @@ inline constexpr unsigned kLogoutWaitMs = 4000;
 
 // Splits a reply into its commands. The reply is text (it ends at a zero
 // byte); it is read as segments closed by "#". The first must be "PONG" in
-// any case, else the result is -42 and there are no commands. Every later
-// segment closed by "#" is a command (empty ones are skipped); an unclosed
-// last segment is dropped. Returns 0 otherwise.
-std::int32_t ParsePongReply(std::string_view reply, std::vector<std::string>& commands);
+// any case, else the result is kBadReply and there are no commands. Every
+// later segment closed by "#" is a command (empty ones are skipped); an
+// unclosed last segment is dropped. Returns kOk otherwise.
+DownloadResult ParsePongReply(std::string_view reply, std::vector<std::string>& commands);
 
 // The address a request thread is given. plusForSpaces: every blank becomes
 // "+" (and control characters are escaped so that no request line can be
@@ -68,10 +69,11 @@ std::string ProgramVersionText();
 std::string ProgramVersion();
 
 // One request: fetches the reply (reloaded from the server), at most
-// kReplyBufferSize - 1 bytes of it, and posts each command to notifyWindow. A failed
-// fetch ends quietly (0); no window (or a closed one) gives -34, a reply
-// that is not a "PONG" -42.
-std::int32_t RunServerRequest(const std::string& address, platform::WindowHandle notifyWindow);
+// kReplyBufferSize - 1 bytes of it, and posts each command to notifyWindow.
+// A failed fetch ends quietly (nothing is shown or posted) with the fetch's
+// result; no window (or a closed one) gives kNoWindow, a reply that is not
+// a "PONG" kBadReply.
+DownloadResult RunServerRequest(const std::string& address, platform::WindowHandle notifyWindow);
 
 // What the session asks of the windows. Unset functions mean: no main
 // window, no visible browser window.

@@ -58,13 +58,15 @@ int ParseVersion(const std::string& text) {
   return static_cast<int>(negative ? -value : value);
 }
 
-int UnpackPackage(const std::string& packagePath, const std::string& targetDir) {
-  if (!platform::CreateDirectories(targetDir)) return 0;
+PackageResult UnpackPackage(const std::string& packagePath, const std::string& targetDir) {
+  if (!platform::CreateDirectories(targetDir)) return PackageResult::kNotUnpacked;
   ZipArchive archive;
-  if (!archive.Open(packagePath) || archive.OpenError() || archive.MemberCount() < 1) return 0;
+  if (!archive.Open(packagePath) || archive.OpenError() || archive.MemberCount() < 1) {
+    return PackageResult::kNotUnpacked;
+  }
   const bool ok = archive.ExtractAll(targetDir);
   archive.Release();
-  return ok ? 1 : 0;
+  return ok ? PackageResult::kUnpacked : PackageResult::kNotUnpacked;
 }
 
 SoftwareUpdate::SoftwareUpdate(Application& app) : SoftwareUpdate(app, nullptr, nullptr, nullptr) {}
@@ -112,33 +114,33 @@ std::string SoftwareUpdate::PendingPackage(std::uint32_t requestId) const {
   return it == pending_.end() ? std::string() : it->second.package;
 }
 
-int SoftwareUpdate::RequestPackageUpdate(int kind, const std::string& versionText,
-                                         const std::string& source) {
+bool SoftwareUpdate::RequestPackageUpdate(int kind, const std::string& versionText,
+                                          const std::string& source) {
   const PackageKindInfo* info = PackageKindOf(kind);
-  if (info == nullptr || !FromHomeServer(source)) return 0;
+  if (info == nullptr || !FromHomeServer(source)) return false;
   const int version = ParseVersion(versionText);
   if (info->recordsVersion) {
     const int current = app_.Get(info->version);
-    if (version < current || (version == current && version != 0)) return 0;
+    if (version < current || (version == current && version != 0)) return false;
   }
   // One download per kind: a second one would write the same package file
   // while the first is still under way.
   for (const auto& entry : pending_) {
-    if (static_cast<int>(entry.first >> 16) == kind) return 0;
+    if (static_cast<int>(entry.first >> 16) == kind) return false;
   }
 
   const std::string temp = app_.GetDataDirectory("_TEMP", true);
-  if (temp.empty()) return 0;
+  if (temp.empty()) return false;
   const std::string package = temp + info->packageName + ".zip";
   const std::uint32_t id = PackageRequestId(kind, version);
   // A package left from an earlier run must not be taken for this one.
   std::remove(package.c_str());
   pending_[id] = Pending{package, version};
   start_(source, package, mainWindow_, id, MaxDownloadBytes(app_));
-  return 1;
+  return true;
 }
 
-bool SoftwareUpdate::OnPackageDownloaded(std::uint32_t requestId, std::int32_t result) {
+bool SoftwareUpdate::OnPackageDownloaded(std::uint32_t requestId, DownloadResult result) {
   const int kind = static_cast<int>(requestId >> 16);
   const PackageKindInfo* info = PackageKindOf(kind);
   auto it = pending_.find(requestId);
@@ -149,36 +151,37 @@ bool SoftwareUpdate::OnPackageDownloaded(std::uint32_t requestId, std::int32_t r
   // stored while it ran: a stored version never goes down.
   const bool stale =
       info->recordsVersion && done.version < app_.Get(info->version);
-  const bool unpacked = result == kDownloadOk && !stale &&
-                        UnpackPackage(done.package, PackageDirectory(kind)) == 1;
+  const bool unpacked = result == DownloadResult::kOk && !stale &&
+                        UnpackPackage(done.package, PackageDirectory(kind)) == PackageResult::kUnpacked;
   std::remove(done.package.c_str());
   if (unpacked && info->recordsVersion) app_.Write(info->version, done.version);
   if (kind == kInfoBoxPackage && reloadInfoBox_) reloadInfoBox_();
   return unpacked;
 }
 
-int SoftwareUpdate::UpdateSoftware(const std::string& setupAddress, bool askFirst) {
-  if (!FromHomeServer(setupAddress)) return 0;
+bool SoftwareUpdate::UpdateSoftware(const std::string& setupAddress, bool askFirst) {
+  if (!FromHomeServer(setupAddress)) return false;
   MessageBoxService& boxes = app_.Messages();
-  if (askFirst && boxes.Question(kAskUpdateText.Text(), kUpdateCaption.Text()) != IDYES) return 0;
+  if (askFirst && boxes.Question(kAskUpdateText.Text(), kUpdateCaption.Text()) != IDYES) return false;
   for (;;) {
     const std::string temp = app_.GetDataDirectory("_TEMP", true);
     setupPath_ = temp.empty() ? std::string() : temp + "vyrsetup.exe";
-    if (!setupPath_.empty() && dialog_(setupAddress, setupPath_, false) == 1 &&
+    if (!setupPath_.empty() &&
+        dialog_(setupAddress, setupPath_, false) == DownloadDialogResult::kDownloaded &&
         platform::MarkExecutable(setupPath_)) {
       break;
     }
     setupPath_.clear();
     bool dontShowAgain = false;
     if (boxes.Question(kErrorOccuredText.Text(), kTryAgainCaption.Text(), &dontShowAgain) != IDYES) {
-      return 0;
+      return false;
     }
   }
   // The application starts it once everything else has ended, even when
   // this object (the main window's) is gone by then.
   app_.SetProgramAtExit(setupPath_);
   platform::PostMessage(mainWindow_, kCommandMessage, kExitShellCommand, 0);
-  return 1;
+  return true;
 }
 
 bool SoftwareUpdate::StartSetupAtExit() {

@@ -23,6 +23,8 @@
 #include <unordered_map>
 
 #include "base/settings_table.h"
+#include "net/download_progress.h"
+#include "net/download_worker.h"
 #include "platform/window_messages.h"
 
 namespace vyr {
@@ -60,10 +62,15 @@ std::uint32_t PackageRequestId(int kind, int version);
 // (optionally signed); text that does not start with a number is 0.
 int ParseVersion(const std::string& text);
 
-// Unpacks the package into the target folder (created when missing): 1 when
-// the package opened without error, listed at least one member and every
-// member was unpacked; else 0.
-int UnpackPackage(const std::string& packagePath, const std::string& targetDir);
+// What unpacking a package came to. The numbers are kept: vyrelle-cli's
+// "package unpack" prints them.
+enum class PackageResult {
+  kNotUnpacked = 0,  // no folder, no package, an empty one, or a member not unpacked
+  kUnpacked = 1,     // the package opened without error and every member was unpacked
+};
+
+// Unpacks the package into the target folder (created when missing).
+PackageResult UnpackPackage(const std::string& packagePath, const std::string& targetDir);
 
 class SoftwareUpdate {
  public:
@@ -72,9 +79,9 @@ class SoftwareUpdate {
   using DownloadStarter =
       std::function<void(const std::string& url, const std::string& destination,
                           platform::WindowHandle notify, std::uint32_t cookie, std::uint64_t maxBytes)>;
-  // Runs a download with its progress dialog: 1 on success, 2 otherwise.
-  using DownloadDialog =
-      std::function<int(const std::string& url, const std::string& destination, bool hidden)>;
+  // Runs a download with its progress dialog.
+  using DownloadDialog = std::function<DownloadDialogResult(const std::string& url,
+                                                            const std::string& destination, bool hidden)>;
   // Starts a program without waiting for it; false when it could not start.
   using ProcessStarter = std::function<bool(const std::string& program)>;
 
@@ -94,24 +101,24 @@ class SoftwareUpdate {
   void SetProgramDirectory(std::string dir) { programDir_ = std::move(dir); }
 
   // Starts fetching a package of the kind from source, within the size
-  // limit ([misc] MaxDownloadMB). Refused (0, nothing downloaded or
+  // limit ([misc] MaxDownloadMB). Refused (false, nothing downloaded or
   // recorded) when the source is not on the home server's origin, when a
   // download of the kind is still pending, or for the kinds that record
   // their version when the version is below the stored one or equal to it
   // (a stored version never goes down; version 0 equal to a stored 0 is
   // fetched). The dictionary records no version and is always fetched.
-  // Returns 1 when a download was started, 0 otherwise.
-  int RequestPackageUpdate(int kind, const std::string& versionText, const std::string& source);
-  int UpdateInfoBox(const std::string& version, const std::string& url) {
+  // True when a download was started.
+  bool RequestPackageUpdate(int kind, const std::string& versionText, const std::string& source);
+  bool UpdateInfoBox(const std::string& version, const std::string& url) {
     return RequestPackageUpdate(kInfoBoxPackage, version, url);
   }
-  int UpdateProgramFiles(const std::string& version, const std::string& url) {
+  bool UpdateProgramFiles(const std::string& version, const std::string& url) {
     return RequestPackageUpdate(kProgramFilesPackage, version, url);
   }
-  int UpdateSpellingDictionary(const std::string& url) {
+  bool UpdateSpellingDictionary(const std::string& url) {
     return RequestPackageUpdate(kDictionaryPackage, "0", url);
   }
-  int UpdateFixedChannels(const std::string& version, const std::string& url) {
+  bool UpdateFixedChannels(const std::string& version, const std::string& url) {
     return RequestPackageUpdate(kFixedChannelsPackage, version, url);
   }
 
@@ -121,19 +128,19 @@ class SoftwareUpdate {
   // still not below the stored one and the package unpacked whole. The
   // package file is deleted in every case. True when the package was
   // unpacked; false (and nothing done) for a request that is not pending.
-  bool OnPackageDownloaded(std::uint32_t requestId, std::int32_t result);
+  bool OnPackageDownloaded(std::uint32_t requestId, DownloadResult result);
 
   // The folder a kind's packages are unpacked into (empty for unknown kinds).
   std::string PackageDirectory(int kind) const;
   // The package path waiting under a request id (empty when none).
   std::string PendingPackage(std::uint32_t requestId) const;
 
-  // The full software update: refuses (0, without a question) an address
-  // that is not on the home server's origin, asks first when told to,
-  // downloads the setup program with the progress dialog (offering to try
-  // again after a failure) and on success asks the main window to close. 1
-  // when the setup program is waiting, else 0.
-  int UpdateSoftware(const std::string& setupAddress, bool askFirst);
+  // The full software update: refuses (false, without a question) an
+  // address that is not on the home server's origin, asks first when told
+  // to, downloads the setup program with the progress dialog (offering to
+  // try again after a failure) and on success asks the main window to
+  // close. True when the setup program is waiting.
+  bool UpdateSoftware(const std::string& setupAddress, bool askFirst);
 
   // Empty until a software update has downloaded its setup program.
   const std::string& SetupPath() const { return setupPath_; }

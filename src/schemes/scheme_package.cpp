@@ -108,11 +108,11 @@ std::string ImportScheme(Application& app, const SchemeImport& with, const std::
 
   const std::string temp = app.GetDataDirectory("_TEMP", true);
   const std::string target = temp + package;
-  const int downloaded =
-      temp.empty()    ? 2
+  const net::DownloadDialogResult downloaded =
+      temp.empty()    ? net::DownloadDialogResult::kNotDownloaded
       : with.download ? with.download(url, target, false)
                       : net::RunDownloadDialog(url, target, false, &boxes, net::MaxDownloadBytes(app));
-  if (downloaded != 1) {
+  if (downloaded != net::DownloadDialogResult::kDownloaded) {
     boxes.Error(Fill("Error Obtaining Scheme\r\n\r\n[%s]\r\n[%s]", {url, target}));
     return {};
   }

@@ -14,6 +14,8 @@
 #include <functional>
 #include <string>
 
+#include "net/download_progress.h"
+
 namespace vyr {
 
 class Application;
@@ -51,9 +53,9 @@ std::string SchemeNameOf(const std::string& packageName);
 bool AcceptSchemeName(std::string& name);
 
 struct SchemeImport {
-  // Runs the progress dialog: 1 when the download succeeded. Empty: the
-  // program's progress dialog.
-  std::function<int(const std::string& url, const std::string& destination, bool hidden)>
+  // Runs the progress dialog. Empty: the program's progress dialog.
+  std::function<net::DownloadDialogResult(const std::string& url, const std::string& destination,
+                                          bool hidden)>
       download;
   SchemeNameChooser* chooser = nullptr;
   SchemeSwitcher* switcher = nullptr;

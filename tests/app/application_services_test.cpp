@@ -26,7 +26,7 @@ struct MainWindow : platform::MessageTarget {
   ~MainWindow() override { platform::WindowMessages::Instance().Unregister(handle); }
   void OnWindowMessage(const platform::WindowMessage& m) override {
     if (m.message == net::kDownloadFinished) {
-      updates.OnPackageDownloaded(static_cast<std::uint32_t>(m.wParam), static_cast<std::int32_t>(m.lParam));
+      updates.OnPackageDownloaded(static_cast<std::uint32_t>(m.wParam), net::DownloadResultOf(m.lParam));
       finished = true;
     }
   }

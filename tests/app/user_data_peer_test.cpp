@@ -142,7 +142,7 @@ TEST(UserDataPeer, TheFixedChannelsAreFetchedInTheBackgroundForTheNextStart) {
       ASSERT_TRUE(window.DispatchUntil(finished));
       const auto& m = *std::find_if(window.got.begin(), window.got.end(),
                                     [](const auto& m) { return m.message == net::kDownloadFinished; });
-      EXPECT_EQ(m.lParam == net::kDownloadOk, c.ok);
+      EXPECT_EQ(net::DownloadResultOf(m.lParam) == net::DownloadResult::kOk, c.ok);
     }
     // The shipped file stays for this run; the server's waits for the next.
     EXPECT_EQ(test::ReadFile(data + "chanfixed.vyr"), "shipped");

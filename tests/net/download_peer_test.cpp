@@ -8,6 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -117,7 +118,8 @@ TEST_F(DownloadPeerTest, ResultsMessagesFilesAndBoxes) {
     Recorder window;
     test::RecordingMessageBox boxes;
     const std::string path = folder.File(c.destination);
-    EXPECT_EQ(DownloadToFile(c.url, path, window.handle, nullptr, 77, &boxes), c.result);
+    // The result travels as its number: the finished line says it too.
+    EXPECT_EQ(ResultCode(DownloadToFile(c.url, path, window.handle, nullptr, 77, &boxes)), c.result);
     WindowMessages::Instance().DispatchPending();
     EXPECT_EQ(window.lines, c.lines);
     // The destination is all the download leaves: no temporary file stays.
@@ -145,23 +147,23 @@ TEST_F(DownloadPeerTest, AFailedDownloadLeavesTheOldFileAlone) {
   struct Case {
     std::string url;
     std::uint64_t limit;
-    int result;
+    DownloadResult result;
   };
   const Case cases[] = {
-      {server.Url("/status/500"), 0, kErrorOpenAddress},
-      {server.Url("/truncated/70000"), 0, kErrorOpenAddress},
-      {server.Url("/zeros/2000000"), kMiB, kErrorTooLarge},
-      {kRefused, 0, kErrorOpenAddress},
-      {server.Url("/location/file://" + dir.File("source")), 0, kErrorOpenAddress},
+      {server.Url("/status/500"), 0, DownloadResult::kAddressFailed},
+      {server.Url("/truncated/70000"), 0, DownloadResult::kAddressFailed},
+      {server.Url("/zeros/2000000"), kMiB, DownloadResult::kTooLarge},
+      {kRefused, 0, DownloadResult::kAddressFailed},
+      {server.Url("/location/file://" + dir.File("source")), 0, DownloadResult::kAddressFailed},
       // Local sources: only a regular file is copied. A device, a fifo or a
       // folder fails at once (copying /dev/zero would never end, a fifo
       // would wait for a writer).
-      {"/dev/zero", 0, kErrorOpenAddress},
-      {"file:///dev/zero", 0, kErrorOpenAddress},
-      {dir.File("fifo source"), 0, kErrorOpenAddress},
-      {"file://" + dir.Path(), 0, kErrorOpenAddress},
-      {dir.File("no such file"), 0, kErrorOpenAddress},
-      {dir.File("source"), 1000, kErrorTooLarge},
+      {"/dev/zero", 0, DownloadResult::kAddressFailed},
+      {"file:///dev/zero", 0, DownloadResult::kAddressFailed},
+      {dir.File("fifo source"), 0, DownloadResult::kAddressFailed},
+      {"file://" + dir.Path(), 0, DownloadResult::kAddressFailed},
+      {dir.File("no such file"), 0, DownloadResult::kAddressFailed},
+      {dir.File("source"), 1000, DownloadResult::kTooLarge},
   };
   test::WriteFile(dir.File("source"), Pattern(1001));
   for (const Case& c : cases) {
@@ -174,7 +176,7 @@ TEST_F(DownloadPeerTest, AFailedDownloadLeavesTheOldFileAlone) {
               c.result);
     WindowMessages::Instance().DispatchPending();
     ASSERT_FALSE(window.lines.empty());
-    EXPECT_EQ(window.lines.back(), "finished " + std::to_string(c.result));
+    EXPECT_EQ(window.lines.back(), "finished " + std::to_string(ResultCode(c.result)));
     EXPECT_EQ(test::ReadFile(destination), old);
     EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"kept.zip"});
   }
@@ -184,7 +186,7 @@ TEST_F(DownloadPeerTest, AFailedDownloadLeavesTheOldFileAlone) {
   test::WriteFile(folder.File("kept.zip"), old);
   Recorder window;
   EXPECT_EQ(DownloadToFile(server.Url("/file/300"), folder.File("kept.zip"), window.handle, nullptr, 77),
-            kDownloadOk);
+            DownloadResult::kOk);
   EXPECT_EQ(test::ReadFile(folder.File("kept.zip")), Pattern(300));
   EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"kept.zip"});
 }
@@ -215,7 +217,7 @@ TEST_F(DownloadPeerTest, TheSizeLimitStopsEndlessAndOversizedReplies) {
     Recorder window;
     EXPECT_EQ(DownloadToFile(server.Url(c.path), folder.File("big"), window.handle, nullptr, 77,
                              nullptr, kMiB),
-              kErrorTooLarge);
+              DownloadResult::kTooLarge);
     WindowMessages::Instance().DispatchPending();
     EXPECT_EQ(window.lines, c.lines);
     EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{});
@@ -232,7 +234,7 @@ TEST_F(DownloadPeerTest, TheSizeLimitStopsEndlessAndOversizedReplies) {
     Recorder window;
     EXPECT_EQ(DownloadToFile(server.Url(path), folder.File("whole"), window.handle, nullptr, 77,
                              nullptr, kMiB),
-              kDownloadOk);
+              DownloadResult::kOk);
     EXPECT_EQ(test::ReadFile(folder.File("whole")), Pattern(kMiB));
   }
 }
@@ -244,7 +246,7 @@ TEST_F(DownloadPeerTest, GoneWindowAndLocalSources) {
     WindowMessages::Instance().Unregister(gone.handle);
     EXPECT_EQ(DownloadToFile(server.Url("/file/5"), dir.File("x.vyrscheme"), gone.handle, nullptr,
                              77, &boxes),
-              kErrorNoWindow);
+              DownloadResult::kNoWindow);
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, "PSError 1");
   }
@@ -256,10 +258,11 @@ TEST_F(DownloadPeerTest, GoneWindowAndLocalSources) {
               rlimit limit{40000, 40000};
               ::setrlimit(RLIMIT_FSIZE, &limit);
               Recorder window;
-              int rc = DownloadToFile(server.Url("/file/70000"), full, window.handle, nullptr, 77);
+              const DownloadResult rc =
+                  DownloadToFile(server.Url("/file/70000"), full, window.handle, nullptr, 77);
               WindowMessages::Instance().DispatchPending();
               const std::vector<std::string> want{"size 70000", "written 32678", "finished -37"};
-              return rc == kErrorWriteFile && window.lines == want ? 0 : 1;
+              return rc == DownloadResult::kWriteFailed && window.lines == want ? 0 : 1;
             }),
             0);
   EXPECT_FALSE(std::filesystem::exists(full));
@@ -280,7 +283,7 @@ TEST_F(DownloadPeerTest, GoneWindowAndLocalSources) {
     SCOPED_TRACE(c.url);
     test::WriteFile(dir.File("copy"), "old");
     Recorder window;
-    EXPECT_EQ(DownloadToFile(c.url, dir.File("copy"), window.handle, nullptr, 77), c.result);
+    EXPECT_EQ(ResultCode(DownloadToFile(c.url, dir.File("copy"), window.handle, nullptr, 77)), c.result);
     WindowMessages::Instance().DispatchPending();
     EXPECT_EQ(window.lines, std::vector<std::string>{"finished " + std::to_string(c.result)});
     EXPECT_EQ(test::ReadFile(dir.File("copy")), c.file);
@@ -350,13 +353,13 @@ TEST_F(DownloadPeerTest, FetchToMemory) {
     SCOPED_TRACE(c.url);
     std::vector<char> buffer(c.capacity);
     size_t size = buffer.size();
-    EXPECT_EQ(FetchToMemory(c.url, buffer.data(), size, c.reload), c.result);
+    EXPECT_EQ(ResultCode(FetchToMemory(c.url, buffer.data(), size, c.reload)), c.result);
     EXPECT_EQ(std::string(buffer.data(), size), c.reply);
   }
   for (bool reload : {false, true}) {
     std::vector<char> buffer(4096);
     size_t size = buffer.size();
-    ASSERT_EQ(FetchToMemory(server.Url("/headers"), buffer.data(), size, reload), 0);
+    ASSERT_EQ(FetchToMemory(server.Url("/headers"), buffer.data(), size, reload), DownloadResult::kOk);
     std::string headers(buffer.data(), size);
     EXPECT_NE(headers.find("User-Agent: Vyrelle 2.0"), std::string::npos);
     EXPECT_EQ(headers.find("Pragma: no-cache") != std::string::npos, reload) << headers;
@@ -369,10 +372,10 @@ struct RecordingView : DownloadProgressView {
   void SetMessage(const std::string& text) override { messages.push_back(text); }
   void SetStatus(const std::string& text) override { statuses.push_back(text); }
   void SetProgress(std::uint64_t, std::uint64_t) override {}
-  void EndDialog(int r) override { result = r; }
+  void EndDialog(DownloadDialogResult r) override { result = r; }
   bool shown = false;
   std::vector<std::string> messages, statuses;
-  int result = 0;
+  std::optional<DownloadDialogResult> result;
 };
 
 TEST_F(DownloadPeerTest, ProgressDialogLogic) {
@@ -382,7 +385,7 @@ TEST_F(DownloadPeerTest, ProgressDialogLogic) {
   progress.Open();
   while (!progress.Closed()) WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(100));
   EXPECT_TRUE(view.shown);
-  EXPECT_EQ(view.result, 1);
+  EXPECT_EQ(view.result, DownloadDialogResult::kDownloaded);
   ASSERT_GE(view.statuses.size(), 2u);  // the whole amount, then the clean-up
   EXPECT_EQ(view.statuses[view.statuses.size() - 2], "Downloaded 68 KB of 68 KB");
 
@@ -393,14 +396,15 @@ TEST_F(DownloadPeerTest, ProgressDialogLogic) {
   const auto window = cancelled.Window();
   cancelled.Cancel();
   EXPECT_FALSE(cancelView.shown);
-  EXPECT_EQ(cancelView.result, 2);
+  EXPECT_EQ(cancelView.result, DownloadDialogResult::kNotDownloaded);
   EXPECT_EQ(cancelView.messages.back(), "Cancelled");
   EXPECT_FALSE(platform::IsWindow(window));
 
-  // Headless runs: 1 downloaded, 2 failed, 2 without a job.
-  EXPECT_EQ(RunDownloadDialog(server.Url("/file/10"), dir.File("r"), false), 1);
-  EXPECT_EQ(RunDownloadDialog(server.Url("/status/404"), dir.File("s"), false), 2);
-  EXPECT_EQ(RunDownloadDialog("", dir.File("t"), false), 2);
+  // Headless runs: downloaded; failed; no job.
+  EXPECT_EQ(RunDownloadDialog(server.Url("/file/10"), dir.File("r"), false), DownloadDialogResult::kDownloaded);
+  EXPECT_EQ(RunDownloadDialog(server.Url("/status/404"), dir.File("s"), false),
+            DownloadDialogResult::kNotDownloaded);
+  EXPECT_EQ(RunDownloadDialog("", dir.File("t"), false), DownloadDialogResult::kNotDownloaded);
 }
 }  // namespace
 }  // namespace vyr::net

@@ -85,9 +85,12 @@ TEST(ServerSessionPeer, AReplyIsCutAfter20479BytesAndMustBeginWithPong) {
   test::HttpServer server({"Kept=PONG#" + kept + "#", "Cut=PONG#" + cut + "#late#", "Other=OK#never#"});
   ASSERT_GT(server.Port(), 0) << "the fixture needs /usr/bin/python3 (Debian package python3)";
   test::RecordingWindow window;
-  EXPECT_EQ(RunServerRequest(server.Url("/s.dll?Kept"), window.handle), 0);
-  EXPECT_EQ(RunServerRequest(server.Url("/s.dll?Cut"), window.handle), 0);
-  EXPECT_EQ(RunServerRequest(server.Url("/s.dll?Other"), window.handle), kErrorBadReply);
+  EXPECT_EQ(RunServerRequest(server.Url("/s.dll?Kept"), window.handle), DownloadResult::kOk);
+  EXPECT_EQ(RunServerRequest(server.Url("/s.dll?Cut"), window.handle), DownloadResult::kOk);
+  EXPECT_EQ(RunServerRequest(server.Url("/s.dll?Other"), window.handle), DownloadResult::kBadReply);
+  // A request that reaches no server (nobody listens on port 1 here) runs
+  // nothing and is no success.
+  EXPECT_EQ(RunServerRequest("http://127.0.0.1:1/s.dll?Ping", window.handle), DownloadResult::kAddressFailed);
   platform::WindowMessages::Instance().DispatchPending();
   EXPECT_EQ(window.Texts(kServerCommandMessage), std::vector<std::string>{kept});
 }

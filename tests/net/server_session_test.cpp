@@ -21,7 +21,7 @@ TEST(PongReply, CommandsAreTheClosedSegmentsAfterPong) {
   using V = std::vector<std::string>;
   struct Case {
     std::string reply;
-    std::int32_t result;
+    std::int32_t result;  // the number the result travels as
     V commands;
   } cases[] = {
       {"PONG#showmail#", 0, {"showmail"}},
@@ -34,7 +34,7 @@ TEST(PongReply, CommandsAreTheClosedSegmentsAfterPong) {
   };
   for (const Case& c : cases) {
     V commands{"old"};
-    EXPECT_EQ(ParsePongReply(c.reply, commands), c.result) << c.reply;
+    EXPECT_EQ(ResultCode(ParsePongReply(c.reply, commands)), c.result) << c.reply;
     EXPECT_EQ(commands, c.commands) << c.reply;
   }
 }

@@ -44,7 +44,7 @@ class SoftwareUpdatePeerTest : public ::testing::Test {
     for (const auto& m : window.got) {
       if (m.message == kDownloadFinished && index++ == seen) {
         ++finished;
-        result = static_cast<std::int32_t>(m.lParam);
+        result = DownloadResultOf(m.lParam);
         return update.OnPackageDownloaded(static_cast<std::uint32_t>(m.wParam), result);
       }
     }
@@ -64,7 +64,7 @@ class SoftwareUpdatePeerTest : public ::testing::Test {
   SoftwareUpdate update{t.app};
   int reloads = 0;
   size_t finished = 0;
-  std::int32_t result = 0;
+  DownloadResult result = DownloadResult::kOk;
 };
 
 TEST_F(SoftwareUpdatePeerTest, VersionsAreRecordedOnlyForUnpackedPackagesAndNeverGoDown) {
@@ -74,7 +74,7 @@ TEST_F(SoftwareUpdatePeerTest, VersionsAreRecordedOnlyForUnpackedPackagesAndNeve
     int stored;  // under the kind's key before the request
     const char* version;
     const char* package;  // served name
-    int started;
+    bool started;
     bool unpacked;
     int storedAfter;
   };
@@ -108,7 +108,7 @@ TEST_F(SoftwareUpdatePeerTest, VersionsAreRecordedOnlyForUnpackedPackagesAndNeve
     if (c.started) {
       EXPECT_EQ(Finish(), c.unpacked);
       if (std::string(c.package) == "big.zip") {
-        EXPECT_EQ(result, kErrorTooLarge);
+        EXPECT_EQ(result, DownloadResult::kTooLarge);
       }
     }
     EXPECT_EQ(t.app.GetOr(info->version, -1), c.storedAfter);
@@ -122,14 +122,14 @@ TEST_F(SoftwareUpdatePeerTest, VersionsAreRecordedOnlyForUnpackedPackagesAndNeve
 
 TEST_F(SoftwareUpdatePeerTest, OneDownloadPerKindAndNoneBelowAVersionStoredMeanwhile) {
   t.app.WriteInt("misc", "fixedchanver", 5);
-  ASSERT_EQ(update.RequestPackageUpdate(kFixedChannelsPackage, "6", Package("good.zip")), 1);
+  ASSERT_TRUE(update.RequestPackageUpdate(kFixedChannelsPackage, "6", Package("good.zip")));
   const std::uint32_t first = PackageRequestId(kFixedChannelsPackage, 6);
   EXPECT_EQ(update.PendingPackage(first), Root("_TEMP/VyrFixed.zip"));
   // A second request of the kind waits for nothing: it is refused while the
   // first is pending, whatever its version; another kind is not held up.
-  EXPECT_EQ(update.RequestPackageUpdate(kFixedChannelsPackage, "7", Package("other.zip")), 0);
+  EXPECT_FALSE(update.RequestPackageUpdate(kFixedChannelsPackage, "7", Package("other.zip")));
   EXPECT_EQ(update.PendingPackage(PackageRequestId(kFixedChannelsPackage, 7)), "");
-  EXPECT_EQ(update.RequestPackageUpdate(kInfoBoxPackage, "1", Package("other.zip")), 1);
+  EXPECT_TRUE(update.RequestPackageUpdate(kInfoBoxPackage, "1", Package("other.zip")));
   EXPECT_TRUE(Finish());
   EXPECT_TRUE(Finish());
   EXPECT_EQ(update.PendingPackage(first), "") << "the pending entry ends with its download";
@@ -139,18 +139,18 @@ TEST_F(SoftwareUpdatePeerTest, OneDownloadPerKindAndNoneBelowAVersionStoredMeanw
   EXPECT_FALSE(std::filesystem::exists(Root("Data/Default/pages/other.htm")));
 
   // Once it finished, the kind may be fetched again.
-  ASSERT_EQ(update.RequestPackageUpdate(kFixedChannelsPackage, "8", Package("other.zip")), 1);
+  ASSERT_TRUE(update.RequestPackageUpdate(kFixedChannelsPackage, "8", Package("other.zip")));
   // A newer version stored while the download ran: the older package is
   // refused after its download, and deleted.
   t.app.WriteInt("misc", "fixedchanver", 9);
   EXPECT_FALSE(Finish());
-  EXPECT_EQ(result, kDownloadOk);
+  EXPECT_EQ(result, DownloadResult::kOk);
   EXPECT_EQ(t.app.GetInt("misc", "fixedchanver", -1), 9);
   EXPECT_FALSE(std::filesystem::exists(Root("Data/Default/pages/other.htm")));
   EXPECT_FALSE(std::filesystem::exists(Root("_TEMP/VyrFixed.zip")));
-  EXPECT_EQ(update.RequestPackageUpdate(kFixedChannelsPackage, "9", Package("other.zip")), 0);
+  EXPECT_FALSE(update.RequestPackageUpdate(kFixedChannelsPackage, "9", Package("other.zip")));
   // A finished message for a request that is not pending changes nothing.
-  EXPECT_FALSE(update.OnPackageDownloaded(PackageRequestId(kFixedChannelsPackage, 10), kDownloadOk));
+  EXPECT_FALSE(update.OnPackageDownloaded(PackageRequestId(kFixedChannelsPackage, 10), DownloadResult::kOk));
   EXPECT_EQ(t.app.GetInt("misc", "fixedchanver", -1), 9);
 }
 

@@ -49,7 +49,7 @@ TEST(SoftwareUpdateTest, PackagesFromAnywhereButTheHomeOriginAreRefused) {
     t.app.Write(PackageKindOf(kind)->version, 5);
     for (const auto& [address, why] : sources) {
       SCOPED_TRACE(std::to_string(kind) + " " + address + ": " + why);
-      EXPECT_EQ(update.RequestPackageUpdate(kind, "6", address), 0);
+      EXPECT_FALSE(update.RequestPackageUpdate(kind, "6", address));
       EXPECT_EQ(update.PendingPackage(PackageRequestId(kind, 6)), "");
     }
   }
@@ -58,7 +58,7 @@ TEST(SoftwareUpdateTest, PackagesFromAnywhereButTheHomeOriginAreRefused) {
   EXPECT_TRUE(window.got.empty());
   for (int kind = kInfoBoxPackage; kind <= kFixedChannelsPackage; ++kind) {
     EXPECT_EQ(t.app.GetOr(PackageKindOf(kind)->version, -1), 5);
-    EXPECT_FALSE(update.OnPackageDownloaded(PackageRequestId(kind, 6), kDownloadOk));
+    EXPECT_FALSE(update.OnPackageDownloaded(PackageRequestId(kind, 6), DownloadResult::kOk));
   }
   const std::string root = t.home.Path() + "/vyrelle/";
   for (const char* left : {"_TEMP/ibox.zip", "_TEMP/Vyr20.zip", "_TEMP/dict.zip", "_TEMP/VyrFixed.zip",
@@ -74,13 +74,14 @@ TEST(SoftwareUpdateTest, ASetupProgramFromAnywhereButTheHomeOriginIsRefusedWitho
   test::RecordingWindow window;
   int dialogs = 0;
   SoftwareUpdate update(
-      t.app, nullptr, [&](const std::string&, const std::string&, bool) { return ++dialogs, 1; },
+      t.app, nullptr,
+      [&](const std::string&, const std::string&, bool) { return ++dialogs, DownloadDialogResult::kDownloaded; },
       [](const std::string&) { return true; });
   update.SetMainWindow(window.handle);
   for (const auto& [address, why] : kForeignSources) {
     SCOPED_TRACE(address + ": " + why);
-    EXPECT_EQ(update.UpdateSoftware(address, true), 0);
-    EXPECT_EQ(update.UpdateSoftware(address, false), 0);
+    EXPECT_FALSE(update.UpdateSoftware(address, true));
+    EXPECT_FALSE(update.UpdateSoftware(address, false));
   }
   EXPECT_EQ(dialogs, 0);
   EXPECT_TRUE(t.boxes.boxes.empty());
@@ -94,7 +95,8 @@ TEST(SoftwareUpdateTest, AFailedSetupDownloadIsRetriedThenTheProgramClosesAndSta
   test::TestApp t;  // every question answered yes
   t.app.WriteString("misc", "HomeServer", "http://home.example");
   test::RecordingWindow window;
-  const std::vector<int> dialogResults = {2, 1};  // failed, then downloaded
+  const std::vector<DownloadDialogResult> dialogResults = {DownloadDialogResult::kNotDownloaded,
+                                                           DownloadDialogResult::kDownloaded};
   size_t dialogs = 0;
   std::vector<std::string> started;
   SoftwareUpdate update(
@@ -106,7 +108,7 @@ TEST(SoftwareUpdateTest, AFailedSetupDownloadIsRetriedThenTheProgramClosesAndSta
       },
       [&](const std::string& program) { return started.push_back(program), true; });
   update.SetMainWindow(window.handle);
-  EXPECT_EQ(update.UpdateSoftware("http://home.example/vyrsetup.exe", false), 1);
+  EXPECT_TRUE(update.UpdateSoftware("http://home.example/vyrsetup.exe", false));
   EXPECT_EQ(dialogs, 2u);
   ASSERT_EQ(t.boxes.boxes.size(), 1u);  // the retry question
   platform::WindowMessages::Instance().DispatchPending();
@@ -118,9 +120,11 @@ TEST(SoftwareUpdateTest, AFailedSetupDownloadIsRetriedThenTheProgramClosesAndSta
 
   // Given up after a failure: nothing to start at exit.
   t.boxes.answer = IDNO;
-  SoftwareUpdate givenUp(t.app, nullptr, [](const std::string&, const std::string&, bool) { return 2; },
-                         [&](const std::string& program) { return started.push_back(program), true; });
-  EXPECT_EQ(givenUp.UpdateSoftware("http://home.example/vyrsetup.exe", false), 0);
+  SoftwareUpdate givenUp(
+      t.app, nullptr,
+      [](const std::string&, const std::string&, bool) { return DownloadDialogResult::kNotDownloaded; },
+      [&](const std::string& program) { return started.push_back(program), true; });
+  EXPECT_FALSE(givenUp.UpdateSoftware("http://home.example/vyrsetup.exe", false));
   EXPECT_FALSE(givenUp.StartSetupAtExit());
   EXPECT_EQ(started.size(), 1u);
 }

@@ -94,7 +94,7 @@ TEST(SchemePackageTest, ImportAsksForAFreeNameUnpacksAndSwitches) {
     EXPECT_FALSE(hidden);
     downloads.push_back(url + " -> " + dest);
     std::filesystem::copy_file(url, dest, std::filesystem::copy_options::overwrite_existing);
-    return 1;
+    return net::DownloadDialogResult::kDownloaded;
   };
   with.chooser = &chooser;
   with.switcher = &switcher;
@@ -129,26 +129,26 @@ TEST(SchemePackageTest, FailuresEndWithTheirMessage) {
   struct Case {
     const char* label;
     std::string address;
-    int downloadResult;
+    bool downloaded;
     std::string zipContents;  // empty: a good package
     std::string lastBox;
   };
   const std::string temp = "/vyrelle/_TEMP/";
   const Case cases[] = {
-      {"no separator", "Ocean.vyrscheme", 1, "", "error: Error 1 Importing Scheme"},
-      {"dot-dot package", "http://host/..", 1, "", "error: Error 1 Importing Scheme"},
-      {"download failed", "http://host/Sea.vyrscheme", 2, "",
+      {"no separator", "Ocean.vyrscheme", true, "", "error: Error 1 Importing Scheme"},
+      {"dot-dot package", "http://host/..", true, "", "error: Error 1 Importing Scheme"},
+      {"download failed", "http://host/Sea.vyrscheme", false, "",
        "error: Error Obtaining Scheme\r\n\r\n[http://host/Sea.vyrscheme]\r\n[HOME" + temp +
            "Sea.vyrscheme]"},
       // Names that are no safe folder name are refused before anything is
       // asked or downloaded.
-      {"dots only", "http://host/...vyrscheme", 1, "", "error: Error 2 Importing Scheme"},
-      {"colon", "http://host/a:b.vyrscheme", 1, "", "error: Error 2 Importing Scheme"},
-      {"drive-like", "c:\\packs\\c:Sea.vyrscheme", 1, "", "error: Error 2 Importing Scheme"},
-      {"control character", "http://host/Se\x1b[2Ja.vyrscheme", 1, "", "error: Error 2 Importing Scheme"},
-      {"line break", "http://host/Sea\n.vyrscheme", 1, "", "error: Error 2 Importing Scheme"},
+      {"dots only", "http://host/...vyrscheme", true, "", "error: Error 2 Importing Scheme"},
+      {"colon", "http://host/a:b.vyrscheme", true, "", "error: Error 2 Importing Scheme"},
+      {"drive-like", "c:\\packs\\c:Sea.vyrscheme", true, "", "error: Error 2 Importing Scheme"},
+      {"control character", "http://host/Se\x1b[2Ja.vyrscheme", true, "", "error: Error 2 Importing Scheme"},
+      {"line break", "http://host/Sea\n.vyrscheme", true, "", "error: Error 2 Importing Scheme"},
       // A package that does not unpack ends the import there.
-      {"not a zip", "http://host/Sea.vyrscheme", 1, "text",
+      {"not a zip", "http://host/Sea.vyrscheme", true, "text",
        "error: Error 142 Obtaining Scheme\r\n\r\n[http://host/Sea.vyrscheme]\r\n[HOME" + temp +
            "Sea.vyrscheme]"},
   };
@@ -160,7 +160,7 @@ TEST(SchemePackageTest, FailuresEndWithTheirMessage) {
     with.download = [&](const std::string&, const std::string& dest, bool) {
       ++downloads;
       if (!c.zipContents.empty()) test::WriteFile(dest, c.zipContents);
-      return c.downloadResult;
+      return c.downloaded ? net::DownloadDialogResult::kDownloaded : net::DownloadDialogResult::kNotDownloaded;
     };
     EXPECT_EQ(ImportScheme(t.app, with, c.address), "");
     const auto& boxes = t.boxes.boxes;
@@ -204,7 +204,7 @@ TEST(SchemePackageTest, NoImportWritesIntoTheDefaultScheme) {
   SchemeImport with;
   with.download = [&](const std::string& url, const std::string& dest, bool) {
     std::filesystem::copy_file(url, dest, std::filesystem::copy_options::overwrite_existing);
-    return 1;
+    return net::DownloadDialogResult::kDownloaded;
   };
   ScriptedChooser chooser;
   CountingSwitcher switcher;

@@ -43,14 +43,17 @@ class DialogTestApp : public wxApp {
 
   void RunAll() {
     const std::string dir = argv[3].ToStdString();
-    const int cancelled = vyr::net::RunDownloadDialog(argv[1].ToStdString(), dir + "/stalled", false);
-    vyr::test::Check(cancelled == 2 && pressed_, "a stalled download shows 95 KB of 195 KB and ends with Cancel",
-                     std::to_string(cancelled) + (pressed_ ? " pressed" : " never 95 KB"));
-    const int whole = vyr::net::RunDownloadDialog(argv[2].ToStdString(), dir + "/whole", false);
+    using vyr::net::DownloadDialogResult;
+    const DownloadDialogResult cancelled =
+        vyr::net::RunDownloadDialog(argv[1].ToStdString(), dir + "/stalled", false);
+    vyr::test::Check(cancelled == DownloadDialogResult::kNotDownloaded && pressed_,
+                     "a stalled download shows 95 KB of 195 KB and ends with Cancel",
+                     std::to_string(static_cast<int>(cancelled)) + (pressed_ ? " pressed" : " never 95 KB"));
+    const DownloadDialogResult whole = vyr::net::RunDownloadDialog(argv[2].ToStdString(), dir + "/whole", false);
     std::error_code ec;
     const auto size = std::filesystem::file_size(dir + "/whole", ec);
-    vyr::test::Check(whole == 1 && size == 70000, "a whole download runs to its end",
-                     std::to_string(whole) + " " + std::to_string(size));
+    vyr::test::Check(whole == DownloadDialogResult::kDownloaded && size == 70000, "a whole download runs to its end",
+                     std::to_string(static_cast<int>(whole)) + " " + std::to_string(size));
     // The cancelled worker may still be winding down on its own thread.
     vyr::test::ExitWithVerdict();
   }

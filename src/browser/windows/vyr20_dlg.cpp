@@ -507,11 +507,13 @@ void CVyr20Dlg::OnWindowMessage(const vyr::platform::WindowMessage& message) {
       if (static_cast<std::uint32_t>(message.wParam) == vyr::kFixedChannelFetchCookie) {
         // The fixed channels from the home server take their place at the
         // next start; a server that does not answer is only mentioned.
-        if (message.lParam != vyr::net::kDownloadOk) SetNotice(frame_text::kHomeServerUnreachable);
+        if (vyr::net::DownloadResultOf(message.lParam) != vyr::net::DownloadResult::kOk) {
+          SetNotice(frame_text::kHomeServerUnreachable);
+        }
         break;
       }
       updates_.OnPackageDownloaded(static_cast<std::uint32_t>(message.wParam),
-                                   static_cast<std::int32_t>(message.lParam));
+                                   vyr::net::DownloadResultOf(message.lParam));
       break;
     case vyr::net::kCommandMessage:
       if (message.wParam == vyr::net::kExitShellCommand) CallAfter([this] { EndForGood(); });

@@ -565,7 +565,8 @@ int SmtpClient::Quit() {
   return 0;
 }
 
-std::optional<SmtpResult> SmtpClient::SendAttachment(const std::string& path, const std::string& outerBoundary) {
+std::optional<SmtpResult> SmtpClient::SendAttachment(const std::string& path,
+                                                     const std::string& outerBoundary) {
   TemporaryFile temp;
   long size;
   {

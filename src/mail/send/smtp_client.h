@@ -226,7 +226,8 @@ class SmtpClient : public MailConnection {
   // A message without parts: plain text (labelled when it needs to be).
   bool PutPlainMessage(const BodyTexts& body);
   // The text and HTML parts, and the attachments after them.
-  std::optional<SmtpResult> PutMimeMessage(const BodyTexts& body, const std::vector<std::string>& attachments);
+  std::optional<SmtpResult> PutMimeMessage(const BodyTexts& body,
+                                           const std::vector<std::string>& attachments);
   // Each part's content (signature and download line included).
   bool PutPlainContent(const BodyTexts& body);
   bool PutHtmlContent(const BodyTexts& body);

@@ -45,7 +45,7 @@ CDownloadProgressDlg::CDownloadProgressDlg(wxWindow* parent,
 // are, so a late message of the worker finds no one.
 CDownloadProgressDlg::~CDownloadProgressDlg() { logic_.reset(); }
 
-int CDownloadProgressDlg::Run() {
+vyr::net::DownloadDialogResult CDownloadProgressDlg::Run() {
   running_ = true;
   logic_->Open();
   if (!ended_) {
@@ -62,7 +62,8 @@ int CDownloadProgressDlg::Run() {
   return result_;
 }
 
-int CDownloadProgressDlg::RunRequest(const vyr::net::DownloadDialogRequest& request) {
+vyr::net::DownloadDialogResult CDownloadProgressDlg::RunRequest(
+    const vyr::net::DownloadDialogRequest& request) {
   CDownloadProgressDlg dialog(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, request);
   return dialog.Run();
 }
@@ -94,7 +95,7 @@ void CDownloadProgressDlg::SetProgress(std::uint64_t bytesDone, std::uint64_t by
   gauge_->SetValue(value);
 }
 
-void CDownloadProgressDlg::EndDialog(int result) {
+void CDownloadProgressDlg::EndDialog(vyr::net::DownloadDialogResult result) {
   if (ended_) return;
   ended_ = true;
   result_ = result;
@@ -102,7 +103,7 @@ void CDownloadProgressDlg::EndDialog(int result) {
   if (hiddenLoop_) {
     hiddenLoop_->Exit();
   } else if (IsModal()) {
-    wxDialog::EndModal(result);
+    wxDialog::EndModal(static_cast<int>(result));
   }
 }
 

@@ -19,18 +19,18 @@ class CDownloadProgressDlg : public CColoredDlg, private vyr::net::DownloadProgr
   CDownloadProgressDlg(wxWindow* parent, const vyr::net::DownloadDialogRequest& request);
   ~CDownloadProgressDlg() override;
 
-  // Runs the download to its end: 1 downloaded, 2 failed or cancelled.
-  int Run();
+  // Runs the download to its end.
+  vyr::net::DownloadDialogResult Run();
 
   // The runner the application installs for RunDownloadDialog.
-  static int RunRequest(const vyr::net::DownloadDialogRequest& request);
+  static vyr::net::DownloadDialogResult RunRequest(const vyr::net::DownloadDialogRequest& request);
 
  private:
   void ShowWindow() override;
   void SetMessage(const std::string& text) override;
   void SetStatus(const std::string& text) override;
   void SetProgress(std::uint64_t bytesDone, std::uint64_t bytesTotal) override;
-  void EndDialog(int result) override;
+  void EndDialog(vyr::net::DownloadDialogResult result) override;
 
   void OnCancel(wxCommandEvent& event);
   void OnClose(wxCloseEvent& event);
@@ -39,7 +39,7 @@ class CDownloadProgressDlg : public CColoredDlg, private vyr::net::DownloadProgr
   wxStaticText* message_ = nullptr;
   wxStaticText* status_ = nullptr;
   wxGauge* gauge_ = nullptr;
-  int result_ = 2;
+  vyr::net::DownloadDialogResult result_ = vyr::net::DownloadDialogResult::kNotDownloaded;
   bool ended_ = false;
   bool running_ = false;
   wxGUIEventLoop* hiddenLoop_ = nullptr;
