@@ -559,10 +559,9 @@ std::string SmtpClient::ConnectFailureText(SmtpConnect result, const std::string
   return std::string();
 }
 
-int SmtpClient::Quit() {
+void SmtpClient::Quit() {
   if (HasSocket()) Put("Quit\r\n");
   Close();
-  return 0;
 }
 
 std::optional<SmtpResult> SmtpClient::SendAttachment(const std::string& path,

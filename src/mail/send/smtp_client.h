@@ -190,8 +190,8 @@ class SmtpClient : public MailConnection {
   // (kDataRefused, last reply "Cancelled").
   SmtpResult SendMail(const OutgoingMail& mail, platform::WindowHandle composeWindow = 0);
 
-  // Sends "Quit\r\n" (when connected) and closes the socket. Always 0.
-  int Quit();
+  // Sends "Quit\r\n" (when connected) and closes the socket.
+  void Quit();
 
   // Reads one reply: its lines (up to 255 bytes of each are kept; the rest
   // of a longer line is read and dropped) until a line that is neither a
