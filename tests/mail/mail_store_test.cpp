@@ -332,6 +332,32 @@ TEST(MessageSummaryTest, ParametersFileNamesAndLimits) {
   EXPECT_EQ(HeaderParameter("x=1", "x"), "") << "the main value is not a parameter";
 }
 
+TEST(MessageSummaryTest, EncodedWordsAndRawBytesReadAsWritten) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"=?ISO-8859-1?Q?J=FCrgen?= <j@example.de>", "J\xC3\xBCrgen <j@example.de>"},
+      {"=?utf-8?q?caf=C3=A9_au_lait?=", "caf\xC3\xA9 au lait"},
+      // Blanks between two encoded words go; around plain text they stay.
+      {"=?UTF-8?B?w6k=?= \t =?UTF-8?B?w6k=?= x =?UTF-8?B?w6k?=", "\xC3\xA9\xC3\xA9 x \xC3\xA9"},
+      {"=?windows-1252?Q?=80_5?=", "\xE2\x82\xAC 5"},
+      {"=?ISO-8859-15?Q?=A4?= =?ISO-8859-1?Q?=A4?=", "\xE2\x82\xAC\xC2\xA4"},
+      {"=?UTF-8*de?Q?Stra=C3=9Fe?=", "Stra\xC3\x9F" "e"},
+      {"=?UTF-8?Q?two=0D=0Alines?=", "two  lines"},
+      // Not well-formed: kept as written; an unknown set: the bytes as they are.
+      {"=?UTF-8?Q?no end", "=?UTF-8?Q?no end"},
+      {"=?UTF-8?X?abc?=", "=?UTF-8?X?abc?="},
+      {"=?x-unknown?Q?abc?=", "abc"},
+      // Raw bytes: UTF-8 kept, anything else read as Windows-1252.
+      {"M\xC3\xBCller", "M\xC3\xBCller"},
+      {"M\xFCller \x93x\x94", "M\xC3\xBCller \xE2\x80\x9Cx\xE2\x80\x9D"},
+  };
+  for (const auto& [raw, shown] : cases) EXPECT_EQ(DecodeHeaderText(raw), shown) << raw;
+  const MessageSummary s = Scan("From: =?UTF-8?B?w4Z0aGVs?= <a@example.org>\r\nSubject: =?UTF-8?Q?" +
+                                std::string(100, 'x') + "?= " + std::string(200, 'y') +
+                                "\r\nTo: =?ISO-8859-1?Q?G=F6?= <g@example.org>\r\n\r\n");
+  EXPECT_EQ(s.from + "|" + s.to, "\xC3\x86thel <a@example.org>|G\xC3\xB6 <g@example.org>");
+  EXPECT_EQ(s.subject, std::string(100, 'x') + " " + std::string(154, 'y')) << "decoded first, then cut";
+}
+
 TEST(MessageKeyTest, KeysOfHeaderBlocks) {
   // Each header's checksum worked out by hand: "ab" 2 * (1 + 97 + 98) = 392;
   // "abc" 2 * (2 * (2 + 97 + 99) + 98 + 98) = 1184; an empty text -1; one

@@ -67,12 +67,23 @@ TEST_F(MessageDecoderTest, TheCorpusGivesItsPagesPartsAndQuotedTexts) {
        "Hello Kim,\n\nthe minutes of Monday's meeting are on www.example.org/garden/minutes\nand the next meeting "
        "is on the 12th. Questions go to alice@example.org.\n\n  - bring seeds\n  - bring gloves\n\nAlice",
        "<HTML><BODY BGCOLOR=#FFFFFF>Hello  Kim,<BR><BR>the  minutes", {}},
-      // The HTML alternative is shown, the plain text quoted.
+      // The HTML alternative is shown, the plain text quoted; both were
+      // ISO-8859-1 and are UTF-8 now.
       {"alternative.mail", "Enhanced.htm", {"0001.txt text/plain", "Enhanced.htm text/html"},
-       "Spring offers: caf\xE9 tables at half price.\nVisit http://shop.example/spring for the whole range, "
+       "Spring offers: caf\xC3\xA9 tables at half price.\nVisit http://shop.example/spring for the whole range, "
        "this line is long enough to be folded by the encoder.",
-       "<html><body><h1>Spring offers</h1><p>Caf\xE9 tables at <b>half price</b>.</p>"
+       "<meta charset=\"utf-8\"><html><body><h1>Spring offers</h1><p>Caf\xC3\xA9 tables at <b>half price</b>.</p>"
        "<p><a href=\"http://shop.example/spring\">The whole range</a></p></body></html>\n", {}},
+      // Without MIME parts and starting with Delivered-To: the header block
+      // goes all the same, and the ISO-8859-15 body (the euro sign is A4
+      // there) is UTF-8.
+      {"header_first_latin.mail", "PlainText.htm", {"0001.txt text/plain"},
+       "Hallo Kim,\n\ndie Karten kosten 20 \xE2\x82\xAC pro Person.\nGr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln\nJ\xC3\xBCrgen",
+       "<meta charset=\"utf-8\"><HTML><BODY BGCOLOR=#FFFFFF>Hallo  Kim,<BR><BR>die", {}},
+      // An HTML-only message: shown as it stands, quoted as the text it shows.
+      {"html_only.mail", "PlainText.htm", {"0001.txt text/html"},
+       "Our caf\xC3\xA9 opens & welcomes you.\n\nCoffee\nTea <green>",
+       "<meta charset=\"utf-8\"><!DOCTYPE html>\n<html><body><p>Our <b>caf\xC3\xA9</b> opens &amp; welcomes", {}},
       {"mixed_attachments.mail", "PlainText.htm",
        {"0001.txt text/plain", "report Q1.pdf application/pdf", "figures.csv text/csv"},
        "Hi Kim,\n\nthe report and the raw numbers are attached.\n\nBob", "Bob</HTML></BODY>",
@@ -113,7 +124,7 @@ TEST_F(MessageDecoderTest, TheCorpusGivesItsPagesPartsAndQuotedTexts) {
     EXPECT_EQ(parts, c.parts);
     EXPECT_EQ(c.text ? m.text : "", c.text ? c.text : "");
     EXPECT_TRUE(Contains(File(m.page), c.pageHas)) << File(m.page);
-    EXPECT_FALSE(Contains(File("PlainText.htm"), "Return-Path"));
+    EXPECT_FALSE(Contains(File("PlainText.htm"), "Return-Path") || Contains(File("PlainText.htm"), "Delivered-To"));
     for (const auto& [name, expected] : c.files) {
       const size_t colon = expected.find(':');
       if (colon == std::string::npos || !std::isdigit(static_cast<unsigned char>(expected[0]))) {
@@ -128,7 +139,7 @@ TEST_F(MessageDecoderTest, TheCorpusGivesItsPagesPartsAndQuotedTexts) {
   }
   // The plain page holds every text part, each converted on its own.
   EXPECT_EQ(File("PlainText.htm"),
-            "<HTML><BODY BGCOLOR=#FFFFFF>This  is  a  7bit  encoded  message.</HTML></BODY>"
+            "<meta charset=\"utf-8\"><HTML><BODY BGCOLOR=#FFFFFF>This  is  a  7bit  encoded  message.</HTML></BODY>"
             "<HTML><BODY BGCOLOR=#FFFFFF>This  has  no  Content-Transfer-Encoding:  header.</HTML></BODY>");
   EXPECT_FALSE(Exists("0002.txt")) << "the HTML part lives under its page name only";
   EXPECT_TRUE(boxes.boxes.empty());
@@ -136,7 +147,7 @@ TEST_F(MessageDecoderTest, TheCorpusGivesItsPagesPartsAndQuotedTexts) {
   test::WriteFile(home.File("empty.mail"), "");
   std::string page;
   EXPECT_EQ(decoder.DecodeMessage(home.File("empty.mail"), dir, page), 1);
-  EXPECT_EQ(File("PlainText.htm"), kNoBodyText);
+  EXPECT_EQ(File("PlainText.htm"), std::string("<meta charset=\"utf-8\">") + kNoBodyText);
   EXPECT_TRUE(decoder.Decoded().partNames.empty());
 }
 
@@ -144,7 +155,8 @@ TEST_F(MessageDecoderTest, AttachmentNamesCannotLeaveTheDisplayDirectory) {
   const DecodedMessage& m = Decode("hostile_names.mail");
   EXPECT_EQ(m.partNames, (Texts{"0001.txt", "escape-relative.txt", "vyrelle-escape-absolute.txt", "attachment",
                                 "windows-escape.txt", "PlainText~2.htm", "hidden", "uu-escape.bin"}));
-  EXPECT_EQ(File("PlainText.htm"), "<HTML><BODY BGCOLOR=#FFFFFF>Please  see  the  attached  files.</HTML></BODY>");
+  EXPECT_EQ(File("PlainText.htm"),
+            "<meta charset=\"utf-8\"><HTML><BODY BGCOLOR=#FFFFFF>Please  see  the  attached  files.</HTML></BODY>");
   EXPECT_EQ(File("PlainText~2.htm"), "not the page");
   EXPECT_EQ(File("uu-escape.bin"), "uuencoded escape");
   EXPECT_FALSE(fs::exists("/tmp/vyrelle-escape-absolute.txt"));
@@ -174,6 +186,20 @@ TEST(PartNames, SafeNamesAndUnknownParts) {
   EXPECT_TRUE(platform::IsPlainFileName(UnknownPartName("../../..", "UNKNOWN")));
 }
 
+TEST_F(MessageDecoderTest, AnHtmlPartFollowedByATextPartIsWrittenOnceEach) {
+  // Windows-1252 HTML (euro sign 80, quotes 93 and 94), then Latin-1 text.
+  const DecodedMessage& m = Decode("html_then_text.mail");
+  EXPECT_EQ(File("PlainText.htm"),
+            "<meta charset=\"utf-8\"><html><head><title>Order</title><style>p { color: red }</style></head>\n"
+            "<body><h1>Order 4711</h1><p>Total: 12,50 \xE2\x82\xAC &ndash; \xE2\x80\x9Cthank you\xE2\x80\x9D</p>\n"
+            "<script>document.write(\"never\")</script><p>Kind&nbsp;regards,<br>Shop</p></body></html>"
+            "<HTML><BODY BGCOLOR=#FFFFFF>Versand  erfolgt  morgen.  Gr\xC3\xBC\xC3\x9F" "e</HTML></BODY>");
+  EXPECT_EQ(m.text,
+            "Order 4711\n\nTotal: 12,50 \xE2\x82\xAC \xE2\x80\x93 \xE2\x80\x9Cthank you\xE2\x80\x9D\n\nKind regards,\nShop"
+            "Versand erfolgt morgen. Gr\xC3\xBC\xC3\x9F" "e");
+  EXPECT_EQ(m.converted, "Versand erfolgt morgen. Gr\xC3\xBC\xC3\x9F" "e");
+}
+
 TEST_F(MessageDecoderTest, WritePartPageStripsReceivedHeaderBlocksAndTrimsTheText) {
   const std::string part = home.File("part.txt");
   const struct {
@@ -183,7 +209,12 @@ TEST_F(MessageDecoderTest, WritePartPageStripsReceivedHeaderBlocksAndTrimsTheTex
   } cases[] = {
       {"Return-Path: <a@b>\r\nSubject: x\r\n\r\nbody\r\n", true, "body"},
       {"return-path: <a@b>\nSubject: x\n\nbody\n", true, "body"},
-      {"From: a@b\r\n\r\nbody", true, "From: a@b\r\n\r\nbody"},
+      {"From: a@b\r\n\r\nbody", true, "body"},
+      {"Delivered-To: k@b\nX-Spam-Score: 0.1\n\t(folded)\n\nbody", true, "body"},
+      // Words with a colon that are no header block stay.
+      {"Note: call me\nplease tomorrow\n\nbye", true, "Note: call me\nplease tomorrow\n\nbye"},
+      {"Dear Kim: hello\n\nbye", true, "Dear Kim: hello\n\nbye"},
+      {"From: a@b\r\n\r\nbody", false, "From: a@b\r\n\r\nbody"},
       {"Received: only headers\r\nFrom: x", true, ""},
       {"trailing blanks \t\r\n\r\n", true, "trailing blanks"},
       // Each 4 KB chunk counts up to its first zero byte.
@@ -263,6 +294,17 @@ TEST_F(MessageDecoderTest, TheViewerListsSavesAndShowsHeaders) {
   EXPECT_TRUE(Contains(headers, "example.org</A>&#62</HTML></BODY>")) << "the block ends with its last line";
   EXPECT_FALSE(Contains(headers, "Hello"));
   EXPECT_EQ(view.ToggleHeaders().url, view.PageUrl());
+
+  // Encoded words read as they were written in the caption and the list.
+  const std::string latin = Stored("header_first_latin.mail");
+  ASSERT_TRUE(view.Open(latin));
+  const std::string subject = "Preis: 20 \xE2\x82\xAC f\xC3\xBCr K\xC3\xB6ln";
+  EXPECT_EQ(view.Caption(), "[J\xC3\xBCrgen M\xC3\xBCller <juergen@example.de>] " + subject);
+  MessageList list;
+  list.Reset(store.FolderPath("Inbox", false));
+  ASSERT_TRUE(list.AddMessage(store, latin));
+  EXPECT_EQ(list.Rows()[0].subjectShown + "|" + list.Rows()[0].nameShown,
+            subject + "|J\xC3\xBCrgen M\xC3\xBCller <juergen@example.de>");
 }
 
 TEST_F(MessageDecoderTest, TheNavigationHookKeepsTheViewerOnItsOwnFiles) {
@@ -363,6 +405,12 @@ TEST_F(MessageDecoderTest, RepliesQuoteTheTextAndAddressTheSenderOrEveryone) {
   DecodedMessage noTo = nested;
   noTo.summary.to.clear();
   EXPECT_EQ(BuildReply(noTo, ReplyKind::ReplyAll, dir).to, "Carol <carol@example.com>") << "no stray comma";
+
+  // An HTML-only message is quoted as its text; the encoded subject as
+  // it reads.
+  EXPECT_EQ(BuildReply(Decode("html_only.mail"), ReplyKind::Reply, dir).body,
+            kHead + std::string("Our caf\xC3\xA9 opens & welcomes you.\r\n\r\nCoffee\r\nTea <green>") +
+                Trailer("Caf\xC3\xA9 news", "News <news@example.net>", "Sat, 7 Mar 2020 08:00:00 +0000"));
 
   // The converted text stands in when no text was read (an alternative
   // message's quoted plain text: the corpus test).

@@ -4,7 +4,12 @@
 
 // uudeview.h declares its functions with prototypes only when asked to.
 #define PROTOTYPES 1
+#include <cstddef>
+#include <cstdio>
 #include <uudeview.h>
+// Where a part's data starts in the message (fileread::startpos): its
+// header block, and with it its character set, lies just before.
+#include <uuint.h>
 
 #include <algorithm>
 #include <array>
@@ -18,7 +23,9 @@
 #include <system_error>
 
 #include "mail/store/folder_loader.h"
+#include "mail/body/html_to_text.h"
 #include "mail/body/text_to_html.h"
+#include "platform/charset.h"
 #include "platform/file_system.h"
 #include "platform/file_times.h"
 #include "platform/text.h"
@@ -95,6 +102,86 @@ size_t EndOfFirstEmptyLine(std::string_view text) {
   return std::string_view::npos;
 }
 
+// A header line: a field name (printable ASCII but ":", no blank) and a
+// colon.
+bool IsHeaderLine(std::string_view line) {
+  const size_t colon = line.find(':');
+  if (colon == 0 || colon == std::string_view::npos) return false;
+  for (char c : line.substr(0, colon)) {
+    if (c <= ' ' || c > '~') return false;
+  }
+  return true;
+}
+
+// The length of the header block a text begins with, up to and including
+// the empty line after it (all of the text when no empty line follows);
+// npos when the text does not begin with a header block. Every line before
+// the empty line must be a header line or the continuation of one, so a
+// body whose first words merely hold a colon keeps them.
+size_t LeadingHeaderBlock(std::string_view text) {
+  const size_t end = EndOfFirstEmptyLine(text);
+  const std::string_view block = text.substr(0, end == std::string_view::npos ? text.size() : end);
+  bool first = true;
+  for (const std::string& line : platform::SplitLines(block)) {
+    if (line.empty()) break;
+    const bool continuation = line[0] == ' ' || line[0] == '\t';
+    if (continuation ? first : !IsHeaderLine(line)) return std::string_view::npos;
+    first = false;
+  }
+  if (first) return std::string_view::npos;
+  return block.size();
+}
+
+// The "charset" of the first Content-Type line of a header block; "" when
+// there is none.
+std::string CharsetOfHeaderBlock(std::string_view block) {
+  std::string contentType;
+  const std::vector<std::string> lines = platform::SplitLines(block);
+  for (size_t k = 0; k < lines.size(); ++k) {
+    if (lines[k].empty()) break;
+    if (!platform::StartsWithNoCase(lines[k], "content-type:")) continue;
+    contentType = lines[k].substr(13);
+    for (size_t c = k + 1; c < lines.size() && !lines[c].empty() && (lines[c][0] == ' ' || lines[c][0] == '\t'); ++c) {
+      contentType += lines[c];
+    }
+    break;
+  }
+  return HeaderParameter(contentType, "charset");
+}
+
+// The character set a MIME part declares in its own header block, which
+// ends just before the part's data: the lines after the last boundary line
+// ("--...") before it. "" when the part's data starts the file (a message
+// without MIME parts: its text begins with the message's own header block)
+// or nothing is declared.
+std::string PartCharset(const std::string& source, const uulist* item) {
+  if (!item || !item->thisfile || !item->thisfile->data) return {};
+  const long start = item->thisfile->data->startpos;
+  if (start <= 0) return {};
+  constexpr long kLookBack = 16 * 1024;
+  const long from = std::max<long>(0, start - kLookBack);
+  std::ifstream in(source, std::ios::binary);
+  if (!in) return {};
+  std::string region(static_cast<size_t>(start - from), '\0');
+  in.seekg(from);
+  in.read(region.data(), static_cast<std::streamsize>(region.size()));
+  region.resize(static_cast<size_t>(std::max<std::streamsize>(0, in.gcount())));
+  while (!region.empty() && (region.back() == '\n' || region.back() == '\r')) region.pop_back();
+  // The boundary line before the part: the last line starting with "--".
+  size_t boundary = region.rfind("\n--");
+  if (boundary != std::string::npos) {
+    ++boundary;
+  } else if (region.rfind("--", 0) == 0) {
+    boundary = 0;
+  }
+  size_t blockStart = 0;
+  if (boundary != std::string::npos) {
+    const size_t lineEnd = region.find('\n', boundary);
+    blockStart = lineEnd == std::string::npos ? region.size() : lineEnd + 1;
+  }
+  return CharsetOfHeaderBlock(std::string_view(region).substr(blockStart));
+}
+
 // Reads a part as the page writer takes it: 4 KB at a time, each chunk up to
 // its first zero byte.
 bool ReadPartText(const std::string& path, std::string& text) {
@@ -128,6 +215,24 @@ bool CreatePage(const std::string& path, std::ofstream& out) {
   std::error_code ec;
   if (EntryExists(path) && !IsRegularFile(path)) fs::remove(path, ec);
   out.open(path, std::ios::binary | std::ios::trunc);
+  return static_cast<bool>(out);
+}
+
+// A page the viewer shows: its text is UTF-8, and it says so first thing.
+bool CreateShownPage(const std::string& path, std::ofstream& out) {
+  if (!CreatePage(path, out)) return false;
+  out << kPageCharset;
+  return true;
+}
+
+// The HTML alternative as the library decoded it, in its own character set:
+// rewritten in UTF-8 under the page's declaration.
+bool ConvertPageToUtf8(const std::string& path, const std::string& charset) {
+  std::string html;
+  if (!platform::ReadWholeFile(path, html)) return false;
+  std::ofstream out;
+  if (!CreateShownPage(path, out)) return false;
+  out << platform::TextToUtf8(html, charset);
   return static_cast<bool>(out);
 }
 
@@ -376,31 +481,43 @@ void MessageDecoder::RecordPart(const std::string& name, const std::string& type
 }
 
 int MessageDecoder::WritePartPage(const std::string& partPath, std::ostream& out, bool stripHeaders,
-                                  const std::string& mimeType) {
+                                  const std::string& mimeType, const std::string& charset) {
   std::string part;
   if (!ReadPartText(partPath, part)) return 0;
-  if (stripHeaders &&
-      (platform::StartsWithNoCase(part, "Return-Path") || platform::StartsWithNoCase(part, "Received:"))) {
-    const size_t end = EndOfFirstEmptyLine(part);
-    // A header block without an empty line after it is all there is.
-    part.erase(0, end == std::string::npos ? part.size() : end);
+  std::string declared = charset;
+  if (stripHeaders) {
+    // Whatever header block the text begins with (a message without MIME
+    // parts starts with the message's own) is not shown; it may tell the
+    // character set of the text after it. A header block without an empty
+    // line after it is all there is.
+    const size_t end = LeadingHeaderBlock(part);
+    if (end != std::string::npos) {
+      if (declared.empty()) declared = CharsetOfHeaderBlock(std::string_view(part).substr(0, end));
+      part.erase(0, end);
+    }
   }
+  part = platform::TextToUtf8(part, declared);
   TrimRight(part);
-  decoded_.text += part;
-  if (platform::EqualsNoCase(mimeType, "text/html") || platform::StartsWithNoCase(decoded_.text, "<html>")) {
-    out << decoded_.text;
+  // Each part is written once, as what it is: HTML as it stands, text made
+  // HTML. A reply quotes an HTML part's text, not its tags.
+  const bool html = platform::EqualsNoCase(mimeType, "text/html") || LooksLikeHtml(part);
+  if (html) {
+    out << part;
+    decoded_.text += HtmlToText(part);
+    if (!part.empty()) decoded_.markupWritten = true;
   } else {
     out << TextToHtml(part);
+    decoded_.text += part;
     decoded_.converted += part;
   }
-  return decoded_.text.empty() ? 0 : 1;
+  return decoded_.text.empty() && !decoded_.markupWritten ? 0 : 1;
 }
 
 bool MessageDecoder::WriteWholeMessagePage(const std::string& source, const std::string& dir,
                                            const std::string& mimeType) {
   const std::string pagePath = dir + kPlainTextPage;
   std::ofstream page;
-  if (!CreatePage(pagePath, page)) {
+  if (!CreateShownPage(pagePath, page)) {
     decoded_.errors.push_back(ErrorOpeningFile(pagePath));
     return false;
   }
@@ -447,7 +564,8 @@ void MessageDecoder::DecodeParts(const std::string& source, const std::string& d
 
     if (name == "0001.txt") {
       const std::string file = UniqueName(dir, name, taken);
-      AddBodyText(dir, file, type, DecodeItem(item, dir + file));
+      const bool decodedOk = DecodeItem(item, dir + file);
+      AddBodyText(dir, file, type, PartCharset(source, item), decodedOk);
     } else if (name == "0002.txt" && platform::EqualsNoCase(type, "text/html")) {
       // The HTML alternative is decoded straight under its page name; a
       // page that was not written is not shown.
@@ -455,6 +573,7 @@ void MessageDecoder::DecodeParts(const std::string& source, const std::string& d
       std::error_code ec;
       if (EntryExists(pagePath)) fs::remove(pagePath, ec);
       if (DecodeItem(item, pagePath)) {
+        ConvertPageToUtf8(pagePath, PartCharset(source, item));
         RecordPart(kEnhancedPage, type);
         decoded_.page = kEnhancedPage;
         otherParts = true;
@@ -462,7 +581,7 @@ void MessageDecoder::DecodeParts(const std::string& source, const std::string& d
     } else if (!name.empty() && name[0] == '0' && name.find(".txt") != std::string::npos) {
       const std::string file = UniqueName(dir, SafePartName(name), taken);
       DecodeItem(item, dir + file);
-      AddFurtherText(dir, file);
+      AddFurtherText(dir, file, type, PartCharset(source, item));
     } else {
       // An attachment, under its own name made safe, or a name made from
       // its type when the library knows none.
@@ -478,11 +597,11 @@ void MessageDecoder::DecodeParts(const std::string& source, const std::string& d
 }
 
 void MessageDecoder::AddBodyText(const std::string& dir, const std::string& file, const std::string& type,
-                                 bool decodedOk) {
+                                 const std::string& charset, bool decodedOk) {
   const std::string pagePath = dir + kPlainTextPage;
   std::ofstream page;
-  if (CreatePage(pagePath, page)) {
-    WritePartPage(dir + file, page, true, type);
+  if (CreateShownPage(pagePath, page)) {
+    WritePartPage(dir + file, page, true, type, charset);
   } else {
     decoded_.errors.push_back(ErrorOpeningFile(pagePath));
   }
@@ -493,14 +612,16 @@ void MessageDecoder::AddBodyText(const std::string& dir, const std::string& file
   decoded_.page = kPlainTextPage;
 }
 
-void MessageDecoder::AddFurtherText(const std::string& dir, const std::string& file) {
+void MessageDecoder::AddFurtherText(const std::string& dir, const std::string& file, const std::string& type,
+                                    const std::string& charset) {
   const std::string morePath = dir + kMorePlainTextPage;
   std::ofstream more;
   if (!CreatePage(morePath, more)) {
     decoded_.errors.push_back(ErrorOpeningFile(morePath));
     return;
   }
-  WritePartPage(dir + file, more, true, std::string());
+  // With its type, so that an HTML part is written as HTML.
+  WritePartPage(dir + file, more, true, type, charset);
   more.close();
   AppendFile(morePath, dir + kPlainTextPage);
 }
@@ -513,17 +634,17 @@ void MessageDecoder::FinishPage(const std::string& source, const std::string& di
     std::ostringstream body;
     const int found = WritePartPage(source, body, true, std::string());
     std::ofstream page;
-    if (CreatePage(pagePath, page)) {
+    if (CreateShownPage(pagePath, page)) {
       page << (found ? body.str() : std::string(kNoBodyText));
     } else {
       decoded_.errors.push_back(ErrorOpeningFile(pagePath));
     }
     decoded_.page = kPlainTextPage;
-  } else if (decoded_.page == kPlainTextPage && decoded_.text.empty() && !otherParts) {
+  } else if (decoded_.page == kPlainTextPage && decoded_.text.empty() && !decoded_.markupWritten && !otherParts) {
     // Only an empty text part (a header block and nothing else): the same
     // note rather than a blank page.
     std::ofstream page;
-    if (CreatePage(pagePath, page)) page << kNoBodyText;
+    if (CreateShownPage(pagePath, page)) page << kNoBodyText;
   }
 }
 
@@ -596,8 +717,10 @@ bool WriteHeadersPage(const std::string& messagePath, const std::string& display
     if (lf != std::string::npos) text.resize(lf);
   }
   std::ofstream page;
-  if (!CreatePage(WithSeparator(displayDir) + kHeadersPage, page)) return false;
-  page << TextToHtml(text);
+  if (!CreateShownPage(WithSeparator(displayDir) + kHeadersPage, page)) return false;
+  // Header lines are ASCII by rule; a raw byte beyond that is shown as the
+  // sender most likely meant it.
+  page << TextToHtml(platform::UndeclaredToUtf8(text));
   return static_cast<bool>(page);
 }
 

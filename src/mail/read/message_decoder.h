@@ -42,6 +42,9 @@ inline constexpr const char* kDisplayFolderName = "Viewer";
 // viewer's folder: "Forward1", "Forward2"...
 inline constexpr const char* kForwardFolderPrefix = "Forward";
 
+// Every page the viewer shows begins with this: its text is UTF-8, whatever
+// character set the message was written in.
+inline constexpr const char* kPageCharset = "<meta charset=\"utf-8\">";
 inline constexpr const char* kNoBodyText =
     "<b>The following message appears to have no body text or attachments</b><p>";
 inline constexpr const char* kErrorOpeningFile = "Error opening file: %s";
@@ -58,9 +61,12 @@ inline constexpr size_t kPartReadChunk = 4096;
 struct DecodedMessage {
   MessageSummary summary;
   bool summaryRead = false;
-  // Every text part written to a page, header block removed and trailing
-  // white space trimmed, joined as they stand: what a reply quotes.
+  // Every text part written to a page, in UTF-8, header block removed and
+  // trailing white space trimmed, joined as they stand (an HTML part as the
+  // text it shows, without its tags): what a reply quotes.
   std::string text;
+  // An HTML part with something in it was written to the page.
+  bool markupWritten = false;
   // The parts that were converted from plain text to HTML.
   std::string converted;
   // The part list: file names (in the display directory) and MIME types,
@@ -120,15 +126,20 @@ class MessageDecoder {
   int DecodeMessage(const std::string& messagePath, const std::string& displayDir, std::string& page);
 
   // Adds one text part to a page: reads it, strips a leading header block
-  // when asked (a text beginning with "Return-Path" or "Received:" loses
-  // everything up to its first empty line), trims trailing white space and
-  // appends it to the accumulated text. For "text/html", or when the
-  // accumulated text begins with "<html>", the accumulated text is written as
-  // it stands; otherwise the part's text is written as HTML and appended to
-  // the converted text. Returns 1 when the accumulated text is not empty,
-  // else 0 (also when the part cannot be read).
+  // when asked (a text that begins with a header line loses its header
+  // block, up to and including the first empty line), converts it from its
+  // character set to UTF-8 (charset: the part's declared one; when empty,
+  // the one the stripped header block declares; undeclared text is kept
+  // when it is UTF-8, else read as Windows-1252) and trims trailing white
+  // space. An HTML part ("text/html", or a text that begins with "<html" or
+  // "<!doctype html") is written as it stands and its text without tags is
+  // appended to the accumulated text; any other part is written as HTML and
+  // appended to the accumulated and the converted text. Each call writes
+  // its own part only. Returns 1 when the accumulated text is not empty or
+  // an HTML part with content was written, else 0 (also when the part
+  // cannot be read).
   int WritePartPage(const std::string& partPath, std::ostream& out, bool stripHeaders,
-                    const std::string& mimeType);
+                    const std::string& mimeType, const std::string& charset = {});
 
   const DecodedMessage& Decoded() const { return decoded_; }
   DecodedMessage& Decoded() { return decoded_; }
@@ -141,8 +152,10 @@ class MessageDecoder {
   // The parts of DecodeParts: the first text part (the plain page), a
   // further text part (appended to the plain page), and the page when no
   // part gave one (the whole message, or the note that there is nothing).
-  void AddBodyText(const std::string& dir, const std::string& file, const std::string& type, bool decodedOk);
-  void AddFurtherText(const std::string& dir, const std::string& file);
+  void AddBodyText(const std::string& dir, const std::string& file, const std::string& type,
+                   const std::string& charset, bool decodedOk);
+  void AddFurtherText(const std::string& dir, const std::string& file, const std::string& type,
+                      const std::string& charset);
   void FinishPage(const std::string& source, const std::string& dir, bool otherParts);
 
   Application* app_;

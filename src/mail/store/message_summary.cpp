@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/charset.h"
 #include "platform/text.h"
 
 namespace vyr {
@@ -118,6 +119,19 @@ std::string Cut(std::string s) {
   return s;
 }
 
+// A value as the list and the viewer show it: decoded, without the blanks
+// at its ends, cut at the value limit where no character is split.
+std::string DisplayValue(std::string_view v) {
+  std::string text = DecodeHeaderText(platform::TrimView(v, platform::kTypedBlanks));
+  if (text.size() > kMaxHeaderValue) {
+    size_t cut = kMaxHeaderValue;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    text.resize(cut);
+  }
+  while (!text.empty() && IsBlank(text.back())) text.pop_back();
+  return text;
+}
+
 std::string LookUp(const std::vector<Parameter>& params, std::string_view nameIn) {
   std::string name;
   for (char c : nameIn) name += platform::AsciiLower(c);
@@ -170,15 +184,15 @@ void ApplyHeader(std::string_view line, MessageSummary& out, ScanState& st) {
   while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
   std::string_view value = line.substr(colon + 1);
 
-  auto simple = [&](const char* header, bool& seen, std::string& field) {
+  auto simple = [&](const char* header, bool& seen, std::string& field, bool shownText = false) {
     if (seen || !platform::EqualsNoCase(name, header)) return false;
     seen = true;
-    field = CleanValue(value);
+    field = shownText ? DisplayValue(value) : CleanValue(value);
     return true;
   };
-  if (simple("from", st.from, out.from) || simple("subject", st.subject, out.subject) ||
-      simple("to", st.to, out.to) || simple("cc", st.cc, out.cc) ||
-      simple("bcc", st.bcc, out.bcc) || simple("date", st.date, out.date) ||
+  if (simple("from", st.from, out.from, true) || simple("subject", st.subject, out.subject, true) ||
+      simple("to", st.to, out.to, true) || simple("cc", st.cc, out.cc, true) ||
+      simple("bcc", st.bcc, out.bcc, true) || simple("date", st.date, out.date) ||
       simple("mime-version", st.mimeVersion, out.mimeVersion)) {
     return;
   }
@@ -258,6 +272,112 @@ void ScanHeaders(std::string_view text, MessageSummary& out) {
   }
   flush();
   out.fileName = !st.typeName.empty() ? st.typeName : st.dispositionName;
+}
+
+namespace {
+
+int Base64Value(char c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+  if (c >= '0' && c <= '9') return c - '0' + 52;
+  if (c == '+') return 62;
+  if (c == '/') return 63;
+  return -1;
+}
+
+bool DecodeBase64Word(std::string_view text, std::string& out) {
+  unsigned bits = 0;
+  int count = 0;
+  for (char c : text) {
+    if (c == '=') break;
+    const int v = Base64Value(c);
+    if (v < 0) return false;
+    bits = (bits << 6) | static_cast<unsigned>(v);
+    count += 6;
+    if (count >= 8) {
+      count -= 8;
+      out += static_cast<char>((bits >> count) & 0xFF);
+    }
+  }
+  return true;
+}
+
+bool DecodeQWord(std::string_view text, std::string& out) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '_') {
+      out += ' ';
+    } else if (c == '=') {
+      if (i + 2 >= text.size()) return false;
+      const int hi = HexDigit(text[i + 1]), lo = HexDigit(text[i + 2]);
+      if (hi < 0 || lo < 0) return false;
+      out += static_cast<char>(hi * 16 + lo);
+      i += 2;
+    } else {
+      out += c;
+    }
+  }
+  return true;
+}
+
+// One encoded word starting at text[pos] ("=?"): its decoded UTF-8 text and
+// where it ends. False when it is not a well-formed encoded word.
+bool DecodeEncodedWord(std::string_view text, size_t pos, std::string& decoded, size_t& end) {
+  const size_t charsetEnd = text.find('?', pos + 2);
+  if (charsetEnd == std::string_view::npos || charsetEnd == pos + 2) return false;
+  if (charsetEnd + 2 >= text.size() || text[charsetEnd + 2] != '?') return false;
+  const char encoding = platform::AsciiLower(text[charsetEnd + 1]);
+  const size_t dataStart = charsetEnd + 3;
+  const size_t close = text.find("?=", dataStart);
+  if (close == std::string_view::npos) return false;
+  const std::string_view charset = text.substr(pos + 2, charsetEnd - pos - 2);
+  const std::string_view data = text.substr(dataStart, close - dataStart);
+  if (charset.find_first_of(" \t") != std::string_view::npos || data.find_first_of(" \t") != std::string_view::npos) {
+    return false;
+  }
+  std::string bytes;
+  if (encoding == 'b') {
+    if (!DecodeBase64Word(data, bytes)) return false;
+  } else if (encoding == 'q') {
+    if (!DecodeQWord(data, bytes)) return false;
+  } else {
+    return false;
+  }
+  decoded = platform::TextToUtf8(bytes, charset);
+  for (char& c : decoded) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
+  end = close + 2;
+  return true;
+}
+
+}  // namespace
+
+std::string DecodeHeaderText(std::string_view text) {
+  std::string out;
+  std::string plain;  // text between encoded words, converted as a whole
+  bool afterWord = false;
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == '=' && i + 1 < text.size() && text[i + 1] == '?') {
+      std::string decoded;
+      size_t end = 0;
+      if (DecodeEncodedWord(text, i, decoded, end)) {
+        // Blanks between two encoded words are not part of the text.
+        if (!(afterWord && plain.find_first_not_of(" \t") == std::string::npos)) {
+          out += platform::UndeclaredToUtf8(plain);
+        }
+        plain.clear();
+        out += decoded;
+        afterWord = true;
+        i = end;
+        continue;
+      }
+    }
+    plain += text[i++];
+  }
+  out += platform::UndeclaredToUtf8(plain);
+  return out;
 }
 
 std::string HeaderParameter(std::string_view value, std::string_view name) {

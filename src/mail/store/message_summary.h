@@ -38,8 +38,18 @@ inline constexpr size_t kHeaderReadLimit = 64 * 1024;
 // space); scanning stops at the first empty line. Leading blanks of a value
 // are skipped, trailing blanks removed, and the value cut at 255 characters.
 // Parameters ("; name=value", quoted or not, names without regard to case,
-// RFC 2231 "name*" forms decoded) are read from the whole value.
+// RFC 2231 "name*" forms decoded) are read from the whole value. From,
+// Subject, To, CC and BCC are kept as they are shown (DecodeHeaderText),
+// then cut at 255 bytes without splitting a character.
 void ScanHeaders(std::string_view headerText, MessageSummary& out);
+
+// A header's text as it is shown: RFC 2047 encoded words
+// ("=?charset?B?...?=", "=?charset?Q?...?=") decoded into UTF-8, the blanks
+// between two adjacent encoded words dropped, and any other byte outside
+// ASCII read as UTF-8 when it is that, else as Windows-1252. Line breaks and
+// other control characters an encoded word carries become spaces. A word
+// that is not well-formed is kept as it stands.
+std::string DecodeHeaderText(std::string_view value);
 
 // The value of one parameter of a structured header value such as
 // "text/plain; charset=us-ascii; name=\"a b.txt\"" (everything before the
