@@ -234,6 +234,54 @@ FileStamp StampOf(const std::string& path) {
   return StampFromStat(st);
 }
 
+FileClaim& FileClaim::operator=(FileClaim&& other) noexcept {
+  if (this != &other) {
+    Release();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+FileClaim FileClaim::Take(const std::string& path, bool wait) {
+  FileClaim claim;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return claim;
+  int rc;
+  while ((rc = ::flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 && errno == EINTR) {
+  }
+  // The path must still name the file that was claimed: a holder that
+  // finished meanwhile may have moved it away (and another file may stand
+  // under its name now).
+  struct stat held {}, named {};
+  if (rc != 0 || ::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode) || ::stat(path.c_str(), &named) != 0 ||
+      held.st_dev != named.st_dev || held.st_ino != named.st_ino) {
+    ::close(fd);
+    return claim;
+  }
+  claim.fd_ = fd;
+  return claim;
+}
+
+void FileClaim::Release() {
+  if (fd_ < 0) return;
+  ::flock(fd_, LOCK_UN);
+  ::close(fd_);
+  fd_ = -1;
+}
+
+bool IsFileClaimed(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return false;
+  int rc;
+  while ((rc = ::flock(fd, LOCK_SH | LOCK_NB)) != 0 && errno == EINTR) {
+  }
+  const bool claimed = rc != 0 && errno == EWOULDBLOCK;
+  if (rc == 0) ::flock(fd, LOCK_UN);
+  ::close(fd);
+  return claimed;
+}
+
 DirectoryLock::DirectoryLock(const std::string& folder) {
   fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd_ >= 0) {

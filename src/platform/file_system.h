@@ -71,6 +71,39 @@ class DirectoryLock {
   int fd_ = -1;
 };
 
+// An exclusive claim on one file among every process on this machine: while
+// one object holds it, every other attempt to claim the file (in this
+// process or another) is refused. The claim is the system's lock on an open
+// file (flock): it follows the file through renames and moves within its
+// file system, and it ends with the object, or with the process however
+// that ends, so a crashed holder never leaves a claim behind. Claiming
+// neither reads nor writes the file, so its times stay as they are.
+class FileClaim {
+ public:
+  FileClaim() = default;
+  ~FileClaim() { Release(); }
+  FileClaim(FileClaim&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  FileClaim& operator=(FileClaim&& other) noexcept;
+  FileClaim(const FileClaim&) = delete;
+  FileClaim& operator=(const FileClaim&) = delete;
+
+  // Claims the file the path names now. Not held when another holder has
+  // it, or when the path names no file (or another file) once the claim is
+  // taken: the file was moved or replaced meanwhile. With wait, a claim
+  // another holder has is waited for instead.
+  static FileClaim Take(const std::string& path, bool wait = false);
+  bool Held() const { return fd_ >= 0; }
+  void Release();
+
+ private:
+  int fd_ = -1;
+};
+
+// Whether a claim holds the file the path names (anyone's, this process's
+// included). Asking takes no claim another could be refused for, except
+// for the moment of asking.
+bool IsFileClaimed(const std::string& path);
+
 // True when the name can only ever mean one entry directly inside a folder:
 // not empty, not "." or "..", and without "/", "\" or a zero byte. Names
 // that come from files or pages must pass this before they become paths.

@@ -3,12 +3,18 @@
 // and that a message that fails for any reason stays pending and whole.
 #include "mail/send/outbox.h"
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <latch>
 #include <optional>
 #include <regex>
+#include <thread>
 
 #include "base/application.h"
 #include "mail/body/rich_text.h"
@@ -17,6 +23,7 @@
 #include "mail/send/smtp_client.h"
 #include "mail/send/address_lists.h"
 #include "mail/store/mail_store.h"
+#include "platform/file_system.h"
 #include "platform/file_times.h"
 #include "tools/python_fixture.h"
 #include "tools/recording_window.h"
@@ -338,6 +345,111 @@ TEST_F(OutboxTest, MailCheckHookSendsEachPendingOutboxMessageWholeAndOnce) {
   EXPECT_EQ(Files("Draft"), (Strings{draft.storedPath}));
   EXPECT_EQ(mailWindow.Texts(kMsgMailRemoveRow), (Strings{reopened.storedPath, good.storedPath}));
   EXPECT_EQ(mailWindow.Texts(kMsgMailAddRow), Files("Sent Items"));
+}
+
+// The subjects of the messages a server took, in the order it took them.
+Strings SentSubjects(const SmtpRecordServer& server) {
+  Strings subjects;
+  for (const auto& m : server.Messages()) {
+    std::smatch found;
+    subjects.push_back(std::regex_search(m.data, found, std::regex("\r\nSubject: ([^\r]*)\r\n")) ? found[1].str() : "?");
+  }
+  return subjects;
+}
+
+TEST_F(OutboxTest, TwoFlushesAtOnceSendEveryMessageExactlyOnce) {
+  // Two runs over one Outbox, as the program and vyrelle-cli make them:
+  // each with an application object (and mail lock) of its own.
+  Application other(home.Path(), boxes, sounds);
+  Outbox first(app), second(other);
+  Strings subjects;
+  for (int i = 0; i < 6; ++i) {
+    ComposeHarness w;
+    w.subject = "Message " + std::to_string(i);
+    ASSERT_EQ(first.QueueMessage(w, false), 0);
+    subjects.push_back(w.subject);
+  }
+  // A run that died while it held the first message leaves no claim on it.
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe(pipeEnds), 0);
+  const std::string held = Files("Outbox")[0];
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const platform::FileClaim claim = platform::FileClaim::Take(held);
+    const char took = claim.Held() ? '1' : '0';
+    (void)!::write(pipeEnds[1], &took, 1);
+    ::raise(SIGKILL);
+  }
+  char took = 0;
+  ASSERT_EQ(::read(pipeEnds[0], &took, 1), 1);
+  ::close(pipeEnds[0]);
+  ::close(pipeEnds[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_EQ(took, '1');
+  ASSERT_TRUE(WIFSIGNALED(status));
+
+  SmtpRecordServer server;
+  Start(server);
+  std::latch go(2);
+  SmtpResult results[2] = {SmtpResult::kNotSent, SmtpResult::kNotSent};
+  std::thread a([&] {
+    go.arrive_and_wait();
+    results[0] = first.FlushOutbox(0);
+  });
+  std::thread b([&] {
+    go.arrive_and_wait();
+    results[1] = second.FlushOutbox(0);
+  });
+  a.join();
+  b.join();
+  EXPECT_EQ(results[0], SmtpResult::kSent);
+  EXPECT_EQ(results[1], SmtpResult::kSent);
+  Strings sent = SentSubjects(server);
+  std::sort(sent.begin(), sent.end());
+  EXPECT_EQ(sent, subjects);
+  EXPECT_TRUE(Files("Outbox").empty());
+  EXPECT_EQ(Files("Sent Items").size(), subjects.size());
+}
+
+TEST_F(OutboxTest, AMessageBeingSentIsLeftAloneByTheWindowsMarkingAndByAFlush) {
+  // The server takes each message and answers its end 2 s later: time to
+  // look at a send in the middle.
+  SmtpRecordServer slow({.delayFinalReplySeconds = 2});
+  Start(slow);
+  Outbox outbox(app);
+  ComposeHarness now, later, draft;
+  now.subject = "Sent now";
+  later.subject = "Sent later";
+  ASSERT_EQ(outbox.QueueMessage(draft, true), 0);
+  ASSERT_TRUE(outbox.StartSendNow(now));
+  ASSERT_TRUE(slow.WaitForMessages(1, 20000));  // Send Now awaits the server's 250
+  ASSERT_EQ(outbox.QueueMessage(later, false), 0);
+  ASSERT_TRUE(MailStore::MarkRead(later.storedPath) && MailStore::MarkRead(draft.storedPath));
+
+  // The mail window opens: every outgoing message is pending again but the
+  // one being sent.
+  EXPECT_EQ(MailStore(app).MarkOutgoingPendingExceptClaimed(), 2);
+  EXPECT_FALSE(MailStore::IsUnread(now.storedPath));
+  EXPECT_TRUE(MailStore::IsUnread(later.storedPath) && MailStore::IsUnread(draft.storedPath));
+  EXPECT_TRUE(Outbox::IsBeingSent(now.storedPath));
+  EXPECT_FALSE(Outbox::IsBeingSent(later.storedPath));
+
+  // Marked unread by hand, it is still not sent a second time by a flush.
+  ASSERT_TRUE(MailStore::MarkUnread(now.storedPath));
+  EXPECT_FALSE(outbox.IsFlushing() || Outbox::AnyFlushing());
+  SmtpResult flushed = SmtpResult::kNotSent;
+  std::thread flush([&] { flushed = outbox.FlushOutbox(0); });
+  ASSERT_TRUE(slow.WaitForMessages(2, 20000));
+  EXPECT_TRUE(outbox.IsFlushing() && Outbox::AnyFlushing());
+  flush.join();
+  EXPECT_EQ(flushed, SmtpResult::kSent);
+  EXPECT_EQ(outbox.WaitForSendNow(), SmtpResult::kSent);
+  EXPECT_FALSE(outbox.IsFlushing() || Outbox::AnyFlushing());
+  EXPECT_EQ(SentSubjects(slow), (Strings{"Sent now", "Sent later"}));
+  EXPECT_TRUE(Files("Outbox").empty());
+  EXPECT_EQ(Files("Sent Items").size(), 2u);
+  EXPECT_EQ(Files("Draft"), (Strings{draft.storedPath}));
 }
 
 // An outgoing server that wants TLS and a log-in: the recording server with

@@ -61,6 +61,27 @@ SmtpResult ConnectFailure(SmtpConnect connected) {
   return SmtpResult::kNotSent;
 }
 
+// Flushes running in this process.
+std::atomic<int> gFlushesRunning{0};
+
+// Counts a flush for IsFlushing and AnyFlushing while it runs.
+class FlushCount {
+ public:
+  explicit FlushCount(std::atomic<int>& own) : own_(own) {
+    ++own_;
+    ++gFlushesRunning;
+  }
+  ~FlushCount() {
+    --own_;
+    --gFlushesRunning;
+  }
+  FlushCount(const FlushCount&) = delete;
+  FlushCount& operator=(const FlushCount&) = delete;
+
+ private:
+  std::atomic<int>& own_;
+};
+
 }  // namespace
 
 // Everything a Send Now run needs, gathered on the user-interface thread.
@@ -71,7 +92,14 @@ struct Outbox::Job {
   std::string path;   // the stored file in Outbox
   std::string older;  // the stored file the window was opened from (removed)
   platform::WindowHandle window = 0;
+  // Held from before the file took its name until the run has put it in
+  // Sent Items or made it pending again.
+  platform::FileClaim claim;
 };
+
+bool Outbox::AnyFlushing() { return gFlushesRunning.load() > 0; }
+
+bool Outbox::IsBeingSent(const std::string& path) { return platform::IsFileClaimed(path); }
 
 // --- stored form ----------------------------------------------------------------------
 
@@ -220,7 +248,7 @@ void Outbox::PostMailWindow(std::uint32_t message, const std::string& text) cons
 }
 
 std::string Outbox::StoreOutgoing(const std::string& folderPath, const std::string& text,
-                                  bool pending, int* error) {
+                                  bool pending, int* error, platform::FileClaim* claim) {
   *error = 0;
   MailStore store(app_);
   const std::string outbox = store.FolderPath(kOutboxFolder, true);
@@ -254,9 +282,18 @@ std::string Outbox::StoreOutgoing(const std::string& folderPath, const std::stri
     std::remove(temp.c_str());
     return {};
   }
-  // The read state is set before the file takes its final name: pending
-  // files appear whole and pending, files this run is about to send appear
-  // already taken.
+  // The claim and the read state are set before the file takes its final
+  // name: pending files appear whole and pending, files this run is about
+  // to send appear already taken. Nobody else claims a temporary file; the
+  // wait only outlasts someone asking whether it is claimed.
+  if (claim) {
+    *claim = platform::FileClaim::Take(temp, true);
+    if (!claim->Held()) {
+      *error = errno ? errno : EIO;
+      std::remove(temp.c_str());
+      return {};
+    }
+  }
   if (pending) {
     MailStore::MarkUnread(temp);
   } else {
@@ -370,7 +407,7 @@ bool Outbox::PrepareSendNow(ComposeWindow& window, Job& job) {
   MailStore store(app_);
   const std::string outbox = store.FolderPath(kOutboxFolder, true);
   int cause = 0;
-  job.path = StoreOutgoing(outbox, text, false, &cause);
+  job.path = StoreOutgoing(outbox, text, false, &cause, &job.claim);
   if (job.path.empty()) {
     app_.Messages().Error(Format(sendtext::kErrorSaving, {std::to_string(cause)}));
     return false;
@@ -536,6 +573,7 @@ int Outbox::QueueMessage(ComposeWindow& window, bool draft) {
 // --- the flush -------------------------------------------------------------------------
 
 SmtpResult Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
+  FlushCount counted(flushing_);
   MailStore store(app_);
   const std::string outbox = store.FolderPath(kOutboxFolder, true);
   if (outbox.empty()) return SmtpResult::kSent;
@@ -561,6 +599,11 @@ SmtpResult Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
     std::error_code typeError;
     if (fs::is_directory(path, typeError)) continue;
     if (!fs::exists(path, typeError)) continue;  // sent or moved meanwhile
+    // Only the run that holds the file sends it: one another run (a flush
+    // of vyrelle-cli, a Send Now) holds, or that has left the Outbox
+    // meanwhile, is passed over.
+    const platform::FileClaim claim = platform::FileClaim::Take(path);
+    if (!claim.Held()) continue;
 
     const bool pending = MailStore::IsUnread(path);
     std::string text;
@@ -611,8 +654,7 @@ SmtpResult Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
       result = ConnectFailure(connected);
       continue;
     }
-    // Marked read by the user (or taken by another run) while connecting:
-    // not sent.
+    // Marked read by the user while connecting: not sent.
     if (!MailStore::IsUnread(path)) {
       client.Quit();
       CountPauses(client);

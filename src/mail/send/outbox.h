@@ -16,6 +16,16 @@
 // File names come from the millisecond tick count, chosen under the mail
 // lock with a 10 ms pause before the lock is released, so that two names
 // never share a tick.
+//
+// A message is sent only by the run that claims its file
+// (platform::FileClaim): the flush claims each Outbox file before it looks
+// at it and passes over one another run holds; Send Now claims its file
+// before the file takes its final name and holds it until the message is in
+// Sent Items or pending again. So two flushes at once (the program and
+// vyrelle-cli, or two checks) never send one message twice, and whatever
+// marks messages pending again (the mail window's opening) can leave the
+// claimed ones alone. A claim ends with its holder, a crashed one included,
+// so no message is ever kept from being sent by a run that is gone.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -27,6 +37,7 @@
 #include "base/settings_table.h"
 #include "mail/receive/mail_check.h"
 #include "mail/send/smtp_client.h"
+#include "platform/file_system.h"
 #include "platform/string_table.h"
 #include "platform/window_messages.h"
 
@@ -170,6 +181,16 @@ class Outbox : public OutboxSender {
   void Abort();
   void ClearAbort() { stop_ = false; }
 
+  // Any thread: whether this Outbox's flush is running, and whether any
+  // flush of this process is. The mail window asks before it opens an
+  // Outbox message ("You can not open messages in the Outbox\nwhen
+  // outgoing messages are being sent..."), together with IsBeingSent for
+  // a flush or Send Now of another process.
+  bool IsFlushing() const { return flushing_.load() > 0; }
+  static bool AnyFlushing();
+  // Whether a run (of any process) holds the message to send it now.
+  static bool IsBeingSent(const std::string& path);
+
   // How long each ordinary server reply is awaited (20 s; tests shorten
   // it). The reply to the end of a message's data is always awaited for
   // SmtpClient::kFinalReplyTimeLimitSeconds, so a slow server that takes the
@@ -188,9 +209,10 @@ class Outbox : public OutboxSender {
   bool PrepareSendNow(ComposeWindow& window, Job& job);
   SmtpResult RunSendNow(const Job& job);
   // Writes a new outgoing file into the folder; "" on failure with the
-  // error number in *error.
+  // error number in *error. With claim, the file is claimed for this run
+  // before it takes its final name.
   std::string StoreOutgoing(const std::string& folderPath, const std::string& text, bool pending,
-                            int* error);
+                            int* error, platform::FileClaim* claim = nullptr);
   // Moves a sent file into Sent Items and marks it read; the new path.
   std::string MoveToSentItems(const std::string& path);
   std::string SenderText() const;
@@ -206,6 +228,7 @@ class Outbox : public OutboxSender {
   std::vector<SmtpClient*> clients_;
   std::vector<std::thread> workers_;
   std::atomic<int> running_{0};
+  std::atomic<int> flushing_{0};
   std::atomic<long> pausedMs_{0};
   int replyTimeLimitSeconds_ = kSmtpReplyTimeLimitSeconds;
   SmtpResult lastResult_ = SmtpResult::kSent;

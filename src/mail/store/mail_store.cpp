@@ -616,6 +616,21 @@ FolderResult MailStore::DeleteFolder(const std::string& name) const {
   return FolderResult::Done;
 }
 
+int MailStore::MarkOutgoingPendingExceptClaimed() const {
+  int marked = 0;
+  for (const char* folder : {kOutboxFolder, kDraftFolder}) {
+    const std::string path = FolderPath(folder, false);
+    if (path.empty()) continue;
+    for (const std::string& file : FilesIn(path)) {
+      std::error_code ec;
+      if (fs::file_size(file, ec) < kMinMessageSize || ec) continue;
+      if (platform::IsFileClaimed(file)) continue;
+      if (MarkUnread(file)) ++marked;
+    }
+  }
+  return marked;
+}
+
 int MailStore::EmptyTrash() const {
   const std::string trash = FolderPath(kTrashFolder, false);
   if (trash.empty()) return 0;
@@ -636,6 +651,8 @@ int MailStore::CleanLeftovers() const {
     std::lock_guard<std::mutex> lock(app_->MailLock());
     for (const std::string& file : FilesIn(outbox)) {
       if (FileNameOf(file).find(".mail") != std::string::npos) continue;
+      // A file a run holds is being stored or sent, whatever its times say.
+      if (platform::IsFileClaimed(file)) continue;
       platform::FileTimes t;
       if (platform::GetFileTimes(file, t) && now - t.createdNs < kLeftoverMinAgeNs) continue;
       MakeWritable(file);

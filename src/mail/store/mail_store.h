@@ -207,6 +207,15 @@ class MailStore {
   // at all. True when it was written.
   bool EnsureWelcomeMessage() const;
 
+  // Opening the mail window: marks every message in Outbox and Draft unread
+  // (pending) again, except the ones a run holds to send them now (see
+  // platform::FileClaim; the Outbox's runs claim what they send): marking
+  // one of those would let the next flush send it a second time. A message
+  // Send Now marked read before its run ended without a word (the program
+  // was killed) is pending again, so it is not lost. Returns how many were
+  // marked.
+  int MarkOutgoingPendingExceptClaimed() const;
+
   // --- message operations ---------------------------------------------------------
   // Deletes the selected messages: asks "Delete message(s)?" unless
   // [email] DontPromptForDeletion is set (the answer's check box is written
