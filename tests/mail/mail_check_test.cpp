@@ -15,6 +15,8 @@
 
 #include "base/application.h"
 #include "base/stoppable_worker.h"
+#include "mail/check/mail_check_schedule.h"
+#include "mail/check/startup_mail_check.h"
 #include "mail/receive/mail_accounts.h"
 #include "mail/store/mail_store.h"
 #include "platform/file_times.h"
@@ -453,6 +455,74 @@ TEST_F(MailCheckTest, CancelNeverWaitsForAWorkerHeldInAQuestion) {
     platform::WindowMessages::Instance().DispatchPending();  // a forgotten worker's last reports are dropped
     EXPECT_EQ(h.lines, (std::vector<std::string>{"Canceling...", "E-mail check canceled"}));
     EXPECT_TRUE(h.end.cancelled && h.finishedMessages == 1 && !h.driver.IsRunning() && h.check.AccountIndex() == 0);
+  }
+}
+
+TEST_F(MailCheckTest, OneCheckRunsAtATimeInTheWholeProcess) {
+  // The start-up check and a window's check, started together: the second
+  // start is refused while the first runs, and a check may start again once
+  // the first has been reported over.
+  dovecot_->AddMessage("alice", Message("once"));
+  std::vector<std::string> startupStatus;
+  StartupMailCheck startup(app, [&](const std::string& text) { startupStatus.push_back(text); });
+  CheckHarness window(app);
+  ASSERT_TRUE(startup.Start());
+  EXPECT_FALSE(window.driver.Start(false));
+  EXPECT_TRUE(MailCheckDriver::AnyRunning());
+  const auto until = Clock::now() + std::chrono::seconds(60);
+  while (startup.IsRunning() && Clock::now() < until) {
+    platform::WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(100));
+  }
+  ASSERT_FALSE(startup.IsRunning());
+  EXPECT_FALSE(MailCheckDriver::AnyRunning());
+  EXPECT_EQ(InboxFiles(), 1u);  // stored once, by the one run
+  EXPECT_EQ(startupStatus.back().rfind("You have 1 new e-mail message in your Inbox!", 0), 0u)
+      << testing::PrintToString(startupStatus);
+
+  // The other way round, and the refused start leaves no claim behind.
+  ASSERT_TRUE(window.driver.Start(true));
+  EXPECT_FALSE(startup.Start());
+  ASSERT_TRUE(window.WaitForEnd());
+  EXPECT_TRUE(window.stored.empty() && !MailCheckDriver::AnyRunning());
+  EXPECT_TRUE(startup.Start());
+}
+
+TEST(MailCheckScheduleTest, AutomaticChecksFollowThePeriodOnlineWithMailOn) {
+  // Each case: the period, UseVyrMail (-1: never written), and per minute
+  // whether the machine is online ('+') or not ('-'); a started check is
+  // marked 'C' in the expected line, '.' otherwise; 'S' in the ticks is a
+  // check started by the user in that minute.
+  const struct {
+    const char* what;
+    int period, useMail;
+    const char* ticks;
+    const char* due;
+  } cases[] = {
+      {"no period", 0, 1, "++++", "...."},
+      {"every two minutes", 2, 1, "++++++", ".C.C.C"},
+      {"unset switch reads as on", 1, -1, "+++", "CCC"},
+      {"mail off", 1, 0, "+++", "..."},
+      {"offline keeps the count", 2, 1, "++--+", ".C..C"},
+      {"a user's check starts the count again", 3, 1, "++S+++", ".....C"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::TestApp t;
+    t.app.WriteInt("email", "MinutesBetweenChecks", c.period);
+    if (c.useMail >= 0) t.app.WriteInt("email", "UseVyrMail", c.useMail);
+    MailCheckSchedule schedule(t.app);
+    std::string due;
+    for (const char* tick = c.ticks; *tick; ++tick) {
+      if (*tick == 'S') {
+        schedule.CheckStarted();
+        due += '.';
+        continue;
+      }
+      due += schedule.MinutePassed(*tick == '+') ? 'C' : '.';
+    }
+    // Offline in minutes 3 and 4, the period is over in minute 4 and the
+    // check follows in minute 5, the first online.
+    EXPECT_EQ(due, c.due);
   }
 }
 

@@ -1,5 +1,6 @@
 #include "mail/check/mail_check_driver.h"
 
+#include <atomic>
 #include <chrono>
 
 #include "base/application.h"
@@ -12,6 +13,10 @@ namespace {
 // The pause after a time-out is over: the run goes on with the next
 // account. wParam: the pause's number.
 constexpr std::uint32_t kMsgResumeRun = 0x810A;
+
+// The driver whose run is going on, if any: one mail check at a time in the
+// whole process.
+std::atomic<const MailCheckDriver*> gRunningDriver{nullptr};
 
 }  // namespace
 
@@ -32,6 +37,19 @@ MailCheckDriver::~MailCheckDriver() {
   platform::WindowMessages::Instance().Unregister(handle_);
   check_.reset();
   outbox_.reset();
+  ReleaseRun();
+}
+
+bool MailCheckDriver::AnyRunning() { return gRunningDriver.load() != nullptr; }
+
+bool MailCheckDriver::ClaimRun() {
+  const MailCheckDriver* none = nullptr;
+  return gRunningDriver.compare_exchange_strong(none, this);
+}
+
+void MailCheckDriver::ReleaseRun() {
+  const MailCheckDriver* self = this;
+  gRunningDriver.compare_exchange_strong(self, nullptr);
 }
 
 void MailCheckDriver::SetPasswordPrompt(PasswordPrompt* prompt) { check_->SetPasswordPrompt(prompt); }
@@ -41,9 +59,12 @@ void MailCheckDriver::SetFolderLoaderRunning(std::function<bool()> running) {
 }
 
 bool MailCheckDriver::Start(bool silent) {
-  if (running_) return false;
+  if (running_ || !ClaimRun()) return false;
   check_->SetAccountIndex(0);
-  if (!check_->StartMailCheck(silent)) return false;
+  if (!check_->StartMailCheck(silent)) {
+    ReleaseRun();
+    return false;
+  }
   running_ = true;
   resumePending_ = false;
   return true;
@@ -77,6 +98,7 @@ void MailCheckDriver::RunEnded(int result, bool cancelled) {
     return;
   }
   running_ = false;
+  ReleaseRun();
   MailCheckEnd end;
   end.allWell = result == 0;
   end.cancelled = cancelled;

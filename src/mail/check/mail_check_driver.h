@@ -90,14 +90,19 @@ class MailCheckDriver : private platform::MessageTarget {
   void SetFolderLoaderRunning(std::function<bool()> running);
 
   // Starts a run with the main account; false when one is running (or
-  // waiting to go on after a time-out), or the settings are incomplete
-  // (not silent: the user is asked through the questions first).
+  // waiting to go on after a time-out) on this driver or on any other of
+  // the process (one mail check at a time: the start-up check and the mail
+  // window's share the one Inbox, Outbox and account state), or the
+  // settings are incomplete (not silent: the user is asked through the
+  // questions first).
   bool Start(bool silent);
   // Asks a running check to stop and returns at once; its end follows as a
   // MailCheckFinished with cancelled set. Nothing when none runs.
   void Cancel();
   // From Start until the run's end has been reported.
   bool IsRunning() const { return running_; }
+  // Whether a run of any driver of the process is going on.
+  static bool AnyRunning();
 
   MailCheck& Check() { return *check_; }
   const MailCheck& Check() const { return *check_; }
@@ -106,6 +111,10 @@ class MailCheckDriver : private platform::MessageTarget {
  private:
   void OnWindowMessage(const platform::WindowMessage& message) override;
   void RunEnded(int result, bool cancelled);
+  // The process's one run: claimed by Start, given back when the run's end
+  // has been reported (or the driver goes).
+  bool ClaimRun();
+  void ReleaseRun();
 
   Application& app_;
   MailCheckObserver& observer_;
