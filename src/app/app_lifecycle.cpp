@@ -4,6 +4,7 @@
 
 #include "base/application.h"
 #include "app/shell_integration.h"
+#include "mail/store/mail_store.h"
 #include "net/download_worker.h"
 #include "base/usage_stats.h"
 #include "platform/process.h"
@@ -117,6 +118,9 @@ ShutdownOutcome RunShutdown(Application& app, unsigned logoutWaitMs, unsigned do
   }
   outcome.statsSaved = SaveUnsentStats(app.Registry(), app.Counters(), app.TrackedUrls());
   outcome.downloadsStopped = net::StopAllDownloads(std::chrono::milliseconds(downloadWaitMs));
+  // Last, once the windows that move messages into Trash are gone. A store
+  // that was never made stays unmade.
+  outcome.trashEmptied = MailStore(app).EmptyTrash();
   return outcome;
 }
 

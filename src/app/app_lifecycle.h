@@ -63,6 +63,7 @@ struct ShutdownOutcome {
   bool setupStarted = false;     // a waiting setup program was started
   bool statsSaved = false;       // the unsent statistics are in the key
   bool downloadsStopped = false; // no download or other worker thread was left running
+  int trashEmptied = 0;          // messages removed from the mail's Trash
 };
 
 // The shutdown, run once the main window is gone: the tracked addresses are
@@ -71,7 +72,9 @@ struct ShutdownOutcome {
 // update left is started; the unsent statistics are saved; every download
 // still running is stopped (waiting up to downloadWaitMs for the workers,
 // and for every other worker thread left running, such as a forgotten mail
-// check: the application object goes next).
+// check: the application object goes next); the mail's Trash is emptied, as
+// the status line promised when messages went there ("emptied when Vyrelle
+// is closed").
 ShutdownOutcome RunShutdown(Application& app, unsigned logoutWaitMs = net::kLogoutWaitMs,
                             unsigned downloadWaitMs = 2000);
 

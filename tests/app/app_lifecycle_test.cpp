@@ -1,9 +1,13 @@
-// Start-up decisions: the splash, the default-browser offer, the file to open.
+// Start-up decisions: the splash, the default-browser offer, the file to
+// open; what the program's end leaves behind.
 #include "app/app_lifecycle.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/shell_integration.h"
+#include "mail/store/mail_store.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -85,6 +89,31 @@ TEST(AppLifecycle, OpenCommandTakesTheTextBetweenTheOuterQuotes) {
     SCOPED_TRACE(c.command);
     EXPECT_EQ(AddressFromOpenCommand(c.command), c.address);
   }
+}
+
+TEST(AppLifecycle, TheProgramsEndEmptiesTheMailsTrashAndNothingElse) {
+  namespace fs = std::filesystem;
+  test::TestApp t;
+  // Without a mail store the end makes none.
+  EXPECT_EQ(RunShutdown(t.app, 0, 100).trashEmptied, 0);
+  EXPECT_FALSE(fs::exists(t.home.File("vyrelle/email")));
+
+  MailStore store(t.app);
+  const std::string inbox = store.FolderPath("Inbox", true), trash = store.FolderPath("Trash", true);
+  for (const char* name : {"kept.mail", "deleted.mail"}) {
+    test::WriteFile(inbox + name, "From: a@example.org\r\nSubject: " + std::string(name) + "\r\n\r\nbody\r\n.");
+  }
+  test::WriteFile(trash + "older.mail", "From: b@example.org\r\n\r\nold body\r\n.");
+  fs::permissions(trash + "older.mail", fs::perms::owner_write, fs::perm_options::remove);
+  t.app.WriteInt("email", "DontPromptForDeletion", 1);
+  const DeleteOutcome deleted = store.DeleteMessages({inbox + "deleted.mail"}, false);
+  EXPECT_EQ(deleted.status, "1 message moved to Trash (emptied when Vyrelle is closed)");
+
+  const ShutdownOutcome outcome = RunShutdown(t.app, 0, 100);
+  EXPECT_EQ(outcome.trashEmptied, 2);
+  EXPECT_TRUE(fs::is_directory(trash) && fs::is_empty(trash));
+  EXPECT_TRUE(fs::exists(inbox + "kept.mail"));
+  EXPECT_TRUE(t.boxes.boxes.empty());
 }
 
 }  // namespace

@@ -249,7 +249,9 @@ class MailStore {
   // them?", the files in it. A file that cannot be removed stops the deletion
   // ("File could not be removed\n %s \n Aborting folder deletion").
   FolderResult DeleteFolder(const std::string& name) const;
-  // Removes every file in Trash; returns how many were removed.
+  // Removes every file in Trash (read-only ones too); returns how many were
+  // removed. The program's end runs it (RunShutdown), as the status text of
+  // a delete promises, and so does the window's Empty Trash command.
   int EmptyTrash() const;
   // Closing the mail window and start-up: removes the Outbox files whose
   // name does not contain ".mail" (half-written messages; one changed within
