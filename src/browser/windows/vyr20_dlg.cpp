@@ -29,6 +29,7 @@
 #include "channels/channel_merge.h"
 #include "channels/windows/duplicate_channel_dlg.h"
 #include "mail/check/startup_mail_check.h"
+#include "mail/windows/mail_wnd.h"
 #include "browser/windows/frame_texts.h"
 #include "browser/windows/popup_web_dlg.h"
 #include "net/download_worker.h"
@@ -557,6 +558,9 @@ void CVyr20Dlg::EndForGood() {
   app_.PlaySound("bye");
   if (IsShown()) SavePlacement();
   for (CPopupWebDlg* popup : std::vector<CPopupWebDlg*>(CPopupWebDlg::All())) popup->Destroy();
+  // The mail window goes with the program (its check stopped, the same
+  // bounded wait).
+  if (CMailWnd* mail = CMailWnd::Current()) mail->Close(true);
   if (tray_) tray_->RemoveIcon();
   Hide();
   Destroy();
@@ -719,7 +723,7 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
     case kCmdSearch: case vyr::kSearchInternetCommand: NotAvailable(frame_text::kSearchWindowName); return true;
     case kCmdFavorites: NotAvailable(frame_text::kFavoritesOrganizerName); return true;
     case kCmdHistory: NotAvailable(frame_text::kHistoryListName); return true;
-    case kCmdMail: case vyr::kReadMailCommand: NotAvailable(frame_text::kMailWindowName); return true;
+    case kCmdMail: case vyr::kReadMailCommand: CMailWnd::Open(app_); return true;
     case vyr::kChannelDesignerCommand: NotAvailable(frame_text::kChannelDesignerName); return true;
     case vyr::kLookAndFeelCommand:
       if (RunLookAndFeelDialog(this, app_, this)) ApplyCurrentScheme(app_, this);
@@ -929,7 +933,7 @@ bool CVyr20Dlg::OpenNamedWindow(const std::string& name) {
   // Each window by the command that opens it from the menu.
   static const std::map<std::string, int> kWindows = {
       {"lookandfeel", vyr::kLookAndFeelCommand}, {"startupoptions", kCmdStartupOptions},
-      {"enhancedbrowsing", kCmdEnhancedBrowsing}};
+      {"enhancedbrowsing", kCmdEnhancedBrowsing}, {"mail", kCmdMail}};
   if (name == "main") return true;
   const auto window = kWindows.find(name);
   if (window == kWindows.end()) return false;
