@@ -1,8 +1,13 @@
-// Decoding a message with a 20 MB base64 attachment for the viewer, against
-// the uudeview command-line tool (package "uudeview") decoding the same file
-// with the same library. The message is stored as the mail check stores it
-// (CRLF lines, the POP3 terminator's "." at the end). Target: DecodeMessage
-// no slower than 1.5 times the tool.
+// Decoding a message with a 20 MB base64 attachment for the viewer, until
+// its page is written and the attachment lies decoded in the display
+// folder, against the uudeview command-line tool (package "uudeview";
+// skipped when it is missing) decoding the same file with the same library.
+// The message is stored as the mail check stores it (CRLF lines, the POP3
+// terminator's "." at the end). The decode runs in a process with more than
+// one thread, as in the program: the C library's streams then take a lock
+// for every character read, which a single-threaded tool never pays.
+// Targets: DecodeMessage under 500 ms, and no slower than 1.5 times the
+// tool.
 //
 //   build/bench/decode_bench [megabytes] [runs]
 #include <sys/wait.h>
@@ -14,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/application.h"
@@ -28,7 +34,8 @@ static double Ms(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
-static void WriteMessage(const std::string& path, size_t attachmentBytes) {
+// Returns the attachment's size (whole groups of three bytes).
+static size_t WriteMessage(const std::string& path, size_t attachmentBytes) {
   static const char kB64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::ofstream out(path, std::ios::binary);
   out << "Return-Path: <sender@example.org>\r\n"
@@ -55,6 +62,7 @@ static void WriteMessage(const std::string& path, size_t attachmentBytes) {
     out << line;
   }
   out << "\r\n--BENCH-BOUNDARY--\r\n.";
+  return written;
 }
 
 static double Median(std::vector<double> v) {
@@ -68,15 +76,19 @@ int main(int argc, char** argv) {
   char pattern[] = "/tmp/vyrelle-decode-bench-XXXXXX";
   const std::string root = ::mkdtemp(pattern);
   const std::string message = root + "/big.mail";
-  WriteMessage(message, megabytes * 1024 * 1024);
+  const size_t attachment = WriteMessage(message, megabytes * 1024 * 1024);
   std::printf("message: %.1f MB on disk, attachment %zu MB\n",
               static_cast<double>(fs::file_size(message)) / (1024 * 1024), megabytes);
 
+  // The program always runs more than one thread; from the first one on,
+  // the process counts as multi-threaded for good.
+  std::thread([] {}).join();
   vyr::StderrMessageBox boxes;
   vyr::SilentSoundPlayer sounds;
   vyr::Application app(root + "/home", boxes, sounds);
   const std::string display = root + "/display/";
 
+  const bool haveTool = std::system("command -v uudeview >/dev/null 2>&1") == 0;
   std::vector<double> ours, tool;
   for (int r = 0; r < runs; ++r) {
     vyr::MessageDecoder decoder(app);
@@ -84,12 +96,16 @@ int main(int argc, char** argv) {
     const auto a = Clock::now();
     const int result = decoder.DecodeMessage(message, display, page);
     const auto b = Clock::now();
-    if (result != 1 || decoder.Decoded().partNames.size() != 2 ||
-        fs::file_size(display + "big.bin") < megabytes * 1024 * 1024) {
+    std::ifstream pageFile(display + page, std::ios::binary);
+    const std::string pageText((std::istreambuf_iterator<char>(pageFile)), std::istreambuf_iterator<char>());
+    if (result != 1 || decoder.Decoded().partNames.size() != 2 || page != "PlainText.htm" ||
+        pageText.find("Here  is  the  archive  you  asked  for.") == std::string::npos ||
+        fs::file_size(display + "big.bin") != attachment) {
       std::fprintf(stderr, "decode failed\n");
       return 1;
     }
     ours.push_back(Ms(a, b));
+    if (!haveTool) continue;
 
     const std::string out = root + "/tool/";
     fs::remove_all(out);
@@ -104,12 +120,15 @@ int main(int argc, char** argv) {
     }
     tool.push_back(Ms(c, d));
   }
-  const double mine = Median(ours), theirs = Median(tool);
-  std::printf("DecodeMessage: median %.1f ms (best %.1f) over %d runs\n", mine,
+  const double mine = Median(ours);
+  std::printf("DecodeMessage: median %.1f ms (best %.1f) over %d runs (target: under 500 ms)\n", mine,
               *std::min_element(ours.begin(), ours.end()), runs);
-  std::printf("uudeview -i -o -q -t: median %.1f ms (best %.1f)\n", theirs,
-              *std::min_element(tool.begin(), tool.end()));
-  std::printf("ratio %.2f (target <= 1.50)\n", mine / theirs);
+  if (haveTool) {
+    const double theirs = Median(tool);
+    std::printf("uudeview -i -o -q -t: median %.1f ms (best %.1f)\n", theirs,
+                *std::min_element(tool.begin(), tool.end()));
+    std::printf("ratio %.2f (target <= 1.50)\n", mine / theirs);
+  }
   fs::remove_all(root);
   return 0;
 }

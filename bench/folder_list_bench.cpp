@@ -1,8 +1,13 @@
 // Listing a large mail folder: 10 000 messages with realistic headers and a
-// few KB of body each, half of them unread. Times building the list rows
-// (summaries, read state, date column, default sort) on the calling thread
-// and through the folder loader's thread, against a plain loop that reads
-// the first 4 KB of every file. Target: the list within twice the plain read.
+// few KB of body each, half of them unread, some subjects in encoded words.
+// Times building the list rows (summaries, read state, date column, default
+// sort) on the calling thread and through the folder loader's thread,
+// against a plain loop that reads the first 4 KB of every file (target: the
+// list within twice the plain read); and opening the folder as the mail
+// window does, from the loader's start until its last row is in the message
+// list and sorted: the loader posts every row as a window message, the
+// user-interface thread turns each back into a row of the MessageList
+// (target: under 1 s).
 //
 //   build/bench/folder_list_bench [messages]
 #include <unistd.h>
@@ -20,6 +25,7 @@
 #include "mail/store/folder_loader.h"
 #include "mail/store/mail_store.h"
 #include "platform/file_times.h"
+#include "platform/window_messages.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -44,7 +50,11 @@ static std::string MessageText(int i) {
   m += "From: \"Sender Number " + n + "\" <sender" + n + "@lists.example.org>\r\n";
   m += "To: Me <me@example.com>\r\n";
   if (i % 3 == 0) m += "CC: friend" + n + "@example.net, other@example.net\r\n";
-  m += "Subject: Re: the weekly report, part " + n + "\r\n";
+  if (i % 5 == 0) {
+    m += "Subject: =?UTF-8?Q?Re:_Gr=C3=BC=C3=9Fe,_Teil_" + n + "?=\r\n";
+  } else {
+    m += "Subject: Re: the weekly report, part " + n + "\r\n";
+  }
   m += std::string("Date: ") + kDays[i % 7] + ", " + std::to_string(1 + i % 28) + " " + kMonths[i % 12] + " " +
        std::to_string(1998 + i % 25) + " " + std::to_string(i % 24) + ":" + std::to_string(10 + i % 50) +
        ":00 +0100 (CET)\r\n";
@@ -111,8 +121,24 @@ int main(int argc, char** argv) {
   };
 
   plainRead();  // warm the cache
-  double bestPlain = 1e18, bestList = 1e18, bestLoader = 1e18;
-  size_t rows = 0, loaderRows = 0, unread = 0;
+  // The mail window's side of the loader: each posted row goes into the
+  // list; the finish sorts it.
+  struct ListWindow : vyr::platform::MessageTarget {
+    vyr::MessageList list;
+    unsigned generation = 0;
+    bool finished = false;
+    void OnWindowMessage(const vyr::platform::WindowMessage& message) override {
+      vyr::LoaderEvent event;
+      if (!vyr::DecodeLoaderMessage(message, event)) return;
+      list.Apply(event, generation);
+      if (event.kind == vyr::LoaderEventKind::Finished && event.generation == generation) finished = true;
+    }
+  } window;
+  auto& messages = vyr::platform::WindowMessages::Instance();
+  const vyr::platform::WindowHandle handle = messages.Register(&window);
+
+  double bestPlain = 1e18, bestList = 1e18, bestLoader = 1e18, bestOpen = 1e18;
+  size_t rows = 0, loaderRows = 0, unread = 0, windowRows = 0;
   for (int round = 0; round < 5; ++round) {
     setReadState();
     auto t0 = Clock::now();
@@ -140,16 +166,33 @@ int main(int argc, char** argv) {
     }
     bestLoader = std::min(bestLoader, Ms(t0, Clock::now()));
     loaderRows = seen;
+
+    setReadState();
+    t0 = Clock::now();
+    {
+      vyr::FolderLoader loader(store);
+      window.finished = false;
+      window.generation = loader.Start(inbox, 0, vyr::PostToWindow(handle));
+      while (!window.finished && Ms(t0, Clock::now()) < 300000) {
+        messages.WaitAndDispatch(std::chrono::milliseconds(100));
+      }
+    }
+    bestOpen = std::min(bestOpen, Ms(t0, Clock::now()));
+    windowRows = window.finished ? window.list.Rows().size() : 0;
   }
+  messages.Unregister(handle);
 
   std::printf("folder: %d messages, %ju bytes; %zu rows listed (%zu unread), %zu by the loader thread\n", count,
               static_cast<uintmax_t>(bytes), rows, unread, loaderRows);
   std::printf("plain read of the first 4 KB: %.1f ms\n", bestPlain);
   std::printf("list rows:                    %.1f ms  (%.2fx the plain read)\n", bestList, bestList / bestPlain);
   std::printf("folder loader thread:         %.1f ms  (%.2fx the plain read)\n", bestLoader, bestLoader / bestPlain);
+  std::printf("opening the folder:           %.1f ms  (%zu rows in the message list; target: under 1000 ms)\n",
+              bestOpen, windowRows);
   std::printf("best of 5; target: under 2x\n");
   std::filesystem::remove_all(home);
-  const bool ok = rows == static_cast<size_t>(count) && loaderRows == rows && unread == static_cast<size_t>((count + 1) / 2);
+  const bool ok = rows == static_cast<size_t>(count) && loaderRows == rows && windowRows == rows &&
+                  unread == static_cast<size_t>((count + 1) / 2);
   if (!ok) std::printf("WRONG: the listing does not match the folder\n");
   return ok ? 0 : 1;
 }

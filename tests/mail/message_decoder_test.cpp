@@ -200,6 +200,71 @@ TEST_F(MessageDecoderTest, AnHtmlPartFollowedByATextPartIsWrittenOnceEach) {
   EXPECT_EQ(m.converted, "Versand erfolgt morgen. Gr\xC3\xBC\xC3\x9F" "e");
 }
 
+// Pseudo-random bytes, and their base64 in lines of 76 as mail programs
+// write it.
+std::string RandomBytes(size_t n, std::uint32_t x) {
+  std::string bytes(n, '\0');
+  for (char& c : bytes) {
+    x = x * 1664525u + 1013904223u;
+    c = static_cast<char>(x >> 24);
+  }
+  return bytes;
+}
+
+std::string Base64Lines(const std::string& bytes) {
+  static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out, line;
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    const size_t n = std::min<size_t>(3, bytes.size() - i);
+    std::uint32_t v = 0;
+    for (size_t k = 0; k < 3; ++k) v = (v << 8) | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+    for (size_t k = 0; k < 4; ++k) line += k <= n ? kAlphabet[(v >> (18 - 6 * k)) & 63] : '=';
+    if (line.size() == 76) out += line + "\r\n", line.clear();
+  }
+  return line.empty() ? out : out + line + "\r\n";
+}
+
+TEST_F(MessageDecoderTest, LargeAttachmentsComeOutByteForByte) {
+  const std::string head = "From: a@example.org\r\nSubject: data\r\nMIME-Version: 1.0\r\n";
+  const std::string mixed = head + "Content-Type: multipart/mixed; boundary=\"B\"\r\n\r\n--B\r\n"
+                                   "Content-Type: text/plain\r\n\r\nSee the data.\r\n--B\r\n";
+  const std::string bin = RandomBytes(300001, 1), pdf = RandomBytes(300002, 2), tail = RandomBytes(300000, 3);
+  const struct {
+    const char* name;
+    std::string message;
+    Texts parts;
+    std::string file, bytes;
+  } cases[] = {
+      {"a part of a multipart message",
+       mixed + "Content-Type: application/octet-stream; name=\"data.bin\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+           Base64Lines(bin) + "\r\n--B--\r\n.",
+       {"0001.txt text/plain", "data.bin application/octet-stream"}, "data.bin", bin},
+      {"the whole message",
+       head + "Content-Type: application/pdf; name=\"report.pdf\"\r\nContent-Transfer-Encoding: Base64\r\n\r\n" +
+           Base64Lines(pdf) + ".",
+       {"PlainText.htm text/html", "report.pdf application/pdf"}, "report.pdf", pdf},
+      // No delimiter ends the part: the library decodes it.
+      {"a part without its closing line",
+       mixed + "Content-Type: application/zip; name=\"tail.zip\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+           Base64Lines(tail) + ".",
+       {"0001.txt text/plain", "tail.zip application/zip"}, "tail.zip", tail},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = store.FolderPath("Inbox", true) + "large.mail";
+    test::WriteFile(path, c.message);
+    std::string page;
+    ASSERT_EQ(decoder.DecodeMessage(path, dir, page), 1);
+    Texts parts;
+    for (size_t i = 0; i < decoder.Decoded().partNames.size(); ++i) {
+      parts.push_back(decoder.Decoded().partNames[i] + " " + decoder.Decoded().partTypes[i]);
+    }
+    EXPECT_EQ(parts, c.parts);
+    EXPECT_TRUE(File(c.file) == c.bytes) << File(c.file).size() << " bytes";
+    EXPECT_FALSE(Exists(".message"));
+  }
+}
+
 TEST_F(MessageDecoderTest, WritePartPageStripsReceivedHeaderBlocksAndTrimsTheText) {
   const std::string part = home.File("part.txt");
   const struct {

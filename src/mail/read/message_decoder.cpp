@@ -34,13 +34,29 @@ namespace vyr {
 
 namespace fs = std::filesystem;
 
+// A base64 body the viewer decodes itself (see "large parts" below).
+struct LargePart {
+  size_t begin = 0, end = 0;  // the body in the message
+  long copyPos = -1;          // where its placeholder starts in the library's copy
+};
+
+// What the library reads for a decode: the message file, or a copy of it
+// in the display directory; with the large parts left out of the copy, the
+// message's text for decoding them.
+struct DecodeSource {
+  std::string path;  // empty: the message could not be read
+  bool copied = false;
+  std::vector<LargePart> large;
+  std::string message;
+};
+
 namespace {
 
 // Marks a folder as a display directory: only a folder that carries it (or
 // is empty) is ever emptied, so a display directory pointed at the wrong
 // folder cannot wipe it.
 constexpr const char* kDisplayMarker = ".vyrelle-display";
-// The copy of the message uulib reads (see SourceForDecoding). Part names
+// The copy of the message uulib reads (see PrepareSource). Part names
 // never begin with a dot, so no part can take this name.
 constexpr const char* kSourceCopy = ".message";
 // Longest part name written; longer ones are shortened keeping the extension.
@@ -132,21 +148,27 @@ size_t LeadingHeaderBlock(std::string_view text) {
   return block.size();
 }
 
-// The "charset" of the first Content-Type line of a header block; "" when
-// there is none.
-std::string CharsetOfHeaderBlock(std::string_view block) {
-  std::string contentType;
+// The unfolded value of the first header of that name in a header block;
+// "" when there is none.
+std::string HeaderField(std::string_view block, std::string_view name) {
+  const std::string prefix = std::string(name) + ":";
   const std::vector<std::string> lines = platform::SplitLines(block);
   for (size_t k = 0; k < lines.size(); ++k) {
     if (lines[k].empty()) break;
-    if (!platform::StartsWithNoCase(lines[k], "content-type:")) continue;
-    contentType = lines[k].substr(13);
+    if (!platform::StartsWithNoCase(lines[k], prefix)) continue;
+    std::string value = lines[k].substr(prefix.size());
     for (size_t c = k + 1; c < lines.size() && !lines[c].empty() && (lines[c][0] == ' ' || lines[c][0] == '\t'); ++c) {
-      contentType += lines[c];
+      value += lines[c];
     }
-    break;
+    return value;
   }
-  return HeaderParameter(contentType, "charset");
+  return {};
+}
+
+// The "charset" of the first Content-Type line of a header block; "" when
+// there is none.
+std::string CharsetOfHeaderBlock(std::string_view block) {
+  return HeaderParameter(HeaderField(block, "content-type"), "charset");
 }
 
 // The character set a MIME part declares in its own header block, which
@@ -240,51 +262,175 @@ std::string ErrorOpeningFile(const std::string& path) {
   return FormatMailText(kErrorOpeningFile, {path});
 }
 
+// --- large parts
+//
+// The library reads a message one character at a time through the C
+// library's streams, and once a process runs more than one thread (the
+// program always does) every character read takes the stream's lock: a
+// message with a 20 MB attachment took well over a second where the
+// library alone needs a quarter of that. A base64 body this large is
+// therefore decoded by the viewer itself, and the copy of the message the
+// library reads holds a one-line placeholder in its place: the library
+// still lists the part, under its own name and type, and its data starts
+// where the placeholder stands.
+constexpr size_t kLargePartBytes = 256 * 1024;
+constexpr std::string_view kPlaceholderBody = "AAAA\r\n";
+constexpr int kMaxMimeDepth = 8;
+
+// Where a delimiter line "--boundary" or "--boundary--" (blanks allowed
+// after it) that starts at `at` ends, or npos when the line is no delimiter.
+size_t DelimiterLineEnd(std::string_view msg, size_t at, size_t end, size_t length, bool& closing) {
+  size_t after = at + length;
+  closing = after + 2 <= end && msg.compare(after, 2, "--") == 0;
+  if (closing) after += 2;
+  while (after < end && (msg[after] == ' ' || msg[after] == '\t')) ++after;
+  if (after >= end) return end;
+  if (msg[after] == '\n') return after + 1;
+  if (msg[after] == '\r' && after + 1 < end && msg[after + 1] == '\n') return after + 2;
+  return std::string_view::npos;
+}
+
+// The large base64 bodies of the entity msg[begin, end), in order. Parts of
+// a multipart entity lie between its delimiter lines (the line break
+// before a delimiter belongs to the delimiter); a part that no delimiter
+// ends, and anything unusual, is left to the library.
+void FindLargeParts(std::string_view msg, size_t begin, size_t end, int depth, std::vector<LargePart>& out) {
+  const std::string_view entity = msg.substr(begin, end - begin);
+  const size_t headerEnd = EndOfFirstEmptyLine(entity);
+  if (headerEnd == std::string_view::npos) return;
+  const std::string_view header = entity.substr(0, headerEnd);
+  const size_t bodyBegin = begin + headerEnd;
+  const std::string type = HeaderField(header, "content-type");
+  if (platform::StartsWithNoCase(platform::TrimView(type, platform::kWhitespace), "multipart/")) {
+    const std::string boundary = HeaderParameter(type, "boundary");
+    if (boundary.empty() || depth >= kMaxMimeDepth) return;
+    const std::string delimiter = "--" + boundary;
+    size_t partBegin = std::string_view::npos;
+    for (size_t at = bodyBegin; at < end;) {
+      const size_t found = msg.find(delimiter, at);
+      if (found == std::string_view::npos || found >= end) return;
+      at = found + delimiter.size();
+      if (found != bodyBegin && msg[found - 1] != '\n') continue;
+      bool closing = false;
+      const size_t lineEnd = DelimiterLineEnd(msg, found, end, delimiter.size(), closing);
+      if (lineEnd == std::string_view::npos) continue;
+      if (partBegin != std::string_view::npos) {
+        size_t partEnd = found;
+        if (partEnd > partBegin && msg[partEnd - 1] == '\n') --partEnd;
+        if (partEnd > partBegin && msg[partEnd - 1] == '\r') --partEnd;
+        FindLargeParts(msg, partBegin, partEnd, depth + 1, out);
+      }
+      if (closing) return;
+      partBegin = lineEnd;
+      at = lineEnd;
+    }
+    return;
+  }
+  const std::string encoding = HeaderField(header, "content-transfer-encoding");
+  if (!platform::EqualsNoCase(platform::TrimView(encoding, platform::kWhitespace), "base64")) return;
+  if (end - bodyBegin < kLargePartBytes) return;
+  out.push_back(LargePart{bodyBegin, end, -1});
+}
+
+// The value of each byte in base64: 0-63, kSkip for a byte outside the
+// alphabet, kPad for "=".
+constexpr std::uint8_t kSkip = 0xFF, kPad = 0xFE;
+constexpr std::array<std::uint8_t, 256> MakeBase64Table() {
+  std::array<std::uint8_t, 256> t{};
+  for (auto& v : t) v = kSkip;
+  const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  for (int i = 0; i < 64; ++i) t[static_cast<unsigned char>(alphabet[i])] = static_cast<std::uint8_t>(i);
+  t['='] = kPad;
+  return t;
+}
+constexpr std::array<std::uint8_t, 256> kBase64 = MakeBase64Table();
+
+// Decodes a base64 body into a new file: characters outside the alphabet
+// (line ends, blanks) are passed over, the first "=" ends the data.
+bool DecodeBase64File(std::string_view body, const std::string& target) {
+  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  constexpr size_t kChunk = 256 * 1024;
+  std::vector<char> chunk(kChunk + 3);
+  size_t used = 0;
+  std::uint32_t bits = 0;
+  int count = 0;
+  for (const char ch : body) {
+    const std::uint8_t v = kBase64[static_cast<unsigned char>(ch)];
+    if (v == kSkip) continue;
+    if (v == kPad) break;
+    bits = (bits << 6) | v;
+    if (++count == 4) {
+      chunk[used++] = static_cast<char>(bits >> 16);
+      chunk[used++] = static_cast<char>(bits >> 8);
+      chunk[used++] = static_cast<char>(bits);
+      bits = 0;
+      count = 0;
+      if (used >= kChunk) {
+        out.write(chunk.data(), static_cast<std::streamsize>(used));
+        used = 0;
+      }
+    }
+  }
+  if (count == 2) chunk[used++] = static_cast<char>(bits >> 4);
+  if (count == 3) {
+    chunk[used++] = static_cast<char>(bits >> 10);
+    chunk[used++] = static_cast<char>(bits >> 2);
+  }
+  out.write(chunk.data(), static_cast<std::streamsize>(used));
+  out.close();
+  return static_cast<bool>(out);
+}
+
 // Every received message's file ends with one byte past its last line end:
 // the "." of the POP3 terminating line. uulib would take it for message
 // data - after a base64 body it then decodes nothing at all - so the
 // library, and the page made from the whole message, get the message
-// without it: a copy in the display directory when the byte is there, the
-// file itself otherwise. Empty when the message cannot be read.
-std::string SourceForDecoding(const std::string& messagePath, const std::string& dir, bool& copied) {
-  copied = false;
-  std::ifstream in(messagePath, std::ios::binary);
-  if (!in) return {};
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size < 0) return {};
-  bool terminator = false;
-  if (size >= 2) {
-    char tail[2] = {0, 0};
-    in.seekg(size - 2);
-    in.read(tail, 2);
-    terminator = in && tail[0] == '\n' && tail[1] == '.';
+// without it, and with the large parts left out when asked (see above): a
+// copy in the display directory when either applies, the file itself
+// otherwise. Its path is empty when the message cannot be read.
+DecodeSource PrepareSource(const std::string& messagePath, const std::string& dir, bool leaveOutLargeParts) {
+  DecodeSource source;
+  std::string text;
+  if (!platform::ReadWholeFile(messagePath, text)) return source;
+  const bool terminator = text.size() >= 2 && text[text.size() - 2] == '\n' && text.back() == '.';
+  if (terminator) text.pop_back();
+  if (leaveOutLargeParts) FindLargeParts(text, 0, text.size(), 0, source.large);
+  if (!terminator && source.large.empty()) {
+    source.path = messagePath;
+    return source;
   }
-  if (!terminator) return messagePath;
-  in.clear();
-  in.seekg(0);
   const std::string copy = dir + kSourceCopy;
   std::error_code ec;
   fs::remove(copy, ec);
   std::ofstream out(copy, std::ios::binary | std::ios::trunc);
-  if (!out) return {};
-  std::vector<char> buffer(256 * 1024);
-  std::streamoff left = size - 1;
-  while (left > 0 && in) {
-    const std::streamsize want = static_cast<std::streamsize>(std::min<std::streamoff>(left, buffer.size()));
-    in.read(buffer.data(), want);
-    const std::streamsize got = in.gcount();
-    if (got <= 0) break;
-    out.write(buffer.data(), got);
-    left -= got;
+  if (!out) return source;
+  size_t from = 0;
+  long written = 0;
+  for (LargePart& part : source.large) {
+    out.write(text.data() + from, static_cast<std::streamsize>(part.begin - from));
+    written += static_cast<long>(part.begin - from);
+    part.copyPos = written;
+    out << kPlaceholderBody;
+    written += static_cast<long>(kPlaceholderBody.size());
+    from = part.end;
   }
+  out.write(text.data() + from, static_cast<std::streamsize>(text.size() - from));
   out.close();
-  if (left != 0 || !out) {
+  if (!out) {
     fs::remove(copy, ec);
-    return {};
+    return source;
   }
-  copied = true;
-  return copy;
+  source.path = copy;
+  source.copied = true;
+  if (!source.large.empty()) source.message = std::move(text);
+  return source;
+}
+
+void RemoveCopy(const DecodeSource& source) {
+  if (!source.copied) return;
+  std::error_code ec;
+  fs::remove(source.path, ec);
 }
 
 // Names the viewer writes itself; no part may take them.
@@ -543,9 +689,48 @@ void LoadIntoLibrary(const std::string& source, const std::string& dir) {
 
 }  // namespace
 
-void MessageDecoder::DecodeParts(const std::string& source, const std::string& dir) {
+namespace {
+
+long StartOf(const uulist* item) {
+  return item && item->thisfile && item->thisfile->data ? item->thisfile->data->startpos : -1;
+}
+
+const LargePart* LargePartAt(const DecodeSource& source, long start) {
+  for (const LargePart& part : source.large) {
+    if (part.copyPos == start) return &part;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool MessageDecoder::DecodeInto(const DecodeSource& source, void* item, const std::string& target) {
+  uulist* listed = static_cast<uulist*>(item);
+  const LargePart* large = LargePartAt(source, StartOf(listed));
+  if (!large) return DecodeItem(listed, target);
+  const std::string_view body = std::string_view(source.message).substr(large->begin, large->end - large->begin);
+  if (!DecodeBase64File(body, target)) return false;
+  std::error_code ec;
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::others_read,
+                  fs::perm_options::replace, ec);
+  return true;
+}
+
+bool MessageDecoder::DecodeParts(const DecodeSource& sourceFile, const std::string& dir) {
+  const std::string& source = sourceFile.path;
   UuSession session;
   if (session.Ok()) LoadIntoLibrary(source, dir);
+  // Every part left out of the copy must be one the library lists.
+  for (const LargePart& part : sourceFile.large) {
+    bool listed = false;
+    for (int i = 0; session.Ok() && !listed; ++i) {
+      const uulist* item = UUGetFileListItem(i);
+      if (!item) break;
+      listed = StartOf(item) == part.copyPos;
+    }
+    if (!listed) return false;
+  }
 
   std::set<std::string> taken;
   bool otherParts = false;  // an attachment or an HTML page was recorded
@@ -564,7 +749,7 @@ void MessageDecoder::DecodeParts(const std::string& source, const std::string& d
 
     if (name == "0001.txt") {
       const std::string file = UniqueName(dir, name, taken);
-      const bool decodedOk = DecodeItem(item, dir + file);
+      const bool decodedOk = DecodeInto(sourceFile, item, dir + file);
       AddBodyText(dir, file, type, PartCharset(source, item), decodedOk);
     } else if (name == "0002.txt" && platform::EqualsNoCase(type, "text/html")) {
       // The HTML alternative is decoded straight under its page name; a
@@ -572,7 +757,7 @@ void MessageDecoder::DecodeParts(const std::string& source, const std::string& d
       const std::string pagePath = dir + kEnhancedPage;
       std::error_code ec;
       if (EntryExists(pagePath)) fs::remove(pagePath, ec);
-      if (DecodeItem(item, pagePath)) {
+      if (DecodeInto(sourceFile, item, pagePath)) {
         ConvertPageToUtf8(pagePath, PartCharset(source, item));
         RecordPart(kEnhancedPage, type);
         decoded_.page = kEnhancedPage;
@@ -580,20 +765,21 @@ void MessageDecoder::DecodeParts(const std::string& source, const std::string& d
       }
     } else if (!name.empty() && name[0] == '0' && name.find(".txt") != std::string::npos) {
       const std::string file = UniqueName(dir, SafePartName(name), taken);
-      DecodeItem(item, dir + file);
+      DecodeInto(sourceFile, item, dir + file);
       AddFurtherText(dir, file, type, PartCharset(source, item));
     } else {
       // An attachment, under its own name made safe, or a name made from
       // its type when the library knows none.
       const bool unnamed = name.find("UNKNOWN") != std::string::npos;
       const std::string file = UniqueName(dir, unnamed ? UnknownPartName(type, name) : SafePartName(name), taken);
-      if (DecodeItem(item, dir + file)) {
+      if (DecodeInto(sourceFile, item, dir + file)) {
         RecordPart(file, type);
         otherParts = true;
       }
     }
   }
   FinishPage(source, dir, otherParts);
+  return true;
 }
 
 void MessageDecoder::AddBodyText(const std::string& dir, const std::string& file, const std::string& type,
@@ -670,17 +856,14 @@ int MessageDecoder::DecodeMessage(const std::string& messagePath, const std::str
     // Reading the message (here, or by the library when no copy is made) is
     // not opening it: its read state stays.
     platform::FileTimesKeeper keepTimes(messagePath);
-    bool copied = false;
-    const std::string source = SourceForDecoding(messagePath, dir, copied);
-    if (source.empty()) {
-      readable = false;
-    } else {
-      DecodeParts(source, dir);
-      if (copied) {
-        std::error_code ec;
-        fs::remove(source, ec);
-      }
+    DecodeSource source = PrepareSource(messagePath, dir, true);
+    if (!source.path.empty() && !DecodeParts(source, dir)) {
+      RemoveCopy(source);
+      source = PrepareSource(messagePath, dir, false);
+      if (!source.path.empty()) DecodeParts(source, dir);
     }
+    readable = !source.path.empty();
+    RemoveCopy(source);
   }
   for (const std::string& error : decoded_.errors) app_->Messages().Error(error);
   if (!readable) return -1;

@@ -30,6 +30,7 @@
 namespace vyr {
 
 class MessageList;
+struct DecodeSource;  // what the decoding library reads (message_decoder.cpp)
 
 // Generated files.
 inline constexpr const char* kPlainTextPage = "PlainText.htm";
@@ -145,8 +146,13 @@ class MessageDecoder {
   DecodedMessage& Decoded() { return decoded_; }
 
  private:
-  // Steps of a decode, run under the mail lock.
-  void DecodeParts(const std::string& source, const std::string& dir);
+  // Steps of a decode, run under the mail lock. DecodeParts is false, with
+  // nothing written, when the library did not list a part the source left
+  // out where it stood (the decode is then run on the whole message).
+  bool DecodeParts(const DecodeSource& source, const std::string& dir);
+  // Decodes an item into a file: a part left out of the library's copy by
+  // the viewer, else by the library.
+  bool DecodeInto(const DecodeSource& source, void* item, const std::string& target);
   bool WriteWholeMessagePage(const std::string& source, const std::string& dir, const std::string& mimeType);
   void RecordPart(const std::string& name, const std::string& type);
   // The parts of DecodeParts: the first text part (the plain page), a
