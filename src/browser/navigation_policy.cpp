@@ -58,16 +58,56 @@ NavigationPolicy::NavigationPolicy(Options options) : options_(std::move(options
   for (std::string& folder : options_.programFolders) {
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   }
+  std::string& messages = options_.messageFolder;
+  while (messages.size() > 1 && messages.back() == '/') messages.pop_back();
 }
 
 NavigationPolicy NavigationPolicy::ForBrowserWindow(const Application& app, const std::string& shippedFolder) {
-  return NavigationPolicy(
-      Options{app.HomeServer(), ProgramFolders(app, shippedFolder), true, true, kTakesEverything});
+  Options options;
+  options.homeServer = app.HomeServer();
+  options.programFolders = ProgramFolders(app, shippedFolder);
+  options.popups = options.downloads = true;
+  options.takes = kTakesEverything;
+  return NavigationPolicy(std::move(options));
 }
 
 NavigationPolicy NavigationPolicy::ForInfoBox(const Application& app, const std::string& shippedFolder) {
-  return NavigationPolicy(Options{app.HomeServer(), ProgramFolders(app, shippedFolder), false, false,
-                                  kTakesCommands | kTakesChannelFiles});
+  Options options;
+  options.homeServer = app.HomeServer();
+  options.programFolders = ProgramFolders(app, shippedFolder);
+  options.takes = kTakesCommands | kTakesChannelFiles;
+  return NavigationPolicy(std::move(options));
+}
+
+NavigationPolicy NavigationPolicy::ForMailMessage(const std::string& messageFolder) {
+  Options options;
+  options.takes = kTakesMailto;
+  options.script = false;
+  options.remoteContent = false;
+  options.messageFolder = messageFolder;
+  return NavigationPolicy(std::move(options));
+}
+
+bool NavigationPolicy::IsMessageFile(const std::string& address) const {
+  const std::string& folder = options_.messageFolder;
+  const std::string path = FilePath(address);
+  return !folder.empty() && folder[0] == '/' && platform::StartsWith(path, folder + "/") &&
+         path.size() > folder.size() + 1;
+}
+
+MessageNavigation NavigationPolicy::RouteMessageNavigation(const NavigationFacts& f) const {
+  if (f.startedByShell && !f.newWindow) return MessageNavigation::Show;
+  // Only a real click leaves the message: the engine's link-clicked type
+  // with a gesture, the pointer pressed on that very link, no redirect, and
+  // nothing that shows a frame started it.
+  const bool click = f.kind == NavigationKind::LinkClicked && f.userGesture && f.pointerOnLink && !f.redirect &&
+                     MayBeMainFrame(f);
+  if (!click) return MessageNavigation::Refuse;
+  const std::string scheme = platform::AsciiLower(f.url.substr(0, f.url.find(':') + 1));
+  if (scheme == "http:" || scheme == "https:") return MessageNavigation::OpenInBrowser;
+  if (scheme == "mailto:") return MessageNavigation::Compose;
+  if (IsMessageFile(f.url) && !f.newWindow) return MessageNavigation::Show;
+  return MessageNavigation::Refuse;
 }
 
 bool NavigationPolicy::IsHomeOrigin(const std::string& address) const {

@@ -17,6 +17,11 @@
 //     open or show something may run then (see the command table).
 //   - None: everything else: script-set locations, timers, redirects from
 //     other sites, any navigation a sub-frame starts.
+//
+// A mail message's pane (ForMailMessage) trusts nothing at all: no script
+// runs in it, nothing loads from the network until the user asks for the
+// message's remote content, and only the user's own click on a link leaves
+// the message (RouteMessageNavigation).
 #include <string>
 #include <vector>
 
@@ -54,6 +59,14 @@ struct NavigationFacts {
   std::string shellChainStart;
 };
 
+// Where a navigation of a mail message's pane goes.
+enum class MessageNavigation {
+  Show,           // our own request (the message, its headers), or the user's click on a file of the message's folder
+  OpenInBrowser,  // the user's click on a web link: a browser window of its own
+  Compose,        // the user's click on a mailto: link
+  Refuse,         // anything else: script, refreshes, forms, frames, redirects, command links
+};
+
 class NavigationPolicy {
  public:
   struct Options {
@@ -62,6 +75,9 @@ class NavigationPolicy {
     bool popups = false;
     bool downloads = false;
     unsigned takes = kTakesNothing;
+    bool script = true;         // page script runs in the pane
+    bool remoteContent = true;  // the pane's documents load from the network
+    std::string messageFolder;  // a mail message's pane: the folder its pages are decoded into
   };
 
   // Trusts nothing, opens nothing, takes nothing.
@@ -76,6 +92,12 @@ class NavigationPolicy {
   // The info box: the same trusted documents; no windows, no downloads;
   // command links and channel files only.
   static NavigationPolicy ForInfoBox(const Application& app, const std::string& shippedFolder);
+  // A mail message shown from the files decoded into messageFolder: trusts
+  // no document, runs no script, loads nothing from the network until the
+  // user asks, opens no windows, downloads nothing; of the special addresses
+  // only mailto (a click on it starts a message). Its navigations are routed
+  // by RouteMessageNavigation.
+  static NavigationPolicy ForMailMessage(const std::string& messageFolder);
 
   Trust Assess(const NavigationFacts& facts) const;
   NavigationVerdict Verdict(const NavigationFacts& facts) const;
@@ -87,6 +109,17 @@ class NavigationPolicy {
   bool IsProgramPage(const std::string& address) const;
   bool IsHomeOrigin(const std::string& address) const;
 
+  // A mail message's pane: where the navigation goes, from the engine's
+  // facts alone. Our own requests are shown; the user's real click (a link
+  // clicked with the pointer on that very link, in the main frame) opens a
+  // web address in a browser window, a mailto: address in a new message and
+  // a file of the message's folder in the pane; everything else is refused.
+  MessageNavigation RouteMessageNavigation(const NavigationFacts& facts) const;
+  // A file: address inside the message's folder.
+  bool IsMessageFile(const std::string& address) const;
+
+  bool RunsScript() const { return options_.script; }
+  bool LoadsRemoteContent() const { return options_.remoteContent; }
   bool MayOpenPopups() const { return options_.popups; }
   bool MayDownload() const { return options_.downloads; }
   unsigned Takes() const { return options_.takes; }

@@ -15,7 +15,7 @@ const std::string kRoot = "/home/u/.local/share/vyrelle-home/vyrelle";
 const std::string kShipped = "/usr/share/vyrelle";
 
 NavigationPolicy BrowserPolicy() {
-  return NavigationPolicy({kHome, {kRoot + "/media", kRoot + "/InfoBox", kShipped}, true, true, kTakesEverything});
+  return NavigationPolicy({kHome, {kRoot + "/media", kRoot + "/InfoBox", kShipped}, true, true, kTakesEverything, true, true, ""});
 }
 
 // A navigation to a command link, as a pane would see it.
@@ -111,7 +111,7 @@ TEST(NavigationPolicyTest, APaneWithoutAPolicyTrustsNothingAndAnEmptyHomeServerI
   EXPECT_EQ(none.Verdict(Facts(home, home, NavigationKind::Other, false, false)).takes, kTakesNothing);
   EXPECT_FALSE(none.MayOpenPopups());
   EXPECT_FALSE(none.MayDownload());
-  const NavigationPolicy noHome({"", {kShipped}, true, true, kTakesEverything});
+  const NavigationPolicy noHome({"", {kShipped}, true, true, kTakesEverything, true, true, ""});
   EXPECT_FALSE(noHome.IsTrustedDocument(home));
   EXPECT_TRUE(noHome.IsTrustedDocument("file://" + kShipped + "/start.html"));
 }
@@ -124,6 +124,60 @@ TEST(NavigationPolicyTest, OnlyTheUsersOwnClickOrTypingStartsAMailMessage) {
   EXPECT_FALSE(policy.Verdict(Facts(kHome + "/", kHome + "/", NavigationKind::Other, false, false)).userStarted);
   EXPECT_FALSE(policy.Verdict(Facts(evil, evil, NavigationKind::Other, true, false)).userStarted);
   EXPECT_FALSE(policy.Verdict(Facts(evil, "http://other.example/", NavigationKind::LinkClicked, true, true)).userStarted);
+}
+
+TEST(NavigationPolicyTest, AMailMessageRunsNothingAndLeavesOnlyByTheUsersClick) {
+  const std::string folder = kRoot + "/_TEMP/Viewer";
+  const NavigationPolicy policy = NavigationPolicy::ForMailMessage(folder + "/");
+  EXPECT_FALSE(policy.RunsScript());
+  EXPECT_FALSE(policy.LoadsRemoteContent());
+  EXPECT_FALSE(policy.MayOpenPopups());
+  EXPECT_FALSE(policy.MayDownload());
+  const std::string page = "file://" + folder + "/Enhanced.htm";
+  auto nav = [&](const std::string& url, NavigationKind kind, bool gesture, bool pointer) {
+    NavigationFacts f = Facts(page, "", kind, gesture, pointer);
+    f.url = url;
+    return f;
+  };
+  using K = NavigationKind;
+  using M = MessageNavigation;
+  NavigationFacts shown = nav(page, K::Other, false, false);
+  shown.startedByShell = true;
+  NavigationFacts blank = nav("http://news.example/", K::LinkClicked, true, true);
+  blank.newWindow = true;
+  NavigationFacts redirected = nav("http://news.example/", K::LinkClicked, true, true);
+  redirected.redirect = true;
+  NavigationFacts framed = nav("http://news.example/", K::LinkClicked, true, true);
+  framed.fetchDestination = "iframe";
+  const struct {
+    const char* what;
+    NavigationFacts facts;
+    MessageNavigation route;
+  } cases[] = {
+      {"the message page we load", shown, M::Show},
+      {"a real click on a web link", nav("http://news.example/a", K::LinkClicked, true, true), M::OpenInBrowser},
+      {"... over https, in capitals", nav("HTTPS://news.example/a", K::LinkClicked, true, true), M::OpenInBrowser},
+      {"... with target _blank", blank, M::OpenInBrowser},
+      {"a real click on mailto", nav("mailto:kim@example.org", K::LinkClicked, true, true), M::Compose},
+      {"a real click on a part of the message", nav("file://" + folder + "/report.pdf", K::LinkClicked, true, true),
+       M::Show},
+      {"... on a file elsewhere", nav("file:///etc/passwd", K::LinkClicked, true, true), M::Refuse},
+      {"... out of the folder by ..", nav("file://" + folder + "/../../vyr20.ini", K::LinkClicked, true, true),
+       M::Refuse},
+      {"... on another scheme", nav("ftp://files.example/x", K::LinkClicked, true, true), M::Refuse},
+      {"a meta refresh", nav("http://www.vyrelle.example/_cmd/showmail", K::Other, false, false), M::Refuse},
+      {"script inside a click handler", nav("http://news.example/", K::Other, true, false), M::Refuse},
+      {"a link clicked by script", nav("http://news.example/", K::LinkClicked, true, false), M::Refuse},
+      {"a form sent by a real click", nav("http://news.example/", K::FormSubmitted, true, true), M::Refuse},
+      {"a redirect after a click", redirected, M::Refuse},
+      {"a frame's navigation", framed, M::Refuse},
+      {"a frame's mailto", nav("mailto:kim@example.org", K::Other, false, false), M::Refuse},
+  };
+  for (const auto& c : cases) EXPECT_EQ(policy.RouteMessageNavigation(c.facts), c.route) << c.what;
+  // A message is no program page: nothing in it is trusted.
+  EXPECT_EQ(policy.Assess(nav("http://www.vyrelle.example/_cmd/showmail", K::Other, false, false)), Trust::None);
+  EXPECT_FALSE(policy.IsTrustedDocument(page));
+  EXPECT_EQ(policy.Takes(), kTakesMailto);
 }
 
 TEST(NavigationPolicyTest, AFrameIsKnownByItsDestinationOrByAnotherOrigin) {
