@@ -103,26 +103,20 @@ std::vector<std::string> MimeAppsFiles() {
 
 // A desktop file id names "applications/<id>" in a data folder, where a "-"
 // of the id may also stand for a sub-folder ("kde-app.desktop" can be
-// "applications/kde/app.desktop").
-bool HoldsDesktopFile(const std::string& folder, const std::string& id) {
-  if (FileExists(folder + "/" + id)) return true;
+// "applications/kde/app.desktop"). The file's path, or "".
+std::string DesktopFileIn(const std::string& folder, const std::string& id) {
+  if (FileExists(folder + "/" + id)) return folder + "/" + id;
   for (size_t dash = id.find('-'); dash != std::string::npos; dash = id.find('-', dash + 1)) {
     const std::string sub = folder + "/" + id.substr(0, dash);
-    if (dash > 0 && DirectoryExists(sub) && HoldsDesktopFile(sub, id.substr(dash + 1))) return true;
+    if (dash == 0 || !DirectoryExists(sub)) continue;
+    if (std::string path = DesktopFileIn(sub, id.substr(dash + 1)); !path.empty()) return path;
   }
-  return false;
+  return {};
 }
 
 // True when some data folder holds the desktop file: an entry the desktop
 // cannot start is no default.
-bool Installed(const std::string& id) {
-  if (id.empty() || id.find('/') != std::string::npos || id == "." || id == "..") return false;
-  if (HoldsDesktopFile(EnvOrHome("XDG_DATA_HOME", "/.local/share") + "/applications", id)) return true;
-  for (const std::string& folder : Folders("XDG_DATA_DIRS", "/usr/local/share:/usr/share")) {
-    if (HoldsDesktopFile(folder + "/applications", id)) return true;
-  }
-  return false;
-}
+bool Installed(const std::string& id) { return !DesktopFilePath(id).empty(); }
 
 // Puts each desktop file first in its type's line of the defaults section
 // of the file; with `onlyNamed`, only types the file already has a line for
@@ -183,6 +177,34 @@ bool PutFirst(const std::string& path, const std::vector<std::pair<std::string, 
 }
 
 }  // namespace
+
+std::string DesktopFilePath(const std::string& id) {
+  if (id.empty() || id.find('/') != std::string::npos || id == "." || id == "..") return {};
+  if (std::string path = DesktopFileIn(EnvOrHome("XDG_DATA_HOME", "/.local/share") + "/applications", id);
+      !path.empty()) {
+    return path;
+  }
+  for (const std::string& folder : Folders("XDG_DATA_DIRS", "/usr/local/share:/usr/share")) {
+    if (std::string path = DesktopFileIn(folder + "/applications", id); !path.empty()) return path;
+  }
+  return {};
+}
+
+std::string DesktopExecLine(const std::string& id) {
+  std::string text;
+  if (!ReadWholeFile(DesktopFilePath(id), text)) return {};
+  bool entry = false;
+  for (const std::string& raw : SplitLines(text)) {
+    const std::string line = TrimLine(raw);
+    if (!line.empty() && line[0] == '[') {
+      entry = line == "[Desktop Entry]";
+    } else if (entry && line.rfind("Exec", 0) == 0) {
+      const size_t eq = line.find('=');
+      if (eq != std::string::npos && TrimLine(line.substr(4, eq - 4)).empty()) return TrimLine(line.substr(eq + 1));
+    }
+  }
+  return {};
+}
 
 std::string UserMimeAppsPath() {
   return EnvOrHome("XDG_CONFIG_HOME", "/.config") + "/mimeapps.list";

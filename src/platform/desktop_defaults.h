@@ -17,6 +17,13 @@
 
 namespace vyr::platform {
 
+// Where the desktop file of that id lies in the data folders (the user's
+// first); "" when none holds it.
+std::string DesktopFilePath(const std::string& id);
+// The Exec line of a desktop file's [Desktop Entry] group, as written; ""
+// when there is none.
+std::string DesktopExecLine(const std::string& id);
+
 // The user's mimeapps.list that SetDefaultApplications writes.
 std::string UserMimeAppsPath();
 

@@ -13,6 +13,8 @@
 #include <thread>
 #include <utility>
 
+#include "platform/desktop_defaults.h"
+
 extern char** environ;
 
 namespace vyr::platform {
@@ -38,10 +40,15 @@ bool StartProcess(const std::string& program) {
   return rc == 0;
 }
 
-void OpenWithDesktop(const std::string& address, std::function<void(const DesktopOpenResult&)> ended) {
+namespace {
+
+// Starts the words as a program (found on PATH) in a session of its own,
+// with nothing to read and its output dropped, and hands its end to a
+// thread of its own; ended is called at once when it cannot start.
+void Launch(const std::vector<std::string>& words, std::function<void(const DesktopOpenResult&)> ended) {
   DesktopOpenResult result;
   pid_t pid = 0;
-  if (!address.empty()) {
+  if (!words.empty() && !words[0].empty()) {
     posix_spawn_file_actions_t files;
     posix_spawnattr_t attr;
     if (posix_spawn_file_actions_init(&files) == 0) {
@@ -57,9 +64,10 @@ void OpenWithDesktop(const std::string& address, std::function<void(const Deskto
         posix_spawnattr_setsigmask(&attr, &none);
         posix_spawnattr_setsigdefault(&attr, &all);
         posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-        char opener[] = "xdg-open";
-        char* argv[] = {opener, const_cast<char*>(address.c_str()), nullptr};
-        result.started = posix_spawnp(&pid, opener, &files, &attr, argv, environ) == 0;
+        std::vector<char*> argv;
+        for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
+        argv.push_back(nullptr);
+        result.started = posix_spawnp(&pid, argv[0], &files, &attr, argv.data(), environ) == 0;
         posix_spawnattr_destroy(&attr);
       }
       posix_spawn_file_actions_destroy(&files);
@@ -77,6 +85,108 @@ void OpenWithDesktop(const std::string& address, std::function<void(const Deskto
     if (done == pid) result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (ended) ended(result);
   }).detach();
+}
+
+// The string escapes of a desktop file's value undone.
+std::string Unescaped(std::string_view value) {
+  std::string out;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '\\' || i + 1 == value.size()) {
+      out += value[i];
+      continue;
+    }
+    switch (value[++i]) {
+      case 's': out += ' '; break;
+      case 'n': out += '\n'; break;
+      case 't': out += '\t'; break;
+      case 'r': out += '\r'; break;
+      case '\\': out += '\\'; break;
+      default: out += '\\'; out += value[i]; break;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void OpenWithDesktop(const std::string& address, std::function<void(const DesktopOpenResult&)> ended) {
+  if (address.empty()) {
+    if (ended) ended(DesktopOpenResult{});
+    return;
+  }
+  Launch({"xdg-open", address}, std::move(ended));
+}
+
+void OpenWithTextEditor(const std::string& file, std::function<void(const DesktopOpenResult&)> ended) {
+  const std::string editor = DefaultApplication("text/plain");
+  const std::vector<std::string> words =
+      editor.empty() || file.empty() ? std::vector<std::string>() : DesktopCommandWords(DesktopExecLine(editor), file);
+  if (words.empty()) {
+    if (ended) ended(DesktopOpenResult{});
+    return;
+  }
+  Launch(words, std::move(ended));
+}
+
+std::vector<std::string> DesktopCommandWords(std::string_view exec, const std::string& file) {
+  const std::string line = Unescaped(exec);
+  // Each word as written, and whether it was quoted (a quoted word keeps
+  // its "%" signs: field codes stand only in the open).
+  std::vector<std::pair<std::string, bool>> words;
+  bool inWord = false, quoted = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quoted) {
+      if (c == '"') {
+        quoted = false;
+      } else if (c == '\\' && i + 1 < line.size()) {
+        words.back().first += line[++i];
+      } else {
+        words.back().first += c;
+      }
+    } else if (c == ' ' || c == '\t') {
+      inWord = false;
+    } else {
+      if (!inWord) words.emplace_back(std::string(), false);
+      inWord = true;
+      if (c == '"') {
+        quoted = true;
+        words.back().second = true;
+      } else {
+        words.back().first += c;
+      }
+    }
+  }
+  if (quoted || words.empty()) return {};
+  std::vector<std::string> out;
+  bool fileGiven = false;
+  for (const auto& [word, wasQuoted] : words) {
+    if (wasQuoted) {
+      out.push_back(word);
+      continue;
+    }
+    std::string made;
+    bool dropped = false;
+    for (size_t i = 0; i < word.size(); ++i) {
+      if (word[i] != '%' || i + 1 == word.size()) {
+        made += word[i];
+        continue;
+      }
+      const char code = word[++i];
+      if (code == '%') {
+        made += '%';
+      } else if (code == 'f' || code == 'F' || code == 'u' || code == 'U') {
+        made += file;
+        fileGiven = true;
+      } else {
+        dropped = true;
+      }
+    }
+    if (!made.empty() || !dropped) out.push_back(made);
+  }
+  if (out.empty()) return {};
+  if (!fileGiven) out.push_back(file);
+  return out;
 }
 
 bool MarkExecutable(const std::string& path) {

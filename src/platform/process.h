@@ -2,6 +2,8 @@
 // Starting other programs.
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace vyr::platform {
 
@@ -24,6 +26,22 @@ struct DesktopOpenResult {
 // opener could not be started. An exit status the system no longer keeps
 // (children reaped elsewhere) counts as 0.
 void OpenWithDesktop(const std::string& address, std::function<void(const DesktopOpenResult&)> ended);
+
+// Opens a file in the desktop's text editor: the program of the default
+// application for "text/plain" (mimeapps.list), started as its desktop
+// file's Exec line says with the file as one argument (no shell, no word
+// splitting), in a session of its own, and waited for on a thread of its
+// own as OpenWithDesktop does. started is false when the desktop names no
+// text editor or its program cannot be started.
+void OpenWithTextEditor(const std::string& file, std::function<void(const DesktopOpenResult&)> ended);
+
+// The words of a desktop file's Exec line: its escapes ("\s", "\\"...)
+// undone, split at blanks outside double quotes (inside them a backslash
+// keeps the next character), the file put in for the field codes %f, %F,
+// %u and %U as it stands (one word, never split), the other field codes
+// dropped and "%%" made "%". A line that names no file code gets the file
+// as its last word. Empty for an empty line or an unterminated quote.
+std::vector<std::string> DesktopCommandWords(std::string_view exec, const std::string& file);
 
 // Makes a downloaded file executable by its owner (and readable by all).
 bool MarkExecutable(const std::string& path);

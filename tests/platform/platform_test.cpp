@@ -9,10 +9,12 @@
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "platform/desktop_defaults.h"
 #include "platform/file_system.h"
+#include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/single_instance.h"
 #include "platform/text.h"
@@ -175,6 +177,55 @@ TEST(DesktopDefaultsTest, TheFirstInstalledEntryOfTheFileThatCountsMost) {
       EXPECT_NE(after.find("\ntext/html=mail.desktop;"), std::string::npos) << after;
     }
   }
+}
+
+// The desktop's text editor started on a file: the Exec line's words as
+// the desktop entry rules read them, the file always one word of its own.
+TEST(DesktopDefaultsTest, TheTextEditorGetsTheFileAsOneWord) {
+  const std::string file = "/tmp/a b/it's \"$(rm -rf ~)\" %f.txt";
+  const struct {
+    const char* exec;
+    std::vector<std::string> words;
+  } cases[] = {
+      {"gedit %U", {"gedit", file}},
+      {"editor --new-window %f", {"editor", "--new-window", file}},
+      {"editor", {"editor", file}},
+      {"editor --file=%f %i %c %k", {"editor", "--file=" + file}},
+      {"\"/opt/My Editor/bin/ed\" -x \"a \\\" b\" 100%%", {"/opt/My Editor/bin/ed", "-x", "a \" b", "100%", file}},
+      {"ed\\sit %F", {"ed", "it", file}},
+      {"\"unterminated %f", {}},
+      {"", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DesktopCommandWords(c.exec, file), c.words) << c.exec;
+
+  // A real start: the desktop's default for text files records its words.
+  test::TempDir scratch;
+  test::ScopedEnv config("XDG_CONFIG_HOME", scratch.File("config")), configDirs("XDG_CONFIG_DIRS", scratch.File("etc")),
+      data("XDG_DATA_HOME", scratch.File("data")), dataDirs("XDG_DATA_DIRS", scratch.File("none"));
+  const std::string log = scratch.File("words.log"), editor = scratch.File("record-words");
+  test::WriteFile(editor, "#!/bin/sh\nfor w in \"$@\"; do printf '[%s]\\n' \"$w\"; done > '" + log + "'\n");
+  std::filesystem::permissions(editor, std::filesystem::perms::owner_all);
+  test::WriteFile(scratch.File("data/applications/recorder.desktop"),
+                  "[Desktop Entry]\nName=Recorder\nExec=\"" + editor + "\" --open %F\n[Desktop Action x]\nExec=wrong\n");
+  auto open = [&](const std::string& path) {
+    std::mutex m;
+    std::condition_variable cv;
+    std::optional<DesktopOpenResult> got;
+    OpenWithTextEditor(path, [&](const DesktopOpenResult& r) {
+      std::lock_guard<std::mutex> lock(m);
+      got = r;
+      cv.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(m);
+    cv.wait_for(lock, std::chrono::seconds(10), [&] { return got.has_value(); });
+    return got.value_or(DesktopOpenResult{false, 99});
+  };
+  EXPECT_FALSE(open(file).started) << "no text editor set yet";
+  test::WriteFile(scratch.File("config/mimeapps.list"), "[Default Applications]\ntext/plain=recorder.desktop\n");
+  const DesktopOpenResult result = open(file);
+  EXPECT_TRUE(result.started);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(test::ReadFile(log), "[--open]\n[" + file + "]\n");
 }
 
 using R = RegistryRoot;
