@@ -62,7 +62,7 @@ class MailCheckObserver {
   // The run is over (and, after a time-out, every account after the stalled
   // one checked).
   virtual void MailCheckFinished(const MailCheckEnd& end) = 0;
-  // After the end of a run that stored more messages than the run before:
+  // After the end of a run that stored messages and went well:
   // the new-mail notification ("gotmail").
   virtual void NewMailArrived(int count) { (void)count; }
 

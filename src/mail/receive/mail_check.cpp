@@ -175,7 +175,6 @@ struct MailCheck::State {
   OutboxSender* outbox = nullptr;
   std::function<bool()> loaderRunning;
   int newCount = 0;
-  int previousNewCount = 0;
   bool runWasSilent = false;
 
   std::unique_ptr<Watchdog> watchdog;
@@ -779,7 +778,9 @@ CheckFinishedOutcome MailCheck::CheckFinished(int result, bool inboxShown, bool 
     return out;
   }
   std::lock_guard<std::mutex> lock(s.mutex);
-  out.postNewMail = s.newCount > s.previousNewCount && result == 0;
+  // Every run that stored mail tells of it, whatever the run before it
+  // brought: a run of one message after a run of three is new mail too.
+  out.postNewMail = s.newCount > 0 && result == 0;
   if (s.newCount == 0 || result == 1) {
     out.statusLine = "No new messages.";
   } else {
@@ -796,7 +797,6 @@ CheckFinishedOutcome MailCheck::CheckFinished(int result, bool inboxShown, bool 
       out.notification = NewMessagesText(s.newCount) + "\n\nDo you want to view your mailboxes?";
     }
   }
-  s.previousNewCount = s.newCount;
   return out;
 }
 

@@ -1,0 +1,403 @@
+// The mail window on a virtual display, against a private Dovecot POP3
+// server started here and a recording notification service (python3-dbusmock's
+// notification daemon) on the private session bus the test runs on:
+//   - a fresh store: the four folders made, the welcome message in Inbox
+//   - Send & Receive clicked on the toolbar: the list fills, the subjects
+//     (RFC 2047 encoded words among them) read right, Inbox bold with its
+//     unread count
+//   - rows dragged onto folders with the real pointer: moved into a folder
+//     of the user's, refused onto Draft
+//   - Delete pressed in the list moves a message to Trash; Empty Trash
+//   - the automatic check after its period, the window's clock ticked by
+//     the test, with the window hidden: the new mail's sound, page and
+//     desktop notification
+//   - the start-up check and the window's Send & Receive at once: one run
+// Pointer and keys go through the X server's test extension. Prints "ok ..."
+// per check; keeps screenshots in SHOTS.
+//
+// usage: mail_window_ui WORK SHOTS
+#include <gio/gio.h>
+#include <glib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include <wx/listctrl.h>
+#include <wx/treectrl.h>
+
+#include "app/data_seeding.h"
+#include "base/settings_table.h"
+#include "mail/check/mail_check_driver.h"
+#include "mail/check/startup_mail_check.h"
+#include "mail/receive/mail_accounts.h"
+#include "mail/store/mail_store.h"
+#include "mail/windows/mail_wnd.h"
+#include "platform/windows_dir.h"
+#include "tools/dovecot_server.h"
+#include "ui/windows/button_strip.h"
+#include "ui_test_support.h"
+
+// Last: the X headers' macros would spoil the names above.
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <gdk/gdkx.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using vyr::test::Check;
+using vyr::test::PumpUntil;
+using vyr::test::Pause;
+
+std::string Message(const std::string& subject, const std::string& id) {
+  return "From: Sender <sender@mail.example>\nTo: alice@mail.example\nSubject: " + subject +
+         "\nDate: Tue, 1 Dec 2026 10:00:00 +0000\nMessage-ID: <" + id + "@mail.example>\n\nHello.\n";
+}
+
+Display* XDisplay() { return gdk_x11_display_get_xdisplay(gdk_display_get_default()); }
+void PointerTo(const wxPoint& p) {
+  XTestFakeMotionEvent(XDisplay(), -1, p.x, p.y, CurrentTime);
+  XFlush(XDisplay());
+}
+void Button(bool down) {
+  XTestFakeButtonEvent(XDisplay(), 1, down ? True : False, CurrentTime);
+  XFlush(XDisplay());
+}
+void Key(KeySym symbol) {
+  const KeyCode code = XKeysymToKeycode(XDisplay(), symbol);
+  XTestFakeKeyEvent(XDisplay(), code, True, CurrentTime);
+  XTestFakeKeyEvent(XDisplay(), code, False, CurrentTime);
+  XFlush(XDisplay());
+}
+
+// A drag with the real pointer: pressed at `from`, moved to `to` in steps and
+// let go. The steps run from timers, so that they go on inside the loop the
+// toolkit runs while it drags.
+struct PointerDrag {
+  std::vector<wxPoint> points;
+  size_t next = 0;
+  bool done = false;
+  static gboolean Step(gpointer self) {
+    auto* drag = static_cast<PointerDrag*>(self);
+    if (drag->next < drag->points.size()) {
+      PointerTo(drag->points[drag->next++]);
+      return G_SOURCE_CONTINUE;
+    }
+    Button(false);
+    drag->done = true;
+    return G_SOURCE_REMOVE;
+  }
+  void Run(const wxPoint& from, const wxPoint& to) {
+    PointerTo(from);
+    Pause(150);
+    Button(true);
+    Pause(100);
+    constexpr int kSteps = 16;
+    for (int i = 1; i <= kSteps; ++i) points.push_back(from + (to - from) * i / kSteps);
+    for (int i = 0; i < 4; ++i) points.push_back(to + wxPoint(i % 2, 1));
+    g_timeout_add(40, &PointerDrag::Step, this);
+    PumpUntil([this] { return done; }, 10000);
+  }
+};
+
+std::string Joined(const std::vector<std::string>& items) {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : " | ") + item;
+  return text;
+}
+
+class MailWindowApp : public vyr::test::ChecksApp {
+ protected:
+  bool Prepare() override {
+    if (argc != 3) return false;
+    work_ = std::string(argv[1].utf8_str());
+    shots_ = std::string(argv[2].utf8_str());
+    fs::create_directories(shots_);
+    vyr::test::InitWindowTest();
+    if (!StartNotificationService()) return false;
+    std::string error;
+    if (!dovecot_.Start(&error)) {
+      std::printf("FAIL: Dovecot did not start: %s\n", error.c_str());
+      return false;
+    }
+    dovecot_.AddUser("alice", "wonderland");
+    app_ = std::make_unique<vyr::Application>(vyr::platform::GetWindowsDirectory(), boxes_, sounds_);
+    vyr::SeedDataRoot(VYRELLE_SHIPPED_DATA, app_->Directories());
+    // A "gotmail" sound of the scheme, so that playing it is seen.
+    std::ofstream(app_->GetDataDirectory("media", false) + "default/gotmail.wav") << "RIFF";
+    app_->Write(vyr::kEmailPop3Server, std::string("127.0.0.1"));
+    app_->Write(vyr::kEmailPop3Account, std::string("alice"));
+    app_->Write(vyr::kEmailPop3Password, vyr::StoredPassword("wonderland"));
+    app_->Write(vyr::kEmailPop3Port, dovecot_.Port());
+    app_->Write(vyr::kEmailDontPromptForDeletion, 1);
+    app_->SetNewMailPageHandler([this](const std::string& page) { newMailPages_.push_back(page); });
+    CSchemeArt::Load(*app_);
+    return true;
+  }
+
+  void RunChecks() override {
+    window_ = CMailWnd::Open(*app_);
+    PumpUntil([this] { return window_->IsShownOnScreen() && !window_->Loading(); });
+    Pause(300);
+    CheckFreshStore();
+    CheckSendAndReceive();
+    CheckDrags();
+    CheckDeleteAndEmptyTrash();
+    CheckAutomaticCheck();
+    CheckOneRunAtATime();
+    window_->Close(true);
+    PumpUntil([] { return CMailWnd::Current() == nullptr; }, 5000);
+    StopNotificationService();
+  }
+
+ private:
+  // --- the notification service ----------------------------------------------------------
+
+  bool StartNotificationService() {
+    notifyLog_ = work_ + "/notifications.log";
+    gchar* argvMock[] = {const_cast<gchar*>("/usr/bin/python3"), const_cast<gchar*>("-m"),
+                         const_cast<gchar*>("dbusmock"), const_cast<gchar*>("--template"),
+                         const_cast<gchar*>("notification_daemon"), const_cast<gchar*>("-l"),
+                         const_cast<gchar*>(notifyLog_.c_str()), nullptr};
+    GError* error = nullptr;
+    if (!g_spawn_async(nullptr, argvMock, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &mock_, &error)) {
+      std::printf("FAIL: the notification service did not start (python3-dbusmock): %s\n", error->message);
+      g_error_free(error);
+      return false;
+    }
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    const bool up = bus && PumpUntil([bus] {
+      GVariant* reply = g_dbus_connection_call_sync(
+          bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+          g_variant_new("(s)", "org.freedesktop.Notifications"), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE,
+          1000, nullptr, nullptr);
+      gboolean owned = FALSE;
+      if (reply) {
+        g_variant_get(reply, "(b)", &owned);
+        g_variant_unref(reply);
+      }
+      return owned == TRUE;
+    }, 15000);
+    if (bus) g_object_unref(bus);
+    if (!up) std::printf("FAIL: the notification service never took its name on the session bus\n");
+    return up;
+  }
+  void StopNotificationService() {
+    if (mock_ > 0) kill(mock_, SIGTERM);
+  }
+  std::string Notifications() const { return vyr::test::ReadFile(notifyLog_); }
+
+  // --- helpers ---------------------------------------------------------------------------
+
+  std::string Folder(const std::string& name) const { return vyr::MailStore(*app_).FolderPath(name, false); }
+  size_t FilesIn(const std::string& name) const {
+    const std::string path = Folder(name);
+    if (path.empty()) return 0;
+    std::error_code ec;
+    return std::distance(fs::directory_iterator(path, ec), fs::directory_iterator());
+  }
+  // The subjects the list shows, row by row, read from the list control.
+  std::vector<std::string> Subjects() const {
+    std::vector<std::string> subjects;
+    wxListCtrl* list = window_->MessageListCtrl();
+    for (long row = 0; row < list->GetItemCount(); ++row)
+      subjects.push_back(std::string(list->GetItemText(row, 1).utf8_str()));
+    return subjects;
+  }
+  std::string PathOf(const std::string& subject) const {
+    for (const vyr::MessageRow& row : window_->List().Rows())
+      if (row.subjectShown == subject) return row.path;
+    return {};
+  }
+  wxPoint RowCentre(const std::string& subject) const {
+    wxListCtrl* list = window_->MessageListCtrl();
+    const int row = window_->List().Find(PathOf(subject));
+    wxRect rect;
+    if (row < 0 || !list->GetSubItemRect(row, 1, rect)) return {};
+    return list->ClientToScreen(wxPoint(rect.x + 20, rect.y + rect.height / 2));
+  }
+  wxPoint FolderCentre(const std::string& name) const {
+    wxTreeCtrl* tree = window_->Tree();
+    wxRect rect;
+    if (!tree->GetBoundingRect(window_->FolderItem(name), rect, true)) return {};
+    return tree->ClientToScreen(wxPoint(rect.x + rect.width / 2, rect.y + rect.height / 2));
+  }
+  bool WaitForCheckEnd() {
+    return PumpUntil([this] { return !window_->Checking() && !window_->Loading(); }, 60000);
+  }
+  void Shot(const std::string& name) { vyr::test::SaveScreen(shots_ + "/ui_mail_" + name + ".png"); }
+
+  // --- checks ----------------------------------------------------------------------------
+
+  void CheckFreshStore() {
+    bool folders = true;
+    for (const char* name : {"Outbox", "Sent Items", "Draft", "Trash"}) folders = folders && !Folder(name).empty();
+    const std::vector<std::string> subjects = Subjects();
+    Shot("welcome");
+    Check(folders && subjects == std::vector<std::string>{"Welcome"} && window_->FolderShown() == "Inbox" &&
+              window_->FolderLabel("Inbox") == "Inbox (1)" && window_->FolderBold("Inbox") &&
+              window_->FolderLabel("Outbox") == "Outbox" && !window_->FolderBold("Outbox") &&
+              window_->StatusText() == "1 message in Inbox",
+          "a fresh store gets its folders and the welcome message, unread in a bold Inbox",
+          Joined(subjects) + " / " + window_->FolderLabel("Inbox") + " / " + window_->StatusText());
+  }
+
+  void CheckSendAndReceive() {
+    dovecot_.AddMessage("alice", Message("=?UTF-8?Q?Gr=C3=BC=C3=9Fe_aus_M=C3=BCnchen?=", "m1"));
+    dovecot_.AddMessage("alice", Message("Plain second", "m2"));
+    dovecot_.AddMessage("alice", Message("=?ISO-8859-1?B?Q2Fm6Q==?= =?ISO-8859-1?Q?_und_mehr?=", "m3"));
+    CButtonStrip* toolbar = window_->Toolbar();
+    const wxRect button = toolbar->EntryRect(0);
+    const size_t played = sounds_.played.size();
+    PointerTo(toolbar->ClientToScreen(wxPoint(button.x + button.width / 2, button.y + button.height / 2)));
+    Pause(200);
+    Button(true);
+    Button(false);
+    const bool started = PumpUntil([this] { return window_->Checking(); }, 5000);
+    const bool ended = started && WaitForCheckEnd();
+    std::vector<std::string> subjects = Subjects();
+    const std::multiset<std::string> shown(subjects.begin(), subjects.end());
+    bool clicked = false;
+    for (size_t i = played; i < sounds_.played.size(); ++i)
+      clicked = clicked || sounds_.played[i].file.find("ToolbarSelect.wav") != std::string::npos;
+    Shot("received");
+    Check(ended && clicked &&
+              shown == std::multiset<std::string>{"Welcome", "Grüße aus München", "Plain second", "Café und mehr"} &&
+              window_->FolderLabel("Inbox") == "Inbox (4)" && window_->FolderBold("Inbox") &&
+              window_->StatusText().rfind("You have 3 new e-mail messages! - ", 0) == 0,
+          "Send & Receive clicked on the toolbar fills the list with the decoded subjects",
+          Joined(subjects) + " / " + window_->FolderLabel("Inbox") + " / " + window_->StatusText());
+  }
+
+  void CheckDrags() {
+    vyr::MailStore(*app_).NewFolder("Keep");
+    window_->ShowFolder("Inbox");
+    PumpUntil([this] { return !window_->Loading(); });
+    Pause(300);
+    const struct {
+      const char* subject;
+      const char* folder;
+      bool moves;
+      const char* status;
+    } drags[] = {
+        {"Plain second", "Keep", true, "1 message moved to Keep"},
+        {"Welcome", "Draft", false, ""},
+    };
+    std::string seen;
+    bool all = true;
+    for (const auto& d : drags) {
+      const std::string path = PathOf(d.subject);
+      window_->SelectMessages({path});
+      const size_t boxes = boxes_.boxes.size();
+      PointerDrag drag;
+      drag.Run(RowCentre(d.subject), FolderCentre(d.folder));
+      const std::string target = Folder(d.folder) + fs::path(path).filename().string();
+      bool ok = false;
+      if (d.moves) {
+        ok = PumpUntil([&] { return fs::exists(target) && window_->List().Find(path) < 0; }, 5000) &&
+             !fs::exists(path) && window_->StatusText() == d.status &&
+             window_->FolderLabel(d.folder) == std::string(d.folder) + " (1)" && window_->FolderBold(d.folder);
+      } else {
+        ok = PumpUntil([&] { return boxes_.boxes.size() > boxes; }, 5000) &&
+             boxes_.boxes.back().text ==
+                 "You cannot move files TO or FROM the Outbox, Draft or Sent Items Folders." &&
+             fs::exists(path) && !fs::exists(target) && window_->List().Find(path) >= 0;
+      }
+      if (d.moves) Shot("moved");
+      all = all && ok;
+      seen += std::string(d.folder) + (ok ? " ok; " : " failed (" + window_->StatusText() + "); ");
+    }
+    Check(all, "rows dragged with the pointer move onto a folder of the user's and are refused by Draft", seen);
+  }
+
+  void CheckDeleteAndEmptyTrash() {
+    const std::string path = PathOf("Café und mehr");
+    window_->SelectMessages({path});
+    window_->MessageListCtrl()->SetFocus();
+    Pause(200);
+    Key(XK_Delete);
+    const std::string inTrash = Folder("Trash") + fs::path(path).filename().string();
+    const bool deleted = PumpUntil([&] { return fs::exists(inTrash); }, 5000) && !fs::exists(path) &&
+                         window_->List().Find(path) < 0 && window_->FolderLabel("Trash") == "Trash (1)" &&
+                         window_->FolderBold("Trash");
+    const std::string status = window_->StatusText();
+    window_->RunCommand(CMailWnd::kCmdEmptyTrash);
+    const bool emptied = FilesIn("Trash") == 0 && window_->FolderLabel("Trash") == "Trash" &&
+                         !window_->FolderBold("Trash");
+    Check(deleted && emptied && status == "1 message moved to Trash (emptied when Vyrelle is closed)",
+          "Delete in the list moves the message to Trash, Empty Trash empties it",
+          std::to_string(deleted) + std::to_string(emptied) + " " + status);
+  }
+
+  void CheckAutomaticCheck() {
+    // Every two minutes; the window hidden, as when the user works elsewhere.
+    app_->Write(vyr::kEmailMinutesBetweenChecks, 2);
+    dovecot_.AddMessage("alice", Message("Third wave", "m4"));
+    window_->Hide();
+    Pause(200);
+    const size_t played = sounds_.played.size();
+    const size_t pages = newMailPages_.size();
+    window_->MinuteTick();
+    const bool waited = !window_->Checking();
+    window_->MinuteTick();
+    const bool started = window_->Checking();
+    const bool ended = started && WaitForCheckEnd();
+    // The new mail is told once the run's end has been reported.
+    auto gotmailPlayed = [&] {
+      for (size_t i = played; i < sounds_.played.size(); ++i)
+        if (sounds_.played[i].file.find("gotmail.wav") != std::string::npos) return true;
+      return false;
+    };
+    const bool gotmail = PumpUntil(gotmailPlayed, 5000);
+    const bool page = newMailPages_.size() == pages + 1 &&
+                      newMailPages_.back().find("newmail.htm") != std::string::npos;
+    const bool notified = PumpUntil([this] {
+      const std::string log = Notifications();
+      return log.find("Vyrelle Mail") != std::string::npos &&
+             log.find("You have 1 new e-mail message") != std::string::npos;
+    }, 10000);
+    const bool listed = window_->List().Find(PathOf("Third wave")) >= 0;
+    window_->Show();
+    Check(waited && ended && gotmail && page && notified && listed && window_->MinuteTimerRunning(),
+          "the automatic check starts after its period and tells of new mail by sound, page and notification",
+          std::to_string(waited) + std::to_string(started) + std::to_string(ended) + std::to_string(gotmail) +
+              std::to_string(page) + std::to_string(notified) + std::to_string(listed) + " log: " + Notifications());
+  }
+
+  void CheckOneRunAtATime() {
+    // The main window's start-up check and Send & Receive in the mail
+    // window, started together: the second is refused, the minute timer
+    // goes on, and the one run stores the message once.
+    dovecot_.AddMessage("alice", Message("Only once", "m5"));
+    const size_t before = FilesIn("Inbox");
+    std::vector<std::string> startupStatus;
+    vyr::StartupMailCheck startup(*app_, [&](const std::string& text) { startupStatus.push_back(text); });
+    const bool first = startup.Start();
+    window_->RunCommand(CMailWnd::kCmdSendReceive);
+    const bool refused = !window_->Checking() && window_->MinuteTimerRunning();
+    const bool ended = PumpUntil([&] { return !startup.IsRunning(); }, 60000);
+    // Once it is over, the window's own check runs (and finds nothing new).
+    window_->RunCommand(CMailWnd::kCmdSendReceive);
+    const bool secondRun = window_->Checking() && WaitForCheckEnd();
+    Check(first && refused && ended && secondRun && FilesIn("Inbox") == before + 1 &&
+              !startupStatus.empty() && startupStatus.back().rfind("You have 1 new e-mail message", 0) == 0,
+          "the start-up check and Send & Receive at once make one run",
+          std::to_string(first) + std::to_string(refused) + std::to_string(ended) + std::to_string(secondRun) +
+              " files " + std::to_string(FilesIn("Inbox")) + "/" + std::to_string(before) + " " +
+              Joined(startupStatus));
+  }
+
+  std::string work_, shots_, notifyLog_;
+  GPid mock_ = 0;
+  vyr::test::DovecotServer dovecot_;
+  vyr::test::RecordingMessageBox boxes_;
+  vyr::test::RecordingSoundPlayer sounds_;
+  std::unique_ptr<vyr::Application> app_;
+  std::vector<std::string> newMailPages_;
+  CMailWnd* window_ = nullptr;
+};
+
+}  // namespace
+
+VYR_WINDOW_TEST_MAIN(MailWindowApp)
