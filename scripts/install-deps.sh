@@ -16,7 +16,7 @@ PACKAGES=(
   uudeview curl zip
   libcpp-httplib-dev libcli11-dev apache2-utils strace unzip
   librsvg2-bin xdg-utils
-  dbus-daemon at-spi2-core libatk-adaptor python3-pyatspi
+  dbus-daemon at-spi2-core libatk-adaptor python3-pyatspi python3-dbusmock
 )
 
 SUDO=""

@@ -36,3 +36,4 @@ shot screenshot-popup default "$BASE/weather.html" \
 SHOW=lookandfeel shot window-lookandfeel default
 SHOW=startupoptions shot window-startupoptions Midnight
 SHOW=enhancedbrowsing shot window-enhancedbrowsing default
+SHOW=mail shot window-mail default

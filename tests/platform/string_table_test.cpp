@@ -185,6 +185,12 @@ TEST(StringTableTest, EveryMenuGivesItsItemsOneKeyLetterEachAndNoLetterTwice) {
       {"tray menu", {40580, 40512}},
       {"OK and Cancel", {40605, 40606}},
       {"Yes and No", {40607, 40608}},
+      {"mail menu bar", {40725, 40726, 40727, 40728, 40729}},
+      {"mail File", {40730, 40731, 40732, 40733, 40734}},
+      {"mail Edit", {40735, 40736, 40737}},
+      {"mail View", {40738, 40740}},
+      {"mail Message", {40741, 40742, 40743, 40744, 40745}},
+      {"mail Tools", {40746, 40747, 40748, 40749}},
   };
   for (Language language : {Language::English, Language::German}) {
     const auto table = ParseStringTable(StringTableSource(language));

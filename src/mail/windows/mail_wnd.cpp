@@ -450,8 +450,10 @@ CMailWnd::CMailWnd(vyr::Application& app)
   // Texts under the pictures while every button fits with its text;
   // pictures alone otherwise. The last column takes the list's spare width.
   toolbar_->Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
-    toolbar_->SetShowText(true);
-    if (toolbar_->ContentLength() > event.GetSize().x) toolbar_->SetShowText(false);
+    if (event.GetSize().x != toolbarWidth_) {
+      toolbarWidth_ = event.GetSize().x;
+      CallAfter([this] { FitToolbar(); });
+    }
     event.Skip();
   });
   listCtrl_->Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
@@ -464,14 +466,10 @@ CMailWnd::CMailWnd(vyr::Application& app)
 
   // The store's folders (and the mail root) are made when missing, a new
   // Inbox gets the welcome message, and the messages waiting to be sent are
-  // pending again.
+  // pending again (but for those a run is sending now).
   for (const char* folder : vyr::kSystemFolders) store_.FolderPath(folder, true);
   store_.EnsureWelcomeMessage();
-  for (const char* folder : {vyr::kOutboxFolder, vyr::kDraftFolder}) {
-    for (const vyr::MessageRow& row : vyr::ListFolderRows(store_, store_.FolderPath(folder, false))) {
-      vyr::MailStore::MarkUnread(row.path);
-    }
-  }
+  store_.MarkOutgoingPendingExceptClaimed();
 
   passwords_ = std::make_unique<CPasswordQuestion>(this);
   questions_ = std::make_unique<WindowQuestions>(app_);
@@ -511,7 +509,7 @@ void CMailWnd::BuildToolbar() {
   auto entry = [](int command, const TextId& label, const TextId& tip, int image) {
     return vyr::ButtonStripEntry{command, label.Text(), tip.Text(), image, 0};
   };
-  toolbar_->SetEntries({
+  toolbarEntries_ = {
       entry(kCmdSendReceive, kSendReceiveButton, kSendReceiveTip, kImgSendReceive),
       entry(kCmdCancel, kCancelButton, kCancelTip, kImgCancel),
       entry(kCmdWrite, kWriteButton, kWriteTip, kImgWrite),
@@ -519,11 +517,31 @@ void CMailWnd::BuildToolbar() {
       entry(kCmdMarkRead, kMarkReadButton, kMarkReadTip, kImgMarkRead),
       entry(kCmdMarkUnread, kMarkUnreadButton, kMarkUnreadTip, kImgMarkUnread),
       entry(kCmdDelete, kDeleteButton, kDeleteTip, kImgDelete),
-      entry(kCmdAddressBook, kAddressBookButton, kAddressBookTip, kImgAddressBook),
-      entry(kCmdFolders, kFoldersButton, kFoldersTip, kImgFolders),
-      entry(kCmdSettings, kSettingsButton, kSettingsTip, kImgSettings),
       entry(kCmdSearch, kSearchButton, kSearchTip, kImgSearch),
-  });
+      entry(kCmdFolders, kFoldersButton, kFoldersTip, kImgFolders),
+      entry(kCmdAddressBook, kAddressBookButton, kAddressBookTip, kImgAddressBook),
+      entry(kCmdSettings, kSettingsButton, kSettingsTip, kImgSettings),
+  };
+  FitToolbar();
+}
+
+void CMailWnd::FitToolbar() {
+  // Every button with its text while they all fit; otherwise the last ones
+  // (the settings first) show their pictures alone, their tips and
+  // screen-reader names unchanged.
+  std::vector<vyr::ButtonStripEntry> entries = toolbarEntries_;
+  for (vyr::ButtonStripEntry& entry : entries) {
+    const bool off = entry.command == (Checking() ? kCmdSendReceive : kCmdCancel);
+    entry.state = off ? vyr::ButtonStripModel::kStateDisabled : 0;
+  }
+  const int width = toolbar_->GetClientSize().x;
+  toolbar_->SetShowText(true);
+  toolbar_->SetEntries(entries);
+  for (size_t i = entries.size(); i-- > 0 && width > 0 && toolbar_->ContentLength() > width;) {
+    entries[i].text.clear();
+    toolbar_->SetEntries(entries);
+  }
+  toolbar_->Refresh();
 }
 
 void CMailWnd::BuildMenus() {
@@ -630,7 +648,7 @@ void CMailWnd::ApplyArt() {
   toolbar_->SetImages(ToolbarImages(art));
   toolbar_->SetSounds("ToolbarRollover", "ToolbarSelect");
   toolbar_->SetSelectOnClick(false);
-  toolbar_->SetMinSize(toolbar_->GetBestSize());
+  toolbar_->SetMinSize(wxSize(-1, toolbar_->GetBestSize().y));
 
   // The folder tree in the folder strip's colours; the status line in the
   // toolbar's ground with the status text's colour.
@@ -844,7 +862,6 @@ bool CMailWnd::StartCheck(bool silent) {
   const bool started = driver_.Start(silent);
   if (started) {
     schedule_.CheckStarted();
-    lastCheckStatus_.clear();
   } else {
     minuteTimer_.Start(kMinuteMs);
   }
@@ -864,7 +881,6 @@ void CMailWnd::CheckStateChanged() {
 }
 
 void CMailWnd::MailCheckStatus(const std::string& text, bool progress) {
-  lastCheckStatus_ = text;
   SetStatus(vyr::ShownStatus(text, progress));
 }
 
@@ -887,7 +903,6 @@ void CMailWnd::MailFoldersChanged() { RefreshFolderTree(); }
 
 void CMailWnd::MailCheckFinished(const vyr::MailCheckEnd& end) {
   lastNewCount_ = end.newCount;
-  lastCheckStatus_.clear();
   SetStatus(end.statusLine);
   minuteTimer_.Start(kMinuteMs);
   CheckStateChanged();
@@ -970,9 +985,11 @@ void CMailWnd::OpenSelected() {
 
 void CMailWnd::OpenMessage(const std::string& path) {
   if (vyr::MailStore::IsOutgoingPath(path)) {
-    // A message of the Outbox cannot be opened while the check sends it.
+    // A message of the Outbox cannot be opened while outgoing mail is being
+    // sent: the Outbox says so (a flush of this program, or a run of any
+    // program holding this message).
     const bool inOutbox = SameFolder(vyr::MailStore::FolderNameOf(path), vyr::kOutboxFolder);
-    if (inOutbox && Checking() && lastCheckStatus_ == vyr::sendtext::kSendingFromOutbox.Text()) {
+    if (inOutbox && (vyr::Outbox::AnyFlushing() || vyr::Outbox::IsBeingSent(path))) {
       app_.Messages().Information(mail_text::kOutboxBusy.Text());
       return;
     }

@@ -35,6 +35,7 @@
 #include "mail/store/mail_store.h"
 #include "mail/windows/message_viewer.h"
 #include "platform/window_messages.h"
+#include "ui/button_strip_model.h"
 #include "ui/windows/skinned_window.h"
 
 class CButtonStrip;
@@ -144,6 +145,7 @@ class CMailWnd : public CSkinnedFrame,
   void OnWindowMessage(const vyr::platform::WindowMessage& message) override;
 
   void BuildToolbar();
+  void FitToolbar();
   void BuildMenus();
   void BuildSearchPanel(wxWindow* parent);
   void ApplyArt();
@@ -184,6 +186,8 @@ class CMailWnd : public CSkinnedFrame,
   wxTimer minuteTimer_;
 
   CButtonStrip* toolbar_ = nullptr;
+  std::vector<vyr::ButtonStripEntry> toolbarEntries_;  // with every text
+  int toolbarWidth_ = -1;
   wxSplitterWindow* splitter_ = nullptr;
   wxTreeCtrl* tree_ = nullptr;
   CMessageListCtrl* listCtrl_ = nullptr;
@@ -197,7 +201,6 @@ class CMailWnd : public CSkinnedFrame,
   wxPanel* statusBar_ = nullptr;
 
   std::string folderShown_;
-  std::string lastCheckStatus_;  // the check's last status text (a send running shows in it)
   bool loadPending_ = false;
   bool inboxLoaded_ = false;
   bool refreshingTree_ = false;
