@@ -70,7 +70,7 @@ inline constexpr TextId kMailSettingsName{40754};
 inline constexpr TextId kViewerName{40755};
 
 // The search panel.
-inline constexpr TextId kSearchForLabel{40756};  // "Search &for:"
+inline constexpr TextId kSearchForLabel{40756};  // "Search f&or:"
 inline constexpr TextId kLookInLabel{40757};     // "&Look in:"
 inline constexpr TextId kAllFolders{40758};      // "All folders"
 inline constexpr TextId kFolderColumn{40760};    // "Folder"
