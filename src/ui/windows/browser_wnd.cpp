@@ -4,8 +4,13 @@
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <deque>
+#include <map>
 #include <utility>
+#include <vector>
 
 #include <wx/app.h>
 #include <wx/filedlg.h>
@@ -14,14 +19,12 @@
 #include "base/application.h"
 #include "browser/failure_page.h"
 #include "browser/navigation_policy.h"
+#include "mail/read/message_decoder.h"
 #include "platform/string_table.h"
 
 namespace {
 
 std::string engineDataDirectory;
-
-// The title of the dialog that asks where a download goes.
-constexpr vyr::platform::TextId kSaveAsTitle{40594};  // "Save As"
 
 // The view of the page whose "create" signal is running: the control made
 // meanwhile becomes its related view (see CBrowserWnd's constructor).
@@ -121,17 +124,31 @@ WebKitWebContext* EngineContext() {
   return context;
 }
 
-// The only place the engine's settings are chosen; all views share them.
+// The only place the engine's settings are chosen: one set for the panes
+// whose pages may run script, one for those where nothing does (a mail
+// message). Views of a kind share theirs.
+WebKitSettings* NewSettings(bool script) {
+  WebKitSettings* s = webkit_settings_new();
+  webkit_settings_set_enable_javascript(s, script);
+  webkit_settings_set_javascript_can_open_windows_automatically(s, FALSE);
+  webkit_settings_set_enable_developer_extras(s, FALSE);
+  webkit_settings_set_enable_back_forward_navigation_gestures(s, FALSE);
+  webkit_settings_set_user_agent_with_application_details(s, "Vyrelle", nullptr);
+  if (!script) {
+    // No script element, event handler or javascript: address either, and
+    // nothing kept for the page between loads.
+    webkit_settings_set_enable_javascript_markup(s, FALSE);
+    webkit_settings_set_enable_html5_local_storage(s, FALSE);
+    webkit_settings_set_enable_html5_database(s, FALSE);
+  }
+  return s;
+}
 WebKitSettings* EngineSettings() {
-  static WebKitSettings* settings = [] {
-    WebKitSettings* s = webkit_settings_new();
-    webkit_settings_set_enable_javascript(s, TRUE);
-    webkit_settings_set_javascript_can_open_windows_automatically(s, FALSE);
-    webkit_settings_set_enable_developer_extras(s, FALSE);
-    webkit_settings_set_enable_back_forward_navigation_gestures(s, FALSE);
-    webkit_settings_set_user_agent_with_application_details(s, "Vyrelle", nullptr);
-    return s;
-  }();
+  static WebKitSettings* settings = NewSettings(true);
+  return settings;
+}
+WebKitSettings* ScriptlessSettings() {
+  static WebKitSettings* settings = NewSettings(false);
   return settings;
 }
 
@@ -176,6 +193,139 @@ std::string HostOf(const std::string& address) {
 }
 
 }  // namespace
+
+// The engine's rules of the panes that load no remote content, made once
+// per program in the background (the engine compiles them into its store):
+// "network" refuses every address over the network; one rule list per
+// message folder refuses every local file outside that folder. A pane waits
+// for both before it loads anything.
+struct CBrowserWnd::ContentRules {
+  struct State {
+    WebKitUserContentFilter* filter = nullptr;  // lives as long as the program
+    bool compiling = false;
+    std::string error;  // the engine refused the rules
+    std::vector<std::weak_ptr<CBrowserWnd*>> waiting;
+  };
+
+  static std::map<std::string, State>& States() {
+    static std::map<std::string, State> states;
+    return states;
+  }
+
+  static WebKitUserContentFilterStore* Store() {
+    static WebKitUserContentFilterStore* store = [] {
+      const std::string folder = (engineDataDirectory.empty()
+                                      ? std::string(g_get_user_cache_dir()) + "/vyrelle"
+                                      : engineDataDirectory) +
+                                 "/content-rules";
+      g_mkdir_with_parents(folder.c_str(), 0700);
+      return webkit_user_content_filter_store_new(folder.c_str());
+    }();
+    return store;
+  }
+
+  // A regular expression of the engine's rule language that matches the
+  // text itself, written as a JSON string's contents.
+  static std::string Literal(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+      if (std::strchr(".*+?()[]{}^$|\\", c)) out += "\\\\";
+      if (c == '"') {
+        out += "\\\"";
+      } else if (c < 0x20) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+        out += escaped;
+      } else {
+        out += static_cast<char>(c);
+      }
+    }
+    return out;
+  }
+
+  static std::string NetworkRules() {
+    std::string json = "[";
+    for (const char* scheme : {"^https?:", "^wss?:", "^ftp:"}) {
+      if (json.size() > 1) json += ",";
+      json += std::string("{\"trigger\":{\"url-filter\":\"") + scheme + "\"},\"action\":{\"type\":\"block\"}}";
+    }
+    return json + "]";
+  }
+
+  static std::string FolderRules(const std::string& folder) {
+    const std::string inside = "^" + Literal(vyr::FileUrl(folder, "")) ;
+    return "[{\"trigger\":{\"url-filter\":\"^file:\"},\"action\":{\"type\":\"block\"}},"
+           "{\"trigger\":{\"url-filter\":\"" + inside + "\"},\"action\":{\"type\":\"ignore-previous-rules\"}}]";
+  }
+
+  static std::string FolderId(const std::string& folder) {
+    std::uint64_t hash = 1469598103934665603ull;  // FNV-1a: the same name in every run
+    for (unsigned char c : folder) hash = (hash ^ c) * 1099511628211ull;
+    char id[48];
+    std::snprintf(id, sizeof id, "vyrelle-message-files-%016llx", static_cast<unsigned long long>(hash));
+    return id;
+  }
+
+  // The rules a pane needs, made when missing; the pane hears back (now,
+  // when they are made already).
+  static void Request(CBrowserWnd& control) {
+    std::string folder = control.policy_.GetOptions().messageFolder;
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    control.ruleIds_ = {"vyrelle-network", FolderId(folder)};
+    const std::string sources[] = {NetworkRules(), FolderRules(folder)};
+    for (size_t i = 0; i < 2; ++i) {
+      State& state = States()[control.ruleIds_[i]];
+      if (state.filter || !state.error.empty()) continue;
+      state.waiting.push_back(control.alive_);
+      if (state.compiling) continue;
+      state.compiling = true;
+      GBytes* bytes = g_bytes_new(sources[i].data(), sources[i].size());
+      webkit_user_content_filter_store_save(Store(), control.ruleIds_[i].c_str(), bytes, nullptr, Saved,
+                                            new std::string(control.ruleIds_[i]));
+      g_bytes_unref(bytes);
+    }
+    Settle(control);
+  }
+
+  static void Saved(GObject* store, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<std::string> id(static_cast<std::string*>(data));
+    State& state = States()[*id];
+    state.compiling = false;
+    GError* error = nullptr;
+    state.filter = webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, &error);
+    if (!state.filter) {
+      state.error = error ? error->message : "the engine refused the rules";
+      g_warning("content rules %s: %s", id->c_str(), state.error.c_str());
+    }
+    if (error) g_error_free(error);
+    for (const auto& waiting : std::exchange(state.waiting, {})) {
+      if (auto control = waiting.lock()) Settle(**control);
+    }
+  }
+
+  // Puts the pane's rules in place once all are made, and loads what it
+  // held; a rule the engine refused leaves the pane loading nothing.
+  static void Settle(CBrowserWnd& control) {
+    if (control.rulesReady_) return;
+    std::string error;
+    for (const std::string& id : control.ruleIds_) {
+      const State& state = States()[id];
+      if (!state.error.empty()) error = state.error;
+      if (!state.filter && state.error.empty()) return;
+    }
+    if (!error.empty()) {
+      control.rulesError_ = error;
+      if (control.heldLoad_) std::exchange(control.heldLoad_, nullptr)();
+      return;
+    }
+    WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(control.view_);
+    webkit_user_content_manager_add_filter(content, States()[control.ruleIds_[1]].filter);
+    control.networkRule_ = States()[control.ruleIds_[0]].filter;
+    if (!control.remoteAllowed_) webkit_user_content_manager_add_filter(content, control.networkRule_);
+    control.rulesReady_ = true;
+    if (control.heldLoad_) std::exchange(control.heldLoad_, nullptr)();
+  }
+};
 
 std::string CBrowserOwner::InsertImage(const std::string& name) {
   const vyr::Application* app = vyr::Application::Current();
@@ -535,12 +685,13 @@ CBrowserWnd::CBrowserWnd(wxWindow* parent, CBrowserOwner* owner, vyr::Navigation
   // so that the page's window.open gets a working window object.
   WebKitWebView* related = relatedViewForNextControl;
   relatedViewForNextControl = nullptr;
+  WebKitSettings* viewSettings = policy_.RunsScript() ? EngineSettings() : ScriptlessSettings();
   GObject* made = related ? static_cast<GObject*>(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related,
                                                                "user-content-manager", content, "settings",
-                                                               EngineSettings(), nullptr))
+                                                               viewSettings, nullptr))
                           : static_cast<GObject*>(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", EngineContext(),
                                                                "user-content-manager", content, "settings",
-                                                               EngineSettings(), nullptr));
+                                                               viewSettings, nullptr));
   g_object_unref(content);  // the view holds it
   // The new view is a floating reference: sink it so that this object owns
   // one reference for its whole life, whatever GTK containers do.
@@ -578,6 +729,13 @@ CBrowserWnd::CBrowserWnd(wxWindow* parent, CBrowserOwner* owner, vyr::Navigation
   // wxNativeWindow takes a reference of its own and destroys the widget with
   // the wx window.
   Create(parent, id, GTK_WIDGET(view_));
+
+  // Nothing loads in a pane without remote content before its rules are in
+  // place.
+  if (!policy_.LoadsRemoteContent()) {
+    rulesReady_ = false;
+    ContentRules::Request(*this);
+  }
 }
 
 CBrowserWnd::~CBrowserWnd() {
@@ -802,9 +960,34 @@ void CBrowserWnd::NavigateControl(const std::string& address) {
     if (owner_) owner_->DownloadComplete();
   }
   if (address.empty()) return;
+  if (!rulesReady_) {
+    HoldUntilRulesReady(address, [this, address] { NavigateControl(address); });
+    return;
+  }
   shellRequest_ = ShellRequest::Address;
   shellAddress_ = Normalised(address);
   webkit_web_view_load_uri(view_, address.c_str());
+}
+
+void CBrowserWnd::HoldUntilRulesReady(const std::string& address, std::function<void()> load) {
+  if (rulesError_.empty()) {
+    heldLoad_ = std::move(load);  // the newest request wins
+    return;
+  }
+  // The engine refused the rules: the pane shows why instead of the page.
+  ShowFailurePage(vyr::LoadFailedPage(address, rulesError_), address);
+}
+
+void CBrowserWnd::AllowRemoteContent(bool allowed) {
+  if (allowed == remoteAllowed_) return;
+  remoteAllowed_ = allowed;
+  if (!rulesReady_ || !networkRule_) return;  // applied once the rules are in place
+  WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(view_);
+  if (allowed) {
+    webkit_user_content_manager_remove_filter(content, networkRule_);
+  } else {
+    webkit_user_content_manager_add_filter(content, networkRule_);
+  }
 }
 
 void CBrowserWnd::Navigate(const std::string& text) {
@@ -823,6 +1006,11 @@ void CBrowserWnd::ShowFailurePage(const std::string& html, const std::string& ad
 
 void CBrowserWnd::LoadHtml(const std::string& html, const std::string& baseUrl) {
   EndLookUp();
+  if (!rulesReady_) {
+    const std::string address = baseUrl.empty() ? std::string("about:blank") : baseUrl;
+    HoldUntilRulesReady(address, [this, html, baseUrl] { LoadHtml(html, baseUrl); });
+    return;
+  }
   shellRequest_ = ShellRequest::Address;
   shellAddress_ = Normalised(baseUrl.empty() ? std::string("about:blank") : baseUrl);
   webkit_web_view_load_html(view_, html.c_str(), baseUrl.empty() ? nullptr : baseUrl.c_str());

@@ -6,19 +6,23 @@
 // numbers are the program's notification numbers, kept for recording and
 // for the tests).
 #include <deque>
+#include <functional>
 #include <utility>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <wx/nativewin.h>
 
 #include "browser/enhanced_browsing.h"
 #include "browser/navigation_policy.h"
+#include "platform/string_table.h"
 #include "platform/system_info.h"
 
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitDownload WebKitDownload;
 typedef struct _WebKitResponsePolicyDecision WebKitResponsePolicyDecision;
+typedef struct _WebKitUserContentFilter WebKitUserContentFilter;
 
 class CBrowserWnd;
 
@@ -34,6 +38,10 @@ enum class BrowserNotification {
 // Command numbers of CommandStateChange.
 inline constexpr int kCommandForward = 1;
 inline constexpr int kCommandBack = 2;
+
+// The title of the dialogs that ask where a file goes (a download, an
+// attachment).
+inline constexpr vyr::platform::TextId kSaveAsTitle{40594};  // "Save As"
 
 // Menu commands the browser's keys post to the owner (Ctrl+N, Ctrl+O, Ctrl+R).
 inline constexpr int kNewBrowserWindowCommand = 32806;
@@ -160,6 +168,18 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   // or the program's own): only then does window.external answer.
   bool ShowsTrustedDocument() const;
 
+  // A pane whose policy loads no remote content (a mail message): nothing
+  // loads over the network (http, https, ws, wss, ftp) and no local file
+  // outside the policy's message folder loads at all. The engine's rules
+  // for that are made once per program, in the background; what the pane
+  // is asked to load meanwhile waits for them. AllowRemoteContent(true)
+  // lets the network in for what the pane loads next (the user asked to
+  // see the message's remote content); false shuts it out again.
+  void AllowRemoteContent(bool allowed);
+  bool RemoteContentAllowed() const { return remoteAllowed_; }
+  // The rules are in place (always, for a pane that needs none).
+  bool ContentRulesReady() const { return rulesReady_; }
+
   // Enhanced browsing with other settings or a scripted resolver (tests).
   // Ends a running look-up.
   void SetEnhancedBrowsing(vyr::EnhancedBrowsingSettings settings,
@@ -175,6 +195,7 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   struct Signals;  // the engine's signal handlers, in the source file
   struct PendingDecision;
   struct Downloads;  // the engine's downloads, in the source file
+  struct ContentRules;  // the rules of panes without remote content, in the source file
 
   // vyr::BrowsingOwner: the enhanced-browsing worker's reports.
   void DownloadBegin() override;
@@ -197,6 +218,8 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   // A response: a file to save is let through only as the user's download.
   int DecideResponse(WebKitResponsePolicyDecision* decision);
   void UpdateHistoryState();
+  // Keeps the newest load asked for before the pane's rules are in place.
+  void HoldUntilRulesReady(const std::string& address, std::function<void()> load);
 
   WebKitWebView* view_ = nullptr;  // one reference of our own, see the destructor
   CBrowserOwner* owner_ = nullptr;
@@ -230,4 +253,12 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   std::string statusText_;
   bool lookUpBusy_ = false;  // a look-up told the owner DownloadBegin
   const vyr::NavigationFacts* decidingFacts_ = nullptr;
+  // A pane without remote content: its rules (owned by the program) and
+  // what it was asked to load before they were in place.
+  bool rulesReady_ = true;
+  bool remoteAllowed_ = false;
+  WebKitUserContentFilter* networkRule_ = nullptr;
+  std::vector<std::string> ruleIds_;  // the network rules, then the message folder's
+  std::string rulesError_;            // the engine refused them: the pane loads nothing
+  std::function<void()> heldLoad_;
 };
