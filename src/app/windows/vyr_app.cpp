@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <utility>
 
 #include <wx/dcmemory.h>
 #include <wx/dcscreen.h>
@@ -110,6 +111,12 @@ void CVyrApp::ReadCommandLine() {
     file.MakeAbsolute();
     screenshotFile_ = ToUtf8(file.GetFullPath());
     showWindow_ = commandLine.showWindow == "main" ? "" : commandLine.showWindow;
+    if (showWindow_ == "viewer") {
+      // The stored message to show is the viewer's, not the main window's:
+      // the main window opens its start page.
+      showArgument_ = AbsoluteIfFile(commandLine.argument);
+      return;
+    }
   }
   // The ".url" rule first (on the file's own name), then a local file
   // becomes a file address.
@@ -350,6 +357,15 @@ void CVyrApp::OnDocumentComplete(const std::string& /*url*/) {
   }
 }
 
+bool CVyrApp::PagesLoading(wxWindow* window) {
+  if (!window) return false;
+  if (auto* pane = dynamic_cast<CBrowserWnd*>(window)) return pane->IsLoading() || pane->CurrentUrl().empty();
+  for (wxWindow* child : window->GetChildren()) {
+    if (PagesLoading(child)) return true;
+  }
+  return false;
+}
+
 bool CVyrApp::PopupsLoading() const {
   for (const CPopupWebDlg* popup : CPopupWebDlg::All()) {
     if (!popup->IsShown() || !popup->Pane()) continue;
@@ -412,7 +428,7 @@ bool CVyrApp::SavePicture(const wxRect& rect) {
 void CVyrApp::TakeWindowScreenshot() {
   wxWindow* main = mainWindow_.get();
   if (!shownWindow_ && showWaits_ == 0) {
-    if (!main || !mainWindow_->OpenNamedWindow(showWindow_)) {
+    if (!main || !mainWindow_->OpenNamedWindow(showWindow_, showArgument_)) {
       std::fprintf(stderr, "vyrelle: there is no window named %s\n", showWindow_.c_str());
       return EndWithStatus(2);
     }
@@ -435,6 +451,17 @@ void CVyrApp::TakeWindowScreenshot() {
       return;
     }
     // Its first paint.
+    screenshotWait_.StartOnce(kPaintSettleMs);
+    return;
+  }
+  // A window with a page (the message viewer) is taken once the page has
+  // loaded, then painted.
+  if (PagesLoading(shownWindow_) && ++showWaits_ < kPopupPolls) {
+    pageWaited_ = true;
+    screenshotWait_.StartOnce(kPopupPollMs);
+    return;
+  }
+  if (std::exchange(pageWaited_, false)) {
     screenshotWait_.StartOnce(kPaintSettleMs);
     return;
   }

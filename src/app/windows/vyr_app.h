@@ -78,6 +78,9 @@ class CVyrApp : public wxApp, public vyr::WindowTimers {
   bool SavePicture(const wxRect& rect);
   // Whether a shown popup window's page is still loading.
   bool PopupsLoading() const;
+  // Whether a page of the window (or of a window inside it) is still loading
+  // or has not begun.
+  static bool PagesLoading(wxWindow* window);
   void EndWithStatus(int status);
 
   std::unique_ptr<CWxMessageBox> boxes_;
@@ -106,6 +109,8 @@ class CVyrApp : public wxApp, public vyr::WindowTimers {
   std::string showWindow_;      // --show: the window to take ("" the main window)
   wxWeakRef<wxTopLevelWindow> shownWindow_;  // ... once it is open
   int showWaits_ = 0;           // polls for it so far
+  std::string showArgument_;    // --show viewer: the stored message to show
+  bool pageWaited_ = false;     // the shown window's page was waited for
   int exitStatus_ = 0;
 };
 

@@ -30,6 +30,7 @@
 #include "channels/windows/duplicate_channel_dlg.h"
 #include "mail/check/startup_mail_check.h"
 #include "mail/windows/mail_wnd.h"
+#include "mail/windows/message_viewer_wnd.h"
 #include "browser/windows/frame_texts.h"
 #include "browser/windows/popup_web_dlg.h"
 #include "net/download_worker.h"
@@ -179,7 +180,8 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
                     {}, {}},
                 schemeImport_.With()),
       dispatcher_(app, *this, services_),
-      channels_(app) {
+      channels_(app),
+      viewers_(app) {
   {
     wxIcon icon;
     icon.CopyFromBitmap(ProgramIcon(48));
@@ -202,6 +204,18 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
   frame_->mainVisible = [this] { return IsShown(); };
   frame_->endProgram = [this] { EndForGood(); };
   frame_->mainRect = [this] { return GetScreenRect(); };
+  // A web link the user clicked in a mail message opens in a popup of this
+  // window's family, titled "Finding " and the address; a special address
+  // from a message (a command link, a setup program, a channel file) is
+  // taken by the filter as one from a page trusted with nothing, so nothing
+  // runs and no window opens.
+  CMessageViewerWnd::SetWebLinkOpener([this](const std::string& address, const std::string& caption) {
+    const vyr::NavigationVerdict untrusted{vyr::Trust::None, false, vyr::kTakesEverything};
+    if (GateSpecialUrl(address, untrusted)) return;
+    CPopupWebDlg* popup = CPopupWebDlg::OpenPopup(app_, frame_, address);
+    popup->SetTitle(Wx(caption));
+  });
+  CMailWnd::SetViewerHost(&viewers_);
 
   // The session of the run (start-up makes it before this window) takes
   // the dispatcher's session commands.
@@ -228,6 +242,8 @@ CVyr20Dlg::~CVyr20Dlg() {
   frame_->mainVisible = {};
   frame_->endProgram = {};
   frame_->mainRect = {};
+  CMessageViewerWnd::SetWebLinkOpener({});
+  CMailWnd::SetViewerHost(nullptr);
   updates_.SetInfoBoxReload({});
   services_.AttachSession(nullptr);
   services_.AttachInfoBox(nullptr);
@@ -929,7 +945,17 @@ int CVyr20Dlg::MouseTest() {
   return moves;
 }
 
-bool CVyr20Dlg::OpenNamedWindow(const std::string& name) {
+bool CVyr20Dlg::OpenNamedWindow(const std::string& name, const std::string& argument) {
+  if (name == "viewer") {
+    // The message viewer on one stored message, of no list.
+    auto* viewer = new CMessageViewerWnd(app_, nullptr);
+    viewer->ShowMessage(argument);
+    if (viewer->MessagePath().empty()) {
+      viewer->Destroy();
+      return false;
+    }
+    return true;
+  }
   // Each window by the command that opens it from the menu.
   static const std::map<std::string, int> kWindows = {
       {"lookandfeel", vyr::kLookAndFeelCommand}, {"startupoptions", kCmdStartupOptions},

@@ -22,6 +22,7 @@
 #include "channels/windows/channel_bar_wnd.h"
 #include "net/software_update.h"
 #include "platform/window_messages.h"
+#include "mail/windows/message_viewer_wnd.h"
 #include "schemes/windows/scheme_import.h"
 
 class wxPanel;
@@ -71,9 +72,10 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   // window destroyed (the event loop then ends and the shutdown runs).
   void EndForGood();
   // Opens the window of that name over this one (the screenshot mode's
-  // --show: "lookandfeel", "startupoptions", ...); false for a name the
-  // program has no window for.
-  bool OpenNamedWindow(const std::string& name);
+  // --show: "lookandfeel", "startupoptions", ...; "viewer" shows the stored
+  // message whose path is the argument); false for a name the program has
+  // no window for, or a message that cannot be read.
+  bool OpenNamedWindow(const std::string& name, const std::string& argument = {});
 
   // The window's parts others reach: the software update, the dispatcher,
   // the handle that receives posted messages.
@@ -177,6 +179,7 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   vyr::platform::WindowHandle handle_ = 0;
   std::unique_ptr<CTrayIcon> tray_;
   vyr::ChannelLibrary channels_;
+  CMessageViewers viewers_;  // the mail window's message viewer
   CChannelBarWnd* bar_ = nullptr;  // made at start, in the content bar
   CButtonStrip* folderStrip_ = nullptr;
   CButtonStrip* pageStrip_ = nullptr;
