@@ -1,0 +1,376 @@
+// The message viewer on a virtual display, beside the real main window, on
+// a hostile stored message: its HTML holds script (that would recolour the
+// page, retitle it and call the test server), a remote picture, style sheet
+// and background, a refresh to a command link, a frame, a form, a web link,
+// a command link and a mailto link, and it carries a binary attachment. The
+// test HTTP server logs every page it makes ("PAGE <query>"), so any request
+// the message makes is seen. Everything is driven with real pointer clicks
+// and keys through the X server (XTest); where a link lies is known from the
+// message's own layout, never asked of the page.
+//
+// Checks: the caption decodes the umlaut subject; no script runs and
+// nothing is fetched while the message shows, whatever waits; a real click
+// on "Show remote content" fetches the picture; clicks on the command link
+// and the form run and send nothing and the viewer stays on the message; a
+// real click on the web link opens a popup titled "Finding " and the
+// address; a mailto click says the compose window is not there yet; a part
+// saved is byte for byte the attachment; Ctrl+N shows the next message of
+// the list, Delete moves the shown one to Trash and shows the next; Escape
+// closes the viewer.
+// Prints "ok NAME" or "FAIL NAME: what was seen"; keeps screenshots.
+//
+// usage: message_viewer_ui SERVER_URL SERVER_LOG SHOT_DIR
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <wx/button.h>
+#include <wx/listctrl.h>
+#include <wx/weakref.h>
+
+#include "app/data_seeding.h"
+#include "browser/windows/popup_web_dlg.h"
+#include "mail/store/mail_store.h"
+#include "mail/windows/message_viewer_wnd.h"
+#include "ui/windows/button_strip.h"
+#include "platform/windows_dir.h"
+#include "ui_test_support.h"
+
+// Last: the X headers' macros would spoil the names above.
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <gdk/gdkx.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using vyr::test::Check;
+using vyr::test::Pause;
+using vyr::test::PumpUntil;
+
+// The attachment: every byte value, a line end of each kind and a zero.
+std::string AttachmentBytes() {
+  std::string bytes;
+  for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
+  return bytes + "\r\n\n\r" + std::string(1, '\0') + "end";
+}
+
+std::string Base64(const std::string& bytes) {
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    const size_t n = std::min<size_t>(3, bytes.size() - i);
+    unsigned v = 0;
+    for (size_t k = 0; k < 3; ++k) v = v << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+    for (size_t k = 0; k < 4; ++k) out += k <= n ? kDigits[(v >> (18 - 6 * k)) & 63] : '=';
+    if (out.size() % 78 == 76) out += "\r\n";
+  }
+  return out;
+}
+
+// Where the message's parts lie on its page (CSS pixels from the page's
+// corner) and their colours.
+struct Spot {
+  int x, y;
+  const char* rgb;
+};
+constexpr Spot kWebLink{120, 40, "21,101,192"}, kCommandLink{120, 100, "198,40,40"}, kSubmit{120, 160, "46,125,50"},
+    kMailLink{120, 220, "106,27,154"}, kNoScript{400, 40, "0,150,136"}, kGround{600, 400, "250,250,250"};
+
+std::string HostileMessage(const std::string& server) {
+  const std::string command = server + "/_cmd/setinifile%20viewer%20";
+  auto block = [](const Spot& s, const char* rgb) {
+    return "position:absolute;left:" + std::to_string(s.x - 100) + "px;top:" + std::to_string(s.y - 20) +
+           "px;width:200px;height:40px;display:block;border:0;color:white;background:rgb(" + rgb + ")";
+  };
+  const std::string html =
+      "<html><head><title>Garden news</title>"
+      "<meta http-equiv=\"refresh\" content=\"1;url=" + command + "refresh%201\">"
+      "<link rel=\"stylesheet\" href=\"" + server + "/echo?remote-css\">"
+      "<script>document.title = 'SCRIPT RAN'; new Image().src = '" + server + "/echo?script-ran';</script>"
+      "</head><body style=\"margin:0;background:rgb(250,250,250)\" onload=\"document.body.style.background='red'\">"
+      "<a id=\"web\" href=\"" + server + "/echo?%3Ctitle%3EClicked%3C%2Ftitle%3E\" style=\"" +
+      block(kWebLink, kWebLink.rgb) + "\">Garden club</a>"
+      "<a id=\"cmd\" href=\"" + command + "clicked%201\" style=\"" + block(kCommandLink, kCommandLink.rgb) +
+      "\">Settings</a>"
+      "<form action=\"" + server + "/echo\" method=\"get\"><input type=\"hidden\" name=\"q\" value=\"form-sent\">"
+      "<input type=\"submit\" value=\"Send\" style=\"" + block(kSubmit, kSubmit.rgb) + "\"></form>"
+      "<a href=\"mailto:club@example.org?subject=Hello\" style=\"" + block(kMailLink, kMailLink.rgb) + "\">Write</a>"
+      "<noscript><div style=\"" + block(kNoScript, kNoScript.rgb) + "\"></div></noscript>"
+      "<img src=\"" + server + "/echo?remote-image\" width=\"40\" height=\"40\" "
+      "style=\"position:absolute;left:380px;top:80px\">"
+      "<div style=\"position:absolute;left:380px;top:140px;width:40px;height:40px;"
+      "background:url('" + server + "/echo?remote-background')\"></div>"
+      "<iframe src=\"" + server + "/echo?iframe-loaded\" style=\"position:absolute;left:380px;top:200px\"></iframe>"
+      "</body></html>";
+  return "From: =?ISO-8859-1?Q?J=FCrgen_Wei=DF?= <juergen@example.org>\r\n"
+         "To: kim@example.org\r\n"
+         "Subject: =?UTF-8?Q?Gr=C3=BC=C3=9Fe_aus_M=C3=BCnchen?=\r\n"
+         "Date: Mon, 7 Dec 2026 10:00:00 +0100\r\n"
+         "MIME-Version: 1.0\r\n"
+         "Content-Type: multipart/mixed; boundary=\"OUTER\"\r\n\r\n"
+         "--OUTER\r\nContent-Type: multipart/alternative; boundary=\"ALT\"\r\n\r\n"
+         "--ALT\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nGarden news in plain text.\r\n"
+         "--ALT\r\nContent-Type: text/html; charset=utf-8\r\n\r\n" + html + "\r\n--ALT--\r\n"
+         "--OUTER\r\nContent-Type: application/octet-stream; name=\"seeds.bin\"\r\n"
+         "Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename=\"seeds.bin\"\r\n\r\n" +
+         Base64(AttachmentBytes()) + "\r\n--OUTER--\r\n";
+}
+
+wxPoint Centre(const wxRect& r) { return wxPoint(r.x + r.width / 2, r.y + r.height / 2); }
+
+std::string PlainMessage(const std::string& subject) {
+  return "From: kim@example.org\r\nTo: juergen@example.org\r\nSubject: " + subject +
+         "\r\nDate: Mon, 7 Dec 2026 11:00:00 +0100\r\n\r\n" + subject + " in a few words.\r\n";
+}
+
+// The list the viewer was opened from: the messages in order.
+class ListOwner : public vyr::MessageViewerOwner {
+ public:
+  std::vector<std::string> rows, deleted;
+  std::string NextMessage(const std::string& path, int step) override {
+    const auto at = std::find(rows.begin(), rows.end(), path);
+    if (at == rows.end()) return {};
+    const long next = (at - rows.begin()) + step;
+    return next < 0 || next >= static_cast<long>(rows.size()) ? std::string() : rows[static_cast<size_t>(next)];
+  }
+  void MessageDeleted(const std::string& path) override {
+    deleted.push_back(path);
+    rows.erase(std::remove(rows.begin(), rows.end(), path), rows.end());
+  }
+};
+
+class MessageViewerApp : public wxApp {
+ public:
+  bool OnInit() override {
+    if (argc != 4) return false;
+    SetExitOnFrameDelete(false);
+    vyr::test::InitWindowTest();
+    server_ = argv[1].utf8_string();
+    log_ = argv[2].utf8_string();
+    shots_ = argv[3].utf8_string();
+    CallAfter([this] {
+      Run();
+      vyr::test::ExitWithVerdict();
+    });
+    return true;
+  }
+
+ private:
+  void Run() {
+    app_ = std::make_unique<vyr::Application>(vyr::platform::GetWindowsDirectory(), boxes_, sounds_);
+    vyr::Application& a = *app_;
+    vyr::test::WriteWindowProfile(a, server_, vyr::test::TitledPage(server_, "Start"), wxRect(300, 60, 900, 700));
+    a.WriteInt("Misc", "ShowContentBar", 0);
+    a.WriteInt("Startup", "CheckMail", 0);
+    a.WriteInt("misc", "warn_on_popup", 0);
+    a.WriteInt("email", "DontPromptForDeletion", 1);
+    a.LoadStartupSettings();
+    vyr::SeedDataRoot(VYRELLE_SHIPPED_DATA, a.Directories());
+    main_ = vyr::test::StartMainWindow(a);
+    PumpUntil([&] { return main_->Pane()->Title() == "Start" && !main_->Pane()->IsLoading(); });
+
+    const vyr::MailStore store(a);
+    const std::string inbox = store.FolderPath("Inbox", true);
+    hostile_ = inbox + "S1.mail";
+    second_ = inbox + "S2.mail";
+    third_ = inbox + "S3.mail";
+    vyr::test::WriteFile(hostile_, HostileMessage(server_));
+    vyr::test::WriteFile(second_, PlainMessage("Seed swap"));
+    vyr::test::WriteFile(third_, PlainMessage("Rain dates"));
+    owner_.rows = {hostile_, second_, third_};
+
+    viewer_ = new CMessageViewerWnd(a, &owner_);
+    viewer_->SetPosition(wxPoint(0, 0));
+    viewer_->ShowMessage(hostile_);
+    if (!Check(PumpUntil([&] { return viewer_->IsShownOnScreen() && !viewer_->Loading(); }) &&
+                   Painted(kWebLink),
+               "the viewer shows the stored message's page", "pane at " + viewer_->Pane()->CurrentUrl()))
+      return;
+    const std::string page = viewer_->Pane()->CurrentUrl();
+    const std::string caption(viewer_->GetTitle().utf8_str());
+    Check(caption == "[J\xC3\xBCrgen Wei\xC3\x9F <juergen@example.org>] Gr\xC3\xBC\xC3\x9F" "e aus M\xC3\xBCnchen",
+          "the caption is \"[sender] subject\" with the umlaut words decoded", caption);
+
+    CheckNothingRunsOrLoads(page);
+    CheckClicks(page);
+    CheckRemoteContent();
+    CheckSavedPart();
+    CheckListCommands();
+  }
+
+  // --- real input through the X server --------------------------------------------
+  static Display* XDisplay() { return gdk_x11_display_get_xdisplay(gdk_display_get_default()); }
+  static void Click(const wxPoint& at) {
+    Display* d = XDisplay();
+    XTestFakeMotionEvent(d, -1, at.x + 4, at.y + 4, CurrentTime);
+    XFlush(d);
+    Pause(80);
+    XTestFakeMotionEvent(d, -1, at.x, at.y, CurrentTime);
+    XFlush(d);
+    Pause(150);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XFlush(d);
+    Pause(60);
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XFlush(d);
+  }
+  static void Key(KeySym sym, bool control = false) {
+    Display* d = XDisplay();
+    const KeyCode code = XKeysymToKeycode(d, sym), ctrl = XKeysymToKeycode(d, XK_Control_L);
+    if (control) XTestFakeKeyEvent(d, ctrl, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, False, CurrentTime);
+    if (control) XTestFakeKeyEvent(d, ctrl, False, CurrentTime);
+    XFlush(d);
+  }
+  // Without a window manager nothing gives a window the keyboard focus.
+  void FocusViewer() {
+    XSetInputFocus(XDisplay(), gdk_x11_window_get_xid(gtk_widget_get_window(viewer_->GetHandle())), RevertToParent,
+                   CurrentTime);
+    XFlush(XDisplay());
+    PumpUntil([&] { return gtk_window_is_active(GTK_WINDOW(viewer_->GetHandle())); }, 3000);
+  }
+
+  wxPoint OnScreen(const Spot& spot) const { return viewer_->Pane()->ClientToScreen(wxPoint(spot.x, spot.y)); }
+  bool Painted(const Spot& spot, int ms = 8000) {
+    return PumpUntil([&] { return vyr::test::Rgb(vyr::test::Screen(), OnScreen(spot)) == spot.rgb; }, ms);
+  }
+  std::string Seen(const Spot& spot) const { return vyr::test::Rgb(vyr::test::Screen(), OnScreen(spot)); }
+  void Shot(const std::string& name) { vyr::test::SaveScreen(shots_ + "/" + name + ".png"); }
+
+  // The test server's "PAGE" lines holding the text.
+  size_t Requests(const std::string& text) const {
+    std::ifstream in(log_);
+    size_t n = 0;
+    for (std::string line; std::getline(in, line);)
+      if (line.rfind("PAGE ", 0) == 0 && line.find(text) != std::string::npos) ++n;
+    return n;
+  }
+  std::string Setting(const std::string& key) const { return app_->GetString("viewer", key, ""); }
+
+  // --- the checks ------------------------------------------------------------------
+  void CheckNothingRunsOrLoads(const std::string& page) {
+    Pause(2500);  // the refresh is due after one second
+    Shot("viewer_message");
+    const std::string title = viewer_->Pane()->Title();
+    Check(title == "Garden news" && Seen(kGround) == kGround.rgb && Seen(kNoScript) == kNoScript.rgb &&
+              Requests("script-ran") == 0,
+          "no script of the message runs: title, ground and the noscript block stay, no call home",
+          "title '" + title + "', ground " + Seen(kGround) + ", noscript block " + Seen(kNoScript));
+    size_t fetched = 0;
+    for (const char* marker : {"remote-image", "remote-css", "remote-background", "iframe-loaded", "script-ran"})
+      fetched += Requests(marker);
+    Check(fetched == 0 && viewer_->RemoteContentBar()->IsShownOnScreen(),
+          "nothing of the message is fetched before the user asks, and the bar offers it",
+          std::to_string(fetched) + " requests; bar shown: " + (viewer_->RemoteContentBar()->IsShown() ? "yes" : "no"));
+    Check(Setting("refresh").empty() && viewer_->Pane()->CurrentUrl() == page,
+          "the refresh to a command link runs nothing and leaves the message where it is",
+          "[viewer] refresh='" + Setting("refresh") + "', pane at " + viewer_->Pane()->CurrentUrl());
+  }
+
+  void CheckClicks(const std::string& page) {
+    const size_t popups = CPopupWebDlg::All().size();
+    Click(OnScreen(kCommandLink));
+    Pause(1500);
+    Click(OnScreen(kSubmit));
+    Pause(1500);
+    Shot("viewer_command_and_form");
+    Check(Setting("clicked").empty() && Requests("form-sent") == 0 && CPopupWebDlg::All().size() == popups &&
+              viewer_->Pane()->CurrentUrl() == page,
+          "real clicks on the command link and the form's button run, send and open nothing",
+          "[viewer] clicked='" + Setting("clicked") + "', form requests " + std::to_string(Requests("form-sent")) +
+              ", popups " + std::to_string(CPopupWebDlg::All().size() - popups) + ", pane at " +
+              viewer_->Pane()->CurrentUrl());
+
+    const std::string target = server_ + "/echo?%3Ctitle%3EClicked%3C%2Ftitle%3E";
+    Click(OnScreen(kWebLink));
+    CPopupWebDlg* popup = nullptr;
+    PumpUntil([&] {
+      for (CPopupWebDlg* p : CPopupWebDlg::All())
+        if (p->IsShown()) popup = p;
+      return popup && popup->Pane()->Title() == "Clicked";
+    });
+    Shot("viewer_web_link_popup");
+    const std::string title = popup ? std::string(popup->GetTitle().utf8_str()) : "(no popup)";
+    Check(popup && title == "Finding " + target && viewer_->Pane()->CurrentUrl() == page,
+          "a real click on a web link opens it in a popup titled \"Finding \" and the address", title);
+    if (popup) popup->Destroy();
+
+    const size_t boxes = boxes_.boxes.size();
+    Click(OnScreen(kMailLink));
+    PumpUntil([&] { return boxes_.boxes.size() > boxes; }, 5000);
+    Check(vyr::test::Saw(boxes_, "info", "The compose window cannot be opened yet."),
+          "a real click on a mailto link says the compose window is not there yet",
+          boxes_.boxes.size() > boxes ? boxes_.boxes.back().text : "no box");
+  }
+
+  void CheckRemoteContent() {
+    const size_t scripts = Requests("script-ran");
+    Click(Centre(viewer_->RemoteContentButton()->GetScreenRect()));
+    const bool image = PumpUntil([&] { return Requests("remote-image") > 0; }, 8000);
+    PumpUntil([&] { return !viewer_->Loading(); });
+    Pause(1500);
+    Shot("viewer_remote_content");
+    Check(image && Requests("iframe-loaded") == 0 && Requests("script-ran") == scripts &&
+              Setting("refresh").empty() && !viewer_->RemoteContentBar()->IsShown(),
+          "a real click on \"Show remote content\" fetches the picture, and still no frame, script or refresh",
+          "picture " + std::to_string(Requests("remote-image")) + ", frame " +
+              std::to_string(Requests("iframe-loaded")) + ", refresh '" + Setting("refresh") + "'");
+  }
+
+  void CheckSavedPart() {
+    wxListCtrl* parts = viewer_->PartsList();
+    long row = -1;
+    for (long i = 0; parts && i < parts->GetItemCount(); ++i)
+      if (parts->GetItemText(i) == "seeds.bin") row = i;
+    const std::string target = fs::path(log_).parent_path().string() + "/saved seeds.bin";
+    Check(row >= 0 && viewer_->SavePart(row, target) && vyr::test::ReadFile(target) == AttachmentBytes(),
+          "the attachment saved from the parts list is byte for byte the one the message carries",
+          row < 0 ? "no row seeds.bin" : std::to_string(vyr::test::ReadFile(target).size()) + " bytes");
+  }
+
+  void CheckListCommands() {
+    FocusViewer();
+    Click(OnScreen(kGround));  // the page takes the keys
+    Key(XK_n, true);
+    const bool next = PumpUntil([&] { return viewer_->MessagePath() == second_ && !viewer_->Loading(); }, 8000);
+    Shot("viewer_next");
+    Check(next && viewer_->GetTitle() == "[kim@example.org] Seed swap" && !vyr::MailStore::IsUnread(second_),
+          "Ctrl+N shows the next message of the list, read", viewer_->MessagePath());
+
+    const std::string trash = vyr::MailStore(*app_).FolderPath("Trash", true);
+    Click(Centre(ToolbarEntry(3)));  // Delete
+    const bool moved = PumpUntil([&] { return viewer_->MessagePath() == third_ && !viewer_->Loading(); }, 8000);
+    Check(moved && !fs::exists(second_) && fs::exists(trash + "S2.mail") && owner_.deleted == std::vector{second_},
+          "Delete moves the shown message to Trash and shows the next one", viewer_->MessagePath());
+
+    FocusViewer();
+    Key(XK_Escape);
+    const wxWeakRef<CMessageViewerWnd> viewer(viewer_);
+    const bool closed = PumpUntil([&] { return !viewer || !viewer->IsShown(); }, 5000);
+    Check(closed, "Escape closes the viewer");
+  }
+
+  wxRect ToolbarEntry(int index) const {
+    CButtonStrip* strip = viewer_->Toolbar();
+    const wxRect r = strip->EntryRect(index);
+    return wxRect(strip->ClientToScreen(r.GetTopLeft()), r.GetSize());
+  }
+
+  std::string server_, log_, shots_, hostile_, second_, third_;
+  vyr::test::RecordingMessageBox boxes_;
+  vyr::test::RecordingSoundPlayer sounds_;
+  std::unique_ptr<vyr::Application> app_;
+  CVyr20Dlg* main_ = nullptr;
+  CMessageViewerWnd* viewer_ = nullptr;
+  ListOwner owner_;
+};
+
+}  // namespace
+
+VYR_WINDOW_TEST_MAIN(MessageViewerApp)
