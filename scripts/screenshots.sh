@@ -11,6 +11,8 @@ WORK=$(mktemp -d) PORT=18765
 BASE="http://127.0.0.1:$PORT"
 cp -r "$ROOT/scripts/screenshot_site" "$WORK/site"
 sed -e "s|@BASE@|$BASE|g" -e 's/$/\r/' "$WORK/site/channels/chanfixed.vyr.in" > "$WORK/site/channels/chanfixed.vyr"  # the channel text form ends its lines in CR LF
+# A stored message for the viewer (its remote picture stays unloaded).
+sed -e "s|@BASE@|$BASE|g" "$WORK/site/mail/garden-news.mail.in" > "$WORK/garden-news.mail"
 /usr/bin/python3 -m http.server "$PORT" --bind 127.0.0.1 --directory "$WORK/site" >/dev/null 2>&1 &
 SERVER=$!
 trap 'kill $SERVER 2>/dev/null; rm -rf "$WORK"' EXIT
@@ -37,3 +39,4 @@ SHOW=lookandfeel shot window-lookandfeel default
 SHOW=startupoptions shot window-startupoptions Midnight
 SHOW=enhancedbrowsing shot window-enhancedbrowsing default
 SHOW=mail shot window-mail default
+SHOW=viewer shot window-viewer default "$WORK/garden-news.mail"
