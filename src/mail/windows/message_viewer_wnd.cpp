@@ -327,6 +327,7 @@ void CMessageViewerWnd::DocumentComplete(const std::string& url, bool topLevel) 
 }
 
 void CMessageViewerWnd::Raise() {
+  if (view_.MessagePath().empty()) return;  // nothing shown yet: no empty window
   if (!IsShown()) Show();
   if (IsIconized()) Iconize(false);
   CSkinnedFrame::Raise();
