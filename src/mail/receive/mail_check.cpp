@@ -259,6 +259,20 @@ class CheckRun : public Pop3Progress {
  private:
   int CheckAccount(const std::string& tag, const std::string& server, const std::string& user,
                    const std::string& password, const std::string& lastId, bool deleteFlag);
+  // What the accounts of a run came to: some checked well, some failed, an
+  // extra account among them.
+  struct Tally {
+    bool success = false;
+    bool failure = false;
+    bool extraChecked = false;
+  };
+  // Checks extra account n when it is active and has a password (stored or
+  // given now); false when the run is to stop (cancelled, or the password
+  // question cancelled).
+  bool CheckExtraAccount(int n, bool canAsk, Tally& tally);
+  // After the accounts: the Outbox is sent when any account was checked
+  // well, and the run's end is reported.
+  void FinishAfterAccounts(const Tally& tally);
   bool AskPassword(const std::string& account, const std::string& server, std::string& password,
                    const SettingMember<StringSetting>& passwordSetting);
   platform::MoveResult StoreInInbox(const std::string& tempFile, const std::string& inbox,
@@ -331,7 +345,7 @@ void CheckRun::CheckAllAccounts() {
   while (s_->loaderRunning && s_->loaderRunning() && !c_->cancel) platform::SleepMs(100);
   if (c_->cancel) return LeaveStopped();
 
-  bool success = false, failure = false, extraChecked = false;
+  Tally tally;
   // With nobody to ask (the start-up check runs before any mail window), an
   // account without a stored password is left out of the run quietly.
   const bool canAsk = s_->prompt != nullptr;
@@ -348,47 +362,54 @@ void CheckRun::CheckAllAccounts() {
     if (c_->cancel) return LeaveStopped();
     if (r == 0) {
       s_->AppendLog("OK");
-      success = true;
+      tally.success = true;
     } else {
       s_->AppendLog(s_->Status());
-      failure = true;
+      tally.failure = true;
     }
   } else {
-    success = failure = true;  // a run resumed after a stalled account
+    tally.success = tally.failure = true;  // a run resumed after a stalled account
   }
 
   for (int n = std::max(s_->accountIndex.load(), 1); n <= kExtraAccounts; ++n) {
     if (s_->Current(gen_)) s_->accountIndex = n;
-    const std::string tag = std::to_string(n);
-    std::string pw = PasswordFromStored(app.Get(kEmailExtraPassword.At(n)));
-    std::string user = app.Get(kEmailExtraAccount.At(n));
-    std::string host = app.Get(kEmailExtraServer.At(n));
-    bool del = app.Get(kEmailExtraDeleteMessages.At(n)) == 1;
-    std::string last = app.Get(kEmailExtraLastMessageId.At(n));
-    if (!app.IsOn(kEmailExtraActive.At(n))) continue;
-    if (pw.empty() && !canAsk) continue;
-    if (pw.empty() && !AskPassword(user, host, pw, kEmailExtraPassword.At(n))) {
-      c_->by = MailCheckStop::kByUser;
-      return LeaveStopped();
-    }
-    s_->AppendLog("\r\n----------------------\r\nServer: " + host + "\r\nAccount:" + user + "\r\n");
-    extraChecked = true;
-    int r = CheckAccount(tag, host, user, pw, last, del);
-    if (c_->cancel) return LeaveStopped();
-    if (r == 0) {
-      app.Write(kEmailExtraLastCheck.At(n), "Successful");
-      s_->AppendLog("OK");
-      success = true;
-    } else {
-      std::string status = s_->Status();
-      s_->AppendLog(status);
-      app.Write(kEmailExtraLastCheck.At(n), status);
-      failure = true;
-    }
+    if (!CheckExtraAccount(n, canAsk, tally)) return LeaveStopped();
   }
   if (s_->Current(gen_)) s_->accountIndex = 0;
+  FinishAfterAccounts(tally);
+}
 
-  if (!success) {
+bool CheckRun::CheckExtraAccount(int n, bool canAsk, Tally& tally) {
+  Application& app = s_->app;
+  if (!app.IsOn(kEmailExtraActive.At(n))) return true;
+  std::string pw = PasswordFromStored(app.Get(kEmailExtraPassword.At(n)));
+  const std::string user = app.Get(kEmailExtraAccount.At(n));
+  const std::string host = app.Get(kEmailExtraServer.At(n));
+  if (pw.empty() && !canAsk) return true;
+  if (pw.empty() && !AskPassword(user, host, pw, kEmailExtraPassword.At(n))) {
+    c_->by = MailCheckStop::kByUser;
+    return false;
+  }
+  s_->AppendLog("\r\n----------------------\r\nServer: " + host + "\r\nAccount:" + user + "\r\n");
+  tally.extraChecked = true;
+  const int r = CheckAccount(std::to_string(n), host, user, pw, app.Get(kEmailExtraLastMessageId.At(n)),
+                             app.Get(kEmailExtraDeleteMessages.At(n)) == 1);
+  if (c_->cancel) return false;
+  if (r == 0) {
+    app.Write(kEmailExtraLastCheck.At(n), "Successful");
+    s_->AppendLog("OK");
+    tally.success = true;
+  } else {
+    const std::string status = s_->Status();
+    s_->AppendLog(status);
+    app.Write(kEmailExtraLastCheck.At(n), status);
+    tally.failure = true;
+  }
+  return true;
+}
+
+void CheckRun::FinishAfterAccounts(const Tally& tally) {
+  if (!tally.success) {
     std::string status = s_->Status();
     s_->PostStatus(gen_, status.empty() ? "Idle" : status);
     Finish(1);
@@ -400,10 +421,10 @@ void CheckRun::CheckAllAccounts() {
   if (c_->cancel) return LeaveStopped();
   if (sent != 0) {
     Finish(1);
-  } else if (!failure) {
+  } else if (!tally.failure) {
     Finish(0);
   } else {
-    if (extraChecked) {
+    if (tally.extraChecked) {
       s_->PostStatus(gen_, "One or more email accounts failed.");
       s_->AppendLog("\r\n\r\nLast Check:" + TimeNow() + "\r\n");
       s_->Post(gen_, kMsgMailShowCheckLog);
