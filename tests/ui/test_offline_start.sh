@@ -45,6 +45,9 @@ if [ "${1:-}" = "--inside-display" ]; then
   pid=
   wait_for 20 eval 'pid=$(ps -o pid= --ppid $tracer | tr -d " "); [ -n "$pid" ]' || { say "FAIL vyrelle did not start"; exit 1; }
   echo "$pid" >"$report.pid"
+  # Running: not gone and not a zombie (a program that has ended stays one
+  # while strace still follows the engine's processes it started).
+  alive() { kill -0 "$pid" 2>/dev/null && [ "$(ps -o stat= -p "$pid" | cut -c1)" != Z ]; }
   # Up: the main window is shown with the start page's heading painted and
   # the channel column filled.
   up=
@@ -54,7 +57,7 @@ if [ "${1:-}" = "--inside-display" ]; then
       up=$(elapsed)
       break
     fi
-    kill -0 "$pid" 2>/dev/null || break
+    alive || break
     sleep 0.2
   done
   if [ -n "$up" ]; then
@@ -71,7 +74,7 @@ if [ "${1:-}" = "--inside-display" ]; then
   # the channel bar is made).
   case $run in
     none) sleep 45 ;;
-    *) while before 60; do
+    *) while before 60 && alive; do
          import -window root "${shot%.png}_end.png" 2>/dev/null &&
            [ "$(status_text_width "${shot%.png}_end.png")" -ge $LONG_STATUS ] && break
          sleep 0.5
@@ -82,7 +85,10 @@ if [ "${1:-}" = "--inside-display" ]; then
   say "status text width $status_width px after $(elapsed) s"
   others=$(shown_windows | grep -vF "\"$START_CAPTION\"")
   [ -z "$others" ] || say "FAIL windows besides the main window are shown (a box?): $(tr '\n' ';' <<<"$others")"
-  if ! kill -0 "$pid" 2>/dev/null; then
+  if ! alive; then
+    # strace may still follow the engine's processes: it goes, and with it
+    # they do.
+    kill -0 "$tracer" 2>/dev/null && sleep 1 && kill -KILL "$tracer" 2>/dev/null
     wait "$tracer"
     say "FAIL vyrelle ended by itself (status $?; the trace ends: $(tail -n 3 "$trace" | tr '\n' ';'))"
     tail -n 20 "$log" >&2
