@@ -41,6 +41,7 @@
 #include "tools/python_fixture.h"
 #include "net/info_box_model.h"
 #include "ui_test_support.h"
+#include "xtest_input.h"
 
 // Last: the X headers' macros would spoil the names above.
 #include <X11/XKBlib.h>
@@ -552,33 +553,10 @@ class HostilePagesApp : public wxApp {
   }
 
   // --- real input through the X server ---
-  static Display* XDisplay() { return gdk_x11_display_get_xdisplay(gdk_display_get_default()); }
-
-  void Click(const wxPoint& at) {
-    Display* d = XDisplay();
-    XTestFakeMotionEvent(d, -1, at.x + 4, at.y + 4, CurrentTime);
-    XFlush(d);
-    Pause(80);
-    XTestFakeMotionEvent(d, -1, at.x, at.y, CurrentTime);
-    XFlush(d);
-    Pause(150);
-    XTestFakeButtonEvent(d, 1, True, CurrentTime);
-    XFlush(d);
-    Pause(60);
-    XTestFakeButtonEvent(d, 1, False, CurrentTime);
-    XFlush(d);
-  }
+  static Display* XDisplay() { return vyr::test::xtest::XDisplay(); }
+  static void Click(const wxPoint& at) { vyr::test::xtest::Click(at); }
   static void PressKey(KeySym sym, bool shift = false, bool control = false) {
-    Display* d = XDisplay();
-    const KeyCode code = XKeysymToKeycode(d, sym), shiftCode = XKeysymToKeycode(d, XK_Shift_L),
-                  controlCode = XKeysymToKeycode(d, XK_Control_L);
-    if (control) XTestFakeKeyEvent(d, controlCode, True, CurrentTime);
-    if (shift) XTestFakeKeyEvent(d, shiftCode, True, CurrentTime);
-    XTestFakeKeyEvent(d, code, True, CurrentTime);
-    XTestFakeKeyEvent(d, code, False, CurrentTime);
-    if (shift) XTestFakeKeyEvent(d, shiftCode, False, CurrentTime);
-    if (control) XTestFakeKeyEvent(d, controlCode, False, CurrentTime);
-    XFlush(d);
+    vyr::test::xtest::PressKey(sym, shift, control);
   }
   // Printable ASCII, with Shift where the keyboard map needs it.
   static void PressCharacter(unsigned char c) {

@@ -44,6 +44,7 @@
 #include "ui/windows/button_strip.h"
 #include "ui/windows/skinned_menu_bar.h"
 #include "ui_test_support.h"
+#include "xtest_input.h"
 
 // Last: the X headers' macros would spoil the names above.
 #include <X11/XKBlib.h>
@@ -564,16 +565,7 @@ class MainWindowTestApp : public wxApp {
     Click();
   }
   static void PressKey(KeySym sym, bool shift = false, bool control = false) {
-    Display* d = XDisplay();
-    const KeyCode code = XKeysymToKeycode(d, sym), shiftCode = XKeysymToKeycode(d, XK_Shift_L),
-                  controlCode = XKeysymToKeycode(d, XK_Control_L);
-    if (control) XTestFakeKeyEvent(d, controlCode, True, CurrentTime);
-    if (shift) XTestFakeKeyEvent(d, shiftCode, True, CurrentTime);
-    XTestFakeKeyEvent(d, code, True, CurrentTime);
-    XTestFakeKeyEvent(d, code, False, CurrentTime);
-    if (shift) XTestFakeKeyEvent(d, shiftCode, False, CurrentTime);
-    if (control) XTestFakeKeyEvent(d, controlCode, False, CurrentTime);
-    XFlush(d);
+    vyr::test::xtest::PressKey(sym, shift, control);
   }
   // Printable ASCII, with Shift where the keyboard map needs it.
   static void PressCharacter(unsigned char c) {

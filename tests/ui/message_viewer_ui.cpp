@@ -39,6 +39,7 @@
 #include "ui/windows/button_strip.h"
 #include "platform/windows_dir.h"
 #include "ui_test_support.h"
+#include "xtest_input.h"
 
 // Last: the X headers' macros would spoil the names above.
 #include <X11/extensions/XTest.h>
@@ -204,30 +205,9 @@ class MessageViewerApp : public wxApp {
   }
 
   // --- real input through the X server --------------------------------------------
-  static Display* XDisplay() { return gdk_x11_display_get_xdisplay(gdk_display_get_default()); }
-  static void Click(const wxPoint& at) {
-    Display* d = XDisplay();
-    XTestFakeMotionEvent(d, -1, at.x + 4, at.y + 4, CurrentTime);
-    XFlush(d);
-    Pause(80);
-    XTestFakeMotionEvent(d, -1, at.x, at.y, CurrentTime);
-    XFlush(d);
-    Pause(150);
-    XTestFakeButtonEvent(d, 1, True, CurrentTime);
-    XFlush(d);
-    Pause(60);
-    XTestFakeButtonEvent(d, 1, False, CurrentTime);
-    XFlush(d);
-  }
-  static void Key(KeySym sym, bool control = false) {
-    Display* d = XDisplay();
-    const KeyCode code = XKeysymToKeycode(d, sym), ctrl = XKeysymToKeycode(d, XK_Control_L);
-    if (control) XTestFakeKeyEvent(d, ctrl, True, CurrentTime);
-    XTestFakeKeyEvent(d, code, True, CurrentTime);
-    XTestFakeKeyEvent(d, code, False, CurrentTime);
-    if (control) XTestFakeKeyEvent(d, ctrl, False, CurrentTime);
-    XFlush(d);
-  }
+  static Display* XDisplay() { return vyr::test::xtest::XDisplay(); }
+  static void Click(const wxPoint& at) { vyr::test::xtest::Click(at); }
+  static void Key(KeySym sym, bool control = false) { vyr::test::xtest::PressKey(sym, false, control); }
   // Without a window manager nothing gives a window the keyboard focus.
   void FocusViewer() {
     XSetInputFocus(XDisplay(), gdk_x11_window_get_xid(gtk_widget_get_window(viewer_->GetHandle())), RevertToParent,
