@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # "vyrelle-cli session" with --send against the real vyrelle-home-server
 # started here on a copy of the sample content: the commands queued there
-# come back in the replies, and the server's logs hold each request. The
-# test HTTP server plays a server whose reply does not begin with PONG, a
-# reply the home server never sends.
+# come back in the replies (what the server logs of each request is the
+# session peer test's part). The test HTTP server plays a server whose reply
+# does not begin with PONG, a reply the home server never sends.
 #
 # usage: test_session_cli.sh VYRELLE_CLI HOME_SERVER SAMPLE_CONTENT HTTP_SERVER.py
 . "$(dirname "$0")/cli_test_lib.sh"
@@ -26,13 +26,6 @@ pinginterval 30" session ping --send
 # A logout takes no command: this one stays in the queue.
 queue_command "$SERVED" "showchannelbar"
 run 0 "$PS?Logout&U=$ID&B=Default&MO=0" session logout --send
-stop_home_server
-expect "home server's exit status" 0 "$?"
-expect "usage log" "$(printf 'Ping\t%s\t0\tB=Default&IBA=\nLogout\t%s\t0\tB=Default' "$ID" "$ID")" \
-  "$(cut -f2- "$SERVED/logs/usage.log")"
-expect "commands log" "$(printf '%s\tshowmail\n%s\tpinginterval 30' "$ID" "$ID")" \
-  "$(cut -f2- "$SERVED/logs/commands.log")"
-expect "queue left" "showchannelbar" "$(grep -v '^#' "$SERVED/commands/queue.txt")"
 
 serve /usr/bin/python3 "$4" "Logout=OK#x#"
 "$CLI" settings set misc PS "http://127.0.0.1:$PORT/s.dll"

@@ -2,7 +2,7 @@
 # vyrelle-cli as a script uses it: what it prints, stores and exits with;
 # its help, version and refusals of wrong command lines. The rules behind the
 # commands are tested in the unit tests.
-# Usage: test_cli.sh VYRELLE_CLI PROJECT_VERSION
+# Usage: test_commands_cli.sh VYRELLE_CLI PROJECT_VERSION
 . "$(dirname "$0")/cli_test_lib.sh"
 VERSION="$2"
 DATA="$VYRELLE_HOME/vyrelle/Data/Default"
@@ -31,15 +31,52 @@ printf '~CH:Mine\r~FN:q\r~FU:http://q.example/\r' > "$WORK/in.ndf"
 expect "channels merge writes chanuser.vyr, keeps its input" "0${T}Mine${T}Channel!
 1${T}q${T}http://q.example/ yes" "$("$CLI" channels dump "$DATA/chanuser.vyr") $(test -f "$WORK/in.ndf" && echo yes)"
 
-# Exit codes: 2 for a wrong command line, 1 for a failure.
-"$CLI" nonsense >/dev/null 2>&1; a=$?
-"$CLI" settings getint misc PI notanumber >/dev/null 2>&1; b=$?
-"$CLI" channels merge "$WORK/in.ndf" bogus >/dev/null 2>&1; c=$?
+# html: rtf and plain on a real file (the conversions are unit-tested).
+printf '{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 a<b \\b b\\b0\\par\\qc c\\par\n}{RTFBGCOLOR}=255' > "$WORK/rich.rtf"
+expect "rtf" $'<HTML><BODY BGCOLOR=#FF0000>a&lt;b&nbsp;<B>b</B>\r\n<BR><CENTER>c</CENTER></BODY></HTML>' \
+  "$("$CLI" html rtf "$WORK/rich.rtf" 2>/dev/null)"
+expect "rtf needs html" "needs-html: 1" "$("$CLI" html rtf "$WORK/rich.rtf" 2>&1 >/dev/null)"
+expect "plain" $'a<b b\r\nc' "$("$CLI" html plain "$WORK/rich.rtf")"
+
+# favorites import-bookmarks: what each import wrote, one file a line (the
+# names' cleaning is unit-tested).
+IMPORT="$VYRELLE_HOME/Favorites/Imported from Netscape"
+printf '<DT><H3>News</H3><DL><DT><A HREF="http://n/">Front: page</A></DL><DT><A HREF="http://t/">Top</A>' > "$WORK/bookmarks.htm"
+run 0 "$IMPORT/News/Front- page.url
+$IMPORT/Top.url" favorites import-bookmarks "$WORK/bookmarks.htm"
+run 1 "vyrelle-cli: nothing imported: $IMPORT exists already (remove it to import again)" \
+  favorites import-bookmarks "$WORK/bookmarks.htm"
+rm -rf "$IMPORT"
+run 1 "vyrelle-cli: cannot read $WORK/missing.htm" favorites import-bookmarks "$WORK/missing.htm"
+printf '<DT><A HREF="http://one/">One</A><DT><A HREF="http://two/">Two' > "$WORK/broken.htm"
+run 1 "$IMPORT/One.url
+vyrelle-cli: the bookmark list in $WORK/broken.htm is incomplete; the import stopped after what is listed" \
+  favorites import-bookmarks "$WORK/broken.htm"
+
+# browse resolve with the ".com" step off and the resolver away: no network.
+"$CLI" settings set SmarterBrowsing Autocomplete 0
+"$CLI" settings set Search RNServer 127.0.0.1:1
+"$CLI" settings set Search URL 'http://find.example/?q=%s&n=%%d'
+run 0 "* ENHANCED BROWSING: RealName search for: two words
+navigate: http://find.example/?q=two%20words&n=%d" browse resolve " two words"
+
+# url special: what the special-address filter took and asked for (its rules
+# are unit-tested). Untrusted: the link is taken, nothing runs.
+run 0 $'taken\nsetup\nQuestion Vyrelle | Update this software from\\n\\nhttp://www.vyrelle.example/vyrsetup.exe ?
+UpdateSoftware http://www.vyrelle.example/vyrsetup.exe noask' url special --yes "http://www.vyrelle.example/vyrsetup.exe"
+run 0 "not taken" url special "http://example.org/"
+run 0 $'taken\ncommand refused: untrusted' url special --untrusted "http://www.vyrelle.example/_cmd/tour%20on"
+# The filter reads the home server from the profile.
+"$CLI" settings set misc HomeServer http://127.0.0.1:8080/
+run 0 $'taken\ncommand: tour on' url special "http://127.0.0.1:8080/_cmd/tour%20on"
+
+# A failure exits with 1.
 "$CLI" settings set Local Zip other --data 2>/dev/null; d=$?
 "$CLI" channels dump "$WORK/missing.vyr" >/dev/null 2>&1; e=$?
 echo "a file" > "$WORK/blocker"
 VYRELLE_HOME="$WORK/blocker/home" "$CLI" settings set misc PI 3 2>/dev/null; f=$?
-expect "exit codes" "2 2 2 1 1 1" "$a $b $c $d $e $f"
+"$CLI" html text "$WORK/missing.txt" >/dev/null 2>&1; g=$?
+expect "exit codes" "1 1 1 1" "$d $e $f $g"
 
 # The version CMake has, and the engine and toolkit built against.
 run 0 "Vyrelle $VERSION
@@ -80,7 +117,16 @@ printf 'body' > "$WORK/body.txt"
 refused nonsense nonsense
 refused --bogus mail check --bogus
 refused 12x settings getint misc PI 12x
+refused notanumber settings getint misc PI notanumber
+refused bogus channels merge "$WORK/in.ndf" bogus
 refused 99999999999999999999 channels copy "$WORK/news.vyr" "$WORK/copy.vyr" 99999999999999999999
+refused bogus html bogus "$WORK/rich.rtf"
+refused bogus mail bogus
+refused sideways mail mark sideways "$WORK/body.txt"
+refused twice mail reply "$WORK/body.txt" twice
+refused lookup browse lookup news
+refused "vyrelle-cli: url special: ADDRESS is required" url special
+refused "vyrelle-cli: url special: --untrusted excludes --click" url special --untrusted --click "http://example.org/"
 refused --to: mail send --to --subject S --text "$WORK/body.txt"
 refused --to: mail send --to a@x.example --to b@x.example --subject S --text "$WORK/body.txt"
 refused "$WORK/missing.bin" mail queue --to a@x.example --subject S --text "$WORK/body.txt" --attach "$WORK/missing.bin"
