@@ -184,15 +184,13 @@ for run in refused unknown none; do
 
   width=$(sed -n 's/^status text width \([0-9]*\) px.*/\1/p' "$report")
   inet=$(grep -E 'sa_family=AF_INET6?[,}]' "$trace")
+  [ $run = none ] || [ "${width:-0}" -ge $LONG_STATUS ] ||
+    problem "$run" "the status line does not show the message that the home server could not be reached (text ${width:-0} px wide; $end_shot)"
   case $run in
     refused)
-      [ "${width:-0}" -ge $LONG_STATUS ] ||
-        problem "$run" "the status line does not show the message that the home server could not be reached (text ${width:-0} px wide; $end_shot)"
       grep -qE "sa_family=AF_INET, sin_port=htons\($CLOSED_PORT\), sin_addr=inet_addr\(\"127\.0\.0\.1\"\)" <<<"$inet" ||
         problem "$run" "the trace shows no attempt on the home server's port $CLOSED_PORT" ;;
     unknown)
-      [ "${width:-0}" -ge $LONG_STATUS ] ||
-        problem "$run" "the status line does not show the message that the home server could not be reached (text ${width:-0} px wide; $end_shot)"
       # Nothing can be reached under that name: the only traffic is name
       # look-ups (port 53).
       others=$(grep -v 'htons(53)' <<<"$inet")
