@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <regex>
 #include <thread>
@@ -37,6 +39,15 @@ std::string Message(const std::string& subject, const std::string& body = "Hello
 }
 
 using test::Crlf;
+
+// Handles window messages until `done` holds or the time is up (a safety net).
+bool DispatchUntil(const std::function<bool()>& done, int seconds) {
+  const auto until = Clock::now() + std::chrono::seconds(seconds);
+  while (!done() && Clock::now() < until) {
+    platform::WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(100));
+  }
+  return done();
+}
 
 // The mail window's part, through the driver: what it hears, in order (the
 // time of day in a status line read as "TIME").
@@ -70,14 +81,9 @@ class CheckHarness : public MailCheckObserver {
 
   bool Run(bool silent) { return driver.Start(silent) && WaitForEnd(); }
 
-  // Handles messages until the run (with its resumptions after a time-out)
-  // has been reported over; the limit is only a safety net.
+  // Until the run (with its resumptions after a time-out) has been reported over.
   bool WaitForEnd(int seconds = 90) {
-    const auto until = Clock::now() + std::chrono::seconds(seconds);
-    while (!finished && Clock::now() < until) {
-      platform::WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(100));
-    }
-    return std::exchange(finished, false);
+    return DispatchUntil([&] { return finished; }, seconds) && std::exchange(finished, false);
   }
 
   int Count(const std::string& status) const { return std::count(statuses.begin(), statuses.end(), status); }
@@ -401,22 +407,19 @@ TEST_F(MailCheckTest, CancelNeverWaitsForAWorkerHeldInAQuestion) {
   struct HeldPrompt : PasswordPrompt {
     std::mutex mutex;
     std::condition_variable changed;
-    bool asked = false, answered = false;
+    bool asked = false;
+    std::atomic<bool> answered = false;
     bool AskPassword(const std::string&, const std::string&, std::string&, bool&) override {
       std::unique_lock<std::mutex> lock(mutex);
       asked = true;
       changed.notify_all();
-      changed.wait(lock, [&] { return answered; });
+      changed.wait(lock, [&] { return answered.load(); });
       return false;
     }
     void Answer() {
       std::lock_guard<std::mutex> lock(mutex);
       answered = true;
       changed.notify_all();
-    }
-    bool Answered() {
-      std::lock_guard<std::mutex> lock(mutex);
-      return answered;
     }
     bool WaitAsked() {
       std::unique_lock<std::mutex> lock(mutex);
@@ -443,12 +446,12 @@ TEST_F(MailCheckTest, CancelNeverWaitsForAWorkerHeldInAQuestion) {
       });
     }
     h.driver.Cancel();
-    EXPECT_FALSE(prompt.Answered()) << "Cancel waited for the worker";
+    EXPECT_FALSE(prompt.answered.load()) << "Cancel waited for the worker";
     EXPECT_EQ(h.finishedMessages, 0);
     ASSERT_TRUE(h.WaitForEnd(30));
     // Who reported the end: the worker, once answered; the driver, for a
     // worker still held.
-    EXPECT_EQ(prompt.Answered(), c.answerAfterMs >= 0);
+    EXPECT_EQ(prompt.answered.load(), c.answerAfterMs >= 0);
     if (answer.joinable()) answer.join();
     prompt.Answer();
     ASSERT_TRUE(WorkerThreads::WaitUntilNoneRun(std::chrono::seconds(30)));
@@ -469,11 +472,7 @@ TEST_F(MailCheckTest, OneCheckRunsAtATimeInTheWholeProcess) {
   ASSERT_TRUE(startup.Start());
   EXPECT_FALSE(window.driver.Start(false));
   EXPECT_TRUE(MailCheckDriver::AnyRunning());
-  const auto until = Clock::now() + std::chrono::seconds(60);
-  while (startup.IsRunning() && Clock::now() < until) {
-    platform::WindowMessages::Instance().WaitAndDispatch(std::chrono::milliseconds(100));
-  }
-  ASSERT_FALSE(startup.IsRunning());
+  ASSERT_TRUE(DispatchUntil([&] { return !startup.IsRunning(); }, 60));
   EXPECT_FALSE(MailCheckDriver::AnyRunning());
   EXPECT_EQ(InboxFiles(), 1u);  // stored once, by the one run
   EXPECT_EQ(startupStatus.back().rfind("You have 1 new e-mail message in your Inbox!", 0), 0u)
