@@ -6,13 +6,13 @@
 #include <thread>
 
 #include "home_server/command_queue.h"
-#include "home_server_test_support.h"
+#include "tools/test_support.h"
 
 namespace vyr::home {
 namespace {
 
-using testing::ReadFile;
-using testing::WriteFile;
+using test::ReadFile;
+using test::WriteFile;
 using Commands = std::vector<std::string>;
 
 constexpr char kA[] = "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA";
@@ -21,10 +21,10 @@ constexpr char kC[] = "0123456789abcdef0123456789ABCDEF";
 
 class Queue : public ::testing::Test {
  protected:
-  std::string QueueFile() const { return scratch_ / "commands/queue.txt"; }
-  std::string DeliveredFile() const { return scratch_ / "commands/delivered.txt"; }
-  CommandQueue Make() const { return CommandQueue(QueueFile(), scratch_ / "commands/queue.lock", DeliveredFile()); }
-  testing::ScratchFolder scratch_;
+  std::string QueueFile() const { return scratch_.File("commands/queue.txt"); }
+  std::string DeliveredFile() const { return scratch_.File("commands/delivered.txt"); }
+  CommandQueue Make() const { return CommandQueue(QueueFile(), scratch_.File("commands/queue.lock"), DeliveredFile()); }
+  test::TempDir scratch_;
 };
 
 TEST_F(Queue, EachCommandReachesItsAudienceExactlyOnce) {

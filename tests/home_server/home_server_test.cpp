@@ -6,17 +6,17 @@
 
 #include "home_server/home_server.h"
 #include "home_server/word_list.h"
-#include "home_server_test_support.h"
+#include "tools/test_support.h"
 
 namespace vyr::home {
 namespace {
 
-using testing::ReadFile;
-using testing::WriteFile;
+using test::ReadFile;
+using test::WriteFile;
 
 TEST(Server, AnswersFromTheContentFolder) {
-  testing::ScratchFolder scratch;
-  const std::string root = scratch / "root";
+  test::TempDir scratch;
+  const std::string root = scratch.File("root");
   WriteFile(root + "/channels/chanfixed.vyr", "~CH:Server News");
   WriteFile(root + "/resolver/words.txt", "news /pages/index.html\n");
   WriteFile(root + "/pages/index.html", "<p>start</p>");

@@ -6,12 +6,12 @@
 
 #include "home_server/content_folder.h"
 #include "home_server/request_path.h"
-#include "home_server_test_support.h"
+#include "tools/test_support.h"
 
 namespace vyr::home {
 namespace {
 
-using testing::WriteFile;
+using test::WriteFile;
 using Segments = std::vector<std::string>;
 
 TEST(RequestTarget, OnlyOriginFormWithPlainBytesIsAccepted) {
@@ -63,17 +63,17 @@ class Containment : public ::testing::TestWithParam<home::Containment> {};
 
 TEST_P(Containment, OpensOnlyWhatStaysInsideTheServedFolder) {
   if (GetParam() == home::Containment::kBeneath && !BeneathOpenAvailable()) GTEST_SKIP() << "no openat2 here";
-  testing::ScratchFolder scratch;
-  WriteFile(scratch / "secret.txt", "TOP SECRET");
-  WriteFile(scratch / "root/pages/in.html", "inside");
-  WriteFile(scratch / "root/pages/sub/deep.html", "deep");
-  WriteFile(scratch / "root/commands/queue.txt", "showmail\n");
-  ASSERT_EQ(symlink("../../secret.txt", (scratch / "root/pages/out-link").c_str()), 0);
-  ASSERT_EQ(symlink((scratch / "secret.txt").c_str(), (scratch / "root/pages/abs-link").c_str()), 0);
-  ASSERT_EQ(symlink("../commands", (scratch / "root/pages/up-dir").c_str()), 0);
-  ASSERT_EQ(symlink("/etc", (scratch / "root/pages/etc-dir").c_str()), 0);
-  ASSERT_EQ(symlink("sub/deep.html", (scratch / "root/pages/in-link").c_str()), 0);
-  ASSERT_EQ(mkfifo((scratch / "root/pages/pipe").c_str(), 0600), 0);
+  test::TempDir scratch;
+  WriteFile(scratch.File("secret.txt"), "TOP SECRET");
+  WriteFile(scratch.File("root/pages/in.html"), "inside");
+  WriteFile(scratch.File("root/pages/sub/deep.html"), "deep");
+  WriteFile(scratch.File("root/commands/queue.txt"), "showmail\n");
+  ASSERT_EQ(symlink("../../secret.txt", scratch.File("root/pages/out-link").c_str()), 0);
+  ASSERT_EQ(symlink(scratch.File("secret.txt").c_str(), scratch.File("root/pages/abs-link").c_str()), 0);
+  ASSERT_EQ(symlink("../commands", scratch.File("root/pages/up-dir").c_str()), 0);
+  ASSERT_EQ(symlink("/etc", scratch.File("root/pages/etc-dir").c_str()), 0);
+  ASSERT_EQ(symlink("sub/deep.html", scratch.File("root/pages/in-link").c_str()), 0);
+  ASSERT_EQ(mkfifo(scratch.File("root/pages/pipe").c_str(), 0600), 0);
 
   const std::vector<std::pair<Segments, OpenStatus>> cases = {
       {{"sub"}, OpenStatus::kDirectory},
@@ -91,11 +91,11 @@ TEST_P(Containment, OpensOnlyWhatStaysInsideTheServedFolder) {
       {{"pipe"}, OpenStatus::kNotFound},  // answered at once, never opened for reading
   };
   for (const auto& [segments, status] : cases) {
-    EXPECT_EQ(OpenBelow(scratch / "root/pages", segments, GetParam()).status, status)
+    EXPECT_EQ(OpenBelow(scratch.File("root/pages"), segments, GetParam()).status, status)
         << ::testing::PrintToString(segments);
   }
   for (const auto& [name, text] : {std::pair<std::string, std::string>{"in.html", "inside"}, {"in-link", "deep"}}) {
-    OpenedFile file = OpenBelow(scratch / "root/pages", {name}, GetParam());
+    OpenedFile file = OpenBelow(scratch.File("root/pages"), {name}, GetParam());
     ASSERT_EQ(file.status, OpenStatus::kFile) << name;
     EXPECT_EQ(file.size, text.size());
     std::string read;
