@@ -19,6 +19,17 @@ ino_t Inode(const std::string& path) {
   return ::stat(path.c_str(), &s) == 0 ? s.st_ino : 0;
 }
 
+// A desktop of the test's own: the XDG folders in a scratch folder, with the
+// program's desktop file installed for the user (a default the desktop
+// cannot start counts for nothing).
+struct ScratchDesktop {
+  ScratchDesktop() { test::WriteFile(scratch.File("data/applications/vyrelle.desktop"), "[Desktop Entry]\n"); }
+  test::TempDir scratch;
+  test::ScopedEnv config{"XDG_CONFIG_HOME", scratch.File("config")}, data{"XDG_DATA_HOME", scratch.File("data")},
+      configDirs{"XDG_CONFIG_DIRS", scratch.File("etc")}, dataDirs{"XDG_DATA_DIRS", scratch.File("share")},
+      desktop{"XDG_CURRENT_DESKTOP", std::nullopt};
+};
+
 TEST(ShellIntegrationTest, TakeOverWritesTheDesktopDefaultsAndKeepsEverythingElse) {
   const struct {
     const char* name;
@@ -37,18 +48,11 @@ TEST(ShellIntegrationTest, TakeOverWritesTheDesktopDefaultsAndKeepsEverythingEls
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    test::TempDir scratch;
-    test::ScopedEnv config("XDG_CONFIG_HOME", scratch.File("config"));
-    test::ScopedEnv data("XDG_DATA_HOME", scratch.File("data"));
-    test::ScopedEnv configDirs("XDG_CONFIG_DIRS", scratch.File("etc")), dataDirs("XDG_DATA_DIRS", scratch.File("share")),
-        desktop("XDG_CURRENT_DESKTOP", std::nullopt);
-    // A default the desktop cannot start counts for nothing: the program's
-    // desktop file is installed for the user.
-    test::WriteFile(scratch.File("data/applications/vyrelle.desktop"), "[Desktop Entry]\n");
-    const std::string list = scratch.File("config/mimeapps.list");
+    ScratchDesktop desktop;
+    const std::string list = desktop.scratch.File("config/mimeapps.list");
     EXPECT_EQ(platform::UserMimeAppsPath(), list);
     if (!c.before.empty()) {
-      platform::CreateDirectories(scratch.File("config"));
+      platform::CreateDirectories(desktop.scratch.File("config"));
       test::WriteFile(list, c.before);
     }
     EXPECT_FALSE(IsDesktopDefaultBrowser() || IsDefaultMailClient());
@@ -110,13 +114,8 @@ TEST(ShellIntegrationTest, RegistryHalfWritesTheFileTypesAndBothHalvesMustHold) 
   EXPECT_EQ(ShellRegistration::SchemeOfType("application/x-https-protocol"), "https");
 
   // Both halves: the registry's file types and the desktop's defaults.
-  test::TempDir scratch;
-  test::ScopedEnv config("XDG_CONFIG_HOME", scratch.File("config"));
-  test::ScopedEnv data("XDG_DATA_HOME", scratch.File("data"));
-  test::ScopedEnv configDirs("XDG_CONFIG_DIRS", scratch.File("etc")), dataDirs("XDG_DATA_DIRS", scratch.File("share")),
-      desktop("XDG_CURRENT_DESKTOP", std::nullopt);
-  test::WriteFile(scratch.File("data/applications/vyrelle.desktop"), "[Desktop Entry]\n");
-  platform::Registry registry(scratch.File("registry.reg"));
+  ScratchDesktop desktop;
+  platform::Registry registry(desktop.scratch.File("registry.reg"));
   ASSERT_TRUE(MakeDesktopDefaultBrowser());
   EXPECT_FALSE(IsDefaultBrowser(registry, program));
   ASSERT_TRUE(MakeDefaultBrowser(registry, program));

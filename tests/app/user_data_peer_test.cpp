@@ -1,11 +1,11 @@
 // Start-up's user data and the shutdown against the real vyrelle-home-server
 // on a loopback port, serving a copy of the sample content with the test's
 // channel files; a logout that is never answered against
-// tests/fixtures/http_server.py.
+// tests/fixtures/http_server.py. (The fixed channels' fetch in the background
+// is watched by the window tests ui.home_server_window and ui.offline_start.)
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -14,7 +14,6 @@
 #include "app/app_lifecycle.h"
 #include "base/installation_id.h"
 #include "app/user_data.h"
-#include "net/download_worker.h"
 #include "platform/file_system.h"
 #include "platform/tick_count.h"
 #include "tools/home_server.h"
@@ -108,46 +107,6 @@ TEST(UserDataPeer, UserChannelsComeFromTheServerOrThePreviousVersion) {
     const std::string user = c.user;
     EXPECT_EQ(asked.find(" GET /channels/chanuser.vyr ") != std::string::npos, user == "downloaded" || user == "failed")
         << asked;
-  }
-}
-
-TEST(UserDataPeer, TheFixedChannelsAreFetchedInTheBackgroundForTheNextStart) {
-  test::HomeServer server([](const std::string& root) { test::WriteFile(root + "/channels/chanfixed.vyr", kFixed); });
-  ASSERT_GT(server.Port(), 0) << server.Errors();
-  const struct {
-    const char* name;
-    std::string homeServer;
-    bool started;
-    bool ok;
-  } cases[] = {
-      {"home server answers", server.Url(""), true, true},
-      {"nothing listens", "http://127.0.0.1:1", true, false},
-      {"no home server", "", false, false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    test::TestApp t;
-    t.app.WriteString("misc", "HomeServer", c.homeServer);
-    const std::string data = t.app.Directories().Root() + "/Data/Default/";
-    test::WriteFile(data + "chanfixed.vyr", "shipped");
-    test::RecordingWindow window;
-    EXPECT_EQ(StartFixedChannelFetch(t.app, window.handle), c.started);
-    auto finished = [&] {
-      for (const auto& m : window.got) {
-        if (m.message == net::kDownloadFinished && m.wParam == kFixedChannelFetchCookie) return true;
-      }
-      return false;
-    };
-    if (c.started) {
-      ASSERT_TRUE(window.DispatchUntil(finished));
-      const auto& m = *std::find_if(window.got.begin(), window.got.end(),
-                                    [](const auto& m) { return m.message == net::kDownloadFinished; });
-      EXPECT_EQ(net::DownloadResultOf(m.lParam) == net::DownloadResult::kOk, c.ok);
-    }
-    // The shipped file stays for this run; the server's waits for the next.
-    EXPECT_EQ(test::ReadFile(data + "chanfixed.vyr"), "shipped");
-    EXPECT_EQ(test::ReadFile(data + "newchanfixed.vyr"), c.ok ? kFixed : "");
-    EXPECT_EQ(platform::FileExists(data + "newchanfixed.vyr"), c.ok);
   }
 }
 

@@ -1,20 +1,18 @@
 // The scheme look: colour values, keys whose default is another key, fonts,
 // the caption-button keys, which file supplies each picture, the logo's
-// second try; and seeding a data root from the shipped files.
+// second try.
 #include "schemes/scheme_look.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "app/data_seeding.h"
 #include "tools/test_support.h"
 
 namespace vyr {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadFile;
 using test::WriteFile;
 
 TEST(SchemeLookTest, ColourValues) {
@@ -136,31 +134,6 @@ TEST_F(SchemeLookFilesTest, LogoSecondTryByColourCount) {
     const std::string expected = *c.expected ? Media(std::string(c.expected) + "/logo.bmp") : "";
     EXPECT_EQ(LoadSchemeLook(app).logoFile, expected) << c.colours << " " << c.scheme;
   }
-}
-
-TEST_F(SchemeLookFilesTest, SeedingCopiesOnlyWhatIsMissing) {
-  test::TempDir program;
-  const std::string shipped = program.File("data");
-  WriteFile(shipped + "/media/default/toolbar.bmp", "shipped toolbar");
-  WriteFile(shipped + "/media/default/config.ini", "[Colors]\n");
-  WriteFile(shipped + "/media/Night/sounds/bye.wav", "RIFF");
-  WriteFile(shipped + "/start.html", "<html>");
-  WriteFile(Media("default/toolbar.bmp"), "the user's toolbar");
-
-  EXPECT_EQ(SeedDataRoot(shipped, app.Directories()), 2);
-  EXPECT_EQ(ReadFile(Media("default/toolbar.bmp")), "the user's toolbar");
-  EXPECT_EQ(ReadFile(Media("default/config.ini")), "[Colors]\n");
-  EXPECT_EQ(ReadFile(Media("Night/sounds/bye.wav")), "RIFF");
-  EXPECT_FALSE(fs::exists(home.Path() + "/vyrelle/start.html"));
-  EXPECT_EQ(SeedDataRoot(shipped, app.Directories()), 0);
-
-  // The shipped folder: beside the program, else the installed share folder.
-  const std::string bin = program.File("bin");
-  fs::create_directories(bin);
-  EXPECT_EQ(FindShippedDataFolder(bin), "");
-  WriteFile(program.File("share/vyrelle/media/default/config.ini"), "");
-  EXPECT_EQ(FindShippedDataFolder(bin), program.File("share/vyrelle"));
-  EXPECT_EQ(FindShippedDataFolder(program.Path()), shipped);
 }
 
 }  // namespace
