@@ -72,59 +72,6 @@ struct CountingSwitcher : SchemeSwitcher {
   void ApplyCurrentScheme() override { ++applied; }
 };
 
-TEST(SchemePackageTest, ImportAsksForAFreeNameUnpacksAndSwitches) {
-  test::TestApp t;
-  const std::string media = t.home.Path() + "/vyrelle/media/";
-  platform::CreateDirectories(media + "Ocean");
-  platform::CreateDirectories(media + "Ocean2");
-  test::WriteFile(media + "default/schemedownloaded.wav", "RIFF");
-  test::TempDir source;
-  ASSERT_TRUE(test::WriteZip(source.File("Ocean.vyrscheme"),
-                             {{"config.ini", "[Misc]\n"}, {"bitmaps/chanbar.bmp", "BM"}}));
-
-  ScriptedChooser chooser;
-  chooser.script = {{SchemeNameChooser::Ok, "X  "},
-                    {SchemeNameChooser::Ok, ".."},
-                    {SchemeNameChooser::Ok, "Ocean2"},
-                    {SchemeNameChooser::Ok, "Ocean3 "}};
-  CountingSwitcher switcher;
-  std::vector<std::string> downloads;
-  SchemeImport with;
-  with.download = [&](const std::string& url, const std::string& dest, bool hidden) {
-    EXPECT_FALSE(hidden);
-    downloads.push_back(url + " -> " + dest);
-    std::filesystem::copy_file(url, dest, std::filesystem::copy_options::overwrite_existing);
-    return net::DownloadDialogResult::kDownloaded;
-  };
-  with.chooser = &chooser;
-  with.switcher = &switcher;
-
-  const std::string address = source.File("Ocean.vyrscheme");
-  EXPECT_EQ(ImportScheme(t.app, with, address), media + "Ocean3/");
-
-  const std::string temp = t.home.Path() + "/vyrelle/_TEMP/Ocean.vyrscheme";
-  EXPECT_EQ(downloads, std::vector<std::string>{address + " -> " + temp});
-  EXPECT_EQ(chooser.shown, (std::vector<std::string>{"Ocean", "Ocean", "Ocean", "Ocean2"}));
-  std::vector<std::string> boxes;
-  for (auto& b : t.boxes.boxes) boxes.push_back(b.kind + ": " + b.caption + ": " + b.text);
-  EXPECT_EQ(boxes, (std::vector<std::string>{
-                       "question: Import Scheme ?: You are about to import a new scheme.\n\n"
-                       "The new scheme is named:  Ocean.vyrscheme\n\nContinue ?",
-                       "error: : Invalid Scheme Name",
-                       "error: : Invalid Scheme Name",
-                       "question: Restart Now ?: Do you wish to switch to the new scheme now ?"}));
-  EXPECT_EQ(test::ReadFile(media + "Ocean3/bitmaps/chanbar.bmp"), "BM");
-  ASSERT_EQ(t.sounds.played.size(), 1u);
-  EXPECT_EQ(t.sounds.played[0].file, media + "default/schemedownloaded.wav");
-  // The switch: the new scheme current and remembered, FancyWindows in its
-  // own file; the scheme left behind keeps its own value.
-  EXPECT_EQ(platform::GetPrivateProfileInt("Misc", "FancyWindows", 7, media + "Ocean3/config.ini"), 1);
-  EXPECT_EQ(platform::GetPrivateProfileInt("Misc", "FancyWindows", 7, media + "default/config.ini"), 7);
-  EXPECT_EQ(t.app.CurrentSchemeName(), "Ocean3");
-  EXPECT_EQ(t.app.GetString("misc", "userdir"), "Ocean3");
-  EXPECT_EQ(switcher.applied, 1);
-}
-
 TEST(SchemePackageTest, FailuresEndWithTheirMessage) {
   struct Case {
     const char* label;
@@ -189,20 +136,26 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
   return files;
 }
 
-TEST(SchemePackageTest, NoImportWritesIntoTheDefaultScheme) {
+// The same flow through the dialogs (a taken name, a bad one, a free one):
+// the window test ui.look_feel.
+TEST(SchemePackageTest, NoImportWritesIntoTheDefaultSchemeAndAFreeNameGetsTheScheme) {
   test::TestApp t;
   const std::string media = t.home.Path() + "/vyrelle/media/";
   test::WriteFile(media + "default/config.ini", "[Misc]\nFancyWindows=0\n");
   test::WriteFile(media + "default/chanbar.bmp", "default picture");
+  test::WriteFile(media + "default/schemedownloaded.wav", "RIFF");
   std::filesystem::create_directory_symlink(media + "default", media + "Alias");
   const auto before = Snapshot(media + "default");
   test::TempDir source;
   for (const char* name : {"default.vyrscheme", "Alias.vyrscheme", "Sea.vyrscheme"}) {
-    ASSERT_TRUE(test::WriteZip(source.File(name), {{"config.ini", "[Misc]\nFancyWindows=1\n"},
-                                                   {"chanbar.bmp", "imported picture"}}));
+    ASSERT_TRUE(
+        test::WriteZip(source.File(name), {{"config.ini", "[Misc]\n"}, {"bitmaps/chanbar.bmp", "imported picture"}}));
   }
+  std::vector<std::string> downloads;
   SchemeImport with;
-  with.download = [&](const std::string& url, const std::string& dest, bool) {
+  with.download = [&](const std::string& url, const std::string& dest, bool hidden) {
+    EXPECT_FALSE(hidden);
+    downloads.push_back(url + " -> " + dest);
     std::filesystem::copy_file(url, dest, std::filesystem::copy_options::overwrite_existing);
     return net::DownloadDialogResult::kDownloaded;
   };
@@ -223,15 +176,40 @@ TEST(SchemePackageTest, NoImportWritesIntoTheDefaultScheme) {
   EXPECT_EQ(chooser.shown, (std::vector<std::string>{"default", "default", "default", "default", "Alias", "Alias"}));
   chooser.script = {{SchemeNameChooser::Replace, ""}, {SchemeNameChooser::Cancel, ""}};
   EXPECT_EQ(ImportScheme(t.app, with, source.File("Alias.vyrscheme")), "");
-  // Renamed away from it, the import goes ahead into its own folder.
-  chooser.script = {{SchemeNameChooser::Ok, "default"}, {SchemeNameChooser::Ok, "Sea2"}};
-  test::WriteFile(media + "Sea/keep", "");
-  EXPECT_EQ(ImportScheme(t.app, with, source.File("Sea.vyrscheme")), media + "Sea2/");
-  EXPECT_EQ(test::ReadFile(media + "Sea2/chanbar.bmp"), "imported picture");
+  EXPECT_TRUE(t.sounds.played.empty());
 
+  // "Sea" is taken: past "default", "..", and the taken "Sea2", the import
+  // goes ahead into a folder of its own.
+  test::WriteFile(media + "Sea/keep", "");
+  test::WriteFile(media + "Sea2/keep", "");
+  chooser.shown.clear();
+  chooser.script = {{SchemeNameChooser::Ok, "default"},
+                    {SchemeNameChooser::Ok, ".."},
+                    {SchemeNameChooser::Ok, "Sea2"},
+                    {SchemeNameChooser::Ok, "Sea3 "}};
+  t.boxes.boxes.clear();
+  downloads.clear();
+  EXPECT_EQ(ImportScheme(t.app, with, source.File("Sea.vyrscheme")), media + "Sea3/");
+  EXPECT_EQ(chooser.shown, (std::vector<std::string>{"Sea", "Sea", "Sea", "Sea2"}));
+  EXPECT_EQ(downloads, std::vector<std::string>{source.File("Sea.vyrscheme") + " -> " + t.home.Path() +
+                                                "/vyrelle/_TEMP/Sea.vyrscheme"});
+  std::vector<std::string> boxes;
+  for (auto& b : t.boxes.boxes) boxes.push_back(b.kind + ": " + b.caption + ": " + b.text);
+  EXPECT_EQ(boxes, (std::vector<std::string>{
+                       "question: Import Scheme ?: You are about to import a new scheme.\n\n"
+                       "The new scheme is named:  Sea.vyrscheme\n\nContinue ?",
+                       "error: : Invalid Scheme Name", "error: : Invalid Scheme Name",
+                       "question: Restart Now ?: Do you wish to switch to the new scheme now ?"}));
+  EXPECT_EQ(test::ReadFile(media + "Sea3/bitmaps/chanbar.bmp"), "imported picture");
+  ASSERT_EQ(t.sounds.played.size(), 1u);
+  EXPECT_EQ(t.sounds.played[0].file, media + "default/schemedownloaded.wav");
+  // The switch: the new scheme current and remembered, FancyWindows in its
+  // own file; the default keeps every byte.
+  EXPECT_EQ(platform::GetPrivateProfileInt("Misc", "FancyWindows", 7, media + "Sea3/config.ini"), 1);
   EXPECT_EQ(Snapshot(media + "default"), before);
   EXPECT_EQ(switcher.applied, 1);
-  EXPECT_EQ(t.app.CurrentSchemeName(), "Sea2");
+  EXPECT_EQ(t.app.CurrentSchemeName(), "Sea3");
+  EXPECT_EQ(t.app.GetString("misc", "userdir"), "Sea3");
 }
 
 }  // namespace
