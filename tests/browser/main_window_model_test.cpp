@@ -144,10 +144,8 @@ TEST_F(MainWindowModelTest, StartupMailCheckOnceWhenAskedForAndOnline) {
   const std::tuple<const char*, bool, bool, bool> cases[] = {
       {both, false, true, true},  {both, true, true, false},  // once a run
       {both, false, false, false},                             // offline
-      {"[Startup]\nCheckMail=1\n[Email]\nUseVyrMail=2\n", false, true, false},
-      // A missing CheckMail is off, a missing UseVyrMail on, as the mail
-      // settings dialog shows them.
-      {"[Email]\nUseVyrMail=1\n", false, true, false}, {"[Startup]\nCheckMail=1\n", false, true, true}};
+      // Missing keys: settings_table_test.cpp.
+      {"[Startup]\nCheckMail=1\n[Email]\nUseVyrMail=2\n", false, true, false}};
   for (const auto& [profile, checked, online, wanted] : cases) {
     Profile(profile);
     EXPECT_EQ(StartupMailCheckWanted(app, checked, online), wanted) << profile << checked << online;
