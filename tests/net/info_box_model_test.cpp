@@ -47,8 +47,6 @@ TEST_F(InfoBoxFixture, RotationCountsAndStagesEachPage) {
   for (int n = 1; n <= 3; ++n) Page(dir1, n, "page " + std::to_string(n) + "\nVyrelle_2.0_InfoBox_AdID:" + std::to_string(10 + n) + "\n");
   box.LoadAdIds();
   const std::string staging = dir1 + "/vyrinfobox.htm";
-  test::WriteFile(staging, "old");
-  ::chmod(staging.c_str(), 0444);  // a read-only staging page is replaced all the same
 
   std::string shown;
   for (int k = 0; k < 4; ++k) {
