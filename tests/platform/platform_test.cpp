@@ -1,19 +1,23 @@
 // The stand-ins for the system: home folder, the registry, posted window
-// messages, the hand-over to a running instance and the shared text helpers.
-// (File times and moves are tested with the mail store that relies on them.)
+// messages, the hand-over to a running instance, the connection check and the
+// shared text helpers. (File times and moves are tested with the mail store
+// that relies on them.)
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
 #include <filesystem>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <thread>
 
 #include "platform/desktop_defaults.h"
 #include "platform/file_system.h"
+#include "platform/network_route.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/single_instance.h"
@@ -208,17 +212,10 @@ TEST(DesktopDefaultsTest, TheTextEditorGetsTheFileAsOneWord) {
   test::WriteFile(scratch.File("data/applications/recorder.desktop"),
                   "[Desktop Entry]\nName=Recorder\nExec=\"" + editor + "\" --open %F\n[Desktop Action x]\nExec=wrong\n");
   auto open = [&](const std::string& path) {
-    std::mutex m;
-    std::condition_variable cv;
-    std::optional<DesktopOpenResult> got;
-    OpenWithTextEditor(path, [&](const DesktopOpenResult& r) {
-      std::lock_guard<std::mutex> lock(m);
-      got = r;
-      cv.notify_all();
-    });
-    std::unique_lock<std::mutex> lock(m);
-    cv.wait_for(lock, std::chrono::seconds(10), [&] { return got.has_value(); });
-    return got.value_or(DesktopOpenResult{false, 99});
+    auto done = std::make_shared<std::promise<DesktopOpenResult>>();
+    std::future<DesktopOpenResult> got = done->get_future();
+    OpenWithTextEditor(path, [done](const DesktopOpenResult& r) { done->set_value(r); });
+    return got.wait_for(std::chrono::seconds(10)) == std::future_status::ready ? got.get() : DesktopOpenResult{false, 99};
   };
   EXPECT_FALSE(open(file).started) << "no text editor set yet";
   test::WriteFile(scratch.File("config/mimeapps.list"), "[Default Applications]\ntext/plain=recorder.desktop\n");
@@ -371,6 +368,43 @@ TEST(SingleInstanceTest, ALaterStartHandsItsAddressToTheRunningOne) {
     changed.wait_for(lock, std::chrono::seconds(5), [&] { return events.size() >= c.expected.size(); });
     EXPECT_EQ(events, c.expected);
   }
+}
+
+// The socket lives only in a folder nobody else may write to.
+TEST(SingleInstanceTest, AFolderOthersMayWriteToHoldsNoSocket) {
+  const struct {
+    mode_t mode;
+    bool used;
+  } cases[] = {{0700, true}, {0755, true}, {0770, false}, {0777, false}, {01777, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mode);
+    test::TempDir runtime;
+    ASSERT_EQ(::chmod(runtime.Path().c_str(), c.mode), 0);
+    test::ScopedEnv env("XDG_RUNTIME_DIR", runtime.Path());
+    EXPECT_EQ(SingleInstance::SocketPath(), c.used ? runtime.File(kSingleInstanceName) : "");
+    SingleInstance instance;
+    EXPECT_EQ(instance.Listen(nullptr, nullptr), c.used);
+    EXPECT_EQ(SingleInstance::HandOver("http://a.example/"), c.used);
+  }
+}
+
+// The connection check: a default route in the routing table's text.
+TEST(NetworkRouteTest, DefaultRouteOnlyWhenUpWithZeroDestinationAndMask) {
+  const std::string header = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+  const struct {
+    const char* name;
+    std::string rows;
+    bool connected;
+  } cases[] = {
+      {"gateway route", "eth0\t00000000\t010200C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n", true},
+      {"local network only", "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n", false},
+      {"default route down", "eth0\t00000000\t010200C0\t0002\t0\t0\t0\t00000000\t0\t0\t0\n", false},
+      {"cut row", "eth0\t00000000\t010200C0\t0003\n", false},
+      {"not hexadecimal", "eth0\t0000000G\t010200C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RouteTableHasDefault(header + c.rows), c.connected) << c.name;
+  // The header alone is never taken for a route.
+  EXPECT_FALSE(RouteTableHasDefault("eth0\t00000000\t010200C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"));
 }
 
 }  // namespace

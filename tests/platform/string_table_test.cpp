@@ -77,7 +77,9 @@ std::vector<std::string> Markers(const std::string& text) {
   return out;
 }
 
-TEST(StringTableTest, ShippedTablesHoldEveryNumberOnceWithATranslation) {
+// The shipped tables hold every number once, in both languages, and every
+// number the sources name is declared once and has a text in both.
+TEST(StringTableTest, ShippedTablesHoldEveryNumberTheSourcesNameOnceWithATranslation) {
   std::vector<std::string> bad;
   const auto enLines = CountLines(StringTableSource(Language::English), bad);
   const auto deLines = CountLines(StringTableSource(Language::German), bad);
@@ -104,9 +106,7 @@ TEST(StringTableTest, ShippedTablesHoldEveryNumberOnceWithATranslation) {
       EXPECT_NE(english, german) << number << " is not translated";
     }
   }
-}
 
-TEST(StringTableTest, EveryNumberTheSourcesNameIsDeclaredOnceAndInBothTables) {
   // Every table number in the sources is written "TextId name{n}" or
   // "TextId{n}"; a number passed to LoadString directly would escape this
   // check and is refused.
@@ -131,13 +131,9 @@ TEST(StringTableTest, EveryNumberTheSourcesNameIsDeclaredOnceAndInBothTables) {
   // The scan sees constants in headers, in sources and in arrays.
   for (unsigned known : {33244u, 32822u, 40000u, 40030u, 40090u, 40500u, 40523u, 40624u, 40660u})
     EXPECT_TRUE(places.count(known)) << known;
-
-  const auto en = ParseStringTable(StringTableSource(Language::English));
-  const auto de = ParseStringTable(StringTableSource(Language::German));
   for (const auto& [number, where] : places) {
     EXPECT_EQ(where.size(), 1u) << number << " declared at " << ::testing::PrintToString(where);
-    EXPECT_TRUE(en.count(number) && !en.at(number).empty()) << number << " missing in English";
-    EXPECT_TRUE(de.count(number) && !de.at(number).empty()) << number << " missing in German";
+    EXPECT_TRUE(en.count(number) && de.count(number)) << number << " missing in a table";
   }
 }
 
