@@ -1,48 +1,46 @@
-// Splitting recipient fields, parsing one entry, the date text of sent
-// mail, and non-ASCII header text as encoded words.
+// Addressing of sent mail: splitting recipient fields and parsing one entry,
+// the date text, non-ASCII header text as encoded words, mailto links, the
+// address list files in the mail root, the vCard stand-in for the system
+// address book and the one-time import of the personal address book.
 #include "mail/send/mail_address.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "mail/mail_test_util.h"
+#include "mail/send/address_lists.h"
 #include "mail/send/header_words.h"
+#include "mail/send/mailto_link.h"
 
 namespace vyr {
 namespace {
 
+namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 
 TEST(ParseAddressTest, NamesAndAddresses) {
-  struct Case {
-    std::string entry, name, address;
-  } cases[] = {
-      {"John Smith <john@mail.example>", "John Smith", "john@mail.example"},
-      {"\"Smith, John\" <john@mail.example>", "Smith, John", "john@mail.example"},
-      {"john@mail.example (John)", "John", "john@mail.example"},
-      {"john@mail.example", "john", "john@mail.example"},
-      {"  <john@mail.example>  ", "john", "john@mail.example"},
-      {"john@mail.example John Smith", "John Smith", "john@mail.example"},
-      {"\"John Smith <john@mail.example>", "John Smith", "john@mail.example"},
-      {"Bob\tbob@mail.example", "Bob", "bob@mail.example"},
+  const std::pair<std::string, std::string> cases[] = {  // the entry, "name|address" ("": refused)
+      {"John Smith <john@mail.example>", "John Smith|john@mail.example"},
+      {"\"Smith, John\" <john@mail.example>", "Smith, John|john@mail.example"},
+      {"john@mail.example (John)", "John|john@mail.example"},
+      {"john@mail.example", "john|john@mail.example"},
+      {"  <john@mail.example>  ", "john|john@mail.example"},
+      {"john@mail.example John Smith", "John Smith|john@mail.example"},
+      {"\"John Smith <john@mail.example>", "John Smith|john@mail.example"},
+      {"Bob\tbob@mail.example", "Bob|bob@mail.example"},
       // A line break ends the address: nothing after it reaches a command.
-      {"bob@mail.example\r\nRCPT to:<evil@mail.example>", "RCPT to:<evil@mail.example>",
-       "bob@mail.example"},
+      {"bob@mail.example\r\nRCPT to:<evil@mail.example>", "RCPT to:<evil@mail.example>|bob@mail.example"},
+      {"", ""}, {"   ", ""}, {"bob", ""}, {"@mail.example", ""}, {" @mail.example", ""}, {"bob@", ""}, {"a @b", ""},
+      {"bob@mail\x01.example", ""}, {"bob@mail\x7F.example", ""}, {std::string("bob@mail\0x.example", 18), ""},
   };
-  for (const Case& c : cases) {
-    std::string name, address;
-    EXPECT_TRUE(ParseAddress(c.entry, name, address) && name == c.name && address == c.address)
-        << c.entry << ": " << name << "|" << address;
-  }
-  for (const std::string entry : {"", "   ", "bob", "@mail.example", " @mail.example", "bob@", "a @b",
-                                  "bob@mail\x01.example", "bob@mail\x7F.example"}) {
+  for (const auto& [entry, parsed] : cases) {
     std::string name = "unchanged", address = "unchanged";
-    EXPECT_FALSE(ParseAddress(entry, name, address)) << entry;
-    EXPECT_EQ(name + address, "unchangedunchanged") << entry;
+    const bool ok = ParseAddress(entry, name, address);
+    EXPECT_EQ(ok, !parsed.empty()) << entry;
+    EXPECT_EQ(ok ? name + "|" + address : name + address, ok ? parsed : "unchangedunchanged") << entry;
   }
-  std::string name, address;
-  EXPECT_FALSE(ParseAddress(std::string("bob@mail\0x.example", 18), name, address));
 }
 
 TEST(SplitRecipientsTest, FieldsSplitIntoEntries) {
@@ -73,10 +71,8 @@ TEST(SplitRecipientsTest, FieldsSplitIntoEntries) {
   for (const Case& c : cases) {  // (appending To, CC and BCC in turn: the outbox test)
     Strings addresses, names;
     std::string error;
-    EXPECT_EQ(SplitRecipients(c.field, addresses, names, error), c.result) << c.field;
-    EXPECT_EQ(addresses, c.addresses) << c.field;
-    EXPECT_EQ(names, c.names) << c.field;
-    EXPECT_EQ(error, c.error) << c.field;
+    const int result = SplitRecipients(c.field, addresses, names, error);
+    EXPECT_EQ(std::tie(result, addresses, names, error), std::tie(c.result, c.addresses, c.names, c.error)) << c.field;
   }
 }
 
@@ -117,9 +113,7 @@ TEST(FormatMailDateTest, OffsetInForceAtThatMomentAndBufferSize) {
 // --- encoded words
 
 TEST(HeaderWordsTest, NonAsciiTextBecomesEncodedWords) {
-  const struct {
-    std::string text, expected;
-  } subjects[] = {
+  const std::pair<std::string, std::string> subjects[] = {
       {"Greetings, all", "Greetings, all"},
       {"Grüße aus Köln", "=?UTF-8?B?R3LDvMOfZSBhdXMgS8O2bG4=?="},
       // 43 bytes: the "ö" would straddle the 42-byte limit, so it opens the
@@ -127,11 +121,9 @@ TEST(HeaderWordsTest, NonAsciiTextBecomesEncodedWords) {
       {std::string(41, 'a') + "ö",
        "=?UTF-8?B?YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWE=?= =?UTF-8?B?w7Y=?="},
   };
-  for (const auto& c : subjects) EXPECT_EQ(EncodeHeaderText(c.text), c.expected) << c.text;
+  for (const auto& [text, expected] : subjects) EXPECT_EQ(EncodeHeaderText(text), expected) << text;
 
-  const struct {
-    std::string list, expected;
-  } lists[] = {
+  const std::pair<std::string, std::string> lists[] = {
       {"Bob <b@x.example>", "Bob <b@x.example>"},
       {"Jörg <j@x.example>, Bob <b@x.example>", "=?UTF-8?B?SsO2cmc=?= <j@x.example>, Bob <b@x.example>"},
       // The comma inside the quotes does not split; the quotes go.
@@ -139,7 +131,139 @@ TEST(HeaderWordsTest, NonAsciiTextBecomesEncodedWords) {
        "Bob <b@x.example>; =?UTF-8?B?SsO2cmcsIFNyLg==?= <j@x.example>"},
       {"jörg@x.example", "jörg@x.example"},
   };
-  for (const auto& c : lists) EXPECT_EQ(EncodeAddressList(c.list), c.expected) << c.list;
+  for (const auto& [list, expected] : lists) EXPECT_EQ(EncodeAddressList(list), expected) << list;
+}
+
+// --- mailto links
+
+TEST(MailtoLinkTest, ALinkGivesOnlyToCcSubjectAndBodyAndIsWrittenBackFullyEncoded) {
+  const std::pair<const char*, const char*> cases[] = {  // the link, "to|cc|subject|body"
+      {"mailto:bob@example.org", "bob@example.org|||"},
+      {"MAILTO:Bob@Example.ORG", "Bob@Example.ORG|||"},
+      {"bob@example.org?subject=Hello%20there", "bob@example.org||Hello there|"},
+      // Several recipients, from the address part and "to=" fields.
+      {"mailto:a@x.example,b@x.example?to=c@x.example", "a@x.example,b@x.example, c@x.example|||"},
+      // A line break that would start a header of its own is cut out; a
+      // Bcc, From or any other header field is never taken.
+      {"mailto:a@x.example?subject=Hi%0D%0ABcc:%20e@evil.example&bcc=e@evil.example&From=boss@x.example",
+       "a@x.example||HiBcc: e@evil.example|"},
+      {"mailto:a@x.example%0D%0ABcc:e@evil.example", "a@x.exampleBcc:e@evil.example|||"},
+      // Decoded after the split: an encoded "&" or "?" stays in its field.
+      {"mailto:a@x.example?cc=c%26d@x.example&subject=1%3F2%262", "a@x.example|c&d@x.example|1?2&2|"},
+      // "+" is a plus sign; the body keeps its line breaks as CR LF and
+      // loses other control characters; a fragment is not part of a field.
+      {"mailto:a+tag@x.example?body=line%201%0Aline%202%0D%0A%07end#frag", "a+tag@x.example|||line 1\r\nline 2\r\nend"},
+      // The first subject and body win; names are compared without case.
+      {"mailto:?SUBJECT=one&subject=two&Body=x&body=y", "||one|x"},
+      {"mailto:a@x.example?junk&=v&cc=", "a@x.example|||"},
+  };
+  for (const auto& [link, fields] : cases) {
+    const MailtoFields f = ParseMailtoLink(link);
+    EXPECT_EQ(f.to + "|" + f.cc + "|" + f.subject + "|" + f.body, fields) << link;
+  }
+  EXPECT_EQ(FormatMailtoLink({"a@x.example, b@x.example", "c@x.example", "Hi & bye?", "line 1\r\nline 2"}),
+            "mailto:a@x.example,%20b@x.example?cc=c%40x.example&subject=Hi%20%26%20bye%3F"
+            "&body=line%201%0D%0Aline%202");
+  EXPECT_EQ(FormatMailtoLink(MailtoFields{"bob@example.org", "", "", ""}), "mailto:bob@example.org");
+}
+
+// --- the address list files, the vCard file and the import
+
+class AddressListsTest : public ::testing::Test, protected test::TestApp {
+ protected:
+  std::string Root() const { return home.File("vyrelle/email/"); }
+  std::string Sent() const { return Root() + "Previously Sent Email Addresses.txt"; }
+};
+
+TEST_F(AddressListsTest, EachNameAndAddressIsRecordedOnce) {
+  EXPECT_EQ(AddAddresses(app, 1, {"Bob", "Ann"}, {"bob@mail.example", "ann@mail.example"}), 2);
+  EXPECT_EQ(AddAddresses(app, 1, {"Bob"}, {"bob@mail.example"}), 0);
+  // The same address under another name is a line of its own.
+  EXPECT_EQ(AddAddresses(app, 1, {"Robert"}, {"bob@mail.example"}), 1);
+  // Given twice in one call (in To and in CC): one line.
+  EXPECT_EQ(AddAddresses(app, 1, {"Carl", "Carl"}, {"carl@mail.example", "carl@mail.example"}), 1);
+  // A name ParseAddress would read back otherwise is still known by its line.
+  EXPECT_EQ(AddAddresses(app, 1, {"(Work) Dan", "(Work) Dan"}, {"dan@mail.example", "dan@mail.example"}), 1);
+  EXPECT_EQ(AddAddresses(app, 1, {"(Work) Dan"}, {"dan@mail.example"}), 0);
+  // A line break cannot start a line of its own.
+  EXPECT_EQ(AddAddresses(app, 1, {"Eve\n\"Mallory\" <m"}, {"eve@mail.example"}), 1);
+  EXPECT_EQ(test::ReadFile(Sent()),
+            "\"Bob\" <bob@mail.example>\n\"Ann\" <ann@mail.example>\n\"Robert\" <bob@mail.example>\n"
+            "\"Carl\" <carl@mail.example>\n\"(Work) Dan\" <dan@mail.example>\n"
+            "\"Eve \"Mallory\" <m\" <eve@mail.example>\n");
+
+  // A file written by hand (CR LF line ends, none after the last line) is
+  // kept and appended to.
+  test::WriteFile(Sent(), "\"Ann\" <ann@mail.example>\r\n\"Bob\" <bob@mail.example>");
+  EXPECT_EQ(AddAddresses(app, 1, {"Bob", "Dan"}, {"bob@mail.example", "dan@mail.example"}), 1);
+  EXPECT_EQ(test::ReadFile(Sent()),
+            "\"Ann\" <ann@mail.example>\r\n\"Bob\" <bob@mail.example>\n\"Dan\" <dan@mail.example>\n");
+  // A list that cannot be written (here the received addresses') is skipped.
+  fs::create_directories(Root() + "Previously Recieved Email Addresses.txt");
+  EXPECT_EQ(AddAddresses(app, 2, {"Gus"}, {"gus@mail.example"}), 0);
+}
+
+TEST(VCardTest, RoundTripKeepsEveryCharacterAndReadsOtherWriters) {
+  std::vector<AddressBookEntry> entries = {
+      {"Smith, John; Jr.", "john@mail.example,jsmith@mail.example"},
+      {"Back\\slash\nand line", "b@mail.example"},
+      {std::string(120, 'n'), "long@mail.example"},
+  };
+  // A long name of two-byte characters: folding must not cut one.
+  for (int i = 0; i < 40; ++i) entries[2].displayName += "\xC3\xA9";
+  const std::string text = WriteVCards(entries);
+  EXPECT_NE(text.find("FN:Smith\\, John\\; Jr.\r\n"), std::string::npos);
+  EXPECT_NE(text.find("EMAIL:john@mail.example\\,jsmith@mail.example\r\n"), std::string::npos);
+  // Lines are folded at 75 octets, never inside a character.
+  for (size_t start = 0, end; start < text.size(); start = end + 2) {
+    end = text.find("\r\n", start);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_LE(end - start, 75u);
+    EXPECT_TRUE(end == start || (static_cast<unsigned char>(text[start]) & 0xC0) != 0x80);
+  }
+  EXPECT_EQ(ReadVCards(text), entries);
+
+  const std::string other =
+      "BEGIN:VCARD\nVERSION:3.0\nN:Doe;Jane;;;\nFN:Jane\n  Doe\nitem1.EMAIL;TYPE=INTERNET:jane@mail.example\n"
+      "EMAIL;TYPE=work:jd@work.example\nEND:VCARD\n"
+      "BEGIN:VCARD\nFN:No mail\nEND:VCARD\n"
+      "begin:vcard\nfn:Lower\nemail:low@mail.example\nend:vcard\n";
+  EXPECT_EQ(ReadVCards(other), (std::vector<AddressBookEntry>{{"Jane Doe", "jane@mail.example,jd@work.example"},
+                                                              {"Lower", "low@mail.example"}}));
+}
+
+TEST_F(AddressListsTest, ImportRunsOnceAndJoinsSeveralAddresses) {
+  SystemAddressBook book(app);
+  fs::create_directories(Root());
+  const std::string personal = GetAddressBookFile(app, kPersonalAddressBook);
+  const std::string beta = GetAddressBookFile(app, kBetaAddressBook);
+  test::WriteFile(personal, "\"Ann\" ann@mail.example\n\"Team\" a@mail.example, b@mail.example\n"
+                            "\"Nobody\" no address here\n\"Carl\" carl@mail.example, broken\n");
+  test::WriteFile(beta, "an older beta file");
+  // Declined: asked again, unless the box was ticked.
+  boxes.answer = IDNO;
+  EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book));
+  boxes.tickCheckBox = true;
+  EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book) || ImportBetaAddressBook(app, boxes, book));
+  ASSERT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_EQ(boxes.boxes[1].checkBox, "Don't show me this again");
+  app.WriteInt("email", "DontAskImportBetaAddressBook", 0);
+  boxes.answer = IDYES;
+  EXPECT_TRUE(ImportBetaAddressBook(app, boxes, book));
+  // A line that does not split keeps ParseAddress's address.
+  ASSERT_TRUE(book.Open());
+  EXPECT_EQ(book.List(), (std::vector<AddressBookEntry>{
+                             {"Ann", "ann@mail.example"}, {"Team", "a@mail.example,b@mail.example"},
+                             {"Carl", "carl@mail.example,"}}));
+  // An entry added later is listed by the next opening too.
+  SystemAddressBook again(app);
+  EXPECT_TRUE(book.AddEntry("Dora", "dora@mail.example") && again.Open());
+  EXPECT_EQ(again.List().back(), (AddressBookEntry{"Dora", "dora@mail.example"}));
+  // The personal file now carries the beta name (replacing the old one),
+  // so the question is asked once only.
+  EXPECT_EQ(test::ReadFile(beta).substr(0, 5), "\"Ann\"");
+  EXPECT_FALSE(fs::exists(personal) || ImportBetaAddressBook(app, boxes, book));
+  EXPECT_EQ(boxes.boxes.size(), 3u);
 }
 
 }  // namespace
