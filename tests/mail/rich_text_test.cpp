@@ -1,5 +1,6 @@
-// Rich text: the reader, the writer, the body form, the layout, and the
-// conversions of a body to the HTML and the plain text that are sent.
+// Rich text: the UTF-8 check, the reader, the writer, the body form, the
+// layout, and the conversions of a body to the HTML and the plain text that
+// are sent.
 #include "mail/body/rich_text.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include "mail/body/body_converter.h"
 #include "mail/body/rich_text_layout.h"
 #include "mail/body/text_to_html.h"
+#include "mail/body/utf8.h"
 #include "platform/text_measure.h"
 #include "tools/test_support.h"
 
@@ -26,21 +28,59 @@ RichTextDocument Read(const std::string& rtf) {
   return doc;
 }
 
-// The format of the first character of the first occurrence of a piece.
-const CharFormat& FormatOf(const RichTextDocument& doc, const std::string& piece) {
+// The first occurrence of a piece in the text.
+size_t At(const RichTextDocument& doc, const std::string& piece) {
   const size_t pos = doc.Text().find(piece);
   EXPECT_NE(pos, std::string::npos) << piece;
-  return doc.FormatAt(pos == std::string::npos ? 0 : pos);
+  return pos == std::string::npos ? 0 : pos;
 }
 
-Alignment AlignmentOf(const RichTextDocument& doc, const std::string& piece) {
-  const size_t pos = doc.Text().find(piece);
-  EXPECT_NE(pos, std::string::npos) << piece;
-  return doc.ParagraphFormatAt(pos == std::string::npos ? 0 : pos).alignment;
-}
+const CharFormat& FormatOf(const RichTextDocument& doc, const std::string& piece) { return doc.FormatAt(At(doc, piece)); }
 
 CharFormat Format(std::string face, int height, ColorRef color = kBlack, bool b = false, bool i = false, bool u = false) {
   return CharFormat{CharFormat::kAll, color, height, std::move(face), b, i, u};
+}
+
+// --- UTF-8
+
+TEST(Utf8Test, EachMalformedByteBecomesOneReplacementCharacter) {
+  const std::string R = "\xEF\xBF\xBD";  // U+FFFD
+  const std::pair<std::string, std::string> cases[] = {
+      // Well-formed, at the edges of each length and around the gaps.
+      {"plain ASCII", "plain ASCII"},
+      {"\xC2\x80\xDF\xBF", "\xC2\x80\xDF\xBF"},                // U+0080, U+07FF
+      {"\xE0\xA0\x80\xED\x9F\xBF", "\xE0\xA0\x80\xED\x9F\xBF"},  // U+0800, U+D7FF
+      {"\xEE\x80\x80\xEF\xBF\xBF", "\xEE\x80\x80\xEF\xBF\xBF"},  // U+E000, U+FFFF
+      {"\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
+      {R, R},
+      // Over-long forms.
+      {"\xE0\x8A\xA0", R + R + R},
+      {"\xC0\xAF", R + R},
+      {"\xC1\xBF", R + R},
+      {"\xF0\x8F\xBF\xBF", R + R + R + R},
+      // Surrogates, and beyond U+10FFFF.
+      {"\xED\xA0\x80", R + R + R},
+      {"\xED\xBF\xBF", R + R + R},
+      {"\xF4\x90\x80\x80", R + R + R + R},
+      {"\xF5\x80\x80\x80", R + R + R + R},
+      {"\xFF", R},
+      // Lone continuation bytes.
+      {"a\x80\xBF" "b", "a" + R + R + "b"},
+      // Truncated sequences, at the end and before other characters.
+      {"x\xE2\x82", "x" + R + R},
+      {"\xF0\x9F\x98", R + R + R},
+      {"\xC3", R},
+      {"\xE2\x82" "A\xC3\xA9", R + R + "A\xC3\xA9"},
+      {"\xE2(\xA1", R + "(" + R},
+  };
+  for (const auto& [input, expected] : cases) {
+    SCOPED_TRACE(testing::PrintToString(input));
+    EXPECT_EQ(ValidUtf8(input), expected);
+    EXPECT_EQ(IsValidUtf8(input), input == expected);
+  }
+  EXPECT_EQ(Utf8At("\xE0\x8A\xA0", 0), 0xFFFDu);
+  EXPECT_EQ(Utf8At("\xF4\x8F\xBF\xBF", 0), 0x10FFFFu);
+  EXPECT_EQ(Utf8At("\xE2\x82\xAC", 0), 0x20ACu);
 }
 
 // --- Reader
@@ -176,8 +216,8 @@ TEST(RichTextFixtureTest, FilesOfOtherProgramsGiveTheirTextAndFormats) {
 
   RichTextDocument lo = Read(Fixture("lo_formatted.rtf"));
   EXPECT_EQ(FormatOf(lo, "Red text"), Format("Times New Roman", 240, Rgb(255, 0, 0)));
-  EXPECT_EQ(AlignmentOf(lo, "A centred"), Alignment::Center);
-  EXPECT_EQ(AlignmentOf(lo, "A right"), Alignment::Right);
+  EXPECT_EQ(lo.ParagraphFormatAt(At(lo, "A centred")).alignment, Alignment::Center);
+  EXPECT_EQ(lo.ParagraphFormatAt(At(lo, "A right")).alignment, Alignment::Right);
   // Paragraph marks stand outside LibreOffice's run groups: they carry the
   // paragraph style's font.
   EXPECT_EQ(lo.FormatAt(lo.Text().find('\n')).face, "DejaVu Serif");
@@ -428,24 +468,22 @@ TEST(HtmlConversionTest, UnformattedTextNeedsNoHtmlAndTypedMarkupIsEscaped) {
 }
 
 TEST(HtmlConversionTest, TypedMarkupBeforeFormattedTextAndInAFaceNameIsEscaped) {
-  // "a<b" followed by bold text keeps both.
-  RichTextDocument doc;
-  doc.Append("a<b ", kArial);
-  doc.Append("bold", kBold);
-  Converted c = Convert(doc);
-  EXPECT_EQ(c.html, Rtf("a&lt;b&nbsp;<B>bold</B>"));
-  EXPECT_TRUE(c.needsHtml);
-  // A face name cannot end its attribute.
-  RichTextDocument face;
-  face.Append("a", kArial);
-  face.Append("b", Format("Odd\"><x", 240));
-  EXPECT_EQ(Convert(face).html, Rtf("a\r\n<FONT COLOR=\"#000000\" SIZE=3 FACE=\"Odd&quot;&gt;&lt;x\">b</FONT>"));
-
-  // Conversion goes on after a raw block.
-  RichTextDocument after;
-  after.Append("<nhtml>raw</nhtml>", kArial);
-  after.Append("bold", kBold);
-  EXPECT_EQ(Convert(after).html, Rtf("raw<B>bold</B>"));
+  const std::pair<std::vector<std::pair<std::string, CharFormat>>, std::string> cases[] = {  // the runs, the body
+      // "a<b" followed by bold text keeps both.
+      {{{"a<b ", kArial}, {"bold", kBold}}, "a&lt;b&nbsp;<B>bold</B>"},
+      // A face name cannot end its attribute.
+      {{{"a", kArial}, {"b", Format("Odd\"><x", 240)}},
+       "a\r\n<FONT COLOR=\"#000000\" SIZE=3 FACE=\"Odd&quot;&gt;&lt;x\">b</FONT>"},
+      // Conversion goes on after a raw block.
+      {{{"<nhtml>raw</nhtml>", kArial}, {"bold", kBold}}, "raw<B>bold</B>"},
+  };
+  for (const auto& [runs, body] : cases) {
+    RichTextDocument doc;
+    for (const auto& [text, format] : runs) doc.Append(text, format);
+    const Converted c = Convert(doc);
+    EXPECT_EQ(c.html, Rtf(body));
+    EXPECT_TRUE(c.needsHtml) << body;
+  }
 }
 
 TEST(HtmlConversionTest, EveryWrapOfALongParagraphGetsABreak) {
