@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake pkg-config git
   libwxgtk3.2-dev libwebkit2gtk-4.0-dev libpango1.0-dev fonts-dejavu-core
   libuu-dev libssl-dev libcurl4-openssl-dev libzip-dev zlib1g-dev
-  libhunspell-dev hunspell-en-us
+  libhunspell-dev hunspell-en-us hunspell-de-de
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   dovecot-pop3d python3-aiosmtpd python3-pyftpdlib
   xvfb xauth x11-utils imagemagick openbox libxtst-dev

@@ -45,7 +45,8 @@ std::string IconvName(std::string_view charset) {
 
 class Converter {
  public:
-  explicit Converter(const std::string& from) : cd_(iconv_open("UTF-8", from.c_str())) {}
+  explicit Converter(const std::string& from, const std::string& to = "UTF-8")
+      : cd_(iconv_open(to.c_str(), from.c_str())) {}
   ~Converter() {
     if (Ok()) iconv_close(cd_);
   }
@@ -152,6 +153,18 @@ std::string TextToUtf8(std::string_view text, std::string_view charset) {
   std::string out;
   if (ConvertToUtf8(text, charset, out)) return out;
   return UndeclaredToUtf8(text);
+}
+
+bool ConvertFromUtf8(std::string_view utf8, std::string_view charset, std::string& out) {
+  out.clear();
+  const std::string name = IconvName(charset);
+  if (name.empty()) return false;
+  Converter converter("UTF-8", name);
+  if (!converter.Ok()) return false;
+  bool whole = true;
+  converter.Run(utf8, out, [&whole](unsigned char, std::string&) { whole = false; });
+  if (!whole) out.clear();
+  return whole;
 }
 
 }  // namespace vyr::platform

@@ -30,4 +30,11 @@ std::string UndeclaredToUtf8(std::string_view text);
 // none was declared.
 std::string TextToUtf8(std::string_view text, std::string_view charset);
 
+// Converts UTF-8 text to the named character set (the names as for
+// ConvertToUtf8, the Latin-1 family again as Windows-1252, so that text read
+// with ConvertToUtf8 goes back to the same bytes). False, and out left empty,
+// when the character set is not known or a character of the text has no
+// place in it.
+bool ConvertFromUtf8(std::string_view utf8, std::string_view charset, std::string& out);
+
 }  // namespace vyr::platform
