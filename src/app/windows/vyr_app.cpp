@@ -25,7 +25,9 @@
 #include "ui/windows/browser_wnd.h"
 #include "browser/windows/popup_web_dlg.h"
 #include "browser/windows/vyr20_dlg.h"
+#include "mail/send/compose_rules.h"
 #include "mail/store/mail_store.h"
+#include "mail/windows/compose_wnd.h"
 #include "net/download_worker.h"
 #include "net/windows/download_progress_dlg.h"
 #include "ui/windows/scheme_art.h"
@@ -117,6 +119,11 @@ void CVyrApp::ReadCommandLine() {
       showArgument_ = AbsoluteIfFile(commandLine.argument);
       return;
     }
+    if (showWindow_ == "compose") {
+      // The mailto link fills the new message.
+      showArgument_ = commandLine.argument;
+      return;
+    }
   }
   // The ".url" rule first (on the file's own name), then a local file
   // becomes a file address.
@@ -199,8 +206,11 @@ void CVyrApp::PrepareDataRoot() {
   if (!screenshotMode_ && vyr::ShouldShowSplash(*logic_, !fileToOpen_.empty())) ShowSplash();
 
   // Files a forward left read-only in the viewer's folder, and Outbox
-  // leftovers of an interrupted write, from the last session.
-  vyr::MailStore(*logic_).CleanLeftovers();
+  // leftovers of an interrupted write, from the last session; copies of
+  // forwarded attachments no stored message names any more.
+  const vyr::MailStore store(*logic_);
+  store.CleanLeftovers();
+  vyr::RemoveUnusedForwardCopies(store);
 }
 
 void CVyrApp::HandleTerminationRequests() {
@@ -236,6 +246,15 @@ void CVyrApp::OpenMainWindow() {
     screenshotWait_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { TakeScreenshot(); });
   }
   mainWindow_->Start(fileToOpen_);
+  if (screenshotMode_) {
+    CComposeWnd::SetAskAboutSettings(false);
+  } else {
+    // Messages being written when the program last ended without closing
+    // their windows open again, above the main window.
+    CallAfter([this] {
+      if (logic_) CComposeWnd::OpenRecoveredDrafts(*logic_);
+    });
+  }
   // The splash stays above the main window until its time is up.
   if (splash_) {
     splash_->Raise();
@@ -503,6 +522,9 @@ int CVyrApp::OnExit() {
     // The main window is gone: the shutdown runs in order (the session's
     // logout is waited for once), then the session itself goes.
     timers_.clear();
+    // Sends of closed compose windows whose data the server already had
+    // finish first, so none is sent twice.
+    CComposeWnd::FinishSends(30);
     vyr::RunShutdown(*logic_);
     logic_->SetSession(nullptr);
     session_.reset();

@@ -29,6 +29,8 @@
 #include "channels/channel_merge.h"
 #include "channels/windows/duplicate_channel_dlg.h"
 #include "mail/check/startup_mail_check.h"
+#include "mail/send/mailto_link.h"
+#include "mail/windows/compose_wnd.h"
 #include "mail/windows/mail_wnd.h"
 #include "mail/windows/message_viewer_wnd.h"
 #include "browser/windows/frame_texts.h"
@@ -168,10 +170,10 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
       schemeImport_(app, *this, this),
       services_(app, updates_,
                 vyr::WindowServices{
-                    // Until the program has its own composer, the desktop's
-                    // mail program writes the message.
-                    [](const vyr::MailtoFields& fields) {
-                      vyr::HandToDesktop(vyr::FormatMailtoLink(fields));
+                    // A mailto link the user followed starts a message in
+                    // the program's compose window.
+                    [&app](const vyr::MailtoFields& fields) {
+                      CComposeWnd::OpenNew(app, {fields.to, fields.cc, fields.subject, fields.body, {}});
                     },
                     {}, {},
                     // A channel file from a page may ask about duplicates:
@@ -946,6 +948,12 @@ int CVyr20Dlg::MouseTest() {
 }
 
 bool CVyr20Dlg::OpenNamedWindow(const std::string& name, const std::string& argument) {
+  if (name == "compose") {
+    // A new message, filled from a mailto link when one is given.
+    const vyr::MailtoFields fields = argument.empty() ? vyr::MailtoFields{} : vyr::ParseMailtoLink(argument);
+    CComposeWnd::OpenNew(app_, {fields.to, fields.cc, fields.subject, fields.body, {}});
+    return true;
+  }
   if (name == "viewer") {
     // The message viewer on one stored message, of no list.
     auto* viewer = new CMessageViewerWnd(app_, nullptr);

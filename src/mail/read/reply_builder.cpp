@@ -114,13 +114,14 @@ std::string NewForwardFolder(const std::string& displayDir) {
 
 }  // namespace
 
-ReplyDraft PrepareReply(const DecodedMessage& message, ReplyKind kind, const std::string& displayDir) {
+ReplyDraft PrepareReply(const DecodedMessage& message, ReplyKind kind, const std::string& displayDir,
+                        const std::string& copiesDir) {
   ReplyDraft draft = BuildReply(message, kind, displayDir);
   if (draft.attachments.empty()) return draft;
   // Copies in a folder of the forward's own keep their names, whatever the
   // viewer shows next (the same message again, say) and however many
   // forwards are being written.
-  const std::string folder = NewForwardFolder(displayDir);
+  const std::string folder = NewForwardFolder(copiesDir.empty() ? displayDir : copiesDir);
   for (std::string& file : draft.attachments) {
     if (folder.empty()) break;
     const std::string copy = folder + fs::path(file).filename().string();

@@ -42,15 +42,13 @@ std::string QuotedBody(const DecodedMessage& message);
 ReplyDraft BuildReply(const DecodedMessage& message, ReplyKind kind, const std::string& displayDir);
 
 // What the viewer runs: BuildReply and, for a forward, copies of the
-// attachments in a new forward folder of the display directory
-// ("Forward1"...), under the parts' own names and read-only, so that
-// neither the next message shown nor another forward touches them while
-// the forward is being written. The leftover clean-up (mail window closed,
-// start-up) makes them writable again and the next decode removes them.
-// (A forward does not run that clean-up itself: it would release the
-// attachments of a forward still open.) When no folder can be made the
-// parts are protected where they lie.
-ReplyDraft PrepareReply(const DecodedMessage& message, ReplyKind kind, const std::string& displayDir);
+// attachments in a new forward folder ("Forward1"...) of copiesDir (the
+// display directory when empty), under the parts' own names and
+// read-only, so that neither the next message shown nor another forward
+// touches them while the forward is being written. When no folder can be
+// made the parts are protected where they lie.
+ReplyDraft PrepareReply(const DecodedMessage& message, ReplyKind kind, const std::string& displayDir,
+                        const std::string& copiesDir = {});
 
 // Makes files read-only; returns how many were.
 int ProtectAttachments(const std::vector<std::string>& files);

@@ -10,6 +10,7 @@
 #include "base/application.h"
 #include "base/text_trim.h"
 #include "mail/send/address_lists.h"
+#include "mail/send/compose_rules.h"
 #include "mail/receive/mail_accounts.h"
 #include "mail/send/mail_address.h"
 #include "mail/store/mail_store.h"
@@ -236,7 +237,13 @@ std::string Outbox::Setting(const StringSetting& setting) const {
   return value == kUnsetText ? std::string() : value;
 }
 
-std::string Outbox::SenderText() const { return Setting(kEmailName) + " <" + Setting(kEmailAddress) + ">"; }
+std::string SenderText(const Application& app) {
+  auto setting = [&app](const StringSetting& s) {
+    std::string value = app.Get(s);
+    return value == kUnsetText ? std::string() : value;
+  };
+  return setting(kEmailName) + " <" + setting(kEmailAddress) + ">";
+}
 
 void Outbox::PostMailWindow(std::uint32_t message, const std::string& text) const {
   if (!platform::IsWindow(mailWindow_)) return;
@@ -358,7 +365,7 @@ bool Outbox::PrepareSendNow(ComposeWindow& window, Job& job) {
   job.options.replyTimeLimitSeconds = replyTimeLimitSeconds_;
   job.server = Setting(kEmailSmtpServer);
   OutgoingMail& mail = job.mail;
-  mail.from = SenderText();
+  mail.from = SenderText(app_);
   mail.signature = ReadSignature(app_);
 
   mail.to = TrimBlanks(window.ToText());
@@ -414,7 +421,8 @@ bool Outbox::PrepareSendNow(ComposeWindow& window, Job& job) {
   }
   job.older = window.StoredPath();
   window.SetStoredPath(job.path);
-  if (!job.older.empty() && job.older != job.path && MailStore::IsOutgoingPath(job.older)) {
+  // Only an Outbox or Draft message is replaced; a Sent Items copy stays.
+  if (!job.older.empty() && job.older != job.path && ReplacesSource(job.older)) {
     std::remove(job.older.c_str());
   } else {
     job.older.clear();
@@ -499,7 +507,7 @@ SmtpResult Outbox::SendNow(ComposeWindow& window) {
 
 int Outbox::QueueMessage(ComposeWindow& window, bool draft) {
   const platform::WindowHandle handle = window.Handle();
-  const std::string from = SenderText();
+  const std::string from = SenderText(app_);
   std::string to = window.ToText();
   std::string subject = window.SubjectText();
   const std::string cc = window.CcText();
@@ -560,7 +568,7 @@ int Outbox::QueueMessage(ComposeWindow& window, bool draft) {
   }
   const std::string older = window.StoredPath();
   window.SetStoredPath(path);
-  if (!older.empty() && older != path && MailStore::IsOutgoingPath(older)) {
+  if (!older.empty() && older != path && ReplacesSource(older)) {
     std::remove(older.c_str());
     PostMailWindow(kMsgMailRemoveRow, older);
   }
@@ -629,7 +637,7 @@ SmtpResult Outbox::FlushOutbox(platform::WindowHandle progressWindow) {
 
     const StoredMessage m = ParseStoredMessage(text);
     const std::string server = Setting(kEmailSmtpServer);
-    const OutgoingMail mail{SenderText(), m.to, m.cc, m.bcc, m.subject, m.body, ReadSignature(app_),
+    const OutgoingMail mail{SenderText(app_), m.to, m.cc, m.bcc, m.subject, m.body, ReadSignature(app_),
                             m.attachments};
     std::vector<std::string> addresses, names;
     std::string error;

@@ -129,6 +129,9 @@ std::string BuildStoredMessage(const std::string& to, const std::string& cc, con
 // mentions the words itself is neither cut nor taken for attachments.
 StoredMessage ParseStoredMessage(const std::string& text);
 
+// The sender of outgoing mail: "name <address>" from the mail settings.
+std::string SenderText(const Application& app);
+
 // "Email Signature.txt" in the mail root ("" when missing), and writing it
 // (replaced whole, without a terminator).
 std::string ReadSignature(const Application& app);
@@ -215,7 +218,6 @@ class Outbox : public OutboxSender {
                             int* error, platform::FileClaim* claim = nullptr);
   // Moves a sent file into Sent Items and marks it read; the new path.
   std::string MoveToSentItems(const std::string& path);
-  std::string SenderText() const;
   // A text setting, "" when unset.
   std::string Setting(const StringSetting& setting) const;
   void CountPauses(const SmtpClient& client);

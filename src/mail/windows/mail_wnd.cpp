@@ -25,6 +25,7 @@
 #include "browser/main_window_model.h"
 #include "mail/send/outbox.h"
 #include "mail/store/folder_unread.h"
+#include "mail/windows/compose_wnd.h"
 #include "mail/windows/mail_dialogs.h"
 #include "mail/windows/mail_texts.h"
 #include "platform/network_route.h"
@@ -935,7 +936,7 @@ void CMailWnd::RunCommand(int command) {
       StartCheck(false);
       break;
     case kCmdCancel: driver_.Cancel(); break;
-    case kCmdWrite: NotAvailable(mail_text::kComposeWindowName.Text()); break;
+    case kCmdWrite: CComposeWnd::OpenNew(app_); break;
     case kCmdOpen: OpenSelected(); break;
     case kCmdMarkRead: MarkSelected(true); break;
     case kCmdMarkUnread: MarkSelected(false); break;
@@ -993,7 +994,7 @@ void CMailWnd::OpenMessage(const std::string& path) {
       app_.Messages().Information(mail_text::kOutboxBusy.Text());
       return;
     }
-    NotAvailable(mail_text::kComposeWindowName.Text());
+    CComposeWnd::OpenStored(app_, path);
     return;
   }
   const int row = list_.Find(path);

@@ -107,6 +107,7 @@ class CMailWnd : public CSkinnedFrame,
   bool Checking() const { return driver_.IsRunning(); }
   bool Searching() const { return search_.IsRunning(); }
   CButtonStrip* Toolbar() const { return toolbar_; }
+  vyr::platform::WindowHandle Handle() const { return handle_; }
   wxTreeCtrl* Tree() const { return tree_; }
   wxListCtrl* MessageListCtrl() const;
   wxListCtrl* ResultsCtrl() const { return results_; }

@@ -1,7 +1,6 @@
 #include "mail/windows/message_viewer_wnd.h"
 
-#include <gio/gio.h>
-#include <gtk/gtk.h>
+#include <glib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -23,7 +22,11 @@
 #include "base/application.h"
 #include "browser/main_window_model.h"
 #include "mail/read/remote_content.h"
+#include "mail/read/reply_builder.h"
+#include "mail/send/compose_rules.h"
+#include "mail/send/mailto_link.h"
 #include "mail/store/mail_store.h"
+#include "mail/windows/compose_wnd.h"
 #include "platform/desktop_defaults.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
@@ -31,6 +34,7 @@
 #include "ui/windows/button_strip.h"
 #include "ui/windows/image_list.h"
 #include "ui/windows/scheme_art.h"
+#include "ui/windows/symbolic_icons.h"
 
 namespace {
 
@@ -58,7 +62,6 @@ constexpr TextId kSizeColumn{40818};         // "Size"
 constexpr TextId kSaveAsButton{40819};       // "&Save As..."
 constexpr TextId kOpenButton{40820};         // "&Open"
 constexpr TextId kEditorButton{40821};       // "Open with &Text Editor"
-constexpr TextId kComposeWindowName{40822};  // "The compose window"
 constexpr TextId kSaveFailed{40823};         // "The attachment could not be saved as %s."
 constexpr TextId kNoTextEditor{40824};       // "This desktop names no text editor for text files."
 constexpr TextId kEditorFailed{40825};       // "The text editor could not open %s."
@@ -77,79 +80,8 @@ CMessageViewerWnd::WebLinkOpener& LinkOpener() {
   return opener;
 }
 
-// The picture of a toolbar button: the icon theme's symbolic icon of that
-// name drawn in one colour on the toolbar's ground, as the scheme's own
-// toolbar pictures are made.
-constexpr int kCell = 24, kGlyph = 20;
-const char* const kToolbarIcons[] = {"mail-reply-sender", "mail-reply-all", "mail-forward", "edit-delete",
-                                     "go-previous",       "go-next",        "document-properties"};
-
-// Blends a picture of the toolkit onto the image at a point (alpha kept
-// where the image has it).
-void Blend(GdkPixbuf* pixbuf, wxImage& image, int left, int top) {
-  const int w = gdk_pixbuf_get_width(pixbuf), h = gdk_pixbuf_get_height(pixbuf);
-  const int channels = gdk_pixbuf_get_n_channels(pixbuf), stride = gdk_pixbuf_get_rowstride(pixbuf);
-  const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
-  const guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const int ix = left + x, iy = top + y;
-      if (ix < 0 || iy < 0 || ix >= image.GetWidth() || iy >= image.GetHeight()) continue;
-      const guchar* p = pixels + y * stride + x * channels;
-      const int a = alpha ? p[3] : 255;
-      auto mix = [a](int over, int under) { return static_cast<unsigned char>((over * a + under * (255 - a)) / 255); };
-      image.SetRGB(ix, iy, mix(p[0], image.GetRed(ix, iy)), mix(p[1], image.GetGreen(ix, iy)),
-                   mix(p[2], image.GetBlue(ix, iy)));
-      if (image.HasAlpha()) image.SetAlpha(ix, iy, static_cast<unsigned char>(std::max<int>(a, image.GetAlpha(ix, iy))));
-    }
-  }
-}
-
-std::shared_ptr<const CImageList> IconStrip(const wxColour& ink, const wxColour& ground) {
-  const int count = static_cast<int>(std::size(kToolbarIcons));
-  wxImage strip(kCell * count, kCell);
-  strip.SetRGB(wxRect(0, 0, kCell * count, kCell), ground.Red(), ground.Green(), ground.Blue());
-  GtkIconTheme* theme = gtk_icon_theme_get_default();
-  const GdkRGBA colour{ink.Red() / 255.0, ink.Green() / 255.0, ink.Blue() / 255.0, 1.0};
-  for (int i = 0; i < count; ++i) {
-    const std::string name = std::string(kToolbarIcons[i]) + "-symbolic";
-    GtkIconInfo* info = gtk_icon_theme_lookup_icon(theme, name.c_str(), kGlyph, GTK_ICON_LOOKUP_FORCE_SIZE);
-    if (!info) continue;
-    if (GdkPixbuf* pixbuf = gtk_icon_info_load_symbolic(info, &colour, nullptr, nullptr, nullptr, nullptr, nullptr)) {
-      Blend(pixbuf, strip, i * kCell + (kCell - gdk_pixbuf_get_width(pixbuf)) / 2,
-            (kCell - gdk_pixbuf_get_height(pixbuf)) / 2);
-      g_object_unref(pixbuf);
-    }
-    g_object_unref(info);
-  }
-  return std::make_shared<CImageList>(strip, kCell);
-}
-
-// The desktop's icon for a part's type (GIO's content type, drawn from the
-// icon theme); a part without a type is known by its name.
-wxBitmap TypeIcon(const std::string& mimeType, const std::string& name, int size) {
-  gchar* type = mimeType.empty() ? g_content_type_guess(name.c_str(), nullptr, 0, nullptr)
-                                 : g_content_type_from_mime_type(mimeType.c_str());
-  if (!type) type = g_content_type_guess(name.c_str(), nullptr, 0, nullptr);
-  GIcon* icon = g_content_type_get_icon(type);
-  g_free(type);
-  wxImage image(size, size);
-  image.SetAlpha();
-  std::fill_n(image.GetAlpha(), size * size, 0);
-  GtkIconInfo* info = gtk_icon_theme_lookup_by_gicon(gtk_icon_theme_get_default(), icon, size,
-                                                     GTK_ICON_LOOKUP_FORCE_SIZE);
-  if (!info) info = gtk_icon_theme_lookup_icon(gtk_icon_theme_get_default(), "text-x-generic", size,
-                                               GTK_ICON_LOOKUP_FORCE_SIZE);
-  g_object_unref(icon);
-  if (info) {
-    if (GdkPixbuf* pixbuf = gtk_icon_info_load_icon(info, nullptr)) {
-      Blend(pixbuf, image, (size - gdk_pixbuf_get_width(pixbuf)) / 2, (size - gdk_pixbuf_get_height(pixbuf)) / 2);
-      g_object_unref(pixbuf);
-    }
-    g_object_unref(info);
-  }
-  return wxBitmap(image);
-}
+const std::vector<std::string> kToolbarIcons = {"mail-reply-sender", "mail-reply-all", "mail-forward", "edit-delete",
+                                                "go-previous",       "go-next",        "document-properties"};
 
 std::string Utf8(const wxString& text) { return std::string(text.utf8_str()); }
 
@@ -250,9 +182,9 @@ void CMessageViewerWnd::ApplyArt() {
                         art.Colour(SchemeColour::ToolBarTextDisabled)});
   toolbar_->SetFonts(art.Font(vyr::SchemeFont::Toolbar), art.Font(vyr::SchemeFont::ToolbarRollover));
   const wxColour ground = art.Colour(SchemeColour::ToolBarBack);
-  toolbar_->SetImages({IconStrip(art.Colour(SchemeColour::ToolBarText), ground),
-                       IconStrip(art.Colour(SchemeColour::ToolBarTextDisabled), ground),
-                       IconStrip(art.Colour(SchemeColour::ToolBarTextRollover), ground)});
+  toolbar_->SetImages({SymbolicIconStrip(kToolbarIcons, art.Colour(SchemeColour::ToolBarText), ground),
+                       SymbolicIconStrip(kToolbarIcons, art.Colour(SchemeColour::ToolBarTextDisabled), ground),
+                       SymbolicIconStrip(kToolbarIcons, art.Colour(SchemeColour::ToolBarTextRollover), ground)});
   toolbar_->SetSounds("ToolbarRollover", "ToolbarSelect");
   // The bar speaks in the colours of the scheme's tips.
   remoteBar_->SetBackgroundColour(art.Colour(SchemeColour::ToolBarTipBack));
@@ -343,7 +275,7 @@ void CMessageViewerWnd::FillParts() {
     const size_t part = listedParts_[row];
     const std::string& name = m.partNames[part];
     const std::string& type = m.partTypes[part];
-    const int image = images->Add(TypeIcon(type, name, size));
+    const int image = images->Add(FileTypeIcon(type, name, size));
     const long item = parts_->InsertItem(static_cast<long>(row), Wx(name), image);
     parts_->SetItem(item, 1, Wx(type));
     std::error_code ec;
@@ -369,7 +301,9 @@ int CMessageViewerWnd::SelectedPart() const {
 
 void CMessageViewerWnd::OnCommand(int command) {
   switch (command) {
-    case kReply: case kReplyAll: case kForward: ComposeNotAvailable(); break;
+    case kReply: Compose(vyr::ReplyKind::Reply); break;
+    case kReplyAll: Compose(vyr::ReplyKind::ReplyAll); break;
+    case kForward: Compose(vyr::ReplyKind::Forward); break;
     case kDelete: DeleteShown(); break;
     case kPrevious: Step(-1); break;
     case kNext: Step(1); break;
@@ -424,10 +358,18 @@ void CMessageViewerWnd::ToggleHeaders() {
   LoadPage(toggle.url);
 }
 
-void CMessageViewerWnd::ComposeNotAvailable() {
-  // A reply, a reply to all and a forward are written in the compose
-  // window, which this version does not have yet.
-  app_.Messages().Information(Fill(vyr::kNotAvailableYet.Text(), kComposeWindowName.Text()));
+void CMessageViewerWnd::Compose(vyr::ReplyKind kind) {
+  if (view_.MessagePath().empty()) return;
+  // A forward's attachments are copied under the mail root, where they stay
+  // for as long as a stored message names them.
+  const vyr::ReplyDraft draft = vyr::PrepareReply(view_.Decoded(), kind, view_.DisplayDir(),
+                                                  vyr::ForwardCopiesDirectory(vyr::MailStore(app_)));
+  CComposeWnd::OpenNew(app_, {draft.to, draft.cc, draft.subject, draft.body, draft.attachments});
+}
+
+void CMessageViewerWnd::ComposeLink(const std::string& url) {
+  const vyr::MailtoFields fields = vyr::ParseMailtoLink(url);
+  CComposeWnd::OpenNew(app_, {fields.to, fields.cc, fields.subject, fields.body, {}});
 }
 
 void CMessageViewerWnd::ShowRemoteContent() {
@@ -493,7 +435,7 @@ bool CMessageViewerWnd::Route(const std::string& url) {
       if (const WebLinkOpener& open = LinkOpener()) open(url, vyr::kFindingTitle + url);
       return true;
     case vyr::MessageNavigation::Compose:
-      ComposeNotAvailable();
+      ComposeLink(url);
       return true;
     case vyr::MessageNavigation::Refuse:
       return true;

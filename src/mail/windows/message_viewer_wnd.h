@@ -26,6 +26,7 @@
 #include <wx/weakref.h>
 
 #include "mail/read/message_decoder.h"
+#include "mail/read/reply_builder.h"
 #include "mail/windows/mail_wnd.h"
 #include "mail/windows/message_viewer.h"
 #include "ui/windows/browser_wnd.h"
@@ -94,7 +95,10 @@ class CMessageViewerWnd : public CSkinnedFrame, public vyr::MessageViewer, priva
   void Step(int step);
   void DeleteShown();
   void ToggleHeaders();
-  void ComposeNotAvailable();
+  // Reply, reply to all, forward, and a mailto link the user clicked: a
+  // compose window with the message started.
+  void Compose(vyr::ReplyKind kind);
+  void ComposeLink(const std::string& url);
   void ShowRemoteContent();
   void FillParts();
   // The listed part of the selected row (index into the decoded parts), or
