@@ -120,6 +120,11 @@ TEST(HeaderWordsTest, NonAsciiTextBecomesEncodedWords) {
       // second word.
       {std::string(41, 'a') + "ö",
        "=?UTF-8?B?YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWE=?= =?UTF-8?B?w7Y=?="},
+      // The same for three- and four-byte characters: no word holds part of one.
+      {std::string(40, 'a') + "€🎉",
+       "=?UTF-8?B?YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYQ==?= =?UTF-8?B?4oKs8J+OiQ==?="},
+      {std::string(39, 'a') + "🎉x",
+       "=?UTF-8?B?YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFh?= =?UTF-8?B?8J+OiXg=?="},
   };
   for (const auto& [text, expected] : subjects) EXPECT_EQ(EncodeHeaderText(text), expected) << text;
 

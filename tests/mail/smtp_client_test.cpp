@@ -5,7 +5,6 @@
 #include "mail/send/smtp_client.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <algorithm>
 #include <future>
@@ -302,27 +301,6 @@ TEST_F(SmtpClientTest, WaitForTheFinalReplyEndsWhenCancelled) {
   EXPECT_EQ(client.LastReply(), "Cancelled");
 }
 
-// The bytes of an encoded word ("=?UTF-8?B?...?="), checked for its
-// length and for holding whole UTF-8 characters only.
-bool WholeWord(const std::string& word, const std::string& base64) {
-  std::string bytes(base64.size(), '\0');
-  int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()),
-                          reinterpret_cast<const unsigned char*>(base64.data()), static_cast<int>(base64.size()));
-  n -= static_cast<int>(std::count(base64.begin(), base64.end(), '='));  // padding decodes as zero bytes
-  if (word.size() > 75 || n <= 0) return false;
-  bytes.resize(static_cast<size_t>(n));
-  for (size_t i = 0; i < bytes.size();) {
-    const unsigned char lead = static_cast<unsigned char>(bytes[i]);
-    const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    if (length == 0 || i + length > bytes.size()) return false;
-    for (size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += length;
-  }
-  return true;
-}
-
 TEST_F(SmtpClientTest, LongNonAsciiHeadersAreFoldedAndReadBackWhole) {
   // 112 characters (170 bytes): German, Greek, emoji with and without a
   // modifier, and ASCII.
@@ -343,18 +321,12 @@ TEST_F(SmtpClientTest, LongNonAsciiHeadersAreFoldedAndReadBackWhole) {
   client.Quit();
   ASSERT_TRUE(server.WaitForMessages(1, 10000));
   const auto m = server.Messages()[0];
-  // On the wire: no header line over 78 characters, every encoded word of
-  // at most 75 holding whole characters.
+  // On the wire: no header line over 78 characters (what each encoded word
+  // holds: the encoder's own test).
   const std::string head = m.raw.substr(0, m.raw.find("\r\n\r\n") + 2);
   for (size_t start = 0, end; (end = head.find("\r\n", start)) != std::string::npos; start = end + 2) {
     EXPECT_LE(end - start, 78u) << head.substr(start, end - start);
   }
-  static const std::regex word("=\\?UTF-8\\?B\\?([A-Za-z0-9+/=]+)\\?=");
-  int words = 0;
-  for (std::sregex_iterator w(head.begin(), head.end(), word), end; w != end; ++w, ++words) {
-    EXPECT_TRUE(WholeWord(w->str(), (*w)[1])) << w->str();
-  }
-  EXPECT_GE(words, 7);  // the subject's 170 bytes and the name's 104 take several words each
   // Python's email package reads both back exactly.
   Strings lines;
   std::string error;
