@@ -22,23 +22,18 @@
 #include <map>
 #include <set>
 
+#include <wx/evtloop.h>
 
 #include "app/data_seeding.h"
 #include "net/windows/download_progress_dlg.h"
 #include "platform/file_system.h"
 #include "platform/windows_dir.h"
 #include "schemes/scheme_choice.h"
-#include <wx/evtloop.h>
-
 #include "schemes/windows/scheme_import.h"
 #include "tools/zip_builder.h"
 #include "ui/windows/button_strip.h"
 #include "ui/windows/skinned_menu_bar.h"
-#include "ui_test_support.h"
-
-// Last: the X headers' macros would spoil the names above.
-#include <X11/extensions/XTest.h>
-#include <gdk/gdkx.h>
+#include "xtest_input.h"  // last: the X headers' macros would spoil the names above
 
 namespace {
 
@@ -285,13 +280,6 @@ class SchemeWindowApp : public wxApp {
     return !box->CurrentUrl().empty() && !box->IsLoading();
   }
 
-  // The pointer moved by the X server's test extension, as a mouse moves it.
-  static void PointerTo(const wxPoint& p) {
-    Display* display = gdk_x11_display_get_xdisplay(gdk_display_get_default());
-    XTestFakeMotionEvent(display, -1, p.x, p.y, CurrentTime);
-    XFlush(display);
-  }
-
   // The pointer over a folder entry of the folder strip, which holds the
   // home channel chosen at the start, and away from it.
   std::string FolderRollover() {
@@ -302,7 +290,7 @@ class SchemeWindowApp : public wxApp {
     constexpr int kEntry = 3;
     const int image = folders->Entries()[kEntry].image;
     const wxRect rect = folders->EntryRect(kEntry);
-    PointerTo(folders->ClientToScreen(wxPoint(rect.x + rect.width / 2, rect.y + rect.height / 2)));
+    vyr::test::xtest::MoveTo(folders->ClientToScreen(wxPoint(rect.x + rect.width / 2, rect.y + rect.height / 2)));
     if (!vyr::test::PumpUntil([&] { return folders->Model().Hovered() == kEntry; }, 5000))
       return "the entry under the pointer is not the strip's hovered one";
     Snap();
@@ -312,7 +300,7 @@ class SchemeWindowApp : public wxApp {
         !p.empty())
       problems += " under the pointer: " + p;
     if (ShowsCell(folders, kEntry, normal, image).empty()) problems += " under the pointer the normal picture shows";
-    PointerTo(main_->Pane()->GetScreenRect().GetPosition() + wxPoint(200, 200));
+    vyr::test::xtest::MoveTo(main_->Pane()->GetScreenRect().GetPosition() + wxPoint(200, 200));
     if (!vyr::test::PumpUntil([&] { return folders->Model().Hovered() == -1; }, 5000)) problems += " still hovered";
     Snap();
     if (const std::string p = ShowsCell(folders, kEntry, normal, image); !p.empty())
@@ -342,38 +330,41 @@ class SchemeWindowApp : public wxApp {
     const auto startPage = [this] { return StartPageShown(); };
     const auto userdir = [this] { return app_->GetString("misc", "userdir", ""); };
     if (mode_ == "switch") {
-      Expect("the window starts with the default look", startPage,
-             [this] { return Look("243,244,246", "45,55,72", "", "236,239,243", "232,236,241"); });
-      Expect("each channel row shows its picture of chanbar.bmp, the info box the bar's ground",
-             [&] { return StartPageShown() && InfoBoxShown(); },
-             [this] {
-               Snap();
-               std::string problems = ColumnPictures("default");
-               if (InfoBoxGround() != "236,239,243") problems += " info box ground " + InfoBoxGround();
-               return problems;
-             });
-      Expect("the folder strip shows folderbar_rollover.bmp under the pointer, folderbar.bmp away from it", startPage,
-             [this] { return FolderRollover(); });
-      Expect("the caption and the menu bar are drawn from the default scheme", startPage,
-             [this] { return FramePictures("default", "250,250,251"); });
-      // The look-and-feel dialog's confirm step, then what its caller does.
-      vyr::LookChoice choice;
-      choice.scheme = "Midnight";
-      choice.fancyWindows = vyr::SchemeFancyWindows(*app_, "Midnight");
-      if (vyr::ConfirmLookChoice(*app_, boxes_, choice, false) == vyr::LookOutcome::Switched)
-        ApplyCurrentScheme(*app_, main_);
-      Expect("switching to Midnight redraws toolbar, pictures and channel bar in its colours", startPage,
-             [this] { return Look("30,34,48", "216,222,233", "45,55,72", "35,40,56", "38,43,59"); });
-      Expect("after the switch the rows show Midnight's chanbar.bmp and the info box its ground",
-             [&] { return StartPageShown() && InfoBoxShown(); },
-             [this] {
-               Snap();
-               std::string problems = ColumnPictures("Midnight");
-               if (InfoBoxGround() != "35,40,56") problems += " info box ground " + InfoBoxGround();
-               return problems;
-             });
-      Expect("after the switch the caption and the menu bar are Midnight's", startPage,
-             [this] { return FramePictures("Midnight", "38,43,59"); });
+      // Each scheme's toolbar ground, a colour of its Home picture and one of
+      // the other scheme's that must be gone, the channel column's ground
+      // (the info box's too), the folder strip's and the menu bar's.
+      struct Scheme {
+        std::string name;
+        Rgb ground, picture, notPicture, column, folders, menu;
+      };
+      for (const Scheme& s : {Scheme{"default", "243,244,246", "45,55,72", "", "236,239,243", "232,236,241",
+                                     "250,250,251"},
+                              Scheme{"Midnight", "30,34,48", "216,222,233", "45,55,72", "35,40,56", "38,43,59",
+                                     "38,43,59"}}) {
+        if (s.name == "Midnight") {
+          // The look-and-feel dialog's confirm step, then what its caller does.
+          vyr::LookChoice choice;
+          choice.scheme = "Midnight";
+          choice.fancyWindows = vyr::SchemeFancyWindows(*app_, "Midnight");
+          if (vyr::ConfirmLookChoice(*app_, boxes_, choice, false) == vyr::LookOutcome::Switched)
+            ApplyCurrentScheme(*app_, main_);
+        }
+        Expect(s.name + ": toolbar, its pictures and the channel bar in the scheme's colours", startPage,
+               [&] { return Look(s.ground, s.picture, s.notPicture, s.column, s.folders); });
+        Expect(s.name + ": each channel row shows its picture of chanbar.bmp, the info box the bar's ground",
+               [&] { return StartPageShown() && InfoBoxShown(); },
+               [&] {
+                 Snap();
+                 std::string problems = ColumnPictures(s.name);
+                 if (InfoBoxGround() != s.column) problems += " info box ground " + InfoBoxGround();
+                 return problems;
+               });
+        if (s.name == "default")
+          Expect("the folder strip shows folderbar_rollover.bmp under the pointer, folderbar.bmp away from it",
+                 startPage, [this] { return FolderRollover(); });
+        Expect(s.name + ": the caption and the menu bar are drawn from the scheme", startPage,
+               [&] { return FramePictures(s.name, s.menu); });
+      }
     } else if (mode_ == "import") {
       Expect("a package to open is imported and applied while the start page shows",
              [&] { return StartPageShown() && userdir() == "Ocean"; },

@@ -27,6 +27,7 @@
 #include "platform/url_canonicalizer.h"
 #include "platform/window_messages.h"
 #include "tools/test_support.h"
+#include "ui/windows/button_strip.h"
 #include "ui/windows/scheme_art.h"
 
 namespace vyr::test {
@@ -56,20 +57,15 @@ inline bool Require(bool ok, const std::string& problem) {
   std::_Exit(gUiFailures == 0 ? 0 : 1);
 }
 
-// Messages posted by workers reach the windows through the wx event loop, as
-// in the program.
-inline void RouteWindowMessagesToApp() {
-  vyr::platform::WindowMessages::Instance().SetWakeUp([] {
-    if (wxTheApp) wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
-  });
-}
-
 // What every window test program does first: the program's display name,
-// the picture handlers of the scheme art and the window messages routed.
+// the picture handlers of the scheme art, and the messages posted by workers
+// routed to the windows through the wx event loop, as in the program.
 inline void InitWindowTest() {
   wxTheApp->SetAppDisplayName("Vyrelle");
   wxInitAllImageHandlers();
-  RouteWindowMessagesToApp();
+  vyr::platform::WindowMessages::Instance().SetWakeUp([] {
+    if (wxTheApp) wxTheApp->CallAfter([] { vyr::platform::WindowMessages::Instance().DispatchPending(); });
+  });
 }
 
 // Runs the toolkit's main loop (engine and display included) until done()
@@ -137,6 +133,13 @@ inline void SolidStrip(const std::string& path, const std::vector<wxColour>& col
   for (size_t i = 0; i < colours.size(); ++i)
     strip.SetRGB(wxRect(static_cast<int>(i) * w, 0, w, h), colours[i].Red(), colours[i].Green(), colours[i].Blue());
   strip.SaveFile(wxString::FromUTF8(path), wxBITMAP_TYPE_BMP);
+}
+
+// The texts of a button strip's entries, in order.
+inline std::vector<std::string> Texts(const CButtonStrip* strip) {
+  std::vector<std::string> texts;
+  for (const auto& e : strip->Entries()) texts.push_back(e.text);
+  return texts;
 }
 
 // A real click in the middle of a rectangle of the window (all of it when

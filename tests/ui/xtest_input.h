@@ -1,33 +1,44 @@
 #pragma once
 // Real input through the X server's test extension, for the window tests
 // that must not fake a gesture: a pointer click as a user makes one (the
-// pointer arrives, rests, presses, lets go) and a key with its modifiers.
+// pointer arrives, rests, presses, lets go), the pointer and its button on
+// their own (drags, menus), a key with its modifiers and the keyboard focus
+// given as a window manager gives it.
+#include <gtk/gtk.h>
+
+#include "ui_test_support.h"
+
+// Last: the X headers' macros would spoil the names above.
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <gdk/gdkx.h>
 
-#include <wx/gdicmn.h>
-
-#include "ui_test_support.h"
-
 namespace vyr::test::xtest {
 
 inline Display* XDisplay() { return gdk_x11_display_get_xdisplay(gdk_display_get_default()); }
 
+// The pointer moved to the point, no button pressed.
+inline void MoveTo(const wxPoint& at) {
+  XTestFakeMotionEvent(XDisplay(), -1, at.x, at.y, CurrentTime);
+  XFlush(XDisplay());
+}
+
+// The first button pressed or let go where the pointer is.
+inline void Button(bool down) {
+  XTestFakeButtonEvent(XDisplay(), 1, down ? True : False, CurrentTime);
+  XFlush(XDisplay());
+}
+
 inline void Click(const wxPoint& at) {
-  Display* d = XDisplay();
-  XTestFakeMotionEvent(d, -1, at.x + 4, at.y + 4, CurrentTime);
-  XFlush(d);
+  MoveTo(at + wxPoint(4, 4));
   Pause(80);
-  XTestFakeMotionEvent(d, -1, at.x, at.y, CurrentTime);
-  XFlush(d);
+  MoveTo(at);
   Pause(150);
-  XTestFakeButtonEvent(d, 1, True, CurrentTime);
-  XFlush(d);
+  Button(true);
   Pause(60);
-  XTestFakeButtonEvent(d, 1, False, CurrentTime);
-  XFlush(d);
+  Button(false);
 }
 
 inline void PressKey(KeySym sym, bool shift = false, bool control = false) {
@@ -41,6 +52,26 @@ inline void PressKey(KeySym sym, bool shift = false, bool control = false) {
   if (shift) XTestFakeKeyEvent(d, shiftCode, False, CurrentTime);
   if (control) XTestFakeKeyEvent(d, controlCode, False, CurrentTime);
   XFlush(d);
+}
+
+// Printable ASCII, with Shift where the keyboard map needs it.
+inline void PressCharacter(unsigned char c) {
+  Display* d = XDisplay();
+  PressKey(c, XkbKeycodeToKeysym(d, XKeysymToKeycode(d, c), 0, 0) != c);
+}
+
+// Without a window manager nothing gives a window the keyboard focus: the
+// test gives it once the window is mapped; whether the toolkit then has the
+// window active.
+inline bool Focus(wxWindow* window) {
+  GtkWidget* widget = window->GetHandle();
+  PumpUntil([&] { return gtk_widget_get_mapped(widget); }, 5000);
+  GdkDisplay* display = gdk_display_get_default();
+  gdk_x11_display_error_trap_push(display);  // not viewable yet under a window manager
+  XSetInputFocus(XDisplay(), gdk_x11_window_get_xid(gtk_widget_get_window(widget)), RevertToParent, CurrentTime);
+  XFlush(XDisplay());
+  gdk_x11_display_error_trap_pop_ignored(display);
+  return PumpUntil([&] { return gtk_window_is_active(GTK_WINDOW(widget)); }, 3000);
 }
 
 }  // namespace vyr::test::xtest
