@@ -141,11 +141,6 @@ class BookmarkFilesTest : public ::testing::Test, protected TestApp {
     app.LoadStartupSettings();
     fs::create_directories(favorites);
   }
-  void Set(platform::RegistryRoot root, const std::string& key, const char* name,
-           const std::string& value) {
-    const std::string base = "SOFTWARE\\Netscape\\Netscape Navigator\\";
-    ASSERT_TRUE(app.Registry().SetValue(root, base + key, name, value));
-  }
   std::string favorites = home.File("Favorites");
   std::string import = favorites + "/Imported from Netscape";
   ScopedEnv username{"USERNAME", "jo"}, user{"USER", "jo"};
@@ -217,7 +212,9 @@ TEST_F(BookmarkFilesTest, SeedingWritesTheProgramsShortcutsOnceAndImportsEveryTi
   // removed. The import runs when a bookmark file turns up, and only once.
   fs::remove(favorites + "/Vyrelle/Vyrelle Home.url");
   WriteFile(home.File("list.htm"), Export("bar_export.html"));
-  Set(platform::RegistryRoot::CurrentUser, "Bookmark List", "FileLocation", home.File("list.htm"));
+  ASSERT_TRUE(app.Registry().SetValue(platform::RegistryRoot::CurrentUser,
+                                      "SOFTWARE\\Netscape\\Netscape Navigator\\Bookmark List", "FileLocation",
+                                      home.File("list.htm")));
   EXPECT_FALSE(SeedFavorites(app));
   EXPECT_EQ(Tree(favorites).size(), 4u + 1u + 7u);
   EXPECT_FALSE(ImportBookmarks(app));

@@ -148,11 +148,6 @@ TEST_F(ChannelFileTest, SectionedFormIsReadWhenTheTextFormHoldsNoChannel) {
 class ChannelStartupTest : public ::testing::Test, protected test::TestApp {
  protected:
   std::string Data(const std::string& name) { return home.File("vyrelle/Data/Default/" + name); }
-  std::string HomeChannel() {
-    library.Set().Clear();
-    library.AddHomeChannel();
-    return test::DumpTree(library.Set());
-  }
   ChannelLibrary library{app};
 };
 
@@ -165,7 +160,8 @@ TEST_F(ChannelStartupTest, HomeChannelFromTheProfileAndTheDataFolder) {
                   "S7_NAME=Seven\nS7_URL=http://7.example/\nS8_NAME=Eight\nS8_URL=http://8.example/\n"
                   "[HelpFolder]\nS1_NAME=Manual\nS1_URL=http://m.example/\n"
                   "S6_NAME=Six\nS6_URL=http://6.example/\nS7_NAME=Seven\n");
-  EXPECT_EQ(HomeChannel(),
+  library.AddHomeChannel();
+  EXPECT_EQ(DumpTree(library.Set()),
             "0|H O M E |Channel!\n1|Your Home Page|http://mine.example/\n"
             "1|Start Page|http://start.example/\n1|Picks|\n2|One|http://1.example/\n"
             "2|Seven|http://7.example/\n1|Help|\n2|Manual|http://m.example/\n2|Six|http://6.example/\n");
