@@ -159,24 +159,19 @@ def pointer_click(obj):
     x11.XSync(display, False)
 
 
+def not_background(picture, x, y, width, height, background):
+    """How many pixels of the rectangle of the picture are not the colour."""
+    return int(subprocess.run(["convert", "%s[%dx%d+%d+%d]" % (picture, width, height, x, y), "-fill", "white",
+                               "+opaque", background, "-fill", "black", "-opaque", background,
+                               "-format", "%[fx:round(mean*w*h)]", "info:"], capture_output=True, text=True).stdout)
+
+
 def ring_marks(picture, box, background):
     """How many pixels of the rectangle 2 pixels inside the box are not the
     background colour, and how many the rectangle has."""
     x, y, width, height = box
-    ring = set()
-    for i in range(x + 2, x + width - 2):
-        ring.update({(i, y + 2), (i, y + height - 3)})
-    for j in range(y + 2, y + height - 2):
-        ring.update({(x + 2, j), (x + width - 3, j)})
-    text = subprocess.run(["convert", picture, "-crop", "%dx%d+%d+%d" % (width, height, x, y), "+repage", "txt:-"],
-                          capture_output=True, text=True).stdout
-    marked = 0
-    for line in text.splitlines()[1:]:
-        at, _, rest = line.partition(":")
-        px, py = (int(v) for v in at.split(","))
-        if (x + px, y + py) in ring and rest.split()[1] != background:
-            marked += 1
-    return marked, len(ring)
+    return (not_background(picture, x + 2, y + 2, width - 4, height - 4, background) -
+            not_background(picture, x + 3, y + 3, width - 6, height - 6, background), 2 * (width - 4) + 2 * (height - 6))
 
 
 def pixel(picture, x, y):
