@@ -7,28 +7,22 @@
 // VYRELLE_HOME_SERVER_PROGRAM and VYRELLE_HOME_SERVER_SAMPLE and depends on
 // the program (see tests/CMakeLists.txt).
 #include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "tools/python_fixture.h"
 #include "tools/test_support.h"
 
 #if !defined(VYRELLE_HOME_SERVER_PROGRAM) || !defined(VYRELLE_HOME_SERVER_SAMPLE)
 #error "tests/tools/home_server.h needs VYRELLE_HOME_SERVER_PROGRAM and VYRELLE_HOME_SERVER_SAMPLE"
 #endif
-
-extern char** environ;
 
 namespace vyr::test {
 
@@ -46,38 +40,19 @@ class HomeServer {
     for (const char* left : {"logs", "commands/delivered.txt", "commands/queue.lock"}) fs::remove_all(File(left), ec);
     if (prepare) prepare(root_);
     args.insert(args.begin(), {VYRELLE_HOME_SERVER_PROGRAM, "--root", root_, "--port", "0"});
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, scratch_.File("server.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, scratch_.File("server.err").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    if (::posix_spawn(&pid_, VYRELLE_HOME_SERVER_PROGRAM, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
     // It prints its address once it listens.
-    const std::regex listening("listening on http://127\\.0\\.0\\.1:([0-9]+)/\n");
+    const std::regex listening("listening on http://127\\.0\\.0\\.1:([0-9]+)/");
+    std::string error, printed, line;
     std::smatch match;
-    for (int i = 0; i < 1000 && pid_ > 0 && port_ == 0; ++i) {
-      const std::string out = ReadFile(scratch_.File("server.out"));
-      if (std::regex_search(out, match, listening)) {
-        port_ = std::stoi(match[1]);
-      } else if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
-        pid_ = -1;
-      } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (process_.StartProgram(args, &error)) {
+      while (port_ == 0 && !(line = process_.Line()).empty()) {
+        printed += line + "\n";
+        if (std::regex_match(line, match, listening)) port_ = std::stoi(match[1]);
       }
     }
-    if (port_ == 0) {
-      std::fprintf(stderr, "%s did not start: %s%s\n", VYRELLE_HOME_SERVER_PROGRAM,
-                   ReadFile(scratch_.File("server.out")).c_str(), Errors().c_str());
-    }
+    if (port_ == 0) std::fprintf(stderr, "%s did not start: %s%s%s\n", VYRELLE_HOME_SERVER_PROGRAM, error.c_str(),
+                                 printed.c_str(), Errors().c_str());
   }
-  ~HomeServer() { Stop(); }
-  HomeServer(const HomeServer&) = delete;
-  HomeServer& operator=(const HomeServer&) = delete;
 
   // 0 when the program did not start.
   int Port() const { return port_; }
@@ -117,22 +92,13 @@ class HomeServer {
     return lines;
   }
   // What the program wrote on its error output.
-  std::string Errors() const { return ReadFile(scratch_.File("server.err")); }
-
+  std::string Errors() const { return ReadFile(process_.File("server.err")); }
   // SIGTERM and the wait for its end; true when it ended with status 0.
-  bool Stop() {
-    if (pid_ <= 0) return false;
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    const bool ended = ::waitpid(pid_, &status, 0) == pid_;
-    pid_ = -1;
-    return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  }
+  bool Stop() { return process_.Stop(); }
 
  private:
-  TempDir scratch_;
-  std::string root_ = scratch_.File("content");
-  pid_t pid_ = -1;
+  PythonFixture process_;
+  std::string root_ = process_.File("content");
   int port_ = 0;
 };
 

@@ -25,15 +25,13 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 constexpr const char* kPython = "/usr/bin/python3";
 
-// Starts a fixture script with its standard output on a pipe (returned in
-// *outFd) and its error output into errorFile; the pid, or -1 with a reason.
-pid_t Spawn(const std::string& script, std::vector<std::string> args, const std::string& errorFile, int* outFd,
-            std::string* error) {
-  if (::access(kPython, X_OK) != 0) {
-    *error = std::string(kPython) + " is missing: install the Debian package python3";
+// Starts argv[0] with its standard output on a pipe (returned in *outFd) and
+// its error output into errorFile; the pid, or -1 with a reason.
+pid_t Spawn(std::vector<std::string> args, const std::string& errorFile, int* outFd, std::string* error) {
+  if (::access(args[0].c_str(), X_OK) != 0) {
+    *error = args[0] + " is missing" + (args[0] == kPython ? ": install the Debian package python3" : "");
     return -1;
   }
-  args.insert(args.begin(), {kPython, std::string(VYRELLE_TEST_FIXTURES_DIR) + "/" + script});
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -44,12 +42,12 @@ pid_t Spawn(const std::string& script, std::vector<std::string> args, const std:
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = -1;
-  const int rc = ::posix_spawn(&pid, kPython, &actions, nullptr, argv.data(), environ);
+  const int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   ::close(out[1]);
   if (rc != 0) {
     ::close(out[0]);
-    *error = "cannot start " + std::string(kPython);
+    *error = "cannot start " + args[0];
     return -1;
   }
   *outFd = out[0];
@@ -96,18 +94,29 @@ PythonFixture::PythonFixture() {
 }
 
 PythonFixture::~PythonFixture() {
-  if (pid_ > 0) {
-    ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
-  }
+  Stop();
   if (out_ >= 0) ::close(out_);
   std::error_code ec;
   if (!scratch_.empty()) fs::remove_all(scratch_, ec);
 }
 
-bool PythonFixture::Start(const std::string& script, const std::vector<std::string>& args, std::string* error) {
-  pid_ = Spawn(script, args, File("server.err"), &out_, error);
-  if (pid_ < 0) return false;
+bool PythonFixture::Stop() {
+  if (pid_ <= 0) return false;
+  ::kill(pid_, SIGTERM);
+  int status = 0;
+  const bool ended = ::waitpid(pid_, &status, 0) == pid_;
+  pid_ = -1;
+  return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool PythonFixture::StartProgram(std::vector<std::string> argv, std::string* error) {
+  pid_ = Spawn(std::move(argv), File("server.err"), &out_, error);
+  return pid_ > 0;
+}
+
+bool PythonFixture::Start(const std::string& script, std::vector<std::string> args, std::string* error) {
+  args.insert(args.begin(), {kPython, std::string(VYRELLE_TEST_FIXTURES_DIR) + "/" + script});
+  if (!StartProgram(std::move(args), error)) return false;
   first_ = Line();
   if (first_.rfind("PORT ", 0) != 0) {
     const std::string why = ReadFile(File("server.err"));
@@ -167,7 +176,7 @@ bool SmtpRecordServer::Start(std::string* error) {
     args.insert(args.end(), {"--delay-final-reply", std::to_string(o.delayFinalReplySeconds)});
   }
   const std::pair<bool, const char*> flags[] = {
-      {o.rejectDataCommand, "--reject-data-command"}, {o.rejectData, "--reject-data"},
+      {o.rejectDataCommand, "--reject-data-command"}, {o.stallAtData, "--stall-at-data"}, {o.rejectData, "--reject-data"},
       {o.multilineGreeting, "--multiline-greeting"}, {o.splitHeloReply, "--split-helo-reply"},
       {o.longHeloReply, "--long-helo-reply"}, {o.rejectHelo, "--reject-helo"}, {!o.sessionLogs, "--no-session-log"}};
   for (const auto& [on, flag] : flags) {
@@ -218,7 +227,8 @@ bool SmtpRecordServer::ParseWithPython(const std::string& messageFile, const std
                                        std::vector<std::string>& lines, std::string* error) {
   int out = -1;
   const std::string errorFile = outDir + "/parse.err";
-  const pid_t pid = Spawn("smtp_record_server.py", {"--parse", messageFile, outDir}, errorFile, &out, error);
+  const pid_t pid = Spawn({kPython, std::string(VYRELLE_TEST_FIXTURES_DIR) + "/smtp_record_server.py", "--parse",
+                           messageFile, outDir}, errorFile, &out, error);
   if (pid < 0) return false;
   const std::string text = ReadAll(out, 60);
   int status = 0;

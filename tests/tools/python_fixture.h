@@ -3,7 +3,7 @@
 // /usr/bin/python3 on a free loopback port, each with a scratch folder of its
 // own. A script prints "PORT <n>" once it listens; it is ended with SIGTERM
 // when the object goes away. Its error output goes to the scratch file
-// "server.err".
+// "server.err". Other test servers are started the same way (StartProgram).
 #include <sys/types.h>
 
 #include <string>
@@ -20,7 +20,12 @@ class PythonFixture {
 
   // Starts tests/fixtures/<script> with the arguments and waits for its
   // port; false with a reason (the script's error output included).
-  bool Start(const std::string& script, const std::vector<std::string>& args, std::string* error);
+  bool Start(const std::string& script, std::vector<std::string> args, std::string* error);
+  // Starts the program argv[0] without waiting for anything; false with a
+  // reason.
+  bool StartProgram(std::vector<std::string> argv, std::string* error);
+  // SIGTERM and the wait for its end; true when it ended with status 0.
+  bool Stop();
   int Port() const { return port_; }
   // The line the script printed when it started listening.
   const std::string& FirstLine() const { return first_; }
@@ -70,6 +75,7 @@ class SmtpRecordServer {
     std::string rejectSender{};  // "*": every sender
     std::vector<std::string> rejectRecipients{};
     bool rejectDataCommand = false;  // DATA answered with 554
+    bool stallAtData = false;        // DATA never answered
     bool rejectData = false;         // the data taken, then refused with 554
     long closeInDataAfter = -1;      // drop the connection after this many data bytes
     int delayFinalReplySeconds = 0;  // the message recorded, its 250 sent this much later
@@ -100,6 +106,7 @@ class SmtpRecordServer {
 
   // Parses a recorded message with Python's email package: the lines the
   // script prints, the attachments written into `outDir` as attachment1...
+  // and the decoded text parts as part1...
   static bool ParseWithPython(const std::string& messageFile, const std::string& outDir,
                               std::vector<std::string>& lines, std::string* error);
 
