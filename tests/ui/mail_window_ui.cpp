@@ -37,15 +37,12 @@
 #include "tools/dovecot_server.h"
 #include "ui/windows/button_strip.h"
 #include "ui_test_support.h"
-
-// Last: the X headers' macros would spoil the names above.
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
-#include <gdk/gdkx.h>
+#include "xtest_input.h"  // last: its X headers' macros would spoil the names above
 
 namespace {
 
 namespace fs = std::filesystem;
+namespace xtest = vyr::test::xtest;
 using vyr::test::Check;
 using vyr::test::PumpUntil;
 using vyr::test::Pause;
@@ -53,22 +50,6 @@ using vyr::test::Pause;
 std::string Message(const std::string& subject, const std::string& id) {
   return "From: Sender <sender@mail.example>\nTo: alice@mail.example\nSubject: " + subject +
          "\nDate: Tue, 1 Dec 2026 10:00:00 +0000\nMessage-ID: <" + id + "@mail.example>\n\nHello.\n";
-}
-
-Display* XDisplay() { return gdk_x11_display_get_xdisplay(gdk_display_get_default()); }
-void PointerTo(const wxPoint& p) {
-  XTestFakeMotionEvent(XDisplay(), -1, p.x, p.y, CurrentTime);
-  XFlush(XDisplay());
-}
-void Button(bool down) {
-  XTestFakeButtonEvent(XDisplay(), 1, down ? True : False, CurrentTime);
-  XFlush(XDisplay());
-}
-void Key(KeySym symbol) {
-  const KeyCode code = XKeysymToKeycode(XDisplay(), symbol);
-  XTestFakeKeyEvent(XDisplay(), code, True, CurrentTime);
-  XTestFakeKeyEvent(XDisplay(), code, False, CurrentTime);
-  XFlush(XDisplay());
 }
 
 // A drag with the real pointer: pressed at `from`, moved to `to` in steps and
@@ -81,17 +62,17 @@ struct PointerDrag {
   static gboolean Step(gpointer self) {
     auto* drag = static_cast<PointerDrag*>(self);
     if (drag->next < drag->points.size()) {
-      PointerTo(drag->points[drag->next++]);
+      xtest::MoveTo(drag->points[drag->next++]);
       return G_SOURCE_CONTINUE;
     }
-    Button(false);
+    xtest::Button(false);
     drag->done = true;
     return G_SOURCE_REMOVE;
   }
   void Run(const wxPoint& from, const wxPoint& to) {
-    PointerTo(from);
+    xtest::MoveTo(from);
     Pause(150);
-    Button(true);
+    xtest::Button(true);
     Pause(100);
     constexpr int kSteps = 16;
     for (int i = 1; i <= kSteps; ++i) points.push_back(from + (to - from) * i / kSteps);
@@ -154,34 +135,20 @@ class MailWindowApp : public vyr::test::ChecksApp {
  private:
   // --- the notification service ----------------------------------------------------------
 
+  // Whether the service took its name on the session bus within 15 s.
   bool StartNotificationService() {
     notifyLog_ = work_ + "/notifications.log";
-    gchar* argvMock[] = {const_cast<gchar*>("/usr/bin/python3"), const_cast<gchar*>("-m"),
-                         const_cast<gchar*>("dbusmock"), const_cast<gchar*>("--template"),
-                         const_cast<gchar*>("notification_daemon"), const_cast<gchar*>("-l"),
-                         const_cast<gchar*>(notifyLog_.c_str()), nullptr};
-    GError* error = nullptr;
-    if (!g_spawn_async(nullptr, argvMock, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &mock_, &error)) {
-      std::printf("FAIL: the notification service did not start (python3-dbusmock): %s\n", error->message);
-      g_error_free(error);
-      return false;
-    }
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    const bool up = bus && PumpUntil([bus] {
-      GVariant* reply = g_dbus_connection_call_sync(
-          bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
-          g_variant_new("(s)", "org.freedesktop.Notifications"), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE,
-          1000, nullptr, nullptr);
-      gboolean owned = FALSE;
-      if (reply) {
-        g_variant_get(reply, "(b)", &owned);
-        g_variant_unref(reply);
-      }
-      return owned == TRUE;
-    }, 15000);
-    if (bus) g_object_unref(bus);
-    if (!up) std::printf("FAIL: the notification service never took its name on the session bus\n");
-    return up;
+    const std::string command = "/usr/bin/python3 -m dbusmock --template notification_daemon -l " + notifyLog_;
+    gchar** args = nullptr;
+    gint status = -1;
+    const bool up =
+        g_shell_parse_argv(command.c_str(), nullptr, &args, nullptr) &&
+        g_spawn_async(nullptr, args, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &mock_, nullptr) &&
+        g_spawn_command_line_sync("gdbus wait --session --timeout 15 org.freedesktop.Notifications", nullptr, nullptr,
+                                  &status, nullptr) &&
+        g_spawn_check_wait_status(status, nullptr);
+    g_strfreev(args);
+    return vyr::test::Require(up, "the notification service (python3-dbusmock) did not take its name on the session bus");
   }
   void StopNotificationService() {
     if (mock_ > 0) kill(mock_, SIGTERM);
@@ -250,10 +217,7 @@ class MailWindowApp : public vyr::test::ChecksApp {
     CButtonStrip* toolbar = window_->Toolbar();
     const wxRect button = toolbar->EntryRect(0);
     const size_t played = sounds_.played.size();
-    PointerTo(toolbar->ClientToScreen(wxPoint(button.x + button.width / 2, button.y + button.height / 2)));
-    Pause(200);
-    Button(true);
-    Button(false);
+    xtest::Click(toolbar->ClientToScreen(wxPoint(button.x + button.width / 2, button.y + button.height / 2)));
     const bool started = PumpUntil([this] { return window_->Checking(); }, 5000);
     const bool ended = started && WaitForCheckEnd();
     std::vector<std::string> subjects = Subjects();
@@ -316,7 +280,7 @@ class MailWindowApp : public vyr::test::ChecksApp {
     window_->SelectMessages({path});
     window_->MessageListCtrl()->SetFocus();
     Pause(200);
-    Key(XK_Delete);
+    xtest::PressKey(XK_Delete);
     const std::string inTrash = Folder("Trash") + fs::path(path).filename().string();
     const bool deleted = PumpUntil([&] { return fs::exists(inTrash); }, 5000) && !fs::exists(path) &&
                          window_->List().Find(path) < 0 && window_->FolderLabel("Trash") == "Trash (1)" &&
