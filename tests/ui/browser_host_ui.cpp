@@ -10,20 +10,17 @@
 //
 // usage: browser_host_ui PAGE_BASE HOME SCREENSHOT.png
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <gio/gio.h>
+#include <libsoup/soup.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <webkit2/webkit2.h>
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <fstream>
-#include <map>
-#include <mutex>
-#include <sstream>
 
 #include "app/command_dispatcher.h"
 #include "app/command_recorder.h"
@@ -80,146 +77,50 @@ int ClosedPort() {
   return ok ? ntohs(address.sin_port) : 0;
 }
 
-// One page on a port of 127.0.0.1, plain or behind TLS. Every connection is
-// recorded: "request <request line>" or "no request (<why>)".
+// One page on a port of 127.0.0.1, plain or behind TLS; the requests it
+// got, as "METHOD PATH".
 class PageServer {
  public:
   PageServer(int port, std::string page, GTlsCertificate* tls = nullptr)
-      : port_(port), page_(std::move(page)), tls_(tls) {}
+      : page_(std::move(page)), server_(soup_server_new(SOUP_SERVER_TLS_CERTIFICATE, tls, nullptr)) {
+    soup_server_add_handler(server_, nullptr, Serve, this, nullptr);
+    const int https = tls ? SOUP_SERVER_LISTEN_HTTPS : 0;
+    started = soup_server_listen_local(server_, static_cast<guint>(port),
+                                       static_cast<SoupServerListenOptions>(SOUP_SERVER_LISTEN_IPV4_ONLY | https), nullptr);
+  }
   ~PageServer() {
-    if (!service_) return;
-    g_socket_service_stop(service_);
-    g_socket_listener_close(G_SOCKET_LISTENER(service_));
-    g_object_unref(service_);
+    soup_server_disconnect(server_);
+    g_object_unref(server_);
   }
-  bool Start() {
-    service_ = g_threaded_socket_service_new(4);
-    GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
-    GSocketAddress* address = g_inet_socket_address_new(loopback, static_cast<guint16>(port_));
-    const bool ok = g_socket_listener_add_address(G_SOCKET_LISTENER(service_), address, G_SOCKET_TYPE_STREAM,
-                                                  G_SOCKET_PROTOCOL_TCP, nullptr, nullptr, nullptr);
-    g_object_unref(address);
-    g_object_unref(loopback);
-    g_signal_connect(service_, "run", G_CALLBACK(Serve), this);
-    g_socket_service_start(service_);
-    return ok;
-  }
-  Lines Seen() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return seen_;
-  }
+  bool started = false;
+  Lines requests;
 
  private:
-  void Note(const std::string& line) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    seen_.push_back(line);
+  static void Serve(SoupServer*, SoupMessage* message, const char* path, GHashTable*, SoupClientContext*, gpointer data) {
+    auto* self = static_cast<PageServer*>(data);
+    self->requests.push_back(std::string(message->method) + " " + path);
+    soup_message_set_status(message, SOUP_STATUS_OK);
+    soup_message_set_response(message, "text/html; charset=utf-8", SOUP_MEMORY_COPY, self->page_.data(),
+                              self->page_.size());
   }
-  static gboolean Serve(GThreadedSocketService*, GSocketConnection* connection, GObject*, PageServer* self) {
-    GIOStream* stream = G_IO_STREAM(connection);
-    GIOStream* secured = nullptr;
-    GError* error = nullptr;
-    if (self->tls_) {
-      secured = g_tls_server_connection_new(stream, self->tls_, &error);
-      if (secured && !g_tls_connection_handshake(G_TLS_CONNECTION(secured), nullptr, &error)) {
-        g_object_unref(secured);
-        secured = nullptr;
-      }
-      if (!secured) {
-        self->Note(std::string("no request (") + (error ? error->message : "no TLS") + ")");
-        g_clear_error(&error);
-        return TRUE;
-      }
-      stream = secured;
-    }
-    std::string request;
-    char buffer[4096];
-    while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
-      const gssize n = g_input_stream_read(g_io_stream_get_input_stream(stream), buffer, sizeof buffer, nullptr, nullptr);
-      if (n <= 0) break;
-      request.append(buffer, static_cast<size_t>(n));
-    }
-    if (request.find("\r\n") == std::string::npos) {
-      self->Note("no request (the connection closed)");
-    } else {
-      self->Note("request " + request.substr(0, request.find("\r\n")));
-      const std::string reply = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                                std::to_string(self->page_.size()) + "\r\nConnection: close\r\n\r\n" + self->page_;
-      g_output_stream_write_all(g_io_stream_get_output_stream(stream), reply.data(), reply.size(), nullptr, nullptr,
-                                nullptr);
-    }
-    g_io_stream_close(stream, nullptr, nullptr);
-    if (secured) g_object_unref(secured);
-    return TRUE;
-  }
-
-  const int port_;
   const std::string page_;
-  GTlsCertificate* tls_;
-  GSocketService* service_ = nullptr;
-  std::mutex mutex_;
-  Lines seen_;
+  SoupServer* server_;
 };
 
-// The engine's web processes this program started (below it in the process
-// tree, whatever sandbox stands between).
-std::vector<pid_t> OwnWebProcesses() {
-  std::map<pid_t, pid_t> parent;
-  std::map<pid_t, std::string> name;
-  if (DIR* proc = ::opendir("/proc")) {
-    while (dirent* entry = ::readdir(proc)) {
-      const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
-      if (pid <= 0) continue;
-      std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
-      std::string line;
-      std::getline(stat, line);
-      const size_t open = line.find('('), close = line.rfind(')');
-      if (open == std::string::npos || close == std::string::npos) continue;
-      name[pid] = line.substr(open + 1, close - open - 1);
-      std::istringstream rest(line.substr(close + 2));
-      std::string state;
-      pid_t ppid = 0;
-      rest >> state >> ppid;
-      parent[pid] = ppid;
-    }
-    ::closedir(proc);
-  }
+// The engine's web processes below this program in the process tree,
+// whatever sandbox stands between.
+std::vector<pid_t> OwnWebProcesses(pid_t parent = ::getpid()) {
   std::vector<pid_t> found;
-  for (const auto& [pid, comm] : name) {
-    if (comm.rfind("WebKitWebProc", 0) != 0) continue;
-    for (pid_t up = parent[pid]; up > 1; up = parent.count(up) ? parent[up] : 0) {
-      if (up == ::getpid()) {
-        found.push_back(pid);
-        break;
-      }
+  std::error_code ec;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(parent) + "/task", ec)) {
+    std::ifstream children(task.path() / "children");
+    for (pid_t child; children >> child;) {
+      if (vyr::test::ReadFile("/proc/" + std::to_string(child) + "/comm").rfind("WebKitWebProc", 0) == 0)
+        found.push_back(child);
+      for (pid_t below : OwnWebProcesses(child)) found.push_back(below);
     }
   }
   return found;
-}
-
-// Evaluates an expression in the page only to read it: its text.
-std::string ReadPage(CBrowserWnd* browser, const std::string& expression) {
-  struct Result {
-    bool done = false;
-    std::string text;
-  };
-  auto* holder = new std::shared_ptr<Result>(std::make_shared<Result>());
-  const std::shared_ptr<Result> result = *holder;
-  webkit_web_view_evaluate_javascript(
-      browser->WebView(), expression.c_str(), -1, nullptr, nullptr, nullptr,
-      [](GObject* view, GAsyncResult* res, gpointer data) {
-        auto* h = static_cast<std::shared_ptr<Result>*>(data);
-        if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), res, nullptr)) {
-          gchar* text = jsc_value_to_string(value);
-          (*h)->text = text ? text : "";
-          g_free(text);
-          g_object_unref(value);
-        }
-        (*h)->done = true;
-        delete h;
-      },
-      holder);
-  PumpUntil([&] { return result->done; }, 5000);
-  return result->text;
 }
 
 // Everything the control tells its owner, as lines.
@@ -453,15 +354,12 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     vyr::test::SaveScreen(shot_.substr(0, shot_.size() - 4) + "_" + what + ".png");
   }
 
-  // The rectangle of an element of the pane's page, in the pane's client
-  // coordinates; empty when there is none.
-  static wxRect ElementRect(CBrowserWnd* pane, const std::string& id) {
-    const std::string text = ReadPage(pane, "(function () { var e = document.getElementById('" + id +
-                                                "'); if (!e) return ''; var r = e.getBoundingClientRect();"
-                                                " return [r.left, r.top, r.width, r.height].map(Math.round).join(','); })()");
-    int v[4] = {};
-    if (std::sscanf(text.c_str(), "%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3]) != 4) return {};
-    return wxRect(v[0], v[1], v[2], v[3]);
+  // A real click in the middle of an element of the pane's page; false
+  // when there is none.
+  static bool ClickElement(CBrowserWnd* pane, const std::string& id) {
+    const wxRect r = vyr::test::ElementOnScreen(pane, id);
+    if (!r.IsEmpty()) ClickAt(pane, wxRect(pane->ScreenToClient(r.GetPosition()), r.GetSize()));
+    return !r.IsEmpty();
   }
 
   // The pages shown in place of one that could not be, in a pane of its own
@@ -481,9 +379,9 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     auto shows = [&](const std::string& title) {
       return PumpUntil([&] { return owner.title == title && !pane->IsLoading(); });
     };
-    auto text = [&] { return ReadPage(pane, "document.body.innerText"); };
+    auto text = [&] { return vyr::test::ReadPage(pane, "document.body.innerText"); };
     auto link = [&] {
-      return ReadPage(pane, "(function () { var a = document.getElementById('retry');"
+      return vyr::test::ReadPage(pane, "(function () { var a = document.getElementById('retry');"
                             " return a ? a.getAttribute('href') : '(no link)'; })()");
     };
     auto has = [](const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; };
@@ -505,14 +403,11 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
 
     // Once a server listens there, a real click on the retry link loads the page.
     PageServer up(port, "<!DOCTYPE html><title>back up</title><body style=\"background:#2e7d32\">");
-    const bool started = up.Start();
-    const wxRect retry = ElementRect(pane, "retry");
-    if (!retry.IsEmpty()) ClickAt(pane, retry);
+    const bool retried = ClickElement(pane, "retry");
     shown = shows("back up");
-    const Lines served = up.Seen();
-    vyr::test::Check(started && !retry.IsEmpty() && shown && Has(served, "request GET /it's&more HTTP/1.1"),
+    vyr::test::Check(up.started && retried && shown && Has(up.requests, "GET /it's&more"),
                      "the failure page's retry link, clicked once a server is up, loads the page",
-                     "title '" + owner.title + "'; served: " + Join(served));
+                     "title '" + owner.title + "'; served: " + Join(up.requests));
 
     // A certificate signed by an authority nobody trusts, made out for
     // another host: the certificate page names both problems and the host;
@@ -529,22 +424,20 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     }
     const int securePort = ClosedPort();
     PageServer secret(securePort, "<!DOCTYPE html><title>secret page</title><p>the content", certificate);
-    const bool secretUp = certificate && secret.Start();
+    const bool secretUp = certificate && secret.started;
     pane->Navigate("https://127.0.0.1:" + std::to_string(securePort) + "/secret?session=1");
     shown = shows("The certificate was refused");
     Pause(1000);  // a request sent anyway would have arrived by now
     body = text();
     Shot("certificate");
-    const Lines tried = secret.Seen();
-    const bool requested = std::any_of(tried.begin(), tried.end(), [](const std::string& l) { return l.rfind("request", 0) == 0; });
     vyr::test::Check(
-        secretUp && shown && owner.title != "secret page" && !tried.empty() && !requested &&
+        secretUp && shown && owner.title != "secret page" && secret.requests.empty() &&
             has(body, "the certificate of 127.0.0.1 was refused") &&
             has(body, "The certificate is not signed by an authority this computer trusts.") &&
             has(body, "The certificate was not made out for 127.0.0.1.") && !has(body, "the content"),
         "a refused certificate shows which problems for which host, and the page is never requested",
         "certificate: " + (secretUp ? std::string("served") : error) + "; title '" + owner.title + "'; text '" + body +
-            "'; connections: " + Join(tried));
+            "'; requests: " + Join(secret.requests));
 
     // The web process killed: the pane says the page stopped; its reload
     // link brings the page back.
@@ -558,9 +451,7 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     body = text();
     href = link();
     Shot("stopped");
-    const wxRect reload = ElementRect(pane, "retry");
-    if (!reload.IsEmpty()) ClickAt(pane, reload);
-    const bool back = shows("alive");
+    const bool back = ClickElement(pane, "retry") && shows("alive");
     vyr::test::Check(alive && !processes.empty() && shown && has(body, "The process that showed this page crashed.") &&
                          href == address && back && !pane->ShowsTrustedDocument(),
                      "a killed web process shows that the page stopped, and its reload link brings the page back",

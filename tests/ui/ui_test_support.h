@@ -6,11 +6,13 @@
 
 #include <gdk/gdk.h>
 #include <glib.h>
+#include <webkit2/webkit2.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,7 @@
 #include "platform/url_canonicalizer.h"
 #include "platform/window_messages.h"
 #include "tools/test_support.h"
+#include "ui/windows/browser_wnd.h"
 #include "ui/windows/button_strip.h"
 #include "ui/windows/scheme_art.h"
 
@@ -166,6 +169,42 @@ inline std::string EchoPage(const std::string& server, const std::string& html) 
 inline std::string TitledPage(const std::string& server, const std::string& title, const std::string& body = "") {
   return EchoPage(server, "<!DOCTYPE html><html><head><title>" + title + "</title></head><body>" + body +
                               "</body></html>");
+}
+
+// Evaluates the expression in the control's page only to read it (never to
+// make a gesture): its value as text, "" when there is none within 5 s.
+inline std::string ReadPage(CBrowserWnd* view, const std::string& expression) {
+  using Result = std::pair<bool, std::string>;  // done, text
+  auto result = std::make_shared<Result>();
+  webkit_web_view_evaluate_javascript(
+      view->WebView(), expression.c_str(), -1, nullptr, nullptr, nullptr,
+      [](GObject* source, GAsyncResult* res, gpointer data) {
+        const std::unique_ptr<std::shared_ptr<Result>> held(static_cast<std::shared_ptr<Result>*>(data));
+        if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), res, nullptr)) {
+          gchar* text = jsc_value_to_string(value);
+          (*held)->second = text ? text : "";
+          g_free(text);
+          g_object_unref(value);
+        }
+        (*held)->first = true;
+      },
+      new std::shared_ptr<Result>(result));
+  PumpUntil([&] { return result->first; }, 5000);
+  return result->second;
+}
+
+// Where the element with the id lies on the screen (the page's zoom
+// applied); empty when the page has none.
+inline wxRect ElementOnScreen(CBrowserWnd* view, const std::string& id) {
+  const std::string text = ReadPage(view, "(function () { var e = document.getElementById('" + id +
+                                              "'); if (!e) return ''; var r = e.getBoundingClientRect();"
+                                              " return [r.left, r.top, r.width, r.height].map(Math.round).join(','); })()");
+  double v[4] = {};
+  if (std::sscanf(text.c_str(), "%lf,%lf,%lf,%lf", &v[0], &v[1], &v[2], &v[3]) != 4) return {};
+  const double zoom = view->Zoom();
+  const wxPoint origin = view->ClientToScreen(wxPoint(0, 0));
+  return wxRect(origin.x + static_cast<int>(v[0] * zoom), origin.y + static_cast<int>(v[1] * zoom),
+                static_cast<int>(v[2] * zoom), static_cast<int>(v[3] * zoom));
 }
 
 // The profile of a main window test: the server as home server, the start
