@@ -28,15 +28,19 @@ constexpr TextId kNoLabel{40608};
 CColoredDlg::CColoredDlg(wxWindow* parent, const wxString& title, bool resizable, long extraStyle)
     : CSkinnedWindow<wxDialog>(parent, title, SkinnedWindowOptions{resizable, false, extraStyle}) {}
 
-wxButton* CColoredDlg::StandardButton(wxWindow* parent, int id) {
+wxString CColoredDlg::StandardLabel(int id) {
   const TextId* label = id == wxID_OK       ? &kOkLabel
                         : id == wxID_CANCEL ? &kCancelLabel
                         : id == wxID_YES    ? &kYesLabel
                         : id == wxID_NO     ? &kNoLabel
                                             : nullptr;
+  return label ? wxString::FromUTF8(label->Text()) : wxString();
+}
+
+wxButton* CColoredDlg::StandardButton(wxWindow* parent, int id) {
   // The English labels are the toolkit's own, which keeps its usual look
   // of these buttons.
-  return new wxButton(parent, id, label ? wxString::FromUTF8(label->Text()) : wxString());
+  return new wxButton(parent, id, StandardLabel(id));
 }
 
 wxSizer* CColoredDlg::OkCancelRow(wxButton** okOut) {

@@ -28,6 +28,8 @@ class CColoredDlg : public CSkinnedWindow<wxDialog> {
   // A button of the usual kind (wxID_OK, wxID_CANCEL, wxID_YES, wxID_NO)
   // labelled from the string table, in the user's language.
   static wxButton* StandardButton(wxWindow* parent, int id);
+  // That button's label ("&OK", "&Cancel", "&Yes", "&No" in English).
+  static wxString StandardLabel(int id);
 
  private:
   void ColourControls(wxWindow* parent);
