@@ -117,29 +117,12 @@ TEST(SpellingTest, WhatCountsAsAWord) {
   for (const auto& [text, misspelt] : cases) EXPECT_EQ(Words(text, MisspeltWords(speller, text)), misspelt) << text;
 }
 
-TEST(SpellingTest, UserWordsStayIgnoredWordsDoNot) {
-  test::TempDir root;
-  {
-    Speller speller(root.Path(), kEnglish);
-    EXPECT_FALSE(speller.Check("Vyrellix"));
-    EXPECT_TRUE(speller.AddWord("Vyrellix"));
-    EXPECT_TRUE(speller.AddWord("Vyrellix"));
-    speller.IgnoreAll("Zorblat");
-    EXPECT_TRUE(speller.Check("Vyrellix"));
-    EXPECT_TRUE(speller.Check("Zorblat"));
-  }
-  Speller again(root.Path(), kEnglish);
-  EXPECT_TRUE(again.Check("Vyrellix"));
-  EXPECT_FALSE(again.Check("Zorblat"));
-  EXPECT_EQ(test::ReadFile(root.File("UserDic.tlx")), "Vyrellix\n");
-}
-
-TEST(SpellingTest, ACheckChangesAddsAndCountsWithTheOffsetsKeptRight) {
+TEST(SpellingTest, ACheckChangesAddsIgnoresAndCountsWithTheOffsetsKeptRight) {
   test::TempDir root;
   Speller speller(root.Path(), kEnglish);
   RecordingTarget editor;
   editor.text =
-      "I will acommodate you tommorrow.\n"
+      "I will acommodate you tommorrow, thx.\n"
       "See you tommorrow, or tommorrow night at www.tommorrow.com or me@tommorrow.org.\n"
       "Vyrellix 4tommorrow Zorblat and Zorblat";
   SpellSession session(speller, editor);
@@ -147,13 +130,16 @@ TEST(SpellingTest, ACheckChangesAddsAndCountsWithTheOffsetsKeptRight) {
   const Misspelling* word = session.Next();
   ASSERT_TRUE(word);
   EXPECT_EQ(word->word, "acommodate");
-  EXPECT_EQ(word->context, "I will acommodate you tommorrow.");
+  EXPECT_EQ(word->context, "I will acommodate you tommorrow, thx.");
   EXPECT_EQ(word->inContext, (ByteRange{7, 17}));
   EXPECT_NE(std::find(word->suggestions.begin(), word->suggestions.end(), "accommodate"), word->suggestions.end());
-  session.Change("accommodate");  // one byte longer
+  session.Change("host");  // six bytes shorter
   ASSERT_TRUE((word = session.Next()));
   EXPECT_EQ(word->word, "tommorrow");
   session.ChangeAll("tomorrow");  // one byte shorter, here and twice later
+  ASSERT_TRUE((word = session.Next()));
+  EXPECT_EQ(word->word, "thx");
+  session.Change("thanks");  // three bytes longer
   ASSERT_TRUE((word = session.Next()));
   EXPECT_EQ(word->word, "Vyrellix");
   EXPECT_EQ(word->context, "Vyrellix 4tommorrow Zorblat and Zorblat");
@@ -164,15 +150,19 @@ TEST(SpellingTest, ACheckChangesAddsAndCountsWithTheOffsetsKeptRight) {
   EXPECT_FALSE(session.Next());
 
   EXPECT_EQ(editor.text,
-            "I will accommodate you tomorrow.\n"
+            "I will host you tomorrow, thanks.\n"
             "See you tomorrow, or tomorrow night at www.tommorrow.com or me@tommorrow.org.\n"
             "Vyrellix 4tommorrow Zorblat and Zorblat");
-  EXPECT_EQ(editor.shown, (Strings{"acommodate", "tommorrow", "Vyrellix", "Zorblat"}));
-  // Checked: will acommodate you tommorrow / See you tommorrow or tommorrow
-  // night at or / Vyrellix Zorblat and Zorblat.
-  EXPECT_EQ(SpellStatusText(session.Stats()), "16 words checked, 6 errors detected, 4 words changed.");
+  EXPECT_EQ(editor.shown, (Strings{"acommodate", "tommorrow", "thx", "Vyrellix", "Zorblat"}));
+  // Checked: will acommodate you tommorrow thx / See you tommorrow or
+  // tommorrow night at or / Vyrellix Zorblat and Zorblat.
+  EXPECT_EQ(SpellStatusText(session.Stats()), "17 words checked, 7 errors detected, 5 words changed.");
   EXPECT_EQ(test::ReadFile(root.File("Correct.tlx")), "tommorrow\ttomorrow\n");
   EXPECT_EQ(test::ReadFile(root.File("UserDic.tlx")), "Vyrellix\n");
+  // The added word stays for the next speller, the ignored one does not.
+  Speller again(root.Path(), kEnglish);
+  EXPECT_TRUE(again.Check("Vyrellix"));
+  EXPECT_FALSE(again.Check("Zorblat"));
 }
 
 TEST(SpellingTest, ADictionaryInLatin1IsUsedInUtf8) {
