@@ -36,8 +36,6 @@ inline constexpr platform::TextId kQueued{33243};           // "Message has been
 inline constexpr platform::TextId kQueueing{33250};         // "Queueing..."
 inline constexpr platform::TextId kCanceled{32997};         // "Canceled"
 inline constexpr platform::TextId kSendAgainStatus{33256};  // "Click 'Send Again' to edit this message and re-send it"
-inline constexpr platform::TextId kSettingsIncomplete{32961};
-inline constexpr platform::TextId kSetupRequired{32963};
 inline constexpr platform::TextId kTextOnlyQuestion{40842};  // "This message has formatting which will be removed..."
 inline constexpr platform::TextId kContinueSending{40843};   // "Continue Sending?"
 inline constexpr platform::TextId kSpellCanceled{40844};     // "Spell Check Canceled"

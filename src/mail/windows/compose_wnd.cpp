@@ -34,12 +34,15 @@
 #include "browser/main_window_model.h"
 #include "mail/body/body_converter.h"
 #include "mail/body/rich_text.h"
+#include "mail/body/spelling.h"
 #include "mail/store/mail_store.h"
 #include "mail/read/message_decoder.h"
+#include "mail/receive/mail_check.h"
 #include "mail/send/mail_address.h"
 #include "mail/windows/mail_texts.h"
 #include "mail/windows/mail_wnd.h"
 #include "mail/windows/rich_text_editor.h"
+#include "mail/windows/spell_dialog.h"
 #include "platform/file_system.h"
 #include "platform/network_route.h"
 #include "platform/string_table.h"
@@ -339,6 +342,7 @@ CComposeWnd::CComposeWnd(vyr::Application& app)
   SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(std::size(keys)), keys));
 
   textOnly_ = app_.IsOn(vyr::kEmailSendTextOnly);
+  LoadSpeller();
   ApplyArt();
   BuildToolbar();
   BuildMenus();
@@ -370,8 +374,8 @@ void CComposeWnd::FinishInBackground() {
 void CComposeWnd::AskAboutSettings() {
   const std::string server = app_.Get(vyr::kEmailSmtpServer);
   if (server.find('.') != std::string::npos) return;
-  if (Ask(app_, ct::kSettingsIncomplete.number, ct::kSettingsIncomplete.Text(), ct::kSetupRequired.Text()) ==
-      vyr::IDYES) {
+  if (Ask(app_, vyr::kSettingsIncompleteQuestion.number, vyr::kSettingsIncompleteQuestion.Text(),
+          vyr::kSetupRequiredTitle.Text()) == vyr::IDYES) {
     NotAvailable(kMailSettingsName.Text());
   }
 }
@@ -819,7 +823,10 @@ vyr::platform::WindowHandle CComposeWnd::MailWindow() const {
 
 void CComposeWnd::SendNow() {
   if (sending_) return;
-  if (!vyr::platform::HasDefaultRoute()) {
+  // A server on this machine is reached without a network.
+  const std::string server = app_.Get(vyr::kEmailSmtpServer);
+  const bool local = server == "localhost" || server.rfind("127.", 0) == 0 || server == "::1";
+  if (!local && !vyr::platform::HasDefaultRoute()) {
     // No network: the message waits in the Outbox for the next check.
     app_.Messages().Information(ct::kQueued.Text());
     Queue(false);
@@ -995,15 +1002,87 @@ void CComposeWnd::UpdateFormatBar() {
 
 // --- spelling ------------------------------------------------------------------------------
 
-bool CComposeWnd::SpellingAvailable() const { return false; }
+namespace {
 
-bool CComposeWnd::SpellBeforeSending() { return true; }
+// The editor as the spelling check sees it: its text with '\n' between
+// paragraphs, a correction written in the format of the word it replaces.
+class CEditorSpellTarget : public vyr::SpellTarget {
+ public:
+  explicit CEditorSpellTarget(CComposeEditor& editor) : editor_(editor) {}
+  std::string Text() const override { return EditorText(editor_); }
+  void ReplaceRange(size_t begin, size_t end, const std::string& with) override {
+    const std::string text = Text();
+    const long from = PositionOfOffset(text, begin), to = PositionOfOffset(text, end);
+    wxRichTextAttr attr;
+    editor_.GetStyle(from, attr);
+    editor_.Remove(from, to);
+    editor_.SetInsertionPoint(from);
+    editor_.BeginStyle(attr);
+    editor_.WriteText(Wx(with));
+    editor_.EndStyle();
+  }
+  void ShowRange(size_t begin, size_t end) override {
+    const std::string text = Text();
+    const long from = PositionOfOffset(text, begin);
+    editor_.SetSelection(from, PositionOfOffset(text, end));
+    editor_.ShowPosition(from);
+  }
+
+ private:
+  CComposeEditor& editor_;
+};
+
+}  // namespace
+
+void CComposeWnd::LoadSpeller() {
+  const std::string root = vyr::MailStore(app_).MailRoot(false);
+  speller_.reset();
+  if (!root.empty() && vyr::SpellCheckAvailable(root)) {
+    speller_ = std::make_unique<vyr::Speller>(root);
+    if (!speller_->Ok()) speller_.reset();
+  }
+  if (!speller_) {
+    editor_->SetChecker(nullptr);
+    return;
+  }
+  editor_->SetChecker([this](const std::string& text) {
+    std::vector<std::pair<size_t, size_t>> out;
+    if (speller_) {
+      for (const vyr::ByteRange& range : vyr::MisspeltWords(*speller_, text)) out.emplace_back(range.begin, range.end);
+    }
+    return out;
+  });
+}
+
+bool CComposeWnd::SpellingAvailable() const { return speller_ != nullptr; }
+
+bool CComposeWnd::SpellBeforeSending() {
+  CEditorSpellTarget target(*editor_);
+  const vyr::SpellBeforeSend step = SpellCheckBeforeSending(
+      app_, this, target, [this](const std::string& text) { SetStatus(text); }, speller_.get());
+  editor_->Recheck();
+  if (step == vyr::SpellBeforeSend::kBackToEditor) {
+    editor_->SetFocus();
+    return false;
+  }
+  if (step == vyr::SpellBeforeSend::kCheckCancelled) {
+    return Ask(app_, ct::kContinueSending.number, ct::kContinueSending.Text(), ct::kSpellCanceled.Text()) ==
+           vyr::IDYES;
+  }
+  return true;
+}
 
 void CComposeWnd::RunSpellCheck() {
   if (!SpellingAvailable()) {
     app_.Messages().Information(kNoDictionary.Text());
     return;
   }
+  if (readOnly_ || sending_) return;
+  CEditorSpellTarget target(*editor_);
+  ::RunSpellCheck(app_, this, target, [this](const std::string& text) { SetStatus(text); }, speller_.get());
+  // Words added to the user's list are no longer marked.
+  editor_->Recheck();
+  editor_->SetFocus();
 }
 
 // --- what the workers report -------------------------------------------------------------

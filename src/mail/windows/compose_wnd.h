@@ -41,6 +41,7 @@ class wxTextCtrl;
 
 namespace vyr {
 class Application;
+class Speller;
 }
 
 class CComposeWnd : public CSkinnedFrame, public vyr::ComposeWindow, private vyr::platform::MessageTarget {
@@ -142,6 +143,9 @@ class CComposeWnd : public CSkinnedFrame, public vyr::ComposeWindow, private vyr
   void ApplySize();
   void UpdateFormatBar();
   void RunSpellCheck();
+  // Opens the lexicon of the mail root (seeded from the system's dictionary
+  // on first use); without one there is no spelling check.
+  void LoadSpeller();
   bool SpellingAvailable() const;
   // The spelling step of Send Now: false when the message is not to be
   // sent now (back to the editor).
@@ -159,6 +163,7 @@ class CComposeWnd : public CSkinnedFrame, public vyr::ComposeWindow, private vyr
   vyr::platform::WindowHandle handle_ = 0;
   vyr::DraftAutosave autosave_;
   std::shared_ptr<vyr::Outbox> sendOutbox_;
+  std::unique_ptr<vyr::Speller> speller_;
   wxTimer autosaveTimer_;
 
   CButtonStrip* toolbar_ = nullptr;
