@@ -202,6 +202,8 @@ std::vector<std::string> KnownAddresses(const Application& app) {
       std::string name, address;
       if (!ParseAddress(line, name, address)) continue;
       if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
+      // An address recorded without a name ("" <a@b>) is offered bare.
+      if (line.rfind("\"\"", 0) == 0) name.clear();
       AddKnown(out, seen, name, address);
     }
   }
