@@ -137,6 +137,7 @@ class ComposeApp : public vyr::test::ChecksApp {
     CheckStalledSendClosed();
     CheckSentItemsCopyKept();
     CheckCloseQuestionKeepsWindow();
+    CheckTextOnly();
     CheckCrashRecovery();
     CheckSpelling();
   }
@@ -369,6 +370,7 @@ class ComposeApp : public vyr::test::ChecksApp {
     const std::vector<std::string> outbox = FilesIn(Folder(vyr::kOutboxFolder));
     if (!Check(outbox.size() == 1, "queued_for_the_question")) return;
     window = CComposeWnd::OpenStored(*app_, outbox[0]);
+    Check(CComposeWnd::OpenStored(*app_, outbox[0]) == window.get(), "one_window_per_stored_message");
     window->ToBox()->SetValue("");  // a change, and one Send Later refuses
     boxes_.answer = vyr::IDYES;
     window->Close();
@@ -382,6 +384,30 @@ class ComposeApp : public vyr::test::ChecksApp {
               vyr::ParseStoredMessage(vyr::test::ReadFile(outbox[0])).to == "hal@mail.example",
           "discarded_changes_leave_the_queued_message_pending");
     fs::remove(outbox[0]);
+  }
+
+  // Text only: a plain body switches without a question and keeps its
+  // text; a formatted one asks, and No leaves the mode alone.
+  void CheckTextOnly() {
+    wxWeakRef<CComposeWnd> window = OpenWindow({"kim@mail.example", "", "Plain", "Just words.", {}});
+    boxes_.boxes.clear();
+    window->RunCommand(CComposeWnd::kTextOnly);
+    const bool plain = boxes_.boxes.empty() && !window->FormatBar()->IsShown() &&
+                       ReadDocument(*window->Editor()).Text() == "Just words." && app_->IsOn(vyr::kEmailSendTextOnly);
+    window->RunCommand(CComposeWnd::kTextOnly);
+    Check(plain && window->FormatBar()->IsShown() && !app_->IsOn(vyr::kEmailSendTextOnly),
+          "text_only_of_a_plain_body_asks_nothing");
+    window->Editor()->SelectAll();
+    window->RunCommand(CComposeWnd::kBold);
+    boxes_.answer = vyr::IDNO;
+    window->RunCommand(CComposeWnd::kTextOnly);
+    boxes_.answer = vyr::IDYES;
+    Check(vyr::test::Saw(boxes_, "question",
+                         "This message has formatting which will be removed if you switch to text only.\r\nContinue?") &&
+              window->FormatBar()->IsShown() && !app_->IsOn(vyr::kEmailSendTextOnly),
+          "text_only_of_a_formatted_body_asks_first");
+    window->Close(true);
+    WaitClosed(window, 5000);
   }
 
   // --- the crash ----------------------------------------------------------------------------
