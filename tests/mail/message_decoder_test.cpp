@@ -251,6 +251,11 @@ TEST_F(MessageDecoderTest, LargeAttachmentsComeOutByteForByte) {
        mixed + "Content-Type: application/zip; name=\"tail.zip\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
            Base64Lines(tail) + ".",
        {"0001.txt text/plain", "tail.zip application/zip"}, "tail.zip", tail},
+      // A name in encoded words is saved as it reads.
+      {"an encoded name",
+       mixed + "Content-Type: application/pdf; name=\"=?UTF-8?B?w5xiZXJzaWNodC5wZGY=?=\"\r\n"
+               "Content-Transfer-Encoding: base64\r\n\r\n" + Base64Lines(pdf) + "\r\n--B--\r\n.",
+       {"0001.txt text/plain", "\xC3\x9C" "bersicht.pdf application/pdf"}, "\xC3\x9C" "bersicht.pdf", pdf},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

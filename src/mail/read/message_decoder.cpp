@@ -771,7 +771,9 @@ bool MessageDecoder::DecodeParts(const DecodeSource& sourceFile, const std::stri
       // An attachment, under its own name made safe, or a name made from
       // its type when the library knows none.
       const bool unnamed = name.find("UNKNOWN") != std::string::npos;
-      const std::string file = UniqueName(dir, unnamed ? UnknownPartName(type, name) : SafePartName(name), taken);
+      // A name in encoded words ("=?UTF-8?B?...?=") is saved as it reads.
+      const std::string shown = name.find("=?") != std::string::npos ? DecodeHeaderText(name) : name;
+      const std::string file = UniqueName(dir, unnamed ? UnknownPartName(type, name) : SafePartName(shown), taken);
       if (DecodeInto(sourceFile, item, dir + file)) {
         RecordPart(file, type);
         otherParts = true;
