@@ -26,7 +26,6 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -61,8 +60,9 @@ struct Sandbox {
 void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 // HOME and the download folder in the scratch folder; a recording xdg-open
-// first on PATH (a line per start: "CALL" and each argument in hex); a file
-// size limit, so that an endless download stops instead of filling the disk.
+// first on PATH (a line per start, each argument quoted by the shell, line
+// breaks included); a file size limit, so that an endless download stops
+// instead of filling the disk.
 void PrepareSandbox(const std::string& work) {
   sandbox = {work + "/userhome", work + "/userhome/Downloads", work + "/xdg-open.log"};
   fs::create_directories(sandbox.downloads);
@@ -74,9 +74,7 @@ void PrepareSandbox(const std::string& work) {
   WriteText(configDir + "/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n");
   const std::string bin = work + "/bin";
   fs::create_directories(bin);
-  WriteText(bin + "/xdg-open",
-            "#!/bin/sh\n{ printf CALL; for a in \"$@\"; do printf ' %s' \"$(printf '%s' \"$a\" | od -An -v -tx1 | "
-            "tr -d ' \\n')\"; done; printf '\\n'; } >> '" + sandbox.openerLog + "'\n");
+  WriteText(bin + "/xdg-open", "#!/bin/bash\n{ printf xdg-open; printf ' %q' \"$@\"; echo; } >> '" + sandbox.openerLog + "'\n");
   fs::permissions(bin + "/xdg-open", fs::perms::owner_all);
   const char* path = std::getenv("PATH");
   setenv("PATH", (bin + ":" + (path ? path : "/usr/bin:/bin")).c_str(), 1);
@@ -103,21 +101,13 @@ std::string Join(const Lines& lines, const std::string& separator = "; ") {
   return out;
 }
 
-// The calls the recording opener saw, each as its decoded arguments.
-std::vector<Lines> OpenerCalls() {
-  std::vector<Lines> calls;
-  std::ifstream in(sandbox.openerLog);
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("CALL", 0) != 0) continue;
-    std::istringstream words(line.substr(4));
-    Lines args;
-    for (std::string hex; words >> hex;) {
-      args.emplace_back();
-      for (size_t i = 0; i + 1 < hex.size(); i += 2) args.back() += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    }
-    calls.push_back(args);
-  }
-  return calls;
+// The lines of the file holding the text.
+Lines LinesOf(const std::string& path, const std::string& text = "") {
+  Lines lines;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);)
+    if (line.find(text) != std::string::npos) lines.push_back(line);
+  return lines;
 }
 
 // Every regular file below the folder with its size and time.
@@ -141,31 +131,21 @@ std::set<std::string> Folders(const std::string& dir) {
   return names;
 }
 
-using Profile = std::map<std::string, std::map<std::string, std::string>>;
-Profile ReadProfile(const std::string& path) {
-  Profile profile;
-  std::ifstream in(path);
-  std::string section;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() > 1 && line[0] == '[' && line.find(']') != std::string::npos) {
-      section = Lower(line.substr(1, line.find(']') - 1));
-    } else if (const size_t eq = line.find('='); eq != std::string::npos) {
-      profile[section][Lower(line.substr(0, eq))] = line.substr(eq + 1);
-    }
-  }
-  return profile;
-}
-
-// The [hostile] section, the package versions and the scheme choice.
-Lines WatchedSettings(const Profile& profile) {
+// The [hostile] section, the package versions and the scheme choice, as
+// the profile file holds them (names in any case).
+Lines WatchedSettings(const std::string& profile) {
+  static const std::set<std::string> kMisc = {"ibver", "exever", "dictver", "fixedchanver", "userdir", "fancywindows"};
   Lines out;
-  if (auto s = profile.find("hostile"); s != profile.end())
-    for (const auto& [key, value] : s->second) out.push_back("[hostile] " + key + "=" + value);
-  if (auto s = profile.find("misc"); s != profile.end())
-    for (const char* key : {"ibver", "exever", "dictver", "fixedchanver", "userdir", "fancywindows"})
-      if (auto k = s->second.find(key); k != s->second.end())
-        out.push_back(std::string("[misc] ") + key + "=" + k->second);
+  std::string section;
+  for (std::string line : LinesOf(profile)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t eq = line.find('=');
+    const std::string key = Lower(line.substr(0, eq));
+    if (line.size() > 1 && line[0] == '[' && line.find(']') != std::string::npos)
+      section = Lower(line.substr(1, line.find(']') - 1));
+    else if (eq != std::string::npos && (section == "hostile" || (section == "misc" && kMisc.count(key))))
+      out.push_back("[" + section + "] " + key + "=" + line.substr(eq + 1));
+  }
   return out;
 }
 
@@ -415,7 +395,7 @@ class HostilePagesApp : public wxApp {
     const Lines written = Since(before);
     const std::string wrong = premise.empty() && r.verify ? r.verify() : "";
     Check(premise.empty() && written == r.wanted && wrong.empty(), r.name,
-          premise.empty() ? First({wrong, "written: " + Join(written)}) : "the test could not do its part: " + premise);
+          premise.empty() ? wrong + (wrong.empty() ? "" : "; ") + "written: " + Join(written) : "the test could not do its part: " + premise);
   }
 
   // The compose window a mailto link opened, as "to '...', cc '...', bcc
@@ -454,13 +434,7 @@ class HostilePagesApp : public wxApp {
   }
 
   // The server's log lines holding the text.
-  Lines Requests(const std::string& text) const {
-    Lines lines;
-    std::ifstream in(log_);
-    for (std::string line; std::getline(in, line);)
-      if (line.find(text) != std::string::npos) lines.push_back(line);
-    return lines;
-  }
+  Lines Requests(const std::string& text) const { return LinesOf(log_, text); }
   // The last value the pages reported for a name ("/report?NAME&v=...").
   std::string Report(const std::string& name) const {
     const Lines lines = Requests("/report?" + name + "&v=");
@@ -473,8 +447,8 @@ class HostilePagesApp : public wxApp {
     w.files = ListFiles(dataHome_);
     for (auto& f : ListFiles(sandbox.home)) w.files.insert(f);
     w.schemes = Folders(media_);
-    w.settings = WatchedSettings(ReadProfile(app_->ProfilePath()));
-    w.openerCalls = OpenerCalls().size();
+    w.settings = WatchedSettings(app_->ProfilePath());
+    w.openerCalls = LinesOf(sandbox.openerLog).size();
     w.windows = windows_.opened.size();
     return w;
   }
@@ -499,8 +473,8 @@ class HostilePagesApp : public wxApp {
     }
     for (const auto& name : now.schemes)
       if (!before.schemes.count(name)) out.push_back("new scheme folder media/" + name);
-    const auto calls = OpenerCalls();
-    for (size_t i = before.openerCalls; i < calls.size(); ++i) out.push_back("xdg-open " + Visible(Join(calls[i], " ")));
+    const Lines calls = LinesOf(sandbox.openerLog);
+    for (size_t i = before.openerCalls; i < calls.size(); ++i) out.push_back(calls[i]);
     for (size_t i = before.windows; i < windows_.opened.size(); ++i) out.push_back("window " + windows_.opened[i] + " shown");
     return out;
   }
