@@ -245,6 +245,14 @@ class ComposeApp : public vyr::test::ChecksApp {
 
   void CheckSendLater() {
     wxWeakRef<CComposeWnd> window = OpenWindow({"carol@mail.example", "", "Later", "Sent at the next check.", {}});
+    // Attached as a drop does it: a file that cannot be read is refused.
+    vyr::test::WriteFile(work_ + "/notes.txt", "the notes");
+    boxes_.boxes.clear();
+    window->AttachFiles({work_ + "/notes.txt", work_ + "/missing.txt"});
+    Check(window->Attachments() == std::vector<std::string>{work_ + "/notes.txt"} &&
+              vyr::test::Saw(boxes_, "error", "The file " + work_ + "/missing.txt cannot be attached: it cannot be read."),
+          "unreadable_attachment_refused",
+          BoxesSeen() + " attached " + std::to_string(window->Attachments().size()));
     ClickEntry(window->Toolbar(), 1);  // Send Later
     const std::vector<std::string> outbox = PumpUntil([&] { return !window; }, 5000)
                                                 ? FilesIn(Folder(vyr::kOutboxFolder))
@@ -252,9 +260,12 @@ class ComposeApp : public vyr::test::ChecksApp {
     Check(outbox.size() == 1 && vyr::MailStore::IsUnread(outbox[0]), "send_later_stores_pending");
     vyr::Outbox flush(*app_);
     const vyr::SmtpResult result = flush.FlushOutbox(0);
-    Check(result == vyr::SmtpResult::kSent && WaitSent(2, 10000) &&
-              smtp_.Messages()[1].recipients == std::vector<std::string>{"carol@mail.example"},
-          "flush_sends_the_queued_message");
+    std::vector<std::string> lines;
+    const bool sent = result == vyr::SmtpResult::kSent && WaitSent(2, 10000);
+    if (sent) ServerParts(1, &lines);
+    Check(sent && smtp_.Messages()[1].recipients == std::vector<std::string>{"carol@mail.example"} &&
+              std::find(lines.begin(), lines.end(), "ATTACHMENT 1 notes.txt 9") != lines.end(),
+          "flush_sends_the_queued_message_with_its_attachment");
   }
 
   void CheckDraftRoundTrip() {

@@ -676,7 +676,7 @@ bool CComposeWnd::AutosaveNow() {
 void CComposeWnd::AttachFiles(const std::vector<std::string>& paths) {
   if (readOnly_ || sending_) return;
   for (const std::string& path : paths) {
-    if (!vyr::platform::FileExists(path) && std::ifstream(path).good()) {
+    if (!vyr::platform::FileExists(path) || !std::ifstream(path).good()) {
       app_.Messages().Error(FillText(kCannotAttach.Text(), path));
       continue;
     }
