@@ -44,6 +44,7 @@
 #include "mail/windows/rich_text_editor.h"
 #include "mail/windows/spell_dialog.h"
 #include "platform/file_system.h"
+#include "platform/file_times.h"
 #include "platform/network_route.h"
 #include "platform/string_table.h"
 #include "platform/tick_count.h"
@@ -604,8 +605,10 @@ void CComposeWnd::Fill(const Prefill& fill) {
 
 bool CComposeWnd::LoadStored(const std::string& path) {
   std::string text;
+  const bool wasUnread = vyr::MailStore::IsUnread(path);
   {
     // Reading the file must not change its read state.
+    vyr::platform::FileTimesKeeper keep(path);
     if (!vyr::platform::ReadWholeFile(path, text)) return false;
   }
   const vyr::StoredMessage stored = vyr::ParseStoredMessage(text);
@@ -624,7 +627,7 @@ bool CComposeWnd::LoadStored(const std::string& path) {
   filling_ = false;
   changed_ = false;
   storedPath_ = path;
-  sourceWasUnread_ = vyr::MailStore::IsUnread(path);
+  sourceWasUnread_ = wasUnread;
   // While it is open here it is not pending: a flush leaves it alone.
   vyr::MailStore::MarkRead(path);
   // A message of Sent Items is shown as it went out until Send Again.
@@ -862,7 +865,6 @@ bool CComposeWnd::Queue(bool draft) {
     subject_->ChangeValue(Wx(vyr::TrimBlanks(SubjectText())));
   }
   vyr::Outbox outbox(app_, MailWindow());
-  const std::string before = storedPath_;
   if (outbox.QueueMessage(*this, draft) != 0) {
     SetStatus(ct::kStartStatus.Text());
     return false;
@@ -872,7 +874,6 @@ bool CComposeWnd::Queue(bool draft) {
   changed_ = changedSinceAutosave_ = false;
   editor_->DiscardEdits();
   sourceWasUnread_ = vyr::MailStore::IsUnread(storedPath_);
-  (void)before;
   return true;
 }
 
