@@ -395,7 +395,8 @@ class HostilePagesApp : public wxApp {
     const Lines written = Since(before);
     const std::string wrong = premise.empty() && r.verify ? r.verify() : "";
     Check(premise.empty() && written == r.wanted && wrong.empty(), r.name,
-          premise.empty() ? wrong + (wrong.empty() ? "" : "; ") + "written: " + Join(written) : "the test could not do its part: " + premise);
+          premise.empty() ? wrong + (wrong.empty() ? "" : "; ") + "written: " + Join(written)
+                          : "the test could not do its part: " + premise);
   }
 
   // The compose window a mailto link opened, as "to '...', cc '...', bcc
