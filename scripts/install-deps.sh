@@ -17,6 +17,7 @@ PACKAGES=(
   libcpp-httplib-dev libcli11-dev apache2-utils strace unzip
   librsvg2-bin xdg-utils
   dbus-daemon at-spi2-core libatk-adaptor python3-pyatspi python3-dbusmock
+  libsecret-1-dev gnome-keyring
 )
 
 SUDO=""

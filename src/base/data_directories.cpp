@@ -44,7 +44,9 @@ std::string DataDirectories::GetDataDirectory(const std::string& name, bool crea
   const std::string local = LocalName(name);
   if (platform::AsciiLower(local) == "channels" || local.empty()) return root + "/";
   std::string folder = JoinPath(root, local);
-  if (create && !platform::CreateDirectories(folder)) {
+  // The mail root holds the user's messages: only the user may enter it.
+  const bool isPrivate = platform::AsciiLower(local) == "email";
+  if (create && !(isPrivate ? platform::CreatePrivateDirectories(folder) : platform::CreateDirectories(folder))) {
     if (messages_) messages_->Error(platform::LoadString(kErrorCreatingFolder));
     return {};
   }

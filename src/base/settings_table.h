@@ -272,6 +272,10 @@ inline constexpr IntSetting kEmailSmtpPort{"email", "SMTPPort", 25};
 inline constexpr IntSetting kEmailSmtpAuth{"email", "SMTPAuth", 0};
 inline constexpr StringSetting kEmailSmtpUser{"email", "SMTPUser", kUnsetText};
 inline constexpr StringSetting kEmailSmtpPassword{"email", "SMTPPass", kUnsetText};
+// The user's choice to log in without TLS (a POP3 account or the outgoing
+// log-in on a plain connection); the settings dialogs refuse such a log-in
+// while it is 0.
+inline constexpr IntSetting kEmailSendPasswordUnencrypted{"email", "SendPasswordUnencrypted", 0};
 // Sent mail goes out as plain text only.
 inline constexpr IntSetting kEmailSendTextOnly{"email", "SendTextOnly", 0};
 // The integrated mail client: 1 on (mail links open its composer); 0 the

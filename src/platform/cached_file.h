@@ -50,7 +50,9 @@ class CachedFileStore {
     Doc updated = entry->doc;
     if (!change(updated)) return true;
     updated.Reindex();
-    if (!WriteFileAtomically(path, updated.Serialize())) return false;
+    // Profiles and the registry hold stored passwords and the installation
+    // key: only their owner may read them.
+    if (!WriteFileAtomically(path, updated.Serialize(), kPrivateFileMode)) return false;
     entry->doc = std::move(updated);
     entry->stamp = StampOf(path);
     return true;

@@ -39,6 +39,14 @@ bool CreateDirectories(const std::string& path) {
   return DirectoryExists(path);
 }
 
+bool CreatePrivateDirectories(const std::string& path) {
+  if (!CreateDirectories(path)) return false;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  if ((st.st_mode & 07777) == 0700) return true;
+  return ::chmod(path.c_str(), 0700) == 0;
+}
+
 namespace {
 FileStamp StampFromStat(const struct stat& st) {
   FileStamp s;
@@ -131,13 +139,13 @@ void SyncFolder(const std::string& folder) {
   }
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& contents) {
+bool WriteFileAtomically(const std::string& path, const std::string& contents, unsigned mode) {
   static std::atomic<unsigned> counter{0};
   const std::string folder = ParentFolder(path);
   if (!CreateDirectories(folder)) return false;
   const std::string temp = path + ".~" + std::to_string(::getpid()) + "." +
                            std::to_string(counter.fetch_add(1)) + ".tmp";
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, static_cast<mode_t>(mode));
   if (fd < 0) return false;
   bool ok = WriteAll(fd, contents) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;

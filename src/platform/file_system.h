@@ -10,6 +10,10 @@ bool DirectoryExists(const std::string& path);
 
 // Creates the folder and every missing parent. True when it exists afterwards.
 bool CreateDirectories(const std::string& path);
+// The same for a folder only its owner may enter (mode 0700): created so,
+// or narrowed to it when it is already there. Its parents are made as
+// CreateDirectories makes them.
+bool CreatePrivateDirectories(const std::string& path);
 
 // Reads a whole file. False when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& contents);
@@ -18,7 +22,10 @@ bool ReadWholeFile(const std::string& path, std::string& contents);
 // leaves either the old file or the new one, never a part: the data goes to a
 // temporary file in the same folder, is flushed to disk, renamed over the
 // target, and the folder itself is flushed. Missing parent folders are created.
-bool WriteFileAtomically(const std::string& path, const std::string& contents);
+// The new file gets `mode` (less the process's umask): kPrivateFileMode for
+// files that hold what other users must not read.
+inline constexpr unsigned kPrivateFileMode = 0600;
+bool WriteFileAtomically(const std::string& path, const std::string& contents, unsigned mode = 0644);
 
 // Flushes a file's data to disk. False when it cannot be opened or flushed.
 bool SyncFile(const std::string& path);

@@ -568,6 +568,9 @@ TEST_F(MailCheckTest, SecuredSessionsFetchAndRefuseWhatTheyCannotTrust) {
        "Secure connection to localhost failed: unable to get local issuer certificate"},
       {"no STLS", 1, noStls.Port(), "127.0.0.1", certs_.caPem, 0,
        "127.0.0.1 does not offer a secure connection (STLS); the password was not sent"},
+      // A broken security value: no connection at all, not a plain one.
+      {"security 3", 3, noStls.Port(), "127.0.0.1", certs_.caPem, 0,
+       "127.0.0.1: the security setting is none of 0 (none), 1 (STARTTLS) or 2 (TLS); nothing was sent"},
   };
   app.WriteInt("email", "delete-messages", 1);
   for (const auto& k : cases) {

@@ -247,6 +247,14 @@ TEST_F(SmtpClientTest, ConnectOutcomes) {
   SmtpClient unknown(Options(25));
   EXPECT_EQ(unknown.ConnectServer("no-such-host.invalid", "client.example"), SmtpConnect::kUnknownHost);
   EXPECT_EQ(unknown.SendMail({.from = "a@mail.example", .to = "bob@mail.example"}), SmtpResult::kNotSent);
+  // A security value none of 0, 1, 2 is a broken setting: refused before
+  // any connection, never taken for a plain one.
+  SmtpOptions broken = Options(1);
+  broken.security = 3;
+  SmtpClient refused(broken);
+  EXPECT_EQ(refused.ConnectServer("127.0.0.1", "client.example"), SmtpConnect::kBadSecurity);
+  EXPECT_EQ(refused.ConnectFailureText(SmtpConnect::kBadSecurity, "smtp.mail.example"),
+            "smtp.mail.example: the security setting is none of 0 (none), 1 (STARTTLS) or 2 (TLS); nothing was sent");
 }
 
 TEST_F(SmtpClientTest, HostileOrBrokenInputInjectsNothing) {

@@ -330,13 +330,13 @@ bool CheckRun::AskPassword(const std::string& account, const std::string& server
   s_->silent = false;
   bool remember = false;
   if (!s_->prompt || !s_->prompt->AskPassword(account, server, password, remember)) return false;
-  if (remember) s_->app.Write(passwordSetting, StoredPassword(password));
+  if (remember) SavePassword(s_->app, passwordSetting, password);
   return true;
 }
 
 void CheckRun::CheckAllAccounts() {
   Application& app = s_->app;
-  std::string password = PasswordFromStored(app.Get(kEmailPop3Password));
+  std::string password = LoadPassword(app, kEmailPop3Password);
   std::string account = app.Get(kEmailPop3Account);
   std::string server = app.Get(kEmailPop3Server);
   bool deleteFlag = app.Get(kEmailDeleteMessages) == 1;
@@ -382,7 +382,7 @@ void CheckRun::CheckAllAccounts() {
 bool CheckRun::CheckExtraAccount(int n, bool canAsk, Tally& tally) {
   Application& app = s_->app;
   if (!app.IsOn(kEmailExtraActive.At(n))) return true;
-  std::string pw = PasswordFromStored(app.Get(kEmailExtraPassword.At(n)));
+  std::string pw = LoadPassword(app, kEmailExtraPassword.At(n));
   const std::string user = app.Get(kEmailExtraAccount.At(n));
   const std::string host = app.Get(kEmailExtraServer.At(n));
   if (pw.empty() && !canAsk) return true;
@@ -552,6 +552,11 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
 
   // Security per account; TLS from the first byte moves the default port.
   const int security = app.Get(OfAccount(tag, kEmailPop3Security, kEmailExtraSecurity));
+  if (!IsMailSecurity(security)) {
+    // A broken setting is not taken for a plain connection.
+    PostStatus(Format(kBadSecurityText.Text().c_str(), server));
+    return 1;
+  }
   Pop3Client pop(static_cast<std::uint16_t>(
       app.GetOr(kEmailPop3Port, security == kSecurityTls ? 995 : kEmailPop3Port.defaultValue)));
   pop.SetSecurity(security, app.Get(kEmailTlsTrustFile));

@@ -32,6 +32,12 @@ enum MailSecurity : int {
   kSecurityTls = 2,       // TLS from the first byte
 };
 
+// A security value outside these three is a broken setting: no connection is
+// made for it (never one in plain text).
+inline bool IsMailSecurity(int value) { return value >= kSecurityNone && value <= kSecurityTls; }
+// "<host>: the security setting is not ..." for such a value.
+inline constexpr platform::TextId kBadSecurityText{41400};
+
 // "Secure connection to <host> failed: <reason>" (the reason from TlsError).
 inline constexpr platform::TextId kTlsFailedText{40150};
 

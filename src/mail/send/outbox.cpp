@@ -57,6 +57,7 @@ SmtpResult ConnectFailure(SmtpConnect connected) {
     case SmtpConnect::kTlsFailed:
     case SmtpConnect::kNoStartTls:
     case SmtpConnect::kNoLogInMethod:
+    case SmtpConnect::kBadSecurity:
       return SmtpResult::kNotSent;
   }
   return SmtpResult::kNotSent;

@@ -316,11 +316,7 @@ SmtpOptions SmtpOptions::FromSettings(Application& app) {
     o.user = app.Get(kEmailSmtpUser);
     if (o.user.empty() || o.user == kUnsetText) o.user = app.Get(kEmailPop3Account);
     if (o.user == kUnsetText) o.user.clear();
-    const std::string stored = app.Get(kEmailSmtpPassword);
-    o.password = PasswordFromStored(stored);
-    if (stored.empty() || stored == kUnsetText) {
-      o.password = PasswordFromStored(app.Get(kEmailPop3Password));
-    }
+    o.password = SmtpLogInPassword(app);
   }
   o.trustFile = app.Get(kEmailTlsTrustFile);
   if (o.trustFile == kUnsetText) o.trustFile.clear();
@@ -443,6 +439,8 @@ SmtpConnect SmtpClient::ConnectServer(const std::string& host, const std::string
   Quit();
   if (HoldsLineBreak(host)) return SmtpConnect::kUnknownHost;
   if (options_.port <= 0 || options_.port > 65535) return SmtpConnect::kNoConnection;
+  // A broken security setting is not taken for a plain connection.
+  if (!IsMailSecurity(options_.security)) return SmtpConnect::kBadSecurity;
   const int connected = ConnectHost(static_cast<std::uint16_t>(options_.port), host);
   if (connected != 0) {
     lastReply_ = ConnectError();
@@ -550,6 +548,7 @@ std::string SmtpClient::ConnectFailureText(SmtpConnect result, const std::string
     case SmtpConnect::kTlsFailed: return FillTwo(kTlsFailedText, host, TlsError());
     case SmtpConnect::kNoStartTls: return Fill(kNoStartTlsText, host);
     case SmtpConnect::kNoLogInMethod: return Fill(kNoLogInMethodText, host);
+    case SmtpConnect::kBadSecurity: return Fill(kBadSecurityText, host);
     case SmtpConnect::kOk:
     case SmtpConnect::kUnknownHost:
     case SmtpConnect::kNoConnection:

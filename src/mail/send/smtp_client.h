@@ -88,6 +88,7 @@ enum class SmtpConnect {
   kTlsFailed,        // the secure connection cannot be made (TlsError() says why)
   kNoStartTls,       // STARTTLS is asked for and the server does not offer it
   kNoLogInMethod,    // the server offers no log-in method known here
+  kBadSecurity,      // [email] SMTPSecurity is none of 0, 1, 2: nothing is tried
 };
 
 // What became of a message handed to the outgoing server: SendMail's

@@ -157,7 +157,7 @@ std::string MailStore::MailRoot(bool create) const {
     if (create) app_->Messages().Error(MailText(mailtext::kErrorCreatingEmailDirectory));
     return {};
   }
-  if (create && !platform::CreateDirectories(WithoutTrailingSeparator(root))) {
+  if (create && !platform::CreatePrivateDirectories(WithoutTrailingSeparator(root))) {
     app_->Messages().Error(MailText(mailtext::kErrorCreatingEmailDirectory));
     return {};
   }
