@@ -365,7 +365,10 @@ bool CommandDispatcher::HandleSpecialUrl(const std::string& address, const Navig
   const std::string lower = platform::AsciiLower(canonical);
   if (lower.empty()) return false;
 
-  if (platform::StartsWith(lower, "mailto:") && app_.Get(kEmailUseVyrMail) == 1) {
+  // Every mailto link is taken, whatever mail program the user chose: the
+  // page's engine has no way to hand one to the desktop, and the composing
+  // service sends it to the chosen program.
+  if (platform::StartsWith(lower, "mailto:")) {
     lastAction_ = Action::Mailto;
     // The fields are read from the link as it came, before any decoding:
     // an encoded "&" or line break stays inside its field.

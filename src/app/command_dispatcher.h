@@ -1,7 +1,7 @@
 #pragma once
 // The special-address filter and the command dispatcher. Every navigation a
 // browser window is about to start is offered to HandleSpecialUrl first: it
-// takes "mailto:" links (when the built-in mail client is in use), command
+// takes "mailto:" links (for the mail program the user chose), command
 // links under the home server's "/_cmd/" path, links to the program's setup
 // file on the home servers, and channel files (".ndf"). A command link
 // carries one VyrScript command: a command word and its arguments, run by

@@ -281,6 +281,9 @@ inline constexpr IntSetting kEmailSendTextOnly{"email", "SendTextOnly", 0};
 // The integrated mail client: 1 on (mail links open its composer); 0 the
 // system's mail handler; 2 another program.
 inline constexpr IntSetting kEmailUseVyrMail{"email", "UseVyrMail", 1};
+// The command line of the other mail program (read like a desktop file's
+// Exec line; the message's mailto link goes where %u stands, else last).
+inline constexpr StringSetting kEmailClientPath{"email", "clientpath", ""};
 // Minutes between automatic mail checks; 0: none.
 inline constexpr IntSetting kEmailMinutesBetweenChecks{"email", "MinutesBetweenChecks", 0};
 // A download line for the program added to every sent message.

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/file_system.h"
+#include "platform/folder_listing.h"
 #include "platform/text.h"
 
 namespace vyr::platform {
@@ -190,20 +191,82 @@ std::string DesktopFilePath(const std::string& id) {
   return {};
 }
 
-std::string DesktopExecLine(const std::string& id) {
+std::string DesktopExecLine(const std::string& id) { return DesktopEntryValue(id, "Exec"); }
+
+std::string DesktopEntryValue(const std::string& id, const std::string& key) {
   std::string text;
-  if (!ReadWholeFile(DesktopFilePath(id), text)) return {};
+  if (key.empty() || !ReadWholeFile(DesktopFilePath(id), text)) return {};
   bool entry = false;
   for (const std::string& raw : SplitLines(text)) {
     const std::string line = TrimLine(raw);
     if (!line.empty() && line[0] == '[') {
       entry = line == "[Desktop Entry]";
-    } else if (entry && line.rfind("Exec", 0) == 0) {
+    } else if (entry && line.rfind(key, 0) == 0) {
       const size_t eq = line.find('=');
-      if (eq != std::string::npos && TrimLine(line.substr(4, eq - 4)).empty()) return TrimLine(line.substr(eq + 1));
+      if (eq != std::string::npos && TrimLine(line.substr(key.size(), eq - key.size())).empty()) {
+        return TrimLine(line.substr(eq + 1));
+      }
     }
   }
   return {};
+}
+
+std::vector<std::string> DesktopHandlers(const std::string& mimeType) {
+  std::vector<std::string> folders = {EnvOrHome("XDG_DATA_HOME", "/.local/share") + "/applications"};
+  for (const std::string& f : Folders("XDG_DATA_DIRS", "/usr/local/share:/usr/share")) {
+    folders.push_back(f + "/applications");
+  }
+  std::vector<std::string> ids;
+  auto add = [&ids](const std::string& id) {
+    for (const std::string& known : ids) {
+      if (known == id) return;
+    }
+    ids.push_back(id);
+  };
+  for (const std::string& folder : folders) {
+    // The folder's cache, as update-desktop-database writes it.
+    std::string cache;
+    if (ReadWholeFile(folder + "/mimeinfo.cache", cache)) {
+      bool inSection = false;
+      for (const std::string& raw : SplitLines(cache)) {
+        const std::string line = TrimLine(raw);
+        if (!line.empty() && line[0] == '[') {
+          inSection = line == "[MIME Cache]";
+          continue;
+        }
+        const size_t eq = line.find('=');
+        if (!inSection || eq == std::string::npos || TrimLine(line.substr(0, eq)) != mimeType) continue;
+        for (const std::string& id : Split(line.substr(eq + 1), ';')) add(id);
+      }
+    }
+    // The files themselves, for a folder whose cache is missing or old.
+    for (const std::string& name : ListFiles(folder)) {
+      if (!EndsWith(name, ".desktop")) continue;
+      std::string text;
+      if (!ReadWholeFile(folder + "/" + name, text)) continue;
+      bool entry = false;
+      for (const std::string& raw : SplitLines(text)) {
+        const std::string line = TrimLine(raw);
+        if (!line.empty() && line[0] == '[') {
+          entry = line == "[Desktop Entry]";
+        } else if (entry && line.rfind("MimeType", 0) == 0) {
+          const size_t eq = line.find('=');
+          if (eq == std::string::npos || !TrimLine(line.substr(8, eq - 8)).empty()) continue;
+          for (const std::string& type : Split(line.substr(eq + 1), ';')) {
+            if (type == mimeType) add(name);
+          }
+        }
+      }
+    }
+  }
+  std::vector<std::string> handlers;
+  for (const std::string& id : ids) {
+    if (!Installed(id) || DesktopExecLine(id).empty() || DesktopEntryValue(id, "Hidden") == "true") continue;
+    const std::string type = DesktopEntryValue(id, "Type");
+    if (!type.empty() && type != "Application") continue;
+    handlers.push_back(id);
+  }
+  return handlers;
 }
 
 std::string UserMimeAppsPath() {

@@ -24,6 +24,18 @@ std::string DesktopFilePath(const std::string& id);
 // when there is none.
 std::string DesktopExecLine(const std::string& id);
 
+// One value of a desktop file's [Desktop Entry] group ("Name", "Icon"...),
+// the plain key only (no "[de]" form), as written; "" when there is none.
+std::string DesktopEntryValue(const std::string& id, const std::string& key);
+
+// The desktop files that say they handle the type, by id: those the
+// mimeinfo.cache of each applications folder names for it, and those whose
+// MimeType line names it, the user's data folder ($XDG_DATA_HOME) first,
+// then each of $XDG_DATA_DIRS in order. An id counts once, as its first
+// folder holds it; an entry that is hidden (Hidden=true), no application or
+// without an Exec line is left out.
+std::vector<std::string> DesktopHandlers(const std::string& mimeType);
+
 // The user's mimeapps.list that SetDefaultApplications writes.
 std::string UserMimeAppsPath();
 

@@ -9,6 +9,9 @@ namespace vyr::platform {
 // order the file system returns them, without "." and "..". Empty when the
 // folder cannot be read.
 std::vector<std::string> ListSubfolders(const std::string& folder);
+// The names of the regular files of folder (links to files count), sorted
+// by name. Empty when the folder cannot be read.
+std::vector<std::string> ListFiles(const std::string& folder);
 
 // Copies a file's contents to target, replacing it atomically. False when
 // the source cannot be read or the target cannot be written.

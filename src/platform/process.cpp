@@ -8,6 +8,7 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <climits>
 #include <csignal>
 #include <thread>
@@ -175,7 +176,7 @@ std::vector<std::string> DesktopCommandWords(std::string_view exec, const std::s
       const char code = word[++i];
       if (code == '%') {
         made += '%';
-      } else if (code == 'f' || code == 'F' || code == 'u' || code == 'U') {
+      } else if ((code == 'f' || code == 'F' || code == 'u' || code == 'U') && !file.empty()) {
         made += file;
         fileGiven = true;
       } else {
@@ -185,8 +186,40 @@ std::vector<std::string> DesktopCommandWords(std::string_view exec, const std::s
     if (!made.empty() || !dropped) out.push_back(made);
   }
   if (out.empty()) return {};
-  if (!fileGiven) out.push_back(file);
+  if (!fileGiven && !file.empty()) out.push_back(file);
   return out;
+}
+
+void StartCommand(const std::vector<std::string>& words, std::function<void(const DesktopOpenResult&)> ended) {
+  Launch(words, std::move(ended));
+}
+
+bool IsThisProgram(const std::string& commandWord) {
+  if (commandWord.empty()) return false;
+  std::string path = commandWord;
+  if (commandWord.find('/') == std::string::npos) {
+    const char* list = std::getenv("PATH");
+    path.clear();
+    const std::string folders = list ? list : "";
+    for (size_t start = 0; start <= folders.size() && path.empty();) {
+      size_t end = folders.find(':', start);
+      if (end == std::string::npos) end = folders.size();
+      const std::string folder = folders.substr(start, end - start);
+      const std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + commandWord;
+      if (::access(candidate.c_str(), X_OK) == 0) path = candidate;
+      start = end + 1;
+    }
+    if (path.empty()) return false;
+  }
+  auto resolved = [](const std::string& p) {
+    char buffer[PATH_MAX];
+    return ::realpath(p.c_str(), buffer) ? std::string(buffer) : std::string();
+  };
+  const std::string target = resolved(path);
+  if (target.empty()) return false;
+  const std::string self = resolved("/proc/self/exe");
+  const std::string dir = ProgramDirectory();
+  return target == self || (!dir.empty() && target == resolved(dir + "/vyrelle"));
 }
 
 bool MarkExecutable(const std::string& path) {

@@ -41,7 +41,21 @@ void OpenWithTextEditor(const std::string& file, std::function<void(const Deskto
 // %u and %U as it stands (one word, never split), the other field codes
 // dropped and "%%" made "%". A line that names no file code gets the file
 // as its last word. Empty for an empty line or an unterminated quote.
+// An empty file means none: the file codes go like the others and nothing
+// is added.
 std::vector<std::string> DesktopCommandWords(std::string_view exec, const std::string& file);
+
+// Starts the words as a program (the first found on PATH unless it holds a
+// "/"), each word one argument (no shell, no word splitting), in a session
+// of its own with nothing to read and its output dropped; a thread of its
+// own waits for it and then calls ended, or ended is called at once when it
+// cannot be started.
+void StartCommand(const std::vector<std::string>& words, std::function<void(const DesktopOpenResult&)> ended);
+
+// True when the command word (a path, or a name looked up on PATH) is this
+// very program file or the windowed program beside it ("vyrelle"): a mail
+// link handed there would only come back.
+bool IsThisProgram(const std::string& commandWord);
 
 // Makes a downloaded file executable by its owner (and readable by all).
 bool MarkExecutable(const std::string& path);

@@ -244,7 +244,9 @@ TEST(CommandDispatcherTest, TheFilterTakesMailCommandSetupAndChannelFileLinks) {
       // never taken.
       {"mailto:a@x.example?subject=Hi%0D%0ABcc:%20evil@y.example&bcc=evil@y.example&cc=c%26d@x.example", -1,
        IDNO, false, true, {"ComposeMail a@x.example cc=c&d@x.example subject=HiBcc: evil@y.example"}, "", kClick},
-      {"mailto:bob@example.org", 0, IDNO, false, false, {}, "[email]\nUseVyrMail=0\n"},
+      // Another mail program chosen: the link still goes to the composing
+      // service, which hands it on.
+      {"mailto:bob@example.org", 0, IDNO, false, true, {"ComposeMail bob@example.org"}, "[email]\nUseVyrMail=0\n"},
       // An escaped blank separates arguments; the text keeps its case.
       {cmd + "setinifile%20Misc%20Key%20Va%6Cue", -1, IDNO, false, true, {}, "[Misc]\nKey=Value\n"},
       {"HTTP://WWW.VYRELLE.EXAMPLE/_cmd/NavigateChan%20News", -1, IDNO, false, true, {"NavigateChannel news"}, ""},
