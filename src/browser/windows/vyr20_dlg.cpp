@@ -31,6 +31,7 @@
 #include "mail/check/startup_mail_check.h"
 #include "mail/send/mailto_link.h"
 #include "mail/windows/compose_wnd.h"
+#include "mail/windows/mail_client_dlg.h"
 #include "mail/windows/mail_wnd.h"
 #include "mail/windows/message_viewer_wnd.h"
 #include "browser/windows/frame_texts.h"
@@ -170,10 +171,10 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
       schemeImport_(app, *this, this),
       services_(app, updates_,
                 vyr::WindowServices{
-                    // A mailto link the user followed starts a message in
-                    // the program's compose window.
+                    // A mailto link the user followed starts a message
+                    // with the mail program the user chose.
                     [&app](const vyr::MailtoFields& fields) {
-                      CComposeWnd::OpenNew(app, {fields.to, fields.cc, fields.subject, fields.body, {}});
+                      ComposeMail(app, {fields.to, fields.cc, fields.subject, fields.body, {}});
                     },
                     {}, {},
                     // A channel file from a page may ask about duplicates:
@@ -741,7 +742,7 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
     case kCmdSearch: case vyr::kSearchInternetCommand: NotAvailable(frame_text::kSearchWindowName); return true;
     case kCmdFavorites: NotAvailable(frame_text::kFavoritesOrganizerName); return true;
     case kCmdHistory: NotAvailable(frame_text::kHistoryListName); return true;
-    case kCmdMail: case vyr::kReadMailCommand: CMailWnd::Open(app_); return true;
+    case kCmdMail: case vyr::kReadMailCommand: OpenMailProgram(app_); return true;
     case vyr::kChannelDesignerCommand: NotAvailable(frame_text::kChannelDesignerName); return true;
     case vyr::kLookAndFeelCommand:
       if (RunLookAndFeelDialog(this, app_, this)) ApplyCurrentScheme(app_, this);

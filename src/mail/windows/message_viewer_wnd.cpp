@@ -27,6 +27,7 @@
 #include "mail/send/mailto_link.h"
 #include "mail/store/mail_store.h"
 #include "mail/windows/compose_wnd.h"
+#include "mail/windows/mail_client_dlg.h"
 #include "platform/desktop_defaults.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
@@ -368,8 +369,9 @@ void CMessageViewerWnd::Compose(vyr::ReplyKind kind) {
 }
 
 void CMessageViewerWnd::ComposeLink(const std::string& url) {
+  // Written with the mail program the user chose.
   const vyr::MailtoFields fields = vyr::ParseMailtoLink(url);
-  CComposeWnd::OpenNew(app_, {fields.to, fields.cc, fields.subject, fields.body, {}});
+  ComposeMail(app_, {fields.to, fields.cc, fields.subject, fields.body, {}});
 }
 
 void CMessageViewerWnd::ShowRemoteContent() {
