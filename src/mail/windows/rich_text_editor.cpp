@@ -24,13 +24,24 @@ wxString ParagraphText(wxRichTextParagraph* para) {
   return text;
 }
 
-// Byte ranges of a UTF-8 text as character positions.
+// Byte ranges of a UTF-8 text as character positions, in one walk over the
+// text while the ranges come in order (a long paragraph has many).
 std::vector<std::pair<long, long>> AsPositions(const std::string& utf8,
                                                const std::vector<std::pair<size_t, size_t>>& ranges) {
   std::vector<std::pair<long, long>> out;
   out.reserve(ranges.size());
+  size_t at = 0;
+  long position = 0;
+  const auto positionOf = [&](size_t offset) {
+    if (offset < at) at = 0, position = 0;
+    for (; at < offset && at < utf8.size(); ++at) {
+      if ((static_cast<unsigned char>(utf8[at]) & 0xC0) != 0x80) ++position;
+    }
+    return position;
+  };
   for (const auto& [from, to] : ranges) {
-    out.emplace_back(PositionOfOffset(utf8, from), PositionOfOffset(utf8, to));
+    const long first = positionOf(from);
+    out.emplace_back(first, positionOf(to));
   }
   return out;
 }
@@ -225,6 +236,11 @@ void CComposeEditor::PaintAboveContent(wxDC& dc) {
   if (!checker_) return;
   const wxRect visible(GetLogicalPoint(wxPoint(0, 0)), GetClientSize());
   dc.SetPen(wxPen(wxColour(220, 0, 0), 1));
+  // A word is measured from the start of its own line (the caret after the
+  // character before it may stand at the end of the line above), with the
+  // paint's own device context, and only on the lines in view: a paragraph
+  // can be long.
+  wxRichTextDrawingContext context(&GetBuffer());
   const wxRichTextObjectList& paragraphs = GetBuffer().GetChildren();
   for (wxRichTextObjectList::compatibility_iterator node = paragraphs.GetFirst(); node; node = node->GetNext()) {
     auto* para = wxDynamicCast(node->GetData(), wxRichTextParagraph);
@@ -233,13 +249,31 @@ void CComposeEditor::PaintAboveContent(wxDC& dc) {
     if (area.GetBottom() < visible.GetTop()) continue;
     if (area.GetTop() > visible.GetBottom()) break;
     const long start = para->GetRange().GetStart();
-    for (const auto& [from, to] : ParagraphMarks(ParagraphText(para))) {
-      // The caret after a character is where the next one starts.
-      wxRect first, last;
-      if (!GetCaretPositionForIndex(start + from - 1, first) || !GetCaretPositionForIndex(start + to - 1, last))
-        continue;
-      if (first.y != last.y || last.x <= first.x) continue;  // split over two lines: not marked
-      DrawWave(dc, first.x, last.x, first.GetBottom());
+    const std::vector<std::pair<long, long>>& marks = ParagraphMarks(ParagraphText(para));
+    auto mark = marks.begin();
+    for (const wxRichTextLine* line : para->GetLines()) {
+      if (mark == marks.end()) break;
+      const wxRichTextRange range = line->GetAbsoluteRange();
+      const wxRect row = line->GetRect();
+      if (row.GetTop() > visible.GetBottom()) break;
+      const bool inView = row.GetBottom() >= visible.GetTop();
+      // Where the text of the line up to a character (included) ends.
+      const auto endOf = [&](long index) {
+        wxSize size;
+        int descent = 0;
+        para->GetRangeSize(wxRichTextRange(range.GetStart(), index), size, descent, dc, context,
+                           wxRICHTEXT_UNFORMATTED, line->GetPosition());
+        return row.x + size.x;
+      };
+      // The words that start on this line.
+      for (; mark != marks.end() && start + mark->first <= range.GetEnd(); ++mark) {
+        const long first = start + mark->first, last = start + mark->second - 1;
+        if (!inView) continue;
+        if (first < range.GetStart() || last > range.GetEnd()) continue;  // split over two lines: not marked
+        const int left = first > range.GetStart() ? endOf(first - 1) : row.x;
+        const int right = endOf(last);
+        if (right > left) DrawWave(dc, left, right, row.GetBottom());
+      }
     }
   }
 }
