@@ -28,9 +28,10 @@ TEST(MailImportTest, FindsEveryAccountOfEverySourceAndSkipsDamagedLines) {
   // that is gone) with a POP3 account whose name holds escaped quotes and a
   // \u escape, an IMAP account whose first identity lines are broken, and
   // the local folders; a snap profile whose prefs.js is damaged throughout;
-  // a flatpak profiles.ini naming a missing folder; Outlook Express (IMAP
-  // and POP3 servers both, a sub-key and a key without values) and Eudora
-  // under Wine.
+  // a flatpak profiles.ini naming a missing folder; under Wine, Outlook
+  // Express (IMAP and POP3 servers both, a sub-key and a key without
+  // values), Eudora, Pegasus Mail, and Netscape on drive D: only (a user
+  // whose prefs.js holds no mail value gives no account).
   std::vector<std::string> lines;
   for (const FoundMailAccount& a : FindMailAccounts(kHome)) lines.push_back(Line(a));
   const std::vector<std::string> expected = {
@@ -42,6 +43,10 @@ TEST(MailImportTest, FindsEveryAccountOfEverySourceAndSkipsDamagedLines) {
       "-1:0|-1:0",
       "Eudora 4.0 - eve@eudora.example|smtp.eudora.example|pop.eudora.example|eve|Eve Eudora|eve@eudora.example|pop|"
       "-1:0|-1:0",
+      "Pegasus Mail - pat@pegasus.example|smtp.pegasus.example|pop.pegasus.example|pat|pat|pat@pegasus.example|pop|"
+      "-1:0|-1:0",
+      "Netscape Mail - joe@netscape.example|smtp.netscape.example|pop.netscape.example|joe|Joe Navigator|"
+      "joe@netscape.example|pop|-1:0|-1:0",
   };
   EXPECT_EQ(lines, expected);
 
