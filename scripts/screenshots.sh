@@ -40,6 +40,7 @@ SHOW=startupoptions shot window-startupoptions Midnight
 SHOW=enhancedbrowsing shot window-enhancedbrowsing default
 SHOW=mail shot window-mail default
 SHOW=viewer shot window-viewer default "$WORK/garden-news.mail"
+SHOW=mailsettings shot window-mailsettings default
 SHOW=compose shot window-compose default \
   'mailto:anna@example.org?subject=Lunch%20on%20Friday&body=Hi%20Anna,%0D%0A%0D%0AShall%20we%20meet%20at%20noon%3F%20I%20recieve%20the%20keys%20at%20eleven.'
 

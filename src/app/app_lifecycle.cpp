@@ -87,6 +87,7 @@ std::string ProgramUsageText() {
          "  --show WINDOW                       (after --screenshot PICTURE.png) the picture\n"
          "                                      of that window instead: main, lookandfeel,\n"
          "                                      startupoptions, enhancedbrowsing, mail,\n"
+         "                                      mailsettings,\n"
          "                                      viewer (the message viewer on the stored\n"
          "                                      message whose file is the ADDRESS) or compose\n"
          "                                      (a new message, filled from the ADDRESS when\n"

@@ -32,6 +32,7 @@
 #include "mail/send/mailto_link.h"
 #include "mail/windows/compose_wnd.h"
 #include "mail/windows/mail_client_dlg.h"
+#include "mail/windows/mail_settings_dlg.h"
 #include "mail/windows/mail_wnd.h"
 #include "mail/windows/message_viewer_wnd.h"
 #include "browser/windows/frame_texts.h"
@@ -862,7 +863,7 @@ void CVyr20Dlg::LayoutMainWindow() {
 }
 
 void CVyr20Dlg::OpenStartupOptions() { RunStartupOptionsDialog(this, app_); }
-void CVyr20Dlg::OpenEmailSettings() { NotAvailable(frame_text::kEmailSettingsName); }
+void CVyr20Dlg::OpenEmailSettings() { OpenMailSettings(app_, this); }
 void CVyr20Dlg::OpenSpeedBooster() { NotAvailable(frame_text::kSpeedBoosterName); }
 void CVyr20Dlg::NavigateMainWindow(const std::string& address) { NavigatePane(address); }
 
@@ -968,7 +969,7 @@ bool CVyr20Dlg::OpenNamedWindow(const std::string& name, const std::string& argu
   // Each window by the command that opens it from the menu.
   static const std::map<std::string, int> kWindows = {
       {"lookandfeel", vyr::kLookAndFeelCommand}, {"startupoptions", kCmdStartupOptions},
-      {"enhancedbrowsing", kCmdEnhancedBrowsing}, {"mail", kCmdMail}};
+      {"enhancedbrowsing", kCmdEnhancedBrowsing}, {"mail", kCmdMail}, {"mailsettings", kCmdEmailSettings}};
   if (name == "main") return true;
   const auto window = kWindows.find(name);
   if (window == kWindows.end()) return false;

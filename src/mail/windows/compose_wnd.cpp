@@ -39,6 +39,7 @@
 #include "mail/read/message_decoder.h"
 #include "mail/receive/mail_check.h"
 #include "mail/send/mail_address.h"
+#include "mail/windows/mail_settings_dlg.h"
 #include "mail/windows/mail_texts.h"
 #include "mail/windows/mail_wnd.h"
 #include "mail/windows/rich_text_editor.h"
@@ -377,7 +378,7 @@ void CComposeWnd::AskAboutSettings() {
   if (server.find('.') != std::string::npos) return;
   if (Ask(app_, vyr::kSettingsIncompleteQuestion.number, vyr::kSettingsIncompleteQuestion.Text(),
           vyr::kSetupRequiredTitle.Text()) == vyr::IDYES) {
-    NotAvailable(kMailSettingsName.Text());
+    OpenMailSettings(app_, this);
   }
 }
 
@@ -785,7 +786,7 @@ void CComposeWnd::RunCommand(int command) {
       break;
     case kSaveAs: SaveAs(); break;
     case kAddressBook: NotAvailable(kAddressBookName.Text()); break;
-    case kSettings: NotAvailable(kMailSettingsName.Text()); break;
+    case kSettings: OpenMailSettings(app_, this); break;
     case kAttach:
       if (!readOnly_ && !sending_) ChooseAttachments();
       break;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/dcmemory.h>
@@ -27,6 +28,7 @@
 #include "mail/store/folder_unread.h"
 #include "mail/windows/compose_wnd.h"
 #include "mail/windows/mail_dialogs.h"
+#include "mail/windows/mail_settings_dlg.h"
 #include "mail/windows/mail_texts.h"
 #include "platform/network_route.h"
 #include "platform/text.h"
@@ -309,17 +311,29 @@ namespace {
 // boxes (which hand a worker's box to the user-interface thread).
 class WindowQuestions : public vyr::MailCheckQuestions {
  public:
-  explicit WindowQuestions(vyr::Application& app) : app_(app) {}
+  WindowQuestions(vyr::Application& app, wxWindow* window) : app_(app), window_(window) {}
   bool AskToCheckSettings(const std::string& text, const std::string& title) override {
     bool dontShow = false;
     return app_.Messages().Question(text, title, &dontShow) == vyr::IDYES;
   }
+  // From the worker (a failed check) the settings open on the
+  // user-interface thread once the worker's run has gone on; the worker
+  // never waits for a dialog.
   void OpenMailSettings() override {
-    app_.Messages().Information(FillText(vyr::kNotAvailableYet.Text(), mail_text::kMailSettingsName.Text()));
+    if (wxThread::IsMain()) {
+      if (window_) ::OpenMailSettings(app_, window_.get());
+      return;
+    }
+    wxWeakRef<wxWindow> window = window_;
+    vyr::Application* app = &app_;
+    wxTheApp->CallAfter([app, window] {
+      if (window) ::OpenMailSettings(*app, window.get());
+    });
   }
 
  private:
   vyr::Application& app_;
+  wxWeakRef<wxWindow> window_;
 };
 
 }  // namespace
@@ -473,7 +487,7 @@ CMailWnd::CMailWnd(vyr::Application& app)
   store_.MarkOutgoingPendingExceptClaimed();
 
   passwords_ = std::make_unique<CPasswordQuestion>(this);
-  questions_ = std::make_unique<WindowQuestions>(app_);
+  questions_ = std::make_unique<WindowQuestions>(app_, this);
   driver_.SetPasswordPrompt(passwords_.get());
   driver_.SetQuestions(questions_.get());
   driver_.SetFolderLoaderRunning([this] { return loader_.IsRunning(); });
@@ -942,7 +956,7 @@ void CMailWnd::RunCommand(int command) {
     case kCmdMarkUnread: MarkSelected(false); break;
     case kCmdDelete: DeleteSelected(); break;
     case kCmdAddressBook: NotAvailable(mail_text::kAddressBookName.Text()); break;
-    case kCmdSettings: NotAvailable(mail_text::kMailSettingsName.Text()); break;
+    case kCmdSettings: OpenMailSettings(app_, this); break;
     case kCmdFolders: ShowFoldersMenu(); break;
     case kCmdSearch: ToggleSearchPanel(); break;
     case kCmdNewFolder: NewFolder(); break;
