@@ -5,7 +5,8 @@
 # anything in any process the tests start.
 #   scripts/sanitize.sh [ctest arguments...]     e.g. scripts/sanitize.sh -L unit
 #   scripts/sanitize.sh --quick                  the window tests that close
-#       windows while workers run, built unoptimised into ./build-sanitize-quick
+#       windows while workers run (the browser host, the compose window
+#       closed during a send), built unoptimised into ./build-sanitize-quick
 #       (the test command runs this after the whole suite)
 #
 # Leaks inside third-party libraries are suppressed by scripts/lsan.supp;
@@ -22,8 +23,8 @@ if [ "${1:-}" = "--quick" ]; then
   shift
   build="$root/build-sanitize-quick"
   config=(-DCMAKE_BUILD_TYPE= "-DCMAKE_CXX_FLAGS=-O0 -g1" "-DCMAKE_C_FLAGS=-O0 -g1")
-  targets=(--target browser_host_ui)
-  set -- -R '^ui\.browser_host$' "$@"
+  targets=(--target browser_host_ui --target compose_window_ui)
+  set -- -R '^ui\.(browser_host|compose_window)$' "$@"
 else
   scripts/install-deps.sh
 fi
