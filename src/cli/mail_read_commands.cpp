@@ -61,7 +61,7 @@ int ReplyCommand(Context& c, const std::string& file, ReplyKind kind) {
     c.err << "vyrelle-cli: " << kErrorProcessingEmail << "\n";
     return 1;
   }
-  const ReplyDraft draft = PrepareReply(decoder.Decoded(), kind, dir);
+  const ReplyDraft draft = PrepareReply(decoder.Decoded(), kind, dir, {}, OwnAddresses(c.app));
   c.out << "To: " << OneLine(draft.to) << '\n';
   c.out << "CC: " << OneLine(draft.cc) << '\n';
   c.out << "Subject: " << OneLine(draft.subject) << '\n';

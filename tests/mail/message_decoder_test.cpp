@@ -482,11 +482,40 @@ TEST_F(MessageDecoderTest, RepliesQuoteTheTextAndAddressTheSenderOrEveryone) {
   const DecodedMessage& nested = Decode("nested.mail");
   const ReplyDraft all = BuildReply(nested, ReplyKind::ReplyAll, dir);
   EXPECT_EQ(all.subject, "re: Photos from the trip");
-  EXPECT_EQ(all.to, "Carol <carol@example.com>,Kim <kim@example.com>, Lee <lee@example.com>");
+  EXPECT_EQ(all.to, "Carol <carol@example.com>, Kim <kim@example.com>, Lee <lee@example.com>");
   EXPECT_EQ(all.cc, "dave@example.com");
   DecodedMessage noTo = nested;
   noTo.summary.to.clear();
   EXPECT_EQ(BuildReply(noTo, ReplyKind::ReplyAll, dir).to, "Carol <carol@example.com>") << "no stray comma";
+
+  // Reply-To (read from the header, encoded words and all) takes the
+  // sender's place; a reply to all leaves out the user's own addresses,
+  // in any case, and names nobody twice.
+  const std::string me = "me@mail.example", alias = "Me.Too@Mail.Example";
+  struct Row {
+    std::string headers;
+    ReplyKind kind;
+    std::string to, cc;
+  } rows[] = {
+      {"From: Ann <ann@example.org>\r\nReply-To: =?UTF-8?B?TGlzdMOp?= <list@example.org>\r\nTo: me@mail.example\r\n",
+       ReplyKind::Reply, "List\xC3\xA9 <list@example.org>", ""},
+      {"From: Ann <ann@example.org>\r\nReply-To: \r\n", ReplyKind::Reply, "Ann <ann@example.org>", ""},
+      {"From: Ann <ann@example.org>\r\nReply-To: list@example.org\r\nTo: \"Me, myself\" <ME@mail.example>, "
+       "Bob <bob@example.org>\r\nCc: bob@example.org; Ann <ann@example.org>, (work) me.too@mail.example, "
+       "\"Cy; C\" <cy@example.org>\r\n",
+       ReplyKind::ReplyAll, "list@example.org, Bob <bob@example.org>", "Ann <ann@example.org>, \"Cy; C\" <cy@example.org>"},
+      // A reply to all of the user's own message goes to the others...
+      {"From: Me <me@mail.example>\r\nTo: Bob <bob@example.org>\r\nCc: me@mail.example\r\n", ReplyKind::ReplyAll,
+       "Bob <bob@example.org>", ""},
+      // ... and, when the user was alone, back to the user.
+      {"From: Me <me@mail.example>\r\nTo: me@mail.example\r\n", ReplyKind::ReplyAll, "Me <me@mail.example>", ""},
+  };
+  for (const Row& row : rows) {
+    DecodedMessage m;
+    ScanHeaders(row.headers + "Subject: s\r\n\r\nbody", m.summary);
+    const ReplyDraft draft = BuildReply(m, row.kind, dir, {me, alias});
+    EXPECT_EQ(draft.to + "|" + draft.cc, row.to + "|" + row.cc) << row.headers;
+  }
 
   // An HTML-only message is quoted as its text; the encoded subject as
   // it reads.

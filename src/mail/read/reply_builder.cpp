@@ -1,9 +1,12 @@
 #include "mail/read/reply_builder.h"
 
 #include <filesystem>
+#include <set>
 #include <system_error>
 
+#include "base/settings_table.h"
 #include "mail/body/utf8.h"
+#include "platform/text.h"
 
 namespace vyr {
 
@@ -33,7 +36,84 @@ std::string WithSeparator(std::string dir) {
   return dir;
 }
 
+// The entries of an address header as it is shown ("Name <a@b>, c@d"):
+// split at commas and semicolons outside quotes, angle brackets and
+// comments, blanks around each entry removed.
+std::vector<std::string> AddressEntries(const std::string& field) {
+  std::vector<std::string> entries;
+  std::string current;
+  bool quoted = false;
+  int angle = 0, comment = 0;
+  auto finish = [&] {
+    const size_t first = current.find_first_not_of(" \t");
+    if (first != std::string::npos) entries.push_back(current.substr(first, current.find_last_not_of(" \t") + 1 - first));
+    current.clear();
+  };
+  for (size_t i = 0; i < field.size(); ++i) {
+    const char c = field[i];
+    if (c == '\\' && quoted && i + 1 < field.size()) {
+      current += c;
+      current += field[++i];
+      continue;
+    }
+    if (c == '"' && !comment) quoted = !quoted;
+    else if (!quoted && c == '<') ++angle;
+    else if (!quoted && c == '>' && angle) --angle;
+    else if (!quoted && c == '(') ++comment;
+    else if (!quoted && c == ')' && comment) --comment;
+    else if (!quoted && !angle && !comment && (c == ',' || c == ';')) {
+      finish();
+      continue;
+    }
+    current += c;
+  }
+  finish();
+  return entries;
+}
+
+// The address of one entry, in lower case: what its angle brackets hold,
+// else the entry without its comments.
+std::string EntryAddress(const std::string& entry) {
+  const size_t open = entry.rfind('<');
+  if (open != std::string::npos) {
+    const size_t close = entry.find('>', open);
+    return platform::AsciiLower(entry.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1));
+  }
+  std::string bare;
+  int comment = 0;
+  for (char c : entry) {
+    if (c == '(') ++comment;
+    else if (c == ')' && comment) --comment;
+    else if (!comment && c != ' ' && c != '\t' && c != '"') bare += c;
+  }
+  return platform::AsciiLower(bare);
+}
+
+// The entries of the fields joined by ", ", without the entries whose
+// address is in `leaveOut` or was taken already (which it then is).
+std::string Recipients(const std::vector<std::string>& fields, std::set<std::string>& leaveOut) {
+  std::string out;
+  for (const std::string& field : fields) {
+    for (const std::string& entry : AddressEntries(field)) {
+      if (!leaveOut.insert(EntryAddress(entry)).second) continue;
+      out += (out.empty() ? "" : ", ") + entry;
+    }
+  }
+  return out;
+}
+
 }  // namespace
+
+std::vector<std::string> OwnAddresses(const Application& app) {
+  std::vector<std::string> own;
+  const std::string address = app.Get(kEmailAddress);
+  if (address.find('@') != std::string::npos) own.push_back(address);
+  for (int n = 1; n <= 3; ++n) {
+    const std::string account = app.Get(kEmailExtraAccount.At(n));
+    if (account.find('@') != std::string::npos) own.push_back(account);
+  }
+  return own;
+}
 
 std::string ReplySubject(ReplyKind kind, const std::string& subject) {
   return (kind == ReplyKind::Forward ? "fw: " : "re: ") + subject;
@@ -55,21 +135,29 @@ std::string QuotedBody(const DecodedMessage& message) {
   return body;
 }
 
-ReplyDraft BuildReply(const DecodedMessage& message, ReplyKind kind, const std::string& displayDir) {
+ReplyDraft BuildReply(const DecodedMessage& message, ReplyKind kind, const std::string& displayDir,
+                      const std::vector<std::string>& ownAddresses) {
   ReplyDraft draft;
   const MessageSummary& s = message.summary;
   draft.subject = ReplySubject(kind, s.subject);
   draft.body = QuotedBody(message);
+  // A sender who names another address for replies gets them there.
+  const std::string& replyTo = s.replyTo.find('@') != std::string::npos ? s.replyTo : s.from;
   switch (kind) {
     case ReplyKind::Reply:
-      draft.to = s.from;
+      draft.to = replyTo;
       break;
-    case ReplyKind::ReplyAll:
-      // No empty address at either end when one of the two is missing.
-      draft.to = s.from;
-      if (!s.to.empty()) draft.to += (draft.to.empty() ? "" : ",") + s.to;
-      draft.cc = s.cc;
+    case ReplyKind::ReplyAll: {
+      // The user's own addresses are left out (a reply to all of one's
+      // own message goes to the others); every address is named once.
+      std::set<std::string> leaveOut;
+      for (const std::string& own : ownAddresses) leaveOut.insert(EntryAddress(own));
+      std::set<std::string> named = leaveOut;
+      draft.to = Recipients({replyTo, s.to}, named);
+      draft.cc = Recipients({s.cc}, named);
+      if (draft.to.empty() && draft.cc.empty()) draft.to = replyTo;
       break;
+    }
     case ReplyKind::Forward: {
       // What the viewer lists, without the pages and the text the body
       // already quotes.
@@ -115,8 +203,8 @@ std::string NewForwardFolder(const std::string& displayDir) {
 }  // namespace
 
 ReplyDraft PrepareReply(const DecodedMessage& message, ReplyKind kind, const std::string& displayDir,
-                        const std::string& copiesDir) {
-  ReplyDraft draft = BuildReply(message, kind, displayDir);
+                        const std::string& copiesDir, const std::vector<std::string>& ownAddresses) {
+  ReplyDraft draft = BuildReply(message, kind, displayDir, ownAddresses);
   if (draft.attachments.empty()) return draft;
   // Copies in a folder of the forward's own keep their names, whatever the
   // viewer shows next (the same message again, say) and however many

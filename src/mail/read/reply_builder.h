@@ -35,11 +35,19 @@ std::string ReplySubject(ReplyKind kind, const std::string& subject);
 // and date lines and "\r\n> **---------\r\n\r\n> ".
 std::string QuotedBody(const DecodedMessage& message);
 
-// Subject, body and recipients: a reply goes to the sender; a reply to all
-// to the sender and the message's To, with its CC; a forward to nobody yet.
+// The user's own addresses: the account's address and the extra accounts'
+// user names that are addresses.
+std::vector<std::string> OwnAddresses(const Application& app);
+
+// Subject, body and recipients: a reply goes to the message's Reply-To, or
+// to its sender when it names none; a reply to all to that address and the
+// message's To, with its CC, leaving out every entry whose address is one
+// of ownAddresses (compared without case) unless nobody would be left, and
+// every address named twice; a forward to nobody yet.
 // A forward attaches the parts the viewer lists (none when there is only
 // one), except the two pages and the text part the body already quotes.
-ReplyDraft BuildReply(const DecodedMessage& message, ReplyKind kind, const std::string& displayDir);
+ReplyDraft BuildReply(const DecodedMessage& message, ReplyKind kind, const std::string& displayDir,
+                      const std::vector<std::string>& ownAddresses = {});
 
 // What the viewer runs: BuildReply and, for a forward, copies of the
 // attachments in a new forward folder ("Forward1"...) of copiesDir (the
@@ -48,7 +56,7 @@ ReplyDraft BuildReply(const DecodedMessage& message, ReplyKind kind, const std::
 // touches them while the forward is being written. When no folder can be
 // made the parts are protected where they lie.
 ReplyDraft PrepareReply(const DecodedMessage& message, ReplyKind kind, const std::string& displayDir,
-                        const std::string& copiesDir = {});
+                        const std::string& copiesDir = {}, const std::vector<std::string>& ownAddresses = {});
 
 // Makes files read-only; returns how many were.
 int ProtectAttachments(const std::vector<std::string>& files);

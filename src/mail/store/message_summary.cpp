@@ -172,7 +172,7 @@ int ParseNumber(std::string_view s) {
 }
 
 struct ScanState {
-  bool from = false, subject = false, to = false, cc = false, bcc = false, date = false;
+  bool from = false, subject = false, to = false, cc = false, bcc = false, date = false, replyTo = false;
   bool mimeVersion = false, contentType = false, encoding = false, disposition = false;
   std::string typeName, dispositionName;
 };
@@ -192,7 +192,8 @@ void ApplyHeader(std::string_view line, MessageSummary& out, ScanState& st) {
   };
   if (simple("from", st.from, out.from, true) || simple("subject", st.subject, out.subject, true) ||
       simple("to", st.to, out.to, true) || simple("cc", st.cc, out.cc, true) ||
-      simple("bcc", st.bcc, out.bcc, true) || simple("date", st.date, out.date) ||
+      simple("bcc", st.bcc, out.bcc, true) || simple("reply-to", st.replyTo, out.replyTo, true) ||
+      simple("date", st.date, out.date) ||
       simple("mime-version", st.mimeVersion, out.mimeVersion)) {
     return;
   }
@@ -228,6 +229,7 @@ void ScanHeaders(std::string_view text, MessageSummary& out) {
   out.to.clear();
   out.cc.clear();
   out.bcc.clear();
+  out.replyTo.clear();
   out.date.clear();
   out.mimeVersion.clear();
   out.contentType.clear();

@@ -15,6 +15,7 @@ struct MessageSummary {
   bool unread = false;    // by the read-state rule (file times)
   bool outgoing = false;  // the file lies in an outgoing folder
   std::string from, subject, to, cc, bcc, date, mimeVersion;
+  std::string replyTo;                  // where replies go, when the sender asks for it
   std::string contentType;              // up to the first ";"
   std::string contentTransferEncoding;  // up to the first ";"
   std::string fileName;  // Content-Type "name", else Content-Disposition "filename"/"name"
@@ -39,7 +40,7 @@ inline constexpr size_t kHeaderReadLimit = 64 * 1024;
 // are skipped, trailing blanks removed, and the value cut at 255 characters.
 // Parameters ("; name=value", quoted or not, names without regard to case,
 // RFC 2231 "name*" forms decoded) are read from the whole value. From,
-// Subject, To, CC and BCC are kept as they are shown (DecodeHeaderText),
+// Reply-To, Subject, To, CC and BCC are kept as they are shown (DecodeHeaderText),
 // then cut at 255 bytes without splitting a character.
 void ScanHeaders(std::string_view headerText, MessageSummary& out);
 

@@ -364,7 +364,8 @@ void CMessageViewerWnd::Compose(vyr::ReplyKind kind) {
   // A forward's attachments are copied under the mail root, where they stay
   // for as long as a stored message names them.
   const vyr::ReplyDraft draft = vyr::PrepareReply(view_.Decoded(), kind, view_.DisplayDir(),
-                                                  vyr::ForwardCopiesDirectory(vyr::MailStore(app_)));
+                                                  vyr::ForwardCopiesDirectory(vyr::MailStore(app_)),
+                                                  vyr::OwnAddresses(app_));
   CComposeWnd::OpenNew(app_, {draft.to, draft.cc, draft.subject, draft.body, draft.attachments});
 }
 
