@@ -41,6 +41,11 @@ SHOW=enhancedbrowsing shot window-enhancedbrowsing default
 SHOW=mail shot window-mail default
 SHOW=viewer shot window-viewer default "$WORK/garden-news.mail"
 SHOW=mailsettings shot window-mailsettings default
+# The address book with a few cards imported, as address programs export them.
+printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Lindqvist\r\nEMAIL;TYPE=INTERNET:anna@example.org\r\nEND:VCARD\r\n%b' \
+  'BEGIN:VCARD\r\nVERSION:4.0\r\nFN:J\xc3\xb6rg M\xc3\xbcller\r\nEMAIL;PREF=1:joerg@example.net\r\nEMAIL:jm@example.com\r\nEND:VCARD\r\n' \
+  > "$WORK/contacts.vcf"
+SHOW=addressbook shot window-addressbook default "$WORK/contacts.vcf"
 SHOW=compose shot window-compose default \
   'mailto:anna@example.org?subject=Lunch%20on%20Friday&body=Hi%20Anna,%0D%0A%0D%0AShall%20we%20meet%20at%20noon%3F%20I%20recieve%20the%20keys%20at%20eleven.'
 

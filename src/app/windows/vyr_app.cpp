@@ -113,9 +113,10 @@ void CVyrApp::ReadCommandLine() {
     file.MakeAbsolute();
     screenshotFile_ = ToUtf8(file.GetFullPath());
     showWindow_ = commandLine.showWindow == "main" ? "" : commandLine.showWindow;
-    if (showWindow_ == "viewer") {
-      // The stored message to show is the viewer's, not the main window's:
-      // the main window opens its start page.
+    if (showWindow_ == "viewer" || showWindow_ == "addressbook") {
+      // The stored message to show is the viewer's (the vCard file to
+      // import the address book's), not the main window's: the main window
+      // opens its start page.
       showArgument_ = AbsoluteIfFile(commandLine.argument);
       return;
     }

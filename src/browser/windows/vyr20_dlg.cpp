@@ -30,6 +30,7 @@
 #include "channels/windows/duplicate_channel_dlg.h"
 #include "mail/check/startup_mail_check.h"
 #include "mail/send/mailto_link.h"
+#include "mail/windows/address_book_wnd.h"
 #include "mail/windows/compose_wnd.h"
 #include "mail/windows/mail_client_dlg.h"
 #include "mail/windows/mail_settings_dlg.h"
@@ -954,6 +955,15 @@ bool CVyr20Dlg::OpenNamedWindow(const std::string& name, const std::string& argu
     // A new message, filled from a mailto link when one is given.
     const vyr::MailtoFields fields = argument.empty() ? vyr::MailtoFields{} : vyr::ParseMailtoLink(argument);
     CComposeWnd::OpenNew(app_, {fields.to, fields.cc, fields.subject, fields.body, {}});
+    return true;
+  }
+  if (name == "addressbook") {
+    // The address book, with a vCard file imported first when one is given.
+    if (!argument.empty()) {
+      vyr::SystemAddressBook book(app_);
+      if (book.Open()) vyr::ImportVCardFile(book, argument);
+    }
+    CAddressBookWnd::Open(app_, this, nullptr);
     return true;
   }
   if (name == "viewer") {

@@ -55,7 +55,7 @@ struct AddressBookEntry {
 };
 
 // The system address book: a vCard (4.0) file in the mail root, one card
-// per entry with FN (the display name) and EMAIL (the address text).
+// per entry with FN (the display name) and an EMAIL line per address.
 class SystemAddressBook {
  public:
   explicit SystemAddressBook(const Application& app);
@@ -71,6 +71,9 @@ class SystemAddressBook {
   bool AddEntry(const std::string& displayName, const std::string& addressText);
   // Adds several entries in one replacement of the file: all or none.
   bool AddEntries(const std::vector<AddressBookEntry>& entries);
+  // Removes the first card that gives this entry, leaving every other card
+  // as it was written; false when none does or the file cannot be written.
+  bool RemoveEntry(const AddressBookEntry& entry);
   // The entries in file order (empty while closed).
   std::vector<AddressBookEntry> List() const;
   void Close() { open_ = false; }
@@ -83,10 +86,50 @@ class SystemAddressBook {
   bool open_ = false;
 };
 
-// The vCard text of entries, and back (folded lines and escapes undone;
-// cards without an FN or EMAIL line are passed over).
+// The vCard text of entries (one EMAIL line per address), and back. The
+// reader takes what address programs export: vCard 2.1, 3.0 and 4.0,
+// folded lines, quoted-printable values (soft line breaks included) in a
+// declared character set, escapes, grouped names ("item1.EMAIL"), several
+// EMAIL lines (the preferred one first), a name from N when FN is missing
+// (else the first address). Values that are not addresses are left out,
+// and so are cards without one.
 std::string WriteVCards(const std::vector<AddressBookEntry>& entries);
 std::vector<AddressBookEntry> ReadVCards(const std::string& text);
+
+// A vCard file imported into the book: entries the book (or the file)
+// already holds are not added twice.
+struct VCardImport {
+  bool read = false;  // the file could be read and the book written
+  int added = 0;      // new entries
+  int known = 0;      // entries the book already held
+};
+VCardImport ImportVCardFile(SystemAddressBook& book, const std::string& path);
+
+// The rows of a list file (kinds 1 to 3), line by line: ParseAddress gives
+// the entry name, and the address column is every address of the line
+// joined by "," when SplitRecipients takes the whole line, else
+// ParseAddress's address. Lines ParseAddress rejects are passed over.
+std::vector<AddressBookEntry> ReadAddressList(const Application& app, int kind);
+// Appends an entry to the personal address book file (kind 3) as
+// "\"name\" address text"; false when it cannot be written.
+bool AddPersonalEntry(const Application& app, const AddressBookEntry& entry);
+// Removes from a list file every line that gives this row; how many.
+int RemoveListEntry(const Application& app, int kind, const AddressBookEntry& entry);
+
+// A personal entry as the user typed it. kEntryOk: the name and the
+// address text (its addresses joined by ",") are ready to store.
+enum class EntryCheck { kEntryOk, kNoName, kNameHasAt, kBadAddress };
+EntryCheck CheckNewEntry(AddressBookEntry& entry, std::string& error);
+
+// What picking an entry puts into a recipient box: each of its addresses
+// as "name <address>" (the name quoted when it holds a separator or a
+// quote; bare when there is no name or the name is the address), joined
+// by ", ". Line breaks and control characters of the name become spaces.
+std::string RecipientText(const AddressBookEntry& entry);
+// A recipient box's text with entries appended: ", " between the old and
+// the new, and every entry whose address the box already holds (compared
+// without case) left out.
+std::string AppendRecipients(const std::string& field, const std::string& entries);
 
 // Imports "Personal Addressbook.txt" into the system address book once,
 // after asking. Each line gives one entry: its display name by ParseAddress

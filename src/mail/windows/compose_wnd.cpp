@@ -38,7 +38,9 @@
 #include "mail/store/mail_store.h"
 #include "mail/read/message_decoder.h"
 #include "mail/receive/mail_check.h"
+#include "mail/send/address_lists.h"
 #include "mail/send/mail_address.h"
+#include "mail/windows/address_book_wnd.h"
 #include "mail/windows/mail_settings_dlg.h"
 #include "mail/windows/mail_texts.h"
 #include "mail/windows/mail_wnd.h"
@@ -72,7 +74,6 @@ constexpr TextId kFontTip{40865}, kSizeTip{40866};
 constexpr TextId kSizeNames[] = {{40867}, {40868}, {40869}, {40870}, {40871}, {40872}, {40873}};
 constexpr TextId kCancelText{40874}, kFormatMenu{40877}, kCannotAttach{40879}, kNoDictionary{40880},
     kRemoveTip{40882}, kStatusName{40883};
-using mail_text::kAddressBookName;
 using mail_text::kCloseItem;
 using mail_text::kEditMenu;
 using mail_text::kFileMenu;
@@ -785,7 +786,7 @@ void CComposeWnd::RunCommand(int command) {
       if (!readOnly_ && !sending_) Queue(true);
       break;
     case kSaveAs: SaveAs(); break;
-    case kAddressBook: NotAvailable(kAddressBookName.Text()); break;
+    case kAddressBook: CAddressBookWnd::Open(app_, this, this); break;
     case kSettings: OpenMailSettings(app_, this); break;
     case kAttach:
       if (!readOnly_ && !sending_) ChooseAttachments();
@@ -814,6 +815,14 @@ void CComposeWnd::RunCommand(int command) {
     case wxID_SELECTALL: editor_->SelectAll(); break;
     default: break;
   }
+}
+
+bool CComposeWnd::AddRecipients(Field field, const std::string& entries) {
+  if (readOnly_ || sending_) return false;
+  wxTextCtrl* box = field == Field::kTo ? to_ : field == Field::kCc ? cc_ : bcc_;
+  box->SetValue(Wx(vyr::AppendRecipients(Utf8(box->GetValue()), entries)));
+  box->SetInsertionPointEnd();
+  return true;
 }
 
 void CComposeWnd::NotAvailable(const std::string& what) {

@@ -94,6 +94,11 @@ class CComposeWnd : public CSkinnedFrame, public vyr::ComposeWindow, private vyr
 
   // Runs a command as the toolbar, the menus and the keys do.
   void RunCommand(int command);
+  // Appends comma-separated entries to a recipient box (the address book's
+  // pick), leaving out addresses the box holds already; false while the
+  // message cannot be changed (read-only or being sent).
+  enum class Field { kTo, kCc, kBcc };
+  bool AddRecipients(Field field, const std::string& entries);
   // Adds files to the attachment list (the dialog's and the drop's work);
   // an unreadable one is refused with a message.
   void AttachFiles(const std::vector<std::string>& paths);

@@ -26,6 +26,7 @@
 #include "browser/main_window_model.h"
 #include "mail/send/outbox.h"
 #include "mail/store/folder_unread.h"
+#include "mail/windows/address_book_wnd.h"
 #include "mail/windows/compose_wnd.h"
 #include "mail/windows/mail_dialogs.h"
 #include "mail/windows/mail_settings_dlg.h"
@@ -955,7 +956,7 @@ void CMailWnd::RunCommand(int command) {
     case kCmdMarkRead: MarkSelected(true); break;
     case kCmdMarkUnread: MarkSelected(false); break;
     case kCmdDelete: DeleteSelected(); break;
-    case kCmdAddressBook: NotAvailable(mail_text::kAddressBookName.Text()); break;
+    case kCmdAddressBook: CAddressBookWnd::Open(app_, this, nullptr); break;
     case kCmdSettings: OpenMailSettings(app_, this); break;
     case kCmdFolders: ShowFoldersMenu(); break;
     case kCmdSearch: ToggleSearchPanel(); break;
