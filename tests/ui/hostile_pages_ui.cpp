@@ -250,6 +250,9 @@ class HostilePagesApp : public wxApp {
     if (argc != 3) return false;
     SetExitOnFrameDelete(false);
     vyr::test::InitWindowTest();
+    // No mail account is set up here: the compose window a mail link opens
+    // is not to ask for the settings.
+    CComposeWnd::SetAskAboutSettings(false);
     shots_ = argv[2].utf8_string();
     CallAfter([this] {
       Run();

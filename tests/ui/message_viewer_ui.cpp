@@ -144,6 +144,9 @@ class MessageViewerApp : public wxApp {
     if (argc != 4) return false;
     SetExitOnFrameDelete(false);
     vyr::test::InitWindowTest();
+    // No mail account is set up here: the compose window a mail link opens
+    // is not to ask for the settings.
+    CComposeWnd::SetAskAboutSettings(false);
     server_ = argv[1].utf8_string();
     log_ = argv[2].utf8_string();
     shots_ = argv[3].utf8_string();
