@@ -31,7 +31,6 @@
 #include "base/message_box.h"
 #include "base/settings_table.h"
 #include "base/text_trim.h"
-#include "browser/main_window_model.h"
 #include "mail/body/body_converter.h"
 #include "mail/body/rich_text.h"
 #include "mail/body/spelling.h"
@@ -77,7 +76,6 @@ constexpr TextId kCancelText{40874}, kFormatMenu{40877}, kCannotAttach{40879}, k
 using mail_text::kCloseItem;
 using mail_text::kEditMenu;
 using mail_text::kFileMenu;
-using mail_text::kMailSettingsName;
 using mail_text::kToolsMenu;
 
 constexpr int kAutosaveMs = 30000;
@@ -823,10 +821,6 @@ bool CComposeWnd::AddRecipients(Field field, const std::string& entries) {
   box->SetValue(Wx(vyr::AppendRecipients(Utf8(box->GetValue()), entries)));
   box->SetInsertionPointEnd();
   return true;
-}
-
-void CComposeWnd::NotAvailable(const std::string& what) {
-  app_.Messages().Information(FillText(vyr::kNotAvailableYet.Text(), what));
 }
 
 vyr::platform::WindowHandle CComposeWnd::MailWindow() const {

@@ -158,7 +158,6 @@ class CComposeWnd : public CSkinnedFrame, public vyr::ComposeWindow, private vyr
   // A send that is stopped or past the point of no return finishes on a
   // thread of its own.
   void FinishInBackground();
-  void NotAvailable(const std::string& what);
   vyr::platform::WindowHandle MailWindow() const;
 
   void OnWindowMessage(const vyr::platform::WindowMessage& message) override;

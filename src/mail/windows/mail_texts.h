@@ -64,8 +64,6 @@ inline constexpr TextId kSettingsItem{40749};
 // Opening a message.
 inline constexpr TextId kSelectMessage{40750};       // "Please select a message"
 inline constexpr TextId kOutboxBusy{40751};          // "You can not open messages in the Outbox..."
-inline constexpr TextId kAddressBookName{40753};
-inline constexpr TextId kMailSettingsName{40754};
 inline constexpr TextId kViewerName{40755};
 
 // The search panel.
