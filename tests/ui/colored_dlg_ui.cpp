@@ -158,6 +158,9 @@ void CheckSkinnedWindow(Window* w, const std::string& kind, wxUIActionSimulator&
   pointer.MouseClick();
   const wxRect area = wxDisplay(0u).GetClientArea();
   Check(YieldUntil([&] { return w->IsZoomed() && w->GetSize() == area.GetSize(); }), kind + ": restore button zoomed");
+  // A window manager may still be moving the zoomed window when its size is
+  // right: the button is found once it has come to rest.
+  vyr::test::Pause(300);
   const wxRect zoomedRestore = w->CaptionButtonRect(Part::Restore);
   pointer.MouseMove(Origin(w) + zoomedRestore.GetPosition() + zoomedRestore.GetSize() / 2);
   pointer.MouseClick();
