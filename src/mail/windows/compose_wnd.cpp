@@ -187,7 +187,8 @@ class CAttachDropTarget : public wxFileDropTarget {
   CComposeWnd& window_;
 };
 
-std::string PlainWithCrLf(std::string text) {
+// Plain text as the body model holds it: a line ends with '\n' alone.
+std::string WithoutCarriageReturns(const std::string& text) {
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
@@ -594,7 +595,7 @@ void CComposeWnd::Fill(const Prefill& fill) {
   if (!fill.body.empty()) {
     vyr::RichTextDocument doc;
     vyr::CharFormat format = doc.DefaultFormat();
-    doc.Append(PlainWithCrLf(fill.body), format);
+    doc.Append(WithoutCarriageReturns(fill.body), format);
     LoadDocument(*editor_, doc);
     editor_->SetBackgroundColour(*wxWHITE);
   }
@@ -740,7 +741,7 @@ void CComposeWnd::ShowTextOnly(bool textOnly) {
     const std::string plain = converter.RichTextToPlainText(BodyForm());
     const bool wasChanged = HasChanges();
     vyr::RichTextDocument doc;
-    doc.Append(PlainWithCrLf(plain), doc.DefaultFormat());
+    doc.Append(WithoutCarriageReturns(plain), doc.DefaultFormat());
     filling_ = true;
     LoadDocument(*editor_, doc);
     filling_ = false;
