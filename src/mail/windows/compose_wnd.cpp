@@ -473,15 +473,8 @@ void CComposeWnd::BuildFormatBar(wxWindow* parent) {
 void CComposeWnd::ApplyArt() {
   const CSchemeArt& art = *Art();
   using vyr::SchemeColour;
-  toolbar_->SetColours({art.Colour(SchemeColour::ToolBarBack), art.Colour(SchemeColour::ToolBarText),
-                        art.Colour(SchemeColour::ToolBarTextRollover), art.Colour(SchemeColour::ToolBarTextSelected),
-                        art.Colour(SchemeColour::ToolBarTextDisabled)});
-  toolbar_->SetFonts(art.Font(vyr::SchemeFont::Toolbar), art.Font(vyr::SchemeFont::ToolbarRollover));
+  DressAsToolbar(*toolbar_, art, kToolbarIcons);
   const wxColour ground = art.Colour(SchemeColour::ToolBarBack);
-  toolbar_->SetImages({SymbolicIconStrip(kToolbarIcons, art.Colour(SchemeColour::ToolBarText), ground),
-                       SymbolicIconStrip(kToolbarIcons, art.Colour(SchemeColour::ToolBarTextDisabled), ground),
-                       SymbolicIconStrip(kToolbarIcons, art.Colour(SchemeColour::ToolBarTextRollover), ground)});
-  toolbar_->SetSounds("ToolbarRollover", "ToolbarSelect");
   // The formatting bar and the status line wear the toolbar's colours.
   for (wxWindow* bar : {static_cast<wxWindow*>(formatBar_), static_cast<wxWindow*>(statusBar_)}) {
     bar->SetBackgroundColour(ground);

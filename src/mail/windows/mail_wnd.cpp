@@ -37,6 +37,7 @@
 #include "ui/windows/desktop_notification.h"
 #include "ui/windows/image_list.h"
 #include "ui/windows/scheme_art.h"
+#include "ui/windows/symbolic_icons.h"
 
 namespace {
 
@@ -657,12 +658,8 @@ void CMailWnd::BuildSearchPanel(wxWindow* parent) {
 void CMailWnd::ApplyArt() {
   const CSchemeArt& art = *Art();
   using vyr::SchemeColour;
-  toolbar_->SetColours({art.Colour(SchemeColour::ToolBarBack), art.Colour(SchemeColour::ToolBarText),
-                        art.Colour(SchemeColour::ToolBarTextRollover), art.Colour(SchemeColour::ToolBarTextSelected),
-                        art.Colour(SchemeColour::ToolBarTextDisabled)});
-  toolbar_->SetFonts(art.Font(vyr::SchemeFont::Toolbar), art.Font(vyr::SchemeFont::ToolbarRollover));
+  DressAsToolbar(*toolbar_, art);
   toolbar_->SetImages(ToolbarImages(art));
-  toolbar_->SetSounds("ToolbarRollover", "ToolbarSelect");
   toolbar_->SetSelectOnClick(false);
   toolbar_->SetMinSize(wxSize(-1, toolbar_->GetBestSize().y));
 

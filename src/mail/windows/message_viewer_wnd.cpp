@@ -178,15 +178,8 @@ CMessageViewerWnd::~CMessageViewerWnd() {
 void CMessageViewerWnd::ApplyArt() {
   const CSchemeArt& art = *Art();
   using vyr::SchemeColour;
-  toolbar_->SetColours({art.Colour(SchemeColour::ToolBarBack), art.Colour(SchemeColour::ToolBarText),
-                        art.Colour(SchemeColour::ToolBarTextRollover), art.Colour(SchemeColour::ToolBarTextSelected),
-                        art.Colour(SchemeColour::ToolBarTextDisabled)});
-  toolbar_->SetFonts(art.Font(vyr::SchemeFont::Toolbar), art.Font(vyr::SchemeFont::ToolbarRollover));
+  DressAsToolbar(*toolbar_, art, kToolbarIcons);
   const wxColour ground = art.Colour(SchemeColour::ToolBarBack);
-  toolbar_->SetImages({SymbolicIconStrip(kToolbarIcons, art.Colour(SchemeColour::ToolBarText), ground),
-                       SymbolicIconStrip(kToolbarIcons, art.Colour(SchemeColour::ToolBarTextDisabled), ground),
-                       SymbolicIconStrip(kToolbarIcons, art.Colour(SchemeColour::ToolBarTextRollover), ground)});
-  toolbar_->SetSounds("ToolbarRollover", "ToolbarSelect");
   // The bar speaks in the colours of the scheme's tips.
   remoteBar_->SetBackgroundColour(art.Colour(SchemeColour::ToolBarTipBack));
   remoteText_->SetForegroundColour(art.Colour(SchemeColour::ToolBarTipText));

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 
+#include "ui/windows/button_strip.h"
 #include "ui/windows/image_list.h"
+#include "ui/windows/scheme_art.h"
 
 namespace {
 
@@ -84,4 +86,19 @@ wxBitmap FileTypeIcon(const std::string& mimeType, const std::string& name, int 
     g_object_unref(info);
   }
   return wxBitmap(image);
+}
+
+void DressAsToolbar(CButtonStrip& strip, const CSchemeArt& art, const std::vector<std::string>& icons) {
+  using vyr::SchemeColour;
+  strip.SetColours({art.Colour(SchemeColour::ToolBarBack), art.Colour(SchemeColour::ToolBarText),
+                    art.Colour(SchemeColour::ToolBarTextRollover), art.Colour(SchemeColour::ToolBarTextSelected),
+                    art.Colour(SchemeColour::ToolBarTextDisabled)});
+  strip.SetFonts(art.Font(vyr::SchemeFont::Toolbar), art.Font(vyr::SchemeFont::ToolbarRollover));
+  if (!icons.empty()) {
+    const wxColour ground = art.Colour(SchemeColour::ToolBarBack);
+    strip.SetImages({SymbolicIconStrip(icons, art.Colour(SchemeColour::ToolBarText), ground),
+                     SymbolicIconStrip(icons, art.Colour(SchemeColour::ToolBarTextDisabled), ground),
+                     SymbolicIconStrip(icons, art.Colour(SchemeColour::ToolBarTextRollover), ground)});
+  }
+  strip.SetSounds("ToolbarRollover", "ToolbarSelect");
 }

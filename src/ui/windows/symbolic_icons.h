@@ -10,7 +10,9 @@
 #include <wx/colour.h>
 #include <wx/image.h>
 
+class CButtonStrip;
 class CImageList;
+class CSchemeArt;
 
 // One cell per icon name ("mail-send": its "-symbolic" form is drawn),
 // cell pixels square, each icon glyph pixels high and centred; a name the
@@ -21,3 +23,8 @@ std::shared_ptr<const CImageList> SymbolicIconStrip(const std::vector<std::strin
 wxBitmap SymbolicIcon(const std::string& name, const wxColour& ink, const wxColour& ground, int size);
 // The desktop's icon for a MIME type (or, without one, for a file name).
 wxBitmap FileTypeIcon(const std::string& mimeType, const std::string& name, int size);
+
+// Dresses a strip as the scheme's toolbar: its colours, fonts and sounds,
+// and, when icon names are given, their symbolic pictures drawn in the
+// toolbar's text colours (normal, disabled, rollover) on its ground.
+void DressAsToolbar(CButtonStrip& strip, const CSchemeArt& art, const std::vector<std::string>& icons = {});
