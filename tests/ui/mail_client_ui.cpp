@@ -31,11 +31,7 @@ namespace {
 using vyr::test::Check;
 namespace xt = vyr::test::xtest;
 
-template <typename T = wxWindow>
-T* Named(const char* name) {
-  wxWindow* w = wxWindow::FindWindowByName(name);
-  return w && w->IsShownOnScreen() ? dynamic_cast<T*>(w) : nullptr;
-}
+using xt::Named;
 std::string Utf8(const wxString& s) { return std::string(s.utf8_str()); }
 
 void ClickOn(wxWindow* w) { xt::Click(w->GetScreenRect().GetLeftTop() + wxPoint(8, w->GetSize().y / 2)); }
@@ -59,26 +55,11 @@ class MailClientTestApp : public vyr::test::ChecksApp {
   bool Prepare() override {
     if (argc != 3) return false;
     vyr::test::InitWindowTest();
-    robot_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Step(); });
-    robot_.Start(100);
+    robot_.Start();
     return true;
   }
 
-  // The next action once the named control is on screen and its dialog has
-  // the keyboard (no window manager gives it).
-  void When(const char* name, std::function<void()> act) { steps_.push_back({name, std::move(act)}); }
-  void Step() {
-    if (steps_.empty() || busy_) return;
-    wxWindow* control = Named(steps_.front().first);
-    if (!control) return;
-    busy_ = true;
-    xt::Focus(wxGetTopLevelParent(control));
-    vyr::test::Pause(200);
-    auto act = steps_.front().second;
-    steps_.pop_front();
-    act();
-    busy_ = false;
-  }
+  void When(const char* name, std::function<void()> act) { robot_.When(name, std::move(act)); }
 
   void RunChecks() override {
     const std::string shots = argv[1].utf8_string();
@@ -217,9 +198,7 @@ class MailClientTestApp : public vyr::test::ChecksApp {
     vyr::test::ExitWithVerdict();
   }
 
-  wxTimer robot_;
-  std::deque<std::pair<const char*, std::function<void()>>> steps_;
-  bool busy_ = false;
+  xt::ControlRobot robot_;
 };
 
 }  // namespace

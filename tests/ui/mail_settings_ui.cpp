@@ -29,11 +29,7 @@ namespace {
 using vyr::test::Check;
 namespace xt = vyr::test::xtest;
 
-template <typename T = wxWindow>
-T* Named(const char* name) {
-  wxWindow* w = wxWindow::FindWindowByName(name);
-  return w && w->IsShownOnScreen() ? dynamic_cast<T*>(w) : nullptr;
-}
+using xt::Named;
 
 void ClickOn(wxWindow* w) {
   const wxRect r = w->GetScreenRect();
@@ -78,29 +74,11 @@ class MailSettingsTestApp : public vyr::test::ChecksApp {
   bool Prepare() override {
     if (argc != 4) return false;
     vyr::test::InitWindowTest();
-    robot_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Step(); });
-    robot_.Start(100);
+    robot_.Start();
     return true;
   }
 
-  // The next action once its control is up, its window given the keyboard.
-  void When(const char* name, std::function<void()> act) { steps_.push_back({name, std::move(act)}); }
-  void Step() {
-    if (steps_.empty() || busy_) return;
-    wxWindow* control = Named(steps_.front().first);
-    if (!control) return;
-    busy_ = true;
-    GtkWidget* top = wxGetTopLevelParent(control)->GetHandle();
-    if (!gtk_window_is_active(GTK_WINDOW(top))) {
-      XSetInputFocus(xt::XDisplay(), gdk_x11_window_get_xid(gtk_widget_get_window(top)), RevertToParent, CurrentTime);
-      vyr::test::PumpUntil([&] { return gtk_window_is_active(GTK_WINDOW(top)); }, 3000);
-    }
-    vyr::test::Pause(200);
-    auto act = steps_.front().second;
-    steps_.pop_front();
-    act();
-    busy_ = false;
-  }
+  void When(const char* name, std::function<void()> act) { robot_.When(name, std::move(act)); }
 
   void RunChecks() override {
     const std::string work = argv[1].utf8_string(), shots = argv[2].utf8_string(), lookup = argv[3].utf8_string();
@@ -157,7 +135,7 @@ class MailSettingsTestApp : public vyr::test::ChecksApp {
       ClickOn(okButton());
     });
     const bool saved = OpenMailSettings(t.app, frame);
-    Check(saved && steps_.empty(), "the import offer found nothing, the dialog opened, and OK saved");
+    Check(saved && robot_.Done(), "the import offer found nothing, the dialog opened, and OK saved");
 
     const std::string written = profile();
     struct stat st {};
@@ -217,9 +195,7 @@ class MailSettingsTestApp : public vyr::test::ChecksApp {
     vyr::test::ExitWithVerdict();
   }
 
-  wxTimer robot_;
-  std::deque<std::pair<const char*, std::function<void()>>> steps_;
-  bool busy_ = false;
+  xt::ControlRobot robot_;
 };
 
 }  // namespace

@@ -33,11 +33,7 @@ struct RecordingTarget : vyr::SpellTarget {
   void ShowRange(size_t, size_t) override {}
 };
 
-template <typename T = wxWindow>
-T* Named(const char* name) {
-  wxWindow* w = wxWindow::FindWindowByName(name);
-  return w && w->IsShownOnScreen() ? dynamic_cast<T*>(w) : nullptr;
-}
+using xt::Named;
 std::string Utf8(const wxString& s) { return std::string(s.utf8_str()); }
 
 void Key(KeySym sym, bool alt = false) {
@@ -53,30 +49,11 @@ class SpellDialogTestApp : public vyr::test::ChecksApp {
   bool Prepare() override {
     if (argc != 2) return false;
     vyr::test::InitWindowTest();
-    robot_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Step(); });
-    robot_.Start(100);
+    robot_.Start();
     return true;
   }
 
-  // The next action once its dialog is up and has the keyboard (no window
-  // manager gives it).
-  void When(const char* name, std::function<void()> act) { steps_.push_back({name, std::move(act)}); }
-  void Step() {
-    if (steps_.empty() || busy_) return;
-    wxWindow* control = Named(steps_.front().first);
-    if (!control) return;
-    busy_ = true;
-    GtkWidget* top = wxGetTopLevelParent(control)->GetHandle();
-    if (!gtk_window_is_active(GTK_WINDOW(top))) {
-      XSetInputFocus(xt::XDisplay(), gdk_x11_window_get_xid(gtk_widget_get_window(top)), RevertToParent, CurrentTime);
-      vyr::test::PumpUntil([&] { return gtk_window_is_active(GTK_WINDOW(top)); }, 3000);
-    }
-    vyr::test::Pause(200);
-    auto act = steps_.front().second;
-    steps_.pop_front();
-    act();
-    busy_ = false;
-  }
+  void When(const char* name, std::function<void()> act) { robot_.When(name, std::move(act)); }
 
   void RunChecks() override {
     vyr::test::TestApp t;
@@ -136,9 +113,7 @@ class SpellDialogTestApp : public vyr::test::ChecksApp {
     vyr::test::ExitWithVerdict();
   }
 
-  wxTimer robot_;
-  std::deque<std::pair<const char*, std::function<void()>>> steps_;
-  bool busy_ = false;
+  xt::ControlRobot robot_;
 };
 
 }  // namespace

@@ -6,6 +6,12 @@
 // given as a window manager gives it.
 #include <gtk/gtk.h>
 
+#include <deque>
+#include <functional>
+#include <utility>
+
+#include <wx/timer.h>
+
 #include "ui_test_support.h"
 
 // Last: the X headers' macros would spoil the names above.
@@ -73,5 +79,44 @@ inline bool Focus(wxWindow* window) {
   gdk_x11_display_error_trap_pop_ignored(display);
   return PumpUntil([&] { return gtk_window_is_active(GTK_WINDOW(widget)); }, 3000);
 }
+
+// The window named so, once it is on screen (null before).
+template <typename T = wxWindow>
+T* Named(const char* name) {
+  wxWindow* w = wxWindow::FindWindowByName(name);
+  return w && w->IsShownOnScreen() ? dynamic_cast<T*>(w) : nullptr;
+}
+
+// Runs steps one by one from a timer, each once the control it names is on
+// screen and its window has the keyboard: the way to drive modal dialogs,
+// whose own loop runs while the test waits.
+class ControlRobot {
+ public:
+  // Once the application runs (its OnInit).
+  void Start() {
+    timer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Step(); });
+    timer_.Start(100);
+  }
+  void When(const char* name, std::function<void()> act) { steps_.push_back({name, std::move(act)}); }
+  bool Done() const { return steps_.empty(); }
+
+ private:
+  void Step() {
+    if (steps_.empty() || busy_) return;
+    wxWindow* control = Named(steps_.front().first);
+    if (!control) return;
+    busy_ = true;
+    Focus(wxGetTopLevelParent(control));
+    Pause(200);
+    auto act = steps_.front().second;
+    steps_.pop_front();
+    act();
+    busy_ = false;
+  }
+
+  wxTimer timer_;
+  std::deque<std::pair<const char*, std::function<void()>>> steps_;
+  bool busy_ = false;
+};
 
 }  // namespace vyr::test::xtest
