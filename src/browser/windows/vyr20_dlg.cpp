@@ -27,6 +27,7 @@
 #include "app/user_data.h"
 #include "channels/bookmark_import.h"
 #include "channels/channel_merge.h"
+#include "channels/windows/channel_designer_dlg.h"
 #include "channels/windows/duplicate_channel_dlg.h"
 #include "mail/check/startup_mail_check.h"
 #include "mail/send/mailto_link.h"
@@ -726,7 +727,8 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
     case kScrollChannelsUpCommand: if (bar_) bar_->ScrollUp(); return true;
     case kScrollChannelsDownCommand: if (bar_) bar_->ScrollDown(); return true;
     case kInfoBoxHomeCommand: if (bar_) bar_->ShowInfoBoxHome(); return true;
-    case kLinkDraggedOnBarCommand: ShowChannelDesignerNotAvailable(app_.Messages()); return true;
+    case kLinkDraggedOnBarCommand:
+    case vyr::kChannelDesignerCommand: OpenChannelDesigner(); return true;
     case wxID_ABOUT:
     case vyr::kAboutCommand: {
       wxAboutDialogInfo info;
@@ -745,7 +747,6 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
     case kCmdFavorites: NotAvailable(frame_text::kFavoritesOrganizerName); return true;
     case kCmdHistory: NotAvailable(frame_text::kHistoryListName); return true;
     case kCmdMail: case vyr::kReadMailCommand: OpenMailProgram(app_); return true;
-    case vyr::kChannelDesignerCommand: NotAvailable(frame_text::kChannelDesignerName); return true;
     case vyr::kLookAndFeelCommand:
       if (RunLookAndFeelDialog(this, app_, this)) ApplyCurrentScheme(app_, this);
       return true;
@@ -950,6 +951,20 @@ int CVyr20Dlg::MouseTest() {
   return moves;
 }
 
+void CVyr20Dlg::OpenChannelDesigner() {
+  // A link dragged over the bar asks again while the designer is up.
+  static bool open = false;
+  if (open) return;
+  open = true;
+  const int current = bar_ ? bar_->CurrentChannel() : -1;
+  const std::string shown = current >= 0 && static_cast<size_t>(current) < channels_.Set().Count()
+                                ? channels_.Set().At(static_cast<size_t>(current))->name
+                                : std::string();
+  const bool saved = CChannelDesignerDlg::Run(this, app_, channels_, {pane_->CurrentUrl(), pane_->Title()});
+  open = false;
+  if (saved && bar_) bar_->ChannelsChanged(shown);
+}
+
 bool CVyr20Dlg::OpenNamedWindow(const std::string& name, const std::string& argument) {
   if (name == "compose") {
     // A new message, filled from a mailto link when one is given.
@@ -979,6 +994,7 @@ bool CVyr20Dlg::OpenNamedWindow(const std::string& name, const std::string& argu
   // Each window by the command that opens it from the menu.
   static const std::map<std::string, int> kWindows = {
       {"lookandfeel", vyr::kLookAndFeelCommand}, {"startupoptions", kCmdStartupOptions},
+      {"channeldesigner", vyr::kChannelDesignerCommand},
       {"enhancedbrowsing", kCmdEnhancedBrowsing}, {"mail", kCmdMail}, {"mailsettings", kCmdEmailSettings}};
   if (name == "main") return true;
   const auto window = kWindows.find(name);

@@ -161,6 +161,9 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   void UpdateMinimumSize(const vyr::FrameLayoutInput& in);
   void NotAvailable(const std::string& feature);
   void SendSupportMail();
+  // The channel designer over the main window, offering the current page;
+  // after a save the channel bar shows the new channels.
+  void OpenChannelDesigner();
   // The machine as the support mail describes it.
   vyr::SupportReport MachineReport() const;
   void OpenFile();

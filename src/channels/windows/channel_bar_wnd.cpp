@@ -23,7 +23,6 @@ namespace {
 using vyr::SchemeColour;
 using vyr::platform::TextId;
 
-constexpr TextId kDesignerNotAvailableText{40190};
 constexpr TextId kErrorLoadingChannels{40620};
 // What screen readers call the column and the strips.
 constexpr TextId kColumnName{40630};
@@ -143,10 +142,6 @@ bool CChannelBarOwner::ProgramHasFocus() const {
     if (topLevel && topLevel->IsActive()) return true;
   }
   return wxWindow::FindFocus() != nullptr;
-}
-
-void ShowChannelDesignerNotAvailable(vyr::MessageBoxService& messages) {
-  messages.Information(kDesignerNotAvailableText.Text());
 }
 
 CChannelBarWnd::CChannelBarWnd(wxWindow* parent, CChannelBarOwner& owner, Services services, wxWindowID id)
@@ -287,6 +282,24 @@ void CChannelBarWnd::FillColumn() {
 void CChannelBarWnd::SelectChannel(int index, bool fromBar) {
   model_.SetSuppressNavigation(owner_.SuppressNavigation());
   model_.SelectChannel(index, fromBar);
+  column_->Select(model_.CurrentChannel());
+  column_->Refresh();
+  UpdateStrips();
+}
+
+void CChannelBarWnd::ChannelsChanged(const std::string& shownChannel) {
+  FillColumn();
+  const vyr::ChannelSet& set = services_.channels.Set();
+  if (set.Count() == 0) return;
+  int index = 0;
+  for (size_t i = 0; i < set.Count(); ++i) {
+    if (set.At(i)->name == shownChannel) {
+      index = static_cast<int>(i);
+      break;
+    }
+  }
+  model_.SetSuppressNavigation(true);
+  model_.SelectChannel(index, false);
   column_->Select(model_.CurrentChannel());
   column_->Refresh();
   UpdateStrips();

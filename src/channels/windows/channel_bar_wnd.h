@@ -105,6 +105,11 @@ class CChannelBarWnd : public wxPanel, private CBrowserOwner, private vyr::platf
   // A channel chosen elsewhere (the dispatcher's channel command); fromBar as
   // for a column entry. vyr::kCurrentChannel chooses the current one again.
   void SelectChannel(int index, bool fromBar = false);
+  // The channels were saved by the channel designer: the column is filled
+  // again and the channel shown before (by its name, else the first) is
+  // chosen again without navigating, so the folder and page strips hold the
+  // new items and never open an item of another channel.
+  void ChannelsChanged(const std::string& shownChannel);
   int CurrentChannel() const { return model_.CurrentChannel(); }
   // The commands the main window forwards: 32776, 32777, 32775.
   void ScrollUp();
@@ -194,7 +199,3 @@ class CChannelBarWnd : public wxPanel, private CBrowserOwner, private vyr::platf
   int linkOver_ = 0;
   std::string lastDroppedLink_;
 };
-
-// What command kLinkDraggedOnBarCommand shows until the channel designer
-// exists: an information box saying it is not available yet.
-void ShowChannelDesignerNotAvailable(vyr::MessageBoxService& messages);

@@ -1,5 +1,7 @@
 #include "ui/windows/link_drop_target.h"
 
+#include <gtk/gtk.h>
+
 #include <utility>
 
 #include <wx/app.h>
@@ -8,6 +10,7 @@
 namespace {
 const char kUriListFormat[] = "text/uri-list";
 const char kMozUrlFormat[] = "text/x-moz-url";
+const char kNetscapeUrlFormat[] = "_NETSCAPE_URL";
 
 std::string FirstLine(const std::string& text) {
   const size_t end = text.find_first_of("\r\n");
@@ -16,15 +19,25 @@ std::string FirstLine(const std::string& text) {
 }  // namespace
 
 CLinkDropTarget::CLinkDropTarget(Report report)
-    : report_(std::move(report)),
-      data_(new wxDataObjectComposite),
-      uriList_(new wxCustomDataObject(wxDataFormat(kUriListFormat))),
-      mozUrl_(new wxCustomDataObject(wxDataFormat(kMozUrlFormat))) {
-  // The composite owns both parts; the drop target owns the composite.
-  data_->Add(mozUrl_, true);
-  data_->Add(uriList_);
-  SetDataObject(data_);
+    : report_(std::move(report)), data_(nullptr), uriList_(nullptr), mozUrl_(nullptr) {
+  AcceptFormats(nullptr);
   SetDefaultAction(wxDragCopy);
+}
+
+void CLinkDropTarget::AcceptFormats(const char* onlyFormat) {
+  // The composite owns its parts; the drop target owns the composite (and
+  // deletes the one it replaces).
+  data_ = new wxDataObjectComposite;
+  uriList_ = mozUrl_ = netscapeUrl_ = nullptr;
+  auto add = [&](const char* format, wxCustomDataObject*& part) {
+    if (onlyFormat && std::string(onlyFormat) != format) return;
+    part = new wxCustomDataObject(wxDataFormat(format));
+    data_->Add(part);
+  };
+  add(kMozUrlFormat, mozUrl_);
+  add(kNetscapeUrlFormat, netscapeUrl_);
+  add(kUriListFormat, uriList_);
+  SetDataObject(data_);
 }
 
 std::string CLinkDropTarget::AddressFromUriList(const std::string& list) {
@@ -41,8 +54,17 @@ std::string CLinkDropTarget::AddressFromUriList(const std::string& list) {
 
 std::string CLinkDropTarget::AddressFromMozUrl(const std::string& text) { return FirstLine(text); }
 
+std::string CLinkDropTarget::TitleFromMozUrl(const std::string& text) {
+  const size_t end = text.find('\n');
+  if (end == std::string::npos) return {};
+  std::string title = text.substr(end + 1);
+  while (!title.empty() && (title.back() == '\n' || title.back() == '\r' || title.back() == '\0')) title.pop_back();
+  return title;
+}
+
 wxDragResult CLinkDropTarget::OnEnter(wxCoord, wxCoord, wxDragResult) {
   ++state_->serial;
+  if (!mozUrl_ || !netscapeUrl_ || !uriList_) AcceptFormats(nullptr);
   // Back before its leave was passed on: for the window it never left.
   if (std::exchange(state_->leavePending, false)) return wxDragCopy;
   if (report_) report_(kLinkDragEnterMessage, 0, {});
@@ -75,21 +97,47 @@ void CLinkDropTarget::PassLeaveLater() {
 bool CLinkDropTarget::OnDrop(wxCoord, wxCoord) {
   ++state_->serial;
   state_->leavePending = false;
+  // The toolkit takes the first form in the source's own order that the
+  // data object accepts; a source offering a titled form (a browser page
+  // offers the plain list first) is read in that form.
+  if (m_dragContext) {
+    for (const char* titled : {kMozUrlFormat, kNetscapeUrlFormat}) {
+      bool offered = false;
+      for (GList* t = gdk_drag_context_list_targets(m_dragContext); t && !offered; t = t->next) {
+        gchar* name = gdk_atom_name(GDK_POINTER_TO_ATOM(t->data));
+        offered = name && std::string(name) == titled;
+        g_free(name);
+      }
+      if (offered) {
+        AcceptFormats(titled);
+        break;
+      }
+    }
+  }
   return true;
 }
 
 wxDragResult CLinkDropTarget::OnData(wxCoord, wxCoord, wxDragResult) {
   std::string address;
+  droppedTitle_.clear();
   const bool received = GetData();
   const wxDataFormat format = received ? data_->GetReceivedFormat() : wxDataFormat();
-  if (format == wxDataFormat(kMozUrlFormat)) {
-    // UTF-16 text (the desktop's form for this type).
-    const wxString text(static_cast<const char*>(mozUrl_->GetData()), wxMBConvUTF16(), mozUrl_->GetSize());
-    address = AddressFromMozUrl(text.utf8_string());
+  if (format == wxDataFormat(kMozUrlFormat) || format == wxDataFormat(kNetscapeUrlFormat)) {
+    // "text/x-moz-url" is UTF-16 text (the desktop's form for this type),
+    // "_NETSCAPE_URL" UTF-8.
+    const bool moz = format == wxDataFormat(kMozUrlFormat);
+    wxCustomDataObject* part = moz ? mozUrl_ : netscapeUrl_;
+    const char* bytes = static_cast<const char*>(part->GetData());
+    const std::string text = moz ? wxString(bytes, wxMBConvUTF16(), part->GetSize()).utf8_string()
+                                 : std::string(bytes, part->GetSize());
+    address = AddressFromMozUrl(text);
+    droppedTitle_ = TitleFromMozUrl(text);
   } else if (format == wxDataFormat(kUriListFormat)) {
     address = AddressFromUriList(
         std::string(static_cast<const char*>(uriList_->GetData()), uriList_->GetSize()));
   }
+  // Every form again for the next drag.
+  if (!mozUrl_ || !netscapeUrl_ || !uriList_) AcceptFormats(nullptr);
   if (address.empty()) {
     // Nothing to take: for the window the drag just went away.
     if (report_) report_(kLinkDragLeaveMessage, 0, {});

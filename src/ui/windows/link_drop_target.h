@@ -1,7 +1,9 @@
 #pragma once
 // CLinkDropTarget: lets links be dragged onto a window (the channel bar, the
-// channel designer, the favorites organizer). It takes the desktop's two link
-// forms, "text/uri-list" and "text/x-moz-url", and tells its window what the
+// channel designer, the favorites organizer). It takes the desktop's link
+// forms, "text/uri-list", "text/x-moz-url" and "_NETSCAPE_URL" (the last
+// two carry the link's title on their second line, and are preferred when
+// the source offers one of them), and tells its window what the
 // drag does through one function, with the program's message numbers: a
 // drag entering (3934), moving over (3935), leaving (3936) and a drop (3927,
 // with the kind of what was dropped and the link's address). A drop ends a
@@ -37,6 +39,11 @@ class CLinkDropTarget : public wxDropTarget {
   // when there is none.
   static std::string AddressFromUriList(const std::string& list);
   static std::string AddressFromMozUrl(const std::string& text);
+  // The title of such a text: its second line, whole (empty when none).
+  static std::string TitleFromMozUrl(const std::string& text);
+
+  // The title the last drop carried (empty when its form carries none).
+  const std::string& DroppedTitle() const { return droppedTitle_; }
 
  private:
   // A leave is passed on when nothing came after it in the same turn of the
@@ -46,10 +53,14 @@ class CLinkDropTarget : public wxDropTarget {
     bool leavePending = false;
   };
   void PassLeaveLater();
+  // A fresh data object for every form, or for the one titled form named.
+  void AcceptFormats(const char* onlyFormat);
 
   Report report_;
   std::shared_ptr<DragState> state_ = std::make_shared<DragState>();
   wxDataObjectComposite* data_;
   wxCustomDataObject* uriList_;
   wxCustomDataObject* mozUrl_;
+  wxCustomDataObject* netscapeUrl_ = nullptr;
+  std::string droppedTitle_;
 };
