@@ -166,7 +166,18 @@ bool SyncFile(const std::string& path) {
   return ok;
 }
 
-MoveResult MoveFileNoReplace(const std::string& from, const std::string& to) {
+bool WriteFileQuickly(const std::string& path, const std::string& contents) {
+  const std::string temp = path + ".~" + std::to_string(::getpid()) + ".tmp";
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, contents);
+  ok = (::close(fd) == 0) && ok;
+  if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+MoveResult MoveFileNoReplace(const std::string& from, const std::string& to, FolderSync sync) {
   if (::link(from.c_str(), to.c_str()) == 0) {
     ::unlink(from.c_str());
   } else if (errno == EEXIST) {
@@ -174,6 +185,7 @@ MoveResult MoveFileNoReplace(const std::string& from, const std::string& to) {
   } else if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
     return errno == EEXIST ? MoveResult::TargetExists : MoveResult::Failed;
   }
+  if (sync == FolderSync::kLater) return MoveResult::Moved;
   SyncFolder(ParentFolder(to));
   if (ParentFolder(to) != ParentFolder(from)) SyncFolder(ParentFolder(from));
   return MoveResult::Moved;

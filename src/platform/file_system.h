@@ -33,11 +33,20 @@ bool SyncFile(const std::string& path);
 void SyncFolder(const std::string& folder);
 
 enum class MoveResult { Moved, TargetExists, Failed };
+// Whether a move flushes the folders it changed before it returns, or
+// leaves that to the caller (SyncFolder), who flushes once for many moves.
+enum class FolderSync { kNow, kLater };
 // Moves a file to a new name without ever replacing an existing file: the
 // new name is linked first (which fails when it exists), then the old name
-// removed and the target's folder flushed. Falls back to a rename that
-// refuses an existing target when links are not possible.
-MoveResult MoveFileNoReplace(const std::string& from, const std::string& to);
+// removed and (kNow) the target's folder flushed. Falls back to a rename
+// that refuses an existing target when links are not possible.
+MoveResult MoveFileNoReplace(const std::string& from, const std::string& to,
+                             FolderSync sync = FolderSync::kNow);
+
+// Replaces a small file by a rename, like WriteFileAtomically, but flushes
+// nothing: for records whose loss in a crash costs only time (the next
+// version, or the older one, serves as well). False when it failed.
+bool WriteFileQuickly(const std::string& path, const std::string& contents);
 
 // Puts the file "from" in the place of "to" by one rename, so that at every
 // moment one of the two versions is there under "to" (the old one is never

@@ -6,12 +6,15 @@
 #include <ctime>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "base/application.h"
 #include "base/stoppable_worker.h"
 #include "base/text_trim.h"
+#include "mail/receive/last_id_record.h"
 #include "mail/receive/mail_accounts.h"
 #include "mail/store/mail_store.h"
+#include "mail/store/message_filing.h"
 #include "mail/receive/pop3_client.h"
 #include "platform/file_system.h"
 #include "platform/string_table.h"
@@ -28,6 +31,8 @@ constexpr platform::TextId kNoStartTlsText{40151};
 // The status a session ends with when the server stopped answering.
 constexpr char kTimedOutText[] = "POP session timed out";
 constexpr const char* kCanceledText = kMailCheckCanceledText;
+// How many stored messages at most wait for one flush of the Inbox folder.
+constexpr int kSettleEvery = 32;
 
 // A server setting that can be connected to. A name without a dot
 // ("localhost", a host of the local network) is one; an unset one, or one
@@ -222,6 +227,7 @@ class CheckRun : public Pop3Progress {
         c_(&run_->stop),
         gen_(generation),
         store_(s_->app),
+        lastIds_(s_->app),
         timeoutMs_(s_->TimeoutMs()) {}
 
   void CheckAllAccounts();
@@ -275,8 +281,7 @@ class CheckRun : public Pop3Progress {
   void FinishAfterAccounts(const Tally& tally);
   bool AskPassword(const std::string& account, const std::string& server, std::string& password,
                    const SettingMember<StringSetting>& passwordSetting);
-  platform::MoveResult StoreInInbox(const std::string& tempFile, const std::string& inbox,
-                                    std::string& target);
+  MessageFiling::Outcome StoreInInbox(MessageFiling& filing, const std::string& tempFile, std::string& target);
   // Arms (moves the deadline of) or stops the watchdog; a forgotten run
   // leaves the watchdog of the runs after it alone.
   void Watch(bool arm) {
@@ -320,6 +325,7 @@ class CheckRun : public Pop3Progress {
   MailCheckStop* const c_;  // the run's stop signal
   const unsigned gen_;
   MailStore store_;
+  LastIdRecord lastIds_;
   // "POP3Timeout", read once per run: the watchdog is re-armed after every
   // line of a download.
   const int timeoutMs_;
@@ -340,6 +346,10 @@ void CheckRun::CheckAllAccounts() {
   std::string account = app.Get(kEmailPop3Account);
   std::string server = app.Get(kEmailPop3Server);
   bool deleteFlag = app.Get(kEmailDeleteMessages) == 1;
+  // What a check that was killed had reached goes into the profile first,
+  // and what it left in "_TEMP" goes.
+  lastIds_.Recover();
+  store_.RemoveDownloadLeftovers();
   std::string lastId = app.Get(kEmailLastMessageId);
 
   while (s_->loaderRunning && s_->loaderRunning() && !c_->cancel) platform::SleepMs(100);
@@ -433,32 +443,15 @@ void CheckRun::FinishAfterAccounts(const Tally& tally) {
   }
 }
 
-// Moves a downloaded message into Inbox under "S<key>.mail". The key is a
-// weak checksum of a few header lines, so two different messages can share
-// it: a file already stored under the name counts as a duplicate only when
-// it holds the same bytes; a different message takes the next free name
-// "S<key>~2.mail", "S<key>~3.mail", ... so that it is never dropped. The
-// stored copy is read with its times put back (an unread message stays
-// unread), and a duplicate's download is removed from "_TEMP": the stored
-// copy holds the same bytes.
-platform::MoveResult CheckRun::StoreInInbox(const std::string& tempFile, const std::string& inbox,
-                                            std::string& target) {
+// Moves a downloaded message into Inbox under "S<key>.mail" (see
+// MessageFiling: a download identical to a stored message of its key is a
+// duplicate and is removed from "_TEMP"; a different one takes
+// "S<key>~<n>.mail" with the next number, however many there are).
+MessageFiling::Outcome CheckRun::StoreInInbox(MessageFiling& filing, const std::string& tempFile,
+                                              std::string& target) {
   const std::string key = store_.MessageKey(tempFile);
   std::lock_guard<std::mutex> lock(s_->app.MailLock());
-  std::string downloaded;
-  bool downloadRead = false;
-  for (int n = 1; n <= 1000; ++n) {
-    target = inbox + "S" + key + (n == 1 ? std::string() : "~" + std::to_string(n)) + ".mail";
-    platform::MoveResult moved = platform::MoveFileNoReplace(tempFile, target);
-    if (moved != platform::MoveResult::TargetExists) return moved;
-    if (!downloadRead) downloadRead = platform::ReadWholeFile(tempFile, downloaded);
-    std::string stored;
-    if (downloadRead && store_.ReadWholeMessage(target, stored) && stored == downloaded) {
-      std::remove(tempFile.c_str());
-      return moved;
-    }
-  }
-  return platform::MoveResult::Failed;
+  return filing.File(tempFile, key, target);
 }
 
 bool CheckRun::OpenSession(Pop3Client& pop, const std::string& server, const std::string& user,
@@ -590,11 +583,46 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
   const int toFetch = count - first + 1 > 0 ? count - first + 1 : 0;
   PostStatus(Format("Found %ld messages.", toFetch));
 
+  // Each download is flushed to disk before it moves into Inbox, but the
+  // Inbox folder is flushed once for several messages ("settling" them):
+  // only then are their deletions sent (the server deletes nothing before
+  // QUIT, which follows the last settling) or the last id noted, so the
+  // server never lets go of a message the disk may not hold, and a message
+  // that was not settled is fetched again and found stored.
+  MessageFiling filing(inbox);
+  const SettingMember<StringSetting> lastIdSetting = OfAccount(tag, kEmailLastMessageId, kEmailExtraLastMessageId);
+  struct Unsettled {
+    int messages = 0;
+    std::vector<int> deletions;
+    std::string lastUid;
+  } unsettled;
+  auto settle = [&](bool sendDeletions) {
+    if (unsettled.messages == 0) return;
+    platform::SyncFolder(inbox);
+    if (deleteFlag && sendDeletions) {
+      for (int n : unsettled.deletions) {
+        PostStatus("-- Removing from server");
+        pop.Dele(n);
+      }
+    }
+    if (!deleteFlag && !unsettled.lastUid.empty()) lastIds_.Note(lastIdSetting, unsettled.lastUid);
+    unsettled = Unsettled{};
+  };
+  // However the session ends, what was settled reaches the profile: once,
+  // rather than after every message.
+  struct CommitIds {
+    LastIdRecord& ids;
+    ~CommitIds() { ids.Commit(); }
+  } commitIds{lastIds_};
+
   for (int i = first; i <= count; ++i) {
     if (CancelCheck(s_->Status(), true)) {
+      // The deletions are undone by the reset; the last id is kept.
+      settle(false);
       pop.ResetAndQuit();
       return 1;
     }
+    if (unsettled.messages >= kSettleEvery) settle(true);
     std::string status = Format("Downloading message %ld of %ld", i, count);
     if (first != 1) status += Format(" (%ld new)", toFetch);
     PostStatus(status);
@@ -604,6 +632,7 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
     const std::string tempFile = store_.NewDownloadPath();
     if (tempFile.empty()) {
       PostStatus(Format("Error downloading/saving message %ld", i));
+      settle(false);
       pop.ResetAndQuit();
       return 1;
     }
@@ -612,39 +641,45 @@ int CheckRun::CheckAccount(const std::string& tag, const std::string& server,
       // Cancelled: no half message is kept, and the session's deletions are
       // undone.
       if (got == RetrieveResult::kStored) std::remove(tempFile.c_str());
+      settle(false);
       pop.ResetAndQuit();
       return 1;
     }
     if (got == RetrieveResult::kFailed) {
       PostStatus(pop.ReadTimedOut() ? std::string(kTimedOutText)
                                     : Format("Error downloading/saving message %ld", i));
+      settle(false);
       return 1;
     }
 
     // The message is whole and flushed in "_TEMP". It moves into Inbox under
     // its key (never over an existing file) before the server is told
-    // anything: only then is its id recorded or the message deleted there.
+    // anything: its id is noted or the message deleted there once it is
+    // settled.
     std::string target;
-    const platform::MoveResult moved = StoreInInbox(tempFile, inbox, target);
-    if (moved == platform::MoveResult::Failed) {
+    const MessageFiling::Outcome filed = StoreInInbox(filing, tempFile, target);
+    if (filed == MessageFiling::Outcome::kFailed) {
+      std::remove(tempFile.c_str());
       PostStatus(Format("Error downloading/saving message %ld", i));
+      settle(false);
       pop.ResetAndQuit();
       return 1;
     }
-    if (!deleteFlag) {
-      std::string uid = TrimBlanks(pop.UidOf(i));
-      if (!uid.empty()) app.Write(OfAccount(tag, kEmailLastMessageId, kEmailExtraLastMessageId), uid);
+    ++unsettled.messages;
+    if (deleteFlag) {
+      unsettled.deletions.push_back(i);
     } else {
-      PostStatus("-- Removing from server");
-      pop.Dele(i);
+      std::string uid = TrimBlanks(pop.UidOf(i));
+      if (!uid.empty()) unsettled.lastUid = std::move(uid);
     }
-    if (moved == platform::MoveResult::TargetExists) {
+    if (filed == MessageFiling::Outcome::kDuplicate) {
       PostStatus("-- Duplicate Message Found in your Inbox");
     } else {
       MailStore::MarkUnread(target);
       s_->PostText(gen_, kMsgMailNewMessage, target);
     }
   }
+  settle(true);
   pop.Quit();
   CancelCheck(s_->Status(), false);
   if (toFetch > 0) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/file_reader.h"
 #include "platform/file_system.h"
 #include "platform/string_table.h"
 #include "platform/tick_count.h"
@@ -201,6 +202,27 @@ std::string MailStore::NewDownloadPath() const {
   }
 }
 
+int MailStore::RemoveDownloadLeftovers() const {
+  const std::string dir = app_->GetDataDirectory("_TEMP", false);
+  if (dir.empty() || !platform::DirectoryExists(WithoutTrailingSeparator(dir))) return 0;
+  const std::int64_t now = NowNs();
+  int removed = 0;
+  std::lock_guard<std::mutex> lock(app_->MailLock());
+  for (const std::string& file : FilesIn(dir)) {
+    const std::string name = FileNameOf(file);
+    if (name.size() < 6 || name[0] != 'M' || name.compare(name.size() - 4, 4, ".new") != 0) continue;
+    std::error_code ec;
+    const std::uintmax_t links = fs::hard_link_count(file, ec);
+    if (ec) continue;
+    platform::FileTimes t;
+    // A second name means the message reached its folder; a lone one this
+    // old is a download no run is writing any more.
+    if (links < 2 && (!platform::GetFileTimes(file, t) || now - t.createdNs < kDownloadLeftoverAgeNs)) continue;
+    if (fs::remove(file, ec) && !ec) ++removed;
+  }
+  return removed;
+}
+
 // --- folders -------------------------------------------------------------------------
 
 std::string MailStore::SystemFolderName(const std::string& name) {
@@ -294,8 +316,13 @@ SummaryResult MailStore::ReadSummaryQuiet(const std::string& path, MessageSummar
   out.outgoing = IsOutgoingPath(path);
   std::lock_guard<std::mutex> lock(app_->MailLock());
   std::lock_guard<std::mutex> timesLock(FileTimesLock());
+  // The file is read without moving its access time where the system
+  // allows it (the user's own files): then there is nothing to put back.
+  platform::FileReader file(path);
   platform::FileTimes before;
-  if (!platform::GetFileTimes(path, before)) return SummaryResult::NotExamined;
+  if (!(file.IsOpen() ? file.Examine(&before) : platform::GetFileTimes(path, before))) {
+    return SummaryResult::NotExamined;
+  }
   if (timesOut) *timesOut = before;
   out.unread = before.accessedNs <= before.createdNs + kUnreadSlackNs;
   // The size comes with the first read (a file shorter than 10 bytes is read
@@ -303,8 +330,8 @@ SummaryResult MailStore::ReadSummaryQuiet(const std::string& path, MessageSummar
   // long list.
   std::string header;
   HeaderBlockInfo info;
-  const bool read = ReadHeaderBlock(path, header, &info);
-  RestoreTimes(path, before);
+  const bool read = file.IsOpen() && ReadHeaderBlock(file, header, &info);
+  if (file.IsOpen() && !file.AccessTimeKept()) RestoreTimes(path, before);
   if (!read) {
     if (info.notAFile) return SummaryResult::NotExamined;
     std::error_code ec;
@@ -336,15 +363,16 @@ std::string MailStore::MessageKey(const std::string& path, std::string* error) c
   {
     std::lock_guard<std::mutex> lock(app_->MailLock());
     std::lock_guard<std::mutex> timesLock(FileTimesLock());
+    platform::FileReader file(path);
     platform::FileTimes before;
-    if (!platform::GetFileTimes(path, before)) return key;
+    if (!(file.IsOpen() ? file.Examine(&before) : platform::GetFileTimes(path, before))) return key;
     std::string header;
-    if (ReadHeaderBlock(path, header)) {
+    if (file.IsOpen() && ReadHeaderBlock(file, header)) {
       key = MessageKeyOfHeaders(header);
     } else {
       openFailed = true;
     }
-    RestoreTimes(path, before);
+    if (file.IsOpen() && !file.AccessTimeKept()) RestoreTimes(path, before);
   }
   if (openFailed && error) *error = MailText(mailtext::kErrorWithLetter, {path});
   return key;

@@ -86,6 +86,9 @@ inline constexpr std::uintmax_t kMinMessageSize = 10;
 // Leftover clean-up leaves alone an Outbox file changed this recently: it
 // may still be being written.
 inline constexpr std::int64_t kLeftoverMinAgeNs = 60'000'000'000;
+// A download in "_TEMP" unchanged this long is left over from a check that
+// ended without finishing it.
+inline constexpr std::int64_t kDownloadLeftoverAgeNs = 600'000'000'000;
 
 enum class FolderIcon { Inbox, Trash, Outgoing, User };
 
@@ -143,6 +146,11 @@ class MailStore {
   // that two names never share a tick; a name whose file exists (a leftover)
   // is passed over. Empty when _TEMP cannot be created.
   std::string NewDownloadPath() const;
+  // Removes what downloads left in "_TEMP" when a check was killed: a
+  // "M<tick>.new" that has a second name (it was moved into its folder, the
+  // removal of the old name did not reach the disk) and one unchanged for
+  // ten minutes (a download cut short). Returns how many went.
+  int RemoveDownloadLeftovers() const;
 
   // --- folders ------------------------------------------------------------------
   static bool IsSystemFolder(const std::string& name);

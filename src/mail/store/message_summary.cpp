@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/charset.h"
+#include "platform/file_reader.h"
 #include "platform/text.h"
 
 namespace vyr {
@@ -454,28 +455,28 @@ std::string MessageKeyOfHeaders(std::string_view text) {
 }
 
 bool ReadHeaderBlock(const std::string& path, std::string& header, HeaderBlockInfo* info) {
+  platform::FileReader file(path);
   if (info) *info = HeaderBlockInfo{};
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!f) return false;
-  // Reads go straight into our buffer: no stream buffer to set up.
-  std::setvbuf(f.get(), nullptr, _IONBF, 0);
+  if (!file.IsOpen()) return false;
+  return ReadHeaderBlock(file, header, info);
+}
+
+bool ReadHeaderBlock(platform::FileReader& file, std::string& header, HeaderBlockInfo* info) {
+  if (info) *info = HeaderBlockInfo{};
   std::string data;
   char buf[4096];
   for (;;) {
     const size_t want = std::min(sizeof buf, kHeaderReadLimit - data.size());
     if (want == 0) break;
-    errno = 0;
-    const size_t got = std::fread(buf, 1, want, f.get());
-    if (info) info->bytesRead += got;
-    if (got == 0) {
-      if (std::ferror(f.get())) {
-        if (info) info->notAFile = errno == EISDIR;
-        return false;
-      }
-      break;
+    const long got = file.Read(buf, want);
+    if (got < 0) {
+      if (info) info->notAFile = errno == EISDIR;
+      return false;
     }
+    if (info) info->bytesRead += static_cast<size_t>(got);
+    if (got == 0) break;
     const size_t searchFrom = data.size() >= 2 ? data.size() - 2 : 0;
-    data.append(buf, got);
+    data.append(buf, static_cast<size_t>(got));
     // The header block ends at an empty line: a line break at the very
     // start, or two line breaks with at most a carriage return between.
     if (data[0] == '\n' || (data.size() >= 2 && data[0] == '\r' && data[1] == '\n')) break;
@@ -492,7 +493,7 @@ bool ReadHeaderBlock(const std::string& path, std::string& header, HeaderBlockIn
       data.resize(end);
       break;
     }
-    if (got < want) break;  // end of file
+    if (static_cast<size_t>(got) < want) break;  // end of file
   }
   header.swap(data);
   return true;

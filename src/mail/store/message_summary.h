@@ -8,6 +8,10 @@
 #include <string>
 #include <string_view>
 
+namespace vyr::platform {
+class FileReader;
+}
+
 namespace vyr {
 
 struct MessageSummary {
@@ -84,5 +88,7 @@ struct HeaderBlockInfo {
 // never more than kHeaderReadLimit bytes. False when the file cannot be
 // opened or read.
 bool ReadHeaderBlock(const std::string& path, std::string& header, HeaderBlockInfo* info = nullptr);
+// The same from a file opened already.
+bool ReadHeaderBlock(platform::FileReader& file, std::string& header, HeaderBlockInfo* info = nullptr);
 
 }  // namespace vyr
