@@ -1,5 +1,6 @@
 // vyrelle-cli download URL DEST: runs one download on its worker thread and
-// prints every message the worker posts, one line each, as it arrives.
+// prints the messages the worker posts, one line each, as they arrive; the
+// data-written ones are summed into at most ten "written" lines a second.
 #include <unistd.h>
 
 #include <chrono>
@@ -68,7 +69,8 @@ class DownloadPrinter : public platform::MessageTarget {
         break;
       case net::kDownloadDataWritten:
         done_ += static_cast<std::uint64_t>(m.lParam);
-        Line("written " + std::to_string(m.lParam));
+        unprinted_ += static_cast<std::uint64_t>(m.lParam);
+        PrintWritten(false);
         break;
       case net::kDownloadCancelled:
         Line("cancelled");
@@ -101,16 +103,36 @@ class DownloadPrinter : public platform::MessageTarget {
     std::fflush(stderr);
   }
 
+  // Prints what was written since the last "written" line once a tenth of
+  // a second has passed since it (or at once with all).
+  void PrintWritten(bool all) {
+    const auto now = std::chrono::steady_clock::now();
+    if (unprinted_ == 0 || (!all && now - lastWritten_ < kWrittenLineEvery)) return;
+    lastWritten_ = now;
+    out_ << "written " << unprinted_ << "\n" << std::flush;
+    unprinted_ = 0;
+  }
+
   bool finished() const { return finished_; }
   net::DownloadResult result() const { return result_; }
 
  private:
-  void Line(const std::string& text) { out_ << text << std::endl; }
+  // Any other line comes after what was written before it.
+  void Line(const std::string& text) {
+    PrintWritten(true);
+    out_ << text << std::endl;
+  }
+
+  // At most ten "written" lines a second: each tells the bytes written
+  // since the line before.
+  static constexpr std::chrono::milliseconds kWrittenLineEvery{100};
 
   std::ostream& out_;
   bool bar_;
   std::uint64_t total_ = 0;
   std::uint64_t done_ = 0;
+  std::uint64_t unprinted_ = 0;
+  std::chrono::steady_clock::time_point lastWritten_{};
   bool finished_ = false;
   net::DownloadResult result_ = net::DownloadResult::kOk;
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
@@ -132,6 +154,7 @@ int DownloadCommand(Context& c, const std::string& url, const std::string& dest)
   auto lastBar = std::chrono::steady_clock::now();
   while (!printer.finished()) {
     messages.WaitAndDispatch(std::chrono::milliseconds(100));
+    printer.PrintWritten(false);
     auto now = std::chrono::steady_clock::now();
     if (now - lastBar >= std::chrono::milliseconds(200)) {
       printer.DrawBar();
@@ -151,7 +174,8 @@ void AddDownloadCommand(CommandTree& tree, CLI::App& root) {
       root, "download",
       "download URL to DEST; prints each message of the\n"
       "download (started, size N, written N, cancelled,\n"
-      "finished CODE); exit status 0 when CODE is 0;\n"
+      "finished CODE), the written bytes at most ten lines\n"
+      "a second; exit status 0 when CODE is 0;\n"
       "Ctrl+C cancels",
       [](Context& c, const CLI::App& a) { return DownloadCommand(c, Value(a, "URL"), Value(a, "DEST")); });
   download->add_option("URL", "the address to fetch")->required();

@@ -49,6 +49,11 @@ bool WindowMessages::PostMessage(WindowHandle handle, std::uint32_t message, std
   return Enqueue(WindowMessage{handle, message, wParam, lParam, std::move(text)});
 }
 
+bool WindowMessages::PostMessageQuietly(WindowHandle handle, std::uint32_t message, WParam wParam,
+                                        LParam lParam) {
+  return Enqueue(WindowMessage{handle, message, wParam, lParam, std::nullopt}, false);
+}
+
 void WindowMessages::PostMessageAfter(WindowHandle handle, std::uint32_t message,
                                       std::chrono::milliseconds delay, WParam wParam, LParam lParam) {
   const auto due = std::chrono::steady_clock::now() + delay;
@@ -81,14 +86,18 @@ void WindowMessages::RunTimers() {
   }
 }
 
-bool WindowMessages::Enqueue(WindowMessage message) {
+bool WindowMessages::Enqueue(WindowMessage message, bool wakeUp) {
   std::function<void()> wake;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (message.target == 0 || windows_.count(message.target) == 0) return false;
-    bool wasEmpty = queue_.empty();
     queue_.push_back(std::move(message));
-    if (wasEmpty) wake = wakeUp_;
+    if (!wakeUp) return true;
+    // A burst of posts wakes the loop once: until the queue has been
+    // emptied, it has been told already (quiet messages queued before do
+    // not count as telling).
+    if (!woken_) wake = wakeUp_;
+    woken_ = true;
   }
   posted_.notify_all();
   if (wake) wake();
@@ -102,7 +111,10 @@ size_t WindowMessages::DispatchPending() {
     MessageTarget* target = nullptr;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      if (queue_.empty()) return delivered;
+      if (queue_.empty()) {
+        woken_ = false;
+        return delivered;
+      }
       message = std::move(queue_.front());
       queue_.pop_front();
       auto it = windows_.find(message.target);

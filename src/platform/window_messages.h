@@ -71,6 +71,12 @@ class WindowMessages {
   bool PostMessage(WindowHandle handle, std::uint32_t message, WParam wParam = 0, LParam lParam = 0);
   bool PostMessage(WindowHandle handle, std::uint32_t message, std::string text, WParam wParam = 0,
                    LParam lParam = 0);
+  // Queues a message without waking the user-interface thread: it is
+  // delivered, in its order, with the next message that does wake it, or
+  // when that thread next looks at the queue by itself. For frequent
+  // progress reports that need not each be seen at once; the message that
+  // ends such a series is posted with PostMessage.
+  bool PostMessageQuietly(WindowHandle handle, std::uint32_t message, WParam wParam = 0, LParam lParam = 0);
   // Queues the message once `delay` has passed; it is dropped when the
   // handle is no window by then. Messages posted for the same moment are
   // queued in the order they were posted.
@@ -90,7 +96,7 @@ class WindowMessages {
   size_t PendingCount() const;
 
  private:
-  bool Enqueue(WindowMessage message);
+  bool Enqueue(WindowMessage message, bool wake = true);
   void RunTimers();
 
   mutable std::mutex mutex_;
@@ -98,6 +104,8 @@ class WindowMessages {
   std::unordered_map<WindowHandle, MessageTarget*> windows_;
   std::deque<WindowMessage> queue_;
   std::function<void()> wakeUp_;
+  // The wake-up was called and the queue has not been emptied since.
+  bool woken_ = false;
   WindowHandle next_ = 1;
   // Messages waiting for their moment, and the thread that queues them
   // (started by the first PostMessageAfter).
