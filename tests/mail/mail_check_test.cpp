@@ -5,12 +5,18 @@
 #include "mail/check/mail_check_driver.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <random>
 #include <mutex>
 #include <regex>
 #include <thread>
@@ -245,6 +251,95 @@ TEST_F(MailCheckTest, MessagesFetchedAgainStayUnreadAndLeaveNoTemporaryCopy) {
   for (const auto& path : h.stored) EXPECT_TRUE(MailStore::IsUnread(path)) << path;
   EXPECT_EQ(InboxFiles(), 2u);
   EXPECT_EQ(TempFiles(), 0u) << "a duplicate's download is not kept";
+}
+
+// The contents the Inbox holds, each with how many files hold it.
+std::map<std::string, int> InboxContents(const std::string& inbox) {
+  std::map<std::string, int> contents;
+  for (const auto& e : fs::directory_iterator(inbox)) ++contents[test::ReadFile(e.path().string())];
+  return contents;
+}
+
+TEST_F(MailCheckTest, LookAlikeMessagesAreStoredOnceEachHoweverManyShareAKey) {
+  // 1 002 alerts with the same sender, subject and date (one message key):
+  // more than a thousand different ones, the last repeating the one before
+  // it byte for byte, and the third stored before, under a name far past
+  // the others of its key.
+  std::map<std::string, int> expected;
+  for (int i = 1; i <= 1002; ++i) {
+    const std::string m = Message("Disk alert", "Disk " + std::to_string(i == 1002 ? 1001 : i) + " is full.\n");
+    dovecot_->AddMessage("alice", m);
+    expected[Crlf(m) + "."] = 1;
+  }
+  ASSERT_EQ(expected.size(), 1001u);
+  const std::string inbox = home.File("vyrelle/email/Inbox/");
+  const std::string third = Crlf(Message("Disk alert", "Disk 3 is full.\n")) + ".";
+  test::WriteFile(home.File("seed"), third);
+  fs::create_directories(inbox);
+  test::WriteFile(inbox + "S" + MailStore(app).MessageKey(home.File("seed")) + "~40.mail", third);
+
+  CheckHarness h(app);
+  ASSERT_TRUE(h.driver.Start(true) && h.WaitForEnd(400));
+  EXPECT_EQ(h.result, 0) << h.check.StatusText();
+  EXPECT_EQ(std::make_pair(h.stored.size(), h.Count("-- Duplicate Message Found in your Inbox")),
+            std::make_pair(size_t{1000}, 2));
+  EXPECT_TRUE(InboxContents(inbox) == expected) << InboxFiles() << " files";
+  EXPECT_EQ(TempFiles(), 0u);
+
+  CheckHarness again(app);
+  ASSERT_TRUE(again.Run(true));
+  EXPECT_TRUE(again.result == 0 && again.Saw("Found 0 messages.") && again.stored.empty());
+}
+
+// The check run by vyrelle-cli and killed at random points of a 200-message
+// check with delete-messages on, then run to its end: nothing lost, nothing
+// stored twice, the server emptied only of what is stored.
+TEST_F(MailCheckTest, ACheckKilledAnywhereLosesNothingAndStoresNothingTwice) {
+  std::map<std::string, int> expected;
+  for (int i = 1; i <= 200; ++i) {
+    // Half of them look alike (one key), and ten of those come twice.
+    const std::string m = i % 2 ? Message("Report", "Report " + std::to_string(i > 180 ? i - 180 : i) + "\n")
+                                : Message("note-" + std::to_string(i), std::string(i * 40, 'n') + "\n");
+    dovecot_->AddMessage("alice", m);
+    expected[Crlf(m) + "."] = 1;
+  }
+  ASSERT_EQ(expected.size(), 190u);
+  app.WriteInt("email", "delete-messages", 1);
+  const unsigned seed = static_cast<unsigned>(std::time(nullptr));
+  std::mt19937 random(seed);
+  auto runCheck = [&](int killAfterMs) {
+    const std::string home = "VYRELLE_HOME=" + this->home.Path();
+    char* argv[] = {const_cast<char*>(VYRELLE_CLI_PROGRAM), const_cast<char*>("mail"), const_cast<char*>("check"),
+                    nullptr};
+    char* envp[] = {const_cast<char*>(home.c_str()), nullptr};
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &quiet, nullptr, argv, envp);
+    posix_spawn_file_actions_destroy(&quiet);
+    if (spawned != 0) return -1;
+    if (killAfterMs > 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(killAfterMs));
+      ::kill(pid, SIGKILL);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  };
+  // A session logs in within half a second, stores a message every 110 ms
+  // or so and flushes Inbox and sends the deletions every 32: the kills
+  // fall on all of that.
+  for (int kill = 0; kill < 22; ++kill) {
+    const int after = std::uniform_int_distribution<int>(30, 5500)(random);
+    EXPECT_NE(runCheck(after), -1);
+  }
+  EXPECT_EQ(runCheck(0), 0) << "seed " << seed;
+  const std::string inbox = home.File("vyrelle/email/Inbox/");
+  EXPECT_TRUE(InboxContents(inbox) == expected) << "seed " << seed << ": " << InboxFiles() << " files";
+  EXPECT_EQ(dovecot_->MessageCount("alice"), 0u);
+  EXPECT_EQ(runCheck(0), 0);
+  EXPECT_EQ(InboxFiles(), 190u);
 }
 
 TEST_F(MailCheckTest, FailedSessionsEndWithTheirTextAndNoWatchdog) {
