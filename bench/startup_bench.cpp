@@ -10,7 +10,10 @@
 // after the load, resident memory (RSS and PSS) summed over the program and
 // every process below it (the engine's web and network processes). Each
 // program runs once to warm the file cache, then five times; every run gets a
-// fresh home folder. Prints the medians and the ratios.
+// fresh home folder. Prints the medians and the ratios. After each run every
+// process it started is ended, the session bus and the accessibility bus
+// launcher the toolkit starts by itself included (they carry a marker in
+// their environment), so runs leave nothing behind.
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -28,6 +31,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -164,6 +168,43 @@ long ProcKb(const std::string& file, const std::string& key) {
   return 0;
 }
 
+// Every process whose environment holds the marker: what a run started,
+// the session bus and the accessibility bus launcher that the toolkit starts
+// on its own included (they leave the run's process group, but inherit its
+// environment).
+std::vector<pid_t> MarkedProcesses(const std::string& marker) {
+  std::vector<pid_t> found;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = std::stoi(name);
+    if (pid == ::getpid()) continue;
+    std::ifstream in(entry.path() / "environ", std::ios::binary);
+    std::string env((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (env.find(marker + '\0') != std::string::npos) found.push_back(pid);
+  }
+  return found;
+}
+
+// Kills every process of a run, until none is left (at most 5 s); how many
+// were still there once the program itself had ended.
+int EndMarkedProcesses(const std::string& marker) {
+  int left = -1;
+  for (int i = 0; i < 50; ++i) {
+    const std::vector<pid_t> pids = MarkedProcesses(marker);
+    if (left < 0) left = static_cast<int>(pids.size());
+    if (pids.empty()) break;
+    for (pid_t p : pids) ::kill(p, SIGKILL);
+    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return left;
+}
+
+int g_runs = 0;
+int g_leftOver = 0;  // processes found after their program had ended
+
 struct Run {
   double ms = -1;
   long rssKb = 0, pssKb = 0;
@@ -188,6 +229,8 @@ Run RunOnce(BeaconServer& server, const std::string& program, bool isVyrelle) {
     const std::string v = *e;
     if (v.rfind("HOME=", 0) && v.rfind("XDG_", 0) && v.rfind("VYRELLE_HOME=", 0)) env.push_back(v);
   }
+  const std::string marker = "VYRELLE_BENCH_RUN=" + std::to_string(::getpid()) + "." + std::to_string(++g_runs);
+  env.push_back(marker);
   env.push_back("HOME=" + home.string());
   env.push_back("VYRELLE_HOME=" + home.string());
   env.push_back("XDG_RUNTIME_DIR=" + (home / "runtime").string());
@@ -246,6 +289,7 @@ Run RunOnce(BeaconServer& server, const std::string& program, bool isVyrelle) {
   }
   ::kill(-group, SIGKILL);
   if (!ended) ::waitpid(pid, nullptr, 0);
+  g_leftOver += EndMarkedProcesses(marker);
   fs::remove_all(home);
   return run;
 }
@@ -306,5 +350,7 @@ int main(int argc, char** argv) {
   std::printf("%-10s %10.1f %12ld %12ld\n", "surf", s.ms, s.rssKb, s.pssKb);
   std::printf("%-10s %10.2f %12.2f %12.2f   (targets: time <= 1.30, memory <= 1.50)\n", "ratio", v.ms / s.ms,
               static_cast<double>(v.rssKb) / s.rssKb, static_cast<double>(v.pssKb) / s.pssKb);
+  std::printf("processes left by the %d runs and ended here (session and accessibility buses): %d\n", g_runs,
+              g_leftOver);
   return 0;
 }
