@@ -18,6 +18,7 @@ PACKAGES=(
   librsvg2-bin xdg-utils
   dbus-daemon at-spi2-core libatk-adaptor python3-pyatspi python3-dbusmock
   libsecret-1-dev gnome-keyring
+  libglib2.0-dev libglib2.0-bin iproute2 procps
 )
 
 SUDO=""

@@ -186,7 +186,14 @@ bool ServerSession::PlusForSpaces() const {
   return MainWindow() == 0 || !hooks_.mainBrowserNavigates2 || !hooks_.mainBrowserNavigates2();
 }
 
+bool ServerSession::Online() const { return !hooks_.online || hooks_.online(); }
+
 void ServerSession::SendSessionEvent(const std::string& kind) {
+  if (!Online()) return;
+  if (loginDeferred_ && !EqualsIgnoreCase(kind, "logout")) {
+    loginDeferred_ = false;
+    SendLogin();
+  }
   if (EqualsIgnoreCase(kind, "logout")) {
     StartServerRequest(LogoutAddress(), MainWindow(), PlusForSpaces());
     return;
@@ -199,6 +206,10 @@ void ServerSession::SendSessionEvent(const std::string& kind) {
 
 void ServerSession::SendLogin() {
   if (loginSent_) return;
+  if (!Online()) {
+    loginDeferred_ = true;  // sent with the first event once online again
+    return;
+  }
   loginSent_ = true;
   StartServerRequest(LoginAddress(), MainWindow(), PlusForSpaces());
 }

@@ -87,6 +87,9 @@ struct SessionHooks {
   // True when the main window, its second view or a popup browser window is
   // visible.
   std::function<bool()> browserWindowVisible;
+  // False while the program works offline: no login, ping or logout is
+  // sent then (a login waits for the next chance). Unset: online.
+  std::function<bool()> online;
 };
 
 class ServerSession {
@@ -115,6 +118,7 @@ class ServerSession {
   // Whether requests use "+" for blanks (no main window, or its browser host
   // does not navigate with the second interface) rather than canonicalising.
   bool PlusForSpaces() const;
+  bool Online() const;
 
   // "logout" (any case) sends the logout; anything else a ping, and "start"
   // first the login when the main window will not send it.
@@ -174,6 +178,7 @@ class ServerSession {
   platform::SystemInfo system_;
   std::uint32_t startTick_;
   bool loginSent_ = false;
+  bool loginDeferred_ = false;
   bool pingArmed_ = false;
   bool loggedOut_ = false;
   std::shared_ptr<Tracker> tracker_ = std::make_shared<Tracker>();

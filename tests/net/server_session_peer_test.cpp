@@ -34,11 +34,20 @@ TEST(ServerSessionPeer, RequestsReachTheServerAndReplyCommandsTheMainWindow) {
   TrackedUrlTable tracked;
   test::NoTimers timers;
   const platform::SystemInfo system{3600, {10, 6, 1, 0}};
-  ServerSession session(t.app, counters, tracked, timers, {[&] { return recorder.handle; }, [&] { return canonical; }, {}},
+  bool online = false;
+  ServerSession session(t.app, counters, tracked, timers,
+                        {[&] { return recorder.handle; }, [&] { return canonical; }, {}, [&] { return online; }},
                         system, platform::GetTickCount());
   counters.CountUsage("S", 2);
   tracked.TrackUrls("4 a");
   tracked.RecordVisit("a", false);
+
+  // While the program works offline nothing is sent.
+  session.SendLogin();
+  session.SendSessionEvent("PING");
+  EXPECT_TRUE(session.WaitForRequests(2000));
+  EXPECT_TRUE(server.UsageLines().empty());
+  online = true;
 
   ASSERT_TRUE(server.Queue("showmail"));
   session.SendLogin();

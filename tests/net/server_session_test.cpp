@@ -130,7 +130,7 @@ TEST_F(SessionFixture, TimersAndLogin) {
   }
   // A main window that navigates through its second interface sends the
   // login with its first completed document; the start event does not.
-  ServerSession session = Make({[] { return platform::WindowHandle{77}; }, [] { return true; }, {}});
+  ServerSession session = Make({[] { return platform::WindowHandle{77}; }, [] { return true; }, {}, {}});
   EXPECT_FALSE(session.PlusForSpaces());
   session.OnTimer(kStartTimer);
   EXPECT_FALSE(session.LoginSent());

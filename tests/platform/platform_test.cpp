@@ -1,6 +1,6 @@
 // The stand-ins for the system: home folder, the registry, posted window
 // messages, the hand-over to a running instance, the connection check and the
-// shared text helpers. (File times and moves are tested with the mail store
+// shared text helpers, and the TCP/IP settings the speed booster reports. (File times and moves are tested with the mail store
 // that relies on them.)
 #include <gtest/gtest.h>
 
@@ -8,11 +8,14 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <condition_variable>
 #include <filesystem>
 #include <future>
+#include <map>
 #include <mutex>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 #include "platform/desktop_defaults.h"
@@ -21,6 +24,7 @@
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/single_instance.h"
+#include "platform/tcp_settings.h"
 #include "platform/text.h"
 #include "platform/window_messages.h"
 #include "platform/windows_dir.h"
@@ -405,6 +409,59 @@ TEST(NetworkRouteTest, DefaultRouteOnlyWhenUpWithZeroDestinationAndMask) {
   for (const auto& c : cases) EXPECT_EQ(RouteTableHasDefault(header + c.rows), c.connected) << c.name;
   // The header alone is never taken for a route.
   EXPECT_FALSE(RouteTableHasDefault("eth0\t00000000\t010200C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"));
+}
+
+// The report shows what the system's own tools show: each interface's MTU
+// as `ip -o link` lists it and the values `sysctl -n` prints; a root
+// without the files gives empty (unreadable) values.
+TEST(TcpSettings, MatchTheSystemsOwnToolsAndMissingFilesAreUnreadable) {
+  const auto output = [](const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+      char buffer[1024];
+      while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+      ::pclose(pipe);
+    }
+    return out;
+  };
+  const auto words = [](const std::string& text) {
+    std::istringstream in(text);
+    std::string word, joined;
+    while (in >> word) joined += (joined.empty() ? "" : " ") + word;
+    return joined;
+  };
+  const TcpSettings settings = ReadTcpSettings();
+  std::map<std::string, std::string> listed;
+  std::istringstream links(output("ip -o link"));
+  for (std::string line; std::getline(links, line);) {
+    std::istringstream fields(line);
+    std::string number, name, word;
+    fields >> number >> name;
+    name = name.substr(0, name.find_first_of("@:"));
+    while (fields >> word)
+      if (word == "mtu" && fields >> listed[name]) break;
+  }
+  ASSERT_FALSE(listed.empty());
+  std::map<std::string, std::string> read;
+  for (const auto& i : settings.interfaces) read[i.name] = i.mtu;
+  EXPECT_EQ(read, listed);
+  const struct {
+    const char* keys;
+    std::string value;
+  } values[] = {{"net.ipv4.ip_default_ttl", settings.defaultTtl},
+                {"net.ipv4.tcp_rmem", settings.tcpReceiveBuffer},
+                {"net.core.rmem_default net.core.rmem_max", settings.socketReceiveBuffer}};
+  for (const auto& v : values) EXPECT_EQ(v.value, words(output(std::string("sysctl -n ") + v.keys))) << v.keys;
+
+  test::TempDir root;
+  std::filesystem::create_directories(root.File("class/net/ppp0"));
+  test::WriteFile(root.File("class/net/ppp0/mtu"), "1492\n");
+  std::filesystem::create_directories(root.File("class/net/wwan0"));
+  const TcpSettings fake = ReadTcpSettings(root.Path(), root.File("proc"));
+  ASSERT_EQ(fake.interfaces.size(), 2u);
+  EXPECT_EQ(fake.interfaces[0].name + "=" + fake.interfaces[0].mtu, "ppp0=1492");
+  EXPECT_EQ(fake.interfaces[1].name + "=" + fake.interfaces[1].mtu, "wwan0=");
+  EXPECT_EQ(fake.defaultTtl + fake.tcpReceiveBuffer + fake.socketReceiveBuffer, "");
 }
 
 }  // namespace

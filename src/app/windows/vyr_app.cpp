@@ -28,6 +28,7 @@
 #include "mail/send/compose_rules.h"
 #include "mail/store/mail_store.h"
 #include "mail/windows/compose_wnd.h"
+#include "net/connection_manager.h"
 #include "net/download_worker.h"
 #include "net/windows/download_progress_dlg.h"
 #include "ui/windows/scheme_art.h"
@@ -333,6 +334,7 @@ void CVyrApp::StartSession() {
   hooks.mainWindow = [this] { return mainWindow_ ? mainWindow_->Handle() : 0; };
   // The engine's navigations are the second navigation interface's kind.
   hooks.mainBrowserNavigates2 = [this] { return mainWindow_ != nullptr; };
+  hooks.online = [] { return vyr::net::IsOnline(); };
   hooks.browserWindowVisible = [this] {
     for (wxWindow* window : wxTopLevelWindows) {
       if (window != splash_.get() && window->IsShown()) return true;

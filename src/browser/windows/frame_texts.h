@@ -57,6 +57,7 @@ inline constexpr TextId kStartupOptionsItem{40535};
 inline constexpr TextId kEnhancedBrowsingItem{40536};
 inline constexpr TextId kEmailSettingsItem{40537};
 inline constexpr TextId kSpeedBoosterItem{40538};
+inline constexpr TextId kDialUpItem{42398};  // "Dial-&up Connection..."
 inline constexpr TextId kLookAndFeelItem{32798};  // "Look and &Feel...."
 // Help.
 inline constexpr TextId kRelatedPagesItem{40539};
@@ -101,7 +102,6 @@ inline constexpr TextId kHistoryListName{40585};
 inline constexpr TextId kMailWindowName{40586};
 inline constexpr TextId kChannelDesignerName{40587};
 inline constexpr TextId kEmailSettingsName{40588};
-inline constexpr TextId kSpeedBoosterName{40589};
 // The status line's notice when the channel update found no home server.
 inline constexpr TextId kHomeServerUnreachable{40590};
 inline constexpr TextId kCaughtException{40591};  // "Caught ex"

@@ -42,7 +42,8 @@
 #include "net/download_worker.h"
 #include "net/server_session.h"
 #include "platform/file_system.h"
-#include "platform/network_route.h"
+#include "net/windows/dialup_dlg.h"
+#include "net/windows/speed_booster_dlg.h"
 #include "app/shell_integration.h"
 #include "platform/system_info.h"
 #include "platform/tick_count.h"
@@ -170,6 +171,7 @@ class CTrayIcon : public wxTaskBarIcon {
 
 CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
     : CVyrBrowserDlg(app, wxTheApp->GetAppDisplayName(), true, MainFrameServices(app)),
+      connections_(std::make_unique<vyr::net::ConnectionManager>(app)),
       updates_(app),
       schemeImport_(app, *this, this),
       services_(app, updates_,
@@ -195,6 +197,8 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
   }
   handle_ = vyr::platform::WindowMessages::Instance().Register(this);
   updates_.SetMainWindow(handle_);
+  vyr::net::SetTheConnectionManager(connections_.get());
+  connections_->Start();
 
   showContentBar_ = vyr::ReadShowContentBar(app, wxDisplay(0u).GetGeometry().width);
   splashTimer_.SetOwner(this, kSplashTimerId);
@@ -234,6 +238,7 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
 }
 
 CVyr20Dlg::~CVyr20Dlg() {
+  vyr::net::SetTheConnectionManager(nullptr);
   // A mail check still running is cancelled while the window is whole.
   startupMail_.reset();
   app_.SetNewMailPageHandler({});
@@ -506,7 +511,7 @@ void CVyr20Dlg::NavigateComplete(const std::string& url, bool topLevel) {
   // The first completed navigation of the run decides, once, whether the
   // start-up mail check runs.
   const bool wanted = vyr::StartupMailCheckWanted(app_, startupMailChecked_,
-                                                  !startupMailChecked_ && vyr::platform::HasDefaultRoute());
+                                                  !startupMailChecked_ && vyr::net::IsOnline());
   startupMailChecked_ = true;
   if (wanted) StartStartupMailCheck();
 }
@@ -756,6 +761,7 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
       return true;
     case kCmdEmailSettings: OpenEmailSettings(); return true;
     case kCmdSpeedBooster: OpenSpeedBooster(); return true;
+    case kCmdDialUp: RunDialUpDialog(this, app_, *connections_); return true;
     default:
       return CVyrBrowserDlg::OnFrameCommand(command);
   }
@@ -810,9 +816,7 @@ vyr::SupportReport CVyr20Dlg::MachineReport() const {
   report.systemVersion[2] = system.os.build;
   std::copy(std::begin(system.shellVersion), std::end(system.shellVersion), report.shellVersion);
   std::copy(std::begin(system.browserVersion), std::end(system.browserVersion), report.browserVersion);
-  // Dial-up does not exist here: the machine reaches the net over its
-  // network connection.
-  report.connection = "Lan";
+  report.connection = connections_->ConnectionType();
   const wxRect screen = wxDisplay(0u).GetGeometry();
   report.screenWidth = screen.width;
   report.screenHeight = screen.height;
@@ -866,7 +870,7 @@ void CVyr20Dlg::LayoutMainWindow() {
 
 void CVyr20Dlg::OpenStartupOptions() { RunStartupOptionsDialog(this, app_); }
 void CVyr20Dlg::OpenEmailSettings() { OpenMailSettings(app_, this); }
-void CVyr20Dlg::OpenSpeedBooster() { NotAvailable(frame_text::kSpeedBoosterName); }
+void CVyr20Dlg::OpenSpeedBooster() { RunSpeedBoosterDialog(this, app_); }
 void CVyr20Dlg::NavigateMainWindow(const std::string& address) { NavigatePane(address); }
 
 void CVyr20Dlg::PumpMessages() {
@@ -995,7 +999,8 @@ bool CVyr20Dlg::OpenNamedWindow(const std::string& name, const std::string& argu
   static const std::map<std::string, int> kWindows = {
       {"lookandfeel", vyr::kLookAndFeelCommand}, {"startupoptions", kCmdStartupOptions},
       {"channeldesigner", vyr::kChannelDesignerCommand},
-      {"enhancedbrowsing", kCmdEnhancedBrowsing}, {"mail", kCmdMail}, {"mailsettings", kCmdEmailSettings}};
+      {"enhancedbrowsing", kCmdEnhancedBrowsing}, {"mail", kCmdMail}, {"mailsettings", kCmdEmailSettings},
+      {"dialup", kCmdDialUp}, {"speedbooster", kCmdSpeedBooster}};
   if (name == "main") return true;
   const auto window = kWindows.find(name);
   if (window == kWindows.end()) return false;

@@ -20,6 +20,7 @@
 #include "browser/windows/vyr_browser_dlg.h"
 #include "channels/channel_startup.h"
 #include "channels/windows/channel_bar_wnd.h"
+#include "net/connection_manager.h"
 #include "net/software_update.h"
 #include "platform/window_messages.h"
 #include "mail/windows/message_viewer_wnd.h"
@@ -175,6 +176,9 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   void RebuildForScheme() override;
   void NavigateForSchemes(const std::string& address) override { NavigatePane(address); }
 
+  // The dial-up connection manager, the program's online gate while this
+  // window lives.
+  std::unique_ptr<vyr::net::ConnectionManager> connections_;
   vyr::net::SoftwareUpdate updates_;
   CWindowedSchemeImport schemeImport_;
   vyr::ApplicationServices services_;

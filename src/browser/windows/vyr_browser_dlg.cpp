@@ -572,6 +572,7 @@ std::unique_ptr<wxMenu> CVyrBrowserDlg::BuildFullMenu() {
   tools->Append(MenuItemId(kCmdEnhancedBrowsing), Wx(kEnhancedBrowsingItem));
   tools->Append(MenuItemId(kCmdEmailSettings), Wx(kEmailSettingsItem));
   tools->Append(MenuItemId(kCmdSpeedBooster), Wx(kSpeedBoosterItem));
+  tools->Append(MenuItemId(kCmdDialUp), Wx(kDialUpItem));
   tools->Append(MenuItemId(vyr::kLookAndFeelCommand), Wx(kLookAndFeelItem));
   menu->AppendSubMenu(tools, Wx(kToolsMenu));
 

@@ -68,6 +68,7 @@ enum FrameCommand : int {
   kCmdFocusAddress,
   kCmdEnhancedBrowsing,
   kCmdPlaySounds,
+  kCmdDialUp,
   kCmdStop = 32773,
   kCmdRefresh = 32774,
   kCmdWhatsNew = 32779,

@@ -9,9 +9,9 @@
 #include <wx/toplevel.h>
 
 #include "base/application.h"
+#include "net/connection_manager.h"
 #include "platform/file_system.h"
 #include "platform/memory_status.h"
-#include "platform/network_route.h"
 #include "platform/string_table.h"
 #include "ui/windows/button_strip.h"
 #include "ui/windows/link_drop_target.h"
@@ -163,6 +163,7 @@ CChannelBarWnd::CChannelBarWnd(wxWindow* parent, CChannelBarOwner& owner, Servic
     sessionHooks.mainWindow = [this] { return handle_; };
     sessionHooks.mainBrowserNavigates2 = [this] { return owner_.MainBrowserNavigates2(); };
     sessionHooks.browserWindowVisible = [this] { return owner_.BrowserWindowVisible(); };
+    sessionHooks.online = [] { return vyr::net::IsOnline(); };
     session_ = std::make_unique<vyr::net::ServerSession>(services_.app, services_.counters, services_.tracked,
                                                          *timers_, std::move(sessionHooks), services_.system,
                                                          services_.startTick);
@@ -180,7 +181,7 @@ CChannelBarWnd::CChannelBarWnd(wxWindow* parent, CChannelBarOwner& owner, Servic
   boxView_ = std::make_unique<BoxView>(*this);
   vyr::net::InfoBoxHooks boxHooks;
   boxHooks.rotationOn = [this] { return owner_.RotationOn(); };
-  boxHooks.connected = [] { return vyr::platform::HasDefaultRoute(); };
+  boxHooks.connected = [] { return vyr::net::IsOnline(); };
   boxHooks.focusInProgram = [this] { return owner_.ProgramHasFocus(); };
   boxHooks.openInMainBrowser = [this](const std::string& address) { OpenInMainWindow(address); };
   infoBox_ = std::make_unique<vyr::net::InfoBoxModel>(services_.app, services_.counters, services_.tracked,

@@ -47,7 +47,7 @@
 #include "mail/windows/spell_dialog.h"
 #include "platform/file_system.h"
 #include "platform/file_times.h"
-#include "platform/network_route.h"
+#include "net/connection_manager.h"
 #include "platform/string_table.h"
 #include "platform/tick_count.h"
 #include "ui/windows/button_strip.h"
@@ -827,7 +827,7 @@ void CComposeWnd::SendNow() {
   // A server on this machine is reached without a network.
   const std::string server = app_.Get(vyr::kEmailSmtpServer);
   const bool local = server == "localhost" || server.rfind("127.", 0) == 0 || server == "::1";
-  if (!local && !vyr::platform::HasDefaultRoute()) {
+  if (!local && !vyr::net::IsOnline()) {
     // No network: the message waits in the Outbox for the next check.
     app_.Messages().Information(ct::kQueued.Text());
     Queue(false);

@@ -31,7 +31,7 @@
 #include "mail/windows/mail_dialogs.h"
 #include "mail/windows/mail_settings_dlg.h"
 #include "mail/windows/mail_texts.h"
-#include "platform/network_route.h"
+#include "net/connection_manager.h"
 #include "platform/text.h"
 #include "ui/windows/button_strip.h"
 #include "ui/windows/desktop_notification.h"
@@ -498,7 +498,7 @@ CMailWnd::CMailWnd(vyr::Application& app)
   CheckStateChanged();
   minuteTimer_.Start(kMinuteMs);
   // The start-up check, when the user asked for one.
-  if (vyr::StartupMailCheckWanted(app_, false, vyr::platform::HasDefaultRoute())) StartCheck(true);
+  if (vyr::StartupMailCheckWanted(app_, false, vyr::net::IsOnline())) StartCheck(true);
   listCtrl_->SetFocus();
 }
 
@@ -884,7 +884,7 @@ bool CMailWnd::StartCheck(bool silent) {
 
 void CMailWnd::MinuteTick() {
   if (Checking()) return;
-  if (schedule_.MinutePassed(vyr::platform::HasDefaultRoute())) StartCheck(true);
+  if (schedule_.MinutePassed(vyr::net::IsOnline())) StartCheck(true);
 }
 
 void CMailWnd::CheckStateChanged() {
