@@ -41,6 +41,8 @@ SHOW=enhancedbrowsing shot window-enhancedbrowsing default
 SHOW=mail shot window-mail default
 SHOW=viewer shot window-viewer default "$WORK/garden-news.mail"
 SHOW=mailsettings shot window-mailsettings default
+SHOW=dialup shot window-dialup default
+SHOW=speedbooster shot window-speedbooster default
 # The address book with a few cards imported, as address programs export them.
 printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Lindqvist\r\nEMAIL;TYPE=INTERNET:anna@example.org\r\nEND:VCARD\r\n%b' \
   'BEGIN:VCARD\r\nVERSION:4.0\r\nFN:J\xc3\xb6rg M\xc3\xbcller\r\nEMAIL;PREF=1:joerg@example.net\r\nEMAIL:jm@example.com\r\nEND:VCARD\r\n' \

@@ -134,7 +134,8 @@ class CDialUpDlg : public CColoredDlg {
     connect_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnLeftButton(); });
     offline_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnRightButton(); });
     letSystem_->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { manager_.SetNoDialup(letSystem_->GetValue()); });
-    SetEscapeId(wxID_NONE);
+    // Escape and the close box close the window like Cancel with nothing
+    // under way: a connection that is up stays up.
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { EndModal(wxID_CANCEL); });
 
     manager_.SetObserver([this] { ShowState(); });
