@@ -166,6 +166,8 @@ void ConnectionManager::Refresh() {
   std::weak_ptr<bool> alive = alive_;
   client_->ListConnections([this, alive](bool ok, std::vector<platform::NmConnection> connections) {
     if (alive.expired()) return;
+    // Asked before the service answered: read again once it does.
+    entriesPending_ = !ok && !client_->Ready();
     entries_.clear();
     // An entry list that cannot be read leaves [dialup] NoDialup as it is:
     // turning dial-up management on then would keep the program offline.
@@ -247,6 +249,11 @@ void ConnectionManager::WorkOffline() {
 }
 
 void ConnectionManager::OnServiceChanged() {
+  if (entriesPending_ && client_->Ready()) {
+    entriesPending_ = false;
+    Refresh();
+    return;
+  }
   if (client_->Ready() && !client_->Available()) {
     dialling_ = false;
     hangingUp_ = false;

@@ -126,6 +126,7 @@ class ConnectionManager {
   std::function<void()> observer_;
   std::vector<platform::NmConnection> entries_;
   bool entriesRead_ = false;
+  bool entriesPending_ = false;
   std::string entryName_;
   std::string startedPath_;  // the active connection this manager started
   std::string statusText_;
