@@ -38,6 +38,10 @@ shot screenshot-popup default "$BASE/weather.html" \
 SHOW=lookandfeel shot window-lookandfeel default
 SHOW=startupoptions shot window-startupoptions Midnight
 SHOW=enhancedbrowsing shot window-enhancedbrowsing default
+SHOW=searchbar shot window-searchbar default
+SHOW=searchwindow shot window-searchwindow default
+SHOW=quotelookup shot window-quotelookup default
+SHOW=open shot window-open default
 SHOW=mail shot window-mail default
 SHOW=viewer shot window-viewer default "$WORK/garden-news.mail"
 SHOW=mailsettings shot window-mailsettings default

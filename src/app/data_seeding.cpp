@@ -14,7 +14,7 @@ namespace {
 
 // The shipped folders that are seeded, each into the data-root folder of the
 // same name.
-constexpr const char* kSeededFolders[] = {"media", "Data", "InfoBox"};
+constexpr const char* kSeededFolders[] = {"media", "Data", "InfoBox", "Pages", "Search"};
 
 bool HasMedia(const std::string& folder) {
   return platform::DirectoryExists(platform::JoinPath(folder, "media"));

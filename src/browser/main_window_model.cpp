@@ -272,15 +272,28 @@ void TypedAddressList::Load(const Application& app) {
   }
 }
 
-bool TypedAddressList::Commit(Application& app, const std::string& text) {
+bool TypedAddressList::Commit(Application& app, const std::string& typed) {
+  const std::string text = platform::Trim(typed, " \t\r\n");
   if (text.empty()) return false;
   entries_.erase(std::remove(entries_.begin(), entries_.end(), text), entries_.end());
   entries_.insert(entries_.begin(), text);
   if (entries_.size() > kMaxEntries) entries_.resize(kMaxEntries);
-  for (size_t n = 0; n < entries_.size(); ++n)
-    app.Write(kTypedUrl.At(static_cast<int>(n + 1)), entries_[n]);
+  WriteSection(app);
   app.PlaySound("typedurl", 2, false);
   return true;
+}
+
+bool TypedAddressList::WriteSection(const Application& app) const {
+  // The whole section at once: a key past the list's end (left by another
+  // copy of the program, or by hand) never comes back.
+  std::vector<std::pair<std::string, std::string>> pairs;
+  for (size_t n = 0; n < entries_.size(); ++n) pairs.emplace_back(kTypedUrl.At(static_cast<int>(n + 1)).Key(), entries_[n]);
+  return platform::WritePrivateProfileSection(std::string(kTypedUrl.section), pairs, app.ProfilePath());
+}
+
+bool TypedAddressList::Erase(const Application& app) {
+  entries_.clear();
+  return WriteSection(app);
 }
 
 TypedCompletion CompleteTypedAddress(const std::string& typed, const std::vector<std::string>& entries) {

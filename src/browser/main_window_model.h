@@ -209,11 +209,16 @@ class TypedAddressList {
   void Load(const Application& app);
   // Enter in the address bar: the text moves to (or is put at) the top, the
   // 21st drops out, every entry is written back and "typedurl" is played.
-  // Empty text changes nothing (false).
+  // The text is taken trimmed; blank text changes nothing (false). The
+  // whole [TypedURLs] section is written anew.
   bool Commit(Application& app, const std::string& text);
+  // Empties the list and the [TypedURLs] section; false when the profile
+  // could not be written (the list is empty all the same).
+  bool Erase(const Application& app);
   const std::vector<std::string>& Entries() const { return entries_; }
 
  private:
+  bool WriteSection(const Application& app) const;
   std::vector<std::string> entries_;
 };
 

@@ -159,6 +159,7 @@ TEST_F(MainWindowModelTest, TypedAddressesKeepTwentyNewestFirst) {
   EXPECT_EQ(list.Entries(), (std::vector<std::string>{"b", "a"}));
   EXPECT_TRUE(list.Commit(app, "a"));  // moves to the top, never twice
   EXPECT_EQ(list.Entries(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(app.GetString("TypedURLs", "url4", "none"), "none");  // the stale key went with the section
   for (int i = 1; i <= 18; ++i) list.Commit(app, "site" + std::to_string(i));
   EXPECT_EQ(list.Entries().size(), 20u);
   EXPECT_EQ(list.Entries().back(), "b");  // "a" and "b" were the oldest
@@ -170,6 +171,13 @@ TEST_F(MainWindowModelTest, TypedAddressesKeepTwentyNewestFirst) {
   EXPECT_EQ(reread.Entries().back(), "a");
   EXPECT_EQ(app.GetString("TypedURLs", "url21", "none"), "none");
   EXPECT_FALSE(list.Commit(app, ""));
+  EXPECT_FALSE(list.Commit(app, " \t "));  // blank after trimming
+  EXPECT_TRUE(list.Commit(app, "  padded.example  "));
+  EXPECT_EQ(app.GetString("TypedURLs", "url1", ""), "padded.example");
+  EXPECT_TRUE(list.Erase(app));
+  reread.Load(app);
+  EXPECT_TRUE(list.Entries().empty() && reread.Entries().empty());
+  EXPECT_EQ(platform::ReadProfileSection(app.ProfilePath(), "TypedURLs").size(), 0u);
 }
 
 // The completion in place: the typed text keeps its letters, the rest comes

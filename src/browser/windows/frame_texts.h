@@ -54,6 +54,7 @@ inline constexpr TextId kWarnOnPopupItem{40533};
 inline constexpr TextId kChannelDesignerItem{32968};  // "Channel &Designer..."
 inline constexpr TextId kPlaySoundsItem{40534};
 inline constexpr TextId kStartupOptionsItem{40535};
+inline constexpr TextId kStartPageItem{41692};  // "S&tart Page..."
 inline constexpr TextId kEnhancedBrowsingItem{40536};
 inline constexpr TextId kEmailSettingsItem{40537};
 inline constexpr TextId kSpeedBoosterItem{40538};
@@ -95,18 +96,12 @@ inline constexpr TextId kToolbarName{40567};
 inline constexpr TextId kTrayOpenItem{40580};  // "&Open %s" ("%s": the program's name)
 inline constexpr TextId kAboutDescription{40581};
 // What is not there yet, put into "... cannot be opened yet".
-inline constexpr TextId kSearchWindowName{40582};
-inline constexpr TextId kSearchDialogName{40583};
 inline constexpr TextId kFavoritesOrganizerName{40584};
-inline constexpr TextId kHistoryListName{40585};
 inline constexpr TextId kMailWindowName{40586};
 inline constexpr TextId kChannelDesignerName{40587};
 inline constexpr TextId kEmailSettingsName{40588};
 // The status line's notice when the channel update found no home server.
 inline constexpr TextId kHomeServerUnreachable{40590};
 inline constexpr TextId kCaughtException{40591};  // "Caught ex"
-// The Open dialog: its title and its file types.
-inline constexpr TextId kOpenFileTitle{40592};
-inline constexpr TextId kOpenFileTypes{40593};
 
 }  // namespace frame_text

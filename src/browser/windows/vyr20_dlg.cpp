@@ -53,11 +53,16 @@
 #include "ui/windows/image_list.h"
 #include "browser/windows/startup_options_dlg.h"
 #include "browser/windows/enhanced_browsing_dlg.h"
+#include "browser/windows/address_dlgs.h"
+#include "browser/windows/search_dlgs.h"
 #include "ui/windows/menu_ids.h"
 #include "ui/windows/scheme_art.h"
 #include "ui/windows/system_tray.h"
 
 namespace {
+
+// The Tools menu's start-page choice, only in the main window.
+constexpr int kCmdStartPage = 34190;
 
 // The splash window's timer and its period.
 constexpr int kSplashTimerId = 123;
@@ -722,12 +727,15 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
     case kCmdTheNet: case kCmdNews: case kCmdMoney: case kCmdLocal:
       NavigatePane(vyr::SearchPartnerAddress(app_, command - kCmdTheNet));
       return true;
-    case kCmdGoStocks: NavigatePane(vyr::SearchPartnerAddress(app_, 2)); return true;
+    case kCmdGoStocks: OpenQuoteLookup(app_, SearchHostOfWindow(), this); return true;
     case kCmdWhatsNew: NavigatePane(app_.HomeServerUrl("/whatsnew/")); return true;
     case kCmdGoNew: NavigatePane(app_.HomeServerUrl("/new/")); return true;
     case kCmdGoPeople: NavigatePane(app_.HomeServerUrl("/people/")); return true;
     case kNewBrowserWindowCommand: OpenPopupWindow(pane_->CurrentUrl().empty() ? startPage_ : pane_->CurrentUrl()); return true;
     case kOpenCommand: OpenFile(); return true;
+    case kCmdStartPage:
+      if (RunStartPageDialog(this, app_)) startPage_ = vyr::StartPageAddress(app_, ShippedStartPage());
+      return true;
     case kCmdExit: EndForGood(); return true;
     case kScrollChannelsUpCommand: if (bar_) bar_->ScrollUp(); return true;
     case kScrollChannelsDownCommand: if (bar_) bar_->ScrollDown(); return true;
@@ -748,9 +756,9 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
       wxAboutBox(info, this);
       return true;
     }
-    case kCmdSearch: case vyr::kSearchInternetCommand: NotAvailable(frame_text::kSearchWindowName); return true;
+    case kCmdSearch: case vyr::kSearchInternetCommand: OpenSearchBar(app_, SearchHostOfWindow(), this); return true;
     case kCmdFavorites: NotAvailable(frame_text::kFavoritesOrganizerName); return true;
-    case kCmdHistory: NotAvailable(frame_text::kHistoryListName); return true;
+    case kCmdHistory: RunHistoryEraser(this, app_, [this] { return EraseTypedAddresses(); }); return true;
     case kCmdMail: case vyr::kReadMailCommand: OpenMailProgram(app_); return true;
     case vyr::kLookAndFeelCommand:
       if (RunLookAndFeelDialog(this, app_, this)) ApplyCurrentScheme(app_, this);
@@ -773,6 +781,16 @@ std::unique_ptr<wxMenu> CVyr20Dlg::BuildFullMenu() {
   // sub-menus too.
   if (wxMenuItem* view = menu->FindItem(MenuItemId(kCmdShowContentBar)); view && view->IsCheckable())
     view->Check(showContentBar_);
+  // The start-page choice follows the start-up options in the Tools menu.
+  if (wxMenuItem* options = menu->FindItem(MenuItemId(kCmdStartupOptions))) {
+    wxMenu* tools = options->GetMenu();
+    for (size_t i = 0; i < tools->GetMenuItemCount(); ++i) {
+      if (tools->FindItemByPosition(i) == options) {
+        tools->Insert(i + 1, MenuItemId(kCmdStartPage), Wx(frame_text::kStartPageItem));
+        break;
+      }
+    }
+  }
   // The custom Help entries end the last menu.
   wxMenuItemList& items = menu->GetMenuItems();
   if (!help_.empty() && !items.empty() && items.GetLast()->GetData()->GetSubMenu()) {
@@ -825,11 +843,30 @@ vyr::SupportReport CVyr20Dlg::MachineReport() const {
 }
 
 void CVyr20Dlg::OpenFile() {
-  wxFileDialog dialog(this, Wx(frame_text::kOpenFileTitle), wxEmptyString, wxEmptyString,
-                      Wx(frame_text::kOpenFileTypes), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
-  if (dialog.ShowModal() != wxID_OK) return;
-  wxFileName file(dialog.GetPath());
-  NavigatePane(std::string(wxFileName::FileNameToURL(file).utf8_str()));
+  RunOpenDialog(this, app_, [this](const vyr::OpenPlan& plan) {
+    if (plan.inPane) {
+      OpenAddress(plan.address, false, true);
+    } else {
+      vyr::HandToDesktop(plan.address);
+    }
+  });
+}
+
+bool CVyr20Dlg::EraseTypedAddresses() {
+  const bool written = typed_.Erase(app_);
+  completion_ = {};
+  FillAddressList();
+  return written;
+}
+
+SearchHost CVyr20Dlg::SearchHostOfWindow() {
+  wxWeakRef<CVyr20Dlg> self(this);
+  return {[self](const std::string& address) {
+            if (self) self->NavigatePane(address);
+          },
+          [self](const std::string& address, const vyr::NavigationVerdict& verdict) {
+            return self && self->GateSpecialUrl(address, verdict);
+          }};
 }
 
 // --- the Shell ------------------------------------------------------------------------------
@@ -838,8 +875,8 @@ void CVyr20Dlg::PostMenuCommand(int command) {
   CallAfter([this, command] { OnFrameCommand(command); });
 }
 
-void CVyr20Dlg::OpenSearchWindow() { NotAvailable(frame_text::kSearchWindowName); }
-void CVyr20Dlg::OpenSearchDialog(int) { NotAvailable(frame_text::kSearchDialogName); }
+void CVyr20Dlg::OpenSearchWindow() { ::OpenSearchWindow(app_, SearchHostOfWindow(), this); }
+void CVyr20Dlg::OpenSearchDialog(int category) { OpenSearchBar(app_, SearchHostOfWindow(), this, category); }
 void CVyr20Dlg::OpenPopupWindow(const std::string& address) { CPopupWebDlg::OpenPopup(app_, frame_, address); }
 void CVyr20Dlg::NavigateChannel(const std::string& name) {
   if (!bar_) return;
@@ -1000,7 +1037,13 @@ bool CVyr20Dlg::OpenNamedWindow(const std::string& name, const std::string& argu
       {"lookandfeel", vyr::kLookAndFeelCommand}, {"startupoptions", kCmdStartupOptions},
       {"channeldesigner", vyr::kChannelDesignerCommand},
       {"enhancedbrowsing", kCmdEnhancedBrowsing}, {"mail", kCmdMail}, {"mailsettings", kCmdEmailSettings},
-      {"dialup", kCmdDialUp}, {"speedbooster", kCmdSpeedBooster}};
+      {"dialup", kCmdDialUp}, {"speedbooster", kCmdSpeedBooster},
+      {"searchbar", kCmdSearch}, {"quotelookup", kCmdGoStocks}, {"historyeraser", kCmdHistory},
+      {"startpage", kCmdStartPage}, {"open", kOpenCommand}};
+  if (name == "searchwindow") {
+    OpenSearchWindow();
+    return true;
+  }
   if (name == "main") return true;
   const auto window = kWindows.find(name);
   if (window == kWindows.end()) return false;

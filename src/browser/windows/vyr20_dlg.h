@@ -167,7 +167,15 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   void OpenChannelDesigner();
   // The machine as the support mail describes it.
   vyr::SupportReport MachineReport() const;
+  // The Open dialog: a page in the pane, a local file to the desktop.
   void OpenFile();
+  // The history eraser's part of the window: the typed list, its keys and
+  // the address bar's list and completion emptied; false when the profile
+  // could not be written.
+  bool EraseTypedAddresses();
+  // The search windows open their results here and hand command links to
+  // the filter.
+  struct SearchHost SearchHostOfWindow();
   void StartStartupMailCheck();
 
   // CSchemeHost: a scheme change (the look-and-feel dialog, an imported

@@ -654,6 +654,23 @@ struct CBrowserWnd::Signals {
 
 void CBrowserWnd::SetEngineDataDirectory(const std::string& folder) { engineDataDirectory = folder; }
 
+void CBrowserWnd::ClearWebsiteData(std::function<void(const std::string& error)> done) {
+  using Done = std::function<void(const std::string&)>;
+  WebKitWebsiteDataManager* data = webkit_web_context_get_website_data_manager(EngineContext());
+  webkit_website_data_manager_clear(
+      data, WEBKIT_WEBSITE_DATA_ALL, 0, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer user) {
+        const std::unique_ptr<Done> held(static_cast<Done*>(user));
+        GError* error = nullptr;
+        const bool ok =
+            webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(source), result, &error);
+        const std::string reason = ok ? std::string() : (error && error->message ? error->message : "?");
+        if (error) g_error_free(error);
+        (*held)(reason);
+      },
+      new Done(std::move(done)));
+}
+
 void CBrowserWnd::AddEngineVersions(vyr::platform::SystemInfo& system) {
   system.browserVersion[0] = static_cast<int>(webkit_get_major_version());
   system.browserVersion[1] = static_cast<int>(webkit_get_minor_version());

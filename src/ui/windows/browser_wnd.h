@@ -128,6 +128,11 @@ class CBrowserWnd : public wxNativeWindow, private vyr::BrowsingOwner {
   // the shell library stood: their versions for the login and the support
   // report.
   static void AddEngineVersions(vyr::platform::SystemInfo& system);
+  // Clears everything the engine keeps of the sites visited (history of
+  // visits, caches, cookies, site storage) in the background; done is
+  // called on the user-interface thread once the engine has finished, with
+  // "" or the engine's reason for failing.
+  static void ClearWebsiteData(std::function<void(const std::string& error)> done);
 
   // policy: what this pane trusts and may do; the default trusts nothing.
   CBrowserWnd(wxWindow* parent, CBrowserOwner* owner, vyr::NavigationPolicy policy = {},
