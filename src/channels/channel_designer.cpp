@@ -239,6 +239,8 @@ bool ChannelDesignerModel::Save(ChannelLibrary& library, std::string* why) {
 DroppedPage PageFromDroppedLink(const std::string& address, const std::string& droppedTitle) {
   DroppedPage page{address, droppedTitle};
   if (address.rfind("www.", 0) == 0 || address.rfind("WWW.", 0) == 0) page.url = "http://" + address;
+  // A browser page's link carries its address again as its title: no title.
+  if (page.title == address) page.title.clear();
   if (!page.title.empty()) return page;
   // The link's file name: the last part of its path (no query, no
   // fragment); a link to a site's root is named by its host.

@@ -151,8 +151,8 @@ class ChannelDesignerModel {
 
 // The page a dropped link proposes: "http://" put before an address that
 // starts with "www." or "WWW."; the title is the one the drop carried or,
-// when it carried none, the link's file name up to its last "." (a name
-// without "." kept whole).
+// when it carried none (or only the address again), the link's file name
+// up to its last "." (a name without "." kept whole).
 struct DroppedPage {
   std::string url, title;
 };

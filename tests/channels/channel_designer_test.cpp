@@ -133,6 +133,7 @@ TEST(PageFromDroppedLink, AddressAndTitle) {
       {"http://h/p/x.y.htm?q=1.2#top", "", "http://h/p/x.y.htm?q=1.2#top", "x.y"},
       {"https://h.example/", "", "https://h.example/", "h.example"},
       {"http://h/a.htm", "Rome: a guide.", "http://h/a.htm", "Rome: a guide."},
+      {"http://h/b.htm", "http://h/b.htm", "http://h/b.htm", "b"},
   };
   for (const auto& c : cases) {
     const DroppedPage page = PageFromDroppedLink(c.address, c.title);

@@ -274,9 +274,22 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     }
   }
 
+  // The drag entering the bar opens the channel designer over the main
+  // window (where the link is dropped: see channel_designer_ui); let go
+  // there, the drag ends and the designer is closed.
   void CheckLinkDrag() {
     const std::string link = Echo("dropped");
-    const std::string notAvailable = "The channel designer is not available yet.";
+    int designers = 0;
+    wxTimer closer;
+    closer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+      auto* designer = xtest::Named<wxDialog>("channel_designer");
+      if (!designer || !designer->IsModal() || designers > 0) return;
+      ++designers;
+      xtest::Button(false);
+      Pause(500);
+      designer->EndModal(wxID_CANCEL);
+    });
+    closer.Start(100);
     const wxRect main = main_->GetScreenRect();
     LinkDragSource source(link, wxRect(main.GetRight() + 40, main.y + 200, 160, 80));
     Pause(300);
@@ -287,20 +300,15 @@ class ChannelBarTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     xtest::Button(true);
     Pause(100);
     Glide(source.Centre(), onBar);
-    Glide(onBar, onBar + wxPoint(4, 10));
-    const bool entered = PumpUntil([&] { return bar_->LinkOver() && Boxes(notAvailable) == 1; }, 5000);
-    Glide(onBar + wxPoint(4, 10), source.Centre());
-    const bool left = PumpUntil([&] { return !bar_->LinkOver(); }, 5000);
-    Glide(source.Centre(), onBar);
-    const bool again = PumpUntil([&] { return bar_->LinkOver() && Boxes(notAvailable) == 2; }, 5000);
+    const bool opened = PumpUntil([&] { return designers == 1 && !xtest::Named<wxDialog>("channel_designer"); }, 5000);
     xtest::Button(false);
-    const bool dropped = PumpUntil([&] { return bar_->LastDroppedLink() == link; }, 5000);
-    const bool noMore = !PumpUntil([&] { return Boxes(notAvailable) > 2; }, 1000);
-    Check(entered && left && again && dropped && noMore && !bar_->LinkOver() && MainTitle() == "south",
-          "a link dragged onto the bar asks for the designer on entering, leaves, and its drop reaches the bar",
-          std::to_string(entered) + std::to_string(left) + std::to_string(again) + std::to_string(dropped) +
-              std::to_string(noMore) + " boxes " + std::to_string(Boxes(notAvailable)) + " link '" +
-              bar_->LastDroppedLink() + "'");
+    const bool ended = PumpUntil([&] { return !bar_->LinkOver(); }, 5000);
+    const bool noMore = !PumpUntil([&] { return designers > 1 || xtest::Named<wxDialog>("channel_designer"); }, 1000);
+    xtest::Focus(main_);
+    Check(opened && ended && noMore && MainTitle() == "south",
+          "a link dragged onto the bar opens the channel designer once; let go, the drag ends",
+          std::to_string(opened) + std::to_string(ended) + std::to_string(noMore) + " designers " +
+              std::to_string(designers));
   }
 
   std::string BoxTitle() const { return bar_->InfoBoxView()->Title(); }
