@@ -34,6 +34,8 @@ constexpr int kWindowAttempts = 100;
 constexpr auto kWindowAttemptPause = std::chrono::milliseconds(30);
 // How much one read of the connection may bring.
 constexpr long kReceiveBufferSize = 256 * 1024;
+// A download's data starts on its way to disk every this many bytes.
+constexpr std::uint64_t kWriteBackEvery = 8 * 1024 * 1024;
 // Data-written messages wake the window's thread at most this often.
 constexpr auto kProgressWakeEvery = std::chrono::milliseconds(100);
 
@@ -306,18 +308,17 @@ class Transfer {
       return End(DownloadResult::kWriteFailed);
     }
     written_ += filled_;
-    // Every chunk is reported, but the window's thread is woken for them at
-    // most ten times a second: the chunks posted in between wait in the
-    // queue and arrive together with the next that wakes it (the finished
-    // message wakes it in any case).
-    const auto now = std::chrono::steady_clock::now();
-    if (now - lastWake_ >= kProgressWakeEvery) {
-      lastWake_ = now;
-      platform::PostMessage(window_, kDownloadDataWritten, cookie_, static_cast<platform::LParam>(filled_));
-    } else {
-      platform::WindowMessages::Instance().PostMessageQuietly(window_, kDownloadDataWritten, cookie_,
-                                                              static_cast<platform::LParam>(filled_));
+    // The data is flushed to disk before the download takes its place; its
+    // writing starts every few megabytes, so that flush waits for little.
+    if (written_ - writeBackFrom_ >= kWriteBackEvery) {
+      platform::StartWriteBack(file_.get(), writeBackFrom_, written_ - writeBackFrom_);
+      writeBackFrom_ = written_;
     }
+    // Every chunk is reported, but the window's thread is woken for them at
+    // most about ten times a second: a chunk reaches it within 100 ms,
+    // together with the others of that time.
+    platform::WindowMessages::Instance().PostMessageSoon(window_, kDownloadDataWritten, kProgressWakeEvery, cookie_,
+                                                         static_cast<platform::LParam>(filled_));
     filled_ = 0;
     return true;
   }
@@ -396,7 +397,7 @@ class Transfer {
   std::string temporary_;
   std::vector<char> buffer_;
   size_t filled_ = 0;
-  std::chrono::steady_clock::time_point lastWake_{};
+  std::uint64_t writeBackFrom_ = 0;
   std::uint64_t written_ = 0;
   curl_off_t contentLength_ = 0;
   bool opened_ = false;

@@ -166,6 +166,13 @@ bool SyncFile(const std::string& path) {
   return ok;
 }
 
+void StartWriteBack(std::FILE* file, std::uint64_t offset, std::uint64_t length) {
+  if (file) {
+    ::sync_file_range(fileno(file), static_cast<off64_t>(offset), static_cast<off64_t>(length),
+                      SYNC_FILE_RANGE_WRITE);
+  }
+}
+
 bool WriteFileQuickly(const std::string& path, const std::string& contents) {
   const std::string temp = path + ".~" + std::to_string(::getpid()) + ".tmp";
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);

@@ -1,6 +1,7 @@
 #pragma once
 // File-system helpers shared by the stores that keep their data in files.
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace vyr::platform {
@@ -31,6 +32,10 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents, u
 bool SyncFile(const std::string& path);
 // Flushes a folder's entries (new names, removed names) to disk.
 void SyncFolder(const std::string& folder);
+// Asks the system to start writing a range of an open file to disk now,
+// without waiting for it: a flush of the whole file at its end then has
+// only the last part left to wait for.
+void StartWriteBack(std::FILE* file, std::uint64_t offset, std::uint64_t length);
 
 enum class MoveResult { Moved, TargetExists, Failed };
 // Whether a move flushes the folders it changed before it returns, or

@@ -49,9 +49,33 @@ bool WindowMessages::PostMessage(WindowHandle handle, std::uint32_t message, std
   return Enqueue(WindowMessage{handle, message, wParam, lParam, std::move(text)});
 }
 
-bool WindowMessages::PostMessageQuietly(WindowHandle handle, std::uint32_t message, WParam wParam,
-                                        LParam lParam) {
-  return Enqueue(WindowMessage{handle, message, wParam, lParam, std::nullopt}, false);
+bool WindowMessages::PostMessageSoon(WindowHandle handle, std::uint32_t message, std::chrono::milliseconds within,
+                                     WParam wParam, LParam lParam) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (handle == 0 || windows_.count(handle) == 0) return false;
+    queue_.push_back(WindowMessage{handle, message, wParam, lParam, std::nullopt});
+    if (woken_ || wakeDue_ || closing_) return true;
+    // An entry without a target is a wake-up only.
+    wakeDue_ = true;
+    timed_.emplace(std::chrono::steady_clock::now() + within, WindowMessage{});
+    if (!timerThread_.joinable()) timerThread_ = std::thread([this] { RunTimers(); });
+  }
+  timedChanged_.notify_all();
+  return true;
+}
+
+void WindowMessages::WakeForQueued() {
+  std::function<void()> wake;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    wakeDue_ = false;
+    if (woken_ || queue_.empty()) return;
+    woken_ = true;
+    wake = wakeUp_;
+  }
+  posted_.notify_all();
+  if (wake) wake();
 }
 
 void WindowMessages::PostMessageAfter(WindowHandle handle, std::uint32_t message,
@@ -81,20 +105,23 @@ void WindowMessages::RunTimers() {
     WindowMessage message = std::move(timed_.begin()->second);
     timed_.erase(timed_.begin());
     lock.unlock();
-    Enqueue(std::move(message));
+    if (message.target == 0) {
+      WakeForQueued();
+    } else {
+      Enqueue(std::move(message));
+    }
     lock.lock();
   }
 }
 
-bool WindowMessages::Enqueue(WindowMessage message, bool wakeUp) {
+bool WindowMessages::Enqueue(WindowMessage message) {
   std::function<void()> wake;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (message.target == 0 || windows_.count(message.target) == 0) return false;
     queue_.push_back(std::move(message));
-    if (!wakeUp) return true;
     // A burst of posts wakes the loop once: until the queue has been
-    // emptied, it has been told already (quiet messages queued before do
+    // emptied, it has been told already (messages posted soon before do
     // not count as telling).
     if (!woken_) wake = wakeUp_;
     woken_ = true;

@@ -71,12 +71,13 @@ class WindowMessages {
   bool PostMessage(WindowHandle handle, std::uint32_t message, WParam wParam = 0, LParam lParam = 0);
   bool PostMessage(WindowHandle handle, std::uint32_t message, std::string text, WParam wParam = 0,
                    LParam lParam = 0);
-  // Queues a message without waking the user-interface thread: it is
-  // delivered, in its order, with the next message that does wake it, or
-  // when that thread next looks at the queue by itself. For frequent
-  // progress reports that need not each be seen at once; the message that
-  // ends such a series is posted with PostMessage.
-  bool PostMessageQuietly(WindowHandle handle, std::uint32_t message, WParam wParam = 0, LParam lParam = 0);
+  // Queues a message that must reach the window within `within` but need
+  // not wake the user-interface thread at once: it is delivered, in its
+  // order, with the next message that wakes it, and at the latest once
+  // `within` has passed. For frequent progress reports, so that a burst
+  // wakes the window a few times a second rather than once per report.
+  bool PostMessageSoon(WindowHandle handle, std::uint32_t message, std::chrono::milliseconds within,
+                       WParam wParam = 0, LParam lParam = 0);
   // Queues the message once `delay` has passed; it is dropped when the
   // handle is no window by then. Messages posted for the same moment are
   // queued in the order they were posted.
@@ -96,7 +97,7 @@ class WindowMessages {
   size_t PendingCount() const;
 
  private:
-  bool Enqueue(WindowMessage message, bool wake = true);
+  bool Enqueue(WindowMessage message);
   void RunTimers();
 
   mutable std::mutex mutex_;
@@ -106,6 +107,10 @@ class WindowMessages {
   std::function<void()> wakeUp_;
   // The wake-up was called and the queue has not been emptied since.
   bool woken_ = false;
+  // A wake-up is due from the timer thread for messages posted soon.
+  bool wakeDue_ = false;
+  // Wakes the user-interface thread unless it was woken already.
+  void WakeForQueued();
   WindowHandle next_ = 1;
   // Messages waiting for their moment, and the thread that queues them
   // (started by the first PostMessageAfter).
