@@ -136,15 +136,20 @@ struct NetworkManagerClient::Impl {
 
   // A proxy made asynchronously; `done` runs on success unless the client
   // is gone by then.
+  // The request keeps its own hold on the cancellable, which tells it
+  // whether the client (and so `impl`) is still there.
   struct ProxyRequest {
     Impl* impl;
+    GCancellable* cancel;
     std::string path;
     void (*done)(Impl*, const std::string&, GDBusProxy*);
+    ~ProxyRequest() { g_object_unref(cancel); }
   };
   void MakeProxy(const std::string& path, const char* interface,
                  void (*done)(Impl*, const std::string&, GDBusProxy*)) {
     g_dbus_proxy_new(bus, G_DBUS_PROXY_FLAGS_GET_INVALIDATED_PROPERTIES, nullptr, kService, path.c_str(), interface,
-                     cancel, &Impl::ProxyMade, new ProxyRequest{this, path, done});
+                     cancel, &Impl::ProxyMade,
+                     new ProxyRequest{this, static_cast<GCancellable*>(g_object_ref(cancel)), path, done});
   }
   static void ProxyMade(GObject*, GAsyncResult* result, gpointer data) {
     std::unique_ptr<ProxyRequest> request(static_cast<ProxyRequest*>(data));
@@ -155,7 +160,7 @@ struct NetworkManagerClient::Impl {
       else g_error_free(error);
       return;
     }
-    if (g_cancellable_is_cancelled(request->impl->cancel)) {
+    if (g_cancellable_is_cancelled(request->cancel)) {
       g_object_unref(proxy);
       return;
     }
