@@ -52,6 +52,15 @@ printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Lindqvist\r\nEMAIL;TYPE=INTERNET:a
   'BEGIN:VCARD\r\nVERSION:4.0\r\nFN:J\xc3\xb6rg M\xc3\xbcller\r\nEMAIL;PREF=1:joerg@example.net\r\nEMAIL:jm@example.com\r\nEND:VCARD\r\n' \
   > "$WORK/contacts.vcf"
 SHOW=addressbook shot window-addressbook default "$WORK/contacts.vcf"
+# The favorites organizer over a few favorites of the user's (the program
+# adds its own folder), and the add dialog on a page.
+FAV="$WORK/home-window-favorites/Favorites"
+mkdir -p "$FAV/News" "$FAV/Recipes"
+for f in "News/Garden News:article.html" "News/Weather:weather.html" "Recipes/Bread:article.html#bread" "Start:"; do
+  printf '[InternetShortcut]\nURL=%s/%s\n' "$BASE" "${f#*:}" > "$FAV/${f%%:*}.url"
+done
+SHOW=favorites shot window-favorites default
+SHOW=addfavorite shot window-addfavorite default "$BASE/article.html"
 SHOW=compose shot window-compose default \
   'mailto:anna@example.org?subject=Lunch%20on%20Friday&body=Hi%20Anna,%0D%0A%0D%0AShall%20we%20meet%20at%20noon%3F%20I%20recieve%20the%20keys%20at%20eleven.'
 

@@ -87,6 +87,8 @@ std::string ProgramUsageText() {
          "  --show WINDOW                       (after --screenshot PICTURE.png) the picture\n"
          "                                      of that window instead: main, lookandfeel,\n"
          "                                      startupoptions, enhancedbrowsing, mail,\n"
+         "                                      favorites (the organizer), addfavorite\n"
+         "                                      (the add dialog on the page),\n"
          "                                      mailsettings, addressbook (with the vCard\n"
          "                                      file ADDRESS imported when given),\n"
          "                                      viewer (the message viewer on the stored\n"

@@ -68,7 +68,13 @@ void ApplicationServices::UpdateFixedChannels(const std::string& version, const 
 void ApplicationServices::ImportScheme(const std::string& address) {
   vyr::ImportScheme(app_, schemeImport_, address);
 }
-void ApplicationServices::ImportBrowserBookmarks() { ImportBookmarks(app_); }
+void ApplicationServices::ImportBrowserBookmarks() {
+  if (windows_.importBookmarks) {
+    windows_.importBookmarks();
+  } else {
+    ImportBookmarks(app_);
+  }
+}
 bool ApplicationServices::DownloadWithProgress(const std::string& url, const std::string& destination) {
   // Channel files are small: the download limit keeps an endless reply
   // from filling the disk.

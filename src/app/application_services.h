@@ -30,6 +30,7 @@ struct WindowServices {
   std::function<void(const std::string& path)> mergeChannelFile;
   std::function<void()> saveAndSilenceNavigationSounds;
   std::function<void()> restoreNavigationSounds;
+  std::function<void()> importBookmarks;  // the import a user starts, with its outcome shown
 };
 
 class ApplicationServices : public CommandServices {

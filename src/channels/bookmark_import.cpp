@@ -4,11 +4,13 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <system_error>
 
 #include "channels/favorites.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
+#include "platform/string_table.h"
 #include "platform/windows_dir.h"
 
 namespace vyr {
@@ -393,6 +395,47 @@ bool ImportBookmarks(const Application& app, BookmarkImportReport* report) {
   if (!FindBookmarkFile(app, file, size)) return false;
   if (!FindFavoritesFolder(app, favorites)) return false;
   return ImportBookmarkFile(file, favorites, report) == BookmarkImportStatus::Imported;
+}
+
+UserBookmarkImport ImportBookmarksForUser(const Application& app, const std::string& file) {
+  constexpr platform::TextId kImported{41787};         // "%d ... into "%s"."
+  constexpr platform::TextId kImportedBefore{41788};   // "... "%s" exists already ..."
+  constexpr platform::TextId kUnreadable{41789};       // "%s could not be read ..."
+  constexpr platform::TextId kIncomplete{41790};       // "... %s ... %d ... "%s"."
+  constexpr platform::TextId kNoFavorites{41791};      // "No favorites folder ... (%s)."
+  UserBookmarkImport result;
+  std::string favorites;
+  BookmarkImportReport report;
+  if (!FindFavoritesFolder(app, favorites)) {
+    result.status = BookmarkImportStatus::NoFavoritesFolder;
+  } else {
+    result.status = ImportBookmarkFile(file, favorites, &report);
+  }
+  result.imported = report.shortcuts.size();
+  const std::string folder = platform::JoinPath(favorites, kImportFolderName);
+  const std::string count = std::to_string(result.imported);
+  // Each "%s" or "%d" of a text in turn.
+  auto fill = [](std::string text, std::initializer_list<std::string> values) {
+    size_t from = 0;
+    for (const std::string& value : values) {
+      size_t at = text.find('%', from);
+      while (at != std::string::npos && (at + 1 >= text.size() || (text[at + 1] != 's' && text[at + 1] != 'd')))
+        at = text.find('%', at + 1);
+      if (at == std::string::npos) break;
+      text.replace(at, 2, value);
+      from = at + value.size();
+    }
+    return text;
+  };
+  switch (result.status) {
+    case BookmarkImportStatus::Imported: result.message = fill(kImported.Text(), {count, folder}); break;
+    case BookmarkImportStatus::AlreadyImported: result.message = fill(kImportedBefore.Text(), {folder}); break;
+    case BookmarkImportStatus::NoBookmarkFile:
+    case BookmarkImportStatus::Unreadable: result.message = fill(kUnreadable.Text(), {file}); break;
+    case BookmarkImportStatus::ParseFailed: result.message = fill(kIncomplete.Text(), {file, count, folder}); break;
+    case BookmarkImportStatus::NoFavoritesFolder: result.message = fill(kNoFavorites.Text(), {favorites}); break;
+  }
+  return result;
 }
 
 bool SeedFavorites(const Application& app, BookmarkImportReport* report) {

@@ -101,6 +101,20 @@ BookmarkImportStatus ImportBookmarkFile(const std::string& file, const std::stri
 // the import ran to its end.
 bool ImportBookmarks(const Application& app, BookmarkImportReport* report = nullptr);
 
+// The import a user starts (the favorites menu, the command link): one
+// bookmark file imported, and its outcome in the words the user is shown.
+struct UserBookmarkImport {
+  BookmarkImportStatus status = BookmarkImportStatus::NoBookmarkFile;
+  size_t imported = 0;  // the shortcuts written
+  std::string message;
+  bool ok() const { return status == BookmarkImportStatus::Imported; }
+};
+// Imports the file into the favorites' import folder and tells how it went:
+// how many bookmarks came in; that they came in before (naming the folder,
+// which is left as it is); that the file could not be read; or that its list
+// ended early, what was written staying.
+UserBookmarkImport ImportBookmarksForUser(const Application& app, const std::string& file);
+
 // Makes the program's favorites folder "<favorites>/Vyrelle"; when it is new,
 // writes "Scheme Archive", "Channel Archive", "Vyrelle Home" and "Latest
 // Changes" into it. Then imports the bookmarks (which does nothing once the

@@ -26,7 +26,6 @@ const char kShellFoldersKey[] =
 const char kShortcutSection[] = "InternetShortcut";
 const char kShortcutKey[] = "URL";
 const char kNoAddress[] = "_NONE_";
-constexpr size_t kShortcutBuffer = 511;
 constexpr size_t kMaxProbePath = 261;  // the probe's path must stay below this
 // Sub-folders of the favorites that hold the system browser's update links,
 // not bookmarks; the menu leaves them out.
@@ -74,8 +73,8 @@ std::string UniqueSuffix() {
   return buf;
 }
 
-// The full address kept in a shortcut file, without the 510-character cut
-// of the menu's read, so that moving a shortcut never shortens its address.
+// The full address kept in a shortcut file, however long: a shortcut that
+// is opened, moved or rewritten never loses the end of its address.
 bool ReadWholeAddress(const std::string& path, std::string& address) {
   auto value = platform::ReadProfileValue(path, kShortcutSection, kShortcutKey);
   if (!value || *value == kNoAddress) return false;
@@ -158,11 +157,15 @@ bool FindFavoritesFolder(const Application& app, std::string& folder) {
 // --- shortcut files ----------------------------------------------------------
 
 bool ReadShortcut(const std::string& path, std::string& address) {
-  std::string value = platform::GetPrivateProfileString(kShortcutSection, kShortcutKey, kNoAddress,
-                                                        path, kShortcutBuffer);
-  if (value == kNoAddress) return false;
-  address = value;
-  return true;
+  // Read whole: an address cut at a buffer's end would open another page.
+  return ReadWholeAddress(path, address);
+}
+
+bool IsShortcutFile(const std::string& path) {
+  const std::string name = fs::path(WithoutTrailingSeparators(path)).filename().string();
+  if (name.size() <= 4 || platform::AsciiLower(name.substr(name.size() - 4)) != ".url") return false;
+  std::error_code ec;
+  return fs::is_regular_file(fs::symlink_status(path, ec));
 }
 
 bool WriteShortcut(const std::string& path, const std::string& address) {
@@ -275,6 +278,11 @@ std::string ShortcutPathFor(const std::string& folder, const std::string& name) 
   return platform::JoinPath(folder, file);
 }
 
+bool FavoriteExists(const std::string& folder, const std::string& name) {
+  const std::string path = ShortcutPathFor(folder, name);
+  return !path.empty() && EntryExists(path);
+}
+
 bool WriteFavorite(const std::string& folder, const std::string& name, const std::string& address,
                    std::string* path) {
   std::string target = ShortcutPathFor(folder, name);
@@ -299,8 +307,9 @@ std::vector<FavoritesMenuEntry> FavoritesMenuMap::FillFolder(const std::string& 
   std::vector<Listed> listed;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    // A link to a folder is no sub-menu: it may lead back up the tree.
     std::error_code typeError;
-    listed.push_back({it->path().filename().string(), it->is_directory(typeError)});
+    listed.push_back({it->path().filename().string(), it->symlink_status(typeError).type() == fs::file_type::directory});
   }
   // The entries come in the order the favorites' home file system lists a
   // folder, whatever order this one hands them out in.
@@ -313,7 +322,7 @@ std::vector<FavoritesMenuEntry> FavoritesMenuMap::FillFolder(const std::string& 
     if (entry.isFolder) {
       if (entry.name == kChannelsFolder || IsUpdateFolder(path)) continue;
       entries.push_back({FavoritesMenuEntry::Kind::SubMenu, entry.name, path, 0});
-    } else if (platform::AsciiLower(entry.name).find(".url") != std::string::npos) {
+    } else if (IsShortcutFile(path)) {
       const int command = next_++;
       commands_[command] = path;
       entries.push_back({FavoritesMenuEntry::Kind::Item,
@@ -426,10 +435,43 @@ bool FavoritesOrganizer::Delete(const std::string& path) {
   if (!fs::exists(status)) return false;
   // fs::remove takes an empty folder only; a folder with anything in it stays.
   if (!fs::remove(path, ec) || ec) {
-    if (fs::is_directory(status)) messages_.Error(kFolderNotEmpty);
+    if (fs::is_directory(status) && ec == std::errc::directory_not_empty) {
+      messages_.Error(kFolderNotEmpty);
+    } else {
+      std::string text = kFavoriteNotDeletedText.Text();
+      if (const size_t at = text.find("%s"); at != std::string::npos) {
+        std::string name = fs::path(path).filename().string();
+        if (IsShortcutFile(path)) name.resize(name.size() - 4);
+        text.replace(at, 2, name);
+      }
+      messages_.Error(text);
+    }
     return false;
   }
   return true;
+}
+
+std::vector<FavoritesTreeNode> ListFavorites(const std::string& folder) {
+  std::vector<FavoritesTreeNode> folders, shortcuts;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string path = it->path().string();
+    const std::string name = it->path().filename().string();
+    std::error_code typeError;
+    if (it->symlink_status(typeError).type() == fs::file_type::directory) {
+      folders.push_back({name, path, true, ListFavorites(path)});
+    } else if (IsShortcutFile(path)) {
+      shortcuts.push_back({name.substr(0, name.size() - 4), path, false, {}});
+    }
+  }
+  auto byName = [](const FavoritesTreeNode& a, const FavoritesTreeNode& b) {
+    return ListedBefore(a.text, b.text);
+  };
+  std::sort(folders.begin(), folders.end(), byName);
+  std::sort(shortcuts.begin(), shortcuts.end(), byName);
+  folders.insert(folders.end(), std::make_move_iterator(shortcuts.begin()),
+                 std::make_move_iterator(shortcuts.end()));
+  return folders;
 }
 
 FavoritesOrganizer::Result FavoritesOrganizer::MoveShortcut(const std::string& shortcut,

@@ -12,6 +12,7 @@
 
 #include "base/application.h"
 #include "base/message_box.h"
+#include "platform/string_table.h"
 
 namespace vyr {
 
@@ -27,9 +28,13 @@ bool FindFavoritesFolder(const Application& app, std::string& folder);
 
 // --- shortcut files ----------------------------------------------------------
 
-// Reads the address of a shortcut file ([InternetShortcut] URL=, at most 510
-// characters). False when the file holds no address.
+// Reads the whole address of a shortcut file ([InternetShortcut] URL=).
+// False when the file holds no address.
 bool ReadShortcut(const std::string& path, std::string& address);
+
+// True when the path is a shortcut: a regular file (not a link, not a
+// folder) whose name ends in ".url" in any case and has a name before it.
+bool IsShortcutFile(const std::string& path);
 
 // Writes a fresh shortcut file holding only the address; a file already at
 // that path is replaced. When writing fails the old file is put back. True
@@ -70,6 +75,10 @@ FavoriteCheck CheckNewFavorite(Application& app, const std::string& name,
 // the name is not a plain file name (it would leave the folder).
 std::string ShortcutPathFor(const std::string& folder, const std::string& name);
 
+// True when <folder>/<name>.url is there already (adding under that name
+// would replace it).
+bool FavoriteExists(const std::string& folder, const std::string& name);
+
 // Writes <folder>/<name>.url holding the address. path receives the file's
 // path when given. False when the name would leave the folder or the file
 // cannot be written.
@@ -101,7 +110,8 @@ class FavoritesMenuMap {
   // The entries of one folder's menu in the order the favorites' home file
   // system lists them (by name, without regard to case, as upper case),
   // giving the next identifiers to its shortcuts. Sub-folders come back as unfilled sub-menus; the window calls
-  // this again with their path when one is first opened.
+  // this again with their path when one is first opened. Links to folders
+  // are no sub-menus, and only shortcut files are items.
   std::vector<FavoritesMenuEntry> FillFolder(const std::string& folder);
   // The shortcut behind a chosen command, or empty when unknown.
   std::string ShortcutFor(int command) const;
@@ -113,6 +123,24 @@ class FavoritesMenuMap {
 };
 
 // --- the favorites organizer ---------------------------------------------------
+
+// What a failed delete says ("%s": the name of the favorite or folder).
+inline constexpr platform::TextId kFavoriteNotDeletedText{41783};
+
+// One entry of the organizer's tree: a folder with its entries, or a
+// shortcut (text: its name without ".url").
+struct FavoritesTreeNode {
+  std::string text;
+  std::string path;
+  bool folder = false;
+  std::vector<FavoritesTreeNode> children;
+};
+
+// The favorites below a folder, recursively: its folders first, then its
+// shortcuts, each in the order the favorites' home file system lists them.
+// Links to folders are not followed (a link can lead back up the tree) and
+// other files are left out.
+std::vector<FavoritesTreeNode> ListFavorites(const std::string& folder);
 
 // The file operations of the organizer tree. The window asks its questions
 // and passes the answers in; the messages for failures are shown here through
@@ -149,7 +177,7 @@ class FavoritesOrganizer {
   Result ModifyPage(const std::string& shortcut, const std::string& name,
                     const std::string& address);
   // Deletes a shortcut, or a folder when it is empty. The root is never
-  // deleted.
+  // deleted. A delete that fails says so and leaves the entry.
   bool Delete(const std::string& path);
   // Moves a shortcut into another folder.
   Result MoveShortcut(const std::string& shortcut, const std::string& targetFolder);

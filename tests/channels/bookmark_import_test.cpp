@@ -200,6 +200,30 @@ TEST_F(BookmarkFilesTest, AFileThatCannotBeReadLeavesNothingBehind) {
   EXPECT_EQ(Tree(home.Path()), Lines{"Favorites/"});  // so that a later import can run
 }
 
+TEST_F(BookmarkFilesTest, AnImportTheUserStartsTellsHowItWent) {
+  const std::string file = home.File("bookmarks.html"), broken = home.File("broken.html");
+  WriteFile(file, Export("menu_export.html"));
+  WriteFile(broken, A("http://a/", "A") + A("http://b/", "B") + "<DT><A HREF=\"c\">no end");
+  const std::string folder = "\"" + import + "\"";
+  const std::pair<std::string, std::string> runs[] = {  // the file, what the user is told
+      {file, "7 bookmarks imported into " + folder + "."},
+      {file, "These bookmarks were imported before: " + folder +
+                 " exists already.\r\n\r\nRename or delete that folder to import them again."},
+      {"", "remove"},
+      {home.File("missing.html"), home.File("missing.html") + " could not be read. Nothing was imported."},
+      {broken, "The bookmark list in " + broken + " is incomplete: the import stopped there. The 2 bookmarks "
+                   "read before it stay in " + folder + "."},
+  };
+  for (const auto& [path, told] : runs) {
+    if (path.empty()) {
+      fs::remove_all(import);
+      continue;
+    }
+    EXPECT_EQ(ImportBookmarksForUser(app, path).message, told);
+  }
+  EXPECT_EQ(Listing(import), (Lines{"A.url URL=http://a/", "B.url URL=http://b/"}));
+}
+
 TEST_F(BookmarkFilesTest, SeedingWritesTheProgramsShortcutsOnceAndImportsEveryTime) {
   app.WriteString("misc", "HomeServer", "http://127.0.0.1:8123/");
   EXPECT_TRUE(SeedFavorites(app));

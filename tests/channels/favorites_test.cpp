@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "channels/channel_test_util.h"
 #include "platform/profile_file.h"
@@ -42,7 +43,7 @@ TEST_F(FavoritesTest, ShortcutFilesAreWrittenWholeAndOnlyInsideTheirFolder) {
             "[DEFAULT]\r\nBASEURL=http://b/\r\n[InternetShortcut]\r\nURL=http://o/\r\nIconIndex=1\r\n");
   EXPECT_EQ(AddressOf(favorites + "/Other.url"), "http://o/");
   ASSERT_TRUE(WriteShortcut(path, "http://long.test/" + std::string(600, 'q')));
-  EXPECT_EQ(AddressOf(path), ("http://long.test/" + std::string(600, 'q')).substr(0, 510));
+  EXPECT_EQ(AddressOf(path), "http://long.test/" + std::string(600, 'q'));  // read whole
 
   WriteFile(favorites + "/nokey.url", "[InternetShortcut]\nIconFile=x\n");
   WriteFile(favorites + "/none.url", "[InternetShortcut]\nURL=_NONE_\n");
@@ -54,6 +55,8 @@ TEST_F(FavoritesTest, ShortcutFilesAreWrittenWholeAndOnlyInsideTheirFolder) {
   std::string written;
   ASSERT_TRUE(WriteFavorite(favorites + "/", "News- Today-", "http://n/", &written));
   EXPECT_EQ(written, favorites + "/News- Today-.url");
+  EXPECT_TRUE(FavoriteExists(favorites, "News- Today-"));
+  EXPECT_FALSE(FavoriteExists(favorites, "News"));
   EXPECT_FALSE(WriteFavorite(favorites, "../Outside", "http://x/"));
   EXPECT_FALSE(WriteFavorite(favorites, "a/b", "http://x/"));
   EXPECT_FALSE(WriteFavorite(favorites + "/Missing", "n", "http://x/"));
@@ -119,20 +122,35 @@ TEST_F(FavoritesTest, MenuListsEntriesInCaseInsensitiveOrderWithCommandsFrom3700
     WriteFile(favorites + "/" + file, "");
   }
   fs::create_directories(favorites + "/Hollow");
+  fs::create_directories(favorites + "/fake.url");
+  // Links are neither shortcuts nor folders: one to a shortcut, one back up
+  // to the favorites themselves.
+  fs::create_symlink(favorites + "/A.URL", favorites + "/alias.url");
+  fs::create_directory_symlink(favorites, favorites + "/Loop");
   FavoritesMenuMap map;
   auto top = map.FillFolder(favorites);
   // Names compare as upper case, as the favorites' home file system lists them:
   // "_" after the letters, "ä" (as "Ä") before "Ö".
   EXPECT_EQ(Describe(top),
-            "37000:A;37001:b;[Hollow];37002:my.site;37003:old.url;[Software Updates];[Sub];"
-            "37004:Zebra;37005:_under;37006:\xC3\xA4rger;37007:\xC3\x96l;");
+            "37000:A;37001:b;[fake.url];[Hollow];37002:my.site;[Software Updates];[Sub];"
+            "37003:Zebra;37004:_under;37005:\xC3\xA4rger;37006:\xC3\x96l;");
   EXPECT_EQ(Describe(map.FillFolder(top[5].path)), "(Empty);");  // the update folder is left out
   auto sub = map.FillFolder(top[6].path);
-  EXPECT_EQ(Describe(sub), "[Deeper];37008:x;");  // sub-menus continue the numbering
-  EXPECT_EQ(Describe(map.FillFolder(sub[0].path)), "37009:y;");
-  EXPECT_EQ(map.ShortcutFor(37009), favorites + "/Sub/Deeper/y.url");
-  EXPECT_EQ(Describe(map.FillFolder(top[2].path)), "(Empty);");
-  EXPECT_EQ(map.Size(), 10u);
+  EXPECT_EQ(Describe(sub), "[Deeper];37007:x;");  // sub-menus continue the numbering
+  EXPECT_EQ(Describe(map.FillFolder(sub[0].path)), "37008:y;");
+  EXPECT_EQ(map.ShortcutFor(37008), favorites + "/Sub/Deeper/y.url");
+  EXPECT_EQ(Describe(map.FillFolder(top[3].path)), "(Empty);");
+  EXPECT_EQ(map.Size(), 9u);
+  // The organizer's tree: folders first (the menu's left-out ones too), then
+  // shortcuts, all the way down, never through a link.
+  std::function<std::string(const std::vector<FavoritesTreeNode>&)> tree = [&](const auto& nodes) {
+    std::string out;
+    for (const auto& n : nodes) out += n.folder ? "[" + n.text + ":" + tree(n.children) + "]" : n.text + ";";
+    return out;
+  };
+  EXPECT_EQ(tree(ListFavorites(favorites)),
+            "[Channels:c;][fake.url:][Hollow:][Software Updates:[Microsoft Internet Explorer:u;]][Sub:[Deeper:y;]x;]"
+            "A;b;my.site;Zebra;_under;\xC3\xA4rger;\xC3\x96l;");
   // Rebuilding starts again at 37000 and forgets the old commands.
   map.Reset();
   EXPECT_EQ(Describe(map.FillFolder(favorites + "/Sub")), "[Deeper];37000:x;");

@@ -46,8 +46,10 @@ inline constexpr TextId kForwardItem{40529};
 inline constexpr TextId kHomePageItem{40530};
 inline constexpr TextId kSearchItem{32878};  // "Search the &Internet..."
 inline constexpr TextId kHistoryItem{40531};
-// Favorites.
+// Favorites: its own items, before the favorites.
+inline constexpr TextId kAddFavoriteItem{41760};
 inline constexpr TextId kOrganizeFavoritesItem{40532};
+inline constexpr TextId kImportBookmarksItem{41761};
 // Tools.
 inline constexpr TextId kReadMailItem{32788};  // "&Read E-Mail..."
 inline constexpr TextId kWarnOnPopupItem{40533};
@@ -96,7 +98,6 @@ inline constexpr TextId kToolbarName{40567};
 inline constexpr TextId kTrayOpenItem{40580};  // "&Open %s" ("%s": the program's name)
 inline constexpr TextId kAboutDescription{40581};
 // What is not there yet, put into "... cannot be opened yet".
-inline constexpr TextId kFavoritesOrganizerName{40584};
 inline constexpr TextId kMailWindowName{40586};
 inline constexpr TextId kChannelDesignerName{40587};
 inline constexpr TextId kEmailSettingsName{40588};

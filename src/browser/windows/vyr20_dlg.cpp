@@ -190,7 +190,9 @@ CVyr20Dlg::CVyr20Dlg(vyr::Application& app)
                     // A channel file from a page may ask about duplicates:
                     // it is merged from a posted event.
                     [this](const std::string& path) { CallAfter([this, path] { MergeChannels(path); }); },
-                    {}, {}},
+                    {}, {},
+                    // The import a user starts may ask for the file.
+                    [this] { PostMenuCommand(kCmdImportBookmarks); }},
                 schemeImport_.With()),
       dispatcher_(app, *this, services_),
       channels_(app),
@@ -757,7 +759,6 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
       return true;
     }
     case kCmdSearch: case vyr::kSearchInternetCommand: OpenSearchBar(app_, SearchHostOfWindow(), this); return true;
-    case kCmdFavorites: NotAvailable(frame_text::kFavoritesOrganizerName); return true;
     case kCmdHistory: RunHistoryEraser(this, app_, [this] { return EraseTypedAddresses(); }); return true;
     case kCmdMail: case vyr::kReadMailCommand: OpenMailProgram(app_); return true;
     case vyr::kLookAndFeelCommand:
@@ -1039,7 +1040,8 @@ bool CVyr20Dlg::OpenNamedWindow(const std::string& name, const std::string& argu
       {"enhancedbrowsing", kCmdEnhancedBrowsing}, {"mail", kCmdMail}, {"mailsettings", kCmdEmailSettings},
       {"dialup", kCmdDialUp}, {"speedbooster", kCmdSpeedBooster},
       {"searchbar", kCmdSearch}, {"quotelookup", kCmdGoStocks}, {"historyeraser", kCmdHistory},
-      {"startpage", kCmdStartPage}, {"open", kOpenCommand}};
+      {"startpage", kCmdStartPage}, {"open", kOpenCommand},
+      {"favorites", kCmdFavorites}, {"addfavorite", kCmdAddFavorite}};
   if (name == "searchwindow") {
     OpenSearchWindow();
     return true;

@@ -16,6 +16,10 @@
 #include "app/shell.h"
 #include "browser/windows/frame_texts.h"
 #include "browser/windows/popup_web_dlg.h"
+#include "channels/favorites.h"
+#include "channels/windows/add_favorite_dlg.h"
+#include "channels/windows/favorites_menu.h"
+#include "channels/windows/favorites_organizer_dlg.h"
 #include "base/usage_stats.h"
 #include "ui/windows/button_strip.h"
 #include "ui/windows/image_list.h"
@@ -96,6 +100,8 @@ CVyrBrowserDlg::CVyrBrowserDlg(vyr::Application& app, const wxString& title, boo
 
   pane_ = new CBrowserWnd(canvas_, this, frame_->policy);
   pane_->SetZoom(vyr::ZoomForTextSize(vyr::ReadTextSize(app)));
+
+  favoritesMenu_ = std::make_unique<CFavoritesMenu>();
 
   animation_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
     ++animationFrame_;
@@ -494,6 +500,22 @@ bool CVyrBrowserDlg::OnFrameCommand(int command) {
       app_.SetSoundsEnabled(!app_.SoundsEnabled());
       app_.Write(vyr::kMiscPlaySounds, app_.SoundsEnabled() ? 1 : 0);
       return true;
+    case kCmdAddFavorite: {
+      std::string folder;
+      if (vyr::FindFavoritesFolder(app_, folder))
+        AddToFavorites(this, app_, folder, pane_->Title(), pane_->CurrentUrl());
+      return true;
+    }
+    case kCmdFavorites:
+      CFavoritesOrganizerDlg::Run(
+          this, app_,
+          [this](const std::string& address) {
+            NavigatePane(address);
+            return true;
+          },
+          pane_->Title(), pane_->CurrentUrl());
+      return true;
+    case kCmdImportBookmarks: ImportBookmarksFromUser(this, app_); return true;
     case kCmdFocusAddress:
       if (addressBox_->IsShown()) {
         addressBox_->SetFocus();
@@ -501,6 +523,10 @@ bool CVyrBrowserDlg::OnFrameCommand(int command) {
       }
       return true;
     default:
+      if (CFavoritesMenu::IsFavoriteCommand(command)) {
+        if (const std::string address = favoritesMenu_->AddressFor(command); !address.empty()) NavigatePane(address);
+        return true;
+      }
       if (command >= kCmdTextSize0 && command <= kCmdTextSize0 + 4) {
         const int size = command - kCmdTextSize0;
         app_.Write(vyr::kMiscTextSize, size);
@@ -557,7 +583,10 @@ std::unique_ptr<wxMenu> CVyrBrowserDlg::BuildFullMenu() {
   menu->AppendSubMenu(go, Wx(kGoMenu));
 
   auto* favorites = new wxMenu;
+  favorites->Append(MenuItemId(kCmdAddFavorite), Wx(kAddFavoriteItem));
   favorites->Append(MenuItemId(kCmdFavorites), Wx(kOrganizeFavoritesItem));
+  favorites->Append(MenuItemId(kCmdImportBookmarks), Wx(kImportBookmarksItem));
+  favoritesMenu_->Fill(favorites, app_);
   menu->AppendSubMenu(favorites, Wx(kFavoritesMenu));
 
   auto* tools = new wxMenu;

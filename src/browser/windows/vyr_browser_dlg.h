@@ -21,6 +21,7 @@
 #include "ui/windows/skinned_window.h"
 
 class CButtonStrip;
+class CFavoritesMenu;
 class CSchemeArt;
 class wxComboBox;
 class wxGauge;
@@ -69,6 +70,8 @@ enum FrameCommand : int {
   kCmdEnhancedBrowsing,
   kCmdPlaySounds,
   kCmdDialUp,
+  kCmdAddFavorite,
+  kCmdImportBookmarks,
   kCmdStop = 32773,
   kCmdRefresh = 32774,
   kCmdWhatsNew = 32779,
@@ -202,6 +205,7 @@ class CVyrBrowserDlg : public CSkinnedFrame, public CBrowserOwner {
   int animationFrame_ = 0;
   wxTimer animation_;
   bool focusGiven_ = false;  // the page had the focus at the first showing
+  std::unique_ptr<CFavoritesMenu> favoritesMenu_;  // the favorites of the menu last built
 
  private:
   void OnPaintCanvas(wxDC& dc);

@@ -17,7 +17,7 @@ CMessageBoxDlg::CMessageBoxDlg(wxWindow* parent, Kind kind, const wxString& text
     : CColoredDlg(parent, caption) {
   wxPanel* panel = ContentPanel();
   const wxArtID icon = kind == Kind::Error      ? wxART_ERROR
-                       : kind == Kind::Question ? wxART_QUESTION
+                       : kind == Kind::Question || kind == Kind::CautiousQuestion ? wxART_QUESTION
                                                 : wxART_INFORMATION;
   auto* top = new wxBoxSizer(wxHORIZONTAL);
   top->Add(new wxStaticBitmap(panel, wxID_ANY, wxArtProvider::GetBitmap(icon, wxART_MESSAGE_BOX)),
@@ -36,11 +36,21 @@ CMessageBoxDlg::CMessageBoxDlg(wxWindow* parent, Kind kind, const wxString& text
     sizer->Add(check_, 0, wxLEFT | wxRIGHT | wxBOTTOM, 10);
   }
   auto* buttons = new wxBoxSizer(wxHORIZONTAL);
-  if (kind == Kind::Question) {
+  if (kind == Kind::Question || kind == Kind::CautiousQuestion) {
     auto* yes = StandardButton(panel, wxID_YES);
+    auto* no = StandardButton(panel, wxID_NO);
     buttons->Add(yes, 0, wxRIGHT, 8);
-    buttons->Add(StandardButton(panel, wxID_NO));
-    yes->SetDefault();
+    buttons->Add(no);
+    if (kind == Kind::CautiousQuestion) {
+      no->SetDefault();
+      // The focus is put on No once the box is up, so that Enter answers No.
+      Bind(wxEVT_INIT_DIALOG, [this, no](wxInitDialogEvent& event) {
+        event.Skip();
+        CallAfter([no] { no->SetFocus(); });
+      });
+    } else {
+      yes->SetDefault();
+    }
     SetAffirmativeId(wxID_YES);
     SetEscapeId(wxID_NO);
     // Yes and No end the box with their own identifier.

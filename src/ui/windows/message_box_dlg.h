@@ -10,7 +10,9 @@ class wxCheckBox;
 
 class CMessageBoxDlg : public CColoredDlg {
  public:
-  enum class Kind { Error, Question, Information };
+  // A cautious question is a question whose default button is No: Enter
+  // alone never says yes to it.
+  enum class Kind { Error, Question, Information, CautiousQuestion };
 
   // checkBoxText empty: no check box. ShowModal() returns wxID_OK (error and
   // information), wxID_YES or wxID_NO (question; closing the box is No).
