@@ -47,6 +47,13 @@ SHOW=viewer shot window-viewer default "$WORK/garden-news.mail"
 SHOW=mailsettings shot window-mailsettings default
 SHOW=dialup shot window-dialup default
 SHOW=speedbooster shot window-speedbooster default
+# The channel designer with a channel of the user's below the locked ones,
+# opened on a page.
+CHAN="$WORK/home-window-channeldesigner/vyrelle/Data/Default"
+mkdir -p "$CHAN"
+printf '\r\n~**:*********\r\n~CH:My Garden\r\n~**:- - -\r\n~FN:Garden News\r\n~FU:%s/article.html\r\n~**:- - -\r\n~FO:Weather\r\n\r\n~PN:This week\r\n~PU:%s/weather.html' \
+  "$BASE" "$BASE" > "$CHAN/chanuser.vyr"
+SHOW=channeldesigner shot window-channeldesigner default "$BASE/article.html"
 # The address book with a few cards imported, as address programs export them.
 printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Lindqvist\r\nEMAIL;TYPE=INTERNET:anna@example.org\r\nEND:VCARD\r\n%b' \
   'BEGIN:VCARD\r\nVERSION:4.0\r\nFN:J\xc3\xb6rg M\xc3\xbcller\r\nEMAIL;PREF=1:joerg@example.net\r\nEMAIL:jm@example.com\r\nEND:VCARD\r\n' \

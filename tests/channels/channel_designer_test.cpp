@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "base/application.h"
+#include "channels/channel_test_util.h"
 #include "tools/test_support.h"
 
 namespace vyr {
@@ -28,24 +29,7 @@ ChannelDesignerModel Sample() {
   return ChannelDesignerModel(set, 2);
 }
 
-// "Name(child,folder[page,],)" for each channel.
-std::string Shape(const ChannelSet& set) {
-  std::string out;
-  for (const auto& c : set.Channels()) {
-    out += c->name + "(";
-    for (const auto& i : c->children) {
-      out += i->name;
-      if (IsFolderItem(*i)) {
-        out += "[";
-        for (const auto& p : i->children) out += p->name + ",";
-        out += "]";
-      }
-      out += ",";
-    }
-    out += ") ";
-  }
-  return out;
-}
+using test::Shape;
 
 constexpr char kUnchanged[] = "H(a,) L() News(n1,Sport[p1,p2,],) Kids(E[],) ";
 

@@ -24,6 +24,26 @@ inline std::string DumpTree(const ChannelSet& set) {
   return out;
 }
 
+// "Name(page,folder[page,],) " for each channel from `first` on; a folder is
+// shown with its brackets even when empty.
+inline std::string Shape(const ChannelSet& set, size_t first = 0) {
+  std::string out;
+  for (size_t c = first; c < set.Count(); ++c) {
+    out += set.At(c)->name + "(";
+    for (const auto& i : set.At(c)->children) {
+      out += i->name;
+      if (i->HasChildren() || i->url.empty() || i->url[0] == '_') {
+        out += "[";
+        for (const auto& p : i->children) out += p->name + ",";
+        out += "]";
+      }
+      out += ",";
+    }
+    out += ") ";
+  }
+  return out;
+}
+
 // Every entry below a folder, relative and sorted; folders end in "/".
 inline std::vector<std::string> Tree(const std::string& folder) {
   namespace fs = std::filesystem;

@@ -22,6 +22,7 @@
 #include <wx/textctrl.h>
 
 #include "channels/channel_startup.h"
+#include "channels/channel_test_util.h"
 #include "channels/windows/channel_designer_dlg.h"
 #include "xtest_input.h"  // last: the X headers' macros would spoil the names above
 
@@ -124,25 +125,7 @@ class ChannelDesignerTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
       if (b.text.rfind(start, 0) == 0) return true;
     return false;
   }
-  // "Name(child,folder[page,],)" per user channel.
-  std::string Shape() const {
-    std::string out;
-    const vyr::ChannelSet& tree = designer_->Model().Tree();
-    for (size_t c = designer_->Model().LockedCount(); c < tree.Count(); ++c) {
-      out += tree.At(c)->name + "(";
-      for (const auto& i : tree.At(c)->children) {
-        out += i->name;
-        if (vyr::IsFolderItem(*i)) {
-          out += "[";
-          for (const auto& p : i->children) out += p->name + ",";
-          out += "]";
-        }
-        out += ",";
-      }
-      out += ") ";
-    }
-    return out;
-  }
+  std::string Shape() const { return vyr::test::Shape(designer_->Model().Tree(), designer_->Model().LockedCount()); }
   wxPoint At(const vyr::TreePath& path) const {
     wxRect rect;
     wxTreeCtrl* tree = designer_->Tree();

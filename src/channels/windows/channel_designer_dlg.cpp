@@ -236,6 +236,8 @@ CChannelDesignerDlg::CChannelDesignerDlg(wxWindow* parent, vyr::Application& app
   tree_->SetDropTarget(dropTarget_);
 
   Fill();
+  // The user's own channels open, the locked ones closed.
+  for (size_t c = model_.LockedCount(); c < model_.Tree().Count(); ++c) tree_->Expand(ItemAt({c}));
   ShowSelection();
   FinishLayout();
   save->SetDefault();
