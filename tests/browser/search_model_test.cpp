@@ -106,54 +106,45 @@ TEST_F(SearchModelTest, SearchTreeIsReadRecordByRecord) {
 }
 
 TEST_F(SearchModelTest, EmbeddedPanesHandOnlyTheUsersTopLevelClicks) {
+  using E = EmbeddedNavigation;
   const EmbeddedPages pages{"/data/Pages/", "http://home:8080"};
-  const std::string find = "file:///data/Pages/find.htm";
-  auto click = [&](std::string url) {
-    NavigationFacts f;
-    f.url = std::move(url);
-    f.kind = NavigationKind::LinkClicked;
-    f.userGesture = f.pointerOnLink = true;
-    f.mainDocument = find;
-    return f;
-  };
-  NavigationFacts shell;
-  shell.url = "https://anything.example/", shell.startedByShell = true;
-  NavigationFacts frameClick = click("https://elsewhere.example/");
-  frameClick.referrer = "http://127.0.0.1:9/frame.html";  // a web page inside the program's file page
-  NavigationFacts frameTarget = frameClick;
-  frameTarget.fetchDestination = "iframe";
-  frameTarget.referrer.clear();
-  NavigationFacts script = click("https://elsewhere.example/");
-  script.userGesture = script.pointerOnLink = false;
-  script.kind = NavigationKind::Other;
-  NavigationFacts redirect = click("https://elsewhere.example/");
-  redirect.redirect = true;
-  NavigationFacts newWindow = click("https://elsewhere.example/");
-  newWindow.newWindow = true;
-  NavigationFacts frameNewWindow = frameClick;
-  frameNewWindow.newWindow = true;
-  NavigationFacts homeClick = click("http://home:8080/somewhere/else");
-  homeClick.mainDocument = "http://home:8080/pages/find.htm";
-  homeClick.referrer = "http://home:8080/pages/find.htm";
   struct Row {
-    NavigationFacts facts;
-    EmbeddedNavigation expected;
+    const char* url;
+    bool click;  // the user's real click: link-clicked type, gesture, pointer on the link
+    const char* referrer;
+    const char* main;  // the pane's main document
+    bool redirect, newWindow, shell;
+    E expected;
   } rows[] = {
-      {shell, EmbeddedNavigation::Stay},
-      {click("https://elsewhere.example/"), EmbeddedNavigation::HandToMain},
-      {click("file:///data/Pages/more.htm"), EmbeddedNavigation::Stay},
-      {click("http://home:8080/pages/more.htm"), EmbeddedNavigation::Stay},
-      {click("file:///data/Pages/../secret.htm"), EmbeddedNavigation::HandToMain},
-      {click("about:blank"), EmbeddedNavigation::Stay},
-      {homeClick, EmbeddedNavigation::HandToMain},
-      {frameClick, EmbeddedNavigation::Stay},  // loads in its frame, never in the main browser
-      {frameTarget, EmbeddedNavigation::Stay},
-      {script, EmbeddedNavigation::Stay},
-      {redirect, EmbeddedNavigation::Stay},
-      {newWindow, EmbeddedNavigation::HandToMain},
-      {frameNewWindow, EmbeddedNavigation::Refuse},
+      {"https://x.example/", false, "", "", false, false, true, E::Stay},
+      {"https://x.example/", true, "", "file:///data/Pages/find.htm", false, false, false, E::HandToMain},
+      {"file:///data/Pages/more.htm", true, "", "file:///data/Pages/find.htm", false, false, false, E::Stay},
+      {"http://home:8080/pages/more.htm", true, "", "file:///data/Pages/find.htm", false, false, false, E::Stay},
+      {"file:///data/Pages/../secret.htm", true, "", "file:///data/Pages/find.htm", false, false, false, E::HandToMain},
+      {"about:blank", true, "", "file:///data/Pages/find.htm", false, false, false, E::Stay},
+      {"http://home:8080/else", true, "http://home:8080/pages/find.htm", "http://home:8080/pages/find.htm", false,
+       false, false, E::HandToMain},
+      // A web page framed in the program's page: its clicks stay in the frame.
+      {"https://x.example/", true, "http://127.0.0.1:9/frame.html", "file:///data/Pages/find.htm", false, false,
+       false, E::Stay},
+      {"https://x.example/", true, "http://127.0.0.1:9/frame.html", "file:///data/Pages/find.htm", false, true,
+       false, E::Refuse},
+      {"https://x.example/", false, "", "file:///data/Pages/find.htm", false, false, false, E::Stay},  // script
+      {"https://x.example/", true, "", "file:///data/Pages/find.htm", true, false, false, E::Stay},
+      {"https://x.example/", true, "", "file:///data/Pages/find.htm", false, true, false, E::HandToMain},
   };
-  for (const Row& r : rows) EXPECT_EQ(RouteEmbeddedNavigation(r.facts, pages), r.expected) << r.facts.url;
+  for (const Row& r : rows) {
+    NavigationFacts f;
+    f.url = r.url, f.referrer = r.referrer, f.mainDocument = r.main;
+    f.kind = r.click ? NavigationKind::LinkClicked : NavigationKind::Other;
+    f.userGesture = f.pointerOnLink = r.click;
+    f.redirect = r.redirect, f.newWindow = r.newWindow, f.startedByShell = r.shell;
+    EXPECT_EQ(RouteEmbeddedNavigation(f, pages), r.expected) << r.url << " from " << r.referrer;
+  }
+  NavigationFacts framed;  // the engine names a frame as the destination
+  framed.url = "https://x.example/", framed.kind = NavigationKind::LinkClicked, framed.fetchDestination = "iframe";
+  framed.userGesture = framed.pointerOnLink = true;
+  EXPECT_EQ(RouteEmbeddedNavigation(framed, pages), E::Stay);
 }
 
 TEST_F(SearchModelTest, OpenedFilesAreTenAtMostAndOpenedByKind) {
