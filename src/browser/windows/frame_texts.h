@@ -104,5 +104,7 @@ inline constexpr TextId kEmailSettingsName{40588};
 // The status line's notice when the channel update found no home server.
 inline constexpr TextId kHomeServerUnreachable{40590};
 inline constexpr TextId kCaughtException{40591};  // "Caught ex"
+// The status line's notice while the user works offline.
+inline constexpr TextId kWorkingOffline{42408};
 
 }  // namespace frame_text

@@ -770,7 +770,14 @@ bool CVyr20Dlg::OnFrameCommand(int command) {
       return true;
     case kCmdEmailSettings: OpenEmailSettings(); return true;
     case kCmdSpeedBooster: OpenSpeedBooster(); return true;
-    case kCmdDialUp: RunDialUpDialog(this, app_, *connections_); return true;
+    case kCmdDialUp:
+      RunDialUpDialog(this, app_, *connections_);
+      // Working offline stays in the status line until the user connects.
+      if (connections_->Offline() != offlineNotice_) {
+        offlineNotice_ = connections_->Offline();
+        SetNotice(offlineNotice_ ? frame_text::kWorkingOffline.Text() : std::string());
+      }
+      return true;
     default:
       return CVyrBrowserDlg::OnFrameCommand(command);
   }

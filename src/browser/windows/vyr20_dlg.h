@@ -214,6 +214,7 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   bool placementSaved_ = false;
   bool ending_ = false;
   bool askSupportMail_ = true;
+  bool offlineNotice_ = false;  // the status line says the program works offline
   // The start-up mail check: decided at the first completed navigation.
   bool startupMailChecked_ = false;
   std::unique_ptr<vyr::StartupMailCheck> startupMail_;
