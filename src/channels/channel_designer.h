@@ -96,7 +96,7 @@ inline constexpr TextId kTreeName{41659};
 // Why an edit was refused (kept as the text shown), or none.
 struct DesignerResult {
   bool done = false;
-  platform::TextId refusal{0};
+  platform::TextId refusal{};
   TreePath path;  // where the new or moved item now stands
 };
 

@@ -62,7 +62,7 @@ wxString Filter(vyr::platform::TextId id) {
 // The question for a new or changed item: one or two labelled fields under
 // the caption. False when the user cancels.
 bool AskItem(wxWindow* parent, vyr::platform::TextId caption, vyr::platform::TextId firstLabel, std::string& first,
-             vyr::platform::TextId secondLabel = vyr::platform::TextId{0}, std::string* second = nullptr) {
+             vyr::platform::TextId secondLabel = {}, std::string* second = nullptr) {
   CColoredDlg dialog(parent, U(caption.Text()));
   wxPanel* panel = dialog.ContentPanel();
   auto* sizer = new wxBoxSizer(wxVERTICAL);
@@ -219,6 +219,17 @@ CChannelDesignerDlg::CChannelDesignerDlg(wxWindow* parent, vyr::Application& app
   tree_->Bind(wxEVT_TREE_BEGIN_DRAG, &CChannelDesignerDlg::OnBeginDrag, this);
   tree_->Bind(wxEVT_TREE_END_DRAG, &CChannelDesignerDlg::OnEndDrag, this);
   tree_->Bind(wxEVT_TREE_ITEM_ACTIVATED, [this](wxTreeEvent&) { Modify(); });
+  // The keys of a tree: Delete deletes, F2 changes the item.
+  tree_->Bind(wxEVT_TREE_KEY_DOWN, [this](wxTreeEvent& event) {
+    const int key = event.GetKeyCode();
+    if (key == WXK_DELETE) {
+      Delete();
+    } else if (key == WXK_F2) {
+      Modify();
+    } else {
+      event.Skip();
+    }
+  });
   Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Cancel(); });
   Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
     if (event.GetKeyCode() == WXK_ESCAPE) {
