@@ -158,7 +158,9 @@ size_t WindowMessages::DispatchPending() {
 size_t WindowMessages::WaitAndDispatch(std::chrono::milliseconds timeout) {
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    posted_.wait_for(lock, timeout, [&] { return !queue_.empty(); });
+    // Messages posted soon wait for their time (or for a message that
+    // wakes the thread), as they do on the windowed program's loop.
+    posted_.wait_for(lock, timeout, [&] { return woken_; });
   }
   return DispatchPending();
 }

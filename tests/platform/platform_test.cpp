@@ -327,6 +327,21 @@ TEST(WindowMessagesTest, PostsArriveInOrderOnTheDispatchingThreadAndOnlyForLiveW
   for (const WindowMessage& m : later.got) order.emplace_back(m.message, m.wParam);
   EXPECT_EQ(order, (std::vector<std::pair<std::uint32_t, WParam>>{{5, 0}, {6, 60}, {7, 70}}));
   EXPECT_EQ(later.threads, std::vector<std::thread::id>(3, std::this_thread::get_id()));
+  // Posted soon: a burst wakes the thread once, when its time is up and not
+  // before; a message posted at once takes the waiting ones along, in order.
+  Recorder soon;
+  const WindowHandle hs = wm.Register(&soon);
+  wakes = 0;
+  for (LParam i = 0; i < 50; ++i) wm.PostMessageSoon(hs, 8, std::chrono::seconds(1), 0, i);
+  EXPECT_EQ(wakes.load(), 0);
+  EXPECT_EQ(wm.WaitAndDispatch(std::chrono::seconds(30)), 50u);
+  EXPECT_EQ(wakes.load(), 1);
+  wm.PostMessageSoon(hs, 8, std::chrono::seconds(30), 0, 50);
+  wm.PostMessage(hs, 9);
+  EXPECT_EQ(wakes.load(), 2);
+  EXPECT_EQ(wm.DispatchPending(), 2u);
+  ASSERT_EQ(soon.got.size(), 52u);
+  EXPECT_TRUE(soon.got[49].lParam == 49 && soon.got[50].lParam == 50 && soon.got[51].message == 9u);
 }
 
 // --- one instance at a time
