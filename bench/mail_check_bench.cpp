@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -46,7 +47,10 @@ double CpuSeconds() {
 }
 
 // Runs vyrelle-cli mail check on the profile in home; its peak resident
-// memory in kB (negative when it failed).
+// memory in kB (negative when it failed). The peak is the high-water mark
+// the system keeps for the program's own memory (VmHWM), read every 5 ms
+// until it ends: the rusage of a spawned child would count this process's
+// memory too, which the child shared until it started the program.
 long CheckPeakKb(const std::string& cli, const std::string& home) {
   std::string homeVar = "VYRELLE_HOME=" + home;
   char* argv[] = {const_cast<char*>(cli.c_str()), const_cast<char*>("mail"), const_cast<char*>("check"),
@@ -59,10 +63,23 @@ long CheckPeakKb(const std::string& cli, const std::string& home) {
   const int spawned = posix_spawn(&pid, argv[0], &quiet, nullptr, argv, envp);
   posix_spawn_file_actions_destroy(&quiet);
   if (spawned != 0) return -1;
+  // posix_spawn returns once the child runs the program.
+  const std::string statusFile = "/proc/" + std::to_string(pid) + "/status";
+  long peak = 0;
   int status = 0;
-  rusage usage{};
-  if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-  return usage.ru_maxrss;
+  for (;;) {
+    std::ifstream in(statusFile);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.rfind("VmHWM:", 0) == 0) peak = std::max(peak, std::atol(line.c_str() + 6));
+    }
+    const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+    if (ended == pid) break;
+    if (ended < 0) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  return peak;
 }
 
 }  // namespace
