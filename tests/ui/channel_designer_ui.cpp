@@ -1,8 +1,8 @@
 // The channel designer over the real main window on a virtual display, under
 // real clicks, keys and drags (XTest):
 //   - a link dragged from the browser pane over the channel bar opens the
-//     designer, and dropped on a channel it becomes a page named by the
-//     link's file name (the page offers no title of its own)
+//     designer, and dropped on a channel it becomes a page with the link's
+//     text as title
 //   - a channel, a folder in it and a page in the folder added through the
 //     buttons and their questions; a channel dragged above another; a page
 //     dragged out of its folder onto its channel; the emptied folder dropped
@@ -58,7 +58,7 @@ class ChannelDesignerTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     shots_ = argv[2].ToStdString();
     link_ = base_ + "/files/rome.html";
     const std::string start = vyr::test::EchoPage(
-        base_, "<title>links</title><a id=l href='" + link_ + "' style='font-size:40px'>Rome travel guide</a>");
+        base_, "<title>links</title><a id=l href='" + link_ + "' style='font-size:40px'>Rome &amp; <b>Florence</b> guide</a>");
     vyr::test::WriteWindowProfile(app, base_, start, wxRect(0, 0, 1000, 740));
     app.LoadStartupSettings();
     user_ = app.ResolveDataFile(vyr::kUserChannelsFile, true);
@@ -99,7 +99,7 @@ class ChannelDesignerTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
               back.At(2)->name == "Travel2" && saved.find("Fixed") == std::string::npos,
           "save_writes_only_the_user_channels", saved);
     // The bar still shows Mine, now the fourth channel, with its new page.
-    const std::vector<std::string> mine = {"Mine", "Old", "rome"};
+    const std::vector<std::string> mine = {"Mine", "Old", "Rome & Florence guide"};
     Check(bar->CurrentChannel() == 3 && Texts(main_->FolderStrip()) == mine, "bar_reselects_its_channel_after_save",
           std::to_string(bar->CurrentChannel()) + ": " + Join(Texts(main_->FolderStrip())));
     vyr::test::ClickAt(bar->Column(), bar->Column()->EntryRect(2));
@@ -171,24 +171,24 @@ class ChannelDesignerTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     Glide(wxGetMousePosition(), At({2}));
     Pause(300);
     xt::Button(false);
-    PumpUntil([&] { return Shape() == "Mine(Old,rome,) "; }, 8000);
-    Check(offered[0] == "rome" && offered[1] == link_ && designer_->Model().At({2, 1})->url == link_,
-          "dropped_link_becomes_a_page_named_by_its_file", offered[0] + " " + offered[1] + " " + Shape());
+    PumpUntil([&] { return Shape() == "Mine(Old,Rome & Florence guide,) "; }, 8000);
+    Check(offered[0] == "Rome & Florence guide" && offered[1] == link_ && designer_->Model().At({2, 1})->url == link_,
+          "dropped_link_becomes_a_page_with_its_text", offered[0] + " " + offered[1] + " " + Shape());
 
     // Add Channel, Add Folder and Add Page, each after its question.
     xt::Click(At({2}));
     Answer({"Travel"});
-    Do("add_channel", "Mine(Old,rome,) Travel() ");
+    Do("add_channel", "Mine(Old,Rome & Florence guide,) Travel() ");
     Answer({"Trips"});
-    Do("add_folder", "Mine(Old,rome,) Travel(Trips[],) ");
+    Do("add_folder", "Mine(Old,Rome & Florence guide,) Travel(Trips[],) ");
     Answer({"Rome", "http://rome.example/"});
-    Do("add_page", "Mine(Old,rome,) Travel(Trips[Rome,],) ");
+    Do("add_page", "Mine(Old,Rome & Florence guide,) Travel(Trips[Rome,],) ");
     Drag({3}, {2});
     Drag({2, 0, 0}, {2});
-    const bool moved = Shape() == "Travel(Trips[],Rome,) Mine(Old,rome,) ";
+    const bool moved = Shape() == "Travel(Trips[],Rome,) Mine(Old,Rome & Florence guide,) ";
     Drag({2, 0}, {2, 1});
     vyr::test::SaveScreen(shots_ + "/ui_channel_designer.png");
-    Check(moved && Shape() == "Travel(Trips[],Rome,) Mine(Old,rome,) " &&
+    Check(moved && Shape() == "Travel(Trips[],Rome,) Mine(Old,Rome & Florence guide,) " &&
               vyr::test::Saw(boxes, "info", "You cannot drop a Folder on top of a Page"),
           "drags_move_channels_and_pages_and_refuse_a_folder_on_a_page", Shape() + " " + Boxes());
 
@@ -203,9 +203,9 @@ class ChannelDesignerTestApp : public vyr::test::ChecksApp, vyr::test::TestApp {
     PumpUntil([&] { return fs::exists(exported); }, 8000);
     TypeInFileChooser(exported);
     dialogs_.When("rename", [] { xt::PressKey(XK_Return); });
-    Do("import", "Travel(Trips[],Rome,) Mine(Old,rome,) Travel2(Trips[],Rome,) ");
+    Do("import", "Travel(Trips[],Rome,) Mine(Old,Rome & Florence guide,) Travel2(Trips[],Rome,) ");
     Check(SawText("You have selected 1 channel(s) to export:") &&
-              Shape() == "Travel(Trips[],Rome,) Mine(Old,rome,) Travel2(Trips[],Rome,) ",
+              Shape() == "Travel(Trips[],Rome,) Mine(Old,Rome & Florence guide,) Travel2(Trips[],Rome,) ",
           "export_and_import_with_the_duplicate_dialog", Shape() + " " + Boxes());
 
     // A folder where the file goes: the save fails and the designer stays.

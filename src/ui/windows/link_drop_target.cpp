@@ -5,12 +5,15 @@
 #include <utility>
 
 #include <wx/app.h>
+
+#include "mail/body/html_to_text.h"
 #include <wx/string.h>
 
 namespace {
 const char kUriListFormat[] = "text/uri-list";
 const char kMozUrlFormat[] = "text/x-moz-url";
 const char kNetscapeUrlFormat[] = "_NETSCAPE_URL";
+const char kHtmlFormat[] = "text/html";
 
 std::string FirstLine(const std::string& text) {
   const size_t end = text.find_first_of("\r\n");
@@ -28,7 +31,7 @@ void CLinkDropTarget::AcceptFormats(const char* onlyFormat) {
   // The composite owns its parts; the drop target owns the composite (and
   // deletes the one it replaces).
   data_ = new wxDataObjectComposite;
-  uriList_ = mozUrl_ = netscapeUrl_ = nullptr;
+  uriList_ = mozUrl_ = netscapeUrl_ = html_ = nullptr;
   auto add = [&](const char* format, wxCustomDataObject*& part) {
     if (onlyFormat && std::string(onlyFormat) != format) return;
     part = new wxCustomDataObject(wxDataFormat(format));
@@ -37,6 +40,8 @@ void CLinkDropTarget::AcceptFormats(const char* onlyFormat) {
   add(kMozUrlFormat, mozUrl_);
   add(kNetscapeUrlFormat, netscapeUrl_);
   add(kUriListFormat, uriList_);
+  // Only when asked for by name: a page's text is no link.
+  if (onlyFormat && std::string(onlyFormat) == kHtmlFormat) add(kHtmlFormat, html_);
   SetDataObject(data_);
 }
 
@@ -54,6 +59,37 @@ std::string CLinkDropTarget::AddressFromUriList(const std::string& list) {
 
 std::string CLinkDropTarget::AddressFromMozUrl(const std::string& text) { return FirstLine(text); }
 
+std::string CLinkDropTarget::LinkFromHtml(const std::string& html, std::string* title) {
+  std::string lower = html;
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  for (size_t at = lower.find("<a"); at != std::string::npos; at = lower.find("<a", at + 2)) {
+    const size_t tagEnd = lower.find('>', at);
+    const size_t href = lower.find("href", at);
+    if (tagEnd == std::string::npos || href == std::string::npos || href > tagEnd) continue;
+    const size_t value = lower.find_first_not_of(" \t\r\n=", href + 4);
+    if (value == std::string::npos || value >= tagEnd) continue;
+    std::string address;
+    if (html[value] == '"' || html[value] == '\'') {
+      const size_t close = html.find(html[value], value + 1);
+      if (close == std::string::npos) continue;
+      address = html.substr(value + 1, close - value - 1);
+    } else {
+      address = html.substr(value, html.find_first_of(" \t\r\n>", value) - value);
+    }
+    // The address's own references ("&amp;" in a query) decoded as well.
+    address = vyr::HtmlToText(address);
+    if (address.empty()) continue;
+    if (title) {
+      const size_t end = lower.find("</a", tagEnd);
+      *title = vyr::HtmlToText(html.substr(tagEnd + 1, end == std::string::npos ? std::string::npos : end - tagEnd - 1));
+      for (char& c : *title)
+        if (c == '\n') c = ' ';
+    }
+    return address;
+  }
+  return {};
+}
+
 std::string CLinkDropTarget::TitleFromMozUrl(const std::string& text) {
   const size_t end = text.find('\n');
   if (end == std::string::npos) return {};
@@ -64,7 +100,7 @@ std::string CLinkDropTarget::TitleFromMozUrl(const std::string& text) {
 
 wxDragResult CLinkDropTarget::OnEnter(wxCoord, wxCoord, wxDragResult) {
   ++state_->serial;
-  if (!mozUrl_ || !netscapeUrl_ || !uriList_) AcceptFormats(nullptr);
+  if (!mozUrl_ || !netscapeUrl_ || !uriList_ || html_) AcceptFormats(nullptr);
   // Back before its leave was passed on: for the window it never left.
   if (std::exchange(state_->leavePending, false)) return wxDragCopy;
   if (report_) report_(kLinkDragEnterMessage, 0, {});
@@ -100,18 +136,24 @@ bool CLinkDropTarget::OnDrop(wxCoord, wxCoord) {
   // The toolkit takes the first form in the source's own order that the
   // data object accepts; a source offering a titled form (a browser page
   // offers the plain list first) is read in that form.
+  // A page's link offers "_NETSCAPE_URL" with only the address again, and
+  // its text in "text/html".
   if (m_dragContext) {
-    for (const char* titled : {kMozUrlFormat, kNetscapeUrlFormat}) {
-      bool offered = false;
-      for (GList* t = gdk_drag_context_list_targets(m_dragContext); t && !offered; t = t->next) {
+    auto offered = [this](const char* format) {
+      bool found = false;
+      for (GList* t = gdk_drag_context_list_targets(m_dragContext); t && !found; t = t->next) {
         gchar* name = gdk_atom_name(GDK_POINTER_TO_ATOM(t->data));
-        offered = name && std::string(name) == titled;
+        found = name && std::string(name) == format;
         g_free(name);
       }
-      if (offered) {
-        AcceptFormats(titled);
-        break;
-      }
+      return found;
+    };
+    if (offered(kMozUrlFormat)) {
+      AcceptFormats(kMozUrlFormat);
+    } else if (offered(kNetscapeUrlFormat) && offered(kHtmlFormat)) {
+      AcceptFormats(kHtmlFormat);
+    } else if (offered(kNetscapeUrlFormat)) {
+      AcceptFormats(kNetscapeUrlFormat);
     }
   }
   return true;
@@ -132,12 +174,21 @@ wxDragResult CLinkDropTarget::OnData(wxCoord, wxCoord, wxDragResult) {
                                  : std::string(bytes, part->GetSize());
     address = AddressFromMozUrl(text);
     droppedTitle_ = TitleFromMozUrl(text);
+  } else if (format == wxDataFormat(kHtmlFormat) && html_) {
+    // UTF-8, or UTF-16 when it starts with its byte-order mark.
+    const char* bytes = static_cast<const char*>(html_->GetData());
+    const size_t size = html_->GetSize();
+    const bool utf16 =
+        size >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE;
+    const std::string text =
+        utf16 ? wxString(bytes + 2, wxMBConvUTF16(), size - 2).utf8_string() : std::string(bytes, size);
+    address = LinkFromHtml(text, &droppedTitle_);
   } else if (format == wxDataFormat(kUriListFormat)) {
     address = AddressFromUriList(
         std::string(static_cast<const char*>(uriList_->GetData()), uriList_->GetSize()));
   }
   // Every form again for the next drag.
-  if (!mozUrl_ || !netscapeUrl_ || !uriList_) AcceptFormats(nullptr);
+  if (!mozUrl_ || !netscapeUrl_ || !uriList_ || html_) AcceptFormats(nullptr);
   if (address.empty()) {
     // Nothing to take: for the window the drag just went away.
     if (report_) report_(kLinkDragLeaveMessage, 0, {});

@@ -3,11 +3,12 @@
 // channel designer, the favorites organizer). It takes the desktop's link
 // forms, "text/uri-list", "text/x-moz-url" and "_NETSCAPE_URL" (the last
 // two carry the link's title on their second line, and are preferred when
-// the source offers one of them), and tells its window what the
-// drag does through one function, with the program's message numbers: a
-// drag entering (3934), moving over (3935), leaving (3936) and a drop (3927,
-// with the kind of what was dropped and the link's address). A drop ends a
-// drag without a leave.
+// the source offers one of them), and from a page's link whose title form
+// holds only the address again, "text/html" (the link's own text). It
+// tells its window what the drag does through one function, with the
+// program's message numbers: a drag entering (3934), moving over (3935),
+// leaving (3936) and a drop (3927, with the kind of what was dropped and
+// the link's address). A drop ends a drag without a leave.
 #include <functional>
 #include <memory>
 #include <string>
@@ -41,6 +42,10 @@ class CLinkDropTarget : public wxDropTarget {
   static std::string AddressFromMozUrl(const std::string& text);
   // The title of such a text: its second line, whole (empty when none).
   static std::string TitleFromMozUrl(const std::string& text);
+  // The first link of an HTML fragment ("<a href=...>text</a>"): its
+  // address, and its text as the title (tags gone, references decoded).
+  // Empty when the fragment holds no link.
+  static std::string LinkFromHtml(const std::string& html, std::string* title);
 
   // The title the last drop carried (empty when its form carries none).
   const std::string& DroppedTitle() const { return droppedTitle_; }
@@ -62,5 +67,6 @@ class CLinkDropTarget : public wxDropTarget {
   wxCustomDataObject* uriList_;
   wxCustomDataObject* mozUrl_;
   wxCustomDataObject* netscapeUrl_ = nullptr;
+  wxCustomDataObject* html_ = nullptr;
   std::string droppedTitle_;
 };
