@@ -60,7 +60,7 @@ stop_home_server || fail "vyrelle-home-server did not end cleanly"
 grep -q " GET /pages/popup.html 200 " "$SERVED/logs/access.log" || fail "the popup's page did not come from the home server"
 
 declare -A seen
-for window in lookandfeel startupoptions enhancedbrowsing mail quotelookup startpage open; do
+for window in lookandfeel startupoptions enhancedbrowsing mail quotelookup startpage open multipop mailclient; do
   shot="$SHOTS/ui_show_$window.png"
   fresh_shots "$shot"
   shoot "$window" 1024x768x24 "" --screenshot "$shot" --show "$window"

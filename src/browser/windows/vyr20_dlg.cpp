@@ -1048,8 +1048,22 @@ bool CVyr20Dlg::OpenNamedWindow(const std::string& name, const std::string& argu
       {"dialup", kCmdDialUp}, {"speedbooster", kCmdSpeedBooster},
       {"searchbar", kCmdSearch}, {"quotelookup", kCmdGoStocks}, {"historyeraser", kCmdHistory},
       {"startpage", kCmdStartPage}, {"open", kOpenCommand},
-      {"favorites", kCmdFavorites}, {"addfavorite", kCmdAddFavorite}};
-  if (name == "searchwindow") {
+      {"favorites", kCmdFavorites}, {"addfavorite", kCmdAddFavorite},
+      // The shorter names the help text gives for the same windows.
+      {"designer", vyr::kChannelDesignerCommand}, {"organizer", kCmdFavorites},
+      {"history", kCmdHistory}, {"settings", kCmdEmailSettings}};
+  if (name == "mailclient") {
+    CallAfter([this] { ShowMailClientDialog(app_, this); });
+    return true;
+  }
+  if (name == "multipop") {
+    CallAfter([this] {
+      CMultiPopDlg dlg(this, app_);
+      dlg.ShowModal();
+    });
+    return true;
+  }
+  if (name == "searchwindow" || name == "search") {
     OpenSearchWindow();
     return true;
   }
