@@ -228,6 +228,10 @@ inline constexpr StringSettingFamily kHelpCustomItem{"Help", "CustomItem", "", "
 inline constexpr StringSettingFamily kHelpCustomItemUrl{"Help", "CustomItem", "URL", ""};
 // The typed addresses of the address bar, newest first: "url1", "url2", ...
 inline constexpr StringSettingFamily kTypedUrl{"TypedURLs", "url", "", ""};
+// The search bar's remembered terms and the quote lookup's symbols, mru1 the
+// newest.
+inline constexpr StringSettingFamily kSearchTermMru{"searchmru", "mru", "", ""};
+inline constexpr StringSettingFamily kQuoteSymbolMru{"stocksmru", "mru", "", ""};
 
 // ===========================================================================
 // Profile [email] (and [Startup] CheckMail above): the mail client

@@ -107,7 +107,7 @@ std::string QuoteAddress(const Application& app, QuoteAction action, const std::
 void TermList::Load(const Application& app, const std::vector<std::string>& seeds) {
   entries_.clear();
   for (size_t n = 1; n <= kMaxEntries; ++n) {
-    std::string term = app.GetString(section_, "mru" + std::to_string(n));
+    std::string term = app.Get(keys_.At(static_cast<int>(n)));
     if (!Trimmed(term).empty()) entries_.push_back(std::move(term));
   }
   // The seeds in the order shown, the current one (the last) first.
@@ -125,7 +125,7 @@ bool TermList::Remember(const Application& app, const std::string& term) {
   }
   entries_ = std::move(next);
   for (size_t n = 0; n < kMaxEntries; ++n)
-    app.WriteString(section_, "mru" + std::to_string(n + 1), n < entries_.size() ? entries_[n] : std::string());
+    app.Write(keys_.At(static_cast<int>(n + 1)), n < entries_.size() ? entries_[n] : std::string());
   return true;
 }
 

@@ -59,7 +59,7 @@ std::string QuoteAddress(const Application& app, QuoteAction action, const std::
 class TermList {
  public:
   static constexpr size_t kMaxEntries = 19;
-  explicit TermList(std::string section) : section_(std::move(section)) {}
+  explicit TermList(const StringSettingFamily& keys) : keys_(keys) {}
   // Reads mru1 .. mru19, skipping empty ones. With seeds, an empty list
   // becomes the seeds (the current term the last of them).
   void Load(const Application& app, const std::vector<std::string>& seeds = {});
@@ -73,12 +73,10 @@ class TermList {
   std::string Current() const { return entries_.empty() ? std::string() : entries_.front(); }
 
  private:
-  std::string section_;
+  StringSettingFamily keys_;
   std::vector<std::string> entries_;
 };
 
-inline constexpr char kSearchTermSection[] = "searchmru";
-inline constexpr char kQuoteSymbolSection[] = "stocksmru";
 
 // --- the search window's tree ------------------------------------------------------
 

@@ -55,7 +55,7 @@ TEST_F(SearchModelTest, TermsAreRememberedNewestFirstOnce) {
   std::string full = "[searchmru]\n";
   for (int n = 1; n <= 19; ++n) full += "mru" + std::to_string(n) + "=t" + std::to_string(n) + "\n";
   Profile(full + "mru20=beyond\n");
-  TermList terms(kSearchTermSection);
+  TermList terms(kSearchTermMru);
   terms.Load(app);
   ASSERT_EQ(terms.Entries().size(), 19u);
   EXPECT_TRUE(terms.Remember(app, "new"));
@@ -74,7 +74,7 @@ TEST_F(SearchModelTest, TermsAreRememberedNewestFirstOnce) {
   EXPECT_EQ(app.GetString("searchmru", "mru4", "none"), "");
 
   Profile("");
-  TermList symbols(kQuoteSymbolSection);
+  TermList symbols(kQuoteSymbolMru);
   symbols.Load(app, {"YHOO", "MSFT"});
   EXPECT_EQ(symbols.Current(), "MSFT");
   EXPECT_EQ(symbols.Entries().size(), 2u);

@@ -117,7 +117,7 @@ class CSearchBarDlg : public CColoredDlg {
       : CColoredDlg(parent, Wx(kSearchBarCaption), true),
         app_(app),
         host_(host),
-        terms_(vyr::kSearchTermSection),
+        terms_(vyr::kSearchTermMru),
         paneOwner_(host, [this] {
           if (autoHide_->GetValue()) CallAfter([this] { Close(); });
         }) {
@@ -313,7 +313,7 @@ class CQuoteLookupDlg : public CColoredDlg {
   static inline CQuoteLookupDlg* open = nullptr;
 
   CQuoteLookupDlg(vyr::Application& app, const SearchHost& host, wxWindow* parent)
-      : CColoredDlg(parent, Wx(kQuoteCaption)), app_(app), host_(host), symbols_(vyr::kQuoteSymbolSection) {
+      : CColoredDlg(parent, Wx(kQuoteCaption)), app_(app), host_(host), symbols_(vyr::kQuoteSymbolMru) {
     SetName("quotelookup");
     wxPanel* panel = ContentPanel();
     auto* all = new wxBoxSizer(wxVERTICAL);
