@@ -97,10 +97,6 @@ inline constexpr TextId kToolbarName{40567};
 // The main window's own texts.
 inline constexpr TextId kTrayOpenItem{40580};  // "&Open %s" ("%s": the program's name)
 inline constexpr TextId kAboutDescription{40581};
-// What is not there yet, put into "... cannot be opened yet".
-inline constexpr TextId kMailWindowName{40586};
-inline constexpr TextId kChannelDesignerName{40587};
-inline constexpr TextId kEmailSettingsName{40588};
 // The status line's notice when the channel update found no home server.
 inline constexpr TextId kHomeServerUnreachable{40590};
 inline constexpr TextId kCaughtException{40591};  // "Caught ex"

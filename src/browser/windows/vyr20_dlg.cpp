@@ -691,12 +691,6 @@ void CVyr20Dlg::SetContentBarShown(bool shown) {
   LayoutParts();
 }
 
-void CVyr20Dlg::NotAvailable(const std::string& feature) {
-  std::string text = vyr::kNotAvailableYet.Text();
-  if (size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, feature);
-  app_.Messages().Information(text);
-}
-
 bool CVyr20Dlg::OnFrameCommand(int command) {
   if (command >= vyr::kFirstCustomHelpCommand && command < vyr::kFirstCustomHelpCommand + 1000) {
     for (const vyr::HelpEntry& entry : help_)

@@ -160,7 +160,6 @@ class CVyr20Dlg : public CVyrBrowserDlg,
   // The main window's smallest size: the whole toolbar (pictures only) and
   // the logo side by side, room for the content bar and a page.
   void UpdateMinimumSize(const vyr::FrameLayoutInput& in);
-  void NotAvailable(const std::string& feature);
   void SendSupportMail();
   // The channel designer over the main window, offering the current page;
   // after a save the channel bar shows the new channels.
