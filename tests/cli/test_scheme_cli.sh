@@ -8,7 +8,7 @@ build="$2" data="$3"
 cmake --install "$build" --prefix "$WORK/prefix" >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
 cli() { "$WORK/prefix/bin/vyrelle-cli" "$@"; }
 
-expect "first seeding" "$(find "$data/media" "$data/Data" "$data/InfoBox" -type f | wc -l)" "$(cli scheme seed)"
+expect "first seeding" "$(find "$data/media" "$data/Data" "$data/InfoBox" "$data/Pages" "$data/Search" -type f | wc -l)" "$(cli scheme seed)"
 
 media="$VYRELLE_HOME/vyrelle/media"
 mkdir -p "$media/Ocean"
