@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/file_system.h"
+#include "platform/text.h"
 
 namespace vyr {
 
@@ -224,10 +225,7 @@ bool ChannelDesignerModel::Save(ChannelLibrary& library, std::string* why) {
   if (path.empty() || !platform::WriteFileAtomically(path, FormatChannelText(tree_, locked_))) {
     const int error = errno;
     if (why) {
-      std::string text = dt::kSaveFailed.Text();
-      if (size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, path);
-      if (size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, std::strerror(error));
-      *why = text;
+      *why = platform::FillPlaceholders(dt::kSaveFailed.Text(), {path, std::strerror(error)});
     }
     return false;
   }

@@ -6,6 +6,7 @@
 #include "base/application.h"
 #include "platform/network_route.h"
 #include "platform/string_table.h"
+#include "platform/text.h"
 #include "platform/tick_count.h"
 
 namespace vyr::net {
@@ -39,11 +40,7 @@ constexpr unsigned kFirstFailureReason = 3, kLastFailureReason = 14;
 constexpr unsigned kDeviceConfig = 50, kDeviceNeedAuth = 60, kDeviceIpConfig = 70,
                    kDeviceSecondaries = 90;
 
-std::string Fill(std::string text, const std::string& value) {
-  const size_t at = text.find("%s");
-  if (at != std::string::npos) text.replace(at, 2, value);
-  return text;
-}
+std::string Fill(std::string text, const std::string& value) { return platform::FillPlaceholders(std::move(text), {value}); }
 
 ConnectionManager* theManager = nullptr;
 // The program-wide "Work Offline" state.

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/application.h"
+#include "platform/text.h"
 
 namespace vyr::net {
 
@@ -23,15 +24,7 @@ namespace {
 
 // "Downloaded %s of %s" with the two amounts put in, in that order.
 std::string DownloadedText(std::uint64_t done, std::uint64_t total) {
-  std::string text = kDownloadedText.Text();
-  size_t at = 0;
-  for (const std::string& amount : {FormatDownloadAmount(done), FormatDownloadAmount(total)}) {
-    at = text.find("%s", at);
-    if (at == std::string::npos) break;
-    text.replace(at, 2, amount);
-    at += amount.size();
-  }
-  return text;
+  return platform::FillPlaceholders(kDownloadedText.Text(), {FormatDownloadAmount(done), FormatDownloadAmount(total)});
 }
 
 }  // namespace

@@ -50,4 +50,15 @@ std::vector<std::string> SplitLines(std::string_view text, LineEnds ends) {
   return lines;
 }
 
+std::string FillPlaceholders(std::string text, std::initializer_list<std::string_view> values) {
+  size_t from = 0;
+  for (std::string_view value : values) {
+    const size_t at = text.find("%s", from);
+    if (at == std::string::npos) break;
+    text.replace(at, 2, value);
+    from = at + value.size();
+  }
+  return text;
+}
+
 }  // namespace vyr::platform

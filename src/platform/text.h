@@ -3,6 +3,7 @@
 // trimming a named set of blanks, prefix and suffix tests, splitting into
 // lines. All work on bytes; a byte outside ASCII is never changed or folded,
 // whatever the locale, so UTF-8 text passes through untouched.
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,5 +55,11 @@ enum class LineEnds { DropCr, KeepCr };
 // The lines of `text`, split at each LF. A last line without an end counts;
 // the empty text after a final LF does not, so "a\n" is one line and "" none.
 std::vector<std::string> SplitLines(std::string_view text, LineEnds ends = LineEnds::DropCr);
+
+// A message text with each "%s" replaced by the next value in turn. What a
+// value brings in is never read as a placeholder (a file name holding "%s"
+// stays as it is); placeholders past the last value stay, values past the
+// last placeholder are dropped.
+std::string FillPlaceholders(std::string text, std::initializer_list<std::string_view> values);
 
 }  // namespace vyr::platform

@@ -75,6 +75,13 @@ TEST(TextTest, CaseTrimPrefixesAndLines) {
   EXPECT_EQ(SplitLines("\n\r\n"), (Lines{"", ""}));
   EXPECT_EQ(SplitLines("a\r\r\nb\r"), (Lines{"a\r", "b"}));
   EXPECT_EQ(SplitLines("a\r\nb\r", LineEnds::KeepCr), (Lines{"a\r", "b\r"}));
+
+  // A value holding "%s" (a file name) is not filled again by the next one.
+  EXPECT_EQ(FillPlaceholders("%s could not be saved: %s", {"/tmp/%s.txt", "Permission denied"}),
+            "/tmp/%s.txt could not be saved: Permission denied");
+  EXPECT_EQ(FillPlaceholders("%s and %s", {"one"}), "one and %s");
+  EXPECT_EQ(FillPlaceholders("no place", {"dropped"}), "no place");
+  EXPECT_EQ(FillPlaceholders("100%", {"x"}), "100%");
 }
 
 TEST(WindowsDirectoryTest, EnvironmentDecidesTheHomeFolder) {

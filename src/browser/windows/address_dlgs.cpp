@@ -40,9 +40,7 @@ wxString Wx(const TextId& text) { return Wx(text.Text()); }
 std::string Std(const wxString& text) { return std::string(text.utf8_str()); }
 
 std::string WithArgument(const TextId& pattern, const std::string& argument) {
-  std::string text = pattern.Text();
-  if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, argument);
-  return text;
+  return vyr::platform::FillPlaceholders(pattern.Text(), {argument});
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "base/application.h"
 #include "channels/favorites.h"
 #include "platform/string_table.h"
+#include "platform/text.h"
 #include "ui/windows/message_box_dlg.h"
 
 namespace {
@@ -25,8 +26,7 @@ constexpr TextId kNotWritten{41784};      // "%s could not be written."
 wxString Wx(const std::string& text) { return wxString::FromUTF8(text.c_str()); }
 
 std::string WithName(std::string text, const std::string& name) {
-  if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, name);
-  return text;
+  return vyr::platform::FillPlaceholders(std::move(text), {name});
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "channels/windows/duplicate_channel_dlg.h"
+#include "platform/text.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -19,9 +20,7 @@ constexpr const char* kActionNames[4] = {"replace", "rename", "merge", "skip"};
 
 // "The Channel '%s' already exists." with the name put in as text.
 std::string ExistsText(const std::string& name) {
-  std::string text = vyr::kDuplicateText.Text();
-  if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, name);
-  return text;
+  return vyr::platform::FillPlaceholders(vyr::kDuplicateText.Text(), {name});
 }
 
 }  // namespace

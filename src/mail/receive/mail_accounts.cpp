@@ -9,6 +9,7 @@
 #include "platform/secret_store.h"
 #include "platform/string_table.h"
 #include "platform/windows_dir.h"
+#include "platform/text.h"
 
 namespace vyr {
 
@@ -32,9 +33,7 @@ std::string Numbered(const char* pattern, int n) {
 bool Blank(const std::string& s) { return s.empty() || s == kUnsetText; }
 
 std::string Fill(const platform::TextId& id, const std::string& value) {
-  std::string text = id.Text();
-  if (size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, value);
-  return text;
+  return platform::FillPlaceholders(id.Text(), {value});
 }
 
 // The server's name in a refusal, or what the account is while it has none.

@@ -19,8 +19,7 @@ constexpr platform::TextId kAttachmentsNotHanded{41301};
 constexpr char kMailtoType[] = "x-scheme-handler/mailto";
 
 std::string Filled(std::string text, const std::string& value) {
-  if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, value);
-  return text;
+  return platform::FillPlaceholders(std::move(text), {value});
 }
 
 // A command that would start this program again: a link handed there comes

@@ -54,6 +54,7 @@
 #include "ui/windows/image_list.h"
 #include "ui/windows/scheme_art.h"
 #include "ui/windows/symbolic_icons.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -84,8 +85,7 @@ wxString Wx(const std::string& text) { return wxString::FromUTF8(text.c_str()); 
 std::string Utf8(const wxString& text) { return std::string(text.utf8_str()); }
 
 std::string FillText(std::string text, const std::string& value) {
-  if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, value);
-  return text;
+  return vyr::platform::FillPlaceholders(std::move(text), {value});
 }
 
 // The toolbar's pictures, in button order; the last is the Spell Check

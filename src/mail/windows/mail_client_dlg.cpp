@@ -15,6 +15,7 @@
 #include "base/settings_table.h"
 #include "mail/windows/mail_client_texts.h"
 #include "mail/windows/mail_wnd.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -24,15 +25,8 @@ wxString U(const std::string& text) { return wxString::FromUTF8(text.c_str()); }
 std::string Utf8(const wxString& text) { return std::string(text.utf8_str()); }
 
 // The text with each "%s" filled in turn.
-std::string Fill(std::string text, std::initializer_list<std::string> values) {
-  size_t from = 0;
-  for (const std::string& value : values) {
-    const size_t at = text.find("%s", from);
-    if (at == std::string::npos) break;
-    text.replace(at, 2, value);
-    from = at + value.size();
-  }
-  return text;
+std::string Fill(std::string text, std::initializer_list<std::string_view> values) {
+  return vyr::platform::FillPlaceholders(std::move(text), values);
 }
 
 void NameForScreenReaders(wxWindow* control, const std::string& name) {

@@ -13,6 +13,7 @@
 #include <wx/weakref.h>
 
 #include "mail/windows/mail_texts.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -20,11 +21,7 @@ wxString U(const std::string& text) { return wxString::FromUTF8(text.c_str()); }
 std::string Utf8(const wxString& text) { return std::string(text.utf8_str()); }
 
 std::string Fill(std::string text, const std::string& first, const std::string& second) {
-  if (size_t at = text.find("%s"); at != std::string::npos) {
-    text.replace(at, 2, first);
-    if (size_t next = text.find("%s", at + first.size()); next != std::string::npos) text.replace(next, 2, second);
-  }
-  return text;
+  return vyr::platform::FillPlaceholders(std::move(text), {first, second});
 }
 
 // A dialog of one line of text above one control, with OK and Cancel.

@@ -193,8 +193,7 @@ int KeyLetterOf(const std::string& label) {
 }
 
 std::string FillText(std::string text, const std::string& value) {
-  if (size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, value);
-  return text;
+  return vyr::platform::FillPlaceholders(std::move(text), {value});
 }
 
 constexpr int kCmdFocusSearchText = 4190, kCmdFocusSearchFolder = 4191;

@@ -36,6 +36,7 @@
 #include "ui/windows/image_list.h"
 #include "ui/windows/scheme_art.h"
 #include "ui/windows/symbolic_icons.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -72,8 +73,7 @@ constexpr TextId kPaneName{40827};           // "Message"
 wxString Wx(const std::string& text) { return wxString::FromUTF8(text.c_str()); }
 
 std::string Fill(std::string text, const std::string& value) {
-  if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, value);
-  return text;
+  return vyr::platform::FillPlaceholders(std::move(text), {value});
 }
 
 CMessageViewerWnd::WebLinkOpener& LinkOpener() {

@@ -7,6 +7,7 @@
 #include "base/application.h"
 #include "platform/string_table.h"
 #include "platform/tcp_settings.h"
+#include "platform/text.h"
 #include "ui/windows/colored_dlg.h"
 
 namespace {
@@ -24,16 +25,8 @@ constexpr TextId kSocketBufferLine{42406};
 constexpr TextId kUnreadable{42407};
 
 // The text with each "%s" replaced by the next value in turn.
-wxString Fill(TextId id, std::initializer_list<std::string> values) {
-  std::string text = id.Text();
-  size_t from = 0;
-  for (const std::string& value : values) {
-    const size_t at = text.find("%s", from);
-    if (at == std::string::npos) break;
-    text.replace(at, 2, value);
-    from = at + value.size();
-  }
-  return wxString::FromUTF8(text.c_str());
+wxString Fill(TextId id, std::initializer_list<std::string_view> values) {
+  return wxString::FromUTF8(vyr::platform::FillPlaceholders(id.Text(), values).c_str());
 }
 
 std::string OrUnreadable(const std::string& value) { return value.empty() ? kUnreadable.Text() : value; }
