@@ -74,8 +74,10 @@ void WindowMessages::WakeForQueued() {
     woken_ = true;
     wake = wakeUp_;
   }
-  posted_.notify_all();
+  // The loop's own wake-up first: a thread waiting here that returns has
+  // been told as the loop has.
   if (wake) wake();
+  posted_.notify_all();
 }
 
 void WindowMessages::PostMessageAfter(WindowHandle handle, std::uint32_t message,
@@ -126,8 +128,8 @@ bool WindowMessages::Enqueue(WindowMessage message) {
     if (!woken_) wake = wakeUp_;
     woken_ = true;
   }
-  posted_.notify_all();
   if (wake) wake();
+  posted_.notify_all();
   return true;
 }
 
