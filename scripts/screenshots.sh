@@ -45,7 +45,27 @@ SHOW=open shot window-open default
 SHOW=mail shot window-mail default
 SHOW=viewer shot window-viewer default "$WORK/garden-news.mail"
 SHOW=mailsettings shot window-mailsettings default
+# The dial-up window over a stand-in of the system's network service (on a
+# bus of its own) that knows a mobile broadband connection beside the LAN.
+NMDIR="$WORK/nm" && mkdir -p "$NMDIR"
+printf '<busconfig><type>session</type><listen>unix:dir=%s</listen><policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy></busconfig>\n' \
+  "$NMDIR" > "$NMDIR/bus.conf"
+dbus-daemon --nofork --print-address --config-file="$NMDIR/bus.conf" > "$NMDIR/address" &
+NMBUS=$!
+for _ in $(seq 50); do [ -s "$NMDIR/address" ] && break; sleep 0.1; done
+export DBUS_SYSTEM_BUS_ADDRESS=$(head -1 "$NMDIR/address")
+/usr/bin/python3 -m dbusmock --system --template networkmanager -l "$NMDIR/mock.log" &
+NMMOCK=$!
+trap 'kill $SERVER $NMMOCK $NMBUS 2>/dev/null; rm -rf "$WORK"' EXIT
+nm() { timeout 5 gdbus call --system --dest org.freedesktop.NetworkManager "$@" >/dev/null 2>&1; }
+for _ in $(seq 100); do nm --object-path /org/freedesktop/NetworkManager --method org.freedesktop.DBus.Peer.Ping && break; sleep 0.1; done
+for connection in "Mobile Broadband:gsm" "Wired connection 1:802-3-ethernet"; do
+  nm --object-path /org/freedesktop/NetworkManager/Settings --method org.freedesktop.NetworkManager.Settings.AddConnection \
+    "{'connection': {'id': <'${connection%%:*}'>, 'type': <'${connection##*:}'>}}"
+done
 SHOW=dialup shot window-dialup default
+kill $NMMOCK $NMBUS 2>/dev/null
+unset DBUS_SYSTEM_BUS_ADDRESS
 SHOW=speedbooster shot window-speedbooster default
 # The channel designer with a channel of the user's below the locked ones,
 # opened on a page.
