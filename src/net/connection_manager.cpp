@@ -301,6 +301,13 @@ std::string ConnectionManager::ConnectionType() const {
 ConnectionManager* TheConnectionManager() { return theManager; }
 void SetTheConnectionManager(ConnectionManager* manager) { theManager = manager; }
 
+bool WorkingOffline() { return workingOffline; }
+
+void SetWorkingOffline(bool offline) {
+  workingOffline = offline;
+  if (theManager) theManager->OfflineChanged();
+}
+
 bool IsOnline() {
   if (workingOffline) return false;
   return theManager ? theManager->IsOnline() : platform::HasDefaultRoute();

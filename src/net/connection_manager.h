@@ -105,6 +105,8 @@ class ConnectionManager {
   void HangUp();
   void WorkOffline();
   bool Offline() const;
+  // Tells the observer that the offline state was changed elsewhere.
+  void OfflineChanged() { Changed(); }
   void SetNoDialup(bool on);
   bool NoDialup() const;
 
@@ -146,5 +148,10 @@ void SetTheConnectionManager(ConnectionManager* manager);
 // it too); else the manager's answer, or the default-route rule while there
 // is no manager.
 bool IsOnline();
+// The program-wide "Work Offline" state, which the Connect window sets and
+// its Connect ends; the mail window's Send & Receive may end it too, when
+// the user says so.
+bool WorkingOffline();
+void SetWorkingOffline(bool offline);
 
 }  // namespace vyr::net

@@ -33,6 +33,7 @@
 #include "mail/receive/mail_accounts.h"
 #include "mail/store/mail_store.h"
 #include "mail/windows/mail_wnd.h"
+#include "net/connection_manager.h"
 #include "platform/windows_dir.h"
 #include "tools/dovecot_server.h"
 #include "ui/windows/button_strip.h"
@@ -350,6 +351,19 @@ class MailWindowApp : public vyr::test::ChecksApp {
           std::to_string(first) + std::to_string(refused) + std::to_string(ended) + std::to_string(secondRun) +
               " files " + std::to_string(FilesIn("Inbox")) + "/" + std::to_string(before) + " " +
               Joined(startupStatus));
+    // Working offline: Send & Receive asks to go online; No starts nothing,
+    // Yes ends the offline state and checks.
+    vyr::net::SetWorkingOffline(true);
+    boxes_.answer = vyr::IDNO;
+    const size_t asked = boxes_.boxes.size();
+    window_->RunCommand(CMailWnd::kCmdSendReceive);
+    const bool stayed = !window_->Checking() && vyr::net::WorkingOffline() && boxes_.boxes.size() == asked + 1 &&
+                        boxes_.boxes.back().kind == "question";
+    boxes_.answer = vyr::IDYES;
+    window_->RunCommand(CMailWnd::kCmdSendReceive);
+    const bool online = !vyr::net::WorkingOffline() && window_->Checking() && WaitForCheckEnd();
+    Check(stayed && online, "Send & Receive while working offline checks only after the user agrees to go online",
+          std::to_string(stayed) + std::to_string(online) + " boxes " + std::to_string(boxes_.boxes.size() - asked));
   }
 
   std::string work_, shots_, notifyLog_;

@@ -90,5 +90,8 @@ inline constexpr TextId kResultsName{40767};
 inline constexpr TextId kStatusName{40768};
 inline constexpr TextId kSearchTextName{40773};
 inline constexpr TextId kFolderChoiceName{40774};
+// Send & Receive while the user works offline.
+inline constexpr TextId kGoOnlineQuestion{40775};
+inline constexpr TextId kGoOnlineCaption{40776};
 
 }  // namespace mail_text

@@ -943,6 +943,14 @@ bool CMailWnd::InForeground() const {
 void CMailWnd::RunCommand(int command) {
   switch (command) {
     case kCmdSendReceive:
+      // Working offline means no mail check until the user goes online: the
+      // button asks whether to, and No leaves everything as it is.
+      if (vyr::net::WorkingOffline()) {
+        if (app_.Messages().Question(mail_text::kGoOnlineQuestion.Text(), mail_text::kGoOnlineCaption.Text()) !=
+            vyr::IDYES)
+          break;
+        vyr::net::SetWorkingOffline(false);
+      }
       if (!InboxShown()) ShowFolder(vyr::kInboxFolder);
       StartCheck(false);
       break;
