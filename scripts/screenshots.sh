@@ -42,9 +42,13 @@ SHOW=searchbar shot window-searchbar default
 SHOW=searchwindow shot window-searchwindow default
 SHOW=quotelookup shot window-quotelookup default
 SHOW=open shot window-open default
+SHOW=startpage shot window-startpage default
+SHOW=history shot window-history default
 SHOW=mail shot window-mail default
 SHOW=viewer shot window-viewer default "$WORK/garden-news.mail"
 SHOW=mailsettings shot window-mailsettings default
+SHOW=multipop shot window-multipop default
+SHOW=mailclient shot window-mailclient default
 # The dial-up window over a stand-in of the system's network service (on a
 # bus of its own) that knows a mobile broadband connection beside the LAN.
 NMDIR="$WORK/nm" && mkdir -p "$NMDIR"
