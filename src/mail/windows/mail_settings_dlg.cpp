@@ -118,6 +118,19 @@ CMailSettingsDlg::CMailSettingsDlg(wxWindow* parent, vyr::Application& app, cons
   auto portField = [](wxWindow* p) -> wxWindow* { return new wxTextCtrl(p, wxID_ANY, {}, wxDefaultPosition, wxSize(70, -1)); };
   auto as = [](wxWindow* w) { return static_cast<wxTextCtrl*>(w); };
   wxWindow* made = nullptr;
+  // A server's row: its name, its security and its port, the last two named
+  // for screen readers with the heading they stand under.
+  auto serverRow = [&](wxFlexGridSizer* grid, const TextId& heading, const TextId& serverLabel,
+                       const TextId& securityLabel, const TextId& portLabel, int security, wxTextCtrl** server,
+                       wxChoice** choice, wxTextCtrl** port) {
+    labelled(grid, serverLabel, field, &made), *server = as(made);
+    auto* label = new wxStaticText(panel, wxID_ANY, U(securityLabel));
+    *choice = SecurityChoice(panel, security, Spoken(U(heading)) + " " + Spoken(label->GetLabel()));
+    grid->Add(label, 0, wxALIGN_CENTER_VERTICAL | wxLEFT | wxRIGHT, 6);
+    grid->Add(*choice);
+    labelled(grid, portLabel, portField, &made), *port = as(made);
+    NameForScreenReaders(*port, Spoken(U(heading)) + " " + Spoken(U(portLabel)));
+  };
 
   auto* sizer = new wxBoxSizer(wxVERTICAL);
   useMail_ = new wxCheckBox(panel, wxID_ANY, U(kUseMail));
@@ -133,13 +146,8 @@ CMailSettingsDlg::CMailSettingsDlg(wxWindow* parent, vyr::Application& app, cons
   sizer->Add(Heading(panel, kIncoming), 0, wxLEFT | wxTOP, 10);
   auto* in = new wxFlexGridSizer(6, 4, 6);
   in->AddGrowableCol(1);
-  labelled(in, kIncomingServer, field, &made), pop3Server_ = as(made);
-  auto* inSecurityLabel = new wxStaticText(panel, wxID_ANY, U(kIncomingSecurity));
-  pop3Security_ = SecurityChoice(panel, s.pop3Security, Spoken(U(kIncoming)) + " " + Spoken(inSecurityLabel->GetLabel()));
-  in->Add(inSecurityLabel, 0, wxALIGN_CENTER_VERTICAL | wxLEFT | wxRIGHT, 6);
-  in->Add(pop3Security_);
-  labelled(in, kIncomingPort, portField, &made), pop3Port_ = as(made);
-  NameForScreenReaders(pop3Port_, Spoken(U(kIncoming)) + " " + Spoken(U(kIncomingPort)));
+  serverRow(in, kIncoming, kIncomingServer, kIncomingSecurity, kIncomingPort, s.pop3Security, &pop3Server_,
+            &pop3Security_, &pop3Port_);
   labelled(in, kUser, field, &made), account_ = as(made);
   in->AddSpacer(0), in->AddSpacer(0), in->AddSpacer(0), in->AddSpacer(0);
   labelled(in, kPassword, masked, &made), password_ = as(made);
@@ -152,13 +160,8 @@ CMailSettingsDlg::CMailSettingsDlg(wxWindow* parent, vyr::Application& app, cons
   sizer->Add(Heading(panel, kOutgoing), 0, wxLEFT | wxTOP, 10);
   auto* out = new wxFlexGridSizer(6, 4, 6);
   out->AddGrowableCol(1);
-  labelled(out, kOutgoingServer, field, &made), smtpServer_ = as(made);
-  auto* outSecurityLabel = new wxStaticText(panel, wxID_ANY, U(kOutgoingSecurity));
-  smtpSecurity_ = SecurityChoice(panel, s.smtpSecurity, Spoken(U(kOutgoing)) + " " + Spoken(outSecurityLabel->GetLabel()));
-  out->Add(outSecurityLabel, 0, wxALIGN_CENTER_VERTICAL | wxLEFT | wxRIGHT, 6);
-  out->Add(smtpSecurity_);
-  labelled(out, kOutgoingPort, portField, &made), smtpPort_ = as(made);
-  NameForScreenReaders(smtpPort_, Spoken(U(kOutgoing)) + " " + Spoken(U(kOutgoingPort)));
+  serverRow(out, kOutgoing, kOutgoingServer, kOutgoingSecurity, kOutgoingPort, s.smtpSecurity, &smtpServer_,
+            &smtpSecurity_, &smtpPort_);
   sizer->Add(out, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, 10);
   smtpLogIn_ = new wxCheckBox(panel, wxID_ANY, U(kOutgoingLogIn));
   sizer->Add(smtpLogIn_, 0, wxLEFT | wxTOP, 10);
