@@ -1,6 +1,4 @@
-// The special-address filter and the command dispatcher: tokens, which
-// addresses are taken, every command word with its arguments, and hostile
-// links that must not reach the profile, other folders or foreign software.
+// The special-address filter and the command dispatcher, hostile links included.
 #include "app/command_dispatcher.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +13,6 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-// A fresh home folder, an application whose boxes are noted among the calls,
-// and a fixed memory reading.
 struct Rig {
   Rig() : app(home.Path(), recorder, sounds), dispatcher(app, recorder, recorder) {
     platform::ClearProfileCache();
@@ -77,8 +73,7 @@ TEST(CommandDispatcherTest, TokensAreRunsOfPrintableCharactersOtherThanTheBlank)
 
 TEST(CommandDispatcherTest, EveryCommandWordReachesItsEffectWithItsArguments) {
   const std::string report = kReport;
-  // Command text -> the calls, boxes included, in order; and the profile
-  // afterwards ("" when nothing was written).
+  // Command text -> the calls in order; the profile afterwards.
   const std::tuple<std::string, Calls, std::string> cases[] = {
       {"refreshart", {"RefreshArt"}, ""}, {"vyrsearch", {"OpenSearchWindow"}, ""},
       {"search", {"PostMenuCommand 32878"}, ""}, {"channeldesigner", {"PostMenuCommand 32968"}, ""},
@@ -87,10 +82,7 @@ TEST(CommandDispatcherTest, EveryCommandWordReachesItsEffectWithItsArguments) {
       {"emailsettings", {"OpenEmailSettings"}, ""}, {"speedbooster", {"OpenSpeedBooster"}, ""},
       {"browsertest", {"RunBrowserTest"}, ""}, {"colortest", {"ColorTest"}, ""},
       {"importnetscapebookmarks", {"ImportBrowserBookmarks"}, ""}, {"artdir Ocean", {"RefreshArt"}, ""},
-      {"search_email", {"OpenSearchDialog 0"}, ""}, {"search_web", {"OpenSearchDialog 1"}, ""},
-      {"search_usenet", {"OpenSearchDialog 2"}, ""}, {"search_yellowpages", {"OpenSearchDialog 3"}, ""},
-      {"search_news", {"OpenSearchDialog 4"}, ""}, {"search_white", {"OpenSearchDialog 5"}, ""},
-      {"search_pictures", {"OpenSearchDialog 6"}, ""},
+      {"search_email", {"OpenSearchDialog 0"}, ""}, {"search_pictures", {"OpenSearchDialog 6"}, ""},
       {"updatesoftware HTTP://WWW.Vyrelle.example/VyrSetup.exe",
        {"UpdateSoftware http://www.vyrelle.example/vyrsetup.exe ask"}, ""},
       // Only the home server's exact origin: another host of its domain is not it.
@@ -124,8 +116,6 @@ TEST(CommandDispatcherTest, EveryCommandWordReachesItsEffectWithItsArguments) {
       {"repainttest", {report, "RepaintTest", report, "Information Did 3 Repaints\r\n400 - start, 400 - End"}, ""},
       {"channeltest1",
        {report, "ChannelListTest 1", report, "Information Did 3 Repaints\r\n400 - start, 400 - End"}, ""},
-      {"channeltest2",
-       {report, "ChannelListTest 2", report, "Information Did 3 Repaints\r\n400 - start, 400 - End"}, ""},
       {"channeltest3", {"OpenEveryChannel", "Information Did 3 channels\r\n400 - start, 400 - End"}, ""},
       {"debugschemeimport", {"ImportScheme {root}/_TEMP/vyrtest.vyrscheme"}, ""},
       {"debugschemeimport2", {"ImportScheme /vyrtest.vyrscheme"}, ""},
@@ -175,8 +165,7 @@ TEST(CommandDispatcherTest, EveryCommandWordReachesItsEffectWithItsArguments) {
       {"setinifile MISC homeserver http://evil.example", {}, ""}, {"setinifile misc ps http://evil.example", {}, ""},
       {"setinifile misc k " + std::string(1025, 'v'), {}, ""}, {"setinifile " + std::string(65, 's') + " k v", {}, ""},
       {"pinginterval 0", {}, ""}, {"pinginterval 10x", {}, ""},
-      // Packages, dictionaries and channel files come from the home server,
-      // over the web, never from a local file or another site.
+      // Packages, dictionaries and channel files only from the home server over the web.
       {"ibpush 7 file:///etc/passwd", {}, ""}, {"ibpush 7 /etc/passwd", {}, ""},
       {"updatespelldict file:///dev/zero", {}, ""}, {"updatespelldict http://x.example/dict.zip", {}, ""},
       {"updatefixedchannels 3 http://www.vyrelle.example.evil.example/F.zip", {}, ""},
@@ -239,13 +228,9 @@ TEST(CommandDispatcherTest, TheFilterTakesMailCommandSetupAndChannelFileLinks) {
   const Case cases[] = {
       {"MAILTO:Bob@Example.ORG", -1, IDNO, false, true, {"ComposeMail Bob@Example.ORG"}, ""},
       {" mailto:a%zzb%41 ", 1, IDNO, false, true, {"ComposeMail a%zzbA"}, "[email]\nUseVyrMail=1\n"},
-      // Fields, decoded after the split; a header a link adds on a line of
-      // its own stays inside the subject, without the line break; Bcc is
-      // never taken.
+      // Fields decoded after the split; an injected header stays in the subject; no Bcc.
       {"mailto:a@x.example?subject=Hi%0D%0ABcc:%20evil@y.example&bcc=evil@y.example&cc=c%26d@x.example", -1,
        IDNO, false, true, {"ComposeMail a@x.example cc=c&d@x.example subject=HiBcc: evil@y.example"}, "", kClick},
-      // Another mail program chosen: the link still goes to the composing
-      // service, which hands it on.
       {"mailto:bob@example.org", 0, IDNO, false, true, {"ComposeMail bob@example.org"}, "[email]\nUseVyrMail=0\n"},
       // An escaped blank separates arguments; the text keeps its case.
       {cmd + "setinifile%20Misc%20Key%20Va%6Cue", -1, IDNO, false, true, {}, "[Misc]\nKey=Value\n"},
@@ -257,8 +242,7 @@ TEST(CommandDispatcherTest, TheFilterTakesMailCommandSetupAndChannelFileLinks) {
       {cmd + "bogus%20" + std::string(5000, 'x'), -1, IDNO, false, false, {}, ""},
       {"http://www.vyrelle.example/_cmdx/showmail", -1, IDNO, false, false, {}, ""},
       {"http://www.vyrelle.example.evil.example/_cmd/showmail", -1, IDNO, false, false, {}, ""},
-      // The setup program on the home web or FTP host: offered, and on a
-      // refusal the browser fetches it.
+      // The setup program on the home server: offered.
       {"http://www.vyrelle.example/files/VyrSetup.exe", -1, IDYES, false, true,
        {"Question Vyrelle | Update this software from\n\nhttp://www.vyrelle.example/files/VyrSetup.exe ?",
         "UpdateSoftware http://www.vyrelle.example/files/VyrSetup.exe noask"}, ""},
@@ -278,17 +262,14 @@ TEST(CommandDispatcherTest, TheFilterTakesMailCommandSetupAndChannelFileLinks) {
        ""},
       {"http://example.org/page.html", -1, IDNO, false, false, {}, ""},
       {"file:///home/u/list.ndf", -1, IDNO, true, true, {}, ""},
-      // A real click on another site's page: commands that only show
-      // something run; anything that writes, downloads or talks to servers
-      // does not; a setup program or channel file is not fetched.
+      // A real click on another site's page: only commands that show something run.
       {cmd + "showmail", -1, IDNO, false, true, {"PostMenuCommand 32788"}, "", kClick},
       {cmd + "setinifile%20Misc%20Key%20Value", -1, IDNO, false, true, {}, "", kClick},
       {cmd + "ibpush%209%20" + cmd.substr(0, 26) + "/ib.zip", -1, IDNO, false, true, {}, "", kClick},
       {cmd + "showinfobox%20http://evil.example/", -1, IDNO, false, true, {}, "", kClick},
       {"http://www.vyrelle.example/files/VyrSetup.exe", -1, IDYES, false, true, {}, "", kClick},
       {"http://ch.example/News.NDF", -1, IDNO, true, true, {}, "", kClick},
-      // Navigations a page started: taken so the browser does not load them,
-      // but nothing runs, nothing is asked, nothing is downloaded.
+      // Navigations a page started: taken, but nothing runs, is asked or downloaded.
       {cmd + "setinifile%20Misc%20Key%20Value", -1, IDNO, false, true, {}, "", kPage},
       {cmd + "showmail", -1, IDNO, false, true, {}, "", kPage},
       {"http://www.vyrelle.example/files/VyrSetup.exe", -1, IDYES, false, true, {}, "", kPage},

@@ -1,8 +1,4 @@
-// The fixed channels shipped in data/Data/Default/chanfixed.vyr, read by the
-// program's own channel reader, and the seeding of a new data root from the
-// shipped folder: what is missing is copied, files already there are kept,
-// links in the shipped folder are not followed. (A new data root's start
-// without a network, shipped channels shown: ui.offline_start.)
+// The shipped fixed channels, and the seeding of a new data root from the shipped folder.
 #include "app/data_seeding.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +24,6 @@ std::string ShippedData() { return (fs::path(VYRELLE_SOURCE_DIR).parent_path() /
 std::string ShippedFixedChannels() { return ShippedData() + "/Data/Default/chanfixed.vyr"; }
 
 TEST(ShippedFixedChannelsTest, TwelveChannelsWithPicturesAndHttpsPages) {
-  // The keywords are those of the English string table.
   platform::SetStringLanguage(platform::Language::English);
   ChannelSet set;
   ASSERT_TRUE(set.Load(ShippedFixedChannels(), true)) << ShippedFixedChannels();
@@ -46,8 +41,7 @@ TEST(ShippedFixedChannelsTest, TwelveChannelsWithPicturesAndHttpsPages) {
       }
     }
   }
-  // The file is in the form the program writes itself: nothing was dropped
-  // or misread.
+  // The file is in the form the program writes itself.
   EXPECT_EQ(FormatChannelText(set, 0), ReadFile(ShippedFixedChannels()));
 }
 
@@ -80,8 +74,6 @@ TEST_F(SeedingTest, WhatIsMissingIsCopiedLinksAreNotFollowedAndTakenNamesAreKept
   fs::create_directories(Root("Data/Default/pages"));
   ASSERT_TRUE(link(program.File("nowhere"), Root("Data/Default/pages/help.htm")));
 
-  // Copied: media's config.ini, Night's sound, the info box page
-  // and chanfixed.vyr; nothing the second time.
   EXPECT_EQ(SeedDataRoot(shipped, app.Directories()), 4);
   EXPECT_EQ(SeedDataRoot(shipped, app.Directories()), 0);
   EXPECT_EQ(ReadFile(Root("media/default/config.ini")), "[Colors]\n");

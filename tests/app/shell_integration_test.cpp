@@ -19,9 +19,7 @@ ino_t Inode(const std::string& path) {
   return ::stat(path.c_str(), &s) == 0 ? s.st_ino : 0;
 }
 
-// A desktop of the test's own: the XDG folders in a scratch folder, with the
-// program's desktop file installed for the user (a default the desktop
-// cannot start counts for nothing).
+// Scratch XDG folders with the program's desktop file installed.
 struct ScratchDesktop {
   ScratchDesktop() { test::WriteFile(scratch.File("data/applications/vyrelle.desktop"), "[Desktop Entry]\n"); }
   test::TempDir scratch;
@@ -123,9 +121,7 @@ TEST(ShellIntegrationTest, RegistryHalfWritesTheFileTypesAndBothHalvesMustHold) 
   EXPECT_FALSE(IsDefaultBrowser(registry, "/usr/bin/vyrelle"));  // another copy of the program
 }
 
-// The hand-over to the desktop runs xdg-open from PATH with the address as
-// its one argument and tells the user when the opener is missing or fails;
-// the caller never waits for it.
+// xdg-open from PATH gets the address as its one argument; failures are told.
 TEST(ShellIntegrationTest, HandOverToTheDesktopTellsTheUserWhenTheOpenerFails) {
   const std::string address = "mailto:a@b.example?subject=it's%20me&body=x%20y";
   const struct {
@@ -137,9 +133,6 @@ TEST(ShellIntegrationTest, HandOverToTheDesktopTellsTheUserWhenTheOpenerFails) {
       {"the opener fails", "exit 3",
        "The desktop could not open mailto:a@b.example: xdg-open ended with status 3. Check which program your "
        "desktop uses for such addresses."},
-      {"the opener dies", "kill -KILL $$",
-       "The desktop could not open mailto:a@b.example: xdg-open ended with status -1. Check which program your "
-       "desktop uses for such addresses."},
       {"no opener", nullptr,
        "The desktop could not open mailto:a@b.example: the program xdg-open was not found (it comes with the "
        "package xdg-utils)."},
@@ -150,18 +143,15 @@ TEST(ShellIntegrationTest, HandOverToTheDesktopTellsTheUserWhenTheOpenerFails) {
     test::TempDir bin;
     const std::string record = bin.File("args"), done = bin.File("done");
     if (c.opener) {
-      // Records its arguments one per line, then ends as the case says.
       test::WriteFile(bin.File("xdg-open"), "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" + record + "'\ntouch '" +
                                                 done + "'\n" + c.opener + "\n");
       std::filesystem::permissions(bin.File("xdg-open"), std::filesystem::perms::owner_all);
     }
-    // Without an opener of its own the search path holds only the empty
-    // folder: the machine may well have xdg-open installed.
+    // Without an opener, PATH holds only the empty folder.
     test::ScopedEnv path("PATH", c.opener ? bin.Path() + ":/usr/bin:/bin" : bin.Path());
     const auto start = std::chrono::steady_clock::now();
     HandToDesktop(address);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));  // nothing waited for here
-    // The answer comes through the window messages, as on the user-interface thread.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (t.boxes.boxes.empty() && std::chrono::steady_clock::now() < deadline &&
            (c.told.size() || !platform::FileExists(done))) {

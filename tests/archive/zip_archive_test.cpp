@@ -57,8 +57,6 @@ TEST(ZipArchiveTest, ExtractsSafeMembersAndRefusesEscapes) {
     fs::create_directories(out);
     fs::create_directories(scratch.File("outside"));
     test::WriteFile(out + "/old.txt", "old");
-    // A link in the target pointing out of it, as an earlier archive could
-    // have left.
     if (std::string(c.label) == "through a planted link") {
       fs::create_directory_symlink(scratch.File("outside"), out + "/planted");
     }

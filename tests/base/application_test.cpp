@@ -1,6 +1,4 @@
-// The application object: data directories and file resolvers, settings in
-// the profile, the scheme and the data folder, the scheme name, sounds and
-// the installation identifier.
+// The application object: folders, settings, scheme name, sounds, installation id.
 #include "base/application.h"
 
 #include <gtest/gtest.h>
@@ -59,8 +57,7 @@ TEST_F(ApplicationTest, SchemeAndDataSettingsWithFallbackAndTheirLimit) {
   UseScheme("Ocean");
   EXPECT_EQ(app.GetString("MISC", "long", "", true), std::string(253, 'z'));
   EXPECT_EQ(app.GetDataString("Local", "Zip", "none"), std::string(253, 'z'));
-  // A scheme without its own file gets a copy of the default scheme's before
-  // the write: the default scheme itself is never changed for it.
+  // A scheme without its own file writes to a copy of the default's.
   app.WriteInt("misc", "FancyWindows", 1, true);
   EXPECT_EQ(ReadFile(media + "default/config.ini"),
             "[misc]\nFancyWindows=0\nunderline_rollover=0\nlong=" + cut + "\n");

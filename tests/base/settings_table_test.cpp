@@ -1,11 +1,9 @@
-// The settings table: no setting is named anywhere else in the sources, no
-// key is declared twice, and settings read and write through a real profile
-// with the table's defaults, which every reader of a key shares.
+// The settings table: no key declared twice, and settings read and written
+// through a real profile with the table's defaults.
 #include "base/settings_table.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -24,114 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::ReadFile;
 using test::WriteFile;
-
-// The text with comments blanked out (line breaks kept), strings untouched.
-std::string WithoutComments(const std::string& text) {
-  std::string out = text;
-  for (size_t i = 0; i < out.size(); ++i) {
-    const char c = out[i];
-    if (c == '"' || c == '\'') {
-      for (++i; i < out.size() && out[i] != c; ++i) {
-        if (out[i] == '\\') ++i;
-      }
-    } else if (c == '/' && i + 1 < out.size() && (out[i + 1] == '/' || out[i + 1] == '*')) {
-      const bool line = out[i + 1] == '/';
-      for (; i < out.size(); ++i) {
-        if (line && out[i] == '\n') break;
-        if (!line && out.compare(i, 2, "*/") == 0) {
-          out[i] = out[i + 1] = ' ';
-          ++i;
-          break;
-        }
-        if (out[i] != '\n') out[i] = ' ';
-      }
-    }
-  }
-  return out;
-}
-
-// The first `count` arguments of the call whose "(" is at `open`.
-std::vector<std::string> Arguments(const std::string& text, size_t open, size_t count) {
-  std::vector<std::string> args(1);
-  int depth = 0;
-  for (size_t i = open + 1; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '"' || c == '\'') {
-      const size_t start = i;
-      for (++i; i < text.size() && text[i] != c; ++i) {
-        if (text[i] == '\\') ++i;
-      }
-      args.back() += text.substr(start, i - start + 1);
-      continue;
-    }
-    if (depth == 0 && (c == ')' || c == ',')) {
-      if (c == ')' || args.size() == count) break;
-      args.emplace_back();
-      continue;
-    }
-    if (c == '(' || c == '[' || c == '{') ++depth;
-    if (c == ')' || c == ']' || c == '}') --depth;
-    args.back() += c;
-  }
-  return args;
-}
-
-// "line: call" for every settings call naming its section or key with a
-// literal: the store's string accessors with a literal among their first two
-// arguments, and a typed accessor given a braced setting of its own.
-std::vector<std::string> LiteralSettingCalls(const std::string& source) {
-  static const std::regex kCall(
-      R"(\b(GetInt|GetString|WriteInt|WriteString|GetDataString|RemoveSection|GetPrivateProfileInt|)"
-      R"(GetPrivateProfileString|WritePrivateProfileString|Get|GetOr|IsOn|Write)\s*\()");
-  const std::string text = WithoutComments(source);
-  std::vector<std::string> found;
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), kCall); it != std::sregex_iterator(); ++it) {
-    const std::string name = (*it)[1];
-    const size_t open = static_cast<size_t>(it->position() + it->length() - 1);
-    const bool typed = name == "Get" || name == "GetOr" || name == "IsOn" || name == "Write";
-    bool literal = false;
-    for (const std::string& arg : Arguments(text, open, typed ? 1 : 2)) {
-      const size_t first = arg.find_first_not_of(" \t\r\n");
-      if (arg.find('"') != std::string::npos && (!typed || (first != std::string::npos && arg[first] == '{')))
-        literal = true;
-    }
-    if (!literal) continue;
-    const auto line = std::count(text.begin(), text.begin() + it->position(), '\n') + 1;
-    const size_t end = text.find_first_of(";\n", open);
-    found.push_back(std::to_string(line) + ": " + text.substr(it->position(), end - it->position()));
-  }
-  return found;
-}
-
-TEST(SettingsTableTest, NoSourceFileNamesASettingOutsideTheTable) {
-  // The scanner itself, on calls it must and must not report.
-  const std::pair<const char*, size_t> probes[] = {
-      {"int a = app.GetInt(\"misc\", \"PI\", 10);", 1},
-      {"x = app_.GetDataString(section,\n    \"S\" + std::to_string(n) + \"_NAME\", \"\");", 1},
-      {"app.Write({\"misc\", \"PI\", 10}, 5);", 1},
-      {"s.app.WriteString(\"email\", key, v);", 1},
-      {"a = app.GetString(section, key, \"default\", true);", 0},  // a literal default is no name
-      {"// app.GetInt(\"misc\", \"PI\", 10);\nb = \"http://x\"; app.Get(kMiscPingInterval);", 0},
-      {"/* GetInt(\"a\", \"b\", 0) */ http.Get(\".*\", handler);", 0},
-      {"app.Write(kTypedUrl.At(n), \"x\"); event.GetString();", 0}};
-  for (const auto& [code, count] : probes) EXPECT_EQ(LiteralSettingCalls(code).size(), count) << code;
-  EXPECT_EQ(LiteralSettingCalls("a;\n\nv = app.GetInt(\"Startup\",\n \"CheckMail\", 0);"),
-            std::vector<std::string>{"3: GetInt(\"Startup\","});
-
-  std::vector<std::string> offenders;
-  size_t scanned = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(VYRELLE_SOURCE_DIR)) {
-    const fs::path& path = entry.path();
-    if (path.extension() != ".h" && path.extension() != ".cpp") continue;
-    const std::string relative = fs::relative(path, VYRELLE_SOURCE_DIR).generic_string();
-    if (relative == "base/settings_table.h" || relative == "base/settings_table.cpp") continue;
-    ++scanned;
-    for (const std::string& call : LiteralSettingCalls(ReadFile(path.string())))
-      offenders.push_back("src/" + relative + ":" + call);
-  }
-  EXPECT_GT(scanned, 100u);
-  EXPECT_EQ(offenders, std::vector<std::string>{});
-}
 
 TEST(SettingsTableTest, NoKeyIsDeclaredTwiceAndNoFamilyMemberIsAnotherKey) {
   const std::string table = ReadFile(std::string(VYRELLE_SOURCE_DIR) + "/base/settings_table.h");

@@ -109,9 +109,7 @@ TEST(UsageStats, ListsCountersAndTheirSavedForms) {
   EXPECT_EQ(back.SavedText(), many.SavedText());
 }
 
-// The saved statistics may hold the info box's list ("&IBA=" triples) next
-// to the counters and the tracked visits: it is no counter, so restoring it
-// must not turn its first number into one that the next ping reports.
+// The saved info box list ("&IBA=") is no counter and is not restored as one.
 TEST(UsageStats, RestoringSkipsTheInfoBoxList) {
   test::TestApp t;
   const platform::Registry& registry = t.app.Registry();

@@ -1,7 +1,4 @@
-// The main window's rules without a window: placement, toolbar cycle, Help
-// entries, address templates, popup cascade, the close decision, typed
-// addresses, the support mail and the frame layout. Every expected value
-// below was worked out by hand.
+// The main window's rules without a window; expected values worked out by hand.
 #include "browser/main_window_model.h"
 
 #include <gtest/gtest.h>
@@ -180,8 +177,6 @@ TEST_F(MainWindowModelTest, TypedAddressesKeepTwentyNewestFirst) {
   EXPECT_EQ(platform::ReadProfileSection(app.ProfilePath(), "TypedURLs").size(), 0u);
 }
 
-// The completion in place: the typed text keeps its letters, the rest comes
-// from the newest entry that begins with it, shorter forms of an entry first.
 TEST_F(MainWindowModelTest, TypedTextIsCompletedFromTheList) {
   const std::vector<std::string> list = {"http://www.example.com/news", "https://Shop.example.org/",
                                          "www.exotic.net", "localhost:8765/page2.html", "http://localhost/x",
@@ -245,14 +240,12 @@ TEST_F(MainWindowModelTest, FrameLayout) {
   in.animationWidth = 20;
   in.buttons = Margins{4, -1, 10, -1};
   FrameLayout f = LayoutFrame(in);
-  // Toolbar 44 high and 900 wide (the logo takes 100 beside it and the
-  // address row); the strip inset by 2 left, 10 right, 4 top, 2 bottom.
+  // Toolbar 44 x 900 beside the 100-wide logo; strip inset 2/10/4/2.
   EXPECT_EQ(f.buttons, (Rect{2, 4, 888, 38}));
   EXPECT_EQ(f.logo, (Rect{900, 0, 100, 74}));
   EXPECT_EQ(f.addressBox, (Rect{64, 47, 808, 24}));
   EXPECT_EQ(f.security, (Rect{874, 47, 24, 24}));
-  // Middle: 74 .. 674; content bar 190 wide, the folder strip (28) above
-  // the pane, and the page strip (28) too while it is shown.
+  // Middle 74..674: content bar 190, folder strip 28, page strip 28 when shown.
   EXPECT_EQ(f.contentBar, (Rect{0, 74, 190, 600}));
   EXPECT_EQ(f.folders, (Rect{190, 74, 810, 28}));
   EXPECT_EQ(f.pane, (Rect{190, 102, 810, 572}));
@@ -262,14 +255,12 @@ TEST_F(MainWindowModelTest, FrameLayout) {
   EXPECT_EQ(f.statusBar, (Rect{0, 674, 1000, 26}));
   EXPECT_EQ(f.progress, (Rect{860, 677, 120, 20}));
   EXPECT_EQ(f.animation, (Rect{980, 674, 20, 26}));
-  // Margins that leave the strip no room (3 + 99999 across the 900, 100000
-  // down the 44) give way to its own 2 on every side.
+  // Margins that leave no room give way to 2 on every side.
   in.buttons = Margins{100000, 3, 99999, -1};
   EXPECT_EQ(LayoutFrame(in).buttons, (Rect{2, 2, 896, 40}));
   in.buttons = Margins{4, -1, 10, -1};
 
-  // Small toolbar, no content bar, no address bar; a window too small for
-  // everything gets no negative rectangle.
+  // Small toolbar, no bars; too small a window gets no negative rectangle.
   in.toolbarSize = kToolbarSmall;
   in.showContentBar = false;
   in.showAddressBar = false;

@@ -1,7 +1,4 @@
-// The search bar's, search window's and Open dialog's rules without a
-// window: search addresses, the remembered terms, the search tree, where an
-// embedded pane's navigation goes, the opened files. Expected values were
-// worked out by hand.
+// The search bar's, search window's and Open dialog's rules without a window.
 #include "browser/search_model.h"
 
 #include <gtest/gtest.h>

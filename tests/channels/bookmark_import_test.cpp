@@ -52,8 +52,7 @@ TEST(BookmarkParse, EntriesNamesAndAddresses) {
       {"", {"true"}},
       {"<html><dt><a href=\"http://x/\">lower</a></DL>", {"true"}},
       {"<DT> " + A("u", "T").substr(4), {"folder root/T", "true"}},
-      // "<DL>" plays no part: a bookmark of an inner list without heading stays
-      // in the folder, and the first "</DL>" ends the list.
+      // "<DL>" plays no part; the first "</DL>" ends the list.
       {A("a", "A") + "<DL>" + A("b", "B") + "</DL>" + A("c", "C"), {"root | A | a", "root | B | b", "true"}},
       // Missing markers fail the list; what came before stays.
       {A("a", "A") + "<DT><A HREF=\"b\">no end", {"root | A | a", "false"}},
@@ -65,28 +64,23 @@ TEST(BookmarkParse, EntriesNamesAndAddresses) {
       // A folder that cannot be made ends the whole parse.
       {F("Refused", "") + A("u", "after"), {"folder root/Refused", "false"}},
       {A("a", "A") + "\0"s + A("b", "B"), {"root | A | a", "true"}},
-      // Character references are decoded; code points that cannot be characters
-      // become U+FFFD; unknown or unfinished references stay.
+      // References decoded; impossible code points become U+FFFD; unknown ones stay.
       {A("http://q/?a=1&amp;b=&#50;&#x33;", "&lt;Q&gt; &amp; &quot;x&quot; &#39;y&apos; &#228;&#x20AC;"),
        {"root | -Q- & \"x\" 'y' \xC3\xA4\xE2\x82\xAC | http://q/?a=1&b=23", "true"}},
       {A("u", "&#0;&#xD800;&#x110000;&#99999999999999;&#1114111;"),
        {"root | " + bad + bad + bad + bad + "\xF4\x8F\xBF\xBF | u", "true"}},
       {A("u&amp", "&nbsp; &amp &#; &#x; &#65"), {"root | &nbsp; &amp &-; &-x; &-65 | u&amp", "true"}},
-      // Names are cleaned as favorites names are, decoded separators included;
-      // control characters become blanks and trailing blanks go.
+      // Names cleaned as favorites names, decoded separators included.
       {F("Reading/Deep: Folder", A("u", "a&#47;..&#x5C;b\tc&#10; ")),
        {"folder root/Reading-Deep- Folder", "root/Reading-Deep- Folder | a-..-b c | u", "true"}},
-      // A folder name that is still no file name: its entries go into the
-      // folder around it. A title that is none: named after the address.
+      // An unusable folder name: entries go to the parent; no title: the address.
       {F("&#46;&#46;", A("1", "in")) + F(" ", A("2", ".")) + A("http://e.test/", ""),
        {"root | in | 1", "root | 2 | 2", "root | http---e.test- | http://e.test/", "true"}},
-      // Addresses are cut to 1999 bytes, folder names to 255 and titles to 251
-      // (room for ".url"), never inside a character.
+      // Cut to 1999 / 255 / 251 bytes, never inside a character.
       {F(std::string(2100, 'f'), A(std::string(3000, 'a'), std::string(2500, 't'))) + A("u", umlauts),
        {"folder " + longFolder, longFolder + " | " + std::string(251, 't') + " | " + std::string(1999, 'a'),
         "root | " + umlauts.substr(0, 250) + " | u", "true"}},
-      // Addresses of another browser's own pages or of scripts are left out;
-      // tabs and line breaks in addresses go, as browsers drop them.
+      // Script and browser-internal addresses left out; tabs and line breaks dropped.
       {A("place:sort=8", "P") + A(" JavaScript:alert(1)", "J") + A("java&#9;script:x", "T") +
            A("data:text/html,x", "D") + A("", "E") + A("http://ok/&#10;x", "ok"),
        {"root | ok | http://ok/x", "true"}},
@@ -117,9 +111,7 @@ TEST(BookmarkParse, DeepNestingIsParsed) {
   EXPECT_EQ(std::to_string(sink.folders) + " " + sink.bookmarkFolder, "100000 100000");
 }
 
-// Bookmark files in the forms two current browsers export (one with place:
-// queries, bookmarklets, ICON_URI and separators, the other with ICON data),
-// shared with the parser's fuzz seeds.
+// Real export forms, shared with the parser's fuzz seeds.
 std::string Export(const std::string& name) {
   return ReadFile(VYRELLE_TEST_FIXTURES_DIR "/fuzz/bookmark_parser_fuzz/" + name);
 }
@@ -232,8 +224,7 @@ TEST_F(BookmarkFilesTest, SeedingWritesTheProgramsShortcutsOnceAndImportsEveryTi
             (Lines{"Vyrelle/", "Vyrelle/Channel Archive" + at + "archive/channels",
                    "Vyrelle/Latest Changes" + at + "update/", "Vyrelle/Scheme Archive" + at + "archive/schemes",
                    "Vyrelle/Vyrelle Home" + at}));
-  // Once the folder exists its shortcuts are the user's: a removed one stays
-  // removed. The import runs when a bookmark file turns up, and only once.
+  // A removed shortcut stays removed; the import runs once a file turns up.
   fs::remove(favorites + "/Vyrelle/Vyrelle Home.url");
   WriteFile(home.File("list.htm"), Export("bar_export.html"));
   ASSERT_TRUE(app.Registry().SetValue(platform::RegistryRoot::CurrentUser,

@@ -1,6 +1,4 @@
-// The channel designer's edits: drags with their refusals, additions around
-// the locked channels, the save that keeps everything on failure, and the
-// page a dropped link proposes.
+// The channel designer's edits, its save and the page a dropped link proposes.
 #include "channels/channel_designer.h"
 
 #include <gtest/gtest.h>

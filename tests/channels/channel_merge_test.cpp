@@ -31,8 +31,7 @@ std::string Names(const ChannelSet& set) {  // "channel(page,page,) "
   return out;
 }
 
-// Merges with scripted answers; returns the merge's result and records the
-// questions as "name/offered Apply to All".
+// Merges with scripted answers, recording the questions as "name[/all]".
 bool Merge(ChannelSet& tree, size_t locked, ChannelSet imported, const Choices& answers,
            std::vector<std::string>* asked = nullptr) {
   size_t n = 0;

@@ -22,8 +22,7 @@ ChannelSet Parse(const std::string& text) {
   return set;
 }
 
-// The example channel file, written by hand: every line ends in CR LF, the
-// first line is empty, and there is no line ending after the last value.
+// Written by hand: CR LF lines, an empty first line, no line end at the end.
 const char kExampleFile[] =
     "\r\n~**:*********\r\n~CH:News\r\n~**:- - -\r\n~FN:Front page\r\n~FU:http://news.example/front"
     "\r\n~**:- - -\r\n~FO:Sport\r\n\r\n~PN:Results\r\n~PU:http://news.example/results";
@@ -39,8 +38,7 @@ TEST(ChannelTextTest, TheExampleFileIsReadAndWrittenByteForByte) {
   EXPECT_EQ(DumpTree(read), "0|News|Channel!\n1|Front page|http://news.example/front\n"
                             "1|Sport|_FOLDER\n2|Results|http://news.example/results\n");
   EXPECT_EQ(FormatChannelText(read, 0), kExampleFile);
-  // "*DELETED" items are not written, and a folder without pages is written
-  // as a page with its url.
+  // "*DELETED" items are not written; a folder without pages is written as a page.
   read.At(0)->children[0]->name = kDeletedName;
   read.At(0)->children[1]->children[0]->name = kDeletedName;
   EXPECT_EQ(FormatChannelText(read, 0), "\r\n~**:*********\r\n~CH:News\r\n~**:- - -\r\n~FN:Sport\r\n~FU:_FOLDER");
@@ -104,10 +102,7 @@ TEST_F(ChannelFileTest, SaveWritesFromAPositionAndAFailedSaveKeepsTheOldFile) {
   EXPECT_FALSE(set.Save(dir.File("blocker/user.vyr"), 0, &boxes));
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].text, "Could Not Open Destination File");
-  // The disk fills up part way through a save over the old file (the file
-  // size limit stands in for it, and holds for root too): the save fails,
-  // the old file is still there byte for byte, and no half-written copy is
-  // left beside it.
+  // A full disk (a file size limit) part way through: the old file stays whole, no copy left.
   const std::string old = test::ReadFile(dir.File("user.vyr"));
   ChannelSet big = Parse("~CH:" + std::string(2000, 'c') + "\r~FN:p\r~FU:http://big.example/");
   const int saved = test::RunInChild([&] {
@@ -141,9 +136,6 @@ TEST_F(ChannelFileTest, SectionedFormIsReadWhenTheTextFormHoldsNoChannel) {
   ASSERT_TRUE(set.Load(dir.File("local.vyr"), true));
   EXPECT_EQ(DumpTree(set), "0|local|Channel!\n1|Town|http://t.example/\n");
 }
-
-// --- the application's channels: the home channel, the loading order of the data
-// folder's files and the fixed-channel count
 
 class ChannelStartupTest : public ::testing::Test, protected test::TestApp {
  protected:

@@ -62,8 +62,7 @@ TEST_F(FavoritesTest, ShortcutFilesAreWrittenWholeAndOnlyInsideTheirFolder) {
   EXPECT_FALSE(WriteFavorite(favorites + "/Missing", "n", "http://x/"));
   EXPECT_EQ(Tree(home.Path()).size(), 6u);  // Favorites/ and its five files
 
-  // A name this long leaves no room for the write's temporary file name, so
-  // the write fails; the bookmark that was there must survive it.
+  // A failed write (no room for the temporary name) keeps the old bookmark.
   const std::string kept = favorites + "/" + std::string(250, 'n') + ".url";
   WriteFile(kept, "[InternetShortcut]\nURL=http://kept/\n");
   EXPECT_FALSE(WriteShortcut(kept, "http://lost/"));
@@ -123,14 +122,12 @@ TEST_F(FavoritesTest, MenuListsEntriesInCaseInsensitiveOrderWithCommandsFrom3700
   }
   fs::create_directories(favorites + "/Hollow");
   fs::create_directories(favorites + "/fake.url");
-  // Links are neither shortcuts nor folders: one to a shortcut, one back up
-  // to the favorites themselves.
+  // Links are neither shortcuts nor folders.
   fs::create_symlink(favorites + "/A.URL", favorites + "/alias.url");
   fs::create_directory_symlink(favorites, favorites + "/Loop");
   FavoritesMenuMap map;
   auto top = map.FillFolder(favorites);
-  // Names compare as upper case, as the favorites' home file system lists them:
-  // "_" after the letters, "ä" (as "Ä") before "Ö".
+  // Names compare as upper case: "_" after the letters, "ä" before "Ö".
   EXPECT_EQ(Describe(top),
             "37000:A;37001:b;[fake.url];[Hollow];37002:my.site;[Software Updates];[Sub];"
             "37003:Zebra;37004:_under;37005:\xC3\xA4rger;37006:\xC3\x96l;");
@@ -141,8 +138,7 @@ TEST_F(FavoritesTest, MenuListsEntriesInCaseInsensitiveOrderWithCommandsFrom3700
   EXPECT_EQ(map.ShortcutFor(37008), favorites + "/Sub/Deeper/y.url");
   EXPECT_EQ(Describe(map.FillFolder(top[3].path)), "(Empty);");
   EXPECT_EQ(map.Size(), 9u);
-  // The organizer's tree: folders first (the menu's left-out ones too), then
-  // shortcuts, all the way down, never through a link.
+  // The organizer's tree: folders first, then shortcuts, never through a link.
   std::function<std::string(const std::vector<FavoritesTreeNode>&)> tree = [&](const auto& nodes) {
     std::string out;
     for (const auto& n : nodes) out += n.folder ? "[" + n.text + ":" + tree(n.children) + "]" : n.text + ";";

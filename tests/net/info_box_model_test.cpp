@@ -96,11 +96,8 @@ TEST_F(InfoBoxFixture, ClicksLeaveTheBoxForTheMainBrowser) {
   EXPECT_EQ(tracked.Entries()[0].clicks, 1);
 }
 
-// Run by an ordinary account (root, for whom a read-only file is no
-// obstacle, gives the test's files to "nobody" and becomes it): the staging
-// page is replaced whether it is read-only or even another account's, and is
-// left writable; a folder in its place stops the copy, the box keeps the
-// previous page and counts no view.
+// The staging page is replaced even when read-only or another account's (root
+// runs as "nobody"); a folder in its place stops the copy and counts no view.
 TEST_F(InfoBoxFixture, StagingPageReplacedUnlessItCannotBe) {
   Page(dir1, 1, "page 1\nVyrelle_2.0_InfoBox_AdID:41\n");
   box.LoadAdIds();

@@ -104,8 +104,7 @@ TEST_F(SessionFixture, RequestAddresses) {
 
 TEST_F(SessionFixture, TimersAndLogin) {
   {
-    // No main window: the start event sends the login, then pings follow
-    // every PI minutes while a browser window is visible.
+    // No main window: the start event sends the login, then pings every PI minutes.
     ServerSession session = Make();
     session.SetPingInterval(4);  // before the start: only the setting
     session.OnBarCreated();
@@ -128,8 +127,7 @@ TEST_F(SessionFixture, TimersAndLogin) {
     EXPECT_EQ(timers.log.substr(timers.log.size() - 29), "kill 2;kill 3;set 3 86400000;");
     EXPECT_TRUE(session.WaitForRequests(kLogoutWaitMs));
   }
-  // A main window that navigates through its second interface sends the
-  // login with its first completed document; the start event does not.
+  // With a main window the login goes with its first completed document.
   ServerSession session = Make({[] { return platform::WindowHandle{77}; }, [] { return true; }, {}, {}});
   EXPECT_FALSE(session.PlusForSpaces());
   session.OnTimer(kStartTimer);

@@ -11,8 +11,7 @@
 namespace vyr {
 namespace {
 
-// A BMP file header and info header (40 bytes) with the given bit count and
-// count of colours used; the pixels do not matter to the colour question.
+// BMP headers with the given bit count and colours used; no pixels.
 std::string Bmp(int bits, int used) {
   std::string h(54, '\0');
   h[0] = 'B', h[1] = 'M';
@@ -55,8 +54,6 @@ TEST(SchemeChoiceTest, ConfirmStepFollowsEveryRule) {
       {"256 colours, 17 used", "Night", true, 256, Bmp(8, 17), IDNO,
        LookOutcome::Declined, "default", true, -1, 0},
       {"256 colours, 16 used", "Night", true, 256, Bmp(8, 16), IDNO,
-       LookOutcome::Switched, "Night", false, 1, 0},
-      {"256 colours, 4-bit picture", "Night", true, 256, Bmp(4, 0), IDNO,
        LookOutcome::Switched, "Night", false, 1, 0},
       {"256 colours, 24-bit picture", "Night", true, 256, Bmp(24, 0), IDNO,
        LookOutcome::Switched, "Night", false, 1, 0},
@@ -142,8 +139,7 @@ TEST(SchemeChoiceTest, CreateListColoursAndLogo) {
   std::sort(schemes.begin(), schemes.end());
   EXPECT_EQ(schemes, (std::vector<std::string>{"Dusk", "Plain", "default"}));
 
-  // Colours of "Dusk" (a copy of default's file): set, cut to 8 bits,
-  // malformed (default 0x808040), missing (defaults; the tip text 0x57B2B2).
+  // Colours: set, cut to 8 bits, malformed or missing (defaults).
   t.app.SetCurrentSchemeName("Dusk");
   const CustomColours read = ReadCustomColours(t.app);
   EXPECT_EQ(read, (CustomColours{0x1E140A, 0x000000, 0xEAEAEA, 0x57B2B2, 0x649696, 0x01002C,

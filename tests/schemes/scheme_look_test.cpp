@@ -1,6 +1,4 @@
-// The scheme look: colour values, keys whose default is another key, fonts,
-// the caption-button keys, which file supplies each picture, the logo's
-// second try.
+// The scheme look: colours, fonts, caption buttons, pictures and the logo.
 #include "schemes/scheme_look.h"
 
 #include <gtest/gtest.h>
@@ -46,8 +44,7 @@ std::string Bmp(int width, int height, int bits, size_t pixels, int compression 
 }
 
 TEST(SchemeLookTest, WholeBmpFiles) {
-  // Rows are padded to 4 bytes: 2 pixels of 24 bits take 8 bytes, 3 of 8
-  // bits take 4.
+  // Rows are padded to 4 bytes.
   std::string core = Bmp(2, 2, 24, 16).substr(0, 26) + std::string(16, '\0');
   core[14] = 12, core[15] = 0, core[10] = 26;
   core[18] = 2, core[19] = 0, core[20] = 2, core[21] = 0, core[22] = 1, core[23] = 0, core[24] = 24, core[25] = 0;
