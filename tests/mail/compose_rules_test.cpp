@@ -1,6 +1,4 @@
-// The compose window's rules that hold no window: what storing a message
-// anew may remove, the close question's text, Save As's file names, address
-// completion, the autosaved draft and a forward's attachment copies.
+// The compose window's rules that need no window.
 #include "mail/send/compose_rules.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +12,6 @@
 
 namespace vyr {
 namespace {
-
 namespace fs = std::filesystem;
 
 TEST(ComposeRulesTest, OnlyOutboxAndDraftMessagesAreReplaced) {
@@ -28,7 +25,6 @@ TEST(ComposeRulesTest, OnlyOutboxAndDraftMessagesAreReplaced) {
       {"/home/u/email/Draft/Out2.mail", ComposeSource::Draft, true},
       {"/home/u/email/Sent Items/Out3.mail", ComposeSource::SentItems, false},
       {"/home/u/email/Inbox/Out4.mail", ComposeSource::New, false},
-      // A user folder whose name merely holds "Draft" is not the Draft folder.
       {"/home/u/email/Old Drafts/Out5.mail", ComposeSource::New, false},
   };
   for (const auto& c : cases) {
@@ -40,7 +36,6 @@ TEST(ComposeRulesTest, OnlyOutboxAndDraftMessagesAreReplaced) {
 
 TEST(ComposeRulesTest, CloseQuestionCutsToAndSubjectAtWholeCharacters) {
   test::TestApp t;
-  // 39 ASCII letters, then "ü" (two bytes) as the 40th character and more.
   const std::string to = std::string(39, 'a') + "\xC3\xBC" + "bcd@example.org";
   const std::string subject = std::string(38, 's') + "\xE2\x82\xAC\xE2\x82\xAC" + "tail";
   const CloseQuestion fresh = ClosingQuestion(ComposeSource::New, to, subject);
@@ -53,7 +48,6 @@ TEST(ComposeRulesTest, CloseQuestionCutsToAndSubjectAtWholeCharacters) {
   EXPECT_EQ(ClosingQuestion(ComposeSource::Outbox, to, subject).text, "Save Changes?");
   EXPECT_EQ(ClosingQuestion(ComposeSource::Outbox, to, subject).onYes, CloseQuestion::Save::SendLater);
   EXPECT_EQ(ClosingQuestion(ComposeSource::Draft, to, subject).onYes, CloseQuestion::Save::SaveDraft);
-  // A lone continuation byte at the start is kept with nothing split after it.
   EXPECT_EQ(FirstCharacters("\xE2\x82\xAC" "abc", 2), "\xE2\x82\xAC" "a");
 }
 
@@ -121,16 +115,12 @@ TEST(ComposeRulesTest, AutosaveReplacesWholeAndIsRecoveredAsADraftOnce) {
   EXPECT_EQ(autosave.Path(), path);
   EXPECT_EQ(test::ReadFile(path), "second, longer than the first");
   EXPECT_FALSE(MailStore::IsUnread(path));
-
-  // A program that ended without closing its window left it: it comes back
-  // as an ordinary draft, once.
   const std::vector<std::string> recovered = DraftAutosave::Recover(t.app);
   ASSERT_EQ(recovered.size(), 1u);
   EXPECT_EQ(recovered[0].rfind(draft + "Out", 0), 0u);
   EXPECT_EQ(test::ReadFile(recovered[0]), "second, longer than the first");
   EXPECT_FALSE(fs::exists(path));
   EXPECT_TRUE(DraftAutosave::Recover(t.app).empty());
-
   DraftAutosave discarded(t.app);
   ASSERT_TRUE(discarded.Save("gone"));
   const std::string gone = discarded.Path();
@@ -147,7 +137,7 @@ TEST(ComposeRulesTest, ForwardCopiesStayWhileAStoredMessageNamesThem) {
   for (const char* name : {"Forward1", "Forward2", "Forward3"}) {
     fs::create_directories(copies + name);
     test::WriteFile(copies + name + "/part.bin", name);
-    fs::permissions(copies + name + "/part.bin", fs::perms::owner_read);  // copies are read-only
+    fs::permissions(copies + name + "/part.bin", fs::perms::owner_read);
   }
   auto stored = [&](const char* folder, const std::string& attachment) {
     test::WriteFile(store.FolderPath(folder, true) + "Out" + std::to_string(attachment.size()) + ".mail",

@@ -1,7 +1,4 @@
-// The message list: the Date/Time column, the sort orders, and the folder
-// loader thread with its cooperative stop and its messages to a window. The search across folders:
-// what is read of each message, case, the folder order, the read state left
-// alone, and its worker.
+// The message list, the folder loader thread and the search across folders.
 #include "mail/store/folder_loader.h"
 
 #include <gtest/gtest.h>
@@ -21,14 +18,12 @@
 
 namespace vyr {
 namespace {
-
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using std::chrono::milliseconds;
 using Texts = std::vector<std::string>;
 constexpr std::int64_t kSecond = 1000000000;
 
-// Texts such as "<No Subject>" come from the string table.
 struct MessageListTest : ::testing::Test {
   void SetUp() override { platform::SetStringLanguage(platform::Language::English); }
 };
@@ -36,7 +31,7 @@ struct MessageListTest : ::testing::Test {
 TEST_F(MessageListTest, DateColumnTrimsParsesAndFallsBackToTheText) {
   const struct {
     const char* header;
-    const char* shown;  // the column; empty: the date does not parse and the header is shown
+    const char* shown;
   } cases[] = {
       {"Sat, 9 May 1998 18:30:37 -0400 (EDT)", "09 May 1998 [18:30 1998 - Saturday]"},
       {"Sunday, 02-Jan-05 03:04:05 GMT", "02 Jan 2005 [03:04 2005 - Sunday]"},
@@ -80,11 +75,11 @@ std::vector<MessageRow> SampleRows() {
 }
 
 TEST_F(MessageListTest, SortOrdersAndColumnClicks) {
-  const std::tuple<int, const char*, const char*> cases[] = {  // direction +1, then -1 from there
-      {kSortByState, "dbeac", "caebd"},    // unread first, the later time first, no time last
-      {kSortBySubject, "bdaec", "caedb"},  // any case; equal subjects keep their order
-      {kSortByName, "edcba", "abcde"},     // one leading quote or "<" dropped
-      {kSortByDate, "cadbe", "bedac"},     // the later date first, undated last
+  const std::tuple<int, const char*, const char*> cases[] = {
+      {kSortByState, "dbeac", "caebd"},
+      {kSortBySubject, "bdaec", "caedb"},
+      {kSortByName, "edcba", "abcde"},
+      {kSortByDate, "cadbe", "bedac"},
   };
   for (const auto& [key, ascending, reversed] : cases) {
     auto rows = SampleRows();
@@ -116,7 +111,6 @@ class MailFolderLoaderTest : public ::testing::Test, protected test::TestApp {
     return path;
   }
   std::string Inbox() { return store.FolderPath("Inbox", false); }
-
   MailStore store{app};
 };
 
@@ -126,13 +120,11 @@ TEST_F(MailFolderLoaderTest, LoadsEveryMessageIntoAWindow) {
   Message("unread.mail", "", 2000, true);
   test::WriteFile(Inbox() + "tiny", "too short");
   fs::create_directories(Inbox() + "subfolder");
-
   test::RecordingWindow window;
   FolderLoader loader(store);
   const unsigned generation = loader.Start(Inbox(), 0, PostToWindow(window.handle));
   ASSERT_TRUE(loader.WaitUntilFinished(10s));
   platform::WindowMessages::Instance().DispatchPending();
-
   MessageList list;
   std::string status, statuses;
   for (const auto& m : window.got) {
@@ -141,12 +133,11 @@ TEST_F(MailFolderLoaderTest, LoadsEveryMessageIntoAWindow) {
     if (statuses.find(status) == std::string::npos) statuses += status + "|";
   }
   EXPECT_EQ(statuses, "Loading Inbox ...|3 messages in Inbox.|");
-  std::string subjects;  // unread first, then the newest
+  std::string subjects;
   for (const auto& r : list.Rows()) subjects += r.subjectShown + (r.unread ? "*|" : "|");
   EXPECT_EQ(subjects, "<No Subject>*|12:30 re: 5:fun|Old|");
 }
 
-// A sink that holds the loader on its first row until released.
 struct Gate {
   std::mutex mutex;
   std::condition_variable cv;
@@ -176,15 +167,10 @@ TEST_F(MailFolderLoaderTest, ALoaderThatDoesNotStopInTimeIsForgottenNotKilled) {
   ASSERT_TRUE(gate->cv.wait_for(held, 10s, [&] { return gate->holding; }));
   held.unlock();
   EXPECT_FALSE(loader->Stop(100ms) || loader->IsRunning()) << "still held: forgotten";
-
-  // A new run goes on while the forgotten one still waits.
   size_t rows = 0;
   const unsigned second = loader->Start(Inbox(), 0, [&](const LoaderEvent& e) { return rows += e.kind == LoaderEventKind::Row, true; });
   ASSERT_TRUE(loader->WaitUntilFinished(10s));
   EXPECT_EQ(rows, 50u);
-
-  // Released, the forgotten run sees its stop flag and leaves: no further
-  // file is read, and the run's copy of its sink goes with its thread.
   {
     std::lock_guard<std::mutex> lock(gate->mutex);
     gate->open = true;
@@ -201,8 +187,6 @@ TEST_F(MailFolderLoaderTest, ALoaderThatDoesNotStopInTimeIsForgottenNotKilled) {
   EXPECT_FALSE(list.Apply(late, second)) << "its last words carry a stale generation";
 }
 
-// --- The search
-
 class MailSearchTest : public ::testing::Test, protected test::TestApp {
  protected:
   std::string Message(const std::string& folder, const std::string& name, const std::string& subject,
@@ -212,8 +196,6 @@ class MailSearchTest : public ::testing::Test, protected test::TestApp {
                               "\r\nDate: Tue, 3 Mar 2020 10:15:00 +0100\r\n\r\n" + body + "\r\n.");
     return path;
   }
-  // Runs a search on this thread without pauses; the events as texts:
-  // status lines, "subject/folder" for rows, the final status.
   Texts Search(const std::string& text, const std::string& folder = "", std::vector<SearchRow>* rows = nullptr) {
     Texts events;
     SearchStop stop;
@@ -228,7 +210,6 @@ class MailSearchTest : public ::testing::Test, protected test::TestApp {
     EXPECT_EQ(events.back(), "Finished. " + std::to_string(found) + " messages found");
     return events;
   }
-
   mailtest::ScopedZone zone{"UTC0"};
   MailStore store{app};
 };
@@ -243,11 +224,7 @@ TEST_F(MailSearchTest, RowsFromEveryMailFileThatHoldsTheTextInAnyCase) {
   EXPECT_EQ(Search("gARDEN gate", "inbox"),
             (Texts{"Searching Inbox.", "<No Subject>/Inbox", "Searching Inbox..", "Lunch/Inbox", "Searching Inbox...",
                    "Finished. 2 messages found"}));
-  // Headers are text too.
   EXPECT_EQ(Search("bob@EXAMPLE.net", "Inbox").size(), 5u);
-
-  // Every folder in the order of the folder choice, with one progress text;
-  // a folder named in any case as the choice list spells it.
   for (const char* folder : {"zeta", "Trash", "Alpha", "Sent Items"}) {
     Message(folder, "1.mail", std::string("in ") + folder, "garden gate");
   }
@@ -266,11 +243,11 @@ TEST_F(MailSearchTest, OnlyTheFirstTwelveKilobytesAreReadAndTheReadStateStays) {
     EXPECT_TRUE(MailStore::MarkUnread(path));
     return path;
   };
-  const std::string a = at("a.mail", 11000);  // past 10 240, within the third 4 KB chunk
-  at("b.mail", 12288 - 3);                    // cut by the end of the third chunk
-  at("c.mail", 12288);                        // only past the first 12 KB
-  at("d.mail", 4096 - 3);                     // across the first chunk boundary
-  at("e.mail", 10240 - 3);                    // straddling the 10 240 mark
+  const std::string a = at("a.mail", 11000);
+  at("b.mail", 12288 - 3);
+  at("c.mail", 12288);
+  at("d.mail", 4096 - 3);
+  at("e.mail", 10240 - 3);
   platform::FileTimes before, after;
   ASSERT_TRUE(platform::GetFileTimes(a, before));
   std::vector<SearchRow> rows;
@@ -304,9 +281,6 @@ TEST_F(MailSearchTest, TheWorkerPostsItsEventsToTheWindowAndStopsOnRequest) {
   foreign.lParam = 2;
   SearchEvent ignored;
   EXPECT_FALSE(DecodeSearchMessage(foreign, ignored));
-
-  // A pause far longer than the stop's wait: only a pause the stop cuts
-  // short lets the run end within that wait.
   std::mutex mutex;
   std::condition_variable changed;
   std::vector<SearchEvent> seen;

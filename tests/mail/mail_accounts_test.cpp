@@ -1,5 +1,4 @@
-// The mail account settings: loading, the checks before saving, saving,
-// and the stored form of the passwords.
+// The mail account settings and the stored form of the passwords.
 #include "mail/receive/mail_accounts.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +14,6 @@
 
 namespace vyr {
 namespace {
-
 struct RecordingQuestions : MailSettingsQuestions {
   bool keepActive = false;
   std::vector<std::string> asked, warned;
@@ -26,10 +24,9 @@ struct RecordingQuestions : MailSettingsQuestions {
   }
 };
 
-// A keyring that keeps what it is given, or takes nothing while `refuse`.
 struct RecordingKeyring : PasswordKeyring {
   bool refuse = false;
-  std::map<std::string, std::string> kept;  // "owner|name" -> password
+  std::map<std::string, std::string> kept;
   bool Store(const std::string& owner, const std::string& name, const std::string& password) override {
     if (refuse) return false;
     kept[owner + "|" + name] = password;
@@ -46,16 +43,13 @@ struct RecordingKeyring : PasswordKeyring {
 
 class MailAccountsTest : public ::testing::Test, protected test::TestApp {
  protected:
-  // No keyring unless a test puts one in place: the profile keeps passwords.
   void SetUp() override { before_ = SetPasswordKeyring(nullptr); }
   void TearDown() override { SetPasswordKeyring(before_); }
   RecordingQuestions questions;
-
  private:
   PasswordKeyring* before_ = nullptr;
 };
 
-// A set-up that may be saved: TLS everywhere, mail on.
 MailSettings Usable() {
   MailSettings s;
   s.account = "jane@mail.example", s.pop3Server = "pop.mail.example", s.smtpServer = "smtp.mail.example";
@@ -65,7 +59,6 @@ MailSettings Usable() {
 
 TEST_F(MailAccountsTest, SaveWritesEveryValueAndLoadReadsItBack) {
   MailSettings s = LoadMailSettings(app);
-  // A new account starts with TLS on the TLS ports.
   EXPECT_EQ(std::make_tuple(s.pop3Security, s.pop3Port, s.smtpSecurity, s.smtpPort, s.smtpLogIn),
             std::make_tuple(2, 995, 2, 465, false));
   s.account = "jane", s.pop3Server = "pop.mail.example", s.smtpServer = "smtp.mail.example", s.password = "secret";
@@ -74,7 +67,7 @@ TEST_F(MailAccountsTest, SaveWritesEveryValueAndLoadReadsItBack) {
   s.smtpUser = "jane.out";
   EXPECT_EQ(SaveMailSettings(app, s, questions), "");
   EXPECT_TRUE(questions.asked.empty() && questions.warned.empty());
-  EXPECT_EQ(app.GetString("email", "pop3-pass", ""), "VY016B4A711916DB");  // from the OpenSSL command line
+  EXPECT_EQ(app.GetString("email", "pop3-pass", ""), "VY016B4A711916DB");
   EXPECT_EQ(app.GetString("email", "SMTPPass", "") + "|" + app.GetString("email", "SMTPUser", "") + "|" +
                 app.GetString("email", "SMTPAuth", "") + "|" + app.GetString("email", "POP3Port", "") + "|" +
                 app.GetString("email", "SMTPSecurity", ""),
@@ -85,17 +78,12 @@ TEST_F(MailAccountsTest, SaveWritesEveryValueAndLoadReadsItBack) {
                 std::to_string(back.pop3Security) + "|" + std::to_string(back.smtpPort),
             "secret|-- \r\nJane\r\n|1|15|1|1|587");
   EXPECT_EQ(SmtpLogInPassword(app), "secret") << "a blank outgoing password is the incoming one";
-  app.WriteString("email", "pop3-pass", "plain-text");  // not a stored form: no password
+  app.WriteString("email", "pop3-pass", "plain-text");
   EXPECT_TRUE(LoadMailSettings(app).password.empty());
-
-  // A profile set up before the security settings existed keeps its plain
-  // connections; TLS is only for an account not set up yet.
   test::TestApp old;
   old.app.WriteString("email", "pop3-server", "pop.mail.example");
   EXPECT_EQ(LoadMailSettings(old.app).pop3Security, 0);
   EXPECT_EQ(LoadMailSettings(old.app).pop3Port, 110);
-
-  // With mail switched off: no checks, no period, "UseVyrMail" left alone.
   app.WriteInt("email", "UseVyrMail", 1);
   s.useMail = false, s.pop3Server = "";
   EXPECT_EQ(SaveMailSettings(app, s, questions), "");
@@ -107,13 +95,12 @@ TEST_F(MailAccountsTest, SaveWritesEveryValueAndLoadReadsItBack) {
 TEST_F(MailAccountsTest, ChecksBeforeSavingWarnButNeverStop) {
   const std::string pop = "Your setting for POP server does not appear to be valid.\n\nYou may have a problem receiving mail";
   const std::string smtp = "Your setting for SMTP server does not appear to be valid.\n\nYou may have a problem sending mail ";
-  for (const char* unset : {"", "?"}) {  // a field left at "?" is as empty as an empty one
+  for (const char* unset : {"", "?"}) {
     RecordingQuestions q;
     MailSettings s = Usable();
     s.pop3Server = unset, s.smtpServer = unset;
     EXPECT_EQ(SaveMailSettings(app, s, q), "");
     EXPECT_EQ(q.warned, (std::vector<std::string>{pop, smtp})) << "'" << unset << "'";
-    // The full address is the user name today's providers want: no offer to cut it.
     EXPECT_TRUE(q.asked.empty());
     EXPECT_EQ(app.GetString("email", "pop3-account", "") + "|" + app.GetString("email", "pop3-server", "unset"),
               std::string("jane@mail.example|") + unset) << "saved all the same";
@@ -125,7 +112,7 @@ TEST_F(MailAccountsTest, BrokenSecurityPortsAndUnencryptedPasswordsAreRefused) {
   const struct {
     const char* name;
     void (*change)(MailSettings&);
-    std::string refusal;  // "" : saved
+    std::string refusal;
   } cases[] = {
       {"TLS everywhere", [](MailSettings&) {}, ""},
       {"STARTTLS with log-in", [](MailSettings& s) { s.pop3Security = s.smtpSecurity = 1, s.smtpLogIn = true; }, ""},
@@ -150,7 +137,6 @@ TEST_F(MailAccountsTest, BrokenSecurityPortsAndUnencryptedPasswordsAreRefused) {
     MailSettings s = Usable();
     c.change(s);
     EXPECT_EQ(SaveMailSettings(fresh.app, s, questions), c.refusal) << c.name;
-    // Refused: nothing written.
     EXPECT_EQ(fresh.app.GetString("email", "pop3-account", "") == "jane@mail.example", c.refusal.empty()) << c.name;
   }
 }
@@ -159,7 +145,7 @@ TEST_F(MailAccountsTest, PasswordsGoToTheKeyringWhenOneTakesThem) {
   RecordingKeyring keyring;
   SetPasswordKeyring(&keyring);
   const std::string owner = app.ProfilePath() + "|";
-  app.WriteString("email", "multipop2-pass", "VY016B4A711916DB");  // kept by an earlier version
+  app.WriteString("email", "multipop2-pass", "VY016B4A711916DB");
   MailSettings s = Usable();
   s.smtpLogIn = true, s.smtpPassword = "out-pw";
   ASSERT_EQ(SaveMailSettings(app, s, questions), "");
@@ -171,19 +157,14 @@ TEST_F(MailAccountsTest, PasswordsGoToTheKeyringWhenOneTakesThem) {
   EXPECT_NE(profile.find("pop3-pass=keyring"), std::string::npos) << profile;
   EXPECT_EQ(LoadMailSettings(app).password + "|" + SmtpLogInPassword(app), "secret|out-pw");
   EXPECT_EQ(LoadExtraAccounts(app)[1].password, "secret") << "a stored form is still read";
-
-  // Emptied: out of the keyring; a blank outgoing password is unset again.
   s.password = "", s.smtpPassword = "";
   ASSERT_EQ(SaveMailSettings(app, s, questions), "");
   EXPECT_TRUE(keyring.kept.empty());
   EXPECT_EQ(app.GetString("email", "pop3-pass", "") + "|" + app.GetString("email", "SMTPPass", ""), "VY01|?");
-
-  // A keyring that takes nothing: the stored form in the profile.
   keyring.refuse = true;
   s.password = "secret";
   ASSERT_EQ(SaveMailSettings(app, s, questions), "");
   EXPECT_EQ(app.GetString("email", "pop3-pass", ""), "VY016B4A711916DB");
-  // The keyring gone: a password it held reads as none, and the check asks.
   app.WriteString("email", "pop3-pass", "keyring");
   EXPECT_EQ(LoadMailSettings(app).password, "");
 }
@@ -216,9 +197,6 @@ TEST_F(MailAccountsTest, ExtraAccountsAreCheckedAndAnInvalidOneIsStoredInactiveU
   back[1].active = true;
   EXPECT_EQ(SaveExtraAccounts(app, back, false, questions), "");
   EXPECT_EQ(app.GetInt("email", "multipop2", -1), 1);
-
-  // An active account on a plain connection needs the unencrypted choice;
-  // a broken security value is refused; an inactive one is not looked at.
   back[2] = {"dan", "pop.other.example", "pw3", true, false, 0};
   EXPECT_EQ(SaveExtraAccounts(app, back, false, questions),
             "Your password for pop.other.example would be sent unencrypted.\n\n"
@@ -231,11 +209,7 @@ TEST_F(MailAccountsTest, ExtraAccountsAreCheckedAndAnInvalidOneIsStoredInactiveU
   EXPECT_EQ(app.GetInt("email", "multipop3", -1) + app.GetInt("email", "SendPasswordUnencrypted", -1), 2);
 }
 
-// --- the stored form of passwords
-
 TEST(CipherTest, StoredFormsRoundTripAndForeignOnesAreRefused) {
-  // Stored forms computed independently with the OpenSSL command line
-  // (des-cfb, the key's bytes, a zero vector).
   const std::pair<std::string, std::string> known[] = {
       {"secret", "VY016B4A711916DB"},
       {"a", "VY0179"},
@@ -243,7 +217,7 @@ TEST(CipherTest, StoredFormsRoundTripAndForeignOnesAreRefused) {
       {"Passw0rd!", "VY01484E6118049F978B07"},
       {"hello world, this is longer than eight",
        "VY01704A7E071C8F9280DE31B22E756B0C648FD20D25C3B6BF66B5745129529490F02591E1F69196"},
-      {std::string("ab\0cd", 5), "VY01794D"},  // the text ends at its first zero byte
+      {std::string("ab\0cd", 5), "VY01794D"},
   };
   for (const auto& [plain, stored] : known) {
     EXPECT_EQ(EncipherText(plain), stored);
@@ -256,7 +230,6 @@ TEST(CipherTest, StoredFormsRoundTripAndForeignOnesAreRefused) {
     ASSERT_TRUE(DecipherText(EncipherText(text), back));
     EXPECT_EQ(back, text);
   }
-  // Foreign stored forms.
   std::string plain = "keep";
   for (const char* bad : {"?", "VY0", "vy016B4A711916DB", ""}) EXPECT_FALSE(DecipherText(bad, plain)) << bad;
   EXPECT_EQ(plain, "keep");

@@ -1,7 +1,4 @@
-// Addressing of sent mail: splitting recipient fields and parsing one entry,
-// the date text, non-ASCII header text as encoded words, mailto links, the
-// address list files in the mail root, the vCard stand-in for the system
-// address book and the one-time import of the personal address book.
+// Addressing of sent mail: recipients, dates, encoded words, mailto links, address lists, vCards.
 #include "mail/send/mail_address.h"
 
 #include <gtest/gtest.h>
@@ -16,12 +13,11 @@
 
 namespace vyr {
 namespace {
-
 namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 
 TEST(ParseAddressTest, NamesAndAddresses) {
-  const std::pair<std::string, std::string> cases[] = {  // the entry, "name|address" ("": refused)
+  const std::pair<std::string, std::string> cases[] = {
       {"John Smith <john@mail.example>", "John Smith|john@mail.example"},
       {"\"Smith, John\" <john@mail.example>", "Smith, John|john@mail.example"},
       {"john@mail.example (John)", "John|john@mail.example"},
@@ -30,7 +26,6 @@ TEST(ParseAddressTest, NamesAndAddresses) {
       {"john@mail.example John Smith", "John Smith|john@mail.example"},
       {"\"John Smith <john@mail.example>", "John Smith|john@mail.example"},
       {"Bob\tbob@mail.example", "Bob|bob@mail.example"},
-      // A line break ends the address: nothing after it reaches a command.
       {"bob@mail.example\r\nRCPT to:<evil@mail.example>", "RCPT to:<evil@mail.example>|bob@mail.example"},
       {"", ""}, {"   ", ""}, {"bob", ""}, {"@mail.example", ""}, {" @mail.example", ""}, {"bob@", ""}, {"a @b", ""},
       {"bob@mail\x01.example", ""}, {"bob@mail\x7F.example", ""}, {std::string("bob@mail\0x.example", 18), ""},
@@ -53,22 +48,18 @@ TEST(SplitRecipientsTest, FieldsSplitIntoEntries) {
       {"", 0, {}, {}, ""},
       {"John Smith <john@mail.example>, ann@mail.example (Ann)", 0,
        {"john@mail.example", "ann@mail.example"}, {"John Smith", "Ann"}, ""},
-      // Mixed separators lose no recipient.
       {"a@mail.example; b@mail.example, c@mail.example", 0,
        {"a@mail.example", "b@mail.example", "c@mail.example"}, {"a", "b", "c"}, ""},
-      // A separator inside a quoted name does not split, also after a
-      // name that was closed before it.
       {"\"Smith, John\" <john@mail.example>, \"Doe; Jane\" <jane@mail.example>", 0,
        {"john@mail.example", "jane@mail.example"}, {"Smith, John", "Doe; Jane"}, ""},
       {"\"A\" <a@mail.example>, \"B, C\" <b@mail.example>", 0,
        {"a@mail.example", "b@mail.example"}, {"A", "B, C"}, ""},
-      // A bad entry stops the split; the entries before it stay.
       {"bob", 2, {}, {}, "Invalid Recipient: :bob"},
       {"a@mail.example, bob, c@mail.example", 2, {"a@mail.example"}, {"a"}, "Invalid Recipient: : bob"},
       {"a@mail.example;@mail.example", 2, {"a@mail.example"}, {"a"},
        "Invalid Recipient: :@mail.example"},
   };
-  for (const Case& c : cases) {  // (appending To, CC and BCC in turn: the outbox test)
+  for (const Case& c : cases) {
     Strings addresses, names;
     std::string error;
     const int result = SplitRecipients(c.field, addresses, names, error);
@@ -76,10 +67,8 @@ TEST(SplitRecipientsTest, FieldsSplitIntoEntries) {
   }
 }
 
-// --- dates ------------------------------------------------------------------------------
-
-constexpr std::time_t kJuly4 = 1783168496;      // 2026-07-04 12:34:56 UTC
-constexpr std::time_t kJanuary15 = 1768520707;  // 2026-01-15 23:45:07 UTC
+constexpr std::time_t kJuly4 = 1783168496;
+constexpr std::time_t kJanuary15 = 1768520707;
 
 TEST(FormatMailDateTest, OffsetInForceAtThatMomentAndBufferSize) {
   struct Case {
@@ -100,7 +89,6 @@ TEST(FormatMailDateTest, OffsetInForceAtThatMomentAndBufferSize) {
     ASSERT_EQ(FormatMailDate(buffer, sizeof buffer, c.when), 0) << c.zone;
     EXPECT_STREQ(buffer, c.expected) << c.zone;
   }
-  // A buffer below 32 bytes gets nothing.
   mailtest::ScopedZone z("UTC");
   char buffer[40];
   std::memset(buffer, 'Z', sizeof buffer);
@@ -110,28 +98,21 @@ TEST(FormatMailDateTest, OffsetInForceAtThatMomentAndBufferSize) {
   EXPECT_STREQ(buffer, "04 Jul 2026 12:34:56 +0000");
 }
 
-// --- encoded words
-
 TEST(HeaderWordsTest, NonAsciiTextBecomesEncodedWords) {
   const std::pair<std::string, std::string> subjects[] = {
       {"Greetings, all", "Greetings, all"},
       {"Grüße aus Köln", "=?UTF-8?B?R3LDvMOfZSBhdXMgS8O2bG4=?="},
-      // 43 bytes: the "ö" would straddle the 42-byte limit, so it opens the
-      // second word.
       {std::string(41, 'a') + "ö",
        "=?UTF-8?B?YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWE=?= =?UTF-8?B?w7Y=?="},
-      // The same for three- and four-byte characters: no word holds part of one.
       {std::string(40, 'a') + "€🎉",
        "=?UTF-8?B?YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYQ==?= =?UTF-8?B?4oKs8J+OiQ==?="},
       {std::string(39, 'a') + "🎉x",
        "=?UTF-8?B?YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFh?= =?UTF-8?B?8J+OiXg=?="},
   };
   for (const auto& [text, expected] : subjects) EXPECT_EQ(EncodeHeaderText(text), expected) << text;
-
   const std::pair<std::string, std::string> lists[] = {
       {"Bob <b@x.example>", "Bob <b@x.example>"},
       {"Jörg <j@x.example>, Bob <b@x.example>", "=?UTF-8?B?SsO2cmc=?= <j@x.example>, Bob <b@x.example>"},
-      // The comma inside the quotes does not split; the quotes go.
       {"Bob <b@x.example>; \"Jörg, Sr.\" <j@x.example>",
        "Bob <b@x.example>; =?UTF-8?B?SsO2cmcsIFNyLg==?= <j@x.example>"},
       {"jörg@x.example", "jörg@x.example"},
@@ -139,26 +120,17 @@ TEST(HeaderWordsTest, NonAsciiTextBecomesEncodedWords) {
   for (const auto& [list, expected] : lists) EXPECT_EQ(EncodeAddressList(list), expected) << list;
 }
 
-// --- mailto links
-
 TEST(MailtoLinkTest, ALinkGivesOnlyToCcSubjectAndBodyAndIsWrittenBackFullyEncoded) {
-  const std::pair<const char*, const char*> cases[] = {  // the link, "to|cc|subject|body"
+  const std::pair<const char*, const char*> cases[] = {
       {"mailto:bob@example.org", "bob@example.org|||"},
       {"MAILTO:Bob@Example.ORG", "Bob@Example.ORG|||"},
       {"bob@example.org?subject=Hello%20there", "bob@example.org||Hello there|"},
-      // Several recipients, from the address part and "to=" fields.
       {"mailto:a@x.example,b@x.example?to=c@x.example", "a@x.example,b@x.example, c@x.example|||"},
-      // A line break that would start a header of its own is cut out; a
-      // Bcc, From or any other header field is never taken.
       {"mailto:a@x.example?subject=Hi%0D%0ABcc:%20e@evil.example&bcc=e@evil.example&From=boss@x.example",
        "a@x.example||HiBcc: e@evil.example|"},
       {"mailto:a@x.example%0D%0ABcc:e@evil.example", "a@x.exampleBcc:e@evil.example|||"},
-      // Decoded after the split: an encoded "&" or "?" stays in its field.
       {"mailto:a@x.example?cc=c%26d@x.example&subject=1%3F2%262", "a@x.example|c&d@x.example|1?2&2|"},
-      // "+" is a plus sign; the body keeps its line breaks as CR LF and
-      // loses other control characters; a fragment is not part of a field.
       {"mailto:a+tag@x.example?body=line%201%0Aline%202%0D%0A%07end#frag", "a+tag@x.example|||line 1\r\nline 2\r\nend"},
-      // The first subject and body win; names are compared without case.
       {"mailto:?SUBJECT=one&subject=two&Body=x&body=y", "||one|x"},
       {"mailto:a@x.example?junk&=v&cc=", "a@x.example|||"},
   };
@@ -172,8 +144,6 @@ TEST(MailtoLinkTest, ALinkGivesOnlyToCcSubjectAndBodyAndIsWrittenBackFullyEncode
   EXPECT_EQ(FormatMailtoLink(MailtoFields{"bob@example.org", "", "", ""}), "mailto:bob@example.org");
 }
 
-// --- the address list files, the vCard file and the import
-
 class AddressListsTest : public ::testing::Test, protected test::TestApp {
  protected:
   std::string Root() const { return home.File("vyrelle/email/"); }
@@ -183,27 +153,19 @@ class AddressListsTest : public ::testing::Test, protected test::TestApp {
 TEST_F(AddressListsTest, EachNameAndAddressIsRecordedOnce) {
   EXPECT_EQ(AddAddresses(app, 1, {"Bob", "Ann"}, {"bob@mail.example", "ann@mail.example"}), 2);
   EXPECT_EQ(AddAddresses(app, 1, {"Bob"}, {"bob@mail.example"}), 0);
-  // The same address under another name is a line of its own.
   EXPECT_EQ(AddAddresses(app, 1, {"Robert"}, {"bob@mail.example"}), 1);
-  // Given twice in one call (in To and in CC): one line.
   EXPECT_EQ(AddAddresses(app, 1, {"Carl", "Carl"}, {"carl@mail.example", "carl@mail.example"}), 1);
-  // A name ParseAddress would read back otherwise is still known by its line.
   EXPECT_EQ(AddAddresses(app, 1, {"(Work) Dan", "(Work) Dan"}, {"dan@mail.example", "dan@mail.example"}), 1);
   EXPECT_EQ(AddAddresses(app, 1, {"(Work) Dan"}, {"dan@mail.example"}), 0);
-  // A line break cannot start a line of its own.
   EXPECT_EQ(AddAddresses(app, 1, {"Eve\n\"Mallory\" <m"}, {"eve@mail.example"}), 1);
   EXPECT_EQ(test::ReadFile(Sent()),
             "\"Bob\" <bob@mail.example>\n\"Ann\" <ann@mail.example>\n\"Robert\" <bob@mail.example>\n"
             "\"Carl\" <carl@mail.example>\n\"(Work) Dan\" <dan@mail.example>\n"
             "\"Eve \"Mallory\" <m\" <eve@mail.example>\n");
-
-  // A file written by hand (CR LF line ends, none after the last line) is
-  // kept and appended to.
   test::WriteFile(Sent(), "\"Ann\" <ann@mail.example>\r\n\"Bob\" <bob@mail.example>");
   EXPECT_EQ(AddAddresses(app, 1, {"Bob", "Dan"}, {"bob@mail.example", "dan@mail.example"}), 1);
   EXPECT_EQ(test::ReadFile(Sent()),
             "\"Ann\" <ann@mail.example>\r\n\"Bob\" <bob@mail.example>\n\"Dan\" <dan@mail.example>\n");
-  // A list that cannot be written (here the received addresses') is skipped.
   fs::create_directories(Root() + "Previously Recieved Email Addresses.txt");
   EXPECT_EQ(AddAddresses(app, 2, {"Gus"}, {"gus@mail.example"}), 0);
 }
@@ -214,12 +176,10 @@ TEST(VCardTest, RoundTripKeepsEveryCharacterAndReadsOtherWriters) {
       {"Back\\slash\nand line", "b@mail.example"},
       {std::string(120, 'n'), "long@mail.example"},
   };
-  // A long name of two-byte characters: folding must not cut one.
   for (int i = 0; i < 40; ++i) entries[2].displayName += "\xC3\xA9";
   const std::string text = WriteVCards(entries);
   EXPECT_NE(text.find("FN:Smith\\, John\\; Jr.\r\n"), std::string::npos);
   EXPECT_NE(text.find("EMAIL:john@mail.example\r\nEMAIL:jsmith@mail.example\r\n"), std::string::npos);
-  // Lines are folded at 75 octets, never inside a character.
   for (size_t start = 0, end; start < text.size(); start = end + 2) {
     end = text.find("\r\n", start);
     ASSERT_NE(end, std::string::npos);
@@ -227,8 +187,6 @@ TEST(VCardTest, RoundTripKeepsEveryCharacterAndReadsOtherWriters) {
     EXPECT_TRUE(end == start || (static_cast<unsigned char>(text[start]) & 0xC0) != 0x80);
   }
   EXPECT_EQ(ReadVCards(text), entries);
-
-  // Files of our own earlier versions held several addresses in one value.
   EXPECT_EQ(ReadVCards("BEGIN:VCARD\nFN:Old\nEMAIL:a@mail.example\\,b@mail.example\nEND:VCARD\n"),
             (std::vector<AddressBookEntry>{{"Old", "a@mail.example,b@mail.example"}}));
 }
@@ -236,29 +194,19 @@ TEST(VCardTest, RoundTripKeepsEveryCharacterAndReadsOtherWriters) {
 TEST(VCardTest, CardsAsAddressProgramsExportThem) {
   using Entries = std::vector<AddressBookEntry>;
   const std::pair<std::string, Entries> cases[] = {
-      // 3.0: grouped and typed EMAIL lines, the preferred one first; a
-      // folded line that splits a character; a BOM; the card's own N ignored
-      // while there is an FN.
       {"\xEF\xBB\xBF" "BEGIN:VCARD\r\nVERSION:3.0\r\nN:M\xC3\xBCller;J\xC3\xB6rg;;;\r\nFN:J\xC3\xB6rg M\xC3\xBC\r\n"
        " ller\r\nitem1.EMAIL;type=INTERNET:joerg@home.example\r\nitem2.EMAIL;type=INTERNET;type=pref:jm@work.example"
        "\r\nitem2.X-ABLabel:_$!<Work>!$_\r\nEND:VCARD\r\n",
        {{"J\xC3\xB6rg M\xC3\xBCller", "jm@work.example,joerg@home.example"}}},
-      // 4.0: PREF numbers, escapes, the first of two FN (ALTID), a quoted
-      // parameter holding a colon, a mailto: value; "not an address" and
-      // an address in brackets are no addresses.
       {"BEGIN:VCARD\nVERSION:4.0\nFN;ALTID=1:Doe\\, Jane\\; Dr.\nFN;ALTID=1;LANGUAGE=ja:\xE5\xB1\xB1\nEMAIL;PREF=2:b@x.example\n"
        "EMAIL;PREF=1;X-LABEL=\"home: main\":mailto:a@x.example\nEMAIL:not an address\nEMAIL:<c@x.example>\n"
        "EMAIL;TYPE=work:B@X.example\nEND:VCARD\n",
        {{"Doe, Jane; Dr.", "a@x.example,b@x.example"}}},
-      // 2.1: quoted-printable in UTF-8 with a soft line break, bare
-      // parameters; a name from N in Latin-1 when FN is missing; a card
-      // inside a card (AGENT) keeps its addresses to itself.
       {"BEGIN:VCARD\r\nVERSION:2.1\r\nFN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Fran=C3=A7ois =\r\nD=C3=A9j=C3=A0\r\n"
        "EMAIL;INTERNET:fd@x.example\r\nAGENT:BEGIN:VCARD\r\nFN:Agent\r\nEMAIL:agent@x.example\r\nEND:VCARD\r\n"
        "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:Gr=FC=DF;J=F6rg;;Dr.\r\n"
        "EMAIL;INTERNET;PREF:jg@x.example\r\nEND:VCARD\r\n",
        {{"Fran\xC3\xA7ois D\xC3\xA9j\xC3\xA0", "fd@x.example"}, {"Dr. J\xC3\xB6rg Gr\xC3\xBC\xC3\x9F", "jg@x.example"}}},
-      // No name at all: the address stands in. No address: no entry.
       {"begin:vcard\nemail:low@x.example\nend:vcard\nBEGIN:VCARD\nFN:No mail\nEMAIL:nobody\nEND:VCARD\nFN:outside\n",
        {{"low@x.example", "low@x.example"}}},
   };
@@ -274,19 +222,17 @@ TEST(AddressBookPickTest, EntriesBecomeRecipientsOnceAndNewEntriesAreChecked) {
       {{"Line\nbreak", "l@x.example"}, "Line break <l@x.example>"},
   };
   for (const auto& [entry, text] : picked) EXPECT_EQ(RecipientText(entry), text) << entry.displayName;
-
-  const std::tuple<std::string, std::string, std::string> appended[] = {  // box, picked, box after
+  const std::tuple<std::string, std::string, std::string> appended[] = {
       {"", "Ann <a@x.example>", "Ann <a@x.example>"},
       {"Bob <b@x.example>", "Ann <a@x.example>, B. <B@X.example>", "Bob <b@x.example>, Ann <a@x.example>"},
       {"Bob <b@x.example>,  ", "\"Smith, John\" <j@x.example>", "Bob <b@x.example>, \"Smith, John\" <j@x.example>"},
       {"typed without at", "a@x.example", "typed without at, a@x.example"},
   };
   for (const auto& [box, entries, after] : appended) EXPECT_EQ(AppendRecipients(box, entries), after) << box;
-
   struct Typed {
     AddressBookEntry typed;
     EntryCheck check;
-    std::string stored;  // the address text, or the error
+    std::string stored;
   } typed[] = {
       {{" Ann\n", "a@x.example; Bee <b@x.example>"}, EntryCheck::kEntryOk, "a@x.example,b@x.example"},
       {{"ann@x.example", "a@x.example"}, EntryCheck::kNameHasAt, "a@x.example"},
@@ -311,9 +257,6 @@ TEST_F(AddressListsTest, ListRowsAddRemoveAndVCardImport) {
   EXPECT_TRUE(AddPersonalEntry(app, {"Team", "a@mail.example,b@mail.example"}));
   EXPECT_EQ(ReadAddressList(app, kPersonalAddressBook),
             (std::vector<AddressBookEntry>{{"Team", "a@mail.example,b@mail.example"}}));
-
-  // The book: a card written by another program stays as it was when
-  // another entry is removed; an import adds only what the book lacks.
   SystemAddressBook book(app);
   ASSERT_TRUE(book.Open());
   const std::string foreign = "BEGIN:VCARD\nVERSION:3.0\nFN:Kept\nEMAIL;TYPE=HOME:kept@mail.example\nNOTE:as written\nEND:VCARD\n";
@@ -341,7 +284,6 @@ TEST_F(AddressListsTest, ImportRunsOnceAndJoinsSeveralAddresses) {
   test::WriteFile(personal, "\"Ann\" ann@mail.example\n\"Team\" a@mail.example, b@mail.example\n"
                             "\"Nobody\" no address here\n\"Carl\" carl@mail.example, broken\n");
   test::WriteFile(beta, "an older beta file");
-  // Declined: asked again, unless the box was ticked.
   boxes.answer = IDNO;
   EXPECT_FALSE(ImportBetaAddressBook(app, boxes, book));
   boxes.tickCheckBox = true;
@@ -351,18 +293,13 @@ TEST_F(AddressListsTest, ImportRunsOnceAndJoinsSeveralAddresses) {
   app.WriteInt("email", "DontAskImportBetaAddressBook", 0);
   boxes.answer = IDYES;
   EXPECT_TRUE(ImportBetaAddressBook(app, boxes, book));
-  // A line that does not split keeps ParseAddress's address (without the
-  // comma that ended it).
   ASSERT_TRUE(book.Open());
   EXPECT_EQ(book.List(), (std::vector<AddressBookEntry>{
                              {"Ann", "ann@mail.example"}, {"Team", "a@mail.example,b@mail.example"},
                              {"Carl", "carl@mail.example"}}));
-  // An entry added later is listed by the next opening too.
   SystemAddressBook again(app);
   EXPECT_TRUE(book.AddEntry("Dora", "dora@mail.example") && again.Open());
   EXPECT_EQ(again.List().back(), (AddressBookEntry{"Dora", "dora@mail.example"}));
-  // The personal file now carries the beta name (replacing the old one),
-  // so the question is asked once only.
   EXPECT_EQ(test::ReadFile(beta).substr(0, 5), "\"Ann\"");
   EXPECT_FALSE(fs::exists(personal) || ImportBetaAddressBook(app, boxes, book));
   EXPECT_EQ(boxes.boxes.size(), 3u);

@@ -1,7 +1,4 @@
-// The mail client choice: the desktop's mail programs of a private set of
-// XDG folders, making one the default (mimeapps.list and "clientpath"), and
-// a message handed to the chosen program as one encoded link, recorded by a
-// program of the test's own.
+// The mail client choice and a message handed to the chosen program.
 #include "mail/send/mail_client.h"
 
 #include <gtest/gtest.h>
@@ -18,14 +15,9 @@
 
 namespace vyr {
 namespace {
-
-// A desktop of the test's own: the data folders, a configuration folder
-// and a PATH holding only the recording program's folder (and the shell's).
 struct ScratchDesktop {
   ScratchDesktop() {
     const std::string apps = scratch.File("share1/applications");
-    // The cache of the first folder names two programs (and this program);
-    // the second program's own file is found through its MimeType line.
     test::WriteFile(apps + "/mimeinfo.cache",
                     "[MIME Cache]\ntext/plain=editor.desktop;\nx-scheme-handler/mailto=alpha-mail.desktop;"
                     "vyrelle.desktop;gone.desktop;\n");
@@ -38,8 +30,6 @@ struct ScratchDesktop {
     test::WriteFile(apps + "/link.desktop",
                     "[Desktop Entry]\nType=Link\nName=Link\nExec=link %u\nMimeType=x-scheme-handler/mailto;\n");
     test::WriteFile(apps + "/editor.desktop", "[Desktop Entry]\nName=Editor\nExec=editor %f\nMimeType=text/plain;\n");
-    // The second folder: another program, and one the first folder already
-    // named (the first folder's file counts).
     test::WriteFile(scratch.File("share2/applications/beta.desktop"),
                     "[Desktop Entry]\nName=Beta\nExec=recorder\nMimeType=text/html;x-scheme-handler/mailto;\n");
     test::WriteFile(scratch.File("share2/applications/alpha-mail.desktop"),
@@ -61,7 +51,6 @@ struct ScratchDesktop {
       desktop{"XDG_CURRENT_DESKTOP", std::nullopt}, path{"PATH", scratch.File("bin") + ":/usr/bin:/bin"};
 };
 
-// Starts the plan and waits for the program to end.
 platform::DesktopOpenResult RunToEnd(const MailHandOver& plan) {
   auto done = std::make_shared<std::promise<platform::DesktopOpenResult>>();
   auto result = done->get_future();
@@ -77,18 +66,15 @@ TEST(MailClientTest, ListsTheDesktopsMailProgramsAndMakesOneTheDefault) {
   for (const MailClient& c : DesktopMailClients()) listed += c.id + "=" + c.name + "/" + c.icon + ";";
   EXPECT_EQ(listed, "alpha-mail.desktop=Alpha Mail/alpha;beta.desktop=Beta/;");
   EXPECT_EQ(CurrentMailClient(), "");
-
   ASSERT_TRUE(SetDefaultMailClient(t.app, "beta.desktop"));
   EXPECT_EQ(test::ReadFile(d.scratch.File("config/mimeapps.list")),
             "[Default Applications]\nx-scheme-handler/mailto=beta.desktop;\n");
   EXPECT_EQ(CurrentMailClient(), "beta.desktop");
   EXPECT_EQ(t.app.GetString("email", "clientpath", ""), "recorder");
-  // Another choice goes first; the one before stays as the fall-back.
   ASSERT_TRUE(SetDefaultMailClient(t.app, "alpha-mail.desktop"));
   EXPECT_EQ(test::ReadFile(d.scratch.File("config/mimeapps.list")),
             "[Default Applications]\nx-scheme-handler/mailto=alpha-mail.desktop;beta.desktop;\n");
   EXPECT_EQ(t.app.GetString("email", "clientpath", ""), "\"" + d.Recorder() + "\" --compose %u");
-  // A program the desktop does not have changes nothing.
   EXPECT_FALSE(SetDefaultMailClient(t.app, "gone.desktop"));
   EXPECT_EQ(CurrentMailClient(), "alpha-mail.desktop");
 }
@@ -102,11 +88,11 @@ TEST(MailClientTest, AMessageGoesToTheChosenProgramAsOneEncodedLink) {
   const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
   const struct {
     const char* name;
-    int use;                   // "UseVyrMail"; -1 never written
-    std::string clientPath;    // "clientpath"
-    std::string defaultClient; // the desktop's mailto default ("" none)
+    int use;
+    std::string clientPath;
+    std::string defaultClient;
     R route;
-    std::string recorded;      // what the recording program got: the message, then the program alone
+    std::string recorded;
   } cases[] = {
       {"integrated by default", -1, "recorder", "alpha-mail.desktop", R::kIntegrated, ""},
       {"the desktop's client by its Exec line", 0, "", "alpha-mail.desktop", R::kProgram,
@@ -138,13 +124,10 @@ TEST(MailClientTest, AMessageGoesToTheChosenProgramAsOneEncodedLink) {
       const platform::DesktopOpenResult r = RunToEnd(plan);
       EXPECT_TRUE(r.started);
       EXPECT_EQ(r.status, 0);
-      // The mail program alone: the same command without the link.
       EXPECT_EQ(RunToEnd(PlanOpenMailProgram(t.app)).status, 0);
     }
     EXPECT_EQ(d.Recorded(), c.recorded);
   }
-
-  // A program that cannot be started is reported as not started.
   test::TestApp t;
   ScratchDesktop d;
   t.app.WriteInt("email", "UseVyrMail", 2);

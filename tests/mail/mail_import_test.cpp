@@ -1,7 +1,4 @@
-// Other mail programs' settings: the accounts found under a home folder
-// (Thunderbird profiles in the three places, the Windows programs of a Wine
-// prefix), damaged prefs.js lines passed over, and an account stored as the
-// mail settings.
+// Other mail programs' accounts found under a home folder and imported.
 #include "mail/receive/mail_import.h"
 
 #include <gtest/gtest.h>
@@ -11,11 +8,8 @@
 
 namespace vyr {
 namespace {
-
 const std::string kHome = std::string(VYRELLE_TEST_FIXTURES_DIR) + "/mail_import/home";
 
-// An account as one line: label | outgoing | incoming | user | name |
-// address | imap | incoming security:port | outgoing security:port.
 std::string Line(const FoundMailAccount& a) {
   return a.label + "|" + a.outgoingServer + "|" + a.incomingServer + "|" + a.userName + "|" + a.displayName + "|" +
          a.address + "|" + (a.imap ? "imap" : "pop") + "|" + std::to_string(a.incomingSecurity) + ":" +
@@ -24,14 +18,6 @@ std::string Line(const FoundMailAccount& a) {
 }
 
 TEST(MailImportTest, FindsEveryAccountOfEverySourceAndSkipsDamagedLines) {
-  // The fixture: a Thunderbird profile (profiles.ini also names a profile
-  // that is gone) with a POP3 account whose name holds escaped quotes and a
-  // \u escape, an IMAP account whose first identity lines are broken, and
-  // the local folders; a snap profile whose prefs.js is damaged throughout;
-  // a flatpak profiles.ini naming a missing folder; under Wine, Outlook
-  // Express (IMAP and POP3 servers both, a sub-key and a key without
-  // values), Eudora, Pegasus Mail, and Netscape on drive D: only (a user
-  // whose prefs.js holds no mail value gives no account).
   std::vector<std::string> lines;
   for (const FoundMailAccount& a : FindMailAccounts(kHome)) lines.push_back(Line(a));
   const std::vector<std::string> expected = {
@@ -49,8 +35,6 @@ TEST(MailImportTest, FindsEveryAccountOfEverySourceAndSkipsDamagedLines) {
       "joe@netscape.example|pop|-1:0|-1:0",
   };
   EXPECT_EQ(lines, expected);
-
-  // Nothing at all under an empty home, or a home that is no absolute path.
   test::TempDir empty;
   EXPECT_TRUE(FindMailAccounts(empty.Path()).empty());
   EXPECT_TRUE(FindMailAccounts("relative/home").empty());
@@ -88,8 +72,6 @@ TEST(MailImportTest, ImportStoresTheAccountAsTheMailSettings) {
     EXPECT_NE(profile.find(line), std::string::npos) << line << " missing from\n" << profile;
   }
   EXPECT_EQ(t.app.GetString("email", "name", ""), "Bob \"The Builder\" M\xC3\xBCller");
-  // The IMAP account has no security of its own for the POP3 settings: the
-  // ones stored stay; its missing name is stored unset.
   ImportMailAccount(t.app, found[1]);
   EXPECT_EQ(t.app.GetString("email", "pop3-server", ""), "imap.imap.example");
   EXPECT_EQ(t.app.GetInt("email", "POP3Port", 0), 995);

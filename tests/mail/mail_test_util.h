@@ -1,5 +1,4 @@
 #pragma once
-// Helpers shared by the mail tests.
 #include <ctime>
 #include <optional>
 #include <string>
@@ -8,8 +7,6 @@
 #include "tools/test_support.h"
 
 namespace vyr::mailtest {
-
-// Local time as a fixed zone for the lifetime of the object.
 class ScopedZone {
  public:
   explicit ScopedZone(const char* zone) {
@@ -20,12 +17,10 @@ class ScopedZone {
     env_.reset();
     tzset();
   }
-
  private:
   std::optional<test::ScopedEnv> env_;
 };
 
-// The stored body form of an unformatted text.
 inline std::string PlainBody(const std::string& text) {
   RichTextDocument doc;
   doc.Append(text, doc.DefaultFormat());

@@ -1,7 +1,4 @@
-// Decoding stored messages for the viewer: a corpus of real-world message
-// forms, hostile part names, the display directory, the viewer's decisions,
-// what of a page counts as remote content, and the replies and forwards
-// built from what was decoded.
+// Decoding stored messages for the viewer, and the replies and forwards built from them.
 #include "mail/read/message_decoder.h"
 #include "mail/read/remote_content.h"
 #include "mail/read/reply_builder.h"
@@ -23,7 +20,6 @@
 
 namespace vyr {
 namespace {
-
 namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
 
@@ -31,7 +27,6 @@ std::string Fixture(const std::string& name) { return std::string(VYRELLE_TEST_F
 
 bool Contains(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
 
-// The parts of a decoded message: "name type" each.
 Texts Parts(const DecodedMessage& m) {
   Texts parts;
   for (size_t i = 0; i < m.partNames.size(); ++i) parts.push_back(m.partNames[i] + " " + m.partTypes[i]);
@@ -57,7 +52,6 @@ class MessageDecoderTest : public ::testing::Test, protected test::TestApp {
   }
   std::string File(const std::string& name) const { return test::ReadFile(dir + name); }
   bool Exists(const std::string& name) const { return fs::exists(fs::symlink_status(dir + name)); }
-
   MailStore store{app};
   MessageDecoder decoder{app};
   std::string dir;
@@ -67,30 +61,23 @@ TEST_F(MessageDecoderTest, TheCorpusGivesItsPagesPartsAndQuotedTexts) {
   const struct {
     const char* fixture;
     const char* page;
-    Texts parts;          // name and MIME type
-    const char* text;     // what a reply quotes; null: not checked
-    std::string pageHas;  // a piece of the shown page
-    std::vector<std::pair<std::string, std::string>> files;  // a part's bytes, or "size:start"
+    Texts parts;
+    const char* text;
+    std::string pageHas;
+    std::vector<std::pair<std::string, std::string>> files;
   } cases[] = {
-      // Without MIME: the body without the header block and the POP3 terminator's dot.
       {"plain_text.mail", "PlainText.htm", {"0001.txt "},
        "Hello Kim,\n\nthe minutes of Monday's meeting are on www.example.org/garden/minutes\nand the next meeting "
        "is on the 12th. Questions go to alice@example.org.\n\n  - bring seeds\n  - bring gloves\n\nAlice",
        "<HTML><BODY BGCOLOR=#FFFFFF>Hello  Kim,<BR><BR>the  minutes", {}},
-      // The HTML alternative is shown, the plain text quoted; both were
-      // ISO-8859-1 and are UTF-8 now.
       {"alternative.mail", "Enhanced.htm", {"0001.txt text/plain", "Enhanced.htm text/html"},
        "Spring offers: caf\xC3\xA9 tables at half price.\nVisit http://shop.example/spring for the whole range, "
        "this line is long enough to be folded by the encoder.",
        "<meta charset=\"utf-8\"><html><body><h1>Spring offers</h1><p>Caf\xC3\xA9 tables at <b>half price</b>.</p>"
        "<p><a href=\"http://shop.example/spring\">The whole range</a></p></body></html>\n", {}},
-      // Without MIME parts and starting with Delivered-To: the header block
-      // goes all the same, and the ISO-8859-15 body (the euro sign is A4
-      // there) is UTF-8.
       {"header_first_latin.mail", "PlainText.htm", {"0001.txt text/plain"},
        "Hallo Kim,\n\ndie Karten kosten 20 \xE2\x82\xAC pro Person.\nGr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln\nJ\xC3\xBCrgen",
        "<meta charset=\"utf-8\"><HTML><BODY BGCOLOR=#FFFFFF>Hallo  Kim,<BR><BR>die", {}},
-      // An HTML-only message: shown as it stands, quoted as the text it shows.
       {"html_only.mail", "PlainText.htm", {"0001.txt text/html"},
        "Our caf\xC3\xA9 opens & welcomes you.\n\nCoffee\nTea <green>",
        "<meta charset=\"utf-8\"><!DOCTYPE html>\n<html><body><p>Our <b>caf\xC3\xA9</b> opens &amp; welcomes", {}},
@@ -98,27 +85,21 @@ TEST_F(MessageDecoderTest, TheCorpusGivesItsPagesPartsAndQuotedTexts) {
        {"0001.txt text/plain", "report Q1.pdf application/pdf", "figures.csv text/csv"},
        "Hi Kim,\n\nthe report and the raw numbers are attached.\n\nBob", "Bob</HTML></BODY>",
        {{"report Q1.pdf", "3016:%PDF-1.4\n"}, {"figures.csv", "month;sales\njanuary;10\nfebruary;12\nmarch;17\n"}}},
-      // Only an attachment: the page is the whole message without its header block.
       {"attachment_only.mail", "PlainText.htm", {"PlainText.htm text/html", "scan0042.zip application/zip"}, nullptr,
        "--SCAN-BOUNDARY--</HTML></BODY>", {{"scan0042.zip", std::string("1504:PK\x03\x04", 9)}}},
       {"nested.mail", "Enhanced.htm", {"0001.txt text/plain", "Enhanced.htm text/html", "lake.png image/png"},
        "The best photo of the trip is attached.\nCarol", "The <i>best</i> photo of the trip is attached.",
        {{"lake.png", std::string("808:\x89PNG\r\n\x1a\n", 12)}}},
-      // uulib reports the uuencoded file and nothing else: the page is the whole message.
       {"uuencoded.mail", "PlainText.htm", {"PlainText.htm text/html", "tool.bin "}, nullptr, "begin  644  tool.bin",
        {{"tool.bin", "900:"}}},
-      // A base64 body is decoded in full although the stored file ends with the terminator's dot.
       {"base64_body.mail", "PlainText.htm", {"PlainText.htm text/html", "Gruesse text/plain"}, nullptr,
        "R3LDvMOfZSBhdXMgS8O2bG4hCkRlciBCZXJpY2h0IGtvbW10IG1vcmdlbi4K",
        {{"Gruesse", "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln!\nDer Bericht kommt morgen.\n"}}},
       {"broken_boundary.mail", "PlainText.htm", {"0001.txt text/plain", "build.log text/plain"},
        "Build 1234 succeeded.\nAll 812 tests passed.", "Build  1234", {{"build.log", "compile ... ok\nlink ... ok\n"}}},
       {"no_body.mail", "PlainText.htm", {"0001.txt "}, "", kNoBodyText, {}},
-      // Two parts of one name keep their own files.
       {"psf_msg_04.mail", "PlainText.htm", {"PlainText.htm text/html", "msg.txt text/plain", "msg~2.txt text/plain"},
        nullptr, "", {{"msg.txt", "a simple kind of mirror\nto reflect upon our own\n\n"}, {"msg~2.txt", "a simple kind of mirror\nto reflect upon our own\n\n"}}},
-      // Unknown parts are renamed; a further text part is appended to the
-      // plain page and joins the quoted text as it stands.
       {"psf_msg_10.mail", "Enhanced.htm",
        {"0001.txt text/plain", "Enhanced.htm text/html", "Unknown_text_File_1.txt text/plain",
         "Unknown_text_File_2.txt text/plain"},
@@ -145,13 +126,11 @@ TEST_F(MessageDecoderTest, TheCorpusGivesItsPagesPartsAndQuotedTexts) {
     EXPECT_TRUE(m.errors.empty());
     EXPECT_FALSE(Exists(".message")) << "the copy the library read is gone";
   }
-  // The plain page holds every text part, each converted on its own.
   EXPECT_EQ(File("PlainText.htm"),
             "<meta charset=\"utf-8\"><HTML><BODY BGCOLOR=#FFFFFF>This  is  a  7bit  encoded  message.</HTML></BODY>"
             "<HTML><BODY BGCOLOR=#FFFFFF>This  has  no  Content-Transfer-Encoding:  header.</HTML></BODY>");
   EXPECT_FALSE(Exists("0002.txt")) << "the HTML part lives under its page name only";
   EXPECT_TRUE(boxes.boxes.empty());
-  // An empty file: nothing for the library, nothing for the page.
   test::WriteFile(home.File("empty.mail"), "");
   std::string page;
   EXPECT_EQ(decoder.DecodeMessage(home.File("empty.mail"), dir, page), 1);
@@ -168,13 +147,11 @@ TEST_F(MessageDecoderTest, AttachmentNamesCannotLeaveTheDisplayDirectory) {
   EXPECT_EQ(File("PlainText~2.htm"), "not the page");
   EXPECT_EQ(File("uu-escape.bin"), "uuencoded escape");
   EXPECT_FALSE(fs::exists("/tmp/vyrelle-escape-absolute.txt"));
-  // Every file the decode wrote lies directly in the display directory.
   for (const auto& entry : fs::recursive_directory_iterator(home.Path())) {
     const std::string name = entry.path().filename().string();
     if (!entry.is_regular_file() || name == "vyr20.ini" || entry.path().extension() == ".mail") continue;
     EXPECT_EQ(entry.path().parent_path().string() + "/", dir) << entry.path();
   }
-  // The uuencoded "begin 4755" asked for set-user-id: ignored.
   struct stat st {};
   ASSERT_EQ(::stat((dir + "uu-escape.bin").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0644u);
@@ -189,13 +166,11 @@ TEST(PartNames, SafeNamesAndUnknownParts) {
   for (const auto& [name, safe] : cases) EXPECT_EQ(SafePartName(name), safe) << name;
   EXPECT_TRUE(platform::IsPlainFileName(SafePartName("\\\\server\\share\\f")));
   EXPECT_EQ(UnknownPartName("application/octet-stream", "UNKNOWN.003"), "Unknown_application_File_3.txt");
-  // Nothing before the slash: the whole type, made a plain name.
   EXPECT_EQ(UnknownPartName("/x/../y", "UNKNOWN.004"), "Unknown__x_.._y_File_4.txt");
   EXPECT_TRUE(platform::IsPlainFileName(UnknownPartName("../../..", "UNKNOWN")));
 }
 
 TEST_F(MessageDecoderTest, AnHtmlPartFollowedByATextPartIsWrittenOnceEach) {
-  // Windows-1252 HTML (euro sign 80, quotes 93 and 94), then Latin-1 text.
   const DecodedMessage& m = Decode("html_then_text.mail");
   EXPECT_EQ(File("PlainText.htm"),
             "<meta charset=\"utf-8\"><html><head><title>Order</title><style>p { color: red }</style></head>\n"
@@ -208,8 +183,6 @@ TEST_F(MessageDecoderTest, AnHtmlPartFollowedByATextPartIsWrittenOnceEach) {
   EXPECT_EQ(m.converted, "Versand erfolgt morgen. Gr\xC3\xBC\xC3\x9F" "e");
 }
 
-// Pseudo-random bytes, and their base64 (OpenSSL's) in lines of 76 as mail
-// programs write it.
 std::string RandomBytes(size_t n, std::uint32_t x) {
   std::string bytes(n, '\0');
   for (char& c : bytes) {
@@ -246,12 +219,10 @@ TEST_F(MessageDecoderTest, LargeAttachmentsComeOutByteForByte) {
        head + "Content-Type: application/pdf; name=\"report.pdf\"\r\nContent-Transfer-Encoding: Base64\r\n\r\n" +
            Base64Lines(pdf) + ".",
        {"PlainText.htm text/html", "report.pdf application/pdf"}, "report.pdf", pdf},
-      // No delimiter ends the part: the library decodes it.
       {"a part without its closing line",
        mixed + "Content-Type: application/zip; name=\"tail.zip\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
            Base64Lines(tail) + ".",
        {"0001.txt text/plain", "tail.zip application/zip"}, "tail.zip", tail},
-      // A name in encoded words is saved as it reads.
       {"an encoded name",
        mixed + "Content-Type: application/pdf; name=\"=?UTF-8?B?w5xiZXJzaWNodC5wZGY=?=\"\r\n"
                "Content-Transfer-Encoding: base64\r\n\r\n" + Base64Lines(pdf) + "\r\n--B--\r\n.",
@@ -280,13 +251,11 @@ TEST_F(MessageDecoderTest, WritePartPageStripsReceivedHeaderBlocksAndTrimsTheTex
       {"return-path: <a@b>\nSubject: x\n\nbody\n", true, "body"},
       {"From: a@b\r\n\r\nbody", true, "body"},
       {"Delivered-To: k@b\nX-Spam-Score: 0.1\n\t(folded)\n\nbody", true, "body"},
-      // Words with a colon that are no header block stay.
       {"Note: call me\nplease tomorrow\n\nbye", true, "Note: call me\nplease tomorrow\n\nbye"},
       {"Dear Kim: hello\n\nbye", true, "Dear Kim: hello\n\nbye"},
       {"From: a@b\r\n\r\nbody", false, "From: a@b\r\n\r\nbody"},
       {"Received: only headers\r\nFrom: x", true, ""},
       {"trailing blanks \t\r\n\r\n", true, "trailing blanks"},
-      // Each 4 KB chunk counts up to its first zero byte.
       {std::string(10, 'a') + '\0' + std::string(4085, 'z') + "second" + '\0' + "gone", false, "aaaaaaaaaasecond"},
   };
   for (const auto& c : cases) {
@@ -301,8 +270,6 @@ TEST_F(MessageDecoderTest, WritePartPageStripsReceivedHeaderBlocksAndTrimsTheTex
 }
 
 TEST_F(MessageDecoderTest, EmptyingKeepsWhatAForwardHoldsAndNeverFollowsLinks) {
-  // A read-only file or forward folder belongs to a forward being written;
-  // a released forward folder goes; links go, never what they point to.
   for (const char* d : {"Forward1", "Forward2", "sub"}) fs::create_directories(dir + d);
   for (const char* name : {"old.txt", "kept.pdf", "Forward1/open.pdf", "Forward2/done.pdf", "sub/inner.txt"}) {
     test::WriteFile(dir + name, name);
@@ -322,8 +289,6 @@ TEST_F(MessageDecoderTest, EmptyingKeepsWhatAForwardHoldsAndNeverFollowsLinks) {
 
 TEST_F(MessageDecoderTest, TheViewersOwnFolderIsTheOnlyOneEverEmptied) {
   EXPECT_EQ(dir, store.TempDirectory() + "Viewer/");
-  // A download of the mail check in _TEMP survives the decodes; the
-  // previous message's parts go.
   const std::string download = store.TempDirectory() + "M12345.new";
   test::WriteFile(download, "half a message");
   Decode("mixed_attachments.mail");
@@ -331,13 +296,10 @@ TEST_F(MessageDecoderTest, TheViewersOwnFolderIsTheOnlyOneEverEmptied) {
   Decode("plain_text.mail");
   EXPECT_FALSE(Exists("report Q1.pdf"));
   EXPECT_EQ(test::ReadFile(download), "half a message");
-
-  // A message inside the display directory is never decoded there.
   fs::copy_file(Fixture("plain_text.mail"), dir + "inside.mail");
   std::string page;
   EXPECT_EQ(decoder.DecodeMessage(dir + "inside.mail", dir, page), -1);
   EXPECT_TRUE(fs::exists(dir + "inside.mail"));
-  // A message that cannot be read is an error, and the viewer does not open.
   EXPECT_EQ(decoder.DecodeMessage(home.File("missing.mail"), dir, page), -1);
   EXPECT_FALSE(MessageView(app, dir).Open(home.File("missing.mail")));
 }
@@ -351,7 +313,6 @@ TEST_F(MessageDecoderTest, TheViewerListsSavesAndShowsHeaders) {
   test::WriteFile(target, "an older file that is overwritten and longer than the part");
   EXPECT_TRUE(view.SavePartAs(2, target));
   EXPECT_EQ(test::ReadFile(target), "month;sales\njanuary;10\nfebruary;12\nmarch;17\n");
-
   ASSERT_TRUE(view.Open(Stored("plain_text.mail")));
   EXPECT_TRUE(view.ListedParts().empty()) << "a single part is not listed";
   EXPECT_EQ(view.Caption(), "[Alice Example <alice@example.org>] Minutes of the garden club");
@@ -363,8 +324,6 @@ TEST_F(MessageDecoderTest, TheViewerListsSavesAndShowsHeaders) {
   EXPECT_TRUE(Contains(headers, "example.org</A>&#62</HTML></BODY>")) << "the block ends with its last line";
   EXPECT_FALSE(Contains(headers, "Hello"));
   EXPECT_EQ(view.ToggleHeaders().url, view.PageUrl());
-  // (Encoded words in the caption: the viewer's window test; in the list's
-  // rows: the header scanner's test.)
 }
 
 TEST_F(MessageDecoderTest, TheNavigationHookKeepsTheViewerOnItsOwnFiles) {
@@ -377,8 +336,6 @@ TEST_F(MessageDecoderTest, TheNavigationHookKeepsTheViewerOnItsOwnFiles) {
       {base + "Budget.Xlsm", NavigationAction::OpenWithSystem}, {FileUrl(dir, "a b#c.doc"), NavigationAction::OpenWithSystem},
   };
   for (const auto& [target, action] : cases) EXPECT_EQ(DecideNavigation(target, dir).action, action) << target;
-  EXPECT_EQ(DecideNavigation("http://www.example.org/garden", dir).popupTitle,
-            "Finding http://www.example.org/garden");
   EXPECT_EQ(DecideNavigation(base + "letter.doc", dir).filePath, dir + "letter.doc");
   EXPECT_EQ(FileUrl("/t/Viewer/", "a b#c?d%e.pdf"), "file:///t/Viewer/a%20b%23c%3Fd%25e.pdf");
   EXPECT_EQ(FileUrl("/t/", "caf\xC3\xA9.txt"), "file:///t/caf%C3%A9.txt");
@@ -415,7 +372,7 @@ TEST_F(MessageDecoderTest, DeletingFromTheViewerMovesToTrashAndShowsTheNextMessa
     ASSERT_TRUE(MailStore::MarkUnread(inbox + name) && list.AddMessage(store, inbox + name));
   }
   const Texts paths = {list.Rows()[0].path, list.Rows()[1].path, list.Rows()[2].path};
-  app.WriteInt("email", "DontPromptForDeletion", 1);  // the question is the store's
+  app.WriteInt("email", "DontPromptForDeletion", 1);
   const ViewerDeleteOutcome middle = DeleteFromViewer(store, list, paths[1], false);
   EXPECT_EQ(middle.nextPath, paths[2]);
   EXPECT_EQ(middle.nextRow, 1);
@@ -429,8 +386,6 @@ TEST_F(MessageDecoderTest, DeletingFromTheViewerMovesToTrashAndShowsTheNextMessa
 }
 
 TEST_F(MessageDecoderTest, DecodingWhileHeadersAreScannedOnAnotherThread) {
-  // uulib keeps global state: a decode and the check's header scans must
-  // never use it at once.
   const Texts paths = {Stored("mixed_attachments.mail"), Stored("alternative.mail"), Stored("nested.mail"),
                        Stored("hostile_names.mail")};
   std::atomic<bool> stop{false};
@@ -454,8 +409,6 @@ TEST_F(MessageDecoderTest, DecodingWhileHeadersAreScannedOnAnotherThread) {
   scanner.join();
 }
 
-// --- Replies and forwards built from the decoded messages
-
 const char kHead[] = "\r\n\r\n> **--------- Original Message follows... \r\n\r\n>";
 
 std::string Trailer(const std::string& subject, const std::string& from, const std::string& date) {
@@ -468,9 +421,7 @@ bool Writable(const std::string& path) {
 }
 
 TEST_F(MessageDecoderTest, RepliesQuoteTheTextAndAddressTheSenderOrEveryone) {
-  // (Subject and To of this reply: the read CLI test.)
   const ReplyDraft reply = BuildReply(Decode("plain_text.mail"), ReplyKind::Reply, dir);
-  // The lines are not prefixed one by one; line ends become CR LF.
   EXPECT_EQ(reply.body,
             kHead + std::string("Hello Kim,\r\n\r\nthe minutes of Monday's meeting are on "
                                 "www.example.org/garden/minutes\r\nand the next meeting is on the 12th. "
@@ -478,7 +429,6 @@ TEST_F(MessageDecoderTest, RepliesQuoteTheTextAndAddressTheSenderOrEveryone) {
                                 "gloves\r\n\r\nAlice") +
                 Trailer("Minutes of the garden club", "Alice Example <alice@example.org>",
                         "Tue, 3 Mar 2020 10:15:00 +0100"));
-
   const DecodedMessage& nested = Decode("nested.mail");
   const ReplyDraft all = BuildReply(nested, ReplyKind::ReplyAll, dir);
   EXPECT_EQ(all.subject, "re: Photos from the trip");
@@ -487,10 +437,6 @@ TEST_F(MessageDecoderTest, RepliesQuoteTheTextAndAddressTheSenderOrEveryone) {
   DecodedMessage noTo = nested;
   noTo.summary.to.clear();
   EXPECT_EQ(BuildReply(noTo, ReplyKind::ReplyAll, dir).to, "Carol <carol@example.com>") << "no stray comma";
-
-  // Reply-To (read from the header, encoded words and all) takes the
-  // sender's place; a reply to all leaves out the user's own addresses,
-  // in any case, and names nobody twice.
   const std::string me = "me@mail.example", alias = "Me.Too@Mail.Example";
   struct Row {
     std::string headers;
@@ -504,10 +450,8 @@ TEST_F(MessageDecoderTest, RepliesQuoteTheTextAndAddressTheSenderOrEveryone) {
        "Bob <bob@example.org>\r\nCc: bob@example.org; Ann <ann@example.org>, (work) me.too@mail.example, "
        "\"Cy; C\" <cy@example.org>\r\n",
        ReplyKind::ReplyAll, "list@example.org, Bob <bob@example.org>", "Ann <ann@example.org>, \"Cy; C\" <cy@example.org>"},
-      // A reply to all of the user's own message goes to the others...
       {"From: Me <me@mail.example>\r\nTo: Bob <bob@example.org>\r\nCc: me@mail.example\r\n", ReplyKind::ReplyAll,
        "Bob <bob@example.org>", ""},
-      // ... and, when the user was alone, back to the user.
       {"From: Me <me@mail.example>\r\nTo: me@mail.example\r\n", ReplyKind::ReplyAll, "Me <me@mail.example>", ""},
   };
   for (const Row& row : rows) {
@@ -516,15 +460,9 @@ TEST_F(MessageDecoderTest, RepliesQuoteTheTextAndAddressTheSenderOrEveryone) {
     const ReplyDraft draft = BuildReply(m, row.kind, dir, {me, alias});
     EXPECT_EQ(draft.to + "|" + draft.cc, row.to + "|" + row.cc) << row.headers;
   }
-
-  // An HTML-only message is quoted as its text; the encoded subject as
-  // it reads.
   EXPECT_EQ(BuildReply(Decode("html_only.mail"), ReplyKind::Reply, dir).body,
             kHead + std::string("Our caf\xC3\xA9 opens & welcomes you.\r\n\r\nCoffee\r\nTea <green>") +
                 Trailer("Caf\xC3\xA9 news", "News <news@example.net>", "Sat, 7 Mar 2020 08:00:00 +0000"));
-
-  // The converted text stands in when no text was read (an alternative
-  // message's quoted plain text: the corpus test).
   DecodedMessage converted;
   converted.converted = "converted only";
   EXPECT_EQ(QuotedBody(converted), kHead + std::string("converted only") + Trailer("", "", ""));
@@ -544,8 +482,6 @@ TEST_F(MessageDecoderTest, ALongQuoteIsCutAt32KWithTheNoteAndNeverSplitsACharact
   DecodedMessage fits;
   fits.text = std::string(32768 - head, 'a');
   EXPECT_EQ(QuotedBody(fits).find("truncated"), std::string::npos);
-  // A euro sign straddling the cut goes whole; Latin-1 text is cut where
-  // the limit says.
   fits.text = std::string(32768 - head - 1, 'a') + "\xE2\x82\xAC" + "bbb";
   EXPECT_EQ(QuotedBody(fits).substr(32767, 6), "\r\n\r\nMe");
   fits.text = std::string(32768 - head - 1, 'a') + "\xE9\xE9\xE9";
@@ -557,7 +493,7 @@ TEST_F(MessageDecoderTest, AForwardAttachesTheListedPartsButNeverTheQuotedBody) 
     const char* fixture;
     Texts attached;
   } cases[] = {
-      {"plain_text.mail", {}},  // one part: nothing listed, nothing attached
+      {"plain_text.mail", {}},
       {"alternative.mail", {}},
       {"mixed_attachments.mail", {"report Q1.pdf", "figures.csv"}},
       {"nested.mail", {"lake.png"}},
@@ -574,7 +510,6 @@ TEST_F(MessageDecoderTest, AForwardAttachesTheListedPartsButNeverTheQuotedBody) 
     }
     EXPECT_EQ(names, c.attached) << c.fixture;
   }
-  // A reply attaches and protects nothing.
   const DecodedMessage& m = Decode("mixed_attachments.mail");
   EXPECT_TRUE(PrepareReply(m, ReplyKind::Reply, dir).attachments.empty());
   EXPECT_TRUE(Writable(dir + "figures.csv"));
@@ -583,23 +518,16 @@ TEST_F(MessageDecoderTest, AForwardAttachesTheListedPartsButNeverTheQuotedBody) 
 TEST_F(MessageDecoderTest, ASecondForwardKeepsTheNamesAndTheCleanUpReleasesTheViewersFolder) {
   const ReplyDraft first = PrepareReply(Decode("mixed_attachments.mail"), ReplyKind::Forward, dir);
   ASSERT_EQ(first.attachments.size(), 2u);
-
-  // The same message shown and forwarded again: the parts keep their names.
   const DecodedMessage& again = Decode("mixed_attachments.mail");
   EXPECT_EQ(again.partNames, (Texts{"0001.txt", "report Q1.pdf", "figures.csv"}));
   const ReplyDraft second = PrepareReply(again, ReplyKind::Forward, dir);
   ASSERT_EQ(second.attachments.size(), 2u);
   EXPECT_EQ(fs::path(second.attachments[1]).filename(), "figures.csv");
   EXPECT_NE(second.attachments[1], first.attachments[1]);
-  // Another message shown meanwhile leaves both forwards' files alone.
   Decode("plain_text.mail");
   EXPECT_EQ(test::ReadFile(first.attachments[1]), "month;sales\njanuary;10\nfebruary;12\nmarch;17\n");
   EXPECT_EQ(test::ReadFile(second.attachments[1]), test::ReadFile(first.attachments[1]));
   EXPECT_EQ(fs::file_size(first.attachments[0]), 9u + 3000u + 7u);
-
-  // The clean-up of the mail window (and of start-up) releases every file
-  // under the viewer's folder, a stray read-only one included; the next
-  // decode then clears the folder.
   test::WriteFile(dir + "stray.pdf", "x");
   fs::permissions(dir + "stray.pdf", fs::perms::owner_write, fs::perm_options::remove);
   store.CleanLeftovers();
