@@ -1,13 +1,5 @@
-// The dial-up window "Connect" against NetworkManager as python3-dbusmock
-// plays it on a private bus (tools/network_manager_mock.h), under real
-// pointer clicks (XTest): only the mobile entry is listed beside the wired
-// connection, Connect dials it and the window closes itself once it is up
-// (the connected picture shown), Hang up ends it and leaves the wired one,
-// Work Offline takes the program offline. Then the speed booster's report
-// shows this machine's values as /sys and /proc hold them, its OK says the
-// option is not available here, and no file of the profile changes.
-//
-// usage: dialup_ui ARTIFACTS
+// The dial-up window against a mock NetworkManager on a private bus, and
+// the speed booster's report, under real XTest clicks. usage: dialup_ui ARTIFACTS
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/stattext.h>
@@ -35,7 +27,6 @@ std::string Label(const char* name) {
   return control ? Utf8(control->GetLabel()) : "";
 }
 
-// Every file below the folder with its size and modification time.
 std::map<std::string, std::string> Files(const std::string& folder) {
   std::map<std::string, std::string> files;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
@@ -84,52 +75,47 @@ class DialUpTestApp : public vyr::test::ChecksApp {
       vyr::test::PumpUntil([&] { return entries->GetCount() == 2; }, 5000);
       Check(entries->GetCount() == 2 && Utf8(entries->GetString(0)) == "Mobile" &&
                 Utf8(entries->GetString(1)) == "<New Connection>" && entries->GetSelection() == 0,
-            "the mobile entry alone, then <New Connection>, the entry selected",
-            std::to_string(entries->GetCount()) + " items, " + std::to_string(manager.Entries().size()) + " entries" +
-                (manager.EntriesRead() ? " read" : ""));
+            "the mobile entry alone, then <New Connection>, the entry selected");
       Check(Label("Connection status") == "Not Connected" && Label("Connect") == "&Connect" &&
                 Label("WorkOffline") == "Work &Offline",
-            "not connected: Connect and Work Offline", Label("Connection status"));
+            "not connected: Connect and Work Offline");
       vyr::test::SaveScreen(shots + "/ui_dialup.png");
       vyr::test::ClickAt(xt::Named("Connect"));
     });
     RunDialUpDialog(frame, t.app, manager);
     Check(manager.StatusText() == "Connected to Mobile" && t.app.GetString("dialup", "lastdialup") == "Mobile",
-          "the click on Connect dials Mobile and the window closes once it is up", manager.StatusText());
+          "the click on Connect dials Mobile and the window closes once it is up");
 
     robot_.When("Connect", [&] {
       Check(Label("Connect") == "&Hang up" && Label("WorkOffline") == "&Cancel" &&
                 Label("Connection status") == "Connected to Mobile",
             "connected: Hang up and Cancel");
-      // The connected picture: the scheme's blue cell where the indicator is.
-      auto* indicator = xt::Named("ConnectionIndicator");
-      const wxRect at = indicator->GetScreenRect();
+      // The connected picture: the scheme's blue cell in the indicator's middle.
+      const wxRect at = xt::Named("ConnectionIndicator")->GetScreenRect();
       const wxImage screen = vyr::test::SaveScreen(shots + "/ui_dialup_connected.png");
-      const wxPoint middle(at.x + at.width / 2, at.y + 4 + 32);  // the picture's middle
+      const wxPoint middle(at.x + at.width / 2, at.y + 4 + 32);
       Check(screen.GetBlue(middle.x, middle.y) > 200 && screen.GetRed(middle.x, middle.y) < 120,
-            "the indicator shows the connected picture", vyr::test::Rgb(screen, middle));
+            "the indicator shows the connected picture");
       vyr::test::ClickAt(xt::Named("Connect"));
       vyr::test::PumpUntil([&] { return Label("Connection status") == "Disconnected"; }, 5000);
       const std::string left = Mock::ActiveConnections();
       Check(Label("Connection status") == "Disconnected" && Label("Connect") == "&Connect" &&
                 left.find("ActiveConnection/0") != std::string::npos && left.find("ActiveConnection/1") == std::string::npos,
-            "the click on Hang up ends the mobile connection alone", Label("Connection status") + " " + left);
+            "the click on Hang up ends the mobile connection alone");
       vyr::test::ClickAt(xt::Named("WorkOffline"));
     });
     RunDialUpDialog(frame, t.app, manager);
     Check(manager.Offline() && !manager.IsOnline(), "the click on Work Offline takes the program offline");
 
-    // The speed booster's report.
     const auto before = Files(t.home.Path());
     robot_.When("Ttl", [&] {
       bool loopback = false;
       for (wxWindow* w : xt::Named("Ttl")->GetParent()->GetChildren())
         if (w->GetName() == "Mtu" && Utf8(w->GetLabel()) == "lo: " + FirstLine("/sys/class/net/lo/mtu") + " bytes")
           loopback = true;
-      Check(loopback, "the loopback interface's MTU as /sys holds it");
-      Check(Label("Ttl") == "Default time-to-live (TTL) of packets sent: " +
-                                FirstLine("/proc/sys/net/ipv4/ip_default_ttl"),
-            "the default TTL as /proc holds it", Label("Ttl"));
+      Check(loopback && Label("Ttl") == "Default time-to-live (TTL) of packets sent: " +
+                                            FirstLine("/proc/sys/net/ipv4/ip_default_ttl"),
+            "the loopback MTU and default TTL as /sys and /proc hold them");
       vyr::test::SaveScreen(shots + "/ui_speed_booster.png");
       vyr::test::ClickAt(wxGetTopLevelParent(xt::Named("Ttl"))->FindWindow(wxID_OK));
     });
