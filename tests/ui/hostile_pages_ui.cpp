@@ -1,18 +1,6 @@
-// Hostile pages in the real main window on a virtual display. The test
-// server (tests/fixtures/hostile_site.py) is the home server at
-// http://127.0.0.1:PORT and two foreign sites (localhost, 127.0.0.2); it logs
-// every request and every report of the pages' script. Each page is opened
-// as a typed address would open it, then driven with real input through the
-// X server (XTest). Script is only evaluated to read where things are.
-// The routes are rows of one table, run by one driver that compares all that
-// was written with what the row allows. Whatever a foreign page tries,
-// nothing may be written: no watched setting, no file in the data, home or
-// download folders, no scheme folder, no start of the desktop's opener (a
-// recording xdg-open is first on PATH), no window. Controls show a command
-// the user really gives is seen. A real click on an attachment link asks
-// with "Save As", answered with real keys.
-// Prints "ok NAME" or "FAIL NAME: what was seen"; keeps a screenshot per case.
-//
+// Hostile pages in the real main window, driven by real XTest input against
+// tests/fixtures/hostile_site.py: whatever a foreign page tries, nothing may be
+// written; controls show that a command the user really gives runs.
 // usage: hostile_pages_ui WORK_DIR SHOT_DIR
 #include <gtk/gtk.h>
 #include <signal.h>
@@ -45,7 +33,6 @@
 #include "xtest_input.h"  // last: its X headers' macros would spoil the names above
 
 namespace {
-
 namespace fs = std::filesystem;
 namespace xtest = vyr::test::xtest;
 using Lines = std::vector<std::string>;
@@ -57,12 +44,6 @@ struct Sandbox {
   std::string home, downloads, openerLog;
 } sandbox;
 
-void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-// HOME and the download folder in the scratch folder; a recording xdg-open
-// first on PATH (a line per start, each argument quoted by the shell, line
-// breaks included); a file size limit, so that an endless download stops
-// instead of filling the disk.
 void PrepareSandbox(const std::string& work) {
   sandbox = {work + "/userhome", work + "/userhome/Downloads", work + "/xdg-open.log"};
   fs::create_directories(sandbox.downloads);
@@ -70,11 +51,9 @@ void PrepareSandbox(const std::string& work) {
   setenv("XDG_DOWNLOAD_DIR", sandbox.downloads.c_str(), 1);
   const char* config = std::getenv("XDG_CONFIG_HOME");
   const std::string configDir = config && *config ? config : sandbox.home + "/.config";
-  fs::create_directories(configDir);
-  WriteText(configDir + "/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n");
+  vyr::test::WriteFile(configDir + "/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n");
   const std::string bin = work + "/bin";
-  fs::create_directories(bin);
-  WriteText(bin + "/xdg-open", "#!/bin/bash\n{ printf xdg-open; printf ' %q' \"$@\"; echo; } >> '" + sandbox.openerLog + "'\n");
+  vyr::test::WriteFile(bin + "/xdg-open", "#!/bin/bash\n{ printf xdg-open; printf ' %q' \"$@\"; echo; } >> '" + sandbox.openerLog + "'\n");
   fs::permissions(bin + "/xdg-open", fs::perms::owner_all);
   const char* path = std::getenv("PATH");
   setenv("PATH", (bin + ":" + (path ? path : "/usr/bin:/bin")).c_str(), 1);
@@ -131,8 +110,6 @@ std::set<std::string> Folders(const std::string& dir) {
   return names;
 }
 
-// The [hostile] section, the package versions and the scheme choice, as
-// the profile file holds them (names in any case).
 Lines WatchedSettings(const std::string& profile) {
   static const std::set<std::string> kMisc = {"ibver", "exever", "dictver", "fixedchanver", "userdir", "fancywindows"};
   Lines out;
@@ -156,23 +133,14 @@ struct Written {
   size_t openerCalls = 0, windows = 0;
 };
 
-// Records the top-level windows shown besides those of the start and closes
-// each after four seconds, so that no modal window holds the run. The window
-// the test waits for (Expect) goes to its handler instead, which runs inside
-// that window's own loop when it is modal.
 class WindowWatch {
  public:
   using Clock = std::chrono::steady_clock;
 
   void Start() {
     for (GtkWindow* w : Shown()) Mark(w, Clock::time_point::max());
-    g_timeout_add(
-        200,
-        [](gpointer self) -> gboolean {
-          static_cast<WindowWatch*>(self)->Look();
-          return G_SOURCE_CONTINUE;
-        },
-        this);
+    g_timeout_add(200, [](gpointer self) -> gboolean { return static_cast<WindowWatch*>(self)->Look(), G_SOURCE_CONTINUE; },
+                  this);
   }
   void Expect(const std::string& title, std::function<void(GtkWindow*)> onShown) {
     title_ = title;
@@ -240,8 +208,6 @@ class WindowWatch {
   std::function<void(GtkWindow*)> onShown_;
 };
 
-// The attachment the test server sends: line breaks of both kinds and bytes
-// that are no text.
 constexpr char kReport[] = "Vyrelle test report\r\nsecond line\n\x00\x01\xfe\xff binary tail\n";
 
 class HostilePagesApp : public wxApp {
@@ -250,9 +216,7 @@ class HostilePagesApp : public wxApp {
     if (argc != 3) return false;
     SetExitOnFrameDelete(false);
     vyr::test::InitWindowTest();
-    // No mail account is set up here: the compose window a mail link opens
-    // is not to ask for the settings.
-    CComposeWnd::SetAskAboutSettings(false);
+    CComposeWnd::SetAskAboutSettings(false);  // no mail account: a mailto window asks nothing
     shots_ = argv[2].utf8_string();
     CallAfter([this] {
       Run();
@@ -263,8 +227,6 @@ class HostilePagesApp : public wxApp {
   }
 
  private:
-  // A row of the table: the page opened (none: the one shown stays), the
-  // user's part, and everything the row may write, as Since() tells it.
   struct Route {
     std::string shot, name;  // the picture hostile_SHOT.png and the check's name
     std::string url = {}, title = {};
@@ -292,9 +254,7 @@ class HostilePagesApp : public wxApp {
     a.WriteInt("email", "UseVyrMail", 1);
     a.LoadStartupSettings();
     vyr::SeedDataRoot(VYRELLE_SHIPPED_DATA, a.Directories());
-    // The spelling lexicons a first compose window copies are there already:
-    // a mailto link's window writes nothing.
-    vyr::SpellCheckAvailable(a.GetDataDirectory("email", true));
+    vyr::SpellCheckAvailable(a.GetDataDirectory("email", true));  // a mailto window then writes nothing
     dataHome_ = vyr::platform::GetWindowsDirectory();
     media_ = a.Directories().Root() + "/media";
     main_ = vyr::test::StartMainWindow(a);
@@ -378,8 +338,6 @@ class HostilePagesApp : public wxApp {
     Check(Requests("/_cmd/").empty(), "no command link ever reached a server as a request", Join(Requests("/_cmd/")));
   }
 
-  // Runs the route; passes when what was written is what it may write. The
-  // premise fails when the test could not do its part.
   void Expect(const Route& r) {
     const Written before = Now();
     std::vector<size_t> logged;
@@ -402,8 +360,6 @@ class HostilePagesApp : public wxApp {
                           : "the test could not do its part: " + premise);
   }
 
-  // The compose window a mailto link opened, as "to '...', cc '...', bcc
-  // '...', subject '...'"; it is closed unsaved.
   static std::string ComposeOpened(const std::string& wanted) {
     for (wxWindow* top : wxTopLevelWindows) {
       auto* compose = dynamic_cast<CComposeWnd*>(top);
@@ -457,9 +413,6 @@ class HostilePagesApp : public wxApp {
     return w;
   }
 
-  // Everything written since `before`: watched settings, new or changed
-  // files (not the profile, not the info box's staging page), scheme
-  // folders, opener starts (line breaks shown), windows shown.
   Lines Since(const Written& before) const {
     const Written now = Now();
     Lines out;
@@ -483,7 +436,6 @@ class HostilePagesApp : public wxApp {
     return out;
   }
 
-  // --- real input through the X server ---
   void Key(KeySym sym, bool shift = false) {
     xtest::PressKey(sym, shift);
     Pause(15);
@@ -502,8 +454,6 @@ class HostilePagesApp : public wxApp {
     return {};
   }
 
-  // Whether the X server has the window viewable under the title (as the
-  // server holds it, not as the toolkit does).
   static bool Viewable(const std::string& title, Window xid) {
     GdkDisplay* display = gdk_display_get_default();
     gdk_x11_display_error_trap_push(display);  // the window may go while it is read
@@ -517,11 +467,8 @@ class HostilePagesApp : public wxApp {
     return viewable;
   }
 
-  // --- where things are ---
   static wxPoint Centre(const wxRect& r) { return wxPoint(r.x + r.width / 2, r.y + r.height / 2); }
 
-  // Waits for the page to be painted in the colour at the point, clicks
-  // there and waits for the page to report a real click counted by `seen`.
   std::string ClickAt(const wxPoint& at, const std::string& rgb, const std::function<size_t()>& seen) {
     if (!PumpUntil([&] { return vyr::test::Rgb(vyr::test::Screen(), at) == rgb; }, 8000))
       return "the screen shows " + vyr::test::Rgb(vyr::test::Screen(), at) + ", not " + rgb + ", where the click goes";
@@ -529,15 +476,11 @@ class HostilePagesApp : public wxApp {
     xtest::Click(at);
     return PumpUntil([&] { return seen() > before; }, 5000) ? "" : "the page saw no real click";
   }
-  // A click on an element of the top document (of the main window's pane,
-  // or of the view given).
   std::string ClickElement(const std::string& page, const std::string& id, const std::string& rgb,
                            CBrowserWnd* in = nullptr) {
     const wxRect r = vyr::test::ElementOnScreen(in ? in : main_->Pane(), id);
     return r.IsEmpty() ? "no element " + id + " on the page" : ClickAt(Centre(r), rgb, [=, this] { return Clicks(page); });
   }
-  // A click in the cross-origin frame filling the page, `quarter` quarters
-  // across it.
   std::string FrameClick(const std::string& target, int quarter, const std::string& rgb) {
     const wxRect frame = vyr::test::ElementOnScreen(main_->Pane(), "frame");
     if (frame.IsEmpty()) return "no frame on the page";
@@ -546,10 +489,6 @@ class HostilePagesApp : public wxApp {
                    [=, this] { return Requests(report).size(); });
   }
 
-  // --- the "Save As" window ---
-  // A picture taken inside the dialog's own loop once it has had a moment
-  // to draw itself, read straight from GDK (the toolkit's yield is not to
-  // be entered there).
   void ShotWhileModal(const std::string& name) {
     Pause(700);
     GdkWindow* root = gdk_get_default_root_window();
@@ -560,11 +499,6 @@ class HostilePagesApp : public wxApp {
     taken_.insert(name);
   }
 
-  // Clicks the attachment link and answers the "Save As" window it brings
-  // up from inside the dialog's own loop: seen viewable on the X server, its
-  // folder and offered name read (saveAs_), the keyboard focus given, then
-  // `answer` ("" or what went wrong), and the dialog gone (else cancelled).
-  // "" when all of it was done.
   std::string ClickAndAnswer(const std::function<std::string(GtkWindow*)>& answer) {
     saveAs_ = {};
     bool shown = false;
@@ -610,8 +544,6 @@ class HostilePagesApp : public wxApp {
     return problem;
   }
 
-  // A real click on a foreign page's attachment link asks with "Save As" in
-  // the download folder; Escape answers it.
   std::string EscapeSaveAs() {
     const std::string problem = ClickAndAnswer([this](GtkWindow*) {
       ShotWhileModal("save_as_escape");
@@ -630,8 +562,6 @@ class HostilePagesApp : public wxApp {
     return First({problem, Title() == "Hostile attachment link" ? "" : "the pane shows '" + Title() + "' after the download"});
   }
 
-  // The path typed into the name box of the "Save As" window, entered: the
-  // file gets the bytes the server sent.
   std::string TypeSaveAs(const std::string& target) {
     fs::create_directories(fs::path(target).parent_path());
     std::string typed;
@@ -659,8 +589,6 @@ class HostilePagesApp : public wxApp {
     return problem;
   }
 
-  // The host's picture lookup from a foreign top page and a cross-origin
-  // frame, by the external object and by the host's prompt: never a path.
   void CheckInsertImage() {
     const bool pictureThere = vyr::platform::FileExists(app_->ResolveSchemeFile("logo.bmp", true));
     const std::string opened = Open(Foreign("insertimage"), "Hostile insert image");
@@ -690,11 +618,6 @@ class HostilePagesApp : public wxApp {
     }
   }
 
-  // The info box (the channel bar shown for it): a real click on a link
-  // that asks for a window of its own opens it in the main window; a
-  // command link does so only through the special-address filter, which
-  // runs nothing for a foreign page in the box but runs a home page's; a
-  // script's window.open of a command link runs nothing.
   void CheckInfoBoxLinks() {
     main_->RunServerCommand("showchannelbar");
     CChannelBarWnd* bar = main_->ChannelBar();
@@ -749,8 +672,6 @@ class HostilePagesApp : public wxApp {
 
 wxIMPLEMENT_APP_NO_MAIN(HostilePagesApp);
 
-// No GPU on a virtual display; the file chooser remembers in memory; the
-// sandbox is made before anything reads the environment.
 int main(int argc, char** argv) {
   setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
   setenv("GSETTINGS_BACKEND", "memory", 0);
