@@ -1,23 +1,6 @@
-// The main window's look on a virtual display, read back from the screen.
-// One run per MODE, each on a fresh data folder seeded from the shipped data:
-//   switch   started on "default", switched to "Midnight" as the
-//            look-and-feel dialog does: toolbar, its pictures, the channel
-//            column and the folder strip all take Midnight's colours; in
-//            both schemes each channel's row of the column shows its cell
-//            of the scheme's "chanbar.bmp" and the info box the bar's
-//            ground; the folder strip shows "folderbar_rollover.bmp" under
-//            the pointer (moved by the X server's test extension)
-//   import   started with a ".vyrscheme" file to open: the start page shows,
-//            the package is imported and applied
-//   own      a scheme holding only "toolbar.bmp": its pictures, the rest
-//            from "default"
-//   damaged  a scheme with a cut-short "toolbar.bmp", a "toolbar_rollover.bmp"
-//            that is no picture, a "captionbar.bmp" of height 0 and a
-//            "config.ini" of garbage: default pictures and values
-// Prints "ok ..." per check or "FAIL ..."; keeps each screenshot as
-// SHOTS/ui_scheme_MODE_N.png, and the channel column of each scheme as
-// SHOTS/ui_channel_column_SCHEME.png.
-//
+// The main window's look read back from the screen, one run per MODE:
+// switch (default to Midnight), import (a .vyrscheme opened at start), own (a
+// scheme holding only toolbar.bmp), damaged (broken pictures and config.ini).
 // usage: main_window_scheme_ui MODE SHIPPED_DATA SERVER_URL FILES_DIR SHOTS
 #include <map>
 #include <set>
@@ -36,7 +19,6 @@
 #include "xtest_input.h"  // last: the X headers' macros would spoil the names above
 
 namespace {
-
 using Rgb = std::string;  // "r,g,b"
 
 // A toolbar picture of 16 cells, 24 x 24, all of one colour, as a BMP.
@@ -68,16 +50,11 @@ class SchemeWindowApp : public wxApp {
     return true;
   }
 
-  // The checks wait by pumping events; run inside a dialog's own loop (the
-  // package import's progress dialog) they would hold that dialog open, so
-  // they start only from the main loop.
   void RunWhenOutsideDialogs() {
     start_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
       if (wxEventLoopBase::GetActive() != GetMainLoop()) return;
       start_.Stop();
       CallAfter([this] {
-        // A dialog may have opened between the tick and this call (a
-        // posted import ahead of it): then wait for it to close.
         if (wxEventLoopBase::GetActive() != GetMainLoop()) {
           start_.Start(50);
           return;
@@ -121,8 +98,6 @@ class SchemeWindowApp : public wxApp {
       WriteSolidToolbar(media_ + "Plain/toolbar.bmp", 0, 160, 80);
     } else if (mode_ == "damaged") {
       fs::CreateDirectories(media_ + "Broken");
-      // The default scheme's toolbar made recognisable, so that the picture
-      // seen is the default's and not the compiled-in one.
       WriteSolidToolbar(media_ + "default/toolbar.bmp", 200, 0, 120);
       const std::string whole = vyr::test::ReadFile(media_ + "default/toolbar.bmp");
       fs::WriteFileAtomically(media_ + "Broken/toolbar.bmp", whole.substr(0, 100));
@@ -138,8 +113,6 @@ class SchemeWindowApp : public wxApp {
                               "[Misc]\nFancyWindows=maybe\n");
     }
   }
-
-  // --- the screen ----------------------------------------------------------------------
 
   // Takes the whole screen into shot_ (kept as ui_scheme_MODE_N.png).
   void Snap() {
@@ -166,8 +139,6 @@ class SchemeWindowApp : public wxApp {
     CButtonStrip* strip = main_->Toolbar();
     return At(strip, {strip->GetClientSize().x - 3, strip->GetClientSize().y / 2});
   }
-  // The channel column's ground halfway down, left of its texts; the folder
-  // strip's just above the page pane's right end.
   Rgb ChannelGround() const {
     wxWindow* bar = main_->ChannelBar();
     return At(bar, {3, bar->GetClientSize().y / 2});
@@ -194,10 +165,6 @@ class SchemeWindowApp : public wxApp {
     return problems;
   }
 
-  // "" when the screenshot shows, at the picture place of the strip's entry,
-  // cell `cell` (24 x 24) of `cells`: each of its pixels as drawn, each
-  // magenta one the entry's ground (the colour in the place's corner, which
-  // no cell draws); else what differs.
   std::string ShowsCell(CButtonStrip* strip, int entry, const wxImage& cells, int cell) const {
     const vyr::StripRect r = strip->Model().ImageRect(entry);
     if (!cells.IsOk() || cells.GetWidth() < (cell + 1) * 24) return "no cell " + std::to_string(cell);
@@ -215,12 +182,7 @@ class SchemeWindowApp : public wxApp {
     return wrong ? std::to_string(wrong) + " of 576 pixels differ from cell " + std::to_string(cell) : "";
   }
 
-  // Each channel row of the column that is whole on the screen shows the
-  // channel's cell of the scheme's chanbar.bmp; the column is kept as
-  // ui_channel_column_SCHEME.png.
   std::string ColumnPictures(const std::string& scheme) {
-    // The shipped channels' pictures, by hand from the keyword table: the
-    // home channel's "H O M E " holds no keyword; "sci/te" 24, "comput" 3.
     static const std::map<std::string, int> kCell = {
         {"H O M E ", 0}, {"News", 26},   {"Weather", 25},       {"Sports", 9}, {"Money", 8},
         {"Travel", 6},   {"Shopping", 16}, {"Entertainment", 17}, {"Health", 12}, {"Sci/Tech", 24},
@@ -244,9 +206,6 @@ class SchemeWindowApp : public wxApp {
     return problems;
   }
 
-  // "" when the window's caption shows the left end of the scheme's
-  // captionbar.bmp (cell 0, 48 x 24) wherever that cell draws, and the menu
-  // bar the scheme's MenuBack right of its seven titles; else what differs.
   std::string FramePictures(const std::string& scheme, const Rgb& menuBack) {
     Snap();
     const wxImage caption = ShippedPicture(scheme, "captionbar.bmp");
@@ -280,8 +239,6 @@ class SchemeWindowApp : public wxApp {
     return !box->CurrentUrl().empty() && !box->IsLoading();
   }
 
-  // The pointer over a folder entry of the folder strip, which holds the
-  // home channel chosen at the start, and away from it.
   std::string FolderRollover() {
     CButtonStrip* folders = main_->FolderStrip();
     // H O M E, Your Home Page, Start Page, the program's folder, Help.
@@ -312,8 +269,6 @@ class SchemeWindowApp : public wxApp {
     return main_->GetTitle() == "Start 6130 - Vyrelle" && !main_->Pane()->IsLoading();
   }
 
-  // --- the checks ----------------------------------------------------------------------
-
   // Waits for ready (at most 30 s), then checks the verdict ("" passed).
   void Expect(const std::string& name, const std::function<bool()>& ready,
               const std::function<std::string()>& check) {
@@ -330,9 +285,6 @@ class SchemeWindowApp : public wxApp {
     const auto startPage = [this] { return StartPageShown(); };
     const auto userdir = [this] { return app_->GetString("misc", "userdir", ""); };
     if (mode_ == "switch") {
-      // Each scheme's toolbar ground, a colour of its Home picture and one of
-      // the other scheme's that must be gone, the channel column's ground
-      // (the info box's too), the folder strip's and the menu bar's.
       struct Scheme {
         std::string name;
         Rgb ground, picture, notPicture, column, folders, menu;
@@ -385,8 +337,6 @@ class SchemeWindowApp : public wxApp {
     } else if (mode_ == "damaged") {
       Expect("damaged pictures and garbage values fall back, the frame stays whole", startPage,
              [this]() -> std::string {
-               // Unreadable colours take the defaults of the key table:
-               // ToolBarBack 0xA0BEBE, ButtonBack 0xA2C0C0, FoldersBack 0x649696.
                std::string problems = Look("190,190,160", "200,0,120", "", "192,192,162", "150,150,100");
                if (!main_->Toolbar()->IsShown() || main_->Toolbar()->GetSize().y < 24)
                  problems += " the toolbar lost its height";

@@ -1,24 +1,7 @@
-// The main window on a virtual display against the test HTTP server (page
-// and home server) and a private Dovecot POP3 server. Its start on a prepared
-// data root: the start page at the saved placement, the fixed-channel update
-// put in place, the user-channel update merged through the duplicate dialog,
-// the favorites seeded, the silent mail check after the start page. Then
-// Back/Forward states, a command link
-// run by the dispatcher and cancelled in the page, four popups in a cascade,
-// a declined popup that is never shown and closes itself, the channel test
-// commands on the real bar. With "closing" the saved placement is maximised
-// and the mail check waits for a server that never answers while the window
-// is closed. Keeps screenshots; prints "ok ..." or "FAIL ..." per check.
-//
-// With "address" the address bar and the frame under real keys and pointer
-// (the X server's test extension): five addresses typed one after the other
-// with the typed list completing in place (hosts and ports without a scheme
-// among them, each page requested from the test server's files), Ctrl+N from
-// the address bar, each toolbar tip under its own button, the Menu button
-// let go once its menu closed, the Content Bar tick in the View menu, the
-// smallest window with every button reachable, and the same rectangle over
-// three starts of the window.
-//
+// The main window on a virtual display against the test HTTP server and a
+// private POP3 server: start-up, browsing, popups, channel commands; with
+// "closing" a stalled mail check; with "address" the address bar and frame
+// under real XTest keys and pointer.
 // usage: main_window_ui SERVER_URL SHOT_DIR [closing | address WORK]
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
@@ -44,7 +27,6 @@
 #include "xtest_input.h"  // last: the X headers' macros would spoil the names above
 
 namespace {
-
 using vyr::platform::FileExists;
 using vyr::test::Check;
 using vyr::test::Pause;
@@ -61,11 +43,8 @@ class MainWindowTestApp : public wxApp {
     vyr::platform::CreateDirectories(argv[2].utf8_string());  // a picture that cannot be saved would ask in a box
     app_ = std::make_unique<vyr::Application>(vyr::platform::GetWindowsDirectory(), boxes_, sounds_);
     CallAfter([this] {
-      if (argc > 4 && argv[3] == "address") {
-        RunAddressBar(argv[4].utf8_string());
-      } else {
-        argc > 3 ? RunClosing() : RunStart();
-      }
+      if (argc > 4 && argv[3] == "address") RunAddressBar(argv[4].utf8_string());
+      else argc > 3 ? RunClosing() : RunStart();
       vyr::test::ExitWithVerdict();
     });
     return true;
@@ -151,8 +130,6 @@ class MainWindowTestApp : public wxApp {
                                        0) == 0,
           "after the start page the silent check tells of the new message");
     Shot("startup_mail_checked");
-    // (The message stored once and kept on the server: mail_window_ui's
-    // start-up check and mail_check_test's.)
     Check(!sounds_.played.empty() && sounds_.played.back().file.find("gotmail.wav") != std::string::npos &&
               boxes_.boxes.size() == boxesAtStart &&
               vyr::test::PumpUntil([&] { return main->ChannelBar()->InfoBoxView()->Title() == "New mail"; }),
@@ -160,8 +137,6 @@ class MainWindowTestApp : public wxApp {
     RunBrowsing();
   }
 
-  // History, a command link and popups in the started window (typed
-  // addresses are the "address" run's).
   void RunBrowsing() {
     main_->Pane()->Navigate(Titled("Second 2093"));
     Check(Loaded("Second 2093") && Disabled() == "01", "a second page enables Back, not Forward", Disabled());
@@ -211,9 +186,6 @@ class MainWindowTestApp : public wxApp {
     RunChannelTests();
   }
 
-  // The channel test commands on the real bar: channeltest3 opens the four
-  // channels in turn and leaves the last chosen; channeltest2 then rebuilds
-  // the column and the chosen channel's strips and keeps that choice.
   void RunChannelTests() {
     CChannelBarWnd* bar = main_->ChannelBar();
     auto told = [&](const std::string& summary) {
@@ -240,7 +212,6 @@ class MainWindowTestApp : public wxApp {
               (boxes_.boxes.empty() ? "" : boxes_.boxes.back().text));
   }
 
-
   void RunClosing() {
     vyr::test::ScriptedPop3Server silent("stall-greeting", {});
     std::string error;
@@ -248,16 +219,12 @@ class MainWindowTestApp : public wxApp {
     wxWeakRef<CVyr20Dlg> main(OpenMainWindow(silent.Port(), "user", "secret", true));
     Check(vyr::test::PumpUntil([&] { return main->StartupMail() && main->StartupMail()->IsRunning(); }),
           "the check waits for a server that says nothing");
-    // Without a window manager the display cannot maximise a window; what
-    // counts is that the saved rectangle stayed unused.
     Shot("main_window_maximized");
     Check(main->GetSize() != wxSize(900, 700) && main->GetPosition() != wxPoint(100, 80),
           "a maximised window ignores the saved rectangle");
     main->EndForGood();
     Check(vyr::test::PumpUntil([&] { return !main; }), "closing the window cancels the check and the window goes");
   }
-
-  // --- the address bar and the frame under real input ----------------------------
 
   CVyr20Dlg* OpenAddressWindow(const wxRect& placement) {
     auto& a = *app_;
@@ -289,8 +256,6 @@ class MainWindowTestApp : public wxApp {
     OpenAddressWindow(placement);
     Check(Loaded("Start 4821"), "the start page loads from the test server");
 
-    // Typed key by key, each ended with Enter; the pages are the server's
-    // files, so a loaded page is a request the server answered.
     const std::string ip = "127.0.0.1:" + port + "/files/", local = "localhost:" + port + "/files/";
     struct Typed {
       std::string keys, page, listed;
@@ -352,8 +317,6 @@ class MainWindowTestApp : public wxApp {
     RunRestarts(placement);
   }
 
-  // Each tip stands under the button the pointer is on, the pointer moving
-  // from button to button inside the one strip.
   void RunToolbarTips() {
     CButtonStrip* strip = main_->Toolbar();
     std::string seen;
@@ -371,15 +334,12 @@ class MainWindowTestApp : public wxApp {
       const bool under = text == strip->Entries()[index].tip && middle >= button.x && middle <= button.GetRight() &&
                          tip.y >= button.GetBottom() && tip.y <= button.GetBottom() + 40;
       good += under;
-      seen += strip->Entries()[index].text + ": button " + std::to_string(button.x) + ".." +
-              std::to_string(button.GetRight()) + " bottom " + std::to_string(button.GetBottom()) + ", tip \"" + text +
-              "\" at " + std::to_string(tip.x) + "," + std::to_string(tip.y) + " " + std::to_string(tip.width) + "; ";
+      seen += strip->Entries()[index].text + ": tip \"" + text + "\" at " + std::to_string(tip.x) + "," +
+              std::to_string(tip.y) + "; ";
       if (command == kCmdMenu) Shot("toolbar_tip_menu");
     }
     Check(good == 4, "each toolbar tip appears under its own button", seen);
 
-    // The Menu button's menu closed with the pointer elsewhere: the button
-    // is drawn plain again.
     const int menu = strip->Model().FindCommand(kCmdMenu);
     const wxRect entry = strip->EntryRect(menu);
     const wxPoint on = strip->ClientToScreen(wxPoint(entry.x + entry.width / 2, entry.y + entry.height / 2));
@@ -396,9 +356,6 @@ class MainWindowTestApp : public wxApp {
           std::to_string(opened) + " hovered " + std::to_string(strip->Model().Hovered()));
   }
 
-  // The View menu of the menu bar, opened with a click: its Content Bar item
-  // is ticked while the bar is shown; clicked, it hides the bar, and the
-  // item is clear the next time; clicked again, the bar is back.
   void RunContentBarTick() {
     auto tickThenClick = [&](const std::string& shot) {
       int state = -1;
@@ -444,8 +401,6 @@ class MainWindowTestApp : public wxApp {
     PumpUntil([&] { return !PopupWindowShown(); }, 3000);
   }
 
-  // Made as small as 400 x 300, the window stays big enough for the whole
-  // toolbar beside the logo.
   void RunSmallestWindow() {
     const wxRect before = main_->GetRect();
     main_->SetSize(400, 300);
@@ -464,15 +419,10 @@ class MainWindowTestApp : public wxApp {
     Pause(200);
   }
 
-  // The window ended and started again three times: the same rectangle each
-  // time, saved and shown.
   void RunRestarts(const wxRect& placement) {
     std::string seen;
     bool same = true;
-    auto at = [](const wxRect& r) {
-      return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
-             std::to_string(r.height);
-    };
+    auto at = [](const wxRect& r) { return std::to_string(r.width) + "x" + std::to_string(r.height); };
     auto saved = [&](const char* key) { return app_->GetInt("misc", key, 0); };
     const wxRect first = main_->GetRect();
     seen += at(first) + " (placed " + at(placement) + ")";
@@ -493,14 +443,10 @@ class MainWindowTestApp : public wxApp {
     main_->EndForGood();
   }
 
-  // --- real input through the X server ---
   static void ClickAt(wxWindow* window) {
     xtest::Click(window->ClientToScreen(wxPoint(window->GetSize().x / 2, window->GetSize().y / 2)));
     Pause(100);
   }
-  // Runs the action once a menu has been up a moment. A menu runs a loop of
-  // its own until it closes, so the test acts from a timer inside that loop
-  // (with no loop of its own: XTest input only).
   static void WhenMenuShown(std::function<void()> action) {
     struct Waiting {
       std::function<void()> action;
@@ -516,7 +462,6 @@ class MainWindowTestApp : public wxApp {
     }, new Waiting{std::move(action)});
   }
 
-  // --- the toolkit's own windows: tips, menus, completion lists ---
   static std::vector<GtkWindow*> ShownPopups() {
     std::vector<GtkWindow*> shown;
     GList* all = gtk_window_list_toplevels();
@@ -556,8 +501,6 @@ class MainWindowTestApp : public wxApp {
     }
     return false;
   }
-  // The item of a menu shown, by its label (with "_" before the key letter);
-  // null when no shown menu has it.
   static GtkWidget* MenuItem(const std::string& label) {
     for (GtkWindow* w : ShownPopups()) {
       std::vector<GtkWidget*> widgets;
