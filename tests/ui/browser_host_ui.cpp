@@ -1,13 +1,6 @@
-// Drives the browser control host on a virtual display against the test
-// HTTP server: pages come from PAGE_BASE, the home server is HOME (another
-// host name of the same server, so that no page counts as the home server's).
-// Clicks and keys are real input events, so the engine's user-gesture flag
-// is real. Then the pages the host shows in place of one it cannot show: a
-// closed port (its retry link clicked once a server is up there), a
-// certificate of no trusted authority, a web process killed. Prints "ok NAME"
-// or "FAIL NAME: why" per check and exits 0 when every check passed; the
-// pictures of the failure pages are kept beside SCREENSHOT.png.
-//
+// The browser control host on a virtual display, with real clicks and keys:
+// trusted and untrusted command links, window.open, the external object,
+// enhanced browsing, and the pages shown for a failed load.
 // usage: browser_host_ui PAGE_BASE HOME SCREENSHOT.png
 #include <arpa/inet.h>
 #include <gio/gio.h>
@@ -31,7 +24,6 @@
 #include "ui_test_support.h"
 
 namespace {
-
 using Lines = std::vector<std::string>;
 using vyr::test::ClickAt;
 using vyr::test::Pause;
@@ -77,8 +69,6 @@ int ClosedPort() {
   return ok ? ntohs(address.sin_port) : 0;
 }
 
-// One page on a port of 127.0.0.1, plain or behind TLS; the requests it
-// got, as "METHOD PATH".
 class PageServer {
  public:
   PageServer(int port, std::string page, GTlsCertificate* tls = nullptr)
@@ -107,8 +97,6 @@ class PageServer {
   SoupServer* server_;
 };
 
-// The engine's web processes below this program in the process tree,
-// whatever sandbox stands between.
 std::vector<pid_t> OwnWebProcesses(pid_t parent = ::getpid()) {
   std::vector<pid_t> found;
   std::error_code ec;
@@ -193,8 +181,6 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     return PumpUntil([&] { return owner_.title == title; });
   }
 
-  // Saves the screen; true when the middle of the control shows the fixture
-  // pages' green.
   bool TakeScreenshot() {
     const wxImage screen = vyr::test::SaveScreen(shot_);
     return vyr::test::Rgb(screen, browser_->ClientToScreen(wxPoint(browser_->GetClientSize().x / 2, 40))) ==
@@ -210,8 +196,6 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     const std::string cmd = home_ + "/_cmd/showmail";
     const std::string fill = "position:fixed;left:0;top:0;right:0;bottom:0;background:#2e7d32;display:block";
 
-    // A command link the user clicks on another site's page: a command that
-    // only shows something runs, and it is never offered to BeforeNavigate. Then Ctrl+N goes to the owner as its menu command.
     const bool shown = Show("click", "<a href=\"" + cmd + "\" style=\"" + fill + "\">run</a>");
     const bool painted = shown && PumpUntil([&] { return TakeScreenshot(); });
     ClickAt(browser_);
@@ -224,9 +208,6 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     Check("Ctrl+N posts the new-window command",
           owner_.commands == std::vector<int>{kNewBrowserWindowCommand} && owner_.title == "click");
 
-    // The same command link reached by a script, a hidden frame, or a click
-    // inside a sub-frame of another origin (real, but not top-level):
-    // offered as untrusted, nothing runs.
     const std::string framed =
         vyr::test::EchoPage(home_, "<body style=\"margin:0\"><a href=\"" + cmd + "\" style=\"" + fill + "\">x</a>");
     const struct {
@@ -251,8 +232,6 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
                 !Has(owner_.specials, cmd + " trusted") && recorder_.calls.empty() && dispatcher_->LastActionRefused());
     }
 
-    // window.open from a click: the owner's control, a real window object;
-    // refused when the owner returns none.
     const std::string opener =
         "<div style=\"" + fill + "\"></div><script>document.onclick = function () {"
         " var w = window.open('/echo?' + encodeURIComponent('<title>new window</title>'));"
@@ -291,8 +270,6 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     PumpUntil([&] { return owner_.title.rfind("ext:", 0) == 0 && owner_.searches > 0; });
     const std::string expected = "ext:2:\"\":" + media + "/logo.gif:DoSearch,InsertImage,IsVyrelle";
     Check("window.external answers the home server's page", owner_.title == expected && owner_.searches == 1);
-    // Another site's page finds the object but gets nothing from it, and a
-    // page that asks the host's prompt itself gets no path either.
     Show("external elsewhere",
          external + "<script>document.title += ':' + JSON.stringify(prompt('\\u0001vyrelle:InsertImage', 'logo.gif'));"
                     "</script>");
@@ -329,8 +306,6 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     Check("Stop ends a look-up and clears the busy state",
           busy && PumpUntil([&] { return slow->left.load(); }) && owner_.busy == 0 && owner_.title == "found vyrword");
 
-    // Closing a window while its look-up runs: the look-up is told to stop
-    // and nothing reaches the gone control.
     slow = std::make_shared<Hosts>(true);
     RecordingOwner lateOwner;
     auto* closing = new wxFrame(nullptr, wxID_ANY, wxS("closing"), wxDefaultPosition, wxSize(300, 200));
@@ -354,17 +329,12 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     vyr::test::SaveScreen(shot_.substr(0, shot_.size() - 4) + "_" + what + ".png");
   }
 
-  // A real click in the middle of an element of the pane's page; false
-  // when there is none.
   static bool ClickElement(CBrowserWnd* pane, const std::string& id) {
     const wxRect r = vyr::test::ElementOnScreen(pane, id);
     if (!r.IsEmpty()) ClickAt(pane, wxRect(pane->ScreenToClient(r.GetPosition()), r.GetSize()));
     return !r.IsEmpty();
   }
 
-  // The pages shown in place of one that could not be, in a pane of its own
-  // whose home server is the closed port: trust would come with the failed
-  // address if it came from the address at all.
   void CheckFailurePages() {
     const int port = ClosedPort();
     const std::string closed = "http://127.0.0.1:" + std::to_string(port);
@@ -386,8 +356,6 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
     };
     auto has = [](const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; };
 
-    // A closed port: the address exactly as it failed, the engine's reason,
-    // a link back to it; nothing trusted although it is the home server's.
     const std::string failed = closed + "/it's&more";
     pane->Navigate(failed);
     bool shown = shows("The page could not be opened");
@@ -409,9 +377,6 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
                      "the failure page's retry link, clicked once a server is up, loads the page",
                      "title '" + owner.title + "'; served: " + Join(up.requests));
 
-    // A certificate signed by an authority nobody trusts, made out for
-    // another host: the certificate page names both problems and the host;
-    // the page is never requested.
     vyr::test::TempDir certificateDir;
     vyr::test::TestCertificates certificates;
     std::string error;
@@ -439,8 +404,6 @@ class BrowserHostTestApp : public vyr::test::ChecksApp {
         "certificate: " + (secretUp ? std::string("served") : error) + "; title '" + owner.title + "'; text '" + body +
             "'; requests: " + Join(secret.requests));
 
-    // The web process killed: the pane says the page stopped; its reload
-    // link brings the page back.
     const std::string fill = "position:fixed;left:0;top:0;right:0;bottom:0;background:#2e7d32";
     pane->Navigate(vyr::test::TitledPage(base_, "alive", "<div style=\"" + fill + "\"></div>"));
     const bool alive = shows("alive");

@@ -1,13 +1,5 @@
-// Skinned windows on a virtual display, under the real pointer: a fancy
-// dialog and a frame with a menu bar, drawn from a scheme whose caption and
-// border cells each have their own colour (pixels sampled on the screen),
-// each moved by its caption, resized by its corner, zoomed and restored and
-// closed by its caption buttons; the frame's menu opened by Alt with its key
-// letter; a plain dialog with the system frame and the
-// scheme's background; a scheme with broken pictures and garbage button
-// values still giving a whole frame; the question box's check box state in
-// and out. Prints one line per failed check; exits 0 when there is none.
-//
+// Skinned dialogs and frames under the real pointer: colours sampled on the
+// screen, moved, resized, zoomed and closed by their caption; a broken scheme.
 // usage: colored_dlg_ui WORK_DIR BUILT_IN_CAPTIONBAR.png SCREENSHOT.png
 #include <gtk/gtk.h>
 #include <wx/button.h>
@@ -24,7 +16,6 @@
 #include "ui_test_support.h"
 
 namespace {
-
 using vyr::SchemeImages;
 using vyr::test::Screen;
 
@@ -35,9 +26,6 @@ wxColour PixelOf(const wxImage& image, const wxPoint& p) {
   return {image.GetRed(p.x, p.y), image.GetGreen(p.x, p.y), image.GetBlue(p.x, p.y)};
 }
 
-// Waits (at most five seconds) for the pixel at the point to have the
-// colour; the point is asked again each time, as a window manager may still
-// be placing the window.
 void CheckPixel(const std::function<wxPoint()>& at, const wxColour& expected,
                 const std::string& what, wxImage* shot = nullptr) {
   wxImage screen;
@@ -57,9 +45,6 @@ std::shared_ptr<const CSchemeArt> MakeArt(bool fancy, const std::string& caption
   return std::make_shared<const CSchemeArt>(look);
 }
 
-// Where the window is on the screen, asked of the X server: the toolkit's
-// cached position of a top-level window is relative to the window manager's
-// frame once it is reparented.
 wxPoint Origin(wxWindow* w) { return w->ClientToScreen(wxPoint(0, 0)); }
 
 // A dialog with one line of text and a button.
@@ -98,8 +83,6 @@ CSkinnedFrame* OpenFrame(int* chosen) {
   return frame;
 }
 
-// Half a second from now, once the menu is open (its own loop runs then):
-// Down and Enter choose its first item.
 void PickFirstItemSoon(wxUIActionSimulator& keys) {
   g_timeout_add(500, [](gpointer data) -> gboolean {
     auto* k = static_cast<wxUIActionSimulator*>(data);
@@ -111,10 +94,6 @@ void PickFirstItemSoon(wxUIActionSimulator& keys) {
 
 bool Decorated(wxWindow* w) { return gtk_window_get_decorated(GTK_WINDOW(w->GetHandle())); }
 
-// What every skinned window does, on a dialog and on a frame: the drawn
-// caption and borders, a drag in the caption moving it, a drag of the
-// bottom-right corner growing it, the restore button filling the work area
-// and giving the place back, the close button closing it.
 template <class Window>
 void CheckSkinnedWindow(Window* w, const std::string& kind, wxUIActionSimulator& pointer,
                         const std::vector<std::pair<wxColour, const char*>>& parts, const char* screenshot) {
@@ -140,14 +119,11 @@ void CheckSkinnedWindow(Window* w, const std::string& kind, wxUIActionSimulator&
   };
   // A drag in the caption, far from the buttons, moves the window.
   drag(o + wxPoint(40, 12), {80, 50});
-  Check(YieldUntil([&] { return Origin(w) == o + wxPoint(80, 50); }),
-        kind + ": caption drag moved to " + std::to_string(Origin(w).x - o.x) + "," + std::to_string(Origin(w).y - o.y));
+  Check(YieldUntil([&] { return Origin(w) == o + wxPoint(80, 50); }), kind + ": caption drag moves it");
   // The bottom-right corner grows it.
   const wxPoint moved = Origin(w);
   drag(moved + wxPoint(size.x - 3, size.y - 3), {60, 40});
-  Check(YieldUntil([&] { return w->GetSize() == size + wxSize(60, 40); }),
-        kind + ": from " + std::to_string(size.x) + "x" + std::to_string(size.y) + " " +
-        kind + ": corner drag gave " + std::to_string(w->GetSize().x) + "x" + std::to_string(w->GetSize().y));
+  Check(YieldUntil([&] { return w->GetSize() == size + wxSize(60, 40); }), kind + ": corner drag grows it by 60x40");
   Check(Origin(w) == moved, kind + ": the resize kept the window's place");
 
   // Restore fills the work area; restore again gives the place back.
@@ -158,8 +134,6 @@ void CheckSkinnedWindow(Window* w, const std::string& kind, wxUIActionSimulator&
   pointer.MouseClick();
   const wxRect area = wxDisplay(0u).GetClientArea();
   Check(YieldUntil([&] { return w->IsZoomed() && w->GetSize() == area.GetSize(); }), kind + ": restore button zoomed");
-  // A window manager may still be moving the zoomed window when its size is
-  // right: the button is found once it has come to rest.
   vyr::test::Pause(300);
   const wxRect zoomedRestore = w->CaptionButtonRect(Part::Restore);
   pointer.MouseMove(Origin(w) + zoomedRestore.GetPosition() + zoomedRestore.GetSize() / 2);
@@ -212,8 +186,6 @@ class ColoredDlgApp : public vyr::test::ChecksApp {
     Check(bar && bar->GetId() == kSkinnedMenuBarId && bar->GetPosition().y == 30 &&
               bar->Titles() == std::vector<wxString>{"File", "Help"},
           "frame: menu bar under the caption, at " + std::to_string(bar ? bar->GetPosition().y : -1));
-    // Alt+F opens the File menu, whose item sends the command to the frame
-    // (a click on a title: main_window_ui's View menu).
     frame->Raise();
     PickFirstItemSoon(pointer);
     pointer.Char('f', wxMOD_ALT);
@@ -245,8 +217,6 @@ class ColoredDlgApp : public vyr::test::ChecksApp {
                PixelOf(builtIn, {60, 20}), "broken scheme: caption drawn");
     broken->Destroy();
 
-    // The question box: the check box shows the state given and returns the
-    // one the user left.
     CWxMessageBox boxes;
     int splashCloses = 0;
     boxes.SetCloseSplash([&] { ++splashCloses; });

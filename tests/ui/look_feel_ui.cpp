@@ -1,14 +1,5 @@
-// The scheme art and the scheme dialogs on a virtual display. The art loaded
-// from a data root seeded with the shipped files and from an empty one (the
-// compiled-in pictures): every image list with cells of its width, colours
-// and fonts from the scheme, a reload leaving art still held untouched, a
-// picture of its own for each channel keyword in both shipped schemes. The
-// dialogs driven through their controls: a scheme created and switched to,
-// two of its colours customised (its config.ini compared as text), a switch
-// to the dark scheme (the dialog's background sampled on the screen), and a
-// package imported from the test HTTP server through the name dialog's loop.
-// Prints one line per failed check; exits 0 when there is none.
-//
+// The scheme art and the scheme dialogs on a virtual display, driven through
+// their controls.
 // usage: look_feel_ui SHIPPED_DATA_DIR HOME FILES_DIR SERVER_URL SCREENSHOT_DIR
 #include <deque>
 
@@ -35,7 +26,6 @@
 #include "ui_test_support.h"
 
 namespace {
-
 using vyr::test::ReadFile;
 bool Check(bool ok, const std::string& problem) { return vyr::test::Require(ok, problem); }
 
@@ -82,13 +72,7 @@ void CheckArt(vyr::Application& app) {
   CSchemeArt::Load(app);
 }
 
-// The channel column's pictures in both shipped schemes: one cell of
-// "chanbar.bmp" per image index of the channel keyword table (0 for a name
-// without a keyword), each drawing something on the column's ground and
-// each unlike every other, so that no two kinds of channel look alike.
 void CheckChannelPictures(const std::string& shipped) {
-  // By image index, from the keyword table (strings 40000-40030); 27 is
-  // the highest index it gives.
   static const char* const kSubjects[] = {
       "no keyword", "knowledge", "help",     "computers",     "people", "local",      "travel",
       "business",   "money",     "sports",   "careers",       "education", "health",  "cars",
@@ -130,8 +114,6 @@ T* Named(wxWindow* dialog, const char* name) {
   return dynamic_cast<T*>(dialog->FindWindow(wxString::FromUTF8(name)));
 }
 
-// Clicks a button (found by name, or by its identifier) as the user would:
-// the event goes through the queue.
 void Press(wxWindow* dialog, const char* name, int id = wxID_ANY) {
   wxWindow* button = name ? Named<wxButton>(dialog, name) : dialog->FindWindow(id);
   if (Check(button != nullptr, std::string("no button ") + (name ? name : std::to_string(id))))
@@ -143,17 +125,12 @@ std::string Selected(wxWindow* dialog) {
   return list->GetSelection() == wxNOT_FOUND ? "" : list->GetStringSelection().ToStdString();
 }
 
-// The dialog's background on the screen (kept at shot), inside the content
-// panel's lower left corner.
 std::string Background(CColoredDlg* dialog, const std::string& shot) {
   dialog->Update();
   wxPanel* panel = dialog->ContentPanel();
   return vyr::test::Rgb(vyr::test::SaveScreen(shot), panel->ClientToScreen(wxPoint(3, panel->GetClientSize().y - 3)));
 }
 
-// Plays steps against the modal dialogs as they open: a step waits until a
-// dialog of its kind is shown and painted, then acts on it. Other dialogs
-// (the download window) are left alone.
 class Script : public wxTimer {
  public:
   template <typename D>
@@ -284,8 +261,6 @@ class LookFeelApp : public vyr::test::ChecksApp {
         })
         .Play(dialog);
 
-    // A package whose name is taken: a name too short, then a free one. (The
-    // boxes on the way and the frame setting are scheme_package_test's.)
     vyr::platform::CreateDirectories(media + "Ocean");
     const std::string toolbar = ReadFile(media + "Midnight/toolbar.bmp");
     vyr::test::WriteZip(files + "/Ocean.vyrscheme",
@@ -309,9 +284,6 @@ class LookFeelApp : public vyr::test::ChecksApp {
               CSchemeArt::Current()->Colour(vyr::SchemeColour::ToolBarBack) == wxColour(200, 100, 50),
           "imported scheme not applied");
 
-    // The start-up options and the enhanced-browsing options: a real click
-    // on one box, then OK, stores that box and keeps the others as they
-    // were stored; Cancel stores nothing.
     auto click = [](wxWindow* box) {
       wxUIActionSimulator pointer;
       pointer.MouseMove(box->GetScreenRect().GetPosition() + wxPoint(8, box->GetSize().y / 2));
