@@ -1,23 +1,8 @@
 #!/usr/bin/python3
-"""vyrelle as a screen reader finds it, through the accessibility bus.
+"""vyrelle through the accessibility bus: roles, names, states, places,
+focus moved by XTest keys and the buttons' click actions.
 
-The real program starts on a new data home without a home server. Through
-the bus (pyatspi): the toolbar's buttons by role and name, their states and
-their places on the screen; the channel column, the folder and page strips,
-the menu bar's titles and the caption buttons. Keys go in through the X
-server's test extension: Ctrl+L puts the focus in the address bar (a
-pointer's click on a toolbar button leaves it there), Tab and Shift+Tab
-carry it to the channel column and the toolbar, where the arrows
-move it and the picture shows its mark, on round to the folder strip, where
-Space presses a folder. Then the buttons' "click" actions: a folder, the Menu
-button and a menu bar title (each menu read from the bus, closed with
-Escape), the caption's Maximize. A picture of the window with the toolbar's
-focus mark is kept.
-
-usage: test_accessibility.py VYRELLE SCREENSHOT.png
-Runs on a virtual display inside a D-Bus session of its own (see
-tests/ui/CMakeLists.txt), whose accessibility bus the toolkit's bridge and
-this script find through the session bus. Prints "ok ..." for each check.
+usage: test_accessibility.py VYRELLE SCREENSHOT.png (inside dbus-run-session)
 """
 import ctypes
 import ctypes.util
@@ -35,16 +20,17 @@ TOOLBAR = ["Back", "Forward", "Stop", "Refresh", "Home", "Search", "Favorites", 
 MENUS = ["File", "Edit", "View", "Go", "Favorites", "Tools", "Help"]
 program = None
 
-
 def fail(message):
     print("FAIL: " + message, flush=True)
     if program:
         program.kill()
     sys.exit(1)
 
+def expect(ok, message):
+    if not ok:
+        fail(message)
 
 def wait_for(what, seconds, test):
-    """The first true value of test() within the time; fails naming what."""
     end = time.time() + seconds
     while True:
         try:
@@ -57,16 +43,10 @@ def wait_for(what, seconds, test):
             fail(what)
         time.sleep(0.2)
 
-
-# --- the accessibility tree ---------------------------------------------------------------
-
 def kids(obj):
     return [obj.getChildAtIndex(i) for i in range(obj.childCount)]
 
-
 def find_all(root, test):
-    """Objects under root (breadth first) for which test holds; pages'
-    documents are not entered."""
     found, queue = [], [root]
     while queue:
         obj = queue.pop(0)
@@ -78,30 +58,23 @@ def find_all(root, test):
             queue.extend(kids(obj))
     return found
 
-
 def find(root, role, name):
     hits = find_all(root, lambda o: o.getRoleName() == role and o.name == name)
     return hits[0] if hits else None
 
-
 def has(obj, state):
     return obj.getState().contains(state)
-
 
 def extents(obj):
     box = obj.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     return box.x, box.y, box.width, box.height
 
-
 def focus_now(frame):
-    """The innermost object that has the focus: (its role, its name, its
-    parent's name)."""
     hits = find_all(frame, lambda o: has(o, pyatspi.STATE_FOCUSED))
     if not hits:
         return None
     obj = hits[-1]
     return obj.getRoleName(), obj.name, obj.parent.name if obj.parent else ""
-
 
 def click(obj):
     action = obj.queryAction()
@@ -109,9 +82,7 @@ def click(obj):
         fail("%s \"%s\" has no single \"click\" action" % (obj.getRoleName(), obj.name))
     action.doAction(0)
 
-
 def open_menu(app):
-    """The shown popup menu's item names, once one is up."""
     def shown():
         for menu in find_all(app, lambda o: o.getRoleName() == "menu" and has(o, pyatspi.STATE_SHOWING)):
             names = [k.name for k in kids(menu)]
@@ -120,15 +91,10 @@ def open_menu(app):
         return None
     return shown
 
-
-# --- keys through the X server's test extension -------------------------------------------------
-
 x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
 xtest = ctypes.CDLL(ctypes.util.find_library("Xtst") or "libXtst.so.6")
-x11.XOpenDisplay.restype = ctypes.c_void_p
-x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x11.XStringToKeysym.restype = ctypes.c_ulong
-x11.XStringToKeysym.argtypes = [ctypes.c_char_p]
+x11.XOpenDisplay.restype, x11.XOpenDisplay.argtypes = ctypes.c_void_p, [ctypes.c_char_p]
+x11.XStringToKeysym.restype, x11.XStringToKeysym.argtypes = ctypes.c_ulong, [ctypes.c_char_p]
 x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
 x11.XSetInputFocus.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_ulong]
 x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
@@ -137,9 +103,7 @@ xtest.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_i
 xtest.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
 display = x11.XOpenDisplay(None)
 
-
 def keys(*names):
-    """Presses the keys in order and lets them go in reverse (a chord)."""
     codes = [x11.XKeysymToKeycode(display, x11.XStringToKeysym(n.encode())) for n in names]
     for code in codes:
         xtest.XTestFakeKeyEvent(display, code, True, 0)
@@ -147,9 +111,7 @@ def keys(*names):
         xtest.XTestFakeKeyEvent(display, code, False, 0)
     x11.XSync(display, False)
 
-
 def pointer_click(obj):
-    """A click of the pointer's first button in the middle of the object."""
     x, y, width, height = extents(obj)
     xtest.XTestFakeMotionEvent(display, -1, x + width // 2, y + height // 2, 0)
     x11.XSync(display, False)
@@ -158,29 +120,20 @@ def pointer_click(obj):
     xtest.XTestFakeButtonEvent(display, 1, False, 0)
     x11.XSync(display, False)
 
-
 def not_background(picture, x, y, width, height, background):
-    """How many pixels of the rectangle of the picture are not the colour."""
     return int(subprocess.run(["convert", "%s[%dx%d+%d+%d]" % (picture, width, height, x, y), "-fill", "white",
                                "+opaque", background, "-fill", "black", "-opaque", background,
                                "-format", "%[fx:round(mean*w*h)]", "info:"], capture_output=True, text=True).stdout)
 
-
 def ring_marks(picture, box, background):
-    """How many pixels of the rectangle 2 pixels inside the box are not the
-    background colour, and how many the rectangle has."""
     x, y, width, height = box
     return (not_background(picture, x + 2, y + 2, width - 4, height - 4, background) -
             not_background(picture, x + 3, y + 3, width - 6, height - 6, background), 2 * (width - 4) + 2 * (height - 6))
-
 
 def pixel(picture, x, y):
     text = subprocess.run(["convert", picture, "-crop", "1x1+%d+%d" % (x, y), "+repage", "txt:-"],
                           capture_output=True, text=True).stdout
     return text.splitlines()[1].split(":")[1].split()[1]
-
-
-# --- the run ---------------------------------------------------------------------------------
 
 home = os.environ["VYRELLE_HOME"]
 with open(os.path.join(home, "vyr20.ini"), "w") as profile:
@@ -206,8 +159,7 @@ names = [b.name for b in buttons]
 if names != TOOLBAR or any(b.getRoleName() != "push button" for b in buttons):
     fail("the toolbar's buttons are %s" % [(b.getRoleName(), b.name) for b in buttons])
 disabled = [b.name for b in buttons if not has(b, pyatspi.STATE_ENABLED)]
-if disabled != ["Back", "Forward"]:
-    fail("disabled buttons on the first page: %s" % disabled)
+expect(disabled == ["Back", "Forward"], "disabled buttons on the first page: %s" % disabled)
 bar = extents(toolbar)
 edge = bar[0]
 for b in buttons:
@@ -220,12 +172,10 @@ print("ok the toolbar's %d push buttons by name, Back and Forward disabled, side
 
 menubar = find(frame, "menu bar", "Menu bar")
 titles = [(k.getRoleName(), k.name) for k in kids(menubar)] if menubar else []
-if titles != [("menu", m) for m in MENUS]:
-    fail("the menu bar's titles: %s" % titles)
+expect(titles == [("menu", m) for m in MENUS], "the menu bar's titles: %s" % titles)
 caption = [b.name for b in find_all(frame, lambda o: o.getRoleName() == "push button" and o.name in (
     "Close", "Maximize", "Restore", "Minimize"))]
-if sorted(caption) != ["Close", "Maximize", "Minimize"]:
-    fail("the caption buttons: %s" % caption)
+expect(sorted(caption) == ["Close", "Maximize", "Minimize"], "the caption buttons: %s" % caption)
 print("ok the menu bar's %d titles as menus, the caption's Close, Maximize and Minimize" % len(titles), flush=True)
 
 # Keys: Ctrl+L, then Tab to the channel column, whose chosen channel takes
@@ -247,8 +197,7 @@ keys("Tab")
 wait_for("Tab from the address bar did not reach the channel column", 10,
          lambda: focus_now(frame) == ("toggle button", "H O M E", "Channels"))
 home_channel = find(find(frame, "tool bar", "Channels"), "toggle button", "H O M E")
-if not has(home_channel, pyatspi.STATE_CHECKED):
-    fail("the chosen channel is not checked")
+expect(has(home_channel, pyatspi.STATE_CHECKED), "the chosen channel is not checked")
 keys("Down")
 wait_for("Down did not move the focus in the channel column", 10,
          lambda: focus_now(frame) == ("toggle button", "News", "Channels"))
@@ -312,14 +261,12 @@ print("ok the click action on \"Start Page\" checks it and empties the page stri
 # The Menu button and the menu bar's "Go": their menus, closed by Escape.
 click(find(toolbar, "push button", "Menu"))
 items = wait_for("the Menu button's click opened no menu", 10, open_menu(app))
-if items != MENUS:
-    fail("the Menu button's menu holds %s" % items)
+expect(items == MENUS, "the Menu button's menu holds %s" % items)
 keys("Escape")
 wait_for("Escape did not close the Menu button's menu", 10, lambda: not open_menu(app)())
 click(find(menubar, "menu", "Go"))
 items = wait_for("the click on \"Go\" opened no menu", 10, open_menu(app))
-if items[:3] != ["Back", "Forward", "Home Page"]:
-    fail("the Go menu holds %s" % items)
+expect(items[:3] == ["Back", "Forward", "Home Page"], "the Go menu holds %s" % items)
 keys("Escape")
 wait_for("Escape did not close the Go menu", 10, lambda: not open_menu(app)())
 print("ok the Menu button's click opens %s, the menu bar's \"Go\" %s" % (MENUS, items), flush=True)
@@ -336,5 +283,4 @@ try:
     status = program.wait(30)
 except subprocess.TimeoutExpired:
     fail("vyrelle did not end within 30 s of SIGTERM")
-if status != 0:
-    fail("vyrelle ended with status %d" % status)
+expect(status == 0, "vyrelle ended with status %d" % status)
