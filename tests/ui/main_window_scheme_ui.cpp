@@ -30,11 +30,8 @@ class SchemeWindowApp : public wxApp {
  public:
   bool OnInit() override {
     if (argc != 6) return false;
-    mode_ = std::string(argv[1].utf8_str());
-    shipped_ = std::string(argv[2].utf8_str());
-    server_ = std::string(argv[3].utf8_str());
-    files_ = std::string(argv[4].utf8_str());
-    shots_ = std::string(argv[5].utf8_str());
+    mode_ = argv[1].utf8_string(), shipped_ = argv[2].utf8_string(), server_ = argv[3].utf8_string();
+    files_ = argv[4].utf8_string(), shots_ = argv[5].utf8_string();
     vyr::platform::CreateDirectories(shots_);  // a picture that cannot be saved would ask in a box
     vyr::test::InitWindowTest();
     vyr::net::SetDownloadDialogRunner(&CDownloadProgressDlg::RunRequest);
@@ -135,18 +132,9 @@ class SchemeWindowApp : public wxApp {
     return colours;
   }
   // The toolbar's ground right of its last button.
-  Rgb ToolbarGround() const {
-    CButtonStrip* strip = main_->Toolbar();
-    return At(strip, {strip->GetClientSize().x - 3, strip->GetClientSize().y / 2});
-  }
-  Rgb ChannelGround() const {
-    wxWindow* bar = main_->ChannelBar();
-    return At(bar, {3, bar->GetClientSize().y / 2});
-  }
-  Rgb FolderGround() const {
-    wxWindow* pane = main_->Pane();
-    return At(pane, {pane->GetClientSize().x - 5, -8});
-  }
+  Rgb ToolbarGround() const { const wxSize s = main_->Toolbar()->GetClientSize(); return At(main_->Toolbar(), {s.x - 3, s.y / 2}); }
+  Rgb ChannelGround() const { return At(main_->ChannelBar(), {3, main_->ChannelBar()->GetClientSize().y / 2}); }
+  Rgb FolderGround() const { return At(main_->Pane(), {main_->Pane()->GetClientSize().x - 5, -8}); }
 
   // What differs from the expected look, checked on a fresh screenshot.
   std::string Look(const Rgb& ground, const Rgb& picture, const Rgb& notPicture, const Rgb& column,
@@ -265,9 +253,7 @@ class SchemeWindowApp : public wxApp {
     return problems;
   }
 
-  bool StartPageShown() const {
-    return main_->GetTitle() == "Start 6130 - Vyrelle" && !main_->Pane()->IsLoading();
-  }
+  bool StartPageShown() const { return main_->GetTitle() == "Start 6130 - Vyrelle" && !main_->Pane()->IsLoading(); }
 
   // Waits for ready (at most 30 s), then checks the verdict ("" passed).
   void Expect(const std::string& name, const std::function<bool()>& ready,
