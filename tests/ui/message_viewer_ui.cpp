@@ -1,24 +1,7 @@
-// The message viewer on a virtual display, beside the real main window, on
-// a hostile stored message: its HTML holds script (that would recolour the
-// page, retitle it and call the test server), a remote picture, style sheet
-// and background, a refresh to a command link, a frame, a form, a web link,
-// a command link and a mailto link, and it carries a binary attachment. The
-// test HTTP server logs every page it makes ("PAGE <query>"), so any request
-// the message makes is seen. Everything is driven with real pointer clicks
-// and keys through the X server (XTest); where a link lies is known from the
-// message's own layout, never asked of the page.
-//
-// Checks: the caption decodes the umlaut subject; no script runs and
-// nothing is fetched while the message shows, whatever waits; a real click
-// on "Show remote content" fetches the picture; clicks on the command link
-// and the form run and send nothing and the viewer stays on the message; a
-// real click on the web link opens a popup titled "Finding " and the
-// address; a mailto click opens the compose window to its address; a part
-// saved is byte for byte the attachment; Ctrl+N shows the next message of
-// the list, Delete moves the shown one to Trash and shows the next; Escape
-// closes the viewer.
-// Prints "ok NAME" or "FAIL NAME: what was seen"; keeps screenshots.
-//
+// The message viewer beside the real main window, on a hostile stored
+// message (script, remote content, refresh, command link, form, frame, web
+// and mailto links, an attachment), driven with real XTest clicks and keys.
+// The test HTTP server logs every request ("PAGE <query>").
 // usage: message_viewer_ui SERVER_URL SERVER_LOG SHOT_DIR
 #include <gtk/gtk.h>
 
@@ -57,7 +40,7 @@ std::string AttachmentBytes() {
   return bytes + "\r\n\n\r" + std::string(1, '\0') + "end";
 }
 
-// Base64 in lines of 76 characters, as a mail program sends it.
+// Base64 in lines of 76 characters.
 std::string Base64(const std::string& bytes) {
   gchar* encoded = g_base64_encode(reinterpret_cast<const guchar*>(bytes.data()), bytes.size());
   std::string out = encoded;
@@ -66,12 +49,8 @@ std::string Base64(const std::string& bytes) {
   return out;
 }
 
-// Where the message's parts lie on its page (CSS pixels from the page's
-// corner) and their colours.
-struct Spot {
-  int x, y;
-  const char* rgb;
-};
+// Where the message's parts lie on its page (CSS pixels) and their colours.
+struct Spot { int x, y; const char* rgb; };
 constexpr Spot kWebLink{120, 40, "21,101,192"}, kCommandLink{120, 100, "198,40,40"}, kSubmit{120, 160, "46,125,50"},
     kMailLink{120, 220, "106,27,154"}, kNoScript{400, 40, "0,150,136"}, kGround{600, 400, "250,250,250"};
 
@@ -122,7 +101,6 @@ std::string PlainMessage(const std::string& subject) {
          "\r\nDate: Mon, 7 Dec 2026 11:00:00 +0100\r\n\r\n" + subject + " in a few words.\r\n";
 }
 
-// The list the viewer was opened from: the messages in order.
 class ListOwner : public vyr::MessageViewerOwner {
  public:
   std::vector<std::string> rows, deleted;
@@ -144,8 +122,6 @@ class MessageViewerApp : public wxApp {
     if (argc != 4) return false;
     SetExitOnFrameDelete(false);
     vyr::test::InitWindowTest();
-    // No mail account is set up here: the compose window a mail link opens
-    // is not to ask for the settings.
     CComposeWnd::SetAskAboutSettings(false);
     server_ = argv[1].utf8_string();
     log_ = argv[2].utf8_string();
@@ -186,12 +162,12 @@ class MessageViewerApp : public wxApp {
     viewer_->ShowMessage(hostile_);
     if (!Check(PumpUntil([&] { return viewer_->IsShownOnScreen() && !viewer_->Loading(); }) &&
                    Painted(kWebLink),
-               "the viewer shows the stored message's page", "pane at " + viewer_->Pane()->CurrentUrl()))
+               "the viewer shows the stored message's page"))
       return;
     const std::string page = viewer_->Pane()->CurrentUrl();
     const std::string caption(viewer_->GetTitle().utf8_str());
     Check(caption == "[J\xC3\xBCrgen Wei\xC3\x9F <juergen@example.org>] Gr\xC3\xBC\xC3\x9F" "e aus M\xC3\xBCnchen",
-          "the caption is \"[sender] subject\" with the umlaut words decoded", caption);
+          "the caption is \"[sender] subject\" with the umlaut words decoded");
 
     CheckNothingRunsOrLoads(page);
     CheckClicks(page);
@@ -200,7 +176,6 @@ class MessageViewerApp : public wxApp {
     CheckListCommands();
   }
 
-  // --- where the message's parts are ------------------------------------------------
   wxPoint OnScreen(const Spot& spot) const { return viewer_->Pane()->ClientToScreen(wxPoint(spot.x, spot.y)); }
   bool Painted(const Spot& spot, int ms = 8000) {
     return PumpUntil([&] { return vyr::test::Rgb(vyr::test::Screen(), OnScreen(spot)) == spot.rgb; }, ms);
@@ -208,7 +183,6 @@ class MessageViewerApp : public wxApp {
   std::string Seen(const Spot& spot) const { return vyr::test::Rgb(vyr::test::Screen(), OnScreen(spot)); }
   void Shot(const std::string& name) { vyr::test::SaveScreen(shots_ + "/" + name + ".png"); }
 
-  // The test server's "PAGE" lines holding the text.
   size_t Requests(const std::string& text) const {
     std::ifstream in(log_);
     size_t n = 0;
@@ -218,24 +192,20 @@ class MessageViewerApp : public wxApp {
   }
   std::string Setting(const std::string& key) const { return app_->GetString("viewer", key, ""); }
 
-  // --- the checks ------------------------------------------------------------------
   void CheckNothingRunsOrLoads(const std::string& page) {
     Pause(2500);  // the refresh is due after one second
     Shot("viewer_message");
     const std::string title = viewer_->Pane()->Title();
     Check(title == "Garden news" && Seen(kGround) == kGround.rgb && Seen(kNoScript) == kNoScript.rgb &&
               Requests("script-ran") == 0,
-          "no script of the message runs: title, ground and the noscript block stay, no call home",
-          "title '" + title + "', ground " + Seen(kGround) + ", noscript block " + Seen(kNoScript));
+          "no script of the message runs: title, ground and the noscript block stay, no call home");
     size_t fetched = 0;
     for (const char* marker : {"remote-image", "remote-css", "remote-background", "iframe-loaded", "script-ran"})
       fetched += Requests(marker);
     Check(fetched == 0 && viewer_->RemoteContentBar()->IsShownOnScreen(),
-          "nothing of the message is fetched before the user asks, and the bar offers it",
-          std::to_string(fetched) + " requests; bar shown: " + (viewer_->RemoteContentBar()->IsShown() ? "yes" : "no"));
+          "nothing of the message is fetched before the user asks, and the bar offers it");
     Check(Setting("refresh").empty() && viewer_->Pane()->CurrentUrl() == page,
-          "the refresh to a command link runs nothing and leaves the message where it is",
-          "[viewer] refresh='" + Setting("refresh") + "', pane at " + viewer_->Pane()->CurrentUrl());
+          "the refresh to a command link runs nothing and leaves the message where it is");
   }
 
   void CheckClicks(const std::string& page) {
@@ -247,10 +217,7 @@ class MessageViewerApp : public wxApp {
     Shot("viewer_command_and_form");
     Check(Setting("clicked").empty() && Requests("form-sent") == 0 && CPopupWebDlg::All().size() == popups &&
               viewer_->Pane()->CurrentUrl() == page,
-          "real clicks on the command link and the form's button run, send and open nothing",
-          "[viewer] clicked='" + Setting("clicked") + "', form requests " + std::to_string(Requests("form-sent")) +
-              ", popups " + std::to_string(CPopupWebDlg::All().size() - popups) + ", pane at " +
-              viewer_->Pane()->CurrentUrl());
+          "real clicks on the command link and the form's button run, send and open nothing");
 
     const std::string target = server_ + "/echo?%3Ctitle%3EClicked%3C%2Ftitle%3E";
     xtest::Click(OnScreen(kWebLink));
@@ -261,9 +228,8 @@ class MessageViewerApp : public wxApp {
       return popup && popup->Pane()->Title() == "Clicked";
     });
     Shot("viewer_web_link_popup");
-    const std::string title = popup ? std::string(popup->GetTitle().utf8_str()) : "(no popup)";
-    Check(popup && title == "Finding " + target && viewer_->Pane()->CurrentUrl() == page,
-          "a real click on a web link opens it in a popup titled \"Finding \" and the address", title);
+    Check(popup && popup->GetTitle().utf8_string() == "Finding " + target && viewer_->Pane()->CurrentUrl() == page,
+          "a real click on a web link opens it in a popup titled \"Finding \" and the address");
     if (popup) popup->Destroy();
 
     xtest::Click(OnScreen(kMailLink));
@@ -273,9 +239,9 @@ class MessageViewerApp : public wxApp {
         if (auto* c = dynamic_cast<CComposeWnd*>(top); c && c->IsShown()) compose = c;
       return compose != nullptr;
     }, 5000);
-    const std::string fields = compose ? compose->ToText() + " | " + compose->SubjectText() : "no compose window";
-    Check(fields == "club@example.org | Hello" && viewer_->Pane()->CurrentUrl() == page,
-          "a real click on a mailto link opens the compose window to its address and subject", fields);
+    Check(compose && compose->ToText() == "club@example.org" && compose->SubjectText() == "Hello" &&
+              viewer_->Pane()->CurrentUrl() == page,
+          "a real click on a mailto link opens the compose window to its address and subject");
     if (compose) compose->Destroy();  // unsaved: the viewer is in front again
   }
 
@@ -288,9 +254,7 @@ class MessageViewerApp : public wxApp {
     Shot("viewer_remote_content");
     Check(image && Requests("iframe-loaded") == 0 && Requests("script-ran") == scripts &&
               Setting("refresh").empty() && !viewer_->RemoteContentBar()->IsShown(),
-          "a real click on \"Show remote content\" fetches the picture, and still no frame, script or refresh",
-          "picture " + std::to_string(Requests("remote-image")) + ", frame " +
-              std::to_string(Requests("iframe-loaded")) + ", refresh '" + Setting("refresh") + "'");
+          "a real click on \"Show remote content\" fetches the picture, and still no frame, script or refresh");
   }
 
   void CheckSavedPart() {
@@ -300,8 +264,7 @@ class MessageViewerApp : public wxApp {
       if (parts->GetItemText(i) == "seeds.bin") row = i;
     const std::string target = fs::path(log_).parent_path().string() + "/saved seeds.bin";
     Check(row >= 0 && viewer_->SavePart(row, target) && vyr::test::ReadFile(target) == AttachmentBytes(),
-          "the attachment saved from the parts list is byte for byte the one the message carries",
-          row < 0 ? "no row seeds.bin" : std::to_string(vyr::test::ReadFile(target).size()) + " bytes");
+          "the attachment saved from the parts list is byte for byte the one the message carries");
   }
 
   void CheckListCommands() {
@@ -311,25 +274,19 @@ class MessageViewerApp : public wxApp {
     const bool next = PumpUntil([&] { return viewer_->MessagePath() == second_ && !viewer_->Loading(); }, 8000);
     Shot("viewer_next");
     Check(next && viewer_->GetTitle() == "[kim@example.org] Seed swap" && !vyr::MailStore::IsUnread(second_),
-          "Ctrl+N shows the next message of the list, read", viewer_->MessagePath());
+          "Ctrl+N shows the next message of the list, read");
 
     const std::string trash = vyr::MailStore(*app_).FolderPath("Trash", true);
-    xtest::Click(Centre(ToolbarEntry(3)));  // Delete
+    const wxRect del = viewer_->Toolbar()->EntryRect(3);  // Delete
+    xtest::Click(viewer_->Toolbar()->ClientToScreen(Centre(del)));
     const bool moved = PumpUntil([&] { return viewer_->MessagePath() == third_ && !viewer_->Loading(); }, 8000);
     Check(moved && !fs::exists(second_) && fs::exists(trash + "S2.mail") && owner_.deleted == std::vector{second_},
-          "Delete moves the shown message to Trash and shows the next one", viewer_->MessagePath());
+          "Delete moves the shown message to Trash and shows the next one");
 
     xtest::Focus(viewer_);
     xtest::PressKey(XK_Escape);
     const wxWeakRef<CMessageViewerWnd> viewer(viewer_);
-    const bool closed = PumpUntil([&] { return !viewer || !viewer->IsShown(); }, 5000);
-    Check(closed, "Escape closes the viewer");
-  }
-
-  wxRect ToolbarEntry(int index) const {
-    CButtonStrip* strip = viewer_->Toolbar();
-    const wxRect r = strip->EntryRect(index);
-    return wxRect(strip->ClientToScreen(r.GetTopLeft()), r.GetSize());
+    Check(PumpUntil([&] { return !viewer || !viewer->IsShown(); }, 5000), "Escape closes the viewer");
   }
 
   std::string server_, log_, shots_, hostile_, second_, third_;
