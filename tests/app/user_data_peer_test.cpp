@@ -1,8 +1,5 @@
-// Start-up's user data and the shutdown against the real vyrelle-home-server
-// on a loopback port, serving a copy of the sample content with the test's
-// channel files; a logout that is never answered against
-// tests/fixtures/http_server.py. (The fixed channels' fetch in the background
-// is watched by the window tests ui.home_server_window and ui.offline_start.)
+// Start-up's user data and the shutdown against the real vyrelle-home-server;
+// a logout that is never answered against the fixture server.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -28,9 +25,7 @@ const char kFixed[] = "~C:fixed channels\n";
 const char kFresh[] = "~C:fresh user channels\n";
 const char kOld[] = "~C:channels of the previous version\n";
 
-// The fixed channels are never waited for at start: a missing file stays
-// missing (the shipped one is seeded, the background fetch renews it) and
-// no box is shown for a server that does not answer.
+// The fixed channels are never waited for at start.
 TEST(UserDataPeer, UserChannelsComeFromTheServerOrThePreviousVersion) {
   const struct {
     const char* name;
@@ -70,7 +65,6 @@ TEST(UserDataPeer, UserChannelsComeFromTheServerOrThePreviousVersion) {
     const std::string data = t.app.Directories().Root() + "/Data/Default/";
     if (c.fixedPresent) test::WriteFile(data + "chanfixed.vyr", "mine");
     if (c.previous) test::WriteFile(t.home.File("vyrchan1.vyr"), kOld);
-    // Counters of the last run wait in the installation key.
     UsageCounters last;
     last.CountUsage("TU", 3);
     ASSERT_TRUE(SaveUnsentStats(t.app.Registry(), last, {}));
@@ -98,9 +92,7 @@ TEST(UserDataPeer, UserChannelsComeFromTheServerOrThePreviousVersion) {
     if (*c.userContents) {
       EXPECT_EQ(test::ReadFile(data + "chanuser.vyr"), c.userContents);
     }
-    // A failed transfer leaves nothing a later start would take for whole.
     EXPECT_FALSE(platform::FileExists(data + "chanfixed.vyr.download"));
-    // Only the user channels of an upgrade are asked for, once.
     EXPECT_TRUE(server.Stop());
     const std::string asked = server.Log("access.log");
     EXPECT_EQ(asked.find("/channels/chanfixed.vyr"), std::string::npos) << asked;
@@ -121,8 +113,6 @@ TEST(UserDataPeer, ShutdownSavesLogsOutOnceAndStartsTheSetupProgram) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    // vyrelle-home-server answers the logout at once; the fixture plays a
-    // server that takes the request and never answers.
     std::optional<test::HomeServer> home;
     std::optional<test::HttpServer> silent;
     if (c.answers) {
@@ -153,8 +143,7 @@ TEST(UserDataPeer, ShutdownSavesLogsOutOnceAndStartsTheSetupProgram) {
     t.app.SetProgramAtExit(setup);
 
     const ShutdownOutcome outcome = RunShutdown(t.app, 500, 100);
-    // The logout was the one wait: ending the session does not wait again
-    // (for a stalled server that would be another 4 s).
+    // The logout was the one wait: ending the session does not wait again.
     const auto ending = std::chrono::steady_clock::now();
     session.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - ending, std::chrono::seconds(2));
@@ -174,8 +163,7 @@ TEST(UserDataPeer, ShutdownSavesLogsOutOnceAndStartsTheSetupProgram) {
     ASSERT_EQ(tracked.Entries().size(), 1u);
     EXPECT_EQ(tracked.Entries()[0].pattern, "news*today");
     EXPECT_EQ(tracked.Entries()[0].visits, 1);
-    // The setup program runs on after the shutdown; its mark shows it ran
-    // (the shell makes the file before it writes the line).
+    // The setup program runs on after the shutdown.
     for (int i = 0; i < 200 && test::ReadFile(t.home.File("setup-ran")) != "ran\n"; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

@@ -1,7 +1,4 @@
-// The keyword resolver's question against the real vyrelle-home-server on
-// loopback: its own answers for known and unknown words, and pages of the
-// test's making with "Centraal" at chosen places. A server that stops in the
-// middle of its answer is tests/fixtures/http_server.py's.
+// The keyword resolver against the real vyrelle-home-server and the fixture server.
 #include <gtest/gtest.h>
 
 #include <future>

@@ -1,8 +1,4 @@
-// The dial-up connection manager against NetworkManager as python3-dbusmock
-// plays it on a private bus standing in for the system bus
-// (tools/network_manager_mock.h): the entries, a dial followed through its
-// states, the hang-up, failures, the online answer, and the bus without the
-// service.
+// The dial-up connection manager against a mocked NetworkManager on a private bus.
 #include <gtest/gtest.h>
 
 #include "net/connection_manager.h"
@@ -73,8 +69,7 @@ TEST(ConnectionManagerPeer, DialsTheModemEntryFollowsItsStatesAndHangsUpOnlyIt) 
     EXPECT_TRUE(PumpUntil([&] { return manager.IsOnline() == online; })) << "global state " << state;
   }
 
-  // Connect: the mock brings the connection up at once; then it is walked
-  // through a dial's states by its modem's state.
+  // Connect, then walk the connection through a dial's states.
   manager.Connect(0);
   EXPECT_EQ(manager.StatusText(), "Opening Port");
   EXPECT_FALSE(manager.IsOnline()) << "dialling";
@@ -102,8 +97,7 @@ TEST(ConnectionManagerPeer, DialsTheModemEntryFollowsItsStatesAndHangsUpOnlyIt) 
     EXPECT_EQ(manager.Activity(), step.activity) << step.text;
   }
 
-  // Hang up ends the mobile connection and leaves the wired one up; a
-  // second one, with nothing of ours up, ends nothing.
+  // Hang up ends only the mobile connection; a second one ends nothing.
   manager.HangUp();
   EXPECT_EQ(manager.StatusText(), "Disconnecting");
   ASSERT_TRUE(PumpUntil([&] { return manager.StatusText() == "Disconnected"; })) << manager.StatusText();

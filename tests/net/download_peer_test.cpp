@@ -8,11 +8,9 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "net/download_progress.h"
 #include "net/download_worker.h"
 #include "tools/http_server.h"
 #include "tools/recording_window.h"
@@ -23,7 +21,6 @@ namespace {
 
 using platform::WindowMessages;
 
-// A window that writes down every download message it gets.
 struct Recorder : test::RecordingWindow {
   void OnWindowMessage(const platform::WindowMessage& m) override {
     switch (m.message) {
@@ -39,7 +36,6 @@ struct Recorder : test::RecordingWindow {
   std::vector<std::string> lines;
 };
 
-// The bytes the server sends.
 std::string Pattern(size_t n) {
   std::string s(n, '\0');
   for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 7 + i / 251) % 256);
@@ -49,7 +45,6 @@ std::string Pattern(size_t n) {
 // Nobody listens on port 1.
 const char kRefused[] = "http://127.0.0.1:1/x";
 
-// Every name in a folder: a download leaves its destination and nothing else.
 std::vector<std::string> Entries(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code ec;
@@ -92,8 +87,7 @@ TEST_F(DownloadPeerTest, ResultsMessagesFilesAndBoxes) {
        {"size 0", "written 32678", "written 7322", "finished 0"}, Pattern(40000), {}},
       {server.Url("/file/0"), "empty", 0, {"size 0", "finished 0"}, "", {}},
       {server.Url("/location/" + server.Url("/file/5")), "c", 0, {"size 5", "written 5", "finished 0"}, Pattern(5), {}},
-      // A reply that breaks off is a failure, and what came is not kept
-      // (every failure: AFailedDownloadLeavesTheOldFileAlone).
+      // A reply that breaks off is a failure, and what came is not kept.
       {server.Url("/truncated/40000"), "t", -20, {"size 80000", "written 32678", "finished -20"}, "-", {}},
       {server.Url("/status/500"), "e.vyrscheme", -20, {"size 12", "finished -20"}, "-",
        {"PS Error(500)"}},
@@ -101,8 +95,7 @@ TEST_F(DownloadPeerTest, ResultsMessagesFilesAndBoxes) {
       {server.Url("/nostatus/5"), "f", -20, {"size 0", "finished -20"}, "-", {}},
       {server.Url("/nostatus/5"), "f.vyrscheme", 0, {"size 0", "written 5", "finished 0"},
        Pattern(5), {}},
-      // Only http and https reach the network: an FTP server that has the
-      // file is never asked, and no redirect leads to a local file or FTP.
+      // Only http and https reach the network, also after a redirect.
       {Ftp("setup.exe"), "i.exe", -20, {"finished -20"}, "-", {}},
       {Ftp("setup.exe"), "i.vyrscheme", -20, {"finished -20"}, "-", {"PSError 3"}},
       {server.Url("/location/" + Ftp("setup.exe")), "l", -20, {"finished -20"}, "-", {}},
@@ -120,11 +113,9 @@ TEST_F(DownloadPeerTest, ResultsMessagesFilesAndBoxes) {
     Recorder window;
     test::RecordingMessageBox boxes;
     const std::string path = folder.File(c.destination);
-    // The result travels as its number: the finished line says it too.
     EXPECT_EQ(ResultCode(DownloadToFile(c.url, path, window.handle, nullptr, 77, &boxes)), c.result);
     WindowMessages::Instance().DispatchPending();
     EXPECT_EQ(window.lines, c.lines);
-    // The destination is all the download leaves: no temporary file stays.
     const std::string top = c.destination.substr(0, c.destination.find('/'));
     if (c.file == "-") {
       EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{});
@@ -157,9 +148,7 @@ TEST_F(DownloadPeerTest, AFailedDownloadLeavesTheOldFileAlone) {
       {server.Url("/zeros/2000000"), kMiB, DownloadResult::kTooLarge},
       {kRefused, 0, DownloadResult::kAddressFailed},
       {server.Url("/location/file://" + dir.File("source")), 0, DownloadResult::kAddressFailed},
-      // Local sources: only a regular file is copied. A device, a fifo or a
-      // folder fails at once (copying /dev/zero would never end, a fifo
-      // would wait for a writer).
+      // Local sources: only a regular file is copied, never a device, fifo or folder.
       {"/dev/zero", 0, DownloadResult::kAddressFailed},
       {"file:///dev/zero", 0, DownloadResult::kAddressFailed},
       {dir.File("fifo source"), 0, DownloadResult::kAddressFailed},
@@ -194,12 +183,9 @@ TEST_F(DownloadPeerTest, AFailedDownloadLeavesTheOldFileAlone) {
   }
 }
 
-// The size limit: a reply that announces more is refused before any of it
-// is written; one without a length is cut off once it passes the limit, and
-// the server sees the client go away long before its gigabyte is sent.
+// Over the limit: refused before writing, or cut off (the server sees "CUT").
 TEST_F(DownloadPeerTest, TheSizeLimitStopsEndlessAndOversizedReplies) {
-  // 1 MiB holds 32 whole chunks of 32678 bytes (1045696); the 33rd chunk
-  // would pass the limit.
+  // 1 MiB holds 32 whole chunks of 32678 bytes.
   std::vector<std::string> endless{"size 0"};
   for (int k = 0; k < 32; ++k) endless.push_back("written 32678");
   endless.push_back("finished -38");
@@ -253,8 +239,7 @@ TEST_F(DownloadPeerTest, GoneWindowAndFullDisk) {
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, "PSError 1");
   }
-  // A chunk the disk does not take ends the download with its own code;
-  // what was written goes with the temporary file.
+  // A chunk the disk does not take: its own code, and no file left.
   const std::string full = dir.File("full");
   EXPECT_EQ(test::RunInChild([&] {
               std::signal(SIGXFSZ, SIG_IGN);
@@ -283,10 +268,8 @@ TEST(LocalSourcePathTest, Forms) {
 }
 
 TEST_F(DownloadPeerTest, CancelStopsAStalledDownloadAndKeepsTheOldFile) {
-  // Closing the program stops every download, scheme downloads without a
-  // box, and waits for the workers. In a child, since the stop is for good;
-  // it forks before any worker of this process runs, so the child counts
-  // only its own.
+  // Closing stops every download (scheme ones without a box) and waits; in
+  // a child, since the stop is for good.
   const std::string url = server.Url("/stall/100000"), file = dir.File("closing.vyrscheme");
   EXPECT_EQ(test::RunInChild([&] {
               Recorder closing;
@@ -347,36 +330,5 @@ TEST_F(DownloadPeerTest, FetchToMemory) {
   }
 }
 
-// The progress logic's cancel over a real download (the dialog's texts and
-// its end: the download dialog's window test; a headless run: the software
-// update's peer test).
-struct RecordingView : DownloadProgressView {
-  void ShowWindow() override { shown = true; }
-  void SetMessage(const std::string& text) override { messages.push_back(text); }
-  void SetStatus(const std::string&) override {}
-  void SetProgress(std::uint64_t, std::uint64_t) override {}
-  void EndDialog(DownloadDialogResult r) override { result = r; }
-  bool shown = false;
-  std::vector<std::string> messages;
-  std::optional<DownloadDialogResult> result;
-};
-
-TEST_F(DownloadPeerTest, ProgressDialogCancel) {
-  platform::SetStringLanguage(platform::Language::English);
-  // Cancel ends the dialog at once; the worker's later messages find no window.
-  RecordingView view;
-  DownloadProgress cancelled(view, "Caption", server.Url("/stall/1000"), dir.File("q"), true);
-  cancelled.Open();
-  const auto window = cancelled.Window();
-  cancelled.Cancel();
-  EXPECT_FALSE(view.shown);
-  EXPECT_EQ(view.result, DownloadDialogResult::kNotDownloaded);
-  ASSERT_FALSE(view.messages.empty());
-  EXPECT_EQ(view.messages.back(), "Cancelled");
-  EXPECT_FALSE(platform::IsWindow(window));
-
-  // Without a job a headless run ends at once.
-  EXPECT_EQ(RunDownloadDialog("", dir.File("t"), false), DownloadDialogResult::kNotDownloaded);
-}
 }  // namespace
 }  // namespace vyr::net

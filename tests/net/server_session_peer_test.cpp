@@ -1,8 +1,5 @@
-// The session against the real vyrelle-home-server on a loopback port: what
-// the server logged of each request, and the commands it queued coming back
-// to the main window. Replies the server never sends (too long, not PONG)
-// come from tests/fixtures/http_server.py, which answers each query's first
-// word with a reply of the test's choosing.
+// The session against the real vyrelle-home-server; replies it never sends
+// come from the fixture server.
 #include <gtest/gtest.h>
 
 #include "base/installation_id.h"
@@ -52,9 +49,7 @@ TEST(ServerSessionPeer, RequestsReachTheServerAndReplyCommandsTheMainWindow) {
   ASSERT_TRUE(server.Queue("showmail"));
   session.SendLogin();
   ASSERT_TRUE(waitFor(1));
-  // The queued command first, then the acknowledgement of what the ping
-  // reported. Nothing here lowers the counters, so the next ping reports
-  // them again and has them acknowledged again.
+  // The queued command, then the ack of what the ping reported (twice: nothing lowers the counters).
   ASSERT_TRUE(server.Queue("pinginterval 5"));
   session.SendSessionEvent("PING");
   ASSERT_TRUE(waitFor(3));
@@ -74,21 +69,15 @@ TEST(ServerSessionPeer, RequestsReachTheServerAndReplyCommandsTheMainWindow) {
   const std::string user = "\t" + id + "\t";
   EXPECT_EQ(usage[0].rfind("Login" + user + "-\tB=Default&TZ=1&CD=2&SW=0&SH=0&OS=10.6.1.0&BV=0.0.0.0&SV=0.0.0.0&NV=", 0),
             0u) << usage[0];
-  // Blanks as "+" while the main window does not navigate through its
-  // second interface, as "%20" once it does; the server logs them as sent.
+  // Blanks as "+", then as "%20" once the main window is canonical.
   EXPECT_EQ(usage[1], "Ping" + user + "0\tB=Default&S=2&URL=4+1+0+&IBA=");
   EXPECT_EQ(usage[2], "Ping" + user + "0\tB=Default&S=2&URL=4%201%200%20&IBA=");
   EXPECT_EQ(usage[3], "Logout" + user + "0\tB=Default");
   EXPECT_NE(test::ReadFile(server.File("commands/queue.txt")).find("@" + id + " showchannelbar\n"), std::string::npos);
 }
 
-// A reply counts up to 20479 bytes, the buffer's last byte being its
-// terminator's. "PONG#" takes 5 bytes: a command of 20473 bytes is closed by
-// byte 20479 and kept; one byte longer, its "#" is byte 20480 and cut off, so
-// it is an unclosed segment and dropped, like everything after it. A reply
-// that does not begin with PONG runs nothing. The fixture plays a server
-// that answers more than the program reads, or something else than PONG:
-// vyrelle-home-server does neither.
+// 20479 bytes count: after "PONG#" a 20473-byte command is closed and kept,
+// one byte longer its "#" is cut off and it is dropped.
 TEST(ServerSessionPeer, AReplyIsCutAfter20479BytesAndMustBeginWithPong) {
   const std::string kept(20473, 'k'), cut(20474, 'c');
   test::HttpServer server({"Kept=PONG#" + kept + "#", "Cut=PONG#" + cut + "#late#", "Other=OK#never#"});
@@ -97,8 +86,6 @@ TEST(ServerSessionPeer, AReplyIsCutAfter20479BytesAndMustBeginWithPong) {
   EXPECT_EQ(RunServerRequest(server.Url("/s.dll?Kept"), window.handle), DownloadResult::kOk);
   EXPECT_EQ(RunServerRequest(server.Url("/s.dll?Cut"), window.handle), DownloadResult::kOk);
   EXPECT_EQ(RunServerRequest(server.Url("/s.dll?Other"), window.handle), DownloadResult::kBadReply);
-  // A request that reaches no server (nobody listens on port 1 here) runs
-  // nothing and is no success.
   EXPECT_EQ(RunServerRequest("http://127.0.0.1:1/s.dll?Ping", window.handle), DownloadResult::kAddressFailed);
   platform::WindowMessages::Instance().DispatchPending();
   EXPECT_EQ(window.Texts(kServerCommandMessage), std::vector<std::string>{kept});
