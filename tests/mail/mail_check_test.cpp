@@ -1,7 +1,4 @@
-// The mail check, run through the driver as a window runs it, against real
-// POP3 servers: a private Dovecot (plain, STLS and TLS from the first byte)
-// and small misbehaving servers, each started by the test on a loopback
-// port.
+// The mail check through its driver against Dovecot and misbehaving POP3 servers.
 #include "mail/check/mail_check_driver.h"
 
 #include <gtest/gtest.h>
@@ -35,7 +32,6 @@
 
 namespace vyr {
 namespace {
-
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
@@ -46,7 +42,6 @@ std::string Message(const std::string& subject, const std::string& body = "Hello
 
 using test::Crlf;
 
-// Handles window messages until `done` holds or the time is up (a safety net).
 bool DispatchUntil(const std::function<bool()>& done, int seconds) {
   const auto until = Clock::now() + std::chrono::seconds(seconds);
   while (!done() && Clock::now() < until) {
@@ -55,15 +50,12 @@ bool DispatchUntil(const std::function<bool()>& done, int seconds) {
   return done();
 }
 
-// The mail window's part, through the driver: what it hears, in order (the
-// time of day in a status line read as "TIME").
 class CheckHarness : public MailCheckObserver {
  public:
   explicit CheckHarness(Application& app) : driver(app, *this), check(driver.Check()) {
     driver.SetPasswordPrompt(&prompt);
     driver.SetQuestions(&questions);
   }
-
   void MailCheckStatus(const std::string& text, bool progress) override {
     statuses.push_back(text);
     lines.push_back(ShownStatus(text, progress));
@@ -84,18 +76,13 @@ class CheckHarness : public MailCheckObserver {
   void NewMailArrived(int count) override { events.push_back("new mail " + std::to_string(count)); }
   bool InboxShown() const override { return true; }
   bool InForeground() const override { return false; }
-
   bool Run(bool silent) { return driver.Start(silent) && WaitForEnd(); }
-
-  // Until the run (with its resumptions after a time-out) has been reported over.
   bool WaitForEnd(int seconds = 90) {
     return DispatchUntil([&] { return finished; }, seconds) && std::exchange(finished, false);
   }
-
   int Count(const std::string& status) const { return std::count(statuses.begin(), statuses.end(), status); }
   bool Saw(const std::string& status) const { return Count(status) > 0; }
   bool Shown(const std::string& line) const { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
-
   struct Prompt : PasswordPrompt {
     bool answer = false;
     int asked = 0;
@@ -103,7 +90,6 @@ class CheckHarness : public MailCheckObserver {
       return ++asked, pw = "secret", remember = true, answer;
     }
   } prompt;
-
   struct Questions : MailCheckQuestions {
     std::vector<std::string> asked;
     bool AskToCheckSettings(const std::string& text, const std::string& title) override {
@@ -111,7 +97,6 @@ class CheckHarness : public MailCheckObserver {
     }
     void OpenMailSettings() override {}
   } questions;
-
   MailCheckDriver driver;
   MailCheck& check;
   std::vector<std::string> statuses, lines, stored, events;
@@ -122,8 +107,6 @@ class CheckHarness : public MailCheckObserver {
 
 class MailCheckTest : public ::testing::Test, protected test::TestApp {
  protected:
-  // Dovecot offers STLS on its port and TLS from the first byte on a second
-  // one, with a certificate for "localhost" from a private authority.
   static void SetUpTestSuite() {
     certDir_ = new test::TempDir();
     dovecot_ = new test::DovecotServer();
@@ -144,7 +127,6 @@ class MailCheckTest : public ::testing::Test, protected test::TestApp {
     Account("", "127.0.0.1", "alice", "wonderland");
     app.WriteInt("email", "POP3Port", dovecot_->Port());
   }
-  // The main account (tag "") or extra account n; the port is shared.
   void Account(const std::string& tag, const std::string& server, const std::string& user, const std::string& pw) {
     const std::string prefix = tag.empty() ? "pop3" : "multipop" + tag;
     if (!tag.empty()) app.WriteInt("email", "multipop" + tag, 1);
@@ -166,7 +148,6 @@ class MailCheckTest : public ::testing::Test, protected test::TestApp {
   }
   size_t InboxFiles() { return Files("email/Inbox"); }
   size_t TempFiles() { return Files("_TEMP"); }  // a download left behind
-
   static inline test::DovecotServer* dovecot_ = nullptr;
   static inline test::TempDir* certDir_ = nullptr;
   static inline test::TestCertificates certs_;
@@ -177,8 +158,6 @@ TEST_F(MailCheckTest, FetchesNewMailResumesAfterTheLastIdAndDeletesWhenAsked) {
   for (int i = 1; i <= 3; ++i) dovecot_->AddMessage("alice", Message("first-" + std::to_string(i)));
   CheckHarness h(app);
   ASSERT_TRUE(h.Run(true));
-  // Every report, in order: progress texts shown with "...", each message
-  // counted as it is stored, the end with the run's count, then new mail.
   EXPECT_EQ(h.events, (std::vector<std::string>{
                           "status * Connecting to 127.0.0.1 as alice...",
                           "status Connected OK. Checking for new e-mail....",
@@ -197,24 +176,20 @@ TEST_F(MailCheckTest, FetchesNewMailResumesAfterTheLastIdAndDeletesWhenAsked) {
                       }));
   EXPECT_EQ(h.end.notification, "You have 3 new e-mail messages\n\nDo you want to view your mailboxes?");
   ASSERT_EQ(h.stored.size(), 3u);
-  for (const auto& path : h.stored) {  // unread, named by the key, the terminating line's "." kept
+  for (const auto& path : h.stored) {
     EXPECT_TRUE(MailStore::IsUnread(path) && path.find("/Inbox/SX") != std::string::npos && test::ReadFile(path).back() == '.');
   }
-  EXPECT_EQ(dovecot_->MessageCount("alice"), 3u);  // the delete flag is clear
-
-  CheckHarness again(app);  // nothing new: UIDL gives one past the count
+  EXPECT_EQ(dovecot_->MessageCount("alice"), 3u);
+  CheckHarness again(app);
   ASSERT_TRUE(again.Run(true));
   EXPECT_TRUE(again.Saw("Found 0 messages.") && again.stored.empty());
   EXPECT_EQ(again.events.back(), "end well 0: No new messages. - Last Successful Mail Check: TIME");
-
-  // Only the new one is fetched: several megabytes with dot lines, stored
-  // byte for byte as sent, with the terminating line's ".".
   std::string big;
   for (int i = 0; big.size() < 3000000; ++i) {
     big += (i % 11 == 0 ? ".." : "") + std::to_string(i) + std::string(i % 150, 'q') + "\n";
     if (i % 5000 == 0) big += std::string(12000, 'L') + "\n";
   }
-  big += std::string(3200000 - Crlf(Message("second", big)).size() - 2, 'p') + "\n";  // 3.1 MB on the wire
+  big += std::string(3200000 - Crlf(Message("second", big)).size() - 2, 'p') + "\n";
   dovecot_->AddMessage("alice", Message("second", big));
   CheckHarness third(app);
   ASSERT_TRUE(third.Run(true));
@@ -222,8 +197,6 @@ TEST_F(MailCheckTest, FetchesNewMailResumesAfterTheLastIdAndDeletesWhenAsked) {
               third.Saw("Done.  Processed 4 messages (1 new)")) << testing::PrintToString(third.statuses);
   ASSERT_EQ(third.stored.size(), 1u);
   EXPECT_TRUE(test::ReadFile(third.stored[0]) == Crlf(Message("second", big)) + ".");
-
-  // With the delete flag every message is fetched and deleted, a duplicate too.
   app.WriteInt("email", "delete-messages", 1);
   dovecot_->AddMessage("alice", Message("third"));
   CheckHarness h5(app);
@@ -235,15 +208,13 @@ TEST_F(MailCheckTest, FetchesNewMailResumesAfterTheLastIdAndDeletesWhenAsked) {
 }
 
 TEST_F(MailCheckTest, MessagesFetchedAgainStayUnreadAndLeaveNoTemporaryCopy) {
-  // Without UIDL every check fetches everything again; the stored copies
-  // are compared but not turned read.
   test::ScriptedPop3Server server("no-uidl", {Message("alpha"), Message("beta")});
   Use(server);
   CheckHarness h(app);
   ASSERT_TRUE(h.Run(true));
   EXPECT_TRUE(h.Saw("Found 2 messages."));
   ASSERT_EQ(h.stored.size(), 2u);
-  const std::int64_t hourAgo = (std::time(nullptr) - 3600) * 1000000000LL;  // stored a while ago, unread
+  const std::int64_t hourAgo = (std::time(nullptr) - 3600) * 1000000000LL;
   for (const auto& path : h.stored) ASSERT_TRUE(platform::SetFileTimes(path, {hourAgo, hourAgo}));
   CheckHarness again(app);
   ASSERT_TRUE(again.Run(true));
@@ -253,7 +224,6 @@ TEST_F(MailCheckTest, MessagesFetchedAgainStayUnreadAndLeaveNoTemporaryCopy) {
   EXPECT_EQ(TempFiles(), 0u) << "a duplicate's download is not kept";
 }
 
-// The contents the Inbox holds, each with how many files hold it.
 std::map<std::string, int> InboxContents(const std::string& inbox) {
   std::map<std::string, int> contents;
   for (const auto& e : fs::directory_iterator(inbox)) ++contents[test::ReadFile(e.path().string())];
@@ -261,10 +231,6 @@ std::map<std::string, int> InboxContents(const std::string& inbox) {
 }
 
 TEST_F(MailCheckTest, LookAlikeMessagesAreStoredOnceEachHoweverManyShareAKey) {
-  // 1 002 alerts with the same sender, subject and date (one message key):
-  // more than a thousand different ones, the last repeating the one before
-  // it byte for byte, and the third stored before, under a name far past
-  // the others of its key.
   std::map<std::string, int> expected;
   for (int i = 1; i <= 1002; ++i) {
     const std::string m = Message("Disk alert", "Disk " + std::to_string(i == 1002 ? 1001 : i) + " is full.\n");
@@ -277,7 +243,6 @@ TEST_F(MailCheckTest, LookAlikeMessagesAreStoredOnceEachHoweverManyShareAKey) {
   test::WriteFile(home.File("seed"), third);
   fs::create_directories(inbox);
   test::WriteFile(inbox + "S" + MailStore(app).MessageKey(home.File("seed")) + "~40.mail", third);
-
   CheckHarness h(app);
   ASSERT_TRUE(h.driver.Start(true) && h.WaitForEnd(400));
   EXPECT_EQ(h.result, 0) << h.check.StatusText();
@@ -285,19 +250,14 @@ TEST_F(MailCheckTest, LookAlikeMessagesAreStoredOnceEachHoweverManyShareAKey) {
             std::make_pair(size_t{1000}, 2));
   EXPECT_TRUE(InboxContents(inbox) == expected) << InboxFiles() << " files";
   EXPECT_EQ(TempFiles(), 0u);
-
   CheckHarness again(app);
   ASSERT_TRUE(again.Run(true));
   EXPECT_TRUE(again.result == 0 && again.Saw("Found 0 messages.") && again.stored.empty());
 }
 
-// The check run by vyrelle-cli and killed at random points of a 200-message
-// check with delete-messages on, then run to its end: nothing lost, nothing
-// stored twice, the server emptied only of what is stored.
 TEST_F(MailCheckTest, ACheckKilledAnywhereLosesNothingAndStoresNothingTwice) {
   std::map<std::string, int> expected;
   for (int i = 1; i <= 200; ++i) {
-    // Half of them look alike (one key), and ten of those come twice.
     const std::string m = i % 2 ? Message("Report", "Report " + std::to_string(i > 180 ? i - 180 : i) + "\n")
                                 : Message("note-" + std::to_string(i), std::string(i * 40, 'n') + "\n");
     dovecot_->AddMessage("alice", m);
@@ -327,9 +287,6 @@ TEST_F(MailCheckTest, ACheckKilledAnywhereLosesNothingAndStoresNothingTwice) {
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   };
-  // A session logs in within half a second, stores a message every 110 ms
-  // or so and flushes Inbox and sends the deletions every 32: the kills
-  // fall on all of that.
   for (int kill = 0; kill < 22; ++kill) {
     const int after = std::uniform_int_distribution<int>(30, 5500)(random);
     EXPECT_NE(runCheck(after), -1);
@@ -359,8 +316,6 @@ TEST_F(MailCheckTest, FailedSessionsEndWithTheirTextAndNoWatchdog) {
       {"nobody listens", [&] { app.WriteInt("email", "POP3Port", 1); }, true, "Could not connect to 127.0.0.1"},
       {"STAT refused", [&] { Use(badStat); }, true, "Could not read the mailbox on 127.0.0.1"},
       {"closed mid-message", [&] { Use(closing); }, true, "Error downloading/saving message 1"},
-      // STAT gets no answer within the 10 seconds a reply is waited for, the
-      // watchdog's period being longer: a time-out, and said so.
       {"STAT unanswered",
        [&] {
          Use(stalling);
@@ -376,15 +331,15 @@ TEST_F(MailCheckTest, FailedSessionsEndWithTheirTextAndNoWatchdog) {
     ASSERT_TRUE(h.Run(c.silent)) << c.what;
     EXPECT_TRUE(h.result == 1 && h.check.StatusText() == c.status) << c.what << ": " << h.check.StatusText();
     EXPECT_FALSE(h.check.WatchdogArmed()) << c.what << ": a later time-out would cover the failure";
-    h.check.WatchdogExpired();  // fired late, after the run: changes nothing
+    h.check.WatchdogExpired();
     EXPECT_TRUE(h.check.AccountIndex() == 0 && h.questions.asked.size() == (c.silent ? 0u : 1u)) << c.what;
     EXPECT_NE(h.check.CheckLog().find(std::string("\r\n") + c.status), std::string::npos) << c.what;
     EXPECT_TRUE(InboxFiles() == 0 && TempFiles() == 0) << c.what;
   }
   EXPECT_EQ(app.GetString("email", "IDLastMessageDownloaded", "none"), "none");
-  app.WriteString("email", "pop3-server", "?");  // unset: no check at all
+  app.WriteString("email", "pop3-server", "?");
   CheckHarness invalid(app);
-  EXPECT_FALSE(invalid.check.StartMailCheck(true) || invalid.check.StartMailCheck(false));  // the second one asks
+  EXPECT_FALSE(invalid.check.StartMailCheck(true) || invalid.check.StartMailCheck(false));
   EXPECT_EQ(invalid.questions.asked, std::vector<std::string>{"Setup Required|Your e-mail settings are incomplete or "
                                                               "invalid.\r\nChange them now ?"});
 }
@@ -398,7 +353,7 @@ TEST_F(MailCheckTest, ExtraAccountsAreCheckedAndAnInactiveOneMakesNoConnection) 
   Account("3", "127.0.0.1", "bob", "not-his");
   CheckHarness h(app);
   ASSERT_TRUE(h.Run(true));
-  EXPECT_TRUE(h.result == 1 && h.stored.size() == 2);  // account 3 failed
+  EXPECT_TRUE(h.result == 1 && h.stored.size() == 2);
   EXPECT_EQ(app.GetString("email", "LastMailCheck1", "") + "|" + app.GetString("email", "LastMailCheck2", "never") + "|" +
                 app.GetString("email", "LastMailCheck3", ""),
             "Successful|never|Could not connect to 127.0.0.1");
@@ -411,8 +366,6 @@ TEST_F(MailCheckTest, ExtraAccountsAreCheckedAndAnInactiveOneMakesNoConnection) 
 }
 
 TEST_F(MailCheckTest, TheWatchdogEndsOnlyASessionThatStopsReceiving) {
-  // Eight UIDL lines a quarter second apart: twice the one-second period in
-  // all, but never a second without a line.
   std::vector<std::string> box;
   for (int i = 1; i <= 8; ++i) box.push_back(Message("m" + std::to_string(i)));
   test::ScriptedPop3Server slow("slow-uidl", box);
@@ -422,9 +375,6 @@ TEST_F(MailCheckTest, TheWatchdogEndsOnlyASessionThatStopsReceiving) {
   CheckHarness listing(app);
   ASSERT_TRUE(listing.Run(true));
   EXPECT_TRUE(listing.result == 0 && !listing.Saw("POP session timed out") && listing.Saw("Found 0 messages."));
-
-  // The main account stalls after logging in; extra account 1 on the same
-  // server answers normally: the run goes on with it.
   test::ScriptedPop3Server server("stall-user", {Message("after-the-stall")});
   Use(server);
   app.WriteString("email", "pop3-account", "staller");
@@ -432,23 +382,18 @@ TEST_F(MailCheckTest, TheWatchdogEndsOnlyASessionThatStopsReceiving) {
   CheckHarness h(app);
   ASSERT_TRUE(h.Run(true));
   EXPECT_TRUE(h.Shown("POP session timed out")) << testing::PrintToString(h.lines);
-  // From the time-out until the run resumes with the next account, the
-  // status says it timed out, and nothing else (no failure of the session
-  // the watchdog stopped).
   const auto timedOut = std::find(h.statuses.begin(), h.statuses.end(), "POP session timed out");
   const auto resumed = std::find_if(timedOut, h.statuses.end(),
                                     [](const std::string& t) { return t.rfind("* Connecting to", 0) == 0; });
   ASSERT_NE(resumed, h.statuses.end()) << testing::PrintToString(h.statuses);
   EXPECT_TRUE(std::all_of(timedOut, resumed, [](const std::string& t) { return t == "POP session timed out"; }))
       << testing::PrintToString(h.statuses);
-  // One end reported, after the resumed run.
   EXPECT_TRUE(h.finishedMessages == 1 && h.check.AccountIndex() == 0);
-  EXPECT_EQ(h.stored.size(), 1u);  // the resumed run fetched extra account 1's message
+  EXPECT_EQ(h.stored.size(), 1u);
   EXPECT_EQ(app.GetString("email", "LastMailCheck1", ""), "Successful");
 }
 
 TEST_F(MailCheckTest, AnUnansweredUidlIsFollowedByANewSessionWithoutIt) {
-  // The UIDL answer arrives late, in front of the next command's reply.
   test::ScriptedPop3Server server("late-uidl", {Message("alpha"), Message("beta")});
   Use(server);
   CheckHarness h(app);
@@ -461,17 +406,16 @@ TEST_F(MailCheckTest, AnUnansweredUidlIsFollowedByANewSessionWithoutIt) {
   const auto commands = server.Commands();
   EXPECT_EQ(std::make_pair(std::count(commands.begin(), commands.end(), "UIDL"),
                            std::count(commands.begin(), commands.end(), "USER user")),
-            std::make_pair(1L, 2L));  // one UIDL, then a second session without it
+            std::make_pair(1L, 2L));
   EXPECT_EQ(app.GetString("email", "IDLastMessageDownloaded", "none"), "none");
 }
 
 TEST_F(MailCheckTest, CancelDuringAnExtraAccountEndsTheRun) {
-  // Extra account 1 stalls in the middle of a message it was told to delete.
   test::ScriptedPop3Server stalling("stall-mid-message", {Message("stuck", std::string(80000, 'c') + "\n")});
   std::string error;
   ASSERT_TRUE(stalling.Start(&error)) << error;
   app.WriteInt("email", "POP3Port", stalling.Port());
-  Account("", "127.0.0.1", "user", "wrong");  // the main account fails at once
+  Account("", "127.0.0.1", "user", "wrong");
   Account("1", "127.0.0.1", "user", "secret");
   app.WriteInt("email", "multipop1-delete-messages", 1);
   CheckHarness h(app);
@@ -483,7 +427,6 @@ TEST_F(MailCheckTest, CancelDuringAnExtraAccountEndsTheRun) {
   ASSERT_TRUE(h.WaitForEnd());
   EXPECT_EQ(h.check.AccountIndex(), 0) << "the user's Cancel is not resumed like a time-out";
   EXPECT_TRUE(h.result == 1 && h.end.cancelled && h.finishedMessages == 1 && !h.driver.IsRunning());
-  // Texts of the cancel are shown as they are; progress texts get "...".
   EXPECT_TRUE(h.Shown("* Connecting to 127.0.0.1 as user...")) << testing::PrintToString(h.lines);
   EXPECT_TRUE(h.Shown("Canceling...") && h.Shown("E-mail check canceled"));
   EXPECT_TRUE(InboxFiles() == 0 && TempFiles() == 0);
@@ -493,12 +436,6 @@ TEST_F(MailCheckTest, CancelDuringAnExtraAccountEndsTheRun) {
 }
 
 TEST_F(MailCheckTest, CancelNeverWaitsForAWorkerHeldInAQuestion) {
-  // The worker asks for the missing password and the question is not
-  // answered: no socket to shut, nothing Cancel can end. Cancel still
-  // returns before the answer comes, in the first case 300 ms after the
-  // Cancel (the worker then leaves and reports the end itself), in the
-  // second only after the run has been reported over (the worker forgotten,
-  // the end reported for it).
   struct HeldPrompt : PasswordPrompt {
     std::mutex mutex;
     std::condition_variable changed;
@@ -523,7 +460,7 @@ TEST_F(MailCheckTest, CancelNeverWaitsForAWorkerHeldInAQuestion) {
   };
   const struct {
     const char* what;
-    int answerAfterMs;  // < 0: once the end has been reported
+    int answerAfterMs;
   } cases[] = {{"answered after the Cancel", 300}, {"answered after the end", -1}};
   app.WriteString("email", "pop3-pass", "?");
   for (const auto& c : cases) {
@@ -544,22 +481,17 @@ TEST_F(MailCheckTest, CancelNeverWaitsForAWorkerHeldInAQuestion) {
     EXPECT_FALSE(prompt.answered.load()) << "Cancel waited for the worker";
     EXPECT_EQ(h.finishedMessages, 0);
     ASSERT_TRUE(h.WaitForEnd(30));
-    // Who reported the end: the worker, once answered; the driver, for a
-    // worker still held.
     EXPECT_EQ(prompt.answered.load(), c.answerAfterMs >= 0);
     if (answer.joinable()) answer.join();
     prompt.Answer();
     ASSERT_TRUE(WorkerThreads::WaitUntilNoneRun(std::chrono::seconds(30)));
-    platform::WindowMessages::Instance().DispatchPending();  // a forgotten worker's last reports are dropped
+    platform::WindowMessages::Instance().DispatchPending();
     EXPECT_EQ(h.lines, (std::vector<std::string>{"Canceling...", "E-mail check canceled"}));
     EXPECT_TRUE(h.end.cancelled && h.finishedMessages == 1 && !h.driver.IsRunning() && h.check.AccountIndex() == 0);
   }
 }
 
 TEST_F(MailCheckTest, OneCheckRunsAtATimeInTheWholeProcess) {
-  // The start-up check and a window's check, started together: the second
-  // start is refused while the first runs, and a check may start again once
-  // the first has been reported over.
   dovecot_->AddMessage("alice", Message("once"));
   std::vector<std::string> startupStatus;
   StartupMailCheck startup(app, [&](const std::string& text) { startupStatus.push_back(text); });
@@ -569,11 +501,9 @@ TEST_F(MailCheckTest, OneCheckRunsAtATimeInTheWholeProcess) {
   EXPECT_TRUE(MailCheckDriver::AnyRunning());
   ASSERT_TRUE(DispatchUntil([&] { return !startup.IsRunning(); }, 60));
   EXPECT_FALSE(MailCheckDriver::AnyRunning());
-  EXPECT_EQ(InboxFiles(), 1u);  // stored once, by the one run
+  EXPECT_EQ(InboxFiles(), 1u);
   EXPECT_EQ(startupStatus.back().rfind("You have 1 new e-mail message in your Inbox!", 0), 0u)
       << testing::PrintToString(startupStatus);
-
-  // The other way round, and the refused start leaves no claim behind.
   ASSERT_TRUE(window.driver.Start(true));
   EXPECT_FALSE(startup.Start());
   ASSERT_TRUE(window.WaitForEnd());
@@ -582,10 +512,6 @@ TEST_F(MailCheckTest, OneCheckRunsAtATimeInTheWholeProcess) {
 }
 
 TEST(MailCheckScheduleTest, AutomaticChecksFollowThePeriodOnlineWithMailOn) {
-  // Each case: the period, UseVyrMail (-1: never written), and per minute
-  // whether the machine is online ('+') or not ('-'); a started check is
-  // marked 'C' in the expected line, '.' otherwise; 'S' in the ticks is a
-  // check started by the user in that minute.
   const struct {
     const char* what;
     int period, useMail;
@@ -614,8 +540,6 @@ TEST(MailCheckScheduleTest, AutomaticChecksFollowThePeriodOnlineWithMailOn) {
       }
       due += schedule.MinutePassed(*tick == '+') ? 'C' : '.';
     }
-    // Offline in minutes 3 and 4, the period is over in minute 4 and the
-    // check follows in minute 5, the first online.
     EXPECT_EQ(due, c.due);
   }
 }
@@ -625,16 +549,12 @@ TEST_F(MailCheckTest, MissingPasswordIsAskedForOrSkippedWithNobodyToAsk) {
   Use(server);
   app.WriteString("email", "pop3-pass", "?");
   CheckHarness h(app);
-  ASSERT_TRUE(h.Run(true));  // the question is cancelled: the run ends as by Cancel
+  ASSERT_TRUE(h.Run(true));
   EXPECT_TRUE(h.prompt.asked == 1 && h.end.cancelled && server.Commands().empty());
   EXPECT_EQ(h.lines, std::vector<std::string>{"E-mail check canceled"});
-
-  h.prompt.answer = true;  // "secret", remembered
+  h.prompt.answer = true;
   ASSERT_TRUE(h.Run(true) && h.result == 0);
   EXPECT_EQ(PasswordFromStored(app.GetString("email", "pop3-pass", "")), "secret");
-
-  // With nobody to ask, the main account (no password) is left out; extra
-  // account 1 (with one) is checked.
   app.WriteString("email", "pop3-pass", "?");
   Account("1", "127.0.0.1", "user", "secret");
   CheckHarness quiet(app);
@@ -656,14 +576,12 @@ TEST_F(MailCheckTest, SecuredSessionsFetchAndRefuseWhatTheyCannotTrust) {
   } cases[] = {
       {"STLS", 1, dovecot_->Port(), "localhost", certs_.caPem, 1, "Done.  Processed 1 messages"},
       {"TLS at once", 2, dovecot_->TlsPort(), "localhost", certs_.caPem, 1, "Done.  Processed 1 messages"},
-      // The certificate names localhost, not the address.
       {"wrong name", 2, dovecot_->TlsPort(), "127.0.0.1", certs_.caPem, 0,
        "Secure connection to 127.0.0.1 failed: IP address mismatch"},
       {"untrusted", 1, dovecot_->Port(), "localhost", "", 0,
        "Secure connection to localhost failed: unable to get local issuer certificate"},
       {"no STLS", 1, noStls.Port(), "127.0.0.1", certs_.caPem, 0,
        "127.0.0.1 does not offer a secure connection (STLS); the password was not sent"},
-      // A broken security value: no connection at all, not a plain one.
       {"security 3", 3, noStls.Port(), "127.0.0.1", certs_.caPem, 0,
        "127.0.0.1: the security setting is none of 0 (none), 1 (STARTTLS) or 2 (TLS); nothing was sent"},
   };
@@ -681,7 +599,6 @@ TEST_F(MailCheckTest, SecuredSessionsFetchAndRefuseWhatTheyCannotTrust) {
     EXPECT_EQ(h.stored.size(), k.stored);
     EXPECT_TRUE(h.Saw(k.status)) << testing::PrintToString(h.statuses);
   }
-  // Neither the name nor the password went to the server without STLS.
   for (const std::string& command : noStls.Commands()) {
     EXPECT_TRUE(command.rfind("USER", 0) != 0 && command.rfind("PASS", 0) != 0) << command;
   }

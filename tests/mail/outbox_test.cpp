@@ -1,6 +1,4 @@
-// Send Now, Send Later, Save Draft and the Outbox flush against a recording
-// SMTP server (aiosmtpd) on a loopback port: what is stored, what is sent,
-// and that a message that fails for any reason stays pending and whole.
+// Send Now, Send Later, Save Draft and the Outbox flush against a recording SMTP server.
 #include "mail/send/outbox.h"
 
 #include <unistd.h>
@@ -30,7 +28,6 @@
 
 namespace vyr {
 namespace {
-
 namespace fs = std::filesystem;
 using test::SmtpRecordServer;
 using Strings = std::vector<std::string>;
@@ -39,7 +36,6 @@ using mailtest::PlainBody;
 
 using Recorder = test::RecordingWindow;
 
-// The compose window: its boxes, and what is posted to it.
 class ComposeHarness : public ComposeWindow, public Recorder {
  public:
   std::string ToText() const override { return to; }
@@ -54,7 +50,6 @@ class ComposeHarness : public ComposeWindow, public Recorder {
   void FocusToBox() override { ++focusTo; }
   void FocusSubjectBox() override { ++focusSubject; }
   platform::WindowHandle Handle() const override { return handle; }
-
   std::string to = "Bob <bob@mail.example>", cc = "Dan <dan@mail.example>", bcc = "carol@mail.example";
   std::string subject = "Hello", body = PlainBody(".dot first\nline two"), storedPath;
   Strings attachments;
@@ -63,14 +58,11 @@ class ComposeHarness : public ComposeWindow, public Recorder {
 
 void Dispatch() { platform::WindowMessages::Instance().DispatchPending(); }
 
-// Reads a message file without touching its times: reading it the plain way
-// would move its last access and so mark it read (not pending any more).
 std::string ReadKept(const std::string& path) {
   platform::FileTimesKeeper keep(path);
   return test::ReadFile(path);
 }
 
-// The stored form of the window's message, with the date the file holds.
 std::string StoredForm(const ComposeHarness& w, const std::string& file, const std::string& subject) {
   const std::string text = ReadKept(file);
   std::smatch m;
@@ -104,7 +96,6 @@ class OutboxTest : public ::testing::Test, protected test::TestApp {
     std::sort(files.begin(), files.end());
     return files;
   }
-
   test::TempDir scratch;
 };
 
@@ -113,17 +104,16 @@ TEST_F(OutboxTest, SendNowStoresSendsAndMovesToSentItems) {
   Start(server);
   ComposeHarness w;
   w.subject = "";
-  boxes.answer = IDNO;  // no subject wanted: it goes out empty
+  boxes.answer = IDNO;
   Recorder mailWindow;
   Outbox outbox(app, mailWindow.handle);
   ASSERT_TRUE(outbox.StartSendNow(w));
   EXPECT_EQ(outbox.WaitForSendNow(), SmtpResult::kSent);
   Dispatch();
   EXPECT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_TRUE(w.Texts(kMsgSendError).empty());  // (its progress texts: the send CLI test)
+  EXPECT_TRUE(w.Texts(kMsgSendError).empty());
   EXPECT_TRUE(w.Got(kMsgSendEndOfData));
   EXPECT_TRUE(w.Got(kMsgComposeClose));
-
   EXPECT_TRUE(Files("Outbox").empty());
   const auto sent = Files("Sent Items");
   ASSERT_EQ(sent.size(), 1u);
@@ -132,7 +122,6 @@ TEST_F(OutboxTest, SendNowStoresSendsAndMovesToSentItems) {
   EXPECT_EQ(mailWindow.Texts(kMsgMailRemoveRow), (Strings{w.storedPath}));
   EXPECT_EQ(mailWindow.Texts(kMsgMailAddRow), sent);
   EXPECT_TRUE(mailWindow.Got(kMsgMailFoldersChanged));
-
   ASSERT_TRUE(server.WaitForMessages(1, 5000));
   const auto m = server.Messages()[0];
   EXPECT_EQ(m.recipients, (Strings{"bob@mail.example", "dan@mail.example", "carol@mail.example"}));
@@ -152,7 +141,7 @@ TEST_F(OutboxTest, ChecksStopBeforeAnythingIsStored) {
   badCc.cc = "dan@mail.example, bob";
   badBcc.bcc = "nobody";
   badAttachment.attachments = {"/tmp/a\nb"};
-  boxes.answer = IDYES;  // a subject is to be entered
+  boxes.answer = IDYES;
   EXPECT_FALSE(outbox.StartSendNow(noTo));
   EXPECT_EQ(outbox.QueueMessage(noToLater, false), 1);
   EXPECT_FALSE(outbox.StartSendNow(noSubject));
@@ -161,23 +150,20 @@ TEST_F(OutboxTest, ChecksStopBeforeAnythingIsStored) {
   EXPECT_EQ(outbox.QueueMessage(badBcc, false), 1);
   EXPECT_EQ(outbox.SendNow(badAttachment), SmtpResult::kNotSent);
   Dispatch();
-  // Each one stops with its message, the focus in the box to mend.
   for (const ComposeHarness* w : {&noTo, &badCc, &badBcc, &badAttachment}) EXPECT_EQ(w->Texts(kMsgSendError).size(), 1u);
   EXPECT_EQ(badCc.Texts(kMsgSendError), (Strings{"Invalid Recipient: : bob"}));
   EXPECT_EQ(noTo.focusTo + noToLater.focusTo + noSubject.focusSubject + noSubjectLater.focusSubject, 4);
-  EXPECT_EQ(boxes.boxes.size(), 3u);  // the missing To, and the subject question twice
+  EXPECT_EQ(boxes.boxes.size(), 3u);
   EXPECT_TRUE(Files("Outbox").empty());
   EXPECT_FALSE(fs::exists(GetAddressBookFile(app, kPreviouslySentAddresses)));
 }
 
-// --- each kind of failure ----------------------------------------------------------------
-
 struct FailureCase {
   const char* name;
-  std::vector<SmtpResult> expected;  // the result of Send Now and of the flush: one of these
+  std::vector<SmtpResult> expected;
   SmtpRecordServer::Options options;
-  std::string reply;    // the reason the flush gives ("": not fixed)
-  std::string notSent;  // what no session may hold after the refusal
+  std::string reply;
+  std::string notSent;
 };
 
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
@@ -189,12 +175,11 @@ TEST_P(SendFailureTest, MessageStaysPendingAndWhole) {
   const bool unreachable = std::string(c.name) == "Unreachable";
   std::optional<SmtpRecordServer> failing;
   if (unreachable) {
-    UsePort(1);  // nobody listens on this privileged port here
+    UsePort(1);
   } else {
     failing.emplace(c.options);
     Start(*failing);
   }
-  // Send Now fails, then so does the flush of the next check.
   ComposeHarness w;
   Recorder mailWindow;
   Outbox outbox(app, mailWindow.handle);
@@ -206,7 +191,6 @@ TEST_P(SendFailureTest, MessageStaysPendingAndWhole) {
   const std::string failed = "Error sending message to [ Bob <bob@mail.example> ] \n";
   const Strings errors = w.Texts(kMsgSendError);
   if (unreachable) {
-    // The reason names each address tried.
     EXPECT_EQ(errors, (Strings{"Could not connect to [ 127.0.0.1 ]\n\nMessage has been placed in the outbox.\n"
                                "Delivery will be re-attempted when you check for new e-mail.",
                                failed + "No connection to 127.0.0.1 port 1 (127.0.0.1: Connection refused)"}));
@@ -245,8 +229,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
 
 TEST_F(OutboxTest, SlowReplyToTheEndOfDataCountsAsSentAndIsNotSentAgain) {
-  // The server keeps the message and answers after a pause longer than the
-  // wait for any other reply.
   SmtpRecordServer slow({.delayFinalReplySeconds = 6});
   Start(slow);
   ComposeHarness w;
@@ -265,14 +247,12 @@ TEST_F(OutboxTest, MailCheckHookSendsEachPendingOutboxMessageWholeAndOnce) {
   Outbox outbox(app, mailWindow.handle);
   ComposeHarness draft, read, reopened, good;
   draft.to = draft.subject = "";
-  ASSERT_EQ(outbox.QueueMessage(draft, true), 0);  // no question for a draft
+  ASSERT_EQ(outbox.QueueMessage(draft, true), 0);
   EXPECT_TRUE(boxes.boxes.empty());
   EXPECT_EQ(ReadKept(draft.storedPath), StoredForm(draft, draft.storedPath, ""));
   EXPECT_FALSE(fs::exists(GetAddressBookFile(app, kPreviouslySentAddresses)));
   ASSERT_EQ(outbox.QueueMessage(read, false), 0);
-  ASSERT_TRUE(MailStore::MarkRead(read.storedPath));  // by the user: not to be sent
-  // A draft reopened and sent later without a subject replaces its older
-  // file, with "<No Subject>".
+  ASSERT_TRUE(MailStore::MarkRead(read.storedPath));
   reopened.subject = "";
   ASSERT_EQ(outbox.QueueMessage(reopened, true), 0);
   const std::string older = reopened.storedPath;
@@ -281,8 +261,6 @@ TEST_F(OutboxTest, MailCheckHookSendsEachPendingOutboxMessageWholeAndOnce) {
   EXPECT_EQ(boxes.boxes.size(), 1u);
   EXPECT_FALSE(fs::exists(older));
   EXPECT_EQ(ReadKept(reopened.storedPath), StoredForm(reopened, reopened.storedPath, "<No Subject>"));
-  // More recipients than fit on one mail line, a subject with a line break,
-  // a body that mentions attachments, and one.
   Strings recipients;
   good.to = good.cc = good.bcc = "";
   for (int i = 0; i < 30; ++i) {
@@ -297,26 +275,20 @@ TEST_F(OutboxTest, MailCheckHookSendsEachPendingOutboxMessageWholeAndOnce) {
   EXPECT_EQ(ReadKept(good.storedPath), StoredForm(good, good.storedPath, "Two  lines"));
   Dispatch();
   EXPECT_EQ(good.Texts(kMsgSendStatus), (Strings{"Attaching file: " + good.attachments[0] + "..."}));
-  // Stored one right after the other: each under a name of its own, none
-  // left under a temporary name.
   EXPECT_EQ(Files("Outbox"), (Strings{read.storedPath, reopened.storedPath, good.storedPath}));
-  // A message whose To no longer splits, and a leftover too short to be a
-  // message, both pending, sorted before the others.
   const std::string bad = Folder("Outbox/") + "Out1.mail", stub = Folder("Outbox/") + "Out0.mail";
   test::WriteFile(bad, BuildStoredMessage("bob", "", "", "a", "s", PlainBody("x"), {}, "d"));
   test::WriteFile(stub, "To: x");
   MailStore::MarkUnread(bad);
   MailStore::MarkUnread(stub);
-
   SmtpRecordServer server;
   Start(server);
   Dispatch();
   mailWindow.got.clear();
   OutboxSender& sender = outbox;
-  sender.StopSending();  // a cancelled check sends nothing
+  sender.StopSending();
   EXPECT_EQ(outbox.FlushOutbox(0), SmtpResult::kSent);
   EXPECT_TRUE(server.Sessions().empty());
-  // The next check starts afresh; the message whose To no longer splits fails.
   EXPECT_EQ(sender.SendOutbox(), static_cast<int>(SmtpResult::kRecipientRefused));
   Dispatch();
   EXPECT_EQ(mailWindow.Texts(kMsgMailStatus), (Strings{"* Sending messages from outbox"}));
@@ -333,7 +305,6 @@ TEST_F(OutboxTest, MailCheckHookSendsEachPendingOutboxMessageWholeAndOnce) {
   for (const auto& line : lines) {
     if (line.rfind("ATTACHMENT", 0) == 0 || line.rfind("HEADER To: ", 0) == 0) found.push_back(line);
   }
-  // The folded To line reads back whole.
   EXPECT_EQ(found, (Strings{"HEADER To: " + good.to, "ATTACHMENT 1 notes.txt 16"}));
   EXPECT_EQ(ReadKept(scratch.File("attachment1")), ".\r\nnot the end\r\n");
   EXPECT_FALSE(fs::exists(stub));
@@ -345,7 +316,6 @@ TEST_F(OutboxTest, MailCheckHookSendsEachPendingOutboxMessageWholeAndOnce) {
   EXPECT_EQ(mailWindow.Texts(kMsgMailAddRow), Files("Sent Items"));
 }
 
-// The subjects of the messages a server took, in the order it took them.
 Strings SentSubjects(const SmtpRecordServer& server) {
   Strings subjects;
   for (const auto& m : server.Messages()) {
@@ -356,8 +326,6 @@ Strings SentSubjects(const SmtpRecordServer& server) {
 }
 
 TEST_F(OutboxTest, TwoFlushesAtOnceSendEveryMessageExactlyOnce) {
-  // Two runs over one Outbox, as the program and vyrelle-cli make them:
-  // each with an application object (and mail lock) of its own.
   Application other(home.Path(), boxes, sounds);
   Outbox first(app), second(other);
   Strings subjects;
@@ -367,15 +335,12 @@ TEST_F(OutboxTest, TwoFlushesAtOnceSendEveryMessageExactlyOnce) {
     ASSERT_EQ(first.QueueMessage(w, false), 0);
     subjects.push_back(w.subject);
   }
-  // A run that died while it held the first message (ended without letting
-  // go of its claim) leaves no claim on it.
   const std::string held = Files("Outbox")[0];
   ASSERT_EQ(test::RunInChild([&] {
     const platform::FileClaim claim = platform::FileClaim::Take(held);
     if (claim.Held()) ::_exit(0);
     return 1;
   }), 0);
-
   SmtpRecordServer server;
   Start(server);
   std::latch go(2);
@@ -400,8 +365,6 @@ TEST_F(OutboxTest, TwoFlushesAtOnceSendEveryMessageExactlyOnce) {
 }
 
 TEST_F(OutboxTest, AMessageBeingSentIsLeftAloneByTheWindowsMarkingAndByAFlush) {
-  // The server takes each message and answers its end 2 s later: time to
-  // look at a send in the middle.
   SmtpRecordServer slow({.delayFinalReplySeconds = 2});
   Start(slow);
   Outbox outbox(app);
@@ -410,19 +373,14 @@ TEST_F(OutboxTest, AMessageBeingSentIsLeftAloneByTheWindowsMarkingAndByAFlush) {
   later.subject = "Sent later";
   ASSERT_EQ(outbox.QueueMessage(draft, true), 0);
   ASSERT_TRUE(outbox.StartSendNow(now));
-  ASSERT_TRUE(slow.WaitForMessages(1, 20000));  // Send Now awaits the server's 250
+  ASSERT_TRUE(slow.WaitForMessages(1, 20000));
   ASSERT_EQ(outbox.QueueMessage(later, false), 0);
   ASSERT_TRUE(MailStore::MarkRead(later.storedPath) && MailStore::MarkRead(draft.storedPath));
-
-  // The mail window opens: every outgoing message is pending again but the
-  // one being sent.
   EXPECT_EQ(MailStore(app).MarkOutgoingPendingExceptClaimed(), 2);
   EXPECT_FALSE(MailStore::IsUnread(now.storedPath));
   EXPECT_TRUE(MailStore::IsUnread(later.storedPath) && MailStore::IsUnread(draft.storedPath));
   EXPECT_TRUE(Outbox::IsBeingSent(now.storedPath));
   EXPECT_FALSE(Outbox::IsBeingSent(later.storedPath));
-
-  // Marked unread by hand, it is still not sent a second time by a flush.
   ASSERT_TRUE(MailStore::MarkUnread(now.storedPath));
   EXPECT_FALSE(outbox.IsFlushing() || Outbox::AnyFlushing());
   SmtpResult flushed = SmtpResult::kNotSent;
@@ -439,9 +397,6 @@ TEST_F(OutboxTest, AMessageBeingSentIsLeftAloneByTheWindowsMarkingAndByAFlush) {
   EXPECT_EQ(Files("Draft"), (Strings{draft.storedPath}));
 }
 
-// An outgoing server that wants TLS and a log-in: the recording server with
-// STARTTLS (or TLS from the first byte), behind a relay that captures what
-// the client sends over the wire.
 TEST_F(OutboxTest, LogInOverTlsAndARefusedLogInKeepsTheMessage) {
   std::string error;
   test::TestCertificates c;
@@ -489,7 +444,7 @@ TEST_F(OutboxTest, LogInOverTlsAndARefusedLogInKeepsTheMessage) {
     const std::string sent = test::ReadFile(spool.File("msg0001.data"));
     if (k.result == SmtpResult::kSent) {
       EXPECT_NE(sent.find("\r\nSubject: =?UTF-8?B?R3LDvMOfZSBhdXMgS8O2bG4=?=\r\n"), std::string::npos) << sent;
-    } else {  // pending and unchanged, with the server's reason shown
+    } else {
       EXPECT_TRUE(sent.empty());
       EXPECT_EQ(Files("Outbox"), (Strings{w.storedPath}));
       EXPECT_TRUE(MailStore::IsUnread(w.storedPath));
@@ -497,8 +452,6 @@ TEST_F(OutboxTest, LogInOverTlsAndARefusedLogInKeepsTheMessage) {
       const Strings statuses = mailWindow.Texts(kMsgMailStatus);
       EXPECT_EQ(statuses.empty() ? "" : statuses.back(), k.status);
     }
-    // Neither the password nor its encoded forms (alone, and in AUTH PLAIN's
-    // answer) crossed the wire readable.
     const std::string capture = test::ReadFile(spool.File("capture.log"));
     EXPECT_FALSE(capture.empty());
     for (const char* secret : {"s3cret-pass", "czNjcmV0LXBhc3M=", "AGFubgBzM2NyZXQtcGFzcw=="}) {

@@ -1,8 +1,4 @@
-// The POP3 client and its connection, against a scripted server that
-// misbehaves on purpose (the mail check's tests run it against Dovecot), and
-// the connection's reach beyond dotted IPv4 (every address of a server,
-// within one time limit) and its stop while a TLS handshake waits, against
-// listening sockets the test makes itself.
+// The POP3 client against a scripted misbehaving server, and its connection.
 #include "mail/receive/pop3_client.h"
 
 #include <arpa/inet.h>
@@ -30,14 +26,10 @@
 
 namespace vyr {
 namespace {
-
 namespace fs = std::filesystem;
 
 using test::Crlf;
 
-// Aborts the connection from another thread after a delay unless destroyed
-// first: drives the abort path, and keeps a regression that hangs from
-// blocking the suite.
 struct AbortAfter {
   AbortAfter(MailConnection& c, std::chrono::milliseconds delay)
       : thread([this, &c, delay](std::stop_token stop) {
@@ -62,7 +54,6 @@ struct RecordingProgress : Pop3Progress {
   void PostStatus(const std::string& text) override { posted.push_back(text); }
 };
 
-// Nothing listens on this privileged port here.
 constexpr std::uint16_t kClosedPort = 1;
 
 const std::string kShortMessage =
@@ -91,9 +82,9 @@ TEST_F(ScriptedPop3Test, HostNamesAFreshObjectAndAnAbortedLogIn) {
     std::string host;
     size_t bufferSize;
     int result;
-    std::string address;  // "kept": left as it was
+    std::string address;
   } names[] = {
-      {"localhost", 9, 1, "kept"},  // 9 + zero > 9
+      {"localhost", 9, 1, "kept"},
       {"jane@home@localhost", 512, 0, "127.0.0.1"}, {"localhost", 512, 0, "127.0.0.1"},
       {"[::1]", 512, 0, "::1"}, {"jane@[::1]", 512, 0, "::1"}, {"::1", 512, 0, "::1"},
       {"user@no-such-host.invalid", 512, 2, "kept"},
@@ -103,7 +94,7 @@ TEST_F(ScriptedPop3Test, HostNamesAFreshObjectAndAnAbortedLogIn) {
     EXPECT_EQ(MailConnection::ResolveHost(n.host, dotted, n.bufferSize), n.result) << n.host;
     EXPECT_EQ(dotted, n.address) << n.host;
   }
-  Pop3Client fresh(kClosedPort);  // commands without a session do no harm
+  Pop3Client fresh(kClosedPort);
   int count = -1;
   fresh.Quit();
   EXPECT_EQ(std::vector<Pop3Reply>({fresh.Stat(count), fresh.Retr(1), fresh.Dele(1)}),
@@ -113,7 +104,6 @@ TEST_F(ScriptedPop3Test, HostNamesAFreshObjectAndAnAbortedLogIn) {
   ASSERT_TRUE(Open("stall-greeting", {}));
   {
     AbortAfter abort(*client, std::chrono::milliseconds(300));
-    // the greeting never comes; without the abort this never returns
     EXPECT_EQ(Login(), Pop3Login::kUserRefused);
   }
   EXPECT_EQ(Login(), Pop3Login::kNoConnection) << "no new connection after an abort";
@@ -122,14 +112,12 @@ TEST_F(ScriptedPop3Test, HostNamesAFreshObjectAndAnAbortedLogIn) {
 }
 
 TEST_F(ScriptedPop3Test, LongLinesInRepliesMessagesAndUidsStayInStep) {
-  // A line whose later pieces begin with "." and "..": message text, neither
-  // a terminator nor stuffing. Pieces of a message line hold 8191 bytes.
   std::string dotted = std::string(8191, 'a') + ".." + std::string(8189, 'b') + ".";
   const std::string message = "Subject: long\n\n" + std::string(20000, 'x') + "\n" + dotted + "\n" + "." +
                               std::string(3000, 'y') + "\n" + std::string(1023, 'z') + "\n";
   ASSERT_TRUE(Open("long-lines", {kShortMessage, message}));
   AbortAfter guard(*client, std::chrono::seconds(30));
-  ASSERT_EQ(Login(), Pop3Login::kOk);  // the 2000-byte greeting is read to its end
+  ASSERT_EQ(Login(), Pop3Login::kOk);
   EXPECT_EQ(client->LastReply(), "+OK Logged in.");
   long size = 0;
   EXPECT_TRUE(client->List(2, size) == Pop3Reply::kOk && size == static_cast<long>(Crlf(message).size()));
@@ -139,7 +127,7 @@ TEST_F(ScriptedPop3Test, LongLinesInRepliesMessagesAndUidsStayInStep) {
   EXPECT_EQ(client->RetrieveToFile(2, dir.File("M4.new"), &progress), RetrieveResult::kStored);
   EXPECT_EQ(test::ReadFile(dir.File("M4.new")), Crlf(message) + ".");
   int count = 0;
-  EXPECT_TRUE(client->Stat(count) == Pop3Reply::kOk && count == 2);  // still in step afterwards
+  EXPECT_TRUE(client->Stat(count) == Pop3Reply::kOk && count == 2);
   EXPECT_FALSE(guard.fired || client->OutOfStep());
 }
 
@@ -150,11 +138,11 @@ TEST_F(ScriptedPop3Test, UidlListingsOfEveryShape) {
     int first;
     size_t ids;
   } cases[] = {
-      {"normal", "uid-3", 4, 3},    // the last one is current: one past the count
-      {"odd-uidl", "uid-2", 3, 3},  // tabs and runs of blanks around the id
+      {"normal", "uid-3", 4, 3},
+      {"odd-uidl", "uid-2", 3, 3},
       {"short-uidl", "uid-1", 2, 1},
-      {"no-uidl", "uid-1", 1, 0},   // refused: from the first message
-      {"trickle", "uid-1", 2, 3},   // every CR apart from its LF
+      {"no-uidl", "uid-1", 1, 0},
+      {"trickle", "uid-1", 2, 3},
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(Open(c.mode, {m, m, m}));
@@ -178,16 +166,15 @@ TEST_F(ScriptedPop3Test, MessageFarLargerThanItsListSizeIsStoredWhole) {
   EXPECT_LT(listed * 2, static_cast<long>(Crlf(big).size()));
   EXPECT_EQ(client->RetrieveToFile(1, dir.File("M7.new"), &progress), RetrieveResult::kStored);
   EXPECT_EQ(test::ReadFile(dir.File("M7.new")), Crlf(big) + ".");
-  ASSERT_EQ(progress.posted.size(), 1u);  // from the announced size
+  ASSERT_EQ(progress.posted.size(), 1u);
   EXPECT_EQ(progress.posted[0], "Downloading message 1 of 1 (" + std::to_string(listed / 1024) + " KB) ");
   EXPECT_EQ(progress.lastCheckText, progress.posted[0]);
 }
 
 TEST_F(ScriptedPop3Test, WriteFailureLeavesNoFileAndKeepsTheSessionInStep) {
   std::string big;
-  for (int i = 0; i < 8000; ++i) big += std::string(70, 'w') + "\n";  // about 570 KB
+  for (int i = 0; i < 8000; ++i) big += std::string(70, 'w') + "\n";
   ASSERT_TRUE(Open("normal", {big}));
-  // In a child process: a file-size limit makes writes past 100 KB fail, like a full disk.
   EXPECT_EQ(test::RunInChild([&] {
     if (Login() != Pop3Login::kOk) return 1;
     ::signal(SIGXFSZ, SIG_IGN);
@@ -196,13 +183,10 @@ TEST_F(ScriptedPop3Test, WriteFailureLeavesNoFileAndKeepsTheSessionInStep) {
     if (client->RetrieveToFile(1, dir.File("M8.new"), &progress) != RetrieveResult::kFailed) return 2;
     if (fs::exists(dir.File("M8.new"))) return 3;
     int count = 0;
-    return client->Stat(count) == Pop3Reply::kOk && count == 1 ? 0 : 4;  // the rest of the message was drained
+    return client->Stat(count) == Pop3Reply::kOk && count == 1 ? 0 : 4;
   }), 0);
 }
 
-// --- the connection on its own
-
-// A listener on a free port of the IPv6 loopback.
 struct Listener {
   Listener() {
     sockaddr_in6 a{};
@@ -219,8 +203,6 @@ struct Listener {
   std::uint16_t port = 0;
 };
 
-// An IPv4 loopback listener on a given port whose queue is full: a further
-// connection attempt gets no answer at all.
 struct SilentIPv4Listener {
   explicit SilentIPv4Listener(std::uint16_t port) {
     sockaddr_in a{};
@@ -242,30 +224,25 @@ struct SilentIPv4Listener {
 TEST(MailConnectionTest, EveryAddressIsTriedInTurnWithinTheTimeLimit) {
   if (!test::HasIPv6Loopback()) GTEST_SKIP() << "this machine has no IPv6 loopback (::1) to listen on";
   using Strings = std::vector<std::string>;
-  // The families take turns, each in the resolver's order, the resolver's
-  // first family first.
   const std::pair<Strings, Strings> orders[] = {
       {{"192.0.2.1", "192.0.2.2", "2001:db8::1", "2001:db8::2"}, {"192.0.2.1", "2001:db8::1", "192.0.2.2", "2001:db8::2"}},
       {{"2001:db8::1", "2001:db8::2", "2001:db8::3", "192.0.2.1"}, {"2001:db8::1", "192.0.2.1", "2001:db8::2", "2001:db8::3"}},
       {{"192.0.2.1"}, {"192.0.2.1"}},
   };
   for (const auto& [given, tried] : orders) EXPECT_EQ(platform::TcpSocket::AlternateFamilies(given), tried);
-
-  // The server listens on ::1 only; 127.0.0.1 comes first and fails.
   Listener server;
   const Strings both = {"127.0.0.1", "::1"};
   const Strings local = platform::TcpSocket::ResolveAll("localhost");
   const bool localhostIsBoth = std::count(local.begin(), local.end(), "::1") && std::count(local.begin(), local.end(), "127.0.0.1");
   const struct {
     const char* name;
-    bool silentIPv4;  // 127.0.0.1 never answers (else it refuses)
+    bool silentIPv4;
     std::function<int(MailConnection&)> connect;
   } cases[] = {
       {"a refused address falls through to the next", false,
        [&](MailConnection& c) { return c.ConnectAny(server.port, both); }},
       {"an address that never answers is given up on in time", true,
        [&](MailConnection& c) { return c.ConnectAny(server.port, both, 4000); }},
-      // "localhost" where it names both loopbacks, else the address form.
       {"by name", false,
        [&](MailConnection& c) { return c.ConnectHost(server.port, localhostIsBoth ? "localhost" : "jane@[::1]"); }},
   };
@@ -285,8 +262,6 @@ TEST(MailConnectionTest, EveryAddressIsTriedInTurnWithinTheTimeLimit) {
     ASSERT_GE(peer, 0);
     ::close(peer);
   }
-
-  // Nothing listens anywhere: each address is named with its reason.
   std::uint16_t closed;
   {
     Listener gone;
@@ -297,10 +272,6 @@ TEST(MailConnectionTest, EveryAddressIsTriedInTurnWithinTheTimeLimit) {
   EXPECT_EQ(connection.ConnectAny(closed, both), 3);
   EXPECT_EQ(connection.ConnectError(), "No connection to port " + std::to_string(closed) +
                                            " (127.0.0.1: Connection refused; ::1: Connection refused)");
-
-  // The look-up counts against the limit: a name server that does not
-  // answer is given up on when the time is up, at once when the check is
-  // cancelled; the forgotten look-up ends by itself later.
   std::promise<void> answer;
   const std::shared_future<void> answered = answer.get_future().share();
   const auto silentNameServer = [answered](const std::string&) {
@@ -320,8 +291,6 @@ TEST(MailConnectionTest, EveryAddressIsTriedInTurnWithinTheTimeLimit) {
                                                   [](const std::string&) { return Strings{"192.0.2.7"}; }),
             Strings{"192.0.2.7"});
   EXPECT_FALSE(timedOut);
-
-  // A cancelled check waits neither for the name server nor for a server.
   MailConnection cancelled;
   cancelled.Abort();
   EXPECT_EQ(cancelled.ConnectHost(server.port, "localhost"), 3);
@@ -329,18 +298,16 @@ TEST(MailConnectionTest, EveryAddressIsTriedInTurnWithinTheTimeLimit) {
 }
 
 TEST(MailConnectionTest, AbortEndsAWaitingHandshake) {
-  // The peer takes the connection and never answers the TLS hello.
   Listener server;
   Pop3Client pop(server.port);
   pop.SetSecurity(kSecurityTls, "");
   const auto start = std::chrono::steady_clock::now();
   auto login = std::async(std::launch::async, [&] { return pop.Login("::1", "alice", "secret"); });
-  const int peer = ::accept(server.fd, nullptr, nullptr);  // the client is in its handshake now
+  const int peer = ::accept(server.fd, nullptr, nullptr);
   char hello[16];
-  ASSERT_GT(::recv(peer, hello, sizeof hello, 0), 0);  // its first bytes arrived
+  ASSERT_GT(::recv(peer, hello, sizeof hello, 0), 0);
   pop.Abort();
   EXPECT_EQ(login.get(), Pop3Login::kTlsFailed);
-  // Well before the handshake's own 30-second limit.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
   ::close(peer);
 }

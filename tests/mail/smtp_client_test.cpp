@@ -1,7 +1,4 @@
-// The SMTP client against a recording server (aiosmtpd) on a loopback port:
-// the exact bytes on the wire, MIME forms and attachments as Python's email
-// package reads them, replies over several lines, hostile header values,
-// and the long wait for the reply to the end of the data.
+// The SMTP client against a recording SMTP server: bytes on the wire, MIME forms, hostile input.
 #include "mail/send/smtp_client.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +14,6 @@
 
 namespace vyr {
 namespace {
-
 using test::SmtpRecordServer;
 using Strings = std::vector<std::string>;
 
@@ -32,7 +28,6 @@ std::string BoldBody(const std::string& plain, const std::string& bold) {
   return GetBodyRichText(doc);
 }
 
-// Every line end is CR LF, and no line is longer than a mail line may be.
 bool WellFormedLines(const std::string& s) {
   for (size_t i = 0, start = 0; i < s.size(); ++i) {
     const bool crlf = s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n';
@@ -42,9 +37,6 @@ bool WellFormedLines(const std::string& s) {
   return true;
 }
 
-// The header block every test message starts with, holding the message's
-// own date and id (checked for their forms: the id is at the sender's
-// domain).
 std::string Headers(const std::string& raw) {
   std::smatch m, id;
   static const std::regex date("Date: ([0-9]{2} [A-Z][a-z]{2} 20[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [+-][0-9]{4})\r\n");
@@ -74,8 +66,6 @@ class SmtpClientTest : public ::testing::Test {
     o.uulibLock = &uulibLock;
     return o;
   }
-  // Connects and sends one message from Ann to Bob (and a blind copy to
-  // Carol).
   SmtpResult Send(SmtpClient& client, const std::string& body, const std::string& signature = {},
                   const Strings& attachments = {}) {
     EXPECT_EQ(client.ConnectServer("127.0.0.1", "client.example"), SmtpConnect::kOk) << client.LastReply();
@@ -89,8 +79,6 @@ class SmtpClientTest : public ::testing::Test {
     client.Quit();
     return rc;
   }
-  // What Python's email package reads in a recorded message: the header
-  // names, or the lines of the parts.
   Strings Parsed(const SmtpRecordServer::Message& m, bool headers) {
     Strings lines, out;
     std::string error;
@@ -104,7 +92,6 @@ class SmtpClientTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(server.Start(&error)) << error;
   }
-
   std::mutex uulibLock;
   test::TempDir scratch;
 };
@@ -112,8 +99,6 @@ class SmtpClientTest : public ::testing::Test {
 TEST_F(SmtpClientTest, PlainFormsGoOutByteForByte) {
   SmtpRecordServer server;
   Start(server);
-  // A line longer than a mail line may be goes quoted-printable: broken
-  // after 75 characters, "=" and a blank before the line end escaped.
   std::string quoted;
   for (int i = 0; i < 13; ++i) quoted += std::string(75, 'a') + "=\r\n";
   struct Case {
@@ -121,7 +106,6 @@ TEST_F(SmtpClientTest, PlainFormsGoOutByteForByte) {
     bool downloadLink, textOnly;
     std::string afterHeaders;
   } cases[] = {
-      // Dots that start lines are doubled; a lone CR or LF goes out as CR LF.
       {PlainBody(".first line\nsecond\n.\nthird . not at start"), ".sig line\r.\nQuit", false, false,
        "\r\n..first line\r\nsecond\r\n..\r\nthird . not at start\r\n\r\n..sig line\r\n..\r\nQuit\r\n"},
       {PlainBody("Hi"), "Ann", true, false,
@@ -149,7 +133,6 @@ TEST_F(SmtpClientTest, PlainFormsGoOutByteForByte) {
   const auto& m = messages[0];
   EXPECT_EQ(m.mailFrom, "ann@mail.example");
   EXPECT_EQ(m.recipients, (Strings{"bob@mail.example", "carol@mail.example"}));
-  // The whole session, Quit included (long done once the last message is in).
   EXPECT_EQ(server.Sessions().at(0), "HELO client.example\r\nMAIL from:<ann@mail.example>\r\nRCPT to:"
             "<bob@mail.example>\r\nRCPT to:<carol@mail.example>\r\nDATA\r\n" + m.raw + "Quit\r\n");
 }
@@ -161,11 +144,7 @@ TEST_F(SmtpClientTest, MimeFormsGoOutByteForByte) {
   options.downloadLink = true;
   options.updateUrl = "http://update.example/";
   SmtpClient client(options);
-  // A formatted body: text and HTML.
   ASSERT_EQ(Send(client, BoldBody("plain and ", "bold"), "Ann"), SmtpResult::kSent) << client.LastReply();
-  // Attachments: binary data longer than one streamed chunk, holding the
-  // sequences that matter on the wire; lines that start with dots; an
-  // empty file; a name with a space.
   std::string binary(70000, '\0');
   for (size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>((i * 7919) >> 3);
   binary.replace(1000, 5, "\r\n.\r\n");
@@ -175,13 +154,10 @@ TEST_F(SmtpClientTest, MimeFormsGoOutByteForByte) {
   test::WriteFile(paths[1], ".dot line\n.\nend\n");
   test::WriteFile(paths[2], "");
   ASSERT_EQ(Send(client, PlainBody("See the files."), "", paths), SmtpResult::kSent) << client.LastReply();
-  // A formatted body with lines too long for a mail line: both parts go
-  // quoted-printable.
   ASSERT_EQ(Send(client, BoldBody(std::string(1200, 'b'), "bold")), SmtpResult::kSent) << client.LastReply();
   ASSERT_TRUE(server.WaitForMessages(3, 10000));
   const auto messages = server.Messages();
   for (const auto& m : messages) EXPECT_TRUE(WellFormedLines(m.raw));
-
   const std::string& formatted = messages[0].raw;
   const std::string b = Boundary(formatted, "TEXTandHTML");
   const std::string head =
@@ -197,10 +173,9 @@ TEST_F(SmtpClientTest, MimeFormsGoOutByteForByte) {
   EXPECT_EQ(formatted.substr(formatted.size() - tail.size()), tail);
   const std::string html = formatted.substr(head.size(), formatted.size() - head.size() - tail.size());
   EXPECT_NE(html.find("<B>bold</B>"), std::string::npos) << html;
-  EXPECT_NE(html.find("\r\n<BR><BR>"), std::string::npos) << html;  // the signature follows
+  EXPECT_NE(html.find("\r\n<BR><BR>"), std::string::npos) << html;
   EXPECT_EQ(Parsed(messages[0], false),
             (Strings{"MULTIPART multipart/alternative", "PART text/plain us-ascii", "PART text/html us-ascii"}));
-
   const std::string& mixed = messages[1].raw;
   const std::string outer = Boundary(mixed, "Attachment"), inner = Boundary(mixed, "TEXTandHTML");
   const std::string start = Headers(mixed) + "Mime-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"" +
@@ -240,15 +215,12 @@ TEST_F(SmtpClientTest, ConnectOutcomes) {
     SmtpClient client(Options(server.Port()));
     ASSERT_EQ(client.ConnectServer("127.0.0.1", "client.example"), c.result) << c.name;
     EXPECT_EQ(client.LastReply(), c.heloReply) << c.name;
-    // Every later reply pairs with its own command.
     EXPECT_TRUE(c.result != SmtpConnect::kOk || Send(client, PlainBody("x")) == SmtpResult::kSent)
         << c.name << ": " << client.LastReply();
   }
   SmtpClient unknown(Options(25));
   EXPECT_EQ(unknown.ConnectServer("no-such-host.invalid", "client.example"), SmtpConnect::kUnknownHost);
   EXPECT_EQ(unknown.SendMail({.from = "a@mail.example", .to = "bob@mail.example"}), SmtpResult::kNotSent);
-  // A security value none of 0, 1, 2 is a broken setting: refused before
-  // any connection, never taken for a plain one.
   SmtpOptions broken = Options(1);
   broken.security = 3;
   SmtpClient refused(broken);
@@ -269,8 +241,6 @@ TEST_F(SmtpClientTest, HostileOrBrokenInputInjectsNothing) {
                              .subject = "Hi\r\nBcc: evil@mail.example",
                              .bodyForm = PlainBody("body")}),
             SmtpResult::kSent) << client.LastReply();
-  // A recipient that is no address (in any box, BCC too), or an attachment
-  // that cannot be read: the message is not begun at all.
   EXPECT_EQ(client.SendMail({.from = "ann@mail.example", .to = "bob@mail.example", .bcc = "nobody"}),
             SmtpResult::kRecipientRefused);
   EXPECT_EQ(client.LastReply(), "Invalid Recipient: :nobody");
@@ -281,7 +251,6 @@ TEST_F(SmtpClientTest, HostileOrBrokenInputInjectsNothing) {
   client.Quit();
   ASSERT_TRUE(server.WaitForMessages(1, 5000));
   const auto m = server.Messages()[0];
-  // The blind copy's recipient gets the message; no header names it.
   EXPECT_EQ(m.recipients, (Strings{"bob@mail.example", "dan@mail.example", "hidden@mail.example"}));
   EXPECT_EQ(Parsed(m, true), (Strings{"From", "To", "CC", "Subject", "Date", "X-Mailer", "X-ID", "Message-ID"}));
   EXPECT_EQ(m.raw.find("idden"), std::string::npos) << m.raw;
@@ -292,7 +261,6 @@ TEST_F(SmtpClientTest, HostileOrBrokenInputInjectsNothing) {
 }
 
 TEST_F(SmtpClientTest, WaitForTheFinalReplyEndsWhenCancelled) {
-  // The server keeps the message and then says nothing for an hour.
   SmtpRecordServer server({.delayFinalReplySeconds = 3600});
   Start(server);
   SmtpClient client(Options(server.Port()));
@@ -303,15 +271,12 @@ TEST_F(SmtpClientTest, WaitForTheFinalReplyEndsWhenCancelled) {
   } stopAnyway{client};
   ASSERT_TRUE(server.WaitForMessages(1, 30000));
   client.Abort();
-  // Far below the ten minutes the wait would otherwise last.
   ASSERT_EQ(sending.wait_for(std::chrono::seconds(60)), std::future_status::ready);
   EXPECT_EQ(sending.get(), SmtpResult::kDataRefused);
   EXPECT_EQ(client.LastReply(), "Cancelled");
 }
 
 TEST_F(SmtpClientTest, LongNonAsciiHeadersAreFoldedAndReadBackWhole) {
-  // 112 characters (170 bytes): German, Greek, emoji with and without a
-  // modifier, and ASCII.
   const std::string subject =
       "Grüße aus Köln: Καλημέρα κόσμε 🎉🚀 — Übermorgen schöne Äpfel, ΕΛΛΆΔΑ ώρα 👍🏽 naïve café ✓ "
       "Straße & Ωμέγα 🌍🍀 Ende!!";
@@ -329,13 +294,10 @@ TEST_F(SmtpClientTest, LongNonAsciiHeadersAreFoldedAndReadBackWhole) {
   client.Quit();
   ASSERT_TRUE(server.WaitForMessages(1, 10000));
   const auto m = server.Messages()[0];
-  // On the wire: no header line over 78 characters (what each encoded word
-  // holds: the encoder's own test).
   const std::string head = m.raw.substr(0, m.raw.find("\r\n\r\n") + 2);
   for (size_t start = 0, end; (end = head.find("\r\n", start)) != std::string::npos; start = end + 2) {
     EXPECT_LE(end - start, 78u) << head.substr(start, end - start);
   }
-  // Python's email package reads both back exactly.
   Strings lines;
   std::string error;
   ASSERT_TRUE(SmtpRecordServer::ParseWithPython(m.dataPath, scratch.Path(), lines, &error)) << error;
@@ -348,7 +310,7 @@ TEST_F(SmtpClientTest, AGreetingNameWithoutADotGivesWayToThisEndsAddressAndNoSta
   const struct {
     const char* listen;
     const char* name;
-    bool extended;  // STARTTLS and a log-in asked for: EHLO, else HELO
+    bool extended;
     std::string greeting;
   } cases[] = {
       {"127.0.0.1", "vm", false, "HELO [127.0.0.1]\r\n"},
@@ -357,13 +319,12 @@ TEST_F(SmtpClientTest, AGreetingNameWithoutADotGivesWayToThisEndsAddressAndNoSta
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.greeting);
-    if (std::string(c.listen) == "::1" && !test::HasIPv6Loopback()) continue;  // no IPv6 loopback here
+    if (std::string(c.listen) == "::1" && !test::HasIPv6Loopback()) continue;
     SmtpRecordServer server({.listenAddress = c.listen});
     Start(server);
     SmtpOptions o = Options(server.Port());
     if (c.extended) o.security = kSecurityStartTls, o.authenticate = true, o.user = "ann", o.password = "s3cret-pass";
     SmtpClient client(o);
-    // The recorder offers no STARTTLS: after EHLO nothing more is sent.
     EXPECT_EQ(client.ConnectServer(c.listen, c.name), c.extended ? SmtpConnect::kNoStartTls : SmtpConnect::kOk)
         << client.LastReply();
     client.Quit();
