@@ -128,7 +128,9 @@ TEST_F(MailStoreTest, OwnReadsOfAMessagePutItsTimesBack) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     read();
     EXPECT_EQ(TimesOf(path), (FileTimes{(now - 7200) * kSecond, (now - 7200) * kSecond}));
-    if (changeTimeKept) EXPECT_EQ(changed(), before);
+    if (changeTimeKept) {
+      EXPECT_EQ(changed(), before);
+    }
   }
   EXPECT_EQ(store.MessageKey(Root() + "Inbox/missing.new"), "0");
   EXPECT_TRUE(boxes.boxes.empty());
